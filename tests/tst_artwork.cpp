@@ -1,0 +1,117 @@
+#include "catalogue/Artwork.h"
+
+#include <QtTest>
+
+using namespace Artwork;
+
+namespace {
+int opaquePixels(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += qAlpha(image.pixel(x, y)) > 128;
+    return n;
+}
+
+int rowWidth(const QImage &image, int y)
+{
+    int n = 0;
+    for (int x = 0; x < image.width(); ++x)
+        n += qAlpha(image.pixel(x, y)) > 128;
+    return n;
+}
+} // namespace
+
+class TestArtwork : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fixedImages()
+    {
+        for (int size : {16, 32}) {
+            QList<QImage> seen;
+            for (int i = 0; i < FixedCount; ++i) {
+                const QImage image = FixedImage(i, size);
+                QCOMPARE(image.size(), QSize(size, size));
+                QVERIFY2(opaquePixels(image) > 8, qPrintable(QString::number(i)));
+                QVERIFY2(!seen.contains(image), qPrintable(QString::number(i)));
+                seen << image;
+                QCOMPARE(FixedIcon(i, size).pixmap(size, size).size(), QSize(size, size));
+            }
+        }
+        QVERIFY(FixedImage(-1, 16).isNull());
+        QVERIFY(FixedImage(FixedCount, 16).isNull());
+        QVERIFY(FixedImage(0, 0).isNull());
+    }
+
+    void noEntryIsRedWithWhiteBar()
+    {
+        const QImage image = FixedImage(ImgMissing, 32);
+        int red = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const QRgb c = image.pixel(x, y);
+                red += qAlpha(c) > 128 && qRed(c) > 150 && qGreen(c) < 110 && qBlue(c) < 110;
+            }
+        QVERIFY(red > opaquePixels(image) / 2);
+        QCOMPARE(image.pixelColor(16, 16), QColor(Qt::white));
+    }
+
+    void sortMarksPointTheRightWay()
+    {
+        // The wide base of the ascending mark is below its tip, and the other way round.
+        const QImage up = FixedImage(ImgSortAscending, 16), down = FixedImage(ImgSortDescending, 16);
+        QVERIFY(rowWidth(up, 9) > rowWidth(up, 7));
+        QVERIFY(rowWidth(down, 6) > rowWidth(down, 8));
+    }
+
+    void commandImages()
+    {
+        const QList<int> unused = {13, 14, 16, 21};
+        QList<QImage> seen;
+        for (int i = 0; i < CommandImageCount; ++i) {
+            const QIcon icon = CommandImage(i);
+            QCOMPARE(icon.isNull(), unused.contains(i));
+            if (icon.isNull())
+                continue;
+            QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+            QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+            const QImage image = CommandPicture(i, 16);
+            QVERIFY2(opaquePixels(image) > 4 && !seen.contains(image), qPrintable(QString::number(i)));
+            seen << image;
+        }
+        QVERIFY(CommandImage(-1).isNull() && CommandImage(CommandImageCount).isNull());
+    }
+
+    void programIconHasEverySize()
+    {
+        const QIcon icon = ProgramIcon();
+        for (int size : {16, 22, 24, 32, 48, 64, 128})
+            QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        QVERIFY(opaquePixels(ProgramImage(16)) > 100);
+    }
+
+    void overlayTouchesOnlyBottomLeftQuarter()
+    {
+        const QImage base = FixedImage(ImgFolder, 32);
+        // An emblem of the intended size, and one too large that must be shrunk.
+        for (int emblemSize : {16, 64}) {
+            const QImage out = Overlay(base, EmblemSymlink(emblemSize));
+            QCOMPARE(out.size(), base.size());
+            bool changedInside = false;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) {
+                    const bool same = out.pixel(x, y) == base.pixel(x, y);
+                    if (x < 16 && y >= 16)
+                        changedInside |= !same;
+                    else
+                        QVERIFY2(same, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                }
+            QVERIFY(changedInside);
+        }
+        QCOMPARE(Overlay(base, QImage()), base);
+    }
+};
+
+QTEST_MAIN(TestArtwork)
+#include "tst_artwork.moc"
