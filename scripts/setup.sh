@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Quillmere
+# need. Installs only what is missing, so running it again is cheap.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+  libglib2.0-dev libxcb1-dev libxcb-keysyms1-dev
+  # run
+  qt6-qpa-plugins adwaita-icon-theme fonts-dejavu-core
+  # test: X server, window manager, tray host, keys, screenshots
+  xvfb xauth openbox xdotool trayer imagemagick dbus-x11
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    SUDO=sudo
+  else
+    echo "setup: these packages are missing and I am neither root nor have sudo: ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,444 @@
+#include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueFile.h"
+#include "utils/MyTextUtils.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QSaveFile>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
+
+using namespace MyFileUtils;
+
+namespace {
+
+// The file-name part of a path: what follows its last delimiter.
+QString fileNamePart(const QString& Path)
+{
+    QString p = Path;
+    while (p.size() > 1 && p.endsWith(u'/'))
+        p.chop(1);
+    return p.mid(p.lastIndexOf(u'/') + 1);
+}
+
+} // namespace
+
+TCatalogue::TCatalogue(QObject* parent) : QObject(parent), m_nodes(this)
+{
+    m_nodes.SetImages(&m_images.Small);
+    connect(&m_nodes, &TTreeNodes::nodeDeleting, this, &TCatalogue::forget);
+}
+
+TCatalogue::~TCatalogue()
+{
+    disconnect(&m_nodes, nullptr, this, nullptr);
+}
+
+QString TCatalogue::DataFile(bool Backup) const
+{
+    return QDir(m_folder).filePath(Backup ? QStringLiteral("quillmere.bak") : QStringLiteral("quillmere.dat"));
+}
+
+QString TCatalogue::LegacyFile() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("MyDocs.qmre"));
+}
+
+void TCatalogue::forget(TTreeNode* Node)
+{
+    if (MakerCategory && MakerCategory->IsUnder(Node))
+        MakerCategory = nullptr;
+    if (TopCategory && TopCategory->IsUnder(Node))
+        TopCategory = nullptr;
+}
+
+TTreeNode* TCatalogue::AddLinkNode(const QString& Path, TTreeNode* Target, const QString& Title, bool IsUrl)
+{
+    if (MyTextUtils::HasLineBreakOrNul(Path))
+        throw ECatalogueError(QStringLiteral("This cannot be filed: its path or address contains a line break "
+                                             "or a NUL character, which the catalogue cannot store.\n\n%1")
+                                  .arg(MyTextUtils::SingleLine(Path)));
+    auto info = std::make_unique<TNodeInfo>();
+    info->FullName = Path;
+    TPathFacts facts;
+    if (IsUrl) {
+        info->Kind = nkURL;
+    } else {
+        facts = ProbePath(Path);
+        info->Kind = facts.IsDir ? nkFolder : nkDoc;
+    }
+    // Users cannot file their own entries into the built-in category.
+    if (MakerCategory && Target && (Target == MakerCategory || Target->Parent() == MakerCategory) &&
+        !Path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
+        Target = TopCategory;
+
+    const int image = IsUrl ? int(imgHyperlink) : AddShellIcon(facts);
+    const QString name = IsUrl ? MyTextUtils::SingleLine(Title) : fileNamePart(Path);
+    TTreeNode* node;
+    if (!Target)
+        node = m_nodes.AddChild(nullptr, name); // no category to take it: a root entry
+    else if (Target->Data() && Target->Data()->Kind == nkCategory)
+        node = m_nodes.AddChild(Target, name);
+    else
+        node = m_nodes.Insert(Target, name);
+    m_nodes.SetData(node, std::move(info));
+    m_nodes.SetImage(node, image);
+    if (Target)
+        m_nodes.Expand(Target, false);
+    Q_EMIT listRefillRequested(node->Parent());
+    return node;
+}
+
+TTreeNode* TCatalogue::AddCategoryNode(TTreeNode* Parent, const QString& Name)
+{
+    auto info = std::make_unique<TNodeInfo>();
+    info->Kind = nkCategory;
+    if (MakerCategory && Parent && (Parent == MakerCategory || Parent->Parent() == MakerCategory))
+        Parent = TopCategory;
+    TTreeNode* node = m_nodes.AddChild(Parent, Name);
+    m_nodes.SetData(node, std::move(info));
+    m_nodes.SetImage(node, imgCategory);
+    return node;
+}
+
+void TCatalogue::FillCategoryNode(TTreeNode* Node, const QString& Name, const QString& Comments,
+                                  const QString& Additional)
+{
+    auto info = std::make_unique<TNodeInfo>();
+    info->Kind = nkCategory;
+    info->Comments = Comments;
+    info->sAdditional = Additional;
+    m_nodes.SetData(Node, std::move(info));
+    m_nodes.SetText(Node, Name);
+    m_nodes.SetImage(Node, imgCategory);
+}
+
+void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path, const QString& Comments,
+                             const QString& Additional, bool Missing)
+{
+    FillDocNode(Node, Name, Path, Comments, Additional, Missing, ProbePath(Path));
+}
+
+void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path, const QString& Comments,
+                             const QString& Additional, bool Missing, const TPathFacts& Facts)
+{
+    auto info = std::make_unique<TNodeInfo>();
+    info->FullName = Path;
+    info->Comments = Comments;
+    info->sAdditional = Additional;
+    info->Kind = Facts.IsDir ? nkFolder : nkDoc; // the file system decides, not the stored code
+    m_nodes.SetData(Node, std::move(info));
+    m_nodes.SetImage(Node, Missing ? int(imgMissing) : AddShellIcon(Facts));
+    if (!Name.isEmpty())
+        m_nodes.SetText(Node, Name);
+}
+
+void TCatalogue::FillUrlNode(TTreeNode* Node, const QString& Name, const QString& Address,
+                             const QString& Comments, const QString& Additional)
+{
+    auto info = std::make_unique<TNodeInfo>();
+    info->FullName = Address;
+    info->Comments = Comments;
+    info->sAdditional = Additional;
+    info->Kind = nkURL;
+    m_nodes.SetData(Node, std::move(info));
+    m_nodes.SetText(Node, Name.isEmpty() ? Address : Name);
+    m_nodes.SetImage(Node, imgHyperlink);
+}
+
+int TCatalogue::AddShellIcon(const QString& Path)
+{
+    return AddShellIcon(ProbePath(Path));
+}
+
+int TCatalogue::AddShellIcon(const TPathFacts& Facts)
+{
+    if (!Facts.Exists)
+        return imgMissing;
+    if (!ShellIcons)
+        return Facts.IsDir ? imgFolder : imgBlankPage;
+    return m_images.AddPair(GetShellIcon(Facts, false), GetShellIcon(Facts, true));
+}
+
+bool TCatalogue::RefreshNodeIcon(TTreeNode* Node, bool KeepList)
+{
+    const QString path = Node->Data() ? Node->Data()->FullName : QString();
+    const bool wasMissing = Node->ImageIndex() == imgMissing;
+    const TPathFacts facts = ProbePath(path);
+    bool result = facts.Exists;
+    if (facts.Exists == wasMissing) {
+        const int image = AddShellIcon(facts);
+        m_nodes.SetImage(Node, image);
+        result = image != imgMissing;
+    }
+    if (!KeepList)
+        Q_EMIT listRefillRequested(Node->Parent());
+    return result;
+}
+
+void TCatalogue::CreateMakerCategory()
+{
+    MakerCategory = AddCategoryNode(nullptr, QStringLiteral("Velmarch"));
+    if (m_nodes.RootCount() > 1)
+        m_nodes.MoveTo(MakerCategory, nullptr, 0);
+    TTreeNode* maker = MakerCategory;
+    AddLinkNode(QString::fromUtf16(MakerHomeURL), maker, QStringLiteral("Velmarch at the Web"), true);
+    AddLinkNode(QString::fromUtf16(ProductURL), maker, QStringLiteral("Quillmere at the Web"), true);
+    AddLinkNode(QString::fromUtf16(ProductFaqURL), maker, QStringLiteral("FAQ at the Web"), true);
+}
+
+void TCatalogue::SaveData(bool Backup)
+{
+    if (MakerCategory)
+        m_nodes.Delete(MakerCategory);
+    try {
+        const QString target = DataFile(Backup);
+        // The whole file is written beside the target and then put in its
+        // place, so a failure or a crash leaves the previous file intact.
+        QSaveFile file(target);
+        if (!file.open(QIODevice::WriteOnly))
+            throw ECatalogueError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
+        QString chunk;
+        chunk.reserve(1 << 19);
+        auto flush = [&] {
+            const QByteArray bytes = chunk.toUtf8();
+            if (file.write(bytes) != bytes.size())
+                throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
+            chunk.clear();
+        };
+        std::function<void(const TTreeNode*, int)> write = [&](const TTreeNode* node, int level) {
+            const TNodeInfo* info = node->Data();
+            static const TNodeInfo none;
+            if (!info)
+                info = &none;
+            AppendCatalogueLine(chunk, node->Text(), level, info->FullName, info->Comments, info->GetsKind(),
+                                info->sAdditional);
+            if (chunk.size() > (1 << 19) - 4096)
+                flush();
+            for (int i = 0; i < node->Count(); ++i)
+                write(node->Item(i), level + 1);
+        };
+        for (int i = 0; i < m_nodes.RootCount(); ++i)
+            write(m_nodes.RootItem(i), 0);
+        flush();
+        if (!file.commit())
+            throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
+        if (WriteSettingsHook)
+            WriteSettingsHook();
+        DataSaved = true;
+    } catch (...) {
+        // A failed backup must not cost the built-in category for the rest of the run.
+        if (Backup)
+            CreateMakerCategory();
+        throw;
+    }
+    if (Backup)
+        CreateMakerCategory();
+}
+
+QString TCatalogue::keepDamagedCopy(const QString& Path, bool Move)
+{
+    QString aside = Path + QStringLiteral(".damaged");
+    for (int n = 1; QFile::exists(aside); ++n)
+        aside = Path + QStringLiteral(".damaged.%1").arg(n); // never overwrite an older copy
+    const bool ok = Move ? QFile::rename(Path, aside) : QFile::copy(Path, aside);
+    return ok ? aside : QString();
+}
+
+bool TCatalogue::LoadData(bool FromBackup)
+{
+    const QString path = DataFile(FromBackup);
+    if (!QFile::exists(path))
+        return false;
+
+    auto finish = [this] {
+        if (!MakerCategory)
+            CreateMakerCategory();
+    };
+    {
+        // A file that exists but cannot be opened must not be overwritten by
+        // the save at the end of the run: move it aside and leave the tree.
+        QFile probe(path);
+        if (!probe.open(QIODevice::ReadOnly)) {
+            const QString why = probe.errorString();
+            const QString aside = keepDamagedCopy(path, true);
+            finish();
+            throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why) +
+                                  (aside.isEmpty() ? QString()
+                                                   : QStringLiteral("\nThe file was moved to \"%1\".").arg(aside)));
+        }
+    }
+
+    m_nodes.Clear();
+    m_nodes.BeginUpdate();
+    TCatalogueReader reader(path);
+    reader.OnProgress = ProgressHook;
+    QEventLoop loop;
+    std::atomic<bool> drainQueued{false};
+    bool done = false;
+    std::vector<TTreeNode*> lastAt; // the last node placed at each depth
+    std::vector<std::vector<TCatalogueLine>> batches;
+    std::exception_ptr failure;
+
+    auto build = [&](const TCatalogueLine& line) {
+        TTreeNode* parent = line.Depth == 0 ? nullptr : lastAt[size_t(line.Depth - 1)];
+        TTreeNode* node = m_nodes.AddChild(parent, line.Name);
+        lastAt.resize(size_t(line.Depth));
+        lastAt.push_back(node);
+        if (line.KindCode == u"1")
+            FillCategoryNode(node, line.Name, line.Comments, line.Additional);
+        else if (line.KindCode == u"4")
+            FillUrlNode(node, line.Name, line.FullName, line.Comments, line.Additional);
+        else
+            FillDocNode(node, line.Name, line.FullName, line.Comments, line.Additional, false, line.Facts);
+    };
+    auto drain = [&] {
+        drainQueued = false;
+        try {
+            for (;;) {
+                // Finished is set after the last batch went in, so reading it
+                // first tells whether an empty queue means the end.
+                const bool finished = reader.Finished();
+                batches.clear();
+                if (!reader.TakeBatches(batches)) {
+                    if (finished) {
+                        done = true;
+                        loop.quit();
+                    }
+                    return;
+                }
+                for (auto& batch : batches)
+                    for (const auto& line : batch)
+                        build(line);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+            reader.Cancel();
+            loop.quit();
+        }
+    };
+    reader.OnBatchReady = [&] {
+        if (!drainQueued.exchange(true))
+            QMetaObject::invokeMethod(&loop, drain, Qt::QueuedConnection);
+    };
+
+    QFuture<void> work = QtConcurrent::run([&reader] { reader.Run(); });
+    // The GUI stays painted while the file is read, but takes no input.
+    while (!done && !failure)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    work.waitForFinished();
+    batches.clear();
+    m_nodes.EndUpdate();
+
+    if (failure) {
+        finish();
+        std::rethrow_exception(failure);
+    }
+    if (!reader.Error().isEmpty()) {
+        QString text = reader.Error();
+        if (reader.Malformed()) {
+            const QString aside = keepDamagedCopy(path, false);
+            text += aside.isEmpty()
+                        ? QStringLiteral("\nThe lines from here on were not loaded.")
+                        : QStringLiteral("\nThe lines from here on were not loaded. The whole file was kept as \"%1\".")
+                              .arg(aside);
+        }
+        finish();
+        throw ECatalogueError(text);
+    }
+    TopCategory = m_nodes.GetFirstNode();
+    finish();
+    return true;
+}
+
+void TCatalogue::buildLegacyTree(const QString& Path)
+{
+    QFile file(Path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    m_nodes.Clear();
+    std::vector<TTreeNode*> lastAt;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        // Lines end in CR LF, LF or CR.
+        qsizetype end = pos;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        const QByteArrayView raw(bytes.constData() + pos, end - pos);
+        pos = end;
+        if (pos < bytes.size() && bytes[pos] == '\r')
+            ++pos;
+        if (pos < bytes.size() && bytes[pos] == '\n' && (pos == end + 1 || bytes[end] == '\n'))
+            ++pos;
+        qsizetype indent = 0;
+        while (indent < raw.size() && (raw[indent] == '\t' || raw[indent] == ' '))
+            ++indent;
+        const QByteArrayView rest = raw.sliced(indent);
+        const QString text = IsValidUtf8(rest) ? QString::fromUtf8(rest) : DecodeWindows1252(rest);
+        const int level = int(indent);
+        int depth = 0;
+        if (!lastAt.empty()) {
+            if (level > int(lastAt.size()))
+                throw ECatalogueError(QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(text));
+            depth = level;
+        }
+        TTreeNode* node = m_nodes.AddChild(depth == 0 ? nullptr : lastAt[size_t(depth - 1)], text);
+        lastAt.resize(size_t(depth));
+        lastAt.push_back(node);
+    }
+}
+
+void TCatalogue::ImportLegacyData()
+{
+    const QString legacy = LegacyFile();
+    const QString copy = QDir(m_folder).filePath(QStringLiteral("MyDocs.~qmre"));
+    if (QFile::exists(legacy) && !IsEmptyTextFile(legacy)) {
+        Q_EMIT statusMessage(QStringLiteral("Data loading..."));
+        m_nodes.BeginUpdate();
+        try {
+            buildLegacyTree(legacy);
+            const int count = m_nodes.Count();
+            int index = 0;
+            for (TTreeNode* node = m_nodes.GetFirstNode(); node; node = node->GetNext(), ++index) {
+                if (ProgressHook)
+                    ProgressHook(int(qint64(index) * 1000 / count));
+                const QStringList pieces = MyTextUtils::SplitToArray(node->Text(), QStringLiteral("~"));
+                const QString name = pieces.value(0), path = pieces.value(1), comment = pieces.value(2);
+                if (IsLocalPath(path)) {
+                    const TPathFacts facts = ProbePath(path);
+                    if (facts.Exists)
+                        FillDocNode(node, name, path, comment, QString(), false, facts);
+                    else if (AskNewLocationHook)
+                        AskNewLocationHook(name, path, node, comment);
+                    else
+                        FillDocNode(node, name, path, comment, QString(), true, facts);
+                } else if (IsURL(path)) {
+                    FillUrlNode(node, name, path, comment, QString());
+                } else {
+                    FillCategoryNode(node, name, comment, QString());
+                }
+            }
+        } catch (...) {
+            m_nodes.EndUpdate();
+            Q_EMIT statusMessage(QString());
+            throw;
+        }
+        QFile::remove(copy);
+        QFile::copy(legacy, copy);
+        m_nodes.EndUpdate();
+        Q_EMIT statusMessage(QString());
+        return;
+    }
+    if (QFile::exists(legacy))
+        QFile::remove(legacy);
+    if (QFile::rename(copy, legacy)) {
+        ImportLegacyData();
+        Q_EMIT statusMessage(QStringLiteral("Old data are restored!"));
+        return;
+    }
+    // Nothing to import: the first node becomes the user's first category.
+    if (TTreeNode* first = m_nodes.GetFirstNode())
+        FillCategoryNode(first, first->Text(), QString(), QString());
+}

@@ -1,0 +1,264 @@
+#include "catalogue/CatalogueFile.h"
+#include "utils/MyTextUtils.h"
+
+#include <QFile>
+#include <cstring>
+
+namespace {
+
+constexpr size_t BatchLines = 2048;
+constexpr size_t MaxQueuedBatches = 16;
+constexpr qint64 ReadChunk = 4 << 20;
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString cleanField(const QString& Text)
+{
+    return MyTextUtils::HasLineBreakOrNul(Text) ? MyTextUtils::SingleLine(Text) : Text;
+}
+
+} // namespace
+
+bool IsValidUtf8(QByteArrayView Bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(Bytes.data());
+    const auto* end = p + Bytes.size();
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        unsigned min;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        unsigned cp = c & (0x3F >> extra);
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+QString DecodeWindows1252(QByteArrayView Bytes)
+{
+    QString out(Bytes.size(), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < Bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(Bytes[i]);
+        d[i] = (c >= 0x80 && c <= 0x9F) ? Cp1252High[c - 0x80] : char16_t(c);
+    }
+    return out;
+}
+
+void AppendCatalogueLine(QString& Out, const QString& Name, int Level, const QString& FullName,
+                         const QString& Comments, QChar KindCode, const QString& Additional)
+{
+    Out.append(cleanField(Name));
+    Out.append(QChar(0));
+    Out.append(QString::number(Level));
+    Out.append(QChar(0));
+    Out.append(cleanField(FullName));
+    Out.append(QChar(0));
+    Out.append(cleanField(Comments));
+    Out.append(QChar(0));
+    Out.append(KindCode);
+    Out.append(QChar(0));
+    Out.append(cleanField(Additional));
+    Out.append(u"\r\n");
+}
+
+void TCatalogueReader::Cancel()
+{
+    m_cancel = true;
+    std::lock_guard guard(m_lock);
+    m_space.notify_all();
+}
+
+void TCatalogueReader::push(std::vector<TCatalogueLine>&& Batch)
+{
+    {
+        std::unique_lock guard(m_lock);
+        // Keep memory flat when the consumer falls behind.
+        m_space.wait(guard, [this] { return m_queue.size() < MaxQueuedBatches || m_cancel; });
+        m_queue.push_back(std::move(Batch));
+    }
+    if (OnBatchReady)
+        OnBatchReady();
+}
+
+bool TCatalogueReader::TakeBatches(std::vector<std::vector<TCatalogueLine>>& Out)
+{
+    std::lock_guard guard(m_lock);
+    if (m_queue.empty())
+        return false;
+    while (!m_queue.empty()) {
+        Out.push_back(std::move(m_queue.front()));
+        m_queue.pop_front();
+    }
+    m_space.notify_all();
+    return true;
+}
+
+bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
+{
+    ++m_lines;
+    // Six fields; a missing separator repeats the rest of the line in the
+    // remaining fields, as taking fields one by one does.
+    QByteArrayView fields[6];
+    QByteArrayView rest = Raw;
+    for (auto& f : fields) {
+        const qsizetype at = rest.indexOf('\0');
+        if (at < 0) {
+            f = rest;
+        } else {
+            f = rest.first(at);
+            rest = rest.sliced(at + 1);
+        }
+    }
+    const bool utf8 = IsValidUtf8(Raw);
+    auto text = [utf8](QByteArrayView b) {
+        if (b.isEmpty())
+            return QString();
+        return utf8 ? QString::fromUtf8(b) : DecodeWindows1252(b);
+    };
+    Line.Name = text(fields[0]);
+    bool ok = false;
+    const int level = fields[1].toInt(&ok);
+    if (!ok) {
+        m_error = QStringLiteral("'%1' is not a valid integer value").arg(text(fields[1]));
+        m_malformed = true;
+        return false;
+    }
+    if (level < 0 || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
+        m_error = QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(Line.Name);
+        m_malformed = true;
+        return false;
+    }
+    // The first line is a root whatever its level says; afterwards a level
+    // equal, one deeper or shallower places the node at exactly that depth.
+    Line.Depth = m_prevDepth < 0 ? 0 : level;
+    m_prevDepth = Line.Depth;
+    Line.FullName = text(fields[2]);
+    Line.Comments = text(fields[3]);
+    Line.KindCode = text(fields[4]);
+    Line.Additional = text(fields[5]);
+    if (Line.KindCode != u"1" && Line.KindCode != u"4") {
+        Line.Facts = MyFileUtils::ProbePath(Line.FullName);
+        Line.Probed = true;
+    }
+    return true;
+}
+
+void TCatalogueReader::Run()
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, file.errorString());
+        m_finished = true;
+        if (OnBatchReady)
+            OnBatchReady();
+        return;
+    }
+    const qint64 size = file.size();
+    qint64 lineBytes = 0;
+    int lastProgress = -1;
+    std::vector<TCatalogueLine> batch;
+    batch.reserve(BatchLines);
+    QByteArray buf;
+    bool eof = false, stop = false, skipLeadingLF = false;
+
+    while (!stop && !m_cancel) {
+        QByteArray more = file.read(ReadChunk);
+        if (more.isEmpty()) {
+            if (file.error() != QFileDevice::NoError) {
+                m_error = QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, file.errorString());
+                break;
+            }
+            eof = true;
+        }
+        buf.append(more);
+        qsizetype pos = 0;
+        if (skipLeadingLF && !buf.isEmpty()) {
+            if (buf[0] == '\n')
+                pos = 1;
+            skipLeadingLF = false;
+        }
+        while (pos < buf.size() || (eof && pos < buf.size())) {
+            const char* base = buf.constData() + pos;
+            const size_t left = size_t(buf.size() - pos);
+            const char* cr = static_cast<const char*>(std::memchr(base, '\r', left));
+            const size_t lineLen = cr ? size_t(cr - base) : left;
+            const char* sub = static_cast<const char*>(std::memchr(base, '\x1a', lineLen));
+            if (!cr && !sub && !eof)
+                break; // incomplete line: wait for more bytes
+            QByteArrayView raw(base, qsizetype(sub ? size_t(sub - base) : lineLen));
+            if (sub && raw.isEmpty()) {
+                stop = true; // end-of-file mark
+                break;
+            }
+            batch.emplace_back();
+            if (!parseLine(raw, batch.back())) {
+                batch.pop_back();
+                stop = true;
+                break;
+            }
+            lineBytes += raw.size();
+            if (size > 0 && OnProgress) {
+                const int progress = int(lineBytes * 1000 / size);
+                if (progress != lastProgress)
+                    OnProgress(lastProgress = progress);
+            }
+            if (batch.size() >= BatchLines) {
+                push(std::move(batch));
+                batch = {};
+                batch.reserve(BatchLines);
+            }
+            if (sub) {
+                stop = true;
+                break;
+            }
+            if (!cr) {
+                pos = buf.size();
+                break;
+            }
+            pos += qsizetype(lineLen) + 1; // the CR
+            if (pos < buf.size()) {
+                if (buf[pos] == '\n')
+                    ++pos;
+            } else {
+                skipLeadingLF = true; // the LF may start the next chunk
+            }
+        }
+        buf.remove(0, pos);
+        if (eof)
+            break;
+    }
+    if (!batch.empty())
+        push(std::move(batch));
+    m_finished = true;
+    if (OnBatchReady)
+        OnBatchReady();
+}

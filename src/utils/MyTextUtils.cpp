@@ -1,0 +1,61 @@
+#include "utils/MyTextUtils.h"
+
+namespace MyTextUtils {
+
+QString TakeField(const QString& Separator, QString& Text, bool Cut)
+{
+    const qsizetype at = Separator.isEmpty() ? -1 : Text.indexOf(Separator);
+    if (at < 0)
+        return Text;
+    QString field = Text.left(at);
+    if (Cut)
+        Text.remove(0, at + Separator.size());
+    return field;
+}
+
+QStringList SplitToArray(const QString& Text, const QString& Separators)
+{
+    QStringList pieces;
+    if (Text.isEmpty())
+        return pieces;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < Text.size(); ++i) {
+        if (Separators.contains(Text.at(i))) {
+            pieces.append(Text.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    pieces.append(Text.mid(start));
+    return pieces;
+}
+
+bool HasLineBreakOrNul(const QString& Text)
+{
+    for (QChar c : Text)
+        if (c == u'\0' || c == u'\r' || c == u'\n')
+            return true;
+    return false;
+}
+
+QString SingleLine(const QString& Text)
+{
+    if (!HasLineBreakOrNul(Text))
+        return Text;
+    QString out;
+    out.reserve(Text.size());
+    bool inBreak = false;
+    for (QChar c : Text) {
+        if (c == u'\r' || c == u'\n') {
+            if (!inBreak)
+                out.append(u' ');
+            inBreak = true;
+            continue;
+        }
+        inBreak = false;
+        if (c != u'\0')
+            out.append(c);
+    }
+    return out;
+}
+
+} // namespace MyTextUtils

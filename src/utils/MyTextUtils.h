@@ -1,0 +1,22 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace MyTextUtils {
+
+// The text before the first Separator (or all of Text when there is none).
+// With Cut, removes that text and the separator from Text.
+QString TakeField(const QString& Separator, QString& Text, bool Cut);
+
+// Pieces of Text between any of the Separators characters, the piece after the
+// last separator included; an empty Text gives no pieces.
+QStringList SplitToArray(const QString& Text, const QString& Separators);
+
+// True when Text holds a character that would break a catalogue line.
+bool HasLineBreakOrNul(const QString& Text);
+
+// Typed text reduced to one line: each run of line breaks becomes one blank,
+// NUL characters are dropped.
+QString SingleLine(const QString& Text);
+
+} // namespace MyTextUtils
