@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-  libglib2.0-dev libxcb1-dev libxcb-keysyms1-dev
+  libglib2.0-dev libxcb1-dev libxcb-keysyms1-dev libxkbcommon-dev
   # run
   qt6-qpa-plugins adwaita-icon-theme fonts-dejavu-core
   # test: X server, window manager, tray host, keys, screenshots

@@ -1,0 +1,28 @@
+#pragma once
+#include <QLocalServer>
+#include <QObject>
+#include <memory>
+
+// One running copy per executable: a second copy started from the same file
+// asks the first to show its window and quits before it touches the catalogue.
+// Copies started from different folders keep separate catalogues.
+class TSingleInstance : public QObject {
+    Q_OBJECT
+public:
+    explicit TSingleInstance(const QString& ExecutablePath, QObject* parent = nullptr);
+    ~TSingleInstance() override;
+
+    // The local socket name for an executable path.
+    static QString ServerName(const QString& ExecutablePath);
+
+    // True when this is the first copy (it now listens); false when another
+    // copy answered and was asked to show itself.
+    bool Claim();
+
+Q_SIGNALS:
+    void showRequested();
+
+private:
+    QString m_name;
+    std::unique_ptr<QLocalServer> m_server;
+};

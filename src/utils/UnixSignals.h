@@ -1,0 +1,19 @@
+#pragma once
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+// Turns SIGTERM, SIGHUP and SIGINT into a Qt signal on the GUI thread (a
+// self-pipe written by the handler and watched by a socket notifier).
+class TUnixSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit TUnixSignals(QObject* parent = nullptr);
+    ~TUnixSignals() override;
+
+Q_SIGNALS:
+    void terminationRequested(int Signal);
+
+private:
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
