@@ -1,0 +1,690 @@
+#include "forms/frmMain.h"
+#include "catalogue/Artwork.h"
+#include "components/HSDialogs.h"
+#include "components/WindowThread.h"
+#include "forms/frmAbout.h"
+#include "utils/MySysUtils.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QScopeGuard>
+#include <QSessionManager>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStorageInfo>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr quint32 LoadingColor = 15448033; // red 225, green 183, blue 235
+
+QAction* makeAction(QObject* owner, const QString& caption, const QString& hint, const QKeySequence& shortcut,
+                    int image)
+{
+    auto* a = new QAction(caption, owner);
+    if (!hint.isEmpty())
+        a->setToolTip(hint);
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    if (image >= 0)
+        a->setIcon(Artwork::CommandImage(image));
+    return a;
+}
+
+} // namespace
+
+TMainF::TMainF(QWidget* parent) : QMainWindow(parent), Catalogue(this)
+{
+    setObjectName(QStringLiteral("TMainF"));
+    setWindowTitle(QStringLiteral("Quillmere 3.3"));
+    setWindowIcon(Artwork::ProgramIcon());
+    resize(855, 534);
+    createActions();
+    createControls();
+    createMenus();
+    createToolBar();
+    connectCatalogue();
+
+    // Design content of the tree until the catalogue is read.
+    TTreeNode* first = Catalogue.Nodes().AddChild(nullptr, QStringLiteral("No category"));
+    Catalogue.Nodes().SetImage(first, imgCategory);
+
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TMainF::onCommitDataRequest);
+}
+
+TMainF::~TMainF()
+{
+    FormDestroy();
+}
+
+void TMainF::createActions()
+{
+    acNewDoc = makeAction(this, QStringLiteral("Add file..."), QStringLiteral("Add new document"), Qt::Key_Insert, 4);
+    acNewCateg = makeAction(this, QStringLiteral("Add category"), QStringLiteral("Add new category"),
+                            QKeySequence(Qt::CTRL | Qt::Key_N), 5);
+    acPasteURL = makeAction(this, QStringLiteral("Add URL..."), QStringLiteral("Add URL from clipboard"), {}, 15);
+    acRemoveItem = makeAction(this, QStringLiteral("Remove from program"), QStringLiteral("Remove link from program"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Delete), 6);
+    acDeleteFromDisk = makeAction(this, QStringLiteral("Delete from hard disk"),
+                                  QStringLiteral("Delete from hard disk real file (folder)"), {}, 17);
+    acAddComments = makeAction(this, QStringLiteral("Comment..."), QStringLiteral("Add comment..."), {}, 7);
+    acProperties = makeAction(this, QStringLiteral("Properties...") + QString(30, u' ') + QStringLiteral("Alt+Enter"),
+                              QStringLiteral("Properties (Alt+Enter)"), {}, 20);
+    acFindObject = makeAction(this, QStringLiteral("Find object"), {}, {}, 11);
+    acExpandAll = makeAction(this, QStringLiteral("Expand all"), {}, {}, -1);
+    acCollapseAll = makeAction(this, QStringLiteral("Collapse all"), {}, {}, -1);
+    acExplore = makeAction(this, QStringLiteral("Show folders"), QStringLiteral("Show folders"), {}, 19);
+    acSearchInNames = makeAction(this, QStringLiteral("Find by name..."), {}, QKeySequence(Qt::CTRL | Qt::Key_F), -1);
+    acSearchInComments = makeAction(this, QStringLiteral("Find in comments..."), {},
+                                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F), -1);
+    acSearchInAdd = makeAction(this, QStringLiteral("Find by additional field..."), {}, {}, -1);
+    acSearchAgain = makeAction(this, QStringLiteral("Continue search"), {}, Qt::Key_F3, -1);
+    acAutoStart = makeAction(this, QStringLiteral("Start when Windows starts"), {}, {}, -1);
+    acAutoStart->setCheckable(true);
+    acAutoStart->setChecked(true);
+    acRemoveOnAbsent = makeAction(this, QStringLiteral("Delete non-actual links"), {}, {}, -1);
+    acRemoveOnAbsent->setCheckable(true);
+    acOptions = makeAction(this, QStringLiteral("Options..."), QStringLiteral("Options..."), Qt::Key_F12, 22);
+    acBackupData = makeAction(this, QStringLiteral("Backup data"), {}, QKeySequence(Qt::CTRL | Qt::Key_S), -1);
+    acRestoreBackup = makeAction(this, QStringLiteral("Restore data"), {}, QKeySequence(Qt::CTRL | Qt::Key_O), -1);
+
+    ExitMenu = makeAction(this, QStringLiteral("&Exit"), {}, QKeySequence(Qt::CTRL | Qt::Key_Q), -1);
+    Exit1 = makeAction(this, QStringLiteral("Exit"), {}, {}, -1);
+
+    // Two sets of view-style entries: the menus say "Details", the View
+    // button's drop-down says "Detailes".
+    auto styles = [this](const QString& last, QAction*& large, QAction*& small, QAction*& list, QAction*& details) {
+        auto* group = new QActionGroup(this);
+        large = makeAction(this, QStringLiteral("Large Icons"), {}, {}, 0);
+        small = makeAction(this, QStringLiteral("Small Icons"), {}, {}, 1);
+        list = makeAction(this, QStringLiteral("List"), {}, {}, 2);
+        details = makeAction(this, last, {}, {}, 3);
+        for (QAction* a : {large, small, list, details}) {
+            a->setCheckable(true);
+            group->addAction(a);
+        }
+        details->setChecked(true);
+    };
+    styles(QStringLiteral("Details"), LargeIcons1, SmallIcons1, List1, Detailes1);
+    styles(QStringLiteral("Detailes"), LargeIcons2, SmallIcons2, List2, Detailes2);
+
+    Help1 = makeAction(this, QStringLiteral("Help content..."), {}, Qt::Key_F1, 9);
+    Support1 = makeAction(this, QStringLiteral("Support..."), {}, {}, 18);
+    FAQ1 = makeAction(this, QStringLiteral("FAQ on the Web"), {}, {}, 10);
+    About1 = makeAction(this, QStringLiteral("&About..."), {}, {}, -1);
+    Show1 = makeAction(this, QStringLiteral("Show"), {}, {}, -1);
+    Hide1 = makeAction(this, QStringLiteral("Hide"), {}, {}, -1);
+    AsSingleFolder1 = makeAction(this, QStringLiteral("Add the folder as a single document"), {}, {}, -1);
+    AsSepDocs1 = makeAction(this, QStringLiteral("Add content of folder as separate documents"), {}, {}, -1);
+    NoDragDrop1 = makeAction(this, QStringLiteral("Cancel"), {}, {}, -1);
+
+    const std::pair<QAction*, void (TMainF::*)()> handlers[] = {
+        {acNewDoc, &TMainF::acNewDocExecute},
+        {acNewCateg, &TMainF::acNewCategExecute},
+        {acPasteURL, &TMainF::acPasteURLExecute},
+        {acRemoveItem, &TMainF::acRemoveItemExecute},
+        {acDeleteFromDisk, &TMainF::acDeleteFromDiskExecute},
+        {acAddComments, &TMainF::acAddCommentsExecute},
+        {acProperties, &TMainF::acPropertiesExecute},
+        {acFindObject, &TMainF::acFindObjectExecute},
+        {acExpandAll, &TMainF::acExpandAllExecute},
+        {acCollapseAll, &TMainF::acCollapseAllExecute},
+        {acExplore, &TMainF::acExploreExecute},
+        {acSearchInNames, &TMainF::acSearchInNamesExecute},
+        {acSearchInComments, &TMainF::acSearchInCommentsExecute},
+        {acSearchInAdd, &TMainF::acSearchInAddExecute},
+        {acSearchAgain, &TMainF::FindDlgFind},
+        {acAutoStart, &TMainF::acAutoStartExecute},
+        {acRemoveOnAbsent, &TMainF::acRemoveOnAbsentExecute},
+        {acOptions, &TMainF::acOptionsExecute},
+        {acBackupData, &TMainF::acBackupDataExecute},
+        {acRestoreBackup, &TMainF::acRestoreBackupExecute},
+        {ExitMenu, &TMainF::Exit1Click},
+        {Exit1, &TMainF::Exit1Click},
+        {LargeIcons1, &TMainF::LargeIcons1Click},
+        {SmallIcons1, &TMainF::SmallIcons1Click},
+        {List1, &TMainF::List1Click},
+        {Detailes1, &TMainF::Detailes1Click},
+        {LargeIcons2, &TMainF::LargeIcons1Click},
+        {SmallIcons2, &TMainF::SmallIcons1Click},
+        {List2, &TMainF::List1Click},
+        {Detailes2, &TMainF::Detailes1Click},
+        {Help1, &TMainF::Help1Click},
+        {Support1, &TMainF::Support1Click},
+        {FAQ1, &TMainF::FAQ1Click},
+        {About1, &TMainF::About1Click},
+        {Show1, &TMainF::Show1Click},
+        {Hide1, &TMainF::Hide1Click},
+        {AsSingleFolder1, &TMainF::AsSingleFolder1Click},
+        {AsSepDocs1, &TMainF::AsSepDocs1Click},
+        {NoDragDrop1, &TMainF::NoDragDrop1Click},
+    };
+    for (const auto& [action, handler] : handlers) {
+        connect(action, &QAction::triggered, this, [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
+        addAction(action); // shortcuts work wherever the focus is in the window
+    }
+}
+
+void TMainF::createControls()
+{
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    // The strip that takes hyperlinks dragged from a browser.
+    TargetWin = new QFrame(central);
+    TargetWin->setObjectName(QStringLiteral("TargetWin"));
+    TargetWin->setFixedWidth(33);
+    TargetWin->setAutoFillBackground(true);
+    QPalette green = TargetWin->palette();
+    green.setColor(QPalette::Window, QColor(0, 128, 0));
+    TargetWin->setPalette(green);
+    TargetWin->setToolTip(QStringLiteral("Place for hyperlinks drag'n'drop"));
+    TargetGlobe = new QLabel(TargetWin);
+    TargetGlobe->setGeometry(0, 0, 33, 32);
+    TargetGlobe->setAlignment(Qt::AlignCenter);
+    TargetGlobe->setPixmap(Artwork::FixedIcon(imgHyperlink, 16).pixmap(16, 16));
+    TargetMarker = new QLabel(TargetWin);
+    TargetMarker->setGeometry(8, 40, 16, 16);
+    TargetMarker->setPixmap(Artwork::CommandImage(4).pixmap(16, 16));
+    TargetMarker->hide();
+    row->addWidget(TargetWin);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, central);
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    row->addWidget(Splitter1, 1);
+
+    DocsTree = new QTreeView(Splitter1);
+    DocsTree->setObjectName(QStringLiteral("DocsTree"));
+    DocsTree->setModel(&Catalogue.Nodes());
+    DocsTree->setHeaderHidden(true);
+    DocsTree->setIndentation(19);
+    DocsTree->setUniformRowHeights(true);
+    DocsTree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DocsTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    DocsTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DocsTree->setDragEnabled(true);
+    DocsTree->setIconSize(QSize(16, 16));
+    DocsTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DocsTree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { showContextMenu(DocsTree, DocsTree->viewport()->mapToGlobal(p)); });
+
+    ListView = new QStackedWidget(Splitter1);
+    ListModel = new QStandardItemModel(0, 5, this);
+    ListModel->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Location"),
+                                          QStringLiteral("Comment"), QStringLiteral("Additional")});
+    ListIcons = new QListView(ListView);
+    ListIcons->setModel(ListModel);
+    ListIcons->setObjectName(QStringLiteral("ListIcons"));
+    ListDetails = new QTreeView(ListView);
+    ListDetails->setObjectName(QStringLiteral("ListDetails"));
+    ListDetails->setModel(ListModel);
+    ListDetails->setRootIsDecorated(false);
+    ListDetails->setItemsExpandable(false);
+    ListDetails->setUniformRowHeights(true);
+    ListDetails->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListDetails->setAllColumnsShowFocus(true);
+    ListIcons->setSelectionModel(ListDetails->selectionModel());
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(ListIcons), static_cast<QAbstractItemView*>(ListDetails)}) {
+        v->setDragEnabled(true);
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(v, &QWidget::customContextMenuRequested, this,
+                [this, v](const QPoint& p) { showContextMenu(v, v->viewport()->mapToGlobal(p)); });
+    }
+    QHeaderView* header = ListDetails->header();
+    header->setStretchLastSection(true);
+    header->setMinimumSectionSize(20);
+    const int widths[] = {150, 80, 120, 121};
+    for (int i = 0; i < 4; ++i)
+        header->resizeSection(i, widths[i]);
+    ListView->addWidget(ListIcons);
+    ListView->addWidget(ListDetails);
+    ListView->setCurrentWidget(ListDetails);
+
+    Splitter1->addWidget(DocsTree);
+    Splitter1->addWidget(ListView);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({216, 855 - 33 - 216 - 3});
+    setCentralWidget(central);
+
+    // Floating "Folders" panel, hidden until "Show folders".
+    ExplorerPanel = new QFrame(this);
+    ExplorerPanel->setObjectName(QStringLiteral("ExplorerPanel"));
+    ExplorerPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    ExplorerPanel->setAutoFillBackground(true);
+    ExplorerPanel->setGeometry(233, 208, 152, 249);
+    auto* panelLayout = new QVBoxLayout(ExplorerPanel);
+    panelLayout->setContentsMargins(2, 2, 2, 2);
+    panelLayout->setSpacing(2);
+    auto* title = new QLabel(QStringLiteral("Folders"), ExplorerPanel);
+    title->setStyleSheet(QStringLiteral("color: white; font-weight: bold; background: palette(dark); padding: 1px;"));
+    DirListBox = new QListWidget(ExplorerPanel);
+    DirListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
+    cbDrive = new QComboBox(ExplorerPanel);
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        if (volume.isValid() && volume.isReady())
+            cbDrive->addItem(volume.rootPath().toUpper(), volume.rootPath());
+    panelLayout->addWidget(title);
+    panelLayout->addWidget(DirListBox, 1);
+    panelLayout->addWidget(cbDrive);
+    ExplorerPanel->hide();
+
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void TMainF::createMenus()
+{
+    FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    FileMenu->addActions({acNewCateg, acNewDoc, acPasteURL});
+    FileMenu->addSeparator();
+    FileMenu->addAction(acProperties);
+    FileMenu->addSeparator();
+    FileMenu->addActions({acRemoveItem, acDeleteFromDisk});
+    FileMenu->addSeparator();
+    FileMenu->addActions({acBackupData, acRestoreBackup});
+    FileMenu->addSeparator();
+    FileMenu->addAction(ExitMenu);
+
+    ViewMainMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    ViewMainMenu->addAction(acExplore);
+    ViewMainMenu->addSeparator();
+    ViewMainMenu->addActions({acExpandAll, acCollapseAll});
+    ViewMainMenu->addSeparator();
+    ViewMainMenu->addActions({LargeIcons1, SmallIcons1, List1, Detailes1});
+
+    SearchMenu = new QMenu(QStringLiteral("Search"), this);
+    SearchMenu->setIcon(Artwork::CommandImage(8));
+    SearchMenu->addActions({acSearchInNames, acSearchInComments, acSearchInAdd, acSearchAgain});
+    SearchMenu->setDefaultAction(acSearchInNames);
+
+    ServiceMenu = menuBar()->addMenu(QStringLiteral("&Service"));
+    ServiceMenu->addMenu(SearchMenu);
+    ServiceMenu->addActions({acAddComments, acFindObject});
+    ServiceMenu->addSeparator();
+    ServiceMenu->addActions({acAutoStart, acRemoveOnAbsent});
+    ServiceMenu->addSeparator();
+    ServiceMenu->addAction(acOptions);
+
+    HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    HelpMenu->addActions({Help1, Support1, FAQ1});
+    HelpMenu->addSeparator();
+    HelpMenu->addAction(About1);
+
+    PopupMenu = new QMenu(this);
+    PopupMenu->addActions({acNewCateg, acNewDoc, acPasteURL});
+    PopupMenu->addSeparator();
+    PopupMenu->addActions({acExplore, acExpandAll, acCollapseAll});
+    QMenu* popupView = PopupMenu->addMenu(QStringLiteral("&View"));
+    popupView->addActions({LargeIcons1, SmallIcons1, List1, Detailes1});
+    PopupMenu->addSeparator();
+    QMenu* popupSearch = PopupMenu->addMenu(QStringLiteral("Search"));
+    popupSearch->addActions({acSearchInNames, acSearchInComments, acSearchInAdd, acSearchAgain});
+    PopupMenu->addSeparator();
+    PopupMenu->addActions({acAutoStart, acRemoveOnAbsent});
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(Hide1);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(Exit1);
+
+    ItemMenu = new QMenu(this);
+    ItemMenu->addAction(acAddComments);
+    AdMenu = ItemMenu->addMenu(QStringLiteral("Additional"));
+    AdMenu->addAction(QString()); // one blank entry until the settings fill it
+    ItemMenu->addSeparator();
+    ItemMenu->addAction(acFindObject);
+    ItemMenu->addSeparator();
+    ItemMenu->addActions({acRemoveItem, acDeleteFromDisk});
+    ItemMenu->addSeparator();
+    ItemMenu->addAction(acProperties);
+
+    TrayMenu = new QMenu(this);
+    TrayMenu->addActions({Show1, Hide1, acNewDoc});
+    TrayMenu->setDefaultAction(Show1);
+    TrayMenu->addSeparator();
+    TrayMenu->addActions({acAutoStart, acOptions});
+    TrayMenu->addSeparator();
+    TrayMenu->addAction(Exit1);
+
+    ViewMenu = new QMenu(this);
+    ViewMenu->addActions({LargeIcons2, SmallIcons2, List2, Detailes2});
+
+    FoldersMenu = new QMenu(this);
+    FoldersMenu->addAction(acExplore);
+    DirListBox->addAction(acExplore);
+
+    DragFolderMenu = new QMenu(this);
+    DragFolderMenu->addActions({AsSingleFolder1, AsSepDocs1});
+    DragFolderMenu->addSeparator();
+    DragFolderMenu->addAction(NoDragDrop1);
+}
+
+void TMainF::createToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("Tools"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->addActions({acNewCateg, acNewDoc, acPasteURL, acRemoveItem, acDeleteFromDisk});
+    ToolBar1->addSeparator();
+    ToolBar1->addActions({acAddComments, acProperties});
+
+    btnSearch = new QToolButton(ToolBar1);
+    btnSearch->setObjectName(QStringLiteral("btnSearch"));
+    btnSearch->setText(QStringLiteral("Search"));
+    btnSearch->setToolTip(QStringLiteral("Find in program..."));
+    btnSearch->setIcon(Artwork::CommandImage(8));
+    btnSearch->setPopupMode(QToolButton::MenuButtonPopup);
+    btnSearch->setMenu(SearchMenu);
+    connect(btnSearch, &QToolButton::clicked, acSearchInNames, &QAction::trigger);
+    ToolBar1->addWidget(btnSearch);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(acExplore);
+
+    btnView = new QToolButton(ToolBar1);
+    btnView->setObjectName(QStringLiteral("btnView"));
+    btnView->setText(QStringLiteral("View"));
+    btnView->setToolTip(QStringLiteral("View"));
+    btnView->setIcon(Artwork::CommandImage(3));
+    btnView->setPopupMode(QToolButton::MenuButtonPopup);
+    btnView->setMenu(ViewMenu);
+    connect(btnView, &QToolButton::clicked, this, [this] { guarded([this] { btnViewClick(); }); });
+    ToolBar1->addWidget(btnView);
+    ToolBar1->addAction(acOptions);
+}
+
+void TMainF::connectCatalogue()
+{
+    TTreeNodes& nodes = Catalogue.Nodes();
+    connect(&nodes, &TTreeNodes::expandRequested, this, [this](TTreeNode* node, bool recursive) {
+        const QModelIndex i = Catalogue.Nodes().IndexOf(node);
+        if (recursive)
+            DocsTree->expandRecursively(i);
+        else
+            DocsTree->expand(i);
+    });
+    // The tree is drawn once after a bulk change, not once per node.
+    connect(&nodes, &TTreeNodes::updatesSuspended, this, [this](bool suspended) {
+        DocsTree->setUpdatesEnabled(!suspended);
+    });
+    connect(&nodes, &TTreeNodes::nodeDeleting, this, [this](TTreeNode* node) {
+        if (ListedNode && ListedNode->IsUnder(node))
+            ListedNode = nullptr;
+    });
+    connect(&Catalogue, &TCatalogue::listRefillRequested, this, &TMainF::ListCategory);
+    connect(&Catalogue, &TCatalogue::statusMessage, this, [this](const QString& text) {
+        statusBar()->showMessage(text);
+    });
+    Catalogue.WriteSettingsHook = [this] { WriteSettings(); };
+}
+
+void TMainF::guarded(const std::function<void()>& Command)
+{
+    try {
+        Command();
+    } catch (const std::exception& e) {
+        HSDialogs::ApplicationError(QString::fromUtf8(e.what()));
+    }
+}
+
+// ---------------------------------------------------------------- start and end
+
+void TMainF::FormCreate(TAboutBox* Splash)
+{
+    m_progress = std::make_unique<TThreadWindow>(QStringLiteral("Data loading..."));
+    ProgressWindow = m_progress.get();
+    try {
+        ProgressWindow->SetDelay(100);
+        ProgressWindow->SetColor(LoadingColor);
+        if (!LoadData(false)) {
+            Catalogue.ImportLegacyData();
+            Catalogue.TopCategory = Catalogue.Nodes().GetFirstNode();
+            Catalogue.CreateMakerCategory();
+        }
+        DocsTree->setCurrentIndex(Catalogue.Nodes().IndexOf(Catalogue.MakerCategory));
+        ListedNode = Catalogue.TopCategory;
+    } catch (const std::exception& e) {
+        StartupError = QString::fromUtf8(e.what());
+    }
+    if (Splash)
+        Splash->hide();
+    ProgressWindow = nullptr;
+    m_progress.reset();
+    acAutoStart->setChecked(
+        MySysUtils::IsAutoStart(QApplication::applicationName(), QApplication::applicationFilePath()));
+    ReadSettings();
+}
+
+void TMainF::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    if (!Catalogue.DataSaved)
+        guarded([this] { SaveData(false); });
+}
+
+void TMainF::QueryEndSession()
+{
+    if (Catalogue.DataSaved)
+        return;
+    guarded([this] { SaveData(false); });
+    // The logoff may still be cancelled by another program: keep the run
+    // whole, so later changes are saved too.
+    if (!Catalogue.MakerCategory)
+        Catalogue.CreateMakerCategory();
+    Catalogue.DataSaved = false;
+}
+
+void TMainF::EndSession()
+{
+    if (!Catalogue.DataSaved)
+        guarded([this] { SaveData(false); });
+}
+
+void TMainF::onCommitDataRequest(QSessionManager& Manager)
+{
+    Q_UNUSED(Manager);
+    QueryEndSession();
+}
+
+void TMainF::closeEvent(QCloseEvent* event)
+{
+    if (m_destroyed) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    HideToTray();
+}
+
+bool TMainF::LoadData(bool FromBackup)
+{
+    const bool exists = QFile::exists(Catalogue.DataFile(FromBackup));
+    std::unique_ptr<TThreadWindow> own;
+    if (exists && !ProgressWindow) {
+        own = std::make_unique<TThreadWindow>(QStringLiteral("Data loading..."));
+        own->SetDelay(100);
+        own->SetColor(LoadingColor);
+        ProgressWindow = own.get();
+    }
+    if (ProgressWindow) {
+        TThreadWindow* window = ProgressWindow;
+        Catalogue.ProgressHook = [window](int thousandths) { window->SetPosition(thousandths); };
+    }
+    auto done = qScopeGuard([&] {
+        Catalogue.ProgressHook = nullptr;
+        if (exists) {
+            ProgressWindow = nullptr;
+            m_progress.reset();
+        }
+    });
+    return Catalogue.LoadData(FromBackup);
+}
+
+void TMainF::SaveData(bool Backup)
+{
+    Catalogue.SaveData(Backup);
+}
+
+TTreeNode* TMainF::AddCategoryNode(TTreeNode* Parent, const QString& Name)
+{
+    TTreeNode* node = Catalogue.AddCategoryNode(Parent, Name);
+    const QModelIndex index = Catalogue.Nodes().IndexOf(node);
+    DocsTree->scrollTo(index);
+    DocsTree->setCurrentIndex(index);
+    DocsTree->edit(index);
+    return node;
+}
+
+TTreeNode* TMainF::SelectedTreeNode() const
+{
+    return TTreeNodes::NodeOf(DocsTree->currentIndex());
+}
+
+void TMainF::ListCategory(TTreeNode* Node)
+{
+    ListedNode = Node;
+}
+
+void TMainF::ReadSettings() {}
+
+void TMainF::WriteSettings() {}
+
+void TMainF::ShowBalloon(const QString& Title, const QString& Text, int Seconds)
+{
+    statusBar()->showMessage(Title + QStringLiteral(": ") + Text, Seconds * 1000);
+}
+
+void TMainF::RestoreFromTray()
+{
+    show();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+}
+
+void TMainF::HideToTray()
+{
+    hide();
+}
+
+void TMainF::showContextMenu(QAbstractItemView* View, const QPoint& GlobalPos)
+{
+    const bool onItem = View->currentIndex().isValid();
+    (onItem ? ItemMenu : PopupMenu)->popup(GlobalPos);
+}
+
+// ---------------------------------------------------------------- commands
+
+void TMainF::acBackupDataExecute()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    SaveData(true);
+    if (Catalogue.DataSaved) {
+        Catalogue.DataSaved = false; // the save at the end of the run must still happen
+        ShowBalloon(QStringLiteral("Backup"), QStringLiteral("Data successfully saved."), 10);
+    }
+}
+
+void TMainF::acRestoreBackupExecute()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    if (LoadData(true))
+        ShowBalloon(QStringLiteral("Restoring data"), QStringLiteral("Data successfully restored"), 10);
+}
+
+void TMainF::Exit1Click()
+{
+    QApplication::quit();
+}
+
+void TMainF::setViewStyle(int Style)
+{
+    QAction* main[] = {LargeIcons1, SmallIcons1, List1, Detailes1};
+    QAction* button[] = {LargeIcons2, SmallIcons2, List2, Detailes2};
+    main[Style]->setChecked(true);
+    button[Style]->setChecked(true);
+    if (Style == 3) {
+        ListView->setCurrentWidget(ListDetails);
+        return;
+    }
+    ListIcons->setViewMode(Style == 0 ? QListView::IconMode : QListView::ListMode);
+    ListIcons->setIconSize(Style == 0 ? QSize(32, 32) : QSize(16, 16));
+    ListIcons->setFlow(Style == 2 ? QListView::TopToBottom : QListView::LeftToRight);
+    ListIcons->setWrapping(true);
+    ListIcons->setResizeMode(QListView::Adjust);
+    ListView->setCurrentWidget(ListIcons);
+}
+
+void TMainF::LargeIcons1Click() { setViewStyle(0); }
+void TMainF::SmallIcons1Click() { setViewStyle(1); }
+void TMainF::List1Click() { setViewStyle(2); }
+void TMainF::Detailes1Click() { setViewStyle(3); }
+
+void TMainF::btnViewClick()
+{
+    const QAction* styles[] = {LargeIcons1, SmallIcons1, List1, Detailes1};
+    int current = 3;
+    for (int i = 0; i < 4; ++i)
+        if (styles[i]->isChecked())
+            current = i;
+    setViewStyle((current + 1) % 4);
+}
+
+void TMainF::Show1Click() { RestoreFromTray(); }
+void TMainF::Hide1Click() { HideToTray(); }
+
+void TMainF::About1Click()
+{
+    TAboutBox box(false, this);
+    box.exec();
+}
+
+// Commands whose behaviour arrives with later work: present, doing nothing yet.
+void TMainF::acNewDocExecute() {}
+void TMainF::acNewCategExecute() {}
+void TMainF::acPasteURLExecute() {}
+void TMainF::acRemoveItemExecute() {}
+void TMainF::acDeleteFromDiskExecute() {}
+void TMainF::acAddCommentsExecute() {}
+void TMainF::acPropertiesExecute() {}
+void TMainF::acFindObjectExecute() {}
+void TMainF::acExpandAllExecute() {}
+void TMainF::acCollapseAllExecute() {}
+void TMainF::acExploreExecute() {}
+void TMainF::acSearchInNamesExecute() {}
+void TMainF::acSearchInCommentsExecute() {}
+void TMainF::acSearchInAddExecute() {}
+void TMainF::FindDlgFind() {}
+void TMainF::acAutoStartExecute() {}
+void TMainF::acRemoveOnAbsentExecute() {}
+void TMainF::acOptionsExecute() {}
+void TMainF::Help1Click() {}
+void TMainF::Support1Click() {}
+void TMainF::FAQ1Click() {}
+void TMainF::AsSingleFolder1Click() {}
+void TMainF::AsSepDocs1Click() {}
+void TMainF::NoDragDrop1Click() {}

@@ -1,0 +1,146 @@
+#pragma once
+#include "catalogue/Catalogue.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QAbstractItemView;
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QListView;
+class QListWidget;
+class QMenu;
+class QSessionManager;
+class QSplitter;
+class QStackedWidget;
+class QStandardItemModel;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class TAboutBox;
+class TThreadWindow;
+
+// The main window: the category tree, the list beside it, the commands, and
+// the catalogue for the whole run.
+class TMainF : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainF(QWidget* parent = nullptr);
+    ~TMainF() override;
+
+    // Start-up: loads the catalogue (or imports the legacy file), puts the
+    // built-in category first and reads the settings. Splash may be null.
+    void FormCreate(TAboutBox* Splash);
+    // End of the run: the final save (once), then the desktop hooks go.
+    void FormDestroy();
+
+    TCatalogue Catalogue;
+    TTreeNode* ListedNode = nullptr;
+    TThreadWindow* ProgressWindow = nullptr;
+    // An error of the start-up, shown once the window is up.
+    QString StartupError;
+
+    // Node making with the view's part: a new category is scrolled into view
+    // and its name opened for editing.
+    TTreeNode* AddCategoryNode(TTreeNode* Parent, const QString& Name);
+    bool LoadData(bool FromBackup);
+    void SaveData(bool Backup);
+    void ListCategory(TTreeNode* Node);
+    void ReadSettings();
+    void WriteSettings();
+    void ShowBalloon(const QString& Title, const QString& Text, int Seconds);
+    void RestoreFromTray();
+    void HideToTray();
+    // The built-in category is rebuilt and the flag cleared after a save that
+    // answered the desktop's logoff query, in case the logoff is cancelled.
+    void QueryEndSession();
+    void EndSession();
+    TTreeNode* SelectedTreeNode() const;
+
+    // Controls.
+    QToolBar* ToolBar1 = nullptr;
+    QFrame* TargetWin = nullptr;
+    QLabel* TargetGlobe = nullptr;
+    QLabel* TargetMarker = nullptr;
+    QTreeView* DocsTree = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QStackedWidget* ListView = nullptr;
+    QListView* ListIcons = nullptr;
+    QTreeView* ListDetails = nullptr;
+    QStandardItemModel* ListModel = nullptr;
+    QFrame* ExplorerPanel = nullptr;
+    QListWidget* DirListBox = nullptr;
+    QComboBox* cbDrive = nullptr;
+    QToolButton* btnSearch = nullptr;
+    QToolButton* btnView = nullptr;
+
+    // Commands.
+    QAction *acNewDoc, *acNewCateg, *acPasteURL, *acRemoveItem, *acDeleteFromDisk, *acAddComments,
+        *acProperties, *acFindObject, *acExpandAll, *acCollapseAll, *acExplore, *acSearchInNames,
+        *acSearchInComments, *acSearchInAdd, *acSearchAgain, *acAutoStart, *acRemoveOnAbsent, *acOptions,
+        *acBackupData, *acRestoreBackup;
+    QAction *Exit1, *ExitMenu, *LargeIcons1, *SmallIcons1, *List1, *Detailes1, *LargeIcons2, *SmallIcons2,
+        *List2, *Detailes2, *Help1, *Support1, *FAQ1, *About1, *Show1, *Hide1, *AsSingleFolder1,
+        *AsSepDocs1, *NoDragDrop1;
+    QMenu *FileMenu, *ViewMainMenu, *ServiceMenu, *HelpMenu, *PopupMenu, *ItemMenu, *AdMenu, *TrayMenu,
+        *SearchMenu, *ViewMenu, *FoldersMenu, *DragFolderMenu;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+public Q_SLOTS:
+    void acNewDocExecute();
+    void acNewCategExecute();
+    void acPasteURLExecute();
+    void acRemoveItemExecute();
+    void acDeleteFromDiskExecute();
+    void acAddCommentsExecute();
+    void acPropertiesExecute();
+    void acFindObjectExecute();
+    void acExpandAllExecute();
+    void acCollapseAllExecute();
+    void acExploreExecute();
+    void acSearchInNamesExecute();
+    void acSearchInCommentsExecute();
+    void acSearchInAddExecute();
+    void FindDlgFind();
+    void acAutoStartExecute();
+    void acRemoveOnAbsentExecute();
+    void acOptionsExecute();
+    void acBackupDataExecute();
+    void acRestoreBackupExecute();
+    void Exit1Click();
+    void LargeIcons1Click();
+    void SmallIcons1Click();
+    void List1Click();
+    void Detailes1Click();
+    void btnViewClick();
+    void Help1Click();
+    void Support1Click();
+    void FAQ1Click();
+    void About1Click();
+    void Show1Click();
+    void Hide1Click();
+    void AsSingleFolder1Click();
+    void AsSepDocs1Click();
+    void NoDragDrop1Click();
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createControls();
+    void connectCatalogue();
+    void setViewStyle(int Style);
+    void showContextMenu(QAbstractItemView* View, const QPoint& GlobalPos);
+    void onCommitDataRequest(QSessionManager& Manager);
+    // Runs a command; an error it raises reaches the user as the program's
+    // error box and the program goes on.
+    void guarded(const std::function<void()>& Command);
+
+    std::unique_ptr<TThreadWindow> m_progress;
+    bool m_destroyed = false;
+};

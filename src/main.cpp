@@ -1,0 +1,42 @@
+#include "forms/Application.h"
+#include "forms/frmAbout.h"
+#include "forms/frmMain.h"
+#include "utils/SingleInstance.h"
+#include "utils/UnixSignals.h"
+
+#include <QTimer>
+#include "components/HSDialogs.h"
+
+int main(int argc, char* argv[])
+{
+    TApplication app(argc, argv);
+
+    // A second copy of the same executable hands over to the first and quits
+    // before it reads or writes anything.
+    TSingleInstance instance(QApplication::applicationFilePath());
+    if (!instance.Claim())
+        return 0;
+
+    auto splash = std::make_unique<TAboutBox>(true);
+    splash->show();
+    splash->repaint();
+    QApplication::processEvents();
+
+    TMainF mainF;
+    mainF.Catalogue.SetDataFolder(TApplication::DataFolder());
+    QObject::connect(&instance, &TSingleInstance::showRequested, &mainF, &TMainF::RestoreFromTray);
+    mainF.FormCreate(splash.get());
+    splash.reset();
+    mainF.show();
+    if (!mainF.StartupError.isEmpty())
+        QTimer::singleShot(0, &mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });
+
+    // Termination by the session or by kill saves like the logoff does.
+    TUnixSignals signals_;
+    QObject::connect(&signals_, &TUnixSignals::terminationRequested, &mainF, [&mainF] {
+        mainF.EndSession();
+        QApplication::quit();
+    });
+    QObject::connect(&app, &QApplication::aboutToQuit, &mainF, &TMainF::FormDestroy);
+    return app.exec();
+}
