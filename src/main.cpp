@@ -4,8 +4,9 @@
 #include "utils/SingleInstance.h"
 #include "utils/UnixSignals.h"
 
-#include <QTimer>
 #include "components/HSDialogs.h"
+
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -27,16 +28,16 @@ int main(int argc, char* argv[])
     QObject::connect(&instance, &TSingleInstance::showRequested, &mainF, &TMainF::RestoreFromTray);
     mainF.FormCreate(splash.get());
     splash.reset();
-    mainF.show();
-    if (!mainF.StartupError.isEmpty())
-        QTimer::singleShot(0, &mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });
-
     // Termination by the session or by kill saves like the logoff does.
     TUnixSignals signals_;
     QObject::connect(&signals_, &TUnixSignals::terminationRequested, &mainF, [&mainF] {
         mainF.EndSession();
         QApplication::quit();
     });
+    mainF.show();
+    if (!mainF.StartupError.isEmpty())
+        QTimer::singleShot(0, &mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });
+
     QObject::connect(&app, &QApplication::aboutToQuit, &mainF, &TMainF::FormDestroy);
     return app.exec();
 }

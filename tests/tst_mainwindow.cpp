@@ -1,0 +1,252 @@
+// The main window's start-up, end of the run, backup and restore, with the
+// catalogue in a temporary folder.
+#include "catalogue/Catalogue.h"
+#include "components/HSDialogs.h"
+#include "forms/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+QByteArray line(const char* name, int level, const QString& path, const char* kind, const char* comment = "")
+{
+    QByteArray l = QByteArray(name) + '\0' + QByteArray::number(level) + '\0' + path.toUtf8() + '\0' + comment +
+                   '\0' + kind + '\0' + "\r\n";
+    return l;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList rootTexts(TCatalogue& cat)
+{
+    QStringList out;
+    for (int i = 0; i < cat.Nodes().RootCount(); ++i)
+        out << cat.Nodes().RootItem(i)->Text();
+    return out;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QByteArray m_sample;
+
+    std::unique_ptr<TMainF> start()
+    {
+        auto w = std::make_unique<TMainF>();
+        w->Catalogue.SetDataFolder(m_dir.path());
+        w->FormCreate(nullptr);
+        return w;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files))
+            QFile::remove(m_dir.filePath(f));
+        m_sample = line("Work", 0, {}, "1", "mine") + line("Notes", 1, m_dir.filePath("notes.txt"), "2") +
+                   line("Site", 1, "https://example.org/", "4") + line("Home", 0, {}, "1");
+        HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
+    }
+
+    void startupPutsBuiltInCategoryFirst()
+    {
+        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        auto w = start();
+        QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        TTreeNode* maker = w->Catalogue.MakerCategory;
+        QCOMPARE(maker->Count(), 3);
+        QCOMPARE(maker->Item(0)->Text(), QString("Velmarch at the Web"));
+        QVERIFY(maker->Item(2)->Data()->FullName.contains("velmarch.example"));
+        QCOMPARE(w->Catalogue.TopCategory->Text(), QString("Work"));
+        QCOMPARE(w->ListedNode, w->Catalogue.TopCategory);
+        QCOMPARE(w->SelectedTreeNode(), maker);
+    }
+
+    void endOfRunWritesTheCatalogueOnce()
+    {
+        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        auto w = start();
+        QFile::remove(m_dir.filePath("quillmere.dat"));
+        w->FormDestroy();
+        QCOMPARE(readFile(m_dir.filePath("quillmere.dat")), m_sample); // built-in category left out
+        QFile::remove(m_dir.filePath("quillmere.dat"));
+        w.reset(); // destroying the window must not write a second time
+        QVERIFY(!QFile::exists(m_dir.filePath("quillmere.dat")));
+    }
+
+    void malformedCatalogueIsKeptAside()
+    {
+        const QByteArray bad = m_sample + line("Deep", 3, {}, "1") + line("Lost", 0, {}, "1");
+        writeFile(m_dir.filePath("quillmere.dat"), bad);
+        auto w = start();
+        QVERIFY(w->StartupError.contains("Invalid level (3) for item \"Deep\""));
+        const QString aside = m_dir.filePath("quillmere.dat.damaged");
+        QVERIFY(w->StartupError.contains(aside));
+        QCOMPARE(readFile(aside), bad);
+        // What loaded stays usable, with the built-in category in front.
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        w->FormDestroy();
+        QCOMPARE(readFile(aside), bad);
+    }
+
+    void legacyImportWhenThereIsNoCatalogue()
+    {
+        writeFile(m_dir.filePath("notes.txt"), "x");
+        writeFile(m_dir.filePath("MyDocs.qmre"),
+                  ("Papers~~old stuff\r\n\tNotes~" + m_dir.filePath("notes.txt") + "~c\r\n\tWeb~https://example.org/\r\n")
+                      .toUtf8());
+        auto w = start();
+        QVERIFY(w->StartupError.isEmpty());
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Papers"}));
+        TTreeNode* papers = w->Catalogue.TopCategory;
+        QCOMPARE(papers->Text(), QString("Papers"));
+        QCOMPARE(papers->Item(0)->Data()->Kind, nkDoc);
+        QCOMPARE(papers->Item(1)->Data()->Kind, nkURL);
+        QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
+        w->FormDestroy();
+        QVERIFY(readFile(m_dir.filePath("quillmere.dat")).startsWith(QByteArray("Papers\0" "0\0\0old stuff\0" "1\0\r\n", 23)));
+    }
+
+    void emptyStartMakesNoCategory()
+    {
+        auto w = start();
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "No category"}));
+        QCOMPARE(w->Catalogue.TopCategory->Data()->Kind, nkCategory);
+    }
+
+    void backupAndRestore()
+    {
+        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        auto w = start();
+        w->acBackupData->trigger();
+        QCOMPARE(readFile(m_dir.filePath("quillmere.bak")), m_sample);
+        QVERIFY(!w->Catalogue.DataSaved); // the final save must still happen
+        QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
+        QCOMPARE(w->Catalogue.MakerCategory->Count(), 3);
+        QVERIFY(w->statusBar()->currentMessage().contains("Data successfully saved."));
+
+        w->Catalogue.AddCategoryNode(nullptr, "Later");
+        QCOMPARE(rootTexts(w->Catalogue).last(), QString("Later"));
+        w->acRestoreBackup->trigger();
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        QVERIFY(w->statusBar()->currentMessage().contains("Data successfully restored"));
+        w->FormDestroy();
+        QCOMPARE(readFile(m_dir.filePath("quillmere.dat")), m_sample);
+    }
+
+    void restoreWithoutBackupDoesNothing()
+    {
+        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        auto w = start();
+        w->Catalogue.AddCategoryNode(nullptr, "Later");
+        w->acRestoreBackup->trigger();
+        QCOMPARE(rootTexts(w->Catalogue).last(), QString("Later"));
+    }
+
+    void cancelledLogoffKeepsLaterChanges()
+    {
+        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        auto w = start();
+        w->QueryEndSession();
+        QCOMPARE(readFile(m_dir.filePath("quillmere.dat")), m_sample);
+        QVERIFY(!w->Catalogue.DataSaved);
+        QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
+        w->Catalogue.AddCategoryNode(nullptr, "After logoff");
+        w->FormDestroy();
+        QVERIFY(readFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
+    }
+
+    void failedSaveIsReported()
+    {
+        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        auto w = start();
+        w->Catalogue.SetDataFolder(m_dir.filePath("no/such/folder"));
+        QString shown;
+        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+            shown = text;
+            return QMessageBox::Ok;
+        });
+        w->acBackupData->trigger();
+        QVERIFY(shown.contains("quillmere.bak"));
+        QVERIFY(!w->Catalogue.DataSaved);
+        QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
+    }
+
+    void closingOnlyHides()
+    {
+        auto w = start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->close();
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->Catalogue.DataSaved);
+        w->Show1->trigger();
+        QVERIFY(w->isVisible());
+    }
+
+    void commandsCarryTheirShortcuts_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::newRow("add file") << "Add file..." << QKeySequence(Qt::Key_Insert);
+        QTest::newRow("add category") << "Add category" << QKeySequence("Ctrl+N");
+        QTest::newRow("remove") << "Remove from program" << QKeySequence("Ctrl+Del");
+        QTest::newRow("find") << "Find by name..." << QKeySequence("Ctrl+F");
+        QTest::newRow("find comments") << "Find in comments..." << QKeySequence("Ctrl+Alt+F");
+        QTest::newRow("again") << "Continue search" << QKeySequence(Qt::Key_F3);
+        QTest::newRow("options") << "Options..." << QKeySequence(Qt::Key_F12);
+        QTest::newRow("backup") << "Backup data" << QKeySequence("Ctrl+S");
+        QTest::newRow("restore") << "Restore data" << QKeySequence("Ctrl+O");
+        QTest::newRow("exit") << "&Exit" << QKeySequence("Ctrl+Q");
+        QTest::newRow("help") << "Help content..." << QKeySequence(Qt::Key_F1);
+    }
+
+    void commandsCarryTheirShortcuts()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QKeySequence, shortcut);
+        auto w = start();
+        QAction* found = nullptr;
+        for (QAction* a : w->actions())
+            if (a->text() == caption)
+                found = a;
+        QVERIFY2(found, qPrintable(caption));
+        QCOMPARE(found->shortcut(), shortcut);
+    }
+
+    void viewButtonSpellsDetailes()
+    {
+        auto w = start();
+        QCOMPARE(w->ViewMenu->actions().last()->text(), QString("Detailes"));
+        QCOMPARE(w->ViewMainMenu->actions().last()->text(), QString("Details"));
+        QVERIFY(w->Detailes1->isChecked());
+        w->btnViewClick(); // cycles on to the first style
+        QVERIFY(w->LargeIcons1->isChecked());
+        QVERIFY(w->LargeIcons2->isChecked());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
