@@ -15,4 +15,7 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUN
 chmod 700 "$XDG_RUNTIME_DIR"
 
 cd build
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$(nproc)" "$@"
+# openbox gives the X tests a window manager (focus, minimising, closing).
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+  'openbox >/dev/null 2>&1 & wm=$!; ctest --output-on-failure -j"$(nproc)" "$@"; rc=$?; kill $wm 2>/dev/null; exit $rc' \
+  ctest "$@"

@@ -1,0 +1,161 @@
+// The real program under an X server: a second copy hands over to the first,
+// and termination by signal writes the catalogue.
+#include "utils/SingleInstance.h"
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+class TestProgram : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_runtime;
+
+    struct Copy {
+        QTemporaryDir dir;
+        QString exe;
+        QProcessEnvironment env;
+    };
+
+    static void prepare(Copy& c)
+    {
+        QVERIFY(c.dir.isValid());
+        c.exe = c.dir.filePath("quillmere");
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMERE_EXE"), c.exe));
+        QFile::setPermissions(c.exe, QFile::permissions(c.exe) | QFile::ExeOwner);
+        c.env = QProcessEnvironment::systemEnvironment();
+        c.env.insert("XDG_CONFIG_HOME", c.dir.filePath("config"));
+        c.env.insert("XDG_DATA_HOME", c.dir.filePath("data"));
+        c.env.remove("QT_QPA_PLATFORM");
+    }
+
+    static bool windowShown(qint64 pid)
+    {
+        QProcess xdotool;
+        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^Quillmere 3.3$"});
+        xdotool.waitForFinished(5000);
+        const QByteArray out = xdotool.readAllStandardOutput().trimmed();
+        return !out.isEmpty();
+    }
+
+    template <typename F>
+    static bool waitFor(F condition, int ms = 20000)
+    {
+        QDeadlineTimer deadline(ms);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(100);
+        }
+        return true;
+    }
+
+    static void startAndWait(QProcess& p, Copy& c)
+    {
+        p.setProcessEnvironment(c.env);
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(c.exe, {});
+        QVERIFY(p.waitForStarted(10000));
+        // Up once the window shows: the signal handlers are in place by then.
+        QVERIFY(waitFor([&] { return windowShown(p.processId()); }));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server");
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            QSKIP("needs xdotool");
+        qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
+    }
+
+    void sigtermWritesTheCatalogue_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    void sigtermWritesTheCatalogue()
+    {
+        QFETCH(int, signal);
+        Copy c;
+        prepare(c);
+        // Only a legacy file: the catalogue file appears only if the run ends with a save.
+        QFile legacy(c.dir.filePath("MyDocs.qmre"));
+        QVERIFY(legacy.open(QIODevice::WriteOnly));
+        legacy.write("Imported~~from old times\r\n\tWeb~https://example.org/~\r\n");
+        legacy.close();
+        QProcess p;
+        startAndWait(p, c);
+        QVERIFY(!QFile::exists(c.dir.filePath("quillmere.dat")));
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QFile dat(c.dir.filePath("quillmere.dat"));
+        QVERIFY(dat.open(QIODevice::ReadOnly));
+        const char expected[] = "Imported\0" "0\0\0from old times\0" "1\0\r\n"
+                                "Web\0" "1\0https://example.org/\0\0" "4\0\r\n";
+        QCOMPARE(dat.readAll(), QByteArray(expected, sizeof expected - 1));
+    }
+
+    void secondCopyHandsOverAndQuits()
+    {
+        Copy c;
+        prepare(c);
+        QFile dat(c.dir.filePath("quillmere.dat"));
+        QVERIFY(dat.open(QIODevice::WriteOnly));
+        dat.write(QByteArray("Work\0" "0\0\0\0" "1\0\r\n", 12));
+        dat.close();
+        QProcess first;
+        startAndWait(first, c);
+        // Minimise the first copy's window: the second start must bring it back.
+        QProcess::execute("xdotool", {"search", "--all", "--pid", QString::number(first.processId()), "--name",
+                                      "^Quillmere 3.3$", "windowminimize"});
+        QVERIFY(waitFor([&] { return !windowShown(first.processId()); }));
+
+        // The second copy quits before it reads or writes the catalogue.
+        const QDateTime before = QFileInfo(dat).lastModified();
+        QProcess second;
+        second.setProcessEnvironment(c.env);
+        second.start(c.exe, {});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(waitFor([&] { return windowShown(first.processId()); }));
+        QCOMPARE(QFileInfo(dat).lastModified(), before);
+
+        first.terminate();
+        QVERIFY(first.waitForFinished(20000));
+        QCOMPARE(first.exitCode(), 0);
+    }
+
+    void copiesInDifferentFoldersRunSideBySide()
+    {
+        Copy a, b;
+        prepare(a);
+        prepare(b);
+        QVERIFY(TSingleInstance::ServerName(a.exe) != TSingleInstance::ServerName(b.exe));
+        QProcess pa, pb;
+        startAndWait(pa, a);
+        startAndWait(pb, b);
+        QCOMPARE(pa.state(), QProcess::Running);
+        pa.terminate();
+        pb.terminate();
+        QVERIFY(pa.waitForFinished(20000));
+        QVERIFY(pb.waitForFinished(20000));
+        QCOMPARE(pa.exitCode(), 0);
+        QCOMPARE(pb.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(pb.exitCode(), 0);
+        QVERIFY(QFile::exists(a.dir.filePath("quillmere.dat")));
+        QVERIFY(QFile::exists(b.dir.filePath("quillmere.dat")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program_x11.moc"
