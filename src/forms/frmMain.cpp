@@ -562,39 +562,6 @@ TTreeNode* TMainF::SelectedTreeNode() const
     return TTreeNodes::NodeOf(DocsTree->currentIndex());
 }
 
-void TMainF::ListCategory(TTreeNode* Node)
-{
-    ListedNode = Node;
-}
-
-void TMainF::ReadSettings() {}
-
-void TMainF::WriteSettings() {}
-
-void TMainF::ShowBalloon(const QString& Title, const QString& Text, int Seconds)
-{
-    statusBar()->showMessage(Title + QStringLiteral(": ") + Text, Seconds * 1000);
-}
-
-void TMainF::RestoreFromTray()
-{
-    show();
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    raise();
-    activateWindow();
-}
-
-void TMainF::HideToTray()
-{
-    hide();
-}
-
-void TMainF::showContextMenu(QAbstractItemView* View, const QPoint& GlobalPos)
-{
-    const bool onItem = View->currentIndex().isValid();
-    (onItem ? ItemMenu : PopupMenu)->popup(GlobalPos);
-}
-
 // ---------------------------------------------------------------- commands
 
 void TMainF::acBackupDataExecute()
@@ -621,42 +588,6 @@ void TMainF::Exit1Click()
     QApplication::quit();
 }
 
-void TMainF::setViewStyle(int Style)
-{
-    QAction* main[] = {LargeIcons1, SmallIcons1, List1, Detailes1};
-    QAction* button[] = {LargeIcons2, SmallIcons2, List2, Detailes2};
-    main[Style]->setChecked(true);
-    button[Style]->setChecked(true);
-    if (Style == 3) {
-        ListView->setCurrentWidget(ListDetails);
-        return;
-    }
-    ListIcons->setViewMode(Style == 0 ? QListView::IconMode : QListView::ListMode);
-    ListIcons->setIconSize(Style == 0 ? QSize(32, 32) : QSize(16, 16));
-    ListIcons->setFlow(Style == 2 ? QListView::TopToBottom : QListView::LeftToRight);
-    ListIcons->setWrapping(true);
-    ListIcons->setResizeMode(QListView::Adjust);
-    ListView->setCurrentWidget(ListIcons);
-}
-
-void TMainF::LargeIcons1Click() { setViewStyle(0); }
-void TMainF::SmallIcons1Click() { setViewStyle(1); }
-void TMainF::List1Click() { setViewStyle(2); }
-void TMainF::Detailes1Click() { setViewStyle(3); }
-
-void TMainF::btnViewClick()
-{
-    const QAction* styles[] = {LargeIcons1, SmallIcons1, List1, Detailes1};
-    int current = 3;
-    for (int i = 0; i < 4; ++i)
-        if (styles[i]->isChecked())
-            current = i;
-    setViewStyle((current + 1) % 4);
-}
-
-void TMainF::Show1Click() { RestoreFromTray(); }
-void TMainF::Hide1Click() { HideToTray(); }
-
 void TMainF::About1Click()
 {
     TAboutBox box(false, this);
@@ -671,9 +602,6 @@ void TMainF::acRemoveItemExecute() {}
 void TMainF::acDeleteFromDiskExecute() {}
 void TMainF::acAddCommentsExecute() {}
 void TMainF::acPropertiesExecute() {}
-void TMainF::acFindObjectExecute() {}
-void TMainF::acExpandAllExecute() {}
-void TMainF::acCollapseAllExecute() {}
 void TMainF::acExploreExecute() {}
 void TMainF::acSearchInNamesExecute() {}
 void TMainF::acSearchInCommentsExecute() {}

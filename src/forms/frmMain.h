@@ -88,6 +88,12 @@ public:
     QMenu *FileMenu, *ViewMainMenu, *ServiceMenu, *HelpMenu, *PopupMenu, *ItemMenu, *AdMenu, *TrayMenu,
         *SearchMenu, *ViewMenu, *FoldersMenu, *DragFolderMenu;
 
+    // ---- category view and settings (frmMain_view.cpp) ----
+    // ---- end of category view and settings ----
+
+    // ---- opening entries and the tray (frmMain_open.cpp) ----
+    // ---- end of opening entries and the tray ----
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -143,4 +149,10 @@ private:
 
     std::unique_ptr<TThreadWindow> m_progress;
     bool m_destroyed = false;
+
+    // ---- private: category view and settings ----
+    // ---- end of private: category view and settings ----
+
+    // ---- private: opening entries and the tray ----
+    // ---- end of private: opening entries and the tray ----
 };
