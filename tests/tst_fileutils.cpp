@@ -1,0 +1,687 @@
+#include "catalogue/Artwork.h"
+#include "catalogue/Catalogue.h"
+#include "components/FileOperations.h"
+#include "components/HSDialogs.h"
+#include "utils/MyFileUtils.h"
+
+#include <QProgressDialog>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace MyFileUtils;
+
+namespace {
+
+void writeFile(const QString& Path, const QByteArray& Data)
+{
+    QDir().mkpath(QFileInfo(Path).path());
+    QFile f(Path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(Path));
+    f.write(Data);
+}
+
+QByteArray readFile(const QString& Path)
+{
+    QFile f(Path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList entries(const QString& Folder)
+{
+    return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// Answers the file operations' questions as told and notes what was asked.
+class TTestUi : public TFileOpUi {
+public:
+    bool Overwrite = false, CreateFolder = false, Delete = true;
+    qint64 CancelAt = -1; // cancel once this much is done
+    QStringList Asked, Errors;
+    qint64 Total = -1, LastDone = -1;
+    int Ticks = 0;
+    bool Monotonic = true;
+
+    bool AskOverwrite(const QString& Target, bool) override { return Asked << "overwrite " + Target, Overwrite; }
+    bool AskCreateFolder(const QString& Folder) override { return Asked << "create " + Folder, CreateFolder; }
+    bool ConfirmDelete(const QString& Path, bool, bool) override { return Asked << "delete " + Path, Delete; }
+    void Error(const QString& Text) override { Errors << Text; }
+    void BeginProgress(const QString&, qint64 TotalUnits) override { Total = TotalUnits; }
+    bool Progress(qint64 Done, const QString&) override
+    {
+        Monotonic = Monotonic && Done >= LastDone;
+        LastDone = Done;
+        ++Ticks;
+        return CancelAt < 0 || Done < CancelAt;
+    }
+};
+
+QByteArray pattern(int Bytes)
+{
+    QByteArray b(Bytes, Qt::Uninitialized);
+    for (int i = 0; i < Bytes; ++i)
+        b[i] = char(i * 7 + i / 4096);
+    return b;
+}
+
+} // namespace
+
+class TestFileUtils : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_data; // XDG_DATA_HOME: the test's own trash
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_other; // on another file system
+    QString d;                              // m_dir's path
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_data.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path() + "/share"));
+        QIcon::setFallbackThemeName("Adwaita");
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        d = m_dir->path();
+        QDir::setCurrent(d);
+        m_other = std::make_unique<QTemporaryDir>("/dev/shm/tst_fileutils-XXXXXX");
+        HSDialogs::SetHandler(nullptr);
+        SetFileOpUi(nullptr);
+    }
+
+    void cleanup()
+    {
+        QDir::setCurrent(QDir::tempPath());
+        m_other.reset();
+        m_dir.reset();
+    }
+
+    // ---- paths, files and addresses ----
+
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("url");
+        QTest::addColumn<bool>("mail");
+        QTest::addColumn<bool>("local");
+        QTest::newRow("mail address") << "user@host.example" << false << true << false;
+        QTest::newRow("mailto") << "mailto:user@host.example" << false << true << false;
+        QTest::newRow("drive path with @") << "C:\\mail\\a@b.txt" << false << false << true;
+        QTest::newRow("web address") << "https://www.host.example/page" << true << false << false;
+        QTest::newRow("web address with user") << "https://user@host.example/" << true << false << false;
+        QTest::newRow("local path with @") << "/home/u/a@b.txt" << true << false << true;
+        QTest::newRow("plain word") << "notes" << false << false << false;
+    }
+    void addresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, url);
+        QFETCH(bool, mail);
+        QFETCH(bool, local);
+        QCOMPARE(IsURL(text), url);
+        QCOMPARE(IsEMail(text), mail);
+        QCOMPARE(IsLocalPath(text), local);
+    }
+
+    void pathTests()
+    {
+        QCOMPARE(IncludeBackslash("/a/b"), QString("/a/b/"));
+        QCOMPARE(IncludeBackslash("/a/b/"), QString("/a/b/"));
+        QCOMPARE(IncludeBackslash("/"), QString("/"));
+        QVERIFY(IsDotEntry(".") && IsDotEntry(".."));
+        QVERIFY(!IsDotEntry("...") && !IsDotEntry(".hidden") && !IsDotEntry(""));
+
+        writeFile(d + "/f.txt", "abc");
+        QVERIFY(QFile::link(d + "/sub", d + "/sublink"));
+        QDir().mkdir(d + "/sub");
+        QVERIFY(IsDirectory(d + "/sub") && IsDirectory(d + "/sublink"));
+        QVERIFY(!IsDirectory(d + "/f.txt") && !IsDirectory(d + "/missing") && !IsDirectory(""));
+        QVERIFY(FileExists(d + "/f.txt") && !FileExists(d + "/sub") && !FileExists(d + "/missing"));
+    }
+
+    void fileContents()
+    {
+        writeFile(d + "/three", "abc");
+        writeFile(d + "/empty", "");
+        writeFile(d + "/linebreak", "\n");
+        writeFile(d + "/bom", "\xEF\xBB\xBF");
+        writeFile(d + "/bomtext", "\xEF\xBB\xBFx");
+        QCOMPARE(FileSizeOf(d + "/three"), 3);
+        QVERIFY(IsEmptyTextFile(d + "/empty"));
+        QVERIFY(IsEmptyTextFile(d + "/bom"));
+        QVERIFY(!IsEmptyTextFile(d + "/linebreak"));
+        QVERIFY(!IsEmptyTextFile(d + "/bomtext"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, FileSizeOf(d + "/missing"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, IsEmptyTextFile(d + "/missing"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, FileSizeOf(d));
+        // A pipe is refused at once; opening it would wait for a writer.
+        QCOMPARE(::mkfifo(QFile::encodeName(d + "/pipe").constData(), 0600), 0);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, IsEmptyTextFile(d + "/pipe"));
+        QCOMPARE(ProbePath(d + "/pipe").MimeName, QString("inode/fifo"));
+    }
+
+    void modifierKeys()
+    {
+        const int expected[8] = {0, 4, 1, 5, 2, 6, 3, 7};
+        for (int shift = 0; shift < 8; ++shift)
+            QCOMPARE(ShiftToHotKeyModifiers(shift), expected[shift]);
+        QCOMPARE(ShiftToHotKeyModifiers(8), 0);
+        QCOMPARE(ShiftToHotKeyModifiers(6 | 16), 0);
+        QCOMPARE(ShiftStateOf(Qt::ControlModifier | Qt::AltModifier), 6);
+        QCOMPARE(ShiftStateOf(Qt::ShiftModifier | Qt::MetaModifier), 1);
+        // X11: ShiftMask 1, ControlMask 4, Mod1Mask 8.
+        QCOMPARE(HotKeyModifiersToX11(ShiftToHotKeyModifiers(6)), 12u);
+        QCOMPARE(HotKeyModifiersToX11(hkShift), 1u);
+        for (int flags = 0; flags < 8; ++flags)
+            QCOMPARE(X11ToHotKeyModifiers(HotKeyModifiersToX11(flags)), flags);
+        QCOMPARE(X11ToHotKeyModifiers(2 | 16 | 64), 0); // Lock, NumLock, Super
+    }
+
+    void waitProcessesNoEvents()
+    {
+        bool fired = false;
+        QTimer::singleShot(0, this, [&] { fired = true; });
+        QElapsedTimer clock;
+        clock.start();
+        WaitMilliseconds(30);
+        QVERIFY(clock.elapsed() >= 30);
+        QVERIFY(!fired);
+        QCoreApplication::processEvents();
+        QVERIFY(fired);
+    }
+
+    // ---- ListFiles ----
+
+    void listFilesOrderAndHiddenRules()
+    {
+        for (const char* f : {"b.txt", "A.TXT", ".hidden.txt", "notes.pdf", "sub1/c.txt", "sub1/.hid/x.txt",
+                              "sub1/deeper/e.txt", "sub0/d.pdf", ".hiddendir/e.txt", "Sub2/F.Txt"})
+            writeFile(d + "/top/" + f, "x");
+        const QString top = d + "/top";
+        QStringList list;
+        ListFiles(top, "*.txt", list);
+        const QString t = top + "/";
+        QCOMPARE(list, QStringList({t + ".hidden.txt", t + "A.TXT", t + "b.txt", t + "sub1/c.txt",
+                                    t + "sub1/deeper/e.txt", t + "Sub2/F.Txt"}));
+
+        list.clear();
+        ListFiles(top + "/", "*.*", list);
+        QCOMPARE(list.size(), 8);
+        QCOMPARE(list.first(), t + ".hidden.txt");
+        QVERIFY(list.contains(t + "sub0/d.pdf"));
+        QVERIFY(list.indexOf(t + "notes.pdf") < list.indexOf(t + "sub0/d.pdf"));
+
+        list.clear();
+        ListFiles(top, "?.pdf", list);
+        QCOMPARE(list, QStringList(t + "sub0/d.pdf"));
+
+        // A caller's list is appended to, and gets no "not found" line.
+        list = QStringList{"earlier"};
+        ListFiles(top, "*.none", list);
+        QCOMPARE(list, QStringList{"earlier"});
+
+        QDir().mkdir(d + "/empty");
+        for (const QString& folder : {d + "/empty", d + "/missing", QString()}) {
+            list.clear();
+            ListFiles(folder, "*.*", list);
+            QCOMPARE(list, QStringList{"Files not found"});
+        }
+        QVERIFY(MatchesMask("Report.PDF", "*.pdf") && MatchesMask("a.b.c", "*.c") && MatchesMask("abc", "a*c"));
+        QVERIFY(!MatchesMask("abcd", "a*c") && !MatchesMask("ab", "???"));
+    }
+
+    void listFilesLinks()
+    {
+        writeFile(d + "/top/a.txt", "x");
+        writeFile(d + "/top/sub/b.txt", "x");
+        writeFile(d + "/outside/c.txt", "x");
+        QVERIFY(QFile::link(d + "/top", d + "/top/sub/loop"));         // a loop back to the top
+        QVERIFY(QFile::link(d + "/outside", d + "/top/zlink"));         // a link to another folder
+        QVERIFY(QFile::link(d + "/top/a.txt", d + "/top/filelink.txt")); // a link to a file
+        QVERIFY(QFile::link(d + "/nowhere", d + "/top/dangling.txt"));
+        QStringList list;
+        ListFiles(d + "/top", "*.txt", list);
+        const QString t = d + "/top/";
+        QCOMPARE(list, QStringList({t + "a.txt", t + "filelink.txt", t + "sub/b.txt", t + "zlink/c.txt"}));
+    }
+
+    void listFilesUnreadableFolder()
+    {
+        // Root reads every folder, so the walk runs in a child process as an
+        // unprivileged user.
+        for (const char* f : {"a.txt", "closed/b.txt", "open/c.txt"})
+            writeFile(d + "/top/" + f, "x");
+        for (const QString& p : {d, d + "/top", d + "/top/open"})
+            QFile::setPermissions(p, QFile::Permissions(0x7755));
+        QVERIFY(QFile::setPermissions(d + "/top/closed", {}));
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(2);
+            QStringList list;
+            ListFiles(d + "/top", "*.txt", list);
+            const QByteArray out = list.join('\n').toUtf8();
+            const bool ok = ::write(fds[1], out.constData(), size_t(out.size())) == out.size();
+            ::_exit(ok ? 0 : 3);
+        }
+        ::close(fds[1]);
+        QByteArray out;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+            out.append(buf, n);
+        ::close(fds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QFile::setPermissions(d + "/top/closed", QFile::Permissions(0x7700));
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(QString::fromUtf8(out), d + "/top/a.txt\n" + d + "/top/open/c.txt");
+    }
+
+    // ---- types and icons ----
+
+    void typesAndIcons()
+    {
+        QMimeDatabase db;
+        writeFile(d + "/notes.txt", "some text");
+        writeFile(d + "/other.txt", "more text");
+        QVERIFY(QFile::link(d + "/notes.txt", d + "/shortcut"));
+        QDir().mkdir(d + "/folder");
+
+        QString type;
+        const QIcon folder = GetShellIcon(d + "/folder", false, &type);
+        QCOMPARE(type, db.mimeTypeForName("inode/directory").comment());
+        QVERIFY(!folder.isNull());
+
+        const QIcon text = GetShellIcon(d + "/notes.txt", true, &type);
+        QCOMPARE(type, db.mimeTypeForName("text/plain").comment());
+        const QImage textImage = text.pixmap(32, 32).toImage();
+        QCOMPARE(textImage.size(), QSize(32, 32));
+        // From the icon theme, not the program's own blank page.
+        QVERIFY(textImage.convertToFormat(QImage::Format_ARGB32) !=
+                Artwork::FixedImage(Artwork::ImgBlankPage, 32).convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(GetShellIcon(d + "/notes.txt", false).pixmap(16, 16).size(), QSize(16, 16));
+        // One icon serves every file of a type.
+        QCOMPARE(GetShellIcon(d + "/other.txt", true).cacheKey(), text.cacheKey());
+
+        // A link shows its target's icon with the link emblem and its type.
+        const QIcon link = GetShellIcon(d + "/shortcut", true, &type);
+        QCOMPARE(type, db.mimeTypeForName("text/plain").comment());
+        QCOMPARE(link.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+                 Artwork::Overlay(textImage, Artwork::EmblemSymlink(16)).convertToFormat(QImage::Format_ARGB32));
+
+        type = "stale";
+        QVERIFY(GetShellIcon(d + "/missing.txt", false, &type).isNull());
+        QVERIFY(type.isEmpty());
+        QVERIFY(QFile::link(d + "/nowhere", d + "/dangling"));
+        QVERIFY(GetShellIcon(d + "/dangling", false).isNull());
+    }
+
+    void typeDetection()
+    {
+        writeFile(d + "/b.gz", "x");
+        writeFile(d + "/a.tar.gz", "x");
+        writeFile(d + "/p.c", "x");
+        writeFile(d + "/p.C", "x");
+        writeFile(d + "/noname", "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+        writeFile(d + "/Report.2024.PDF", "not really");
+        QCOMPARE(ProbePath(d + "/b.gz").MimeName, QString("application/gzip"));
+        QCOMPARE(ProbePath(d + "/a.tar.gz").MimeName, QString("application/x-compressed-tar"));
+        QCOMPARE(ProbePath(d + "/p.c").MimeName, QString("text/x-csrc"));
+        QCOMPARE(ProbePath(d + "/p.C").MimeName, QString("text/x-c++src"));
+        QCOMPARE(ProbePath(d + "/noname").MimeName, QString("application/pdf")); // by content
+        QCOMPARE(ProbePath(d + "/Report.2024.PDF").MimeName, QString("application/pdf")); // by name only
+        const TPathFacts folder = ProbePath(d);
+        QVERIFY(folder.Exists && folder.IsDir && !folder.IsSymLink);
+        QVERIFY(!ProbePath(d + "/missing").Exists);
+    }
+
+    void imageListsStayInStep()
+    {
+        TCatalogue cat;
+        for (int i = 0; i < 40; ++i)
+            writeFile(QString("%1/doc%2.%3").arg(d).arg(i).arg(i % 2 ? "txt" : "png"), "x");
+        const int before = cat.Images().Small.Count();
+        QCOMPARE(cat.Images().Large.Count(), before);
+        int last = before - 1;
+        for (int round = 0; round < 50; ++round)
+            for (int i = 0; i < 40; ++i) {
+                const int index = cat.AddShellIcon(QString("%1/doc%2.%3").arg(d).arg(i).arg(i % 2 ? "txt" : "png"));
+                QCOMPARE(index, last + 1);
+                last = index;
+            }
+        QCOMPARE(cat.Images().Small.Count(), before + 2000);
+        QCOMPARE(cat.Images().Large.Count(), before + 2000);
+        QCOMPARE(cat.Images().Small.Icon(before).cacheKey(), cat.Images().Small.Icon(before + 40).cacheKey());
+        QCOMPARE(cat.AddShellIcon(d + "/missing"), int(imgMissing));
+        QCOMPARE(cat.Images().Small.Count(), before + 2000);
+    }
+
+    // ---- delete ----
+
+    void trash()
+    {
+        const QString trash = HomeTrashFolder();
+        QVERIFY(trash.startsWith(m_data.path()));
+        QVERIFY(!QFileInfo::exists(trash)); // made on first use
+        writeFile(d + "/doc one.txt", "keep me");
+        writeFile(d + "/50%20off.txt", "x");
+        writeFile(d + "/folder/inner.txt", "x");
+        TTestUi ui;
+        QVERIFY(ShellDelete(ui, d + "/doc one.txt", true));
+        QCOMPARE(ui.Asked, QStringList("delete " + d + "/doc one.txt"));
+        ui.Asked.clear();
+        QVERIFY(!QFileInfo::exists(d + "/doc one.txt"));
+        QCOMPARE(readFile(trash + "/files/doc one.txt"), QByteArray("keep me"));
+        const QByteArray info = readFile(trash + "/info/doc one.txt.trashinfo");
+        QVERIFY2(info.startsWith("[Trash Info]\n"), info.constData());
+        QVERIFY2(info.contains("\nPath=" + QUrl::toPercentEncoding(d + "/doc one.txt", "/") + "\n"), info.constData());
+        QVERIFY(info.contains("\nDeletionDate=" + QDate::currentDate().toString(Qt::ISODate).toLatin1()));
+        QVERIFY(!QFileInfo::exists(d + "/files")); // nothing dropped into the current folder
+        // The original path is kept escaped, so it is restored under its own name.
+        QVERIFY(ShellDelete(ui, d + "/50%20off.txt", true));
+        const QByteArray info2 = readFile(trash + "/info/50%20off.txt.trashinfo");
+        QVERIFY2(info2.contains("\nPath=" + QUrl::toPercentEncoding(d, "/") + "/50%2520off.txt\n"), info2.constData());
+
+        QVERIFY(ShellDelete(ui, d + "/folder", true));
+        QVERIFY(QFileInfo::exists(trash + "/files/folder/inner.txt"));
+
+        writeFile(d + "/stays.txt", "x");
+        ui.Delete = false;
+        QVERIFY(!ShellDelete(ui, d + "/stays.txt", true));
+        QVERIFY(QFileInfo::exists(d + "/stays.txt"));
+        QVERIFY(ui.Errors.isEmpty());
+        ui.Delete = true;
+        QVERIFY(!ShellDelete(ui, d + "/missing.txt", true));
+        QCOMPARE(ui.Errors.size(), 1);
+    }
+
+    void deleteForGood()
+    {
+        writeFile(d + "/tree/a/b.txt", "x");
+        writeFile(d + "/tree/c.txt", "x");
+        writeFile(d + "/outside/keep.txt", "x");
+        QVERIFY(QFile::link(d + "/outside", d + "/tree/link"));
+        TTestUi ui;
+        QVERIFY(ShellDelete(ui, d + "/tree", false));
+        QVERIFY(!QFileInfo::exists(d + "/tree"));
+        QVERIFY(QFileInfo::exists(d + "/outside/keep.txt")); // the link went, not its target
+        QCOMPARE(ui.Total, 5);                                  // tree, a, b.txt, c.txt, link
+        QVERIFY(!QFileInfo::exists(HomeTrashFolder() + "/files/tree"));
+
+        // Without a dialog object every question is refused.
+        writeFile(d + "/quiet.txt", "x");
+        QVERIFY(!ShellDelete(d + "/quiet.txt", false));
+        QVERIFY(QFileInfo::exists(d + "/quiet.txt"));
+    }
+
+    // ---- copy and move ----
+
+    void copyAndMoveFiles()
+    {
+        writeFile(d + "/src/a.txt", "alpha");
+        QDir().mkdir(d + "/dst");
+        {
+            QFile f(d + "/src/a.txt");
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)), QFileDevice::FileModificationTime));
+        }
+        TTestUi ui;
+        // An existing folder receives the item under its own name.
+        QVERIFY(ShellCopyOrMove(ui, d + "/src/a.txt", d + "/dst", false, false));
+        QCOMPARE(readFile(d + "/dst/a.txt"), QByteArray("alpha"));
+        QCOMPARE(QFileInfo(d + "/dst/a.txt").lastModified(), QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)));
+        QVERIFY(QFileInfo::exists(d + "/src/a.txt"));
+        // Any other destination is the new full path.
+        QVERIFY(ShellCopyOrMove(ui, d + "/src/a.txt", d + "/dst/renamed.txt", false, false));
+        QCOMPARE(readFile(d + "/dst/renamed.txt"), QByteArray("alpha"));
+        // A move within one file system keeps the file itself.
+        const auto inode = QFileInfo(d + "/src/a.txt").fileTime(QFileDevice::FileModificationTime);
+        struct stat before, after;
+        ::stat(QFile::encodeName(d + "/src/a.txt").constData(), &before);
+        QVERIFY(ShellCopyOrMove(ui, d + "/src/a.txt", d + "/dst/moved.txt", false, true));
+        ::stat(QFile::encodeName(d + "/dst/moved.txt").constData(), &after);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(QFileInfo(d + "/dst/moved.txt").lastModified(), inode);
+        QVERIFY(!QFileInfo::exists(d + "/src/a.txt"));
+        QVERIFY(ui.Asked.isEmpty() && ui.Errors.isEmpty());
+        QCOMPARE(entries(d + "/dst"), QStringList({"a.txt", "moved.txt", "renamed.txt"}));
+    }
+
+    void copyAndMoveFoldersAcrossFileSystems()
+    {
+        if (!m_other->isValid())
+            QSKIP("no /dev/shm");
+        writeFile(d + "/tree/a.txt", "alpha");
+        writeFile(d + "/tree/sub/b.bin", pattern(300000));
+        writeFile(d + "/tree/.hidden", "h");
+        QVERIFY(QFile::link("sub/b.bin", d + "/tree/rel-link"));
+        QFile::setPermissions(d + "/tree/a.txt", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString o = m_other->path();
+        TTestUi ui;
+        QVERIFY(ShellCopyOrMove(ui, d + "/tree", o, false, false));
+        QCOMPARE(readFile(o + "/tree/sub/b.bin"), pattern(300000));
+        QCOMPARE(readFile(o + "/tree/.hidden"), QByteArray("h"));
+        QCOMPARE(QFileInfo(o + "/tree/rel-link").symLinkTarget(), o + "/tree/sub/b.bin");
+        QVERIFY(QFileInfo(o + "/tree/a.txt").permissions() & QFile::ExeOwner);
+        QCOMPARE(ui.Total, 300000 + 5 + 1);
+        QVERIFY(ui.Monotonic && ui.LastDone == ui.Total);
+        QCOMPARE(entries(o), QStringList{"tree"}); // no working copy left beside it
+
+        QVERIFY(ShellCopyOrMove(ui, d + "/tree", o + "/moved", false, true));
+        QVERIFY(!QFileInfo::exists(d + "/tree"));
+        QCOMPARE(readFile(o + "/moved/sub/b.bin"), pattern(300000));
+        QVERIFY(QFileInfo(o + "/moved/rel-link").isSymLink());
+        // And back, as a single file.
+        QVERIFY(ShellCopyOrMove(ui, o + "/moved/a.txt", d, false, true));
+        QCOMPARE(readFile(d + "/a.txt"), QByteArray("alpha"));
+        QVERIFY(!QFileInfo::exists(o + "/moved/a.txt"));
+        QVERIFY(ui.Errors.isEmpty());
+    }
+
+    void collisions()
+    {
+        writeFile(d + "/a.txt", "new");
+        writeFile(d + "/dst/a.txt", "old");
+        TTestUi ui;
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/dst", false, false)); // refused
+        QCOMPARE(ui.Asked, QStringList("overwrite " + d + "/dst/a.txt"));
+        QCOMPARE(readFile(d + "/dst/a.txt"), QByteArray("old"));
+        QVERIFY(ui.Errors.isEmpty());
+        ui.Overwrite = true;
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d + "/dst", false, false));
+        QCOMPARE(readFile(d + "/dst/a.txt"), QByteArray("new"));
+
+        // Rename on collision asks nothing and finds the next free name.
+        ui.Asked.clear();
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d + "/dst", true, false));
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d + "/dst", true, false));
+        QCOMPARE(entries(d + "/dst"), QStringList({"a (2).txt", "a (3).txt", "a.txt"}));
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d, true, false)); // onto itself
+        QCOMPARE(readFile(d + "/a (2).txt"), QByteArray("new"));
+        writeFile(d + "/.profile", "x");
+        QVERIFY(ShellCopyOrMove(ui, d + "/.profile", d, true, false));
+        QVERIFY(QFileInfo::exists(d + "/.profile (2)"));
+        QVERIFY(ShellCopyOrMove(ui, d + "/dst", d, true, false));
+        QVERIFY(QFileInfo::exists(d + "/dst (2)/a (3).txt"));
+        QVERIFY(ui.Asked.isEmpty());
+
+        // Onto itself without renaming: an error for a copy, nothing to do for a move.
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/a.txt", false, false));
+        QCOMPARE(ui.Errors.size(), 1);
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d, false, true));
+        QCOMPARE(readFile(d + "/a.txt"), QByteArray("new"));
+    }
+
+    void folderOntoFolder()
+    {
+        writeFile(d + "/src/proj/x.txt", "new x");
+        writeFile(d + "/src/proj/sub/y.txt", "new y");
+        writeFile(d + "/dst/proj/x.txt", "old x");
+        writeFile(d + "/dst/proj/keep.txt", "keep");
+        writeFile(d + "/dst/proj/sub/z.txt", "z");
+        TTestUi ui;
+        ui.Overwrite = true;
+        QVERIFY(ShellCopyOrMove(ui, d + "/src/proj", d + "/dst", false, false));
+        QCOMPARE(readFile(d + "/dst/proj/x.txt"), QByteArray("new x"));
+        QCOMPARE(readFile(d + "/dst/proj/sub/y.txt"), QByteArray("new y"));
+        QCOMPARE(readFile(d + "/dst/proj/keep.txt"), QByteArray("keep"));
+        QCOMPARE(readFile(d + "/dst/proj/sub/z.txt"), QByteArray("z"));
+        QCOMPARE(entries(d + "/dst"), QStringList{"proj"});
+
+        // Merging by a move within the file system.
+        writeFile(d + "/src/proj/x.txt", "newer x");
+        QVERIFY(ShellCopyOrMove(ui, d + "/src/proj", d + "/dst", false, true));
+        QCOMPARE(readFile(d + "/dst/proj/x.txt"), QByteArray("newer x"));
+        QCOMPARE(readFile(d + "/dst/proj/keep.txt"), QByteArray("keep"));
+        QVERIFY(!QFileInfo::exists(d + "/src/proj"));
+
+        // A folder and a file of one name: refused before anything moves.
+        writeFile(d + "/src2/proj/keep.txt/inner", "i");
+        writeFile(d + "/src2/proj/x.txt", "never");
+        QVERIFY(!ShellCopyOrMove(ui, d + "/src2/proj", d + "/dst", false, false));
+        QCOMPARE(ui.Errors.size(), 1);
+        QCOMPARE(readFile(d + "/dst/proj/x.txt"), QByteArray("newer x"));
+        writeFile(d + "/file", "f");
+        QVERIFY(!ShellCopyOrMove(ui, d + "/src2/proj", d + "/file", false, false));
+        QCOMPARE(readFile(d + "/file"), QByteArray("f"));
+
+        // Into itself.
+        QVERIFY(!ShellCopyOrMove(ui, d + "/dst", d + "/dst/proj", false, false));
+        QVERIFY(!ShellCopyOrMove(ui, d + "/dst", d + "/dst/proj/new", false, true));
+        QCOMPARE(ui.Errors.size(), 4);
+        QVERIFY(QFileInfo::exists(d + "/dst/proj/keep.txt"));
+        QVERIFY(!QFileInfo::exists(d + "/dst/proj/dst"));
+    }
+
+    void missingDestinationFolder()
+    {
+        writeFile(d + "/a.txt", "a");
+        TTestUi ui;
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/new/deeper/a.txt", false, false));
+        QCOMPARE(ui.Asked, QStringList("create " + d + "/new/deeper"));
+        QVERIFY(!QFileInfo::exists(d + "/new"));
+        ui.CreateFolder = true;
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d + "/new/deeper/b.txt", false, false));
+        QCOMPARE(readFile(d + "/new/deeper/b.txt"), QByteArray("a"));
+        // A destination written as a folder receives the item.
+        QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d + "/other/", false, true));
+        QCOMPARE(readFile(d + "/other/a.txt"), QByteArray("a"));
+        QVERIFY(ui.Errors.isEmpty());
+    }
+
+    void destinationCannotBeWritten()
+    {
+        writeFile(d + "/a.txt", "a");
+        writeFile(d + "/plainfile", "p");
+        TTestUi ui;
+        ui.CreateFolder = true;
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", "/proc/quillmere-test.txt", false, false));
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", "/proc/quillmere-test.txt", false, true));
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/plainfile/a.txt", false, false)); // a file as the folder
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/plainfile/x/a.txt", false, false));
+        QCOMPARE(ui.Errors.size(), 4);
+        QVERIFY(QFileInfo::exists(d + "/a.txt"));
+        QCOMPARE(LastFileOpError(), ui.Errors.last());
+        QVERIFY(!ShellCopyOrMove(ui, d + "/missing.txt", d + "/b.txt", false, false));
+        QCOMPARE(ui.Errors.size(), 5);
+    }
+
+    void cancelLeavesNothingBehind_data()
+    {
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<bool>("acrossFileSystems");
+        QTest::newRow("copy") << false << false;
+        QTest::newRow("copy to another file system") << false << true;
+        QTest::newRow("move to another file system") << true << true;
+    }
+    void cancelLeavesNothingBehind()
+    {
+        QFETCH(bool, move);
+        QFETCH(bool, acrossFileSystems);
+        if (acrossFileSystems && !m_other->isValid())
+            QSKIP("no /dev/shm");
+        const QByteArray big = pattern(6 << 20);
+        writeFile(d + "/big/one.bin", big);
+        writeFile(d + "/big/two.bin", big);
+        const QString dst = acrossFileSystems ? m_other->path() : d + "/dst";
+        QDir().mkpath(dst);
+        TTestUi ui;
+        ui.CancelAt = 8 << 20; // in the middle of the second file
+        QVERIFY(!ShellCopyOrMove(ui, d + "/big", dst, false, move));
+        QVERIFY(ui.Errors.isEmpty());
+        QCOMPARE(entries(dst), QStringList());
+        QCOMPARE(readFile(d + "/big/two.bin"), big);
+
+        // Cancelling a replacement keeps the old target.
+        writeFile(dst + "/one.bin", "old");
+        ui.Overwrite = true;
+        ui.CancelAt = 1 << 20;
+        QVERIFY(!ShellCopyOrMove(ui, d + "/big/one.bin", dst, false, move));
+        QCOMPARE(entries(dst), QStringList{"one.bin"});
+        QCOMPARE(readFile(dst + "/one.bin"), QByteArray("old"));
+        QVERIFY(QFileInfo::exists(d + "/big/one.bin"));
+    }
+
+    // ---- the dialogs ----
+
+    void dialogsAnswerAndCancel()
+    {
+        QStringList shown;
+        QMessageBox::StandardButton answer = QMessageBox::Yes;
+        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+            shown << text;
+            return answer;
+        });
+        FileOperations::InstallDialogs();
+        writeFile(d + "/gone.txt", "x");
+        QVERIFY(ShellDelete(d + "/gone.txt", true));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.last().contains(d + "/gone.txt") && shown.last().contains("trash"));
+
+        writeFile(d + "/kept.txt", "x");
+        answer = QMessageBox::No;
+        QVERIFY(!ShellDelete(d + "/kept.txt", false));
+        QVERIFY(QFileInfo::exists(d + "/kept.txt"));
+        QVERIFY(shown.last().contains("permanently"));
+
+        QVERIFY(!ShellCopyOrMove(d + "/kept.txt", d + "/no/such/folder/", false, false));
+        QVERIFY(shown.last().contains("does not exist"));
+        QVERIFY(!ShellCopyOrMove(d + "/missing", d + "/x", false, false));
+        QCOMPARE(HSDialogs::LastMessage(), LastFileOpError());
+
+        // Cancel pressed in the progress dialog.
+        TDialogFileOpUi::SetProgressDelay(0);
+        int updates = 0;
+        TDialogFileOpUi::SetProgressHook([&](QProgressDialog& dialog) {
+            QVERIFY(dialog.isVisible());
+            if (++updates == 1)
+                dialog.cancel();
+        });
+        writeFile(d + "/big.bin", pattern(4 << 20));
+        QDir().mkdir(d + "/dst");
+        const int before = shown.size();
+        QVERIFY(!ShellCopyOrMove(d + "/big.bin", d + "/dst", false, false));
+        QCOMPARE(updates, 1);
+        QCOMPARE(entries(d + "/dst"), QStringList());
+        QCOMPARE(shown.size(), before); // cancelling is no error
+        TDialogFileOpUi::SetProgressHook(nullptr);
+        TDialogFileOpUi::SetProgressDelay(500);
+        QVERIFY(ShellCopyOrMove(d + "/big.bin", d + "/dst", false, false));
+        QCOMPARE(readFile(d + "/dst/big.bin").size(), 4 << 20);
+        SetFileOpUi(nullptr);
+    }
+};
+
+QTEST_MAIN(TestFileUtils)
+#include "tst_fileutils.moc"
