@@ -7,6 +7,7 @@
 #include <QProgressDialog>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -468,8 +469,20 @@ private Q_SLOTS:
         QVERIFY(QFile::link("sub/b.bin", d + "/tree/rel-link"));
         QFile::setPermissions(d + "/tree/a.txt", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString o = m_other->path();
+        // A folder without write permission keeps its mode and time in the copy.
+        const QDateTime stamp(QDate(2019, 1, 2), QTime(3, 4, 5));
+        const QByteArray sub = QFile::encodeName(d + "/tree/sub");
+        const struct timespec times[2] = {{stamp.toSecsSinceEpoch(), 0}, {stamp.toSecsSinceEpoch(), 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, sub.constData(), times, 0), 0);
+        QCOMPARE(::chmod(sub.constData(), 0555), 0);
         TTestUi ui;
         QVERIFY(ShellCopyOrMove(ui, d + "/tree", o, false, false));
+        QCOMPARE(QFileInfo(o + "/tree/sub").lastModified(), stamp);
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(o + "/tree/sub").constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0555u);
+        ::chmod(QFile::encodeName(o + "/tree/sub").constData(), 0755);
+        ::chmod(sub.constData(), 0755);
         QCOMPARE(readFile(o + "/tree/sub/b.bin"), pattern(300000));
         QCOMPARE(readFile(o + "/tree/.hidden"), QByteArray("h"));
         QCOMPARE(QFileInfo(o + "/tree/rel-link").symLinkTarget(), o + "/tree/sub/b.bin");
@@ -559,7 +572,13 @@ private Q_SLOTS:
         // Into itself.
         QVERIFY(!ShellCopyOrMove(ui, d + "/dst", d + "/dst/proj", false, false));
         QVERIFY(!ShellCopyOrMove(ui, d + "/dst", d + "/dst/proj/new", false, true));
-        QCOMPARE(ui.Errors.size(), 4);
+        ui.CreateFolder = true;
+        QVERIFY(!ShellCopyOrMove(ui, d + "/dst", d + "/dst/proj/new/deeper/", false, false));
+        QVERIFY(!QFileInfo::exists(d + "/dst/proj/new"));
+        QVERIFY(QFile::link(d + "/dst/proj", d + "/projlink"));
+        QVERIFY(!ShellCopyOrMove(ui, d + "/dst", d + "/projlink", false, false));
+        QCOMPARE(ui.Errors.size(), 6);
+        QCOMPARE(ui.Asked.filter("create").size(), 0);
         QVERIFY(QFileInfo::exists(d + "/dst/proj/keep.txt"));
         QVERIFY(!QFileInfo::exists(d + "/dst/proj/dst"));
     }

@@ -340,8 +340,19 @@ bool copyFile(const QByteArray& From, const QByteArray& To, const struct stat& S
     return true;
 }
 
-// Copies a file, link or folder tree; links are copied as links.
-bool copyItem(const QByteArray& From, const QByteArray& To, TFileOp& Op)
+// A copied folder's mode and times, set only once the copy is in place: a
+// folder without write permission could not take its contents, nor be
+// renamed into another folder.
+struct TFolderAttributes {
+    QByteArray Relative;
+    mode_t Mode;
+    struct timespec Times[2];
+};
+
+// Copies a file, link or folder tree; links are copied as links. Relative is
+// the item's path below the copied root.
+bool copyItem(const QByteArray& From, const QByteArray& To, const QByteArray& Relative, TFileOp& Op,
+              std::vector<TFolderAttributes>& Folders)
 {
     struct stat st;
     if (::lstat(From.constData(), &st) != 0)
@@ -360,22 +371,29 @@ bool copyItem(const QByteArray& From, const QByteArray& To, TFileOp& Op)
         if (::mkdir(To.constData(), 0700) != 0)
             return Op.Problem(QStringLiteral("Cannot create the folder \"%1\". %2")
                                   .arg(QFile::decodeName(To), sysError(errno)));
+        Folders.push_back({Relative, mode_t(st.st_mode & 07777), {st.st_atim, st.st_mtim}});
         std::vector<QByteArray> names;
         if (!readNames(From, names))
             return Op.Problem(
                 QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
         for (const QByteArray& n : names)
-            if (!copyItem(child(From, n), child(To, n), Op))
+            if (!copyItem(child(From, n), child(To, n), Relative.isEmpty() ? n : child(Relative, n), Op, Folders))
                 return false;
-        ::chmod(To.constData(), st.st_mode & 07777);
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::utimensat(AT_FDCWD, To.constData(), times, AT_SYMLINK_NOFOLLOW);
         return true;
     }
     if (S_ISREG(st.st_mode))
         return copyFile(From, To, st, Op);
     return Op.Problem(
         QStringLiteral("\"%1\" is a device, pipe or socket and cannot be copied.").arg(QFile::decodeName(From)));
+}
+
+void applyFolderAttributes(const QByteArray& Root, const std::vector<TFolderAttributes>& Folders)
+{
+    for (auto it = Folders.rbegin(); it != Folders.rend(); ++it) {
+        const QByteArray path = it->Relative.isEmpty() ? Root : child(Root, it->Relative);
+        ::chmod(path.constData(), it->Mode);
+        ::utimensat(AT_FDCWD, path.constData(), it->Times, AT_SYMLINK_NOFOLLOW);
+    }
 }
 
 // Deletes a tree for good; a link is removed, never followed.
@@ -808,6 +826,10 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     QString target = intoFolder ? joinPath(absolutePath(Destination), nameOf(source)) : absolutePath(Destination);
     const QString folder = parentOf(target);
 
+    // Copying a folder into itself would never end.
+    if (sourceIsDir && (folder + u'/').startsWith(source + u'/'))
+        return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
+                           .arg(verb, source, target));
     struct stat fst;
     if (::stat(native(folder).constData(), &fst) != 0) {
         const int err = errno;
@@ -830,7 +852,7 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
             return op.Fail(QStringLiteral("Cannot copy \"%1\" onto itself.").arg(source));
     }
     if (sourceIsDir) {
-        // Copying a folder into itself would never end.
+        // The same through links.
         const QString from = QFileInfo(source).canonicalFilePath() + u'/';
         const QString into = QFileInfo(folder).canonicalFilePath() + u'/';
         if (into.startsWith(from))
@@ -881,7 +903,8 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     op.BeginProgress(QStringLiteral("%1 \"%2\"...").arg(Move ? QStringLiteral("Moving") : QStringLiteral("Copying"),
                                                         nameOf(source)),
                      scan.Bytes);
-    if (!copyItem(from, part, op))
+    std::vector<TFolderAttributes> folders;
+    if (!copyItem(from, part, QByteArray(), op, folders))
         return op.Finish();
 
     if (overwrite && sourceIsDir) {
@@ -892,6 +915,7 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
         if (r != 0)
             return op.Fail(QStringLiteral("Cannot create \"%1\". %2").arg(target, sysError(errno)));
     }
+    applyFolderAttributes(to, folders);
     op.EndProgress();
     if (Move) {
         TFileOp quiet(Ui); // deleting the original cannot be cancelled any more
