@@ -5,7 +5,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QUrl>
 #include <stdexcept>
+
+#include "utils/MyFileUtils.h"
 
 #undef signals
 #include <gio/gio.h>
@@ -57,14 +60,56 @@ bool IsAutoStart(const QString& Title, const QString& ExePath)
     return exec == ExePath;
 }
 
-bool OpenURL(const QString& Address)
+namespace {
+
+TOpener g_opener;
+
+bool launchDefault(const QString& Target)
 {
+    const QString uri = TargetUri(Target);
+    if (uri.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive) && !HasMailClient())
+        return false;
     GError* error = nullptr;
-    const QByteArray uri = Address.toUtf8();
-    const gboolean ok = g_app_info_launch_default_for_uri(uri.constData(), nullptr, &error);
+    const QByteArray bytes = uri.toUtf8();
+    const gboolean ok = g_app_info_launch_default_for_uri(bytes.constData(), nullptr, &error);
     if (error)
         g_error_free(error);
     return ok;
+}
+
+} // namespace
+
+QString TargetUri(const QString& Target)
+{
+    if (Target.isEmpty())
+        return QString();
+    if (MyFileUtils::IsLocalPath(Target))
+        return QUrl::fromLocalFile(Target).toString(QUrl::FullyEncoded);
+    const QUrl url(Target, QUrl::TolerantMode);
+    // A one-letter scheme would be a drive letter, not an address.
+    if (url.isValid() && url.scheme().size() > 1)
+        return url.toString(QUrl::FullyEncoded);
+    const QUrl guessed = QUrl::fromUserInput(Target);
+    return guessed.isValid() ? guessed.toString(QUrl::FullyEncoded) : Target;
+}
+
+bool OpenURL(const QString& Address)
+{
+    return g_opener ? g_opener(Address) : launchDefault(Address);
+}
+
+bool HasMailClient()
+{
+    GAppInfo* app = g_app_info_get_default_for_uri_scheme("mailto");
+    if (!app)
+        return false;
+    g_object_unref(app);
+    return true;
+}
+
+void SetOpener(TOpener Opener)
+{
+    g_opener = std::move(Opener);
 }
 
 QString MailLink(const QString& Address, const QString& Subject, const QString& Body)
