@@ -29,6 +29,16 @@ QStringList SplitToArray(const QString& Text, const QString& Separators)
     return pieces;
 }
 
+QString CutFirst(const QString& Text, const QString& Part)
+{
+    const qsizetype at = Part.isEmpty() ? -1 : Text.indexOf(Part);
+    if (at < 0)
+        return Text;
+    QString out = Text;
+    out.remove(at, Part.size());
+    return out;
+}
+
 bool HasLineBreakOrNul(const QString& Text)
 {
     for (QChar c : Text)

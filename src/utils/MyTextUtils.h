@@ -12,6 +12,10 @@ QString TakeField(const QString& Separator, QString& Text, bool Cut);
 // last separator included; an empty Text gives no pieces.
 QStringList SplitToArray(const QString& Text, const QString& Separators);
 
+// A copy of Text with the first occurrence of Part removed; Text itself when
+// Part does not occur (or is empty).
+QString CutFirst(const QString& Text, const QString& Part);
+
 // True when Text holds a character that would break a catalogue line.
 bool HasLineBreakOrNul(const QString& Text);
 

@@ -1,0 +1,200 @@
+#include "catalogue/Settings.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const QString AdValuesGroup = QStringLiteral("AdValues");
+
+ESettingsError invalidType(const QString& Name)
+{
+    return ESettingsError(QStringLiteral("Invalid data type for '%1'").arg(Name));
+}
+
+} // namespace
+
+TSettingsStore::TSettingsStore()
+    : m_settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velmarch"), QStringLiteral("Quillmere"))
+{
+}
+
+TSettingsStore::TSettingsStore(const QString& FileName) : m_settings(FileName, QSettings::IniFormat) {}
+
+bool TSettingsStore::Exists() const
+{
+    return QFile::exists(m_settings.fileName()) && m_settings.status() == QSettings::NoError;
+}
+
+QString TSettingsStore::actualGroup(const QString& Name) const
+{
+    const QStringList groups = m_settings.childGroups();
+    for (const QString& g : groups)
+        if (g.compare(Name, Qt::CaseInsensitive) == 0)
+            return g;
+    return {};
+}
+
+QString TSettingsStore::actualKey(const QString& Group, const QString& Name) const
+{
+    if (!Group.isEmpty())
+        m_settings.beginGroup(Group);
+    QString found;
+    const QStringList keys = m_settings.childKeys();
+    for (const QString& k : keys)
+        if (k.compare(Name, Qt::CaseInsensitive) == 0) {
+            found = k;
+            break;
+        }
+    if (!Group.isEmpty())
+        m_settings.endGroup();
+    return found;
+}
+
+QVariant TSettingsStore::raw(const QString& Name) const
+{
+    const QString key = actualKey({}, Name);
+    return key.isEmpty() ? QVariant() : m_settings.value(key);
+}
+
+std::optional<int> TSettingsStore::ReadInteger(const QString& Name) const
+{
+    const QVariant v = raw(Name);
+    if (!v.isValid())
+        return std::nullopt;
+    bool ok = false;
+    qlonglong n = 0;
+    switch (v.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        n = v.toString().trimmed().toLongLong(&ok);
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        n = v.toLongLong(&ok);
+        break;
+    default:
+        break;
+    }
+    if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+        throw invalidType(Name);
+    return int(n);
+}
+
+std::optional<bool> TSettingsStore::ReadBool(const QString& Name) const
+{
+    const QVariant v = raw(Name);
+    if (!v.isValid())
+        return std::nullopt;
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    if (v.typeId() == QMetaType::QString) {
+        // What QSettings itself writes for a Boolean.
+        const QString s = v.toString().trimmed();
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return *ReadInteger(Name) != 0;
+}
+
+std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
+{
+    const QVariant v = raw(Name);
+    if (!v.isValid())
+        return std::nullopt;
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(v.toByteArray());
+    case QMetaType::QStringList:
+        // An unquoted text with commas in a hand-edited file.
+        return v.toStringList().join(QStringLiteral(", "));
+    default:
+        throw invalidType(Name);
+    }
+}
+
+void TSettingsStore::removeAllSpellings(const QString& Name)
+{
+    const QStringList keys = m_settings.childKeys();
+    for (const QString& k : keys)
+        if (k != Name && k.compare(Name, Qt::CaseInsensitive) == 0)
+            m_settings.remove(k);
+}
+
+void TSettingsStore::WriteInteger(const QString& Name, int Value)
+{
+    removeAllSpellings(Name);
+    m_settings.setValue(Name, Value);
+}
+
+void TSettingsStore::WriteBool(const QString& Name, bool Value)
+{
+    WriteInteger(Name, Value ? 1 : 0);
+}
+
+void TSettingsStore::WriteString(const QString& Name, const QString& Value)
+{
+    removeAllSpellings(Name);
+    m_settings.setValue(Name, Value);
+}
+
+std::optional<QStringList> TSettingsStore::ReadAdValues() const
+{
+    const QString group = actualGroup(AdValuesGroup);
+    if (group.isEmpty())
+        return std::nullopt;
+    m_settings.beginGroup(group);
+    const QStringList keys = m_settings.childKeys();
+    // The store lists names alphabetically (Val10 before Val2): the menu's
+    // order is the number in the name.
+    static const QRegularExpression numbered(QStringLiteral("^val(\\d{1,9})$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    std::vector<std::pair<qint64, QString>> ordered;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const QRegularExpressionMatch m = numbered.match(keys[i]);
+        ordered.emplace_back(m.hasMatch() ? m.captured(1).toLongLong() : qint64(1'000'000'000) + i, keys[i]);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList values;
+    std::optional<QString> bad;
+    for (const auto& entry : ordered) {
+        const QVariant v = m_settings.value(entry.second);
+        if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
+            values << v.toString();
+        else if (v.typeId() == QMetaType::QStringList)
+            values << v.toStringList().join(QStringLiteral(", "));
+        else if (!bad)
+            bad = entry.second;
+    }
+    m_settings.endGroup();
+    if (bad)
+        throw invalidType(*bad);
+    return values;
+}
+
+void TSettingsStore::WriteAdValues(const QStringList& Entries)
+{
+    for (const QString& g : m_settings.childGroups())
+        if (g.compare(AdValuesGroup, Qt::CaseInsensitive) == 0)
+            m_settings.remove(g);
+    m_settings.beginGroup(AdValuesGroup);
+    for (qsizetype i = 0; i < Entries.size(); ++i)
+        if (!Entries[i].isEmpty())
+            m_settings.setValue(QStringLiteral("Val%1").arg(i), Entries[i]);
+    m_settings.endGroup();
+}
+
+bool TSettingsStore::Flush()
+{
+    m_settings.sync();
+    return m_settings.status() == QSettings::NoError;
+}

@@ -1,0 +1,59 @@
+#pragma once
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <stdexcept>
+
+// A value in the settings store that does not read as the type asked for.
+class ESettingsError : public std::runtime_error {
+public:
+    explicit ESettingsError(const QString& Text) : std::runtime_error(Text.toStdString()) {}
+    QString Text() const { return QString::fromStdString(what()); }
+};
+
+// The program's per-user settings ("Velmarch", "Quillmere"; the INI file
+// $XDG_CONFIG_HOME/Velmarch/Quillmere.conf). Value and group names are
+// matched ignoring case, as the program has always treated them; writing a
+// value removes the other spellings of its name so that one copy is left.
+// Numbers and Booleans are stored as decimal numbers (a Boolean as 0 or 1).
+class TSettingsStore {
+public:
+    TSettingsStore();
+    // For tests and tools: the store in the given INI file.
+    explicit TSettingsStore(const QString& FileName);
+
+    // True when the store exists and could be read: reading applies nothing
+    // otherwise. Never creates the store.
+    bool Exists() const;
+
+    // The value, or nothing when absent; throws ESettingsError ("Invalid
+    // data type for '<Name>'") when it is present but of another type.
+    std::optional<int> ReadInteger(const QString& Name) const;
+    std::optional<bool> ReadBool(const QString& Name) const; // any non-zero number is true
+    std::optional<QString> ReadString(const QString& Name) const;
+
+    void WriteInteger(const QString& Name, int Value);
+    void WriteBool(const QString& Name, bool Value);
+    void WriteString(const QString& Name, const QString& Value);
+
+    // The sub-key AdValues: its string values in order ("Val" + position, by
+    // number; other names after them in the store's order), or nothing when
+    // the group does not exist.
+    std::optional<QStringList> ReadAdValues() const;
+    // Deletes AdValues and writes it again: one value "Val<i>" per non-empty
+    // entry, i being the entry's position, so numbering can have gaps.
+    void WriteAdValues(const QStringList& Entries);
+
+    // Writes everything out; false when the store could not be written.
+    bool Flush();
+    QString FileName() const { return m_settings.fileName(); }
+
+private:
+    QString actualKey(const QString& Group, const QString& Name) const;
+    QString actualGroup(const QString& Name) const;
+    void removeAllSpellings(const QString& Name);
+    QVariant raw(const QString& Name) const;
+
+    mutable QSettings m_settings;
+};
