@@ -47,9 +47,9 @@ public:
     virtual bool ConfirmDelete(const QString& Path, bool IsFolder, bool ToTrash) = 0;
     virtual void Error(const QString& Text) = 0;
     // Work of TotalUnits (bytes for copies, items for deletions) begins.
-    virtual void BeginProgress(const QString& Caption, qint64 TotalUnits) { (void)Caption, (void)TotalUnits; }
+    virtual void BeginProgress(const QString& /*Caption*/, qint64 /*TotalUnits*/) {}
     // Called often while working; false cancels the operation.
-    virtual bool Progress(qint64 DoneUnits, const QString& Current) { return (void)DoneUnits, (void)Current, true; }
+    virtual bool Progress(qint64 /*DoneUnits*/, const QString& /*Current*/) { return true; }
     virtual void EndProgress() {}
 };
 
