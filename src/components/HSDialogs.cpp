@@ -195,16 +195,18 @@ void TfRgnDialog::UpdateRegion()
     const int w = width(), h = height();
     const int bodyTop = m_tail == tpTop ? TailHeight : 0;
     const int bodyBottom = m_tail == tpBottom ? h - TailHeight : h;
-    // Pixel centres, so the 1-pixel outline lies on the region's edge pixels.
+    // Whole-pixel coordinates: the aliased 1-pixel pen covers the pixels right
+    // of and below them, so the outline lies on the region's edge pixels.
     QPainterPath body;
-    body.addRoundedRect(QRectF(0.5, bodyTop + 0.5, w - 1, bodyBottom - bodyTop - 1), 10, 10);
+    body.addRoundedRect(QRectF(0, bodyTop, w - 1, bodyBottom - bodyTop - 1), 10, 10);
     QPainterPath outline = body;
     if (m_tail != tpNone) {
+        // The base reaches one pixel into the body so the two join.
         QPolygonF tail;
         if (m_tail == tpTop)
-            tail << QPointF(40.5, 21.5) << QPointF(40.5, 0.5) << QPointF(50.5, 21.5);
+            tail << QPointF(40, TailHeight + 1) << QPointF(40, 0) << QPointF(50, TailHeight + 1);
         else
-            tail << QPointF(40.5, h - 21.5) << QPointF(40.5, h - 0.5) << QPointF(50.5, h - 21.5);
+            tail << QPointF(40, h - TailHeight - 2) << QPointF(40, h - 1) << QPointF(50, h - TailHeight - 2);
         QPainterPath triangle;
         triangle.addPolygon(tail);
         triangle.closeSubpath();

@@ -59,6 +59,7 @@ TMainF::TMainF(QWidget* parent) : QMainWindow(parent), Catalogue(this)
     createMenus();
     createToolBar();
     connectCatalogue();
+    createTrayAndOpening();
 
     // Design content of the tree until the catalogue is read.
     TTreeNode* first = Catalogue.Nodes().AddChild(nullptr, QStringLiteral("No category"));

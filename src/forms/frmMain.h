@@ -51,9 +51,6 @@ public:
     void ListCategory(TTreeNode* Node);
     void ReadSettings();
     void WriteSettings();
-    void ShowBalloon(const QString& Title, const QString& Text, int Seconds);
-    void RestoreFromTray();
-    void HideToTray();
     // The built-in category is rebuilt and the flag cleared after a save that
     // answered the desktop's logoff query, in case the logoff is cancelled.
     void QueryEndSession();
@@ -92,6 +89,35 @@ public:
     // ---- end of category view and settings ----
 
     // ---- opening entries and the tray (frmMain_open.cpp) ----
+    class TCoolTrayIcon* CoolTrayIcon = nullptr; // owned by the window
+    // A balloon at the tray icon; IconKind is a TCoolTrayIcon::TBalloonHintIcon
+    // (0 none, 1 information, 2 warning, 3 error). Without a tray the status
+    // line shows it.
+    void ShowBalloon(const QString& Title, const QString& Text, int IconKind, int Seconds);
+    void ShowBalloon(const QString& Title, const QString& Text, int Seconds); // information
+    void RestoreFromTray();
+    void HideToTray();
+    void CoolTrayIconClick();
+    // The hot key's text beside "Show" in the tray menu; empty for none.
+    void SetShowHotKeyText(const QString& KeyText);
+
+    void DocsTreeDblClick();
+    void ListViewDblClick();
+    void EnterListedCategory(const QModelIndex& Row);
+    // Hands a path or an address to the desktop; throws when it refuses.
+    void OpenTarget(const QString& Target);
+    // The relink question for a missing document; false when the node was removed.
+    bool AskNewLocation(const QString& Name, const QString& Path, TTreeNode* Node, const QString& Comments);
+    void RemoveNode(TTreeNode* Node);
+    // The node a list row refers to, and the list's selected row.
+    TTreeNode* ListNodeAt(const QModelIndex& Row) const;
+    QModelIndex SelectedListRow() const;
+    // What a command acts on: the tree's selected node when the tree has the
+    // focus, else the list's selected row's node when the list has it, else none.
+    TTreeNode* CommandTargetNode() const;
+    // Asks for a document's new location (default: the open-file dialog);
+    // tests replace it. An empty result is a cancel.
+    std::function<QString(const QString& Title)> PickFileHook;
     // ---- end of opening entries and the tray ----
 
 protected:
@@ -154,5 +180,10 @@ private:
     // ---- end of private: category view and settings ----
 
     // ---- private: opening entries and the tray ----
+    void createTrayAndOpening();
+    void openNode(TTreeNode* Node);
+    // The node the relink question was last asked about, so an opening that
+    // triggered it stops there.
+    TTreeNode* m_relinkAskedFor = nullptr;
     // ---- end of private: opening entries and the tray ----
 };
