@@ -4,6 +4,7 @@
 #include "utils/SingleInstance.h"
 #include "utils/UnixSignals.h"
 
+#include "components/FileOperations.h"
 #include "components/HSDialogs.h"
 
 #include <QTimer>
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
 
     TMainF mainF;
+    FileOperations::InstallDialogs(&mainF); // copy, move and delete ask through the window
     mainF.Catalogue.SetDataFolder(TApplication::DataFolder());
     QObject::connect(&instance, &TSingleInstance::showRequested, &mainF, &TMainF::RestoreFromTray);
     mainF.FormCreate(splash.get());

@@ -34,7 +34,7 @@ class TestProgram : public QObject {
     static bool windowShown(qint64 pid)
     {
         QProcess xdotool;
-        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^Quillmere 3.3$"});
+        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^Quillmere 3\\.3( - .*)?$"});
         xdotool.waitForFinished(5000);
         const QByteArray out = xdotool.readAllStandardOutput().trimmed();
         return !out.isEmpty();
@@ -116,7 +116,7 @@ private Q_SLOTS:
         startAndWait(first, c);
         // Minimise the first copy's window: the second start must bring it back.
         QProcess::execute("xdotool", {"search", "--all", "--pid", QString::number(first.processId()), "--name",
-                                      "^Quillmere 3.3$", "windowminimize"});
+                                      "^Quillmere 3\\.3( - .*)?$", "windowminimize"});
         QVERIFY(waitFor([&] { return !windowShown(first.processId()); }));
 
         // The second copy quits before it reads or writes the catalogue.

@@ -199,28 +199,26 @@ void TCatalogue::SaveData(bool Backup)
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly))
             throw ECatalogueError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
-        QString chunk;
-        chunk.reserve(1 << 19);
+        constexpr qsizetype ChunkSize = 1 << 20;
+        QByteArray chunk;
+        chunk.reserve(ChunkSize + 4096);
         auto flush = [&] {
-            const QByteArray bytes = chunk.toUtf8();
-            if (file.write(bytes) != bytes.size())
+            if (file.write(chunk) != chunk.size())
                 throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
-            chunk.clear();
+            chunk.resize(0);
         };
-        std::function<void(const TTreeNode*, int)> write = [&](const TTreeNode* node, int level) {
-            const TNodeInfo* info = node->Data();
-            static const TNodeInfo none;
-            if (!info)
-                info = &none;
+        static const TNodeInfo none;
+        auto write = [&](auto& self, const TTreeNode* node, int level) -> void {
+            const TNodeInfo* info = node->Data() ? node->Data() : &none;
             AppendCatalogueLine(chunk, node->Text(), level, info->FullName, info->Comments, info->GetsKind(),
                                 info->sAdditional);
-            if (chunk.size() > (1 << 19) - 4096)
+            if (chunk.size() >= ChunkSize)
                 flush();
             for (int i = 0; i < node->Count(); ++i)
-                write(node->Item(i), level + 1);
+                self(self, node->Item(i), level + 1);
         };
         for (int i = 0; i < m_nodes.RootCount(); ++i)
-            write(m_nodes.RootItem(i), 0);
+            write(write, m_nodes.RootItem(i), 0);
         flush();
         if (!file.commit())
             throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));

@@ -2,13 +2,15 @@
 #include "utils/MyTextUtils.h"
 
 #include <QFile>
+#include <charconv>
 #include <cstring>
 
 namespace {
 
-constexpr size_t BatchLines = 2048;
-constexpr size_t MaxQueuedBatches = 16;
-constexpr qint64 ReadChunk = 4 << 20;
+// Small batches and chunks keep the memory a load needs beyond the tree flat.
+constexpr size_t BatchLines = 1024;
+constexpr size_t MaxQueuedBatches = 4;
+constexpr qint64 ReadChunk = 256 << 10;
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F.
 constexpr char16_t Cp1252High[32] = {
@@ -28,6 +30,16 @@ bool IsValidUtf8(QByteArrayView Bytes)
     const auto* p = reinterpret_cast<const unsigned char*>(Bytes.data());
     const auto* end = p + Bytes.size();
     while (p < end) {
+        // Most text is ASCII: skip it eight bytes at a time.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
         const unsigned c = *p;
         if (c < 0x80) {
             ++p;
@@ -73,21 +85,47 @@ QString DecodeWindows1252(QByteArrayView Bytes)
     return out;
 }
 
-void AppendCatalogueLine(QString& Out, const QString& Name, int Level, const QString& FullName,
-                         const QString& Comments, QChar KindCode, const QString& Additional)
+namespace {
+
+// Appends one field as UTF-8. Plain ASCII, which is nearly everything, is
+// copied unit by unit; other text, or text with a character that would break
+// the line, takes the slow path.
+void appendField(QByteArray& Out, QStringView Text)
 {
-    Out.append(cleanField(Name));
-    Out.append(QChar(0));
-    Out.append(QString::number(Level));
-    Out.append(QChar(0));
-    Out.append(cleanField(FullName));
-    Out.append(QChar(0));
-    Out.append(cleanField(Comments));
-    Out.append(QChar(0));
-    Out.append(KindCode);
-    Out.append(QChar(0));
-    Out.append(cleanField(Additional));
-    Out.append(u"\r\n");
+    const qsizetype start = Out.size();
+    Out.resize(start + Text.size());
+    char* d = Out.data() + start;
+    const char16_t* s = Text.utf16();
+    for (qsizetype i = 0; i < Text.size(); ++i) {
+        const char16_t c = s[i];
+        if (c >= 0x80 || c == u'\0' || c == u'\r' || c == u'\n') {
+            Out.resize(start);
+            Out.append(cleanField(Text.toString()).toUtf8());
+            return;
+        }
+        d[i] = char(c);
+    }
+}
+
+} // namespace
+
+void AppendCatalogueLine(QByteArray& Out, QStringView Name, int Level, QStringView FullName,
+                         QStringView Comments, QChar KindCode, QStringView Additional)
+{
+    char level[16];
+    const auto end = std::to_chars(level, level + sizeof level, Level).ptr;
+    appendField(Out, Name);
+    Out.append('\0');
+    Out.append(level, end - level);
+    Out.append('\0');
+    appendField(Out, FullName);
+    Out.append('\0');
+    appendField(Out, Comments);
+    Out.append('\0');
+    Out.append(char(KindCode.unicode() < 0x80 ? KindCode.unicode() : u'0'));
+    Out.append('\0');
+    appendField(Out, Additional);
+    Out.append("\r\n", 2);
 }
 
 void TCatalogueReader::Cancel()
@@ -252,7 +290,8 @@ void TCatalogueReader::Run()
                 skipLeadingLF = true; // the LF may start the next chunk
             }
         }
-        buf.remove(0, pos);
+        // Keep only the unfinished line, in a buffer of its own size.
+        buf = pos < buf.size() ? QByteArray(buf.constData() + pos, buf.size() - pos) : QByteArray();
         if (eof)
             break;
     }

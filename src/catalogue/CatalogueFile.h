@@ -26,10 +26,10 @@ struct TCatalogueLine {
 bool IsValidUtf8(QByteArrayView Bytes);
 QString DecodeWindows1252(QByteArrayView Bytes);
 
-// Appends one catalogue line (with its CR LF) to Out. Fields lose any NUL, CR
-// or LF, which would break the file's structure.
-void AppendCatalogueLine(QString& Out, const QString& Name, int Level, const QString& FullName,
-                         const QString& Comments, QChar KindCode, const QString& Additional);
+// Appends one catalogue line (with its CR LF) to Out as UTF-8. Fields lose any
+// NUL, CR or LF, which would break the file's structure.
+void AppendCatalogueLine(QByteArray& Out, QStringView Name, int Level, QStringView FullName,
+                         QStringView Comments, QChar KindCode, QStringView Additional);
 
 // Reads a catalogue file on a worker thread and hands parsed lines over in
 // batches; the consumer builds the tree on its own thread.

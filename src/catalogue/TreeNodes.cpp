@@ -219,10 +219,9 @@ void TTreeNodes::SetText(TTreeNode* Node, const QString& Text)
 
 void TTreeNodes::SetImage(TTreeNode* Node, int Index)
 {
-    if (Node->m_image == Index && Node->m_selected == Index)
+    if (Node->m_image == Index)
         return;
     Node->m_image = Index;
-    Node->m_selected = Index;
     changed(Node, Qt::DecorationRole);
 }
 

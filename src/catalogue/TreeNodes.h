@@ -16,7 +16,7 @@ class TTreeNode {
 public:
     const QString& Text() const { return m_text; }
     int ImageIndex() const { return m_image; }
-    int SelectedIndex() const { return m_selected; }
+    int SelectedIndex() const { return m_image; } // always the same as the image
     TNodeInfo* Data() const { return m_data.get(); }
 
     // Parent node, or nullptr for a root node.
@@ -43,7 +43,6 @@ private:
     std::unique_ptr<TNodeInfo> m_data;
     QString m_text;
     int m_image = -1;
-    int m_selected = -1;
     int m_row = 0;
 };
 
