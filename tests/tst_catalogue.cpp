@@ -4,6 +4,8 @@
 #include "utils/MyTextUtils.h"
 
 #include <QAbstractItemModelTester>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -272,6 +274,30 @@ private Q_SLOTS:
         QCOMPARE(nodes.Count(), 0);
         QCOMPARE(nodes.GetFirstNode(), nullptr);
         checkTree(nodes);
+    }
+
+    // New categories open a rename editor at once, and users rename entries in
+    // place: the tree view must be allowed to edit a node's text.
+    void nodesCanBeRenamedInPlace()
+    {
+        TTreeNodes nodes;
+        nodes.AddChild(nullptr, QStringLiteral("First"));
+        TTreeNode* b = nodes.AddChild(nullptr, QStringLiteral("New category"));
+        QTreeView view;
+        view.setModel(&nodes);
+        view.setEditTriggers(QAbstractItemView::NoEditTriggers); // as the main window sets it
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QModelIndex index = nodes.IndexOf(b);
+        view.setCurrentIndex(index);
+        view.edit(index);
+        QEXPECT_FAIL("", "TTreeNodes::flags() lacks Qt::ItemIsEditable, so the view refuses to edit", Abort);
+        QVERIFY(nodes.flags(index).testFlag(Qt::ItemIsEditable));
+        auto* editor = view.viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor && editor->isVisible());
+        editor->setText(QStringLiteral("Letters"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(b->Text(), QStringLiteral("Letters")); // the editor commits through a queued call
     }
 
     void modelServesIconsOfTheSmallList()

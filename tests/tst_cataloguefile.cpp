@@ -597,8 +597,11 @@ private Q_SLOTS:
     {
         Env env;
         TCatalogue& cat = env.cat;
+        int settingsWritten = 0;
+        cat.WriteSettingsHook = [&] { ++settingsWritten; };
         TTreeNode* top = cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
         cat.SaveData(false);
+        QCOMPARE(settingsWritten, 1);
         const QByteArray old = slurp(env.dat());
         QCOMPARE(old, line("Top", "0"));
         cat.DataSaved = false;
@@ -612,6 +615,7 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(ECatalogueError, cat.SaveData(false));
         }
         QVERIFY(!cat.DataSaved);
+        QCOMPARE(settingsWritten, 1); // settings go only with a complete catalogue
         QCOMPARE(slurp(env.dat()), old);
         QCOMPARE(env.files(), QStringList{"quillmere.dat"}); // no half-written file beside it
         QCOMPARE(cat.Nodes().Count(), 2001);
@@ -619,6 +623,7 @@ private Q_SLOTS:
         // With room again the same save succeeds.
         cat.SaveData(false);
         QVERIFY(cat.DataSaved);
+        QCOMPARE(settingsWritten, 2);
         QVERIFY(slurp(env.dat()).size() > 64 * 1024);
     }
 
@@ -660,6 +665,24 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(env.dat()));
         QCOMPARE(env.cat.Nodes().RootItem(1), n); // the tree stays, with the built-in category in front
         checkMakerCategoryFirst(env.cat);
+    }
+
+    // A file that opens but cannot be read (a failing disk) leaves an empty
+    // tree, which the save at the end of the run would write over it.
+    void readErrorKeepsFile()
+    {
+        Env env;
+        // Reading at offset 0 of the process's own memory fails with EIO, even for root.
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), env.dat()));
+        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
+        const QString text = loadError(env.cat);
+        QVERIFY2(!text.isEmpty(), "a read error must end the load with an error");
+        checkMakerCategoryFirst(env.cat);
+        const QString aside = env.dat() + QStringLiteral(".damaged");
+        QEXPECT_FAIL("", "a read error after opening keeps no copy and does not move the file aside", Continue);
+        QVERIFY2(text.contains(aside), qPrintable(text));
+        QEXPECT_FAIL("", "a read error after opening keeps no copy and does not move the file aside", Continue);
+        QVERIFY(!QFileInfo(env.dat()).isSymLink() && QFileInfo(aside).isSymLink());
     }
 
     // ---- legacy import ----
@@ -714,6 +737,23 @@ private Q_SLOTS:
         QVERIFY(!status.isEmpty());
         QCOMPARE(status.first().at(0).toString(), QStringLiteral("Data loading..."));
         QCOMPARE(status.last().at(0).toString(), QString());
+    }
+
+    void legacyMissingDocumentAsksForNewLocation()
+    {
+        Env env;
+        put(env.cat.LegacyFile(), "Top\n\tLost~/nonexistent/dir/lost.txt~why\n");
+        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
+        QStringList asked;
+        env.cat.AskNewLocationHook = [&](const QString& Name, const QString& Path, TTreeNode* Node,
+                                         const QString& Comments) {
+            asked << Name << Path << Node->Text() << Comments;
+            env.cat.FillDocNode(Node, Name, Path, Comments, QString(), true);
+            return true;
+        };
+        env.cat.ImportLegacyData();
+        QCOMPARE(asked, (QStringList{"Lost", "/nonexistent/dir/lost.txt", "Lost~/nonexistent/dir/lost.txt~why", "why"}));
+        QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Lost|/nonexistent/dir/lost.txt|why|2|"}));
     }
 
     void legacyLevels_data()
