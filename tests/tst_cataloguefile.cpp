@@ -529,18 +529,25 @@ private Q_SLOTS:
                            "\xc3\xa9 and \xe9\0" "1\0" "\0" "\0" "1\0" "\r\n"           // mixed: not UTF-8
                            "\xc3\0" "1\0" "\0" "\0" "1\0" "\r\n"                         // cut sequence
                            "\xed\xa0\x80\0" "1\0" "\0" "\0" "1\0" "\r\n"                 // encoded surrogate
-                           "\xc0\xaf\0" "1\0" "\0" "\0" "1\0" "\r\n"));                  // overlong
+                           "\xc0\xaf\0" "1\0" "\0" "\0" "1\0" "\r\n"                   // overlong
+                           "A long plain ASCII prefix, then \xe9\0" "1\0" "\0" "\0" "1\0" "\r\n"
+                           "A long plain ASCII prefix, then \xc3\xa9\0" "1\0" "\0" "\0" "1\0" "\r\n"
+                           "Cut\0" "1\0" "\0" "\0" "1\0" "a long plain ASCII value, cut \xe2\x82")); // at the end
         QVERIFY(env.cat.LoadData(false));
         QCOMPARE(dump(env.cat), (QStringList{QStringLiteral("0|Café||5 € “q”|1|ä"),
                                              QStringLiteral("1|Café||€|1|"),
                                              QStringLiteral("1|Ã© and é|||1|"),
                                              QStringLiteral("1|Ã|||1|"),
                                              QStringLiteral("1|í\u00a0\u20ac|||1|"),
-                                             QStringLiteral("1|À¯|||1|")}));
+                                             QStringLiteral("1|À¯|||1|"),
+                                             QStringLiteral("1|A long plain ASCII prefix, then é|||1|"),
+                                             QStringLiteral("1|A long plain ASCII prefix, then é|||1|"),
+                                             QStringLiteral("1|Cut|||1|a long plain ASCII value, cut â‚")}));
     }
 
-    // The reader takes the file in chunks of 4 MiB: a CR LF or a character cut
-    // by a chunk's end must read as if it were whole.
+    // The reader takes the file in chunks (a power of two up to 4 MiB, so 4 MiB
+    // and 8 MiB are chunk ends): a CR LF or a character cut by a chunk's end
+    // must read as if it were whole.
     void largeFileAcrossReadChunks()
     {
         constexpr qint64 chunk = qint64(4) << 20;
