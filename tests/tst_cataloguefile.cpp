@@ -600,6 +600,31 @@ private Q_SLOTS:
 
     // ---- atomic save ----
 
+    void veryDeepNestingSavesAndLoads()
+    {
+        // A hand-made or corrupt file may nest far deeper than any user would:
+        // saving, loading and freeing such a tree must not exhaust the stack.
+        Env env;
+        constexpr int Depth = 300000;
+        QByteArray bytes;
+        for (int i = 0; i < Depth; ++i)
+            bytes += QByteArray("n\0", 2) + QByteArray::number(i) + QByteArray("\0\0\0" "1\0\r\n", 7);
+        QFile f(env.dat());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        try {
+            QVERIFY(env.cat.LoadData(false));
+        } catch (const std::exception& e) {
+            QFAIL(e.what());
+        }
+        QCOMPARE(env.cat.Nodes().Count(), Depth + 4);
+        env.cat.SaveData(false);
+        QCOMPARE(slurp(env.dat()), bytes);
+        env.cat.Nodes().Clear();
+        QCOMPARE(env.cat.Nodes().Count(), 0);
+    }
+
     void failedSaveKeepsOldFile()
     {
         Env env;
@@ -686,9 +711,7 @@ private Q_SLOTS:
         QVERIFY2(!text.isEmpty(), "a read error must end the load with an error");
         checkMakerCategoryFirst(env.cat);
         const QString aside = env.dat() + QStringLiteral(".damaged");
-        QEXPECT_FAIL("", "a read error after opening keeps no copy and does not move the file aside", Continue);
         QVERIFY2(text.contains(aside), qPrintable(text));
-        QEXPECT_FAIL("", "a read error after opening keeps no copy and does not move the file aside", Continue);
         QVERIFY(!QFileInfo(env.dat()).isSymLink() && QFileInfo(aside).isSymLink());
     }
 

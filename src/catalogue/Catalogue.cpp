@@ -208,17 +208,27 @@ void TCatalogue::SaveData(bool Backup)
             chunk.resize(0);
         };
         static const TNodeInfo none;
-        auto write = [&](auto& self, const TTreeNode* node, int level) -> void {
+        // Full order without recursion: no depth of nesting can exhaust the stack.
+        const TTreeNode* node = m_nodes.GetFirstNode();
+        int level = 0;
+        while (node) {
             const TNodeInfo* info = node->Data() ? node->Data() : &none;
             AppendCatalogueLine(chunk, node->Text(), level, info->FullName, info->Comments, info->GetsKind(),
                                 info->sAdditional);
             if (chunk.size() >= ChunkSize)
                 flush();
-            for (int i = 0; i < node->Count(); ++i)
-                self(self, node->Item(i), level + 1);
-        };
-        for (int i = 0; i < m_nodes.RootCount(); ++i)
-            write(write, m_nodes.RootItem(i), 0);
+            if (node->HasChildren()) {
+                node = node->GetFirstChild();
+                ++level;
+                continue;
+            }
+            while (node && !node->GetNextSibling()) {
+                node = node->Parent();
+                --level;
+            }
+            if (node)
+                node = node->GetNextSibling();
+        }
         flush();
         if (!file.commit())
             throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
@@ -335,13 +345,14 @@ bool TCatalogue::LoadData(bool FromBackup)
     }
     if (!reader.Error().isEmpty()) {
         QString text = reader.Error();
-        if (reader.Malformed()) {
-            const QString aside = keepDamagedCopy(path, false);
-            text += aside.isEmpty()
-                        ? QStringLiteral("\nThe lines from here on were not loaded.")
-                        : QStringLiteral("\nThe lines from here on were not loaded. The whole file was kept as \"%1\".")
-                              .arg(aside);
-        }
+        // The save at the end of the run would write the shorter tree over the
+        // file: keep the whole file. A file that failed to read may fail to
+        // copy too, so that one is moved aside instead.
+        const QString aside = keepDamagedCopy(path, !reader.Malformed());
+        text += aside.isEmpty()
+                    ? QStringLiteral("\nThe lines from here on were not loaded.")
+                    : QStringLiteral("\nThe lines from here on were not loaded. The whole file was kept as \"%1\".")
+                          .arg(aside);
         finish();
         throw ECatalogueError(text);
     }

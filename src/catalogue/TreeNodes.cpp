@@ -3,6 +3,19 @@
 
 #include <algorithm>
 
+TTreeNode::~TTreeNode()
+{
+    // Freed without recursion, so that no depth of nesting exhausts the stack.
+    std::vector<std::unique_ptr<TTreeNode>> doomed = std::move(m_children);
+    while (!doomed.empty()) {
+        std::unique_ptr<TTreeNode> n = std::move(doomed.back());
+        doomed.pop_back();
+        for (auto& c : n->m_children)
+            doomed.push_back(std::move(c));
+        n->m_children.clear();
+    }
+}
+
 int TTreeNode::Level() const
 {
     int level = -1;
@@ -163,9 +176,15 @@ void TTreeNodes::Reorder(TTreeNode* Parent, const std::vector<TTreeNode*>& Order
 
 int TTreeNodes::subtreeSize(const TTreeNode* Node)
 {
-    int n = 1;
-    for (const auto& c : Node->m_children)
-        n += subtreeSize(c.get());
+    int n = 0;
+    std::vector<const TTreeNode*> pending{Node};
+    while (!pending.empty()) {
+        const TTreeNode* t = pending.back();
+        pending.pop_back();
+        ++n;
+        for (const auto& c : t->m_children)
+            pending.push_back(c.get());
+    }
     return n;
 }
 
@@ -318,5 +337,9 @@ Qt::ItemFlags TTreeNodes::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    // The first node of the tree (the built-in category) keeps its name.
+    if (NodeOf(index) != GetFirstNode())
+        f |= Qt::ItemIsEditable;
+    return f;
 }

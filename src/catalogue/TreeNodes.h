@@ -14,6 +14,11 @@ class TTreeNode {
     friend class TTreeNodes;
 
 public:
+    TTreeNode() = default;
+    ~TTreeNode();
+    TTreeNode(const TTreeNode&) = delete;
+    TTreeNode& operator=(const TTreeNode&) = delete;
+
     const QString& Text() const { return m_text; }
     int ImageIndex() const { return m_image; }
     int SelectedIndex() const { return m_image; } // always the same as the image
