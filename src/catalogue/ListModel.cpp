@@ -251,12 +251,15 @@ void TListModel::Sort(int Param)
             return descending ? c > 0 : c < 0;
         });
     } else {
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(n);
+        // Comparing the cached texts beats building sort keys here: paths
+        // share long prefixes, which the collator skips quickly, while a key
+        // costs the whole text for every row.
+        std::vector<QString> texts;
+        texts.reserve(n);
         for (TTreeNode* node : m_rows)
-            keys.push_back(Collator.sortKey(CellText(node, column)));
+            texts.push_back(CellText(node, column));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int c = keys[size_t(a)].compare(keys[size_t(b)]);
+            const int c = Collator.compare(texts[size_t(a)], texts[size_t(b)]);
             return descending ? c > 0 : c < 0;
         });
     }

@@ -45,8 +45,8 @@ public:
     // Compares two texts as the sort does: negative, 0 or positive.
     int Compare(const QString& A, const QString& B) const { return m_collator.compare(A, B); }
     // Stable sort by the column |Param| - 1, ascending for a positive Param,
-    // descending for a negative one, in the collator's order. Each text is
-    // turned into a sort key once, so a sort costs one key per row.
+    // descending for a negative one, in the collator's order. Each row's text
+    // is read once before sorting (and case-folded once in the C locale).
     void Sort(int Param);
     // Gives the listed nodes' parents the list's order: each listed node in
     // turn goes to the end of its parent's children. One layout change per

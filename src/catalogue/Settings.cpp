@@ -110,7 +110,11 @@ std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
         return std::nullopt;
     switch (v.typeId()) {
     case QMetaType::QString:
-        return v.toString();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return v.toString(); // the INI file has no types: a number is text as well
     case QMetaType::QByteArray:
         return QString::fromUtf8(v.toByteArray());
     case QMetaType::QStringList:

@@ -1,45 +1,274 @@
 // The list beside the tree: filling, view styles, sorting, context menus,
 // and the settings that survive a restart.
 #include "forms/frmMain.h"
+#include "catalogue/Artwork.h"
+#include "catalogue/ListModel.h"
+#include "catalogue/Settings.h"
+#include "utils/MyTextUtils.h"
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QFrame>
+#include <QHeaderView>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QScopeGuard>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QTreeView>
+
+namespace {
+
+constexpr int ListColumnCount = TListModel::ColumnCount;
+
+// Hands the mouse presses of a widget to a function before the widget sees
+// them; the function returns true to keep the press from the widget.
+class TMousePressFilter : public QObject {
+public:
+    TMousePressFilter(QObject* owner, std::function<bool(QMouseEvent*)> onPress)
+        : QObject(owner), m_onPress(std::move(onPress))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            return m_onPress(static_cast<QMouseEvent*>(event));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(QMouseEvent*)> m_onPress;
+};
+
+// View styles as the settings store codes them.
+constexpr int StoreCodeOfStyle[] = {0, 3, 1, 2}; // large, small, list, details
+int styleOfStoreCode(int Code)
+{
+    for (int s = 0; s < 4; ++s)
+        if (StoreCodeOfStyle[s] == Code)
+            return s;
+    return -1;
+}
+
+// Menu texts treat '&' as an accelerator marker: doubled, it shows as itself.
+QString menuText(const QString& Text)
+{
+    QString t = Text;
+    return t.replace(u'&', QStringLiteral("&&"));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- wiring
+
+void TMainF::setupCategoryView()
+{
+    connect(DocsTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { guarded([&] { DocsTreeChange(TTreeNodes::NodeOf(current)); }); });
+    DocsTree->viewport()->installEventFilter(new TMousePressFilter(this, [this](QMouseEvent* e) {
+        if (e->button() != Qt::RightButton)
+            return false;
+        DocsTreeMouseDown(e->button(), e->position().toPoint());
+        return true; // the press only chooses the node; the menu follows
+    }));
+
+    QHeaderView* header = ListDetails->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int column) { guarded([this, column] { ListViewColumnClick(column); }); });
+
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(ListIcons), static_cast<QAbstractItemView*>(ListDetails)})
+        v->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListIcons->setMovement(QListView::Static);
+
+    // The selection stays visible when the tree or the list loses the focus.
+    for (QWidget* w : {static_cast<QWidget*>(DocsTree), static_cast<QWidget*>(ListIcons),
+                       static_cast<QWidget*>(ListDetails)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+        p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   p.color(QPalette::Active, QPalette::HighlightedText));
+        w->setPalette(p);
+    }
+
+    // A refill asked for during a fill runs after it, unless its node went.
+    connect(&Catalogue.Nodes(), &TTreeNodes::nodeDeleting, this, [this](TTreeNode* node) {
+        if (m_pendingList && m_pendingList->IsUnder(node))
+            m_pendingList = nullptr;
+    });
+}
+
+// ---------------------------------------------------------------- list filling
+
+void TMainF::DocsTreeChange(TTreeNode* Node)
+{
+    if (!Node || !Node->Data())
+        return;
+    const QString& comments = Node->Data()->Comments;
+    if (comments.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(QStringLiteral("Comment: ") + comments);
+    if (Node->Data()->Kind == nkCategory) {
+        ListCategory(Node);
+        return;
+    }
+    TTreeNode* parent = Node->Parent();
+    if (parent && parent->Data() && parent->Data()->Kind == nkCategory)
+        ListCategory(parent);
+}
 
 void TMainF::ListCategory(TTreeNode* Node)
 {
-    ListedNode = Node;
+    if (!Node)
+        return;
+    if (m_listing) {
+        // Asked from inside a fill (the relink question removing a node):
+        // the running fill already lists what is left of its own category.
+        m_pendingList = Node;
+        return;
+    }
+    m_pendingList = nullptr;
+    {
+        m_listing = true;
+        ListView->setUpdatesEnabled(false);
+        auto resume = qScopeGuard([this] {
+            m_listing = false;
+            ListView->setUpdatesEnabled(true); // repaints the list once
+        });
+        if (Node != ListedNode)
+            ClearSortMarks();
+        setWindowTitle(QStringLiteral("Quillmere 3.3 - ") + Node->Text());
+        const auto fill = [this](TTreeNode* n) { FillListItem(n); };
+        if (Node->Data() && Node->Data()->Kind == nkCategory) {
+            ListModel->FillChildren(Node, fill);
+            ListedNode = ListModel->Source(); // null if the fill's questions deleted it
+        } else if (Node != ListedNode) {
+            ListModel->FillSingle(Node, fill);
+            ListedNode = ListModel->Source();
+        } else {
+            ListModel->Clear(); // the entry listed alone a second time: nothing to list
+            ListedNode = Node;
+        }
+        // Icons and list lay a huge category out without measuring every
+        // name (longer names are then cut short); smaller ones show them whole.
+        ListIcons->setUniformItemSizes(ListModel->Count() > 5000);
+    }
+    if (TTreeNode* next = std::exchange(m_pendingList, nullptr); next && next != ListedNode)
+        ListCategory(next);
 }
 
-void TMainF::ReadSettings() {}
+void TMainF::FillListItem(TTreeNode* Node)
+{
+    CheckListedNode(Catalogue, Node, acRemoveOnAbsent->isChecked());
+}
 
-void TMainF::WriteSettings() {}
+TTreeNode* TMainF::ListSelectedNode() const
+{
+    const QModelIndexList rows = ListDetails->selectionModel()->selectedRows();
+    return rows.isEmpty() ? nullptr : ListModel->NodeOf(rows.first());
+}
 
+// ---------------------------------------------------------------- sorting
+
+void TMainF::ClearSortMarks()
+{
+    ListModel->ClearSortMarks();
+}
+
+int TMainF::SortDirection(int Column) const
+{
+    return (Column >= 0 && Column < ListColumnCount) ? m_sortDirections[Column] : 0;
+}
+
+void TMainF::ListViewColumnClick(int Column)
+{
+    if (Column < 0 || Column >= ListColumnCount)
+        return;
+    int& direction = m_sortDirections[Column];
+    direction = direction == 0 ? 1 : -direction;
+    {
+        ListView->setUpdatesEnabled(false);
+        auto resume = qScopeGuard([this] { ListView->setUpdatesEnabled(true); });
+        ClearSortMarks();
+        ListModel->SetSortMark(Column, direction > 0 ? imgSortUp : imgSortDown);
+        ListModel->Sort((Column + 1) * direction);
+    }
+    // The category takes the sorted order in the tree, and so in the file.
+    DocsTree->setUpdatesEnabled(false);
+    auto resume = qScopeGuard([this] { DocsTree->setUpdatesEnabled(true); });
+    ListModel->ReorderTree();
+}
+
+int TMainF::CompareListItems(int Row1, int Row2, int Param) const
+{
+    const int column = std::abs(Param) - 1;
+    const int c = ListModel->Compare(TListModel::CellText(ListModel->Node(Row1), column),
+                                     TListModel::CellText(ListModel->Node(Row2), column));
+    return (c > 0 ? 1 : c < 0 ? -1 : 0) * Param;
+}
+
+// ---------------------------------------------------------------- pop-up menus
+
+void TMainF::DocsTreeMouseDown(Qt::MouseButton Button, const QPoint& Pos)
+{
+    if (Button != Qt::RightButton)
+        return;
+    const QModelIndex hit = DocsTree->indexAt(Pos);
+    if (hit.isValid())
+        DocsTree->selectionModel()->setCurrentIndex(hit, QItemSelectionModel::ClearAndSelect);
+    else
+        DocsTree->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
+}
+
+void TMainF::DocsTreeContextPopup(const QPoint& GlobalPos)
+{
+    (SelectedTreeNode() ? ItemMenu : PopupMenu)->popup(GlobalPos);
+}
+
+void TMainF::ListViewContextPopup(const QPoint& GlobalPos)
+{
+    (ListSelectedNode() ? ItemMenu : PopupMenu)->popup(GlobalPos);
+}
 
 void TMainF::showContextMenu(QAbstractItemView* View, const QPoint& GlobalPos)
 {
-    const bool onItem = View->currentIndex().isValid();
-    (onItem ? ItemMenu : PopupMenu)->popup(GlobalPos);
+    if (View == DocsTree)
+        DocsTreeContextPopup(GlobalPos);
+    else
+        ListViewContextPopup(GlobalPos);
 }
 
+// ---------------------------------------------------------------- view styles
 
 void TMainF::setViewStyle(int Style)
 {
     QAction* main[] = {LargeIcons1, SmallIcons1, List1, Detailes1};
     QAction* button[] = {LargeIcons2, SmallIcons2, List2, Detailes2};
+    m_viewStyle = Style;
     main[Style]->setChecked(true);
     button[Style]->setChecked(true);
+    btnView->setIcon(Artwork::CommandImage(Style));
+    ListModel->SetLargeIcons(Style == 0);
     if (Style == 3) {
         ListView->setCurrentWidget(ListDetails);
         return;
     }
-    ListIcons->setViewMode(Style == 0 ? QListView::IconMode : QListView::ListMode);
-    ListIcons->setIconSize(Style == 0 ? QSize(32, 32) : QSize(16, 16));
+    const bool large = Style == 0;
+    ListIcons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+    ListIcons->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
     ListIcons->setFlow(Style == 2 ? QListView::TopToBottom : QListView::LeftToRight);
     ListIcons->setWrapping(true);
+    ListIcons->setWordWrap(large);
+    ListIcons->setGridSize(large ? QSize(84, 68) : QSize());
+    ListIcons->setSpacing(large ? 0 : 2);
+    ListIcons->setMovement(QListView::Static);
     ListIcons->setResizeMode(QListView::Adjust);
     ListView->setCurrentWidget(ListIcons);
 }
@@ -51,15 +280,166 @@ void TMainF::Detailes1Click() { setViewStyle(3); }
 
 void TMainF::btnViewClick()
 {
-    const QAction* styles[] = {LargeIcons1, SmallIcons1, List1, Detailes1};
-    int current = 3;
-    for (int i = 0; i < 4; ++i)
-        if (styles[i]->isChecked())
-            current = i;
-    setViewStyle((current + 1) % 4);
+    const QList<QAction*> entries = ViewMenu->actions();
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (entries[i]->isChecked()) {
+            entries[(i + 1) % entries.size()]->trigger();
+            return;
+        }
 }
 
+void TMainF::acExpandAllExecute()
+{
+    DocsTree->expandAll();
+}
 
-void TMainF::acExpandAllExecute() {}
+void TMainF::acCollapseAllExecute()
+{
+    DocsTree->collapseAll();
+}
 
-void TMainF::acCollapseAllExecute() {}
+// ---------------------------------------------------------------- columns and the additional field
+
+int TMainF::ColumnWidth(int Column) const
+{
+    const QHeaderView* header = ListDetails->header();
+    return header->isSectionHidden(Column) ? 0 : header->sectionSize(Column);
+}
+
+void TMainF::SetColumnWidth(int Column, int Width)
+{
+    if (Column <= 0 || Column >= ListColumnCount)
+        return; // the name column is always shown
+    QHeaderView* header = ListDetails->header();
+    if (Width <= 0) {
+        header->setSectionHidden(Column, true);
+        return;
+    }
+    header->setSectionHidden(Column, false);
+    header->resizeSection(Column, Width);
+}
+
+QString TMainF::AdTitle() const
+{
+    return ListModel->AdTitle();
+}
+
+void TMainF::SetAdTitle(const QString& Title)
+{
+    ListModel->SetAdTitle(Title);
+    AdMenu->setTitle(menuText(Title));
+}
+
+QStringList TMainF::AdValues() const
+{
+    QStringList values;
+    for (const QAction* a : AdMenu->actions()) {
+        if (a->isSeparator())
+            continue;
+        // The value itself travels with the entry; the shown text has its
+        // ampersands doubled.
+        values << (a->data().isValid() ? a->data().toString() : MyTextUtils::CutFirst(a->text(), QStringLiteral("&")));
+    }
+    return values;
+}
+
+void TMainF::SetAdValues(const QStringList& Values)
+{
+    AdMenu->clear();
+    for (const QString& v : Values)
+        AdMenu->addAction(menuText(v))->setData(v);
+}
+
+// ---------------------------------------------------------------- settings
+
+void TMainF::ReadSettings()
+{
+    TSettingsStore store;
+    try {
+        readSettings(store);
+    } catch (const ESettingsError& e) {
+        // Shown once the window is up, like the other start-up errors.
+        StartupError = StartupError.isEmpty() ? e.Text() : StartupError + QStringLiteral("\n\n") + e.Text();
+    }
+}
+
+void TMainF::readSettings(TSettingsStore& Store)
+{
+    int style = 3; // details
+    // The style and the hot key are applied even when a value stops the
+    // reading, so the window is in a known style and the hot key works.
+    auto finish = qScopeGuard([&] {
+        setViewStyle(style);
+        if (AssignHotKeyHook)
+            AssignHotKeyHook(HotKey);
+    });
+    if (!Store.Exists()) {
+        HotKey = 49220; // Ctrl+Alt+D
+        return;
+    }
+
+    const auto left = Store.ReadInteger(QStringLiteral("FormLeft"));
+    const auto top = Store.ReadInteger(QStringLiteral("FormTop"));
+    const auto width = Store.ReadInteger(QStringLiteral("FormWidth"));
+    const auto height = Store.ReadInteger(QStringLiteral("FormHeight"));
+    if (left && top && width && height) {
+        move(*left, *top);
+        resize(*width, *height);
+    }
+    if (const auto v = Store.ReadInteger(QStringLiteral("TreeWidth"))) {
+        m_treeWidth = *v;
+        QList<int> sizes = Splitter1->sizes();
+        const int total = std::max(sizes.value(0) + sizes.value(1), *v + 1);
+        Splitter1->setSizes({*v, total - *v});
+    }
+    if (const auto v = Store.ReadInteger(QStringLiteral("ListStyle"))) {
+        const int s = styleOfStoreCode(*v);
+        if (s >= 0)
+            style = s;
+    }
+    if (const auto v = Store.ReadBool(QStringLiteral("ShowFolders")); v && *v)
+        acExplore->trigger();
+    if (const auto v = Store.ReadInteger(QStringLiteral("FoldersLeft")))
+        ExplorerPanel->move(*v, ExplorerPanel->y());
+    if (const auto v = Store.ReadInteger(QStringLiteral("FoldersTop")))
+        ExplorerPanel->move(ExplorerPanel->x(), *v);
+    if (const auto v = Store.ReadBool(QStringLiteral("RemoveOnAbsent")))
+        acRemoveOnAbsent->setChecked(*v);
+    for (int c = 1; c <= 4; ++c)
+        if (const auto v = Store.ReadInteger(QStringLiteral("Width%1").arg(c)))
+            SetColumnWidth(c, *v);
+    if (const auto v = Store.ReadString(QStringLiteral("AdTitle")))
+        SetAdTitle(*v);
+    if (const auto v = Store.ReadBool(QStringLiteral("RecursChanging")))
+        RecursChanging = *v;
+
+    HotKey = Store.ReadInteger(QStringLiteral("HotKey")).value_or(49220);
+
+    if (const auto values = Store.ReadAdValues())
+        SetAdValues(*values);
+}
+
+void TMainF::WriteSettings()
+{
+    TSettingsStore store;
+    const QPoint at = pos();
+    store.WriteInteger(QStringLiteral("FormLeft"), at.x());
+    store.WriteInteger(QStringLiteral("FormTop"), at.y());
+    store.WriteInteger(QStringLiteral("FormWidth"), width());
+    store.WriteInteger(QStringLiteral("FormHeight"), height());
+    // A window that was never shown has no laid-out splitter to ask.
+    store.WriteInteger(QStringLiteral("TreeWidth"), windowHandle() ? Splitter1->sizes().value(0) : m_treeWidth);
+    store.WriteInteger(QStringLiteral("ListStyle"), StoreCodeOfStyle[m_viewStyle]);
+    store.WriteBool(QStringLiteral("ShowFolders"), !ExplorerPanel->isHidden());
+    store.WriteInteger(QStringLiteral("FoldersLeft"), ExplorerPanel->x());
+    store.WriteInteger(QStringLiteral("FoldersTop"), ExplorerPanel->y());
+    store.WriteBool(QStringLiteral("RemoveOnAbsent"), acRemoveOnAbsent->isChecked());
+    for (int c = 1; c <= 4; ++c)
+        store.WriteInteger(QStringLiteral("Width%1").arg(c), ColumnWidth(c));
+    store.WriteString(QStringLiteral("AdTitle"), AdTitle());
+    store.WriteBool(QStringLiteral("RecursChanging"), RecursChanging);
+    store.WriteInteger(QStringLiteral("Hotkey"), HotKey);
+    store.WriteAdValues(AdValues());
+    if (!store.Flush())
+        qWarning("The settings could not be written to %s", qPrintable(store.FileName()));
+}

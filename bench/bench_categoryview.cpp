@@ -1,0 +1,184 @@
+// Times listing a large category and sorting it by location against what
+// the machine needs at least for the same work:
+//   fill  - one stat per listed path (every fill checks documents on disk);
+//   sort  - sorting the same location texts with the same collator alone.
+// The sort is timed with the tree's reorder that follows it.
+//
+//   bench_categoryview [--count 50000] [--reps 5]
+//
+// The files are made in a temporary folder under /tmp, removed at the end.
+#include "catalogue/Catalogue.h"
+#include "catalogue/ListModel.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <class F>
+double timeMs(F&& f)
+{
+    const auto t0 = Clock::now();
+    f();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+const char* const Words[] = {"Report", "invoice", "Letter", "notes", "draft", "Budget", "meeting", "project",
+                             "summary", "Travel", "photos", "recipe", "manual", "contract", "Tax", "garden"};
+
+// Shuffles the category's children in the tree and lists them again, so each
+// sort starts from an unsorted list.
+void shuffleAndRelist(TCatalogue& cat, TTreeNode* category, TListModel& model, std::mt19937& rng)
+{
+    std::vector<TTreeNode*> order;
+    for (int i = 0; i < category->Count(); ++i)
+        order.push_back(category->Item(i));
+    std::shuffle(order.begin(), order.end(), rng);
+    cat.Nodes().Reorder(category, order);
+    model.FillChildren(category, nullptr);
+}
+
+void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListModel& model, const QCollator& collator,
+               int reps, std::mt19937& rng)
+{
+    model.SetCollator(collator);
+    std::vector<double> sortTimes, floorTimes;
+    for (int r = 0; r < reps; ++r) {
+        shuffleAndRelist(cat, category, model, rng);
+        QStringList texts;
+        texts.reserve(model.Count());
+        for (TTreeNode* n : model.Rows())
+            texts << n->Data()->FullName;
+        floorTimes.push_back(timeMs([&] {
+            std::sort(texts.begin(), texts.end(),
+                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+        }));
+        sortTimes.push_back(timeMs([&] {
+            model.Sort(TListModel::colLocation + 1);
+            model.ReorderTree();
+        }));
+        // The result must be the collator's order, and the tree must follow.
+        for (int i = 0; i + 1 < model.Count(); ++i)
+            if (collator.compare(model.Node(i)->Data()->FullName, model.Node(i + 1)->Data()->FullName) > 0) {
+                std::fprintf(stderr, "sort order wrong at row %d\n", i);
+                std::exit(1);
+            }
+        for (int i = 0; i < model.Count(); ++i)
+            if (category->Item(i) != model.Node(i)) {
+                std::fprintf(stderr, "tree order differs at %d\n", i);
+                std::exit(1);
+            }
+    }
+    const double sort = median(sortTimes), floor = median(floorTimes);
+    std::printf("sort by Location, %-22s %8.1f ms   collator-only sort %8.1f ms   ratio %.2f (target < 1.5)\n",
+                label, sort, floor, sort / floor);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    int count = 50000, reps = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--count")
+            count = args[i + 1].toInt();
+        else if (args[i] == "--reps")
+            reps = std::max(1, args[i + 1].toInt());
+    }
+
+    QTemporaryDir dir(QDir::tempPath() + "/bench_categoryview-XXXXXX");
+    if (!dir.isValid())
+        return 1;
+    std::mt19937 rng(42);
+
+    // Documents that exist, spread over 100 folders with mixed-case names.
+    std::vector<QString> paths;
+    paths.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        const QString folder = dir.filePath(QString("%1-%2").arg(Words[(i / 500) % 16]).arg(i / 500));
+        if (i % 500 == 0)
+            QDir().mkpath(folder);
+        const QString path =
+            folder + QString("/%1 %2.txt").arg(Words[std::uniform_int_distribution<int>(0, 15)(rng)]).arg(i * 7919 % count);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
+        if (fd >= 0)
+            ::close(fd);
+        paths.push_back(path);
+    }
+    std::shuffle(paths.begin(), paths.end(), rng);
+
+    TCatalogue cat;
+    cat.ShellIcons = false;
+    TTreeNodes& nodes = cat.Nodes();
+    nodes.BeginUpdate();
+    TTreeNode* category = cat.AddCategoryNode(nullptr, "Big");
+    for (const QString& p : paths) {
+        TTreeNode* n = nodes.AddChild(category, p.mid(p.lastIndexOf('/') + 1));
+        auto info = std::make_unique<TNodeInfo>();
+        info->Kind = nkDoc;
+        info->FullName = p;
+        nodes.SetData(n, std::move(info));
+        nodes.SetImage(n, imgBlankPage);
+    }
+    nodes.EndUpdate();
+    TListModel model(cat);
+
+    // Fill: every listed document is checked on disk.
+    std::vector<QByteArray> native;
+    for (const QString& p : paths)
+        native.push_back(QFile::encodeName(p));
+    std::vector<double> fillTimes, statTimes;
+    const auto fill = [&](TTreeNode* n) { CheckListedNode(cat, n, false); };
+    model.FillChildren(category, fill); // warm the file-system caches
+    for (int r = 0; r < reps; ++r) {
+        statTimes.push_back(timeMs([&] {
+            struct stat st;
+            int found = 0;
+            for (const QByteArray& p : native)
+                found += ::stat(p.constData(), &st) == 0;
+            if (found != count)
+                std::fprintf(stderr, "stat found %d of %d\n", found, count);
+        }));
+        fillTimes.push_back(timeMs([&] { model.FillChildren(category, fill); }));
+    }
+    if (model.Count() != count)
+        return 1;
+    int missing = 0;
+    for (int i = 0; i < category->Count(); ++i)
+        missing += category->Item(i)->ImageIndex() == imgMissing;
+    const double fillMs = median(fillTimes), statMs = median(statTimes);
+    std::printf("%d documents, median of %d runs\n", count, reps);
+    std::printf("fill (list + check on disk)      %8.1f ms   one stat per path  %8.1f ms   ratio %.2f (target < 2), "
+                "missing %d\n",
+                fillMs, statMs, fillMs / statMs, missing);
+
+    QCollator system;
+    system.setCaseSensitivity(Qt::CaseInsensitive);
+    benchSort(qPrintable("locale " + system.locale().name() + ":"), cat, category, model, system, reps, rng);
+    QCollator english(QLocale(QLocale::English, QLocale::UnitedStates));
+    english.setCaseSensitivity(Qt::CaseInsensitive);
+    benchSort("locale en_US:", cat, category, model, english, reps, rng);
+    return 0;
+}

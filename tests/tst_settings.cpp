@@ -1,0 +1,294 @@
+// The settings that survive a restart: round trip through a second window,
+// the design state when the store or a value is missing, a value of the
+// wrong type, names in any case, and the numbering of the additional values.
+#include "catalogue/ListModel.h"
+#include "catalogue/Settings.h"
+#include "components/HSDialogs.h"
+#include "forms/frmMain.h"
+#include "utils/MyTextUtils.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFrame>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSettings>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+// Each suite keeps its settings to itself, also when suites run in parallel.
+// Set before anything reads the settings paths.
+QTemporaryDir& privateHome()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+const bool homeSet = [] {
+    qputenv("XDG_CONFIG_HOME", privateHome().filePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", privateHome().filePath("data").toUtf8());
+    return true;
+}();
+
+QSettings* rawStore()
+{
+    static QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Velmarch", "Quillmere");
+    return &s;
+}
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_data;
+    QList<int> m_hotKeys;
+    int m_exploreRuns = 0;
+
+    std::unique_ptr<TMainF> start()
+    {
+        rawStore()->sync();
+        auto w = std::make_unique<TMainF>();
+        w->Catalogue.SetDataFolder(m_data.path());
+        w->AssignHotKeyHook = [this](int key) { m_hotKeys << key; };
+        connect(w->acExplore, &QAction::triggered, this, [this] { ++m_exploreRuns; });
+        w->FormCreate(nullptr);
+        return w;
+    }
+
+    void put(const QString& name, const QVariant& value) { rawStore()->setValue(name, value); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_data.isValid());
+        QVERIFY(rawStore()->fileName().startsWith(privateHome().path()));
+        QVERIFY(rawStore()->fileName().endsWith("/Velmarch/Quillmere.conf"));
+        HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
+    }
+
+    void init()
+    {
+        rawStore()->clear();
+        rawStore()->sync();
+        QFile::remove(rawStore()->fileName());
+        m_hotKeys.clear();
+        m_exploreRuns = 0;
+    }
+
+    void roundTripThroughASecondWindow()
+    {
+        auto a = start();
+        a->move(101, 102);
+        a->resize(700, 450);
+        a->show();
+        QVERIFY(QTest::qWaitForWindowExposed(a.get()));
+        a->Splitter1->setSizes({250, 400});
+        a->List1Click();
+        a->acRemoveOnAbsent->setChecked(true);
+        a->SetColumnWidth(1, 0);
+        a->SetColumnWidth(2, 200);
+        a->SetColumnWidth(3, 90);
+        a->SetAdTitle("Priority");
+        a->SetAdValues({"High", "", "R&D", "Low"});
+        a->RecursChanging = true;
+        a->HotKey = 0x4000 | 0x2000 | 0x4B; // Ctrl+Shift+K
+        const QPoint at = a->pos();
+        const int tree = a->Splitter1->sizes().value(0);
+        a->WriteSettings();
+
+        rawStore()->sync();
+        QCOMPARE(rawStore()->value("ListStyle").toInt(), 1); // list
+        QCOMPARE(rawStore()->value("Width1").toInt(), 0);
+        QCOMPARE(rawStore()->value("RemoveOnAbsent").toString(), QString("1"));
+        rawStore()->beginGroup("AdValues");
+        QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2", "Val3"}));
+        QCOMPARE(rawStore()->value("Val2").toString(), QString("R&D"));
+        rawStore()->endGroup();
+        a.reset();
+
+        auto b = start();
+        QVERIFY2(b->StartupError.isEmpty(), qPrintable(b->StartupError));
+        QCOMPARE(b->pos(), at);
+        QCOMPARE(b->size(), QSize(700, 450));
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.get()));
+        QCOMPARE(b->Splitter1->sizes().value(0), tree);
+        QCOMPARE(b->ViewStyle(), 2);
+        QVERIFY(b->List2->isChecked());
+        QVERIFY(b->acRemoveOnAbsent->isChecked());
+        QCOMPARE(b->ColumnWidth(1), 0);
+        QVERIFY(b->ListDetails->header()->isSectionHidden(1));
+        QCOMPARE(b->ColumnWidth(2), 200);
+        QCOMPARE(b->ColumnWidth(3), 90);
+        QCOMPARE(b->AdTitle(), QString("Priority"));
+        QCOMPARE(b->ListModel->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Priority"));
+        QCOMPARE(b->AdMenu->title(), QString("Priority"));
+        QCOMPARE(b->AdValues(), (QStringList{"High", "R&D", "Low"}));
+        QCOMPARE(b->AdMenu->actions().at(1)->text(), QString("R&&D")); // shown as typed
+        QVERIFY(b->RecursChanging);
+        QCOMPARE(b->HotKey, 0x4000 | 0x2000 | 0x4B);
+        QCOMPARE(m_hotKeys.last(), 0x4000 | 0x2000 | 0x4B);
+        QCOMPARE(m_exploreRuns, 0); // the folders panel was hidden
+    }
+
+    void noStoreGivesTheDesignState()
+    {
+        auto w = start();
+        QVERIFY(!QFile::exists(rawStore()->fileName()));
+        QVERIFY(w->StartupError.isEmpty());
+        QCOMPARE(w->ViewStyle(), 3);
+        QVERIFY(w->Detailes2->isChecked());
+        QCOMPARE(m_hotKeys, QList<int>{49220});
+        QCOMPARE(w->size(), QSize(855, 534));
+        QCOMPARE(w->ColumnWidth(1), 80);
+        QCOMPARE(w->ColumnWidth(2), 120);
+        QCOMPARE(w->ColumnWidth(3), 121);
+        QCOMPARE(w->AdTitle(), QString("Additional"));
+        QCOMPARE(w->AdMenu->actions().size(), 1); // the one blank entry
+        QVERIFY(!w->acRemoveOnAbsent->isChecked());
+        QCOMPARE(m_exploreRuns, 0);
+        // Saved by a window that was never shown: the design tree width, not
+        // the width of a splitter nobody laid out.
+        w->WriteSettings();
+        rawStore()->sync();
+        QCOMPARE(rawStore()->value("TreeWidth").toInt(), 216);
+    }
+
+    void partialOrUnknownValuesKeepTheDesign()
+    {
+        put("FormLeft", 10);
+        put("FormTop", 20);
+        put("FormWidth", 600); // FormHeight missing
+        put("ListStyle", 7);
+        put("ShowFolders", 1);
+        put("FoldersLeft", 40);
+        auto w = start();
+        QVERIFY(w->StartupError.isEmpty());
+        QCOMPARE(w->size(), QSize(855, 534));
+        QVERIFY(w->pos() != QPoint(10, 20));
+        QCOMPARE(w->ViewStyle(), 3);
+        QCOMPARE(m_exploreRuns, 1); // "Show folders" runs once
+        QCOMPARE(w->ExplorerPanel->pos(), QPoint(40, 208));
+    }
+
+    void listStyleCodes()
+    {
+        const std::pair<int, int> codes[] = {{0, 0}, {1, 2}, {2, 3}, {3, 1}}; // stored code, style
+        for (const auto& [code, style] : codes) {
+            put("ListStyle", code);
+            auto w = start();
+            QCOMPARE(w->ViewStyle(), style);
+            w->WriteSettings();
+            rawStore()->sync();
+            QCOMPARE(rawStore()->value("ListStyle").toInt(), code);
+        }
+    }
+
+    void wrongTypeStopsTheReading()
+    {
+        put("FormLeft", 30);
+        put("FormTop", 40);
+        put("FormWidth", 640);
+        put("FormHeight", 480);
+        put("TreeWidth", "wide");
+        put("RemoveOnAbsent", 1);
+        put("HotKey", 1234);
+        put("ListStyle", 0);
+        auto w = start();
+        QCOMPARE(w->StartupError, QString("Invalid data type for 'TreeWidth'"));
+        QCOMPARE(w->size(), QSize(640, 480));          // applied before it
+        QVERIFY(!w->acRemoveOnAbsent->isChecked());     // after it: not applied
+        QCOMPARE(w->ViewStyle(), 3);                    // the style read comes after it
+        QCOMPARE(m_hotKeys, QList<int>{49220});         // the hot key still works
+    }
+
+    void namesInAnyCase()
+    {
+        put("hotkey", 1234);
+        put("LISTSTYLE", 1);
+        put("adTitle", "Mood");
+        put("removeonabsent", 7); // any non-zero number is true
+        put("RecursChanging", 0);
+        rawStore()->beginGroup("advalues");
+        rawStore()->setValue("val1", "b");
+        rawStore()->setValue("VAL0", "a");
+        rawStore()->endGroup();
+        auto w = start();
+        QVERIFY(w->StartupError.isEmpty());
+        QCOMPARE(w->HotKey, 1234);
+        QCOMPARE(w->ViewStyle(), 2);
+        QCOMPARE(w->AdTitle(), QString("Mood"));
+        QVERIFY(w->acRemoveOnAbsent->isChecked());
+        QCOMPARE(w->AdValues(), (QStringList{"a", "b"}));
+
+        // Writing leaves one spelling of each name.
+        w->WriteSettings();
+        rawStore()->sync();
+        const QStringList keys = rawStore()->childKeys();
+        QCOMPARE(keys.count("Hotkey"), 1);
+        QVERIFY(!keys.contains("hotkey"));
+        QVERIFY(!keys.contains("LISTSTYLE"));
+        QCOMPARE(rawStore()->childGroups(), QStringList{"AdValues"});
+    }
+
+    void additionalValuesKeepTheirOrderPastTen()
+    {
+        QStringList values;
+        for (int i = 0; i < 12; ++i)
+            values << QString("v%1").arg(i);
+        auto a = start();
+        a->SetAdValues(values);
+        a->WriteSettings();
+        a.reset();
+        auto b = start();
+        QCOMPARE(b->AdValues(), values); // Val10 after Val9, not after Val1
+
+        // Values written with gaps read back without the blanks, and a
+        // second write renumbers and drops what was removed.
+        b->SetAdValues({"x", "", "y"});
+        b->WriteSettings();
+        rawStore()->sync();
+        rawStore()->beginGroup("AdValues");
+        QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2"}));
+        rawStore()->endGroup();
+    }
+
+    void storeValueTypes()
+    {
+        TSettingsStore store;
+        QVERIFY(!store.Exists());
+        QVERIFY(!store.ReadInteger("Nothing"));
+        store.WriteInteger("Number", -5);
+        store.WriteBool("Flag", true);
+        store.WriteString("Text", "a, b");
+        QVERIFY(store.Flush());
+        QVERIFY(store.Exists());
+        QCOMPARE(*store.ReadInteger("number"), -5);
+        QCOMPARE(*store.ReadBool("FLAG"), true);
+        QCOMPARE(*store.ReadString("text"), QString("a, b"));
+        QCOMPARE(*store.ReadString("Number"), QString("-5")); // a number is text too
+        QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadInteger("Text"));
+        QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadBool("Text"));
+        store.WriteString("Big", "99999999999");
+        QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadInteger("Big"));
+        QVERIFY(!store.ReadAdValues());
+    }
+
+    void cutFirst()
+    {
+        using MyTextUtils::CutFirst;
+        QCOMPARE(CutFirst("R&&D", "&"), QString("R&D"));
+        QCOMPARE(CutFirst("&File", "&"), QString("File"));
+        QCOMPARE(CutFirst("plain", "&"), QString("plain"));
+        QCOMPARE(CutFirst("/home/a/home/b", "/home"), QString("/a/home/b"));
+        QCOMPARE(CutFirst("text", ""), QString("text"));
+        QCOMPARE(CutFirst("", "&"), QString());
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
