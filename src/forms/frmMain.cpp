@@ -1,5 +1,6 @@
 #include "forms/frmMain.h"
 #include "catalogue/Artwork.h"
+#include "catalogue/ListModel.h"
 #include "components/HSDialogs.h"
 #include "components/WindowThread.h"
 #include "forms/frmAbout.h"
@@ -59,6 +60,7 @@ TMainF::TMainF(QWidget* parent) : QMainWindow(parent), Catalogue(this)
     createMenus();
     createToolBar();
     connectCatalogue();
+    setupCategoryView();
     createTrayAndOpening();
 
     // Design content of the tree until the catalogue is read.
@@ -228,9 +230,7 @@ void TMainF::createControls()
             [this](const QPoint& p) { showContextMenu(DocsTree, DocsTree->viewport()->mapToGlobal(p)); });
 
     ListView = new QStackedWidget(Splitter1);
-    ListModel = new QStandardItemModel(0, 5, this);
-    ListModel->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Location"),
-                                          QStringLiteral("Comment"), QStringLiteral("Additional")});
+    ListModel = new TListModel(Catalogue, this);
     ListIcons = new QListView(ListView);
     ListIcons->setModel(ListModel);
     ListIcons->setObjectName(QStringLiteral("ListIcons"));

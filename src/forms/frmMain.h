@@ -67,7 +67,6 @@ public:
     QStackedWidget* ListView = nullptr;
     QListView* ListIcons = nullptr;
     QTreeView* ListDetails = nullptr;
-    QStandardItemModel* ListModel = nullptr;
     QFrame* ExplorerPanel = nullptr;
     QListWidget* DirListBox = nullptr;
     QComboBox* cbDrive = nullptr;
@@ -86,6 +85,42 @@ public:
         *SearchMenu, *ViewMenu, *FoldersMenu, *DragFolderMenu;
 
     // ---- category view and settings (frmMain_view.cpp) ----
+    // The list's rows: each refers to a tree node, the list owns no data.
+    class TListModel* ListModel = nullptr;
+    // Tree selection moved to Node (or none): status line and list follow.
+    void DocsTreeChange(TTreeNode* Node);
+    // The on-disk check of one row's node while the list is filled; it may
+    // re-point or remove the node ("Delete non-actual links").
+    void FillListItem(TTreeNode* Node);
+    void ClearSortMarks();
+    void ListViewColumnClick(int Column);
+    // Rows compared by column |Param| - 1 (1 is the name), the locale's
+    // case-insensitive order, times the sign of Param.
+    int CompareListItems(int Row1, int Row2, int Param) const;
+    // Sort direction of a column in this run: 0 never sorted, 1 or -1.
+    int SortDirection(int Column) const;
+    // A right-button press selects the node under Pos, or clears the selection.
+    void DocsTreeMouseDown(Qt::MouseButton Button, const QPoint& Pos);
+    void DocsTreeContextPopup(const QPoint& GlobalPos);
+    void ListViewContextPopup(const QPoint& GlobalPos);
+    // The node of the list's selected row, or null.
+    TTreeNode* ListSelectedNode() const;
+    // 0 Large Icons, 1 Small Icons, 2 List, 3 Details.
+    int ViewStyle() const { return m_viewStyle; }
+    // List column widths as settings and options see them: 0 means hidden.
+    int ColumnWidth(int Column) const;
+    void SetColumnWidth(int Column, int Width);
+    // Title of the additional field: last column's caption and AdMenu's title.
+    QString AdTitle() const;
+    void SetAdTitle(const QString& Title);
+    // The entries of AdMenu, texts as typed (an empty one is a blank entry).
+    QStringList AdValues() const;
+    void SetAdValues(const QStringList& Values);
+    // "Changing of value for category changes values for all subitems".
+    bool RecursChanging = false;
+    // The restore hot key as a shortcut word; ReadSettings hands it to the hook.
+    int HotKey = 49220;
+    std::function<void(int Key)> AssignHotKeyHook;
     // ---- end of category view and settings ----
 
     // ---- opening entries and the tray (frmMain_open.cpp) ----
@@ -177,6 +212,13 @@ private:
     bool m_destroyed = false;
 
     // ---- private: category view and settings ----
+    void setupCategoryView();
+    void readSettings(class TSettingsStore& Store);
+    int m_sortDirections[5] = {0, 0, 0, 0, 0};
+    int m_viewStyle = 3;
+    int m_treeWidth = 216;               // what the tree is given until it is laid out
+    bool m_listing = false;              // a fill is running
+    TTreeNode* m_pendingList = nullptr;  // asked for while a fill was running
     // ---- end of private: category view and settings ----
 
     // ---- private: opening entries and the tray ----
