@@ -242,6 +242,29 @@ private Q_SLOTS:
         QVERIFY(!w->ListedNode);
     }
 
+    void realRelinkQuestionDuringAFill()
+    {
+        TTreeNode* work = root("Work");
+        select(work);
+        QVERIFY(QFile::remove(file("notes.txt")));
+        QVERIFY(QDir().rmdir(file("folder")));
+        w->acRemoveOnAbsent->setChecked(true);
+        // The first question is answered "Yes" with a file to relink to, the
+        // second "No", which removes the folder's link.
+        QList<QMessageBox::StandardButton> answers{QMessageBox::Yes, QMessageBox::No};
+        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString&) {
+            return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+        });
+        w->PickFileHook = [&](const QString&) { return file("Apple.txt"); };
+        w->ListCategory(work);
+        QVERIFY(answers.isEmpty());
+        QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub"}));
+        QCOMPARE(column(2).first(), file("Apple.txt"));
+        QCOMPARE(childTexts(work), (QStringList{"Notes", "Site", "Sub"}));
+        QVERIFY(rowsAreLive());
+        QCOMPARE(w->ListedNode, work);
+    }
+
     void listModelSurvivesAnyRemovalDuringAFill()
     {
         // Hooks that remove other nodes than the one asked about, add one
