@@ -1,0 +1,267 @@
+// The tray icon under a real tray host (trayer): docking, tip, clicks,
+// minimising, balloons, a restart of the host, and the real program hidden,
+// shown and ended from its tray menu.
+#include "components/CoolTrayIcon.h"
+#include "forms/frmMain.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+bool run(const QString& program, const QStringList& args, QByteArray* out = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000))
+        return false;
+    if (out)
+        *out = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+void clickAt(const QPoint& global, int button, int times = 1)
+{
+    QStringList args{"mousemove", QString::number(global.x()), QString::number(global.y()), "click"};
+    if (times > 1)
+        args << "--repeat" << QString::number(times) << "--delay" << "80";
+    args << QString::number(button);
+    QVERIFY(run("xdotool", args));
+}
+
+QList<QWidget*> visibleBalloons()
+{
+    QList<QWidget*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && QByteArray(w->metaObject()->className()) == "QBalloonTip")
+            found << w;
+    return found;
+}
+
+} // namespace
+
+class TestTray : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QProcess m_trayer;
+
+    void startTrayer()
+    {
+        m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
+                                  "--height", "28"});
+        QVERIFY(m_trayer.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 20000);
+    }
+
+    void stopTrayer()
+    {
+        if (m_trayer.state() == QProcess::NotRunning)
+            return;
+        m_trayer.kill();
+        m_trayer.waitForFinished(10000);
+    }
+
+    std::unique_ptr<TMainF> start()
+    {
+        auto w = std::make_unique<TMainF>();
+        w->Catalogue.SetDataFolder(m_dir.path());
+        w->FormCreate(nullptr);
+        w->show();
+        return w;
+    }
+
+    // The icon's centre on the screen, once it is docked.
+    static QPoint iconCentre(TMainF& w)
+    {
+        if (!QTest::qWaitFor([&] { return w.CoolTrayIcon->InTray(); }, 20000))
+            return {};
+        return w.CoolTrayIcon->TrayIcon()->geometry().center();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server");
+        if (QStandardPaths::findExecutable("trayer").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+            QSKIP("needs trayer and xdotool");
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
+        qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
+        startTrayer();
+    }
+
+    void cleanupTestCase() { stopTrayer(); }
+
+    void iconDocksWithTipAndMenu()
+    {
+        auto w = start();
+        QVERIFY(!iconCentre(*w).isNull());
+        QCOMPARE(w->CoolTrayIcon->TrayIcon()->toolTip(), QString("Quillmere"));
+        QCOMPARE(w->CoolTrayIcon->TrayIcon()->contextMenu(), w->TrayMenu);
+        QCOMPARE(w->TrayMenu->defaultAction(), w->Show1);
+        w->SetShowHotKeyText("Ctrl+Alt+D");
+        QCOMPARE(w->Show1->text(), QString("Show\tCtrl+Alt+D"));
+
+        // The tip is cut at 127 characters, and is empty when switched off.
+        w->CoolTrayIcon->SetHint(QString(200, u'x'));
+        QCOMPARE(w->CoolTrayIcon->TrayIcon()->toolTip(), QString(127, u'x'));
+        w->CoolTrayIcon->SetShowHint(false);
+        QCOMPARE(w->CoolTrayIcon->TrayIcon()->toolTip(), QString());
+    }
+
+    void clicksHideAndShowTheWindow()
+    {
+        auto w = start();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QPoint icon = iconCentre(*w);
+        QVERIFY(!icon.isNull());
+        clickAt(icon, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
+        QVERIFY(w->CoolTrayIcon->InTray());
+        clickAt(icon, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 10000);
+
+        // A double click on a shown window: the first click hides it, the
+        // double click runs "Show"; it ends up shown.
+        QSignalSpy doubleClicks(w->CoolTrayIcon, &TCoolTrayIcon::DblClick);
+        clickAt(icon, 1, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(doubleClicks.count(), 1, 10000);
+        QVERIFY(w->isVisible());
+
+        // The right button opens the tray menu at once.
+        clickAt(icon, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(w->TrayMenu->isVisible(), 10000);
+        w->TrayMenu->close();
+    }
+
+    void minimisingHidesToTheTray()
+    {
+        auto w = start();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QPoint icon = iconCentre(*w);
+        QVERIFY(!icon.isNull());
+        w->showMinimized();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
+        clickAt(icon, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isMinimized(), 10000);
+    }
+
+    void aNewBalloonReplacesTheOld()
+    {
+        auto w = start();
+        QVERIFY(!iconCentre(*w).isNull());
+        w->ShowBalloon(QString(80, u'T'), QString(300, u'b'), TCoolTrayIcon::bitWarning, 10);
+        const TCoolTrayIcon::TBalloon first = w->CoolTrayIcon->LastBalloon();
+        QCOMPARE(first.Title, QString(63, u'T'));
+        QCOMPARE(first.Text, QString(255, u'b'));
+        QCOMPARE(first.Milliseconds, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleBalloons().size(), 1, 10000);
+
+        w->acBackupData->trigger();
+        QCOMPARE(w->CoolTrayIcon->LastBalloon().Title, QString("Backup"));
+        QCOMPARE(w->CoolTrayIcon->LastBalloon().Icon, TCoolTrayIcon::bitInfo);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleBalloons().size(), 1, 10000);
+        QStringList texts;
+        for (QLabel* label : visibleBalloons().first()->findChildren<QLabel*>())
+            texts << label->text();
+        QVERIFY2(texts.contains("Data successfully saved."), qPrintable(texts.join('|')));
+    }
+
+    void iconComesBackAfterTheTrayHostRestarts()
+    {
+        auto w = start();
+        QVERIFY(!iconCentre(*w).isNull());
+        stopTrayer();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->CoolTrayIcon->InTray(), 20000);
+        startTrayer();
+        QTRY_VERIFY_WITH_TIMEOUT(w->CoolTrayIcon->InTray(), 20000);
+        // And it answers clicks again once the new host has embedded it.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                clickAt(w->CoolTrayIcon->TrayIcon()->geometry().center(), 1);
+                return QTest::qWaitFor([&] { return !w->isVisible(); }, 1000);
+            },
+            20000));
+    }
+
+    void realProgramLivesInTheTray()
+    {
+        QTemporaryDir dir;
+        const QString exe = dir.filePath("quillmere");
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMERE_EXE"), exe));
+        QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
+        // Only a legacy file: the catalogue appears only if the run ends with a save.
+        QFile legacy(dir.filePath("MyDocs.qmre"));
+        QVERIFY(legacy.open(QIODevice::WriteOnly));
+        legacy.write("Papers~~kept\r\n");
+        legacy.close();
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        env.insert("XDG_RUNTIME_DIR", m_dir.path());
+        env.remove("QT_QPA_PLATFORM");
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(exe, {});
+        QVERIFY(program.waitForStarted(10000));
+        const QString pid = QString::number(program.processId());
+        auto windowShown = [&] {
+            QByteArray out;
+            run("xdotool", {"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Quillmere 3.3"}, &out);
+            return !out.trimmed().isEmpty();
+        };
+        // The icon's own window, docked in the tray host, carries the program's name.
+        QString icon;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QByteArray out;
+                run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
+                for (const QByteArray& id : out.trimmed().split('\n')) {
+                    QByteArray name;
+                    if (!id.isEmpty() && run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
+                        name.trimmed() == "Quillmere")
+                        icon = QString::fromLatin1(id);
+                }
+                return !icon.isEmpty();
+            },
+            20000));
+        QVERIFY(QTest::qWaitFor(windowShown, 20000));
+
+        auto clickIcon = [&](int button) {
+            QVERIFY(run("xdotool", {"mousemove", "--window", icon, "10", "10", "click", QString::number(button)}));
+        };
+        clickIcon(1);
+        QVERIFY(QTest::qWaitFor([&] { return !windowShown(); }, 10000));
+        clickIcon(1);
+        QVERIFY(QTest::qWaitFor(windowShown, 10000));
+
+        // "Exit", the tray menu's last entry, ends the run with a save.
+        QVERIFY(!QFile::exists(dir.filePath("quillmere.dat")));
+        auto shownWindows = [&] {
+            QByteArray out;
+            run("xdotool", {"search", "--all", "--onlyvisible", "--pid", pid}, &out);
+            return out.trimmed().split('\n').size();
+        };
+        const int before = shownWindows();
+        clickIcon(3);
+        QVERIFY(QTest::qWaitFor([&] { return shownWindows() > before; }, 10000)); // the menu is up
+        QVERIFY(run("xdotool", {"key", "Up", "Return"}));
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QFile dat(dir.filePath("quillmere.dat"));
+        QVERIFY(dat.open(QIODevice::ReadOnly));
+        QVERIFY(dat.readAll().startsWith(QByteArray("Papers\0" "0\0\0kept\0" "1\0", 17)));
+    }
+};
+
+QTEST_MAIN(TestTray)
+#include "tst_tray_x11.moc"
