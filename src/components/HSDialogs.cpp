@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
-#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QWindow>
@@ -21,7 +20,6 @@ namespace {
 QMessageBox::StandardButton g_nextAnswer = QMessageBox::NoButton;
 std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> g_handler;
 QString g_last;
-QPointer<QWidget> g_lastAnchor;
 
 struct TButtonInfo {
     TMsgDlgBtn Button;
@@ -430,7 +428,6 @@ int ShowRgnDialog(const QString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Button
                   int HorzOffset, QWidget* Anchor, const QString& HelpTopic)
 {
     g_last = Msg;
-    g_lastAnchor = Anchor;
     if (g_nextAnswer != QMessageBox::NoButton) {
         const auto answer = g_nextAnswer;
         g_nextAnswer = QMessageBox::NoButton;
@@ -515,11 +512,6 @@ void SetHandler(std::function<QMessageBox::StandardButton(QMessageBox::Icon, con
 QString LastMessage()
 {
     return g_last;
-}
-
-QWidget* LastAnchor()
-{
-    return g_lastAnchor;
 }
 
 } // namespace HSDialogs

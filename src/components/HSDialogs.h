@@ -150,8 +150,6 @@ void SetNextAnswer(QMessageBox::StandardButton Answer);
 void SetHandler(std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> Handler);
 // The text of the last dialog asked for, shown or answered by a hook.
 QString LastMessage();
-// The anchor of the last dialog asked for (null: none, or gone since).
-QWidget* LastAnchor();
 
 } // namespace HSDialogs
 
