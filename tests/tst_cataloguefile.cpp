@@ -786,6 +786,21 @@ private Q_SLOTS:
         QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Lost|/nonexistent/dir/lost.txt|why|2|"}));
     }
 
+    void legacyRelinkMayRemoveTheNode()
+    {
+        // The relink question can remove the entry (and what hangs below it):
+        // the import goes on with the entry after it.
+        Env env;
+        put(env.cat.LegacyFile(), "Top\n\tLost~/nonexistent/lost.txt~\n\t\tUnder~~\n\tNext~https://example.org/~\n");
+        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
+        env.cat.AskNewLocationHook = [&](const QString&, const QString&, TTreeNode* Node, const QString&) {
+            env.cat.Nodes().Delete(Node);
+            return false;
+        };
+        env.cat.ImportLegacyData();
+        QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Next|https://example.org/||4|"}));
+    }
+
     void legacyLevels_data()
     {
         QTest::addColumn<QByteArray>("file");

@@ -48,6 +48,7 @@ QStringList rootTexts(TCatalogue& cat)
 class TestMainWindow : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QTemporaryDir m_config; // each test starts from no settings at all
     QByteArray m_sample;
 
     std::unique_ptr<TMainF> start()
@@ -59,9 +60,17 @@ class TestMainWindow : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+
     void init()
     {
         QVERIFY(m_dir.isValid());
+        QDir(m_config.path()).removeRecursively();
+        QDir().mkpath(m_config.path());
         for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files))
             QFile::remove(m_dir.filePath(f));
         m_sample = line("Work", 0, {}, "1", "mine") + line("Notes", 1, m_dir.filePath("notes.txt"), "2") +

@@ -410,18 +410,26 @@ void TCatalogue::ImportLegacyData()
             buildLegacyTree(legacy);
             const int count = m_nodes.Count();
             int index = 0;
-            for (TTreeNode* node = m_nodes.GetFirstNode(); node; node = node->GetNext(), ++index) {
+            for (TTreeNode* node = m_nodes.GetFirstNode(), *next = nullptr; node; node = next, ++index) {
+                next = node->GetNext();
                 if (ProgressHook)
                     ProgressHook(int(qint64(index) * 1000 / count));
                 const QStringList pieces = MyTextUtils::SplitToArray(node->Text(), QStringLiteral("~"));
                 const QString name = pieces.value(0), path = pieces.value(1), comment = pieces.value(2);
                 if (IsLocalPath(path)) {
                     const TPathFacts facts = ProbePath(path);
+                    TTreeNode* nodeAfter = node;
+                    while (nodeAfter && !nodeAfter->GetNextSibling())
+                        nodeAfter = nodeAfter->Parent();
+                    if (nodeAfter)
+                        nodeAfter = nodeAfter->GetNextSibling();
                     if (facts.Exists)
                         FillDocNode(node, name, path, comment, QString(), false, facts);
-                    else if (AskNewLocationHook)
-                        AskNewLocationHook(name, path, node, comment);
-                    else
+                    else if (AskNewLocationHook) {
+                        // The question may remove the node with everything below it.
+                        if (!AskNewLocationHook(name, path, node, comment))
+                            next = nodeAfter;
+                    } else
                         FillDocNode(node, name, path, comment, QString(), true, facts);
                 } else if (IsURL(path)) {
                     FillUrlNode(node, name, path, comment, QString());

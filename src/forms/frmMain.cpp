@@ -73,6 +73,12 @@ TMainF::TMainF(QWidget* parent) : QMainWindow(parent), Catalogue(this)
 TMainF::~TMainF()
 {
     FormDestroy();
+    // The views outlive the catalogue member (they go with the base class):
+    // let them forget the nodes before the tree is freed.
+    ListModel->Clear();
+    DocsTree->setModel(nullptr);
+    ListIcons->setModel(nullptr);
+    ListDetails->setModel(nullptr);
 }
 
 void TMainF::createActions()
