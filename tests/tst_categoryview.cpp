@@ -19,34 +19,9 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "testutil/TestUtil.h"
+
 namespace {
-
-// Each suite keeps its settings to itself, also when suites run in parallel.
-// Set before anything reads the settings paths.
-QTemporaryDir& privateHome()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-const bool homeSet = [] {
-    qputenv("XDG_CONFIG_HOME", privateHome().filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", privateHome().filePath("data").toUtf8());
-    return true;
-}();
-
-QByteArray line(const QString& name, int level, const QString& path, const char* kind, const QString& comment = {},
-                const QString& additional = {})
-{
-    return name.toUtf8() + '\0' + QByteArray::number(level) + '\0' + path.toUtf8() + '\0' + comment.toUtf8() + '\0' +
-           kind + '\0' + additional.toUtf8() + "\r\n";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 TTreeNode* child(TTreeNode* parent, const QString& text)
 {
@@ -111,16 +86,16 @@ private Q_SLOTS:
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(file("folder"));
         for (const char* name : {"notes.txt", "Apple.txt", "banana.txt", "deep.txt"})
-            writeFile(file(name), "x");
-        QByteArray data = line("Work", 0, {}, "1", "mine", "W") +
-                          line("Notes", 1, file("notes.txt"), "2", "about notes", "urgent") +
-                          line("Site", 1, "https://example.org/", "4", "", "") +
-                          line("Sub", 1, {}, "1", "below") + line("Deep", 2, file("deep.txt"), "2") +
-                          line("Stuff", 1, file("folder"), "3", "a folder") +
-                          line("Fruit", 0, {}, "1") + line("banana", 1, file("banana.txt"), "2", "b") +
-                          line("Apple", 1, file("Apple.txt"), "2", "a") + line("cherry", 1, "https://c.example/", "4", "c") +
-                          line("Loose", 0, file("notes.txt"), "2", "root entry");
-        writeFile(m_dir.filePath("quillmere.dat"), data);
+            QVERIFY(TestUtil::WriteFile(file(name), "x"));
+        QByteArray data = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine", "W") +
+                          TestUtil::CatalogueLine("Notes", 1, file("notes.txt"), "2", "about notes", "urgent") +
+                          TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "", "") +
+                          TestUtil::CatalogueLine("Sub", 1, {}, "1", "below") + TestUtil::CatalogueLine("Deep", 2, file("deep.txt"), "2") +
+                          TestUtil::CatalogueLine("Stuff", 1, file("folder"), "3", "a folder") +
+                          TestUtil::CatalogueLine("Fruit", 0, {}, "1") + TestUtil::CatalogueLine("banana", 1, file("banana.txt"), "2", "b") +
+                          TestUtil::CatalogueLine("Apple", 1, file("Apple.txt"), "2", "a") + TestUtil::CatalogueLine("cherry", 1, "https://c.example/", "4", "c") +
+                          TestUtil::CatalogueLine("Loose", 0, file("notes.txt"), "2", "root entry");
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), data));
         HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         w = std::make_unique<TMainF>();
         w->Catalogue.SetDataFolder(m_dir.path());

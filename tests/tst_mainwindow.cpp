@@ -13,27 +13,9 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "testutil/TestUtil.h"
+
 namespace {
-
-QByteArray line(const char* name, int level, const QString& path, const char* kind, const char* comment = "")
-{
-    QByteArray l = QByteArray(name) + '\0' + QByteArray::number(level) + '\0' + path.toUtf8() + '\0' + comment +
-                   '\0' + kind + '\0' + "\r\n";
-    return l;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QStringList rootTexts(TCatalogue& cat)
 {
@@ -73,14 +55,14 @@ private Q_SLOTS:
         QDir().mkpath(m_config.path());
         for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files))
             QFile::remove(m_dir.filePath(f));
-        m_sample = line("Work", 0, {}, "1", "mine") + line("Notes", 1, m_dir.filePath("notes.txt"), "2") +
-                   line("Site", 1, "https://example.org/", "4") + line("Home", 0, {}, "1");
+        m_sample = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine") + TestUtil::CatalogueLine("Notes", 1, m_dir.filePath("notes.txt"), "2") +
+                   TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") + TestUtil::CatalogueLine("Home", 0, {}, "1");
         HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
     }
 
     void startupPutsBuiltInCategoryFirst()
     {
-        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
         QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
@@ -95,11 +77,11 @@ private Q_SLOTS:
 
     void endOfRunWritesTheCatalogueOnce()
     {
-        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         QFile::remove(m_dir.filePath("quillmere.dat"));
         w->FormDestroy();
-        QCOMPARE(readFile(m_dir.filePath("quillmere.dat")), m_sample); // built-in category left out
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), m_sample); // built-in category left out
         QFile::remove(m_dir.filePath("quillmere.dat"));
         w.reset(); // destroying the window must not write a second time
         QVERIFY(!QFile::exists(m_dir.filePath("quillmere.dat")));
@@ -107,23 +89,23 @@ private Q_SLOTS:
 
     void malformedCatalogueIsKeptAside()
     {
-        const QByteArray bad = m_sample + line("Deep", 3, {}, "1") + line("Lost", 0, {}, "1");
-        writeFile(m_dir.filePath("quillmere.dat"), bad);
+        const QByteArray bad = m_sample + TestUtil::CatalogueLine("Deep", 3, {}, "1") + TestUtil::CatalogueLine("Lost", 0, {}, "1");
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), bad));
         auto w = start();
         QVERIFY(w->StartupError.contains("Invalid level (3) for item \"Deep\""));
         const QString aside = m_dir.filePath("quillmere.dat.damaged");
         QVERIFY(w->StartupError.contains(aside));
-        QCOMPARE(readFile(aside), bad);
+        QCOMPARE(TestUtil::ReadFile(aside), bad);
         // What loaded stays usable, with the built-in category in front.
         QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
         w->FormDestroy();
-        QCOMPARE(readFile(aside), bad);
+        QCOMPARE(TestUtil::ReadFile(aside), bad);
     }
 
     void legacyImportWhenThereIsNoCatalogue()
     {
-        writeFile(m_dir.filePath("notes.txt"), "x");
-        writeFile(m_dir.filePath("MyDocs.qmre"),
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("notes.txt"), "x"));
+        TestUtil::WriteFile(m_dir.filePath("MyDocs.qmre"),
                   ("Papers~~old stuff\r\n\tNotes~" + m_dir.filePath("notes.txt") + "~c\r\n\tWeb~https://example.org/\r\n")
                       .toUtf8());
         auto w = start();
@@ -135,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(papers->Item(1)->Data()->Kind, nkURL);
         QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
         w->FormDestroy();
-        QVERIFY(readFile(m_dir.filePath("quillmere.dat")).startsWith(QByteArray("Papers\0" "0\0\0old stuff\0" "1\0\r\n", 23)));
+        QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")).startsWith(QByteArray("Papers\0" "0\0\0old stuff\0" "1\0\r\n", 23)));
     }
 
     void emptyStartMakesNoCategory()
@@ -147,10 +129,10 @@ private Q_SLOTS:
 
     void backupAndRestore()
     {
-        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         w->acBackupData->trigger();
-        QCOMPARE(readFile(m_dir.filePath("quillmere.bak")), m_sample);
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.bak")), m_sample);
         QVERIFY(!w->Catalogue.DataSaved); // the final save must still happen
         QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
         QCOMPARE(w->Catalogue.MakerCategory->Count(), 3);
@@ -162,12 +144,12 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully restored"));
         w->FormDestroy();
-        QCOMPARE(readFile(m_dir.filePath("quillmere.dat")), m_sample);
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), m_sample);
     }
 
     void restoreWithoutBackupDoesNothing()
     {
-        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         w->Catalogue.AddCategoryNode(nullptr, "Later");
         w->acRestoreBackup->trigger();
@@ -176,20 +158,20 @@ private Q_SLOTS:
 
     void cancelledLogoffKeepsLaterChanges()
     {
-        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         w->QueryEndSession();
-        QCOMPARE(readFile(m_dir.filePath("quillmere.dat")), m_sample);
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), m_sample);
         QVERIFY(!w->Catalogue.DataSaved);
         QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
         w->Catalogue.AddCategoryNode(nullptr, "After logoff");
         w->FormDestroy();
-        QVERIFY(readFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
+        QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
     }
 
     void failedSaveIsReported()
     {
-        writeFile(m_dir.filePath("quillmere.dat"), m_sample);
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         w->Catalogue.SetDataFolder(m_dir.filePath("no/such/folder"));
         QString shown;

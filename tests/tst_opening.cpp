@@ -17,21 +17,9 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "testutil/TestUtil.h"
+
 namespace {
-
-QByteArray line(const QString& name, int level, const QString& path, const char* kind, const QString& comment = {},
-                const QString& additional = {})
-{
-    return name.toUtf8() + '\0' + QByteArray::number(level) + '\0' + path.toUtf8() + '\0' + comment.toUtf8() + '\0' +
-           kind + '\0' + additional.toUtf8() + "\r\n";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray readAll(const QString& path)
 {
@@ -79,14 +67,14 @@ class TestOpening : public QObject {
 
     TWindow start(const QByteArray& extra = {})
     {
-        writeFile(path("quillmere.dat"),
-                  line("Work", 0, {}, "1") +
-                      line("Report", 1, path("docs/report.txt"), "2", "yearly", "urgent") +
-                      line("Docs", 1, path("docs/sub"), "3") + line("Site", 1, "https://example.org/", "4") +
-                      line("Mail", 1, "someone@example.org", "4") +
-                      line("Mailto", 1, "mailto:someone@example.org", "4") +
-                      line("Login", 1, "https://user@example.org/x", "4") + line("Inner", 1, {}, "1") +
-                      line("Deep", 2, path("docs/report.txt"), "2") + extra);
+        TestUtil::WriteFile(path("quillmere.dat"),
+                  TestUtil::CatalogueLine("Work", 0, {}, "1") +
+                      TestUtil::CatalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly", "urgent") +
+                      TestUtil::CatalogueLine("Docs", 1, path("docs/sub"), "3") + TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") +
+                      TestUtil::CatalogueLine("Mail", 1, "someone@example.org", "4") +
+                      TestUtil::CatalogueLine("Mailto", 1, "mailto:someone@example.org", "4") +
+                      TestUtil::CatalogueLine("Login", 1, "https://user@example.org/x", "4") + TestUtil::CatalogueLine("Inner", 1, {}, "1") +
+                      TestUtil::CatalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
         TWindow w(new TMainF);
         w->Catalogue.SetDataFolder(m_dir.path());
         w->FormCreate(nullptr);
@@ -134,17 +122,17 @@ private Q_SLOTS:
         QDir().mkpath(m_xdg.filePath("config"));
         for (const char* kind : {"open", "mail"}) {
             const QString script = m_xdg.filePath(QString("%1.sh").arg(kind));
-            writeFile(script, QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1.part' && mv '%1.part' '%1'\n")
+            TestUtil::WriteFile(script, QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1.part' && mv '%1.part' '%1'\n")
                                   .arg(m_xdg.filePath(QString("%1.out").arg(kind)))
                                   .toUtf8());
             QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
-            writeFile(m_xdg.filePath(QString("data/applications/quillmere-test-%1.desktop").arg(kind)),
+            TestUtil::WriteFile(m_xdg.filePath(QString("data/applications/quillmere-test-%1.desktop").arg(kind)),
                       QString("[Desktop Entry]\nType=Application\nName=Test %1\nExec=%2 %3\nMimeType=%4;\n")
                           .arg(kind, script, QString(kind) == "open" ? "%f" : "%u",
                                QString(kind) == "open" ? "text/plain" : "x-scheme-handler/mailto")
                           .toUtf8());
         }
-        writeFile(m_xdg.filePath("config/mimeapps.list"),
+        TestUtil::WriteFile(m_xdg.filePath("config/mimeapps.list"),
                   "[Default Applications]\ntext/plain=quillmere-test-open.desktop\n"
                   "x-scheme-handler/mailto=quillmere-test-mail.desktop\n");
         useRecordingOpener();
@@ -165,8 +153,8 @@ private Q_SLOTS:
         QDir(path("docs")).removeRecursively();
         QDir().mkpath(path("docs/sub"));
         QDir().mkpath(path("moved"));
-        writeFile(path("docs/report.txt"), "figures");
-        writeFile(path("moved/report.txt"), "figures");
+        QVERIFY(TestUtil::WriteFile(path("docs/report.txt"), "figures"));
+        QVERIFY(TestUtil::WriteFile(path("moved/report.txt"), "figures"));
         QFile::remove(path("quillmere.dat"));
         QDir(m_xdg.filePath("config/Velmarch")).removeRecursively(); // each test starts with the design layout
         m_opened.clear();
@@ -195,7 +183,7 @@ private Q_SLOTS:
         MySysUtils::SetOpener(nullptr);
         auto restore = qScopeGuard([this] { useRecordingOpener(); });
         const QString file = path("docs/My report #1.txt");
-        writeFile(file, "figures\n");
+        QVERIFY(TestUtil::WriteFile(file, "figures\n"));
         QVERIFY(MySysUtils::OpenURL(file));
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readAll(m_xdg.filePath("open.out"))), file, 20000);
 
@@ -288,7 +276,7 @@ private Q_SLOTS:
         QCOMPARE(report->Data()->sAdditional, QString("urgent"));
 
         // Back in place: it opens at once and has its own icon again.
-        writeFile(path("docs/report.txt"), "figures");
+        QVERIFY(TestUtil::WriteFile(path("docs/report.txt"), "figures"));
         w->DocsTreeDblClick();
         QCOMPARE(m_opened, QStringList{path("docs/report.txt")});
         QVERIFY(report->ImageIndex() != int(imgMissing));
@@ -369,7 +357,7 @@ private Q_SLOTS:
 
     void nodesRemovedDuringAListFillLeaveTheListWhole()
     {
-        auto w = start(line("Old notes", 0, path("docs/old.txt"), "2") + line("Kept", 0, {}, "1"));
+        auto w = start(TestUtil::CatalogueLine("Old notes", 0, path("docs/old.txt"), "2") + TestUtil::CatalogueLine("Kept", 0, {}, "1"));
         TTreeNode* work = nodeNamed(*w, "Work");
         // Two more missing documents in the middle of the category.
         w->Catalogue.Nodes().MoveTo(nodeNamed(*w, "Old notes"), work, 2);
@@ -436,7 +424,7 @@ private Q_SLOTS:
         QFETCH(QString, fullName);
         QFETCH(QString, kind);
         QFETCH(QString, folder);
-        auto w = start(line("Target", 0, fullName, kind.toLatin1().constData()));
+        auto w = start(TestUtil::CatalogueLine("Target", 0, fullName, kind.toLatin1().constData()));
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         TTreeNode* target = nodeNamed(*w, "Target");

@@ -29,7 +29,7 @@ QImage Render(QWidget* Window)
     return image;
 }
 
-// Colours as #aarrggbb text: comparable whatever spec each QColor was made in, and readable on failure.
+// Colours as #aarrggbb text: comparable however each QColor was made, and readable on failure.
 QString Hex(const QColor& Color)
 {
     return Color.name(QColor::HexArgb);

@@ -19,20 +19,9 @@
 #include <QTreeView>
 #include <QtTest>
 
-namespace {
+#include "testutil/TestUtil.h"
 
-// Each suite keeps its settings to itself, also when suites run in parallel.
-// Set before anything reads the settings paths.
-QTemporaryDir& privateHome()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-const bool homeSet = [] {
-    qputenv("XDG_CONFIG_HOME", privateHome().filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", privateHome().filePath("data").toUtf8());
-    return true;
-}();
+namespace {
 
 QSettings* rawStore()
 {
@@ -65,7 +54,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_data.isValid());
-        QVERIFY(rawStore()->fileName().startsWith(privateHome().path()));
+        QVERIFY(rawStore()->fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
         QVERIFY(rawStore()->fileName().endsWith("/Velmarch/Quillmere.conf"));
         HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
     }
