@@ -34,17 +34,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BenchUtil.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <class F>
-double timeMs(F&& f)
-{
-    const auto t0 = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
+using BenchUtil::Clock;
+using BenchUtil::timeMs;
 
 struct TSamples {
     std::vector<double> v;

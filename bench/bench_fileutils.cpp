@@ -23,23 +23,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BenchUtil.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using BenchUtil::Clock;
+using BenchUtil::timeMs;
 
-template <class F>
-double timeMs(F&& f)
-{
-    const auto t0 = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using BenchUtil::median;
 
 QString list(const std::vector<double>& v)
 {
