@@ -32,10 +32,7 @@ int main(int argc, char* argv[])
     splash.reset();
     // Termination by the session or by kill saves like the logoff does.
     TUnixSignals signals_;
-    QObject::connect(&signals_, &TUnixSignals::terminationRequested, &mainF, [&mainF] {
-        mainF.EndSession();
-        QApplication::quit();
-    });
+    QObject::connect(&signals_, &TUnixSignals::terminationRequested, &mainF, &TMainF::EndRun);
     mainF.show();
     if (!mainF.StartupError.isEmpty())
         QTimer::singleShot(0, &mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });

@@ -169,6 +169,28 @@ private Q_SLOTS:
         QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
     }
 
+    void terminationWaitsForALoadInProgress()
+    {
+        // A restore of many lines runs a nested event loop; a logoff query or
+        // a termination arriving meanwhile must not save the half-built tree.
+        QByteArray big;
+        for (int i = 0; i < 20000; ++i)
+            big += TestUtil::CatalogueLine(QString("Category %1").arg(i), 0, {}, "1");
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.bak"), big));
+        auto w = start();
+        bool sawLoading = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            sawLoading = w->Catalogue.Loading();
+            w->QueryEndSession();
+            w->EndRun();
+        });
+        QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+        w->acRestoreBackup->trigger();
+        QVERIFY(sawLoading);
+        QTRY_COMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), big);
+    }
+
     void failedSaveIsReported()
     {
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));

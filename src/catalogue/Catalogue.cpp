@@ -2,10 +2,12 @@
 #include "catalogue/CatalogueFile.h"
 #include "utils/MyTextUtils.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 
@@ -278,11 +280,13 @@ bool TCatalogue::LoadData(bool FromBackup)
         }
     }
 
+    m_loading = true;
+    auto loaded = qScopeGuard([this] { m_loading = false; });
     m_nodes.Clear();
     m_nodes.BeginUpdate();
     TCatalogueReader reader(path);
     reader.OnProgress = ProgressHook;
-    QEventLoop loop;
+    QObject receiver; // runs the hand-over on this thread
     std::atomic<bool> drainQueued{false};
     bool done = false;
     std::vector<TTreeNode*> lastAt; // the last node placed at each depth
@@ -310,10 +314,8 @@ bool TCatalogue::LoadData(bool FromBackup)
                 const bool finished = reader.Finished();
                 batches.clear();
                 if (!reader.TakeBatches(batches)) {
-                    if (finished) {
+                    if (finished)
                         done = true;
-                        loop.quit();
-                    }
                     return;
                 }
                 for (auto& batch : batches)
@@ -323,18 +325,17 @@ bool TCatalogue::LoadData(bool FromBackup)
         } catch (...) {
             failure = std::current_exception();
             reader.Cancel();
-            loop.quit();
         }
     };
     reader.OnBatchReady = [&] {
         if (!drainQueued.exchange(true))
-            QMetaObject::invokeMethod(&loop, drain, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&receiver, drain, Qt::QueuedConnection);
     };
 
     QFuture<void> work = QtConcurrent::run([&reader] { reader.Run(); });
     // The GUI stays painted while the file is read, but takes no input.
     while (!done && !failure)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     work.waitForFinished();
     batches.clear();
     m_nodes.EndUpdate();

@@ -63,6 +63,8 @@ public:
     // The catalogue file.
     void SaveData(bool Backup);
     bool LoadData(bool FromBackup);
+    // True while LoadData runs: the tree is then incomplete and must not be saved.
+    bool Loading() const { return m_loading; }
     void ImportLegacyData();
     void CreateMakerCategory();
 
@@ -88,6 +90,7 @@ private:
     void buildLegacyTree(const QString& Path);
     QString keepDamagedCopy(const QString& Path, bool Move);
 
+    bool m_loading = false;
     TImageLists m_images;
     TTreeNodes m_nodes;
     QString m_folder;

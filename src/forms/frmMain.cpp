@@ -27,6 +27,7 @@
 #include <QStorageInfo>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -493,6 +494,11 @@ void TMainF::FormDestroy()
 
 void TMainF::QueryEndSession()
 {
+    // Mid-load the tree is incomplete: save once the load is through.
+    if (Catalogue.Loading()) {
+        QTimer::singleShot(20, this, &TMainF::QueryEndSession);
+        return;
+    }
     if (Catalogue.DataSaved)
         return;
     guarded([this] { SaveData(false); });
@@ -505,8 +511,18 @@ void TMainF::QueryEndSession()
 
 void TMainF::EndSession()
 {
-    if (!Catalogue.DataSaved)
+    if (!Catalogue.DataSaved && !Catalogue.Loading())
         guarded([this] { SaveData(false); });
+}
+
+void TMainF::EndRun()
+{
+    if (Catalogue.Loading()) {
+        QTimer::singleShot(20, this, &TMainF::EndRun);
+        return;
+    }
+    EndSession();
+    QApplication::quit();
 }
 
 void TMainF::onCommitDataRequest(QSessionManager& Manager)

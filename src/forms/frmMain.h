@@ -55,6 +55,9 @@ public:
     // answered the desktop's logoff query, in case the logoff is cancelled.
     void QueryEndSession();
     void EndSession();
+    // Termination asked from outside (a signal): save like the logoff does,
+    // then quit; waits for a load in progress to end first.
+    void EndRun();
     TTreeNode* SelectedTreeNode() const;
 
     // Controls.
