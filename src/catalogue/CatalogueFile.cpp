@@ -203,10 +203,8 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
     Line.Comments = text(fields[3]);
     Line.KindCode = text(fields[4]);
     Line.Additional = text(fields[5]);
-    if (Line.KindCode != u"1" && Line.KindCode != u"4") {
+    if (Line.KindCode != u"1" && Line.KindCode != u"4")
         Line.Facts = MyFileUtils::ProbePath(Line.FullName);
-        Line.Probed = true;
-    }
     return true;
 }
 

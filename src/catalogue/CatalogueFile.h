@@ -18,7 +18,6 @@ struct TCatalogueLine {
     QString Name, FullName, Comments, KindCode, Additional;
     int Depth = 0; // where it goes in the tree (the first line is always a root)
     MyFileUtils::TPathFacts Facts;
-    bool Probed = false;
 };
 
 // Decodes a line as UTF-8, or as Windows-1252 when it is not valid UTF-8 (files

@@ -183,7 +183,7 @@ void TMainF::openNode(TTreeNode* Node)
         return;
     }
     const QString path = Node->Data()->FullName;
-    if (FileExists(path) || DirectoryExists(path))
+    if (ProbePath(path).Exists) // one look at the disk for file or folder alike
         OpenTarget(path);
     else
         HSDialogs::WarningBoxFmt(QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path},

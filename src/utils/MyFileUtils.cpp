@@ -351,6 +351,14 @@ struct TFolderAttributes {
 
 // Copies a file, link or folder tree; links are copied as links. Relative is
 // the item's path below the copied root.
+// The names in a folder; a folder that cannot be read is the operation's problem.
+bool readNamesOrSay(const QByteArray& Dir, std::vector<QByteArray>& Names, TFileOp& Op)
+{
+    if (readNames(Dir, Names))
+        return true;
+    return Op.Problem(QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(Dir), sysError(errno)));
+}
+
 bool copyItem(const QByteArray& From, const QByteArray& To, const QByteArray& Relative, TFileOp& Op,
               std::vector<TFolderAttributes>& Folders)
 {
@@ -373,9 +381,8 @@ bool copyItem(const QByteArray& From, const QByteArray& To, const QByteArray& Re
                                   .arg(QFile::decodeName(To), sysError(errno)));
         Folders.push_back({Relative, mode_t(st.st_mode & 07777), {st.st_atim, st.st_mtim}});
         std::vector<QByteArray> names;
-        if (!readNames(From, names))
-            return Op.Problem(
-                QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+        if (!readNamesOrSay(From, names, Op))
+            return false;
         for (const QByteArray& n : names)
             if (!copyItem(child(From, n), child(To, n), Relative.isEmpty() ? n : child(Relative, n), Op, Folders))
                 return false;
@@ -431,9 +438,8 @@ bool isRealDir(const QByteArray& Path)
 bool checkMerge(const QByteArray& From, const QByteArray& To, TFileOp& Op)
 {
     std::vector<QByteArray> names;
-    if (!readNames(From, names))
-        return Op.Problem(
-            QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+    if (!readNamesOrSay(From, names, Op))
+        return false;
     for (const QByteArray& n : names) {
         const QByteArray f = child(From, n), t = child(To, n);
         struct stat st;
@@ -454,9 +460,8 @@ bool checkMerge(const QByteArray& From, const QByteArray& To, TFileOp& Op)
 bool mergeByRename(const QByteArray& From, const QByteArray& To, TFileOp& Op)
 {
     std::vector<QByteArray> names;
-    if (!readNames(From, names))
-        return Op.Problem(
-            QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+    if (!readNamesOrSay(From, names, Op))
+        return false;
     for (const QByteArray& n : names) {
         const QByteArray f = child(From, n), t = child(To, n);
         if (isRealDir(f) && isRealDir(t)) {
