@@ -33,6 +33,7 @@ int main(int argc, char* argv[])
     // Termination by the session or by kill saves like the logoff does.
     TUnixSignals signals_;
     QObject::connect(&signals_, &TUnixSignals::terminationRequested, &mainF, &TMainF::EndRun);
+    QObject::connect(&app, &TApplication::quitRequested, &mainF, &TMainF::EndRun);
     mainF.show();
     if (!mainF.StartupError.isEmpty())
         QTimer::singleShot(0, &mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });

@@ -6,10 +6,15 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace MyFileUtils;
 
@@ -196,6 +201,22 @@ void TCatalogue::SaveData(bool Backup)
         m_nodes.Delete(MakerCategory);
     try {
         const QString target = DataFile(Backup);
+        if (!Backup && m_protectFile) {
+            // The file could not be read nor kept aside: leave it as it is.
+            if (WriteSettingsHook)
+                WriteSettingsHook();
+            DataSaved = true;
+            return;
+        }
+        // Following a link to a regular file is fine (a catalogue kept in a
+        // synced folder); replacing a device, FIFO or folder never is.
+        const TFileStamp before = TFileStamp::Of(target);
+        if (before.Exists && !before.Regular)
+            throw ECatalogueError(
+                QStringLiteral("Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
+                    .arg(target));
+        if (!Backup)
+            checkForOutsideChange(target);
         // The whole file is written beside the target and then put in its
         // place, so a failure or a crash leaves the previous file intact.
         QSaveFile file(target);
@@ -234,6 +255,8 @@ void TCatalogue::SaveData(bool Backup)
         flush();
         if (!file.commit())
             throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
+        if (!Backup)
+            m_fileStamp = TFileStamp::Of(target); // our own write is no outside change
         if (WriteSettingsHook)
             WriteSettingsHook();
         DataSaved = true;
@@ -247,42 +270,124 @@ void TCatalogue::SaveData(bool Backup)
         CreateMakerCategory();
 }
 
-QString TCatalogue::keepDamagedCopy(const QString& Path, bool Move)
+void TCatalogue::checkForOutsideChange(const QString& Target)
 {
-    QString aside = Path + QStringLiteral(".damaged");
-    for (int n = 1; QFile::exists(aside); ++n)
-        aside = Path + QStringLiteral(".damaged.%1").arg(n); // never overwrite an older copy
-    const bool ok = Move ? QFile::rename(Path, aside) : QFile::copy(Path, aside);
-    return ok ? aside : QString();
+    const TFileStamp now = TFileStamp::Of(Target);
+    // Only a file that is there and differs from what this run last read or
+    // wrote: a sync tool or a second copy put it there, and it must survive.
+    if (!m_fileStamp || !now.Exists || now == *m_fileStamp)
+        return;
+    const QString aside = keepAside(Target, QStringLiteral(".conflict"), false);
+    if (aside.isEmpty())
+        throw ECatalogueError(QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, and "
+                                             "that version could not be kept aside, so it was left as it is. "
+                                             "Use \"Backup data\" to keep this run's catalogue.")
+                                  .arg(Target));
+    Q_EMIT saveNotice(QStringLiteral("File \"%1\" was changed by another program while Quillmere ran.\n"
+                                     "That version was kept as \"%2\"; the catalogue of this run was saved in its "
+                                     "place.")
+                          .arg(Target, aside));
+}
+
+QString TCatalogue::keepAside(const QString& Path, const QString& Suffix, bool Move)
+{
+    const QByteArray from = QFile::encodeName(Path);
+    // Bounded: a folder full of old copies ends the search rather than the run.
+    constexpr int MaxCopies = 1000;
+    for (int n = 0; n < MaxCopies; ++n) {
+        const QString aside = Path + Suffix + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
+        const QByteArray to = QFile::encodeName(aside);
+        struct stat st;
+        if (::lstat(to.constData(), &st) == 0)
+            continue; // never overwrite an older copy, nor write through a link
+        if (errno != ENOENT)
+            return {};
+        if (Move) {
+            // link + unlink never replaces a name that appeared meanwhile.
+            if (::link(from.constData(), to.constData()) == 0) {
+                ::unlink(from.constData());
+                return aside;
+            }
+            if (errno == EEXIST)
+                continue;
+            return QFile::rename(Path, aside) ? aside : QString();
+        }
+        QFile source;
+        if (!OpenRegularFile(Path, source, nullptr))
+            return {};
+        const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return {};
+        }
+        QFile copy;
+        bool ok = copy.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+        while (ok) {
+            const QByteArray block = source.read(1 << 20);
+            if (block.isEmpty()) {
+                ok = source.error() == QFileDevice::NoError;
+                break;
+            }
+            ok = copy.write(block) == block.size();
+        }
+        ok = copy.flush() && ok && ::fsync(fd) == 0;
+        copy.close();
+        if (!ok) {
+            ::unlink(to.constData());
+            return {};
+        }
+        ::chmod(to.constData(), QFileInfo(Path).permissions() & QFile::ReadOwner ? 0644 : 0600);
+        return aside;
+    }
+    return {};
 }
 
 bool TCatalogue::LoadData(bool FromBackup)
 {
     const QString path = DataFile(FromBackup);
-    if (!QFile::exists(path))
+    const TFileStamp stamp = TFileStamp::Of(path);
+    if (!FromBackup)
+        m_fileStamp = stamp;
+    if (!QFileInfo::exists(path))
         return false;
 
     auto finish = [this] {
         if (!MakerCategory)
             CreateMakerCategory();
     };
+    // When the file cannot be kept aside, the save at the end would write
+    // over what could not be read: this run leaves it alone.
+    auto protectUnlessKept = [this, FromBackup](const QString& Aside) {
+        if (FromBackup || !Aside.isEmpty())
+            return QString();
+        m_protectFile = true;
+        return QStringLiteral("\nThe file could not be kept aside, so this run will not write over it: changes made "
+                              "now are not saved to it (\"Backup data\" still works).");
+    };
     {
-        // A file that exists but cannot be opened must not be overwritten by
-        // the save at the end of the run: move it aside and leave the tree.
-        QFile probe(path);
-        if (!probe.open(QIODevice::ReadOnly)) {
-            const QString why = probe.errorString();
-            const QString aside = keepDamagedCopy(path, true);
+        // A file that exists but cannot be opened (or is no regular file)
+        // must not be overwritten by the save at the end of the run.
+        QFile probe;
+        QString why;
+        if (!OpenRegularFile(path, probe, &why)) {
+            QString text = QStringLiteral("Cannot open file \"%1\". %2").arg(path, why);
+            if (!FromBackup) {
+                const QString aside = stamp.Regular ? keepAside(path, QStringLiteral(".damaged"), true) : QString();
+                if (!aside.isEmpty())
+                    text += QStringLiteral("\nThe file was moved to \"%1\".").arg(aside);
+                text += protectUnlessKept(aside);
+            }
             finish();
-            throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why) +
-                                  (aside.isEmpty() ? QString()
-                                                   : QStringLiteral("\nThe file was moved to \"%1\".").arg(aside)));
+            throw ECatalogueError(text);
         }
     }
 
     m_loading = true;
     auto loaded = qScopeGuard([this] { m_loading = false; });
-    m_nodes.Clear();
+    // The file's tree is built after the nodes there are now, which go only
+    // once the whole file was read (a failed restore keeps them).
+    const int oldRoots = m_nodes.RootCount();
     m_nodes.BeginUpdate();
     TCatalogueReader reader(path);
     reader.OnProgress = ProgressHook;
@@ -338,36 +443,56 @@ bool TCatalogue::LoadData(bool FromBackup)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     work.waitForFinished();
     batches.clear();
-    m_nodes.EndUpdate();
+    lastAt.clear();
 
+    QString error;
     if (failure) {
-        finish();
-        std::rethrow_exception(failure);
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("Not enough memory to read file \"%1\".").arg(path);
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+        }
+    } else {
+        error = reader.Error();
     }
-    if (!reader.Error().isEmpty()) {
-        QString text = reader.Error();
+    const int newRoots = m_nodes.RootCount() - oldRoots;
+    if (!error.isEmpty() && FromBackup) {
+        m_nodes.DeleteRoots(oldRoots, newRoots);
+        m_nodes.EndUpdate();
+        finish();
+        throw ECatalogueError(error + QStringLiteral("\nNothing was restored: the catalogue stays as it was."));
+    }
+    m_nodes.DeleteRoots(0, oldRoots);
+    m_nodes.EndUpdate();
+    TopCategory = m_nodes.GetFirstNode();
+    if (!error.isEmpty()) {
         // The save at the end of the run would write the shorter tree over the
         // file: keep the whole file. A file that failed to read may fail to
         // copy too, so that one is moved aside instead.
-        const QString aside = keepDamagedCopy(path, !reader.Malformed());
-        text += aside.isEmpty()
-                    ? QStringLiteral("\nThe lines from here on were not loaded.")
-                    : QStringLiteral("\nThe lines from here on were not loaded. The whole file was kept as \"%1\".")
-                          .arg(aside);
+        const QString aside = keepAside(path, QStringLiteral(".damaged"), !reader.Malformed());
+        error += aside.isEmpty()
+                     ? QStringLiteral("\nThe lines from here on were not loaded.")
+                     : QStringLiteral("\nThe lines from here on were not loaded. The whole file was kept as \"%1\".")
+                           .arg(aside);
+        error += protectUnlessKept(aside);
         finish();
-        throw ECatalogueError(text);
+        throw ECatalogueError(error);
     }
-    TopCategory = m_nodes.GetFirstNode();
     finish();
     return true;
 }
 
-void TCatalogue::buildLegacyTree(const QString& Path)
+QString TCatalogue::buildLegacyTree(const QString& Path)
 {
-    QFile file(Path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, file.errorString()));
+    QFile file;
+    QString why;
+    if (!OpenRegularFile(Path, file, &why))
+        throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, why));
     const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw ECatalogueError(QStringLiteral("Cannot read file \"%1\". %2").arg(Path, file.errorString()));
     m_nodes.Clear();
     std::vector<TTreeNode*> lastAt;
     qsizetype pos = 0;
@@ -387,17 +512,19 @@ void TCatalogue::buildLegacyTree(const QString& Path)
             ++indent;
         const QByteArrayView rest = raw.sliced(indent);
         const QString text = IsValidUtf8(rest) ? QString::fromUtf8(rest) : DecodeWindows1252(rest);
-        const int level = int(indent);
+        const qsizetype level = indent;
         int depth = 0;
         if (!lastAt.empty()) {
-            if (level > int(lastAt.size()))
-                throw ECatalogueError(QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(text));
-            depth = level;
+            // What came before the bad line stays; the caller says the rest was not read.
+            if (level > qsizetype(lastAt.size()) || level > MaxCatalogueDepth)
+                return QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(MyTextUtils::Excerpt(text));
+            depth = int(level);
         }
         TTreeNode* node = m_nodes.AddChild(depth == 0 ? nullptr : lastAt[size_t(depth - 1)], text);
         lastAt.resize(size_t(depth));
         lastAt.push_back(node);
     }
+    return {};
 }
 
 void TCatalogue::ImportLegacyData()
@@ -407,8 +534,9 @@ void TCatalogue::ImportLegacyData()
     if (QFile::exists(legacy) && !IsEmptyTextFile(legacy)) {
         Q_EMIT statusMessage(QStringLiteral("Data loading..."));
         m_nodes.BeginUpdate();
+        QString malformed;
         try {
-            buildLegacyTree(legacy);
+            malformed = buildLegacyTree(legacy);
             const int count = m_nodes.Count();
             int index = 0;
             for (TTreeNode* node = m_nodes.GetFirstNode(), *next = nullptr; node; node = next, ++index) {
@@ -443,10 +571,21 @@ void TCatalogue::ImportLegacyData()
             Q_EMIT statusMessage(QString());
             throw;
         }
-        QFile::remove(copy);
-        QFile::copy(legacy, copy);
         m_nodes.EndUpdate();
         Q_EMIT statusMessage(QString());
+        if (!malformed.isEmpty()) {
+            // The entries before the bad line are proper records now; the whole
+            // file is kept so that nothing after it is lost.
+            const QString aside = keepAside(legacy, QStringLiteral(".damaged"), false);
+            throw ECatalogueError(
+                malformed + (aside.isEmpty()
+                                 ? QStringLiteral("\nThe entries before that line were imported.")
+                                 : QStringLiteral("\nThe entries before that line were imported. The whole file was "
+                                                  "kept as \"%1\".")
+                                       .arg(aside)));
+        }
+        QFile::remove(copy);
+        QFile::copy(legacy, copy);
         return;
     }
     if (QFile::exists(legacy))

@@ -1,10 +1,12 @@
 #pragma once
+#include "catalogue/CatalogueFile.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/TreeNodes.h"
 #include "utils/MyFileUtils.h"
 
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 // An error meant for the user: the text is shown as it is.
@@ -60,9 +62,13 @@ public:
     int AddShellIcon(const MyFileUtils::TPathFacts& Facts);
     bool RefreshNodeIcon(TTreeNode* Node, bool KeepList);
 
-    // The catalogue file.
+    // The catalogue file. A failed restore (FromBackup) leaves the tree as it
+    // was; a failed start-up load keeps the lines read before the fault.
     void SaveData(bool Backup);
     bool LoadData(bool FromBackup);
+    // Set when the catalogue file could not be read and could not be kept
+    // aside either: the run then never writes over it (the user was told).
+    bool CatalogueFileProtected() const { return m_protectFile; }
     // True while LoadData runs: the tree is then incomplete and must not be saved.
     bool Loading() const { return m_loading; }
     void ImportLegacyData();
@@ -84,13 +90,22 @@ Q_SIGNALS:
     // The list beside the tree should show Category again.
     void listRefillRequested(TTreeNode* Category);
     void statusMessage(const QString& Text);
+    // Something the user should know about a save that went through (the
+    // file had been changed by another program and was kept aside).
+    void saveNotice(const QString& Text);
 
 private:
     void forget(TTreeNode* Node);
-    void buildLegacyTree(const QString& Path);
-    QString keepDamagedCopy(const QString& Path, bool Move);
+    QString buildLegacyTree(const QString& Path);
+    // Keeps the file at Path under Path + Suffix (numbered when taken), moved
+    // or copied; the new name, or empty when that failed.
+    static QString keepAside(const QString& Path, const QString& Suffix, bool Move);
+    void checkForOutsideChange(const QString& Target);
 
     bool m_loading = false;
+    bool m_protectFile = false;
+    // The catalogue file as this run last read or wrote it.
+    std::optional<TFileStamp> m_fileStamp;
     TImageLists m_images;
     TTreeNodes m_nodes;
     QString m_folder;

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <charconv>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +27,48 @@ QString cleanField(const QString& Text)
 }
 
 } // namespace
+
+bool OpenRegularFile(const QString& Path, QFile& File, QString* Error)
+{
+    // Non-blocking, so opening a FIFO does not wait for a writer; the type is
+    // checked on the open descriptor, so the file cannot be swapped between.
+    const int fd = ::open(QFile::encodeName(Path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (Error)
+            *Error = QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (Error)
+            *Error = QStringLiteral("It is not a regular file.");
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!File.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (Error)
+            *Error = File.errorString();
+        return false;
+    }
+    return true;
+}
+
+TFileStamp TFileStamp::Of(const QString& Path)
+{
+    TFileStamp stamp;
+    struct stat st;
+    if (::stat(QFile::encodeName(Path).constData(), &st) != 0)
+        return stamp;
+    stamp.Exists = true;
+    stamp.Regular = S_ISREG(st.st_mode);
+    stamp.Size = st.st_size;
+    stamp.ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.Device = quint64(st.st_dev);
+    stamp.Inode = quint64(st.st_ino);
+    return stamp;
+}
 
 bool IsValidUtf8(QByteArrayView Bytes)
 {
@@ -176,22 +221,24 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
             rest = rest.sliced(at + 1);
         }
     }
-    const bool utf8 = IsValidUtf8(Raw);
-    auto text = [utf8](QByteArrayView b) {
+    // Each field on its own: one stray byte must not re-decode its neighbours.
+    auto text = [](QByteArrayView b) {
         if (b.isEmpty())
             return QString();
-        return utf8 ? QString::fromUtf8(b) : DecodeWindows1252(b);
+        return IsValidUtf8(b) ? QString::fromUtf8(b) : DecodeWindows1252(b);
     };
     Line.Name = text(fields[0]);
     bool ok = false;
     const int level = fields[1].toInt(&ok);
     if (!ok) {
-        m_error = QStringLiteral("'%1' is not a valid integer value").arg(text(fields[1]));
+        m_error = QStringLiteral("'%1' is not a valid integer value").arg(MyTextUtils::Excerpt(text(fields[1])));
         m_malformed = true;
         return false;
     }
-    if (level < 0 || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
-        m_error = QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(Line.Name);
+    if (level < 0 || level > MaxCatalogueDepth || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
+        m_error = QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(MyTextUtils::Excerpt(Line.Name));
+        if (level > MaxCatalogueDepth)
+            m_error += QStringLiteral("\nThe catalogue holds at most %1 levels of nesting.").arg(MaxCatalogueDepth);
         m_malformed = true;
         return false;
     }
@@ -210,12 +257,28 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
 
 void TCatalogueReader::Run()
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, file.errorString());
-        m_finished = true;
-        if (OnBatchReady)
-            OnBatchReady();
+    // Whatever happens here, the consumer must hear that the reading ended,
+    // or it would wait for ever.
+    try {
+        read();
+    } catch (const std::bad_alloc&) {
+        m_error = QStringLiteral("Not enough memory to read file \"%1\".").arg(m_path);
+    } catch (const std::exception& e) {
+        m_error = QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        m_error = QStringLiteral("Cannot read file \"%1\".").arg(m_path);
+    }
+    m_finished = true;
+    if (OnBatchReady)
+        OnBatchReady();
+}
+
+void TCatalogueReader::read()
+{
+    QFile file;
+    QString why;
+    if (!OpenRegularFile(m_path, file, &why)) {
+        m_error = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, why);
         return;
     }
     const qint64 size = file.size();
@@ -223,79 +286,89 @@ void TCatalogueReader::Run()
     int lastProgress = -1;
     std::vector<TCatalogueLine> batch;
     batch.reserve(BatchLines);
-    QByteArray buf;
-    bool eof = false, stop = false, skipLeadingLF = false;
 
-    while (!stop && !m_cancel) {
-        QByteArray more = file.read(ReadChunk);
-        if (more.isEmpty()) {
-            if (file.error() != QFileDevice::NoError) {
-                m_error = QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, file.errorString());
-                break;
-            }
-            eof = true;
+    // buf holds unread bytes from pos on; the first `scanned` of them are
+    // known to hold no line end, so a long line is scanned and moved only
+    // once however many chunks it spans.
+    QByteArray buf;
+    qsizetype pos = 0, scanned = 0;
+    bool eof = false, skipLF = false;
+
+    auto take = [&](QByteArrayView raw) {
+        batch.emplace_back();
+        if (!parseLine(raw, batch.back())) {
+            batch.pop_back();
+            return false;
         }
-        buf.append(more);
-        qsizetype pos = 0;
-        if (skipLeadingLF && !buf.isEmpty()) {
-            if (buf[0] == '\n')
-                pos = 1;
-            skipLeadingLF = false;
+        lineBytes += raw.size();
+        if (size > 0 && OnProgress) {
+            const int progress = int(lineBytes * 1000 / size);
+            if (progress != lastProgress)
+                OnProgress(lastProgress = progress);
         }
-        while (pos < buf.size() || (eof && pos < buf.size())) {
-            const char* base = buf.constData() + pos;
-            const size_t left = size_t(buf.size() - pos);
-            const char* cr = static_cast<const char*>(std::memchr(base, '\r', left));
-            const size_t lineLen = cr ? size_t(cr - base) : left;
-            const char* sub = static_cast<const char*>(std::memchr(base, '\x1a', lineLen));
-            if (!cr && !sub && !eof)
-                break; // incomplete line: wait for more bytes
-            QByteArrayView raw(base, qsizetype(sub ? size_t(sub - base) : lineLen));
-            if (sub && raw.isEmpty()) {
-                stop = true; // end-of-file mark
+        if (batch.size() >= BatchLines) {
+            push(std::move(batch));
+            batch = {};
+            batch.reserve(BatchLines);
+        }
+        return true;
+    };
+
+    while (!m_cancel) {
+        if (skipLF && pos < buf.size()) {
+            if (buf[pos] == '\n') // the LF of a CR LF that a chunk boundary split
+                ++pos;
+            skipLF = false;
+        }
+        const char* base = buf.constData() + pos;
+        const qsizetype left = buf.size() - pos;
+        // CR LF, LF and a lone CR all end a line; a byte 0x1A ends the file.
+        qsizetype end = scanned;
+        while (end < left && base[end] != '\r' && base[end] != '\n' && base[end] != '\x1a')
+            ++end;
+        if (end == left && !eof) {
+            scanned = end;
+            if (left > MaxCatalogueLineBytes) {
+                m_error = QStringLiteral("A line of file \"%1\" is longer than %2 MB; it is no catalogue line.")
+                              .arg(m_path)
+                              .arg(MaxCatalogueLineBytes >> 20);
+                m_malformed = true;
                 break;
             }
-            batch.emplace_back();
-            if (!parseLine(raw, batch.back())) {
-                batch.pop_back();
-                stop = true;
-                break;
+            if (pos > 0) {
+                buf.remove(0, pos);
+                pos = 0;
             }
-            lineBytes += raw.size();
-            if (size > 0 && OnProgress) {
-                const int progress = int(lineBytes * 1000 / size);
-                if (progress != lastProgress)
-                    OnProgress(lastProgress = progress);
-            }
-            if (batch.size() >= BatchLines) {
-                push(std::move(batch));
-                batch = {};
-                batch.reserve(BatchLines);
-            }
-            if (sub) {
-                stop = true;
-                break;
-            }
-            if (!cr) {
-                pos = buf.size();
-                break;
-            }
-            pos += qsizetype(lineLen) + 1; // the CR
-            if (pos < buf.size()) {
-                if (buf[pos] == '\n')
-                    ++pos;
+            const QByteArray more = file.read(ReadChunk);
+            if (more.isEmpty()) {
+                if (file.error() != QFileDevice::NoError) {
+                    m_error = QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, file.errorString());
+                    break;
+                }
+                eof = true;
             } else {
-                skipLeadingLF = true; // the LF may start the next chunk
+                buf.append(more);
             }
+            continue;
         }
-        // Keep only the unfinished line, in a buffer of its own size.
-        buf = pos < buf.size() ? QByteArray(buf.constData() + pos, buf.size() - pos) : QByteArray();
-        if (eof)
+        if (end == left) { // the end of the file: a last line without a line end
+            if (left > 0)
+                take(QByteArrayView(base, left));
             break;
+        }
+        const char terminator = base[end];
+        if (terminator == '\x1a') {
+            if (end > 0)
+                take(QByteArrayView(base, end));
+            break;
+        }
+        if (!take(QByteArrayView(base, end)))
+            break;
+        pos += end + 1;
+        scanned = 0;
+        if (terminator == '\r')
+            skipLF = true;
     }
     if (!batch.empty())
         push(std::move(batch));
-    m_finished = true;
-    if (OnBatchReady)
-        OnBatchReady();
 }

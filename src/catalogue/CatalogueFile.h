@@ -2,6 +2,7 @@
 #include "utils/MyFileUtils.h"
 
 #include <QByteArrayView>
+#include <QFile>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -12,6 +13,30 @@
 
 // The catalogue file: one line per node, six NUL-separated fields, CR LF after
 // each line, UTF-8 text.
+
+// Deepest level a line may have. The views lay a tree out recursively, so a
+// deeper file would crash them; such a line is a malformed one.
+inline constexpr int MaxCatalogueDepth = 1000;
+// Longest line the reader takes: a file without line ends (or a device behind
+// a link) must not eat the memory.
+inline constexpr qsizetype MaxCatalogueLineBytes = qsizetype(256) << 20;
+
+// Opens Path for reading when it is a regular file (links followed); a FIFO,
+// device or folder is refused without blocking. False with Error set otherwise.
+bool OpenRegularFile(const QString& Path, QFile& File, QString* Error);
+
+// What a file was when this run last read or wrote it, to tell whether another
+// program changed it since.
+struct TFileStamp {
+    bool Exists = false;
+    bool Regular = false;
+    qint64 Size = 0;
+    qint64 ModifiedNs = 0;
+    quint64 Device = 0, Inode = 0;
+
+    static TFileStamp Of(const QString& Path); // links followed
+    bool operator==(const TFileStamp&) const = default;
+};
 
 // One parsed line, with the facts of its path when it names a document.
 struct TCatalogueLine {
@@ -54,6 +79,7 @@ public:
     qint64 LinesRead() const { return m_lines; }
 
 private:
+    void read();
     void push(std::vector<TCatalogueLine>&& Batch);
     bool parseLine(QByteArrayView Raw, TCatalogueLine& Line);
 

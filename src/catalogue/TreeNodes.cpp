@@ -206,6 +206,26 @@ void TTreeNodes::Delete(TTreeNode* Node)
         endRemoveRows();
 }
 
+void TTreeNodes::DeleteRoots(int First, int Count)
+{
+    if (Count <= 0)
+        return;
+    for (int i = First; i < First + Count; ++i)
+        Q_EMIT nodeDeleting(m_root.m_children[size_t(i)].get());
+    const bool tell = !m_updating;
+    if (tell)
+        beginRemoveRows(QModelIndex(), First, First + Count - 1);
+    auto& kids = m_root.m_children;
+    for (int i = First; i < First + Count; ++i)
+        m_total -= subtreeSize(kids[size_t(i)].get());
+    // One erase for the whole range: many root entries must not cost a
+    // shift of the rest per node.
+    kids.erase(kids.begin() + First, kids.begin() + First + Count);
+    renumber(&m_root, First);
+    if (tell)
+        endRemoveRows();
+}
+
 void TTreeNodes::Clear()
 {
     for (const auto& n : m_root.m_children)

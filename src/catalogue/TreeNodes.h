@@ -77,6 +77,8 @@ public:
     // which must hold each of them exactly once.
     void Reorder(TTreeNode* Parent, const std::vector<TTreeNode*>& Order);
     void Delete(TTreeNode* Node);
+    // Deletes Count root nodes from position First on, with all below them.
+    void DeleteRoots(int First, int Count);
     void Clear();
 
     void SetText(TTreeNode* Node, const QString& Text);

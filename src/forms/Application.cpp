@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QMetaMethod>
 #include <QStandardPaths>
 #include <unistd.h>
 
@@ -29,6 +30,16 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
         HSDialogs::ApplicationError(QString::fromUtf8(e.what()));
     }
     return false;
+}
+
+bool TApplication::event(QEvent* event)
+{
+    if (event->type() == QEvent::Quit && isSignalConnected(QMetaMethod::fromSignal(&TApplication::quitRequested))) {
+        event->accept();
+        Q_EMIT quitRequested();
+        return true;
+    }
+    return QApplication::event(event);
 }
 
 QString TApplication::DataFolder()

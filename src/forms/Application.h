@@ -12,4 +12,13 @@ public:
     // The folder of the catalogue: the executable's own folder, or the user's
     // data folder when that one cannot be written (an install under /usr).
     static QString DataFolder();
+
+Q_SIGNALS:
+    // A request to end the program (quit(), the session manager's "die"),
+    // handed to whoever ends the run properly instead of Qt's close-all-
+    // windows attempt, which a visible tray icon window would refuse.
+    void quitRequested();
+
+protected:
+    bool event(QEvent* event) override;
 };

@@ -64,9 +64,10 @@ TMainF::TMainF(QWidget* parent) : QMainWindow(parent), Catalogue(this)
     setupCategoryView();
     createTrayAndOpening();
 
-    // Design content of the tree until the catalogue is read.
+    // Design content of the tree until the catalogue is read: a category, so
+    // that a run whose catalogue could not be read saves it as one.
     TTreeNode* first = Catalogue.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-    Catalogue.Nodes().SetImage(first, imgCategory);
+    Catalogue.FillCategoryNode(first, first->Text(), QString(), QString());
 
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TMainF::onCommitDataRequest);
 }
@@ -443,6 +444,8 @@ void TMainF::connectCatalogue()
     connect(&Catalogue, &TCatalogue::statusMessage, this, [this](const QString& text) {
         statusBar()->showMessage(text);
     });
+    connect(&Catalogue, &TCatalogue::saveNotice, this,
+            [this](const QString& text) { HSDialogs::WarningBox(text, this); });
     Catalogue.WriteSettingsHook = [this] { WriteSettings(); };
 }
 
@@ -464,16 +467,16 @@ void TMainF::FormCreate(TAboutBox* Splash)
     try {
         ProgressWindow->SetDelay(100);
         ProgressWindow->SetColor(LoadingColor);
-        if (!LoadData(false)) {
-            Catalogue.ImportLegacyData();
-            Catalogue.TopCategory = Catalogue.Nodes().GetFirstNode();
-            Catalogue.CreateMakerCategory();
-        }
-        DocsTree->setCurrentIndex(Catalogue.Nodes().IndexOf(Catalogue.MakerCategory));
-        ListedNode = Catalogue.TopCategory;
+        if (!LoadData(false))
+            importLegacyData();
     } catch (const std::exception& e) {
         StartupError = QString::fromUtf8(e.what());
     }
+    // Whatever went wrong above, the run goes on with a whole window.
+    if (!Catalogue.MakerCategory)
+        Catalogue.CreateMakerCategory();
+    DocsTree->setCurrentIndex(Catalogue.Nodes().IndexOf(Catalogue.MakerCategory));
+    ListedNode = Catalogue.TopCategory;
     if (Splash)
         Splash->hide();
     ProgressWindow = nullptr;
@@ -481,6 +484,17 @@ void TMainF::FormCreate(TAboutBox* Splash)
     acAutoStart->setChecked(
         MySysUtils::IsAutoStart(QApplication::applicationName(), QApplication::applicationFilePath()));
     ReadSettings();
+}
+
+void TMainF::importLegacyData()
+{
+    // A legacy file that stops at a bad line still gives what came before it,
+    // and the built-in category comes as after any import.
+    auto finish = qScopeGuard([this] {
+        Catalogue.TopCategory = Catalogue.Nodes().GetFirstNode();
+        Catalogue.CreateMakerCategory();
+    });
+    Catalogue.ImportLegacyData();
 }
 
 void TMainF::FormDestroy()
@@ -499,7 +513,7 @@ void TMainF::QueryEndSession()
         QTimer::singleShot(20, this, &TMainF::QueryEndSession);
         return;
     }
-    if (Catalogue.DataSaved)
+    if (Catalogue.DataSaved || m_destroyed)
         return;
     guarded([this] { SaveData(false); });
     // The logoff may still be cancelled by another program: keep the run
@@ -511,8 +525,8 @@ void TMainF::QueryEndSession()
 
 void TMainF::EndSession()
 {
-    if (!Catalogue.DataSaved && !Catalogue.Loading())
-        guarded([this] { SaveData(false); });
+    if (!Catalogue.Loading())
+        FormDestroy();
 }
 
 void TMainF::EndRun()
@@ -521,8 +535,18 @@ void TMainF::EndRun()
         QTimer::singleShot(20, this, &TMainF::EndRun);
         return;
     }
-    EndSession();
-    QApplication::quit();
+    // A second request while the first is still saving (or its failure is
+    // being reported) adds nothing: the run is ending already.
+    if (m_ending)
+        return;
+    m_ending = true;
+    FormDestroy();
+    // exit() ends every event loop, a modal dialog's too, without asking the
+    // windows first: the tray icon's own window must not keep the run alive.
+    if (QuitHook)
+        QuitHook();
+    else
+        QCoreApplication::exit(0);
 }
 
 void TMainF::onCommitDataRequest(QSessionManager& Manager)
@@ -533,7 +557,7 @@ void TMainF::onCommitDataRequest(QSessionManager& Manager)
 
 void TMainF::closeEvent(QCloseEvent* event)
 {
-    if (m_destroyed) {
+    if (m_destroyed || m_ending) {
         event->accept();
         return;
     }
@@ -608,7 +632,7 @@ void TMainF::acRestoreBackupExecute()
 
 void TMainF::Exit1Click()
 {
-    QApplication::quit();
+    EndRun();
 }
 
 void TMainF::About1Click()

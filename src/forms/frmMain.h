@@ -55,9 +55,13 @@ public:
     // answered the desktop's logoff query, in case the logoff is cancelled.
     void QueryEndSession();
     void EndSession();
-    // Termination asked from outside (a signal): save like the logoff does,
-    // then quit; waits for a load in progress to end first.
+    // Every way to end the run (Exit, a signal, the session's quit) comes
+    // here: one save, a failure reported once, then the event loops end.
+    // Waits for a load in progress to finish first.
     void EndRun();
+    // Ends the event loops once the run is saved (default: exit(0)); tests
+    // replace it.
+    std::function<void()> QuitHook;
     TTreeNode* SelectedTreeNode() const;
 
     // Controls.
@@ -211,8 +215,11 @@ private:
     // error box and the program goes on.
     void guarded(const std::function<void()>& Command);
 
+    void importLegacyData();
+
     std::unique_ptr<TThreadWindow> m_progress;
-    bool m_destroyed = false;
+    bool m_destroyed = false; // the final save was made (or tried)
+    bool m_ending = false;    // EndRun is under way
 
     // ---- private: category view and settings ----
     void setupCategoryView();

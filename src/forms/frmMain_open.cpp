@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTreeView>
 
@@ -175,13 +176,23 @@ void TMainF::openNode(TTreeNode* Node)
         return;
     }
     // The list refill that follows may ask the relink question about this
-    // node; once it has, the node is re-pointed or gone, and that is the answer.
+    // node and about others in the same list; any answer may remove this
+    // node, and then it must not be touched again.
+    bool gone = false;
+    const QMetaObject::Connection watch =
+        connect(&Catalogue.Nodes(), &TTreeNodes::nodeDeleting, this, [Node, &gone](TTreeNode* deleted) {
+            if (Node->IsUnder(deleted))
+                gone = true;
+        });
+    auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
     m_relinkAskedFor = nullptr;
     Catalogue.RefreshNodeIcon(Node, false);
-    if (m_relinkAskedFor == Node) {
-        m_relinkAskedFor = nullptr;
+    // Once the question was asked about this node, it is re-pointed or gone,
+    // and that is the answer.
+    const bool asked = m_relinkAskedFor == Node;
+    m_relinkAskedFor = nullptr;
+    if (gone || asked)
         return;
-    }
     const QString path = Node->Data()->FullName;
     if (ProbePath(path).Exists) // one look at the disk for file or folder alike
         OpenTarget(path);

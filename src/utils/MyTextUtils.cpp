@@ -68,4 +68,11 @@ QString SingleLine(const QString& Text)
     return out;
 }
 
+QString Excerpt(const QString& Text, int MaxChars)
+{
+    if (Text.size() <= MaxChars)
+        return Text;
+    return Text.left(MaxChars) + QStringLiteral("...");
+}
+
 } // namespace MyTextUtils

@@ -23,4 +23,8 @@ bool HasLineBreakOrNul(const QString& Text);
 // NUL characters are dropped.
 QString SingleLine(const QString& Text);
 
+// At most the first MaxChars characters of Text, with "..." after when it was
+// cut: messages quote fields that a damaged file may make huge.
+QString Excerpt(const QString& Text, int MaxChars = 80);
+
 } // namespace MyTextUtils
