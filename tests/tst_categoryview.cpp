@@ -447,6 +447,34 @@ private Q_SLOTS:
         QCOMPARE(w->SelectedTreeNode(), deep);
         QCOMPARE(w->ListedNode, listed);
     }
+
+    void expandAllOnTheDeepestTreeAFileMayHold()
+    {
+        // The views lay a tree out recursively; the deepest tree the reader
+        // accepts must expand, draw and collapse.
+        w.reset(); // the window of init() saves its own catalogue as it goes
+        QByteArray data;
+        for (int level = 0; level <= MaxCatalogueDepth; ++level)
+            data += TestUtil::CatalogueLine("n", level, {}, "1");
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), data));
+        w = std::make_unique<TMainF>();
+        w->Catalogue.SetDataFolder(m_dir.path());
+        w->FormCreate(nullptr);
+        QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->acExpandAll->trigger();
+        TTreeNode* deepest = w->Catalogue.TopCategory;
+        while (deepest->HasChildren())
+            deepest = deepest->GetFirstChild();
+        QCOMPARE(deepest->Level(), MaxCatalogueDepth);
+        QVERIFY(w->DocsTree->isExpanded(w->Catalogue.Nodes().IndexOf(deepest->Parent())));
+        select(deepest);
+        w->DocsTree->scrollTo(w->Catalogue.Nodes().IndexOf(deepest));
+        w->DocsTree->viewport()->repaint();
+        w->acCollapseAll->trigger();
+        QCOMPARE(w->SelectedTreeNode(), deepest);
+    }
 };
 
 QTEST_MAIN(TestCategoryView)

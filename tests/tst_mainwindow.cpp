@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -32,14 +33,18 @@ class TestMainWindow : public QObject {
     QTemporaryDir m_dir;
     QTemporaryDir m_config; // each test starts from no settings at all
     QByteArray m_sample;
+    int m_quits = 0; // the run's end, counted instead of ending the test
 
     std::unique_ptr<TMainF> start()
     {
         auto w = std::make_unique<TMainF>();
+        w->QuitHook = [this] { ++m_quits; };
         w->Catalogue.SetDataFolder(m_dir.path());
         w->FormCreate(nullptr);
         return w;
     }
+
+    QString dat() const { return m_dir.filePath("quillmere.dat"); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -53,11 +58,114 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         QDir(m_config.path()).removeRecursively();
         QDir().mkpath(m_config.path());
-        for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files))
-            QFile::remove(m_dir.filePath(f));
+        for (const QFileInfo& f : QDir(m_dir.path()).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            if (f.isDir() && !f.isSymLink())
+                QDir(f.filePath()).removeRecursively();
+            else
+                QFile::remove(f.filePath());
+        }
         m_sample = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine") + TestUtil::CatalogueLine("Notes", 1, m_dir.filePath("notes.txt"), "2") +
                    TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") + TestUtil::CatalogueLine("Home", 0, {}, "1");
         HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
+        m_quits = 0;
+    }
+
+    void exitSavesOnceAndEndsTheRun()
+    {
+        QVERIFY(TestUtil::WriteFile(dat(), m_sample));
+        auto w = start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QFile::remove(dat());
+        w->ExitMenu->trigger();
+        QCOMPARE(m_quits, 1);
+        QCOMPARE(TestUtil::ReadFile(dat()), m_sample);
+        // The window no longer hides itself when Qt closes it on the way out.
+        QVERIFY(w->close());
+        // A later request (the tray menu's Exit, a signal) neither saves nor quits twice.
+        QFile::remove(dat());
+        w->Exit1->trigger();
+        w->EndRun();
+        QCOMPARE(m_quits, 1);
+        QVERIFY(!QFile::exists(dat()));
+    }
+
+    void failedFinalSaveIsReportedOnce()
+    {
+        QVERIFY(TestUtil::WriteFile(dat(), m_sample));
+        auto w = start();
+        // Something that is no file took the catalogue's place.
+        QFile::remove(dat());
+        QVERIFY(QDir(m_dir.path()).mkdir("quillmere.dat"));
+        QStringList shown;
+        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+            shown << text;
+            // More termination signals while the report is up add no box.
+            w->EndRun();
+            w->EndRun();
+            return QMessageBox::Ok;
+        });
+        w->EndRun();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains("it is not a regular file"), qPrintable(shown[0]));
+        QCOMPARE(m_quits, 1);
+        w->FormDestroy(); // the application's aboutToQuit
+        w.reset();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(QFileInfo(dat()).isDir());
+    }
+
+    void malformedLegacyFileIsImportedUpToTheBadLine()
+    {
+        const QByteArray legacy = "Work~~my work\r\n\tSite~https://example.org/~c\r\n\t\t\tDeep~~x\r\nAfter~~y\r\n";
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("MyDocs.qmre"), legacy));
+        auto w = start();
+        QVERIFY2(w->StartupError.contains("Invalid level (3) for item \"Deep~~x\""), qPrintable(w->StartupError));
+        const QString aside = m_dir.filePath("MyDocs.qmre.damaged");
+        QVERIFY2(w->StartupError.contains(aside), qPrintable(w->StartupError));
+        QCOMPARE(TestUtil::ReadFile(aside), legacy);
+        // Proper records for what was read, and the built-in category as usual.
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work"}));
+        QCOMPARE(w->Catalogue.TopCategory->Text(), QString("Work"));
+        QCOMPARE(w->Catalogue.TopCategory->Data()->Comments, QString("my work"));
+        QCOMPARE(w->Catalogue.TopCategory->Item(0)->Data()->Kind, nkURL);
+        QCOMPARE(w->Catalogue.MakerCategory->Count(), 3);
+        w->FormDestroy();
+        QCOMPARE(TestUtil::ReadFile(dat()), TestUtil::CatalogueLine("Work", 0, {}, "1", "my work") +
+                                               TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "c"));
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("MyDocs.qmre")), legacy);
+    }
+
+    void unopenableCatalogueLeavesACategory()
+    {
+        QVERIFY(QDir(m_dir.path()).mkdir("quillmere.dat"));
+        auto w = start();
+        QVERIFY(w->StartupError.contains("It is not a regular file."));
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "No category"}));
+        TTreeNode* first = w->Catalogue.Nodes().RootItem(1);
+        QVERIFY(first->Data());
+        QCOMPARE(first->Data()->Kind, nkCategory);
+        QCOMPARE(first->ImageIndex(), int(imgCategory));
+        w->acBackupData->trigger();
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.bak")), TestUtil::CatalogueLine("No category", 0, {}, "1"));
+    }
+
+    void failedRestoreKeepsTheCatalogue()
+    {
+        QVERIFY(TestUtil::WriteFile(dat(), m_sample));
+        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.bak"),
+                                    TestUtil::CatalogueLine("Old", 0, {}, "1") + TestUtil::CatalogueLine("Bad", 2, {}, "1")));
+        auto w = start();
+        QString shown;
+        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+            shown = text;
+            return QMessageBox::Ok;
+        });
+        w->acRestoreBackup->trigger();
+        QVERIFY2(shown.contains("Nothing was restored"), qPrintable(shown));
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        w->ExitMenu->trigger();
+        QCOMPARE(TestUtil::ReadFile(dat()), m_sample);
     }
 
     void startupPutsBuiltInCategoryFirst()
@@ -194,9 +302,9 @@ private Q_SLOTS:
     void failedSaveIsReported()
     {
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QString shown; // outlives the window, whose final save fails too
         auto w = start();
         w->Catalogue.SetDataFolder(m_dir.filePath("no/such/folder"));
-        QString shown;
         HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
             shown = text;
             return QMessageBox::Ok;

@@ -84,13 +84,17 @@ class TestOpening : public QObject {
     // Double-clicks a node in the tree as the user would.
     void treeDoubleClick(TMainF& w, TTreeNode* node)
     {
-        const QModelIndex index = w.Catalogue.Nodes().IndexOf(node);
-        w.DocsTree->setCurrentIndex(index);
-        w.DocsTree->scrollTo(index);
-        const QRect rect = w.DocsTree->visualRect(index);
+        doubleClick(w.DocsTree, w.Catalogue.Nodes().IndexOf(node));
+    }
+
+    void doubleClick(QAbstractItemView* view, const QModelIndex& index)
+    {
+        view->setCurrentIndex(index);
+        view->scrollTo(index);
+        const QRect rect = view->visualRect(index);
         QVERIFY(rect.isValid());
         // What the window system delivers: press, release, press, double click, release.
-        QWidget* viewport = w.DocsTree->viewport();
+        QWidget* viewport = view->viewport();
         const QPointF at = rect.center(), global = viewport->mapToGlobal(at);
         const QEvent::Type sequence[] = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
                                          QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
@@ -380,6 +384,44 @@ private Q_SLOTS:
         }
         // The one in the subcategory has not been listed, so not asked about.
         QVERIFY(nodeNamed(*w, "Deep"));
+    }
+
+    void openingAMissingDocumentWhoseListLosesOthersToo_data()
+    {
+        QTest::addColumn<bool>("fromTree");
+        QTest::newRow("list") << false;
+        QTest::newRow("tree") << true;
+    }
+    void openingAMissingDocumentWhoseListLosesOthersToo()
+    {
+        // Two missing documents listed while "Delete non-actual links" was off;
+        // with it on, opening the first refills the list, which asks about
+        // both: the opened node is gone and must not be touched again.
+        QFETCH(bool, fromTree);
+        auto w = start(TestUtil::CatalogueLine("Old notes", 0, path("docs/old.txt"), "2"));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TTreeNode* work = nodeNamed(*w, "Work");
+        w->Catalogue.Nodes().MoveTo(nodeNamed(*w, "Old notes"), work, 1);
+        QFile::remove(path("docs/report.txt"));
+        // Selecting lists the category; the double click comes later.
+        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Report")));
+        QCOMPARE(w->ListedNode, work);
+        QCOMPARE(nodeNamed(*w, "Report")->ImageIndex(), int(imgMissing));
+        QVERIFY(m_asked.isEmpty());
+        w->acRemoveOnAbsent->trigger();
+        QVERIFY(w->acRemoveOnAbsent->isChecked());
+        m_answer = QMessageBox::No;
+        if (fromTree)
+            treeDoubleClick(*w, nodeNamed(*w, "Report"));
+        else
+            doubleClick(w->ListDetails, listRowOf(*w, nodeNamed(*w, "Report")));
+
+        QVERIFY(!nodeNamed(*w, "Report"));
+        QVERIFY(!nodeNamed(*w, "Old notes"));
+        QCOMPARE(m_asked.size(), 2);
+        QVERIFY(m_opened.isEmpty());
+        QCOMPARE(w->ListedNode, work);
     }
 
     void missingDocumentKeptWhenTheOptionIsOff()

@@ -377,6 +377,8 @@ bool TCatalogue::LoadData(bool FromBackup)
                 if (!aside.isEmpty())
                     text += QStringLiteral("\nThe file was moved to \"%1\".").arg(aside);
                 text += protectUnlessKept(aside);
+            } else {
+                text += QStringLiteral("\nNothing was restored: the catalogue stays as it was.");
             }
             finish();
             throw ECatalogueError(text);

@@ -332,8 +332,7 @@ void TCatalogueReader::read()
                 m_error = QStringLiteral("A line of file \"%1\" is longer than %2 MB; it is no catalogue line.")
                               .arg(m_path)
                               .arg(MaxCatalogueLineBytes >> 20);
-                m_malformed = true;
-                break;
+                break; // moved aside rather than copied: it may be huge
             }
             if (pos > 0) {
                 buf.remove(0, pos);

@@ -181,7 +181,7 @@ void TMainF::openNode(TTreeNode* Node)
     bool gone = false;
     const QMetaObject::Connection watch =
         connect(&Catalogue.Nodes(), &TTreeNodes::nodeDeleting, this, [Node, &gone](TTreeNode* deleted) {
-            if (Node->IsUnder(deleted))
+            if (!gone && Node->IsUnder(deleted))
                 gone = true;
         });
     auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
