@@ -1,6 +1,7 @@
 #include "TestUtil.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -39,6 +40,17 @@ QByteArray ReadFile(const QString& Path)
 {
     QFile f(Path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool Run(const QString& Program, const QStringList& Args, QByteArray* Out)
+{
+    QProcess p;
+    p.start(Program, Args);
+    if (!p.waitForFinished(10000))
+        return false;
+    if (Out)
+        *Out = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 } // namespace TestUtil
