@@ -2,6 +2,7 @@
 #include "catalogue/Artwork.h"
 
 #include <QAbstractFileIconProvider>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,14 +12,14 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
-#include <QSaveFile>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -53,6 +54,18 @@ QString parentOf(const QString& Path)
 {
     const qsizetype slash = Path.lastIndexOf(u'/');
     return slash <= 0 ? QStringLiteral("/") : Path.left(slash);
+}
+
+// The last name of a path, and the folder that holds it.
+QByteArray nameOf(const QByteArray& Path)
+{
+    return Path.mid(Path.lastIndexOf('/') + 1);
+}
+
+QByteArray parentOf(const QByteArray& Path)
+{
+    const qsizetype slash = Path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : Path.left(slash);
 }
 
 QString joinPath(const QString& Folder, const QString& Name)
@@ -207,6 +220,84 @@ bool readNames(const QByteArray& Dir, std::vector<QByteArray>& Names)
 QByteArray child(const QByteArray& Dir, const QByteArray& Name)
 {
     return Dir.endsWith('/') ? Dir + Name : Dir + '/' + Name;
+}
+
+// The absolute path as the file system's bytes. A name that is not valid
+// UTF-8 reaches the program decoded with replacement characters, which do not
+// encode back to it; such a name is looked up in its folder, and taken when
+// exactly one entry there decodes to it.
+QByteArray nativePath(const QString& Path)
+{
+    const QString absolute = absolutePath(Path);
+    const QByteArray direct = native(absolute);
+    struct stat st;
+    if (!absolute.contains(QChar::ReplacementCharacter) || ::lstat(direct.constData(), &st) == 0)
+        return direct;
+    QByteArray resolved;
+    for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
+        QByteArray next = resolved + '/' + native(part);
+        std::vector<QByteArray> names;
+        if (part.contains(QChar::ReplacementCharacter) && ::lstat(next.constData(), &st) != 0 &&
+            readNames(resolved.isEmpty() ? QByteArray("/") : resolved, names)) {
+            const auto decodesToPart = [&](const QByteArray& Name) { return QFile::decodeName(Name) == part; };
+            const auto match = std::find_if(names.begin(), names.end(), decodesToPart);
+            if (match != names.end() && std::count_if(names.begin(), names.end(), decodesToPart) == 1)
+                next = resolved + '/' + *match;
+        }
+        resolved = next;
+    }
+    return resolved.isEmpty() ? QByteArray("/") : resolved;
+}
+
+// The path with its links, "." and ".." resolved; empty (errno set) when it
+// cannot be.
+QByteArray canonical(const QByteArray& Path)
+{
+    char* resolved = ::realpath(Path.constData(), nullptr);
+    if (!resolved)
+        return QByteArray();
+    const QByteArray result(resolved);
+    ::free(resolved);
+    return result;
+}
+
+// Makes a folder and the missing folders above it. False, with errno set,
+// when one cannot be made.
+bool makePath(const QByteArray& Folder, mode_t Mode)
+{
+    struct stat st;
+    if (::stat(Folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return true;
+    for (qsizetype i = 1; i <= Folder.size(); ++i) {
+        if (i < Folder.size() && Folder[i] != '/')
+            continue;
+        const QByteArray upTo = Folder.left(i);
+        if (::mkdir(upTo.constData(), Mode) != 0 && errno != EEXIST)
+            return false;
+    }
+    if (::stat(Folder.constData(), &st) != 0)
+        return false;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+bool writeAll(int Fd, const QByteArray& Data)
+{
+    for (qsizetype put = 0; put < Data.size();) {
+        const ssize_t n = ::write(Fd, Data.constData() + put, size_t(Data.size() - put));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        put += n;
+    }
+    return true;
 }
 
 // One copy, move or deletion: the questions, the progress and the error.
@@ -493,6 +584,47 @@ int renameNoReplace(const QByteArray& From, const QByteArray& To)
     return ::rename(From.constData(), To.constData());
 }
 
+bool sameItem(const struct stat& A, const struct stat& B)
+{
+    return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
+}
+
+// More than any folder filled by hand holds; the searches for a free name
+// give up there.
+constexpr int MaxNameTries = 100000;
+
+// The longest name a folder takes.
+qsizetype nameMax(const QByteArray& Folder)
+{
+    const long limit = ::pathconf(Folder.constData(), _PC_NAME_MAX);
+    return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
+}
+
+// Name with Tag (" (2)") before its extension, cut to at most Limit bytes.
+// The cut falls between UTF-8 characters, and the extension stays unless it
+// is too long to be one. Empty when nothing of the name would be left.
+QByteArray taggedName(const QByteArray& Name, bool IsFolder, const QByteArray& Tag, qsizetype Limit)
+{
+    const qsizetype dot = IsFolder ? -1 : Name.lastIndexOf('.');
+    QByteArray base = Name, ext;
+    if (dot > 0 && Name.size() - dot <= Limit / 4) {
+        base = Name.left(dot);
+        ext = Name.mid(dot);
+    }
+    const qsizetype keep = Limit - Tag.size() - ext.size();
+    if (keep >= base.size())
+        return base + Tag + ext;
+    if (keep <= 0)
+        return QByteArray();
+    // Back to the first byte of a UTF-8 character (at most three steps).
+    qsizetype cut = keep;
+    for (int i = 0; i < 3 && cut > 0 && (uchar(base[cut]) & 0xC0) == 0x80; ++i)
+        --cut;
+    if (cut == 0 || (uchar(base[cut]) & 0xC0) == 0x80)
+        cut = keep; // no UTF-8: any cut will do
+    return base.left(cut) + Tag + ext;
+}
+
 // "name (2).ext", "name (3).ext"... the first that is free.
 QString freeName(const QString& Target, bool IsFolder)
 {
@@ -507,85 +639,147 @@ QString freeName(const QString& Target, bool IsFolder)
     }
 }
 
-bool sameItem(const struct stat& A, const struct stat& B)
-{
-    return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
-}
+// ---- Trash ----
 
-// A path in the files folder of a freedesktop trash: the home trash or a
-// volume's ".Trash-UID" or ".Trash/UID".
-bool isInTrash(const QString& Where)
-{
-    if (!QDir::isAbsolutePath(Where))
-        return false;
-    struct stat st;
-    if (::lstat(native(Where).constData(), &st) != 0)
-        return false;
-    const QString files = parentOf(Where);
-    if (nameOf(files) != u"files")
-        return false;
-    const QString trash = parentOf(files);
-    const QString uid = QString::number(::getuid());
-    const QString canonical = QFileInfo(trash).canonicalFilePath();
-    return canonical == QFileInfo(HomeTrashFolder()).canonicalFilePath() || nameOf(trash) == QStringLiteral(".Trash-") + uid ||
-           (nameOf(trash) == uid && nameOf(parentOf(trash)) == u".Trash");
-}
+// A trash folder: "files" holds the items, "info" a ".trashinfo" file for
+// each. Original paths are kept relative to Top, or absolute when Top is
+// empty (the home trash).
+struct TTrash {
+    QByteArray Folder;
+    QByteArray Top;
+};
 
-// The trash keeps the original path URL-escaped, and file managers unescape
-// it when they restore; Qt 6.4 writes it raw, so "50%20off.txt" would come
-// back as "50 off.txt". Escape it when it was written raw.
-void escapeTrashInfoPath(const QString& Where, const QString& Original)
+// A trash folder with its two subfolders, made (mode 0700) when missing. On
+// a shared file system they must be real folders of the user's own.
+bool makeTrashFolders(const QByteArray& Folder, bool Shared)
 {
-    const QString info = parentOf(parentOf(Where)) + QStringLiteral("/info/") + nameOf(Where) +
-                         QStringLiteral(".trashinfo");
-    QFile f(info);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    QList<QByteArray> lines = f.readAll().split('\n');
-    f.close();
-    bool changed = false;
-    for (QByteArray& line : lines) {
-        if (!line.startsWith("Path="))
-            continue;
-        const QString value = QString::fromUtf8(line.mid(5));
-        if (value != Original && !Original.endsWith(u'/' + value))
-            return; // written escaped already
-        const QByteArray escaped = "Path=" + QUrl::toPercentEncoding(value, "/!$&'()*+,;=:@");
-        changed = escaped != line;
-        line = escaped;
-        break;
+    if (!Shared && !makePath(parentOf(Folder), 0700))
+        return false;
+    for (const QByteArray& dir : {Folder, Folder + "/files", Folder + "/info"}) {
+        if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+        struct stat st;
+        if ((Shared ? ::lstat(dir.constData(), &st) : ::stat(dir.constData(), &st)) != 0)
+            return false;
+        if (!S_ISDIR(st.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
+        if (Shared && st.st_uid != ::getuid()) {
+            errno = EPERM;
+            return false;
+        }
     }
-    if (!changed)
-        return;
-    QSaveFile out(info);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(lines.join('\n'));
-        out.commit();
-    }
+    return true;
 }
 
-bool moveToTrash(TFileOp& Op, const QString& Path)
+// The top folder (mount point) of the file system on device Dev that holds
+// the canonical Folder.
+QByteArray topFolderOf(QByteArray Folder, dev_t Dev)
 {
-    // Qt puts the item into the current folder when the trash folders are
-    // missing and still reports success, so they must exist first.
-    const QString trash = HomeTrashFolder();
-    QDir().mkpath(parentOf(trash));
-    ::mkdir(native(trash).constData(), 0700);
-    if (!QDir().mkpath(trash + QStringLiteral("/files")) || !QDir().mkpath(trash + QStringLiteral("/info")))
-        return Op.Fail(QStringLiteral("Cannot create the trash folder \"%1\".").arg(trash));
-    QString where;
-    const bool moved = QFile::moveToTrash(Path, &where);
+    while (Folder != "/") {
+        const QByteArray up = parentOf(Folder);
+        struct stat st;
+        if (::stat(up.constData(), &st) != 0 || st.st_dev != Dev)
+            break;
+        Folder = up;
+    }
+    return Folder;
+}
+
+// The trash on the file system whose top folder is Top: "UID" in a shared
+// ".Trash" that an administrator made (a real folder with the sticky bit),
+// else ".Trash-UID".
+bool volumeTrash(const QByteArray& Top, TTrash& Trash)
+{
+    const QByteArray uid = QByteArray::number(::getuid());
+    const QByteArray shared = child(Top, ".Trash");
     struct stat st;
-    const bool stillThere = ::lstat(native(Path).constData(), &st) == 0;
-    if (moved && !stillThere && isInTrash(where)) {
-        escapeTrashInfoPath(where, Path);
+    if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) &&
+        makeTrashFolders(child(shared, uid), true)) {
+        Trash = {child(shared, uid), Top};
         return true;
     }
-    if (moved && !stillThere && !where.isEmpty()) {
-        // Somewhere that is no trash: put it back where it was.
-        ::rename(native(where).constData(), native(Path).constData());
+    if (makeTrashFolders(child(Top, ".Trash-" + uid), true)) {
+        Trash = {child(Top, ".Trash-" + uid), Top};
+        return true;
     }
-    return Op.Fail(QStringLiteral("Cannot move \"%1\" to the trash.").arg(Path));
+    return false;
+}
+
+// Moves Path (a file, a folder, or a link itself) into the trash of its file
+// system: the home trash, or the file system's own. The info file comes
+// first, complete, and is created exclusively, so that two programs trashing
+// one name at once take different names; then the item is renamed in
+// without replacing anything. Names are cut to the file system's limit.
+bool moveToTrash(TFileOp& Op, const QByteArray& Path, bool IsFolder)
+{
+    const QString shown = QFile::decodeName(Path);
+    const auto fail = [&](const QString& Why) {
+        return Op.Fail(QStringLiteral("Cannot move \"%1\" to the trash. %2").arg(shown, Why));
+    };
+    const QString home = HomeTrashFolder();
+    if (!QDir::isAbsolutePath(home))
+        return fail(QStringLiteral("The trash folder \"%1\" is not an absolute path.").arg(home));
+    TTrash trash{nativePath(home), QByteArray()};
+    if (!makeTrashFolders(trash.Folder, false)) {
+        const int err = errno;
+        return Op.Fail(QStringLiteral("Cannot create the trash folder \"%1\". %2").arg(home, sysError(err)));
+    }
+    QByteArray original = Path;
+    const QByteArray folder = canonical(parentOf(Path));
+    struct stat fst, tst;
+    if (folder.isEmpty() || ::stat(folder.constData(), &fst) != 0 || ::stat(trash.Folder.constData(), &tst) != 0)
+        return fail(sysError(errno));
+    if (fst.st_dev != tst.st_dev) {
+        const QByteArray top = topFolderOf(folder, fst.st_dev);
+        if (!volumeTrash(top, trash)) {
+            const int err = errno;
+            return fail(QStringLiteral("Its file system (at \"%1\") has no trash folder that can be used. %2")
+                            .arg(QFile::decodeName(top), sysError(err)));
+        }
+        original = child(folder, nameOf(Path)).mid(top == "/" ? 1 : top.size() + 1);
+    }
+    // Percent-encoded bytes: a line break or a '%' in a name cannot break
+    // the line, and names that are not UTF-8 come back as they were.
+    const QByteArray info = "[Trash Info]\nPath=" + original.toPercentEncoding("/") + "\nDeletionDate=" +
+                            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")).toLatin1() +
+                            '\n';
+    const QByteArray files = trash.Folder + "/files", infos = trash.Folder + "/info", suffix = ".trashinfo";
+    const qsizetype limit = std::min(nameMax(files), nameMax(infos) - suffix.size());
+    for (int i = 1; i <= MaxNameTries; ++i) {
+        const QByteArray tag = i == 1 ? QByteArray() : " (" + QByteArray::number(i) + ')';
+        const QByteArray name = taggedName(nameOf(Path), IsFolder, tag, limit);
+        if (name.isEmpty())
+            break;
+        const QByteArray item = child(files, name), infoFile = child(infos, name + suffix);
+        struct stat st;
+        if (::lstat(item.constData(), &st) == 0)
+            continue; // taken, though without its info file
+        TFd fd(::open(infoFile.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.Get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            return fail(sysError(errno));
+        }
+        if (!writeAll(fd.Get(), info) || ::close(fd.Release()) != 0) {
+            const int err = errno;
+            ::unlink(infoFile.constData());
+            return fail(sysError(err));
+        }
+        if (renameNoReplace(Path, item) == 0)
+            return true;
+        const int err = errno;
+        ::unlink(infoFile.constData());
+        if (err == EEXIST)
+            continue;
+        if (err == EXDEV)
+            return fail(QStringLiteral("The trash folder \"%1\" is on another file system.")
+                            .arg(QFile::decodeName(trash.Folder)));
+        return fail(sysError(err));
+    }
+    return fail(
+        QStringLiteral("No free name was found in the trash folder \"%1\".").arg(QFile::decodeName(trash.Folder)));
 }
 
 // ---- Listing ----
@@ -942,21 +1136,24 @@ bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash)
     TFileOp op(Ui);
     if (Path.isEmpty())
         return op.Fail(QStringLiteral("Cannot delete: no path was given."));
-    const QString path = absolutePath(Path);
+    const QByteArray path = nativePath(Path);
+    const QString shown = QFile::decodeName(path);
     struct stat st;
-    if (::lstat(native(path).constData(), &st) != 0)
-        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(path, sysError(errno)));
-    if (path == u"/")
+    if (::lstat(path.constData(), &st) != 0) {
+        const int err = errno;
+        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(shown, sysError(err)));
+    }
+    if (path == "/")
         return op.Fail(QStringLiteral("Cannot delete the root folder."));
-    if (!Ui.ConfirmDelete(path, S_ISDIR(st.st_mode), ToTrash))
+    if (!Ui.ConfirmDelete(shown, S_ISDIR(st.st_mode), ToTrash))
         return false;
     if (ToTrash)
-        return moveToTrash(op, path);
+        return moveToTrash(op, path, S_ISDIR(st.st_mode));
     TScan scan;
-    if (!scanTree(native(path), scan, op, false))
+    if (!scanTree(path, scan, op, false))
         return op.Finish();
-    op.BeginProgress(QStringLiteral("Deleting \"%1\"...").arg(nameOf(path)), scan.Items);
-    if (!removeTree(native(path), op))
+    op.BeginProgress(QStringLiteral("Deleting \"%1\"...").arg(QFile::decodeName(nameOf(path))), scan.Items);
+    if (!removeTree(path, op))
         return op.Finish();
     return true;
 }

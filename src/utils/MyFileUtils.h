@@ -77,8 +77,11 @@ bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool Ren
 
 // Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
 // into the desktop trash (restorable from the file manager) or for good. A
-// symbolic link is deleted itself, never its target. True exactly when the
-// item is gone (and, for the trash, is in a trash folder).
+// symbolic link is deleted itself, never its target. An item on another file
+// system than the home trash goes to that file system's own trash folder;
+// names too long for the trash are cut short there (the original path is kept
+// in the item's info file). True exactly when the item is gone (and, for the
+// trash, is in a trash folder).
 bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash);
 bool ShellDelete(const QString& Path, bool ToTrash);
 
