@@ -711,6 +711,32 @@ private Q_SLOTS:
         QCOMPARE(readFile(d + "/a.txt"), QByteArray("new"));
     }
 
+    void renameOnCollisionLongNames()
+    {
+        // A longest name gets shorter to make room for the number.
+        const QByteArray e = "\xC3\xA9";
+        const QByteArray file = QByteArray(251, 'f') + ".txt", folder = QByteArray(255, 'g'),
+                         accents = e.repeated(125) + ".txt";
+        QVERIFY(writeRaw(rawPath(d, file), "long"));
+        QVERIFY(writeRaw(rawPath(d, accents), "accents"));
+        QCOMPARE(::mkdir(rawPath(d, folder).constData(), 0755), 0);
+        QVERIFY(writeRaw(rawPath(d, folder + "/inner.txt"), "inner"));
+        TTestUi ui;
+        for (int round = 0; round < 2; ++round)
+            for (const QByteArray& name : {file, folder, accents})
+                QVERIFY2(ShellCopyOrMove(ui, QFile::decodeName(rawPath(d, name)), d, true, false),
+                         qPrintable(LastFileOpError()));
+        QCOMPARE(ui.Errors, QStringList());
+        const QByteArray f = QByteArray(247, 'f'), g = QByteArray(251, 'g'), a = e.repeated(123);
+        QList<QByteArray> expected{file,          folder,          accents,          f + " (2).txt", f + " (3).txt",
+                                   g + " (2)",    g + " (3)",      a + " (2).txt",   a + " (3).txt"};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(rawEntries(QFile::encodeName(d)), expected);
+        QCOMPARE(readRaw(rawPath(d, f + " (3).txt")), QByteArray("long"));
+        QCOMPARE(readRaw(rawPath(d, g + " (3)/inner.txt")), QByteArray("inner"));
+        QCOMPARE(readRaw(rawPath(d, a + " (2).txt")), QByteArray("accents"));
+    }
+
     void folderOntoFolder()
     {
         writeFile(d + "/src/proj/x.txt", "new x");
@@ -827,6 +853,38 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(d + "/big/one.bin"));
     }
 
+    void namesThatAreNotUtf8()
+    {
+        // Such names reach the program decoded with replacement characters;
+        // the operations still find and keep the real bytes.
+        const QByteArray dir = rawPath(d, "Gr\xFC\xDF"), file = rawPath(d, "\xFF.txt");
+        QCOMPARE(::mkdir(dir.constData(), 0755), 0);
+        QVERIFY(writeRaw(dir + "/caf\xE9.txt", "coffee"));
+        QVERIFY(writeRaw(file, "ff"));
+        TTestUi ui;
+        ui.CreateFolder = true;
+        QVERIFY2(ShellCopyOrMove(ui, QFile::decodeName(file), QFile::decodeName(dir), false, false),
+                 qPrintable(LastFileOpError()));
+        QCOMPARE(readRaw(dir + "/\xFF.txt"), QByteArray("ff"));
+        QVERIFY(ShellCopyOrMove(ui, QFile::decodeName(file), d, true, false));
+        QCOMPARE(readRaw(rawPath(d, "\xFF (2).txt")), QByteArray("ff"));
+        QVERIFY(ShellCopyOrMove(ui, QFile::decodeName(dir), d + "/copy", false, false));
+        QCOMPARE(readRaw(rawPath(d, "copy/caf\xE9.txt")), QByteArray("coffee"));
+        QVERIFY(ShellCopyOrMove(ui, QFile::decodeName(dir), d + "/moved/", false, true));
+        QVERIFY(!rawExists(dir));
+        QCOMPARE(readRaw(rawPath(d, "moved/Gr\xFC\xDF/\xFF.txt")), QByteArray("ff"));
+        if (m_other->isValid()) {
+            const QString moved = QFile::decodeName(rawPath(d, "moved/Gr\xFC\xDF"));
+            QVERIFY(ShellCopyOrMove(ui, moved, m_other->path(), false, true));
+            QCOMPARE(readRaw(rawPath(m_other->path(), "Gr\xFC\xDF/caf\xE9.txt")), QByteArray("coffee"));
+            QVERIFY(ShellDelete(ui, QFile::decodeName(rawPath(m_other->path(), "Gr\xFC\xDF")), false));
+            QCOMPARE(rawEntries(QFile::encodeName(m_other->path())), QList<QByteArray>());
+        }
+        QVERIFY(ShellDelete(ui, QFile::decodeName(file), false));
+        QVERIFY(!rawExists(file));
+        QCOMPARE(ui.Errors, QStringList());
+    }
+
     void fullDiskAndOtherFileSystems()
     {
         // Small file systems of their own: tmpfs mounts in a private mount
@@ -835,7 +893,7 @@ private Q_SLOTS:
         const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
         QCOMPARE(::mkdir(QFile::encodeName(d + "/src").constData(), 0755), 0);
         writeFile(d + "/src/a.txt", pattern(20000));
-        for (const char* m : {"/blocks", "/shared", "/none"})
+        for (const char* m : {"/blocks", "/inodes", "/shared", "/none"})
             QVERIFY(QDir().mkdir(d + m));
         int fds[2];
         QCOMPARE(::pipe(fds), 0);
@@ -846,7 +904,7 @@ private Q_SLOTS:
                 return ::mount("tmpfs", QFile::encodeName(d + Where).constData(), "tmpfs", 0, Options) == 0;
             };
             if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                !mountTmpfs("/blocks", "size=64k") ||
+                !mountTmpfs("/blocks", "size=64k") || !mountTmpfs("/inodes", "size=64k,nr_inodes=4") ||
                 !mountTmpfs("/shared", "size=64k") || !mountTmpfs("/none", "size=64k"))
                 ::_exit(77);
             QStringList problems;
@@ -880,6 +938,14 @@ private Q_SLOTS:
                   "copy onto a full disk");
             check(entries(blocks) == QStringList({"filler", "share", "victim.txt"}), "a failed copy leaves nothing");
             qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path() + "/share"));
+
+            // No inodes left: a missing folder cannot be created.
+            const QString inodes = d + "/inodes";
+            for (int i = 0; i < 100 && QFile(inodes + "/f" + QString::number(i)).open(QIODevice::WriteOnly); ++i) {
+            }
+            check(!ShellCopyOrMove(ui, d + "/src", inodes + "/new/deeper/", false, false) &&
+                      ui.Errors.value(0).contains(noSpace),
+                  "create a folder on a full disk");
 
             // Another file system than the home trash's: its own trash.
             const QString shared = d + "/shared";

@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,17 +42,6 @@ QByteArray native(const QString& Path)
 QString sysError(int Err)
 {
     return QString::fromLocal8Bit(std::strerror(Err));
-}
-
-QString nameOf(const QString& Path)
-{
-    return Path.mid(Path.lastIndexOf(u'/') + 1);
-}
-
-QString parentOf(const QString& Path)
-{
-    const qsizetype slash = Path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : Path.left(slash);
 }
 
 // The last name of a path, and the folder that holds it.
@@ -518,6 +506,38 @@ bool removeTree(const QByteArray& Path, TFileOp& Op)
     return Op.Tick(1, Path);
 }
 
+// A hidden folder beside a copy's target, in which the copy is assembled. It
+// goes, with whatever is left in it, when the operation ends.
+class TStagingDir {
+public:
+    explicit TStagingDir(const QByteArray& Folder) : m_path(child(Folder, ".quillmere-XXXXXX"))
+    {
+        if (!::mkdtemp(m_path.data())) {
+            m_error = errno;
+            m_path.clear();
+        }
+    }
+    ~TStagingDir()
+    {
+        if (m_path.isEmpty())
+            return;
+        const QString error = g_lastError; // the clearing up keeps the operation's error
+        TQuietUi quiet;
+        TFileOp op(quiet);
+        removeTree(m_path, op);
+        g_lastError = error;
+    }
+    TStagingDir(const TStagingDir&) = delete;
+    TStagingDir& operator=(const TStagingDir&) = delete;
+    bool IsValid() const { return !m_path.isEmpty(); }
+    int Error() const { return m_error; }
+    const QByteArray& Path() const { return m_path; }
+
+private:
+    QByteArray m_path;
+    int m_error = 0;
+};
+
 bool isRealDir(const QByteArray& Path)
 {
     struct stat st;
@@ -625,18 +645,28 @@ QByteArray taggedName(const QByteArray& Name, bool IsFolder, const QByteArray& T
     return base.left(cut) + Tag + ext;
 }
 
-// "name (2).ext", "name (3).ext"... the first that is free.
-QString freeName(const QString& Target, bool IsFolder)
+// "name (2).ext", "name (3).ext"... the first free name beside Target, cut to
+// the folder's name limit. False (and the error shown) when there is none.
+bool freeName(QByteArray& Target, bool IsFolder, TFileOp& Op)
 {
-    const QString folder = parentOf(Target), name = nameOf(Target);
-    const qsizetype dot = IsFolder ? -1 : name.lastIndexOf(u'.');
-    const QString base = dot > 0 ? name.left(dot) : name, ext = dot > 0 ? name.mid(dot) : QString();
-    for (int i = 2;; ++i) {
-        const QString candidate = joinPath(folder, QStringLiteral("%1 (%2)%3").arg(base).arg(i).arg(ext));
+    const QByteArray folder = parentOf(Target), name = nameOf(Target);
+    const qsizetype limit = nameMax(folder);
+    for (int i = 2; i <= MaxNameTries; ++i) {
+        const QByteArray candidate = taggedName(name, IsFolder, " (" + QByteArray::number(i) + ')', limit);
+        if (candidate.isEmpty())
+            break;
+        const QByteArray path = child(folder, candidate);
         struct stat st;
-        if (::lstat(native(candidate).constData(), &st) != 0 && errno == ENOENT)
-            return candidate;
+        if (::lstat(path.constData(), &st) == 0)
+            continue;
+        const int err = errno;
+        if (err != ENOENT)
+            return Op.Fail(QStringLiteral("Cannot find a free name for \"%1\". %2")
+                               .arg(QFile::decodeName(Target), sysError(err)));
+        Target = path;
+        return true;
     }
+    return Op.Fail(QStringLiteral("Cannot find a free name for \"%1\".").arg(QFile::decodeName(Target)));
 }
 
 // ---- Trash ----
@@ -1012,38 +1042,49 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     const QString verb = Move ? QStringLiteral("move") : QStringLiteral("copy");
     if (Source.isEmpty() || Destination.isEmpty())
         return op.Fail(QStringLiteral("Cannot %1: no source or destination was given.").arg(verb));
-    const QString source = absolutePath(Source);
+    // The paths go on as the file system's bytes; texts are for messages.
+    const QByteArray from = nativePath(Source);
+    const QString source = QFile::decodeName(from);
     struct stat sst;
-    if (::lstat(native(source).constData(), &sst) != 0)
-        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(source, sysError(errno)));
-    if (source == u"/")
+    if (::lstat(from.constData(), &sst) != 0) {
+        const int err = errno;
+        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(source, sysError(err)));
+    }
+    if (from == "/")
         return op.Fail(QStringLiteral("Cannot %1 the root folder.").arg(verb));
     const bool sourceIsDir = S_ISDIR(sst.st_mode);
 
     // An existing folder (or a path written as a folder) receives the item.
-    const bool intoFolder = Destination.endsWith(u'/') || IsDirectory(Destination);
-    QString target = intoFolder ? joinPath(absolutePath(Destination), nameOf(source)) : absolutePath(Destination);
-    const QString folder = parentOf(target);
+    const QByteArray destination = nativePath(Destination);
+    struct stat dst;
+    const bool intoFolder =
+        Destination.endsWith(u'/') || (::stat(destination.constData(), &dst) == 0 && S_ISDIR(dst.st_mode));
+    QByteArray to = intoFolder ? child(destination, nameOf(from)) : destination;
+    const QByteArray folder = parentOf(to);
+    const QString folderText = QFile::decodeName(folder);
 
     // Copying a folder into itself would never end.
-    if (sourceIsDir && (folder + u'/').startsWith(source + u'/'))
+    if (sourceIsDir && (folder + '/').startsWith(from + '/'))
         return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
-                           .arg(verb, source, target));
+                           .arg(verb, source, QFile::decodeName(to)));
     struct stat fst;
-    if (::stat(native(folder).constData(), &fst) != 0) {
+    if (::stat(folder.constData(), &fst) != 0) {
         const int err = errno;
         if (err != ENOENT)
-            return op.Fail(QStringLiteral("Cannot reach the folder \"%1\". %2").arg(folder, sysError(err)));
-        if (!Ui.AskCreateFolder(folder))
+            return op.Fail(QStringLiteral("Cannot reach the folder \"%1\". %2").arg(folderText, sysError(err)));
+        if (!Ui.AskCreateFolder(folderText))
             return false;
-        if (!QDir().mkpath(folder))
-            return op.Fail(QStringLiteral("Cannot create the folder \"%1\".").arg(folder));
+        if (!makePath(folder, 0777)) {
+            const int mkErr = errno;
+            return op.Fail(QStringLiteral("Cannot create the folder \"%1\". %2").arg(folderText, sysError(mkErr)));
+        }
     } else if (!S_ISDIR(fst.st_mode)) {
-        return op.Fail(QStringLiteral("Cannot %1 to \"%2\": \"%3\" is not a folder.").arg(verb, target, folder));
+        return op.Fail(QStringLiteral("Cannot %1 to \"%2\": \"%3\" is not a folder.")
+                           .arg(verb, QFile::decodeName(to), folderText));
     }
 
     struct stat tst;
-    const bool targetExists = ::lstat(native(target).constData(), &tst) == 0;
+    const bool targetExists = ::lstat(to.constData(), &tst) == 0;
     if (targetExists && sameItem(sst, tst)) {
         if (Move)
             return true; // it is where it should be
@@ -1052,29 +1093,29 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     }
     if (sourceIsDir) {
         // The same through links.
-        const QString from = QFileInfo(source).canonicalFilePath() + u'/';
-        const QString into = QFileInfo(folder).canonicalFilePath() + u'/';
-        if (into.startsWith(from))
+        const QByteArray realFrom = canonical(from), realInto = canonical(folder);
+        if (!realFrom.isEmpty() && !realInto.isEmpty() && (realInto + '/').startsWith(realFrom + '/'))
             return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
-                               .arg(verb, source, target));
+                               .arg(verb, source, QFile::decodeName(to)));
     }
 
     bool overwrite = false;
     if (targetExists) {
         if (RenameOnCollision) {
-            target = freeName(target, sourceIsDir);
+            if (!freeName(to, sourceIsDir, op))
+                return false;
         } else {
             if (sourceIsDir != S_ISDIR(tst.st_mode))
                 return op.Fail(QStringLiteral("Cannot replace \"%1\": a folder and a file cannot replace each other.")
-                                   .arg(target));
-            if (!Ui.AskOverwrite(target, sourceIsDir))
+                                   .arg(QFile::decodeName(to)));
+            if (!Ui.AskOverwrite(QFile::decodeName(to), sourceIsDir))
                 return false;
             overwrite = true;
-            if (sourceIsDir && !checkMerge(native(source), native(target), op))
+            if (sourceIsDir && !checkMerge(from, to, op))
                 return op.Finish();
         }
     }
-    const QByteArray from = native(source), to = native(target);
+    const QString target = QFile::decodeName(to);
 
     if (Move) {
         if (!(overwrite && sourceIsDir)) {
@@ -1095,12 +1136,13 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     TScan scan;
     if (!scanTree(from, scan, op, true))
         return op.Finish();
-    QTemporaryDir staging(joinPath(parentOf(target), QStringLiteral(".quillmere-XXXXXX")));
-    if (!staging.isValid())
-        return op.Fail(QStringLiteral("Cannot write to the folder \"%1\". %2").arg(parentOf(target), staging.errorString()));
-    const QByteArray part = native(joinPath(staging.path(), nameOf(target)));
+    TStagingDir staging(parentOf(to));
+    if (!staging.IsValid())
+        return op.Fail(QStringLiteral("Cannot write to the folder \"%1\". %2")
+                           .arg(QFile::decodeName(parentOf(to)), sysError(staging.Error())));
+    const QByteArray part = child(staging.Path(), nameOf(to));
     op.BeginProgress(QStringLiteral("%1 \"%2\"...").arg(Move ? QStringLiteral("Moving") : QStringLiteral("Copying"),
-                                                        nameOf(source)),
+                                                        QFile::decodeName(nameOf(from))),
                      scan.Bytes);
     std::vector<TFolderAttributes> folders;
     if (!copyItem(from, part, QByteArray(), op, folders))
