@@ -7,7 +7,12 @@
 #include <QProgressDialog>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,6 +65,103 @@ public:
     }
 };
 
+// Names as the file system holds them, bytes and all (not every name is UTF-8).
+QByteArray rawPath(const QString& Folder, const QByteArray& Name)
+{
+    return QFile::encodeName(Folder) + '/' + Name;
+}
+
+bool writeRaw(const QByteArray& Path, const QByteArray& Data)
+{
+    const int fd = ::open(Path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, Data.constData(), size_t(Data.size())) == Data.size();
+    return ::close(fd) == 0 && ok;
+}
+
+QByteArray readRaw(const QByteArray& Path)
+{
+    QByteArray data;
+    const int fd = ::open(Path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "<unreadable>";
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        data.append(buf, n);
+    ::close(fd);
+    return data;
+}
+
+bool rawExists(const QByteArray& Path)
+{
+    struct stat st;
+    return ::lstat(Path.constData(), &st) == 0;
+}
+
+QByteArray rawLinkTarget(const QByteArray& Path)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(Path.constData(), buf, sizeof buf);
+    return n < 0 ? QByteArray("<no link>") : QByteArray(buf, n);
+}
+
+QList<QByteArray> rawEntries(const QByteArray& Folder)
+{
+    QList<QByteArray> names;
+    if (DIR* dir = ::opendir(Folder.constData())) {
+        while (const dirent* e = ::readdir(dir))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names << QByteArray(e->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Removes a tree whatever the bytes of its names (QDir cannot remove names
+// that are not UTF-8).
+void rawRemoveTree(const QByteArray& Path)
+{
+    struct stat st;
+    if (::lstat(Path.constData(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        ::chmod(Path.constData(), 0700);
+        for (const QByteArray& name : rawEntries(Path))
+            rawRemoveTree(Path + '/' + name);
+        ::rmdir(Path.constData());
+    } else {
+        ::unlink(Path.constData());
+    }
+}
+
+bool isUtf8(const QByteArray& Bytes)
+{
+    return QString::fromUtf8(Bytes).toUtf8() == Bytes;
+}
+
+// What a trash holds from Folder, read from its info files: the original
+// name below Folder and the name in the trash. An info file that is not the
+// three lines of the format is listed under "bad info".
+QMultiMap<QByteArray, QByteArray> trashedFrom(const QByteArray& Trash, const QByteArray& Folder)
+{
+    QMultiMap<QByteArray, QByteArray> found;
+    const QByteArray prefix = Folder.isEmpty() || Folder.endsWith('/') ? Folder : Folder + '/';
+    for (const QByteArray& info : rawEntries(Trash + "/info")) {
+        const QList<QByteArray> lines = readRaw(Trash + "/info/" + info).split('\n');
+        if (lines.size() != 4 || lines[0] != "[Trash Info]" || !lines[1].startsWith("Path=") ||
+            !lines[2].startsWith("DeletionDate=") || !lines[3].isEmpty() || !info.endsWith(".trashinfo")) {
+            found.insert("bad info", info);
+            continue;
+        }
+        const QByteArray path = QByteArray::fromPercentEncoding(lines[1].mid(5));
+        if (path.startsWith(prefix))
+            found.insert(path.mid(prefix.size()), info.chopped(10));
+    }
+    return found;
+}
+
 QByteArray pattern(int Bytes)
 {
     QByteArray b(Bytes, Qt::Uninitialized);
@@ -86,6 +188,11 @@ private Q_SLOTS:
         QIcon::setFallbackThemeName("Adwaita");
     }
 
+    void cleanupTestCase()
+    {
+        rawRemoveTree(QFile::encodeName(m_data.path()));
+    }
+
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -100,6 +207,9 @@ private Q_SLOTS:
     void cleanup()
     {
         QDir::setCurrent(QDir::tempPath());
+        if (m_other->isValid())
+            rawRemoveTree(QFile::encodeName(m_other->path()));
+        rawRemoveTree(QFile::encodeName(d));
         m_other.reset();
         m_dir.reset();
     }
@@ -426,6 +536,71 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(d + "/quiet.txt"));
     }
 
+    void trashLongNames()
+    {
+        // The info file is named after the item plus ".trashinfo", so names
+        // from 246 bytes on need a shorter name in the trash.
+        const QByteArray e = "\xC3\xA9"; // two bytes in UTF-8
+        const QList<QByteArray> names{QByteArray(246, 'a') + ".txt", QByteArray(251, 'b') + ".txt",
+                                      QByteArray(255, 'c'), e.repeated(125) + ".txt"};
+        TTestUi ui;
+        for (const QByteArray& name : names)
+            for (int round = 0; round < 2; ++round) { // the second one takes another name
+                QVERIFY(writeRaw(rawPath(d, name), QByteArray::number(round)));
+                QVERIFY2(ShellDelete(ui, QFile::decodeName(rawPath(d, name)), true), qPrintable(LastFileOpError()));
+                QVERIFY(!rawExists(rawPath(d, name)));
+            }
+        QCOMPARE(ui.Errors, QStringList());
+        const QByteArray trash = QFile::encodeName(HomeTrashFolder());
+        const auto trashed = trashedFrom(trash, QFile::encodeName(d));
+        QCOMPARE(trashed.uniqueKeys(), QList<QByteArray>({names[0], names[1], names[2], names[3]}));
+        QSet<QByteArray> contents;
+        for (auto it = trashed.cbegin(); it != trashed.cend(); ++it) {
+            QVERIFY2(it.value().size() + 10 <= 255, it.value().constData());
+            QVERIFY2(isUtf8(it.value()), it.value().constData()); // cut between characters
+            QCOMPARE(it.value().endsWith(".txt"), it.key().endsWith(".txt"));
+            QVERIFY(it.value().startsWith(it.key().left(200)));
+            contents << it.key() + readRaw(trash + "/files/" + it.value());
+        }
+        QCOMPARE(contents.size(), 8); // both rounds of every name, none overwritten
+    }
+
+    void trashAwkwardNames()
+    {
+        writeFile(d + "/two\nlines.txt", "n");
+        writeFile(d + "/target.txt", "t");
+        QVERIFY(QFile::link(d + "/target.txt", d + "/link"));
+        QVERIFY(QFile::link(d + "/nowhere", d + "/dangling"));
+        QVERIFY(QFile::link(d + "/loop", d + "/loop"));
+        QVERIFY(writeRaw(rawPath(d, "latin\xFF.txt"), "l")); // not UTF-8
+        QCOMPARE(::mkdir(rawPath(d, "dir\xE9").constData(), 0755), 0);
+        QVERIFY(writeRaw(rawPath(d, "dir\xE9/\xFE"), "inner"));
+        const QList<QByteArray> names{"dangling", "dir\xE9", "latin\xFF.txt", "link", "loop", "two\nlines.txt"};
+        TTestUi ui;
+        for (const QByteArray& name : names)
+            QVERIFY2(ShellDelete(ui, QFile::decodeName(rawPath(d, name)), true), qPrintable(LastFileOpError()));
+        QCOMPARE(ui.Errors, QStringList());
+        QCOMPARE(ui.Asked.size(), names.size());
+        QCOMPARE(rawEntries(QFile::encodeName(d)), QList<QByteArray>{"target.txt"});
+
+        // Every original path is in its info file, bytes and all.
+        const QByteArray trash = QFile::encodeName(HomeTrashFolder());
+        const auto trashed = trashedFrom(trash, QFile::encodeName(d));
+        QCOMPARE(trashed.keys(), names);
+        const QByteArray files = trash + "/files/";
+        const auto infoOf = [&](const QByteArray& Name) {
+            return readRaw(trash + "/info/" + trashed.value(Name) + ".trashinfo");
+        };
+        QVERIFY(infoOf("two\nlines.txt").contains("two%0Alines.txt\n"));
+        QVERIFY(infoOf("latin\xFF.txt").contains("latin%FF.txt\n"));
+        QCOMPARE(readRaw(files + trashed.value("dir\xE9") + "/\xFE"), QByteArray("inner"));
+        // Links go themselves, never their targets.
+        QCOMPARE(rawLinkTarget(files + trashed.value("link")), QFile::encodeName(d + "/target.txt"));
+        QCOMPARE(rawLinkTarget(files + trashed.value("dangling")), QFile::encodeName(d + "/nowhere"));
+        QCOMPARE(rawLinkTarget(files + trashed.value("loop")), QFile::encodeName(d + "/loop"));
+        QCOMPARE(readFile(d + "/target.txt"), QByteArray("t"));
+    }
+
     // ---- copy and move ----
 
     void copyAndMoveFiles()
@@ -534,6 +709,32 @@ private Q_SLOTS:
         QCOMPARE(ui.Errors.size(), 1);
         QVERIFY(ShellCopyOrMove(ui, d + "/a.txt", d, false, true));
         QCOMPARE(readFile(d + "/a.txt"), QByteArray("new"));
+    }
+
+    void renameOnCollisionLongNames()
+    {
+        // A longest name gets shorter to make room for the number.
+        const QByteArray e = "\xC3\xA9";
+        const QByteArray file = QByteArray(251, 'f') + ".txt", folder = QByteArray(255, 'g'),
+                         accents = e.repeated(125) + ".txt";
+        QVERIFY(writeRaw(rawPath(d, file), "long"));
+        QVERIFY(writeRaw(rawPath(d, accents), "accents"));
+        QCOMPARE(::mkdir(rawPath(d, folder).constData(), 0755), 0);
+        QVERIFY(writeRaw(rawPath(d, folder + "/inner.txt"), "inner"));
+        TTestUi ui;
+        for (int round = 0; round < 2; ++round)
+            for (const QByteArray& name : {file, folder, accents})
+                QVERIFY2(ShellCopyOrMove(ui, QFile::decodeName(rawPath(d, name)), d, true, false),
+                         qPrintable(LastFileOpError()));
+        QCOMPARE(ui.Errors, QStringList());
+        const QByteArray f = QByteArray(247, 'f'), g = QByteArray(251, 'g'), a = e.repeated(123);
+        QList<QByteArray> expected{file,          folder,          accents,          f + " (2).txt", f + " (3).txt",
+                                   g + " (2)",    g + " (3)",      a + " (2).txt",   a + " (3).txt"};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(rawEntries(QFile::encodeName(d)), expected);
+        QCOMPARE(readRaw(rawPath(d, f + " (3).txt")), QByteArray("long"));
+        QCOMPARE(readRaw(rawPath(d, g + " (3)/inner.txt")), QByteArray("inner"));
+        QCOMPARE(readRaw(rawPath(d, a + " (2).txt")), QByteArray("accents"));
     }
 
     void folderOntoFolder()
@@ -650,6 +851,139 @@ private Q_SLOTS:
         QCOMPARE(entries(dst), QStringList{"one.bin"});
         QCOMPARE(readFile(dst + "/one.bin"), QByteArray("old"));
         QVERIFY(QFileInfo::exists(d + "/big/one.bin"));
+    }
+
+    void namesThatAreNotUtf8()
+    {
+        // Such names reach the program decoded with replacement characters;
+        // the operations still find and keep the real bytes.
+        const QByteArray dir = rawPath(d, "Gr\xFC\xDF"), file = rawPath(d, "\xFF.txt");
+        QCOMPARE(::mkdir(dir.constData(), 0755), 0);
+        QVERIFY(writeRaw(dir + "/caf\xE9.txt", "coffee"));
+        QVERIFY(writeRaw(file, "ff"));
+        TTestUi ui;
+        ui.CreateFolder = true;
+        QVERIFY2(ShellCopyOrMove(ui, QFile::decodeName(file), QFile::decodeName(dir), false, false),
+                 qPrintable(LastFileOpError()));
+        QCOMPARE(readRaw(dir + "/\xFF.txt"), QByteArray("ff"));
+        QVERIFY(ShellCopyOrMove(ui, QFile::decodeName(file), d, true, false));
+        QCOMPARE(readRaw(rawPath(d, "\xFF (2).txt")), QByteArray("ff"));
+        QVERIFY(ShellCopyOrMove(ui, QFile::decodeName(dir), d + "/copy", false, false));
+        QCOMPARE(readRaw(rawPath(d, "copy/caf\xE9.txt")), QByteArray("coffee"));
+        QVERIFY(ShellCopyOrMove(ui, QFile::decodeName(dir), d + "/moved/", false, true));
+        QVERIFY(!rawExists(dir));
+        QCOMPARE(readRaw(rawPath(d, "moved/Gr\xFC\xDF/\xFF.txt")), QByteArray("ff"));
+        if (m_other->isValid()) {
+            const QString moved = QFile::decodeName(rawPath(d, "moved/Gr\xFC\xDF"));
+            QVERIFY(ShellCopyOrMove(ui, moved, m_other->path(), false, true));
+            QCOMPARE(readRaw(rawPath(m_other->path(), "Gr\xFC\xDF/caf\xE9.txt")), QByteArray("coffee"));
+            QVERIFY(ShellDelete(ui, QFile::decodeName(rawPath(m_other->path(), "Gr\xFC\xDF")), false));
+            QCOMPARE(rawEntries(QFile::encodeName(m_other->path())), QList<QByteArray>());
+        }
+        QVERIFY(ShellDelete(ui, QFile::decodeName(file), false));
+        QVERIFY(!rawExists(file));
+        QCOMPARE(ui.Errors, QStringList());
+    }
+
+    void fullDiskAndOtherFileSystems()
+    {
+        // Small file systems of their own: tmpfs mounts in a private mount
+        // namespace of a child process, so none outlives the test. Where
+        // mounting is not allowed, the test is skipped.
+        const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+        QCOMPARE(::mkdir(QFile::encodeName(d + "/src").constData(), 0755), 0);
+        writeFile(d + "/src/a.txt", pattern(20000));
+        for (const char* m : {"/blocks", "/inodes", "/shared", "/none"})
+            QVERIFY(QDir().mkdir(d + m));
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            const auto mountTmpfs = [&](const char* Where, const char* Options) {
+                return ::mount("tmpfs", QFile::encodeName(d + Where).constData(), "tmpfs", 0, Options) == 0;
+            };
+            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                !mountTmpfs("/blocks", "size=64k") || !mountTmpfs("/inodes", "size=64k,nr_inodes=4") ||
+                !mountTmpfs("/shared", "size=64k") || !mountTmpfs("/none", "size=64k"))
+                ::_exit(77);
+            QStringList problems;
+            TTestUi ui;
+            ui.CreateFolder = true;
+            const auto check = [&](bool Ok, const QString& What) {
+                if (!Ok)
+                    problems << What + " [" + ui.Errors.join(" | ") + "]";
+                ui.Errors.clear();
+            };
+            const QByteArray uid = QByteArray::number(::getuid());
+
+            // No blocks left: the home trash on that disk, and a copy onto it.
+            const QString blocks = d + "/blocks";
+            QDir().mkpath(blocks + "/share/Trash/files");
+            QDir().mkpath(blocks + "/share/Trash/info");
+            writeFile(blocks + "/victim.txt", "");
+            {
+                QFile filler(blocks + "/filler");
+                filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+                for (int i = 0; i < 1000 && filler.write(QByteArray(4096, 'x')) == 4096; ++i) {
+                }
+            }
+            qputenv("XDG_DATA_HOME", QFile::encodeName(blocks + "/share"));
+            check(!ShellDelete(ui, blocks + "/victim.txt", true) && ui.Errors.size() == 1 &&
+                      ui.Errors.value(0).contains(noSpace),
+                  "trash on a full disk");
+            check(QFileInfo::exists(blocks + "/victim.txt") && entries(blocks + "/share/Trash/info").isEmpty(),
+                  "trash on a full disk leaves things as they were");
+            check(!ShellCopyOrMove(ui, d + "/src/a.txt", blocks, false, false) && ui.Errors.value(0).contains(noSpace),
+                  "copy onto a full disk");
+            check(entries(blocks) == QStringList({"filler", "share", "victim.txt"}), "a failed copy leaves nothing");
+            qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path() + "/share"));
+
+            // No inodes left: a missing folder cannot be created.
+            const QString inodes = d + "/inodes";
+            for (int i = 0; i < 100 && QFile(inodes + "/f" + QString::number(i)).open(QIODevice::WriteOnly); ++i) {
+            }
+            check(!ShellCopyOrMove(ui, d + "/src", inodes + "/new/deeper/", false, false) &&
+                      ui.Errors.value(0).contains(noSpace),
+                  "create a folder on a full disk");
+
+            // Another file system than the home trash's: its own trash.
+            const QString shared = d + "/shared";
+            QDir().mkpath(shared + "/.Trash");
+            ::chmod(QFile::encodeName(shared + "/.Trash").constData(), 01777);
+            writeFile(shared + "/sub/x.txt", "x");
+            check(ShellDelete(ui, shared + "/sub/x.txt", true), "trash on another file system");
+            const QByteArray sharedTrash = QFile::encodeName(shared + "/.Trash/") + uid;
+            check(trashedFrom(sharedTrash, "").keys() == QList<QByteArray>{"sub/x.txt"} &&
+                      readRaw(sharedTrash + "/files/x.txt") == "x",
+                  "trashed into the file system's shared trash, the path relative to its top");
+            const QString none = d + "/none";
+            QDir().mkpath(none + "/.Trash"); // without the sticky bit: not to be used
+            writeFile(none + "/.Trash-" + uid, "a file, not a folder");
+            writeFile(none + "/y.txt", "y");
+            check(!ShellDelete(ui, none + "/y.txt", true) && ui.Errors.size() == 1 &&
+                      ui.Errors.value(0).contains("file system"),
+                  "no usable trash on the file system");
+            check(QFileInfo::exists(none + "/y.txt") && entries(none + "/.Trash").isEmpty(),
+                  "a refused trash leaves things as they were");
+
+            const QByteArray out = problems.join('\n').toUtf8();
+            const bool written = ::write(fds[1], out.constData(), size_t(out.size())) == out.size();
+            ::_exit(written ? 0 : 3);
+        }
+        ::close(fds[1]);
+        QByteArray out;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+            out.append(buf, n);
+        ::close(fds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 77)
+            QSKIP("tmpfs cannot be mounted here");
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY2(out.isEmpty(), out.constData());
     }
 
     // ---- the dialogs ----

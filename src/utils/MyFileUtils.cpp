@@ -2,6 +2,7 @@
 #include "catalogue/Artwork.h"
 
 #include <QAbstractFileIconProvider>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,14 +12,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
-#include <QSaveFile>
-#include <QTemporaryDir>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -44,15 +44,16 @@ QString sysError(int Err)
     return QString::fromLocal8Bit(std::strerror(Err));
 }
 
-QString nameOf(const QString& Path)
+// The last name of a path, and the folder that holds it.
+QByteArray nameOf(const QByteArray& Path)
 {
-    return Path.mid(Path.lastIndexOf(u'/') + 1);
+    return Path.mid(Path.lastIndexOf('/') + 1);
 }
 
-QString parentOf(const QString& Path)
+QByteArray parentOf(const QByteArray& Path)
 {
-    const qsizetype slash = Path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : Path.left(slash);
+    const qsizetype slash = Path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : Path.left(slash);
 }
 
 QString joinPath(const QString& Folder, const QString& Name)
@@ -207,6 +208,84 @@ bool readNames(const QByteArray& Dir, std::vector<QByteArray>& Names)
 QByteArray child(const QByteArray& Dir, const QByteArray& Name)
 {
     return Dir.endsWith('/') ? Dir + Name : Dir + '/' + Name;
+}
+
+// The absolute path as the file system's bytes. A name that is not valid
+// UTF-8 reaches the program decoded with replacement characters, which do not
+// encode back to it; such a name is looked up in its folder, and taken when
+// exactly one entry there decodes to it.
+QByteArray nativePath(const QString& Path)
+{
+    const QString absolute = absolutePath(Path);
+    const QByteArray direct = native(absolute);
+    struct stat st;
+    if (!absolute.contains(QChar::ReplacementCharacter) || ::lstat(direct.constData(), &st) == 0)
+        return direct;
+    QByteArray resolved;
+    for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
+        QByteArray next = resolved + '/' + native(part);
+        std::vector<QByteArray> names;
+        if (part.contains(QChar::ReplacementCharacter) && ::lstat(next.constData(), &st) != 0 &&
+            readNames(resolved.isEmpty() ? QByteArray("/") : resolved, names)) {
+            const auto decodesToPart = [&](const QByteArray& Name) { return QFile::decodeName(Name) == part; };
+            const auto match = std::find_if(names.begin(), names.end(), decodesToPart);
+            if (match != names.end() && std::count_if(names.begin(), names.end(), decodesToPart) == 1)
+                next = resolved + '/' + *match;
+        }
+        resolved = next;
+    }
+    return resolved.isEmpty() ? QByteArray("/") : resolved;
+}
+
+// The path with its links, "." and ".." resolved; empty (errno set) when it
+// cannot be.
+QByteArray canonical(const QByteArray& Path)
+{
+    char* resolved = ::realpath(Path.constData(), nullptr);
+    if (!resolved)
+        return QByteArray();
+    const QByteArray result(resolved);
+    ::free(resolved);
+    return result;
+}
+
+// Makes a folder and the missing folders above it. False, with errno set,
+// when one cannot be made.
+bool makePath(const QByteArray& Folder, mode_t Mode)
+{
+    struct stat st;
+    if (::stat(Folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return true;
+    for (qsizetype i = 1; i <= Folder.size(); ++i) {
+        if (i < Folder.size() && Folder[i] != '/')
+            continue;
+        const QByteArray upTo = Folder.left(i);
+        if (::mkdir(upTo.constData(), Mode) != 0 && errno != EEXIST)
+            return false;
+    }
+    if (::stat(Folder.constData(), &st) != 0)
+        return false;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+bool writeAll(int Fd, const QByteArray& Data)
+{
+    for (qsizetype put = 0; put < Data.size();) {
+        const ssize_t n = ::write(Fd, Data.constData() + put, size_t(Data.size() - put));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        put += n;
+    }
+    return true;
 }
 
 // One copy, move or deletion: the questions, the progress and the error.
@@ -427,6 +506,38 @@ bool removeTree(const QByteArray& Path, TFileOp& Op)
     return Op.Tick(1, Path);
 }
 
+// A hidden folder beside a copy's target, in which the copy is assembled. It
+// goes, with whatever is left in it, when the operation ends.
+class TStagingDir {
+public:
+    explicit TStagingDir(const QByteArray& Folder) : m_path(child(Folder, ".quillmere-XXXXXX"))
+    {
+        if (!::mkdtemp(m_path.data())) {
+            m_error = errno;
+            m_path.clear();
+        }
+    }
+    ~TStagingDir()
+    {
+        if (m_path.isEmpty())
+            return;
+        const QString error = g_lastError; // the clearing up keeps the operation's error
+        TQuietUi quiet;
+        TFileOp op(quiet);
+        removeTree(m_path, op);
+        g_lastError = error;
+    }
+    TStagingDir(const TStagingDir&) = delete;
+    TStagingDir& operator=(const TStagingDir&) = delete;
+    bool IsValid() const { return !m_path.isEmpty(); }
+    int Error() const { return m_error; }
+    const QByteArray& Path() const { return m_path; }
+
+private:
+    QByteArray m_path;
+    int m_error = 0;
+};
+
 bool isRealDir(const QByteArray& Path)
 {
     struct stat st;
@@ -493,99 +604,212 @@ int renameNoReplace(const QByteArray& From, const QByteArray& To)
     return ::rename(From.constData(), To.constData());
 }
 
-// "name (2).ext", "name (3).ext"... the first that is free.
-QString freeName(const QString& Target, bool IsFolder)
-{
-    const QString folder = parentOf(Target), name = nameOf(Target);
-    const qsizetype dot = IsFolder ? -1 : name.lastIndexOf(u'.');
-    const QString base = dot > 0 ? name.left(dot) : name, ext = dot > 0 ? name.mid(dot) : QString();
-    for (int i = 2;; ++i) {
-        const QString candidate = joinPath(folder, QStringLiteral("%1 (%2)%3").arg(base).arg(i).arg(ext));
-        struct stat st;
-        if (::lstat(native(candidate).constData(), &st) != 0 && errno == ENOENT)
-            return candidate;
-    }
-}
-
 bool sameItem(const struct stat& A, const struct stat& B)
 {
     return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
 }
 
-// A path in the files folder of a freedesktop trash: the home trash or a
-// volume's ".Trash-UID" or ".Trash/UID".
-bool isInTrash(const QString& Where)
+// More than any folder filled by hand holds; the searches for a free name
+// give up there.
+constexpr int MaxNameTries = 100000;
+
+// The longest name a folder takes.
+qsizetype nameMax(const QByteArray& Folder)
 {
-    if (!QDir::isAbsolutePath(Where))
-        return false;
-    struct stat st;
-    if (::lstat(native(Where).constData(), &st) != 0)
-        return false;
-    const QString files = parentOf(Where);
-    if (nameOf(files) != u"files")
-        return false;
-    const QString trash = parentOf(files);
-    const QString uid = QString::number(::getuid());
-    const QString canonical = QFileInfo(trash).canonicalFilePath();
-    return canonical == QFileInfo(HomeTrashFolder()).canonicalFilePath() || nameOf(trash) == QStringLiteral(".Trash-") + uid ||
-           (nameOf(trash) == uid && nameOf(parentOf(trash)) == u".Trash");
+    const long limit = ::pathconf(Folder.constData(), _PC_NAME_MAX);
+    return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
 }
 
-// The trash keeps the original path URL-escaped, and file managers unescape
-// it when they restore; Qt 6.4 writes it raw, so "50%20off.txt" would come
-// back as "50 off.txt". Escape it when it was written raw.
-void escapeTrashInfoPath(const QString& Where, const QString& Original)
+// Name with Tag (" (2)") before its extension, cut to at most Limit bytes.
+// The cut falls between UTF-8 characters, and the extension stays unless it
+// is too long to be one. Empty when nothing of the name would be left.
+QByteArray taggedName(const QByteArray& Name, bool IsFolder, const QByteArray& Tag, qsizetype Limit)
 {
-    const QString info = parentOf(parentOf(Where)) + QStringLiteral("/info/") + nameOf(Where) +
-                         QStringLiteral(".trashinfo");
-    QFile f(info);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    QList<QByteArray> lines = f.readAll().split('\n');
-    f.close();
-    bool changed = false;
-    for (QByteArray& line : lines) {
-        if (!line.startsWith("Path="))
+    const qsizetype dot = IsFolder ? -1 : Name.lastIndexOf('.');
+    QByteArray base = Name, ext;
+    if (dot > 0 && Name.size() - dot <= Limit / 4) {
+        base = Name.left(dot);
+        ext = Name.mid(dot);
+    }
+    const qsizetype keep = Limit - Tag.size() - ext.size();
+    if (keep >= base.size())
+        return base + Tag + ext;
+    if (keep <= 0)
+        return QByteArray();
+    // Back to the first byte of a UTF-8 character (at most three steps).
+    qsizetype cut = keep;
+    for (int i = 0; i < 3 && cut > 0 && (uchar(base[cut]) & 0xC0) == 0x80; ++i)
+        --cut;
+    if (cut == 0 || (uchar(base[cut]) & 0xC0) == 0x80)
+        cut = keep; // no UTF-8: any cut will do
+    return base.left(cut) + Tag + ext;
+}
+
+// "name (2).ext", "name (3).ext"... the first free name beside Target, cut to
+// the folder's name limit. False (and the error shown) when there is none.
+bool freeName(QByteArray& Target, bool IsFolder, TFileOp& Op)
+{
+    const QByteArray folder = parentOf(Target), name = nameOf(Target);
+    const qsizetype limit = nameMax(folder);
+    for (int i = 2; i <= MaxNameTries; ++i) {
+        const QByteArray candidate = taggedName(name, IsFolder, " (" + QByteArray::number(i) + ')', limit);
+        if (candidate.isEmpty())
+            break;
+        const QByteArray path = child(folder, candidate);
+        struct stat st;
+        if (::lstat(path.constData(), &st) == 0)
             continue;
-        const QString value = QString::fromUtf8(line.mid(5));
-        if (value != Original && !Original.endsWith(u'/' + value))
-            return; // written escaped already
-        const QByteArray escaped = "Path=" + QUrl::toPercentEncoding(value, "/!$&'()*+,;=:@");
-        changed = escaped != line;
-        line = escaped;
-        break;
-    }
-    if (!changed)
-        return;
-    QSaveFile out(info);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(lines.join('\n'));
-        out.commit();
-    }
-}
-
-bool moveToTrash(TFileOp& Op, const QString& Path)
-{
-    // Qt puts the item into the current folder when the trash folders are
-    // missing and still reports success, so they must exist first.
-    const QString trash = HomeTrashFolder();
-    QDir().mkpath(parentOf(trash));
-    ::mkdir(native(trash).constData(), 0700);
-    if (!QDir().mkpath(trash + QStringLiteral("/files")) || !QDir().mkpath(trash + QStringLiteral("/info")))
-        return Op.Fail(QStringLiteral("Cannot create the trash folder \"%1\".").arg(trash));
-    QString where;
-    const bool moved = QFile::moveToTrash(Path, &where);
-    struct stat st;
-    const bool stillThere = ::lstat(native(Path).constData(), &st) == 0;
-    if (moved && !stillThere && isInTrash(where)) {
-        escapeTrashInfoPath(where, Path);
+        const int err = errno;
+        if (err != ENOENT)
+            return Op.Fail(QStringLiteral("Cannot find a free name for \"%1\". %2")
+                               .arg(QFile::decodeName(Target), sysError(err)));
+        Target = path;
         return true;
     }
-    if (moved && !stillThere && !where.isEmpty()) {
-        // Somewhere that is no trash: put it back where it was.
-        ::rename(native(where).constData(), native(Path).constData());
+    return Op.Fail(QStringLiteral("Cannot find a free name for \"%1\".").arg(QFile::decodeName(Target)));
+}
+
+// ---- Trash ----
+
+// A trash folder: "files" holds the items, "info" a ".trashinfo" file for
+// each. Original paths are kept relative to Top, or absolute when Top is
+// empty (the home trash).
+struct TTrash {
+    QByteArray Folder;
+    QByteArray Top;
+};
+
+// A trash folder with its two subfolders, made (mode 0700) when missing. On
+// a shared file system they must be real folders of the user's own.
+bool makeTrashFolders(const QByteArray& Folder, bool Shared)
+{
+    if (!Shared && !makePath(parentOf(Folder), 0700))
+        return false;
+    for (const QByteArray& dir : {Folder, Folder + "/files", Folder + "/info"}) {
+        if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+        struct stat st;
+        if ((Shared ? ::lstat(dir.constData(), &st) : ::stat(dir.constData(), &st)) != 0)
+            return false;
+        if (!S_ISDIR(st.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
+        if (Shared && st.st_uid != ::getuid()) {
+            errno = EPERM;
+            return false;
+        }
     }
-    return Op.Fail(QStringLiteral("Cannot move \"%1\" to the trash.").arg(Path));
+    return true;
+}
+
+// The top folder (mount point) of the file system on device Dev that holds
+// the canonical Folder.
+QByteArray topFolderOf(QByteArray Folder, dev_t Dev)
+{
+    while (Folder != "/") {
+        const QByteArray up = parentOf(Folder);
+        struct stat st;
+        if (::stat(up.constData(), &st) != 0 || st.st_dev != Dev)
+            break;
+        Folder = up;
+    }
+    return Folder;
+}
+
+// The trash on the file system whose top folder is Top: "UID" in a shared
+// ".Trash" that an administrator made (a real folder with the sticky bit),
+// else ".Trash-UID".
+bool volumeTrash(const QByteArray& Top, TTrash& Trash)
+{
+    const QByteArray uid = QByteArray::number(::getuid());
+    const QByteArray shared = child(Top, ".Trash");
+    struct stat st;
+    if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) &&
+        makeTrashFolders(child(shared, uid), true)) {
+        Trash = {child(shared, uid), Top};
+        return true;
+    }
+    if (makeTrashFolders(child(Top, ".Trash-" + uid), true)) {
+        Trash = {child(Top, ".Trash-" + uid), Top};
+        return true;
+    }
+    return false;
+}
+
+// Moves Path (a file, a folder, or a link itself) into the trash of its file
+// system: the home trash, or the file system's own. The info file comes
+// first, complete, and is created exclusively, so that two programs trashing
+// one name at once take different names; then the item is renamed in
+// without replacing anything. Names are cut to the file system's limit.
+bool moveToTrash(TFileOp& Op, const QByteArray& Path, bool IsFolder)
+{
+    const QString shown = QFile::decodeName(Path);
+    const auto fail = [&](const QString& Why) {
+        return Op.Fail(QStringLiteral("Cannot move \"%1\" to the trash. %2").arg(shown, Why));
+    };
+    const QString home = HomeTrashFolder();
+    if (!QDir::isAbsolutePath(home))
+        return fail(QStringLiteral("The trash folder \"%1\" is not an absolute path.").arg(home));
+    TTrash trash{nativePath(home), QByteArray()};
+    if (!makeTrashFolders(trash.Folder, false)) {
+        const int err = errno;
+        return Op.Fail(QStringLiteral("Cannot create the trash folder \"%1\". %2").arg(home, sysError(err)));
+    }
+    QByteArray original = Path;
+    const QByteArray folder = canonical(parentOf(Path));
+    struct stat fst, tst;
+    if (folder.isEmpty() || ::stat(folder.constData(), &fst) != 0 || ::stat(trash.Folder.constData(), &tst) != 0)
+        return fail(sysError(errno));
+    if (fst.st_dev != tst.st_dev) {
+        const QByteArray top = topFolderOf(folder, fst.st_dev);
+        if (!volumeTrash(top, trash)) {
+            const int err = errno;
+            return fail(QStringLiteral("Its file system (at \"%1\") has no trash folder that can be used. %2")
+                            .arg(QFile::decodeName(top), sysError(err)));
+        }
+        original = child(folder, nameOf(Path)).mid(top == "/" ? 1 : top.size() + 1);
+    }
+    // Percent-encoded bytes: a line break or a '%' in a name cannot break
+    // the line, and names that are not UTF-8 come back as they were.
+    const QByteArray info = "[Trash Info]\nPath=" + original.toPercentEncoding("/") + "\nDeletionDate=" +
+                            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")).toLatin1() +
+                            '\n';
+    const QByteArray files = trash.Folder + "/files", infos = trash.Folder + "/info", suffix = ".trashinfo";
+    const qsizetype limit = std::min(nameMax(files), nameMax(infos) - suffix.size());
+    for (int i = 1; i <= MaxNameTries; ++i) {
+        const QByteArray tag = i == 1 ? QByteArray() : " (" + QByteArray::number(i) + ')';
+        const QByteArray name = taggedName(nameOf(Path), IsFolder, tag, limit);
+        if (name.isEmpty())
+            break;
+        const QByteArray item = child(files, name), infoFile = child(infos, name + suffix);
+        struct stat st;
+        if (::lstat(item.constData(), &st) == 0)
+            continue; // taken, though without its info file
+        TFd fd(::open(infoFile.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.Get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            return fail(sysError(errno));
+        }
+        if (!writeAll(fd.Get(), info) || ::close(fd.Release()) != 0) {
+            const int err = errno;
+            ::unlink(infoFile.constData());
+            return fail(sysError(err));
+        }
+        if (renameNoReplace(Path, item) == 0)
+            return true;
+        const int err = errno;
+        ::unlink(infoFile.constData());
+        if (err == EEXIST)
+            continue;
+        if (err == EXDEV)
+            return fail(QStringLiteral("The trash folder \"%1\" is on another file system.")
+                            .arg(QFile::decodeName(trash.Folder)));
+        return fail(sysError(err));
+    }
+    return fail(
+        QStringLiteral("No free name was found in the trash folder \"%1\".").arg(QFile::decodeName(trash.Folder)));
 }
 
 // ---- Listing ----
@@ -818,38 +1042,49 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     const QString verb = Move ? QStringLiteral("move") : QStringLiteral("copy");
     if (Source.isEmpty() || Destination.isEmpty())
         return op.Fail(QStringLiteral("Cannot %1: no source or destination was given.").arg(verb));
-    const QString source = absolutePath(Source);
+    // The paths go on as the file system's bytes; texts are for messages.
+    const QByteArray from = nativePath(Source);
+    const QString source = QFile::decodeName(from);
     struct stat sst;
-    if (::lstat(native(source).constData(), &sst) != 0)
-        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(source, sysError(errno)));
-    if (source == u"/")
+    if (::lstat(from.constData(), &sst) != 0) {
+        const int err = errno;
+        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(source, sysError(err)));
+    }
+    if (from == "/")
         return op.Fail(QStringLiteral("Cannot %1 the root folder.").arg(verb));
     const bool sourceIsDir = S_ISDIR(sst.st_mode);
 
     // An existing folder (or a path written as a folder) receives the item.
-    const bool intoFolder = Destination.endsWith(u'/') || IsDirectory(Destination);
-    QString target = intoFolder ? joinPath(absolutePath(Destination), nameOf(source)) : absolutePath(Destination);
-    const QString folder = parentOf(target);
+    const QByteArray destination = nativePath(Destination);
+    struct stat dst;
+    const bool intoFolder =
+        Destination.endsWith(u'/') || (::stat(destination.constData(), &dst) == 0 && S_ISDIR(dst.st_mode));
+    QByteArray to = intoFolder ? child(destination, nameOf(from)) : destination;
+    const QByteArray folder = parentOf(to);
+    const QString folderText = QFile::decodeName(folder);
 
     // Copying a folder into itself would never end.
-    if (sourceIsDir && (folder + u'/').startsWith(source + u'/'))
+    if (sourceIsDir && (folder + '/').startsWith(from + '/'))
         return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
-                           .arg(verb, source, target));
+                           .arg(verb, source, QFile::decodeName(to)));
     struct stat fst;
-    if (::stat(native(folder).constData(), &fst) != 0) {
+    if (::stat(folder.constData(), &fst) != 0) {
         const int err = errno;
         if (err != ENOENT)
-            return op.Fail(QStringLiteral("Cannot reach the folder \"%1\". %2").arg(folder, sysError(err)));
-        if (!Ui.AskCreateFolder(folder))
+            return op.Fail(QStringLiteral("Cannot reach the folder \"%1\". %2").arg(folderText, sysError(err)));
+        if (!Ui.AskCreateFolder(folderText))
             return false;
-        if (!QDir().mkpath(folder))
-            return op.Fail(QStringLiteral("Cannot create the folder \"%1\".").arg(folder));
+        if (!makePath(folder, 0777)) {
+            const int mkErr = errno;
+            return op.Fail(QStringLiteral("Cannot create the folder \"%1\". %2").arg(folderText, sysError(mkErr)));
+        }
     } else if (!S_ISDIR(fst.st_mode)) {
-        return op.Fail(QStringLiteral("Cannot %1 to \"%2\": \"%3\" is not a folder.").arg(verb, target, folder));
+        return op.Fail(QStringLiteral("Cannot %1 to \"%2\": \"%3\" is not a folder.")
+                           .arg(verb, QFile::decodeName(to), folderText));
     }
 
     struct stat tst;
-    const bool targetExists = ::lstat(native(target).constData(), &tst) == 0;
+    const bool targetExists = ::lstat(to.constData(), &tst) == 0;
     if (targetExists && sameItem(sst, tst)) {
         if (Move)
             return true; // it is where it should be
@@ -858,29 +1093,29 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     }
     if (sourceIsDir) {
         // The same through links.
-        const QString from = QFileInfo(source).canonicalFilePath() + u'/';
-        const QString into = QFileInfo(folder).canonicalFilePath() + u'/';
-        if (into.startsWith(from))
+        const QByteArray realFrom = canonical(from), realInto = canonical(folder);
+        if (!realFrom.isEmpty() && !realInto.isEmpty() && (realInto + '/').startsWith(realFrom + '/'))
             return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
-                               .arg(verb, source, target));
+                               .arg(verb, source, QFile::decodeName(to)));
     }
 
     bool overwrite = false;
     if (targetExists) {
         if (RenameOnCollision) {
-            target = freeName(target, sourceIsDir);
+            if (!freeName(to, sourceIsDir, op))
+                return false;
         } else {
             if (sourceIsDir != S_ISDIR(tst.st_mode))
                 return op.Fail(QStringLiteral("Cannot replace \"%1\": a folder and a file cannot replace each other.")
-                                   .arg(target));
-            if (!Ui.AskOverwrite(target, sourceIsDir))
+                                   .arg(QFile::decodeName(to)));
+            if (!Ui.AskOverwrite(QFile::decodeName(to), sourceIsDir))
                 return false;
             overwrite = true;
-            if (sourceIsDir && !checkMerge(native(source), native(target), op))
+            if (sourceIsDir && !checkMerge(from, to, op))
                 return op.Finish();
         }
     }
-    const QByteArray from = native(source), to = native(target);
+    const QString target = QFile::decodeName(to);
 
     if (Move) {
         if (!(overwrite && sourceIsDir)) {
@@ -901,12 +1136,13 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     TScan scan;
     if (!scanTree(from, scan, op, true))
         return op.Finish();
-    QTemporaryDir staging(joinPath(parentOf(target), QStringLiteral(".quillmere-XXXXXX")));
-    if (!staging.isValid())
-        return op.Fail(QStringLiteral("Cannot write to the folder \"%1\". %2").arg(parentOf(target), staging.errorString()));
-    const QByteArray part = native(joinPath(staging.path(), nameOf(target)));
+    TStagingDir staging(parentOf(to));
+    if (!staging.IsValid())
+        return op.Fail(QStringLiteral("Cannot write to the folder \"%1\". %2")
+                           .arg(QFile::decodeName(parentOf(to)), sysError(staging.Error())));
+    const QByteArray part = child(staging.Path(), nameOf(to));
     op.BeginProgress(QStringLiteral("%1 \"%2\"...").arg(Move ? QStringLiteral("Moving") : QStringLiteral("Copying"),
-                                                        nameOf(source)),
+                                                        QFile::decodeName(nameOf(from))),
                      scan.Bytes);
     std::vector<TFolderAttributes> folders;
     if (!copyItem(from, part, QByteArray(), op, folders))
@@ -942,21 +1178,24 @@ bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash)
     TFileOp op(Ui);
     if (Path.isEmpty())
         return op.Fail(QStringLiteral("Cannot delete: no path was given."));
-    const QString path = absolutePath(Path);
+    const QByteArray path = nativePath(Path);
+    const QString shown = QFile::decodeName(path);
     struct stat st;
-    if (::lstat(native(path).constData(), &st) != 0)
-        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(path, sysError(errno)));
-    if (path == u"/")
+    if (::lstat(path.constData(), &st) != 0) {
+        const int err = errno;
+        return op.Fail(QStringLiteral("Cannot find \"%1\". %2").arg(shown, sysError(err)));
+    }
+    if (path == "/")
         return op.Fail(QStringLiteral("Cannot delete the root folder."));
-    if (!Ui.ConfirmDelete(path, S_ISDIR(st.st_mode), ToTrash))
+    if (!Ui.ConfirmDelete(shown, S_ISDIR(st.st_mode), ToTrash))
         return false;
     if (ToTrash)
-        return moveToTrash(op, path);
+        return moveToTrash(op, path, S_ISDIR(st.st_mode));
     TScan scan;
-    if (!scanTree(native(path), scan, op, false))
+    if (!scanTree(path, scan, op, false))
         return op.Finish();
-    op.BeginProgress(QStringLiteral("Deleting \"%1\"...").arg(nameOf(path)), scan.Items);
-    if (!removeTree(native(path), op))
+    op.BeginProgress(QStringLiteral("Deleting \"%1\"...").arg(QFile::decodeName(nameOf(path))), scan.Items);
+    if (!removeTree(path, op))
         return op.Finish();
     return true;
 }

@@ -33,6 +33,9 @@ QIcon GetShellIcon(const TPathFacts& Facts, bool Large, QString* TypeName = null
 void PrepareIconTheme();
 
 // ---- Copy, move and delete of real files and folders ----
+// A name that is not UTF-8 may be passed as QFile::decodeName gives it (with
+// replacement characters); the operations find the name on disk when only
+// one name in its folder decodes that way, and keep its bytes.
 
 // The questions, errors and progress of a file operation. The dialog version
 // lives with the widgets; tests answer with their own.
@@ -65,7 +68,8 @@ QString LastFileOpError();
 // into it under its own name; otherwise it is the item's new full path.
 // A missing folder for the item is created after the user agreed; an existing
 // target is replaced after the user agreed, or, with RenameOnCollision, the
-// item takes a free name "name (2).ext" without asking. Moves within one file
+// item takes a free name "name (2).ext" without asking (cut short when the
+// file system's name limit needs it). Moves within one file
 // system rename; other moves copy and then delete the source. Symbolic links
 // are copied as links. Copies are assembled under a hidden name beside the
 // target and put in place only when complete, so a cancelled or failed copy
@@ -77,8 +81,11 @@ bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool Ren
 
 // Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
 // into the desktop trash (restorable from the file manager) or for good. A
-// symbolic link is deleted itself, never its target. True exactly when the
-// item is gone (and, for the trash, is in a trash folder).
+// symbolic link is deleted itself, never its target. An item on another file
+// system than the home trash goes to that file system's own trash folder;
+// names too long for the trash are cut short there (the original path is kept
+// in the item's info file). True exactly when the item is gone (and, for the
+// trash, is in a trash folder).
 bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash);
 bool ShellDelete(const QString& Path, bool ToTrash);
 
