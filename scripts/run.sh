@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+# Only the program: the tests and benchmarks are not needed to use it.
+scripts/build.sh quillmere
 exec build/quillmere "$@"
