@@ -8,6 +8,49 @@
 #include "components/HSDialogs.h"
 
 #include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// Runs an action once a window is on the screen: a box centred on the window
+// must wait until the window manager has placed it.
+class WhenExposed : public QObject {
+public:
+    WhenExposed(QWidget* Window, std::function<void()> Action)
+        : QObject(Window), m_window(Window->windowHandle()), m_action(std::move(Action))
+    {
+        if (m_window && !m_window->isExposed())
+            m_window->installEventFilter(this);
+        else
+            QTimer::singleShot(0, this, [this] { run(); });
+    }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Watched == m_window && Event->type() == QEvent::Expose && m_window->isExposed()) {
+            m_window->removeEventFilter(this);
+            // After the expose the window is mapped where it stays; the box
+            // follows on the next turn of the event loop.
+            QTimer::singleShot(0, this, [this] { run(); });
+        }
+        return false;
+    }
+
+private:
+    void run()
+    {
+        auto action = std::move(m_action);
+        deleteLater();
+        if (action)
+            action();
+    }
+
+    QWindow* m_window;
+    std::function<void()> m_action;
+};
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -36,7 +79,7 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &TApplication::quitRequested, &mainF, &TMainF::EndRun);
     mainF.show();
     if (!mainF.StartupError.isEmpty())
-        QTimer::singleShot(0, &mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });
+        new WhenExposed(&mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });
 
     QObject::connect(&app, &QApplication::aboutToQuit, &mainF, &TMainF::FormDestroy);
     return app.exec();

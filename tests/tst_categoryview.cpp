@@ -9,8 +9,13 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFile>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QStatusTipEvent>
+#include <QToolTip>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -111,7 +116,7 @@ private Q_SLOTS:
         select(work);
         QCOMPARE(w->ListedNode, work);
         QCOMPARE(w->windowTitle(), QString("Quillmere 3.3 - Work"));
-        QCOMPARE(w->statusBar()->currentMessage(), QString("Comment: mine"));
+        QCOMPARE(w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: mine"));
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub", "Stuff"})); // not "Deep"
         QCOMPARE(column(1), (QStringList{"Document", "Hyperlink", "Category", "Folder"}));
         QCOMPARE(column(2), (QStringList{file("notes.txt"), "https://example.org/", "", file("folder")}));
@@ -128,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(w->ListedNode, work);
         QCOMPARE(w->ListModel->rowCount(), 4);
         QVERIFY(!w->ListSelectedNode());
-        QCOMPARE(w->statusBar()->currentMessage(), QString("Comment: about notes"));
+        QCOMPARE(w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: about notes"));
         select(child(work, "Site")); // empty comment empties the status line
         QCOMPARE(w->statusBar()->currentMessage(), QString());
         select(child(child(work, "Sub"), "Deep"));
@@ -144,7 +149,7 @@ private Q_SLOTS:
         select(loose); // no parent: the list stays as it was
         QCOMPARE(w->ListedNode, work);
         QCOMPARE(w->ListModel->rowCount(), 4);
-        QCOMPARE(w->statusBar()->currentMessage(), QString("Comment: root entry"));
+        QCOMPARE(w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: root entry"));
         w->ListCategory(loose);
         QCOMPARE(column(0), QStringList{"Loose"});
         QCOMPARE(w->windowTitle(), QString("Quillmere 3.3 - Loose"));
@@ -230,7 +235,7 @@ private Q_SLOTS:
         HSDialogs::SetHandler([&](QMessageBox::Icon, const QString&) {
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
-        w->PickFileHook = [&](const QString&) { return file("Apple.txt"); };
+        w->PickFileHook = [&](const QString&, const QString&) { return file("Apple.txt"); };
         w->ListCategory(work);
         QVERIFY(answers.isEmpty());
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub"}));
@@ -446,6 +451,84 @@ private Q_SLOTS:
         QVERIFY(!w->DocsTree->isExpanded(w->Catalogue.Nodes().IndexOf(work)));
         QCOMPARE(w->SelectedTreeNode(), deep);
         QCOMPARE(w->ListedNode, listed);
+    }
+
+    void commentStaysWhileMenuTipsComeAndGo()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        select(root("Work"));
+        auto* label = w->findChild<QLabel*>("CommentLabel");
+        // What a menu entry sends while the pointer passes over it.
+        for (const QString& tip : {QString("Some tip"), QString()}) {
+            QStatusTipEvent event(tip);
+            QApplication::sendEvent(w.get(), &event);
+        }
+        QCOMPARE(label->text(), QString("Comment: mine"));
+        QVERIFY(label->isVisible());
+        select(root("Fruit")); // no comment: nothing left of the old one
+        QCOMPARE(label->text(), QString());
+    }
+
+    void rightClickOnEmptyListSpaceShowsTheGeneralMenu()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        select(root("Work"));
+        w->ListDetails->setCurrentIndex(w->ListModel->index(0, 0));
+        QVERIFY(w->ListSelectedNode());
+        QWidget* viewport = w->ListDetails->viewport();
+        const QPoint empty(10, viewport->height() - 5);
+        QVERIFY(!w->ListDetails->indexAt(empty).isValid());
+        QContextMenuEvent event(QContextMenuEvent::Mouse, empty, viewport->mapToGlobal(empty));
+        QApplication::sendEvent(viewport, &event);
+        QTRY_VERIFY(w->PopupMenu->isVisible());
+        QVERIFY(!w->ItemMenu->isVisible());
+        QVERIFY(!w->ListSelectedNode());
+        w->PopupMenu->close();
+    }
+
+    void listCellsStayReadable()
+    {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QHeaderView* header = w->ListDetails->header();
+        header->resizeSection(TListModel::colName, 20);
+        QCOMPARE(header->sectionSize(TListModel::colName), 50);
+
+        // A location too long for its column: cut in the middle, whole in the tooltip.
+        select(root("Work"));
+        header->resizeSection(TListModel::colLocation, 60);
+        const QModelIndex cell = w->ListModel->index(0, TListModel::colLocation);
+        const QRect rect = w->ListDetails->visualRect(cell);
+        QHelpEvent help(QEvent::ToolTip, rect.center(), w->ListDetails->viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(w->ListDetails->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), file("notes.txt"));
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        // A cell that fits has no tooltip.
+        const QModelIndex type = w->ListModel->index(0, TListModel::colType);
+        const QRect typeRect = w->ListDetails->visualRect(type);
+        QHelpEvent fits(QEvent::ToolTip, typeRect.center(), w->ListDetails->viewport()->mapToGlobal(typeRect.center()));
+        QApplication::sendEvent(w->ListDetails->viewport(), &fits);
+        QVERIFY(!QToolTip::isVisible());
+
+        // Volume paths keep their case.
+        auto* drives = w->findChild<QComboBox*>();
+        QVERIFY(drives);
+        for (int i = 0; i < drives->count(); ++i)
+            QCOMPARE(drives->itemText(i), drives->itemData(i).toString());
+    }
+
+    void controlsHaveAccessibleNames()
+    {
+        for (QWidget* widget : {static_cast<QWidget*>(w->DocsTree), static_cast<QWidget*>(w->ListIcons),
+                                static_cast<QWidget*>(w->ListDetails), static_cast<QWidget*>(w->TargetWin),
+                                static_cast<QWidget*>(w->btnSearch), static_cast<QWidget*>(w->btnView),
+                                static_cast<QWidget*>(w->DirListBox), static_cast<QWidget*>(w->cbDrive)}) {
+            QVERIFY2(!widget->accessibleName().isEmpty(), widget->metaObject()->className());
+            QVERIFY2(!widget->accessibleDescription().isEmpty(), widget->metaObject()->className());
+        }
     }
 
     void expandAllOnTheDeepestTreeAFileMayHold()

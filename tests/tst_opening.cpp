@@ -291,9 +291,10 @@ private Q_SLOTS:
     {
         auto w = start();
         w->acRemoveOnAbsent->setChecked(true);
-        QString titleAsked;
-        w->PickFileHook = [&](const QString& title) {
+        QString titleAsked, folderOffered;
+        w->PickFileHook = [&](const QString& title, const QString& folder) {
             titleAsked = title;
+            folderOffered = folder;
             return path("moved/report.txt");
         };
         TTreeNode* report = nodeNamed(*w, "Report");
@@ -308,6 +309,7 @@ private Q_SLOTS:
                                       "\rwas replaced or removed.\rTo define its new location, click \"Yes\"\r"
                                       "Othewise the link will be removed from the list.");
         QCOMPARE(titleAsked, QString("Define new document location"));
+        QCOMPARE(folderOffered, path("docs")); // where the document was
         QCOMPARE(nodeNamed(*w, "Report"), report);
         QCOMPARE(report->Data()->FullName, path("moved/report.txt"));
         QCOMPARE(report->Data()->Comments, QString("yearly"));
@@ -337,7 +339,7 @@ private Q_SLOTS:
         QFETCH(QString, picked);
         auto w = start();
         w->acRemoveOnAbsent->setChecked(true);
-        w->PickFileHook = [&](const QString&) { return picked; };
+        w->PickFileHook = [&](const QString&, const QString&) { return picked; };
         TTreeNode* work = nodeNamed(*w, "Work");
         const int before = work->Count();
         w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Report")));
@@ -422,6 +424,23 @@ private Q_SLOTS:
         QCOMPARE(m_asked.size(), 2);
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(w->ListedNode, work);
+    }
+
+    void relinkStartsNearTheMissingFile()
+    {
+        // The document's folder is gone too: the dialog opens in the nearest
+        // folder above it that still exists.
+        auto w = start(TestUtil::CatalogueLine("Lost", 0, path("docs/sub/gone/deeper/lost.txt"), "2"));
+        w->acRemoveOnAbsent->setChecked(true);
+        QString folderOffered;
+        w->PickFileHook = [&](const QString&, const QString& folder) {
+            folderOffered = folder;
+            return QString();
+        };
+        m_answer = QMessageBox::Yes;
+        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Lost")));
+        w->DocsTreeDblClick();
+        QCOMPARE(folderOffered, path("docs/sub"));
     }
 
     void missingDocumentKeptWhenTheOptionIsOff()

@@ -104,6 +104,51 @@ private Q_SLOTS:
         QCOMPARE(dat.readAll(), QByteArray(expected, sizeof expected - 1));
     }
 
+    void startupErrorBoxIsCentredOnThePlacedWindow()
+    {
+        Copy c;
+        prepare(c);
+        QFile dat(c.dir.filePath("quillmere.dat"));
+        QVERIFY(dat.open(QIODevice::WriteOnly));
+        dat.write(QByteArray("Work\0" "0\0\0\0" "1\0\r\n" "Deep\0" "5\0\0\0" "1\0\r\n", 24));
+        dat.close();
+        QProcess p;
+        startAndWait(p, c);
+        auto geometry = [](const QString& id) {
+            QProcess x;
+            x.start("xdotool", {"getwindowgeometry", "--shell", id});
+            x.waitForFinished(5000);
+            QMap<QString, int> g;
+            for (const QString& l : QString::fromLatin1(x.readAllStandardOutput()).split('\n'))
+                g[l.section('=', 0, 0)] = l.section('=', 1).toInt();
+            return QRect(g["X"], g["Y"], g["WIDTH"], g["HEIGHT"]);
+        };
+        auto visible = [&](const QString& pattern) {
+            QProcess x;
+            x.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(p.processId()), "--name", pattern});
+            x.waitForFinished(5000);
+            return QString::fromLatin1(x.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        };
+        // The box carries the program's name (as a docked tray icon would, but that one is tiny).
+        QStringList box;
+        QVERIFY(waitFor([&] {
+            box.clear();
+            for (const QString& id : visible("^Quillmere$"))
+                if (geometry(id).width() > 64)
+                    box << id;
+            return !box.isEmpty();
+        }));
+        const QStringList main = visible("^Quillmere 3\\.3 - ");
+        QVERIFY(!main.isEmpty());
+        const QRect window = geometry(main.first()), dialog = geometry(box.first());
+        QVERIFY2((window.center() - dialog.center()).manhattanLength() < 60,
+                 qPrintable(QString("window %1,%2 %3x%4, box %5,%6 %7x%8")
+                                .arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())
+                                .arg(dialog.x()).arg(dialog.y()).arg(dialog.width()).arg(dialog.height())));
+        p.terminate();
+        QVERIFY(p.waitForFinished(20000));
+    }
+
     void secondCopyHandsOverAndQuits()
     {
         Copy c;

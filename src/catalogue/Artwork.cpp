@@ -530,6 +530,36 @@ QIcon CommandImage(int index)
     return icon;
 }
 
+QImage PointingHand(int size)
+{
+    if (size < 1)
+        return {};
+    Canvas c(size);
+    QPainter &p = c.p;
+    const qreal px = 16.0 / size;
+    // A white-gloved hand, outlined, index finger out to the right.
+    QPainterPath hand;
+    hand.moveTo(1.5, 7);                         // wrist, top
+    hand.lineTo(5, 5.5);
+    hand.lineTo(14, 5.5);                        // top of the index finger
+    hand.quadTo(15.5, 6.5, 14, 7.8);             // its tip
+    hand.lineTo(9, 7.8);
+    hand.quadTo(10.3, 8.9, 9, 10);               // middle finger, folded
+    hand.quadTo(10.1, 11.1, 8.8, 12);            // ring finger
+    hand.quadTo(9.6, 13, 8.2, 13.6);             // little finger
+    hand.lineTo(5, 13.6);
+    hand.lineTo(1.5, 12.5);                      // wrist, bottom
+    hand.closeSubpath();
+    p.setPen(line(QColor(40, 40, 45), px * 1.2, Qt::RoundCap));
+    p.setBrush(QColor(255, 250, 235));
+    p.drawPath(hand);
+    // The cuff makes the shape read as a hand even at 16 px.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(70, 110, 190));
+    p.drawRect(QRectF(0.5, 6.8, 1.6, 6));
+    return c.take();
+}
+
 QImage EmblemSymlink(int size)
 {
     if (size < 1)

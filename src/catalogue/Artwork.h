@@ -33,6 +33,9 @@ constexpr int CommandImageCount = 23;
 QIcon CommandImage(int index);                // holds a 16 px and a 32 px version
 QImage CommandPicture(int index, int size);   // one size, for callers needing pixels
 
+// A small hand pointing right: the drop marker beside the row a drop lands on.
+QImage PointingHand(int size);
+
 // Arrow-in-a-box emblem marking symbolic links.
 QImage EmblemSymlink(int size);
 // A copy of base with the emblem in its bottom-left quarter (shrunk to fit if larger).

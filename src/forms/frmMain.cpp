@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 #include "catalogue/Artwork.h"
 #include "catalogue/ListModel.h"
+#include "components/CellDelegate.h"
 #include "components/HSDialogs.h"
 #include "components/WindowThread.h"
 #include "forms/frmAbout.h"
@@ -34,6 +35,7 @@
 namespace {
 
 constexpr quint32 LoadingColor = 15448033; // red 225, green 183, blue 235
+constexpr int MinNameColumnWidth = 50;
 
 QAction* makeAction(QObject* owner, const QString& caption, const QString& hint, const QKeySequence& shortcut,
                     int image)
@@ -213,7 +215,7 @@ void TMainF::createControls()
     TargetGlobe->setPixmap(Artwork::FixedIcon(imgHyperlink, 16).pixmap(16, 16));
     TargetMarker = new QLabel(TargetWin);
     TargetMarker->setGeometry(8, 40, 16, 16);
-    TargetMarker->setPixmap(Artwork::CommandImage(4).pixmap(16, 16));
+    TargetMarker->setPixmap(QPixmap::fromImage(Artwork::PointingHand(16)));
     TargetMarker->hide();
     row->addWidget(TargetWin);
 
@@ -261,6 +263,12 @@ void TMainF::createControls()
     QHeaderView* header = ListDetails->header();
     header->setStretchLastSection(true);
     header->setMinimumSectionSize(20);
+    // The names must stay readable: the Name column keeps at least 50 pixels.
+    connect(header, &QHeaderView::sectionResized, this, [header](int column, int, int size) {
+        if (column == TListModel::colName && size < MinNameColumnWidth)
+            header->resizeSection(column, MinNameColumnWidth);
+    });
+    ListDetails->setItemDelegate(new CellDelegate({TListModel::colLocation}, ListDetails));
     const int widths[] = {150, 80, 120, 121};
     for (int i = 0; i < 4; ++i)
         header->resizeSection(i, widths[i]);
@@ -290,13 +298,33 @@ void TMainF::createControls()
     cbDrive = new QComboBox(ExplorerPanel);
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady())
-            cbDrive->addItem(volume.rootPath().toUpper(), volume.rootPath());
+            cbDrive->addItem(volume.rootPath(), volume.rootPath()); // paths keep their case
     panelLayout->addWidget(title);
     panelLayout->addWidget(DirListBox, 1);
     panelLayout->addWidget(cbDrive);
     ExplorerPanel->hide();
 
     statusBar()->setSizeGripEnabled(true);
+    // The comment of the selected node stays until the selection changes; a
+    // temporary message (a menu entry's tip) only covers it for a moment.
+    m_commentLabel = new QLabel(statusBar());
+    m_commentLabel->setObjectName(QStringLiteral("CommentLabel"));
+    statusBar()->addWidget(m_commentLabel, 1);
+
+    // What a screen reader says for each control.
+    const std::pair<QWidget*, std::pair<const char*, const char*>> accessible[] = {
+        {DocsTree, {"Categories", "The tree of your categories and the entries filed in them"}},
+        {ListIcons, {"Entries", "The entries of the selected category"}},
+        {ListDetails, {"Entries", "The entries of the selected category, with type, location and comment"}},
+        {TargetWin, {"Hyperlink drop strip", "Drop hyperlinks from a web browser here"}},
+        {DirListBox, {"Folders", "The folders of the selected volume"}},
+        {cbDrive, {"Volume", "The mounted volume whose folders are shown"}},
+        {m_commentLabel, {"Comment", "The comment of the selected entry"}},
+    };
+    for (const auto& [widget, texts] : accessible) {
+        widget->setAccessibleName(QString::fromUtf8(texts.first));
+        widget->setAccessibleDescription(QString::fromUtf8(texts.second));
+    }
 }
 
 void TMainF::createMenus()
@@ -405,6 +433,8 @@ void TMainF::createToolBar()
     btnSearch->setIcon(Artwork::CommandImage(8));
     btnSearch->setPopupMode(QToolButton::MenuButtonPopup);
     btnSearch->setMenu(SearchMenu);
+    btnSearch->setAccessibleName(QStringLiteral("Search"));
+    btnSearch->setAccessibleDescription(QStringLiteral("Find entries by name, comment or additional field"));
     connect(btnSearch, &QToolButton::clicked, acSearchInNames, &QAction::trigger);
     ToolBar1->addWidget(btnSearch);
     ToolBar1->addSeparator();
@@ -417,6 +447,8 @@ void TMainF::createToolBar()
     btnView->setIcon(Artwork::CommandImage(3));
     btnView->setPopupMode(QToolButton::MenuButtonPopup);
     btnView->setMenu(ViewMenu);
+    btnView->setAccessibleName(QStringLiteral("View"));
+    btnView->setAccessibleDescription(QStringLiteral("Switch the list between large icons, small icons, list and details"));
     connect(btnView, &QToolButton::clicked, this, [this] { guarded([this] { btnViewClick(); }); });
     ToolBar1->addWidget(btnView);
     ToolBar1->addAction(acOptions);

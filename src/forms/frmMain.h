@@ -157,9 +157,9 @@ public:
     // What a command acts on: the tree's selected node when the tree has the
     // focus, else the list's selected row's node when the list has it, else none.
     TTreeNode* CommandTargetNode() const;
-    // Asks for a document's new location (default: the open-file dialog);
-    // tests replace it. An empty result is a cancel.
-    std::function<QString(const QString& Title)> PickFileHook;
+    // Asks for a document's new location (default: the open-file dialog,
+    // opened in Folder); tests replace it. An empty result is a cancel.
+    std::function<QString(const QString& Title, const QString& Folder)> PickFileHook;
     // ---- end of opening entries and the tray ----
 
 protected:
@@ -220,6 +220,7 @@ private:
     std::unique_ptr<TThreadWindow> m_progress;
     bool m_destroyed = false; // the final save was made (or tried)
     bool m_ending = false;    // EndRun is under way
+    QLabel* m_commentLabel = nullptr;
 
     // ---- private: category view and settings ----
     void setupCategoryView();

@@ -8,6 +8,7 @@
 #include "utils/MySysUtils.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QListView>
@@ -55,6 +56,16 @@ QString folderPart(const QString& Path)
     if (slash < 0)
         return QString();
     return slash == 0 ? QStringLiteral("/") : Path.left(slash);
+}
+
+// Where to look for a moved document: its old folder, or the nearest folder
+// above it that still exists.
+QString nearestExistingFolder(const QString& Path)
+{
+    QString folder = folderPart(Path);
+    while (!folder.isEmpty() && !DirectoryExists(folder) && folder != u"/")
+        folder = folderPart(folder);
+    return folder.isEmpty() ? QDir::homePath() : folder;
 }
 
 } // namespace
@@ -264,7 +275,8 @@ bool TMainF::AskNewLocation(const QString& Name, const QString& Path, TTreeNode*
     QString picked;
     if (HSDialogs::AskYesNo(question, this)) {
         const QString title = QStringLiteral("Define new document location");
-        picked = PickFileHook ? PickFileHook(title) : QFileDialog::getOpenFileName(this, title);
+        const QString folder = nearestExistingFolder(Path);
+        picked = PickFileHook ? PickFileHook(title, folder) : QFileDialog::getOpenFileName(this, title, folder);
     }
     if (!picked.isEmpty() && FileExists(picked)) {
         Catalogue.FillDocNode(Node, Name, picked, Comments, additional, false);

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QHeaderView>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -111,10 +112,7 @@ void TMainF::DocsTreeChange(TTreeNode* Node)
     if (!Node || !Node->Data())
         return;
     const QString& comments = Node->Data()->Comments;
-    if (comments.isEmpty())
-        statusBar()->clearMessage();
-    else
-        statusBar()->showMessage(QStringLiteral("Comment: ") + comments);
+    m_commentLabel->setText(comments.isEmpty() ? QString() : QStringLiteral("Comment: ") + comments);
     if (Node->Data()->Kind == nkCategory) {
         ListCategory(Node);
         return;
@@ -239,10 +237,17 @@ void TMainF::ListViewContextPopup(const QPoint& GlobalPos)
 
 void TMainF::showContextMenu(QAbstractItemView* View, const QPoint& GlobalPos)
 {
-    if (View == DocsTree)
+    if (View == DocsTree) {
         DocsTreeContextPopup(GlobalPos);
-    else
-        ListViewContextPopup(GlobalPos);
+        return;
+    }
+    // A click on empty space is about the list itself, not the row that
+    // happened to be selected.
+    if (!View->indexAt(View->viewport()->mapFromGlobal(GlobalPos)).isValid()) {
+        View->selectionModel()->clearSelection();
+        View->selectionModel()->clearCurrentIndex();
+    }
+    ListViewContextPopup(GlobalPos);
 }
 
 // ---------------------------------------------------------------- view styles
