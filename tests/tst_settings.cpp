@@ -37,9 +37,13 @@ class TestSettings : public QObject {
     QList<int> m_hotKeys;
     int m_exploreRuns = 0;
 
-    std::unique_ptr<TMainF> start()
+    // Sync is false when the test wrote the file itself: the raw store must
+    // not read it first (QSettings shares one parse of a file per process,
+    // and reports a parse error to the object that read it).
+    std::unique_ptr<TMainF> start(bool sync = true)
     {
-        rawStore()->sync();
+        if (sync)
+            rawStore()->sync();
         auto w = std::make_unique<TMainF>();
         w->Catalogue.SetDataFolder(m_data.path());
         w->AssignHotKeyHook = [this](int key) { m_hotKeys << key; };
@@ -244,6 +248,41 @@ private Q_SLOTS:
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2"}));
         rawStore()->endGroup();
+    }
+
+    void damagedFileIsKeptAsideAndWrittenAfresh_data()
+    {
+        QTest::addColumn<QByteArray>("damaged");
+        QTest::newRow("unclosed group") << QByteArray("[General\nFormLeft=1\n");
+        QTest::newRow("line without value") << QByteArray("[General]\nTreeWidth=300\nnot a setting\n");
+        QTest::newRow("binary") << QByteArray("\x01\x02\xff\xfe\n[\x80", 8);
+    }
+
+    void damagedFileIsKeptAsideAndWrittenAfresh()
+    {
+        QFETCH(QByteArray, damaged);
+        const QString file = rawStore()->fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        for (const QString& old : {file + ".damaged", file + ".damaged.1"})
+            QFile::remove(old);
+        for (const QString& aside : {file + ".damaged", file + ".damaged.1"}) {
+            // The raw store's deferred sync must not be the one to read the
+            // damaged file: the parse error goes to the first reader only.
+            QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
+            QVERIFY(TestUtil::WriteFile(file, damaged));
+            auto w = start(false);
+            // Said once, with both names, and the design state applies.
+            QCOMPARE(w->StartupError.count("is damaged"), 1);
+            QVERIFY(w->StartupError.contains(file));
+            QVERIFY(w->StartupError.contains(aside));
+            QCOMPARE(TestUtil::ReadFile(aside), damaged);
+            QCOMPARE(w->size(), QSize(855, 534));
+            w->WriteSettings();
+            QSettings fresh(file, QSettings::IniFormat);
+            QCOMPARE(fresh.status(), QSettings::NoError);
+            QCOMPARE(fresh.value("Hotkey").toInt(), 49220);
+        }
+        QCOMPARE(TestUtil::ReadFile(file + ".damaged"), damaged); // the older copy stays
     }
 
     void storeValueTypes()

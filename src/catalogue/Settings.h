@@ -2,6 +2,7 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -27,6 +28,15 @@ public:
     // otherwise. Never creates the store.
     bool Exists() const;
 
+    // True when the file exists but does not parse as a whole: what it holds
+    // cannot be trusted, and a save would keep only the part that parsed.
+    bool Damaged() const;
+    // Moves a damaged file aside under a name no other file has
+    // ("<file>.damaged", "<file>.damaged.1", ...) and goes on as an empty
+    // store, written afresh by the next save. The new name, or an empty
+    // text when the file could not be moved.
+    QString KeepDamagedAside();
+
     // The value, or nothing when absent; throws ESettingsError ("Invalid
     // data type for '<Name>'") when it is present but of another type.
     std::optional<int> ReadInteger(const QString& Name) const;
@@ -47,7 +57,7 @@ public:
 
     // Writes everything out; false when the store could not be written.
     bool Flush();
-    QString FileName() const { return m_settings.fileName(); }
+    QString FileName() const { return m_settings->fileName(); }
 
 private:
     QString actualKey(const QString& Group, const QString& Name) const;
@@ -55,5 +65,5 @@ private:
     void removeAllSpellings(const QString& Name);
     QVariant raw(const QString& Name) const;
 
-    mutable QSettings m_settings;
+    std::unique_ptr<QSettings> m_settings;
 };

@@ -42,6 +42,8 @@ public:
     TThreadWindow* ProgressWindow = nullptr;
     // An error of the start-up, shown once the window is up.
     QString StartupError;
+    // Adds a paragraph to StartupError: the user sees one box for them all.
+    void AddStartupError(const QString& Text);
 
     // Node making with the view's part: a new category is scrolled into view
     // and its name opened for editing.

@@ -352,14 +352,31 @@ void TMainF::SetAdValues(const QStringList& Values)
 
 // ---------------------------------------------------------------- settings
 
+void TMainF::AddStartupError(const QString& Text)
+{
+    StartupError = StartupError.isEmpty() ? Text : StartupError + QStringLiteral("\n\n") + Text;
+}
+
 void TMainF::ReadSettings()
 {
     TSettingsStore store;
+    if (store.Damaged()) {
+        // Left in place, the file would be rewritten from the part that parsed.
+        const QString file = store.FileName();
+        const QString aside = store.KeepDamagedAside();
+        AddStartupError(aside.isEmpty()
+                            ? QStringLiteral("The settings file \"%1\" is damaged and could not be moved aside; "
+                                             "the program starts with its default settings.")
+                                  .arg(file)
+                            : QStringLiteral("The settings file \"%1\" is damaged. It was moved to \"%2\"; "
+                                             "the program starts with its default settings.")
+                                  .arg(file, aside));
+    }
     try {
         readSettings(store);
     } catch (const ESettingsError& e) {
         // Shown once the window is up, like the other start-up errors.
-        StartupError = StartupError.isEmpty() ? e.Text() : StartupError + QStringLiteral("\n\n") + e.Text();
+        AddStartupError(e.Text());
     }
 }
 
@@ -422,6 +439,11 @@ void TMainF::readSettings(TSettingsStore& Store)
 void TMainF::WriteSettings()
 {
     TSettingsStore store;
+    if (store.Damaged()) {
+        // Damaged during the run: kept aside as at the start, and written afresh.
+        if (const QString aside = store.KeepDamagedAside(); !aside.isEmpty())
+            qWarning("The damaged settings file was moved to %s", qPrintable(aside));
+    }
     const QPoint at = pos();
     store.WriteInteger(QStringLiteral("FormLeft"), at.x());
     store.WriteInteger(QStringLiteral("FormTop"), at.y());
