@@ -285,6 +285,38 @@ private Q_SLOTS:
         QCOMPARE(TestUtil::ReadFile(file + ".damaged"), damaged); // the older copy stays
     }
 
+    void additionalFieldHasLimits()
+    {
+        QStringList values;
+        for (int i = 0; i < 1500; ++i)
+            values << QString("v%1").arg(i);
+        values[3] = QString(300, 'x');
+        rawStore()->beginGroup("AdValues");
+        for (int i = 0; i < values.size(); ++i)
+            rawStore()->setValue(QString("Val%1").arg(i), values[i]);
+        rawStore()->endGroup();
+        // 254 letters and a character outside the basic plane: cut before it, not through it.
+        const QString title = QString(254, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10000, 'b');
+        put("AdTitle", title);
+        auto w = start();
+        QCOMPARE(w->AdTitle(), QString(254, 'a'));
+        QCOMPARE(w->AdMenu->title(), QString(254, 'a'));
+        const QStringList kept = w->AdValues();
+        QCOMPARE(kept.size(), 1000);
+        QCOMPARE(kept[3], QString(255, 'x'));
+        QCOMPARE(kept.last(), QString("v999"));
+        // Each cut is named, all in the one start-up message.
+        QVERIFY(w->StartupError.contains("1500 values"));
+        QVERIFY(w->StartupError.contains(QString::number(title.size())));
+        QVERIFY(w->StartupError.contains("1 values of the additional field in the settings were longer"));
+        w->WriteSettings();
+        rawStore()->sync();
+        rawStore()->beginGroup("AdValues");
+        QCOMPARE(rawStore()->childKeys().size(), 1000);
+        rawStore()->endGroup();
+        QCOMPARE(rawStore()->value("AdTitle").toString(), QString(254, 'a'));
+    }
+
     void storeValueTypes()
     {
         TSettingsStore store;

@@ -175,7 +175,7 @@ void TSettingsStore::WriteString(const QString& Name, const QString& Value)
     m_settings->setValue(Name, Value);
 }
 
-std::optional<QStringList> TSettingsStore::ReadAdValues() const
+std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizetype* Count) const
 {
     const QString group = actualGroup(AdValuesGroup);
     if (group.isEmpty())
@@ -193,6 +193,10 @@ std::optional<QStringList> TSettingsStore::ReadAdValues() const
     }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (Count)
+        *Count = qsizetype(ordered.size());
+    if (qsizetype(ordered.size()) > Limit)
+        ordered.resize(size_t(std::max<qsizetype>(Limit, 0)));
     QStringList values;
     std::optional<QString> bad;
     for (const auto& entry : ordered) {

@@ -2,6 +2,7 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -49,8 +50,10 @@ public:
 
     // The sub-key AdValues: its string values in order ("Val" + position, by
     // number; other names after them in the store's order), or nothing when
-    // the group does not exist.
-    std::optional<QStringList> ReadAdValues() const;
+    // the group does not exist. At most Limit values are read; Count, when
+    // given, receives how many the group holds.
+    std::optional<QStringList> ReadAdValues(qsizetype Limit = std::numeric_limits<qsizetype>::max(),
+                                            qsizetype* Count = nullptr) const;
     // Deletes AdValues and writes it again: one value "Val<i>" per non-empty
     // entry, i being the entry's position, so numbering can have gaps.
     void WriteAdValues(const QStringList& Entries);

@@ -121,6 +121,10 @@ public:
     // The entries of AdMenu, texts as typed (an empty one is a blank entry).
     QStringList AdValues() const;
     void SetAdValues(const QStringList& Values);
+    // More values make no usable menu, longer texts no usable caption or
+    // entry; the setters above keep to them.
+    static constexpr int MaxAdValues = 1000;
+    static constexpr int MaxAdTextLength = 255;
     // "Changing of value for category changes values for all subitems".
     bool RecursChanging = false;
     // The restore hot key as a shortcut word; ReadSettings hands it to the hook.

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 
 namespace {
 
@@ -60,6 +61,15 @@ QString menuText(const QString& Text)
 {
     QString t = Text;
     return t.replace(u'&', QStringLiteral("&&"));
+}
+
+// Text cut to at most Length characters, never between the halves of a
+// surrogate pair.
+QString cutText(const QString& Text, qsizetype Length)
+{
+    if (Text.size() <= Length)
+        return Text;
+    return Text.left(Text.at(Length - 1).isHighSurrogate() ? Length - 1 : Length);
 }
 
 } // namespace
@@ -326,8 +336,9 @@ QString TMainF::AdTitle() const
 
 void TMainF::SetAdTitle(const QString& Title)
 {
-    ListModel->SetAdTitle(Title);
-    AdMenu->setTitle(menuText(Title));
+    const QString title = cutText(Title, MaxAdTextLength);
+    ListModel->SetAdTitle(title);
+    AdMenu->setTitle(menuText(title));
 }
 
 QStringList TMainF::AdValues() const
@@ -346,8 +357,10 @@ QStringList TMainF::AdValues() const
 void TMainF::SetAdValues(const QStringList& Values)
 {
     AdMenu->clear();
-    for (const QString& v : Values)
-        AdMenu->addAction(menuText(v))->setData(v);
+    for (const QString& v : Values.mid(0, MaxAdValues)) {
+        const QString value = cutText(v, MaxAdTextLength);
+        AdMenu->addAction(menuText(value))->setData(value);
+    }
 }
 
 // ---------------------------------------------------------------- settings
@@ -425,15 +438,35 @@ void TMainF::readSettings(TSettingsStore& Store)
     for (int c = 1; c <= 4; ++c)
         if (const auto v = Store.ReadInteger(QStringLiteral("Width%1").arg(c)))
             SetColumnWidth(c, *v);
-    if (const auto v = Store.ReadString(QStringLiteral("AdTitle")))
+    if (const auto v = Store.ReadString(QStringLiteral("AdTitle"))) {
+        if (v->size() > MaxAdTextLength)
+            AddStartupError(QStringLiteral("The title of the additional field in the settings has %1 characters; "
+                                           "only the first %2 were kept.")
+                                .arg(v->size())
+                                .arg(MaxAdTextLength));
         SetAdTitle(*v);
+    }
     if (const auto v = Store.ReadBool(QStringLiteral("RecursChanging")))
         RecursChanging = *v;
 
     HotKey = Store.ReadInteger(QStringLiteral("HotKey")).value_or(49220);
 
-    if (const auto values = Store.ReadAdValues())
-        SetAdValues(*values);
+    qsizetype stored = 0;
+    if (const auto kept = Store.ReadAdValues(MaxAdValues, &stored)) {
+        if (stored > MaxAdValues)
+            AddStartupError(QStringLiteral("The settings hold %1 values of the additional field; only the first %2 "
+                                           "were kept.")
+                                .arg(stored)
+                                .arg(MaxAdValues));
+        const auto cut = std::count_if(kept->begin(), kept->end(),
+                                       [](const QString& v) { return v.size() > MaxAdTextLength; });
+        if (cut > 0)
+            AddStartupError(QStringLiteral("%1 values of the additional field in the settings were longer than %2 "
+                                           "characters and were cut to that length.")
+                                .arg(cut)
+                                .arg(MaxAdTextLength));
+        SetAdValues(*kept);
+    }
 }
 
 void TMainF::WriteSettings()
