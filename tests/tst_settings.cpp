@@ -11,13 +11,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+#include <limits>
 
 #include "testutil/TestUtil.h"
 
@@ -75,8 +79,8 @@ private Q_SLOTS:
     void roundTripThroughASecondWindow()
     {
         auto a = start();
-        a->move(101, 102);
-        a->resize(700, 450);
+        a->move(61, 22);
+        a->resize(601, 533);
         a->show();
         QVERIFY(QTest::qWaitForWindowExposed(a.get()));
         a->Splitter1->setSizes({250, 400});
@@ -106,9 +110,10 @@ private Q_SLOTS:
         auto b = start();
         QVERIFY2(b->StartupError.isEmpty(), qPrintable(b->StartupError));
         QCOMPARE(b->pos(), at);
-        QCOMPARE(b->size(), QSize(700, 450));
+        QCOMPARE(b->size(), QSize(601, 533));
         b->show();
         QVERIFY(QTest::qWaitForWindowExposed(b.get()));
+        QCOMPARE(b->size(), QSize(601, 533)); // a size that fits is kept to the pixel
         QCOMPARE(b->Splitter1->sizes().value(0), tree);
         QCOMPARE(b->ViewStyle(), 2);
         QVERIFY(b->List2->isChecked());
@@ -248,6 +253,64 @@ private Q_SLOTS:
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2"}));
         rawStore()->endGroup();
+    }
+
+    void hostileNumbersAreHeldToScreenAndControls()
+    {
+        const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto onScreen = [&](const QWidget* w) {
+            return area.contains(QRect(w->pos(), w->frameGeometry().size()));
+        };
+        const auto written = [](const char* name) {
+            rawStore()->sync();
+            return rawStore()->value(name).toLongLong();
+        };
+        for (const int treeWidth : {big, small}) {
+            init();
+            put("FormLeft", -1994);
+            put("FormTop", -2215);
+            put("FormWidth", 32767);
+            put("FormHeight", 32767);
+            put("TreeWidth", treeWidth);
+            put("FoldersLeft", big);
+            put("FoldersTop", small);
+            put("Width2", big);
+            put("Width3", small);
+            put("HotKey", big);
+            auto w = start();
+            QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            QVERIFY(onScreen(w.get()));
+            // Tree and list both show.
+            const QList<int> sizes = w->Splitter1->sizes();
+            QVERIFY(sizes.value(0) >= w->DocsTree->minimumSizeHint().width());
+            QVERIFY(sizes.value(1) >= w->ListView->minimumSizeHint().width());
+            QVERIFY(w->rect().contains(w->ExplorerPanel->pos()));
+            QVERIFY(w->ColumnWidth(2) <= area.width());
+            QCOMPARE(w->ColumnWidth(3), 0);
+            QCOMPARE(w->HotKey, 49220);
+            // What is saved is what was shown.
+            w->WriteSettings();
+            QCOMPARE(written("TreeWidth"), sizes.value(0));
+            QCOMPARE(written("FormWidth"), w->width());
+            QCOMPARE(written("FormLeft"), w->x());
+            QVERIFY(written("FoldersLeft") <= w->width());
+        }
+
+        // A window partly off the screen (another resolution or scale) moves
+        // back onto it and keeps its size.
+        init();
+        put("FormLeft", area.right() - 100);
+        put("FormTop", area.bottom() - 50);
+        put("FormWidth", 400);
+        put("FormHeight", 300);
+        auto w = start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(w->size(), QSize(400, 300));
+        QVERIFY(onScreen(w.get()));
     }
 
     void damagedFileIsKeptAsideAndWrittenAfresh_data()
