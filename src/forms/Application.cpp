@@ -50,7 +50,8 @@ bool copyRegularFile(const QString& From, const QString& To)
         return false;
     QFile source;
     // Checked again on what was opened: the name may have changed meanwhile.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !source.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !source.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
     }
