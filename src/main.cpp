@@ -69,9 +69,12 @@ int main(int argc, char* argv[])
 
     TMainF mainF;
     FileOperations::InstallDialogs(&mainF); // copy, move and delete ask through the window
-    mainF.Catalogue.SetDataFolder(TApplication::DataFolder());
+    QString dataNotice; // where the catalogue moved, said once with the other start-up messages
+    mainF.Catalogue.SetDataFolder(TApplication::DataFolder(&dataNotice));
     QObject::connect(&instance, &TSingleInstance::showRequested, &mainF, &TMainF::RestoreFromTray);
     mainF.FormCreate(splash.get());
+    if (!dataNotice.isEmpty())
+        mainF.AddStartupError(dataNotice);
     splash.reset();
     // Termination by the session or by kill saves like the logoff does.
     TUnixSignals signals_;

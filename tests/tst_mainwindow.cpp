@@ -2,6 +2,7 @@
 // catalogue in a temporary folder.
 #include "catalogue/Catalogue.h"
 #include "components/HSDialogs.h"
+#include "forms/Application.h"
 #include "forms/frmMain.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "testutil/TestUtil.h"
 
@@ -226,6 +228,58 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
         w->FormDestroy();
         QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")).startsWith(QByteArray("Papers\0" "0\0\0old stuff\0" "1\0\r\n", 23)));
+    }
+
+    void catalogueBesideAReadOnlyProgramMovesIn()
+    {
+        QTemporaryDir exe, user;
+        QVERIFY(TestUtil::WriteFile(exe.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::WriteFile(exe.filePath("quillmere.bak"), "backup"));
+        const QString folder = user.filePath("Quillmere");
+        QString notice;
+        QCOMPARE(TApplication::MoveInDataFolder(exe.path(), folder, &notice), folder);
+        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.dat"), m_sample);
+        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.bak"), QByteArray("backup"));
+        QVERIFY(notice.contains(exe.path()));
+        QVERIFY(notice.contains(folder));
+
+        // The window starts from the copy.
+        auto w = std::make_unique<TMainF>();
+        w->Catalogue.SetDataFolder(folder);
+        w->FormCreate(nullptr);
+        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        w.reset();
+
+        // Once there, the catalogue of the data folder is the one: no copy, nothing to say.
+        QVERIFY(TestUtil::WriteFile(folder + "/quillmere.dat", "mine"));
+        notice.clear();
+        TApplication::MoveInDataFolder(exe.path(), folder, &notice);
+        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.dat"), QByteArray("mine"));
+        QVERIFY(notice.isEmpty());
+    }
+
+    void onlyRegularFilesMoveIn()
+    {
+        QTemporaryDir exe, user, elsewhere;
+        // A name that leads to a device or a pipe is no catalogue: copying
+        // it would never end or never start.
+        QVERIFY(QFile::link("/dev/zero", exe.filePath("quillmere.dat")));
+        QCOMPARE(::mkfifo(QFile::encodeName(exe.filePath("quillmere.bak")).constData(), 0600), 0);
+        QString notice;
+        const QString folder = user.filePath("Quillmere");
+        TApplication::MoveInDataFolder(exe.path(), folder, &notice);
+        QVERIFY(notice.isEmpty());
+        QVERIFY(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty());
+
+        // A link to a regular file is a catalogue; the pipe beside it stays behind.
+        QFile::remove(exe.filePath("quillmere.dat"));
+        QVERIFY(TestUtil::WriteFile(elsewhere.filePath("real.dat"), m_sample));
+        QVERIFY(QFile::link(elsewhere.filePath("real.dat"), exe.filePath("quillmere.dat")));
+        TApplication::MoveInDataFolder(exe.path(), folder, &notice);
+        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.dat"), m_sample);
+        QVERIFY(!QFileInfo(folder + "/quillmere.dat").isSymLink());
+        QVERIFY(!QFileInfo::exists(folder + "/quillmere.bak"));
+        QVERIFY(!notice.isEmpty());
     }
 
     void emptyStartMakesNoCategory()

@@ -430,7 +430,7 @@ private Q_SLOTS:
     {
         // The document's folder is gone too: the dialog opens in the nearest
         // folder above it that still exists.
-        auto w = start(TestUtil::CatalogueLine("Lost", 0, path("docs/sub/gone/deeper/lost.txt"), "2"));
+        auto w = start(TestUtil::CatalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
         w->acRemoveOnAbsent->setChecked(true);
         QString folderOffered;
         w->PickFileHook = [&](const QString&, const QString& folder) {
@@ -441,6 +441,32 @@ private Q_SLOTS:
         w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Lost")));
         w->DocsTreeDblClick();
         QCOMPARE(folderOffered, path("docs/sub"));
+    }
+
+    void movingOntoAMissingDocumentWhoseRelinkIsRefused()
+    {
+        // Moving onto the document makes it current, the list of its category
+        // asks about it, and the answer removes it: after the view is done
+        // with the move, not under it, and the run still ends with a save.
+        auto w = start(TestUtil::CatalogueLine("Lost", 1, path("docs/lost.txt"), "2"));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->acRemoveOnAbsent->setChecked(true);
+        w->PickFileHook = [](const QString&, const QString&) { return QString(); };
+        m_answer = QMessageBox::Yes;
+        // Down from the category above it, with the keyboard.
+        const QModelIndex inner = w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Inner"));
+        w->DocsTree->collapse(inner);
+        w->DocsTree->setCurrentIndex(inner);
+        w->DocsTree->setFocus();
+        QTest::keyClick(w->DocsTree, Qt::Key_Down);
+        QTRY_VERIFY(!nodeNamed(*w, "Lost"));
+        QCOMPARE(m_asked.size(), 1);
+        QFile::remove(path("quillmere.dat"));
+        w->FormDestroy();
+        const QByteArray saved = readAll(path("quillmere.dat"));
+        QVERIFY(saved.startsWith(TestUtil::CatalogueLine("Work", 0, {}, "1")));
+        QVERIFY(!saved.contains("Lost"));
     }
 
     void missingDocumentKeptWhenTheOptionIsOff()

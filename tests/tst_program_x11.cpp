@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -50,6 +52,44 @@ class TestProgram : public QObject {
             QTest::qWait(100);
         }
         return true;
+    }
+
+    // The outer bounds of the copy's main window, frame included, from the
+    // X server and the window manager; empty while it is not framed yet.
+    static QRect frameOf(qint64 pid)
+    {
+        QProcess xdotool;
+        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^Quillmere 3\\.3( - .*)?$"});
+        xdotool.waitForFinished(5000);
+        const QString window = QString::fromUtf8(xdotool.readAllStandardOutput()).split('\n').value(0).trimmed();
+        if (window.isEmpty())
+            return {};
+        QProcess info, prop;
+        info.start("xwininfo", {"-id", window});
+        prop.start("xprop", {"-id", window, "_NET_FRAME_EXTENTS"});
+        info.waitForFinished(5000);
+        prop.waitForFinished(5000);
+        const QString text = QString::fromUtf8(info.readAllStandardOutput());
+        const auto number = [&](const QString& label) {
+            return QRegularExpression(label + ":\\s*(-?\\d+)").match(text).captured(1).toInt();
+        };
+        const QRegularExpressionMatch extents = QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)")
+                                                    .match(QString::fromUtf8(prop.readAllStandardOutput()));
+        if (!extents.hasMatch())
+            return {};
+        const int l = extents.captured(1).toInt(), r = extents.captured(2).toInt(), t = extents.captured(3).toInt(),
+                  b = extents.captured(4).toInt();
+        return QRect(number("Absolute upper-left X") - l, number("Absolute upper-left Y") - t,
+                     number("Width") + l + r, number("Height") + t + b);
+    }
+
+    static QRect displayGeometry()
+    {
+        QProcess xdotool;
+        xdotool.start("xdotool", {"getdisplaygeometry"});
+        xdotool.waitForFinished(5000);
+        const QStringList wh = QString::fromUtf8(xdotool.readAllStandardOutput()).split(' ');
+        return QRect(0, 0, wh.value(0).toInt(), wh.value(1).trimmed().toInt());
     }
 
     static void startAndWait(QProcess& p, Copy& c)
@@ -178,6 +218,38 @@ private Q_SLOTS:
         first.terminate();
         QVERIFY(first.waitForFinished(20000));
         QCOMPARE(first.exitCode(), 0);
+    }
+
+    void hostileWindowBoundsStayOnTheScreen()
+    {
+        if (QStandardPaths::findExecutable("xwininfo").isEmpty() || QStandardPaths::findExecutable("xprop").isEmpty())
+            QSKIP("needs xwininfo and xprop");
+        Copy c;
+        prepare(c);
+        const QString conf = c.dir.filePath("config/Velmarch/Quillmere.conf");
+        QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
+        QFile store(conf);
+        QVERIFY(store.open(QIODevice::WriteOnly));
+        store.write("[General]\nFormLeft=-1994\nFormTop=-2215\nFormWidth=32767\nFormHeight=32767\nTreeWidth=2147483647\n");
+        store.close();
+        QProcess p;
+        startAndWait(p, c);
+        // Frame and all on the screen, once the window manager has framed it.
+        const QRect screen = displayGeometry();
+        QVERIFY(!screen.isEmpty());
+        QVERIFY(waitFor([&] {
+            const QRect frame = frameOf(p.processId());
+            return !frame.isEmpty() && screen.contains(frame);
+        }));
+        p.terminate();
+        QVERIFY(p.waitForFinished(20000));
+        // Saved as shown, not as read.
+        QSettings saved(conf, QSettings::IniFormat);
+        QVERIFY(saved.value("FormLeft").toInt() >= 0);
+        QVERIFY(saved.value("FormTop").toInt() >= 0);
+        QVERIFY(saved.value("FormWidth").toInt() <= screen.width());
+        QVERIFY(saved.value("FormHeight").toInt() <= screen.height());
+        QVERIFY(saved.value("TreeWidth").toInt() < saved.value("FormWidth").toInt());
     }
 
     void copiesInDifferentFoldersRunSideBySide()

@@ -11,13 +11,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+#include <limits>
 
 #include "testutil/TestUtil.h"
 
@@ -37,9 +41,13 @@ class TestSettings : public QObject {
     QList<int> m_hotKeys;
     int m_exploreRuns = 0;
 
-    std::unique_ptr<TMainF> start()
+    // Sync is false when the test wrote the file itself: the raw store must
+    // not read it first (QSettings shares one parse of a file per process,
+    // and reports a parse error to the object that read it).
+    std::unique_ptr<TMainF> start(bool sync = true)
     {
-        rawStore()->sync();
+        if (sync)
+            rawStore()->sync();
         auto w = std::make_unique<TMainF>();
         w->Catalogue.SetDataFolder(m_data.path());
         w->AssignHotKeyHook = [this](int key) { m_hotKeys << key; };
@@ -71,8 +79,8 @@ private Q_SLOTS:
     void roundTripThroughASecondWindow()
     {
         auto a = start();
-        a->move(101, 102);
-        a->resize(700, 450);
+        a->move(61, 22);
+        a->resize(601, 533);
         a->show();
         QVERIFY(QTest::qWaitForWindowExposed(a.get()));
         a->Splitter1->setSizes({250, 400});
@@ -102,9 +110,10 @@ private Q_SLOTS:
         auto b = start();
         QVERIFY2(b->StartupError.isEmpty(), qPrintable(b->StartupError));
         QCOMPARE(b->pos(), at);
-        QCOMPARE(b->size(), QSize(700, 450));
+        QCOMPARE(b->size(), QSize(601, 533));
         b->show();
         QVERIFY(QTest::qWaitForWindowExposed(b.get()));
+        QCOMPARE(b->size(), QSize(601, 533)); // a size that fits is kept to the pixel
         QCOMPARE(b->Splitter1->sizes().value(0), tree);
         QCOMPARE(b->ViewStyle(), 2);
         QVERIFY(b->List2->isChecked());
@@ -244,6 +253,131 @@ private Q_SLOTS:
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2"}));
         rawStore()->endGroup();
+    }
+
+    void hostileNumbersAreHeldToScreenAndControls()
+    {
+        const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto onScreen = [&](const QWidget* w) {
+            return area.contains(QRect(w->pos(), w->frameGeometry().size()));
+        };
+        const auto written = [](const char* name) {
+            rawStore()->sync();
+            return rawStore()->value(name).toLongLong();
+        };
+        for (const int treeWidth : {big, small}) {
+            init();
+            put("FormLeft", -1994);
+            put("FormTop", -2215);
+            put("FormWidth", 32767);
+            put("FormHeight", 32767);
+            put("TreeWidth", treeWidth);
+            put("FoldersLeft", big);
+            put("FoldersTop", small);
+            put("Width2", big);
+            put("Width3", small);
+            put("HotKey", big);
+            auto w = start();
+            QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            QVERIFY(onScreen(w.get()));
+            // Tree and list both show.
+            const QList<int> sizes = w->Splitter1->sizes();
+            QVERIFY(sizes.value(0) >= w->DocsTree->minimumSizeHint().width());
+            QVERIFY(sizes.value(1) >= w->ListView->minimumSizeHint().width());
+            QVERIFY(w->rect().contains(w->ExplorerPanel->pos()));
+            QVERIFY(w->ColumnWidth(2) <= area.width());
+            QCOMPARE(w->ColumnWidth(3), 0);
+            QCOMPARE(w->HotKey, 49220);
+            // What is saved is what was shown.
+            w->WriteSettings();
+            QCOMPARE(written("TreeWidth"), sizes.value(0));
+            QCOMPARE(written("FormWidth"), w->width());
+            QCOMPARE(written("FormLeft"), w->x());
+            QVERIFY(written("FoldersLeft") <= w->width());
+        }
+
+        // A window partly off the screen (another resolution or scale) moves
+        // back onto it and keeps its size.
+        init();
+        put("FormLeft", area.right() - 100);
+        put("FormTop", area.bottom() - 50);
+        put("FormWidth", 400);
+        put("FormHeight", 300);
+        auto w = start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(w->size(), QSize(400, 300));
+        QVERIFY(onScreen(w.get()));
+    }
+
+    void damagedFileIsKeptAsideAndWrittenAfresh_data()
+    {
+        QTest::addColumn<QByteArray>("damaged");
+        QTest::newRow("unclosed group") << QByteArray("[General\nFormLeft=1\n");
+        QTest::newRow("line without value") << QByteArray("[General]\nTreeWidth=300\nnot a setting\n");
+        QTest::newRow("binary") << QByteArray("\x01\x02\xff\xfe\n[\x80", 8);
+    }
+
+    void damagedFileIsKeptAsideAndWrittenAfresh()
+    {
+        QFETCH(QByteArray, damaged);
+        const QString file = rawStore()->fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        for (const QString& old : {file + ".damaged", file + ".damaged.1"})
+            QFile::remove(old);
+        for (const QString& aside : {file + ".damaged", file + ".damaged.1"}) {
+            // The raw store's deferred sync must not be the one to read the
+            // damaged file: the parse error goes to the first reader only.
+            QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
+            QVERIFY(TestUtil::WriteFile(file, damaged));
+            auto w = start(false);
+            // Said once, with both names, and the design state applies.
+            QCOMPARE(w->StartupError.count("is damaged"), 1);
+            QVERIFY(w->StartupError.contains(file));
+            QVERIFY(w->StartupError.contains(aside));
+            QCOMPARE(TestUtil::ReadFile(aside), damaged);
+            QCOMPARE(w->size(), QSize(855, 534));
+            w->WriteSettings();
+            QSettings fresh(file, QSettings::IniFormat);
+            QCOMPARE(fresh.status(), QSettings::NoError);
+            QCOMPARE(fresh.value("Hotkey").toInt(), 49220);
+        }
+        QCOMPARE(TestUtil::ReadFile(file + ".damaged"), damaged); // the older copy stays
+    }
+
+    void additionalFieldHasLimits()
+    {
+        QStringList values;
+        for (int i = 0; i < 1500; ++i)
+            values << QString("v%1").arg(i);
+        values[3] = QString(300, 'x');
+        rawStore()->beginGroup("AdValues");
+        for (int i = 0; i < values.size(); ++i)
+            rawStore()->setValue(QString("Val%1").arg(i), values[i]);
+        rawStore()->endGroup();
+        // 254 letters and a character outside the basic plane: cut before it, not through it.
+        const QString title = QString(254, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10000, 'b');
+        put("AdTitle", title);
+        auto w = start();
+        QCOMPARE(w->AdTitle(), QString(254, 'a'));
+        QCOMPARE(w->AdMenu->title(), QString(254, 'a'));
+        const QStringList kept = w->AdValues();
+        QCOMPARE(kept.size(), 1000);
+        QCOMPARE(kept[3], QString(255, 'x'));
+        QCOMPARE(kept.last(), QString("v999"));
+        // Each cut is named, all in the one start-up message.
+        QVERIFY(w->StartupError.contains("1500 values"));
+        QVERIFY(w->StartupError.contains(QString::number(title.size())));
+        QVERIFY(w->StartupError.contains("1 values of the additional field in the settings were longer"));
+        w->WriteSettings();
+        rawStore()->sync();
+        rawStore()->beginGroup("AdValues");
+        QCOMPARE(rawStore()->childKeys().size(), 1000);
+        rawStore()->endGroup();
+        QCOMPARE(rawStore()->value("AdTitle").toString(), QString(254, 'a'));
     }
 
     void storeValueTypes()

@@ -17,20 +17,45 @@ ESettingsError invalidType(const QString& Name)
 } // namespace
 
 TSettingsStore::TSettingsStore()
-    : m_settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velmarch"), QStringLiteral("Quillmere"))
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                             QStringLiteral("Velmarch"), QStringLiteral("Quillmere")))
 {
 }
 
-TSettingsStore::TSettingsStore(const QString& FileName) : m_settings(FileName, QSettings::IniFormat) {}
+TSettingsStore::TSettingsStore(const QString& FileName) : m_settings(std::make_unique<QSettings>(FileName, QSettings::IniFormat)) {}
 
 bool TSettingsStore::Exists() const
 {
-    return QFile::exists(m_settings.fileName()) && m_settings.status() == QSettings::NoError;
+    return QFile::exists(m_settings->fileName()) && m_settings->status() == QSettings::NoError;
+}
+
+bool TSettingsStore::Damaged() const
+{
+    if (!QFile::exists(m_settings->fileName()))
+        return false;
+    // Groups are parsed when first asked for: a fault in one shows only then.
+    m_settings->allKeys();
+    return m_settings->status() == QSettings::FormatError;
+}
+
+QString TSettingsStore::KeepDamagedAside()
+{
+    const QString path = m_settings->fileName();
+    QString aside = path + QStringLiteral(".damaged");
+    // A rename never replaces an existing file: an older copy stays.
+    for (int n = 1; !QFile::rename(path, aside); ++n) {
+        if (!QFile::exists(aside))
+            return {}; // not for want of a free name
+        aside = path + QStringLiteral(".damaged.%1").arg(n);
+    }
+    // A fresh object: the old one keeps its error and what it had parsed.
+    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    return aside;
 }
 
 QString TSettingsStore::actualGroup(const QString& Name) const
 {
-    const QStringList groups = m_settings.childGroups();
+    const QStringList groups = m_settings->childGroups();
     for (const QString& g : groups)
         if (g.compare(Name, Qt::CaseInsensitive) == 0)
             return g;
@@ -40,23 +65,23 @@ QString TSettingsStore::actualGroup(const QString& Name) const
 QString TSettingsStore::actualKey(const QString& Group, const QString& Name) const
 {
     if (!Group.isEmpty())
-        m_settings.beginGroup(Group);
+        m_settings->beginGroup(Group);
     QString found;
-    const QStringList keys = m_settings.childKeys();
+    const QStringList keys = m_settings->childKeys();
     for (const QString& k : keys)
         if (k.compare(Name, Qt::CaseInsensitive) == 0) {
             found = k;
             break;
         }
     if (!Group.isEmpty())
-        m_settings.endGroup();
+        m_settings->endGroup();
     return found;
 }
 
 QVariant TSettingsStore::raw(const QString& Name) const
 {
     const QString key = actualKey({}, Name);
-    return key.isEmpty() ? QVariant() : m_settings.value(key);
+    return key.isEmpty() ? QVariant() : m_settings->value(key);
 }
 
 std::optional<int> TSettingsStore::ReadInteger(const QString& Name) const
@@ -127,16 +152,16 @@ std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
 
 void TSettingsStore::removeAllSpellings(const QString& Name)
 {
-    const QStringList keys = m_settings.childKeys();
+    const QStringList keys = m_settings->childKeys();
     for (const QString& k : keys)
         if (k != Name && k.compare(Name, Qt::CaseInsensitive) == 0)
-            m_settings.remove(k);
+            m_settings->remove(k);
 }
 
 void TSettingsStore::WriteInteger(const QString& Name, int Value)
 {
     removeAllSpellings(Name);
-    m_settings.setValue(Name, Value);
+    m_settings->setValue(Name, Value);
 }
 
 void TSettingsStore::WriteBool(const QString& Name, bool Value)
@@ -147,16 +172,16 @@ void TSettingsStore::WriteBool(const QString& Name, bool Value)
 void TSettingsStore::WriteString(const QString& Name, const QString& Value)
 {
     removeAllSpellings(Name);
-    m_settings.setValue(Name, Value);
+    m_settings->setValue(Name, Value);
 }
 
-std::optional<QStringList> TSettingsStore::ReadAdValues() const
+std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizetype* Count) const
 {
     const QString group = actualGroup(AdValuesGroup);
     if (group.isEmpty())
         return std::nullopt;
-    m_settings.beginGroup(group);
-    const QStringList keys = m_settings.childKeys();
+    m_settings->beginGroup(group);
+    const QStringList keys = m_settings->childKeys();
     // The store lists names alphabetically (Val10 before Val2): the menu's
     // order is the number in the name.
     static const QRegularExpression numbered(QStringLiteral("^val(\\d{1,9})$"),
@@ -168,10 +193,14 @@ std::optional<QStringList> TSettingsStore::ReadAdValues() const
     }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (Count)
+        *Count = qsizetype(ordered.size());
+    if (qsizetype(ordered.size()) > Limit)
+        ordered.resize(size_t(std::max<qsizetype>(Limit, 0)));
     QStringList values;
     std::optional<QString> bad;
     for (const auto& entry : ordered) {
-        const QVariant v = m_settings.value(entry.second);
+        const QVariant v = m_settings->value(entry.second);
         if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
             values << v.toString();
         else if (v.typeId() == QMetaType::QStringList)
@@ -179,7 +208,7 @@ std::optional<QStringList> TSettingsStore::ReadAdValues() const
         else if (!bad)
             bad = entry.second;
     }
-    m_settings.endGroup();
+    m_settings->endGroup();
     if (bad)
         throw invalidType(*bad);
     return values;
@@ -187,18 +216,18 @@ std::optional<QStringList> TSettingsStore::ReadAdValues() const
 
 void TSettingsStore::WriteAdValues(const QStringList& Entries)
 {
-    for (const QString& g : m_settings.childGroups())
+    for (const QString& g : m_settings->childGroups())
         if (g.compare(AdValuesGroup, Qt::CaseInsensitive) == 0)
-            m_settings.remove(g);
-    m_settings.beginGroup(AdValuesGroup);
+            m_settings->remove(g);
+    m_settings->beginGroup(AdValuesGroup);
     for (qsizetype i = 0; i < Entries.size(); ++i)
         if (!Entries[i].isEmpty())
-            m_settings.setValue(QStringLiteral("Val%1").arg(i), Entries[i]);
-    m_settings.endGroup();
+            m_settings->setValue(QStringLiteral("Val%1").arg(i), Entries[i]);
+    m_settings->endGroup();
 }
 
 bool TSettingsStore::Flush()
 {
-    m_settings.sync();
-    return m_settings.status() == QSettings::NoError;
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
 }

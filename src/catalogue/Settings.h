@@ -2,6 +2,8 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -27,6 +29,15 @@ public:
     // otherwise. Never creates the store.
     bool Exists() const;
 
+    // True when the file exists but does not parse as a whole: what it holds
+    // cannot be trusted, and a save would keep only the part that parsed.
+    bool Damaged() const;
+    // Moves a damaged file aside under a name no other file has
+    // ("<file>.damaged", "<file>.damaged.1", ...) and goes on as an empty
+    // store, written afresh by the next save. The new name, or an empty
+    // text when the file could not be moved.
+    QString KeepDamagedAside();
+
     // The value, or nothing when absent; throws ESettingsError ("Invalid
     // data type for '<Name>'") when it is present but of another type.
     std::optional<int> ReadInteger(const QString& Name) const;
@@ -39,15 +50,17 @@ public:
 
     // The sub-key AdValues: its string values in order ("Val" + position, by
     // number; other names after them in the store's order), or nothing when
-    // the group does not exist.
-    std::optional<QStringList> ReadAdValues() const;
+    // the group does not exist. At most Limit values are read; Count, when
+    // given, receives how many the group holds.
+    std::optional<QStringList> ReadAdValues(qsizetype Limit = std::numeric_limits<qsizetype>::max(),
+                                            qsizetype* Count = nullptr) const;
     // Deletes AdValues and writes it again: one value "Val<i>" per non-empty
     // entry, i being the entry's position, so numbering can have gaps.
     void WriteAdValues(const QStringList& Entries);
 
     // Writes everything out; false when the store could not be written.
     bool Flush();
-    QString FileName() const { return m_settings.fileName(); }
+    QString FileName() const { return m_settings->fileName(); }
 
 private:
     QString actualKey(const QString& Group, const QString& Name) const;
@@ -55,5 +68,5 @@ private:
     void removeAllSpellings(const QString& Name);
     QVariant raw(const QString& Name) const;
 
-    mutable QSettings m_settings;
+    std::unique_ptr<QSettings> m_settings;
 };

@@ -11,7 +11,13 @@ public:
 
     // The folder of the catalogue: the executable's own folder, or the user's
     // data folder when that one cannot be written (an install under /usr).
-    static QString DataFolder();
+    // Notice, when given, receives what the user should be told once.
+    static QString DataFolder(QString* Notice = nullptr);
+    // The user's data folder UserFolder, created when missing. When it holds
+    // no catalogue yet, it starts from a copy of the catalogue beside the
+    // executable in ExeFolder and of its backup, and Notice says where the
+    // catalogue now lives.
+    static QString MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder, QString* Notice);
 
 Q_SIGNALS:
     // A request to end the program (quit(), the session manager's "die"),

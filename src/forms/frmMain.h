@@ -42,6 +42,8 @@ public:
     TThreadWindow* ProgressWindow = nullptr;
     // An error of the start-up, shown once the window is up.
     QString StartupError;
+    // Adds a paragraph to StartupError: the user sees one box for them all.
+    void AddStartupError(const QString& Text);
 
     // Node making with the view's part: a new category is scrolled into view
     // and its name opened for editing.
@@ -123,6 +125,10 @@ public:
     // The entries of AdMenu, texts as typed (an empty one is a blank entry).
     QStringList AdValues() const;
     void SetAdValues(const QStringList& Values);
+    // More values make no usable menu, longer texts no usable caption or
+    // entry; the setters above keep to them.
+    static constexpr int MaxAdValues = 1000;
+    static constexpr int MaxAdTextLength = 255;
     // "Changing of value for category changes values for all subitems".
     bool RecursChanging = false;
     // The restore hot key as a shortcut word; ReadSettings hands it to the hook.
@@ -230,6 +236,8 @@ private:
     int m_treeWidth = 216;               // what the tree is given until it is laid out
     bool m_listing = false;              // a fill is running
     TTreeNode* m_pendingList = nullptr;  // asked for while a fill was running
+    bool m_treeChanging = false;         // inside the tree's current-node change
+    bool m_questionsDeferred = false;    // relink questions wait for the change to end
     // ---- end of private: category view and settings ----
 
     // ---- private: opening entries and the tray ----

@@ -9,17 +9,23 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWindow>
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -63,14 +69,109 @@ QString menuText(const QString& Text)
     return t.replace(u'&', QStringLiteral("&&"));
 }
 
+// Text cut to at most Length characters, never between the halves of a
+// surrogate pair.
+QString cutText(const QString& Text, qsizetype Length)
+{
+    if (Text.size() <= Length)
+        return Text;
+    return Text.left(Text.at(Length - 1).isHighSurrogate() ? Length - 1 : Length);
+}
+
+// Value within Low and High; Low wins when the two cross. 64 bits, so that
+// any stored number and any sum of two of them is safe.
+int bounded(qint64 Value, qint64 Low, qint64 High)
+{
+    return int(std::max(Low, std::min(Value, High)));
+}
+
+struct TWindowBounds {
+    QPoint At;  // the frame's top left corner, as move() takes it
+    QSize Size; // the client area, as resize() takes it
+};
+
+// The stored bounds moved and cut so that the window lies on the available
+// area of the screen it overlaps most, or of the primary screen: screens
+// change in size, scale and number between runs, and a hand-edited store
+// may hold anything.
+std::optional<TWindowBounds> boundsOnScreen(const QWidget* Window, int Left, int Top, int Width, int Height)
+{
+    QScreen* target = QGuiApplication::primaryScreen();
+    qint64 most = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        const qint64 w = std::min<qint64>(qint64(Left) + std::max(Width, 0), qint64(g.x()) + g.width()) -
+                         std::max<qint64>(Left, g.x());
+        const qint64 h = std::min<qint64>(qint64(Top) + std::max(Height, 0), qint64(g.y()) + g.height()) -
+                         std::max<qint64>(Top, g.y());
+        if (w > 0 && h > 0 && w * h > most) {
+            most = w * h;
+            target = screen;
+        }
+    }
+    if (!target)
+        return std::nullopt;
+    const QRect area = target->availableGeometry();
+    // Known once the window has been shown; before that the frame is taken as none.
+    const QMargins frame = Window->windowHandle() ? Window->windowHandle()->frameMargins() : QMargins();
+    const QSize minimum = Window->minimumSizeHint().expandedTo(Window->minimumSize());
+    const int width = bounded(Width, minimum.width(), area.width() - frame.left() - frame.right());
+    const int height = bounded(Height, minimum.height(), area.height() - frame.top() - frame.bottom());
+    const int left = bounded(Left, area.x(), qint64(area.x()) + area.width() - frame.left() - frame.right() - width);
+    const int top = bounded(Top, area.y(), qint64(area.y()) + area.height() - frame.top() - frame.bottom() - height);
+    return TWindowBounds{QPoint(left, top), QSize(width, height)};
+}
+
+// The window's frame is known only once the window manager has framed the
+// shown window: then the restored bounds are held to the screen once more,
+// frame included, and the watch ends.
+class TFrameOnScreen : public QObject {
+public:
+    explicit TFrameOnScreen(QWidget* Window) : QObject(Window), m_window(Window) { Window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (watched == m_window && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize)) {
+            const QWindow* handle = m_window->windowHandle();
+            if (handle && !handle->frameMargins().isNull()) {
+                m_window->removeEventFilter(this);
+                deleteLater();
+                if (const auto bounds =
+                        boundsOnScreen(m_window, m_window->x(), m_window->y(), m_window->width(), m_window->height())) {
+                    if (bounds->Size != m_window->size())
+                        m_window->resize(bounds->Size);
+                    if (bounds->At != m_window->pos())
+                        m_window->move(bounds->At);
+                }
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget* m_window;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------- wiring
 
 void TMainF::setupCategoryView()
 {
-    connect(DocsTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { guarded([&] { DocsTreeChange(TTreeNodes::NodeOf(current)); }); });
+    connect(DocsTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        // The view goes on using the new current index after this signal, so
+        // no node may be deleted here: relink questions wait for the next turn.
+        m_treeChanging = true;
+        guarded([&] { DocsTreeChange(TTreeNodes::NodeOf(current)); });
+        m_treeChanging = false;
+        if (std::exchange(m_questionsDeferred, false))
+            QTimer::singleShot(0, this, [this] {
+                if (ListedNode)
+                    guarded([this] { ListCategory(ListedNode); });
+            });
+    });
     DocsTree->viewport()->installEventFilter(new TMousePressFilter(this, [this](QMouseEvent* e) {
         if (e->button() != Qt::RightButton)
             return false;
@@ -164,7 +265,14 @@ void TMainF::ListCategory(TTreeNode* Node)
 
 void TMainF::FillListItem(TTreeNode* Node)
 {
-    CheckListedNode(Catalogue, Node, acRemoveOnAbsent->isChecked());
+    const bool ask = acRemoveOnAbsent->isChecked();
+    if (ask && m_treeChanging) {
+        CheckListedNode(Catalogue, Node, false);
+        if (Node->ImageIndex() == imgMissing)
+            m_questionsDeferred = true;
+        return;
+    }
+    CheckListedNode(Catalogue, Node, ask);
 }
 
 TTreeNode* TMainF::ListSelectedNode() const
@@ -331,8 +439,9 @@ QString TMainF::AdTitle() const
 
 void TMainF::SetAdTitle(const QString& Title)
 {
-    ListModel->SetAdTitle(Title);
-    AdMenu->setTitle(menuText(Title));
+    const QString title = cutText(Title, MaxAdTextLength);
+    ListModel->SetAdTitle(title);
+    AdMenu->setTitle(menuText(title));
 }
 
 QStringList TMainF::AdValues() const
@@ -351,20 +460,39 @@ QStringList TMainF::AdValues() const
 void TMainF::SetAdValues(const QStringList& Values)
 {
     AdMenu->clear();
-    for (const QString& v : Values)
-        AdMenu->addAction(menuText(v))->setData(v);
+    for (const QString& v : Values.mid(0, MaxAdValues)) {
+        const QString value = cutText(v, MaxAdTextLength);
+        AdMenu->addAction(menuText(value))->setData(value);
+    }
 }
 
 // ---------------------------------------------------------------- settings
 
+void TMainF::AddStartupError(const QString& Text)
+{
+    StartupError = StartupError.isEmpty() ? Text : StartupError + QStringLiteral("\n\n") + Text;
+}
+
 void TMainF::ReadSettings()
 {
     TSettingsStore store;
+    if (store.Damaged()) {
+        // Left in place, the file would be rewritten from the part that parsed.
+        const QString file = store.FileName();
+        const QString aside = store.KeepDamagedAside();
+        AddStartupError(aside.isEmpty()
+                            ? QStringLiteral("The settings file \"%1\" is damaged and could not be moved aside; "
+                                             "the program starts with its default settings.")
+                                  .arg(file)
+                            : QStringLiteral("The settings file \"%1\" is damaged. It was moved to \"%2\"; "
+                                             "the program starts with its default settings.")
+                                  .arg(file, aside));
+    }
     try {
         readSettings(store);
     } catch (const ESettingsError& e) {
         // Shown once the window is up, like the other start-up errors.
-        StartupError = StartupError.isEmpty() ? e.Text() : StartupError + QStringLiteral("\n\n") + e.Text();
+        AddStartupError(e.Text());
     }
 }
 
@@ -383,19 +511,24 @@ void TMainF::readSettings(TSettingsStore& Store)
         return;
     }
 
-    const auto left = Store.ReadInteger(QStringLiteral("FormLeft"));
-    const auto top = Store.ReadInteger(QStringLiteral("FormTop"));
-    const auto width = Store.ReadInteger(QStringLiteral("FormWidth"));
-    const auto height = Store.ReadInteger(QStringLiteral("FormHeight"));
-    if (left && top && width && height) {
-        move(*left, *top);
-        resize(*width, *height);
-    }
+    // Every number is held to what the screen and the controls can show:
+    // the store may come from another screen or from a hand-edited file.
+    const auto formLeft = Store.ReadInteger(QStringLiteral("FormLeft"));
+    const auto formTop = Store.ReadInteger(QStringLiteral("FormTop"));
+    const auto formWidth = Store.ReadInteger(QStringLiteral("FormWidth"));
+    const auto formHeight = Store.ReadInteger(QStringLiteral("FormHeight"));
+    if (formLeft && formTop && formWidth && formHeight)
+        if (const auto bounds = boundsOnScreen(this, *formLeft, *formTop, *formWidth, *formHeight)) {
+            move(bounds->At);
+            resize(bounds->Size);
+            new TFrameOnScreen(this);
+        }
     if (const auto v = Store.ReadInteger(QStringLiteral("TreeWidth"))) {
-        m_treeWidth = *v;
-        QList<int> sizes = Splitter1->sizes();
-        const int total = std::max(sizes.value(0) + sizes.value(1), *v + 1);
-        Splitter1->setSizes({*v, total - *v});
+        // The list keeps at least its own minimum beside the tree.
+        const int room = width() - TargetWin->width() - Splitter1->handleWidth();
+        const int listMinimum = ListView->minimumSizeHint().width();
+        m_treeWidth = bounded(*v, DocsTree->minimumSizeHint().width(), qint64(room) - listMinimum);
+        Splitter1->setSizes({m_treeWidth, std::max(room - m_treeWidth, listMinimum)});
     }
     if (const auto v = Store.ReadInteger(QStringLiteral("ListStyle"))) {
         const int s = styleOfStoreCode(*v);
@@ -404,29 +537,59 @@ void TMainF::readSettings(TSettingsStore& Store)
     }
     if (const auto v = Store.ReadBool(QStringLiteral("ShowFolders")); v && *v)
         acExplore->trigger();
+    // The floating panel stays inside the window.
     if (const auto v = Store.ReadInteger(QStringLiteral("FoldersLeft")))
-        ExplorerPanel->move(*v, ExplorerPanel->y());
+        ExplorerPanel->move(bounded(*v, 0, width() - ExplorerPanel->width()), ExplorerPanel->y());
     if (const auto v = Store.ReadInteger(QStringLiteral("FoldersTop")))
-        ExplorerPanel->move(ExplorerPanel->x(), *v);
+        ExplorerPanel->move(ExplorerPanel->x(), bounded(*v, 0, height() - ExplorerPanel->height()));
     if (const auto v = Store.ReadBool(QStringLiteral("RemoveOnAbsent")))
         acRemoveOnAbsent->setChecked(*v);
+    // A column is hidden (0) or at most as wide as the screen.
+    const int widest = screen() ? screen()->availableGeometry().width() : 4096;
     for (int c = 1; c <= 4; ++c)
         if (const auto v = Store.ReadInteger(QStringLiteral("Width%1").arg(c)))
-            SetColumnWidth(c, *v);
-    if (const auto v = Store.ReadString(QStringLiteral("AdTitle")))
+            SetColumnWidth(c, *v <= 0 ? 0 : bounded(*v, ListDetails->header()->minimumSectionSize(), widest));
+    if (const auto v = Store.ReadString(QStringLiteral("AdTitle"))) {
+        if (v->size() > MaxAdTextLength)
+            AddStartupError(QStringLiteral("The title of the additional field in the settings has %1 characters; "
+                                           "only the first %2 were kept.")
+                                .arg(v->size())
+                                .arg(MaxAdTextLength));
         SetAdTitle(*v);
+    }
     if (const auto v = Store.ReadBool(QStringLiteral("RecursChanging")))
         RecursChanging = *v;
 
-    HotKey = Store.ReadInteger(QStringLiteral("HotKey")).value_or(49220);
+    // A shortcut word has 16 bits; anything else is no key this program wrote.
+    const int key = Store.ReadInteger(QStringLiteral("HotKey")).value_or(49220);
+    HotKey = key >= 0 && key <= 0xFFFF ? key : 49220;
 
-    if (const auto values = Store.ReadAdValues())
-        SetAdValues(*values);
+    qsizetype stored = 0;
+    if (const auto kept = Store.ReadAdValues(MaxAdValues, &stored)) {
+        if (stored > MaxAdValues)
+            AddStartupError(QStringLiteral("The settings hold %1 values of the additional field; only the first %2 "
+                                           "were kept.")
+                                .arg(stored)
+                                .arg(MaxAdValues));
+        const auto cut = std::count_if(kept->begin(), kept->end(),
+                                       [](const QString& v) { return v.size() > MaxAdTextLength; });
+        if (cut > 0)
+            AddStartupError(QStringLiteral("%1 values of the additional field in the settings were longer than %2 "
+                                           "characters and were cut to that length.")
+                                .arg(cut)
+                                .arg(MaxAdTextLength));
+        SetAdValues(*kept);
+    }
 }
 
 void TMainF::WriteSettings()
 {
     TSettingsStore store;
+    if (store.Damaged()) {
+        // Damaged during the run: kept aside as at the start, and written afresh.
+        if (const QString aside = store.KeepDamagedAside(); !aside.isEmpty())
+            qWarning("The damaged settings file was moved to %s", qPrintable(aside));
+    }
     const QPoint at = pos();
     store.WriteInteger(QStringLiteral("FormLeft"), at.x());
     store.WriteInteger(QStringLiteral("FormTop"), at.y());

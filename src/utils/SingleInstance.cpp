@@ -5,10 +5,25 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QSysInfo>
 #include <unistd.h>
 
+namespace {
+
+// True when Pid is a live process of the executable at Executable (a
+// canonical path): a copy of this program, not just a process that took
+// over the number of one that died.
+bool isCopyOf(qint64 Pid, const QString& Executable)
+{
+    if (Pid <= 0 || Executable.isEmpty())
+        return false;
+    return QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(Pid)) == Executable;
+}
+
+} // namespace
+
 TSingleInstance::TSingleInstance(const QString& ExecutablePath, QObject* parent)
-    : QObject(parent), m_name(ServerName(ExecutablePath))
+    : QObject(parent), m_executable(QFileInfo(ExecutablePath).canonicalFilePath()), m_name(ServerName(ExecutablePath))
 {
 }
 
@@ -25,10 +40,20 @@ QString TSingleInstance::ServerName(const QString& ExecutablePath)
 
 bool TSingleInstance::Claim()
 {
-    // Two copies started at once must not both decide they are the first.
+    // Two copies started at once must not both decide they are the first:
+    // the lock spans the look for a first copy and the start of listening.
     QLockFile lock(QDir::temp().filePath(m_name + QStringLiteral(".lock")));
     lock.setStaleLockTime(5000);
-    lock.tryLock(5000);
+    if (!lock.tryLock(0)) {
+        qint64 holder = 0;
+        QString host;
+        if (lock.getLockInfo(&holder, &host, nullptr) && host == QSysInfo::machineHostName() &&
+            isCopyOf(holder, m_executable))
+            lock.tryLock(5000); // a copy starting this moment: it answers once it holds the socket
+        else if (lock.removeStaleLockFile())
+            lock.tryLock(0); // left by a copy that died; its number may now be another program's
+        // Without the lock the socket alone decides.
+    }
 
     QLocalSocket probe;
     probe.connectToServer(m_name);

@@ -23,6 +23,7 @@ Q_SIGNALS:
     void showRequested();
 
 private:
+    QString m_executable; // canonical path
     QString m_name;
     std::unique_ptr<QLocalServer> m_server;
 };
