@@ -22,6 +22,7 @@
 #include <QTreeView>
 #include <QtTest>
 #include <limits>
+#include <sys/stat.h>
 
 #include "testutil/TestUtil.h"
 
@@ -346,6 +347,31 @@ private Q_SLOTS:
             QCOMPARE(fresh.value("Hotkey").toInt(), 49220);
         }
         QCOMPARE(TestUtil::ReadFile(file + ".damaged"), damaged); // the older copy stays
+    }
+
+    void settingsFileThatIsNoFileIsLeftAlone()
+    {
+        // A link to a FIFO where the settings file should be: reading it would
+        // block the start, writing it would replace the FIFO with a file.
+        const QString file = rawStore()->fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        // The raw store's deferred sync must be done before the FIFO comes:
+        // that QSettings would block on it as the program used to.
+        QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
+        const QString fifo = m_data.filePath("settings-fifo");
+        QFile::remove(fifo);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QVERIFY(QFile::link(fifo, file));
+        auto w = start(false);
+        QCOMPARE(w->StartupError.count("is not a regular file"), 1);
+        QCOMPARE(w->size(), QSize(855, 534)); // the design state
+        w->WriteSettings();
+        w.reset();
+        QVERIFY(QFileInfo(file).isSymLink());
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        QFile::remove(file);
+        QFile::remove(fifo);
     }
 
     void additionalFieldHasLimits()

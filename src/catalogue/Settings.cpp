@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <algorithm>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -23,6 +25,22 @@ TSettingsStore::TSettingsStore()
 }
 
 TSettingsStore::TSettingsStore(const QString& FileName) : m_settings(std::make_unique<QSettings>(FileName, QSettings::IniFormat)) {}
+
+QString TSettingsStore::DefaultFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Velmarch/Quillmere.conf");
+}
+
+QString TSettingsStore::UnusableReason(const QString& FileName)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(FileName).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return QStringLiteral("The settings file \"%1\" is not a regular file, so the settings are neither read from "
+                          "it nor written to it in this run.")
+        .arg(FileName);
+}
 
 bool TSettingsStore::Exists() const
 {

@@ -25,6 +25,13 @@ public:
     // For tests and tools: the store in the given INI file.
     explicit TSettingsStore(const QString& FileName);
 
+    // The file of the per-user store, without opening it.
+    static QString DefaultFileName();
+    // Empty when FileName is missing or a regular file (a link to one is
+    // fine); else why it must be neither read (a FIFO would block, a device
+    // never end) nor written (a save would replace it).
+    static QString UnusableReason(const QString& FileName);
+
     // True when the store exists and could be read: reading applies nothing
     // otherwise. Never creates the store.
     bool Exists() const;

@@ -475,6 +475,12 @@ void TMainF::AddStartupError(const QString& Text)
 
 void TMainF::ReadSettings()
 {
+    if (const QString why = TSettingsStore::UnusableReason(TSettingsStore::DefaultFileName()); !why.isEmpty()) {
+        AddStartupError(why);
+        TSettingsStore none{QString()}; // the defaults: a store with no file behind it
+        readSettings(none);
+        return;
+    }
     TSettingsStore store;
     if (store.Damaged()) {
         // Left in place, the file would be rewritten from the part that parsed.
@@ -584,6 +590,10 @@ void TMainF::readSettings(TSettingsStore& Store)
 
 void TMainF::WriteSettings()
 {
+    // Told at the start (or the file turned into something else meanwhile):
+    // nothing but a regular file is ever replaced.
+    if (!TSettingsStore::UnusableReason(TSettingsStore::DefaultFileName()).isEmpty())
+        return;
     TSettingsStore store;
     if (store.Damaged()) {
         // Damaged during the run: kept aside as at the start, and written afresh.
