@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 #include <sys/stat.h>
@@ -409,6 +410,21 @@ private Q_SLOTS:
                 found = a;
         QVERIFY2(found, qPrintable(caption));
         QCOMPARE(found->shortcut(), shortcut);
+    }
+
+    void commandsStillToComeAreDisabled()
+    {
+        auto w = start();
+        QStringList enabled;
+        for (QAction* a : w->actions())
+            if (a->isEnabled())
+                enabled << a->text();
+        enabled.sort();
+        QCOMPARE(enabled, (QStringList{"&About...", "&Exit", "Backup data", "Collapse all", "Delete non-actual links",
+                                       "Detailes", "Details", "Exit", "Expand all", "Find object", "Hide",
+                                       "Large Icons", "Large Icons", "List", "List", "Restore data", "Show",
+                                       "Small Icons", "Small Icons"}));
+        QVERIFY(!w->btnSearch->isEnabled());
     }
 
     void viewButtonSpellsDetailes()

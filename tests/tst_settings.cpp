@@ -52,6 +52,9 @@ class TestSettings : public QObject {
         auto w = std::make_unique<TMainF>();
         w->Catalogue.SetDataFolder(m_data.path());
         w->AssignHotKeyHook = [this](int key) { m_hotKeys << key; };
+        // "Show folders" is still disabled; what counts here is that the
+        // setting runs it.
+        w->acExplore->setEnabled(true);
         connect(w->acExplore, &QAction::triggered, this, [this] { ++m_exploreRuns; });
         w->FormCreate(nullptr);
         return w;

@@ -191,6 +191,15 @@ void TMainF::createActions()
         connect(action, &QAction::triggered, this, [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
         addAction(action); // shortcuts work wherever the focus is in the window
     }
+
+    // Commands whose behaviour is still to come are shown but disabled, so
+    // that nothing looks as if it worked when it did nothing. ("Delete
+    // non-actual links" is an option whose tick already takes effect.)
+    for (QAction* pending : {acNewDoc, acNewCateg, acPasteURL, acRemoveItem, acDeleteFromDisk, acAddComments,
+                             acProperties, acExplore, acSearchInNames, acSearchInComments, acSearchInAdd,
+                             acSearchAgain, acAutoStart, acOptions, Help1, Support1, FAQ1, AsSingleFolder1,
+                             AsSepDocs1, NoDragDrop1})
+        pending->setEnabled(false);
 }
 
 void TMainF::createControls()
@@ -436,6 +445,9 @@ void TMainF::createToolBar()
     btnSearch->setAccessibleName(QStringLiteral("Search"));
     btnSearch->setAccessibleDescription(QStringLiteral("Find entries by name, comment or additional field"));
     connect(btnSearch, &QToolButton::clicked, acSearchInNames, &QAction::trigger);
+    btnSearch->setEnabled(acSearchInNames->isEnabled());
+    connect(acSearchInNames, &QAction::changed, btnSearch,
+            [this] { btnSearch->setEnabled(acSearchInNames->isEnabled()); });
     ToolBar1->addWidget(btnSearch);
     ToolBar1->addSeparator();
     ToolBar1->addAction(acExplore);
