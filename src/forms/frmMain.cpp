@@ -107,7 +107,7 @@ void TMainF::createActions()
                                     QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F), -1);
     acSearchInAdd = makeAction(this, QStringLiteral("Find by additional field..."), {}, {}, -1);
     acSearchAgain = makeAction(this, QStringLiteral("Continue search"), {}, Qt::Key_F3, -1);
-    acAutoStart = makeAction(this, QStringLiteral("Start when Windows starts"), {}, {}, -1);
+    acAutoStart = makeAction(this, QStringLiteral("Start at login"), {}, {}, -1);
     acAutoStart->setCheckable(true);
     acAutoStart->setChecked(true);
     acRemoveOnAbsent = makeAction(this, QStringLiteral("Delete non-actual links"), {}, {}, -1);
