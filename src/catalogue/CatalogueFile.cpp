@@ -21,6 +21,25 @@ constexpr char16_t Cp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// Position of the first CR, LF or 0x1A in Text[From, Size), or Size. Eight
+// bytes at a time: a byte equal to one of the three turns to zero in one of
+// the XORed words, which the classic has-zero-byte test finds.
+qsizetype findLineEnd(const char* Text, qsizetype From, qsizetype Size)
+{
+    constexpr quint64 Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+    auto hasZero = [](quint64 v) { return ((v - Ones) & ~v & Highs) != 0; };
+    qsizetype i = From;
+    for (; Size - i >= 8; i += 8) {
+        quint64 word;
+        std::memcpy(&word, Text + i, 8);
+        if (hasZero(word ^ (Ones * '\r')) || hasZero(word ^ (Ones * '\n')) || hasZero(word ^ (Ones * 0x1a)))
+            break;
+    }
+    while (i < Size && Text[i] != '\r' && Text[i] != '\n' && Text[i] != '\x1a')
+        ++i;
+    return i;
+}
+
 QString cleanField(const QString& Text)
 {
     return MyTextUtils::HasLineBreakOrNul(Text) ? MyTextUtils::SingleLine(Text) : Text;
@@ -323,9 +342,7 @@ void TCatalogueReader::read()
         const char* base = buf.constData() + pos;
         const qsizetype left = buf.size() - pos;
         // CR LF, LF and a lone CR all end a line; a byte 0x1A ends the file.
-        qsizetype end = scanned;
-        while (end < left && base[end] != '\r' && base[end] != '\n' && base[end] != '\x1a')
-            ++end;
+        const qsizetype end = findLineEnd(base, scanned, left);
         if (end == left && !eof) {
             scanned = end;
             if (left > MaxCatalogueLineBytes) {
