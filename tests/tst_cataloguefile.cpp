@@ -15,13 +15,13 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "testutil/TestUtil.h"
+
 namespace {
 
-template <size_t N>
-QByteArray raw(const char (&Text)[N])
-{
-    return QByteArray(Text, qsizetype(N - 1)); // keeps embedded NULs
-}
+using TestUtil::FileSizeLimit;
+using TestUtil::LoadError;
+using TestUtil::Raw;
 
 // One catalogue line as the writer makes it.
 QByteArray line(const QByteArray& Name, const QByteArray& Level, const QByteArray& Path = {},
@@ -87,17 +87,6 @@ QStringList outline(TCatalogue& Cat)
     return out;
 }
 
-// The text of the error a load ends with, or empty when it returns.
-QString loadError(TCatalogue& Cat, bool Backup = false)
-{
-    try {
-        Cat.LoadData(Backup);
-    } catch (const ECatalogueError& e) {
-        return e.Text();
-    }
-    return {};
-}
-
 void checkMakerCategoryFirst(TCatalogue& Cat)
 {
     QVERIFY(Cat.MakerCategory);
@@ -110,25 +99,6 @@ void checkMakerCategoryFirst(TCatalogue& Cat)
     for (int i = 0; i < 3; ++i)
         QCOMPARE(Cat.MakerCategory->Item(i)->Data()->Kind, nkURL);
 }
-
-// Lifts the process's file size limit back when the test ends, however it ends.
-struct FileSizeLimit {
-    rlimit saved{};
-    void (*handler)(int) = SIG_DFL;
-    explicit FileSizeLimit(rlim_t Bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        handler = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
-        rlimit lower = saved;
-        lower.rlim_cur = Bytes;
-        setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, handler);
-    }
-};
 
 } // namespace
 
@@ -217,7 +187,7 @@ private Q_SLOTS:
         // Saving what was loaded gives the same bytes again, but for the name
         // the nameless hyperlink took from its address.
         QByteArray again = bytes;
-        again.replace(raw("\r\n\0" "1\0" "mailto:"), raw("\r\n" "mailto:someone@example.org\0" "1\0" "mailto:"));
+        again.replace(Raw("\r\n\0" "1\0" "mailto:"), Raw("\r\n" "mailto:someone@example.org\0" "1\0" "mailto:"));
         other.cat.SaveData(false);
         QCOMPARE(slurp(env.dat()), again);
     }
@@ -230,7 +200,7 @@ private Q_SLOTS:
         work->Data()->Comments = QStringLiteral("mine");
         cat.CreateMakerCategory();
         cat.SaveData(false);
-        QCOMPARE(slurp(env.dat()), raw("Work\0" "0\0" "\0" "mine\0" "1\0" "\r\n"));
+        QCOMPARE(slurp(env.dat()), Raw("Work\0" "0\0" "\0" "mine\0" "1\0" "\r\n"));
 
         TTreeNode* links = cat.AddCategoryNode(work, QStringLiteral("Café"));
         TTreeNode* site = cat.AddLinkNode(QStringLiteral("https://example.org/"), links, QStringLiteral("Site"), true);
@@ -240,7 +210,7 @@ private Q_SLOTS:
         cat.Nodes().AddChild(nullptr, QStringLiteral("Bare")); // a node without a record
         cat.SaveData(true);
         QCOMPARE(slurp(cat.DataFile(true)),
-                 raw("Work\0" "0\0" "\0" "mine\0" "1\0" "\r\n"
+                 Raw("Work\0" "0\0" "\0" "mine\0" "1\0" "\r\n"
                      "Caf\xc3\xa9\0" "1\0" "\0" "\0" "1\0" "\r\n"
                      "Site\0" "2\0" "https://example.org/\0" "note\0" "4\0" "x\r\n"
                      "a b.txt\0" "1\0" "/nonexistent/a b.txt\0" "\0" "2\0" "\r\n"
@@ -263,7 +233,7 @@ private Q_SLOTS:
         QVERIFY(cat.DataSaved);
         QVERIFY(!QFile::exists(env.dat()));
         const QByteArray backup = slurp(cat.DataFile(true));
-        QCOMPARE(backup, raw("Work\0" "0\0" "\0" "\0" "1\0" "\r\n"));
+        QCOMPARE(backup, Raw("Work\0" "0\0" "\0" "\0" "1\0" "\r\n"));
         // After a backup the run goes on: the built-in category is back, first, as new.
         checkMakerCategoryFirst(cat);
         QCOMPARE(cat.Nodes().RootCount(), 2);
@@ -354,7 +324,7 @@ private Q_SLOTS:
         Env env;
         put(env.dat(), file);
         env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QCOMPARE(outline(env.cat), tree);
         checkMakerCategoryFirst(env.cat);
         const QString aside = env.dat() + QStringLiteral(".damaged");
@@ -379,12 +349,12 @@ private Q_SLOTS:
         const QByteArray second = line("X", "0") + line("Y", "z");
         const QByteArray third = line("Q", "-1");
         put(env.dat(), first);
-        QVERIFY(loadError(env.cat).contains(aside));
+        QVERIFY(LoadError(env.cat).contains(aside));
         put(env.dat(), second);
-        QString text = loadError(env.cat);
+        QString text = LoadError(env.cat);
         QVERIFY2(text.contains(aside + QStringLiteral(".1")), qPrintable(text));
         put(env.dat(), third);
-        text = loadError(env.cat);
+        text = LoadError(env.cat);
         QVERIFY2(text.contains(aside + QStringLiteral(".2")), qPrintable(text));
         QCOMPARE(slurp(aside), first);
         QCOMPARE(slurp(aside + QStringLiteral(".1")), second);
@@ -429,27 +399,27 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("tree"); // dump() rows
         const QByteArray a = line("A", "0");
         QTest::newRow("last line without line end")
-            << a + raw("B\0" "0\0" "\0" "c\0" "1\0" "add") << QStringList{"0|A|||1|", "0|B||c|1|add"};
-        QTest::newRow("last line ends in CR only") << a + raw("B\0" "0\0" "\0" "\0" "1\0" "\r")
+            << a + Raw("B\0" "0\0" "\0" "c\0" "1\0" "add") << QStringList{"0|A|||1|", "0|B||c|1|add"};
+        QTest::newRow("last line ends in CR only") << a + Raw("B\0" "0\0" "\0" "\0" "1\0" "\r")
                                                    << QStringList{"0|A|||1|", "0|B|||1|"};
         QTest::newRow("end-of-file mark between lines")
             << a + "\x1a" + line("B", "0") << QStringList{"0|A|||1|"};
         QTest::newRow("end-of-file mark inside a line")
-            << a + raw("B\0" "0\0" "\0" "\0" "1\0" "ad\x1a" "junk\r\n") + line("C", "0")
+            << a + Raw("B\0" "0\0" "\0" "\0" "1\0" "ad\x1a" "junk\r\n") + line("C", "0")
             << QStringList{"0|A|||1|", "0|B|||1|ad"};
-        QTest::newRow("lone CR ends a line") << raw("A\0" "0\0" "\0" "\0" "1\0" "\r" "B\0" "1\0" "\0" "\0" "1\0" "\r")
+        QTest::newRow("lone CR ends a line") << Raw("A\0" "0\0" "\0" "\0" "1\0" "\r" "B\0" "1\0" "\0" "\0" "1\0" "\r")
                                              << QStringList{"0|A|||1|", "1|B|||1|"};
         // Files edited on Linux often end their lines in LF alone.
         QTest::newRow("LF-only line ends")
-            << raw("A\0" "0\0" "\0" "\0" "1\0" "\n" "B\0" "1\0" "\0" "c\0" "1\0" "x\n")
+            << Raw("A\0" "0\0" "\0" "\0" "1\0" "\n" "B\0" "1\0" "\0" "c\0" "1\0" "x\n")
             << QStringList{"0|A|||1|", "1|B||c|1|x"};
         QTest::newRow("CR LF, LF and CR mixed")
-            << a + raw("B\0" "0\0" "\0" "\0" "1\0" "\n" "C\0" "0\0" "\0" "\0" "1\0" "\r" "D\0" "0\0" "\0" "\0" "1\0")
+            << a + Raw("B\0" "0\0" "\0" "\0" "1\0" "\n" "C\0" "0\0" "\0" "\0" "1\0" "\r" "D\0" "0\0" "\0" "\0" "1\0")
             << QStringList{"0|A|||1|", "0|B|||1|", "0|C|||1|", "0|D|||1|"};
         QTest::newRow("fewer than six fields")
-            << raw("Cat\0" "0\0" "\0" "c\0" "1\r\n") + raw("Odd\0" "0\0" "noseparator\r\n")
+            << Raw("Cat\0" "0\0" "\0" "c\0" "1\r\n") + Raw("Odd\0" "0\0" "noseparator\r\n")
             << QStringList{"0|Cat||c|1|1", "0|Odd|noseparator|noseparator|2|noseparator"};
-        QTest::newRow("more than six fields") << raw("A\0" "0\0" "\0" "\0" "1\0" "add\0" "more\0" "\r\n")
+        QTest::newRow("more than six fields") << Raw("A\0" "0\0" "\0" "\0" "1\0" "add\0" "more\0" "\r\n")
                                               << QStringList{"0|A|||1|add"};
     }
     void lineEnds()
@@ -458,7 +428,7 @@ private Q_SLOTS:
         QFETCH(QStringList, tree);
         Env env;
         put(env.dat(), file);
-        QCOMPARE(loadError(env.cat), QString());
+        QCOMPARE(LoadError(env.cat), QString());
         QCOMPARE(dump(env.cat), tree);
         checkMakerCategoryFirst(env.cat);
     }
@@ -524,7 +494,7 @@ private Q_SLOTS:
     void singleByteLinesDecodePerLine()
     {
         Env env;
-        put(env.dat(), raw("Caf\xe9\0" "0\0" "\0" "5 \x80 \x93q\x94\0" "1\0" "\xe4\r\n"  // Windows-1252
+        put(env.dat(), Raw("Caf\xe9\0" "0\0" "\0" "5 \x80 \x93q\x94\0" "1\0" "\xe4\r\n"  // Windows-1252
                            "Caf\xc3\xa9\0" "1\0" "\0" "\xe2\x82\xac\0" "1\0" "\r\n"     // UTF-8
                            "\xc3\xa9 and \xe9\0" "1\0" "\0" "\0" "1\0" "\r\n"           // mixed: not UTF-8
                            "\xc3\0" "1\0" "\0" "\0" "1\0" "\r\n"                         // cut sequence
@@ -609,7 +579,7 @@ private Q_SLOTS:
         for (int i = 0; i <= MaxCatalogueDepth; ++i)
             bytes += QByteArray("n\0", 2) + QByteArray::number(i) + QByteArray("\0\0\0" "1\0\r\n", 7);
         put(env.dat(), bytes);
-        QCOMPARE(loadError(env.cat), QString());
+        QCOMPARE(LoadError(env.cat), QString());
         QCOMPARE(env.cat.Nodes().Count(), MaxCatalogueDepth + 1 + 4);
         env.cat.SaveData(false);
         QCOMPARE(slurp(env.dat()), bytes);
@@ -618,7 +588,7 @@ private Q_SLOTS:
                                   QByteArray("\0\0\0" "1\0\r\n", 7);
         Env env2;
         put(env2.dat(), deeper);
-        const QString text = loadError(env2.cat);
+        const QString text = LoadError(env2.cat);
         QVERIFY2(text.contains(QStringLiteral("Invalid level (1001) for item \"m\"")), qPrintable(text));
         QCOMPARE(slurp(env2.dat() + ".damaged"), deeper);
 
@@ -704,7 +674,7 @@ private Q_SLOTS:
         Env env;
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("quillmere.dat")));
         TTreeNode* n = env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QVERIFY2(text.contains(QStringLiteral("It is not a regular file.")), qPrintable(text));
         QVERIFY(env.cat.CatalogueFileProtected());
         QCOMPARE(env.cat.Nodes().RootItem(1), n); // the tree stays, with the built-in category in front
@@ -721,7 +691,7 @@ private Q_SLOTS:
         // Reading at offset 0 of the process's own memory fails with EIO, even for root.
         QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), env.dat()));
         env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QVERIFY2(!text.isEmpty(), "a read error must end the load with an error");
         checkMakerCategoryFirst(env.cat);
         const QString aside = env.dat() + QStringLiteral(".damaged");

@@ -22,14 +22,11 @@
 using TestUtil::CatalogueLine;
 using TestUtil::ReadFile;
 using TestUtil::WriteFile;
+using TestUtil::FileSizeLimit;
+using TestUtil::LoadError;
+using TestUtil::Raw;
 
 namespace {
-
-template <size_t N>
-QByteArray raw(const char (&Text)[N])
-{
-    return QByteArray(Text, qsizetype(N - 1)); // keeps embedded NULs
-}
 
 struct Env {
     QTemporaryDir dir;
@@ -43,16 +40,6 @@ struct Env {
         return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
 };
-
-QString loadError(TCatalogue& Cat, bool Backup = false)
-{
-    try {
-        Cat.LoadData(Backup);
-    } catch (const ECatalogueError& e) {
-        return e.Text();
-    }
-    return {};
-}
 
 QString saveError(TCatalogue& Cat, bool Backup = false)
 {
@@ -80,24 +67,6 @@ QByteArray sample()
            CatalogueLine("Home", 0, {}, "1");
 }
 
-struct FileSizeLimit {
-    rlimit saved{};
-    void (*handler)(int) = SIG_DFL;
-    explicit FileSizeLimit(rlim_t Bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = saved;
-        lower.rlim_cur = Bytes;
-        setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, handler);
-    }
-};
-
 bool isFifo(const QString& Path)
 {
     struct stat st;
@@ -115,7 +84,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::newRow("level jump") << CatalogueLine("A", 0, {}, "1") + CatalogueLine("B", 2, {}, "1")
                                     << "Invalid level (2) for item \"B\"";
-        QTest::newRow("no level") << CatalogueLine("A", 0, {}, "1") + raw("B\0x\0\0\0" "1\0\r\n")
+        QTest::newRow("no level") << CatalogueLine("A", 0, {}, "1") + Raw("B\0x\0\0\0" "1\0\r\n")
                                   << "'x' is not a valid integer value";
         QTest::newRow("not a file") << QByteArray() << "It is not a regular file.";
     }
@@ -133,7 +102,7 @@ private Q_SLOTS:
         else
             QVERIFY(WriteFile(env.bak(), backup));
 
-        const QString text = loadError(env.cat, true);
+        const QString text = LoadError(env.cat, true);
         QVERIFY2(text.contains(error), qPrintable(text));
         QVERIFY2(text.contains("Nothing was restored"), qPrintable(text));
         QCOMPARE(names(env.cat), before);
@@ -174,7 +143,7 @@ private Q_SLOTS:
         QString text;
         {
             FileSizeLimit limit(16 * 1024);
-            text = loadError(env.cat);
+            text = LoadError(env.cat);
         }
         QVERIFY2(text.contains("Invalid level (3) for item \"Deep\""), qPrintable(text));
         QVERIFY2(text.contains("will not write over it"), qPrintable(text));
@@ -275,7 +244,7 @@ private Q_SLOTS:
         QVERIFY(WriteFile(victim, "precious"));
         QVERIFY(QFile::link(victim, env.dat() + ".damaged"));      // a link to a file
         QVERIFY(QFile::link(env.path("nowhere"), env.dat() + ".damaged.1")); // a dangling one
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QVERIFY2(text.contains(env.dat() + ".damaged.2"), qPrintable(text));
         QCOMPARE(ReadFile(env.dat() + ".damaged.2"), bad);
         QCOMPARE(ReadFile(victim), QByteArray("precious"));
@@ -303,7 +272,7 @@ private Q_SLOTS:
             QVERIFY(QFile::link(env.path("f"), env.dat()));
         }
         env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, "No category");
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QVERIFY2(text.contains("It is not a regular file."), qPrintable(text));
         QVERIFY(env.cat.CatalogueFileProtected());
         QCOMPARE(names(env.cat), QStringList{"No category"});
@@ -317,7 +286,7 @@ private Q_SLOTS:
         QVERIFY(WriteFile(env.dat(), sample()));
         // The worker runs out of memory while reporting progress.
         env.cat.ProgressHook = [](int) { throw std::bad_alloc(); };
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QVERIFY2(text.contains("Not enough memory to read file"), qPrintable(text));
         QVERIFY(!env.cat.Loading());
         QVERIFY(!env.cat.Nodes().Updating());
@@ -331,19 +300,19 @@ private Q_SLOTS:
         // A level field of a megabyte: the message quotes its start only.
         const QByteArray huge(1 << 20, 'x');
         QVERIFY(WriteFile(env.dat(), CatalogueLine("A", 0, {}, "1") + "B" + QByteArray(1, '\0') + huge +
-                                          raw("\0\0\0" "1\0\r\n")));
-        const QString text = loadError(env.cat);
+                                          Raw("\0\0\0" "1\0\r\n")));
+        const QString text = LoadError(env.cat);
         QVERIFY2(text.startsWith("'" + QString(80, u'x') + "...' is not a valid integer value"), qPrintable(text.left(200)));
         QVERIFY(text.size() < 600);
 
         // One stray byte in a comment leaves the UTF-8 name beside it alone.
         Env env2;
-        QVERIFY(WriteFile(env2.dat(), raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \x80\0" "1\0\r\n")));
+        QVERIFY(WriteFile(env2.dat(), Raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \x80\0" "1\0\r\n")));
         QVERIFY(env2.cat.LoadData(false));
         QCOMPARE(names(env2.cat), QStringList{QString::fromUtf8("Café Über")});
         QCOMPARE(env2.cat.TopCategory->Data()->Comments, QString::fromUtf8("5 €"));
         env2.cat.SaveData(false);
-        QCOMPARE(ReadFile(env2.dat()), raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \xe2\x82\xac\0" "1\0\r\n"));
+        QCOMPARE(ReadFile(env2.dat()), Raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \xe2\x82\xac\0" "1\0\r\n"));
     }
 
     void longLineWithoutEndIsRefused()
@@ -355,7 +324,7 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(f.resize(MaxCatalogueLineBytes + (1 << 20))); // sparse: costs no disk
         f.close();
-        const QString text = loadError(env.cat);
+        const QString text = LoadError(env.cat);
         QVERIFY2(text.contains("is longer than 256 MB"), qPrintable(text));
     }
 };

@@ -143,9 +143,7 @@ class TestEndOfRun : public QObject {
 
     void startTrayer()
     {
-        m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
-                                  "--height", "28"});
-        QVERIFY(m_trayer.waitForStarted(10000));
+        QVERIFY(TestUtil::StartTrayer(m_trayer));
     }
 
 private Q_SLOTS:

@@ -44,9 +44,7 @@ class TestTray : public QObject {
 
     void startTrayer()
     {
-        m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
-                                  "--height", "28"});
-        QVERIFY(m_trayer.waitForStarted(10000));
+        QVERIFY(TestUtil::StartTrayer(m_trayer));
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 20000);
     }
 

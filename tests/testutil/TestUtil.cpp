@@ -1,8 +1,11 @@
 #include "TestUtil.h"
+#include "catalogue/Catalogue.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -51,6 +54,42 @@ bool Run(const QString& Program, const QStringList& Args, QByteArray* Out)
     if (Out)
         *Out = p.readAllStandardOutput();
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QString LoadError(TCatalogue& Cat, bool Backup)
+{
+    try {
+        Cat.LoadData(Backup);
+    } catch (const ECatalogueError& e) {
+        return e.Text();
+    }
+    return {};
+}
+
+FileSizeLimit::FileSizeLimit(qint64 Bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_saved = qint64(limit.rlim_cur);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
+    limit.rlim_cur = rlim_t(Bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_saved);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_handler);
+}
+
+bool StartTrayer(QProcess& Trayer)
+{
+    Trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
+                            "--height", "28"});
+    return Trayer.waitForStarted(10000);
 }
 
 } // namespace TestUtil
