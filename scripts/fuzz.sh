@@ -58,7 +58,8 @@ for t in "${targets[@]}"; do
     failed+=("$t")
     last=$(grep -oE '^#[0-9]+' "$log" | tail -n 1 || true)
     kept=$(sed -n 's/.*Test unit written to \([^ ]*\).*/\1/p' "$log" | tail -n 1)
-    summary+=("$t: FAILED after ${last:-#0} inputs; input kept as ${kept:-(none)}")
+    last=${last#\#}
+    summary+=("$t: FAILED after ${last:-0} inputs; input kept as ${kept:-(none)}")
   else
     summary+=("$t: $runs inputs in $seconds s, nothing found")
   fi
