@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing Quillmere
 # need. Installs only what is missing, so running it again is cheap.
+# Usage: scripts/setup.sh [fuzz]   (fuzz: also clang with libFuzzer and the sanitizers)
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +13,15 @@ PACKAGES=(
   # test: X server, window manager, tray host, keys, screenshots
   xvfb xauth openbox xdotool trayer imagemagick dbus-x11
 )
+# fuzz targets (scripts/fuzz.sh): clang, libFuzzer and the sanitizer runtimes
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+for group in "$@"; do
+  case "$group" in
+    fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
+    *) echo "setup: unknown package group: $group" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -257,6 +257,20 @@ private Q_SLOTS:
         QVERIFY(FileExists(d + "/f.txt") && !FileExists(d + "/sub") && !FileExists(d + "/missing"));
     }
 
+    void pathsWithNul()
+    {
+        // No file name holds a NUL; the system would read such a path only up
+        // to the NUL and so name another file: the parent folder here.
+        writeFile(d + "/keep/f.txt", "x");
+        const QString path = d + "/keep" + QChar(u'\0') + "/f.txt";
+        QVERIFY(!ProbePath(path).Exists);
+        QVERIFY(!IsDirectory(path) && !FileExists(path));
+        TTestUi ui;
+        ui.Delete = true;
+        QVERIFY(!ShellDelete(ui, path, false));
+        QVERIFY(QFileInfo::exists(d + "/keep/f.txt"));
+    }
+
     void fileContents()
     {
         writeFile(d + "/three", "abc");

@@ -298,7 +298,8 @@ void TListModel::ReorderTree()
     }
     for (auto& [parent, listed] : groups) {
         const int count = parent ? parent->Count() : nodes.RootCount();
-        auto child = [&](int i) { return parent ? parent->Item(i) : nodes.RootItem(i); };
+        // clang 14 cannot capture a structured binding by reference.
+        auto child = [&nodes, under = parent](int i) { return under ? under->Item(i) : nodes.RootItem(i); };
         std::vector<TTreeNode*> order;
         if (int(listed.size()) == count) {
             order = std::move(listed);

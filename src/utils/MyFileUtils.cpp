@@ -34,8 +34,12 @@ namespace MyFileUtils {
 
 namespace {
 
+// A path with a NUL names no file: the system would read it only up to the
+// NUL and act on another file. It becomes the empty path, which names none.
 QByteArray native(const QString& Path)
 {
+    if (Path.contains(QChar(u'\0')))
+        return {};
     return QFile::encodeName(Path);
 }
 
