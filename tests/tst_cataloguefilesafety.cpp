@@ -315,6 +315,33 @@ private Q_SLOTS:
         QCOMPARE(ReadFile(env2.dat()), Raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \xe2\x82\xac\0" "1\0\r\n"));
     }
 
+    void charactersTheFileCannotHoldNeverReachIt()
+    {
+        // U+001A ends the file for its readers and NUL separates fields: a
+        // name holding one (a Linux file name may) is saved without it, so
+        // the next load reads every line. A leading U+FEFF is text and stays.
+        Env env;
+        env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
+        TTreeNode* after = env.cat.AddCategoryNode(nullptr, "After");
+        env.cat.FillCategoryNode(after, "After", QChar(0xFEFF) + QString("marked"), {});
+        env.cat.SaveData(false);
+        Env again;
+        QVERIFY(QFile::copy(env.dat(), again.dat()));
+        QCOMPARE(LoadError(again.cat), QString());
+        QCOMPARE(names(again.cat), (QStringList{"Cutshort", "After"}));
+        QCOMPARE(again.cat.Nodes().RootItem(2)->Data()->Comments, QChar(0xFEFF) + QString("marked"));
+
+        // The same from the old tree file: what cannot be stored is dropped at
+        // the import, so the entry does not change at its next load.
+        Env legacy;
+        QVERIFY(WriteFile(legacy.cat.LegacyFile(), Raw("Web\0~https://example.org/\x1a~c\r\n")));
+        legacy.cat.Nodes().AddChild(nullptr, "No category");
+        legacy.cat.ImportLegacyData();
+        TTreeNode* web = legacy.cat.Nodes().GetFirstNode();
+        QCOMPARE(web->Text(), QString("Web"));
+        QCOMPARE(web->Data()->FullName, QString("https://example.org/"));
+    }
+
     void longLineWithoutEndIsRefused()
     {
         // No line end for longer than any catalogue line can be: refused

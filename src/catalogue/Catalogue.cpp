@@ -513,7 +513,9 @@ QString TCatalogue::buildLegacyTree(const QString& Path)
         while (indent < raw.size() && (raw[indent] == '\t' || raw[indent] == ' '))
             ++indent;
         const QByteArrayView rest = raw.sliced(indent);
-        const QString text = IsValidUtf8(rest) ? QString::fromUtf8(rest) : DecodeWindows1252(rest);
+        // NUL and U+001A cannot be stored: dropped here, or the entry would
+        // change on the next load.
+        const QString text = MyTextUtils::SingleLine(DecodeField(rest));
         const qsizetype level = indent;
         int depth = 0;
         if (!lastAt.empty()) {

@@ -138,6 +138,20 @@ bool IsValidUtf8(QByteArrayView Bytes)
     return true;
 }
 
+QString DecodeField(QByteArrayView Bytes)
+{
+    if (Bytes.isEmpty())
+        return {};
+    if (!IsValidUtf8(Bytes))
+        return DecodeWindows1252(Bytes);
+    // The UTF-8 decoder takes a leading U+FEFF for a byte-order mark and
+    // drops it; in a field it is text.
+    constexpr char Bom[] = "\xEF\xBB\xBF";
+    if (Bytes.startsWith(Bom))
+        return QChar(0xFEFF) + QString::fromUtf8(Bytes.sliced(3));
+    return QString::fromUtf8(Bytes);
+}
+
 QString DecodeWindows1252(QByteArrayView Bytes)
 {
     QString out(Bytes.size(), Qt::Uninitialized);
@@ -162,7 +176,7 @@ void appendField(QByteArray& Out, QStringView Text)
     const char16_t* s = Text.utf16();
     for (qsizetype i = 0; i < Text.size(); ++i) {
         const char16_t c = s[i];
-        if (c >= 0x80 || c == u'\0' || c == u'\r' || c == u'\n') {
+        if (c >= 0x80 || c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a') {
             Out.resize(start);
             Out.append(cleanField(Text.toString()).toUtf8());
             return;
@@ -241,11 +255,7 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
         }
     }
     // Each field on its own: one stray byte must not re-decode its neighbours.
-    auto text = [](QByteArrayView b) {
-        if (b.isEmpty())
-            return QString();
-        return IsValidUtf8(b) ? QString::fromUtf8(b) : DecodeWindows1252(b);
-    };
+    auto text = [](QByteArrayView b) { return DecodeField(b); };
     Line.Name = text(fields[0]);
     bool ok = false;
     const int level = fields[1].toInt(&ok);

@@ -49,6 +49,9 @@ struct TCatalogueLine {
 // written on single-byte systems).
 bool IsValidUtf8(QByteArrayView Bytes);
 QString DecodeWindows1252(QByteArrayView Bytes);
+// One field: UTF-8 when it is valid UTF-8 (a leading U+FEFF included), else
+// Windows-1252.
+QString DecodeField(QByteArrayView Bytes);
 
 // Appends one catalogue line (with its CR LF) to Out as UTF-8. Fields lose any
 // NUL, CR or LF, which would break the file's structure.

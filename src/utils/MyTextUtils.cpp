@@ -42,7 +42,7 @@ QString CutFirst(const QString& Text, const QString& Part)
 bool HasLineBreakOrNul(const QString& Text)
 {
     for (QChar c : Text)
-        if (c == u'\0' || c == u'\r' || c == u'\n')
+        if (c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a')
             return true;
     return false;
 }
@@ -62,7 +62,7 @@ QString SingleLine(const QString& Text)
             continue;
         }
         inBreak = false;
-        if (c != u'\0')
+        if (c != u'\0' && c != u'\x1a')
             out.append(c);
     }
     return out;

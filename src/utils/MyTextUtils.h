@@ -16,11 +16,12 @@ QStringList SplitToArray(const QString& Text, const QString& Separators);
 // Part does not occur (or is empty).
 QString CutFirst(const QString& Text, const QString& Part);
 
-// True when Text holds a character that would break a catalogue line.
+// True when Text holds a character that would break a catalogue line (NUL,
+// CR, LF, or U+001A, which readers of the file take as its end).
 bool HasLineBreakOrNul(const QString& Text);
 
 // Typed text reduced to one line: each run of line breaks becomes one blank,
-// NUL characters are dropped.
+// NUL and U+001A characters are dropped.
 QString SingleLine(const QString& Text);
 
 // At most the first MaxChars characters of Text, with "..." after when it was
