@@ -7,6 +7,7 @@
 #include "catalogue/Settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <optional>
 #include <vector>
 
@@ -65,6 +66,13 @@ TSettings readAll(const QString& File)
 {
     TSettings read;
     TSettingsStore store(File);
+    if (store.Damaged()) {
+        // As the window does: the file is kept aside and the run starts from
+        // the design values.
+        read.Usable = false;
+        store.KeepDamagedAside();
+        return read;
+    }
     if (!store.Exists()) {
         read.Usable = false;
         return read; // the window then reads nothing
@@ -184,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     WriteFile(file, input);
 
     const TSettings read = readAll(file);
-    Check(ReadFile(file) == input, "reading the settings changed the file");
+    Check(!QFileInfo::exists(file) || ReadFile(file) == input, "reading the settings changed the file");
 
     const TSettings written = toWrite(read);
     if (!writeAll(file, written) || !read.Usable) {
