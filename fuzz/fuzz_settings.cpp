@@ -120,6 +120,7 @@ TSettings toWrite(const TSettings& Read)
 bool writeAll(const QString& File, const TSettings& Values)
 {
     TSettingsStore store(File);
+    store.Clear();
     for (size_t i = 0; i < NameCount; ++i) {
         const QString name = QString::fromLatin1(Names[i].Write);
         const QString& v = *Values.Values[i];

@@ -377,6 +377,27 @@ private Q_SLOTS:
         QFile::remove(fifo);
     }
 
+    void saveWritesOnlyTheProgramsOwnKeys()
+    {
+        // Keys from elsewhere that the INI writer cannot write back readably
+        // ("Other/=" comes back as "Other\=") would make the next start find
+        // a damaged file: the save leaves them out.
+        const QString file = rawStore()->fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
+        QVERIFY(TestUtil::WriteFile(file, "[General]\nFormLeft=10\nFormTop=20\nFormWidth=700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
+        auto w = start(false);
+        QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
+        w->WriteSettings();
+        w.reset();
+        const QByteArray saved = TestUtil::ReadFile(file);
+        QVERIFY2(!saved.contains("Stray") && !saved.contains("Other"), saved.constData());
+        QSettings again(file, QSettings::IniFormat);
+        again.allKeys();
+        QCOMPARE(again.status(), QSettings::NoError);
+        QCOMPARE(again.value("FormWidth").toInt(), 700);
+    }
+
     void additionalFieldHasLimits()
     {
         QStringList values;

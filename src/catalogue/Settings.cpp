@@ -244,6 +244,11 @@ void TSettingsStore::WriteAdValues(const QStringList& Entries)
     m_settings->endGroup();
 }
 
+void TSettingsStore::Clear()
+{
+    m_settings->clear();
+}
+
 bool TSettingsStore::Flush()
 {
     m_settings->sync();

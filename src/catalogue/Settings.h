@@ -65,6 +65,10 @@ public:
     // entry, i being the entry's position, so numbering can have gaps.
     void WriteAdValues(const QStringList& Entries);
 
+    // Forgets every value, the program's own and any other, so that what is
+    // written next is all the file holds: keys the INI writer cannot write
+    // back readably then never reach the file.
+    void Clear();
     // Writes everything out; false when the store could not be written.
     bool Flush();
     QString FileName() const { return m_settings->fileName(); }

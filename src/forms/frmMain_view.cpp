@@ -600,6 +600,10 @@ void TMainF::WriteSettings()
         if (const QString aside = store.KeepDamagedAside(); !aside.isEmpty())
             qWarning("The damaged settings file was moved to %s", qPrintable(aside));
     }
+    // The file is the program's own: it holds what the program writes and
+    // nothing else (a stray key can make the INI writer produce a file it
+    // cannot read back).
+    store.Clear();
     const QPoint at = pos();
     store.WriteInteger(QStringLiteral("FormLeft"), at.x());
     store.WriteInteger(QStringLiteral("FormTop"), at.y());
