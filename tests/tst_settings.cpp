@@ -323,6 +323,9 @@ private Q_SLOTS:
         QTest::newRow("unclosed group") << QByteArray("[General\nFormLeft=1\n");
         QTest::newRow("line without value") << QByteArray("[General]\nTreeWidth=300\nnot a setting\n");
         QTest::newRow("binary") << QByteArray("\x01\x02\xff\xfe\n[\x80", 8);
+        // A value in serialized form, which the program never writes: decoding
+        // one can ask for gigabytes.
+        QTest::newRow("serialized value") << QByteArray("[General]\nAdTitle=@Variant(\\0\\0\\0\\n\\xff\\xff\\xff\\0)\n");
     }
 
     void damagedFileIsKeptAsideAndWrittenAfresh()

@@ -16,6 +16,23 @@ ESettingsError invalidType(const QString& Name)
     return ESettingsError(QStringLiteral("Invalid data type for '%1'").arg(Name));
 }
 
+// The program writes numbers and plain strings only (a string starting with
+// '@' is escaped as "@@"). A value in QSettings' serialized form ("@Variant(",
+// "@ByteArray(", "@Rect(" ...) came from elsewhere, and decoding one can ask
+// for gigabytes: such a file is treated as damaged before any value is read.
+bool holdsSerializedValues(const QString& FileName)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 MaxSettingsBytes = 64 << 20;
+    if (file.size() > MaxSettingsBytes)
+        return true;
+    const QByteArray bytes = file.readAll();
+    static const QRegularExpression serialized(QStringLiteral("=[ \\t]*@[A-Za-z]"));
+    return serialized.match(QString::fromLatin1(bytes)).hasMatch();
+}
+
 } // namespace
 
 TSettingsStore::TSettingsStore()
@@ -51,6 +68,8 @@ bool TSettingsStore::Damaged() const
 {
     if (!QFile::exists(m_settings->fileName()))
         return false;
+    if (holdsSerializedValues(m_settings->fileName()))
+        return true;
     // Groups are parsed when first asked for: a fault in one shows only then.
     m_settings->allKeys();
     return m_settings->status() == QSettings::FormatError;
