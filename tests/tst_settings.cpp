@@ -401,6 +401,19 @@ private Q_SLOTS:
         QCOMPARE(again.value("FormWidth").toInt(), 700);
     }
 
+    void textsLoseWhatAFieldCannotHold()
+    {
+        // Additional values become catalogue fields, which hold no NUL and no
+        // line break.
+        const QString file = rawStore()->fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
+        QVERIFY(TestUtil::WriteFile(file, "[General]\nAdTitle=Pri\\0ority\\nlevel\n[AdValues]\nVal0=Hi\\0gh\n"));
+        auto w = start(false);
+        QCOMPARE(w->AdTitle(), QString("Priority level"));
+        QCOMPARE(w->AdValues(), QStringList{"High"});
+    }
+
     void additionalFieldHasLimits()
     {
         QStringList values;

@@ -1,4 +1,5 @@
 #include "catalogue/Settings.h"
+#include "utils/MyTextUtils.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -170,18 +171,20 @@ std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
     const QVariant v = raw(Name);
     if (!v.isValid())
         return std::nullopt;
+    // Texts of the settings are one-line texts that catalogue fields take
+    // over: what a field cannot hold (NUL, line breaks) is dropped here.
     switch (v.typeId()) {
     case QMetaType::QString:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-        return v.toString(); // the INI file has no types: a number is text as well
+        return MyTextUtils::SingleLine(v.toString()); // the INI file has no types: a number is text as well
     case QMetaType::QByteArray:
-        return QString::fromUtf8(v.toByteArray());
+        return MyTextUtils::SingleLine(QString::fromUtf8(v.toByteArray()));
     case QMetaType::QStringList:
         // An unquoted text with commas in a hand-edited file.
-        return v.toStringList().join(QStringLiteral(", "));
+        return MyTextUtils::SingleLine(v.toStringList().join(QStringLiteral(", ")));
     default:
         throw invalidType(Name);
     }
@@ -239,9 +242,9 @@ std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizety
     for (const auto& entry : ordered) {
         const QVariant v = m_settings->value(entry.second);
         if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
-            values << v.toString();
+            values << MyTextUtils::SingleLine(v.toString());
         else if (v.typeId() == QMetaType::QStringList)
-            values << v.toStringList().join(QStringLiteral(", "));
+            values << MyTextUtils::SingleLine(v.toStringList().join(QStringLiteral(", ")));
         else if (!bad)
             bad = entry.second;
     }
