@@ -6,6 +6,8 @@
 # taking over 10 s), memory blow-up, leak, sanitizer report or broken
 # invariant; the input that did it is kept in build-fuzz/artifacts/.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [target...]
+# FUZZ_SEED and FUZZ_RUNS, when set, fix libFuzzer's seed and cap its inputs,
+# so that a run (CI's) tries the same inputs every time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,6 +51,8 @@ for t in "${targets[@]}"; do
   [ "$t" = settings ] && extra=(-detect_leaks=0)
   echo "fuzz: running $t for $seconds s"
   rc=0
+  [ -n "${FUZZ_SEED:-}" ] && extra+=(-seed="$FUZZ_SEED")
+  [ -n "${FUZZ_RUNS:-}" ] && extra+=(-runs="$FUZZ_RUNS")
   "build-fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${extra[@]}" \
     -dict="fuzz/$t.dict" -artifact_prefix="$artifacts/$t-" "$corpus" >"$log" 2>&1 || rc=$?
   runs=$(sed -n 's/^Done \([0-9]*\) runs in .*/\1/p' "$log" | tail -n 1)

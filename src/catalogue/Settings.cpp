@@ -30,7 +30,9 @@ bool holdsSerializedValues(const QString& FileName)
     if (file.size() > MaxSettingsBytes)
         return true;
     const QByteArray bytes = file.readAll();
-    static const QRegularExpression serialized(QStringLiteral("=[ \\t]*@[A-Za-z]"));
+    // The first '=' of a line ends its key (a key writes its own '=' as %3D).
+    static const QRegularExpression serialized(QStringLiteral("^[^=\\r\\n]*=[ \\t]*@[A-Za-z]"),
+                                               QRegularExpression::MultilineOption);
     return serialized.match(QString::fromLatin1(bytes)).hasMatch();
 }
 
