@@ -4,12 +4,12 @@
 #include <chrono>
 #include <vector>
 
-namespace BenchUtil {
+namespace BenchUtil
+{
 
 using Clock = std::chrono::steady_clock;
 
-template <class F>
-double timeMs(F&& f)
+template <class F> double timeMs(F&& f)
 {
     const auto t0 = Clock::now();
     f();

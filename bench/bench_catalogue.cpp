@@ -29,14 +29,15 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "BenchUtil.h"
 
-namespace {
+namespace
+{
 
 using BenchUtil::Clock;
 using BenchUtil::timeMs;
@@ -59,18 +60,19 @@ struct TSamples {
 // ---------------------------------------------------------------- data
 
 const char* const Words[] = {
-    "annual", "report", "invoice", "letter", "notes", "draft", "final", "budget", "meeting", "minutes",
-    "project", "summary", "travel", "photos", "recipe", "manual", "contract", "tax", "insurance",
-    "garden", "house", "car", "school", "thesis", "chapter", "slides", "review", "plan", "backup",
-    "archive", "family", "holiday", "scan", "receipt", "bank", "statement", "health", "music", "score",
-    "lecture", "paper", "code", "sources", "design", "sketch", "map", "ideas", "journal", "list",
-    "Übersicht", "résumé", "Café", "Straße", "naïve", "Zürich", "Ångström"};
+    "annual",   "report",    "invoice",   "letter",    "notes",  "draft",   "final",  "budget",
+    "meeting",  "minutes",   "project",   "summary",   "travel", "photos",  "recipe", "manual",
+    "contract", "tax",       "insurance", "garden",    "house",  "car",     "school", "thesis",
+    "chapter",  "slides",    "review",    "plan",      "backup", "archive", "family", "holiday",
+    "scan",     "receipt",   "bank",      "statement", "health", "music",   "score",  "lecture",
+    "paper",    "code",      "sources",   "design",    "sketch", "map",     "ideas",  "journal",
+    "list",     "Übersicht", "résumé",    "Café",      "Straße", "naïve",   "Zürich", "Ångström"};
 constexpr int WordCount = int(sizeof(Words) / sizeof(Words[0]));
 constexpr int AsciiWordCount = WordCount - 6;
 
-const char* const Extensions[] = {".txt", ".pdf", ".png", ".odt", ".c",   ".html", ".jpg",
-                                  ".docx", ".xlsx", ".ods", ".md",  ".cpp", ".h",    ".py",
-                                  ".zip", ".mp3", ".svg", ".csv", ".json", ".epub"};
+const char* const Extensions[] = {".txt",  ".pdf",  ".png", ".odt", ".c",    ".html", ".jpg",
+                                  ".docx", ".xlsx", ".ods", ".md",  ".cpp",  ".h",    ".py",
+                                  ".zip",  ".mp3",  ".svg", ".csv", ".json", ".epub"};
 constexpr int ExtensionCount = int(sizeof(Extensions) / sizeof(Extensions[0]));
 constexpr int FilesPerFolder = 100;
 
@@ -100,7 +102,8 @@ QString words(std::mt19937& rng, int Min, int Max, bool Ascii, char16_t Joint = 
 }
 
 // Real files on disk, made on demand and shared by every catalogue.
-class TFilePool {
+class TFilePool
+{
 public:
     explicit TFilePool(QString Root) : m_root(std::move(Root)) {}
 
@@ -137,7 +140,8 @@ private:
                                  .arg(m_folders.back(), words(rng, 4, 24, true, u'_'))
                                  .arg(i)
                                  .arg(QLatin1String(Extensions[i % ExtensionCount]));
-        const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
         if (fd < 0) {
             std::perror("open");
             std::exit(2);
@@ -152,13 +156,14 @@ private:
 };
 
 struct TCatalogueStats {
-    qint64 Lines = 0, Categories = 0, Docs = 0, DocsOnDisk = 0, Folders = 0, Links = 0, Comments = 0;
+    qint64 Lines = 0, Categories = 0, Docs = 0, DocsOnDisk = 0, Folders = 0, Links = 0,
+           Comments = 0;
     qint64 NameChars = 0, PathChars = 0, Paths = 0, LocalPaths = 0;
     int MaxLevel = 0, Roots = 0;
 };
 
-void appendLine(QByteArray& Out, const QString& Name, int Level, const QString& Path, const QString& Comment,
-                char Kind, const QString& Additional)
+void appendLine(QByteArray& Out, const QString& Name, int Level, const QString& Path,
+                const QString& Comment, char Kind, const QString& Additional)
 {
     Out += Name.toUtf8();
     Out += '\0';
@@ -183,10 +188,14 @@ QByteArray makeCatalogue(TFilePool& Pool, const QString& Root, qint64 Entries, q
     QByteArray out;
     out.reserve(Entries * 130);
     int open = 0; // categories open above the next line
-    static const char* const Extras[] = {"2023", "draft", "ISBN 978-3-16-148410-0", "to read", "★★★"};
+    static const char* const Extras[] = {"2023", "draft", "ISBN 978-3-16-148410-0", "to read",
+                                         "★★★"};
     auto comment = [&] { return chance(rng, 0.3) ? words(rng, 10, 70, false) : QString(); };
-    auto extra = [&] { return chance(rng, 0.1) ? QString::fromUtf8(Extras[uniform(rng, 0, 4)]) : QString(); };
-    auto emitLine = [&](const QString& Name, const QString& Path, char Kind, const QString& Comment) {
+    auto extra = [&] {
+        return chance(rng, 0.1) ? QString::fromUtf8(Extras[uniform(rng, 0, 4)]) : QString();
+    };
+    auto emitLine = [&](const QString& Name, const QString& Path, char Kind,
+                        const QString& Comment) {
         const int level = open;
         appendLine(out, Name, level, Path, Comment, Kind, extra());
         ++St.Lines;
@@ -223,7 +232,8 @@ QByteArray makeCatalogue(TFilePool& Pool, const QString& Root, qint64 Entries, q
                            .arg(Root, words(rng, 4, 18, true, u'-'), words(rng, 6, 28, true, u'_'),
                                 QLatin1String(Extensions[uniform(rng, 0, ExtensionCount - 1)]));
             }
-            const QString name = chance(rng, 0.2) ? words(rng, 10, 30, false) : path.mid(path.lastIndexOf(u'/') + 1);
+            const QString name =
+                chance(rng, 0.2) ? words(rng, 10, 30, false) : path.mid(path.lastIndexOf(u'/') + 1);
             emitLine(name, path, '2', comment());
             ++St.Docs;
         } else if (k < 0.82 && Pool.folderCount() > 0) {
@@ -231,8 +241,9 @@ QByteArray makeCatalogue(TFilePool& Pool, const QString& Root, qint64 Entries, q
             emitLine(path.mid(path.lastIndexOf(u'/') + 1), path, '3', comment());
             ++St.Folders;
         } else {
-            const QString address = QStringLiteral("https://www.%1.example/%2.html")
-                                        .arg(words(rng, 3, 12, true, u'-'), words(rng, 18, 65, true, u'/'));
+            const QString address =
+                QStringLiteral("https://www.%1.example/%2.html")
+                    .arg(words(rng, 3, 12, true, u'-'), words(rng, 18, 65, true, u'/'));
             emitLine(words(rng, 10, 30, false), address, '4', comment());
             ++St.Links;
         }
@@ -243,7 +254,8 @@ QByteArray makeCatalogue(TFilePool& Pool, const QString& Root, qint64 Entries, q
 bool writeWhole(const QString& Path, const QByteArray& Bytes)
 {
     QFile f(Path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(Bytes) == Bytes.size() && f.flush();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(Bytes) == Bytes.size() &&
+           f.flush();
 }
 
 // ---------------------------------------------------------------- floors
@@ -265,8 +277,10 @@ qint64 readAndStat(const QString& File)
         if (!eol)
             eol = end;
         const char* a = static_cast<const char*>(std::memchr(p, '\0', size_t(eol - p)));
-        const char* b = a ? static_cast<const char*>(std::memchr(a + 1, '\0', size_t(eol - a - 1))) : nullptr;
-        const char* c = b ? static_cast<const char*>(std::memchr(b + 1, '\0', size_t(eol - b - 1))) : nullptr;
+        const char* b =
+            a ? static_cast<const char*>(std::memchr(a + 1, '\0', size_t(eol - a - 1))) : nullptr;
+        const char* c =
+            b ? static_cast<const char*>(std::memchr(b + 1, '\0', size_t(eol - b - 1))) : nullptr;
         if (c && c - b - 1 > 0 && b[1] == '/' && size_t(c - b - 1) < sizeof(path)) {
             std::memcpy(path, b + 1, size_t(c - b - 1));
             path[c - b - 1] = '\0';
@@ -390,9 +404,11 @@ int memChild(const QString& Folder, const QString& WarmFolder, bool Shell)
     sampler.join();
     const long hwmAfter = statusKb("VmHWM:");
     const long rssAfter = statusKb("VmRSS:");
-    std::printf("MEM ok=%d nodes=%d reset=%d rss_before=%ld hwm_before=%ld hwm_after=%ld rss_after=%ld sampled=%ld "
+    std::printf("MEM ok=%d nodes=%d reset=%d rss_before=%ld hwm_before=%ld hwm_after=%ld "
+                "rss_after=%ld sampled=%ld "
                 "load_ms=%.3f\n",
-                ok, cat.Nodes().Count(), reset, rssBefore, hwmBefore, hwmAfter, rssAfter, sampled.load(), ms);
+                ok, cat.Nodes().Count(), reset, rssBefore, hwmBefore, hwmAfter, rssAfter,
+                sampled.load(), ms);
     std::fflush(stdout);
     return ok ? 0 : 1;
 }
@@ -422,7 +438,8 @@ std::map<QString, double> runChild(const QStringList& Args)
 
 void row(const char* What, const TSamples& S, const char* Unit = "ms")
 {
-    std::printf("  %-44s %10.2f %10.2f %10.2f %s  (%zu)\n", What, S.median(), S.min(), S.max(), Unit, S.v.size());
+    std::printf("  %-44s %10.2f %10.2f %10.2f %s  (%zu)\n", What, S.median(), S.min(), S.max(),
+                Unit, S.v.size());
 }
 
 const char* verdict(bool Met)
@@ -435,8 +452,9 @@ const char* verdict(bool Met)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    const bool child = argc > 1 && std::strncmp(argv[1], "--", 2) == 0 &&
-                       (std::strcmp(argv[1], "--hwm-check") == 0 || std::strcmp(argv[1], "--mem") == 0);
+    const bool child =
+        argc > 1 && std::strncmp(argv[1], "--", 2) == 0 &&
+        (std::strcmp(argv[1], "--hwm-check") == 0 || std::strcmp(argv[1], "--mem") == 0);
     QString root;
     if (!child) {
         char tmpl[] = "/tmp/qmbench-XXXXXX";
@@ -480,8 +498,10 @@ int main(int argc, char** argv)
 
     const auto hwm = runChild({QStringLiteral("--hwm-check")});
     const bool hwmWorks = hwm.count(QStringLiteral("ok")) && hwm.at(QStringLiteral("ok")) == 1;
-    std::printf("Peak reset through /proc/self/clear_refs: %s (VmHWM %.0f kB -> %.0f kB after freeing 64 MiB)\n",
-                hwmWorks ? "works" : "does NOT work, using sampled RSS", hwm.count(QStringLiteral("before")) ? hwm.at(QStringLiteral("before")) : -1,
+    std::printf("Peak reset through /proc/self/clear_refs: %s (VmHWM %.0f kB -> %.0f kB after "
+                "freeing 64 MiB)\n",
+                hwmWorks ? "works" : "does NOT work, using sampled RSS",
+                hwm.count(QStringLiteral("before")) ? hwm.at(QStringLiteral("before")) : -1,
                 hwm.count(QStringLiteral("after")) ? hwm.at(QStringLiteral("after")) : -1);
 
     TFilePool pool(root);
@@ -495,11 +515,11 @@ int main(int argc, char** argv)
             const QString f = pool.file(i);
             appendLine(warm, f.mid(f.lastIndexOf(u'/') + 1), 1, f, QString(), '2', QString());
         }
-        appendLine(warm, QStringLiteral("missing"), 1, root + QStringLiteral("/archive/x.pdf"), QString(), '2',
-                   QString());
+        appendLine(warm, QStringLiteral("missing"), 1, root + QStringLiteral("/archive/x.pdf"),
+                   QString(), '2', QString());
         appendLine(warm, QStringLiteral("folder"), 1, pool.folder(0), QString(), '3', QString());
-        appendLine(warm, QStringLiteral("link"), 1, QStringLiteral("https://www.example.example/"), QString(), '4',
-                   QString());
+        appendLine(warm, QStringLiteral("link"), 1, QStringLiteral("https://www.example.example/"),
+                   QString(), '4', QString());
         writeWhole(warmDir + QStringLiteral("/quillmere.dat"), warm);
     }
 
@@ -521,12 +541,15 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             return 2;
         }
-        std::printf("\n== %lld entries: %.2f MB file; %lld categories (max level %d, %d roots), %lld documents "
-                    "(%lld on disk), %lld folders, %lld hyperlinks, %lld comments; mean name %.1f, mean path "
+        std::printf("\n== %lld entries: %.2f MB file; %lld categories (max level %d, %d roots), "
+                    "%lld documents "
+                    "(%lld on disk), %lld folders, %lld hyperlinks, %lld comments; mean name %.1f, "
+                    "mean path "
                     "%.1f chars\n",
-                    (long long)n, bytes.size() / 1e6, (long long)st.Categories, st.MaxLevel, st.Roots,
-                    (long long)st.Docs, (long long)st.DocsOnDisk, (long long)st.Folders, (long long)st.Links,
-                    (long long)st.Comments, double(st.NameChars) / double(st.Lines),
+                    (long long)n, bytes.size() / 1e6, (long long)st.Categories, st.MaxLevel,
+                    st.Roots, (long long)st.Docs, (long long)st.DocsOnDisk, (long long)st.Folders,
+                    (long long)st.Links, (long long)st.Comments,
+                    double(st.NameChars) / double(st.Lines),
                     double(st.PathChars) / double(std::max<qint64>(1, st.Paths)));
         const int reps = repsOverride > 0 ? repsOverride : (n >= 100000 ? 5 : 9);
         const int expectNodes = int(n) + 4; // plus the built-in category and its three links
@@ -537,7 +560,8 @@ int main(int argc, char** argv)
             TCatalogue warm;
             warm.SetDataFolder(dir);
             if (!warm.LoadData(false) || warm.Nodes().Count() != expectNodes) {
-                std::fprintf(stderr, "load failed: %d nodes, expected %d\n", warm.Nodes().Count(), expectNodes);
+                std::fprintf(stderr, "load failed: %d nodes, expected %d\n", warm.Nodes().Count(),
+                             expectNodes);
                 return 1;
             }
         }
@@ -583,7 +607,8 @@ int main(int argc, char** argv)
                 // written, fdatasync'ed, and renamed over the old one.
                 writeRename.add(timeMs([&] {
                     writeOnce(renameTmp, bytes, true);
-                    ::rename(QFile::encodeName(renameTmp).constData(), QFile::encodeName(floorFile).constData());
+                    ::rename(QFile::encodeName(renameTmp).constData(),
+                             QFile::encodeName(floorFile).constData());
                 }));
             }
             QFile::remove(floorFile);
@@ -593,7 +618,8 @@ int main(int argc, char** argv)
         // Memory, each in a fresh process.
         std::map<QString, double> mem[2];
         for (const bool shell : {true, false})
-            mem[shell ? 0 : 1] = runChild({QStringLiteral("--mem"), dir, warmDir, shell ? QStringLiteral("1") : QStringLiteral("0")});
+            mem[shell ? 0 : 1] = runChild({QStringLiteral("--mem"), dir, warmDir,
+                                           shell ? QStringLiteral("1") : QStringLiteral("0")});
 
         std::printf("  %-44s %10s %10s %10s     (reps)\n", "what", "median", "min", "max");
         row("LoadData", load);
@@ -603,8 +629,9 @@ int main(int argc, char** argv)
         row("floor (b): write + close, no fsync", writeNoSync);
         row("  write + fdatasync + close (info)", writeSync);
         row("floor (b'): temp + fdatasync + rename over", writeRename);
-        std::printf("  floor (a) found %lld of %lld local paths on disk; save round trip: %s\n", (long long)statted,
-                    (long long)st.LocalPaths, roundTrip ? "byte-identical" : "DIFFERS from the loaded file");
+        std::printf("  floor (a) found %lld of %lld local paths on disk; save round trip: %s\n",
+                    (long long)statted, (long long)st.LocalPaths,
+                    roundTrip ? "byte-identical" : "DIFFERS from the loaded file");
 
         TResult res;
         res.N = n;
@@ -621,18 +648,21 @@ int main(int argc, char** argv)
                 return it == m.end() ? -1.0 : it->second;
             };
             if (get("ok") != 1 || get("nodes") != expectNodes) {
-                std::printf("  memory child (%s) failed\n", k == 0 ? "shell icons" : "no shell icons");
+                std::printf("  memory child (%s) failed\n",
+                            k == 0 ? "shell icons" : "no shell icons");
                 continue;
             }
             const double sampledKb = get("sampled") - get("rss_before");
-            const double peakKb = hwmWorks && get("reset") == 1 ? get("hwm_after") - get("hwm_before") : sampledKb;
+            const double peakKb =
+                hwmWorks && get("reset") == 1 ? get("hwm_after") - get("hwm_before") : sampledKb;
             const double keptKb = get("rss_after") - get("rss_before");
             const double perEntry = (peakKb * 1024 - double(bytes.size())) / double(n);
             std::printf("  memory%-14s: peak +%.1f MB (sampled: +%.1f MB), kept +%.1f MB; "
-                        "file %.1f MB; beyond the file %.0f B/entry peak, %.0f B/entry kept; fresh-process load %.1f ms\n",
+                        "file %.1f MB; beyond the file %.0f B/entry peak, %.0f B/entry kept; "
+                        "fresh-process load %.1f ms\n",
                         k == 0 ? "" : " (no icons)", peakKb / 1024, sampledKb / 1024, keptKb / 1024,
-                        bytes.size() / 1048576.0, perEntry, (keptKb * 1024 - double(bytes.size())) / double(n),
-                        get("load_ms"));
+                        bytes.size() / 1048576.0, perEntry,
+                        (keptKb * 1024 - double(bytes.size())) / double(n), get("load_ms"));
             if (k == 0) {
                 res.MemPerEntry = perEntry;
                 res.PeakKb = peakKb;
@@ -643,19 +673,23 @@ int main(int argc, char** argv)
 
     std::printf("\n== Targets\n");
     for (const TResult& r : results) {
-        std::printf("  %7lld entries: load/floor(a) %.2f (%s, target <= 2); save/floor(b) %.2f (%s, target <= 2; "
-                    "save/floor(b') %.2f); memory %.0f B/entry beyond the file (%s, target <= 400)\n",
-                    (long long)r.N, r.Load / r.Floor, verdict(r.Load <= 2 * r.Floor), r.Save / r.Write,
-                    verdict(r.Save <= 2 * r.Write), r.Save / r.Atomic, r.MemPerEntry, verdict(r.MemPerEntry <= 400));
+        std::printf(
+            "  %7lld entries: load/floor(a) %.2f (%s, target <= 2); save/floor(b) %.2f (%s, target "
+            "<= 2; "
+            "save/floor(b') %.2f); memory %.0f B/entry beyond the file (%s, target <= 400)\n",
+            (long long)r.N, r.Load / r.Floor, verdict(r.Load <= 2 * r.Floor), r.Save / r.Write,
+            verdict(r.Save <= 2 * r.Write), r.Save / r.Atomic, r.MemPerEntry,
+            verdict(r.MemPerEntry <= 400));
     }
     if (results.size() >= 2) {
         // The slope between the smallest and the largest catalogue leaves out
         // any fixed cost of a load.
         const TResult& a = results.front();
         const TResult& b = results.back();
-        const double slope = ((b.PeakKb - a.PeakKb) * 1024 - (b.FileBytes - a.FileBytes)) / double(b.N - a.N);
-        std::printf("  marginal memory %lld -> %lld entries: %.0f B/entry beyond the file\n", (long long)a.N,
-                    (long long)b.N, slope);
+        const double slope =
+            ((b.PeakKb - a.PeakKb) * 1024 - (b.FileBytes - a.FileBytes)) / double(b.N - a.N);
+        std::printf("  marginal memory %lld -> %lld entries: %.0f B/entry beyond the file\n",
+                    (long long)a.N, (long long)b.N, slope);
     }
     return 0;
 }

@@ -27,15 +27,17 @@
 
 #include "BenchUtil.h"
 
-namespace {
+namespace
+{
 
 using BenchUtil::Clock;
 using BenchUtil::timeMs;
 
 using BenchUtil::median;
 
-const char* const Words[] = {"Report", "invoice", "Letter", "notes", "draft", "Budget", "meeting", "project",
-                             "summary", "Travel", "photos", "recipe", "manual", "contract", "Tax", "garden"};
+const char* const Words[] = {"Report",  "invoice",  "Letter",  "notes",  "draft",  "Budget",
+                             "meeting", "project",  "summary", "Travel", "photos", "recipe",
+                             "manual",  "contract", "Tax",     "garden"};
 
 // Shuffles the category's children in the tree and lists them again, so each
 // sort starts from an unsorted list.
@@ -49,8 +51,8 @@ void shuffleAndRelist(TCatalogue& cat, TTreeNode* category, TListModel& model, s
     model.FillChildren(category, nullptr);
 }
 
-void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListModel& model, const QCollator& collator,
-               int reps, std::mt19937& rng)
+void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListModel& model,
+               const QCollator& collator, int reps, std::mt19937& rng)
 {
     model.SetCollator(collator);
     std::vector<double> sortTimes, floorTimes;
@@ -61,8 +63,9 @@ void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListMod
         for (TTreeNode* n : model.Rows())
             texts << n->Data()->FullName;
         floorTimes.push_back(timeMs([&] {
-            std::sort(texts.begin(), texts.end(),
-                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+            std::sort(texts.begin(), texts.end(), [&](const QString& a, const QString& b) {
+                return collator.compare(a, b) < 0;
+            });
         }));
         sortTimes.push_back(timeMs([&] {
             model.Sort(TListModel::colLocation + 1);
@@ -70,7 +73,8 @@ void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListMod
         }));
         // The result must be the collator's order, and the tree must follow.
         for (int i = 0; i + 1 < model.Count(); ++i)
-            if (collator.compare(model.Node(i)->Data()->FullName, model.Node(i + 1)->Data()->FullName) > 0) {
+            if (collator.compare(model.Node(i)->Data()->FullName,
+                                 model.Node(i + 1)->Data()->FullName) > 0) {
                 std::fprintf(stderr, "sort order wrong at row %d\n", i);
                 std::exit(1);
             }
@@ -81,7 +85,8 @@ void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListMod
             }
     }
     const double sort = median(sortTimes), floor = median(floorTimes);
-    std::printf("sort by Location, %-22s %8.1f ms   collator-only sort %8.1f ms   ratio %.2f (target < 1.5)\n",
+    std::printf("sort by Location, %-22s %8.1f ms   collator-only sort %8.1f ms   ratio %.2f "
+                "(target < 1.5)\n",
                 label, sort, floor, sort / floor);
 }
 
@@ -108,11 +113,14 @@ int main(int argc, char* argv[])
     std::vector<QString> paths;
     paths.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
-        const QString folder = dir.filePath(QString("%1-%2").arg(Words[(i / 500) % 16]).arg(i / 500));
+        const QString folder =
+            dir.filePath(QString("%1-%2").arg(Words[(i / 500) % 16]).arg(i / 500));
         if (i % 500 == 0)
             QDir().mkpath(folder);
         const QString path =
-            folder + QString("/%1 %2.txt").arg(Words[std::uniform_int_distribution<int>(0, 15)(rng)]).arg(i * 7919 % count);
+            folder + QString("/%1 %2.txt")
+                         .arg(Words[std::uniform_int_distribution<int>(0, 15)(rng)])
+                         .arg(i * 7919 % count);
         const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
         if (fd >= 0)
             ::close(fd);
@@ -161,13 +169,15 @@ int main(int argc, char* argv[])
         missing += category->Item(i)->ImageIndex() == imgMissing;
     const double fillMs = median(fillTimes), statMs = median(statTimes);
     std::printf("%d documents, median of %d runs\n", count, reps);
-    std::printf("fill (list + check on disk)      %8.1f ms   one stat per path  %8.1f ms   ratio %.2f (target < 2), "
+    std::printf("fill (list + check on disk)      %8.1f ms   one stat per path  %8.1f ms   ratio "
+                "%.2f (target < 2), "
                 "missing %d\n",
                 fillMs, statMs, fillMs / statMs, missing);
 
     QCollator system;
     system.setCaseSensitivity(Qt::CaseInsensitive);
-    benchSort(qPrintable("locale " + system.locale().name() + ":"), cat, category, model, system, reps, rng);
+    benchSort(qPrintable("locale " + system.locale().name() + ":"), cat, category, model, system,
+              reps, rng);
     QCollator english(QLocale(QLocale::English, QLocale::UnitedStates));
     english.setCaseSensitivity(Qt::CaseInsensitive);
     benchSort("locale en_US:", cat, category, model, english, reps, rng);

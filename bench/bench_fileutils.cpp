@@ -25,7 +25,8 @@
 
 #include "BenchUtil.h"
 
-namespace {
+namespace
+{
 
 using BenchUtil::Clock;
 using BenchUtil::timeMs;
@@ -49,10 +50,10 @@ void touch(const QByteArray& Path)
 
 // Fifty suffixes the MIME database knows, from documents to sources.
 const char* const Suffixes[50] = {
-    "txt", "pdf", "png", "jpg", "gif", "svg", "html", "css", "js", "json", "xml", "csv", "odt", "ods", "odp",
-    "docx", "xlsx", "pptx", "doc", "xls", "ppt", "rtf", "md", "c", "cpp", "h", "py", "sh", "java", "rs",
-    "go", "rb", "pl", "tex", "zip", "gz", "tar", "7z", "mp3", "ogg", "wav", "flac", "mp4", "mkv", "avi",
-    "webm", "iso", "epub", "ttf", "ics"};
+    "txt", "pdf", "png",  "jpg",  "gif",  "svg", "html", "css", "js",   "json", "xml", "csv", "odt",
+    "ods", "odp", "docx", "xlsx", "pptx", "doc", "xls",  "ppt", "rtf",  "md",   "c",   "cpp", "h",
+    "py",  "sh",  "java", "rs",   "go",   "rb",  "pl",   "tex", "zip",  "gz",   "tar", "7z",  "mp3",
+    "ogg", "wav", "flac", "mp4",  "mkv",  "avi", "webm", "iso", "epub", "ttf",  "ics"};
 
 void makeListTree(const QString& Root, int Files)
 {
@@ -75,8 +76,10 @@ void makeCatalogue(const QString& DataFolder, const QString& DocRoot, int Docs)
 {
     QByteArray out;
     out.reserve(qsizetype(Docs) * 90);
-    auto line = [&out](const QByteArray& Name, int Level, const QByteArray& Path, const char* Kind) {
-        out += Name + '\0' + QByteArray::number(Level) + '\0' + Path + '\0' + '\0' + Kind + '\0' + "\r\n";
+    auto line = [&out](const QByteArray& Name, int Level, const QByteArray& Path,
+                       const char* Kind) {
+        out += Name + '\0' + QByteArray::number(Level) + '\0' + Path + '\0' + '\0' + Kind + '\0' +
+               "\r\n";
     };
     line("Documents", 0, "", "1");
     for (int n = 0; n < Docs; ++n) {
@@ -150,11 +153,12 @@ int main(int argc, char* argv[])
             MyFileUtils::ListFiles(tree, QStringLiteral("*.pdf"), list);
         }));
     }
-    std::printf("(a) ListFiles over %lld files (ms):   %s  median %.1f\n", (long long)found, qPrintable(list(own)),
-                median(own));
-    std::printf("    find -type f (ms):                %s  median %.1f\n", qPrintable(list(find)), median(find));
-    std::printf("    ListFiles \"*.pdf\" (ms):           %s  median %.1f\n", qPrintable(list(ownMasked)),
-                median(ownMasked));
+    std::printf("(a) ListFiles over %lld files (ms):   %s  median %.1f\n", (long long)found,
+                qPrintable(list(own)), median(own));
+    std::printf("    find -type f (ms):                %s  median %.1f\n", qPrintable(list(find)),
+                median(find));
+    std::printf("    ListFiles \"*.pdf\" (ms):           %s  median %.1f\n",
+                qPrintable(list(ownMasked)), median(ownMasked));
     std::printf("    ratio ListFiles / find: %.2f (target <= 2)\n", median(own) / median(find));
     std::fflush(stdout);
     QDir(tree).removeRecursively();
@@ -175,9 +179,10 @@ int main(int argc, char* argv[])
         on.push_back(t);
         off.push_back(loadOnce(scratch.path(), false, &imagesOff));
     }
-    std::printf("(b) load, icons off (ms): %s  median %.1f  (warm-up %.1f; %d images)\n", qPrintable(list(off)),
-                median(off), warm, imagesOff);
-    std::printf("    load, icons on (ms):  %s  median %.1f  (first run %.1f fills the icon cache; %d images)\n",
+    std::printf("(b) load, icons off (ms): %s  median %.1f  (warm-up %.1f; %d images)\n",
+                qPrintable(list(off)), median(off), warm, imagesOff);
+    std::printf("    load, icons on (ms):  %s  median %.1f  (first run %.1f fills the icon cache; "
+                "%d images)\n",
                 qPrintable(list(on)), median(on), coldOn, imagesOn);
     std::printf("    ratio on / off: %.2f (target <= 1.5)\n", median(on) / median(off));
     return 0;

@@ -193,7 +193,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     WriteFile(file, input);
 
     const TSettings read = readAll(file);
-    Check(!QFileInfo::exists(file) || ReadFile(file) == input, "reading the settings changed the file");
+    Check(!QFileInfo::exists(file) || ReadFile(file) == input,
+          "reading the settings changed the file");
 
     const TSettings written = toWrite(read);
     if (!writeAll(file, written) || !read.Usable) {

@@ -10,11 +10,13 @@
 #include <QTimer>
 #include <QWindow>
 
-namespace {
+namespace
+{
 
 // Runs an action once a window is on the screen: a box centred on the window
 // must wait until the window manager has placed it.
-class WhenExposed : public QObject {
+class WhenExposed : public QObject
+{
 public:
     WhenExposed(QWidget* Window, std::function<void()> Action)
         : QObject(Window), m_window(Window->windowHandle()), m_action(std::move(Action))

@@ -4,8 +4,9 @@
 
 using namespace Artwork;
 
-namespace {
-int opaquePixels(const QImage &image)
+namespace
+{
+int opaquePixels(const QImage& image)
 {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -14,7 +15,7 @@ int opaquePixels(const QImage &image)
     return n;
 }
 
-int rowWidth(const QImage &image, int y)
+int rowWidth(const QImage& image, int y)
 {
     int n = 0;
     for (int x = 0; x < image.width(); ++x)
@@ -23,7 +24,8 @@ int rowWidth(const QImage &image, int y)
 }
 } // namespace
 
-class TestArtwork : public QObject {
+class TestArtwork : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void fixedImages()
@@ -60,7 +62,8 @@ private Q_SLOTS:
     void sortMarksPointTheRightWay()
     {
         // The wide base of the ascending mark is below its tip, and the other way round.
-        const QImage up = FixedImage(ImgSortAscending, 16), down = FixedImage(ImgSortDescending, 16);
+        const QImage up = FixedImage(ImgSortAscending, 16),
+                     down = FixedImage(ImgSortDescending, 16);
         QVERIFY(rowWidth(up, 9) > rowWidth(up, 7));
         QVERIFY(rowWidth(down, 6) > rowWidth(down, 8));
     }
@@ -77,7 +80,8 @@ private Q_SLOTS:
             QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
             QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
             const QImage image = CommandPicture(i, 16);
-            QVERIFY2(opaquePixels(image) > 4 && !seen.contains(image), qPrintable(QString::number(i)));
+            QVERIFY2(opaquePixels(image) > 4 && !seen.contains(image),
+                     qPrintable(QString::number(i)));
             seen << image;
         }
         QVERIFY(CommandImage(-1).isNull() && CommandImage(CommandImageCount).isNull());

@@ -4,15 +4,16 @@
 #include "utils/MyTextUtils.h"
 
 #include <QAbstractItemModelTester>
-#include <QLineEdit>
-#include <QTreeView>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 void touch(const QString& Path, const QByteArray& Bytes = "x")
 {
@@ -45,7 +46,8 @@ void checkTree(const TTreeNodes& Nodes)
 {
     std::vector<const TTreeNode*> order;
     std::function<void(const TTreeNode*, const TTreeNode*, int, const QModelIndex&)> walk =
-        [&](const TTreeNode* Node, const TTreeNode* Parent, int Depth, const QModelIndex& ParentIndex) {
+        [&](const TTreeNode* Node, const TTreeNode* Parent, int Depth,
+            const QModelIndex& ParentIndex) {
             order.push_back(Node);
             QCOMPARE(Node->Parent(), Parent);
             QCOMPARE(Node->Level(), Depth);
@@ -77,7 +79,8 @@ void checkTree(const TTreeNodes& Nodes)
 
 } // namespace
 
-class TestCatalogue : public QObject {
+class TestCatalogue : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void kindCodes_data()
@@ -130,7 +133,8 @@ private Q_SLOTS:
         QCOMPARE(to.Kind, from.Kind);
         QCOMPARE(to.sAdditional, from.sAdditional);
 
-        class TOther : public TPersistent {
+        class TOther : public TPersistent
+        {
         public:
             const char* ClassName() const override { return "TOther"; }
         } other;
@@ -152,7 +156,8 @@ private Q_SLOTS:
     void modelStaysConsistent()
     {
         TTreeNodes nodes;
-        QAbstractItemModelTester tester(&nodes, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&nodes,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy moved(&nodes, &QAbstractItemModel::rowsMoved);
         QSignalSpy layout(&nodes, &QAbstractItemModel::layoutChanged);
         QSignalSpy resets(&nodes, &QAbstractItemModel::modelReset);
@@ -177,7 +182,8 @@ private Q_SLOTS:
         QVERIFY(a2x->IsUnder(a) && !a->IsUnder(a2x) && !b->IsUnder(a));
 
         // Persistent indexes must follow their nodes through moves and reorders.
-        const QPersistentModelIndex pA2y(nodes.IndexOf(a2y)), pC(nodes.IndexOf(c)), pA0(nodes.IndexOf(a0));
+        const QPersistentModelIndex pA2y(nodes.IndexOf(a2y)), pC(nodes.IndexOf(c)),
+            pA0(nodes.IndexOf(a0));
 
         nodes.MoveTo(a0, a, 3); // down among its siblings (to the end)
         QCOMPARE(texts(a, nodes), (QStringList{"a1", "a2", "a0"}));
@@ -197,8 +203,8 @@ private Q_SLOTS:
         QCOMPARE(moved.count(), 5);
 
         // Moves that change nothing or would cut a subtree off the tree are ignored.
-        nodes.MoveTo(a, a1, 0);   // into its own subtree
-        nodes.MoveTo(a, a, 0);    // into itself
+        nodes.MoveTo(a, a1, 0); // into its own subtree
+        nodes.MoveTo(a, a, 0);  // into itself
         nodes.MoveTo(a1, a, a1->Index());
         nodes.MoveTo(a1, a, a1->Index() + 1);
         QCOMPARE(moved.count(), 5);
@@ -296,14 +302,16 @@ private Q_SLOTS:
         QVERIFY(editor && editor->isVisible());
         editor->setText(QStringLiteral("Letters"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(b->Text(), QStringLiteral("Letters")); // the editor commits through a queued call
+        QTRY_COMPARE(b->Text(),
+                     QStringLiteral("Letters")); // the editor commits through a queued call
     }
 
     void modelServesIconsOfTheSmallList()
     {
         Env env;
         TTreeNode* cat = env.cat.AddCategoryNode(nullptr, QStringLiteral("Cat"));
-        const QIcon icon = qvariant_cast<QIcon>(env.nodes().data(env.nodes().IndexOf(cat), Qt::DecorationRole));
+        const QIcon icon =
+            qvariant_cast<QIcon>(env.nodes().data(env.nodes().IndexOf(cat), Qt::DecorationRole));
         QVERIFY(!icon.isNull());
         QCOMPARE(icon.pixmap(16, 16).toImage(),
                  env.cat.Images().Small.Icon(imgCategory).pixmap(16, 16).toImage());
@@ -336,8 +344,10 @@ private Q_SLOTS:
         TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
         std::vector<TTreeNode*> made;
         for (const char* name : {"a.txt", "folder", "b.png", "a.txt", "missing.txt"})
-            made.push_back(env.cat.AddLinkNode(env.path(QString::fromLatin1(name)), top, QString(), false));
-        env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top, QStringLiteral("Site"), true);
+            made.push_back(
+                env.cat.AddLinkNode(env.path(QString::fromLatin1(name)), top, QString(), false));
+        env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top, QStringLiteral("Site"),
+                            true);
         TImageLists& images = env.cat.Images();
         QCOMPARE(images.Small.Count(), FixedImageCount + 4);
         QCOMPARE(images.Large.Count(), images.Small.Count());
@@ -357,13 +367,16 @@ private Q_SLOTS:
     {
         Env env;
         touch(env.path(QStringLiteral("target.txt")));
-        QVERIFY(QFile::link(env.path(QStringLiteral("target.txt")), env.path(QStringLiteral("link.txt"))));
+        QVERIFY(QFile::link(env.path(QStringLiteral("target.txt")),
+                            env.path(QStringLiteral("link.txt"))));
         const int plain = env.cat.AddShellIcon(env.path(QStringLiteral("target.txt")));
         const int link = env.cat.AddShellIcon(env.path(QStringLiteral("link.txt")));
         QVERIFY(plain >= FixedImageCount && link == plain + 1);
         const TImageLists& images = env.cat.Images();
-        QVERIFY(images.Small.Icon(plain).pixmap(16, 16).toImage() != images.Small.Icon(link).pixmap(16, 16).toImage());
-        QVERIFY(images.Large.Icon(plain).pixmap(32, 32).toImage() != images.Large.Icon(link).pixmap(32, 32).toImage());
+        QVERIFY(images.Small.Icon(plain).pixmap(16, 16).toImage() !=
+                images.Small.Icon(link).pixmap(16, 16).toImage());
+        QVERIFY(images.Large.Icon(plain).pixmap(32, 32).toImage() !=
+                images.Large.Icon(link).pixmap(32, 32).toImage());
         QCOMPARE(env.cat.AddShellIcon(env.path(QStringLiteral("nothing"))), int(imgMissing));
         QCOMPARE(env.cat.AddShellIcon(QString()), int(imgMissing));
         QCOMPARE(images.Small.Count(), FixedImageCount + 2);
@@ -371,15 +384,21 @@ private Q_SLOTS:
 
     void addLinkNodeMakesEntriesFromPaths_data()
     {
-        QTest::addColumn<QString>("relative"); // under the temporary folder; empty: the folder itself
+        QTest::addColumn<QString>(
+            "relative"); // under the temporary folder; empty: the folder itself
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("exists");
-        QTest::newRow("file") << "Brief ä.odt" << "Brief ä.odt" << int(nkDoc) << true;
-        QTest::newRow("folder") << "Sub" << "Sub" << int(nkFolder) << true;
-        QTest::newRow("folder with trailing slash") << "Sub/" << "Sub" << int(nkFolder) << true;
-        QTest::newRow("gone") << "gone.pdf" << "gone.pdf" << int(nkDoc) << false;
-        QTest::newRow("gone folder") << "gone/" << "gone" << int(nkDoc) << false;
+        QTest::newRow("file") << "Brief ä.odt"
+                              << "Brief ä.odt" << int(nkDoc) << true;
+        QTest::newRow("folder") << "Sub"
+                                << "Sub" << int(nkFolder) << true;
+        QTest::newRow("folder with trailing slash") << "Sub/"
+                                                    << "Sub" << int(nkFolder) << true;
+        QTest::newRow("gone") << "gone.pdf"
+                              << "gone.pdf" << int(nkDoc) << false;
+        QTest::newRow("gone folder") << "gone/"
+                                     << "gone" << int(nkDoc) << false;
     }
     void addLinkNodeMakesEntriesFromPaths()
     {
@@ -413,7 +432,8 @@ private Q_SLOTS:
         QCOMPARE(web->Data()->Kind, nkURL);
         QCOMPARE(web->ImageIndex(), int(imgHyperlink));
         // An empty title stays empty here (only the file reader names it by its address).
-        TTreeNode* mail = env.cat.AddLinkNode(QStringLiteral("mailto:me@example.org"), top, QString(), true);
+        TTreeNode* mail =
+            env.cat.AddLinkNode(QStringLiteral("mailto:me@example.org"), top, QString(), true);
         QCOMPARE(mail->Text(), QString());
         QCOMPARE(mail->Data()->FullName, QStringLiteral("mailto:me@example.org"));
         // A title taken from a dropped page may span lines; the name must not.
@@ -429,7 +449,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("isUrl");
         QTest::newRow("LF in path") << QStringLiteral("/tmp/a\nb.txt") << false;
         QTest::newRow("CR in path") << QStringLiteral("/tmp/a\rb.txt") << false;
-        QTest::newRow("NUL in path") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << false;
+        QTest::newRow("NUL in path")
+            << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << false;
         QTest::newRow("LF in address") << QStringLiteral("https://example.org/\nx") << true;
     }
     void addLinkNodeRefusesLineBreaksInPaths()
@@ -439,7 +460,8 @@ private Q_SLOTS:
         Env env;
         TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
         QSignalSpy refill(&env.cat, &TCatalogue::listRefillRequested);
-        QVERIFY_THROWS_EXCEPTION(ECatalogueError, env.cat.AddLinkNode(path, top, QStringLiteral("t"), isUrl));
+        QVERIFY_THROWS_EXCEPTION(ECatalogueError,
+                                 env.cat.AddLinkNode(path, top, QStringLiteral("t"), isUrl));
         QCOMPARE(env.nodes().Count(), 1);
         QCOMPARE(top->Count(), 0);
         QCOMPARE(refill.count(), 0);
@@ -458,13 +480,15 @@ private Q_SLOTS:
         TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
         TTreeNode* sub = env.cat.AddCategoryNode(top, QStringLiteral("Sub"));
         TTreeNode* doc = env.cat.AddLinkNode(env.path(QStringLiteral("d1")), top, QString(), false);
-        TTreeNode* url = env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top, QStringLiteral("U"), true);
+        TTreeNode* url = env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top,
+                                             QStringLiteral("U"), true);
         QCOMPARE(texts(top, nodes), (QStringList{"Sub", "d1", "U"}));
 
         QSignalSpy expand(&nodes, &TTreeNodes::expandRequested);
         QSignalSpy refill(&env.cat, &TCatalogue::listRefillRequested);
         // Into a category: its last child.
-        TTreeNode* inSub = env.cat.AddLinkNode(env.path(QStringLiteral("d2")), sub, QString(), false);
+        TTreeNode* inSub =
+            env.cat.AddLinkNode(env.path(QStringLiteral("d2")), sub, QString(), false);
         QCOMPARE(inSub->Parent(), sub);
         QCOMPARE(expand.count(), 1);
         QCOMPARE(expand.at(0).at(0).value<TTreeNode*>(), sub);
@@ -472,8 +496,10 @@ private Q_SLOTS:
         QCOMPARE(refill.count(), 1);
         QCOMPARE(refill.at(0).at(0).value<TTreeNode*>(), sub);
         // Onto a document or a hyperlink: right before it, in the same category.
-        TTreeNode* beforeDoc = env.cat.AddLinkNode(env.path(QStringLiteral("d3")), doc, QString(), false);
-        TTreeNode* beforeUrl = env.cat.AddLinkNode(QStringLiteral("https://example.net/"), url, QStringLiteral("V"), true);
+        TTreeNode* beforeDoc =
+            env.cat.AddLinkNode(env.path(QStringLiteral("d3")), doc, QString(), false);
+        TTreeNode* beforeUrl = env.cat.AddLinkNode(QStringLiteral("https://example.net/"), url,
+                                                   QStringLiteral("V"), true);
         QCOMPARE(texts(top, nodes), (QStringList{"Sub", "d3", "d1", "V", "U"}));
         QCOMPARE(beforeDoc->Parent(), top);
         QCOMPARE(beforeUrl->Parent(), top);
@@ -481,9 +507,11 @@ private Q_SLOTS:
         QCOMPARE(url->Count(), 0);
         QCOMPARE(refill.last().at(0).value<TTreeNode*>(), top);
         // A document at the top level: the new entry becomes a root before it.
-        TTreeNode* rootDoc = env.cat.AddLinkNode(env.path(QStringLiteral("r1")), nullptr, QString(), false);
+        TTreeNode* rootDoc =
+            env.cat.AddLinkNode(env.path(QStringLiteral("r1")), nullptr, QString(), false);
         QCOMPARE(rootDoc->Parent(), nullptr);
-        TTreeNode* beforeRoot = env.cat.AddLinkNode(env.path(QStringLiteral("r0")), rootDoc, QString(), false);
+        TTreeNode* beforeRoot =
+            env.cat.AddLinkNode(env.path(QStringLiteral("r0")), rootDoc, QString(), false);
         QCOMPARE(texts(nullptr, nodes), (QStringList{"Top", "r0", "r1"}));
         QCOMPARE(beforeRoot->Parent(), nullptr);
         QCOMPARE(refill.last().at(0).value<TTreeNode*>(), nullptr);
@@ -500,7 +528,8 @@ private Q_SLOTS:
         QCOMPARE(a1->Parent(), a);
         for (TTreeNode* n : {a, b, a1}) {
             QCOMPARE(n->Data()->Kind, nkCategory);
-            QVERIFY(n->Data()->FullName.isEmpty() && n->Data()->Comments.isEmpty() && n->Data()->sAdditional.isEmpty());
+            QVERIFY(n->Data()->FullName.isEmpty() && n->Data()->Comments.isEmpty() &&
+                    n->Data()->sAdditional.isEmpty());
             QCOMPARE(n->ImageIndex(), int(imgCategory));
             QCOMPARE(n->SelectedIndex(), int(imgCategory));
         }
@@ -518,9 +547,12 @@ private Q_SLOTS:
         QTest::newRow("file at link") << "/tmp/x.txt" << false << true << false;
         QTest::newRow("web at category") << "https://example.org/" << true << false << false;
         QTest::newRow("web at link") << "https://example.org/" << true << true << false;
-        QTest::newRow("maker address at category") << "https://velmarch.example/news" << true << false << true;
-        QTest::newRow("maker address at link") << "https://www.velmarch.example/x" << true << true << true;
-        QTest::newRow("maker address in other case") << "https://WWW.VelMarch.Example/" << true << false << true;
+        QTest::newRow("maker address at category")
+            << "https://velmarch.example/news" << true << false << true;
+        QTest::newRow("maker address at link")
+            << "https://www.velmarch.example/x" << true << true << true;
+        QTest::newRow("maker address in other case")
+            << "https://WWW.VelMarch.Example/" << true << false << true;
     }
     void builtInCategoryRedirects()
     {
@@ -558,7 +590,8 @@ private Q_SLOTS:
         // With no main category (a catalogue loaded from an empty file) the
         // redirected entry must still land somewhere outside the built-in one.
         env.cat.TopCategory = nullptr;
-        TTreeNode* orphan = env.cat.AddLinkNode(QStringLiteral("/tmp/o.txt"), maker->Item(2), QString(), false);
+        TTreeNode* orphan =
+            env.cat.AddLinkNode(QStringLiteral("/tmp/o.txt"), maker->Item(2), QString(), false);
         QVERIFY(!orphan->IsUnder(maker));
         QVERIFY(!env.cat.AddCategoryNode(maker, QStringLiteral("z"))->IsUnder(maker));
         QCOMPARE(maker->Count(), 3);
@@ -632,7 +665,8 @@ private Q_SLOTS:
         TTreeNodes& nodes = env.nodes();
         TTreeNode* n = nodes.AddChild(nullptr, QStringLiteral("old"));
 
-        env.cat.FillCategoryNode(n, QStringLiteral("Cat"), QStringLiteral("c"), QStringLiteral("a"));
+        env.cat.FillCategoryNode(n, QStringLiteral("Cat"), QStringLiteral("c"),
+                                 QStringLiteral("a"));
         QCOMPARE(n->Text(), QStringLiteral("Cat"));
         QCOMPARE(n->Data()->Kind, nkCategory);
         QCOMPARE(n->Data()->Comments, QStringLiteral("c"));
@@ -640,26 +674,30 @@ private Q_SLOTS:
         QCOMPARE(n->ImageIndex(), int(imgCategory));
 
         // The file system decides document or folder; an empty name keeps the text.
-        env.cat.FillDocNode(n, QString(), env.path(QStringLiteral("dir")), QStringLiteral("c2"), QString(), false);
+        env.cat.FillDocNode(n, QString(), env.path(QStringLiteral("dir")), QStringLiteral("c2"),
+                            QString(), false);
         QCOMPARE(n->Text(), QStringLiteral("Cat"));
         QCOMPARE(n->Data()->Kind, nkFolder);
         QVERIFY(n->Data()->FullName.endsWith(QLatin1String("/dir")));
         QCOMPARE(n->Data()->Comments, QStringLiteral("c2"));
         QCOMPARE(n->Data()->sAdditional, QString());
         QCOMPARE(n->ImageIndex(), int(FixedImageCount));
-        env.cat.FillDocNode(n, QStringLiteral("F"), env.path(QStringLiteral("f.txt")), QString(), QString(), true);
+        env.cat.FillDocNode(n, QStringLiteral("F"), env.path(QStringLiteral("f.txt")), QString(),
+                            QString(), true);
         QCOMPARE(n->Text(), QStringLiteral("F"));
         QCOMPARE(n->Data()->Kind, nkDoc);
         QCOMPARE(n->ImageIndex(), int(imgMissing)); // marked missing although it exists
         QCOMPARE(env.cat.Images().Small.Count(), FixedImageCount + 1);
 
-        env.cat.FillUrlNode(n, QString(), QStringLiteral("https://example.org/"), QStringLiteral("c3"), QStringLiteral("a3"));
+        env.cat.FillUrlNode(n, QString(), QStringLiteral("https://example.org/"),
+                            QStringLiteral("c3"), QStringLiteral("a3"));
         QCOMPARE(n->Text(), QStringLiteral("https://example.org/"));
         QCOMPARE(n->Data()->Kind, nkURL);
         QCOMPARE(n->Data()->Comments, QStringLiteral("c3"));
         QCOMPARE(n->Data()->sAdditional, QStringLiteral("a3"));
         QCOMPARE(n->ImageIndex(), int(imgHyperlink));
-        env.cat.FillUrlNode(n, QStringLiteral("Named"), QStringLiteral("https://example.org/"), QString(), QString());
+        env.cat.FillUrlNode(n, QStringLiteral("Named"), QStringLiteral("https://example.org/"),
+                            QString(), QString());
         QCOMPARE(n->Text(), QStringLiteral("Named"));
     }
 

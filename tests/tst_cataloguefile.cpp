@@ -17,7 +17,8 @@
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 using TestUtil::FileSizeLimit;
 using TestUtil::LoadError;
@@ -25,7 +26,8 @@ using TestUtil::Raw;
 
 // One catalogue line as the writer makes it.
 QByteArray line(const QByteArray& Name, const QByteArray& Level, const QByteArray& Path = {},
-                const QByteArray& Comments = {}, const QByteArray& Kind = "1", const QByteArray& Additional = {})
+                const QByteArray& Comments = {}, const QByteArray& Kind = "1",
+                const QByteArray& Additional = {})
 {
     QByteArray out = Name;
     for (const QByteArray* field : {&Level, &Path, &Comments, &Kind, &Additional}) {
@@ -56,7 +58,10 @@ struct Env {
     Env() { cat.SetDataFolder(dir.path()); }
     QString path(const QString& Name) const { return dir.filePath(Name); }
     QString dat() const { return cat.DataFile(false); }
-    QStringList files() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+    QStringList files() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
 };
 
 // The user's tree, one "level|text|path|comment|kind|additional" per node in
@@ -72,8 +77,8 @@ QStringList dump(TCatalogue& Cat)
             out << QStringLiteral("%1|%2|<no record>").arg(n->Level()).arg(n->Text());
             continue;
         }
-        out << QString::number(n->Level()) + u'|' + n->Text() + u'|' + i->FullName + u'|' + i->Comments + u'|' +
-                   i->GetsKind() + u'|' + i->sAdditional;
+        out << QString::number(n->Level()) + u'|' + n->Text() + u'|' + i->FullName + u'|' +
+                   i->Comments + u'|' + i->GetsKind() + u'|' + i->sAdditional;
     }
     return out;
 }
@@ -102,7 +107,8 @@ void checkMakerCategoryFirst(TCatalogue& Cat)
 
 } // namespace
 
-class TestCatalogueFile : public QObject {
+class TestCatalogueFile : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     // ---- writer and reader together ----
@@ -130,7 +136,8 @@ private Q_SLOTS:
         TTreeNode* dir = cat.AddLinkNode(folder, nameless, QString(), false);
         dir->Data()->sAdditional = QStringLiteral("x");
         cat.AddLinkNode(gone, sub, QString(), false)->Data()->Comments = QStringLiteral("lost");
-        cat.AddLinkNode(QStringLiteral("https://example.org/ä?q=1&r=2"), sub, QStringLiteral("Exämple"), true);
+        cat.AddLinkNode(QStringLiteral("https://example.org/ä?q=1&r=2"), sub,
+                        QStringLiteral("Exämple"), true);
         cat.AddLinkNode(QStringLiteral("mailto:someone@example.org"), work, QString(), true);
         TTreeNode* home = cat.AddCategoryNode(nullptr, QStringLiteral("Home"));
         cat.AddLinkNode(plain, home, QString(), false);
@@ -140,9 +147,11 @@ private Q_SLOTS:
 
         QStringList expected = dump(cat);
         // A hyperlink without a name comes back named by its address.
-        const int mailRow = int(expected.indexOf(QStringLiteral("1||mailto:someone@example.org||4|")));
+        const int mailRow =
+            int(expected.indexOf(QStringLiteral("1||mailto:someone@example.org||4|")));
         QVERIFY(mailRow >= 0);
-        expected[mailRow] = QStringLiteral("1|mailto:someone@example.org|mailto:someone@example.org||4|");
+        expected[mailRow] =
+            QStringLiteral("1|mailto:someone@example.org|mailto:someone@example.org||4|");
         QCOMPARE(expected.size(), 11);
 
         QVERIFY(!cat.DataSaved);
@@ -168,8 +177,12 @@ private Q_SLOTS:
         int shellIcons = 0;
         for (TTreeNode* n = other.cat.Nodes().GetFirstNode(); n; n = n->GetNext()) {
             switch (n->Data()->Kind) {
-            case nkCategory: QCOMPARE(n->ImageIndex(), int(imgCategory)); break;
-            case nkURL: QCOMPARE(n->ImageIndex(), int(imgHyperlink)); break;
+            case nkCategory:
+                QCOMPARE(n->ImageIndex(), int(imgCategory));
+                break;
+            case nkURL:
+                QCOMPARE(n->ImageIndex(), int(imgHyperlink));
+                break;
             default:
                 if (n->Data()->FullName == gone) {
                     QCOMPARE(n->ImageIndex(), int(imgMissing));
@@ -187,7 +200,13 @@ private Q_SLOTS:
         // Saving what was loaded gives the same bytes again, but for the name
         // the nameless hyperlink took from its address.
         QByteArray again = bytes;
-        again.replace(Raw("\r\n\0" "1\0" "mailto:"), Raw("\r\n" "mailto:someone@example.org\0" "1\0" "mailto:"));
+        again.replace(Raw("\r\n\0"
+                          "1\0"
+                          "mailto:"),
+                      Raw("\r\n"
+                          "mailto:someone@example.org\0"
+                          "1\0"
+                          "mailto:"));
         other.cat.SaveData(false);
         QCOMPARE(slurp(env.dat()), again);
     }
@@ -200,21 +219,51 @@ private Q_SLOTS:
         work->Data()->Comments = QStringLiteral("mine");
         cat.CreateMakerCategory();
         cat.SaveData(false);
-        QCOMPARE(slurp(env.dat()), Raw("Work\0" "0\0" "\0" "mine\0" "1\0" "\r\n"));
+        QCOMPARE(slurp(env.dat()), Raw("Work\0"
+                                       "0\0"
+                                       "\0"
+                                       "mine\0"
+                                       "1\0"
+                                       "\r\n"));
 
         TTreeNode* links = cat.AddCategoryNode(work, QStringLiteral("Café"));
-        TTreeNode* site = cat.AddLinkNode(QStringLiteral("https://example.org/"), links, QStringLiteral("Site"), true);
+        TTreeNode* site = cat.AddLinkNode(QStringLiteral("https://example.org/"), links,
+                                          QStringLiteral("Site"), true);
         site->Data()->Comments = QStringLiteral("note");
         site->Data()->sAdditional = QStringLiteral("x");
         cat.AddLinkNode(QStringLiteral("/nonexistent/a b.txt"), work, QString(), false);
         cat.Nodes().AddChild(nullptr, QStringLiteral("Bare")); // a node without a record
         cat.SaveData(true);
-        QCOMPARE(slurp(cat.DataFile(true)),
-                 Raw("Work\0" "0\0" "\0" "mine\0" "1\0" "\r\n"
-                     "Caf\xc3\xa9\0" "1\0" "\0" "\0" "1\0" "\r\n"
-                     "Site\0" "2\0" "https://example.org/\0" "note\0" "4\0" "x\r\n"
-                     "a b.txt\0" "1\0" "/nonexistent/a b.txt\0" "\0" "2\0" "\r\n"
-                     "Bare\0" "0\0" "\0" "\0" "0\0" "\r\n"));
+        QCOMPARE(slurp(cat.DataFile(true)), Raw("Work\0"
+                                                "0\0"
+                                                "\0"
+                                                "mine\0"
+                                                "1\0"
+                                                "\r\n"
+                                                "Caf\xc3\xa9\0"
+                                                "1\0"
+                                                "\0"
+                                                "\0"
+                                                "1\0"
+                                                "\r\n"
+                                                "Site\0"
+                                                "2\0"
+                                                "https://example.org/\0"
+                                                "note\0"
+                                                "4\0"
+                                                "x\r\n"
+                                                "a b.txt\0"
+                                                "1\0"
+                                                "/nonexistent/a b.txt\0"
+                                                "\0"
+                                                "2\0"
+                                                "\r\n"
+                                                "Bare\0"
+                                                "0\0"
+                                                "\0"
+                                                "\0"
+                                                "0\0"
+                                                "\r\n"));
     }
 
     void builtInCategoryIsNeverSaved()
@@ -226,14 +275,20 @@ private Q_SLOTS:
         cat.CreateMakerCategory();
         // Whatever ends up inside the built-in category goes with it.
         cat.Nodes().AddChild(cat.MakerCategory, QStringLiteral("Sneaked in"));
-        cat.AddLinkNode(QStringLiteral("https://www.velmarch.example/more"), cat.MakerCategory, QStringLiteral("More"), true);
+        cat.AddLinkNode(QStringLiteral("https://www.velmarch.example/more"), cat.MakerCategory,
+                        QStringLiteral("More"), true);
         QCOMPARE(cat.MakerCategory->Count(), 5);
 
         cat.SaveData(true);
         QVERIFY(cat.DataSaved);
         QVERIFY(!QFile::exists(env.dat()));
         const QByteArray backup = slurp(cat.DataFile(true));
-        QCOMPARE(backup, Raw("Work\0" "0\0" "\0" "\0" "1\0" "\r\n"));
+        QCOMPARE(backup, Raw("Work\0"
+                             "0\0"
+                             "\0"
+                             "\0"
+                             "1\0"
+                             "\r\n"));
         // After a backup the run goes on: the built-in category is back, first, as new.
         checkMakerCategoryFirst(cat);
         QCOMPARE(cat.Nodes().RootCount(), 2);
@@ -260,7 +315,8 @@ private Q_SLOTS:
         TTreeNode* a = cat.AddCategoryNode(nullptr, QStringLiteral("two\nlines"));
         a->Data()->Comments = QStringLiteral("first\r\n\r\nsecond");
         a->Data()->sAdditional = QStringLiteral("x") + QChar(0) + QStringLiteral("y\r");
-        TTreeNode* u = cat.AddLinkNode(QStringLiteral("https://example.org/"), a, QStringLiteral("U"), true);
+        TTreeNode* u =
+            cat.AddLinkNode(QStringLiteral("https://example.org/"), a, QStringLiteral("U"), true);
         u->Data()->FullName = QStringLiteral("https://example.org/\npath"); // set behind the checks
         cat.Nodes().SetText(u, QStringLiteral("U") + QChar(0) + QStringLiteral("V"));
         cat.SaveData(false);
@@ -283,38 +339,42 @@ private Q_SLOTS:
     void levels_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("tree");  // level and text of what is read
-        QTest::addColumn<QString>("error");     // empty: the file reads to its end
+        QTest::addColumn<QStringList>("tree"); // level and text of what is read
+        QTest::addColumn<QString>("error");    // empty: the file reads to its end
 
-        QTest::newRow("nesting") << line("A", "0") + line("B", "1") + line("C", "1") + line("D", "2") + line("E", "0")
+        QTest::newRow("nesting") << line("A", "0") + line("B", "1") + line("C", "1") +
+                                        line("D", "2") + line("E", "0")
                                  << QStringList{"0 A", "1 B", "1 C", "2 D", "0 E"} << QString();
         QTest::newRow("drop by several steps")
-            << line("A", "0") + line("B", "1") + line("C", "2") + line("D", "3") + line("E", "1") + line("F", "2") +
-                   line("G", "3") + line("H", "0")
+            << line("A", "0") + line("B", "1") + line("C", "2") + line("D", "3") + line("E", "1") +
+                   line("F", "2") + line("G", "3") + line("H", "0")
             << QStringList{"0 A", "1 B", "2 C", "3 D", "1 E", "2 F", "3 G", "0 H"} << QString();
-        QTest::newRow("first line at level 3")
-            << line("A", "3") + line("B", "1") + line("C", "0") << QStringList{"0 A", "1 B", "0 C"} << QString();
+        QTest::newRow("first line at level 3") << line("A", "3") + line("B", "1") + line("C", "0")
+                                               << QStringList{"0 A", "1 B", "0 C"} << QString();
         QTest::newRow("first line at level 3, next at 3")
-            << line("A", "3") + line("B", "3") << QStringList{"0 A"} << QStringLiteral("Invalid level (3) for item \"B\"");
+            << line("A", "3") + line("B", "3") << QStringList{"0 A"}
+            << QStringLiteral("Invalid level (3) for item \"B\"");
         QTest::newRow("jump of two")
             << line("A", "0") + line("B", "1") + line("C", "3") + line("D", "0")
             << QStringList{"0 A", "1 B"} << QStringLiteral("Invalid level (3) for item \"C\"");
         QTest::newRow("jump at the second line")
             << line("A", "0") + line("Zwölf", "2") << QStringList{"0 A"}
             << QStringLiteral("Invalid level (2) for item \"Zwölf\"");
-        QTest::newRow("negative level")
-            << line("A", "0") + line("B", "-1") << QStringList{"0 A"} << QStringLiteral("Invalid level (-1) for item \"B\"");
+        QTest::newRow("negative level") << line("A", "0") + line("B", "-1") << QStringList{"0 A"}
+                                        << QStringLiteral("Invalid level (-1) for item \"B\"");
         QTest::newRow("negative first level")
-            << line("A", "-2") + line("B", "0") << QStringList{} << QStringLiteral("Invalid level (-2) for item \"A\"");
-        QTest::newRow("level is no integer")
-            << line("A", "0") + line("B", "1x") + line("C", "0") << QStringList{"0 A"} << QStringLiteral("1x");
-        QTest::newRow("level out of range")
-            << line("A", "0") + line("B", "4294967296") << QStringList{"0 A"} << QStringLiteral("4294967296");
-        QTest::newRow("empty level") << line("A", "0") + line("B", "") << QStringList{"0 A"} << QStringLiteral("''");
-        QTest::newRow("blank line") << line("A", "0") + "\r\n" + line("B", "0") << QStringList{"0 A"}
-                                    << QStringLiteral("''");
-        QTest::newRow("no separators") << line("A", "0") + "just text\r\n" << QStringList{"0 A"}
-                                       << QStringLiteral("just text");
+            << line("A", "-2") + line("B", "0") << QStringList{}
+            << QStringLiteral("Invalid level (-2) for item \"A\"");
+        QTest::newRow("level is no integer") << line("A", "0") + line("B", "1x") + line("C", "0")
+                                             << QStringList{"0 A"} << QStringLiteral("1x");
+        QTest::newRow("level out of range") << line("A", "0") + line("B", "4294967296")
+                                            << QStringList{"0 A"} << QStringLiteral("4294967296");
+        QTest::newRow("empty level")
+            << line("A", "0") + line("B", "") << QStringList{"0 A"} << QStringLiteral("''");
+        QTest::newRow("blank line") << line("A", "0") + "\r\n" + line("B", "0")
+                                    << QStringList{"0 A"} << QStringLiteral("''");
+        QTest::newRow("no separators") << line("A", "0") + "just text\r\n"
+                                       << QStringList{"0 A"} << QStringLiteral("just text");
     }
     void levels()
     {
@@ -398,28 +458,96 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("tree"); // dump() rows
         const QByteArray a = line("A", "0");
-        QTest::newRow("last line without line end")
-            << a + Raw("B\0" "0\0" "\0" "c\0" "1\0" "add") << QStringList{"0|A|||1|", "0|B||c|1|add"};
-        QTest::newRow("last line ends in CR only") << a + Raw("B\0" "0\0" "\0" "\0" "1\0" "\r")
+        QTest::newRow("last line without line end") << a + Raw("B\0"
+                                                               "0\0"
+                                                               "\0"
+                                                               "c\0"
+                                                               "1\0"
+                                                               "add")
+                                                    << QStringList{"0|A|||1|", "0|B||c|1|add"};
+        QTest::newRow("last line ends in CR only") << a + Raw("B\0"
+                                                              "0\0"
+                                                              "\0"
+                                                              "\0"
+                                                              "1\0"
+                                                              "\r")
                                                    << QStringList{"0|A|||1|", "0|B|||1|"};
         QTest::newRow("end-of-file mark between lines")
             << a + "\x1a" + line("B", "0") << QStringList{"0|A|||1|"};
-        QTest::newRow("end-of-file mark inside a line")
-            << a + Raw("B\0" "0\0" "\0" "\0" "1\0" "ad\x1a" "junk\r\n") + line("C", "0")
-            << QStringList{"0|A|||1|", "0|B|||1|ad"};
-        QTest::newRow("lone CR ends a line") << Raw("A\0" "0\0" "\0" "\0" "1\0" "\r" "B\0" "1\0" "\0" "\0" "1\0" "\r")
+        QTest::newRow("end-of-file mark inside a line") << a +
+                                                               Raw("B\0"
+                                                                   "0\0"
+                                                                   "\0"
+                                                                   "\0"
+                                                                   "1\0"
+                                                                   "ad\x1a"
+                                                                   "junk\r\n") +
+                                                               line("C", "0")
+                                                        << QStringList{"0|A|||1|", "0|B|||1|ad"};
+        QTest::newRow("lone CR ends a line") << Raw("A\0"
+                                                    "0\0"
+                                                    "\0"
+                                                    "\0"
+                                                    "1\0"
+                                                    "\r"
+                                                    "B\0"
+                                                    "1\0"
+                                                    "\0"
+                                                    "\0"
+                                                    "1\0"
+                                                    "\r")
                                              << QStringList{"0|A|||1|", "1|B|||1|"};
         // Files edited on Linux often end their lines in LF alone.
-        QTest::newRow("LF-only line ends")
-            << Raw("A\0" "0\0" "\0" "\0" "1\0" "\n" "B\0" "1\0" "\0" "c\0" "1\0" "x\n")
-            << QStringList{"0|A|||1|", "1|B||c|1|x"};
+        QTest::newRow("LF-only line ends") << Raw("A\0"
+                                                  "0\0"
+                                                  "\0"
+                                                  "\0"
+                                                  "1\0"
+                                                  "\n"
+                                                  "B\0"
+                                                  "1\0"
+                                                  "\0"
+                                                  "c\0"
+                                                  "1\0"
+                                                  "x\n")
+                                           << QStringList{"0|A|||1|", "1|B||c|1|x"};
         QTest::newRow("CR LF, LF and CR mixed")
-            << a + Raw("B\0" "0\0" "\0" "\0" "1\0" "\n" "C\0" "0\0" "\0" "\0" "1\0" "\r" "D\0" "0\0" "\0" "\0" "1\0")
+            << a + Raw("B\0"
+                       "0\0"
+                       "\0"
+                       "\0"
+                       "1\0"
+                       "\n"
+                       "C\0"
+                       "0\0"
+                       "\0"
+                       "\0"
+                       "1\0"
+                       "\r"
+                       "D\0"
+                       "0\0"
+                       "\0"
+                       "\0"
+                       "1\0")
             << QStringList{"0|A|||1|", "0|B|||1|", "0|C|||1|", "0|D|||1|"};
         QTest::newRow("fewer than six fields")
-            << Raw("Cat\0" "0\0" "\0" "c\0" "1\r\n") + Raw("Odd\0" "0\0" "noseparator\r\n")
+            << Raw("Cat\0"
+                   "0\0"
+                   "\0"
+                   "c\0"
+                   "1\r\n") +
+                   Raw("Odd\0"
+                       "0\0"
+                       "noseparator\r\n")
             << QStringList{"0|Cat||c|1|1", "0|Odd|noseparator|noseparator|2|noseparator"};
-        QTest::newRow("more than six fields") << Raw("A\0" "0\0" "\0" "\0" "1\0" "add\0" "more\0" "\r\n")
+        QTest::newRow("more than six fields") << Raw("A\0"
+                                                     "0\0"
+                                                     "\0"
+                                                     "\0"
+                                                     "1\0"
+                                                     "add\0"
+                                                     "more\0"
+                                                     "\r\n")
                                               << QStringList{"0|A|||1|add"};
     }
     void lineEnds()
@@ -441,8 +569,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("image"); // -1: a shell icon
         QTest::newRow("2 for a folder") << QByteArray("2") << "folder" << int(nkFolder) << -1;
         QTest::newRow("3 for a file") << QByteArray("3") << "file" << int(nkDoc) << -1;
-        QTest::newRow("3 for a gone folder") << QByteArray("3") << "gone" << int(nkDoc) << int(imgMissing);
-        QTest::newRow("2 for a gone file") << QByteArray("2") << "gone" << int(nkDoc) << int(imgMissing);
+        QTest::newRow("3 for a gone folder")
+            << QByteArray("3") << "gone" << int(nkDoc) << int(imgMissing);
+        QTest::newRow("2 for a gone file")
+            << QByteArray("2") << "gone" << int(nkDoc) << int(imgMissing);
         QTest::newRow("0 for a file") << QByteArray("0") << "file" << int(nkDoc) << -1;
         QTest::newRow("0 for a folder") << QByteArray("0") << "folder" << int(nkFolder) << -1;
         QTest::newRow("x for a folder") << QByteArray("x") << "folder" << int(nkFolder) << -1;
@@ -450,9 +580,12 @@ private Q_SLOTS:
         QTest::newRow("11") << QByteArray("11") << "file" << int(nkDoc) << -1;
         QTest::newRow("4 with a blank") << QByteArray("4 ") << "file" << int(nkDoc) << -1;
         QTest::newRow("link to a file") << QByteArray("2") << "link" << int(nkDoc) << -1;
-        QTest::newRow("dangling link") << QByteArray("2") << "dangling" << int(nkDoc) << int(imgMissing);
-        QTest::newRow("1 ignores the path") << QByteArray("1") << "file" << int(nkCategory) << int(imgCategory);
-        QTest::newRow("4 keeps a path as address") << QByteArray("4") << "file" << int(nkURL) << int(imgHyperlink);
+        QTest::newRow("dangling link")
+            << QByteArray("2") << "dangling" << int(nkDoc) << int(imgMissing);
+        QTest::newRow("1 ignores the path")
+            << QByteArray("1") << "file" << int(nkCategory) << int(imgCategory);
+        QTest::newRow("4 keeps a path as address")
+            << QByteArray("4") << "file" << int(nkURL) << int(imgHyperlink);
     }
     void kindCodes()
     {
@@ -464,7 +597,8 @@ private Q_SLOTS:
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("folder")));
         put(env.path(QStringLiteral("file")), "f");
         QVERIFY(QFile::link(env.path(QStringLiteral("file")), env.path(QStringLiteral("link"))));
-        QVERIFY(QFile::link(env.path(QStringLiteral("nothing")), env.path(QStringLiteral("dangling"))));
+        QVERIFY(
+            QFile::link(env.path(QStringLiteral("nothing")), env.path(QStringLiteral("dangling"))));
         const QString path = env.path(target);
         put(env.dat(), line("Top", "0") + line("Entry", "1", path.toUtf8(), "c", code, "a"));
         QVERIFY(env.cat.LoadData(false));
@@ -486,33 +620,78 @@ private Q_SLOTS:
     void hyperlinkWithoutNameShowsAddress()
     {
         Env env;
-        put(env.dat(), line("", "0", "https://example.org/x", "", "4") + line("", "0", "", "", "1"));
+        put(env.dat(),
+            line("", "0", "https://example.org/x", "", "4") + line("", "0", "", "", "1"));
         QVERIFY(env.cat.LoadData(false));
-        QCOMPARE(dump(env.cat), (QStringList{"0|https://example.org/x|https://example.org/x||4|", "0||||1|"}));
+        QCOMPARE(dump(env.cat),
+                 (QStringList{"0|https://example.org/x|https://example.org/x||4|", "0||||1|"}));
     }
 
     void singleByteLinesDecodePerLine()
     {
         Env env;
-        put(env.dat(), Raw("Caf\xe9\0" "0\0" "\0" "5 \x80 \x93q\x94\0" "1\0" "\xe4\r\n"  // Windows-1252
-                           "Caf\xc3\xa9\0" "1\0" "\0" "\xe2\x82\xac\0" "1\0" "\r\n"     // UTF-8
-                           "\xc3\xa9 and \xe9\0" "1\0" "\0" "\0" "1\0" "\r\n"           // mixed: not UTF-8
-                           "\xc3\0" "1\0" "\0" "\0" "1\0" "\r\n"                         // cut sequence
-                           "\xed\xa0\x80\0" "1\0" "\0" "\0" "1\0" "\r\n"                 // encoded surrogate
-                           "\xc0\xaf\0" "1\0" "\0" "\0" "1\0" "\r\n"                   // overlong
-                           "A long plain ASCII prefix, then \xe9\0" "1\0" "\0" "\0" "1\0" "\r\n"
-                           "A long plain ASCII prefix, then \xc3\xa9\0" "1\0" "\0" "\0" "1\0" "\r\n"
-                           "Cut\0" "1\0" "\0" "\0" "1\0" "a long plain ASCII value, cut \xe2\x82")); // at the end
+        put(env.dat(), Raw("Caf\xe9\0"
+                           "0\0"
+                           "\0"
+                           "5 \x80 \x93q\x94\0"
+                           "1\0"
+                           "\xe4\r\n" // Windows-1252
+                           "Caf\xc3\xa9\0"
+                           "1\0"
+                           "\0"
+                           "\xe2\x82\xac\0"
+                           "1\0"
+                           "\r\n" // UTF-8
+                           "\xc3\xa9 and \xe9\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "\r\n" // mixed: not UTF-8
+                           "\xc3\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "\r\n" // cut sequence
+                           "\xed\xa0\x80\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "\r\n" // encoded surrogate
+                           "\xc0\xaf\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "\r\n" // overlong
+                           "A long plain ASCII prefix, then \xe9\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "\r\n"
+                           "A long plain ASCII prefix, then \xc3\xa9\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "\r\n"
+                           "Cut\0"
+                           "1\0"
+                           "\0"
+                           "\0"
+                           "1\0"
+                           "a long plain ASCII value, cut \xe2\x82")); // at the end
         QVERIFY(env.cat.LoadData(false));
-        QCOMPARE(dump(env.cat), (QStringList{QStringLiteral("0|Café||5 € “q”|1|ä"),
-                                             QStringLiteral("1|Café||€|1|"),
-                                             QStringLiteral("1|Ã© and é|||1|"),
-                                             QStringLiteral("1|Ã|||1|"),
-                                             QStringLiteral("1|í\u00a0\u20ac|||1|"),
-                                             QStringLiteral("1|À¯|||1|"),
-                                             QStringLiteral("1|A long plain ASCII prefix, then é|||1|"),
-                                             QStringLiteral("1|A long plain ASCII prefix, then é|||1|"),
-                                             QStringLiteral("1|Cut|||1|a long plain ASCII value, cut â‚")}));
+        QCOMPARE(dump(env.cat),
+                 (QStringList{QStringLiteral("0|Café||5 € “q”|1|ä"), QStringLiteral("1|Café||€|1|"),
+                              QStringLiteral("1|Ã© and é|||1|"), QStringLiteral("1|Ã|||1|"),
+                              QStringLiteral("1|í\u00a0\u20ac|||1|"), QStringLiteral("1|À¯|||1|"),
+                              QStringLiteral("1|A long plain ASCII prefix, then é|||1|"),
+                              QStringLiteral("1|A long plain ASCII prefix, then é|||1|"),
+                              QStringLiteral("1|Cut|||1|a long plain ASCII value, cut â‚")}));
     }
 
     // The reader takes the file in chunks (a power of two up to 4 MiB, so 4 MiB
@@ -543,7 +722,7 @@ private Q_SLOTS:
         };
         padTo(chunk - 1, "end of the first chunk"); // CR last of chunk 1, LF first of chunk 2
         add("after the split CR LF", 1);
-        const QByteArray e = "é"; // two bytes: cut them at the end of chunk 2
+        const QByteArray e = "é";          // two bytes: cut them at the end of chunk 2
         padTo(2 * chunk + 12, e + "tail"); // the name ends 7 bytes before the CR
         QCOMPARE(file.at(2 * chunk - 1), e.at(0));
         QCOMPARE(file.at(2 * chunk), e.at(1));
@@ -577,19 +756,26 @@ private Q_SLOTS:
         Env env;
         QByteArray bytes;
         for (int i = 0; i <= MaxCatalogueDepth; ++i)
-            bytes += QByteArray("n\0", 2) + QByteArray::number(i) + QByteArray("\0\0\0" "1\0\r\n", 7);
+            bytes += QByteArray("n\0", 2) + QByteArray::number(i) +
+                     QByteArray("\0\0\0"
+                                "1\0\r\n",
+                                7);
         put(env.dat(), bytes);
         QCOMPARE(LoadError(env.cat), QString());
         QCOMPARE(env.cat.Nodes().Count(), MaxCatalogueDepth + 1 + 4);
         env.cat.SaveData(false);
         QCOMPARE(slurp(env.dat()), bytes);
 
-        const QByteArray deeper = bytes + QByteArray("m\0", 2) + QByteArray::number(MaxCatalogueDepth + 1) +
-                                  QByteArray("\0\0\0" "1\0\r\n", 7);
+        const QByteArray deeper = bytes + QByteArray("m\0", 2) +
+                                  QByteArray::number(MaxCatalogueDepth + 1) +
+                                  QByteArray("\0\0\0"
+                                             "1\0\r\n",
+                                             7);
         Env env2;
         put(env2.dat(), deeper);
         const QString text = LoadError(env2.cat);
-        QVERIFY2(text.contains(QStringLiteral("Invalid level (1001) for item \"m\"")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Invalid level (1001) for item \"m\"")),
+                 qPrintable(text));
         QCOMPARE(slurp(env2.dat() + ".damaged"), deeper);
 
         // A tree built deeper than that in memory still saves and frees
@@ -645,7 +831,8 @@ private Q_SLOTS:
         TCatalogue& cat = env.cat;
         cat.TopCategory = cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
         cat.CreateMakerCategory();
-        QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("quillmere.bak"))); // cannot be replaced by a file
+        QVERIFY(QDir(env.dir.path())
+                    .mkdir(QStringLiteral("quillmere.bak"))); // cannot be replaced by a file
         QVERIFY_THROWS_EXCEPTION(ECatalogueError, cat.SaveData(true));
         QVERIFY(!cat.DataSaved);
         QVERIFY(QFileInfo(cat.DataFile(true)).isDir());
@@ -656,7 +843,8 @@ private Q_SLOTS:
     void unwritableFolderFailsSave()
     {
         Env env;
-        env.cat.SetDataFolder(QStringLiteral("/proc")); // no file can be made there, not even by root
+        env.cat.SetDataFolder(
+            QStringLiteral("/proc")); // no file can be made there, not even by root
         env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
         QVERIFY_THROWS_EXCEPTION(ECatalogueError, env.cat.SaveData(false));
         QVERIFY(!env.cat.DataSaved);
@@ -677,7 +865,8 @@ private Q_SLOTS:
         const QString text = LoadError(env.cat);
         QVERIFY2(text.contains(QStringLiteral("It is not a regular file.")), qPrintable(text));
         QVERIFY(env.cat.CatalogueFileProtected());
-        QCOMPARE(env.cat.Nodes().RootItem(1), n); // the tree stays, with the built-in category in front
+        QCOMPARE(env.cat.Nodes().RootItem(1),
+                 n); // the tree stays, with the built-in category in front
         checkMakerCategoryFirst(env.cat);
         env.cat.SaveData(false);
         QVERIFY(QFileInfo(env.dat()).isDir());
@@ -710,9 +899,15 @@ private Q_SLOTS:
         put(real, "r");
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("folder")));
         const QByteArray legacy = "Root~~top note\r\n"
-                                  "\tReal~" + real.toUtf8() + "~c1\r\n"
-                                  " Folder~" + folder.toUtf8() + "\n"
-                                  "\t\tGone~" + gone.toUtf8() + "~c2\r"
+                                  "\tReal~" +
+                                  real.toUtf8() +
+                                  "~c1\r\n"
+                                  " Folder~" +
+                                  folder.toUtf8() +
+                                  "\n"
+                                  "\t\tGone~" +
+                                  gone.toUtf8() +
+                                  "~c2\r"
                                   "\t \tOld~C:\\Docs\\a.txt~old\r\n"
                                   " Web~https://example.org/x~w\r\n"
                                   "  Net~\\\\server\\share~n\n"
@@ -766,8 +961,10 @@ private Q_SLOTS:
             return true;
         };
         env.cat.ImportLegacyData();
-        QCOMPARE(asked, (QStringList{"Lost", "/nonexistent/dir/lost.txt", "Lost~/nonexistent/dir/lost.txt~why", "why"}));
-        QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Lost|/nonexistent/dir/lost.txt|why|2|"}));
+        QCOMPARE(asked, (QStringList{"Lost", "/nonexistent/dir/lost.txt",
+                                     "Lost~/nonexistent/dir/lost.txt~why", "why"}));
+        QCOMPARE(dump(env.cat),
+                 (QStringList{"0|Top|||1|", "1|Lost|/nonexistent/dir/lost.txt|why|2|"}));
     }
 
     void legacyRelinkMayRemoveTheNode()
@@ -775,9 +972,11 @@ private Q_SLOTS:
         // The relink question can remove the entry (and what hangs below it):
         // the import goes on with the entry after it.
         Env env;
-        put(env.cat.LegacyFile(), "Top\n\tLost~/nonexistent/lost.txt~\n\t\tUnder~~\n\tNext~https://example.org/~\n");
+        put(env.cat.LegacyFile(),
+            "Top\n\tLost~/nonexistent/lost.txt~\n\t\tUnder~~\n\tNext~https://example.org/~\n");
         env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        env.cat.AskNewLocationHook = [&](const QString&, const QString&, TTreeNode* Node, const QString&) {
+        env.cat.AskNewLocationHook = [&](const QString&, const QString&, TTreeNode* Node,
+                                         const QString&) {
             env.cat.Nodes().Delete(Node);
             return false;
         };
@@ -791,16 +990,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("tree");
         QTest::addColumn<QString>("error");
         QTest::newRow("tabs and spaces count alike")
-            << QByteArray("A\n\tB\n \tC\n  D\n\t E\nF\n") << QStringList{"0 A", "1 B", "2 C", "2 D", "2 E", "0 F"}
-            << QString();
-        QTest::newRow("drop by several steps") << QByteArray("A\n B\n  C\n   D\n B2\nF")
-                                               << QStringList{"0 A", "1 B", "2 C", "3 D", "1 B2", "0 F"} << QString();
-        QTest::newRow("first line indented") << QByteArray("\t\tA\r\n\tB\r\nC")
-                                             << QStringList{"0 A", "1 B", "0 C"} << QString();
-        QTest::newRow("CR line ends") << QByteArray("A\r\tB\rC\r") << QStringList{"0 A", "1 B", "0 C"} << QString();
-        QTest::newRow("jump of two") << QByteArray("A\n\tB\n\t\t\tC\nD\n") << QStringList{"0 A", "1 B"}
-                                     << QStringLiteral("Invalid level (3) for item \"C\"");
-        QTest::newRow("existing copy is replaced") << QByteArray("A") << QStringList{"0 A"} << QString();
+            << QByteArray("A\n\tB\n \tC\n  D\n\t E\nF\n")
+            << QStringList{"0 A", "1 B", "2 C", "2 D", "2 E", "0 F"} << QString();
+        QTest::newRow("drop by several steps")
+            << QByteArray("A\n B\n  C\n   D\n B2\nF")
+            << QStringList{"0 A", "1 B", "2 C", "3 D", "1 B2", "0 F"} << QString();
+        QTest::newRow("first line indented")
+            << QByteArray("\t\tA\r\n\tB\r\nC") << QStringList{"0 A", "1 B", "0 C"} << QString();
+        QTest::newRow("CR line ends")
+            << QByteArray("A\r\tB\rC\r") << QStringList{"0 A", "1 B", "0 C"} << QString();
+        QTest::newRow("jump of two")
+            << QByteArray("A\n\tB\n\t\t\tC\nD\n") << QStringList{"0 A", "1 B"}
+            << QStringLiteral("Invalid level (3) for item \"C\"");
+        QTest::newRow("existing copy is replaced")
+            << QByteArray("A") << QStringList{"0 A"} << QString();
     }
     void legacyLevels()
     {
@@ -889,14 +1092,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("rest");
         const QString nul(QChar(0));
-        QTest::newRow("cut at NUL") << nul << "a" + nul + "b" + nul + "c" << true << "a" << "b" + nul + "c";
-        QTest::newRow("no cut") << nul << "a" + nul + "b" << false << "a" << "a" + nul + "b";
-        QTest::newRow("no separator: all, nothing cut") << nul << "abc" << true << "abc" << "abc";
-        QTest::newRow("separator first") << nul << nul + "x" << true << "" << "x";
-        QTest::newRow("separator last") << nul << "x" + nul << true << "x" << "";
-        QTest::newRow("empty text") << nul << "" << true << "" << "";
-        QTest::newRow("longer separator") << "::" << "a:b::c::d" << true << "a:b" << "c::d";
-        QTest::newRow("empty separator") << "" << "abc" << true << "abc" << "abc";
+        QTest::newRow("cut at NUL") << nul << "a" + nul + "b" + nul + "c" << true << "a"
+                                    << "b" + nul + "c";
+        QTest::newRow("no cut") << nul << "a" + nul + "b" << false << "a"
+                                << "a" + nul + "b";
+        QTest::newRow("no separator: all, nothing cut") << nul << "abc" << true << "abc"
+                                                        << "abc";
+        QTest::newRow("separator first") << nul << nul + "x" << true << ""
+                                         << "x";
+        QTest::newRow("separator last") << nul << "x" + nul << true << "x"
+                                        << "";
+        QTest::newRow("empty text") << nul << "" << true << ""
+                                    << "";
+        QTest::newRow("longer separator") << "::"
+                                          << "a:b::c::d" << true << "a:b"
+                                          << "c::d";
+        QTest::newRow("empty separator") << ""
+                                         << "abc" << true << "abc"
+                                         << "abc";
     }
     void takeField()
     {
@@ -914,13 +1127,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("separators");
         QTest::addColumn<QStringList>("pieces");
-        QTest::newRow("three pieces") << "Name~/path~note" << "~" << QStringList{"Name", "/path", "note"};
-        QTest::newRow("trailing separator") << "a~b~" << "~" << QStringList{"a", "b", ""};
-        QTest::newRow("only a separator") << "~" << "~" << QStringList{"", ""};
-        QTest::newRow("empty pieces") << "a~~b" << "~" << QStringList{"a", "", "b"};
-        QTest::newRow("no separator") << "abc" << "~" << QStringList{"abc"};
-        QTest::newRow("empty text") << "" << "~" << QStringList{};
-        QTest::newRow("several separators") << "a;b,c" << ";," << QStringList{"a", "b", "c"};
+        QTest::newRow("three pieces") << "Name~/path~note"
+                                      << "~" << QStringList{"Name", "/path", "note"};
+        QTest::newRow("trailing separator") << "a~b~"
+                                            << "~" << QStringList{"a", "b", ""};
+        QTest::newRow("only a separator") << "~"
+                                          << "~" << QStringList{"", ""};
+        QTest::newRow("empty pieces") << "a~~b"
+                                      << "~" << QStringList{"a", "", "b"};
+        QTest::newRow("no separator") << "abc"
+                                      << "~" << QStringList{"abc"};
+        QTest::newRow("empty text") << ""
+                                    << "~" << QStringList{};
+        QTest::newRow("several separators") << "a;b,c"
+                                            << ";," << QStringList{"a", "b", "c"};
     }
     void splitToArray()
     {
@@ -935,7 +1155,8 @@ private Q_SLOTS:
         using MyTextUtils::SingleLine;
         QCOMPARE(SingleLine(QStringLiteral("plain")), QStringLiteral("plain"));
         QCOMPARE(SingleLine(QStringLiteral("a\r\n\r\nb\nc\rd")), QStringLiteral("a b c d"));
-        QCOMPARE(SingleLine(QStringLiteral("a") + QChar(0) + QStringLiteral("b")), QStringLiteral("ab"));
+        QCOMPARE(SingleLine(QStringLiteral("a") + QChar(0) + QStringLiteral("b")),
+                 QStringLiteral("ab"));
         QCOMPARE(SingleLine(QStringLiteral("\nx\n")), QStringLiteral(" x "));
         QVERIFY(!MyTextUtils::HasLineBreakOrNul(QStringLiteral("a\tb")));
     }

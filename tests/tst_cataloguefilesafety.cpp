@@ -20,13 +20,14 @@
 #include "testutil/TestUtil.h"
 
 using TestUtil::CatalogueLine;
-using TestUtil::ReadFile;
-using TestUtil::WriteFile;
 using TestUtil::FileSizeLimit;
 using TestUtil::LoadError;
 using TestUtil::Raw;
+using TestUtil::ReadFile;
+using TestUtil::WriteFile;
 
-namespace {
+namespace
+{
 
 struct Env {
     QTemporaryDir dir;
@@ -37,7 +38,8 @@ struct Env {
     QString bak() const { return cat.DataFile(true); }
     QStringList files() const
     {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
 };
 
@@ -63,7 +65,8 @@ QStringList names(TCatalogue& Cat)
 
 QByteArray sample()
 {
-    return CatalogueLine("Work", 0, {}, "1", "mine") + CatalogueLine("Site", 1, "https://example.org/", "4") +
+    return CatalogueLine("Work", 0, {}, "1", "mine") +
+           CatalogueLine("Site", 1, "https://example.org/", "4") +
            CatalogueLine("Home", 0, {}, "1");
 }
 
@@ -75,16 +78,19 @@ bool isFifo(const QString& Path)
 
 } // namespace
 
-class TestCatalogueFileSafety : public QObject {
+class TestCatalogueFileSafety : public QObject
+{
     Q_OBJECT
 private Q_SLOTS:
     void failedRestoreKeepsTheCatalogue_data()
     {
         QTest::addColumn<QByteArray>("backup");
         QTest::addColumn<QString>("error");
-        QTest::newRow("level jump") << CatalogueLine("A", 0, {}, "1") + CatalogueLine("B", 2, {}, "1")
-                                    << "Invalid level (2) for item \"B\"";
-        QTest::newRow("no level") << CatalogueLine("A", 0, {}, "1") + Raw("B\0x\0\0\0" "1\0\r\n")
+        QTest::newRow("level jump")
+            << CatalogueLine("A", 0, {}, "1") + CatalogueLine("B", 2, {}, "1")
+            << "Invalid level (2) for item \"B\"";
+        QTest::newRow("no level") << CatalogueLine("A", 0, {}, "1") + Raw("B\0x\0\0\0"
+                                                                          "1\0\r\n")
                                   << "'x' is not a valid integer value";
         QTest::newRow("not a file") << QByteArray() << "It is not a regular file.";
     }
@@ -123,7 +129,8 @@ private Q_SLOTS:
         Env env;
         QVERIFY(WriteFile(env.dat(), sample()));
         QVERIFY(env.cat.LoadData(false));
-        QVERIFY(WriteFile(env.bak(), CatalogueLine("Old", 0, {}, "1") + CatalogueLine("Kept", 1, {}, "1")));
+        QVERIFY(WriteFile(env.bak(),
+                          CatalogueLine("Old", 0, {}, "1") + CatalogueLine("Kept", 1, {}, "1")));
         QVERIFY(env.cat.LoadData(true));
         QCOMPARE(names(env.cat), (QStringList{"Old", " Kept"}));
         QCOMPARE(env.cat.TopCategory->Text(), QString("Old"));
@@ -164,7 +171,8 @@ private Q_SLOTS:
         QSignalSpy notices(&env.cat, &TCatalogue::saveNotice);
 
         // A sync tool replaces the file while the program runs.
-        const QByteArray theirs = CatalogueLine("Theirs", 0, {}, "1") + CatalogueLine("Many", 1, {}, "1");
+        const QByteArray theirs =
+            CatalogueLine("Theirs", 0, {}, "1") + CatalogueLine("Many", 1, {}, "1");
         const QString replacement = env.path("incoming");
         QVERIFY(WriteFile(replacement, theirs));
         QVERIFY(QFile::remove(env.dat()));
@@ -174,7 +182,8 @@ private Q_SLOTS:
         QCOMPARE(ReadFile(env.dat()), sample());
         QCOMPARE(ReadFile(env.dat() + ".conflict"), theirs);
         QCOMPARE(notices.size(), 1);
-        QVERIFY2(notices[0][0].toString().contains(env.dat() + ".conflict"), qPrintable(notices[0][0].toString()));
+        QVERIFY2(notices[0][0].toString().contains(env.dat() + ".conflict"),
+                 qPrintable(notices[0][0].toString()));
 
         // The program's own write is no conflict; a second outside change gets
         // a name of its own.
@@ -242,7 +251,7 @@ private Q_SLOTS:
         QVERIFY(WriteFile(env.dat(), bad));
         const QString victim = env.path("victim");
         QVERIFY(WriteFile(victim, "precious"));
-        QVERIFY(QFile::link(victim, env.dat() + ".damaged"));      // a link to a file
+        QVERIFY(QFile::link(victim, env.dat() + ".damaged"));                // a link to a file
         QVERIFY(QFile::link(env.path("nowhere"), env.dat() + ".damaged.1")); // a dangling one
         const QString text = LoadError(env.cat);
         QVERIFY2(text.contains(env.dat() + ".damaged.2"), qPrintable(text));
@@ -299,20 +308,31 @@ private Q_SLOTS:
         Env env;
         // A level field of a megabyte: the message quotes its start only.
         const QByteArray huge(1 << 20, 'x');
-        QVERIFY(WriteFile(env.dat(), CatalogueLine("A", 0, {}, "1") + "B" + QByteArray(1, '\0') + huge +
-                                          Raw("\0\0\0" "1\0\r\n")));
+        QVERIFY(WriteFile(env.dat(), CatalogueLine("A", 0, {}, "1") + "B" + QByteArray(1, '\0') +
+                                         huge +
+                                         Raw("\0\0\0"
+                                             "1\0\r\n")));
         const QString text = LoadError(env.cat);
-        QVERIFY2(text.startsWith("'" + QString(80, u'x') + "...' is not a valid integer value"), qPrintable(text.left(200)));
+        QVERIFY2(text.startsWith("'" + QString(80, u'x') + "...' is not a valid integer value"),
+                 qPrintable(text.left(200)));
         QVERIFY(text.size() < 600);
 
         // One stray byte in a comment leaves the UTF-8 name beside it alone.
         Env env2;
-        QVERIFY(WriteFile(env2.dat(), Raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \x80\0" "1\0\r\n")));
+        QVERIFY(WriteFile(env2.dat(), Raw("Caf\xc3\xa9 \xc3\x9c"
+                                          "ber\0"
+                                          "0\0\0"
+                                          "5 \x80\0"
+                                          "1\0\r\n")));
         QVERIFY(env2.cat.LoadData(false));
         QCOMPARE(names(env2.cat), QStringList{QString::fromUtf8("Café Über")});
         QCOMPARE(env2.cat.TopCategory->Data()->Comments, QString::fromUtf8("5 €"));
         env2.cat.SaveData(false);
-        QCOMPARE(ReadFile(env2.dat()), Raw("Caf\xc3\xa9 \xc3\x9c" "ber\0" "0\0\0" "5 \xe2\x82\xac\0" "1\0\r\n"));
+        QCOMPARE(ReadFile(env2.dat()), Raw("Caf\xc3\xa9 \xc3\x9c"
+                                           "ber\0"
+                                           "0\0\0"
+                                           "5 \xe2\x82\xac\0"
+                                           "1\0\r\n"));
     }
 
     void charactersTheFileCannotHoldNeverReachIt()
@@ -321,7 +341,8 @@ private Q_SLOTS:
         // name holding one (a Linux file name may) is saved without it, so
         // the next load reads every line. A leading U+FEFF is text and stays.
         Env env;
-        env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
+        env.cat.TopCategory =
+            env.cat.AddCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
         TTreeNode* after = env.cat.AddCategoryNode(nullptr, "After");
         env.cat.FillCategoryNode(after, "After", QChar(0xFEFF) + QString("marked"), {});
         env.cat.SaveData(false);
@@ -329,7 +350,8 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(env.dat(), again.dat()));
         QCOMPARE(LoadError(again.cat), QString());
         QCOMPARE(names(again.cat), (QStringList{"Cutshort", "After"}));
-        QCOMPARE(again.cat.Nodes().RootItem(2)->Data()->Comments, QChar(0xFEFF) + QString("marked"));
+        QCOMPARE(again.cat.Nodes().RootItem(2)->Data()->Comments,
+                 QChar(0xFEFF) + QString("marked"));
 
         // The same from the old tree file: what cannot be stored is dropped at
         // the import, so the entry does not change at its next load.

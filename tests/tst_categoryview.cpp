@@ -8,25 +8,26 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QFile>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QStatusTipEvent>
-#include <QToolTip>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 TTreeNode* child(TTreeNode* parent, const QString& text)
 {
@@ -46,7 +47,8 @@ QStringList childTexts(const TTreeNode* parent)
 
 } // namespace
 
-class TestCategoryView : public QObject {
+class TestCategoryView : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_dir;
     std::unique_ptr<TMainF> w;
@@ -69,7 +71,10 @@ class TestCategoryView : public QObject {
         return nullptr;
     }
 
-    void select(TTreeNode* node) { w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(node)); }
+    void select(TTreeNode* node)
+    {
+        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(node));
+    }
 
     // Every row must refer to a node that is still in the tree.
     bool rowsAreLive() const
@@ -92,14 +97,18 @@ private Q_SLOTS:
         QDir().mkpath(file("folder"));
         for (const char* name : {"notes.txt", "Apple.txt", "banana.txt", "deep.txt"})
             QVERIFY(TestUtil::WriteFile(file(name), "x"));
-        QByteArray data = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine", "W") +
-                          TestUtil::CatalogueLine("Notes", 1, file("notes.txt"), "2", "about notes", "urgent") +
-                          TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "", "") +
-                          TestUtil::CatalogueLine("Sub", 1, {}, "1", "below") + TestUtil::CatalogueLine("Deep", 2, file("deep.txt"), "2") +
-                          TestUtil::CatalogueLine("Stuff", 1, file("folder"), "3", "a folder") +
-                          TestUtil::CatalogueLine("Fruit", 0, {}, "1") + TestUtil::CatalogueLine("banana", 1, file("banana.txt"), "2", "b") +
-                          TestUtil::CatalogueLine("Apple", 1, file("Apple.txt"), "2", "a") + TestUtil::CatalogueLine("cherry", 1, "https://c.example/", "4", "c") +
-                          TestUtil::CatalogueLine("Loose", 0, file("notes.txt"), "2", "root entry");
+        QByteArray data =
+            TestUtil::CatalogueLine("Work", 0, {}, "1", "mine", "W") +
+            TestUtil::CatalogueLine("Notes", 1, file("notes.txt"), "2", "about notes", "urgent") +
+            TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "", "") +
+            TestUtil::CatalogueLine("Sub", 1, {}, "1", "below") +
+            TestUtil::CatalogueLine("Deep", 2, file("deep.txt"), "2") +
+            TestUtil::CatalogueLine("Stuff", 1, file("folder"), "3", "a folder") +
+            TestUtil::CatalogueLine("Fruit", 0, {}, "1") +
+            TestUtil::CatalogueLine("banana", 1, file("banana.txt"), "2", "b") +
+            TestUtil::CatalogueLine("Apple", 1, file("Apple.txt"), "2", "a") +
+            TestUtil::CatalogueLine("cherry", 1, "https://c.example/", "4", "c") +
+            TestUtil::CatalogueLine("Loose", 0, file("notes.txt"), "2", "root entry");
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), data));
         HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         w = std::make_unique<TMainF>();
@@ -119,7 +128,8 @@ private Q_SLOTS:
         QCOMPARE(w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: mine"));
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub", "Stuff"})); // not "Deep"
         QCOMPARE(column(1), (QStringList{"Document", "Hyperlink", "Category", "Folder"}));
-        QCOMPARE(column(2), (QStringList{file("notes.txt"), "https://example.org/", "", file("folder")}));
+        QCOMPARE(column(2),
+                 (QStringList{file("notes.txt"), "https://example.org/", "", file("folder")}));
         QCOMPARE(column(3), (QStringList{"about notes", "", "below", "a folder"}));
         QCOMPARE(column(4), (QStringList{"urgent", "", "", ""}));
         QCOMPARE(w->ListModel->Node(0), child(work, "Notes"));
@@ -171,7 +181,8 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(file("notes.txt"), file("gone.txt")));
         QVERIFY(QDir().rmdir(file("folder")));
         bool asked = false;
-        w->Catalogue.AskNewLocationHook = [&](const QString&, const QString&, TTreeNode*, const QString&) {
+        w->Catalogue.AskNewLocationHook = [&](const QString&, const QString&, TTreeNode*,
+                                              const QString&) {
             asked = true;
             return true;
         };
@@ -199,8 +210,8 @@ private Q_SLOTS:
         QStringList asked;
         // Declining removes the node and refills its category, as the
         // opening commands do: a refill from inside the running fill.
-        w->Catalogue.AskNewLocationHook = [&](const QString& name, const QString& path, TTreeNode* node,
-                                              const QString& comments) {
+        w->Catalogue.AskNewLocationHook = [&](const QString& name, const QString& path,
+                                              TTreeNode* node, const QString& comments) {
             asked << name + "|" + path + "|" + comments;
             TTreeNode* parent = node->Parent();
             w->Catalogue.Nodes().Delete(node);
@@ -208,7 +219,8 @@ private Q_SLOTS:
             return false;
         };
         w->ListCategory(work);
-        QCOMPARE(asked, (QStringList{"Notes|" + file("notes.txt") + "|about notes", "Stuff|" + file("folder") + "|a folder"}));
+        QCOMPARE(asked, (QStringList{"Notes|" + file("notes.txt") + "|about notes",
+                                     "Stuff|" + file("folder") + "|a folder"}));
         QCOMPARE(column(0), (QStringList{"Site", "Sub"}));
         QCOMPARE(childTexts(work), (QStringList{"Site", "Sub"}));
         QVERIFY(rowsAreLive());
@@ -338,7 +350,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QLocale>("locale");
         QTest::newRow("C") << QLocale::c(); // compares code points
-        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates); // the locale's rules
+        QTest::newRow("en_US") << QLocale(QLocale::English,
+                                          QLocale::UnitedStates); // the locale's rules
     }
 
     void locationSortIgnoresCaseAndKeepsTies()
@@ -348,7 +361,8 @@ private Q_SLOTS:
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         w->ListModel->SetCollator(collator);
         TTreeNode* top = w->Catalogue.AddCategoryNode(nullptr, "Paths");
-        const QStringList paths{"/data/Beta/x", "/DATA/alpha/y", "/data/alpha/Y", "/data/Alpha/a", "/data/beta/X"};
+        const QStringList paths{"/data/Beta/x", "/DATA/alpha/y", "/data/alpha/Y", "/data/Alpha/a",
+                                "/data/beta/X"};
         for (const QString& p : paths) {
             TTreeNode* n = w->Catalogue.Nodes().AddChild(top, "n" + QString::number(top->Count()));
             auto info = std::make_unique<TNodeInfo>();
@@ -359,8 +373,8 @@ private Q_SLOTS:
         w->ListCategory(top);
         w->ListViewColumnClick(2);
         // Equal up to case: the earlier row stays first.
-        QCOMPARE(column(2), (QStringList{"/data/Alpha/a", "/DATA/alpha/y", "/data/alpha/Y", "/data/Beta/x",
-                                         "/data/beta/X"}));
+        QCOMPARE(column(2), (QStringList{"/data/Alpha/a", "/DATA/alpha/y", "/data/alpha/Y",
+                                         "/data/Beta/x", "/data/beta/X"}));
         QCOMPARE(w->CompareListItems(1, 2, 3), 0);
         QVERIFY(w->CompareListItems(0, 3, 3) < 0);
         QVERIFY(w->CompareListItems(0, 3, -3) > 0);
@@ -397,7 +411,8 @@ private Q_SLOTS:
         w->SmallIcons1->trigger(); // the main menu's entry moves the button's mark too
         QVERIFY(w->SmallIcons2->isChecked());
         QCOMPARE(w->ViewStyle(), 1);
-        w->Detailes2->actionGroup()->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        w->Detailes2->actionGroup()->setExclusionPolicy(
+            QActionGroup::ExclusionPolicy::ExclusiveOptional);
         for (QAction* a : w->ViewMenu->actions())
             a->setChecked(false);
         w->btnViewClick(); // nothing marked: nothing happens
@@ -417,7 +432,8 @@ private Q_SLOTS:
         QVERIFY(w->ItemMenu->isVisible());
         w->ItemMenu->hide();
 
-        QTest::mousePress(w->DocsTree->viewport(), Qt::RightButton, {}, QPoint(5, w->DocsTree->viewport()->height() - 3));
+        QTest::mousePress(w->DocsTree->viewport(), Qt::RightButton, {},
+                          QPoint(5, w->DocsTree->viewport()->height() - 3));
         QVERIFY(!w->SelectedTreeNode());
         w->DocsTreeContextPopup(w->mapToGlobal(QPoint(10, 10)));
         QVERIFY(w->PopupMenu->isVisible());
@@ -501,7 +517,8 @@ private Q_SLOTS:
         header->resizeSection(TListModel::colLocation, 60);
         const QModelIndex cell = w->ListModel->index(0, TListModel::colLocation);
         const QRect rect = w->ListDetails->visualRect(cell);
-        QHelpEvent help(QEvent::ToolTip, rect.center(), w->ListDetails->viewport()->mapToGlobal(rect.center()));
+        QHelpEvent help(QEvent::ToolTip, rect.center(),
+                        w->ListDetails->viewport()->mapToGlobal(rect.center()));
         QApplication::sendEvent(w->ListDetails->viewport(), &help);
         QTRY_COMPARE(QToolTip::text(), file("notes.txt"));
         QToolTip::hideText();
@@ -509,7 +526,8 @@ private Q_SLOTS:
         // A cell that fits has no tooltip.
         const QModelIndex type = w->ListModel->index(0, TListModel::colType);
         const QRect typeRect = w->ListDetails->visualRect(type);
-        QHelpEvent fits(QEvent::ToolTip, typeRect.center(), w->ListDetails->viewport()->mapToGlobal(typeRect.center()));
+        QHelpEvent fits(QEvent::ToolTip, typeRect.center(),
+                        w->ListDetails->viewport()->mapToGlobal(typeRect.center()));
         QApplication::sendEvent(w->ListDetails->viewport(), &fits);
         QVERIFY(!QToolTip::isVisible());
 
@@ -522,10 +540,11 @@ private Q_SLOTS:
 
     void controlsHaveAccessibleNames()
     {
-        for (QWidget* widget : {static_cast<QWidget*>(w->DocsTree), static_cast<QWidget*>(w->ListIcons),
-                                static_cast<QWidget*>(w->ListDetails), static_cast<QWidget*>(w->TargetWin),
-                                static_cast<QWidget*>(w->btnSearch), static_cast<QWidget*>(w->btnView),
-                                static_cast<QWidget*>(w->DirListBox), static_cast<QWidget*>(w->cbDrive)}) {
+        for (QWidget* widget :
+             {static_cast<QWidget*>(w->DocsTree), static_cast<QWidget*>(w->ListIcons),
+              static_cast<QWidget*>(w->ListDetails), static_cast<QWidget*>(w->TargetWin),
+              static_cast<QWidget*>(w->btnSearch), static_cast<QWidget*>(w->btnView),
+              static_cast<QWidget*>(w->DirListBox), static_cast<QWidget*>(w->cbDrive)}) {
             QVERIFY2(!widget->accessibleName().isEmpty(), widget->metaObject()->className());
             QVERIFY2(!widget->accessibleDescription().isEmpty(), widget->metaObject()->className());
         }

@@ -11,7 +11,8 @@
 
 using namespace HSDialogs;
 
-namespace {
+namespace
+{
 
 QList<THSFlatButton*> buttonsOf(TfRgnDialog* d)
 {
@@ -32,7 +33,8 @@ void pressOnNextDialog(std::function<void(TfRgnDialog*)> Press)
 
 } // namespace
 
-class TestDialogs : public QObject {
+class TestDialogs : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
@@ -44,7 +46,8 @@ private Q_SLOTS:
 
     void buttonRowIsCentredInFixedOrder()
     {
-        auto d = CreateRgnDialog("Proceed?", mtConfirmation, mbYesToAll | mbCancel | mbYes | mbNo, 2, 20, nullptr);
+        auto d = CreateRgnDialog("Proceed?", mtConfirmation, mbYesToAll | mbCancel | mbYes | mbNo,
+                                 2, 20, nullptr);
         const QList<THSFlatButton*> b = buttonsOf(d.get());
         QStringList names;
         for (auto* button : b)
@@ -77,11 +80,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("buttons");
         QTest::addColumn<QString>("defaultName");
         QTest::addColumn<QString>("cancelName");
-        QTest::newRow("yes/no") << int(mbYes | mbNo) << "Yes" << "No";
-        QTest::newRow("ok") << int(mbOK) << "OK" << "OK";
-        QTest::newRow("ok/cancel") << int(mbOK | mbCancel) << "OK" << "Cancel";
-        QTest::newRow("yes/no/cancel") << int(mbYes | mbNo | mbCancel) << "Yes" << "Cancel";
-        QTest::newRow("abort/retry/ignore") << int(mbAbort | mbRetry | mbIgnore) << "Retry" << "";
+        QTest::newRow("yes/no") << int(mbYes | mbNo) << "Yes"
+                                << "No";
+        QTest::newRow("ok") << int(mbOK) << "OK"
+                            << "OK";
+        QTest::newRow("ok/cancel") << int(mbOK | mbCancel) << "OK"
+                                   << "Cancel";
+        QTest::newRow("yes/no/cancel") << int(mbYes | mbNo | mbCancel) << "Yes"
+                                       << "Cancel";
+        QTest::newRow("abort/retry/ignore") << int(mbAbort | mbRetry | mbIgnore) << "Retry"
+                                            << "";
     }
 
     void defaultAndCancelButtons()
@@ -126,14 +134,15 @@ private Q_SLOTS:
         QVERIFY(d->Message->width() > half * 3 / 4);
         QVERIFY(d->Message->height() >= 3 * line);
         // Every word is shown: the label's rectangle holds the wrapped text.
-        const QRect need = d->Message->fontMetrics().boundingRect(QRect(0, 0, d->Message->width(), 0),
-                                                                 Qt::TextWordWrap, words.trimmed());
+        const QRect need = d->Message->fontMetrics().boundingRect(
+            QRect(0, 0, d->Message->width(), 0), Qt::TextWordWrap, words.trimmed());
         QVERIFY(need.height() <= d->Message->height());
 
         // "\r" breaks the line: both lines get room.
-        auto two = CreateRgnDialog("File \"/x\" not found.\rMay be it was replaced or removed.", mtWarning, mbOK,
-                                   2, 20, nullptr);
-        QCOMPARE(two->Message->text(), QString("File \"/x\" not found.\nMay be it was replaced or removed."));
+        auto two = CreateRgnDialog("File \"/x\" not found.\rMay be it was replaced or removed.",
+                                   mtWarning, mbOK, 2, 20, nullptr);
+        QCOMPARE(two->Message->text(),
+                 QString("File \"/x\" not found.\nMay be it was replaced or removed."));
         QVERIFY(two->Message->height() >= 2 * line);
         QVERIFY(two->Message->height() < 3 * line);
     }
@@ -189,7 +198,8 @@ private Q_SLOTS:
         main.setGeometry(50, 60, 700, 500);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        auto d = CreateRgnDialog("Cannot execute ShellExecute function!", mtError, mbOK, 2, 20, nullptr);
+        auto d =
+            CreateRgnDialog("Cannot execute ShellExecute function!", mtError, mbOK, 2, 20, nullptr);
         QCOMPARE(d->Tail(), tpNone);
         const QPoint centre = d->geometry().center();
         QVERIFY(qAbs(centre.x() - main.frameGeometry().center().x()) <= 1);
@@ -201,7 +211,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&other));
         auto onOther = CreateRgnDialog("x", mtError, mbOK, 2, 20, &other);
         QCOMPARE(onOther->Tail(), tpNone);
-        QVERIFY((onOther->geometry().center() - other.frameGeometry().center()).manhattanLength() <= 2);
+        QVERIFY((onOther->geometry().center() - other.frameGeometry().center()).manhattanLength() <=
+                2);
     }
 
     void keysAnswer_data()
@@ -213,7 +224,8 @@ private Q_SLOTS:
         QTest::newRow("yes/no Enter") << int(mbYes | mbNo) << int(Qt::Key_Return) << int(mrYes);
         QTest::newRow("ok Enter") << int(mbOK) << int(Qt::Key_Enter) << int(mrOk);
         QTest::newRow("ok Escape") << int(mbOK) << int(Qt::Key_Escape) << int(mrOk);
-        QTest::newRow("ok/cancel Escape") << int(mbOK | mbCancel) << int(Qt::Key_Escape) << int(mrCancel);
+        QTest::newRow("ok/cancel Escape")
+            << int(mbOK | mbCancel) << int(Qt::Key_Escape) << int(mrCancel);
     }
 
     void keysAnswer()
@@ -222,7 +234,8 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(int, result);
         pressOnNextDialog([key](TfRgnDialog* d) { QTest::keyClick(d, Qt::Key(key)); });
-        QCOMPARE(ShowRgnDialog("Question", mtConfirmation, TMsgDlgButtons(buttons), 2, 20, nullptr), result);
+        QCOMPARE(ShowRgnDialog("Question", mtConfirmation, TMsgDlgButtons(buttons), 2, 20, nullptr),
+                 result);
     }
 
     void otherWaysOfClosing()
@@ -236,9 +249,11 @@ private Q_SLOTS:
             QVERIFY(d->isVisible());
             d->Button(mbIgnore)->click();
         });
-        QCOMPARE(ShowRgnDialog("Failed", mtError, mbAbort | mbRetry | mbIgnore, 2, 20, nullptr), int(mrIgnore));
+        QCOMPARE(ShowRgnDialog("Failed", mtError, mbAbort | mbRetry | mbIgnore, 2, 20, nullptr),
+                 int(mrIgnore));
         // A mouse click on a button answers with it.
-        pressOnNextDialog([](TfRgnDialog* d) { QTest::mouseClick(d->Button(mbYes), Qt::LeftButton); });
+        pressOnNextDialog(
+            [](TfRgnDialog* d) { QTest::mouseClick(d->Button(mbYes), Qt::LeftButton); });
         QVERIFY(AskYesNo("Remove?"));
     }
 
@@ -250,13 +265,14 @@ private Q_SLOTS:
         const QPoint start = d->pos();
         const QPointF local(d->width() - 10, 12); // on the body, away from icon, text and buttons
         const QPointF global = d->mapToGlobal(local);
-        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QApplication::sendEvent(d.get(), &press);
-        QMouseEvent move(QEvent::MouseMove, local + QPointF(30, 40), global + QPointF(30, 40), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, local + QPointF(30, 40), global + QPointF(30, 40),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(d.get(), &move);
-        QMouseEvent release(QEvent::MouseButtonRelease, local + QPointF(30, 40), global + QPointF(30, 40),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, local + QPointF(30, 40),
+                            global + QPointF(30, 40), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(d.get(), &release);
         QCOMPARE(d->pos(), start + QPoint(30, 40));
         // The label lets the press through to the body.
@@ -273,7 +289,8 @@ private Q_SLOTS:
             return QMessageBox::Yes;
         });
         QVERIFY(AskYesNoFmt("Remove \"%s\" (%d files)?", {"50% of %s", "3"}));
-        QCOMPARE(text, QString("Remove \"50% of %s\" (3 files)?")); // arguments are not read as formats
+        QCOMPARE(text,
+                 QString("Remove \"50% of %s\" (3 files)?")); // arguments are not read as formats
         QCOMPARE(seen, QMessageBox::Question);
         ApplicationError("Disk full");
         QCOMPARE(seen, QMessageBox::Critical);

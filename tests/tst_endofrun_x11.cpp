@@ -11,7 +11,8 @@
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 constexpr int RunsPerWay = 5;
 
@@ -42,7 +43,8 @@ QStringList windows(qint64 pid, const QString& pattern)
     QStringList ids;
     for (const QByteArray& id : out.trimmed().split('\n')) {
         QByteArray name;
-        if (!id.isEmpty() && TestUtil::Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
+        if (!id.isEmpty() &&
+            TestUtil::Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
             re.match(QString::fromUtf8(name.trimmed())).hasMatch())
             ids << QString::fromLatin1(id);
     }
@@ -53,7 +55,8 @@ const QString MainWindowName = "^Quillmere 3\\.3 - ";
 
 } // namespace
 
-class TestEndOfRun : public QObject {
+class TestEndOfRun : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_runtime;
     QProcess m_trayer;
@@ -116,18 +119,21 @@ class TestEndOfRun : public QObject {
             // Closing the window only hides it in the tray.
             activate(r);
             QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "alt+F4"}));
-            QVERIFY(QTest::qWaitFor([&] { return windows(r.pid, MainWindowName).isEmpty(); }, 10000));
+            QVERIFY(
+                QTest::qWaitFor([&] { return windows(r.pid, MainWindowName).isEmpty(); }, 10000));
             break;
         case State::Minimised:
             QVERIFY(TestUtil::Run("xdotool", {"windowminimize", "--sync", r.window}));
-            QVERIFY(QTest::qWaitFor([&] { return windows(r.pid, MainWindowName).isEmpty(); }, 10000));
+            QVERIFY(
+                QTest::qWaitFor([&] { return windows(r.pid, MainWindowName).isEmpty(); }, 10000));
             break;
         case State::ModalDialog:
             // Help > About... with the keyboard, as a user would.
             activate(r);
             QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "alt+h"}));
             QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "a"}));
-            QVERIFY(QTest::qWaitFor([&] { return !windows(r.pid, "^About Quillmere$").isEmpty(); }, 10000));
+            QVERIFY(QTest::qWaitFor([&] { return !windows(r.pid, "^About Quillmere$").isEmpty(); },
+                                    10000));
             break;
         }
     }
@@ -135,23 +141,22 @@ class TestEndOfRun : public QObject {
     // The process ends by itself, once, with the whole catalogue written.
     static void checkEnded(Run& r, const QString& how)
     {
-        QVERIFY2(r.program.waitForFinished(15000), qPrintable(how + ": the program is still running"));
+        QVERIFY2(r.program.waitForFinished(15000),
+                 qPrintable(how + ": the program is still running"));
         QCOMPARE(r.program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(r.program.exitCode(), 0);
         QCOMPARE(TestUtil::ReadFile(r.dir.filePath("quillmere.dat")), r.catalogue);
     }
 
-    void startTrayer()
-    {
-        QVERIFY(TestUtil::StartTrayer(m_trayer));
-    }
+    void startTrayer() { QVERIFY(TestUtil::StartTrayer(m_trayer)); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs an X server");
-        if (QStandardPaths::findExecutable("trayer").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+        if (QStandardPaths::findExecutable("trayer").isEmpty() ||
+            QStandardPaths::findExecutable("xdotool").isEmpty())
             QSKIP("needs trayer and xdotool");
         QVERIFY(m_runtime.isValid());
         startTrayer();
@@ -171,8 +176,10 @@ private Q_SLOTS:
             // Every other time the window has been in the tray and back first.
             if (i % 2) {
                 bringInto(r, State::Minimised);
-                QVERIFY(TestUtil::Run("xdotool", {"mousemove", "--window", trayIcon(r), "5", "5", "click", "1"}));
-                QVERIFY(QTest::qWaitFor([&] { return !windows(r.pid, MainWindowName).isEmpty(); }, 10000));
+                QVERIFY(TestUtil::Run(
+                    "xdotool", {"mousemove", "--window", trayIcon(r), "5", "5", "click", "1"}));
+                QVERIFY(QTest::qWaitFor([&] { return !windows(r.pid, MainWindowName).isEmpty(); },
+                                        10000));
             }
             activate(r);
             QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "ctrl+q"}));
@@ -202,11 +209,13 @@ private Q_SLOTS:
             const State state = i % 2 ? State::Hidden : State::Shown;
             bringInto(r, state);
             const int before = windows(r.pid, ".").size();
-            QVERIFY(TestUtil::Run("xdotool", {"mousemove", "--window", trayIcon(r), "5", "5", "click", "3"}));
+            QVERIFY(TestUtil::Run("xdotool",
+                                  {"mousemove", "--window", trayIcon(r), "5", "5", "click", "3"}));
             QVERIFY(QTest::qWaitFor([&] { return windows(r.pid, ".").size() > before; }, 10000));
             // The menu has the keyboard once it is up: its last entry is Exit.
             QVERIFY(TestUtil::Run("xdotool", {"key", "Up", "Return"}));
-            checkEnded(r, QString("tray menu Exit, window %1, run %2").arg(stateName(state)).arg(i + 1));
+            checkEnded(
+                r, QString("tray menu Exit, window %1, run %2").arg(stateName(state)).arg(i + 1));
         }
     }
 
@@ -220,7 +229,8 @@ private Q_SLOTS:
     void signals()
     {
         QFETCH(int, signal);
-        const State states[] = {State::Shown, State::Hidden, State::Minimised, State::ModalDialog, State::Shown};
+        const State states[] = {State::Shown, State::Hidden, State::Minimised, State::ModalDialog,
+                                State::Shown};
         static_assert(std::size(states) == RunsPerWay);
         for (State state : states) {
             Run r;

@@ -19,7 +19,8 @@
 
 using namespace MyFileUtils;
 
-namespace {
+namespace
+{
 
 void writeFile(const QString& Path, const QByteArray& Data)
 {
@@ -37,12 +38,13 @@ QByteArray readFile(const QString& Path)
 
 QStringList entries(const QString& Folder)
 {
-    return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(Folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Answers the file operations' questions as told and notes what was asked.
-class TTestUi : public TFileOpUi {
+class TTestUi : public TFileOpUi
+{
 public:
     bool Overwrite = false, CreateFolder = false, Delete = true;
     qint64 CancelAt = -1; // cancel once this much is done
@@ -51,9 +53,18 @@ public:
     int Ticks = 0;
     bool Monotonic = true;
 
-    bool AskOverwrite(const QString& Target, bool) override { return Asked << "overwrite " + Target, Overwrite; }
-    bool AskCreateFolder(const QString& Folder) override { return Asked << "create " + Folder, CreateFolder; }
-    bool ConfirmDelete(const QString& Path, bool, bool) override { return Asked << "delete " + Path, Delete; }
+    bool AskOverwrite(const QString& Target, bool) override
+    {
+        return Asked << "overwrite " + Target, Overwrite;
+    }
+    bool AskCreateFolder(const QString& Folder) override
+    {
+        return Asked << "create " + Folder, CreateFolder;
+    }
+    bool ConfirmDelete(const QString& Path, bool, bool) override
+    {
+        return Asked << "delete " + Path, Delete;
+    }
     void Error(const QString& Text) override { Errors << Text; }
     void BeginProgress(const QString&, qint64 TotalUnits) override { Total = TotalUnits; }
     bool Progress(qint64 Done, const QString&) override
@@ -151,7 +162,8 @@ QMultiMap<QByteArray, QByteArray> trashedFrom(const QByteArray& Trash, const QBy
     for (const QByteArray& info : rawEntries(Trash + "/info")) {
         const QList<QByteArray> lines = readRaw(Trash + "/info/" + info).split('\n');
         if (lines.size() != 4 || lines[0] != "[Trash Info]" || !lines[1].startsWith("Path=") ||
-            !lines[2].startsWith("DeletionDate=") || !lines[3].isEmpty() || !info.endsWith(".trashinfo")) {
+            !lines[2].startsWith("DeletionDate=") || !lines[3].isEmpty() ||
+            !info.endsWith(".trashinfo")) {
             found.insert("bad info", info);
             continue;
         }
@@ -172,7 +184,8 @@ QByteArray pattern(int Bytes)
 
 } // namespace
 
-class TestFileUtils : public QObject {
+class TestFileUtils : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir m_data; // XDG_DATA_HOME: the test's own trash
@@ -188,10 +201,7 @@ private Q_SLOTS:
         QIcon::setFallbackThemeName("Adwaita");
     }
 
-    void cleanupTestCase()
-    {
-        rawRemoveTree(QFile::encodeName(m_data.path()));
-    }
+    void cleanupTestCase() { rawRemoveTree(QFile::encodeName(m_data.path())); }
 
     void init()
     {
@@ -226,7 +236,8 @@ private Q_SLOTS:
         QTest::newRow("mailto") << "mailto:user@host.example" << false << true << false;
         QTest::newRow("drive path with @") << "C:\\mail\\a@b.txt" << false << false << true;
         QTest::newRow("web address") << "https://www.host.example/page" << true << false << false;
-        QTest::newRow("web address with user") << "https://user@host.example/" << true << false << false;
+        QTest::newRow("web address with user")
+            << "https://user@host.example/" << true << false << false;
         QTest::newRow("local path with @") << "/home/u/a@b.txt" << true << false << true;
         QTest::newRow("plain word") << "notes" << false << false << false;
     }
@@ -326,8 +337,9 @@ private Q_SLOTS:
 
     void listFilesOrderAndHiddenRules()
     {
-        for (const char* f : {"b.txt", "A.TXT", ".hidden.txt", "notes.pdf", "sub1/c.txt", "sub1/.hid/x.txt",
-                              "sub1/deeper/e.txt", "sub0/d.pdf", ".hiddendir/e.txt", "Sub2/F.Txt"})
+        for (const char* f :
+             {"b.txt", "A.TXT", ".hidden.txt", "notes.pdf", "sub1/c.txt", "sub1/.hid/x.txt",
+              "sub1/deeper/e.txt", "sub0/d.pdf", ".hiddendir/e.txt", "Sub2/F.Txt"})
             writeFile(d + "/top/" + f, "x");
         const QString top = d + "/top";
         QStringList list;
@@ -358,7 +370,8 @@ private Q_SLOTS:
             ListFiles(folder, "*.*", list);
             QCOMPARE(list, QStringList{"Files not found"});
         }
-        QVERIFY(MatchesMask("Report.PDF", "*.pdf") && MatchesMask("a.b.c", "*.c") && MatchesMask("abc", "a*c"));
+        QVERIFY(MatchesMask("Report.PDF", "*.pdf") && MatchesMask("a.b.c", "*.c") &&
+                MatchesMask("abc", "a*c"));
         QVERIFY(!MatchesMask("abcd", "a*c") && !MatchesMask("ab", "???"));
     }
 
@@ -367,14 +380,15 @@ private Q_SLOTS:
         writeFile(d + "/top/a.txt", "x");
         writeFile(d + "/top/sub/b.txt", "x");
         writeFile(d + "/outside/c.txt", "x");
-        QVERIFY(QFile::link(d + "/top", d + "/top/sub/loop"));         // a loop back to the top
-        QVERIFY(QFile::link(d + "/outside", d + "/top/zlink"));         // a link to another folder
+        QVERIFY(QFile::link(d + "/top", d + "/top/sub/loop"));           // a loop back to the top
+        QVERIFY(QFile::link(d + "/outside", d + "/top/zlink"));          // a link to another folder
         QVERIFY(QFile::link(d + "/top/a.txt", d + "/top/filelink.txt")); // a link to a file
         QVERIFY(QFile::link(d + "/nowhere", d + "/top/dangling.txt"));
         QStringList list;
         ListFiles(d + "/top", "*.txt", list);
         const QString t = d + "/top/";
-        QCOMPARE(list, QStringList({t + "a.txt", t + "filelink.txt", t + "sub/b.txt", t + "zlink/c.txt"}));
+        QCOMPARE(list, QStringList(
+                           {t + "a.txt", t + "filelink.txt", t + "sub/b.txt", t + "zlink/c.txt"}));
     }
 
     void listFilesUnreadableFolder()
@@ -433,8 +447,9 @@ private Q_SLOTS:
         const QImage textImage = text.pixmap(32, 32).toImage();
         QCOMPARE(textImage.size(), QSize(32, 32));
         // From the icon theme, not the program's own blank page.
-        QVERIFY(textImage.convertToFormat(QImage::Format_ARGB32) !=
-                Artwork::FixedImage(Artwork::ImgBlankPage, 32).convertToFormat(QImage::Format_ARGB32));
+        QVERIFY(
+            textImage.convertToFormat(QImage::Format_ARGB32) !=
+            Artwork::FixedImage(Artwork::ImgBlankPage, 32).convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(GetShellIcon(d + "/notes.txt", false).pixmap(16, 16).size(), QSize(16, 16));
         // One icon serves every file of a type.
         QCOMPARE(GetShellIcon(d + "/other.txt", true).cacheKey(), text.cacheKey());
@@ -443,7 +458,8 @@ private Q_SLOTS:
         const QIcon link = GetShellIcon(d + "/shortcut", true, &type);
         QCOMPARE(type, db.mimeTypeForName("text/plain").comment());
         QCOMPARE(link.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
-                 Artwork::Overlay(textImage, Artwork::EmblemSymlink(16)).convertToFormat(QImage::Format_ARGB32));
+                 Artwork::Overlay(textImage, Artwork::EmblemSymlink(16))
+                     .convertToFormat(QImage::Format_ARGB32));
 
         type = "stale";
         QVERIFY(GetShellIcon(d + "/missing.txt", false, &type).isNull());
@@ -465,7 +481,8 @@ private Q_SLOTS:
         QCOMPARE(ProbePath(d + "/p.c").MimeName, QString("text/x-csrc"));
         QCOMPARE(ProbePath(d + "/p.C").MimeName, QString("text/x-c++src"));
         QCOMPARE(ProbePath(d + "/noname").MimeName, QString("application/pdf")); // by content
-        QCOMPARE(ProbePath(d + "/Report.2024.PDF").MimeName, QString("application/pdf")); // by name only
+        QCOMPARE(ProbePath(d + "/Report.2024.PDF").MimeName,
+                 QString("application/pdf")); // by name only
         const TPathFacts folder = ProbePath(d);
         QVERIFY(folder.Exists && folder.IsDir && !folder.IsSymLink);
         QVERIFY(!ProbePath(d + "/missing").Exists);
@@ -481,13 +498,15 @@ private Q_SLOTS:
         int last = before - 1;
         for (int round = 0; round < 50; ++round)
             for (int i = 0; i < 40; ++i) {
-                const int index = cat.AddShellIcon(QString("%1/doc%2.%3").arg(d).arg(i).arg(i % 2 ? "txt" : "png"));
+                const int index = cat.AddShellIcon(
+                    QString("%1/doc%2.%3").arg(d).arg(i).arg(i % 2 ? "txt" : "png"));
                 QCOMPARE(index, last + 1);
                 last = index;
             }
         QCOMPARE(cat.Images().Small.Count(), before + 2000);
         QCOMPARE(cat.Images().Large.Count(), before + 2000);
-        QCOMPARE(cat.Images().Small.Icon(before).cacheKey(), cat.Images().Small.Icon(before + 40).cacheKey());
+        QCOMPARE(cat.Images().Small.Icon(before).cacheKey(),
+                 cat.Images().Small.Icon(before + 40).cacheKey());
         QCOMPARE(cat.AddShellIcon(d + "/missing"), int(imgMissing));
         QCOMPARE(cat.Images().Small.Count(), before + 2000);
     }
@@ -510,13 +529,16 @@ private Q_SLOTS:
         QCOMPARE(readFile(trash + "/files/doc one.txt"), QByteArray("keep me"));
         const QByteArray info = readFile(trash + "/info/doc one.txt.trashinfo");
         QVERIFY2(info.startsWith("[Trash Info]\n"), info.constData());
-        QVERIFY2(info.contains("\nPath=" + QUrl::toPercentEncoding(d + "/doc one.txt", "/") + "\n"), info.constData());
-        QVERIFY(info.contains("\nDeletionDate=" + QDate::currentDate().toString(Qt::ISODate).toLatin1()));
+        QVERIFY2(info.contains("\nPath=" + QUrl::toPercentEncoding(d + "/doc one.txt", "/") + "\n"),
+                 info.constData());
+        QVERIFY(info.contains("\nDeletionDate=" +
+                              QDate::currentDate().toString(Qt::ISODate).toLatin1()));
         QVERIFY(!QFileInfo::exists(d + "/files")); // nothing dropped into the current folder
         // The original path is kept escaped, so it is restored under its own name.
         QVERIFY(ShellDelete(ui, d + "/50%20off.txt", true));
         const QByteArray info2 = readFile(trash + "/info/50%20off.txt.trashinfo");
-        QVERIFY2(info2.contains("\nPath=" + QUrl::toPercentEncoding(d, "/") + "/50%2520off.txt\n"), info2.constData());
+        QVERIFY2(info2.contains("\nPath=" + QUrl::toPercentEncoding(d, "/") + "/50%2520off.txt\n"),
+                 info2.constData());
 
         QVERIFY(ShellDelete(ui, d + "/folder", true));
         QVERIFY(QFileInfo::exists(trash + "/files/folder/inner.txt"));
@@ -541,7 +563,7 @@ private Q_SLOTS:
         QVERIFY(ShellDelete(ui, d + "/tree", false));
         QVERIFY(!QFileInfo::exists(d + "/tree"));
         QVERIFY(QFileInfo::exists(d + "/outside/keep.txt")); // the link went, not its target
-        QCOMPARE(ui.Total, 5);                                  // tree, a, b.txt, c.txt, link
+        QCOMPARE(ui.Total, 5);                               // tree, a, b.txt, c.txt, link
         QVERIFY(!QFileInfo::exists(HomeTrashFolder() + "/files/tree"));
 
         // Without a dialog object every question is refused.
@@ -561,7 +583,8 @@ private Q_SLOTS:
         for (const QByteArray& name : names)
             for (int round = 0; round < 2; ++round) { // the second one takes another name
                 QVERIFY(writeRaw(rawPath(d, name), QByteArray::number(round)));
-                QVERIFY2(ShellDelete(ui, QFile::decodeName(rawPath(d, name)), true), qPrintable(LastFileOpError()));
+                QVERIFY2(ShellDelete(ui, QFile::decodeName(rawPath(d, name)), true),
+                         qPrintable(LastFileOpError()));
                 QVERIFY(!rawExists(rawPath(d, name)));
             }
         QCOMPARE(ui.Errors, QStringList());
@@ -589,10 +612,12 @@ private Q_SLOTS:
         QVERIFY(writeRaw(rawPath(d, "latin\xFF.txt"), "l")); // not UTF-8
         QCOMPARE(::mkdir(rawPath(d, "dir\xE9").constData(), 0755), 0);
         QVERIFY(writeRaw(rawPath(d, "dir\xE9/\xFE"), "inner"));
-        const QList<QByteArray> names{"dangling", "dir\xE9", "latin\xFF.txt", "link", "loop", "two\nlines.txt"};
+        const QList<QByteArray> names{"dangling", "dir\xE9", "latin\xFF.txt",
+                                      "link",     "loop",    "two\nlines.txt"};
         TTestUi ui;
         for (const QByteArray& name : names)
-            QVERIFY2(ShellDelete(ui, QFile::decodeName(rawPath(d, name)), true), qPrintable(LastFileOpError()));
+            QVERIFY2(ShellDelete(ui, QFile::decodeName(rawPath(d, name)), true),
+                     qPrintable(LastFileOpError()));
         QCOMPARE(ui.Errors, QStringList());
         QCOMPARE(ui.Asked.size(), names.size());
         QCOMPARE(rawEntries(QFile::encodeName(d)), QList<QByteArray>{"target.txt"});
@@ -609,8 +634,10 @@ private Q_SLOTS:
         QVERIFY(infoOf("latin\xFF.txt").contains("latin%FF.txt\n"));
         QCOMPARE(readRaw(files + trashed.value("dir\xE9") + "/\xFE"), QByteArray("inner"));
         // Links go themselves, never their targets.
-        QCOMPARE(rawLinkTarget(files + trashed.value("link")), QFile::encodeName(d + "/target.txt"));
-        QCOMPARE(rawLinkTarget(files + trashed.value("dangling")), QFile::encodeName(d + "/nowhere"));
+        QCOMPARE(rawLinkTarget(files + trashed.value("link")),
+                 QFile::encodeName(d + "/target.txt"));
+        QCOMPARE(rawLinkTarget(files + trashed.value("dangling")),
+                 QFile::encodeName(d + "/nowhere"));
         QCOMPARE(rawLinkTarget(files + trashed.value("loop")), QFile::encodeName(d + "/loop"));
         QCOMPARE(readFile(d + "/target.txt"), QByteArray("t"));
     }
@@ -624,13 +651,15 @@ private Q_SLOTS:
         {
             QFile f(d + "/src/a.txt");
             QVERIFY(f.open(QIODevice::ReadWrite));
-            QVERIFY(f.setFileTime(QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)), QFileDevice::FileModificationTime));
+            QVERIFY(f.setFileTime(QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)),
+                                  QFileDevice::FileModificationTime));
         }
         TTestUi ui;
         // An existing folder receives the item under its own name.
         QVERIFY(ShellCopyOrMove(ui, d + "/src/a.txt", d + "/dst", false, false));
         QCOMPARE(readFile(d + "/dst/a.txt"), QByteArray("alpha"));
-        QCOMPARE(QFileInfo(d + "/dst/a.txt").lastModified(), QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)));
+        QCOMPARE(QFileInfo(d + "/dst/a.txt").lastModified(),
+                 QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)));
         QVERIFY(QFileInfo::exists(d + "/src/a.txt"));
         // Any other destination is the new full path.
         QVERIFY(ShellCopyOrMove(ui, d + "/src/a.txt", d + "/dst/renamed.txt", false, false));
@@ -656,12 +685,14 @@ private Q_SLOTS:
         writeFile(d + "/tree/sub/b.bin", pattern(300000));
         writeFile(d + "/tree/.hidden", "h");
         QVERIFY(QFile::link("sub/b.bin", d + "/tree/rel-link"));
-        QFile::setPermissions(d + "/tree/a.txt", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(d + "/tree/a.txt",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString o = m_other->path();
         // A folder without write permission keeps its mode and time in the copy.
         const QDateTime stamp(QDate(2019, 1, 2), QTime(3, 4, 5));
         const QByteArray sub = QFile::encodeName(d + "/tree/sub");
-        const struct timespec times[2] = {{stamp.toSecsSinceEpoch(), 0}, {stamp.toSecsSinceEpoch(), 0}};
+        const struct timespec times[2] = {{stamp.toSecsSinceEpoch(), 0},
+                                          {stamp.toSecsSinceEpoch(), 0}};
         QCOMPARE(::utimensat(AT_FDCWD, sub.constData(), times, 0), 0);
         QCOMPARE(::chmod(sub.constData(), 0555), 0);
         TTestUi ui;
@@ -742,8 +773,9 @@ private Q_SLOTS:
                          qPrintable(LastFileOpError()));
         QCOMPARE(ui.Errors, QStringList());
         const QByteArray f = QByteArray(247, 'f'), g = QByteArray(251, 'g'), a = e.repeated(123);
-        QList<QByteArray> expected{file,          folder,          accents,          f + " (2).txt", f + " (3).txt",
-                                   g + " (2)",    g + " (3)",      a + " (2).txt",   a + " (3).txt"};
+        QList<QByteArray> expected{file,           folder,         accents,
+                                   f + " (2).txt", f + " (3).txt", g + " (2)",
+                                   g + " (3)",     a + " (2).txt", a + " (3).txt"};
         std::sort(expected.begin(), expected.end());
         QCOMPARE(rawEntries(QFile::encodeName(d)), expected);
         QCOMPARE(readRaw(rawPath(d, f + " (3).txt")), QByteArray("long"));
@@ -822,7 +854,8 @@ private Q_SLOTS:
         ui.CreateFolder = true;
         QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", "/proc/quillmere-test.txt", false, false));
         QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", "/proc/quillmere-test.txt", false, true));
-        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/plainfile/a.txt", false, false)); // a file as the folder
+        QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/plainfile/a.txt", false,
+                                 false)); // a file as the folder
         QVERIFY(!ShellCopyOrMove(ui, d + "/a.txt", d + "/plainfile/x/a.txt", false, false));
         QCOMPARE(ui.Errors.size(), 4);
         QVERIFY(QFileInfo::exists(d + "/a.txt"));
@@ -890,8 +923,10 @@ private Q_SLOTS:
         if (m_other->isValid()) {
             const QString moved = QFile::decodeName(rawPath(d, "moved/Gr\xFC\xDF"));
             QVERIFY(ShellCopyOrMove(ui, moved, m_other->path(), false, true));
-            QCOMPARE(readRaw(rawPath(m_other->path(), "Gr\xFC\xDF/caf\xE9.txt")), QByteArray("coffee"));
-            QVERIFY(ShellDelete(ui, QFile::decodeName(rawPath(m_other->path(), "Gr\xFC\xDF")), false));
+            QCOMPARE(readRaw(rawPath(m_other->path(), "Gr\xFC\xDF/caf\xE9.txt")),
+                     QByteArray("coffee"));
+            QVERIFY(
+                ShellDelete(ui, QFile::decodeName(rawPath(m_other->path(), "Gr\xFC\xDF")), false));
             QCOMPARE(rawEntries(QFile::encodeName(m_other->path())), QList<QByteArray>());
         }
         QVERIFY(ShellDelete(ui, QFile::decodeName(file), false));
@@ -915,10 +950,13 @@ private Q_SLOTS:
         if (child == 0) {
             ::close(fds[0]);
             const auto mountTmpfs = [&](const char* Where, const char* Options) {
-                return ::mount("tmpfs", QFile::encodeName(d + Where).constData(), "tmpfs", 0, Options) == 0;
+                return ::mount("tmpfs", QFile::encodeName(d + Where).constData(), "tmpfs", 0,
+                               Options) == 0;
             };
-            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                !mountTmpfs("/blocks", "size=64k") || !mountTmpfs("/inodes", "size=64k,nr_inodes=4") ||
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                !mountTmpfs("/blocks", "size=64k") ||
+                !mountTmpfs("/inodes", "size=64k,nr_inodes=4") ||
                 !mountTmpfs("/shared", "size=64k") || !mountTmpfs("/none", "size=64k"))
                 ::_exit(77);
             QStringList problems;
@@ -946,16 +984,21 @@ private Q_SLOTS:
             check(!ShellDelete(ui, blocks + "/victim.txt", true) && ui.Errors.size() == 1 &&
                       ui.Errors.value(0).contains(noSpace),
                   "trash on a full disk");
-            check(QFileInfo::exists(blocks + "/victim.txt") && entries(blocks + "/share/Trash/info").isEmpty(),
+            check(QFileInfo::exists(blocks + "/victim.txt") &&
+                      entries(blocks + "/share/Trash/info").isEmpty(),
                   "trash on a full disk leaves things as they were");
-            check(!ShellCopyOrMove(ui, d + "/src/a.txt", blocks, false, false) && ui.Errors.value(0).contains(noSpace),
+            check(!ShellCopyOrMove(ui, d + "/src/a.txt", blocks, false, false) &&
+                      ui.Errors.value(0).contains(noSpace),
                   "copy onto a full disk");
-            check(entries(blocks) == QStringList({"filler", "share", "victim.txt"}), "a failed copy leaves nothing");
+            check(entries(blocks) == QStringList({"filler", "share", "victim.txt"}),
+                  "a failed copy leaves nothing");
             qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path() + "/share"));
 
             // No inodes left: a missing folder cannot be created.
             const QString inodes = d + "/inodes";
-            for (int i = 0; i < 100 && QFile(inodes + "/f" + QString::number(i)).open(QIODevice::WriteOnly); ++i) {
+            for (int i = 0;
+                 i < 100 && QFile(inodes + "/f" + QString::number(i)).open(QIODevice::WriteOnly);
+                 ++i) {
             }
             check(!ShellCopyOrMove(ui, d + "/src", inodes + "/new/deeper/", false, false) &&
                       ui.Errors.value(0).contains(noSpace),

@@ -19,7 +19,8 @@
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 QStringList rootTexts(TCatalogue& cat)
 {
@@ -31,7 +32,8 @@ QStringList rootTexts(TCatalogue& cat)
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_dir;
     QTemporaryDir m_config; // each test starts from no settings at all
@@ -61,14 +63,18 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         QDir(m_config.path()).removeRecursively();
         QDir().mkpath(m_config.path());
-        for (const QFileInfo& f : QDir(m_dir.path()).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        for (const QFileInfo& f :
+             QDir(m_dir.path())
+                 .entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
             if (f.isDir() && !f.isSymLink())
                 QDir(f.filePath()).removeRecursively();
             else
                 QFile::remove(f.filePath());
         }
-        m_sample = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine") + TestUtil::CatalogueLine("Notes", 1, m_dir.filePath("notes.txt"), "2") +
-                   TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") + TestUtil::CatalogueLine("Home", 0, {}, "1");
+        m_sample = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine") +
+                   TestUtil::CatalogueLine("Notes", 1, m_dir.filePath("notes.txt"), "2") +
+                   TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") +
+                   TestUtil::CatalogueLine("Home", 0, {}, "1");
         HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         m_quits = 0;
     }
@@ -120,10 +126,12 @@ private Q_SLOTS:
 
     void malformedLegacyFileIsImportedUpToTheBadLine()
     {
-        const QByteArray legacy = "Work~~my work\r\n\tSite~https://example.org/~c\r\n\t\t\tDeep~~x\r\nAfter~~y\r\n";
+        const QByteArray legacy =
+            "Work~~my work\r\n\tSite~https://example.org/~c\r\n\t\t\tDeep~~x\r\nAfter~~y\r\n";
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("MyDocs.qmre"), legacy));
         auto w = start();
-        QVERIFY2(w->StartupError.contains("Invalid level (3) for item \"Deep~~x\""), qPrintable(w->StartupError));
+        QVERIFY2(w->StartupError.contains("Invalid level (3) for item \"Deep~~x\""),
+                 qPrintable(w->StartupError));
         const QString aside = m_dir.filePath("MyDocs.qmre.damaged");
         QVERIFY2(w->StartupError.contains(aside), qPrintable(w->StartupError));
         QCOMPARE(TestUtil::ReadFile(aside), legacy);
@@ -134,8 +142,9 @@ private Q_SLOTS:
         QCOMPARE(w->Catalogue.TopCategory->Item(0)->Data()->Kind, nkURL);
         QCOMPARE(w->Catalogue.MakerCategory->Count(), 3);
         w->FormDestroy();
-        QCOMPARE(TestUtil::ReadFile(dat()), TestUtil::CatalogueLine("Work", 0, {}, "1", "my work") +
-                                               TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "c"));
+        QCOMPARE(TestUtil::ReadFile(dat()),
+                 TestUtil::CatalogueLine("Work", 0, {}, "1", "my work") +
+                     TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "c"));
         QCOMPARE(TestUtil::ReadFile(m_dir.filePath("MyDocs.qmre")), legacy);
     }
 
@@ -150,14 +159,16 @@ private Q_SLOTS:
         QCOMPARE(first->Data()->Kind, nkCategory);
         QCOMPARE(first->ImageIndex(), int(imgCategory));
         w->acBackupData->trigger();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.bak")), TestUtil::CatalogueLine("No category", 0, {}, "1"));
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.bak")),
+                 TestUtil::CatalogueLine("No category", 0, {}, "1"));
     }
 
     void failedRestoreKeepsTheCatalogue()
     {
         QVERIFY(TestUtil::WriteFile(dat(), m_sample));
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.bak"),
-                                    TestUtil::CatalogueLine("Old", 0, {}, "1") + TestUtil::CatalogueLine("Bad", 2, {}, "1")));
+                                    TestUtil::CatalogueLine("Old", 0, {}, "1") +
+                                        TestUtil::CatalogueLine("Bad", 2, {}, "1")));
         auto w = start();
         QString shown;
         HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
@@ -192,7 +203,8 @@ private Q_SLOTS:
         auto w = start();
         QFile::remove(m_dir.filePath("quillmere.dat"));
         w->FormDestroy();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), m_sample); // built-in category left out
+        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")),
+                 m_sample); // built-in category left out
         QFile::remove(m_dir.filePath("quillmere.dat"));
         w.reset(); // destroying the window must not write a second time
         QVERIFY(!QFile::exists(m_dir.filePath("quillmere.dat")));
@@ -200,7 +212,8 @@ private Q_SLOTS:
 
     void malformedCatalogueIsKeptAside()
     {
-        const QByteArray bad = m_sample + TestUtil::CatalogueLine("Deep", 3, {}, "1") + TestUtil::CatalogueLine("Lost", 0, {}, "1");
+        const QByteArray bad = m_sample + TestUtil::CatalogueLine("Deep", 3, {}, "1") +
+                               TestUtil::CatalogueLine("Lost", 0, {}, "1");
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), bad));
         auto w = start();
         QVERIFY(w->StartupError.contains("Invalid level (3) for item \"Deep\""));
@@ -217,8 +230,9 @@ private Q_SLOTS:
     {
         QVERIFY(TestUtil::WriteFile(m_dir.filePath("notes.txt"), "x"));
         TestUtil::WriteFile(m_dir.filePath("MyDocs.qmre"),
-                  ("Papers~~old stuff\r\n\tNotes~" + m_dir.filePath("notes.txt") + "~c\r\n\tWeb~https://example.org/\r\n")
-                      .toUtf8());
+                            ("Papers~~old stuff\r\n\tNotes~" + m_dir.filePath("notes.txt") +
+                             "~c\r\n\tWeb~https://example.org/\r\n")
+                                .toUtf8());
         auto w = start();
         QVERIFY(w->StartupError.isEmpty());
         QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Papers"}));
@@ -228,7 +242,11 @@ private Q_SLOTS:
         QCOMPARE(papers->Item(1)->Data()->Kind, nkURL);
         QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
         w->FormDestroy();
-        QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")).startsWith(QByteArray("Papers\0" "0\0\0old stuff\0" "1\0\r\n", 23)));
+        QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat"))
+                    .startsWith(QByteArray("Papers\0"
+                                           "0\0\0old stuff\0"
+                                           "1\0\r\n",
+                                           23)));
     }
 
     void catalogueBesideAReadOnlyProgramMovesIn()
@@ -270,7 +288,9 @@ private Q_SLOTS:
         const QString folder = user.filePath("Quillmere");
         TApplication::MoveInDataFolder(exe.path(), folder, &notice);
         QVERIFY(notice.isEmpty());
-        QVERIFY(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty());
+        QVERIFY(QDir(folder)
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                    .isEmpty());
 
         // A link to a regular file is a catalogue; the pipe beside it stays behind.
         QFile::remove(exe.filePath("quillmere.dat"));
@@ -420,9 +440,10 @@ private Q_SLOTS:
             if (a->isEnabled())
                 enabled << a->text();
         enabled.sort();
-        QCOMPARE(enabled, (QStringList{"&About...", "&Exit", "Backup data", "Collapse all", "Delete non-actual links",
-                                       "Detailes", "Details", "Exit", "Expand all", "Find object", "Hide",
-                                       "Large Icons", "Large Icons", "List", "List", "Restore data", "Show",
+        QCOMPARE(enabled, (QStringList{"&About...", "&Exit", "Backup data", "Collapse all",
+                                       "Delete non-actual links", "Detailes", "Details", "Exit",
+                                       "Expand all", "Find object", "Hide", "Large Icons",
+                                       "Large Icons", "List", "List", "Restore data", "Show",
                                        "Small Icons", "Small Icons"}));
         QVERIFY(!w->btnSearch->isEnabled());
     }

@@ -19,7 +19,8 @@
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 QByteArray readAll(const QString& path)
 {
@@ -54,7 +55,8 @@ struct TAsked {
 
 } // namespace
 
-class TestOpening : public QObject {
+class TestOpening : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_dir;
     QTemporaryDir m_xdg; // the desktop's applications and defaults for this run
@@ -67,14 +69,18 @@ class TestOpening : public QObject {
 
     TWindow start(const QByteArray& extra = {})
     {
-        TestUtil::WriteFile(path("quillmere.dat"),
-                  TestUtil::CatalogueLine("Work", 0, {}, "1") +
-                      TestUtil::CatalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly", "urgent") +
-                      TestUtil::CatalogueLine("Docs", 1, path("docs/sub"), "3") + TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") +
-                      TestUtil::CatalogueLine("Mail", 1, "someone@example.org", "4") +
-                      TestUtil::CatalogueLine("Mailto", 1, "mailto:someone@example.org", "4") +
-                      TestUtil::CatalogueLine("Login", 1, "https://user@example.org/x", "4") + TestUtil::CatalogueLine("Inner", 1, {}, "1") +
-                      TestUtil::CatalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
+        TestUtil::WriteFile(
+            path("quillmere.dat"),
+            TestUtil::CatalogueLine("Work", 0, {}, "1") +
+                TestUtil::CatalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly",
+                                        "urgent") +
+                TestUtil::CatalogueLine("Docs", 1, path("docs/sub"), "3") +
+                TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") +
+                TestUtil::CatalogueLine("Mail", 1, "someone@example.org", "4") +
+                TestUtil::CatalogueLine("Mailto", 1, "mailto:someone@example.org", "4") +
+                TestUtil::CatalogueLine("Login", 1, "https://user@example.org/x", "4") +
+                TestUtil::CatalogueLine("Inner", 1, {}, "1") +
+                TestUtil::CatalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
         TWindow w(new TMainF);
         w->Catalogue.SetDataFolder(m_dir.path());
         w->FormCreate(nullptr);
@@ -96,12 +102,14 @@ class TestOpening : public QObject {
         // What the window system delivers: press, release, press, double click, release.
         QWidget* viewport = view->viewport();
         const QPointF at = rect.center(), global = viewport->mapToGlobal(at);
-        const QEvent::Type sequence[] = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
-                                         QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
+        const QEvent::Type sequence[] = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                         QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
+                                         QEvent::MouseButtonRelease};
         QApplication::processEvents();
         for (QEvent::Type type : sequence) {
             const bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent event(type, at, global, Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QMouseEvent event(type, at, global, Qt::LeftButton,
+                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &event);
             QApplication::processEvents(); // the tree lays itself out between the clicks
         }
@@ -126,19 +134,22 @@ private Q_SLOTS:
         QDir().mkpath(m_xdg.filePath("config"));
         for (const char* kind : {"open", "mail"}) {
             const QString script = m_xdg.filePath(QString("%1.sh").arg(kind));
-            TestUtil::WriteFile(script, QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1.part' && mv '%1.part' '%1'\n")
-                                  .arg(m_xdg.filePath(QString("%1.out").arg(kind)))
-                                  .toUtf8());
+            TestUtil::WriteFile(
+                script, QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1.part' && mv '%1.part' '%1'\n")
+                            .arg(m_xdg.filePath(QString("%1.out").arg(kind)))
+                            .toUtf8());
             QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
-            TestUtil::WriteFile(m_xdg.filePath(QString("data/applications/quillmere-test-%1.desktop").arg(kind)),
-                      QString("[Desktop Entry]\nType=Application\nName=Test %1\nExec=%2 %3\nMimeType=%4;\n")
-                          .arg(kind, script, QString(kind) == "open" ? "%f" : "%u",
-                               QString(kind) == "open" ? "text/plain" : "x-scheme-handler/mailto")
-                          .toUtf8());
+            TestUtil::WriteFile(
+                m_xdg.filePath(QString("data/applications/quillmere-test-%1.desktop").arg(kind)),
+                QString(
+                    "[Desktop Entry]\nType=Application\nName=Test %1\nExec=%2 %3\nMimeType=%4;\n")
+                    .arg(kind, script, QString(kind) == "open" ? "%f" : "%u",
+                         QString(kind) == "open" ? "text/plain" : "x-scheme-handler/mailto")
+                    .toUtf8());
         }
         TestUtil::WriteFile(m_xdg.filePath("config/mimeapps.list"),
-                  "[Default Applications]\ntext/plain=quillmere-test-open.desktop\n"
-                  "x-scheme-handler/mailto=quillmere-test-mail.desktop\n");
+                            "[Default Applications]\ntext/plain=quillmere-test-open.desktop\n"
+                            "x-scheme-handler/mailto=quillmere-test-mail.desktop\n");
         useRecordingOpener();
     }
 
@@ -160,7 +171,8 @@ private Q_SLOTS:
         QVERIFY(TestUtil::WriteFile(path("docs/report.txt"), "figures"));
         QVERIFY(TestUtil::WriteFile(path("moved/report.txt"), "figures"));
         QFile::remove(path("quillmere.dat"));
-        QDir(m_xdg.filePath("config/Velmarch")).removeRecursively(); // each test starts with the design layout
+        QDir(m_xdg.filePath("config/Velmarch"))
+            .removeRecursively(); // each test starts with the design layout
         m_opened.clear();
         m_asked.clear();
         m_desktopAccepts = true;
@@ -175,11 +187,15 @@ private Q_SLOTS:
 
     void targetsBecomeDesktopAddresses()
     {
-        QCOMPARE(MySysUtils::TargetUri("/srv/My papers/a#1.txt"), QString("file:///srv/My%20papers/a%231.txt"));
+        QCOMPARE(MySysUtils::TargetUri("/srv/My papers/a#1.txt"),
+                 QString("file:///srv/My%20papers/a%231.txt"));
         QCOMPARE(MySysUtils::TargetUri("/"), QString("file:///"));
-        QCOMPARE(MySysUtils::TargetUri("www.example.org/page"), QString("http://www.example.org/page"));
-        QCOMPARE(MySysUtils::TargetUri("https://example.org/a b"), QString("https://example.org/a%20b"));
-        QCOMPARE(MySysUtils::TargetUri("mailto:someone@example.org"), QString("mailto:someone@example.org"));
+        QCOMPARE(MySysUtils::TargetUri("www.example.org/page"),
+                 QString("http://www.example.org/page"));
+        QCOMPARE(MySysUtils::TargetUri("https://example.org/a b"),
+                 QString("https://example.org/a%20b"));
+        QCOMPARE(MySysUtils::TargetUri("mailto:someone@example.org"),
+                 QString("mailto:someone@example.org"));
     }
 
     void desktopOpensForRealAndRefuses()
@@ -189,7 +205,8 @@ private Q_SLOTS:
         const QString file = path("docs/My report #1.txt");
         QVERIFY(TestUtil::WriteFile(file, "figures\n"));
         QVERIFY(MySysUtils::OpenURL(file));
-        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readAll(m_xdg.filePath("open.out"))), file, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readAll(m_xdg.filePath("open.out"))), file,
+                                  20000);
 
         QVERIFY(MySysUtils::HasMailClient());
         QVERIFY(MySysUtils::OpenURL("mailto:someone@example.org"));
@@ -201,7 +218,7 @@ private Q_SLOTS:
         QVERIFY(!MySysUtils::OpenURL(QString()));
         // And through the window: the error reaches the user.
         auto w = start();
-        //QVERIFY_THROWS_EXCEPTION(ECatalogueError, w->OpenTarget("quillmere-nowhere:thing"));
+        // QVERIFY_THROWS_EXCEPTION(ECatalogueError, w->OpenTarget("quillmere-nowhere:thing"));
     }
 
     void opensEachKind_data()
@@ -210,10 +227,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("target");
         QTest::newRow("document") << "Report" << path("docs/report.txt");
         QTest::newRow("folder") << "Docs" << path("docs/sub");
-        QTest::newRow("web address") << "Site" << "https://example.org/";
-        QTest::newRow("e-mail address") << "Mail" << "mailto:someone@example.org";
-        QTest::newRow("mail link keeps one prefix") << "Mailto" << "mailto:someone@example.org";
-        QTest::newRow("web address with a user") << "Login" << "https://user@example.org/x";
+        QTest::newRow("web address") << "Site"
+                                     << "https://example.org/";
+        QTest::newRow("e-mail address") << "Mail"
+                                        << "mailto:someone@example.org";
+        QTest::newRow("mail link keeps one prefix") << "Mailto"
+                                                    << "mailto:someone@example.org";
+        QTest::newRow("web address with a user") << "Login"
+                                                 << "https://user@example.org/x";
     }
 
     void opensEachKind()
@@ -224,7 +245,8 @@ private Q_SLOTS:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         treeDoubleClick(*w, nodeNamed(*w, name));
-        for (auto& a : m_asked) qDebug() << a.Text;
+        for (auto& a : m_asked)
+            qDebug() << a.Text;
         QCOMPARE(m_opened, QStringList{target});
         QVERIFY(m_asked.isEmpty());
     }
@@ -275,7 +297,8 @@ private Q_SLOTS:
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].Icon, QMessageBox::Warning);
-        QCOMPARE(m_asked[0].Text, "File \"" + path("docs/report.txt") + "\" not found.\rMay be it was replaced or removed.");
+        QCOMPARE(m_asked[0].Text, "File \"" + path("docs/report.txt") +
+                                      "\" not found.\rMay be it was replaced or removed.");
         QCOMPARE(report->ImageIndex(), int(imgMissing));
         QCOMPARE(report->Data()->sAdditional, QString("urgent"));
 
@@ -305,15 +328,17 @@ private Q_SLOTS:
 
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].Icon, QMessageBox::Question);
-        QCOMPARE(m_asked[0].Text, "The document\r" + path("docs/report.txt") +
-                                      "\rwas replaced or removed.\rTo define its new location, click \"Yes\"\r"
-                                      "Othewise the link will be removed from the list.");
+        QCOMPARE(m_asked[0].Text,
+                 "The document\r" + path("docs/report.txt") +
+                     "\rwas replaced or removed.\rTo define its new location, click \"Yes\"\r"
+                     "Othewise the link will be removed from the list.");
         QCOMPARE(titleAsked, QString("Define new document location"));
         QCOMPARE(folderOffered, path("docs")); // where the document was
         QCOMPARE(nodeNamed(*w, "Report"), report);
         QCOMPARE(report->Data()->FullName, path("moved/report.txt"));
         QCOMPARE(report->Data()->Comments, QString("yearly"));
-        QCOMPARE(report->Data()->sAdditional, QString("urgent")); // the user's value survives the move
+        QCOMPARE(report->Data()->sAdditional,
+                 QString("urgent")); // the user's value survives the move
         QCOMPARE(report->Data()->Kind, nkDoc);
         QVERIFY(report->ImageIndex() != int(imgMissing));
         QVERIFY(m_opened.isEmpty()); // the question was the answer to this double click
@@ -330,7 +355,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("picked");
         QTest::newRow("no") << int(QMessageBox::No) << QString();
         QTest::newRow("file dialog cancelled") << int(QMessageBox::Yes) << QString();
-        QTest::newRow("picked file does not exist") << int(QMessageBox::Yes) << path("moved/gone.txt");
+        QTest::newRow("picked file does not exist")
+            << int(QMessageBox::Yes) << path("moved/gone.txt");
     }
 
     void refusedRelinkRemovesTheLink()
@@ -363,7 +389,8 @@ private Q_SLOTS:
 
     void nodesRemovedDuringAListFillLeaveTheListWhole()
     {
-        auto w = start(TestUtil::CatalogueLine("Old notes", 0, path("docs/old.txt"), "2") + TestUtil::CatalogueLine("Kept", 0, {}, "1"));
+        auto w = start(TestUtil::CatalogueLine("Old notes", 0, path("docs/old.txt"), "2") +
+                       TestUtil::CatalogueLine("Kept", 0, {}, "1"));
         TTreeNode* work = nodeNamed(*w, "Work");
         // Two more missing documents in the middle of the category.
         w->Catalogue.Nodes().MoveTo(nodeNamed(*w, "Old notes"), work, 2);
@@ -430,7 +457,8 @@ private Q_SLOTS:
     {
         // The document's folder is gone too: the dialog opens in the nearest
         // folder above it that still exists.
-        auto w = start(TestUtil::CatalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
+        auto w =
+            start(TestUtil::CatalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
         w->acRemoveOnAbsent->setChecked(true);
         QString folderOffered;
         w->PickFileHook = [&](const QString&, const QString& folder) {
@@ -500,10 +528,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fullName");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("document") << "/srv/papers/2023/report.txt" << "2" << "/srv/papers/2023";
-        QTest::newRow("folder item") << "/srv/papers/2023" << "3" << "/srv/papers";
-        QTest::newRow("file under the root") << "/report.txt" << "2" << "/";
-        QTest::newRow("folder under the root") << "/srv" << "3" << "/";
+        QTest::newRow("document") << "/srv/papers/2023/report.txt"
+                                  << "2"
+                                  << "/srv/papers/2023";
+        QTest::newRow("folder item") << "/srv/papers/2023"
+                                     << "3"
+                                     << "/srv/papers";
+        QTest::newRow("file under the root") << "/report.txt"
+                                             << "2"
+                                             << "/";
+        QTest::newRow("folder under the root") << "/srv"
+                                               << "3"
+                                               << "/";
     }
 
     void findObjectOpensTheHoldingFolder()

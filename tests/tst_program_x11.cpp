@@ -11,7 +11,8 @@
 #include <QtTest>
 #include <csignal>
 
-class TestProgram : public QObject {
+class TestProgram : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_runtime;
 
@@ -36,14 +37,14 @@ class TestProgram : public QObject {
     static bool windowShown(qint64 pid)
     {
         QProcess xdotool;
-        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^Quillmere 3\\.3( - .*)?$"});
+        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid),
+                                  "--name", "^Quillmere 3\\.3( - .*)?$"});
         xdotool.waitForFinished(5000);
         const QByteArray out = xdotool.readAllStandardOutput().trimmed();
         return !out.isEmpty();
     }
 
-    template <typename F>
-    static bool waitFor(F condition, int ms = 20000)
+    template <typename F> static bool waitFor(F condition, int ms = 20000)
     {
         QDeadlineTimer deadline(ms);
         while (!condition()) {
@@ -59,9 +60,11 @@ class TestProgram : public QObject {
     static QRect frameOf(qint64 pid)
     {
         QProcess xdotool;
-        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", "^Quillmere 3\\.3( - .*)?$"});
+        xdotool.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid),
+                                  "--name", "^Quillmere 3\\.3( - .*)?$"});
         xdotool.waitForFinished(5000);
-        const QString window = QString::fromUtf8(xdotool.readAllStandardOutput()).split('\n').value(0).trimmed();
+        const QString window =
+            QString::fromUtf8(xdotool.readAllStandardOutput()).split('\n').value(0).trimmed();
         if (window.isEmpty())
             return {};
         QProcess info, prop;
@@ -73,12 +76,13 @@ class TestProgram : public QObject {
         const auto number = [&](const QString& label) {
             return QRegularExpression(label + ":\\s*(-?\\d+)").match(text).captured(1).toInt();
         };
-        const QRegularExpressionMatch extents = QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)")
-                                                    .match(QString::fromUtf8(prop.readAllStandardOutput()));
+        const QRegularExpressionMatch extents =
+            QRegularExpression("= (\\d+), (\\d+), (\\d+), (\\d+)")
+                .match(QString::fromUtf8(prop.readAllStandardOutput()));
         if (!extents.hasMatch())
             return {};
-        const int l = extents.captured(1).toInt(), r = extents.captured(2).toInt(), t = extents.captured(3).toInt(),
-                  b = extents.captured(4).toInt();
+        const int l = extents.captured(1).toInt(), r = extents.captured(2).toInt(),
+                  t = extents.captured(3).toInt(), b = extents.captured(4).toInt();
         return QRect(number("Absolute upper-left X") - l, number("Absolute upper-left Y") - t,
                      number("Width") + l + r, number("Height") + t + b);
     }
@@ -139,8 +143,12 @@ private Q_SLOTS:
         QCOMPARE(p.exitCode(), 0);
         QFile dat(c.dir.filePath("quillmere.dat"));
         QVERIFY(dat.open(QIODevice::ReadOnly));
-        const char expected[] = "Imported\0" "0\0\0from old times\0" "1\0\r\n"
-                                "Web\0" "1\0https://example.org/\0\0" "4\0\r\n";
+        const char expected[] = "Imported\0"
+                                "0\0\0from old times\0"
+                                "1\0\r\n"
+                                "Web\0"
+                                "1\0https://example.org/\0\0"
+                                "4\0\r\n";
         QCOMPARE(dat.readAll(), QByteArray(expected, sizeof expected - 1));
     }
 
@@ -150,7 +158,13 @@ private Q_SLOTS:
         prepare(c);
         QFile dat(c.dir.filePath("quillmere.dat"));
         QVERIFY(dat.open(QIODevice::WriteOnly));
-        dat.write(QByteArray("Work\0" "0\0\0\0" "1\0\r\n" "Deep\0" "5\0\0\0" "1\0\r\n", 24));
+        dat.write(QByteArray("Work\0"
+                             "0\0\0\0"
+                             "1\0\r\n"
+                             "Deep\0"
+                             "5\0\0\0"
+                             "1\0\r\n",
+                             24));
         dat.close();
         QProcess p;
         startAndWait(p, c);
@@ -165,7 +179,8 @@ private Q_SLOTS:
         };
         auto visible = [&](const QString& pattern) {
             QProcess x;
-            x.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(p.processId()), "--name", pattern});
+            x.start("xdotool", {"search", "--all", "--onlyvisible", "--pid",
+                                QString::number(p.processId()), "--name", pattern});
             x.waitForFinished(5000);
             return QString::fromLatin1(x.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         };
@@ -183,8 +198,14 @@ private Q_SLOTS:
         const QRect window = geometry(main.first()), dialog = geometry(box.first());
         QVERIFY2((window.center() - dialog.center()).manhattanLength() < 60,
                  qPrintable(QString("window %1,%2 %3x%4, box %5,%6 %7x%8")
-                                .arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())
-                                .arg(dialog.x()).arg(dialog.y()).arg(dialog.width()).arg(dialog.height())));
+                                .arg(window.x())
+                                .arg(window.y())
+                                .arg(window.width())
+                                .arg(window.height())
+                                .arg(dialog.x())
+                                .arg(dialog.y())
+                                .arg(dialog.width())
+                                .arg(dialog.height())));
         p.terminate();
         QVERIFY(p.waitForFinished(20000));
     }
@@ -195,13 +216,17 @@ private Q_SLOTS:
         prepare(c);
         QFile dat(c.dir.filePath("quillmere.dat"));
         QVERIFY(dat.open(QIODevice::WriteOnly));
-        dat.write(QByteArray("Work\0" "0\0\0\0" "1\0\r\n", 12));
+        dat.write(QByteArray("Work\0"
+                             "0\0\0\0"
+                             "1\0\r\n",
+                             12));
         dat.close();
         QProcess first;
         startAndWait(first, c);
         // Minimise the first copy's window: the second start must bring it back.
-        QProcess::execute("xdotool", {"search", "--all", "--pid", QString::number(first.processId()), "--name",
-                                      "^Quillmere 3\\.3( - .*)?$", "windowminimize"});
+        QProcess::execute("xdotool",
+                          {"search", "--all", "--pid", QString::number(first.processId()), "--name",
+                           "^Quillmere 3\\.3( - .*)?$", "windowminimize"});
         QVERIFY(waitFor([&] { return !windowShown(first.processId()); }));
 
         // The second copy quits before it reads or writes the catalogue.
@@ -222,7 +247,8 @@ private Q_SLOTS:
 
     void hostileWindowBoundsStayOnTheScreen()
     {
-        if (QStandardPaths::findExecutable("xwininfo").isEmpty() || QStandardPaths::findExecutable("xprop").isEmpty())
+        if (QStandardPaths::findExecutable("xwininfo").isEmpty() ||
+            QStandardPaths::findExecutable("xprop").isEmpty())
             QSKIP("needs xwininfo and xprop");
         Copy c;
         prepare(c);
@@ -230,7 +256,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
         QFile store(conf);
         QVERIFY(store.open(QIODevice::WriteOnly));
-        store.write("[General]\nFormLeft=-1994\nFormTop=-2215\nFormWidth=32767\nFormHeight=32767\nTreeWidth=2147483647\n");
+        store.write("[General]\nFormLeft=-1994\nFormTop=-2215\nFormWidth=32767\nFormHeight="
+                    "32767\nTreeWidth=2147483647\n");
         store.close();
         QProcess p;
         startAndWait(p, c);

@@ -9,7 +9,8 @@
 #include <atomic>
 #include <thread>
 
-namespace {
+namespace
+{
 
 QList<QWidget*> VisibleWaitWindows()
 {
@@ -86,7 +87,8 @@ private Q_SLOTS:
         QVERIFY(window.Active() && !window.IsShown());
         QCOMPARE(Hex(TThreadWindow::ToQColor(window.Color())), PaletteColor(QPalette::Button));
 
-        QCOMPARE(TThreadWindow("Reading the catalogue").GetText(), QStringLiteral("Reading the catalogue"));
+        QCOMPARE(TThreadWindow("Reading the catalogue").GetText(),
+                 QStringLiteral("Reading the catalogue"));
 
         QCOMPARE(TThreadWindow::ToQColor(15448033), QColor(225, 183, 235));
         QVERIFY(!TThreadWindow::ToQColor(TThreadWindow::NoFill).isValid());
@@ -138,8 +140,9 @@ private Q_SLOTS:
         QCOMPARE(view->geometry(), expected);
         QCOMPARE(view->windowTitle(), QStringLiteral("Wait"));
         // It must never steal focus or clicks from the program.
-        QVERIFY(view->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                                              | Qt::WindowDoesNotAcceptFocus));
+        QVERIFY(view->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint |
+                                              Qt::WindowStaysOnTopHint |
+                                              Qt::WindowDoesNotAcceptFocus));
         QVERIFY(view->testAttribute(Qt::WA_ShowWithoutActivating));
         QVERIFY(!view->isActiveWindow());
     }
@@ -169,12 +172,14 @@ private Q_SLOTS:
         QTRY_VERIFY(done);
         loader.join();
         QTRY_COMPARE(window.Position(), 1000);
-        QCOMPARE(Pixel(Render(VisibleWaitWindows().value(0)), 289, 45), PaletteColor(QPalette::Highlight));
+        QCOMPARE(Pixel(Render(VisibleWaitWindows().value(0)), 289, 45),
+                 PaletteColor(QPalette::Highlight));
     }
 
     void painting()
     {
-        // A transparent icon with a red centre shows both where the icon lands and what lies under it.
+        // A transparent icon with a red centre shows both where the icon lands and what lies under
+        // it.
         QPixmap iconPixmap(32, 32);
         iconPixmap.fill(Qt::transparent);
         QPainter(&iconPixmap).fillRect(12, 12, 8, 8, Qt::red);
@@ -194,9 +199,9 @@ private Q_SLOTS:
         QCOMPARE(Pixel(image, 0, 0), shadow);
         QCOMPARE(Pixel(image, 1, 1), Hex(Qt::black));
         QCOMPARE(Pixel(image, 4, 4), fill);
-        QCOMPARE(Pixel(image, 8, 13), fill);             // transparent corner of the icon
+        QCOMPARE(Pixel(image, 8, 13), fill); // transparent corner of the icon
         QCOMPARE(Pixel(image, 8 + 15, 13 + 15), Hex(Qt::red));
-        QCOMPARE(Pixel(image, 56, 42), shadow);          // bar outline
+        QCOMPARE(Pixel(image, 56, 42), shadow); // bar outline
         QCOMPARE(Pixel(image, 57, 45), highlight);
         QCOMPARE(Pixel(image, 173, 45), highlight);
         QCOMPARE(Pixel(image, 174, 45), fill);
@@ -210,7 +215,7 @@ private Q_SLOTS:
 
         window.SetColor(15448033);
         window.SetPosition(-1);
-        QCOMPARE(Pixel(Render(view), 60, 45), fill);     // no bar at all
+        QCOMPARE(Pixel(Render(view), 60, 45), fill); // no bar at all
 
         QGuiApplication::setWindowIcon(QIcon());
     }

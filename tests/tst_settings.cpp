@@ -26,7 +26,8 @@
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 QSettings* rawStore()
 {
@@ -36,7 +37,8 @@ QSettings* rawStore()
 
 } // namespace
 
-class TestSettings : public QObject {
+class TestSettings : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_data;
     QList<int> m_hotKeys;
@@ -127,7 +129,8 @@ private Q_SLOTS:
         QCOMPARE(b->ColumnWidth(2), 200);
         QCOMPARE(b->ColumnWidth(3), 90);
         QCOMPARE(b->AdTitle(), QString("Priority"));
-        QCOMPARE(b->ListModel->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Priority"));
+        QCOMPARE(b->ListModel->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("Priority"));
         QCOMPARE(b->AdMenu->title(), QString("Priority"));
         QCOMPARE(b->AdValues(), (QStringList{"High", "R&D", "Low"}));
         QCOMPARE(b->AdMenu->actions().at(1)->text(), QString("R&&D")); // shown as typed
@@ -202,10 +205,10 @@ private Q_SLOTS:
         put("ListStyle", 0);
         auto w = start();
         QCOMPARE(w->StartupError, QString("Invalid data type for 'TreeWidth'"));
-        QCOMPARE(w->size(), QSize(640, 480));          // applied before it
-        QVERIFY(!w->acRemoveOnAbsent->isChecked());     // after it: not applied
-        QCOMPARE(w->ViewStyle(), 3);                    // the style read comes after it
-        QCOMPARE(m_hotKeys, QList<int>{49220});         // the hot key still works
+        QCOMPARE(w->size(), QSize(640, 480));       // applied before it
+        QVERIFY(!w->acRemoveOnAbsent->isChecked()); // after it: not applied
+        QCOMPARE(w->ViewStyle(), 3);                // the style read comes after it
+        QCOMPARE(m_hotKeys, QList<int>{49220});     // the hot key still works
     }
 
     void namesInAnyCase()
@@ -321,11 +324,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("damaged");
         QTest::newRow("unclosed group") << QByteArray("[General\nFormLeft=1\n");
-        QTest::newRow("line without value") << QByteArray("[General]\nTreeWidth=300\nnot a setting\n");
+        QTest::newRow("line without value")
+            << QByteArray("[General]\nTreeWidth=300\nnot a setting\n");
         QTest::newRow("binary") << QByteArray("\x01\x02\xff\xfe\n[\x80", 8);
         // A value in serialized form, which the program never writes: decoding
         // one can ask for gigabytes.
-        QTest::newRow("serialized value") << QByteArray("[General]\nAdTitle=@Variant(\\0\\0\\0\\n\\xff\\xff\\xff\\0)\n");
+        QTest::newRow("serialized value")
+            << QByteArray("[General]\nAdTitle=@Variant(\\0\\0\\0\\n\\xff\\xff\\xff\\0)\n");
     }
 
     void damagedFileIsKeptAsideAndWrittenAfresh()
@@ -388,7 +393,9 @@ private Q_SLOTS:
         const QString file = rawStore()->fileName();
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));
         QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
-        QVERIFY(TestUtil::WriteFile(file, "[General]\nFormLeft=10\nFormTop=20\nFormWidth=700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
+        QVERIFY(
+            TestUtil::WriteFile(file, "[General]\nFormLeft=10\nFormTop=20\nFormWidth="
+                                      "700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
         auto w = start(false);
         QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
         w->WriteSettings();
@@ -408,7 +415,8 @@ private Q_SLOTS:
         const QString file = rawStore()->fileName();
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));
         QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
-        QVERIFY(TestUtil::WriteFile(file, "[General]\nAdTitle=Pri\\0ority\\nlevel\n[AdValues]\nVal0=Hi\\0gh\n"));
+        QVERIFY(TestUtil::WriteFile(
+            file, "[General]\nAdTitle=Pri\\0ority\\nlevel\n[AdValues]\nVal0=Hi\\0gh\n"));
         auto w = start(false);
         QCOMPARE(w->AdTitle(), QString("Priority level"));
         QCOMPARE(w->AdValues(), QStringList{"High"});
@@ -425,7 +433,8 @@ private Q_SLOTS:
             rawStore()->setValue(QString("Val%1").arg(i), values[i]);
         rawStore()->endGroup();
         // 254 letters and a character outside the basic plane: cut before it, not through it.
-        const QString title = QString(254, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10000, 'b');
+        const QString title =
+            QString(254, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10000, 'b');
         put("AdTitle", title);
         auto w = start();
         QCOMPARE(w->AdTitle(), QString(254, 'a'));
@@ -437,7 +446,8 @@ private Q_SLOTS:
         // Each cut is named, all in the one start-up message.
         QVERIFY(w->StartupError.contains("1500 values"));
         QVERIFY(w->StartupError.contains(QString::number(title.size())));
-        QVERIFY(w->StartupError.contains("1 values of the additional field in the settings were longer"));
+        QVERIFY(w->StartupError.contains(
+            "1 values of the additional field in the settings were longer"));
         w->WriteSettings();
         rawStore()->sync();
         rawStore()->beginGroup("AdValues");

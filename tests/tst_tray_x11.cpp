@@ -13,15 +13,18 @@
 
 #include "testutil/TestUtil.h"
 
-namespace {
+namespace
+{
 
 using TestUtil::Run;
 
 void clickAt(const QPoint& global, int button, int times = 1)
 {
-    QStringList args{"mousemove", QString::number(global.x()), QString::number(global.y()), "click"};
+    QStringList args{"mousemove", QString::number(global.x()), QString::number(global.y()),
+                     "click"};
     if (times > 1)
-        args << "--repeat" << QString::number(times) << "--delay" << "80";
+        args << "--repeat" << QString::number(times) << "--delay"
+             << "80";
     args << QString::number(button);
     QVERIFY(Run("xdotool", args));
 }
@@ -37,7 +40,8 @@ QList<QWidget*> visibleBalloons()
 
 } // namespace
 
-class TestTray : public QObject {
+class TestTray : public QObject
+{
     Q_OBJECT
     QTemporaryDir m_dir;
     QProcess m_trayer;
@@ -78,7 +82,8 @@ private Q_SLOTS:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs an X server");
-        if (QStandardPaths::findExecutable("trayer").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+        if (QStandardPaths::findExecutable("trayer").isEmpty() ||
+            QStandardPaths::findExecutable("xdotool").isEmpty())
             QSKIP("needs trayer and xdotool");
         QVERIFY(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
@@ -214,7 +219,9 @@ private Q_SLOTS:
         const QString pid = QString::number(program.processId());
         auto windowShown = [&] {
             QByteArray out;
-            Run("xdotool", {"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Quillmere 3.3"}, &out);
+            Run("xdotool",
+                {"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Quillmere 3.3"},
+                &out);
             return !out.trimmed().isEmpty();
         };
         // The icon's own window, docked in the tray host, carries the program's name.
@@ -225,7 +232,8 @@ private Q_SLOTS:
                 Run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
                 for (const QByteArray& id : out.trimmed().split('\n')) {
                     QByteArray name;
-                    if (!id.isEmpty() && Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
+                    if (!id.isEmpty() &&
+                        Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
                         name.trimmed() == "Quillmere")
                         icon = QString::fromLatin1(id);
                 }
@@ -235,7 +243,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor(windowShown, 20000));
 
         auto clickIcon = [&](int button) {
-            QVERIFY(Run("xdotool", {"mousemove", "--window", icon, "10", "10", "click", QString::number(button)}));
+            QVERIFY(Run("xdotool", {"mousemove", "--window", icon, "10", "10", "click",
+                                    QString::number(button)}));
         };
         clickIcon(1);
         QVERIFY(QTest::qWaitFor([&] { return !windowShown(); }, 10000));
@@ -250,9 +259,11 @@ private Q_SLOTS:
             Run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
             for (const QByteArray& id : out.trimmed().split('\n')) {
                 QByteArray shell, name;
-                if (id.isEmpty() || !Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) ||
+                if (id.isEmpty() ||
+                    !Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) ||
                     name.trimmed().startsWith("Quillmere 3.3") ||
-                    !Run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)}, &shell))
+                    !Run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)},
+                         &shell))
                     continue;
                 QMap<QString, int> g;
                 for (const QString& l : QString::fromLatin1(shell).split('\n'))
@@ -271,7 +282,10 @@ private Q_SLOTS:
         QCOMPARE(program.exitCode(), 0);
         QFile dat(dir.filePath("quillmere.dat"));
         QVERIFY(dat.open(QIODevice::ReadOnly));
-        QVERIFY(dat.readAll().startsWith(QByteArray("Papers\0" "0\0\0kept\0" "1\0", 17)));
+        QVERIFY(dat.readAll().startsWith(QByteArray("Papers\0"
+                                                    "0\0\0kept\0"
+                                                    "1\0",
+                                                    17)));
     }
 };
 

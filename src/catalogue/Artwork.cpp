@@ -9,8 +9,10 @@
 
 #include <array>
 
-namespace Artwork {
-namespace {
+namespace Artwork
+{
+namespace
+{
 
 // Every picture is drawn on a 16x16 grid and scaled; coordinates on .5 give
 // crisp one-pixel outlines at 16 px and two-pixel ones at 32 px.
@@ -31,12 +33,12 @@ struct Canvas {
     }
 };
 
-QPen line(const QColor &c, qreal w = 1.0, Qt::PenCapStyle cap = Qt::SquareCap)
+QPen line(const QColor& c, qreal w = 1.0, Qt::PenCapStyle cap = Qt::SquareCap)
 {
     return QPen(c, w, Qt::SolidLine, cap, cap == Qt::RoundCap ? Qt::RoundJoin : Qt::MiterJoin);
 }
 
-QLinearGradient vertical(qreal top, qreal bottom, const QColor &a, const QColor &b)
+QLinearGradient vertical(qreal top, qreal bottom, const QColor& a, const QColor& b)
 {
     QLinearGradient g(0, top, 0, bottom);
     g.setColorAt(0, a);
@@ -44,7 +46,7 @@ QLinearGradient vertical(qreal top, qreal bottom, const QColor &a, const QColor 
     return g;
 }
 
-void page(QPainter &p, const QRectF &r, qreal fold, bool lines)
+void page(QPainter& p, const QRectF& r, qreal fold, bool lines)
 {
     QPainterPath sheet;
     sheet.moveTo(r.topLeft());
@@ -70,7 +72,7 @@ void page(QPainter &p, const QRectF &r, qreal fold, bool lines)
     }
 }
 
-void folder(QPainter &p, const QRectF &r)
+void folder(QPainter& p, const QRectF& r)
 {
     const qreal tab = qMax<qreal>(1.5, qRound(r.height() * 0.2));
     const qreal tabWidth = qRound(r.width() * 0.4);
@@ -91,7 +93,7 @@ void folder(QPainter &p, const QRectF &r)
     p.drawRect(front);
 }
 
-void globe(QPainter &p, const QPointF &c, qreal r)
+void globe(QPainter& p, const QPointF& c, qreal r)
 {
     QRadialGradient sea(c - QPointF(r * 0.4, r * 0.4), r * 1.6);
     sea.setColorAt(0, QColor(175, 220, 255));
@@ -125,7 +127,7 @@ void globe(QPainter &p, const QPointF &c, qreal r)
     p.restore();
 }
 
-void star(QPainter &p, const QPointF &c, qreal r)
+void star(QPainter& p, const QPointF& c, qreal r)
 {
     QPolygonF points;
     for (int i = 0; i < 10; ++i) {
@@ -139,7 +141,7 @@ void star(QPainter &p, const QPointF &c, qreal r)
 }
 
 // Green plus in the bottom-right corner, with a white rim so it reads on anything.
-void plusBadge(QPainter &p)
+void plusBadge(QPainter& p)
 {
     QPainterPath across, down;
     across.addRect(8.5, 10.5, 7, 3);
@@ -151,7 +153,7 @@ void plusBadge(QPainter &p)
     p.drawPath(plus);
 }
 
-void magnifier(QPainter &p, const QPointF &c, qreal r)
+void magnifier(QPainter& p, const QPointF& c, qreal r)
 {
     const QPointF rim = c + QPointF(r, r) * 0.72;
     p.setPen(line(QColor(60, 60, 65), r * 0.75, Qt::RoundCap));
@@ -165,7 +167,7 @@ void magnifier(QPainter &p, const QPointF &c, qreal r)
 }
 
 // Question mark drawn as strokes (fonts differ between machines), h units high.
-void questionMark(QPainter &p, const QPointF &c, qreal h, const QColor &colour)
+void questionMark(QPainter& p, const QPointF& c, qreal h, const QColor& colour)
 {
     const qreal u = h / 10.0;
     auto at = [&](qreal x, qreal y) { return c + QPointF(x * u, y * u); };
@@ -181,7 +183,7 @@ void questionMark(QPainter &p, const QPointF &c, qreal h, const QColor &colour)
     p.drawEllipse(at(0, 4.3), 1.3 * u, 1.3 * u);
 }
 
-void blueDisc(QPainter &p, const QPointF &c, qreal r)
+void blueDisc(QPainter& p, const QPointF& c, qreal r)
 {
     QRadialGradient g(c - QPointF(r * 0.4, r * 0.5), r * 1.5);
     g.setColorAt(0, QColor(110, 170, 250));
@@ -191,20 +193,20 @@ void blueDisc(QPainter &p, const QPointF &c, qreal r)
     p.drawEllipse(c, r, r);
 }
 
-void tile(QPainter &p, const QRectF &r)
+void tile(QPainter& p, const QRectF& r)
 {
     p.setPen(line(QColor(30, 75, 150)));
     p.setBrush(vertical(r.top(), r.bottom(), QColor(140, 190, 250), QColor(50, 115, 210)));
     p.drawRect(r);
 }
 
-void textLine(QPainter &p, qreal x1, qreal x2, qreal y)
+void textLine(QPainter& p, qreal x1, qreal x2, qreal y)
 {
     p.setPen(line(QColor(80, 85, 95)));
     p.drawLine(QPointF(x1, y), QPointF(x2, y));
 }
 
-void gear(QPainter &p)
+void gear(QPainter& p)
 {
     QPainterPath g;
     g.addEllipse(QPointF(8, 8), 5.2, 5.2);
@@ -221,7 +223,7 @@ void gear(QPainter &p)
     p.drawPath(g);
 }
 
-void paintFixed(QPainter &p, int index)
+void paintFixed(QPainter& p, int index)
 {
     switch (index) {
     case ImgCategory:
@@ -263,7 +265,7 @@ void paintFixed(QPainter &p, int index)
     }
 }
 
-bool paintCommand(QPainter &p, int index)
+bool paintCommand(QPainter& p, int index)
 {
     switch (index) {
     case 0: // large icons
@@ -302,8 +304,8 @@ bool paintCommand(QPainter &p, int index)
         break;
     case 6: { // remove from the program
         const QLineF a(3.5, 3.5, 12.5, 12.5), b(12.5, 3.5, 3.5, 12.5);
-        for (const auto &[colour, width] : {std::pair{QColor(120, 0, 0), 4.2},
-                                             std::pair{QColor(230, 40, 30), 2.4}}) {
+        for (const auto& [colour, width] :
+             {std::pair{QColor(120, 0, 0), 4.2}, std::pair{QColor(230, 40, 30), 2.4}}) {
             p.setPen(line(colour, width, Qt::RoundCap));
             p.drawLine(a);
             p.drawLine(b);
@@ -358,8 +360,8 @@ bool paintCommand(QPainter &p, int index)
         metal.setColorAt(0.35, QColor(240, 242, 246));
         metal.setColorAt(1, QColor(130, 135, 145));
         p.setBrush(metal);
-        p.drawPolygon(QPolygonF({QPointF(3.5, 4.5), QPointF(12.5, 4.5), QPointF(11.5, 15.5),
-                                 QPointF(4.5, 15.5)}));
+        p.drawPolygon(QPolygonF(
+            {QPointF(3.5, 4.5), QPointF(12.5, 4.5), QPointF(11.5, 15.5), QPointF(4.5, 15.5)}));
         p.drawRect(QRectF(1.5, 2.5, 13, 2));
         for (qreal x : {6.0, 8.0, 10.0})
             p.drawLine(QPointF(x, 6.5), QPointF(x, 13.5));
@@ -411,7 +413,7 @@ bool paintCommand(QPainter &p, int index)
     return true;
 }
 
-void paintProgram(QPainter &p, int size)
+void paintProgram(QPainter& p, int size)
 {
     // Outlines stay near one device pixel (a bit more when large) instead of growing.
     const qreal px = 16.0 / size;
@@ -535,20 +537,20 @@ QImage PointingHand(int size)
     if (size < 1)
         return {};
     Canvas c(size);
-    QPainter &p = c.p;
+    QPainter& p = c.p;
     const qreal px = 16.0 / size;
     // A white-gloved hand, outlined, index finger out to the right.
     QPainterPath hand;
-    hand.moveTo(1.5, 7);                         // wrist, top
+    hand.moveTo(1.5, 7); // wrist, top
     hand.lineTo(5, 5.5);
-    hand.lineTo(14, 5.5);                        // top of the index finger
-    hand.quadTo(15.5, 6.5, 14, 7.8);             // its tip
+    hand.lineTo(14, 5.5);            // top of the index finger
+    hand.quadTo(15.5, 6.5, 14, 7.8); // its tip
     hand.lineTo(9, 7.8);
-    hand.quadTo(10.3, 8.9, 9, 10);               // middle finger, folded
-    hand.quadTo(10.1, 11.1, 8.8, 12);            // ring finger
-    hand.quadTo(9.6, 13, 8.2, 13.6);             // little finger
+    hand.quadTo(10.3, 8.9, 9, 10);    // middle finger, folded
+    hand.quadTo(10.1, 11.1, 8.8, 12); // ring finger
+    hand.quadTo(9.6, 13, 8.2, 13.6);  // little finger
     hand.lineTo(5, 13.6);
-    hand.lineTo(1.5, 12.5);                      // wrist, bottom
+    hand.lineTo(1.5, 12.5); // wrist, bottom
     hand.closeSubpath();
     p.setPen(line(QColor(40, 40, 45), px * 1.2, Qt::RoundCap));
     p.setBrush(QColor(255, 250, 235));
@@ -565,7 +567,7 @@ QImage EmblemSymlink(int size)
     if (size < 1)
         return {};
     Canvas c(size);
-    QPainter &p = c.p;
+    QPainter& p = c.p;
     // Keep the outline one device pixel wide whatever the size.
     const qreal px = 16.0 / size;
     p.setPen(line(QColor(80, 80, 90), px));
@@ -592,7 +594,7 @@ QImage EmblemSymlink(int size)
     return c.take();
 }
 
-QImage Overlay(const QImage &base, const QImage &emblem)
+QImage Overlay(const QImage& base, const QImage& emblem)
 {
     QImage out = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QRect quarter(0, out.height() - out.height() / 2, out.width() / 2, out.height() / 2);

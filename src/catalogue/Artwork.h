@@ -5,15 +5,16 @@
 
 // The program's pictures, all painted in code so they stay sharp at any size
 // and need no image files beside the executable.
-namespace Artwork {
+namespace Artwork
+{
 
 // Images of the catalogue's image lists (small list 16 px, large list 32 px).
 enum FixedIndex {
-    ImgCategory = 0,    // yellow star
-    ImgFolder = 1,      // manila folder
-    ImgHyperlink = 2,   // web page with a globe
-    ImgBlankPage = 3,   // sheet with a folded corner
-    ImgMissing = 4,     // red no-entry sign: the target is gone
+    ImgCategory = 0,  // yellow star
+    ImgFolder = 1,    // manila folder
+    ImgHyperlink = 2, // web page with a globe
+    ImgBlankPage = 3, // sheet with a folded corner
+    ImgMissing = 4,   // red no-entry sign: the target is gone
     ImgSortAscending = 5,
     ImgSortDescending = 6,
     FixedCount = 7
@@ -30,8 +31,8 @@ QImage ProgramImage(int size);
 // Command images (toolbar and menus), indexes 0..22. Unused indexes other than 12
 // give a null icon / image.
 constexpr int CommandImageCount = 23;
-QIcon CommandImage(int index);                // holds a 16 px and a 32 px version
-QImage CommandPicture(int index, int size);   // one size, for callers needing pixels
+QIcon CommandImage(int index);              // holds a 16 px and a 32 px version
+QImage CommandPicture(int index, int size); // one size, for callers needing pixels
 
 // A small hand pointing right: the drop marker beside the row a drop lands on.
 QImage PointingHand(int size);
@@ -39,6 +40,6 @@ QImage PointingHand(int size);
 // Arrow-in-a-box emblem marking symbolic links.
 QImage EmblemSymlink(int size);
 // A copy of base with the emblem in its bottom-left quarter (shrunk to fit if larger).
-QImage Overlay(const QImage &base, const QImage &emblem);
+QImage Overlay(const QImage& base, const QImage& emblem);
 
 } // namespace Artwork

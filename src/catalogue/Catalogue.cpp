@@ -18,7 +18,8 @@
 
 using namespace MyFileUtils;
 
-namespace {
+namespace
+{
 
 // The file-name part of a path: what follows its last delimiter.
 QString fileNamePart(const QString& Path)
@@ -44,7 +45,8 @@ TCatalogue::~TCatalogue()
 
 QString TCatalogue::DataFile(bool Backup) const
 {
-    return QDir(m_folder).filePath(Backup ? QStringLiteral("quillmere.bak") : QStringLiteral("quillmere.dat"));
+    return QDir(m_folder).filePath(Backup ? QStringLiteral("quillmere.bak")
+                                          : QStringLiteral("quillmere.dat"));
 }
 
 QString TCatalogue::LegacyFile() const
@@ -60,12 +62,14 @@ void TCatalogue::forget(TTreeNode* Node)
         TopCategory = nullptr;
 }
 
-TTreeNode* TCatalogue::AddLinkNode(const QString& Path, TTreeNode* Target, const QString& Title, bool IsUrl)
+TTreeNode* TCatalogue::AddLinkNode(const QString& Path, TTreeNode* Target, const QString& Title,
+                                   bool IsUrl)
 {
     if (MyTextUtils::HasLineBreakOrNul(Path))
-        throw ECatalogueError(QStringLiteral("This cannot be filed: its path or address contains a line break "
-                                             "or a NUL character, which the catalogue cannot store.\n\n%1")
-                                  .arg(MyTextUtils::SingleLine(Path)));
+        throw ECatalogueError(
+            QStringLiteral("This cannot be filed: its path or address contains a line break "
+                           "or a NUL character, which the catalogue cannot store.\n\n%1")
+                .arg(MyTextUtils::SingleLine(Path)));
     auto info = std::make_unique<TNodeInfo>();
     info->FullName = Path;
     TPathFacts facts;
@@ -121,14 +125,15 @@ void TCatalogue::FillCategoryNode(TTreeNode* Node, const QString& Name, const QS
     m_nodes.SetImage(Node, imgCategory);
 }
 
-void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path, const QString& Comments,
-                             const QString& Additional, bool Missing)
+void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path,
+                             const QString& Comments, const QString& Additional, bool Missing)
 {
     FillDocNode(Node, Name, Path, Comments, Additional, Missing, ProbePath(Path));
 }
 
-void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path, const QString& Comments,
-                             const QString& Additional, bool Missing, const TPathFacts& Facts)
+void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path,
+                             const QString& Comments, const QString& Additional, bool Missing,
+                             const TPathFacts& Facts)
 {
     auto info = std::make_unique<TNodeInfo>();
     info->FullName = Path;
@@ -190,8 +195,10 @@ void TCatalogue::CreateMakerCategory()
     if (m_nodes.RootCount() > 1)
         m_nodes.MoveTo(MakerCategory, nullptr, 0);
     TTreeNode* maker = MakerCategory;
-    AddLinkNode(QString::fromUtf16(MakerHomeURL), maker, QStringLiteral("Velmarch at the Web"), true);
-    AddLinkNode(QString::fromUtf16(ProductURL), maker, QStringLiteral("Quillmere at the Web"), true);
+    AddLinkNode(QString::fromUtf16(MakerHomeURL), maker, QStringLiteral("Velmarch at the Web"),
+                true);
+    AddLinkNode(QString::fromUtf16(ProductURL), maker, QStringLiteral("Quillmere at the Web"),
+                true);
     AddLinkNode(QString::fromUtf16(ProductFaqURL), maker, QStringLiteral("FAQ at the Web"), true);
 }
 
@@ -213,7 +220,8 @@ void TCatalogue::SaveData(bool Backup)
         const TFileStamp before = TFileStamp::Of(target);
         if (before.Exists && !before.Regular)
             throw ECatalogueError(
-                QStringLiteral("Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
+                QStringLiteral(
+                    "Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
                     .arg(target));
         if (!Backup)
             checkForOutsideChange(target);
@@ -221,13 +229,15 @@ void TCatalogue::SaveData(bool Backup)
         // place, so a failure or a crash leaves the previous file intact.
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly))
-            throw ECatalogueError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
+            throw ECatalogueError(
+                QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
         constexpr qsizetype ChunkSize = 1 << 20;
         QByteArray chunk;
         chunk.reserve(ChunkSize + 4096);
         auto flush = [&] {
             if (file.write(chunk) != chunk.size())
-                throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
+                throw ECatalogueError(
+                    QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
             chunk.resize(0);
         };
         static const TNodeInfo none;
@@ -236,8 +246,8 @@ void TCatalogue::SaveData(bool Backup)
         int level = 0;
         while (node) {
             const TNodeInfo* info = node->Data() ? node->Data() : &none;
-            AppendCatalogueLine(chunk, node->Text(), level, info->FullName, info->Comments, info->GetsKind(),
-                                info->sAdditional);
+            AppendCatalogueLine(chunk, node->Text(), level, info->FullName, info->Comments,
+                                info->GetsKind(), info->sAdditional);
             if (chunk.size() >= ChunkSize)
                 flush();
             if (node->HasChildren()) {
@@ -254,7 +264,8 @@ void TCatalogue::SaveData(bool Backup)
         }
         flush();
         if (!file.commit())
-            throw ECatalogueError(QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
+            throw ECatalogueError(
+                QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
         if (!Backup)
             m_fileStamp = TFileStamp::Of(target); // our own write is no outside change
         if (WriteSettingsHook)
@@ -279,14 +290,17 @@ void TCatalogue::checkForOutsideChange(const QString& Target)
         return;
     const QString aside = keepAside(Target, QStringLiteral(".conflict"), false);
     if (aside.isEmpty())
-        throw ECatalogueError(QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, and "
-                                             "that version could not be kept aside, so it was left as it is. "
-                                             "Use \"Backup data\" to keep this run's catalogue.")
-                                  .arg(Target));
-    Q_EMIT saveNotice(QStringLiteral("File \"%1\" was changed by another program while Quillmere ran.\n"
-                                     "That version was kept as \"%2\"; the catalogue of this run was saved in its "
-                                     "place.")
-                          .arg(Target, aside));
+        throw ECatalogueError(
+            QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, and "
+                           "that version could not be kept aside, so it was left as it is. "
+                           "Use \"Backup data\" to keep this run's catalogue.")
+                .arg(Target));
+    Q_EMIT saveNotice(
+        QStringLiteral(
+            "File \"%1\" was changed by another program while Quillmere ran.\n"
+            "That version was kept as \"%2\"; the catalogue of this run was saved in its "
+            "place.")
+            .arg(Target, aside));
 }
 
 QString TCatalogue::keepAside(const QString& Path, const QString& Suffix, bool Move)
@@ -315,7 +329,8 @@ QString TCatalogue::keepAside(const QString& Path, const QString& Suffix, bool M
         QFile source;
         if (!OpenRegularFile(Path, source, nullptr))
             return {};
-        const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
@@ -362,8 +377,9 @@ bool TCatalogue::LoadData(bool FromBackup)
         if (FromBackup || !Aside.isEmpty())
             return QString();
         m_protectFile = true;
-        return QStringLiteral("\nThe file could not be kept aside, so this run will not write over it: changes made "
-                              "now are not saved to it (\"Backup data\" still works).");
+        return QStringLiteral(
+            "\nThe file could not be kept aside, so this run will not write over it: changes made "
+            "now are not saved to it (\"Backup data\" still works).");
     };
     {
         // A file that exists but cannot be opened (or is no regular file)
@@ -373,7 +389,8 @@ bool TCatalogue::LoadData(bool FromBackup)
         if (!OpenRegularFile(path, probe, &why)) {
             QString text = QStringLiteral("Cannot open file \"%1\". %2").arg(path, why);
             if (!FromBackup) {
-                const QString aside = stamp.Regular ? keepAside(path, QStringLiteral(".damaged"), true) : QString();
+                const QString aside =
+                    stamp.Regular ? keepAside(path, QStringLiteral(".damaged"), true) : QString();
                 if (!aside.isEmpty())
                     text += QStringLiteral("\nThe file was moved to \"%1\".").arg(aside);
                 text += protectUnlessKept(aside);
@@ -410,7 +427,8 @@ bool TCatalogue::LoadData(bool FromBackup)
         else if (line.KindCode == u"4")
             FillUrlNode(node, line.Name, line.FullName, line.Comments, line.Additional);
         else
-            FillDocNode(node, line.Name, line.FullName, line.Comments, line.Additional, false, line.Facts);
+            FillDocNode(node, line.Name, line.FullName, line.Comments, line.Additional, false,
+                        line.Facts);
     };
     auto drain = [&] {
         drainQueued = false;
@@ -442,7 +460,8 @@ bool TCatalogue::LoadData(bool FromBackup)
     QFuture<void> work = QtConcurrent::run([&reader] { reader.Run(); });
     // The GUI stays painted while the file is read, but takes no input.
     while (!done && !failure)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
     work.waitForFinished();
     batches.clear();
     lastAt.clear();
@@ -464,7 +483,8 @@ bool TCatalogue::LoadData(bool FromBackup)
         m_nodes.DeleteRoots(oldRoots, newRoots);
         m_nodes.EndUpdate();
         finish();
-        throw ECatalogueError(error + QStringLiteral("\nNothing was restored: the catalogue stays as it was."));
+        throw ECatalogueError(
+            error + QStringLiteral("\nNothing was restored: the catalogue stays as it was."));
     }
     m_nodes.DeleteRoots(0, oldRoots);
     m_nodes.EndUpdate();
@@ -474,10 +494,10 @@ bool TCatalogue::LoadData(bool FromBackup)
         // file: keep the whole file. A file that failed to read may fail to
         // copy too, so that one is moved aside instead.
         const QString aside = keepAside(path, QStringLiteral(".damaged"), !reader.Malformed());
-        error += aside.isEmpty()
-                     ? QStringLiteral("\nThe lines from here on were not loaded.")
-                     : QStringLiteral("\nThe lines from here on were not loaded. The whole file was kept as \"%1\".")
-                           .arg(aside);
+        error += aside.isEmpty() ? QStringLiteral("\nThe lines from here on were not loaded.")
+                                 : QStringLiteral("\nThe lines from here on were not loaded. The "
+                                                  "whole file was kept as \"%1\".")
+                                       .arg(aside);
         error += protectUnlessKept(aside);
         finish();
         throw ECatalogueError(error);
@@ -494,7 +514,8 @@ QString TCatalogue::buildLegacyTree(const QString& Path)
         throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, why));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw ECatalogueError(QStringLiteral("Cannot read file \"%1\". %2").arg(Path, file.errorString()));
+        throw ECatalogueError(
+            QStringLiteral("Cannot read file \"%1\". %2").arg(Path, file.errorString()));
     m_nodes.Clear();
     std::vector<TTreeNode*> lastAt;
     qsizetype pos = 0;
@@ -521,7 +542,9 @@ QString TCatalogue::buildLegacyTree(const QString& Path)
         if (!lastAt.empty()) {
             // What came before the bad line stays; the caller says the rest was not read.
             if (level > qsizetype(lastAt.size()) || level > MaxCatalogueDepth)
-                return QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(MyTextUtils::Excerpt(text));
+                return QStringLiteral("Invalid level (%1) for item \"%2\"")
+                    .arg(level)
+                    .arg(MyTextUtils::Excerpt(text));
             depth = int(level);
         }
         TTreeNode* node = m_nodes.AddChild(depth == 0 ? nullptr : lastAt[size_t(depth - 1)], text);
@@ -543,12 +566,15 @@ void TCatalogue::ImportLegacyData()
             malformed = buildLegacyTree(legacy);
             const int count = m_nodes.Count();
             int index = 0;
-            for (TTreeNode* node = m_nodes.GetFirstNode(), *next = nullptr; node; node = next, ++index) {
+            for (TTreeNode *node = m_nodes.GetFirstNode(), *next = nullptr; node;
+                 node = next, ++index) {
                 next = node->GetNext();
                 if (ProgressHook)
                     ProgressHook(int(qint64(index) * 1000 / count));
-                const QStringList pieces = MyTextUtils::SplitToArray(node->Text(), QStringLiteral("~"));
-                const QString name = pieces.value(0), path = pieces.value(1), comment = pieces.value(2);
+                const QStringList pieces =
+                    MyTextUtils::SplitToArray(node->Text(), QStringLiteral("~"));
+                const QString name = pieces.value(0), path = pieces.value(1),
+                              comment = pieces.value(2);
                 if (IsLocalPath(path)) {
                     const TPathFacts facts = ProbePath(path);
                     TTreeNode* nodeAfter = node;
@@ -582,11 +608,13 @@ void TCatalogue::ImportLegacyData()
             // file is kept so that nothing after it is lost.
             const QString aside = keepAside(legacy, QStringLiteral(".damaged"), false);
             throw ECatalogueError(
-                malformed + (aside.isEmpty()
-                                 ? QStringLiteral("\nThe entries before that line were imported.")
-                                 : QStringLiteral("\nThe entries before that line were imported. The whole file was "
-                                                  "kept as \"%1\".")
-                                       .arg(aside)));
+                malformed +
+                (aside.isEmpty()
+                     ? QStringLiteral("\nThe entries before that line were imported.")
+                     : QStringLiteral(
+                           "\nThe entries before that line were imported. The whole file was "
+                           "kept as \"%1\".")
+                           .arg(aside)));
         }
         QFile::remove(copy);
         QFile::copy(legacy, copy);

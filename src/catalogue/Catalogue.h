@@ -10,7 +10,8 @@
 #include <stdexcept>
 
 // An error meant for the user: the text is shown as it is.
-class ECatalogueError : public std::runtime_error {
+class ECatalogueError : public std::runtime_error
+{
 public:
     explicit ECatalogueError(const QString& Text) : std::runtime_error(Text.toStdString()) {}
     QString Text() const { return QString::fromStdString(what()); }
@@ -27,7 +28,8 @@ inline constexpr char16_t SupportEMail[] = u"support@velmarch.example";
 // The catalogue for a whole run: the node tree, the two image lists, the
 // special nodes and the catalogue file. The main window shows it; everything
 // here works without widgets.
-class TCatalogue : public QObject {
+class TCatalogue : public QObject
+{
     Q_OBJECT
 public:
     explicit TCatalogue(QObject* parent = nullptr);
@@ -47,15 +49,17 @@ public:
     bool DataSaved = false;             // the catalogue was written in this run
 
     // Node making.
-    TTreeNode* AddLinkNode(const QString& Path, TTreeNode* Target, const QString& Title, bool IsUrl);
+    TTreeNode* AddLinkNode(const QString& Path, TTreeNode* Target, const QString& Title,
+                           bool IsUrl);
     TTreeNode* AddCategoryNode(TTreeNode* Parent, const QString& Name);
     void FillCategoryNode(TTreeNode* Node, const QString& Name, const QString& Comments,
                           const QString& Additional);
-    void FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path, const QString& Comments,
-                     const QString& Additional, bool Missing);
+    void FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path,
+                     const QString& Comments, const QString& Additional, bool Missing);
     // Same, with the path's facts already known (probed off the GUI thread).
-    void FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path, const QString& Comments,
-                     const QString& Additional, bool Missing, const MyFileUtils::TPathFacts& Facts);
+    void FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path,
+                     const QString& Comments, const QString& Additional, bool Missing,
+                     const MyFileUtils::TPathFacts& Facts);
     void FillUrlNode(TTreeNode* Node, const QString& Name, const QString& Address,
                      const QString& Comments, const QString& Additional);
     int AddShellIcon(const QString& Path);
@@ -82,7 +86,8 @@ public:
     // missing); progress of a load in thousandths (called from the loader
     // thread).
     std::function<void()> WriteSettingsHook;
-    std::function<bool(const QString& Name, const QString& Path, TTreeNode* Node, const QString& Comments)>
+    std::function<bool(const QString& Name, const QString& Path, TTreeNode* Node,
+                       const QString& Comments)>
         AskNewLocationHook;
     std::function<void(int)> ProgressHook;
 

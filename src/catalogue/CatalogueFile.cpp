@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Small batches and chunks keep the memory a load needs beyond the tree flat.
 constexpr size_t BatchLines = 1024;
@@ -32,7 +33,8 @@ qsizetype findLineEnd(const char* Text, qsizetype From, qsizetype Size)
     for (; Size - i >= 8; i += 8) {
         quint64 word;
         std::memcpy(&word, Text + i, 8);
-        if (hasZero(word ^ (Ones * '\r')) || hasZero(word ^ (Ones * '\n')) || hasZero(word ^ (Ones * 0x1a)))
+        if (hasZero(word ^ (Ones * '\r')) || hasZero(word ^ (Ones * '\n')) ||
+            hasZero(word ^ (Ones * 0x1a)))
             break;
     }
     while (i < Size && Text[i] != '\r' && Text[i] != '\n' && Text[i] != '\x1a')
@@ -163,7 +165,8 @@ QString DecodeWindows1252(QByteArrayView Bytes)
     return out;
 }
 
-namespace {
+namespace
+{
 
 // Appends one field as UTF-8. Plain ASCII, which is nearly everything, is
 // copied unit by unit; other text, or text with a character that would break
@@ -260,14 +263,18 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
     bool ok = false;
     const int level = fields[1].toInt(&ok);
     if (!ok) {
-        m_error = QStringLiteral("'%1' is not a valid integer value").arg(MyTextUtils::Excerpt(text(fields[1])));
+        m_error = QStringLiteral("'%1' is not a valid integer value")
+                      .arg(MyTextUtils::Excerpt(text(fields[1])));
         m_malformed = true;
         return false;
     }
     if (level < 0 || level > MaxCatalogueDepth || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
-        m_error = QStringLiteral("Invalid level (%1) for item \"%2\"").arg(level).arg(MyTextUtils::Excerpt(Line.Name));
+        m_error = QStringLiteral("Invalid level (%1) for item \"%2\"")
+                      .arg(level)
+                      .arg(MyTextUtils::Excerpt(Line.Name));
         if (level > MaxCatalogueDepth)
-            m_error += QStringLiteral("\nThe catalogue holds at most %1 levels of nesting.").arg(MaxCatalogueDepth);
+            m_error += QStringLiteral("\nThe catalogue holds at most %1 levels of nesting.")
+                           .arg(MaxCatalogueDepth);
         m_malformed = true;
         return false;
     }
@@ -293,7 +300,8 @@ void TCatalogueReader::Run()
     } catch (const std::bad_alloc&) {
         m_error = QStringLiteral("Not enough memory to read file \"%1\".").arg(m_path);
     } catch (const std::exception& e) {
-        m_error = QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, QString::fromLocal8Bit(e.what()));
+        m_error = QStringLiteral("Cannot read file \"%1\". %2")
+                      .arg(m_path, QString::fromLocal8Bit(e.what()));
     } catch (...) {
         m_error = QStringLiteral("Cannot read file \"%1\".").arg(m_path);
     }
@@ -356,9 +364,11 @@ void TCatalogueReader::read()
         if (end == left && !eof) {
             scanned = end;
             if (left > MaxCatalogueLineBytes) {
-                m_error = QStringLiteral("A line of file \"%1\" is longer than %2 MB; it is no catalogue line.")
-                              .arg(m_path)
-                              .arg(MaxCatalogueLineBytes >> 20);
+                m_error =
+                    QStringLiteral(
+                        "A line of file \"%1\" is longer than %2 MB; it is no catalogue line.")
+                        .arg(m_path)
+                        .arg(MaxCatalogueLineBytes >> 20);
                 break; // moved aside rather than copied: it may be huge
             }
             if (pos > 0) {
@@ -368,7 +378,8 @@ void TCatalogueReader::read()
             const QByteArray more = file.read(ReadChunk);
             if (more.isEmpty()) {
                 if (file.error() != QFileDevice::NoError) {
-                    m_error = QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, file.errorString());
+                    m_error = QStringLiteral("Cannot read file \"%1\". %2")
+                                  .arg(m_path, file.errorString());
                     break;
                 }
                 eof = true;

@@ -60,7 +60,8 @@ void AppendCatalogueLine(QByteArray& Out, QStringView Name, int Level, QStringVi
 
 // Reads a catalogue file on a worker thread and hands parsed lines over in
 // batches; the consumer builds the tree on its own thread.
-class TCatalogueReader {
+class TCatalogueReader
+{
 public:
     explicit TCatalogueReader(QString Path) : m_path(std::move(Path)) {}
 

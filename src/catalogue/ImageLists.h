@@ -16,7 +16,8 @@ enum TFixedImage : int {
 
 // An append-only list of icons of one size. Icons are implicitly shared, so
 // many entries of the same file type cost one pointer each.
-class TImageList {
+class TImageList
+{
 public:
     explicit TImageList(int Size) : m_size(Size) {}
     int Size() const { return m_size; }
@@ -31,7 +32,8 @@ private:
 
 // The small (16 px) and large (32 px) lists that always grow in step, so one
 // index serves both.
-class TImageLists {
+class TImageLists
+{
 public:
     TImageLists();
     TImageList Small{16};

@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <unordered_set>
 
-namespace {
+namespace
+{
 
 // One stat per path: the fill tests every listed document and folder, so
 // nothing more than the existence and the kind is asked of the disk here.
@@ -219,11 +220,16 @@ QString TListModel::CellText(const TTreeNode* Node, int Column)
     if (!info)
         return {};
     switch (Column) {
-    case colType: return NodeKindText(info->Kind);
-    case colLocation: return info->FullName;
-    case colComment: return info->Comments;
-    case colAdditional: return info->sAdditional;
-    default: return {};
+    case colType:
+        return NodeKindText(info->Kind);
+    case colLocation:
+        return info->FullName;
+    case colComment:
+        return info->Comments;
+    case colAdditional:
+        return info->sAdditional;
+    default:
+        return {};
     }
 }
 
@@ -288,7 +294,8 @@ void TListModel::ReorderTree()
     std::vector<std::pair<TTreeNode*, std::vector<TTreeNode*>>> groups;
     for (TTreeNode* node : m_rows) {
         TTreeNode* parent = node->Parent();
-        auto it = std::find_if(groups.begin(), groups.end(), [parent](const auto& g) { return g.first == parent; });
+        auto it = std::find_if(groups.begin(), groups.end(),
+                               [parent](const auto& g) { return g.first == parent; });
         if (it == groups.end()) {
             groups.emplace_back(parent, std::vector<TTreeNode*>());
             it = groups.end() - 1;
@@ -299,7 +306,9 @@ void TListModel::ReorderTree()
     for (auto& [parent, listed] : groups) {
         const int count = parent ? parent->Count() : nodes.RootCount();
         // clang 14 cannot capture a structured binding by reference.
-        auto child = [&nodes, under = parent](int i) { return under ? under->Item(i) : nodes.RootItem(i); };
+        auto child = [&nodes, under = parent](int i) {
+            return under ? under->Item(i) : nodes.RootItem(i);
+        };
         std::vector<TTreeNode*> order;
         if (int(listed.size()) == count) {
             order = std::move(listed);

@@ -10,7 +10,8 @@ class TTreeNode;
 // The list beside the tree. It owns no data: each row refers to a tree node
 // and every cell is read from that node when it is drawn. Rows disappear by
 // themselves when their node is deleted, also in the middle of a fill.
-class TListModel : public QAbstractTableModel {
+class TListModel : public QAbstractTableModel
+{
     Q_OBJECT
 public:
     enum TColumn { colName, colType, colLocation, colComment, colAdditional, ColumnCount };
@@ -32,7 +33,10 @@ public:
 
     int Count() const { return int(m_rows.size()); }
     TTreeNode* Node(int Row) const;
-    TTreeNode* NodeOf(const QModelIndex& Index) const { return Index.isValid() ? Node(Index.row()) : nullptr; }
+    TTreeNode* NodeOf(const QModelIndex& Index) const
+    {
+        return Index.isValid() ? Node(Index.row()) : nullptr;
+    }
     int RowOf(const TTreeNode* Node) const; // -1 when not listed
     const std::vector<TTreeNode*>& Rows() const { return m_rows; }
 

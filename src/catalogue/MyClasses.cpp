@@ -3,11 +3,16 @@
 QString NodeKindText(TNodeKind Kind)
 {
     switch (Kind) {
-    case nkCategory: return QStringLiteral("Category");
-    case nkDoc: return QStringLiteral("Document");
-    case nkFolder: return QStringLiteral("Folder");
-    case nkURL: return QStringLiteral("Hyperlink");
-    default: return QString();
+    case nkCategory:
+        return QStringLiteral("Category");
+    case nkDoc:
+        return QStringLiteral("Document");
+    case nkFolder:
+        return QStringLiteral("Folder");
+    case nkURL:
+        return QStringLiteral("Hyperlink");
+    default:
+        return QString();
     }
 }
 

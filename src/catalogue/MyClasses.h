@@ -10,13 +10,15 @@ enum TNodeKind : std::uint8_t { nkNone = 0, nkCategory = 1, nkDoc = 2, nkFolder 
 // Text of a kind in the list's "Type" column and the properties dialog.
 QString NodeKindText(TNodeKind Kind);
 
-class EConvertError : public std::runtime_error {
+class EConvertError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
 
 // Base of copyable records: refuses what the concrete class cannot take.
-class TPersistent {
+class TPersistent
+{
 public:
     virtual ~TPersistent() = default;
     virtual void Assign(const TPersistent* Source);
@@ -24,9 +26,10 @@ public:
 };
 
 // The record each tree node owns.
-class TNodeInfo final : public TPersistent {
+class TNodeInfo final : public TPersistent
+{
 public:
-    QString FullName;    // path of a document or folder, or an address; empty for categories
+    QString FullName; // path of a document or folder, or an address; empty for categories
     QString Comments;
     TNodeKind Kind = nkNone;
     QString sAdditional; // value of the user-defined additional field

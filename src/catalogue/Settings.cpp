@@ -8,7 +8,8 @@
 #include <limits>
 #include <sys/stat.h>
 
-namespace {
+namespace
+{
 
 const QString AdValuesGroup = QStringLiteral("AdValues");
 
@@ -40,11 +41,15 @@ bool holdsSerializedValues(const QString& FileName)
 
 TSettingsStore::TSettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             QStringLiteral("Velmarch"), QStringLiteral("Quillmere")))
+                                             QStringLiteral("Velmarch"),
+                                             QStringLiteral("Quillmere")))
 {
 }
 
-TSettingsStore::TSettingsStore(const QString& FileName) : m_settings(std::make_unique<QSettings>(FileName, QSettings::IniFormat)) {}
+TSettingsStore::TSettingsStore(const QString& FileName)
+    : m_settings(std::make_unique<QSettings>(FileName, QSettings::IniFormat))
+{
+}
 
 QString TSettingsStore::DefaultFileName()
 {
@@ -57,7 +62,8 @@ QString TSettingsStore::UnusableReason(const QString& FileName)
     struct stat st;
     if (::stat(QFile::encodeName(FileName).constData(), &st) != 0 || S_ISREG(st.st_mode))
         return {};
-    return QStringLiteral("The settings file \"%1\" is not a regular file, so the settings are neither read from "
+    return QStringLiteral("The settings file \"%1\" is not a regular file, so the settings are "
+                          "neither read from "
                           "it nor written to it in this run.")
         .arg(FileName);
 }
@@ -181,7 +187,8 @@ std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-        return MyTextUtils::SingleLine(v.toString()); // the INI file has no types: a number is text as well
+        return MyTextUtils::SingleLine(
+            v.toString()); // the INI file has no types: a number is text as well
     case QMetaType::QByteArray:
         return MyTextUtils::SingleLine(QString::fromUtf8(v.toByteArray()));
     case QMetaType::QStringList:
@@ -231,7 +238,8 @@ std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizety
     std::vector<std::pair<qint64, QString>> ordered;
     for (qsizetype i = 0; i < keys.size(); ++i) {
         const QRegularExpressionMatch m = numbered.match(keys[i]);
-        ordered.emplace_back(m.hasMatch() ? m.captured(1).toLongLong() : qint64(1'000'000'000) + i, keys[i]);
+        ordered.emplace_back(m.hasMatch() ? m.captured(1).toLongLong() : qint64(1'000'000'000) + i,
+                             keys[i]);
     }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

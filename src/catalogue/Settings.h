@@ -8,7 +8,8 @@
 #include <stdexcept>
 
 // A value in the settings store that does not read as the type asked for.
-class ESettingsError : public std::runtime_error {
+class ESettingsError : public std::runtime_error
+{
 public:
     explicit ESettingsError(const QString& Text) : std::runtime_error(Text.toStdString()) {}
     QString Text() const { return QString::fromStdString(what()); }
@@ -19,7 +20,8 @@ public:
 // matched ignoring case, as the program has always treated them; writing a
 // value removes the other spellings of its name so that one copy is left.
 // Numbers and Booleans are stored as decimal numbers (a Boolean as 0 or 1).
-class TSettingsStore {
+class TSettingsStore
+{
 public:
     TSettingsStore();
     // For tests and tools: the store in the given INI file.

@@ -151,8 +151,9 @@ void TTreeNodes::Reorder(TTreeNode* Parent, const std::vector<TTreeNode*>& Order
     const bool tell = !m_updating;
     QModelIndexList before;
     if (tell) {
-        Q_EMIT layoutAboutToBeChanged({p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(IndexOf(p))},
-                                      QAbstractItemModel::VerticalSortHint);
+        Q_EMIT layoutAboutToBeChanged(
+            {p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(IndexOf(p))},
+            QAbstractItemModel::VerticalSortHint);
         before = persistentIndexList();
     }
     std::vector<std::unique_ptr<TTreeNode>> sorted;
@@ -169,8 +170,9 @@ void TTreeNodes::Reorder(TTreeNode* Parent, const std::vector<TTreeNode*>& Order
             after.append(n ? createIndex(n->m_row, i.column(), n) : QModelIndex());
         }
         changePersistentIndexList(before, after);
-        Q_EMIT layoutChanged({p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(IndexOf(p))},
-                             QAbstractItemModel::VerticalSortHint);
+        Q_EMIT layoutChanged(
+            {p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(IndexOf(p))},
+            QAbstractItemModel::VerticalSortHint);
     }
 }
 
@@ -357,7 +359,8 @@ Qt::ItemFlags TTreeNodes::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    Qt::ItemFlags f =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
     // The first node of the tree (the built-in category) keeps its name.
     if (NodeOf(index) != GetFirstNode())
         f |= Qt::ItemIsEditable;

@@ -10,7 +10,8 @@ class TImageList;
 
 // One catalogue entry in the tree: display text, image, owned record and
 // ordered children. Changes go through TTreeNodes so that views stay in step.
-class TTreeNode {
+class TTreeNode
+{
     friend class TTreeNodes;
 
 public:
@@ -29,12 +30,18 @@ public:
     int Count() const { return int(m_children.size()); }
     bool HasChildren() const { return !m_children.empty(); }
     TTreeNode* Item(int i) const { return m_children[size_t(i)].get(); }
-    int Index() const { return m_row; }  // position among its siblings
-    int Level() const;                   // depth; root nodes are 0
-    int AbsoluteIndex() const;           // position in the tree's full order
+    int Index() const { return m_row; } // position among its siblings
+    int Level() const;                  // depth; root nodes are 0
+    int AbsoluteIndex() const;          // position in the tree's full order
 
-    TTreeNode* GetFirstChild() const { return m_children.empty() ? nullptr : m_children.front().get(); }
-    TTreeNode* GetLastChild() const { return m_children.empty() ? nullptr : m_children.back().get(); }
+    TTreeNode* GetFirstChild() const
+    {
+        return m_children.empty() ? nullptr : m_children.front().get();
+    }
+    TTreeNode* GetLastChild() const
+    {
+        return m_children.empty() ? nullptr : m_children.back().get();
+    }
     TTreeNode* GetNextSibling() const;
     TTreeNode* GetPrevSibling() const;
     TTreeNode* GetNext() const; // next node in full order (depth first)
@@ -52,7 +59,8 @@ private:
 };
 
 // The tree's node collection, shown by the tree view through this model.
-class TTreeNodes : public QAbstractItemModel {
+class TTreeNodes : public QAbstractItemModel
+{
     Q_OBJECT
 public:
     explicit TTreeNodes(QObject* parent = nullptr);

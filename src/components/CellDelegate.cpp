@@ -31,10 +31,11 @@ bool CellDelegate::isCut(const QStyleOptionViewItem& option, const QModelIndex& 
     return opt.fontMetrics.horizontalAdvance(opt.text) > textRect.width() - 2 * margin;
 }
 
-bool CellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
-                             const QModelIndex& index)
+bool CellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                             const QStyleOptionViewItem& option, const QModelIndex& index)
 {
-    if (event && event->type() == QEvent::ToolTip && index.isValid() && !index.data(Qt::ToolTipRole).isValid()) {
+    if (event && event->type() == QEvent::ToolTip && index.isValid() &&
+        !index.data(Qt::ToolTipRole).isValid()) {
         if (isCut(option, index))
             QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view);
         else

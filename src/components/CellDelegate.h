@@ -4,7 +4,8 @@
 // Draws list cells with paths cut in the middle, where the file name and the
 // start of the path both stay readable, and shows the whole text of any cell
 // that does not fit as its tooltip.
-class CellDelegate : public QStyledItemDelegate {
+class CellDelegate : public QStyledItemDelegate
+{
     Q_OBJECT
 public:
     // Columns in MiddleElided are cut in the middle, the others at the end.

@@ -58,7 +58,8 @@ void TCoolTrayIcon::applyVisible()
 {
     // On X the icon docks whenever a tray host comes up, also a later one;
     // elsewhere it needs a tray now.
-    const bool canDock = QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() == u"xcb";
+    const bool canDock =
+        QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() == u"xcb";
     if (m_iconVisible && !m_icon.isNull() && canDock)
         m_tray->show();
     else
@@ -79,22 +80,32 @@ void TCoolTrayIcon::SetMinimizeToTray(bool On)
 
 bool TCoolTrayIcon::InTray() const
 {
-    return m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() && !m_tray->geometry().isEmpty();
+    return m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
+           !m_tray->geometry().isEmpty();
 }
 
-void TCoolTrayIcon::ShowBalloonHint(const QString& Title, const QString& Text, TBalloonHintIcon Icon, int Seconds)
+void TCoolTrayIcon::ShowBalloonHint(const QString& Title, const QString& Text,
+                                    TBalloonHintIcon Icon, int Seconds)
 {
     HideBalloonHint();
     m_lastBalloon = {Title.left(MaxBalloonTitle), Text.left(MaxBalloonText), Icon, Seconds * 1000};
     QSystemTrayIcon::MessageIcon kind = QSystemTrayIcon::NoIcon;
     switch (Icon) {
-    case bitInfo: kind = QSystemTrayIcon::Information; break;
-    case bitWarning: kind = QSystemTrayIcon::Warning; break;
-    case bitError: kind = QSystemTrayIcon::Critical; break;
-    case bitNone: break;
+    case bitInfo:
+        kind = QSystemTrayIcon::Information;
+        break;
+    case bitWarning:
+        kind = QSystemTrayIcon::Warning;
+        break;
+    case bitError:
+        kind = QSystemTrayIcon::Critical;
+        break;
+    case bitNone:
+        break;
     }
     if (m_tray->isVisible())
-        m_tray->showMessage(m_lastBalloon.Title, m_lastBalloon.Text, kind, m_lastBalloon.Milliseconds);
+        m_tray->showMessage(m_lastBalloon.Title, m_lastBalloon.Text, kind,
+                            m_lastBalloon.Milliseconds);
 }
 
 void TCoolTrayIcon::HideBalloonHint()

@@ -9,7 +9,8 @@ class QWidget;
 
 // The program's icon in the system tray: tip, menu, balloon messages, and the
 // main window hidden to the tray and brought back from it.
-class TCoolTrayIcon : public QObject {
+class TCoolTrayIcon : public QObject
+{
     Q_OBJECT
 public:
     enum TBalloonHintIcon { bitNone = 0, bitInfo = 1, bitWarning = 2, bitError = 3 };
@@ -39,7 +40,8 @@ public:
     bool InTray() const;
     // Removes a balloon this icon shows, then shows one; title, text and
     // time are cut to what the tray takes.
-    void ShowBalloonHint(const QString& Title, const QString& Text, TBalloonHintIcon Icon, int Seconds);
+    void ShowBalloonHint(const QString& Title, const QString& Text, TBalloonHintIcon Icon,
+                         int Seconds);
     void HideBalloonHint();
     // What the last balloon passed on to the tray.
     struct TBalloon {

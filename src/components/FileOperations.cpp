@@ -5,7 +5,8 @@
 #include <QFontMetrics>
 #include <QProgressDialog>
 
-namespace {
+namespace
+{
 int g_delay = 500;
 std::function<void(QProgressDialog&)> g_hook;
 std::unique_ptr<TDialogFileOpUi> g_installed;
@@ -19,29 +20,35 @@ TDialogFileOpUi::~TDialogFileOpUi() = default;
 bool TDialogFileOpUi::AskOverwrite(const QString& Target, bool IsFolder)
 {
     if (IsFolder)
-        return HSDialogs::AskYesNo(
-            QStringLiteral("The folder \"%1\" already exists.\n\nIf files in it have the same names as files in the "
-                           "folder you are copying or moving, they will be replaced. Do you still want to copy or "
-                           "move the folder?")
-                .arg(Target),
-            m_owner);
+        return HSDialogs::AskYesNo(QStringLiteral("The folder \"%1\" already exists.\n\nIf files "
+                                                  "in it have the same names as files in the "
+                                                  "folder you are copying or moving, they will be "
+                                                  "replaced. Do you still want to copy or "
+                                                  "move the folder?")
+                                       .arg(Target),
+                                   m_owner);
     return HSDialogs::AskYesNo(
-        QStringLiteral("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(Target), m_owner);
+        QStringLiteral("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(Target),
+        m_owner);
 }
 
 bool TDialogFileOpUi::AskCreateFolder(const QString& Folder)
 {
     return HSDialogs::AskYesNo(
-        QStringLiteral("The folder \"%1\" does not exist.\n\nDo you want to create it?").arg(Folder), m_owner);
+        QStringLiteral("The folder \"%1\" does not exist.\n\nDo you want to create it?")
+            .arg(Folder),
+        m_owner);
 }
 
 bool TDialogFileOpUi::ConfirmDelete(const QString& Path, bool IsFolder, bool ToTrash)
 {
-    const QString what = IsFolder ? QStringLiteral("the folder \"%1\" and all its contents").arg(Path)
-                                  : QStringLiteral("\"%1\"").arg(Path);
-    return HSDialogs::AskYesNo(ToTrash ? QStringLiteral("Are you sure you want to move %1 to the trash?").arg(what)
-                                       : QStringLiteral("Are you sure you want to delete %1 permanently?").arg(what),
-                               m_owner);
+    const QString what = IsFolder
+                             ? QStringLiteral("the folder \"%1\" and all its contents").arg(Path)
+                             : QStringLiteral("\"%1\"").arg(Path);
+    return HSDialogs::AskYesNo(
+        ToTrash ? QStringLiteral("Are you sure you want to move %1 to the trash?").arg(what)
+                : QStringLiteral("Are you sure you want to delete %1 permanently?").arg(what),
+        m_owner);
 }
 
 void TDialogFileOpUi::Error(const QString& Text)
@@ -65,7 +72,8 @@ bool TDialogFileOpUi::Progress(qint64 DoneUnits, const QString& Current)
     if (!m_dialog) {
         if (m_clock.isValid() && m_clock.elapsed() < g_delay)
             return true;
-        m_dialog = std::make_unique<QProgressDialog>(m_caption, QStringLiteral("Cancel"), 0, Steps, m_owner);
+        m_dialog = std::make_unique<QProgressDialog>(m_caption, QStringLiteral("Cancel"), 0, Steps,
+                                                     m_owner);
         // Should the owner go first, it takes the dialog with it.
         QObject::connect(m_dialog.get(), &QObject::destroyed, [this] { (void)m_dialog.release(); });
         m_dialog->setWindowTitle(QStringLiteral("Quillmere"));
@@ -106,7 +114,8 @@ void TDialogFileOpUi::SetProgressHook(std::function<void(QProgressDialog&)> Hook
     g_hook = std::move(Hook);
 }
 
-namespace FileOperations {
+namespace FileOperations
+{
 
 void InstallDialogs(QWidget* Owner)
 {

@@ -12,7 +12,8 @@ class QWidget;
 // The questions, errors and progress of the file operations as the program's
 // dialogs: every message through HSDialogs, and a progress dialog with Cancel
 // that appears once the work has lasted half a second.
-class TDialogFileOpUi : public MyFileUtils::TFileOpUi {
+class TDialogFileOpUi : public MyFileUtils::TFileOpUi
+{
 public:
     explicit TDialogFileOpUi(QWidget* Owner = nullptr);
     ~TDialogFileOpUi() override;
@@ -40,7 +41,8 @@ private:
     bool m_cancelled = false;
 };
 
-namespace FileOperations {
+namespace FileOperations
+{
 // From now on the short forms MyFileUtils::ShellCopyOrMove and ShellDelete
 // ask, warn and show progress with the dialogs, over Owner.
 void InstallDialogs(QWidget* Owner = nullptr);

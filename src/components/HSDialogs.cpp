@@ -14,8 +14,10 @@
 #include <QStyle>
 #include <QWindow>
 
-namespace HSDialogs {
-namespace {
+namespace HSDialogs
+{
+namespace
+{
 
 QMessageBox::StandardButton g_nextAnswer = QMessageBox::NoButton;
 std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> g_handler;
@@ -80,11 +82,16 @@ QWidget* mainWindow()
 QStyle::StandardPixmap iconOf(TMsgDlgType Type)
 {
     switch (Type) {
-    case mtWarning: return QStyle::SP_MessageBoxWarning;
-    case mtError: return QStyle::SP_MessageBoxCritical;
-    case mtInformation: return QStyle::SP_MessageBoxInformation;
-    case mtConfirmation: return QStyle::SP_MessageBoxQuestion;
-    case mtCustom: break;
+    case mtWarning:
+        return QStyle::SP_MessageBoxWarning;
+    case mtError:
+        return QStyle::SP_MessageBoxCritical;
+    case mtInformation:
+        return QStyle::SP_MessageBoxInformation;
+    case mtConfirmation:
+        return QStyle::SP_MessageBoxQuestion;
+    case mtCustom:
+        break;
     }
     return QStyle::SP_CustomBase;
 }
@@ -92,11 +99,16 @@ QStyle::StandardPixmap iconOf(TMsgDlgType Type)
 QMessageBox::Icon hookIconOf(TMsgDlgType Type)
 {
     switch (Type) {
-    case mtWarning: return QMessageBox::Warning;
-    case mtError: return QMessageBox::Critical;
-    case mtInformation: return QMessageBox::Information;
-    case mtConfirmation: return QMessageBox::Question;
-    case mtCustom: break;
+    case mtWarning:
+        return QMessageBox::Warning;
+    case mtError:
+        return QMessageBox::Critical;
+    case mtInformation:
+        return QMessageBox::Information;
+    case mtConfirmation:
+        return QMessageBox::Question;
+    case mtCustom:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -104,15 +116,24 @@ QMessageBox::Icon hookIconOf(TMsgDlgType Type)
 int resultOf(QMessageBox::StandardButton Answer)
 {
     switch (Answer) {
-    case QMessageBox::Ok: return mrOk;
-    case QMessageBox::Yes: return mrYes;
-    case QMessageBox::No: return mrNo;
-    case QMessageBox::Abort: return mrAbort;
-    case QMessageBox::Retry: return mrRetry;
-    case QMessageBox::Ignore: return mrIgnore;
-    case QMessageBox::YesToAll: return mrYesToAll;
-    case QMessageBox::NoToAll: return mrNoToAll;
-    default: return mrCancel;
+    case QMessageBox::Ok:
+        return mrOk;
+    case QMessageBox::Yes:
+        return mrYes;
+    case QMessageBox::No:
+        return mrNo;
+    case QMessageBox::Abort:
+        return mrAbort;
+    case QMessageBox::Retry:
+        return mrRetry;
+    case QMessageBox::Ignore:
+        return mrIgnore;
+    case QMessageBox::YesToAll:
+        return mrYesToAll;
+    case QMessageBox::NoToAll:
+        return mrNoToAll;
+    default:
+        return mrCancel;
     }
 }
 
@@ -204,7 +225,8 @@ void TfRgnDialog::UpdateRegion()
         if (m_tail == tpTop)
             tail << QPointF(40, TailHeight + 1) << QPointF(40, 0) << QPointF(50, TailHeight + 1);
         else
-            tail << QPointF(40, h - TailHeight - 2) << QPointF(40, h - 1) << QPointF(50, h - TailHeight - 2);
+            tail << QPointF(40, h - TailHeight - 2) << QPointF(40, h - 1)
+                 << QPointF(50, h - TailHeight - 2);
         QPainterPath triangle;
         triangle.addPolygon(tail);
         triangle.closeSubpath();
@@ -307,8 +329,9 @@ void TfRgnDialog::reject()
 
 // ---------------------------------------------------------------- building
 
-std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
-                                             int VertOffset, int HorzOffset, QWidget* Anchor)
+std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType DlgType,
+                                             TMsgDlgButtons Buttons, int VertOffset, int HorzOffset,
+                                             QWidget* Anchor)
 {
     QWidget* owner = Anchor ? Anchor->window() : mainWindow();
     auto dlg = std::make_unique<TfRgnDialog>(owner);
@@ -348,13 +371,15 @@ std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType Dlg
 
     const bool rtl = QApplication::isRightToLeft();
     auto place = [&](QWidget* w, const QRect& r) {
-        w->setGeometry(rtl ? QRect(clientWidth - r.x() - r.width(), r.y(), r.width(), r.height()) : r);
+        w->setGeometry(rtl ? QRect(clientWidth - r.x() - r.width(), r.y(), r.width(), r.height())
+                           : r);
     };
 
     if (hasIcon) {
         dlg->Image = new QLabel(dlg.get());
         dlg->Image->setObjectName(QStringLiteral("Image"));
-        dlg->Image->setPixmap(dlg->style()->standardIcon(iconOf(DlgType), nullptr, dlg.get()).pixmap(iconSide));
+        dlg->Image->setPixmap(
+            dlg->style()->standardIcon(iconOf(DlgType), nullptr, dlg.get()).pixmap(iconSide));
         dlg->Image->setAttribute(Qt::WA_TransparentForMouseEvents);
         place(dlg->Image, QRect(hMargin, vMargin, iconSide, iconSide));
     }
@@ -365,8 +390,8 @@ std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType Dlg
     dlg->Message->setAlignment(rtl ? Qt::AlignRight | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
     dlg->Message->setText(text);
     dlg->Message->setAttribute(Qt::WA_TransparentForMouseEvents);
-    place(dlg->Message, QRect(hMargin + (hasIcon ? iconSide + hSpacing : 0), vMargin, textRect.width(),
-                              textRect.height()));
+    place(dlg->Message, QRect(hMargin + (hasIcon ? iconSide + hSpacing : 0), vMargin,
+                              textRect.width(), textRect.height()));
 
     // Default: OK, else Yes, else Retry. Cancel: Cancel, else No, else OK.
     const TMsgDlgBtn defaults[] = {mbOK, mbYes, mbRetry};
@@ -401,10 +426,12 @@ std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType Dlg
         if (info.Button == mbHelp) {
             // The help file has no topics: Help opens it and leaves the dialog up.
             QObject::connect(button, &QPushButton::clicked, d, [] {
-                MySysUtils::OpenURL(QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html")));
+                MySysUtils::OpenURL(
+                    QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html")));
             });
         } else {
-            QObject::connect(button, &QPushButton::clicked, d, [d, r = info.Result] { d->done(r); });
+            QObject::connect(button, &QPushButton::clicked, d,
+                             [d, r = info.Result] { d->done(r); });
         }
         if (info.Button == defaultButton) {
             button->setDefault(true);
@@ -435,7 +462,8 @@ int ShowRgnDialog(const QString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Button
     }
     if (g_handler)
         return resultOf(g_handler(hookIconOf(DlgType), Msg));
-    std::unique_ptr<TfRgnDialog> dlg = CreateRgnDialog(Msg, DlgType, Buttons, VertOffset, HorzOffset, Anchor);
+    std::unique_ptr<TfRgnDialog> dlg =
+        CreateRgnDialog(Msg, DlgType, Buttons, VertOffset, HorzOffset, Anchor);
     dlg->HelpTopic = HelpTopic;
     return dlg->exec();
 }
@@ -477,17 +505,20 @@ int WarningBox(const QString& Text, QWidget* Anchor, int HorzOffset, int VertOff
     return ShowRgnDialog(Text, mtWarning, mbOK, VertOffset, HorzOffset, Anchor);
 }
 
-void WarningBoxFmt(const QString& Fmt, const QStringList& Args, int HorzOffset, int VertOffset, QWidget* Anchor)
+void WarningBoxFmt(const QString& Fmt, const QStringList& Args, int HorzOffset, int VertOffset,
+                   QWidget* Anchor)
 {
     WarningBox(Format(Fmt, Args), Anchor, HorzOffset, VertOffset);
 }
 
 bool AskYesNo(const QString& Text, QWidget* Anchor, int HorzOffset, int VertOffset)
 {
-    return ShowRgnDialog(Text, mtConfirmation, mbYes | mbNo, VertOffset, HorzOffset, Anchor) == mrYes;
+    return ShowRgnDialog(Text, mtConfirmation, mbYes | mbNo, VertOffset, HorzOffset, Anchor) ==
+           mrYes;
 }
 
-bool AskYesNoFmt(const QString& Fmt, const QStringList& Args, int HorzOffset, int VertOffset, QWidget* Anchor)
+bool AskYesNoFmt(const QString& Fmt, const QStringList& Args, int HorzOffset, int VertOffset,
+                 QWidget* Anchor)
 {
     return AskYesNo(Format(Fmt, Args), Anchor, HorzOffset, VertOffset);
 }
@@ -504,7 +535,8 @@ void SetNextAnswer(QMessageBox::StandardButton Answer)
     g_nextAnswer = Answer;
 }
 
-void SetHandler(std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> Handler)
+void SetHandler(
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> Handler)
 {
     g_handler = std::move(Handler);
 }

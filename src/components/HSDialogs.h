@@ -17,7 +17,8 @@ class THSFlatButton;
 // point at the control the message is about. Every warning, error and
 // question goes through here, so tests can answer them without showing
 // anything.
-namespace HSDialogs {
+namespace HSDialogs
+{
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 
@@ -66,7 +67,8 @@ inline constexpr int TailHeight = 20;
 QColor DialogColor();
 
 // The borderless balloon window. Built by CreateRgnDialog.
-class TfRgnDialog : public QDialog {
+class TfRgnDialog : public QDialog
+{
     Q_OBJECT
 public:
     explicit TfRgnDialog(QWidget* Parent);
@@ -106,8 +108,8 @@ protected:
     void reject() override;
 
 private:
-    friend std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString&, TMsgDlgType, TMsgDlgButtons, int, int,
-                                                        QWidget*);
+    friend std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString&, TMsgDlgType, TMsgDlgButtons,
+                                                        int, int, QWidget*);
     TTailPosition m_tail = tpNone;
     QRegion m_region;
     QPainterPath m_outline;
@@ -118,8 +120,9 @@ private:
 };
 
 // Builds a dialog without showing it.
-std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
-                                             int VertOffset, int HorzOffset, QWidget* Anchor);
+std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType DlgType,
+                                             TMsgDlgButtons Buttons, int VertOffset, int HorzOffset,
+                                             QWidget* Anchor);
 // Builds, shows modally and releases a dialog; the pressed button's result.
 int ShowRgnDialog(const QString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int VertOffset,
                   int HorzOffset, QWidget* Anchor, const QString& HelpTopic = QString());
@@ -147,7 +150,8 @@ void ApplicationError(const QString& Text);
 // Test hook: the next dialog is not shown and returns Answer instead.
 void SetNextAnswer(QMessageBox::StandardButton Answer);
 // Test hook: every dialog is answered by Handler (kind, text) without showing.
-void SetHandler(std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> Handler);
+void SetHandler(
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> Handler);
 // The text of the last dialog asked for, shown or answered by a hook.
 QString LastMessage();
 

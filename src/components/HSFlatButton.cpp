@@ -94,7 +94,8 @@ void THSFlatButton::paintEvent(QPaintEvent*)
         QPen dotted(m_focusRect, 1, Qt::DotLine);
         p.setPen(dotted);
         if (m_shape == hbsRoundRect) {
-            const QRect around = p.fontMetrics().boundingRect(textRect, flags, caption).adjusted(-2, -2, 1, 1);
+            const QRect around =
+                p.fontMetrics().boundingRect(textRect, flags, caption).adjusted(-2, -2, 1, 1);
             p.drawRect(around.intersected(r.adjusted(1, 1, -2, -2)));
         } else {
             p.drawRect(r.adjusted(3, 3, -4, -4));

@@ -7,7 +7,8 @@ enum THSButtonShape { hbsRect, hbsRoundRect };
 // A flat push button drawn by the program: a plain or rounded outline, a
 // fill that can differ while pressed, and a focus mark while it is the button
 // that Enter would press.
-class THSFlatButton : public QPushButton {
+class THSFlatButton : public QPushButton
+{
     Q_OBJECT
     Q_PROPERTY(QColor BorderColor READ BorderColor WRITE SetBorderColor)
     Q_PROPERTY(QColor DownColor READ DownColor WRITE SetDownColor)

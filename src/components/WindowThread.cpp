@@ -14,7 +14,8 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
+namespace
+{
 
 // Rectangles below are reasoned about with exclusive right/bottom edges.
 QRect FromEdges(int Left, int Top, int Right, int Bottom)
@@ -22,8 +23,14 @@ QRect FromEdges(int Left, int Top, int Right, int Bottom)
     return QRect(Left, Top, Right - Left, Bottom - Top);
 }
 
-int RightOf(const QRect& R) { return R.x() + R.width(); }
-int BottomOf(const QRect& R) { return R.y() + R.height(); }
+int RightOf(const QRect& R)
+{
+    return R.x() + R.width();
+}
+int BottomOf(const QRect& R)
+{
+    return R.y() + R.height();
+}
 
 // One-pixel outline exactly on the rectangle's outer pixels.
 void FrameRect(QPainter& Painter, const QRect& R, const QColor& Color)
@@ -39,8 +46,9 @@ void FrameRect(QPainter& Painter, const QRect& R, const QColor& Color)
 QRect DefaultWindowRect()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->geometry()
-                              : QRect(0, 0, TThreadWindow::WindowWidth, TThreadWindow::WindowHeight);
+    const QRect area = screen
+                           ? screen->geometry()
+                           : QRect(0, 0, TThreadWindow::WindowWidth, TThreadWindow::WindowHeight);
     return QRect(area.x() + (area.width() - TThreadWindow::WindowWidth) / 2,
                  area.y() + (area.height() - TThreadWindow::WindowHeight) / 4,
                  TThreadWindow::WindowWidth, TThreadWindow::WindowHeight);
@@ -58,8 +66,8 @@ class TThreadWindowView final : public QWidget
 {
 public:
     explicit TThreadWindowView(const TThreadWindow& Owner)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                               | Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput),
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput),
           m_owner(Owner)
     {
         setObjectName(QStringLiteral("ThreadWindow"));
@@ -104,7 +112,8 @@ TThreadWindow::TThreadWindow(const QString& Text)
 
 TThreadWindow::~TThreadWindow()
 {
-    Q_ASSERT_X(OnGuiThread(this), "~TThreadWindow", "destroy the progress window on the GUI thread");
+    Q_ASSERT_X(OnGuiThread(this), "~TThreadWindow",
+               "destroy the progress window on the GUI thread");
     m_delayTimer.stop();
     m_window.reset();
     m_shown = false;
@@ -263,7 +272,8 @@ void TThreadWindow::Refresh(int What)
     if (OnGuiThread(this))
         ApplyPending();
     else if (before == 0)
-        QMetaObject::invokeMethod(this, [this] { ApplyPending(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { ApplyPending(); }, Qt::QueuedConnection);
 }
 
 void TThreadWindow::ApplyPending()
@@ -381,7 +391,8 @@ void TThreadWindow::Paint(QPainter& Painter, const QRect& Full) const
     if (icon.isNull())
         icon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
     const QRect iconRect(Full.x() + 8, Full.y() + iconTop, 32, 32);
-    Painter.drawPixmap(iconRect, icon.pixmap(iconRect.size(), Painter.device()->devicePixelRatioF()));
+    Painter.drawPixmap(iconRect,
+                       icon.pixmap(iconRect.size(), Painter.device()->devicePixelRatioF()));
 
     FrameRect(Painter, Full, shadow);
     FrameRect(Painter, Full.adjusted(1, 1, -1, -1), Qt::black);

@@ -95,7 +95,8 @@ private:
     bool m_active = false;
     quint32 m_color = NoFill;
     QElapsedTimer m_startTick;
-    quint64 m_activation = 0; // bumped whenever Active is set, so a re-activation restarts the delay
+    quint64 m_activation =
+        0; // bumped whenever Active is set, so a re-activation restarts the delay
     QRect m_rect;
 
     std::atomic<int> m_pending{0}; // Change bits waiting for the GUI thread

@@ -37,7 +37,8 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 
 bool TApplication::event(QEvent* event)
 {
-    if (event->type() == QEvent::Quit && isSignalConnected(QMetaMethod::fromSignal(&TApplication::quitRequested))) {
+    if (event->type() == QEvent::Quit &&
+        isSignalConnected(QMetaMethod::fromSignal(&TApplication::quitRequested))) {
         event->accept();
         Q_EMIT quitRequested();
         return true;
@@ -45,7 +46,8 @@ bool TApplication::event(QEvent* event)
     return QApplication::event(event);
 }
 
-namespace {
+namespace
+{
 
 // Copies From to To when From is a regular file (a link to one is fine):
 // a catalogue name that leads to a device, a pipe or a folder is no
@@ -53,7 +55,8 @@ namespace {
 bool copyRegularFile(const QString& From, const QString& To)
 {
     const QByteArray from = QFile::encodeName(From);
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(from.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     const int fd = ::open(from.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -83,26 +86,34 @@ QString TApplication::DataFolder(QString* Notice)
     const QString exeDir = applicationDirPath();
     if (::access(QFile::encodeName(exeDir).constData(), W_OK) == 0)
         return exeDir;
-    return MoveInDataFolder(exeDir,
-                            QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-                                .filePath(QStringLiteral("Quillmere")),
-                            Notice);
+    return MoveInDataFolder(
+        exeDir,
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+            .filePath(QStringLiteral("Quillmere")),
+        Notice);
 }
 
-QString TApplication::MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder, QString* Notice)
+QString TApplication::MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder,
+                                       QString* Notice)
 {
     QDir().mkpath(UserFolder);
-    const QString catalogue = QStringLiteral("quillmere.dat"), backup = QStringLiteral("quillmere.bak");
+    const QString catalogue = QStringLiteral("quillmere.dat"),
+                  backup = QStringLiteral("quillmere.bak");
     const QDir from(ExeFolder), to(UserFolder);
     // A name that exists in any form (even a broken link) is left alone.
-    const auto present = [](const QString& Path) { return QFileInfo(Path).exists() || QFileInfo(Path).isSymLink(); };
-    if (present(to.filePath(catalogue)) || !copyRegularFile(from.filePath(catalogue), to.filePath(catalogue)))
+    const auto present = [](const QString& Path) {
+        return QFileInfo(Path).exists() || QFileInfo(Path).isSymLink();
+    };
+    if (present(to.filePath(catalogue)) ||
+        !copyRegularFile(from.filePath(catalogue), to.filePath(catalogue)))
         return UserFolder;
     if (!present(to.filePath(backup)))
         copyRegularFile(from.filePath(backup), to.filePath(backup));
     if (Notice)
-        *Notice = QStringLiteral("The folder of the program, \"%1\", cannot be written. The catalogue was copied "
-                                 "from there and now lives in \"%2\".")
-                      .arg(QDir::toNativeSeparators(ExeFolder), QDir::toNativeSeparators(UserFolder));
+        *Notice =
+            QStringLiteral(
+                "The folder of the program, \"%1\", cannot be written. The catalogue was copied "
+                "from there and now lives in \"%2\".")
+                .arg(QDir::toNativeSeparators(ExeFolder), QDir::toNativeSeparators(UserFolder));
     return UserFolder;
 }

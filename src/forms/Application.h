@@ -3,7 +3,8 @@
 
 // The application object: an error that no command handled is shown in the
 // program's error box, and the program goes on.
-class TApplication : public QApplication {
+class TApplication : public QApplication
+{
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
@@ -17,7 +18,8 @@ public:
     // no catalogue yet, it starts from a copy of the catalogue beside the
     // executable in ExeFolder and of its backup, and Notice says where the
     // catalogue now lives.
-    static QString MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder, QString* Notice);
+    static QString MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder,
+                                    QString* Notice);
 
 Q_SIGNALS:
     // A request to end the program (quit(), the session manager's "die"),

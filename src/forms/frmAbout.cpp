@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace {
+namespace
+{
 
-class TClickLabel : public QLabel {
+class TClickLabel : public QLabel
+{
 public:
     using QLabel::QLabel;
     std::function<void()> OnClick;
@@ -39,9 +41,10 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& at, const QStri
 TAboutBox::TAboutBox(bool AsSplash, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Quillmere"));
-    setWindowFlags(AsSplash ? (Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
-                            : (Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+    setWindowFlags(AsSplash
+                       ? (Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+                       : (Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(225, 183, 235));
@@ -52,20 +55,27 @@ TAboutBox::TAboutBox(bool AsSplash, QWidget* parent) : QDialog(parent)
     Panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel->setLineWidth(2);
     Panel->setObjectName(QStringLiteral("Panel"));
-    Panel->setStyleSheet(QStringLiteral("#Panel { background: rgb(180,111,188); border: 2px outset rgb(205,160,212); }"));
+    Panel->setStyleSheet(QStringLiteral(
+        "#Panel { background: rgb(180,111,188); border: 2px outset rgb(205,160,212); }"));
 
     ProgramIcon = new QLabel(Panel);
     ProgramIcon->setGeometry(10, 10, 32, 32);
     ProgramIcon->setPixmap(Artwork::ProgramIcon().pixmap(32, 32));
 
     const QString yellow = QStringLiteral("color: yellow; background: transparent;");
-    ProductName = label(Panel, QStringLiteral("Quillmere"), {56, 6, 216, 32}, yellow + QStringLiteral("font-weight: bold; font-size: 24px;"));
-    Version = label(Panel, QStringLiteral("Version 3.3"), {56, 40, 216, 16}, yellow + QStringLiteral("font-weight: bold;"));
-    Comments = label(Panel, QStringLiteral("Systemize your any files, folders, URLs by categories!"), {10, 62, 262, 34}, yellow);
+    ProductName = label(Panel, QStringLiteral("Quillmere"), {56, 6, 216, 32},
+                        yellow + QStringLiteral("font-weight: bold; font-size: 24px;"));
+    Version = label(Panel, QStringLiteral("Version 3.3"), {56, 40, 216, 16},
+                    yellow + QStringLiteral("font-weight: bold;"));
+    Comments =
+        label(Panel, QStringLiteral("Systemize your any files, folders, URLs by categories!"),
+              {10, 62, 262, 34}, yellow);
     Comments->setWordWrap(true);
-    Notice = label(Panel, QStringLiteral("\u00a9 Velmarch. Free for personal use."), {10, 98, 262, 16}, yellow);
+    Notice = label(Panel, QStringLiteral("\u00a9 Velmarch. Free for personal use."),
+                   {10, 98, 262, 16}, yellow);
 
-    const QString link = QStringLiteral("color: aqua; text-decoration: underline; background: transparent;");
+    const QString link =
+        QStringLiteral("color: aqua; text-decoration: underline; background: transparent;");
     auto* url = new TClickLabel(QString::fromUtf16(MakerHomeURL), Panel);
     url->setGeometry(10, 118, 262, 16);
     url->setStyleSheet(link);

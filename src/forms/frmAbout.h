@@ -6,7 +6,8 @@ class QPushButton;
 class QFrame;
 
 // The about box; without its button row it is also the start-up splash.
-class TAboutBox : public QDialog {
+class TAboutBox : public QDialog
+{
     Q_OBJECT
 public:
     explicit TAboutBox(bool AsSplash = false, QWidget* parent = nullptr);

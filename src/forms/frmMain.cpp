@@ -26,18 +26,19 @@
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 constexpr int MinNameColumnWidth = 50;
 
-QAction* makeAction(QObject* owner, const QString& caption, const QString& hint, const QKeySequence& shortcut,
-                    int image)
+QAction* makeAction(QObject* owner, const QString& caption, const QString& hint,
+                    const QKeySequence& shortcut, int image)
 {
     auto* a = new QAction(caption, owner);
     if (!hint.isEmpty())
@@ -86,22 +87,31 @@ TMainF::~TMainF()
 
 void TMainF::createActions()
 {
-    acNewDoc = makeAction(this, QStringLiteral("Add file..."), QStringLiteral("Add new document"), Qt::Key_Insert, 4);
-    acNewCateg = makeAction(this, QStringLiteral("Add category"), QStringLiteral("Add new category"),
-                            QKeySequence(Qt::CTRL | Qt::Key_N), 5);
-    acPasteURL = makeAction(this, QStringLiteral("Add URL..."), QStringLiteral("Add URL from clipboard"), {}, 15);
-    acRemoveItem = makeAction(this, QStringLiteral("Remove from program"), QStringLiteral("Remove link from program"),
+    acNewDoc = makeAction(this, QStringLiteral("Add file..."), QStringLiteral("Add new document"),
+                          Qt::Key_Insert, 4);
+    acNewCateg =
+        makeAction(this, QStringLiteral("Add category"), QStringLiteral("Add new category"),
+                   QKeySequence(Qt::CTRL | Qt::Key_N), 5);
+    acPasteURL = makeAction(this, QStringLiteral("Add URL..."),
+                            QStringLiteral("Add URL from clipboard"), {}, 15);
+    acRemoveItem = makeAction(this, QStringLiteral("Remove from program"),
+                              QStringLiteral("Remove link from program"),
                               QKeySequence(Qt::CTRL | Qt::Key_Delete), 6);
-    acDeleteFromDisk = makeAction(this, QStringLiteral("Delete from hard disk"),
-                                  QStringLiteral("Delete from hard disk real file (folder)"), {}, 17);
-    acAddComments = makeAction(this, QStringLiteral("Comment..."), QStringLiteral("Add comment..."), {}, 7);
-    acProperties = makeAction(this, QStringLiteral("Properties...") + QString(30, u' ') + QStringLiteral("Alt+Enter"),
-                              QStringLiteral("Properties (Alt+Enter)"), {}, 20);
+    acDeleteFromDisk =
+        makeAction(this, QStringLiteral("Delete from hard disk"),
+                   QStringLiteral("Delete from hard disk real file (folder)"), {}, 17);
+    acAddComments =
+        makeAction(this, QStringLiteral("Comment..."), QStringLiteral("Add comment..."), {}, 7);
+    acProperties = makeAction(
+        this, QStringLiteral("Properties...") + QString(30, u' ') + QStringLiteral("Alt+Enter"),
+        QStringLiteral("Properties (Alt+Enter)"), {}, 20);
     acFindObject = makeAction(this, QStringLiteral("Find object"), {}, {}, 11);
     acExpandAll = makeAction(this, QStringLiteral("Expand all"), {}, {}, -1);
     acCollapseAll = makeAction(this, QStringLiteral("Collapse all"), {}, {}, -1);
-    acExplore = makeAction(this, QStringLiteral("Show folders"), QStringLiteral("Show folders"), {}, 19);
-    acSearchInNames = makeAction(this, QStringLiteral("Find by name..."), {}, QKeySequence(Qt::CTRL | Qt::Key_F), -1);
+    acExplore =
+        makeAction(this, QStringLiteral("Show folders"), QStringLiteral("Show folders"), {}, 19);
+    acSearchInNames = makeAction(this, QStringLiteral("Find by name..."), {},
+                                 QKeySequence(Qt::CTRL | Qt::Key_F), -1);
     acSearchInComments = makeAction(this, QStringLiteral("Find in comments..."), {},
                                     QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F), -1);
     acSearchInAdd = makeAction(this, QStringLiteral("Find by additional field..."), {}, {}, -1);
@@ -111,16 +121,21 @@ void TMainF::createActions()
     acAutoStart->setChecked(true);
     acRemoveOnAbsent = makeAction(this, QStringLiteral("Delete non-actual links"), {}, {}, -1);
     acRemoveOnAbsent->setCheckable(true);
-    acOptions = makeAction(this, QStringLiteral("Options..."), QStringLiteral("Options..."), Qt::Key_F12, 22);
-    acBackupData = makeAction(this, QStringLiteral("Backup data"), {}, QKeySequence(Qt::CTRL | Qt::Key_S), -1);
-    acRestoreBackup = makeAction(this, QStringLiteral("Restore data"), {}, QKeySequence(Qt::CTRL | Qt::Key_O), -1);
+    acOptions = makeAction(this, QStringLiteral("Options..."), QStringLiteral("Options..."),
+                           Qt::Key_F12, 22);
+    acBackupData =
+        makeAction(this, QStringLiteral("Backup data"), {}, QKeySequence(Qt::CTRL | Qt::Key_S), -1);
+    acRestoreBackup = makeAction(this, QStringLiteral("Restore data"), {},
+                                 QKeySequence(Qt::CTRL | Qt::Key_O), -1);
 
-    ExitMenu = makeAction(this, QStringLiteral("&Exit"), {}, QKeySequence(Qt::CTRL | Qt::Key_Q), -1);
+    ExitMenu =
+        makeAction(this, QStringLiteral("&Exit"), {}, QKeySequence(Qt::CTRL | Qt::Key_Q), -1);
     Exit1 = makeAction(this, QStringLiteral("Exit"), {}, {}, -1);
 
     // Two sets of view-style entries: the menus say "Details", the View
     // button's drop-down says "Detailes".
-    auto styles = [this](const QString& last, QAction*& large, QAction*& small, QAction*& list, QAction*& details) {
+    auto styles = [this](const QString& last, QAction*& large, QAction*& small, QAction*& list,
+                         QAction*& details) {
         auto* group = new QActionGroup(this);
         large = makeAction(this, QStringLiteral("Large Icons"), {}, {}, 0);
         small = makeAction(this, QStringLiteral("Small Icons"), {}, {}, 1);
@@ -141,8 +156,10 @@ void TMainF::createActions()
     About1 = makeAction(this, QStringLiteral("&About..."), {}, {}, -1);
     Show1 = makeAction(this, QStringLiteral("Show"), {}, {}, -1);
     Hide1 = makeAction(this, QStringLiteral("Hide"), {}, {}, -1);
-    AsSingleFolder1 = makeAction(this, QStringLiteral("Add the folder as a single document"), {}, {}, -1);
-    AsSepDocs1 = makeAction(this, QStringLiteral("Add content of folder as separate documents"), {}, {}, -1);
+    AsSingleFolder1 =
+        makeAction(this, QStringLiteral("Add the folder as a single document"), {}, {}, -1);
+    AsSepDocs1 =
+        makeAction(this, QStringLiteral("Add content of folder as separate documents"), {}, {}, -1);
     NoDragDrop1 = makeAction(this, QStringLiteral("Cancel"), {}, {}, -1);
 
     const std::pair<QAction*, void (TMainF::*)()> handlers[] = {
@@ -187,17 +204,19 @@ void TMainF::createActions()
         {NoDragDrop1, &TMainF::NoDragDrop1Click},
     };
     for (const auto& [action, handler] : handlers) {
-        connect(action, &QAction::triggered, this, [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
         addAction(action); // shortcuts work wherever the focus is in the window
     }
 
     // Commands whose behaviour is still to come are shown but disabled, so
     // that nothing looks as if it worked when it did nothing. ("Delete
     // non-actual links" is an option whose tick already takes effect.)
-    for (QAction* pending : {acNewDoc, acNewCateg, acPasteURL, acRemoveItem, acDeleteFromDisk, acAddComments,
-                             acProperties, acExplore, acSearchInNames, acSearchInComments, acSearchInAdd,
-                             acSearchAgain, acAutoStart, acOptions, Help1, Support1, FAQ1, AsSingleFolder1,
-                             AsSepDocs1, NoDragDrop1})
+    for (QAction* pending :
+         {acNewDoc,      acNewCateg,    acPasteURL,      acRemoveItem,    acDeleteFromDisk,
+          acAddComments, acProperties,  acExplore,       acSearchInNames, acSearchInComments,
+          acSearchInAdd, acSearchAgain, acAutoStart,     acOptions,       Help1,
+          Support1,      FAQ1,          AsSingleFolder1, AsSepDocs1,      NoDragDrop1})
         pending->setEnabled(false);
 }
 
@@ -244,8 +263,9 @@ void TMainF::createControls()
     DocsTree->setDragEnabled(true);
     DocsTree->setIconSize(QSize(16, 16));
     DocsTree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DocsTree, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { showContextMenu(DocsTree, DocsTree->viewport()->mapToGlobal(p)); });
+    connect(DocsTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        showContextMenu(DocsTree, DocsTree->viewport()->mapToGlobal(p));
+    });
 
     ListView = new QStackedWidget(Splitter1);
     ListModel = new TListModel(Catalogue, this);
@@ -261,7 +281,8 @@ void TMainF::createControls()
     ListDetails->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListDetails->setAllColumnsShowFocus(true);
     ListIcons->setSelectionModel(ListDetails->selectionModel());
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(ListIcons), static_cast<QAbstractItemView*>(ListDetails)}) {
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(ListIcons),
+                                 static_cast<QAbstractItemView*>(ListDetails)}) {
         v->setDragEnabled(true);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         v->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -300,7 +321,8 @@ void TMainF::createControls()
     panelLayout->setContentsMargins(2, 2, 2, 2);
     panelLayout->setSpacing(2);
     auto* title = new QLabel(QStringLiteral("Folders"), ExplorerPanel);
-    title->setStyleSheet(QStringLiteral("color: white; font-weight: bold; background: palette(dark); padding: 1px;"));
+    title->setStyleSheet(QStringLiteral(
+        "color: white; font-weight: bold; background: palette(dark); padding: 1px;"));
     DirListBox = new QListWidget(ExplorerPanel);
     DirListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
     cbDrive = new QComboBox(ExplorerPanel);
@@ -323,7 +345,8 @@ void TMainF::createControls()
     const std::pair<QWidget*, std::pair<const char*, const char*>> accessible[] = {
         {DocsTree, {"Categories", "The tree of your categories and the entries filed in them"}},
         {ListIcons, {"Entries", "The entries of the selected category"}},
-        {ListDetails, {"Entries", "The entries of the selected category, with type, location and comment"}},
+        {ListDetails,
+         {"Entries", "The entries of the selected category, with type, location and comment"}},
         {TargetWin, {"Hyperlink drop strip", "Drop hyperlinks from a web browser here"}},
         {DirListBox, {"Folders", "The folders of the selected volume"}},
         {cbDrive, {"Volume", "The mounted volume whose folders are shown"}},
@@ -442,7 +465,8 @@ void TMainF::createToolBar()
     btnSearch->setPopupMode(QToolButton::MenuButtonPopup);
     btnSearch->setMenu(SearchMenu);
     btnSearch->setAccessibleName(QStringLiteral("Search"));
-    btnSearch->setAccessibleDescription(QStringLiteral("Find entries by name, comment or additional field"));
+    btnSearch->setAccessibleDescription(
+        QStringLiteral("Find entries by name, comment or additional field"));
     connect(btnSearch, &QToolButton::clicked, acSearchInNames, &QAction::trigger);
     btnSearch->setEnabled(acSearchInNames->isEnabled());
     connect(acSearchInNames, &QAction::changed, btnSearch,
@@ -459,7 +483,8 @@ void TMainF::createToolBar()
     btnView->setPopupMode(QToolButton::MenuButtonPopup);
     btnView->setMenu(ViewMenu);
     btnView->setAccessibleName(QStringLiteral("View"));
-    btnView->setAccessibleDescription(QStringLiteral("Switch the list between large icons, small icons, list and details"));
+    btnView->setAccessibleDescription(
+        QStringLiteral("Switch the list between large icons, small icons, list and details"));
     connect(btnView, &QToolButton::clicked, this, [this] { guarded([this] { btnViewClick(); }); });
     ToolBar1->addWidget(btnView);
     ToolBar1->addAction(acOptions);
@@ -476,17 +501,15 @@ void TMainF::connectCatalogue()
             DocsTree->expand(i);
     });
     // The tree is drawn once after a bulk change, not once per node.
-    connect(&nodes, &TTreeNodes::updatesSuspended, this, [this](bool suspended) {
-        DocsTree->setUpdatesEnabled(!suspended);
-    });
+    connect(&nodes, &TTreeNodes::updatesSuspended, this,
+            [this](bool suspended) { DocsTree->setUpdatesEnabled(!suspended); });
     connect(&nodes, &TTreeNodes::nodeDeleting, this, [this](TTreeNode* node) {
         if (ListedNode && ListedNode->IsUnder(node))
             ListedNode = nullptr;
     });
     connect(&Catalogue, &TCatalogue::listRefillRequested, this, &TMainF::ListCategory);
-    connect(&Catalogue, &TCatalogue::statusMessage, this, [this](const QString& text) {
-        statusBar()->showMessage(text);
-    });
+    connect(&Catalogue, &TCatalogue::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(&Catalogue, &TCatalogue::saveNotice, this,
             [this](const QString& text) { HSDialogs::WarningBox(text, this); });
     Catalogue.WriteSettingsHook = [this] { WriteSettings(); };

@@ -25,7 +25,8 @@ class TThreadWindow;
 
 // The main window: the category tree, the list beside it, the commands, and
 // the catalogue for the whole run.
-class TMainF : public QMainWindow {
+class TMainF : public QMainWindow
+{
     Q_OBJECT
 public:
     explicit TMainF(QWidget* parent = nullptr);
@@ -85,13 +86,13 @@ public:
     // Commands.
     QAction *acNewDoc, *acNewCateg, *acPasteURL, *acRemoveItem, *acDeleteFromDisk, *acAddComments,
         *acProperties, *acFindObject, *acExpandAll, *acCollapseAll, *acExplore, *acSearchInNames,
-        *acSearchInComments, *acSearchInAdd, *acSearchAgain, *acAutoStart, *acRemoveOnAbsent, *acOptions,
-        *acBackupData, *acRestoreBackup;
-    QAction *Exit1, *ExitMenu, *LargeIcons1, *SmallIcons1, *List1, *Detailes1, *LargeIcons2, *SmallIcons2,
-        *List2, *Detailes2, *Help1, *Support1, *FAQ1, *About1, *Show1, *Hide1, *AsSingleFolder1,
-        *AsSepDocs1, *NoDragDrop1;
-    QMenu *FileMenu, *ViewMainMenu, *ServiceMenu, *HelpMenu, *PopupMenu, *ItemMenu, *AdMenu, *TrayMenu,
-        *SearchMenu, *ViewMenu, *FoldersMenu, *DragFolderMenu;
+        *acSearchInComments, *acSearchInAdd, *acSearchAgain, *acAutoStart, *acRemoveOnAbsent,
+        *acOptions, *acBackupData, *acRestoreBackup;
+    QAction *Exit1, *ExitMenu, *LargeIcons1, *SmallIcons1, *List1, *Detailes1, *LargeIcons2,
+        *SmallIcons2, *List2, *Detailes2, *Help1, *Support1, *FAQ1, *About1, *Show1, *Hide1,
+        *AsSingleFolder1, *AsSepDocs1, *NoDragDrop1;
+    QMenu *FileMenu, *ViewMainMenu, *ServiceMenu, *HelpMenu, *PopupMenu, *ItemMenu, *AdMenu,
+        *TrayMenu, *SearchMenu, *ViewMenu, *FoldersMenu, *DragFolderMenu;
 
     // ---- category view and settings (frmMain_view.cpp) ----
     // The list's rows: each refers to a tree node, the list owns no data.
@@ -155,7 +156,8 @@ public:
     // Hands a path or an address to the desktop; throws when it refuses.
     void OpenTarget(const QString& Target);
     // The relink question for a missing document; false when the node was removed.
-    bool AskNewLocation(const QString& Name, const QString& Path, TTreeNode* Node, const QString& Comments);
+    bool AskNewLocation(const QString& Name, const QString& Path, TTreeNode* Node,
+                        const QString& Comments);
     void RemoveNode(TTreeNode* Node);
     // The node a list row refers to, and the list's selected row.
     TTreeNode* ListNodeAt(const QModelIndex& Row) const;
@@ -233,11 +235,11 @@ private:
     void readSettings(class TSettingsStore& Store);
     int m_sortDirections[5] = {0, 0, 0, 0, 0};
     int m_viewStyle = 3;
-    int m_treeWidth = 216;               // what the tree is given until it is laid out
-    bool m_listing = false;              // a fill is running
-    TTreeNode* m_pendingList = nullptr;  // asked for while a fill was running
-    bool m_treeChanging = false;         // inside the tree's current-node change
-    bool m_questionsDeferred = false;    // relink questions wait for the change to end
+    int m_treeWidth = 216;              // what the tree is given until it is laid out
+    bool m_listing = false;             // a fill is running
+    TTreeNode* m_pendingList = nullptr; // asked for while a fill was running
+    bool m_treeChanging = false;        // inside the tree's current-node change
+    bool m_questionsDeferred = false;   // relink questions wait for the change to end
     // ---- end of private: category view and settings ----
 
     // ---- private: opening entries and the tray ----

@@ -1,9 +1,9 @@
 // Opening entries, the relink question for moved documents, and the tray.
-#include "forms/frmMain.h"
 #include "catalogue/Artwork.h"
 #include "catalogue/ListModel.h"
 #include "components/CoolTrayIcon.h"
 #include "components/HSDialogs.h"
+#include "forms/frmMain.h"
 #include "utils/MyFileUtils.h"
 #include "utils/MySysUtils.h"
 
@@ -19,11 +19,13 @@
 
 using namespace MyFileUtils;
 
-namespace {
+namespace
+{
 
 // Enter in the tree or the list opens like a double click. Alt+Enter belongs
 // to Properties; an open name editor has the keys, not the view.
-class TEnterOpens : public QObject {
+class TEnterOpens : public QObject
+{
 public:
     TEnterOpens(QAbstractItemView* View, std::function<void()> Open)
         : QObject(View), m_view(View), m_open(std::move(Open))
@@ -79,7 +81,8 @@ void TMainF::createTrayAndOpening()
     CoolTrayIcon->SetPopupMenu(TrayMenu);
     CoolTrayIcon->SetMinimizeToTray(true);
     CoolTrayIcon->SetIconVisible(true);
-    connect(CoolTrayIcon, &TCoolTrayIcon::Click, this, [this] { guarded([this] { CoolTrayIconClick(); }); });
+    connect(CoolTrayIcon, &TCoolTrayIcon::Click, this,
+            [this] { guarded([this] { CoolTrayIconClick(); }); });
 
     Catalogue.AskNewLocationHook = [this](const QString& Name, const QString& Path, TTreeNode* Node,
                                           const QString& Comments) {
@@ -135,8 +138,14 @@ void TMainF::SetShowHotKeyText(const QString& KeyText)
     Show1->setText(KeyText.isEmpty() ? QStringLiteral("Show") : QStringLiteral("Show\t") + KeyText);
 }
 
-void TMainF::Show1Click() { RestoreFromTray(); }
-void TMainF::Hide1Click() { HideToTray(); }
+void TMainF::Show1Click()
+{
+    RestoreFromTray();
+}
+void TMainF::Hide1Click()
+{
+    HideToTray();
+}
 
 // ---------------------------------------------------------------- opening
 
@@ -190,11 +199,11 @@ void TMainF::openNode(TTreeNode* Node)
     // node and about others in the same list; any answer may remove this
     // node, and then it must not be touched again.
     bool gone = false;
-    const QMetaObject::Connection watch =
-        connect(&Catalogue.Nodes(), &TTreeNodes::nodeDeleting, this, [Node, &gone](TTreeNode* deleted) {
-            if (!gone && Node->IsUnder(deleted))
-                gone = true;
-        });
+    const QMetaObject::Connection watch = connect(&Catalogue.Nodes(), &TTreeNodes::nodeDeleting,
+                                                  this, [Node, &gone](TTreeNode* deleted) {
+                                                      if (!gone && Node->IsUnder(deleted))
+                                                          gone = true;
+                                                  });
     auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
     m_relinkAskedFor = nullptr;
     Catalogue.RefreshNodeIcon(Node, false);
@@ -208,8 +217,9 @@ void TMainF::openNode(TTreeNode* Node)
     if (ProbePath(path).Exists) // one look at the disk for file or folder alike
         OpenTarget(path);
     else
-        HSDialogs::WarningBoxFmt(QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path},
-                                 HSDialogs::DefaultHorzOffset, HSDialogs::DefaultVertOffset, this);
+        HSDialogs::WarningBoxFmt(
+            QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path},
+            HSDialogs::DefaultHorzOffset, HSDialogs::DefaultVertOffset, this);
 }
 
 void TMainF::DocsTreeDblClick()
@@ -250,7 +260,8 @@ void TMainF::acFindObjectExecute()
     if (!node || !node->Data())
         return;
     if (node->Data()->Kind == nkCategory || node->Data()->Kind == nkURL) {
-        HSDialogs::ErrorBox(QStringLiteral("Could not do it with categories and hyperlinks."), this);
+        HSDialogs::ErrorBox(QStringLiteral("Could not do it with categories and hyperlinks."),
+                            this);
         return;
     }
     OpenTarget(folderPart(node->Data()->FullName));
@@ -258,7 +269,8 @@ void TMainF::acFindObjectExecute()
 
 // ---------------------------------------------------------------- moved documents
 
-bool TMainF::AskNewLocation(const QString& Name, const QString& Path, TTreeNode* Node, const QString& Comments)
+bool TMainF::AskNewLocation(const QString& Name, const QString& Path, TTreeNode* Node,
+                            const QString& Comments)
 {
     // The additional-field value is the user's own data: a relinked or
     // missing document keeps it.
@@ -270,21 +282,23 @@ bool TMainF::AskNewLocation(const QString& Name, const QString& Path, TTreeNode*
     m_relinkAskedFor = Node;
     const QString question = QStringLiteral("The document\r") + Path + QStringLiteral("\r") +
                              QStringLiteral("was replaced or removed.") + QStringLiteral("\r") +
-                             QStringLiteral("To define its new location, click \"Yes\"") + QStringLiteral("\r") +
+                             QStringLiteral("To define its new location, click \"Yes\"") +
+                             QStringLiteral("\r") +
                              QStringLiteral("Othewise the link will be removed from the list.");
     QString picked;
     if (HSDialogs::AskYesNo(question, this)) {
         const QString title = QStringLiteral("Define new document location");
         const QString folder = nearestExistingFolder(Path);
-        picked = PickFileHook ? PickFileHook(title, folder) : QFileDialog::getOpenFileName(this, title, folder);
+        picked = PickFileHook ? PickFileHook(title, folder)
+                              : QFileDialog::getOpenFileName(this, title, folder);
     }
     if (!picked.isEmpty() && FileExists(picked)) {
         Catalogue.FillDocNode(Node, Name, picked, Comments, additional, false);
         return true;
     }
     RemoveNode(Node);
-    ShowBalloon(QStringLiteral("File not found!"), QStringLiteral("The link is removed"), TCoolTrayIcon::bitWarning,
-                10);
+    ShowBalloon(QStringLiteral("File not found!"), QStringLiteral("The link is removed"),
+                TCoolTrayIcon::bitWarning, 10);
     return false;
 }
 

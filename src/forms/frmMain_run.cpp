@@ -1,10 +1,10 @@
 // Start and end of the run: loading the catalogue (or importing the legacy
 // file), the one save at the end however the run ends, the desktop's logoff,
 // and the backup and restore commands that share the catalogue file.
-#include "forms/frmMain.h"
 #include "components/HSDialogs.h"
 #include "components/WindowThread.h"
 #include "forms/frmAbout.h"
+#include "forms/frmMain.h"
 #include "utils/MySysUtils.h"
 
 #include <QAction>
@@ -15,7 +15,8 @@
 #include <QTimer>
 #include <QTreeView>
 
-namespace {
+namespace
+{
 
 constexpr quint32 LoadingColor = 15448033; // red 225, green 183, blue 235
 
@@ -44,8 +45,8 @@ void TMainF::FormCreate(TAboutBox* Splash)
         Splash->hide();
     ProgressWindow = nullptr;
     m_progress.reset();
-    acAutoStart->setChecked(
-        MySysUtils::IsAutoStart(QApplication::applicationName(), QApplication::applicationFilePath()));
+    acAutoStart->setChecked(MySysUtils::IsAutoStart(QApplication::applicationName(),
+                                                    QApplication::applicationFilePath()));
     ReadSettings();
 }
 
@@ -175,6 +176,6 @@ void TMainF::acRestoreBackupExecute()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     if (LoadData(true))
-        ShowBalloon(QStringLiteral("Restoring data"), QStringLiteral("Data successfully restored"), 10);
+        ShowBalloon(QStringLiteral("Restoring data"), QStringLiteral("Data successfully restored"),
+                    10);
 }
-

@@ -1,9 +1,9 @@
 // The list beside the tree: filling, view styles, sorting, context menus,
 // and the settings that survive a restart.
-#include "forms/frmMain.h"
 #include "catalogue/Artwork.h"
 #include "catalogue/ListModel.h"
 #include "catalogue/Settings.h"
+#include "forms/frmMain.h"
 #include "utils/MyTextUtils.h"
 
 #include <QAbstractItemView>
@@ -27,13 +27,15 @@
 #include <algorithm>
 #include <optional>
 
-namespace {
+namespace
+{
 
 constexpr int ListColumnCount = TListModel::ColumnCount;
 
 // Hands the mouse presses of a widget to a function before the widget sees
 // them; the function returns true to keep the press from the widget.
-class TMousePressFilter : public QObject {
+class TMousePressFilter : public QObject
+{
 public:
     TMousePressFilter(QObject* owner, std::function<bool(QMouseEvent*)> onPress)
         : QObject(owner), m_onPress(std::move(onPress))
@@ -94,16 +96,19 @@ struct TWindowBounds {
 // area of the screen it overlaps most, or of the primary screen: screens
 // change in size, scale and number between runs, and a hand-edited store
 // may hold anything.
-std::optional<TWindowBounds> boundsOnScreen(const QWidget* Window, int Left, int Top, int Width, int Height)
+std::optional<TWindowBounds> boundsOnScreen(const QWidget* Window, int Left, int Top, int Width,
+                                            int Height)
 {
     QScreen* target = QGuiApplication::primaryScreen();
     qint64 most = 0;
     for (QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry();
-        const qint64 w = std::min<qint64>(qint64(Left) + std::max(Width, 0), qint64(g.x()) + g.width()) -
-                         std::max<qint64>(Left, g.x());
-        const qint64 h = std::min<qint64>(qint64(Top) + std::max(Height, 0), qint64(g.y()) + g.height()) -
-                         std::max<qint64>(Top, g.y());
+        const qint64 w =
+            std::min<qint64>(qint64(Left) + std::max(Width, 0), qint64(g.x()) + g.width()) -
+            std::max<qint64>(Left, g.x());
+        const qint64 h =
+            std::min<qint64>(qint64(Top) + std::max(Height, 0), qint64(g.y()) + g.height()) -
+            std::max<qint64>(Top, g.y());
         if (w > 0 && h > 0 && w * h > most) {
             most = w * h;
             target = screen;
@@ -113,33 +118,42 @@ std::optional<TWindowBounds> boundsOnScreen(const QWidget* Window, int Left, int
         return std::nullopt;
     const QRect area = target->availableGeometry();
     // Known once the window has been shown; before that the frame is taken as none.
-    const QMargins frame = Window->windowHandle() ? Window->windowHandle()->frameMargins() : QMargins();
+    const QMargins frame =
+        Window->windowHandle() ? Window->windowHandle()->frameMargins() : QMargins();
     const QSize minimum = Window->minimumSizeHint().expandedTo(Window->minimumSize());
     const int width = bounded(Width, minimum.width(), area.width() - frame.left() - frame.right());
-    const int height = bounded(Height, minimum.height(), area.height() - frame.top() - frame.bottom());
-    const int left = bounded(Left, area.x(), qint64(area.x()) + area.width() - frame.left() - frame.right() - width);
-    const int top = bounded(Top, area.y(), qint64(area.y()) + area.height() - frame.top() - frame.bottom() - height);
+    const int height =
+        bounded(Height, minimum.height(), area.height() - frame.top() - frame.bottom());
+    const int left = bounded(
+        Left, area.x(), qint64(area.x()) + area.width() - frame.left() - frame.right() - width);
+    const int top = bounded(
+        Top, area.y(), qint64(area.y()) + area.height() - frame.top() - frame.bottom() - height);
     return TWindowBounds{QPoint(left, top), QSize(width, height)};
 }
 
 // The window's frame is known only once the window manager has framed the
 // shown window: then the restored bounds are held to the screen once more,
 // frame included, and the watch ends.
-class TFrameOnScreen : public QObject {
+class TFrameOnScreen : public QObject
+{
 public:
-    explicit TFrameOnScreen(QWidget* Window) : QObject(Window), m_window(Window) { Window->installEventFilter(this); }
+    explicit TFrameOnScreen(QWidget* Window) : QObject(Window), m_window(Window)
+    {
+        Window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const QEvent::Type type = event->type();
-        if (watched == m_window && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize)) {
+        if (watched == m_window &&
+            (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize)) {
             const QWindow* handle = m_window->windowHandle();
             if (handle && !handle->frameMargins().isNull()) {
                 m_window->removeEventFilter(this);
                 deleteLater();
-                if (const auto bounds =
-                        boundsOnScreen(m_window, m_window->x(), m_window->y(), m_window->width(), m_window->height())) {
+                if (const auto bounds = boundsOnScreen(m_window, m_window->x(), m_window->y(),
+                                                       m_window->width(), m_window->height())) {
                     if (bounds->Size != m_window->size())
                         m_window->resize(bounds->Size);
                     if (bounds->At != m_window->pos())
@@ -160,18 +174,19 @@ private:
 
 void TMainF::setupCategoryView()
 {
-    connect(DocsTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        // The view goes on using the new current index after this signal, so
-        // no node may be deleted here: relink questions wait for the next turn.
-        m_treeChanging = true;
-        guarded([&] { DocsTreeChange(TTreeNodes::NodeOf(current)); });
-        m_treeChanging = false;
-        if (std::exchange(m_questionsDeferred, false))
-            QTimer::singleShot(0, this, [this] {
-                if (ListedNode)
-                    guarded([this] { ListCategory(ListedNode); });
+    connect(DocsTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                // The view goes on using the new current index after this signal, so
+                // no node may be deleted here: relink questions wait for the next turn.
+                m_treeChanging = true;
+                guarded([&] { DocsTreeChange(TTreeNodes::NodeOf(current)); });
+                m_treeChanging = false;
+                if (std::exchange(m_questionsDeferred, false))
+                    QTimer::singleShot(0, this, [this] {
+                        if (ListedNode)
+                            guarded([this] { ListCategory(ListedNode); });
+                    });
             });
-    });
     DocsTree->viewport()->installEventFilter(new TMousePressFilter(this, [this](QMouseEvent* e) {
         if (e->button() != Qt::RightButton)
             return false;
@@ -185,7 +200,8 @@ void TMainF::setupCategoryView()
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { guarded([this, column] { ListViewColumnClick(column); }); });
 
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(ListIcons), static_cast<QAbstractItemView*>(ListDetails)})
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(ListIcons), static_cast<QAbstractItemView*>(ListDetails)})
         v->setSelectionMode(QAbstractItemView::SingleSelection);
     ListIcons->setMovement(QListView::Static);
 
@@ -193,7 +209,8 @@ void TMainF::setupCategoryView()
     for (QWidget* w : {static_cast<QWidget*>(DocsTree), static_cast<QWidget*>(ListIcons),
                        static_cast<QWidget*>(ListDetails)}) {
         QPalette p = w->palette();
-        p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+        p.setColor(QPalette::Inactive, QPalette::Highlight,
+                   p.color(QPalette::Active, QPalette::Highlight));
         p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                    p.color(QPalette::Active, QPalette::HighlightedText));
         w->setPalette(p);
@@ -213,7 +230,8 @@ void TMainF::DocsTreeChange(TTreeNode* Node)
     if (!Node || !Node->Data())
         return;
     const QString& comments = Node->Data()->Comments;
-    m_commentLabel->setText(comments.isEmpty() ? QString() : QStringLiteral("Comment: ") + comments);
+    m_commentLabel->setText(comments.isEmpty() ? QString()
+                                               : QStringLiteral("Comment: ") + comments);
     if (Node->Data()->Kind == nkCategory) {
         ListCategory(Node);
         return;
@@ -386,10 +404,22 @@ void TMainF::setViewStyle(int Style)
     ListView->setCurrentWidget(ListIcons);
 }
 
-void TMainF::LargeIcons1Click() { setViewStyle(0); }
-void TMainF::SmallIcons1Click() { setViewStyle(1); }
-void TMainF::List1Click() { setViewStyle(2); }
-void TMainF::Detailes1Click() { setViewStyle(3); }
+void TMainF::LargeIcons1Click()
+{
+    setViewStyle(0);
+}
+void TMainF::SmallIcons1Click()
+{
+    setViewStyle(1);
+}
+void TMainF::List1Click()
+{
+    setViewStyle(2);
+}
+void TMainF::Detailes1Click()
+{
+    setViewStyle(3);
+}
 
 void TMainF::btnViewClick()
 {
@@ -452,7 +482,8 @@ QStringList TMainF::AdValues() const
             continue;
         // The value itself travels with the entry; the shown text has its
         // ampersands doubled.
-        values << (a->data().isValid() ? a->data().toString() : MyTextUtils::CutFirst(a->text(), QStringLiteral("&")));
+        values << (a->data().isValid() ? a->data().toString()
+                                       : MyTextUtils::CutFirst(a->text(), QStringLiteral("&")));
     }
     return values;
 }
@@ -475,7 +506,8 @@ void TMainF::AddStartupError(const QString& Text)
 
 void TMainF::ReadSettings()
 {
-    if (const QString why = TSettingsStore::UnusableReason(TSettingsStore::DefaultFileName()); !why.isEmpty()) {
+    if (const QString why = TSettingsStore::UnusableReason(TSettingsStore::DefaultFileName());
+        !why.isEmpty()) {
         AddStartupError(why);
         TSettingsStore none{QString()}; // the defaults: a store with no file behind it
         readSettings(none);
@@ -486,13 +518,15 @@ void TMainF::ReadSettings()
         // Left in place, the file would be rewritten from the part that parsed.
         const QString file = store.FileName();
         const QString aside = store.KeepDamagedAside();
-        AddStartupError(aside.isEmpty()
-                            ? QStringLiteral("The settings file \"%1\" is damaged and could not be moved aside; "
-                                             "the program starts with its default settings.")
-                                  .arg(file)
-                            : QStringLiteral("The settings file \"%1\" is damaged. It was moved to \"%2\"; "
-                                             "the program starts with its default settings.")
-                                  .arg(file, aside));
+        AddStartupError(
+            aside.isEmpty()
+                ? QStringLiteral(
+                      "The settings file \"%1\" is damaged and could not be moved aside; "
+                      "the program starts with its default settings.")
+                      .arg(file)
+                : QStringLiteral("The settings file \"%1\" is damaged. It was moved to \"%2\"; "
+                                 "the program starts with its default settings.")
+                      .arg(file, aside));
     }
     try {
         readSettings(store);
@@ -524,7 +558,8 @@ void TMainF::readSettings(TSettingsStore& Store)
     const auto formWidth = Store.ReadInteger(QStringLiteral("FormWidth"));
     const auto formHeight = Store.ReadInteger(QStringLiteral("FormHeight"));
     if (formLeft && formTop && formWidth && formHeight)
-        if (const auto bounds = boundsOnScreen(this, *formLeft, *formTop, *formWidth, *formHeight)) {
+        if (const auto bounds =
+                boundsOnScreen(this, *formLeft, *formTop, *formWidth, *formHeight)) {
             move(bounds->At);
             resize(bounds->Size);
             new TFrameOnScreen(this);
@@ -554,13 +589,16 @@ void TMainF::readSettings(TSettingsStore& Store)
     const int widest = screen() ? screen()->availableGeometry().width() : 4096;
     for (int c = 1; c <= 4; ++c)
         if (const auto v = Store.ReadInteger(QStringLiteral("Width%1").arg(c)))
-            SetColumnWidth(c, *v <= 0 ? 0 : bounded(*v, ListDetails->header()->minimumSectionSize(), widest));
+            SetColumnWidth(
+                c, *v <= 0 ? 0 : bounded(*v, ListDetails->header()->minimumSectionSize(), widest));
     if (const auto v = Store.ReadString(QStringLiteral("AdTitle"))) {
         if (v->size() > MaxAdTextLength)
-            AddStartupError(QStringLiteral("The title of the additional field in the settings has %1 characters; "
-                                           "only the first %2 were kept.")
-                                .arg(v->size())
-                                .arg(MaxAdTextLength));
+            AddStartupError(
+                QStringLiteral(
+                    "The title of the additional field in the settings has %1 characters; "
+                    "only the first %2 were kept.")
+                    .arg(v->size())
+                    .arg(MaxAdTextLength));
         SetAdTitle(*v);
     }
     if (const auto v = Store.ReadBool(QStringLiteral("RecursChanging")))
@@ -573,17 +611,21 @@ void TMainF::readSettings(TSettingsStore& Store)
     qsizetype stored = 0;
     if (const auto kept = Store.ReadAdValues(MaxAdValues, &stored)) {
         if (stored > MaxAdValues)
-            AddStartupError(QStringLiteral("The settings hold %1 values of the additional field; only the first %2 "
-                                           "were kept.")
-                                .arg(stored)
-                                .arg(MaxAdValues));
+            AddStartupError(
+                QStringLiteral(
+                    "The settings hold %1 values of the additional field; only the first %2 "
+                    "were kept.")
+                    .arg(stored)
+                    .arg(MaxAdValues));
         const auto cut = std::count_if(kept->begin(), kept->end(),
                                        [](const QString& v) { return v.size() > MaxAdTextLength; });
         if (cut > 0)
-            AddStartupError(QStringLiteral("%1 values of the additional field in the settings were longer than %2 "
-                                           "characters and were cut to that length.")
-                                .arg(cut)
-                                .arg(MaxAdTextLength));
+            AddStartupError(
+                QStringLiteral(
+                    "%1 values of the additional field in the settings were longer than %2 "
+                    "characters and were cut to that length.")
+                    .arg(cut)
+                    .arg(MaxAdTextLength));
         SetAdValues(*kept);
     }
 }
@@ -610,7 +652,8 @@ void TMainF::WriteSettings()
     store.WriteInteger(QStringLiteral("FormWidth"), width());
     store.WriteInteger(QStringLiteral("FormHeight"), height());
     // A window that was never shown has no laid-out splitter to ask.
-    store.WriteInteger(QStringLiteral("TreeWidth"), windowHandle() ? Splitter1->sizes().value(0) : m_treeWidth);
+    store.WriteInteger(QStringLiteral("TreeWidth"),
+                       windowHandle() ? Splitter1->sizes().value(0) : m_treeWidth);
     store.WriteInteger(QStringLiteral("ListStyle"), StoreCodeOfStyle[m_viewStyle]);
     store.WriteBool(QStringLiteral("ShowFolders"), !ExplorerPanel->isHidden());
     store.WriteInteger(QStringLiteral("FoldersLeft"), ExplorerPanel->x());

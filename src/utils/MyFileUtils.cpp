@@ -30,9 +30,11 @@
 #include <utility>
 #include <vector>
 
-namespace MyFileUtils {
+namespace MyFileUtils
+{
 
-namespace {
+namespace
+{
 
 // A path with a NUL names no file: the system would read it only up to the
 // NUL and act on another file. It becomes the empty path, which names none.
@@ -160,7 +162,8 @@ QIcon themeIconFor(const QMimeType& Type, bool IsDir)
         icon = QIcon::fromTheme(QStringLiteral("folder"));
     if (icon.isNull()) {
         QAbstractFileIconProvider provider;
-        icon = provider.icon(IsDir ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File);
+        icon = provider.icon(IsDir ? QAbstractFileIconProvider::Folder
+                                   : QAbstractFileIconProvider::File);
     }
     return icon;
 }
@@ -169,7 +172,8 @@ QIcon themeIconFor(const QMimeType& Type, bool IsDir)
 
 QString g_lastError;
 
-class TQuietUi : public TFileOpUi {
+class TQuietUi : public TFileOpUi
+{
 public:
     bool AskOverwrite(const QString&, bool) override { return false; }
     bool AskCreateFolder(const QString&) override { return false; }
@@ -179,14 +183,20 @@ public:
 
 TFileOpUi* g_ui = nullptr;
 
-class TFd {
+class TFd
+{
 public:
     explicit TFd(int Fd) : m_fd(Fd) {}
-    ~TFd() { if (m_fd >= 0) ::close(m_fd); }
+    ~TFd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return m_fd; }
     int Release() { return std::exchange(m_fd, -1); }
+
 private:
     int m_fd;
 };
@@ -231,9 +241,12 @@ QByteArray nativePath(const QString& Path)
         std::vector<QByteArray> names;
         if (part.contains(QChar::ReplacementCharacter) && ::lstat(next.constData(), &st) != 0 &&
             readNames(resolved.isEmpty() ? QByteArray("/") : resolved, names)) {
-            const auto decodesToPart = [&](const QByteArray& Name) { return QFile::decodeName(Name) == part; };
+            const auto decodesToPart = [&](const QByteArray& Name) {
+                return QFile::decodeName(Name) == part;
+            };
             const auto match = std::find_if(names.begin(), names.end(), decodesToPart);
-            if (match != names.end() && std::count_if(names.begin(), names.end(), decodesToPart) == 1)
+            if (match != names.end() &&
+                std::count_if(names.begin(), names.end(), decodesToPart) == 1)
                 next = resolved + '/' + *match;
         }
         resolved = next;
@@ -293,7 +306,8 @@ bool writeAll(int Fd, const QByteArray& Data)
 }
 
 // One copy, move or deletion: the questions, the progress and the error.
-class TFileOp {
+class TFileOp
+{
 public:
     explicit TFileOp(TFileOpUi& Ui) : m_ui(Ui) { g_lastError.clear(); }
 
@@ -364,13 +378,14 @@ bool scanTree(const QByteArray& Path, TScan& Scan, TFileOp& Op, bool ForCopy)
 {
     struct stat st;
     if (::lstat(Path.constData(), &st) != 0)
-        return Op.Problem(QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
+        return Op.Problem(
+            QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
     ++Scan.Items;
     if (S_ISDIR(st.st_mode)) {
         std::vector<QByteArray> names;
         if (!readNames(Path, names))
-            return Op.Problem(
-                QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
+            return Op.Problem(QStringLiteral("Cannot read the folder \"%1\". %2")
+                                  .arg(QFile::decodeName(Path), sysError(errno)));
         for (const QByteArray& n : names)
             if (!scanTree(child(Path, n), Scan, Op, ForCopy))
                 return false;
@@ -387,17 +402,20 @@ bool copyFile(const QByteArray& From, const QByteArray& To, const struct stat& S
 {
     TFd in(::open(From.constData(), O_RDONLY | O_CLOEXEC));
     if (in.Get() < 0)
-        return Op.Problem(QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+        return Op.Problem(
+            QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
     TFd out(::open(To.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.Get() < 0)
-        return Op.Problem(QStringLiteral("Cannot create \"%1\". %2").arg(QFile::decodeName(To), sysError(errno)));
+        return Op.Problem(
+            QStringLiteral("Cannot create \"%1\". %2").arg(QFile::decodeName(To), sysError(errno)));
     std::vector<char>& buf = Op.Buffer();
     for (;;) {
         const ssize_t got = ::read(in.Get(), buf.data(), buf.size());
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return Op.Problem(QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+            return Op.Problem(QStringLiteral("Cannot read \"%1\". %2")
+                                  .arg(QFile::decodeName(From), sysError(errno)));
         }
         if (got == 0)
             break;
@@ -406,8 +424,8 @@ bool copyFile(const QByteArray& From, const QByteArray& To, const struct stat& S
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                return Op.Problem(
-                    QStringLiteral("Cannot write \"%1\". %2").arg(QFile::decodeName(To), sysError(errno)));
+                return Op.Problem(QStringLiteral("Cannot write \"%1\". %2")
+                                      .arg(QFile::decodeName(To), sysError(errno)));
             }
             put += n;
         }
@@ -419,7 +437,8 @@ bool copyFile(const QByteArray& From, const QByteArray& To, const struct stat& S
     ::futimens(out.Get(), times);
     // Write errors of network file systems may only show at close.
     if (::close(out.Release()) != 0)
-        return Op.Problem(QStringLiteral("Cannot write \"%1\". %2").arg(QFile::decodeName(To), sysError(errno)));
+        return Op.Problem(
+            QStringLiteral("Cannot write \"%1\". %2").arg(QFile::decodeName(To), sysError(errno)));
     return true;
 }
 
@@ -439,7 +458,8 @@ bool readNamesOrSay(const QByteArray& Dir, std::vector<QByteArray>& Names, TFile
 {
     if (readNames(Dir, Names))
         return true;
-    return Op.Problem(QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(Dir), sysError(errno)));
+    return Op.Problem(QStringLiteral("Cannot read the folder \"%1\". %2")
+                          .arg(QFile::decodeName(Dir), sysError(errno)));
 }
 
 bool copyItem(const QByteArray& From, const QByteArray& To, const QByteArray& Relative, TFileOp& Op,
@@ -447,15 +467,18 @@ bool copyItem(const QByteArray& From, const QByteArray& To, const QByteArray& Re
 {
     struct stat st;
     if (::lstat(From.constData(), &st) != 0)
-        return Op.Problem(QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+        return Op.Problem(
+            QStringLiteral("Cannot read \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
     if (S_ISLNK(st.st_mode)) {
         QByteArray target(qsizetype(st.st_size) + 1, Qt::Uninitialized);
         const ssize_t n = ::readlink(From.constData(), target.data(), size_t(target.size()));
         if (n < 0 || n >= target.size())
-            return Op.Problem(QStringLiteral("Cannot read the link \"%1\".").arg(QFile::decodeName(From)));
+            return Op.Problem(
+                QStringLiteral("Cannot read the link \"%1\".").arg(QFile::decodeName(From)));
         target.truncate(n);
         if (::symlink(target.constData(), To.constData()) != 0)
-            return Op.Problem(QStringLiteral("Cannot create \"%1\". %2").arg(QFile::decodeName(To), sysError(errno)));
+            return Op.Problem(QStringLiteral("Cannot create \"%1\". %2")
+                                  .arg(QFile::decodeName(To), sysError(errno)));
         return Op.Tick(0, From);
     }
     if (S_ISDIR(st.st_mode)) {
@@ -467,14 +490,15 @@ bool copyItem(const QByteArray& From, const QByteArray& To, const QByteArray& Re
         if (!readNamesOrSay(From, names, Op))
             return false;
         for (const QByteArray& n : names)
-            if (!copyItem(child(From, n), child(To, n), Relative.isEmpty() ? n : child(Relative, n), Op, Folders))
+            if (!copyItem(child(From, n), child(To, n), Relative.isEmpty() ? n : child(Relative, n),
+                          Op, Folders))
                 return false;
         return true;
     }
     if (S_ISREG(st.st_mode))
         return copyFile(From, To, st, Op);
-    return Op.Problem(
-        QStringLiteral("\"%1\" is a device, pipe or socket and cannot be copied.").arg(QFile::decodeName(From)));
+    return Op.Problem(QStringLiteral("\"%1\" is a device, pipe or socket and cannot be copied.")
+                          .arg(QFile::decodeName(From)));
 }
 
 void applyFolderAttributes(const QByteArray& Root, const std::vector<TFolderAttributes>& Folders)
@@ -491,28 +515,31 @@ bool removeTree(const QByteArray& Path, TFileOp& Op)
 {
     struct stat st;
     if (::lstat(Path.constData(), &st) != 0)
-        return errno == ENOENT
-                   ? true
-                   : Op.Problem(QStringLiteral("Cannot delete \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
+        return errno == ENOENT ? true
+                               : Op.Problem(QStringLiteral("Cannot delete \"%1\". %2")
+                                                .arg(QFile::decodeName(Path), sysError(errno)));
     if (S_ISDIR(st.st_mode)) {
         std::vector<QByteArray> names;
         if (!readNames(Path, names))
-            return Op.Problem(
-                QStringLiteral("Cannot read the folder \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
+            return Op.Problem(QStringLiteral("Cannot read the folder \"%1\". %2")
+                                  .arg(QFile::decodeName(Path), sysError(errno)));
         for (const QByteArray& n : names)
             if (!removeTree(child(Path, n), Op))
                 return false;
         if (::rmdir(Path.constData()) != 0)
-            return Op.Problem(QStringLiteral("Cannot delete \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
+            return Op.Problem(QStringLiteral("Cannot delete \"%1\". %2")
+                                  .arg(QFile::decodeName(Path), sysError(errno)));
     } else if (::unlink(Path.constData()) != 0) {
-        return Op.Problem(QStringLiteral("Cannot delete \"%1\". %2").arg(QFile::decodeName(Path), sysError(errno)));
+        return Op.Problem(QStringLiteral("Cannot delete \"%1\". %2")
+                              .arg(QFile::decodeName(Path), sysError(errno)));
     }
     return Op.Tick(1, Path);
 }
 
 // A hidden folder beside a copy's target, in which the copy is assembled. It
 // goes, with whatever is left in it, when the operation ends.
-class TStagingDir {
+class TStagingDir
+{
 public:
     explicit TStagingDir(const QByteArray& Folder) : m_path(child(Folder, ".quillmere-XXXXXX"))
     {
@@ -562,8 +589,10 @@ bool checkMerge(const QByteArray& From, const QByteArray& To, TFileOp& Op)
             continue;
         const bool fromDir = isRealDir(f), toDir = S_ISDIR(st.st_mode);
         if (fromDir != toDir)
-            return Op.Problem(QStringLiteral("Cannot replace \"%1\": a folder and a file cannot replace each other.")
-                                  .arg(QFile::decodeName(t)));
+            return Op.Problem(
+                QStringLiteral(
+                    "Cannot replace \"%1\": a folder and a file cannot replace each other.")
+                    .arg(QFile::decodeName(t)));
         if (fromDir && !checkMerge(f, t, Op))
             return false;
     }
@@ -583,12 +612,14 @@ bool mergeByRename(const QByteArray& From, const QByteArray& To, TFileOp& Op)
             if (!mergeByRename(f, t, Op))
                 return false;
         } else if (::rename(f.constData(), t.constData()) != 0) {
-            return Op.Problem(QStringLiteral("Cannot move \"%1\" to \"%2\". %3")
-                                  .arg(QFile::decodeName(f), QFile::decodeName(t), sysError(errno)));
+            return Op.Problem(
+                QStringLiteral("Cannot move \"%1\" to \"%2\". %3")
+                    .arg(QFile::decodeName(f), QFile::decodeName(t), sysError(errno)));
         }
     }
     if (::rmdir(From.constData()) != 0)
-        return Op.Problem(QStringLiteral("Cannot delete \"%1\". %2").arg(QFile::decodeName(From), sysError(errno)));
+        return Op.Problem(QStringLiteral("Cannot delete \"%1\". %2")
+                              .arg(QFile::decodeName(From), sysError(errno)));
     return true;
 }
 
@@ -656,7 +687,8 @@ bool freeName(QByteArray& Target, bool IsFolder, TFileOp& Op)
     const QByteArray folder = parentOf(Target), name = nameOf(Target);
     const qsizetype limit = nameMax(folder);
     for (int i = 2; i <= MaxNameTries; ++i) {
-        const QByteArray candidate = taggedName(name, IsFolder, " (" + QByteArray::number(i) + ')', limit);
+        const QByteArray candidate =
+            taggedName(name, IsFolder, " (" + QByteArray::number(i) + ')', limit);
         if (candidate.isEmpty())
             break;
         const QByteArray path = child(folder, candidate);
@@ -670,7 +702,8 @@ bool freeName(QByteArray& Target, bool IsFolder, TFileOp& Op)
         Target = path;
         return true;
     }
-    return Op.Fail(QStringLiteral("Cannot find a free name for \"%1\".").arg(QFile::decodeName(Target)));
+    return Op.Fail(
+        QStringLiteral("Cannot find a free name for \"%1\".").arg(QFile::decodeName(Target)));
 }
 
 // ---- Trash ----
@@ -758,28 +791,33 @@ bool moveToTrash(TFileOp& Op, const QByteArray& Path, bool IsFolder)
     TTrash trash{nativePath(home), QByteArray()};
     if (!makeTrashFolders(trash.Folder, false)) {
         const int err = errno;
-        return Op.Fail(QStringLiteral("Cannot create the trash folder \"%1\". %2").arg(home, sysError(err)));
+        return Op.Fail(
+            QStringLiteral("Cannot create the trash folder \"%1\". %2").arg(home, sysError(err)));
     }
     QByteArray original = Path;
     const QByteArray folder = canonical(parentOf(Path));
     struct stat fst, tst;
-    if (folder.isEmpty() || ::stat(folder.constData(), &fst) != 0 || ::stat(trash.Folder.constData(), &tst) != 0)
+    if (folder.isEmpty() || ::stat(folder.constData(), &fst) != 0 ||
+        ::stat(trash.Folder.constData(), &tst) != 0)
         return fail(sysError(errno));
     if (fst.st_dev != tst.st_dev) {
         const QByteArray top = topFolderOf(folder, fst.st_dev);
         if (!volumeTrash(top, trash)) {
             const int err = errno;
-            return fail(QStringLiteral("Its file system (at \"%1\") has no trash folder that can be used. %2")
+            return fail(QStringLiteral(
+                            "Its file system (at \"%1\") has no trash folder that can be used. %2")
                             .arg(QFile::decodeName(top), sysError(err)));
         }
         original = child(folder, nameOf(Path)).mid(top == "/" ? 1 : top.size() + 1);
     }
     // Percent-encoded bytes: a line break or a '%' in a name cannot break
     // the line, and names that are not UTF-8 come back as they were.
-    const QByteArray info = "[Trash Info]\nPath=" + original.toPercentEncoding("/") + "\nDeletionDate=" +
-                            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")).toLatin1() +
-                            '\n';
-    const QByteArray files = trash.Folder + "/files", infos = trash.Folder + "/info", suffix = ".trashinfo";
+    const QByteArray info =
+        "[Trash Info]\nPath=" + original.toPercentEncoding("/") + "\nDeletionDate=" +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")).toLatin1() +
+        '\n';
+    const QByteArray files = trash.Folder + "/files", infos = trash.Folder + "/info",
+                     suffix = ".trashinfo";
     const qsizetype limit = std::min(nameMax(files), nameMax(infos) - suffix.size());
     for (int i = 1; i <= MaxNameTries; ++i) {
         const QByteArray tag = i == 1 ? QByteArray() : " (" + QByteArray::number(i) + ')';
@@ -812,8 +850,8 @@ bool moveToTrash(TFileOp& Op, const QByteArray& Path, bool IsFolder)
                             .arg(QFile::decodeName(trash.Folder)));
         return fail(sysError(err));
     }
-    return fail(
-        QStringLiteral("No free name was found in the trash folder \"%1\".").arg(QFile::decodeName(trash.Folder)));
+    return fail(QStringLiteral("No free name was found in the trash folder \"%1\".")
+                    .arg(QFile::decodeName(trash.Folder)));
 }
 
 // ---- Listing ----
@@ -951,7 +989,8 @@ void PrepareIconTheme()
 {
     QStringList paths = QIcon::themeSearchPaths();
     bool changed = false;
-    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+    for (const QString& dir :
+         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
         const QString icons = joinPath(dir, QStringLiteral("icons"));
         if (!paths.contains(icons) && QFileInfo(icons).isDir()) {
             paths.append(icons);
@@ -999,7 +1038,8 @@ QIcon GetShellIcon(const TPathFacts& Facts, bool Large, QString* TypeName)
         for (int size : {16, 32}) {
             QImage img = squareImage(icon, size);
             if (img.isNull())
-                img = Artwork::FixedImage(Facts.IsDir ? Artwork::ImgFolder : Artwork::ImgBlankPage, size);
+                img = Artwork::FixedImage(Facts.IsDir ? Artwork::ImgFolder : Artwork::ImgBlankPage,
+                                          size);
             if (Facts.IsSymLink)
                 img = Artwork::Overlay(img, Artwork::EmblemSymlink(size / 2));
             (size == 16 ? e.Small : e.Large) = QIcon(QPixmap::fromImage(img));
@@ -1030,17 +1070,19 @@ QString LastFileOpError()
 
 QString HomeTrashFolder()
 {
-    return joinPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QStringLiteral("Trash"));
+    return joinPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                    QStringLiteral("Trash"));
 }
 
-bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool RenameOnCollision, bool Move)
+bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool RenameOnCollision,
+                     bool Move)
 {
     TQuietUi quiet;
     return ShellCopyOrMove(g_ui ? *g_ui : quiet, Source, Destination, RenameOnCollision, Move);
 }
 
-bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destination, bool RenameOnCollision,
-                     bool Move)
+bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destination,
+                     bool RenameOnCollision, bool Move)
 {
     TFileOp op(Ui);
     const QString verb = Move ? QStringLiteral("move") : QStringLiteral("copy");
@@ -1061,26 +1103,30 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     // An existing folder (or a path written as a folder) receives the item.
     const QByteArray destination = nativePath(Destination);
     struct stat dst;
-    const bool intoFolder =
-        Destination.endsWith(u'/') || (::stat(destination.constData(), &dst) == 0 && S_ISDIR(dst.st_mode));
+    const bool intoFolder = Destination.endsWith(u'/') ||
+                            (::stat(destination.constData(), &dst) == 0 && S_ISDIR(dst.st_mode));
     QByteArray to = intoFolder ? child(destination, nameOf(from)) : destination;
     const QByteArray folder = parentOf(to);
     const QString folderText = QFile::decodeName(folder);
 
     // Copying a folder into itself would never end.
     if (sourceIsDir && (folder + '/').startsWith(from + '/'))
-        return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
-                           .arg(verb, source, QFile::decodeName(to)));
+        return op.Fail(
+            QStringLiteral(
+                "Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
+                .arg(verb, source, QFile::decodeName(to)));
     struct stat fst;
     if (::stat(folder.constData(), &fst) != 0) {
         const int err = errno;
         if (err != ENOENT)
-            return op.Fail(QStringLiteral("Cannot reach the folder \"%1\". %2").arg(folderText, sysError(err)));
+            return op.Fail(QStringLiteral("Cannot reach the folder \"%1\". %2")
+                               .arg(folderText, sysError(err)));
         if (!Ui.AskCreateFolder(folderText))
             return false;
         if (!makePath(folder, 0777)) {
             const int mkErr = errno;
-            return op.Fail(QStringLiteral("Cannot create the folder \"%1\". %2").arg(folderText, sysError(mkErr)));
+            return op.Fail(QStringLiteral("Cannot create the folder \"%1\". %2")
+                               .arg(folderText, sysError(mkErr)));
         }
     } else if (!S_ISDIR(fst.st_mode)) {
         return op.Fail(QStringLiteral("Cannot %1 to \"%2\": \"%3\" is not a folder.")
@@ -1098,9 +1144,12 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     if (sourceIsDir) {
         // The same through links.
         const QByteArray realFrom = canonical(from), realInto = canonical(folder);
-        if (!realFrom.isEmpty() && !realInto.isEmpty() && (realInto + '/').startsWith(realFrom + '/'))
-            return op.Fail(QStringLiteral("Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
-                               .arg(verb, source, QFile::decodeName(to)));
+        if (!realFrom.isEmpty() && !realInto.isEmpty() &&
+            (realInto + '/').startsWith(realFrom + '/'))
+            return op.Fail(
+                QStringLiteral(
+                    "Cannot %1 \"%2\" to \"%3\": the destination is inside the folder itself.")
+                    .arg(verb, source, QFile::decodeName(to)));
     }
 
     bool overwrite = false;
@@ -1110,8 +1159,10 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
                 return false;
         } else {
             if (sourceIsDir != S_ISDIR(tst.st_mode))
-                return op.Fail(QStringLiteral("Cannot replace \"%1\": a folder and a file cannot replace each other.")
-                                   .arg(QFile::decodeName(to)));
+                return op.Fail(
+                    QStringLiteral(
+                        "Cannot replace \"%1\": a folder and a file cannot replace each other.")
+                        .arg(QFile::decodeName(to)));
             if (!Ui.AskOverwrite(QFile::decodeName(to), sourceIsDir))
                 return false;
             overwrite = true;
@@ -1123,11 +1174,13 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
 
     if (Move) {
         if (!(overwrite && sourceIsDir)) {
-            const int r = overwrite ? ::rename(from.constData(), to.constData()) : renameNoReplace(from, to);
+            const int r =
+                overwrite ? ::rename(from.constData(), to.constData()) : renameNoReplace(from, to);
             if (r == 0)
                 return true;
             if (errno != EXDEV)
-                return op.Fail(QStringLiteral("Cannot move \"%1\" to \"%2\". %3").arg(source, target, sysError(errno)));
+                return op.Fail(QStringLiteral("Cannot move \"%1\" to \"%2\". %3")
+                                   .arg(source, target, sysError(errno)));
         } else {
             struct stat tdir;
             if (::stat(to.constData(), &tdir) == 0 && tdir.st_dev == sst.st_dev)
@@ -1145,8 +1198,9 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
         return op.Fail(QStringLiteral("Cannot write to the folder \"%1\". %2")
                            .arg(QFile::decodeName(parentOf(to)), sysError(staging.Error())));
     const QByteArray part = child(staging.Path(), nameOf(to));
-    op.BeginProgress(QStringLiteral("%1 \"%2\"...").arg(Move ? QStringLiteral("Moving") : QStringLiteral("Copying"),
-                                                        QFile::decodeName(nameOf(from))),
+    op.BeginProgress(QStringLiteral("%1 \"%2\"...")
+                         .arg(Move ? QStringLiteral("Moving") : QStringLiteral("Copying"),
+                              QFile::decodeName(nameOf(from))),
                      scan.Bytes);
     std::vector<TFolderAttributes> folders;
     if (!copyItem(from, part, QByteArray(), op, folders))
@@ -1156,7 +1210,8 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
         if (!mergeByRename(part, to, op))
             return op.Finish();
     } else {
-        const int r = overwrite ? ::rename(part.constData(), to.constData()) : renameNoReplace(part, to);
+        const int r =
+            overwrite ? ::rename(part.constData(), to.constData()) : renameNoReplace(part, to);
         if (r != 0)
             return op.Fail(QStringLiteral("Cannot create \"%1\". %2").arg(target, sysError(errno)));
     }
@@ -1165,8 +1220,10 @@ bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destin
     if (Move) {
         TFileOp quiet(Ui); // deleting the original cannot be cancelled any more
         if (!removeTree(from, quiet))
-            return op.Fail(QStringLiteral("\"%1\" was copied to \"%2\", but the original could not be deleted. %3")
-                               .arg(source, target, quiet.ProblemText()));
+            return op.Fail(
+                QStringLiteral(
+                    "\"%1\" was copied to \"%2\", but the original could not be deleted. %3")
+                    .arg(source, target, quiet.ProblemText()));
     }
     return true;
 }
@@ -1198,7 +1255,8 @@ bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash)
     TScan scan;
     if (!scanTree(path, scan, op, false))
         return op.Finish();
-    op.BeginProgress(QStringLiteral("Deleting \"%1\"...").arg(QFile::decodeName(nameOf(path))), scan.Items);
+    op.BeginProgress(QStringLiteral("Deleting \"%1\"...").arg(QFile::decodeName(nameOf(path))),
+                     scan.Items);
     if (!removeTree(path, op))
         return op.Finish();
     return true;
@@ -1223,7 +1281,8 @@ bool IsDirectory(const QString& Path)
     return !Path.isEmpty() && ::stat(native(Path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-namespace {
+namespace
+{
 // Opens a regular file for reading; a folder or a pipe is refused before
 // opening (opening a pipe would wait for a writer).
 void openRegular(QFile& File)
@@ -1234,10 +1293,12 @@ void openRegular(QFile& File)
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, sysError(errno)).toStdString());
     if (!S_ISREG(st.st_mode))
-        throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". It is not a file.").arg(path).toStdString());
-    if (!File.open(QIODevice::ReadOnly))
         throw std::runtime_error(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path, File.errorString()).toStdString());
+            QStringLiteral("Cannot open file \"%1\". It is not a file.").arg(path).toStdString());
+    if (!File.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
+                                     .arg(path, File.errorString())
+                                     .toStdString());
 }
 } // namespace
 
@@ -1317,7 +1378,8 @@ void WaitMilliseconds(int Milliseconds)
 
 int ShiftStateOf(Qt::KeyboardModifiers Modifiers)
 {
-    return (Modifiers & Qt::ShiftModifier ? ssShift : 0) | (Modifiers & Qt::AltModifier ? ssAlt : 0) |
+    return (Modifiers & Qt::ShiftModifier ? ssShift : 0) |
+           (Modifiers & Qt::AltModifier ? ssAlt : 0) |
            (Modifiers & Qt::ControlModifier ? ssCtrl : 0);
 }
 
@@ -1325,10 +1387,12 @@ int ShiftToHotKeyModifiers(int Shift)
 {
     if (Shift & ~(ssShift | ssAlt | ssCtrl))
         return 0;
-    return (Shift & ssShift ? hkShift : 0) | (Shift & ssAlt ? hkAlt : 0) | (Shift & ssCtrl ? hkCtrl : 0);
+    return (Shift & ssShift ? hkShift : 0) | (Shift & ssAlt ? hkAlt : 0) |
+           (Shift & ssCtrl ? hkCtrl : 0);
 }
 
-namespace {
+namespace
+{
 // X11 core protocol modifier masks.
 constexpr unsigned X11ShiftMask = 1, X11ControlMask = 4, X11Mod1Mask = 8;
 } // namespace

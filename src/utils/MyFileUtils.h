@@ -6,7 +6,8 @@
 
 // Small operations on paths, files and the desktop that the catalogue and the
 // commands share. Paths use '/' as the delimiter.
-namespace MyFileUtils {
+namespace MyFileUtils
+{
 
 // What the catalogue needs to know of a path. Probing is thread-safe, so the
 // catalogue loader can do it off the GUI thread.
@@ -39,7 +40,8 @@ void PrepareIconTheme();
 
 // The questions, errors and progress of a file operation. The dialog version
 // lives with the widgets; tests answer with their own.
-class TFileOpUi {
+class TFileOpUi
+{
 public:
     virtual ~TFileOpUi() = default;
     // Target exists: replace it? For a folder the contents are merged and
@@ -77,7 +79,8 @@ QString LastFileOpError();
 // True exactly when the whole operation completed.
 bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destination,
                      bool RenameOnCollision, bool Move);
-bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool RenameOnCollision, bool Move);
+bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool RenameOnCollision,
+                     bool Move);
 
 // Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
 // into the desktop trash (restorable from the file manager) or for good. A
@@ -101,8 +104,8 @@ qint64 FileSizeOf(const QString& Path);    // throws when the file cannot be ope
 // True for a file with no text at all (zero bytes, or a byte-order mark
 // only); a single line break is text. Throws when the file cannot be read.
 bool IsEmptyTextFile(const QString& Path);
-bool IsURL(const QString& Text);           // holds '/'
-bool IsEMail(const QString& Text);         // holds '@' and neither '/' nor '\'
+bool IsURL(const QString& Text);   // holds '/'
+bool IsEMail(const QString& Text); // holds '@' and neither '/' nor '\'
 // An absolute local path (or an old drive path, so old catalogues keep their kinds).
 bool IsLocalPath(const QString& Text);
 QString IncludeBackslash(const QString& Path); // with one trailing '/'

@@ -13,7 +13,8 @@
 #undef signals
 #include <gio/gio.h>
 
-namespace MySysUtils {
+namespace MySysUtils
+{
 
 QString AutoStartFile(const QString& Title)
 {
@@ -60,7 +61,8 @@ bool IsAutoStart(const QString& Title, const QString& ExePath)
     return exec == ExePath;
 }
 
-namespace {
+namespace
+{
 
 TOpener g_opener;
 

@@ -4,7 +4,8 @@
 
 // Desktop services that are not about files: run at logon, opening an
 // address, composing a mail.
-namespace MySysUtils {
+namespace MySysUtils
+{
 
 // The XDG autostart entry named after Title ($XDG_CONFIG_HOME/autostart/Title.desktop).
 QString AutoStartFile(const QString& Title);

@@ -1,6 +1,7 @@
 #include "utils/MyTextUtils.h"
 
-namespace MyTextUtils {
+namespace MyTextUtils
+{
 
 QString TakeField(const QString& Separator, QString& Text, bool Cut)
 {

@@ -2,7 +2,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace MyTextUtils {
+namespace MyTextUtils
+{
 
 // The text before the first Separator (or all of Text when there is none).
 // With Cut, removes that text and the separator from Text.

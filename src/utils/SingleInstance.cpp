@@ -8,7 +8,8 @@
 #include <QSysInfo>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // True when Pid is a live process of the executable at Executable (a
 // canonical path): a copy of this program, not just a process that took
@@ -23,7 +24,8 @@ bool isCopyOf(qint64 Pid, const QString& Executable)
 } // namespace
 
 TSingleInstance::TSingleInstance(const QString& ExecutablePath, QObject* parent)
-    : QObject(parent), m_executable(QFileInfo(ExecutablePath).canonicalFilePath()), m_name(ServerName(ExecutablePath))
+    : QObject(parent), m_executable(QFileInfo(ExecutablePath).canonicalFilePath()),
+      m_name(ServerName(ExecutablePath))
 {
 }
 
@@ -34,7 +36,8 @@ QString TSingleInstance::ServerName(const QString& ExecutablePath)
     QString path = QFileInfo(ExecutablePath).canonicalFilePath();
     if (path.isEmpty())
         path = QFileInfo(ExecutablePath).absoluteFilePath();
-    const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QStringLiteral("TorvikPathfind-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 

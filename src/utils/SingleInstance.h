@@ -6,7 +6,8 @@
 // One running copy per executable: a second copy started from the same file
 // asks the first to show its window and quits before it touches the catalogue.
 // Copies started from different folders keep separate catalogues.
-class TSingleInstance : public QObject {
+class TSingleInstance : public QObject
+{
     Q_OBJECT
 public:
     explicit TSingleInstance(const QString& ExecutablePath, QObject* parent = nullptr);

@@ -5,7 +5,8 @@
 
 // Turns SIGTERM, SIGHUP and SIGINT into a Qt signal on the GUI thread (a
 // self-pipe written by the handler and watched by a socket notifier).
-class TUnixSignals : public QObject {
+class TUnixSignals : public QObject
+{
     Q_OBJECT
 public:
     explicit TUnixSignals(QObject* parent = nullptr);

@@ -7,7 +7,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 QTemporaryDir& privateHome()
 {
@@ -24,13 +25,14 @@ const bool homeSet = [] {
 
 } // namespace
 
-namespace TestUtil {
+namespace TestUtil
+{
 
 QByteArray CatalogueLine(const QString& Name, int Level, const QString& Path, const char* Kind,
                          const QString& Comment, const QString& Additional)
 {
-    return Name.toUtf8() + '\0' + QByteArray::number(Level) + '\0' + Path.toUtf8() + '\0' + Comment.toUtf8() + '\0' +
-           Kind + '\0' + Additional.toUtf8() + "\r\n";
+    return Name.toUtf8() + '\0' + QByteArray::number(Level) + '\0' + Path.toUtf8() + '\0' +
+           Comment.toUtf8() + '\0' + Kind + '\0' + Additional.toUtf8() + "\r\n";
 }
 
 bool WriteFile(const QString& Path, const QByteArray& Bytes)
@@ -87,8 +89,8 @@ FileSizeLimit::~FileSizeLimit()
 
 bool StartTrayer(QProcess& Trayer)
 {
-    Trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
-                            "--height", "28"});
+    Trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                            "160", "--height", "28"});
     return Trayer.waitForStarted(10000);
 }
 

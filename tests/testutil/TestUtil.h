@@ -8,11 +8,11 @@
 // data folders before its first test, so no run touches a real home folder.
 class TCatalogue;
 
-namespace TestUtil {
+namespace TestUtil
+{
 
 // A byte string from a literal that keeps its embedded NULs.
-template <size_t N>
-QByteArray Raw(const char (&Text)[N])
+template <size_t N> QByteArray Raw(const char (&Text)[N])
 {
     return QByteArray(Text, qsizetype(N - 1));
 }
@@ -22,7 +22,8 @@ QString LoadError(TCatalogue& Cat, bool Backup = false);
 
 // Lowers the process's file size limit (writes past it fail with EFBIG) and
 // lifts it back when the test ends, however it ends.
-class FileSizeLimit {
+class FileSizeLimit
+{
 public:
     explicit FileSizeLimit(qint64 Bytes);
     ~FileSizeLimit();
@@ -36,7 +37,6 @@ private:
 
 // Starts trayer as the tray host at the screen's top right.
 bool StartTrayer(QProcess& Trayer);
-
 
 // One catalogue line as the program writes it.
 QByteArray CatalogueLine(const QString& Name, int Level, const QString& Path, const char* Kind,
