@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing Quillmere
 # need. Installs only what is missing, so running it again is cheap.
-# Usage: scripts/setup.sh [fuzz]   (fuzz: also clang with libFuzzer and the sanitizers)
+# Usage: scripts/setup.sh [fuzz] [format]
+#   fuzz: also clang with libFuzzer and the sanitizers; format: clang-format
 set -euo pipefail
 
 PACKAGES=(
@@ -15,10 +16,13 @@ PACKAGES=(
 )
 # fuzz targets (scripts/fuzz.sh): clang, libFuzzer and the sanitizer runtimes
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# the format check (scripts/check-format.sh)
+FORMAT_PACKAGES=(clang-format)
 
 for group in "$@"; do
   case "$group" in
     fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
+    format) PACKAGES+=("${FORMAT_PACKAGES[@]}") ;;
     *) echo "setup: unknown package group: $group" >&2; exit 2 ;;
   esac
 done

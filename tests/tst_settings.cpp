@@ -393,9 +393,9 @@ private Q_SLOTS:
         const QString file = rawStore()->fileName();
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));
         QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
-        QVERIFY(
-            TestUtil::WriteFile(file, "[General]\nFormLeft=10\nFormTop=20\nFormWidth="
-                                      "700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
+        QVERIFY(TestUtil::WriteFile(file,
+                                    "[General]\nFormLeft=10\nFormTop=20\nFormWidth="
+                                    "700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
         auto w = start(false);
         QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
         w->WriteSettings();
