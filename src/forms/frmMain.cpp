@@ -4,6 +4,7 @@
 #include "components/CellDelegate.h"
 #include "components/HSDialogs.h"
 #include "components/WindowThread.h"
+#include "forms/Commands.h"
 #include "forms/frmAbout.h"
 #include "utils/MySysUtils.h"
 
@@ -31,24 +32,12 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <array>
 
 namespace
 {
 
 constexpr int MinNameColumnWidth = 50;
-
-QAction* makeAction(QObject* owner, const QString& caption, const QString& hint,
-                    const QKeySequence& shortcut, int image)
-{
-    auto* a = new QAction(caption, owner);
-    if (!hint.isEmpty())
-        a->setToolTip(hint);
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    if (image >= 0)
-        a->setIcon(Artwork::CommandImage(image));
-    return a;
-}
 
 } // namespace
 
@@ -87,137 +76,83 @@ TMainF::~TMainF()
 
 void TMainF::createActions()
 {
-    acNewDoc = makeAction(this, QStringLiteral("Add file..."), QStringLiteral("Add new document"),
-                          Qt::Key_Insert, 4);
-    acNewCateg =
-        makeAction(this, QStringLiteral("Add category"), QStringLiteral("Add new category"),
-                   QKeySequence(Qt::CTRL | Qt::Key_N), 5);
-    acPasteURL = makeAction(this, QStringLiteral("Add URL..."),
-                            QStringLiteral("Add URL from clipboard"), {}, 15);
-    acRemoveItem = makeAction(this, QStringLiteral("Remove from program"),
-                              QStringLiteral("Remove link from program"),
-                              QKeySequence(Qt::CTRL | Qt::Key_Delete), 6);
-    acDeleteFromDisk =
-        makeAction(this, QStringLiteral("Delete from hard disk"),
-                   QStringLiteral("Delete from hard disk real file (folder)"), {}, 17);
-    acAddComments =
-        makeAction(this, QStringLiteral("Comment..."), QStringLiteral("Add comment..."), {}, 7);
-    acProperties = makeAction(
-        this, QStringLiteral("Properties...") + QString(30, u' ') + QStringLiteral("Alt+Enter"),
-        QStringLiteral("Properties (Alt+Enter)"), {}, 20);
-    acFindObject = makeAction(this, QStringLiteral("Find object"), {}, {}, 11);
-    acExpandAll = makeAction(this, QStringLiteral("Expand all"), {}, {}, -1);
-    acCollapseAll = makeAction(this, QStringLiteral("Collapse all"), {}, {}, -1);
-    acExplore =
-        makeAction(this, QStringLiteral("Show folders"), QStringLiteral("Show folders"), {}, 19);
-    acSearchInNames = makeAction(this, QStringLiteral("Find by name..."), {},
-                                 QKeySequence(Qt::CTRL | Qt::Key_F), -1);
-    acSearchInComments = makeAction(this, QStringLiteral("Find in comments..."), {},
-                                    QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F), -1);
-    acSearchInAdd = makeAction(this, QStringLiteral("Find by additional field..."), {}, {}, -1);
-    acSearchAgain = makeAction(this, QStringLiteral("Continue search"), {}, Qt::Key_F3, -1);
-    acAutoStart = makeAction(this, QStringLiteral("Start at login"), {}, {}, -1);
-    acAutoStart->setCheckable(true);
-    acAutoStart->setChecked(true);
-    acRemoveOnAbsent = makeAction(this, QStringLiteral("Delete non-actual links"), {}, {}, -1);
-    acRemoveOnAbsent->setCheckable(true);
-    acOptions = makeAction(this, QStringLiteral("Options..."), QStringLiteral("Options..."),
-                           Qt::Key_F12, 22);
-    acBackupData =
-        makeAction(this, QStringLiteral("Backup data"), {}, QKeySequence(Qt::CTRL | Qt::Key_S), -1);
-    acRestoreBackup = makeAction(this, QStringLiteral("Restore data"), {},
-                                 QKeySequence(Qt::CTRL | Qt::Key_O), -1);
-
-    ExitMenu =
-        makeAction(this, QStringLiteral("&Exit"), {}, QKeySequence(Qt::CTRL | Qt::Key_Q), -1);
-    Exit1 = makeAction(this, QStringLiteral("Exit"), {}, {}, -1);
-
-    // Two sets of view-style entries: the menus say "Details", the View
-    // button's drop-down says "Detailes".
-    auto styles = [this](const QString& last, QAction*& large, QAction*& small, QAction*& list,
-                         QAction*& details) {
-        auto* group = new QActionGroup(this);
-        large = makeAction(this, QStringLiteral("Large Icons"), {}, {}, 0);
-        small = makeAction(this, QStringLiteral("Small Icons"), {}, {}, 1);
-        list = makeAction(this, QStringLiteral("List"), {}, {}, 2);
-        details = makeAction(this, last, {}, {}, 3);
-        for (QAction* a : {large, small, list, details}) {
-            a->setCheckable(true);
-            group->addAction(a);
-        }
-        details->setChecked(true);
+    using Commands::Id;
+    // Each command's action, its member and its handler.
+    const struct {
+        Id Command;
+        QAction** Member;
+        void (TMainF::*Handler)();
+    } wiring[] = {
+        {Id::NewDoc, &acNewDoc, &TMainF::acNewDocExecute},
+        {Id::NewCateg, &acNewCateg, &TMainF::acNewCategExecute},
+        {Id::PasteURL, &acPasteURL, &TMainF::acPasteURLExecute},
+        {Id::RemoveItem, &acRemoveItem, &TMainF::acRemoveItemExecute},
+        {Id::DeleteFromDisk, &acDeleteFromDisk, &TMainF::acDeleteFromDiskExecute},
+        {Id::AddComments, &acAddComments, &TMainF::acAddCommentsExecute},
+        {Id::Properties, &acProperties, &TMainF::acPropertiesExecute},
+        {Id::FindObject, &acFindObject, &TMainF::acFindObjectExecute},
+        {Id::ExpandAll, &acExpandAll, &TMainF::acExpandAllExecute},
+        {Id::CollapseAll, &acCollapseAll, &TMainF::acCollapseAllExecute},
+        {Id::Explore, &acExplore, &TMainF::acExploreExecute},
+        {Id::SearchInNames, &acSearchInNames, &TMainF::acSearchInNamesExecute},
+        {Id::SearchInComments, &acSearchInComments, &TMainF::acSearchInCommentsExecute},
+        {Id::SearchInAdd, &acSearchInAdd, &TMainF::acSearchInAddExecute},
+        {Id::SearchAgain, &acSearchAgain, &TMainF::FindDlgFind},
+        {Id::AutoStart, &acAutoStart, &TMainF::acAutoStartExecute},
+        {Id::RemoveOnAbsent, &acRemoveOnAbsent, &TMainF::acRemoveOnAbsentExecute},
+        {Id::Options, &acOptions, &TMainF::acOptionsExecute},
+        {Id::BackupData, &acBackupData, &TMainF::acBackupDataExecute},
+        {Id::RestoreBackup, &acRestoreBackup, &TMainF::acRestoreBackupExecute},
+        {Id::ExitMenu, &ExitMenu, &TMainF::Exit1Click},
+        {Id::Exit, &Exit1, &TMainF::Exit1Click},
+        {Id::LargeIcons, &LargeIcons1, &TMainF::LargeIcons1Click},
+        {Id::SmallIcons, &SmallIcons1, &TMainF::SmallIcons1Click},
+        {Id::List, &List1, &TMainF::List1Click},
+        {Id::Details, &Detailes1, &TMainF::Detailes1Click},
+        {Id::ButtonLargeIcons, &LargeIcons2, &TMainF::LargeIcons1Click},
+        {Id::ButtonSmallIcons, &SmallIcons2, &TMainF::SmallIcons1Click},
+        {Id::ButtonList, &List2, &TMainF::List1Click},
+        {Id::ButtonDetails, &Detailes2, &TMainF::Detailes1Click},
+        {Id::Help, &Help1, &TMainF::Help1Click},
+        {Id::Support, &Support1, &TMainF::Support1Click},
+        {Id::FAQ, &FAQ1, &TMainF::FAQ1Click},
+        {Id::About, &About1, &TMainF::About1Click},
+        {Id::Show, &Show1, &TMainF::Show1Click},
+        {Id::Hide, &Hide1, &TMainF::Hide1Click},
+        {Id::AsSingleFolder, &AsSingleFolder1, &TMainF::AsSingleFolder1Click},
+        {Id::AsSepDocs, &AsSepDocs1, &TMainF::AsSepDocs1Click},
+        {Id::NoDragDrop, &NoDragDrop1, &TMainF::NoDragDrop1Click},
     };
-    styles(QStringLiteral("Details"), LargeIcons1, SmallIcons1, List1, Detailes1);
-    styles(QStringLiteral("Detailes"), LargeIcons2, SmallIcons2, List2, Detailes2);
-
-    Help1 = makeAction(this, QStringLiteral("Help content..."), {}, Qt::Key_F1, 9);
-    Support1 = makeAction(this, QStringLiteral("Support..."), {}, {}, 18);
-    FAQ1 = makeAction(this, QStringLiteral("FAQ on the Web"), {}, {}, 10);
-    About1 = makeAction(this, QStringLiteral("&About..."), {}, {}, -1);
-    Show1 = makeAction(this, QStringLiteral("Show"), {}, {}, -1);
-    Hide1 = makeAction(this, QStringLiteral("Hide"), {}, {}, -1);
-    AsSingleFolder1 =
-        makeAction(this, QStringLiteral("Add the folder as a single document"), {}, {}, -1);
-    AsSepDocs1 =
-        makeAction(this, QStringLiteral("Add content of folder as separate documents"), {}, {}, -1);
-    NoDragDrop1 = makeAction(this, QStringLiteral("Cancel"), {}, {}, -1);
-
-    const std::pair<QAction*, void (TMainF::*)()> handlers[] = {
-        {acNewDoc, &TMainF::acNewDocExecute},
-        {acNewCateg, &TMainF::acNewCategExecute},
-        {acPasteURL, &TMainF::acPasteURLExecute},
-        {acRemoveItem, &TMainF::acRemoveItemExecute},
-        {acDeleteFromDisk, &TMainF::acDeleteFromDiskExecute},
-        {acAddComments, &TMainF::acAddCommentsExecute},
-        {acProperties, &TMainF::acPropertiesExecute},
-        {acFindObject, &TMainF::acFindObjectExecute},
-        {acExpandAll, &TMainF::acExpandAllExecute},
-        {acCollapseAll, &TMainF::acCollapseAllExecute},
-        {acExplore, &TMainF::acExploreExecute},
-        {acSearchInNames, &TMainF::acSearchInNamesExecute},
-        {acSearchInComments, &TMainF::acSearchInCommentsExecute},
-        {acSearchInAdd, &TMainF::acSearchInAddExecute},
-        {acSearchAgain, &TMainF::FindDlgFind},
-        {acAutoStart, &TMainF::acAutoStartExecute},
-        {acRemoveOnAbsent, &TMainF::acRemoveOnAbsentExecute},
-        {acOptions, &TMainF::acOptionsExecute},
-        {acBackupData, &TMainF::acBackupDataExecute},
-        {acRestoreBackup, &TMainF::acRestoreBackupExecute},
-        {ExitMenu, &TMainF::Exit1Click},
-        {Exit1, &TMainF::Exit1Click},
-        {LargeIcons1, &TMainF::LargeIcons1Click},
-        {SmallIcons1, &TMainF::SmallIcons1Click},
-        {List1, &TMainF::List1Click},
-        {Detailes1, &TMainF::Detailes1Click},
-        {LargeIcons2, &TMainF::LargeIcons1Click},
-        {SmallIcons2, &TMainF::SmallIcons1Click},
-        {List2, &TMainF::List1Click},
-        {Detailes2, &TMainF::Detailes1Click},
-        {Help1, &TMainF::Help1Click},
-        {Support1, &TMainF::Support1Click},
-        {FAQ1, &TMainF::FAQ1Click},
-        {About1, &TMainF::About1Click},
-        {Show1, &TMainF::Show1Click},
-        {Hide1, &TMainF::Hide1Click},
-        {AsSingleFolder1, &TMainF::AsSingleFolder1Click},
-        {AsSepDocs1, &TMainF::AsSepDocs1Click},
-        {NoDragDrop1, &TMainF::NoDragDrop1Click},
-    };
-    for (const auto& [action, handler] : handlers) {
+    static_assert(std::size(wiring) == size_t(Id::Count), "every command is wired");
+    for (const auto& w : wiring) {
+        const Commands::Spec& spec = Commands::spec(w.Command);
+        auto* action = new QAction(QString::fromUtf8(spec.Caption), this);
+        action->setObjectName(QString::fromLatin1(spec.ObjectName));
+        if (*spec.Hint)
+            action->setToolTip(QString::fromUtf8(spec.Hint));
+        if (spec.Shortcut)
+            action->setShortcut(QKeySequence(spec.Shortcut));
+        if (spec.Image >= 0)
+            action->setIcon(Artwork::CommandImage(spec.Image));
+        action->setCheckable(spec.Flags & Commands::Checkable);
+        action->setEnabled(!(spec.Flags & Commands::Pending));
+        *w.Member = action;
         connect(action, &QAction::triggered, this,
-                [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
+                [this, h = w.Handler] { guarded([this, h] { (this->*h)(); }); });
         addAction(action); // shortcuts work wherever the focus is in the window
     }
+    acAutoStart->setChecked(true);
 
-    // Commands whose behaviour is still to come are shown but disabled, so
-    // that nothing looks as if it worked when it did nothing. ("Delete
-    // non-actual links" is an option whose tick already takes effect.)
-    for (QAction* pending :
-         {acNewDoc,      acNewCateg,    acPasteURL,      acRemoveItem,    acDeleteFromDisk,
-          acAddComments, acProperties,  acExplore,       acSearchInNames, acSearchInComments,
-          acSearchInAdd, acSearchAgain, acAutoStart,     acOptions,       Help1,
-          Support1,      FAQ1,          AsSingleFolder1, AsSepDocs1,      NoDragDrop1})
-        pending->setEnabled(false);
+    // Two sets of view-style entries, each choosing one style: the menus say
+    // "Details", the View button's drop-down says "Detailes".
+    for (const std::array<QAction*, 4>& set :
+         {std::array{LargeIcons1, SmallIcons1, List1, Detailes1},
+          std::array{LargeIcons2, SmallIcons2, List2, Detailes2}}) {
+        auto* group = new QActionGroup(this);
+        for (QAction* style : set)
+            group->addAction(style);
+        set.back()->setChecked(true);
+    }
 }
 
 void TMainF::createControls()
