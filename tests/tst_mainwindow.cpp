@@ -114,6 +114,7 @@ private Q_SLOTS:
             w->EndRun();
             return QMessageBox::Ok;
         });
+        w->QueryEndSession(); // the desktop's logoff query comes first
         w->EndRun();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains("it is not a regular file"), qPrintable(shown[0]));

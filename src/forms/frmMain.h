@@ -224,10 +224,14 @@ private:
     void guarded(const std::function<void()>& Command);
 
     void importLegacyData();
+    // The save of the logoff and of the end of the run; a failure is shown
+    // once however often it happens.
+    void saveAtEnd();
 
     std::unique_ptr<TThreadWindow> m_progress;
     bool m_destroyed = false; // the final save was made (or tried)
     bool m_ending = false;    // EndRun is under way
+    bool m_saveFailureShown = false;
     QLabel* m_commentLabel = nullptr;
 
     // ---- private: category view and settings ----

@@ -67,7 +67,20 @@ void TMainF::FormDestroy()
         return;
     m_destroyed = true;
     if (!Catalogue.DataSaved)
-        guarded([this] { SaveData(false); });
+        saveAtEnd();
+}
+
+void TMainF::saveAtEnd()
+{
+    try {
+        SaveData(false);
+    } catch (const std::exception& e) {
+        // The logoff's save may have failed already: the user hears it once.
+        if (std::exchange(m_saveFailureShown, true))
+            qWarning("%s", e.what());
+        else
+            HSDialogs::ApplicationError(QString::fromUtf8(e.what()));
+    }
 }
 
 void TMainF::QueryEndSession()
@@ -79,7 +92,7 @@ void TMainF::QueryEndSession()
     }
     if (Catalogue.DataSaved || m_destroyed)
         return;
-    guarded([this] { SaveData(false); });
+    saveAtEnd();
     // The logoff may still be cancelled by another program: keep the run
     // whole, so later changes are saved too.
     if (!Catalogue.MakerCategory)
