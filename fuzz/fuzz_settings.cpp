@@ -8,7 +8,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <iterator>
 #include <optional>
+#include <variant>
 #include <vector>
 
 using namespace FuzzUtil;
@@ -16,34 +18,44 @@ using namespace FuzzUtil;
 namespace
 {
 
-enum TType { Int, Bool, Text };
-struct TValueName {
-    const char* Read;  // the name the window reads
-    const char* Write; // the name it writes (the hot key's spelling differs)
-    TType Type;
-    const char* Default; // the window's design value, written when none was read
-};
-// In the window's order of reading and of writing.
-const TValueName Names[] = {
-    {"FormLeft", "FormLeft", Int, "153"},
-    {"FormTop", "FormTop", Int, "149"},
-    {"FormWidth", "FormWidth", Int, "855"},
-    {"FormHeight", "FormHeight", Int, "534"},
-    {"TreeWidth", "TreeWidth", Int, "216"},
-    {"ListStyle", "ListStyle", Int, "2"},
-    {"ShowFolders", "ShowFolders", Bool, "0"},
-    {"FoldersLeft", "FoldersLeft", Int, "233"},
-    {"FoldersTop", "FoldersTop", Int, "208"},
-    {"RemoveOnAbsent", "RemoveOnAbsent", Bool, "0"},
-    {"Width1", "Width1", Int, "80"},
-    {"Width2", "Width2", Int, "120"},
-    {"Width3", "Width3", Int, "121"},
-    {"Width4", "Width4", Int, "100"},
-    {"AdTitle", "AdTitle", Text, "Additional"},
-    {"RecursChanging", "RecursChanging", Bool, "0"},
-    {"HotKey", "Hotkey", Int, "49220"},
-};
-constexpr size_t NameCount = sizeof Names / sizeof Names[0];
+constexpr size_t NameCount = std::size(Setting::All);
+
+QString nameOf(const Setting::AnySetting& Key)
+{
+    return std::visit([](const auto* k) { return QString::fromLatin1(k->Name); }, Key);
+}
+
+// A value as text: a number in decimal, a Boolean as 0 or 1.
+QString text(int Value)
+{
+    return QString::number(Value);
+}
+QString text(bool Value)
+{
+    return Value ? QStringLiteral("1") : QStringLiteral("0");
+}
+QString text(const QString& Value)
+{
+    return Value;
+}
+QString text(const char* Value)
+{
+    return QString::fromLatin1(Value);
+}
+
+// The value from its text, as text() gave it.
+int value(const IntegerSetting&, const QString& Text)
+{
+    return Text.toInt();
+}
+bool value(const BoolSetting&, const QString& Text)
+{
+    return Text == u"1";
+}
+QString value(const StringSetting&, const QString& Text)
+{
+    return Text;
+}
 
 // What was read, each value as text (a Boolean as 0 or 1); none when absent
 // or of the wrong type.
@@ -78,23 +90,15 @@ TSettings readAll(const QString& File)
         return read; // the window then reads nothing
     }
     for (size_t i = 0; i < NameCount; ++i) {
-        const QString name = QString::fromLatin1(Names[i].Read);
         try {
-            switch (Names[i].Type) {
-            case Int:
-                if (const auto v = store.ReadInteger(name))
-                    read.Values[i] = QString::number(*v);
-                break;
-            case Bool:
-                if (const auto v = store.ReadBool(name))
-                    read.Values[i] = *v ? QStringLiteral("1") : QStringLiteral("0");
-                break;
-            case Text:
-                read.Values[i] = store.ReadString(name);
-                break;
-            }
+            std::visit(
+                [&](const auto* k) {
+                    if (const auto v = store.Read(*k))
+                        read.Values[i] = text(*v);
+                },
+                Setting::All[i]);
         } catch (const ESettingsError& e) {
-            checkTypeError(e, name);
+            checkTypeError(e, nameOf(Setting::All[i]));
         }
     }
     try {
@@ -110,7 +114,8 @@ TSettings toWrite(const TSettings& Read)
 {
     TSettings out;
     for (size_t i = 0; i < NameCount; ++i)
-        out.Values[i] = Read.Values[i].value_or(QString::fromLatin1(Names[i].Default));
+        out.Values[i] = Read.Values[i].value_or(
+            std::visit([](const auto* k) { return text(k->Default); }, Setting::All[i]));
     out.AdValues = Read.AdValues.value_or(QStringList());
     return out;
 }
@@ -121,21 +126,9 @@ bool writeAll(const QString& File, const TSettings& Values)
 {
     TSettingsStore store(File);
     store.Clear();
-    for (size_t i = 0; i < NameCount; ++i) {
-        const QString name = QString::fromLatin1(Names[i].Write);
-        const QString& v = *Values.Values[i];
-        switch (Names[i].Type) {
-        case Int:
-            store.WriteInteger(name, v.toInt());
-            break;
-        case Bool:
-            store.WriteBool(name, v == u"1");
-            break;
-        case Text:
-            store.WriteString(name, v);
-            break;
-        }
-    }
+    for (size_t i = 0; i < NameCount; ++i)
+        std::visit([&](const auto* k) { store.Write(*k, value(*k, *Values.Values[i])); },
+                   Setting::All[i]);
     store.WriteAdValues(*Values.AdValues);
     return store.Flush();
 }
@@ -144,7 +137,7 @@ QString describe(const TSettings& Values)
 {
     QStringList parts;
     for (size_t i = 0; i < NameCount; ++i)
-        parts << QStringLiteral("%1=%2").arg(QString::fromLatin1(Names[i].Read),
+        parts << QStringLiteral("%1=%2").arg(nameOf(Setting::All[i]),
                                              Values.Values[i] ? *Values.Values[i]
                                                               : QStringLiteral("(none)"));
     parts << (Values.AdValues ? QStringLiteral("AdValues=[%1]").arg(Values.AdValues->join(u'|'))

@@ -234,7 +234,7 @@ private Q_SLOTS:
         w->WriteSettings();
         rawStore()->sync();
         const QStringList keys = rawStore()->childKeys();
-        QCOMPARE(keys.count("Hotkey"), 1);
+        QCOMPARE(keys.count("HotKey"), 1);
         QVERIFY(!keys.contains("hotkey"));
         QVERIFY(!keys.contains("LISTSTYLE"));
         QCOMPARE(rawStore()->childGroups(), QStringList{"AdValues"});
@@ -355,7 +355,7 @@ private Q_SLOTS:
             w->WriteSettings();
             QSettings fresh(file, QSettings::IniFormat);
             QCOMPARE(fresh.status(), QSettings::NoError);
-            QCOMPARE(fresh.value("Hotkey").toInt(), 49220);
+            QCOMPARE(fresh.value("HotKey").toInt(), 49220);
         }
         QCOMPARE(TestUtil::ReadFile(file + ".damaged"), damaged); // the older copy stays
     }

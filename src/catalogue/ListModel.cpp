@@ -1,5 +1,6 @@
 #include "catalogue/ListModel.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/SettingKeys.h"
 
 #include <QCollator>
 #include <QFile>
@@ -44,7 +45,8 @@ void CheckListedNode(TCatalogue& Catalogue, TTreeNode* Node, bool RemoveOnAbsent
 }
 
 TListModel::TListModel(TCatalogue& Catalogue, QObject* parent)
-    : QAbstractTableModel(parent), m_catalogue(Catalogue), m_adTitle(QStringLiteral("Additional"))
+    : QAbstractTableModel(parent), m_catalogue(Catalogue),
+      m_adTitle(QString::fromLatin1(Setting::AdTitle.Default))
 {
     std::fill(std::begin(m_marks), std::end(m_marks), -1);
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);

@@ -224,6 +224,36 @@ void TSettingsStore::WriteString(const QString& Name, const QString& Value)
     m_settings->setValue(Name, Value);
 }
 
+std::optional<int> TSettingsStore::Read(const IntegerSetting& Key) const
+{
+    return ReadInteger(QString::fromLatin1(Key.Name));
+}
+
+std::optional<bool> TSettingsStore::Read(const BoolSetting& Key) const
+{
+    return ReadBool(QString::fromLatin1(Key.Name));
+}
+
+std::optional<QString> TSettingsStore::Read(const StringSetting& Key) const
+{
+    return ReadString(QString::fromLatin1(Key.Name));
+}
+
+void TSettingsStore::Write(const IntegerSetting& Key, int Value)
+{
+    WriteInteger(QString::fromLatin1(Key.Name), Value);
+}
+
+void TSettingsStore::Write(const BoolSetting& Key, bool Value)
+{
+    WriteBool(QString::fromLatin1(Key.Name), Value);
+}
+
+void TSettingsStore::Write(const StringSetting& Key, const QString& Value)
+{
+    WriteString(QString::fromLatin1(Key.Name), Value);
+}
+
 std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizetype* Count) const
 {
     const QString group = actualGroup(AdValuesGroup);

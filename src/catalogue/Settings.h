@@ -1,4 +1,6 @@
 #pragma once
+#include "catalogue/SettingKeys.h"
+
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -56,6 +58,14 @@ public:
     void WriteInteger(const QString& Name, int Value);
     void WriteBool(const QString& Name, bool Value);
     void WriteString(const QString& Name, const QString& Value);
+
+    // The same for an entry of the settings table (SettingKeys.h).
+    std::optional<int> Read(const IntegerSetting& Key) const;
+    std::optional<bool> Read(const BoolSetting& Key) const;
+    std::optional<QString> Read(const StringSetting& Key) const;
+    void Write(const IntegerSetting& Key, int Value);
+    void Write(const BoolSetting& Key, bool Value);
+    void Write(const StringSetting& Key, const QString& Value);
 
     // The sub-key AdValues: its string values in order ("Val" + position, by
     // number; other names after them in the store's order), or nothing when

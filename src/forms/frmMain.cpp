@@ -46,7 +46,7 @@ TMainF::TMainF(QWidget* parent) : QMainWindow(parent), Catalogue(this)
     setObjectName(QStringLiteral("TMainF"));
     setWindowTitle(QStringLiteral("Quillmere 3.3"));
     setWindowIcon(Artwork::ProgramIcon());
-    resize(855, 534);
+    resize(Setting::FormWidth.Default, Setting::FormHeight.Default);
     createActions();
     createControls();
     createMenus();
@@ -233,9 +233,10 @@ void TMainF::createControls()
             header->resizeSection(column, MinNameColumnWidth);
     });
     ListDetails->setItemDelegate(new CellDelegate({TListModel::colLocation}, ListDetails));
-    const int widths[] = {150, 80, 120, 121};
-    for (int i = 0; i < 4; ++i)
-        header->resizeSection(i, widths[i]);
+    header->resizeSection(TListModel::colName, 150);
+    // The last column stretches and keeps the header's default width.
+    for (int c = 1; c < Setting::ColumnWidthCount; ++c)
+        header->resizeSection(c, Setting::ColumnWidths[c - 1].Default);
     ListView->addWidget(ListIcons);
     ListView->addWidget(ListDetails);
     ListView->setCurrentWidget(ListDetails);
@@ -243,7 +244,8 @@ void TMainF::createControls()
     Splitter1->addWidget(DocsTree);
     Splitter1->addWidget(ListView);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({216, 855 - 33 - 216 - 3});
+    Splitter1->setSizes({Setting::TreeWidth.Default,
+                         Setting::FormWidth.Default - 33 - Setting::TreeWidth.Default - 3});
     setCentralWidget(central);
 
     // Floating "Folders" panel, hidden until "Show folders".
@@ -251,7 +253,7 @@ void TMainF::createControls()
     ExplorerPanel->setObjectName(QStringLiteral("ExplorerPanel"));
     ExplorerPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     ExplorerPanel->setAutoFillBackground(true);
-    ExplorerPanel->setGeometry(233, 208, 152, 249);
+    ExplorerPanel->setGeometry(Setting::FoldersLeft.Default, Setting::FoldersTop.Default, 152, 249);
     auto* panelLayout = new QVBoxLayout(ExplorerPanel);
     panelLayout->setContentsMargins(2, 2, 2, 2);
     panelLayout->setSpacing(2);
@@ -349,7 +351,7 @@ void TMainF::createMenus()
 
     ItemMenu = new QMenu(this);
     ItemMenu->addAction(acAddComments);
-    AdMenu = ItemMenu->addMenu(QStringLiteral("Additional"));
+    AdMenu = ItemMenu->addMenu(QString::fromLatin1(Setting::AdTitle.Default));
     AdMenu->addAction(QString()); // one blank entry until the settings fill it
     ItemMenu->addSeparator();
     ItemMenu->addAction(acFindObject);

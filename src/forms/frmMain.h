@@ -1,5 +1,6 @@
 #pragma once
 #include "catalogue/Catalogue.h"
+#include "catalogue/SettingKeys.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -133,7 +134,7 @@ public:
     // "Changing of value for category changes values for all subitems".
     bool RecursChanging = false;
     // The restore hot key as a shortcut word; ReadSettings hands it to the hook.
-    int HotKey = 49220;
+    int HotKey = Setting::HotKey.Default;
     std::function<void(int Key)> AssignHotKeyHook;
     // ---- end of category view and settings ----
 
@@ -239,11 +240,11 @@ private:
     void readSettings(class TSettingsStore& Store);
     int m_sortDirections[5] = {0, 0, 0, 0, 0};
     int m_viewStyle = 3;
-    int m_treeWidth = 216;              // what the tree is given until it is laid out
-    bool m_listing = false;             // a fill is running
-    TTreeNode* m_pendingList = nullptr; // asked for while a fill was running
-    bool m_treeChanging = false;        // inside the tree's current-node change
-    bool m_questionsDeferred = false;   // relink questions wait for the change to end
+    int m_treeWidth = Setting::TreeWidth.Default; // what the tree is given until it is laid out
+    bool m_listing = false;                       // a fill is running
+    TTreeNode* m_pendingList = nullptr;           // asked for while a fill was running
+    bool m_treeChanging = false;                  // inside the tree's current-node change
+    bool m_questionsDeferred = false;             // relink questions wait for the change to end
     // ---- end of private: category view and settings ----
 
     // ---- private: opening entries and the tray ----

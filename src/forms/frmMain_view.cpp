@@ -31,6 +31,8 @@ namespace
 {
 
 constexpr int ListColumnCount = TListModel::ColumnCount;
+// Every column after the name has its stored width.
+static_assert(Setting::ColumnWidthCount == ListColumnCount - 1);
 
 // Hands the mouse presses of a widget to a function before the widget sees
 // them; the function returns true to keep the press from the widget.
@@ -538,7 +540,7 @@ void TMainF::ReadSettings()
 
 void TMainF::readSettings(TSettingsStore& Store)
 {
-    int style = 3; // details
+    int style = styleOfStoreCode(Setting::ListStyle.Default);
     // The style and the hot key are applied even when a value stops the
     // reading, so the window is in a known style and the hot key works.
     auto finish = qScopeGuard([&] {
@@ -547,16 +549,16 @@ void TMainF::readSettings(TSettingsStore& Store)
             AssignHotKeyHook(HotKey);
     });
     if (!Store.Exists()) {
-        HotKey = 49220; // Ctrl+Alt+D
+        HotKey = Setting::HotKey.Default;
         return;
     }
 
     // Every number is held to what the screen and the controls can show:
     // the store may come from another screen or from a hand-edited file.
-    const auto formLeft = Store.ReadInteger(QStringLiteral("FormLeft"));
-    const auto formTop = Store.ReadInteger(QStringLiteral("FormTop"));
-    const auto formWidth = Store.ReadInteger(QStringLiteral("FormWidth"));
-    const auto formHeight = Store.ReadInteger(QStringLiteral("FormHeight"));
+    const auto formLeft = Store.Read(Setting::FormLeft);
+    const auto formTop = Store.Read(Setting::FormTop);
+    const auto formWidth = Store.Read(Setting::FormWidth);
+    const auto formHeight = Store.Read(Setting::FormHeight);
     if (formLeft && formTop && formWidth && formHeight)
         if (const auto bounds =
                 boundsOnScreen(this, *formLeft, *formTop, *formWidth, *formHeight)) {
@@ -564,34 +566,34 @@ void TMainF::readSettings(TSettingsStore& Store)
             resize(bounds->Size);
             new TFrameOnScreen(this);
         }
-    if (const auto v = Store.ReadInteger(QStringLiteral("TreeWidth"))) {
+    if (const auto v = Store.Read(Setting::TreeWidth)) {
         // The list keeps at least its own minimum beside the tree.
         const int room = width() - TargetWin->width() - Splitter1->handleWidth();
         const int listMinimum = ListView->minimumSizeHint().width();
         m_treeWidth = bounded(*v, DocsTree->minimumSizeHint().width(), qint64(room) - listMinimum);
         Splitter1->setSizes({m_treeWidth, std::max(room - m_treeWidth, listMinimum)});
     }
-    if (const auto v = Store.ReadInteger(QStringLiteral("ListStyle"))) {
+    if (const auto v = Store.Read(Setting::ListStyle)) {
         const int s = styleOfStoreCode(*v);
         if (s >= 0)
             style = s;
     }
-    if (const auto v = Store.ReadBool(QStringLiteral("ShowFolders")); v && *v)
+    if (const auto v = Store.Read(Setting::ShowFolders); v && *v)
         acExplore->trigger();
     // The floating panel stays inside the window.
-    if (const auto v = Store.ReadInteger(QStringLiteral("FoldersLeft")))
+    if (const auto v = Store.Read(Setting::FoldersLeft))
         ExplorerPanel->move(bounded(*v, 0, width() - ExplorerPanel->width()), ExplorerPanel->y());
-    if (const auto v = Store.ReadInteger(QStringLiteral("FoldersTop")))
+    if (const auto v = Store.Read(Setting::FoldersTop))
         ExplorerPanel->move(ExplorerPanel->x(), bounded(*v, 0, height() - ExplorerPanel->height()));
-    if (const auto v = Store.ReadBool(QStringLiteral("RemoveOnAbsent")))
+    if (const auto v = Store.Read(Setting::RemoveOnAbsent))
         acRemoveOnAbsent->setChecked(*v);
     // A column is hidden (0) or at most as wide as the screen.
     const int widest = screen() ? screen()->availableGeometry().width() : 4096;
-    for (int c = 1; c <= 4; ++c)
-        if (const auto v = Store.ReadInteger(QStringLiteral("Width%1").arg(c)))
+    for (int c = 1; c <= Setting::ColumnWidthCount; ++c)
+        if (const auto v = Store.Read(Setting::ColumnWidths[c - 1]))
             SetColumnWidth(
                 c, *v <= 0 ? 0 : bounded(*v, ListDetails->header()->minimumSectionSize(), widest));
-    if (const auto v = Store.ReadString(QStringLiteral("AdTitle"))) {
+    if (const auto v = Store.Read(Setting::AdTitle)) {
         if (v->size() > MaxAdTextLength)
             AddStartupError(
                 QStringLiteral(
@@ -601,12 +603,12 @@ void TMainF::readSettings(TSettingsStore& Store)
                     .arg(MaxAdTextLength));
         SetAdTitle(*v);
     }
-    if (const auto v = Store.ReadBool(QStringLiteral("RecursChanging")))
+    if (const auto v = Store.Read(Setting::RecursChanging))
         RecursChanging = *v;
 
     // A shortcut word has 16 bits; anything else is no key this program wrote.
-    const int key = Store.ReadInteger(QStringLiteral("HotKey")).value_or(49220);
-    HotKey = key >= 0 && key <= 0xFFFF ? key : 49220;
+    const int key = Store.Read(Setting::HotKey).value_or(Setting::HotKey.Default);
+    HotKey = key >= 0 && key <= 0xFFFF ? key : Setting::HotKey.Default;
 
     qsizetype stored = 0;
     if (const auto kept = Store.ReadAdValues(MaxAdValues, &stored)) {
@@ -647,23 +649,22 @@ void TMainF::WriteSettings()
     // cannot read back).
     store.Clear();
     const QPoint at = pos();
-    store.WriteInteger(QStringLiteral("FormLeft"), at.x());
-    store.WriteInteger(QStringLiteral("FormTop"), at.y());
-    store.WriteInteger(QStringLiteral("FormWidth"), width());
-    store.WriteInteger(QStringLiteral("FormHeight"), height());
+    store.Write(Setting::FormLeft, at.x());
+    store.Write(Setting::FormTop, at.y());
+    store.Write(Setting::FormWidth, width());
+    store.Write(Setting::FormHeight, height());
     // A window that was never shown has no laid-out splitter to ask.
-    store.WriteInteger(QStringLiteral("TreeWidth"),
-                       windowHandle() ? Splitter1->sizes().value(0) : m_treeWidth);
-    store.WriteInteger(QStringLiteral("ListStyle"), StoreCodeOfStyle[m_viewStyle]);
-    store.WriteBool(QStringLiteral("ShowFolders"), !ExplorerPanel->isHidden());
-    store.WriteInteger(QStringLiteral("FoldersLeft"), ExplorerPanel->x());
-    store.WriteInteger(QStringLiteral("FoldersTop"), ExplorerPanel->y());
-    store.WriteBool(QStringLiteral("RemoveOnAbsent"), acRemoveOnAbsent->isChecked());
-    for (int c = 1; c <= 4; ++c)
-        store.WriteInteger(QStringLiteral("Width%1").arg(c), ColumnWidth(c));
-    store.WriteString(QStringLiteral("AdTitle"), AdTitle());
-    store.WriteBool(QStringLiteral("RecursChanging"), RecursChanging);
-    store.WriteInteger(QStringLiteral("Hotkey"), HotKey);
+    store.Write(Setting::TreeWidth, windowHandle() ? Splitter1->sizes().value(0) : m_treeWidth);
+    store.Write(Setting::ListStyle, StoreCodeOfStyle[m_viewStyle]);
+    store.Write(Setting::ShowFolders, !ExplorerPanel->isHidden());
+    store.Write(Setting::FoldersLeft, ExplorerPanel->x());
+    store.Write(Setting::FoldersTop, ExplorerPanel->y());
+    store.Write(Setting::RemoveOnAbsent, acRemoveOnAbsent->isChecked());
+    for (int c = 1; c <= Setting::ColumnWidthCount; ++c)
+        store.Write(Setting::ColumnWidths[c - 1], ColumnWidth(c));
+    store.Write(Setting::AdTitle, AdTitle());
+    store.Write(Setting::RecursChanging, RecursChanging);
+    store.Write(Setting::HotKey, HotKey);
     store.WriteAdValues(AdValues());
     if (!store.Flush())
         qWarning("The settings could not be written to %s", qPrintable(store.FileName()));
