@@ -7,7 +7,7 @@
 //
 // The trees are made in a temporary folder under /tmp and removed at the end.
 #include "catalogue/Catalogue.h"
-#include "utils/MyFileUtils.h"
+#include "utils/FileListing.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,7 +5,7 @@
 // same bytes.
 #include "FuzzUtil.h"
 #include "catalogue/Catalogue.h"
-#include "utils/MyFileUtils.h"
+#include "utils/PathTests.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "utils/SingleInstance.h"
 #include "utils/UnixSignals.h"
 
-#include "components/FileOperations.h"
+#include "components/FileOperationDialogs.h"
 #include "components/HSDialogs.h"
 
 #include <QTimer>

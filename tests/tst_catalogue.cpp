@@ -1,6 +1,7 @@
 // Catalogue nodes: the node record, the node collection and its model, the
 // image lists and the node-making operations of the catalogue.
 #include "catalogue/Catalogue.h"
+#include "catalogue/FileTypeIcons.h"
 #include "utils/MyTextUtils.h"
 
 #include <QAbstractItemModelTester>

@@ -1,8 +1,13 @@
 #include "catalogue/Artwork.h"
 #include "catalogue/Catalogue.h"
-#include "components/FileOperations.h"
+#include "catalogue/FileTypeIcons.h"
+#include "components/FileOperationDialogs.h"
 #include "components/HSDialogs.h"
-#include "utils/MyFileUtils.h"
+#include "utils/FileListing.h"
+#include "utils/FileOperations.h"
+#include "utils/HotKeyModifiers.h"
+#include "utils/PathTests.h"
+#include "utils/Trash.h"
 
 #include <QProgressDialog>
 #include <QtTest>
@@ -1053,6 +1058,7 @@ private Q_SLOTS:
             shown << text;
             return answer;
         });
+        const TScopedFileOpUi restore(nullptr); // the dialogs go again when the test ends
         FileOperations::InstallDialogs();
         writeFile(d + "/gone.txt", "x");
         QVERIFY(ShellDelete(d + "/gone.txt", true));
@@ -1089,7 +1095,6 @@ private Q_SLOTS:
         TDialogFileOpUi::SetProgressDelay(500);
         QVERIFY(ShellCopyOrMove(d + "/big.bin", d + "/dst", false, false));
         QCOMPARE(readFile(d + "/dst/big.bin").size(), 4 << 20);
-        SetFileOpUi(nullptr);
     }
 };
 

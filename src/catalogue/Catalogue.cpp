@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/FileTypeIcons.h"
 #include "utils/MyTextUtils.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/TreeNodes.h"
-#include "utils/MyFileUtils.h"
+#include "utils/PathTests.h"
 
 #include <QObject>
 #include <functional>

@@ -1,5 +1,5 @@
 #pragma once
-#include "utils/MyFileUtils.h"
+#include "utils/PathTests.h"
 
 #include <QByteArrayView>
 #include <QFile>

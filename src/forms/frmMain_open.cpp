@@ -4,8 +4,8 @@
 #include "components/CoolTrayIcon.h"
 #include "components/HSDialogs.h"
 #include "forms/frmMain.h"
-#include "utils/MyFileUtils.h"
 #include "utils/MySysUtils.h"
+#include "utils/PathTests.h"
 
 #include <QAction>
 #include <QDir>

@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <stdexcept>
 
-#include "utils/MyFileUtils.h"
+#include "utils/PathTests.h"
 
 #undef signals
 #include <gio/gio.h>

@@ -1,4 +1,4 @@
-#include "components/FileOperations.h"
+#include "components/FileOperationDialogs.h"
 #include "components/HSDialogs.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #pragma once
-#include "utils/MyFileUtils.h"
+#include "utils/FileOperations.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

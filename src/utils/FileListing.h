@@ -1,0 +1,20 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace MyFileUtils
+{
+
+// Appends to List every file under Folder whose name matches Mask (a pattern
+// with '*' and '?', matched ignoring case; "*.*" and "*" match every name).
+// Hidden files (leading '.') are listed, hidden folders are not entered. Each
+// folder gives its own files first, then its subfolders one after the other,
+// depth first; names are in name order within a folder. Links to folders are
+// followed, but no folder is walked twice, so link loops end; folders that
+// cannot be read are passed over. Paths keep their case. When List is still
+// empty at the end, it receives the one line "Files not found".
+void ListFiles(const QString& Folder, const QString& Mask, QStringList& List);
+// Does Name match Mask the way ListFiles matches it?
+bool MatchesMask(const QString& Name, const QString& Mask);
+
+} // namespace MyFileUtils

@@ -1,0 +1,83 @@
+#pragma once
+#include <QString>
+
+// Copy, move and delete of real files and folders, with the questions they
+// ask through a TFileOpUi. Paths use '/' as the delimiter.
+namespace MyFileUtils
+{
+
+// A name that is not UTF-8 may be passed as QFile::decodeName gives it (with
+// replacement characters); the operations find the name on disk when only
+// one name in its folder decodes that way, and keep its bytes.
+
+// The questions, errors and progress of a file operation. The dialog version
+// lives with the widgets; tests answer with their own.
+class TFileOpUi
+{
+public:
+    virtual ~TFileOpUi() = default;
+    // Target exists: replace it? For a folder the contents are merged and
+    // files of the same name replaced.
+    virtual bool AskOverwrite(const QString& Target, bool IsFolder) = 0;
+    // The folder the item should go into does not exist: create it?
+    virtual bool AskCreateFolder(const QString& Folder) = 0;
+    virtual bool ConfirmDelete(const QString& Path, bool IsFolder, bool ToTrash) = 0;
+    virtual void Error(const QString& Text) = 0;
+    // Work of TotalUnits (bytes for copies, items for deletions) begins.
+    virtual void BeginProgress(const QString& /*Caption*/, qint64 /*TotalUnits*/) {}
+    // Called often while working; false cancels the operation.
+    virtual bool Progress(qint64 /*DoneUnits*/, const QString& /*Current*/) { return true; }
+    virtual void EndProgress() {}
+};
+
+// The questions-and-dialogs object the short calls below use. Without one a
+// quiet object refuses every question and keeps the last error in
+// LastFileOpError(). Not owned.
+// The program installs its dialogs once (FileOperations::InstallDialogs);
+// tests install their own with TScopedFileOpUi.
+void SetFileOpUi(TFileOpUi* Ui);
+TFileOpUi* FileOpUi();
+QString LastFileOpError();
+
+// Installs Ui (may be null: the quiet object) for the guard's lifetime, then
+// puts back the one installed before, however the scope is left.
+class TScopedFileOpUi
+{
+public:
+    explicit TScopedFileOpUi(TFileOpUi* Ui) : m_previous(FileOpUi()) { SetFileOpUi(Ui); }
+    ~TScopedFileOpUi() { SetFileOpUi(m_previous); }
+    TScopedFileOpUi(const TScopedFileOpUi&) = delete;
+    TScopedFileOpUi& operator=(const TScopedFileOpUi&) = delete;
+
+private:
+    TFileOpUi* m_previous;
+};
+
+// Copies or moves a file or a folder with its contents.
+// Destination: when it is an existing folder (or ends with '/'), the item goes
+// into it under its own name; otherwise it is the item's new full path.
+// A missing folder for the item is created after the user agreed; an existing
+// target is replaced after the user agreed, or, with RenameOnCollision, the
+// item takes a free name "name (2).ext" without asking (cut short when the
+// file system's name limit needs it). Moves within one file
+// system rename; other moves copy and then delete the source. Symbolic links
+// are copied as links. Copies are assembled under a hidden name beside the
+// target and put in place only when complete, so a cancelled or failed copy
+// leaves nothing behind and an overwritten target is untouched until then.
+// True exactly when the whole operation completed.
+bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destination,
+                     bool RenameOnCollision, bool Move);
+bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool RenameOnCollision,
+                     bool Move);
+
+// Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
+// into the desktop trash (restorable from the file manager) or for good. A
+// symbolic link is deleted itself, never its target. An item on another file
+// system than the home trash goes to that file system's own trash folder;
+// names too long for the trash are cut short there (the original path is kept
+// in the item's info file). True exactly when the item is gone (and, for the
+// trash, is in a trash folder).
+bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash);
+bool ShellDelete(const QString& Path, bool ToTrash);
+
+} // namespace MyFileUtils
