@@ -344,12 +344,13 @@ private Q_SLOTS:
         env.cat.TopCategory =
             env.cat.AddCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
         TTreeNode* after = env.cat.AddCategoryNode(nullptr, "After");
-        env.cat.FillCategoryNode(after, "After", QChar(0xFEFF) + QString("marked"), {});
+        env.cat.FillCategoryNode(after, QString(2, QChar(0xFEFF)) + "After",
+                                 QChar(0xFEFF) + QString("marked"), {});
         env.cat.SaveData(false);
         Env again;
         QVERIFY(QFile::copy(env.dat(), again.dat()));
         QCOMPARE(LoadError(again.cat), QString());
-        QCOMPARE(names(again.cat), (QStringList{"Cutshort", "After"}));
+        QCOMPARE(names(again.cat), (QStringList{"Cutshort", QString(2, QChar(0xFEFF)) + "After"}));
         QCOMPARE(again.cat.Nodes().RootItem(2)->Data()->Comments,
                  QChar(0xFEFF) + QString("marked"));
 

@@ -2,6 +2,7 @@
 #include "utils/MyTextUtils.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
@@ -146,11 +147,13 @@ QString DecodeField(QByteArrayView Bytes)
         return {};
     if (!IsValidUtf8(Bytes))
         return DecodeWindows1252(Bytes);
-    // The UTF-8 decoder takes a leading U+FEFF for a byte-order mark and
-    // drops it; in a field it is text.
-    constexpr char Bom[] = "\xEF\xBB\xBF";
-    if (Bytes.startsWith(Bom))
-        return QChar(0xFEFF) + QString::fromUtf8(Bytes.sliced(3));
+    // QString::fromUtf8 takes a leading U+FEFF for a byte-order mark and
+    // drops it; in a field it is text, however many there are.
+    if (Bytes.startsWith("\xEF\xBB\xBF")) {
+        QStringDecoder keepingMarks(QStringConverter::Utf8,
+                                    QStringConverter::Flag::ConvertInitialBom);
+        return keepingMarks.decode(Bytes);
+    }
     return QString::fromUtf8(Bytes);
 }
 
