@@ -13,7 +13,7 @@ constexpr int key(QKeyCombination Combination)
 }
 
 // The image numbers are the command pictures painted by Artwork.
-constexpr Spec Table[] = {
+constexpr Entry Table[] = {
     {Id::NewDoc, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), 4, Pending},
     {Id::NewCateg, "acNewCateg", "Add category", "Add new category", key(Qt::CTRL | Qt::Key_N), 5,
      Pending},
@@ -80,12 +80,12 @@ static_assert(inOrder(), "rows in the order of Id");
 
 } // namespace
 
-std::span<const Spec> table()
+std::span<const Entry> table()
 {
     return Table;
 }
 
-const Spec& spec(Id Command)
+const Entry& entry(Id Command)
 {
     return Table[size_t(Command)];
 }

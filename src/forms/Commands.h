@@ -59,7 +59,7 @@ enum Flag : unsigned {
     Pending = 2,
 };
 
-struct Spec {
+struct Entry {
     Id Command;
     const char* ObjectName;
     const char* Caption;
@@ -70,7 +70,7 @@ struct Spec {
 };
 
 // The table, in the order of Id.
-std::span<const Spec> table();
-const Spec& spec(Id Command);
+std::span<const Entry> table();
+const Entry& entry(Id Command);
 
 } // namespace Commands

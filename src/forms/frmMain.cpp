@@ -125,17 +125,17 @@ void TMainF::createActions()
     };
     static_assert(std::size(wiring) == size_t(Id::Count), "every command is wired");
     for (const auto& w : wiring) {
-        const Commands::Spec& spec = Commands::spec(w.Command);
-        auto* action = new QAction(QString::fromUtf8(spec.Caption), this);
-        action->setObjectName(QString::fromLatin1(spec.ObjectName));
-        if (*spec.Hint)
-            action->setToolTip(QString::fromUtf8(spec.Hint));
-        if (spec.Shortcut)
-            action->setShortcut(QKeySequence(spec.Shortcut));
-        if (spec.Image >= 0)
-            action->setIcon(Artwork::CommandImage(spec.Image));
-        action->setCheckable(spec.Flags & Commands::Checkable);
-        action->setEnabled(!(spec.Flags & Commands::Pending));
+        const Commands::Entry& entry = Commands::entry(w.Command);
+        auto* action = new QAction(QString::fromUtf8(entry.Caption), this);
+        action->setObjectName(QString::fromLatin1(entry.ObjectName));
+        if (*entry.Hint)
+            action->setToolTip(QString::fromUtf8(entry.Hint));
+        if (entry.Shortcut)
+            action->setShortcut(QKeySequence(entry.Shortcut));
+        if (entry.Image >= 0)
+            action->setIcon(Artwork::CommandImage(entry.Image));
+        action->setCheckable(entry.Flags & Commands::Checkable);
+        action->setEnabled(!(entry.Flags & Commands::Pending));
         *w.Member = action;
         connect(action, &QAction::triggered, this,
                 [this, h = w.Handler] { guarded([this, h] { (this->*h)(); }); });
