@@ -58,7 +58,6 @@ public:
     // The built-in category is rebuilt and the flag cleared after a save that
     // answered the desktop's logoff query, in case the logoff is cancelled.
     void QueryEndSession();
-    void EndSession();
     // Every way to end the run (Exit, a signal, the session's quit) comes
     // here: one save, a failure reported once, then the event loops end.
     // Waits for a load in progress to finish first.

@@ -100,12 +100,6 @@ void TMainF::QueryEndSession()
     Catalogue.DataSaved = false;
 }
 
-void TMainF::EndSession()
-{
-    if (!Catalogue.Loading())
-        FormDestroy();
-}
-
 void TMainF::EndRun()
 {
     if (Catalogue.Loading()) {
