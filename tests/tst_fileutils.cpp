@@ -96,17 +96,21 @@ bool writeRaw(const QByteArray& Path, const QByteArray& Data)
     return ::close(fd) == 0 && ok;
 }
 
-QByteArray readRaw(const QByteArray& Path)
+// Everything left to read from Fd, which is then closed.
+QByteArray readAllAndClose(int Fd)
 {
     QByteArray data;
-    const int fd = ::open(Path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "<unreadable>";
     char buf[4096];
-    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+    for (ssize_t n; (n = ::read(Fd, buf, sizeof buf)) > 0;)
         data.append(buf, n);
-    ::close(fd);
+    ::close(Fd);
     return data;
+}
+
+QByteArray readRaw(const QByteArray& Path)
+{
+    const int fd = ::open(Path.constData(), O_RDONLY | O_CLOEXEC);
+    return fd < 0 ? QByteArray("<unreadable>") : readAllAndClose(fd);
 }
 
 bool rawExists(const QByteArray& Path)
@@ -419,11 +423,7 @@ private Q_SLOTS:
             ::_exit(ok ? 0 : 3);
         }
         ::close(fds[1]);
-        QByteArray out;
-        char buf[4096];
-        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-            out.append(buf, n);
-        ::close(fds[0]);
+        const QByteArray out = readAllAndClose(fds[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
         QFile::setPermissions(d + "/top/closed", QFile::Permissions(0x7700));
@@ -1034,11 +1034,7 @@ private Q_SLOTS:
             ::_exit(written ? 0 : 3);
         }
         ::close(fds[1]);
-        QByteArray out;
-        char buf[4096];
-        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-            out.append(buf, n);
-        ::close(fds[0]);
+        const QByteArray out = readAllAndClose(fds[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
         QVERIFY(WIFEXITED(status));

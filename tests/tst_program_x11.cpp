@@ -11,6 +11,8 @@
 #include <QtTest>
 #include <csignal>
 
+#include "testutil/TestUtil.h"
+
 class TestProgram : public QObject
 {
     Q_OBJECT
@@ -156,16 +158,9 @@ private Q_SLOTS:
     {
         Copy c;
         prepare(c);
-        QFile dat(c.dir.filePath("quillmere.dat"));
-        QVERIFY(dat.open(QIODevice::WriteOnly));
-        dat.write(QByteArray("Work\0"
-                             "0\0\0\0"
-                             "1\0\r\n"
-                             "Deep\0"
-                             "5\0\0\0"
-                             "1\0\r\n",
-                             24));
-        dat.close();
+        QVERIFY(TestUtil::WriteFile(c.dir.filePath("quillmere.dat"),
+                                    TestUtil::CatalogueLine("Work", 0, {}, "1") +
+                                        TestUtil::CatalogueLine("Deep", 5, {}, "1")));
         QProcess p;
         startAndWait(p, c);
         auto geometry = [](const QString& id) {
