@@ -42,7 +42,7 @@ namespace
 using BenchUtil::Clock;
 using BenchUtil::timeMs;
 
-struct TSamples {
+struct Samples {
     std::vector<double> v;
     void add(double x) { v.push_back(x); }
     double median() const
@@ -87,35 +87,35 @@ bool chance(std::mt19937& rng, double p)
 }
 
 // Words joined until the text is between Min and Max characters long.
-QString words(std::mt19937& rng, int Min, int Max, bool Ascii, char16_t Joint = u' ')
+QString words(std::mt19937& rng, int min, int max, bool ascii, char16_t joint = u' ')
 {
-    const int target = uniform(rng, Min, Max);
+    const int target = uniform(rng, min, max);
     QString s;
     while (s.size() < target) {
         if (!s.isEmpty())
-            s += Joint;
-        s += QString::fromUtf8(Words[uniform(rng, 0, (Ascii ? AsciiWordCount : WordCount) - 1)]);
+            s += joint;
+        s += QString::fromUtf8(Words[uniform(rng, 0, (ascii ? AsciiWordCount : WordCount) - 1)]);
     }
-    if (s.size() > Max)
-        s.truncate(Max);
+    if (s.size() > max)
+        s.truncate(max);
     return s.trimmed();
 }
 
 // Real files on disk, made on demand and shared by every catalogue.
-class TFilePool
+class FilePool
 {
 public:
-    explicit TFilePool(QString Root) : m_root(std::move(Root)) {}
+    explicit FilePool(QString root) : m_root(std::move(root)) {}
 
     // The path of existing file I (made when first asked for).
-    QString file(int I)
+    QString file(int i)
     {
-        while (int(m_files.size()) <= I)
+        while (int(m_files.size()) <= i)
             makeNext();
-        return m_files[size_t(I)];
+        return m_files[size_t(i)];
     }
     int folderCount() const { return int(m_folders.size()); }
-    QString folder(int I) const { return m_folders[size_t(I)]; }
+    QString folder(int i) const { return m_folders[size_t(i)]; }
     int fileCount() const { return int(m_files.size()); }
 
 private:
@@ -155,65 +155,65 @@ private:
     std::vector<QString> m_folders;
 };
 
-struct TCatalogueStats {
-    qint64 Lines = 0, Categories = 0, Docs = 0, DocsOnDisk = 0, Folders = 0, Links = 0,
-           Comments = 0;
-    qint64 NameChars = 0, PathChars = 0, Paths = 0, LocalPaths = 0;
-    int MaxLevel = 0, Roots = 0;
+struct CatalogueStats {
+    qint64 lines = 0, categories = 0, docs = 0, docsOnDisk = 0, folders = 0, links = 0,
+           comments = 0;
+    qint64 nameChars = 0, pathChars = 0, paths = 0, localPaths = 0;
+    int maxLevel = 0, roots = 0;
 };
 
-void appendLine(QByteArray& Out, const QString& Name, int Level, const QString& Path,
-                const QString& Comment, char Kind, const QString& Additional)
+void appendLine(QByteArray& out, const QString& name, int level, const QString& path,
+                const QString& comment, char kind, const QString& additional)
 {
-    Out += Name.toUtf8();
-    Out += '\0';
-    Out += QByteArray::number(Level);
-    Out += '\0';
-    Out += Path.toUtf8();
-    Out += '\0';
-    Out += Comment.toUtf8();
-    Out += '\0';
-    Out += Kind;
-    Out += '\0';
-    Out += Additional.toUtf8();
-    Out += "\r\n";
+    out += name.toUtf8();
+    out += '\0';
+    out += QByteArray::number(level);
+    out += '\0';
+    out += path.toUtf8();
+    out += '\0';
+    out += comment.toUtf8();
+    out += '\0';
+    out += kind;
+    out += '\0';
+    out += additional.toUtf8();
+    out += "\r\n";
 }
 
 // A catalogue of Entries lines in depth-first order: categories nested up to
 // six deep holding documents (half of them on disk), folders and hyperlinks.
-QByteArray makeCatalogue(TFilePool& Pool, const QString& Root, qint64 Entries, quint32 Seed,
-                         TCatalogueStats& St, int* NextFile)
+QByteArray makeCatalogue(FilePool& pool, const QString& root, qint64 entries, quint32 seed,
+                         CatalogueStats& st, int* nextFile)
 {
-    std::mt19937 rng(Seed);
+    std::mt19937 rng(seed);
     QByteArray out;
-    out.reserve(Entries * 130);
+    out.reserve(entries * 130);
     int open = 0; // categories open above the next line
-    static const char* const Extras[] = {"2023", "draft", "ISBN 978-3-16-148410-0", "to read",
+    static const char* const extras[] = {"2023", "draft", "ISBN 978-3-16-148410-0", "to read",
                                          "★★★"};
     auto comment = [&] { return chance(rng, 0.3) ? words(rng, 10, 70, false) : QString(); };
     auto extra = [&] {
-        return chance(rng, 0.1) ? QString::fromUtf8(Extras[uniform(rng, 0, 4)]) : QString();
+        return chance(rng, 0.1) ? QString::fromUtf8(extras[uniform(rng, 0, 4)]) : QString();
     };
-    auto emitLine = [&](const QString& Name, const QString& Path, char Kind,
-                        const QString& Comment) {
+    auto emitLine = [&](const QString& name, const QString& path, char kind,
+                        const QString& remark) {
         const int level = open;
-        appendLine(out, Name, level, Path, Comment, Kind, extra());
-        ++St.Lines;
-        St.NameChars += Name.size();
-        if (!Path.isEmpty()) {
-            St.PathChars += Path.size();
-            ++St.Paths;
-            St.LocalPaths += Path.startsWith(u'/');
+        appendLine(out, name, level, path, remark, kind, extra());
+        ++st.lines;
+        st.nameChars += name.size();
+        if (!path.isEmpty()) {
+            st.pathChars += path.size();
+            ++st.paths;
+            st.localPaths += path.startsWith(u'/');
         }
-        St.Comments += !Comment.isEmpty();
-        St.MaxLevel = std::max(St.MaxLevel, level);
-        St.Roots += level == 0;
+        st.comments += !remark.isEmpty();
+        st.maxLevel = std::max(st.maxLevel, level);
+        st.roots += level == 0;
     };
-    while (St.Lines < Entries) {
+    while (st.lines < entries) {
         const double r = std::uniform_real_distribution<double>(0, 1)(rng);
         if (open == 0 || (r < 0.09 && open < 6)) {
             emitLine(words(rng, 10, 30, false), QString(), '1', comment());
-            ++St.Categories;
+            ++st.categories;
             ++open;
             continue;
         }
@@ -225,36 +225,36 @@ QByteArray makeCatalogue(TFilePool& Pool, const QString& Root, qint64 Entries, q
         if (k < 0.75) {
             QString path;
             if (chance(rng, 0.5)) {
-                path = Pool.file((*NextFile)++);
-                ++St.DocsOnDisk;
+                path = pool.file((*nextFile)++);
+                ++st.docsOnDisk;
             } else {
                 path = QStringLiteral("%1/archive/%2/%3%4")
-                           .arg(Root, words(rng, 4, 18, true, u'-'), words(rng, 6, 28, true, u'_'),
+                           .arg(root, words(rng, 4, 18, true, u'-'), words(rng, 6, 28, true, u'_'),
                                 QLatin1String(Extensions[uniform(rng, 0, ExtensionCount - 1)]));
             }
             const QString name =
                 chance(rng, 0.2) ? words(rng, 10, 30, false) : path.mid(path.lastIndexOf(u'/') + 1);
             emitLine(name, path, '2', comment());
-            ++St.Docs;
-        } else if (k < 0.82 && Pool.folderCount() > 0) {
-            const QString path = Pool.folder(uniform(rng, 0, Pool.folderCount() - 1));
+            ++st.docs;
+        } else if (k < 0.82 && pool.folderCount() > 0) {
+            const QString path = pool.folder(uniform(rng, 0, pool.folderCount() - 1));
             emitLine(path.mid(path.lastIndexOf(u'/') + 1), path, '3', comment());
-            ++St.Folders;
+            ++st.folders;
         } else {
             const QString address =
                 QStringLiteral("https://www.%1.example/%2.html")
                     .arg(words(rng, 3, 12, true, u'-'), words(rng, 18, 65, true, u'/'));
             emitLine(words(rng, 10, 30, false), address, '4', comment());
-            ++St.Links;
+            ++st.links;
         }
     }
     return out;
 }
 
-bool writeWhole(const QString& Path, const QByteArray& Bytes)
+bool writeWhole(const QString& path, const QByteArray& bytes)
 {
-    QFile f(Path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(Bytes) == Bytes.size() &&
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() &&
            f.flush();
 }
 
@@ -262,9 +262,9 @@ bool writeWhole(const QString& Path, const QByteArray& Bytes)
 
 // Floor of a load: the file read whole, then one stat per local path it holds
 // (field 3 of each line), as the loader must probe each of them.
-qint64 readAndStat(const QString& File)
+qint64 readAndStat(const QString& file)
 {
-    QFile f(File);
+    QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray bytes = f.readAll();
@@ -294,40 +294,40 @@ qint64 readAndStat(const QString& File)
 }
 
 // Floor of a save: the same bytes written once to a new file.
-void writeOnce(const QString& File, const QByteArray& Bytes, bool Sync)
+void writeOnce(const QString& file, const QByteArray& bytes, bool sync)
 {
-    const QByteArray name = QFile::encodeName(File);
+    const QByteArray name = QFile::encodeName(file);
     const int fd = ::open(name.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
     if (fd < 0) {
         std::perror("open");
         std::exit(2);
     }
     qsizetype done = 0;
-    while (done < Bytes.size()) {
-        const ssize_t n = ::write(fd, Bytes.constData() + done, size_t(Bytes.size() - done));
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n <= 0) {
             std::perror("write");
             std::exit(2);
         }
         done += n;
     }
-    if (Sync)
+    if (sync)
         ::fdatasync(fd);
     ::close(fd);
 }
 
 // ---------------------------------------------------------------- memory
 
-long statusKb(const char* Key)
+long statusKb(const char* key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray all = f.readAll();
-    const qsizetype at = all.indexOf(Key);
+    const qsizetype at = all.indexOf(key);
     if (at < 0)
         return -1;
-    return std::strtol(all.constData() + at + std::strlen(Key), nullptr, 10);
+    return std::strtol(all.constData() + at + std::strlen(key), nullptr, 10);
 }
 
 bool resetPeak()
@@ -344,12 +344,12 @@ bool resetPeak()
 // it back, reset, and see the peak fall.
 int hwmCheck()
 {
-    constexpr size_t Size = 64u << 20;
+    constexpr size_t size = 64u << 20;
     {
         // volatile, so the compiler cannot drop the block altogether
-        std::unique_ptr<char[]> block(new char[Size]);
+        std::unique_ptr<char[]> block(new char[size]);
         volatile char* touch = block.get();
-        for (size_t i = 0; i < Size; i += 4096)
+        for (size_t i = 0; i < size; i += 4096)
             touch[i] = 1;
     }
     const long before = statusKb("VmHWM:");
@@ -363,17 +363,17 @@ int hwmCheck()
 
 // Child: a warm-up load of a tiny catalogue (so the type database, icon cache
 // and loader thread exist), then the measured load from a reset peak.
-int memChild(const QString& Folder, const QString& WarmFolder, bool Shell)
+int memChild(const QString& folder, const QString& warmFolder, bool shell)
 {
     {
-        TCatalogue warm;
-        warm.SetDataFolder(WarmFolder);
-        warm.ShellIcons = Shell;
-        warm.LoadData(false);
+        Catalogue warm;
+        warm.setDataFolder(warmFolder);
+        warm.fileTypeIcons = shell;
+        warm.loadData(false);
     }
-    TCatalogue cat;
-    cat.SetDataFolder(Folder);
-    cat.ShellIcons = Shell;
+    Catalogue cat;
+    cat.setDataFolder(folder);
+    cat.fileTypeIcons = shell;
     const long rssBefore = statusKb("VmRSS:");
     const bool reset = resetPeak();
     const long hwmBefore = statusKb("VmHWM:");
@@ -399,7 +399,7 @@ int memChild(const QString& Folder, const QString& WarmFolder, bool Shell)
         ::close(fd);
     });
     bool ok = false;
-    const double ms = timeMs([&] { ok = cat.LoadData(false); });
+    const double ms = timeMs([&] { ok = cat.loadData(false); });
     stop = true;
     sampler.join();
     const long hwmAfter = statusKb("VmHWM:");
@@ -407,17 +407,17 @@ int memChild(const QString& Folder, const QString& WarmFolder, bool Shell)
     std::printf("MEM ok=%d nodes=%d reset=%d rss_before=%ld hwm_before=%ld hwm_after=%ld "
                 "rss_after=%ld sampled=%ld "
                 "load_ms=%.3f\n",
-                ok, cat.Nodes().Count(), reset, rssBefore, hwmBefore, hwmAfter, rssAfter,
+                ok, cat.nodes().count(), reset, rssBefore, hwmBefore, hwmAfter, rssAfter,
                 sampled.load(), ms);
     std::fflush(stdout);
     return ok ? 0 : 1;
 }
 
-std::map<QString, double> runChild(const QStringList& Args)
+std::map<QString, double> runChild(const QStringList& args)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QCoreApplication::applicationFilePath(), Args);
+    p.start(QCoreApplication::applicationFilePath(), args);
     p.waitForFinished(-1);
     std::map<QString, double> out;
     const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
@@ -436,15 +436,15 @@ std::map<QString, double> runChild(const QStringList& Args)
 
 // ---------------------------------------------------------------- report
 
-void row(const char* What, const TSamples& S, const char* Unit = "ms")
+void row(const char* what, const Samples& s, const char* unit = "ms")
 {
-    std::printf("  %-44s %10.2f %10.2f %10.2f %s  (%zu)\n", What, S.median(), S.min(), S.max(),
-                Unit, S.v.size());
+    std::printf("  %-44s %10.2f %10.2f %10.2f %s  (%zu)\n", what, s.median(), s.min(), s.max(),
+                unit, s.v.size());
 }
 
-const char* verdict(bool Met)
+const char* verdict(bool met)
 {
-    return Met ? "met" : "MISSED";
+    return met ? "met" : "MISSED";
 }
 
 } // namespace
@@ -468,12 +468,12 @@ int main(int argc, char** argv)
         ::mkdir(runtime.constData(), 0700);
         qputenv("XDG_RUNTIME_DIR", runtime);
     }
-    struct TCleanup {
-        QString Dir;
-        ~TCleanup()
+    struct Cleanup {
+        QString dir;
+        ~Cleanup()
         {
-            if (!Dir.isEmpty())
-                QDir(Dir).removeRecursively();
+            if (!dir.isEmpty())
+                QDir(dir).removeRecursively();
         }
     } cleanup{root};
 
@@ -504,7 +504,7 @@ int main(int argc, char** argv)
                 hwm.count(QStringLiteral("before")) ? hwm.at(QStringLiteral("before")) : -1,
                 hwm.count(QStringLiteral("after")) ? hwm.at(QStringLiteral("after")) : -1);
 
-    TFilePool pool(root);
+    FilePool pool(root);
     // A tiny catalogue with every extension, for the children's warm-up.
     const QString warmDir = root + QStringLiteral("/warm");
     {
@@ -523,19 +523,19 @@ int main(int argc, char** argv)
         writeWhole(warmDir + QStringLiteral("/quillmere.dat"), warm);
     }
 
-    struct TResult {
-        qint64 N = 0;
-        double Load = 0, Floor = 0, Save = 0, Write = 0, Atomic = 0, MemPerEntry = 0;
-        double PeakKb = 0, FileBytes = 0;
+    struct Result {
+        qint64 n = 0;
+        double load = 0, floor = 0, save = 0, write = 0, atomic = 0, memPerEntry = 0;
+        double peakKb = 0, fileBytes = 0;
     };
-    std::vector<TResult> results;
+    std::vector<Result> results;
     int nextFile = 0;
 
     for (const qint64 n : sizes) {
         const QString dir = root + QStringLiteral("/data%1").arg(n);
         QDir().mkpath(dir);
         const QString file = dir + QStringLiteral("/quillmere.dat");
-        TCatalogueStats st;
+        CatalogueStats st;
         const QByteArray bytes = makeCatalogue(pool, root, n, quint32(n) ^ 0x5eedu, st, &nextFile);
         if (!writeWhole(file, bytes)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
@@ -546,21 +546,21 @@ int main(int argc, char** argv)
                     "(%lld on disk), %lld folders, %lld hyperlinks, %lld comments; mean name %.1f, "
                     "mean path "
                     "%.1f chars\n",
-                    (long long)n, bytes.size() / 1e6, (long long)st.Categories, st.MaxLevel,
-                    st.Roots, (long long)st.Docs, (long long)st.DocsOnDisk, (long long)st.Folders,
-                    (long long)st.Links, (long long)st.Comments,
-                    double(st.NameChars) / double(st.Lines),
-                    double(st.PathChars) / double(std::max<qint64>(1, st.Paths)));
+                    (long long)n, bytes.size() / 1e6, (long long)st.categories, st.maxLevel,
+                    st.roots, (long long)st.docs, (long long)st.docsOnDisk, (long long)st.folders,
+                    (long long)st.links, (long long)st.comments,
+                    double(st.nameChars) / double(st.lines),
+                    double(st.pathChars) / double(std::max<qint64>(1, st.paths)));
         const int reps = repsOverride > 0 ? repsOverride : (n >= 100000 ? 5 : 9);
         const int expectNodes = int(n) + 4; // plus the built-in category and its three links
 
-        TSamples load, loadPlain, floorA, save, writeNoSync, writeSync, writeRename;
+        Samples load, loadPlain, floorA, save, writeNoSync, writeSync, writeRename;
         // Warm-up: page cache, type database, icon cache, loader thread.
         {
-            TCatalogue warm;
-            warm.SetDataFolder(dir);
-            if (!warm.LoadData(false) || warm.Nodes().Count() != expectNodes) {
-                std::fprintf(stderr, "load failed: %d nodes, expected %d\n", warm.Nodes().Count(),
+            Catalogue warm;
+            warm.setDataFolder(dir);
+            if (!warm.loadData(false) || warm.nodes().count() != expectNodes) {
+                std::fprintf(stderr, "load failed: %d nodes, expected %d\n", warm.nodes().count(),
                              expectNodes);
                 return 1;
             }
@@ -568,12 +568,12 @@ int main(int argc, char** argv)
         qint64 statted = 0;
         for (int r = 0; r < reps; ++r) {
             for (const bool shell : {true, false}) {
-                auto cat = std::make_unique<TCatalogue>();
-                cat->SetDataFolder(dir);
-                cat->ShellIcons = shell;
+                auto cat = std::make_unique<Catalogue>();
+                cat->setDataFolder(dir);
+                cat->fileTypeIcons = shell;
                 bool ok = false;
-                (shell ? load : loadPlain).add(timeMs([&] { ok = cat->LoadData(false); }));
-                if (!ok || cat->Nodes().Count() != expectNodes) {
+                (shell ? load : loadPlain).add(timeMs([&] { ok = cat->loadData(false); }));
+                if (!ok || cat->nodes().count() != expectNodes) {
                     std::fprintf(stderr, "load failed\n");
                     return 1;
                 }
@@ -585,16 +585,16 @@ int main(int argc, char** argv)
         // each further save (a save drops it).
         bool roundTrip = false;
         {
-            TCatalogue cat;
-            cat.SetDataFolder(dir);
-            cat.LoadData(false);
+            Catalogue cat;
+            cat.setDataFolder(dir);
+            cat.loadData(false);
             const QString floorFile = dir + QStringLiteral("/floor.dat");
             const QString renameTmp = dir + QStringLiteral("/floor.tmp");
             writeOnce(floorFile, bytes, false);
             for (int r = 0; r < reps; ++r) {
                 if (r > 0)
-                    cat.CreateMakerCategory();
-                save.add(timeMs([&] { cat.SaveData(false); }));
+                    cat.createMakerCategory();
+                save.add(timeMs([&] { cat.saveData(false); }));
                 if (r == 0) {
                     QFile f(file);
                     roundTrip = f.open(QIODevice::ReadOnly) && f.readAll() == bytes;
@@ -623,24 +623,24 @@ int main(int argc, char** argv)
 
         std::printf("  %-44s %10s %10s %10s     (reps)\n", "what", "median", "min", "max");
         row("LoadData", load);
-        row("LoadData, ShellIcons = false", loadPlain);
+        row("LoadData, fileTypeIcons = false", loadPlain);
         row("floor (a): read whole + stat each path", floorA);
         row("SaveData(false)", save);
         row("floor (b): write + close, no fsync", writeNoSync);
         row("  write + fdatasync + close (info)", writeSync);
         row("floor (b'): temp + fdatasync + rename over", writeRename);
         std::printf("  floor (a) found %lld of %lld local paths on disk; save round trip: %s\n",
-                    (long long)statted, (long long)st.LocalPaths,
+                    (long long)statted, (long long)st.localPaths,
                     roundTrip ? "byte-identical" : "DIFFERS from the loaded file");
 
-        TResult res;
-        res.N = n;
-        res.Load = load.median();
-        res.Floor = floorA.median();
-        res.Save = save.median();
-        res.Write = writeNoSync.median();
-        res.Atomic = writeRename.median();
-        res.FileBytes = double(bytes.size());
+        Result res;
+        res.n = n;
+        res.load = load.median();
+        res.floor = floorA.median();
+        res.save = save.median();
+        res.write = writeNoSync.median();
+        res.atomic = writeRename.median();
+        res.fileBytes = double(bytes.size());
         for (int k = 0; k < 2; ++k) {
             const auto& m = mem[k];
             auto get = [&m](const char* key) {
@@ -664,32 +664,32 @@ int main(int argc, char** argv)
                         bytes.size() / 1048576.0, perEntry,
                         (keptKb * 1024 - double(bytes.size())) / double(n), get("load_ms"));
             if (k == 0) {
-                res.MemPerEntry = perEntry;
-                res.PeakKb = peakKb;
+                res.memPerEntry = perEntry;
+                res.peakKb = peakKb;
             }
         }
         results.push_back(res);
     }
 
     std::printf("\n== Targets\n");
-    for (const TResult& r : results) {
+    for (const Result& r : results) {
         std::printf(
             "  %7lld entries: load/floor(a) %.2f (%s, target <= 2); save/floor(b) %.2f (%s, target "
             "<= 2; "
             "save/floor(b') %.2f); memory %.0f B/entry beyond the file (%s, target <= 400)\n",
-            (long long)r.N, r.Load / r.Floor, verdict(r.Load <= 2 * r.Floor), r.Save / r.Write,
-            verdict(r.Save <= 2 * r.Write), r.Save / r.Atomic, r.MemPerEntry,
-            verdict(r.MemPerEntry <= 400));
+            (long long)r.n, r.load / r.floor, verdict(r.load <= 2 * r.floor), r.save / r.write,
+            verdict(r.save <= 2 * r.write), r.save / r.atomic, r.memPerEntry,
+            verdict(r.memPerEntry <= 400));
     }
     if (results.size() >= 2) {
         // The slope between the smallest and the largest catalogue leaves out
         // any fixed cost of a load.
-        const TResult& a = results.front();
-        const TResult& b = results.back();
+        const Result& a = results.front();
+        const Result& b = results.back();
         const double slope =
-            ((b.PeakKb - a.PeakKb) * 1024 - (b.FileBytes - a.FileBytes)) / double(b.N - a.N);
+            ((b.peakKb - a.peakKb) * 1024 - (b.fileBytes - a.fileBytes)) / double(b.n - a.n);
         std::printf("  marginal memory %lld -> %lld entries: %.0f B/entry beyond the file\n",
-                    (long long)a.N, (long long)b.N, slope);
+                    (long long)a.n, (long long)b.n, slope);
     }
     return 0;
 }

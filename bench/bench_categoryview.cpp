@@ -41,45 +41,45 @@ const char* const Words[] = {"Report",  "invoice",  "Letter",  "notes",  "draft"
 
 // Shuffles the category's children in the tree and lists them again, so each
 // sort starts from an unsorted list.
-void shuffleAndRelist(TCatalogue& cat, TTreeNode* category, TListModel& model, std::mt19937& rng)
+void shuffleAndRelist(Catalogue& cat, TreeNode* category, ListModel& model, std::mt19937& rng)
 {
-    std::vector<TTreeNode*> order;
-    for (int i = 0; i < category->Count(); ++i)
-        order.push_back(category->Item(i));
+    std::vector<TreeNode*> order;
+    for (int i = 0; i < category->count(); ++i)
+        order.push_back(category->item(i));
     std::shuffle(order.begin(), order.end(), rng);
-    cat.Nodes().Reorder(category, order);
-    model.FillChildren(category, nullptr);
+    cat.nodes().reorder(category, order);
+    model.fillChildren(category, nullptr);
 }
 
-void benchSort(const char* label, TCatalogue& cat, TTreeNode* category, TListModel& model,
+void benchSort(const char* label, Catalogue& cat, TreeNode* category, ListModel& model,
                const QCollator& collator, int reps, std::mt19937& rng)
 {
-    model.SetCollator(collator);
+    model.setCollator(collator);
     std::vector<double> sortTimes, floorTimes;
     for (int r = 0; r < reps; ++r) {
         shuffleAndRelist(cat, category, model, rng);
         QStringList texts;
-        texts.reserve(model.Count());
-        for (TTreeNode* n : model.Rows())
-            texts << n->Data()->FullName;
+        texts.reserve(model.count());
+        for (TreeNode* n : model.rows())
+            texts << n->data()->fullName;
         floorTimes.push_back(timeMs([&] {
             std::sort(texts.begin(), texts.end(), [&](const QString& a, const QString& b) {
                 return collator.compare(a, b) < 0;
             });
         }));
         sortTimes.push_back(timeMs([&] {
-            model.Sort(TListModel::colLocation + 1);
-            model.ReorderTree();
+            model.sortBy(ListModel::colLocation + 1);
+            model.reorderTree();
         }));
         // The result must be the collator's order, and the tree must follow.
-        for (int i = 0; i + 1 < model.Count(); ++i)
-            if (collator.compare(model.Node(i)->Data()->FullName,
-                                 model.Node(i + 1)->Data()->FullName) > 0) {
+        for (int i = 0; i + 1 < model.count(); ++i)
+            if (collator.compare(model.node(i)->data()->fullName,
+                                 model.node(i + 1)->data()->fullName) > 0) {
                 std::fprintf(stderr, "sort order wrong at row %d\n", i);
                 std::exit(1);
             }
-        for (int i = 0; i < model.Count(); ++i)
-            if (category->Item(i) != model.Node(i)) {
+        for (int i = 0; i < model.count(); ++i)
+            if (category->item(i) != model.node(i)) {
                 std::fprintf(stderr, "tree order differs at %d\n", i);
                 std::exit(1);
             }
@@ -128,29 +128,29 @@ int main(int argc, char* argv[])
     }
     std::shuffle(paths.begin(), paths.end(), rng);
 
-    TCatalogue cat;
-    cat.ShellIcons = false;
-    TTreeNodes& nodes = cat.Nodes();
-    nodes.BeginUpdate();
-    TTreeNode* category = cat.AddCategoryNode(nullptr, "Big");
+    Catalogue cat;
+    cat.fileTypeIcons = false;
+    NodeTree& nodes = cat.nodes();
+    nodes.beginUpdate();
+    TreeNode* category = cat.addCategoryNode(nullptr, "Big");
     for (const QString& p : paths) {
-        TTreeNode* n = nodes.AddChild(category, p.mid(p.lastIndexOf('/') + 1));
-        auto info = std::make_unique<TNodeInfo>();
-        info->Kind = nkDoc;
-        info->FullName = p;
-        nodes.SetData(n, std::move(info));
-        nodes.SetImage(n, imgBlankPage);
+        TreeNode* n = nodes.addChild(category, p.mid(p.lastIndexOf('/') + 1));
+        auto info = std::make_unique<NodeInfo>();
+        info->kind = nkDoc;
+        info->fullName = p;
+        nodes.setNodeData(n, std::move(info));
+        nodes.setImage(n, imgBlankPage);
     }
-    nodes.EndUpdate();
-    TListModel model(cat);
+    nodes.endUpdate();
+    ListModel model(cat);
 
     // Fill: every listed document is checked on disk.
     std::vector<QByteArray> native;
     for (const QString& p : paths)
         native.push_back(QFile::encodeName(p));
     std::vector<double> fillTimes, statTimes;
-    const auto fill = [&](TTreeNode* n) { CheckListedNode(cat, n, false); };
-    model.FillChildren(category, fill); // warm the file-system caches
+    const auto fill = [&](TreeNode* n) { checkListedNode(cat, n, false); };
+    model.fillChildren(category, fill); // warm the file-system caches
     for (int r = 0; r < reps; ++r) {
         statTimes.push_back(timeMs([&] {
             struct stat st;
@@ -160,13 +160,13 @@ int main(int argc, char* argv[])
             if (found != count)
                 std::fprintf(stderr, "stat found %d of %d\n", found, count);
         }));
-        fillTimes.push_back(timeMs([&] { model.FillChildren(category, fill); }));
+        fillTimes.push_back(timeMs([&] { model.fillChildren(category, fill); }));
     }
-    if (model.Count() != count)
+    if (model.count() != count)
         return 1;
     int missing = 0;
-    for (int i = 0; i < category->Count(); ++i)
-        missing += category->Item(i)->ImageIndex() == imgMissing;
+    for (int i = 0; i < category->count(); ++i)
+        missing += category->item(i)->imageIndex() == imgMissing;
     const double fillMs = median(fillTimes), statMs = median(statTimes);
     std::printf("%d documents, median of %d runs\n", count, reps);
     std::printf("fill (list + check on disk)      %8.1f ms   one stat per path  %8.1f ms   ratio "

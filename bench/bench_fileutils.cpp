@@ -41,9 +41,9 @@ QString list(const std::vector<double>& v)
     return parts.join(QStringLiteral(", "));
 }
 
-void touch(const QByteArray& Path)
+void touch(const QByteArray& path)
 {
-    const int fd = ::open(Path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd >= 0)
         ::close(fd);
 }
@@ -55,36 +55,36 @@ const char* const Suffixes[50] = {
     "py",  "sh",  "java", "rs",   "go",   "rb",  "pl",   "tex", "zip",  "gz",   "tar", "7z",  "mp3",
     "ogg", "wav", "flac", "mp4",  "mkv",  "avi", "webm", "iso", "epub", "ttf",  "ics"};
 
-void makeListTree(const QString& Root, int Files)
+void makeListTree(const QString& root, int files)
 {
     // 10 x 10 x 10 folders, the files spread evenly over the deepest ones.
-    const int perFolder = std::max(1, Files / 1000);
+    const int perFolder = std::max(1, files / 1000);
     int made = 0;
     for (int a = 0; a < 10; ++a)
         for (int b = 0; b < 10; ++b)
             for (int c = 0; c < 10; ++c) {
-                const QString dir = QStringLiteral("%1/a%2/b%3/c%4").arg(Root).arg(a).arg(b).arg(c);
+                const QString dir = QStringLiteral("%1/a%2/b%3/c%4").arg(root).arg(a).arg(b).arg(c);
                 QDir().mkpath(dir);
                 const QByteArray nativeDir = QFile::encodeName(dir);
-                for (int i = 0; i < perFolder && made < Files; ++i, ++made)
+                for (int i = 0; i < perFolder && made < files; ++i, ++made)
                     touch(nativeDir + "/file" + QByteArray::number(i) + '.' + Suffixes[i % 50]);
             }
 }
 
 // quillmere.dat: one category per folder of 1,000 documents.
-void makeCatalogue(const QString& DataFolder, const QString& DocRoot, int Docs)
+void makeCatalogue(const QString& dataFolder, const QString& docRoot, int docs)
 {
     QByteArray out;
-    out.reserve(qsizetype(Docs) * 90);
-    auto line = [&out](const QByteArray& Name, int Level, const QByteArray& Path,
-                       const char* Kind) {
-        out += Name + '\0' + QByteArray::number(Level) + '\0' + Path + '\0' + '\0' + Kind + '\0' +
+    out.reserve(qsizetype(docs) * 90);
+    auto line = [&out](const QByteArray& name, int level, const QByteArray& path,
+                       const char* kind) {
+        out += name + '\0' + QByteArray::number(level) + '\0' + path + '\0' + '\0' + kind + '\0' +
                "\r\n";
     };
     line("Documents", 0, "", "1");
-    for (int n = 0; n < Docs; ++n) {
+    for (int n = 0; n < docs; ++n) {
         const int folder = n / 1000;
-        const QByteArray dir = QFile::encodeName(DocRoot) + "/f" + QByteArray::number(folder);
+        const QByteArray dir = QFile::encodeName(docRoot) + "/f" + QByteArray::number(folder);
         if (n % 1000 == 0) {
             QDir().mkpath(QFile::decodeName(dir));
             line("Folder " + QByteArray::number(folder), 1, "", "1");
@@ -93,18 +93,18 @@ void makeCatalogue(const QString& DataFolder, const QString& DocRoot, int Docs)
         touch(dir + '/' + name);
         line(name, 2, dir + '/' + name, "2");
     }
-    QFile f(DataFolder + QStringLiteral("/quillmere.dat"));
+    QFile f(dataFolder + QStringLiteral("/quillmere.dat"));
     if (f.open(QIODevice::WriteOnly))
         f.write(out);
 }
 
-double loadOnce(const QString& DataFolder, bool Icons, int* Images)
+double loadOnce(const QString& dataFolder, bool icons, int* images)
 {
-    TCatalogue cat;
-    cat.SetDataFolder(DataFolder);
-    cat.ShellIcons = Icons;
-    const double ms = timeMs([&] { cat.LoadData(false); });
-    *Images = cat.Images().Small.Count();
+    Catalogue cat;
+    cat.setDataFolder(dataFolder);
+    cat.fileTypeIcons = icons;
+    const double ms = timeMs([&] { cat.loadData(false); });
+    *images = cat.images().small.count();
     return ms;
 }
 
@@ -144,13 +144,13 @@ int main(int argc, char* argv[])
     for (int r = 0; r < reps; ++r) {
         own.push_back(timeMs([&] {
             QStringList list;
-            MyFileUtils::ListFiles(tree, QStringLiteral("*.*"), list);
+            FileUtils::listFiles(tree, QStringLiteral("*.*"), list);
             found = list.size();
         }));
         find.push_back(timeMs([&] { (void)std::system(qPrintable(findCommand)); }));
         ownMasked.push_back(timeMs([&] {
             QStringList list;
-            MyFileUtils::ListFiles(tree, QStringLiteral("*.pdf"), list);
+            FileUtils::listFiles(tree, QStringLiteral("*.pdf"), list);
         }));
     }
     std::printf("(a) ListFiles over %lld files (ms):   %s  median %.1f\n", (long long)found,

@@ -16,11 +16,11 @@ QGuiApplication* app = nullptr;
 
 // Qt's own chatter (missing fonts, settings notes) would drown libFuzzer's
 // report; FUZZ_VERBOSE=1 keeps it.
-void quietMessages(QtMsgType Type, const QMessageLogContext&, const QString& Text)
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    if (Type == QtCriticalMsg || Type == QtFatalMsg || qEnvironmentVariableIsSet("FUZZ_VERBOSE"))
-        std::fprintf(stderr, "%s\n", qPrintable(Text));
-    if (Type == QtFatalMsg)
+    if (type == QtCriticalMsg || type == QtFatalMsg || qEnvironmentVariableIsSet("FUZZ_VERBOSE"))
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (type == QtFatalMsg)
         std::abort();
 }
 
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     // Never the real home: settings and data go to a folder of this run.
     scratch = new QTemporaryDir(QDir::temp().filePath(QStringLiteral("quillmere-fuzz-XXXXXX")));
     if (!scratch->isValid())
-        FuzzUtil::Fail("no temporary folder", scratch->errorString());
+        FuzzUtil::fail("no temporary folder", scratch->errorString());
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
         const QString dir = scratch->filePath(QString::fromLatin1(name).toLower());
         QDir().mkpath(dir);
@@ -49,115 +49,115 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 namespace FuzzUtil
 {
 
-QString FreshFolder()
+QString freshFolder()
 {
     const QString folder = scratch->filePath(QStringLiteral("data"));
     QDir(folder).removeRecursively();
     if (!QDir().mkpath(folder))
-        Fail("cannot make the data folder", folder);
+        fail("cannot make the data folder", folder);
     return folder;
 }
 
-QByteArray Bytes(const uint8_t* Data, size_t Size)
+QByteArray bytes(const uint8_t* data, size_t size)
 {
-    return QByteArray(reinterpret_cast<const char*>(Data), qsizetype(Size));
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-void WriteFile(const QString& Path, const QByteArray& Bytes)
+void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile f(Path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(Bytes) != Bytes.size())
-        Fail("cannot write a file", Path);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        fail("cannot write a file", path);
 }
 
-QByteArray ReadFile(const QString& Path)
+QByteArray readFile(const QString& path)
 {
-    QFile f(Path);
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        Fail("cannot read a file", Path);
+        fail("cannot read a file", path);
     return f.readAll();
 }
 
-QStringList FilesIn(const QString& Folder, const QString& Pattern)
+QStringList filesIn(const QString& folder, const QString& pattern)
 {
     QStringList paths;
-    const QDir dir(Folder);
-    for (const QString& name : dir.entryList({Pattern}, QDir::Files | QDir::Hidden))
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({pattern}, QDir::Files | QDir::Hidden))
         paths << dir.filePath(name);
     return paths;
 }
 
-void Fail(const char* What, const QString& Detail)
+void fail(const char* what, const QString& detail)
 {
-    std::fprintf(stderr, "\n*** fuzz invariant broken: %s\n", What);
-    if (!Detail.isEmpty())
-        std::fprintf(stderr, "*** %s\n", Detail.toUtf8().constData());
+    std::fprintf(stderr, "\n*** fuzz invariant broken: %s\n", what);
+    if (!detail.isEmpty())
+        std::fprintf(stderr, "*** %s\n", detail.toUtf8().constData());
     std::fflush(stderr);
     std::abort();
 }
 
-QString FirstDifference(const QByteArray& A, const QByteArray& B)
+QString firstDifference(const QByteArray& a, const QByteArray& b)
 {
     qsizetype i = 0;
-    while (i < A.size() && i < B.size() && A[i] == B[i])
+    while (i < a.size() && i < b.size() && a[i] == b[i])
         ++i;
-    auto around = [i](const QByteArray& X) {
+    auto around = [i](const QByteArray& x) {
         const qsizetype from = std::max<qsizetype>(0, i - 16);
-        return QString::fromLatin1(X.mid(from, 48).toHex(' '));
+        return QString::fromLatin1(x.mid(from, 48).toHex(' '));
     };
     return QStringLiteral("sizes %1 and %2, first difference at byte %3:\n    %4\n    %5")
-        .arg(A.size())
-        .arg(B.size())
+        .arg(a.size())
+        .arg(b.size())
         .arg(i)
-        .arg(around(A), around(B));
+        .arg(around(a), around(b));
 }
 
-QString LoadCatalogue(TCatalogue& Catalogue)
+QString loadCatalogue(Catalogue& catalogue)
 {
     try {
-        if (!Catalogue.LoadData(false))
-            Fail("LoadData did not find the catalogue file", Catalogue.DataFile(false));
+        if (!catalogue.loadData(false))
+            fail("LoadData did not find the catalogue file", catalogue.dataFile(false));
         return {};
-    } catch (const ECatalogueError& e) {
-        if (e.Text().trimmed().isEmpty())
-            Fail("a load failed without a message");
-        return e.Text();
+    } catch (const CatalogueError& e) {
+        if (e.text().trimmed().isEmpty())
+            fail("a load failed without a message");
+        return e.text();
     }
 }
 
 namespace
 {
 // Nodes that a save writes: all but the built-in category and its links.
-int userNodes(TCatalogue& Catalogue)
+int userNodes(Catalogue& catalogue)
 {
     int n = 0;
-    for (const TTreeNode* node = Catalogue.Nodes().GetFirstNode(); node; node = node->GetNext())
-        if (!Catalogue.MakerCategory || !node->IsUnder(Catalogue.MakerCategory))
+    for (const TreeNode* node = catalogue.nodes().getFirstNode(); node; node = node->getNext())
+        if (!catalogue.makerCategory || !node->isUnder(catalogue.makerCategory))
             ++n;
     return n;
 }
 } // namespace
 
-void CheckSaveReloadSave(TCatalogue& Catalogue)
+void checkSaveReloadSave(Catalogue& catalogue)
 {
-    const QString file = Catalogue.DataFile(false);
-    const int nodes = userNodes(Catalogue);
-    Catalogue.SaveData(false);
-    Check(Catalogue.DataSaved, "SaveData returned without setting DataSaved");
-    const QByteArray saved = ReadFile(file);
-    Check(saved.count("\r\n") == nodes, "the save did not write one line per node",
+    const QString file = catalogue.dataFile(false);
+    const int nodes = userNodes(catalogue);
+    catalogue.saveData(false);
+    check(catalogue.dataSaved, "SaveData returned without setting DataSaved");
+    const QByteArray saved = readFile(file);
+    check(saved.count("\r\n") == nodes, "the save did not write one line per node",
           QStringLiteral("%1 nodes, %2 lines").arg(nodes).arg(saved.count("\r\n")));
 
-    TCatalogue next;
-    next.SetDataFolder(Catalogue.DataFolder());
-    const QString error = LoadCatalogue(next);
-    Check(error.isEmpty(), "a saved catalogue does not load again", error);
-    Check(userNodes(next) == nodes, "the saved catalogue reloads with another number of nodes",
+    Catalogue next;
+    next.setDataFolder(catalogue.dataFolder());
+    const QString error = loadCatalogue(next);
+    check(error.isEmpty(), "a saved catalogue does not load again", error);
+    check(userNodes(next) == nodes, "the saved catalogue reloads with another number of nodes",
           QStringLiteral("%1 saved, %2 reloaded").arg(nodes).arg(userNodes(next)));
-    next.SaveData(false);
-    const QByteArray again = ReadFile(file);
-    Check(saved == again, "saving the reloaded catalogue gives other bytes",
-          FirstDifference(saved, again));
+    next.saveData(false);
+    const QByteArray again = readFile(file);
+    check(saved == again, "saving the reloaded catalogue gives other bytes",
+          firstDifference(saved, again));
 }
 
 } // namespace FuzzUtil

@@ -6,23 +6,23 @@
 
 using namespace FuzzUtil;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = Bytes(Data, Size);
-    TCatalogue catalogue;
-    catalogue.SetDataFolder(FreshFolder());
-    WriteFile(catalogue.DataFile(false), input);
+    const QByteArray input = bytes(data, size);
+    Catalogue catalogue;
+    catalogue.setDataFolder(freshFolder());
+    writeFile(catalogue.dataFile(false), input);
 
-    const QString error = LoadCatalogue(catalogue);
+    const QString error = loadCatalogue(catalogue);
     if (!error.isEmpty()) {
         bool kept = false;
         for (const QString& aside :
-             FilesIn(catalogue.DataFolder(), QStringLiteral("quillmere.dat.damaged*")))
-            kept = kept || ReadFile(aside) == input;
-        Check(kept, "a failed load did not keep the whole file aside", error);
+             filesIn(catalogue.dataFolder(), QStringLiteral("quillmere.dat.damaged*")))
+            kept = kept || readFile(aside) == input;
+        check(kept, "a failed load did not keep the whole file aside", error);
     }
     // The built-in category is back whatever happened.
-    Check(catalogue.MakerCategory != nullptr, "no built-in category after a load");
-    CheckSaveReloadSave(catalogue);
+    check(catalogue.makerCategory != nullptr, "no built-in category after a load");
+    checkSaveReloadSave(catalogue);
     return 0;
 }

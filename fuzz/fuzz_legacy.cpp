@@ -12,39 +12,39 @@
 
 using namespace FuzzUtil;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray input = Bytes(Data, Size);
-    TCatalogue catalogue;
-    catalogue.SetDataFolder(FreshFolder());
-    const QString legacy = catalogue.LegacyFile();
-    const QString copy = QDir(catalogue.DataFolder()).filePath(QStringLiteral("MyDocs.~qmre"));
-    WriteFile(legacy, input);
-    const bool empty = MyFileUtils::IsEmptyTextFile(legacy);
+    const QByteArray input = bytes(data, size);
+    Catalogue catalogue;
+    catalogue.setDataFolder(freshFolder());
+    const QString legacy = catalogue.legacyFile();
+    const QString copy = QDir(catalogue.dataFolder()).filePath(QStringLiteral("MyDocs.~qmre"));
+    writeFile(legacy, input);
+    const bool empty = FileUtils::isEmptyTextFile(legacy);
 
     // The window's tree before the catalogue is read.
-    TTreeNode* first = catalogue.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-    catalogue.Nodes().SetImage(first, imgCategory);
+    TreeNode* first = catalogue.nodes().addChild(nullptr, QStringLiteral("No category"));
+    catalogue.nodes().setImage(first, imgCategory);
 
     QString error;
     try {
-        catalogue.ImportLegacyData();
-        catalogue.TopCategory = catalogue.Nodes().GetFirstNode();
-        catalogue.CreateMakerCategory();
-    } catch (const ECatalogueError& e) {
-        error = e.Text();
-        Check(!error.trimmed().isEmpty(), "an import failed without a message");
+        catalogue.importLegacyData();
+        catalogue.topCategory = catalogue.nodes().getFirstNode();
+        catalogue.createMakerCategory();
+    } catch (const CatalogueError& e) {
+        error = e.text();
+        check(!error.trimmed().isEmpty(), "an import failed without a message");
     }
 
     if (empty) {
-        Check(error.isEmpty(), "an empty legacy file failed to import", error);
-        Check(!QFile::exists(legacy), "an empty legacy file was not removed");
+        check(error.isEmpty(), "an empty legacy file failed to import", error);
+        check(!QFile::exists(legacy), "an empty legacy file was not removed");
     } else {
-        Check(QFile::exists(legacy) && ReadFile(legacy) == input, "the legacy file was changed");
+        check(QFile::exists(legacy) && readFile(legacy) == input, "the legacy file was changed");
         if (error.isEmpty())
-            Check(QFile::exists(copy) && ReadFile(copy) == input,
+            check(QFile::exists(copy) && readFile(copy) == input,
                   "the imported file was not copied");
     }
-    CheckSaveReloadSave(catalogue);
+    checkSaveReloadSave(catalogue);
     return 0;
 }

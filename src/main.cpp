@@ -1,11 +1,11 @@
+#include "forms/AboutDialog.h"
 #include "forms/Application.h"
-#include "forms/frmAbout.h"
-#include "forms/frmMain.h"
+#include "forms/MainWindow.h"
 #include "utils/SingleInstance.h"
 #include "utils/UnixSignals.h"
 
 #include "components/FileOperationDialogs.h"
-#include "components/HSDialogs.h"
+#include "components/MessageDialogs.h"
 
 #include <QTimer>
 #include <QWindow>
@@ -18,8 +18,8 @@ namespace
 class WhenExposed : public QObject
 {
 public:
-    WhenExposed(QWidget* Window, std::function<void()> Action)
-        : QObject(Window), m_window(Window->windowHandle()), m_action(std::move(Action))
+    WhenExposed(QWidget* window, std::function<void()> action)
+        : QObject(window), m_window(window->windowHandle()), m_action(std::move(action))
     {
         if (m_window && !m_window->isExposed())
             m_window->installEventFilter(this);
@@ -28,9 +28,9 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (Watched == m_window && Event->type() == QEvent::Expose && m_window->isExposed()) {
+        if (watched == m_window && event->type() == QEvent::Expose && m_window->isExposed()) {
             m_window->removeEventFilter(this);
             // After the expose the window is mapped where it stays; the box
             // follows on the next turn of the event loop.
@@ -56,36 +56,37 @@ private:
 
 int main(int argc, char* argv[])
 {
-    TApplication app(argc, argv);
+    Application app(argc, argv);
 
     // A second copy of the same executable hands over to the first and quits
     // before it reads or writes anything.
-    TSingleInstance instance(QApplication::applicationFilePath());
-    if (!instance.Claim())
+    SingleInstance instance(QApplication::applicationFilePath());
+    if (!instance.claim())
         return 0;
 
-    auto splash = std::make_unique<TAboutBox>(true);
+    auto splash = std::make_unique<AboutDialog>(true);
     splash->show();
     splash->repaint();
     QApplication::processEvents();
 
-    TMainF mainF;
-    FileOperations::InstallDialogs(&mainF); // copy, move and delete ask through the window
+    MainWindow mainF;
+    FileOperations::installDialogs(&mainF); // copy, move and delete ask through the window
     QString dataNotice; // where the catalogue moved, said once with the other start-up messages
-    mainF.Catalogue.SetDataFolder(TApplication::DataFolder(&dataNotice));
-    QObject::connect(&instance, &TSingleInstance::showRequested, &mainF, &TMainF::RestoreFromTray);
-    mainF.FormCreate(splash.get());
+    mainF.catalogue.setDataFolder(Application::dataFolder(&dataNotice));
+    QObject::connect(&instance, &SingleInstance::showRequested, &mainF,
+                     &MainWindow::restoreFromTray);
+    mainF.formCreate(splash.get());
     if (!dataNotice.isEmpty())
-        mainF.AddStartupError(dataNotice);
+        mainF.addStartupError(dataNotice);
     splash.reset();
     // Termination by the session or by kill saves like the logoff does.
-    TUnixSignals signals_;
-    QObject::connect(&signals_, &TUnixSignals::terminationRequested, &mainF, &TMainF::EndRun);
-    QObject::connect(&app, &TApplication::quitRequested, &mainF, &TMainF::EndRun);
+    UnixSignals unixSignals;
+    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &mainF, &MainWindow::endRun);
+    QObject::connect(&app, &Application::quitRequested, &mainF, &MainWindow::endRun);
     mainF.show();
-    if (!mainF.StartupError.isEmpty())
-        new WhenExposed(&mainF, [&mainF] { HSDialogs::ApplicationError(mainF.StartupError); });
+    if (!mainF.startupError.isEmpty())
+        new WhenExposed(&mainF, [&mainF] { MessageDialogs::applicationError(mainF.startupError); });
 
-    QObject::connect(&app, &QApplication::aboutToQuit, &mainF, &TMainF::FormDestroy);
+    QObject::connect(&app, &QApplication::aboutToQuit, &mainF, &MainWindow::formDestroy);
     return app.exec();
 }

@@ -33,22 +33,22 @@ private Q_SLOTS:
         for (int size : {16, 32}) {
             QList<QImage> seen;
             for (int i = 0; i < FixedCount; ++i) {
-                const QImage image = FixedImage(i, size);
+                const QImage image = fixedImage(i, size);
                 QCOMPARE(image.size(), QSize(size, size));
                 QVERIFY2(opaquePixels(image) > 8, qPrintable(QString::number(i)));
                 QVERIFY2(!seen.contains(image), qPrintable(QString::number(i)));
                 seen << image;
-                QCOMPARE(FixedIcon(i, size).pixmap(size, size).size(), QSize(size, size));
+                QCOMPARE(fixedIcon(i, size).pixmap(size, size).size(), QSize(size, size));
             }
         }
-        QVERIFY(FixedImage(-1, 16).isNull());
-        QVERIFY(FixedImage(FixedCount, 16).isNull());
-        QVERIFY(FixedImage(0, 0).isNull());
+        QVERIFY(fixedImage(-1, 16).isNull());
+        QVERIFY(fixedImage(FixedCount, 16).isNull());
+        QVERIFY(fixedImage(0, 0).isNull());
     }
 
     void noEntryIsRedWithWhiteBar()
     {
-        const QImage image = FixedImage(ImgMissing, 32);
+        const QImage image = fixedImage(ImgMissing, 32);
         int red = 0;
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x) {
@@ -62,8 +62,8 @@ private Q_SLOTS:
     void sortMarksPointTheRightWay()
     {
         // The wide base of the ascending mark is below its tip, and the other way round.
-        const QImage up = FixedImage(ImgSortAscending, 16),
-                     down = FixedImage(ImgSortDescending, 16);
+        const QImage up = fixedImage(ImgSortAscending, 16),
+                     down = fixedImage(ImgSortDescending, 16);
         QVERIFY(rowWidth(up, 9) > rowWidth(up, 7));
         QVERIFY(rowWidth(down, 6) > rowWidth(down, 8));
     }
@@ -73,34 +73,34 @@ private Q_SLOTS:
         const QList<int> unused = {13, 14, 16, 21};
         QList<QImage> seen;
         for (int i = 0; i < CommandImageCount; ++i) {
-            const QIcon icon = CommandImage(i);
+            const QIcon icon = commandImage(i);
             QCOMPARE(icon.isNull(), unused.contains(i));
             if (icon.isNull())
                 continue;
             QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
             QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
-            const QImage image = CommandPicture(i, 16);
+            const QImage image = commandPicture(i, 16);
             QVERIFY2(opaquePixels(image) > 4 && !seen.contains(image),
                      qPrintable(QString::number(i)));
             seen << image;
         }
-        QVERIFY(CommandImage(-1).isNull() && CommandImage(CommandImageCount).isNull());
+        QVERIFY(commandImage(-1).isNull() && commandImage(CommandImageCount).isNull());
     }
 
     void programIconHasEverySize()
     {
-        const QIcon icon = ProgramIcon();
+        const QIcon icon = programIcon();
         for (int size : {16, 22, 24, 32, 48, 64, 128})
             QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-        QVERIFY(opaquePixels(ProgramImage(16)) > 100);
+        QVERIFY(opaquePixels(programImage(16)) > 100);
     }
 
     void overlayTouchesOnlyBottomLeftQuarter()
     {
-        const QImage base = FixedImage(ImgFolder, 32);
+        const QImage base = fixedImage(ImgFolder, 32);
         // An emblem of the intended size, and one too large that must be shrunk.
         for (int emblemSize : {16, 64}) {
-            const QImage out = Overlay(base, EmblemSymlink(emblemSize));
+            const QImage out = overlay(base, emblemSymlink(emblemSize));
             QCOMPARE(out.size(), base.size());
             bool changedInside = false;
             for (int y = 0; y < 32; ++y)
@@ -113,7 +113,7 @@ private Q_SLOTS:
                 }
             QVERIFY(changedInside);
         }
-        QCOMPARE(Overlay(base, QImage()), base);
+        QCOMPARE(overlay(base, QImage()), base);
     }
 };
 

@@ -2,7 +2,7 @@
 // image lists and the node-making operations of the catalogue.
 #include "catalogue/Catalogue.h"
 #include "catalogue/FileTypeIcons.h"
-#include "utils/MyTextUtils.h"
+#include "utils/TextUtils.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -16,66 +16,66 @@
 namespace
 {
 
-void touch(const QString& Path, const QByteArray& Bytes = "x")
+void touch(const QString& path, const QByteArray& bytes = "x")
 {
-    QFile f(Path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(Path));
-    f.write(Bytes);
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(bytes);
 }
 
 // A catalogue working in a folder of its own.
 struct Env {
     QTemporaryDir dir;
-    TCatalogue cat;
-    Env() { cat.SetDataFolder(dir.path()); }
-    QString path(const QString& Name) const { return dir.filePath(Name); }
-    TTreeNodes& nodes() { return cat.Nodes(); }
+    Catalogue cat;
+    Env() { cat.setDataFolder(dir.path()); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    NodeTree& nodes() { return cat.nodes(); }
 };
 
-QStringList texts(const TTreeNode* Parent, const TTreeNodes& Nodes)
+QStringList texts(const TreeNode* parent, const NodeTree& nodes)
 {
     QStringList out;
-    const int n = Parent ? Parent->Count() : Nodes.RootCount();
+    const int n = parent ? parent->count() : nodes.rootCount();
     for (int i = 0; i < n; ++i)
-        out << (Parent ? Parent->Item(i) : Nodes.RootItem(i))->Text();
+        out << (parent ? parent->item(i) : nodes.rootItem(i))->text();
     return out;
 }
 
 // Walks the whole tree and checks that every way of reaching a node agrees:
 // parent links, rows, levels, full order, absolute indexes and model indexes.
-void checkTree(const TTreeNodes& Nodes)
+void checkTree(const NodeTree& nodes)
 {
-    std::vector<const TTreeNode*> order;
-    std::function<void(const TTreeNode*, const TTreeNode*, int, const QModelIndex&)> walk =
-        [&](const TTreeNode* Node, const TTreeNode* Parent, int Depth,
-            const QModelIndex& ParentIndex) {
-            order.push_back(Node);
-            QCOMPARE(Node->Parent(), Parent);
-            QCOMPARE(Node->Level(), Depth);
-            const QModelIndex mi = Nodes.IndexOf(Node);
-            QCOMPARE(mi.row(), Node->Index());
-            QCOMPARE(Nodes.index(Node->Index(), 0, ParentIndex), mi);
-            QCOMPARE(Nodes.parent(mi), ParentIndex);
-            QCOMPARE(TTreeNodes::NodeOf(mi), Node);
-            QCOMPARE(Nodes.rowCount(mi), Node->Count());
-            for (int i = 0; i < Node->Count(); ++i) {
-                QCOMPARE(Node->Item(i)->Index(), i);
-                walk(Node->Item(i), Node, Depth + 1, mi);
+    std::vector<const TreeNode*> order;
+    std::function<void(const TreeNode*, const TreeNode*, int, const QModelIndex&)> walk =
+        [&](const TreeNode* node, const TreeNode* parent, int depth,
+            const QModelIndex& parentIndex) {
+            order.push_back(node);
+            QCOMPARE(node->parent(), parent);
+            QCOMPARE(node->level(), depth);
+            const QModelIndex mi = nodes.indexOf(node);
+            QCOMPARE(mi.row(), node->index());
+            QCOMPARE(nodes.index(node->index(), 0, parentIndex), mi);
+            QCOMPARE(nodes.parent(mi), parentIndex);
+            QCOMPARE(NodeTree::nodeOf(mi), node);
+            QCOMPARE(nodes.rowCount(mi), node->count());
+            for (int i = 0; i < node->count(); ++i) {
+                QCOMPARE(node->item(i)->index(), i);
+                walk(node->item(i), node, depth + 1, mi);
             }
         };
-    QCOMPARE(Nodes.rowCount(), Nodes.RootCount());
-    for (int i = 0; i < Nodes.RootCount(); ++i)
-        walk(Nodes.RootItem(i), nullptr, 0, QModelIndex());
-    QCOMPARE(Nodes.Count(), int(order.size()));
-    const TTreeNode* n = Nodes.GetFirstNode();
-    for (size_t i = 0; i < order.size(); ++i, n = n->GetNext()) {
+    QCOMPARE(nodes.rowCount(), nodes.rootCount());
+    for (int i = 0; i < nodes.rootCount(); ++i)
+        walk(nodes.rootItem(i), nullptr, 0, QModelIndex());
+    QCOMPARE(nodes.count(), int(order.size()));
+    const TreeNode* n = nodes.getFirstNode();
+    for (size_t i = 0; i < order.size(); ++i, n = n->getNext()) {
         QCOMPARE(n, order[i]);
-        QCOMPARE(n->AbsoluteIndex(), int(i));
-        QCOMPARE(Nodes.NodeAtAbsoluteIndex(int(i)), order[i]);
+        QCOMPARE(n->absoluteIndex(), int(i));
+        QCOMPARE(nodes.nodeAtAbsoluteIndex(int(i)), order[i]);
     }
     QCOMPARE(n, nullptr);
-    QCOMPARE(Nodes.NodeAtAbsoluteIndex(int(order.size())), nullptr);
-    QCOMPARE(Nodes.NodeAtAbsoluteIndex(-1), nullptr);
+    QCOMPARE(nodes.nodeAtAbsoluteIndex(int(order.size())), nullptr);
+    QCOMPARE(nodes.nodeAtAbsoluteIndex(-1), nullptr);
 }
 
 } // namespace
@@ -103,52 +103,52 @@ private Q_SLOTS:
     {
         QFETCH(QChar, code);
         QFETCH(int, kind);
-        TNodeInfo info;
-        info.Kind = nkDoc;
-        info.SetsKind(code);
-        QCOMPARE(int(info.Kind), kind);
+        NodeInfo info;
+        info.kind = nkDoc;
+        info.setsKind(code);
+        QCOMPARE(int(info.kind), kind);
         // Reading the code back gives the same code for the five kinds, "0" otherwise.
-        QCOMPARE(info.GetsKind(), kind == nkNone ? QChar(u'0') : code);
+        QCOMPARE(info.getsKind(), kind == nkNone ? QChar(u'0') : code);
     }
 
     void kindOutOfRangeReadsAsZero()
     {
-        TNodeInfo info;
-        info.Kind = static_cast<TNodeKind>(9);
-        QCOMPARE(info.GetsKind(), QChar(u'0'));
-        info.Kind = nkURL;
-        QCOMPARE(info.GetsKind(), QChar(u'4'));
+        NodeInfo info;
+        info.kind = static_cast<NodeKind>(9);
+        QCOMPARE(info.getsKind(), QChar(u'0'));
+        info.kind = nkURL;
+        QCOMPARE(info.getsKind(), QChar(u'4'));
     }
 
     void assignCopiesRecordAndRefusesOthers()
     {
-        TNodeInfo from;
-        from.FullName = QStringLiteral("/home/u/Brief ä.odt");
-        from.Comments = QStringLiteral("draft");
-        from.Kind = nkFolder;
+        NodeInfo from;
+        from.fullName = QStringLiteral("/home/u/Brief ä.odt");
+        from.comments = QStringLiteral("draft");
+        from.kind = nkFolder;
         from.sAdditional = QStringLiteral("42");
-        TNodeInfo to;
-        to.Assign(&from);
-        QCOMPARE(to.FullName, from.FullName);
-        QCOMPARE(to.Comments, from.Comments);
-        QCOMPARE(to.Kind, from.Kind);
+        NodeInfo to;
+        to.assign(&from);
+        QCOMPARE(to.fullName, from.fullName);
+        QCOMPARE(to.comments, from.comments);
+        QCOMPARE(to.kind, from.kind);
         QCOMPARE(to.sAdditional, from.sAdditional);
 
-        class TOther : public TPersistent
+        class Other : public Persistent
         {
         public:
-            const char* ClassName() const override { return "TOther"; }
+            const char* className() const override { return "Other"; }
         } other;
-        QVERIFY_THROWS_EXCEPTION(EConvertError, to.Assign(&other));
-        QVERIFY_THROWS_EXCEPTION(EConvertError, to.Assign(nullptr));
+        QVERIFY_THROWS_EXCEPTION(ConvertError, to.assign(&other));
+        QVERIFY_THROWS_EXCEPTION(ConvertError, to.assign(nullptr));
         // A refused assignment changes nothing.
-        QCOMPARE(to.FullName, from.FullName);
-        QCOMPARE(to.Kind, nkFolder);
+        QCOMPARE(to.fullName, from.fullName);
+        QCOMPARE(to.kind, nkFolder);
         try {
-            to.Assign(&other);
-        } catch (const EConvertError& e) {
-            QVERIFY2(QByteArray(e.what()).contains("TOther"), e.what());
-            QVERIFY2(QByteArray(e.what()).contains("TNodeInfo"), e.what());
+            to.assign(&other);
+        } catch (const ConvertError& e) {
+            QVERIFY2(QByteArray(e.what()).contains("Other"), e.what());
+            QVERIFY2(QByteArray(e.what()).contains("NodeInfo"), e.what());
         }
     }
 
@@ -156,130 +156,130 @@ private Q_SLOTS:
     // indexes and the nodes' own bookkeeping in step.
     void modelStaysConsistent()
     {
-        TTreeNodes nodes;
+        NodeTree nodes;
         QAbstractItemModelTester tester(&nodes,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy moved(&nodes, &QAbstractItemModel::rowsMoved);
         QSignalSpy layout(&nodes, &QAbstractItemModel::layoutChanged);
         QSignalSpy resets(&nodes, &QAbstractItemModel::modelReset);
 
-        TTreeNode* a = nodes.AddChild(nullptr, QStringLiteral("A"));
-        TTreeNode* b = nodes.AddChild(nullptr, QStringLiteral("B"));
-        TTreeNode* c = nodes.AddChild(nullptr, QStringLiteral("C"));
-        TTreeNode* a1 = nodes.AddChild(a, QStringLiteral("a1"));
-        TTreeNode* a2 = nodes.AddChild(a, QStringLiteral("a2"));
-        TTreeNode* a0 = nodes.Insert(a1, QStringLiteral("a0"));
-        TTreeNode* a2x = nodes.AddChild(a2, QStringLiteral("a2x"));
-        TTreeNode* a2y = nodes.AddChild(a2, QStringLiteral("a2y"));
-        TTreeNode* z = nodes.Insert(a, QStringLiteral("Z")); // before the first root
-        TTreeNode* d = nodes.Insert(nullptr, QStringLiteral("D"));
+        TreeNode* a = nodes.addChild(nullptr, QStringLiteral("A"));
+        TreeNode* b = nodes.addChild(nullptr, QStringLiteral("B"));
+        TreeNode* c = nodes.addChild(nullptr, QStringLiteral("C"));
+        TreeNode* a1 = nodes.addChild(a, QStringLiteral("a1"));
+        TreeNode* a2 = nodes.addChild(a, QStringLiteral("a2"));
+        TreeNode* a0 = nodes.insertNode(a1, QStringLiteral("a0"));
+        TreeNode* a2x = nodes.addChild(a2, QStringLiteral("a2x"));
+        TreeNode* a2y = nodes.addChild(a2, QStringLiteral("a2y"));
+        TreeNode* z = nodes.insertNode(a, QStringLiteral("Z")); // before the first root
+        TreeNode* d = nodes.insertNode(nullptr, QStringLiteral("D"));
         QCOMPARE(texts(nullptr, nodes), (QStringList{"Z", "A", "B", "C", "D"}));
         QCOMPARE(texts(a, nodes), (QStringList{"a0", "a1", "a2"}));
         checkTree(nodes);
-        QCOMPARE(a2y->Level(), 2);
-        QCOMPARE(a2y->AbsoluteIndex(), 6);
-        QCOMPARE(a2y->GetNext(), b);     // climbs out of two levels
-        QCOMPARE(d->GetNext(), nullptr); // the last node
-        QVERIFY(a2x->IsUnder(a) && !a->IsUnder(a2x) && !b->IsUnder(a));
+        QCOMPARE(a2y->level(), 2);
+        QCOMPARE(a2y->absoluteIndex(), 6);
+        QCOMPARE(a2y->getNext(), b);     // climbs out of two levels
+        QCOMPARE(d->getNext(), nullptr); // the last node
+        QVERIFY(a2x->isUnder(a) && !a->isUnder(a2x) && !b->isUnder(a));
 
         // Persistent indexes must follow their nodes through moves and reorders.
-        const QPersistentModelIndex pA2y(nodes.IndexOf(a2y)), pC(nodes.IndexOf(c)),
-            pA0(nodes.IndexOf(a0));
+        const QPersistentModelIndex pA2y(nodes.indexOf(a2y)), pC(nodes.indexOf(c)),
+            pA0(nodes.indexOf(a0));
 
-        nodes.MoveTo(a0, a, 3); // down among its siblings (to the end)
+        nodes.moveTo(a0, a, 3); // down among its siblings (to the end)
         QCOMPARE(texts(a, nodes), (QStringList{"a1", "a2", "a0"}));
-        nodes.MoveTo(a0, a, 0); // back up
+        nodes.moveTo(a0, a, 0); // back up
         QCOMPARE(texts(a, nodes), (QStringList{"a0", "a1", "a2"}));
-        nodes.MoveTo(a2, c, 0); // to another parent, with its subtree
+        nodes.moveTo(a2, c, 0); // to another parent, with its subtree
         QCOMPARE(texts(c, nodes), QStringList{"a2"});
-        QCOMPARE(a2y->Level(), 2);
-        QCOMPARE(a2y->Parent(), a2);
-        nodes.MoveTo(a2, nullptr, 1); // to the roots
+        QCOMPARE(a2y->level(), 2);
+        QCOMPARE(a2y->parent(), a2);
+        nodes.moveTo(a2, nullptr, 1); // to the roots
         QCOMPARE(texts(nullptr, nodes), (QStringList{"Z", "a2", "A", "B", "C", "D"}));
-        QCOMPARE(a2->Parent(), nullptr);
-        QCOMPARE(a2y->Level(), 1);
-        nodes.MoveTo(z, nullptr, 99); // a row past the end means last
+        QCOMPARE(a2->parent(), nullptr);
+        QCOMPARE(a2y->level(), 1);
+        nodes.moveTo(z, nullptr, 99); // a row past the end means last
         QCOMPARE(texts(nullptr, nodes), (QStringList{"a2", "A", "B", "C", "D", "Z"}));
         checkTree(nodes);
         QCOMPARE(moved.count(), 5);
 
         // Moves that change nothing or would cut a subtree off the tree are ignored.
-        nodes.MoveTo(a, a1, 0); // into its own subtree
-        nodes.MoveTo(a, a, 0);  // into itself
-        nodes.MoveTo(a1, a, a1->Index());
-        nodes.MoveTo(a1, a, a1->Index() + 1);
+        nodes.moveTo(a, a1, 0); // into its own subtree
+        nodes.moveTo(a, a, 0);  // into itself
+        nodes.moveTo(a1, a, a1->index());
+        nodes.moveTo(a1, a, a1->index() + 1);
         QCOMPARE(moved.count(), 5);
-        QCOMPARE(a1->Parent(), a);
+        QCOMPARE(a1->parent(), a);
         checkTree(nodes);
 
-        QCOMPARE(TTreeNodes::NodeOf(pA2y), a2y);
-        QCOMPARE(pA2y.row(), a2y->Index());
-        QCOMPARE(pA2y.parent(), QModelIndex(nodes.IndexOf(a2)));
-        QCOMPARE(TTreeNodes::NodeOf(pA0), a0);
+        QCOMPARE(NodeTree::nodeOf(pA2y), a2y);
+        QCOMPARE(pA2y.row(), a2y->index());
+        QCOMPARE(pA2y.parent(), QModelIndex(nodes.indexOf(a2)));
+        QCOMPARE(NodeTree::nodeOf(pA0), a0);
 
-        nodes.Reorder(nullptr, {d, c, b, a, a2, z});
+        nodes.reorder(nullptr, {d, c, b, a, a2, z});
         QCOMPARE(texts(nullptr, nodes), (QStringList{"D", "C", "B", "A", "a2", "Z"}));
-        nodes.Reorder(a, {a1, a0});
+        nodes.reorder(a, {a1, a0});
         QCOMPARE(texts(a, nodes), (QStringList{"a1", "a0"}));
         QCOMPARE(layout.count(), 2);
-        nodes.Reorder(a, {a1}); // not every child: refused
+        nodes.reorder(a, {a1}); // not every child: refused
         QCOMPARE(layout.count(), 2);
         QCOMPARE(texts(a, nodes), (QStringList{"a1", "a0"}));
         checkTree(nodes);
         QCOMPARE(pC.row(), 1);
-        QCOMPARE(TTreeNodes::NodeOf(pC), c);
+        QCOMPARE(NodeTree::nodeOf(pC), c);
         QCOMPARE(pA0.row(), 1);
-        QCOMPARE(TTreeNodes::NodeOf(pA0), a0);
+        QCOMPARE(NodeTree::nodeOf(pA0), a0);
 
         // Text, image and in-place edit.
         QSignalSpy changed(&nodes, &QAbstractItemModel::dataChanged);
-        QSignalSpy renamed(&nodes, &TTreeNodes::nodeRenamed);
-        nodes.SetText(b, QStringLiteral("B2"));
-        nodes.SetImage(b, 5);
-        QCOMPARE(b->ImageIndex(), 5);
-        QCOMPARE(b->SelectedIndex(), 5);
-        QVERIFY(nodes.setData(nodes.IndexOf(c), QStringLiteral("C2"), Qt::EditRole));
-        QCOMPARE(c->Text(), QStringLiteral("C2"));
-        QCOMPARE(nodes.data(nodes.IndexOf(c), Qt::DisplayRole).toString(), QStringLiteral("C2"));
+        QSignalSpy renamed(&nodes, &NodeTree::nodeRenamed);
+        nodes.setText(b, QStringLiteral("B2"));
+        nodes.setImage(b, 5);
+        QCOMPARE(b->imageIndex(), 5);
+        QCOMPARE(b->selectedIndex(), 5);
+        QVERIFY(nodes.setData(nodes.indexOf(c), QStringLiteral("C2"), Qt::EditRole));
+        QCOMPARE(c->text(), QStringLiteral("C2"));
+        QCOMPARE(nodes.data(nodes.indexOf(c), Qt::DisplayRole).toString(), QStringLiteral("C2"));
         QCOMPARE(changed.count(), 3);
         QCOMPARE(renamed.count(), 2);
 
         // Deleting a subtree takes its nodes out of the count and its indexes with it.
-        QSignalSpy deleting(&nodes, &TTreeNodes::nodeDeleting);
-        const int before = nodes.Count();
+        QSignalSpy deleting(&nodes, &NodeTree::nodeDeleting);
+        const int before = nodes.count();
         nodes.Delete(a2);
         QCOMPARE(deleting.count(), 1);
-        QCOMPARE(nodes.Count(), before - 3);
+        QCOMPARE(nodes.count(), before - 3);
         QVERIFY(!pA2y.isValid());
         checkTree(nodes);
 
         // Bulk changes: one reset at the outermost end, nothing in between.
-        QSignalSpy suspended(&nodes, &TTreeNodes::updatesSuspended);
+        QSignalSpy suspended(&nodes, &NodeTree::updatesSuspended);
         const int resetsBefore = int(resets.count());
-        nodes.BeginUpdate();
-        nodes.BeginUpdate();
-        QVERIFY(nodes.Updating());
-        TTreeNode* e = nodes.AddChild(b, QStringLiteral("e"));
-        nodes.AddChild(e, QStringLiteral("e1"));
-        nodes.Insert(e, QStringLiteral("e0"));
-        nodes.MoveTo(d, b, 0);
-        nodes.SetText(e, QStringLiteral("E"));
+        nodes.beginUpdate();
+        nodes.beginUpdate();
+        QVERIFY(nodes.updating());
+        TreeNode* e = nodes.addChild(b, QStringLiteral("e"));
+        nodes.addChild(e, QStringLiteral("e1"));
+        nodes.insertNode(e, QStringLiteral("e0"));
+        nodes.moveTo(d, b, 0);
+        nodes.setText(e, QStringLiteral("E"));
         nodes.Delete(z);
-        nodes.EndUpdate();
-        QVERIFY(nodes.Updating());
+        nodes.endUpdate();
+        QVERIFY(nodes.updating());
         QCOMPARE(resets.count(), resetsBefore);
-        nodes.EndUpdate();
-        QVERIFY(!nodes.Updating());
+        nodes.endUpdate();
+        QVERIFY(!nodes.updating());
         QCOMPARE(resets.count(), resetsBefore + 1);
         QCOMPARE(suspended.count(), 2);
-        nodes.EndUpdate(); // unbalanced: harmless
+        nodes.endUpdate(); // unbalanced: harmless
         QCOMPARE(resets.count(), resetsBefore + 1);
         QCOMPARE(texts(b, nodes), (QStringList{"D", "e0", "E"}));
         checkTree(nodes);
 
-        nodes.Clear();
-        QCOMPARE(nodes.Count(), 0);
-        QCOMPARE(nodes.GetFirstNode(), nullptr);
+        nodes.clear();
+        QCOMPARE(nodes.count(), 0);
+        QCOMPARE(nodes.getFirstNode(), nullptr);
         checkTree(nodes);
     }
 
@@ -287,15 +287,15 @@ private Q_SLOTS:
     // place: the tree view must be allowed to edit a node's text.
     void nodesCanBeRenamedInPlace()
     {
-        TTreeNodes nodes;
-        nodes.AddChild(nullptr, QStringLiteral("First"));
-        TTreeNode* b = nodes.AddChild(nullptr, QStringLiteral("New category"));
+        NodeTree nodes;
+        nodes.addChild(nullptr, QStringLiteral("First"));
+        TreeNode* b = nodes.addChild(nullptr, QStringLiteral("New category"));
         QTreeView view;
         view.setModel(&nodes);
         view.setEditTriggers(QAbstractItemView::NoEditTriggers); // as the main window sets it
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QModelIndex index = nodes.IndexOf(b);
+        const QModelIndex index = nodes.indexOf(b);
         view.setCurrentIndex(index);
         view.edit(index);
         QVERIFY(nodes.flags(index).testFlag(Qt::ItemIsEditable));
@@ -303,35 +303,35 @@ private Q_SLOTS:
         QVERIFY(editor && editor->isVisible());
         editor->setText(QStringLiteral("Letters"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(b->Text(),
+        QTRY_COMPARE(b->text(),
                      QStringLiteral("Letters")); // the editor commits through a queued call
     }
 
     void modelServesIconsOfTheSmallList()
     {
         Env env;
-        TTreeNode* cat = env.cat.AddCategoryNode(nullptr, QStringLiteral("Cat"));
+        TreeNode* cat = env.cat.addCategoryNode(nullptr, QStringLiteral("Cat"));
         const QIcon icon =
-            qvariant_cast<QIcon>(env.nodes().data(env.nodes().IndexOf(cat), Qt::DecorationRole));
+            qvariant_cast<QIcon>(env.nodes().data(env.nodes().indexOf(cat), Qt::DecorationRole));
         QVERIFY(!icon.isNull());
         QCOMPARE(icon.pixmap(16, 16).toImage(),
-                 env.cat.Images().Small.Icon(imgCategory).pixmap(16, 16).toImage());
+                 env.cat.images().small.icon(imgCategory).pixmap(16, 16).toImage());
     }
 
     void imageListsStartWithSevenDistinctImages()
     {
         Env env;
-        TImageLists& images = env.cat.Images();
-        QCOMPARE(images.Small.Count(), int(FixedImageCount));
-        QCOMPARE(images.Large.Count(), int(FixedImageCount));
-        QCOMPARE(images.Small.Size(), 16);
-        QCOMPARE(images.Large.Size(), 32);
+        ImageLists& images = env.cat.images();
+        QCOMPARE(images.small.count(), int(FixedImageCount));
+        QCOMPARE(images.large.count(), int(FixedImageCount));
+        QCOMPARE(images.small.size(), 16);
+        QCOMPARE(images.large.size(), 32);
         for (int i = 0; i < FixedImageCount; ++i) {
-            QVERIFY(!images.Small.Icon(i).isNull());
-            QVERIFY(!images.Large.Icon(i).isNull());
+            QVERIFY(!images.small.icon(i).isNull());
+            QVERIFY(!images.large.icon(i).isNull());
         }
-        QVERIFY(images.Small.Icon(-1).isNull());
-        QVERIFY(images.Small.Icon(FixedImageCount).isNull());
+        QVERIFY(images.small.icon(-1).isNull());
+        QVERIFY(images.small.icon(FixedImageCount).isNull());
     }
 
     // Each existing document or folder adds one icon to each list, at the
@@ -342,45 +342,45 @@ private Q_SLOTS:
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("folder")));
         touch(env.path(QStringLiteral("a.txt")));
         touch(env.path(QStringLiteral("b.png")));
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        std::vector<TTreeNode*> made;
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        std::vector<TreeNode*> made;
         for (const char* name : {"a.txt", "folder", "b.png", "a.txt", "missing.txt"})
             made.push_back(
-                env.cat.AddLinkNode(env.path(QString::fromLatin1(name)), top, QString(), false));
-        env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top, QStringLiteral("Site"),
+                env.cat.addLinkNode(env.path(QString::fromLatin1(name)), top, QString(), false));
+        env.cat.addLinkNode(QStringLiteral("https://example.org/"), top, QStringLiteral("Site"),
                             true);
-        TImageLists& images = env.cat.Images();
-        QCOMPARE(images.Small.Count(), FixedImageCount + 4);
-        QCOMPARE(images.Large.Count(), images.Small.Count());
-        QCOMPARE(made[4]->ImageIndex(), int(imgMissing));
+        ImageLists& images = env.cat.images();
+        QCOMPARE(images.small.count(), FixedImageCount + 4);
+        QCOMPARE(images.large.count(), images.small.count());
+        QCOMPARE(made[4]->imageIndex(), int(imgMissing));
         for (int i = 0; i < 4; ++i) {
-            const int index = made[size_t(i)]->ImageIndex();
+            const int index = made[size_t(i)]->imageIndex();
             QCOMPARE(index, FixedImageCount + i);
-            const QString path = made[size_t(i)]->Data()->FullName;
-            QCOMPARE(images.Small.Icon(index).pixmap(16, 16).toImage(),
-                     MyFileUtils::GetShellIcon(path, false).pixmap(16, 16).toImage());
-            QCOMPARE(images.Large.Icon(index).pixmap(32, 32).toImage(),
-                     MyFileUtils::GetShellIcon(path, true).pixmap(32, 32).toImage());
+            const QString path = made[size_t(i)]->data()->fullName;
+            QCOMPARE(images.small.icon(index).pixmap(16, 16).toImage(),
+                     FileUtils::fileTypeIcon(path, false).pixmap(16, 16).toImage());
+            QCOMPARE(images.large.icon(index).pixmap(32, 32).toImage(),
+                     FileUtils::fileTypeIcon(path, true).pixmap(32, 32).toImage());
         }
     }
 
-    void shellIconOfSymlinkCarriesEmblem()
+    void typeIconOfSymlinkCarriesEmblem()
     {
         Env env;
         touch(env.path(QStringLiteral("target.txt")));
         QVERIFY(QFile::link(env.path(QStringLiteral("target.txt")),
                             env.path(QStringLiteral("link.txt"))));
-        const int plain = env.cat.AddShellIcon(env.path(QStringLiteral("target.txt")));
-        const int link = env.cat.AddShellIcon(env.path(QStringLiteral("link.txt")));
+        const int plain = env.cat.addFileTypeIcon(env.path(QStringLiteral("target.txt")));
+        const int link = env.cat.addFileTypeIcon(env.path(QStringLiteral("link.txt")));
         QVERIFY(plain >= FixedImageCount && link == plain + 1);
-        const TImageLists& images = env.cat.Images();
-        QVERIFY(images.Small.Icon(plain).pixmap(16, 16).toImage() !=
-                images.Small.Icon(link).pixmap(16, 16).toImage());
-        QVERIFY(images.Large.Icon(plain).pixmap(32, 32).toImage() !=
-                images.Large.Icon(link).pixmap(32, 32).toImage());
-        QCOMPARE(env.cat.AddShellIcon(env.path(QStringLiteral("nothing"))), int(imgMissing));
-        QCOMPARE(env.cat.AddShellIcon(QString()), int(imgMissing));
-        QCOMPARE(images.Small.Count(), FixedImageCount + 2);
+        const ImageLists& images = env.cat.images();
+        QVERIFY(images.small.icon(plain).pixmap(16, 16).toImage() !=
+                images.small.icon(link).pixmap(16, 16).toImage());
+        QVERIFY(images.large.icon(plain).pixmap(32, 32).toImage() !=
+                images.large.icon(link).pixmap(32, 32).toImage());
+        QCOMPARE(env.cat.addFileTypeIcon(env.path(QStringLiteral("nothing"))), int(imgMissing));
+        QCOMPARE(env.cat.addFileTypeIcon(QString()), int(imgMissing));
+        QCOMPARE(images.small.count(), FixedImageCount + 2);
     }
 
     void addLinkNodeMakesEntriesFromPaths_data()
@@ -410,38 +410,38 @@ private Q_SLOTS:
         Env env;
         touch(env.path(QStringLiteral("Brief ä.odt")));
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("Sub")));
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
         const QString path = env.dir.path() + u'/' + relative;
-        TTreeNode* node = env.cat.AddLinkNode(path, top, QStringLiteral("ignored title"), false);
-        QCOMPARE(node->Text(), text);
-        QCOMPARE(int(node->Data()->Kind), kind);
-        QCOMPARE(node->Data()->FullName, path);
-        QVERIFY(node->Data()->Comments.isEmpty() && node->Data()->sAdditional.isEmpty());
-        QCOMPARE(node->ImageIndex(), exists ? int(FixedImageCount) : int(imgMissing));
-        QCOMPARE(node->SelectedIndex(), node->ImageIndex());
-        QCOMPARE(env.cat.Images().Small.Count(), FixedImageCount + (exists ? 1 : 0));
-        QCOMPARE(env.cat.Images().Large.Count(), env.cat.Images().Small.Count());
+        TreeNode* node = env.cat.addLinkNode(path, top, QStringLiteral("ignored title"), false);
+        QCOMPARE(node->text(), text);
+        QCOMPARE(int(node->data()->kind), kind);
+        QCOMPARE(node->data()->fullName, path);
+        QVERIFY(node->data()->comments.isEmpty() && node->data()->sAdditional.isEmpty());
+        QCOMPARE(node->imageIndex(), exists ? int(FixedImageCount) : int(imgMissing));
+        QCOMPARE(node->selectedIndex(), node->imageIndex());
+        QCOMPARE(env.cat.images().small.count(), FixedImageCount + (exists ? 1 : 0));
+        QCOMPARE(env.cat.images().large.count(), env.cat.images().small.count());
     }
 
     void addLinkNodeHyperlinks()
     {
         Env env;
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        TTreeNode* web = env.cat.AddLinkNode(QStringLiteral("https://example.org/a/b.html"), top,
-                                             QStringLiteral("Title"), true);
-        QCOMPARE(web->Text(), QStringLiteral("Title"));
-        QCOMPARE(web->Data()->Kind, nkURL);
-        QCOMPARE(web->ImageIndex(), int(imgHyperlink));
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        TreeNode* web = env.cat.addLinkNode(QStringLiteral("https://example.org/a/b.html"), top,
+                                            QStringLiteral("Title"), true);
+        QCOMPARE(web->text(), QStringLiteral("Title"));
+        QCOMPARE(web->data()->kind, nkURL);
+        QCOMPARE(web->imageIndex(), int(imgHyperlink));
         // An empty title stays empty here (only the file reader names it by its address).
-        TTreeNode* mail =
-            env.cat.AddLinkNode(QStringLiteral("mailto:me@example.org"), top, QString(), true);
-        QCOMPARE(mail->Text(), QString());
-        QCOMPARE(mail->Data()->FullName, QStringLiteral("mailto:me@example.org"));
+        TreeNode* mail =
+            env.cat.addLinkNode(QStringLiteral("mailto:me@example.org"), top, QString(), true);
+        QCOMPARE(mail->text(), QString());
+        QCOMPARE(mail->data()->fullName, QStringLiteral("mailto:me@example.org"));
         // A title taken from a dropped page may span lines; the name must not.
-        TTreeNode* multi = env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top,
-                                               QStringLiteral("Page\r\ntitle"), true);
-        QVERIFY(!MyTextUtils::HasLineBreakOrNul(multi->Text()));
-        QCOMPARE(env.cat.Images().Small.Count(), int(FixedImageCount));
+        TreeNode* multi = env.cat.addLinkNode(QStringLiteral("https://example.org/"), top,
+                                              QStringLiteral("Page\r\ntitle"), true);
+        QVERIFY(!TextUtils::hasLineBreakOrNul(multi->text()));
+        QCOMPARE(env.cat.images().small.count(), int(FixedImageCount));
     }
 
     void addLinkNodeRefusesLineBreaksInPaths_data()
@@ -459,80 +459,80 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(bool, isUrl);
         Env env;
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        QSignalSpy refill(&env.cat, &TCatalogue::listRefillRequested);
-        QVERIFY_THROWS_EXCEPTION(ECatalogueError,
-                                 env.cat.AddLinkNode(path, top, QStringLiteral("t"), isUrl));
-        QCOMPARE(env.nodes().Count(), 1);
-        QCOMPARE(top->Count(), 0);
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        QSignalSpy refill(&env.cat, &Catalogue::listRefillRequested);
+        QVERIFY_THROWS_EXCEPTION(CatalogueError,
+                                 env.cat.addLinkNode(path, top, QStringLiteral("t"), isUrl));
+        QCOMPARE(env.nodes().count(), 1);
+        QCOMPARE(top->count(), 0);
         QCOMPARE(refill.count(), 0);
-        QCOMPARE(env.cat.Images().Small.Count(), int(FixedImageCount));
+        QCOMPARE(env.cat.images().small.count(), int(FixedImageCount));
         try {
-            env.cat.AddLinkNode(path, top, QStringLiteral("t"), isUrl);
-        } catch (const ECatalogueError& e) {
-            QVERIFY(!e.Text().isEmpty());
+            env.cat.addLinkNode(path, top, QStringLiteral("t"), isUrl);
+        } catch (const CatalogueError& e) {
+            QVERIFY(!e.text().isEmpty());
         }
     }
 
     void addLinkNodePlacement()
     {
         Env env;
-        TTreeNodes& nodes = env.nodes();
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        TTreeNode* sub = env.cat.AddCategoryNode(top, QStringLiteral("Sub"));
-        TTreeNode* doc = env.cat.AddLinkNode(env.path(QStringLiteral("d1")), top, QString(), false);
-        TTreeNode* url = env.cat.AddLinkNode(QStringLiteral("https://example.org/"), top,
-                                             QStringLiteral("U"), true);
+        NodeTree& nodes = env.nodes();
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        TreeNode* sub = env.cat.addCategoryNode(top, QStringLiteral("Sub"));
+        TreeNode* doc = env.cat.addLinkNode(env.path(QStringLiteral("d1")), top, QString(), false);
+        TreeNode* url = env.cat.addLinkNode(QStringLiteral("https://example.org/"), top,
+                                            QStringLiteral("U"), true);
         QCOMPARE(texts(top, nodes), (QStringList{"Sub", "d1", "U"}));
 
-        QSignalSpy expand(&nodes, &TTreeNodes::expandRequested);
-        QSignalSpy refill(&env.cat, &TCatalogue::listRefillRequested);
+        QSignalSpy expand(&nodes, &NodeTree::expandRequested);
+        QSignalSpy refill(&env.cat, &Catalogue::listRefillRequested);
         // Into a category: its last child.
-        TTreeNode* inSub =
-            env.cat.AddLinkNode(env.path(QStringLiteral("d2")), sub, QString(), false);
-        QCOMPARE(inSub->Parent(), sub);
+        TreeNode* inSub =
+            env.cat.addLinkNode(env.path(QStringLiteral("d2")), sub, QString(), false);
+        QCOMPARE(inSub->parent(), sub);
         QCOMPARE(expand.count(), 1);
-        QCOMPARE(expand.at(0).at(0).value<TTreeNode*>(), sub);
+        QCOMPARE(expand.at(0).at(0).value<TreeNode*>(), sub);
         QCOMPARE(expand.at(0).at(1).toBool(), false);
         QCOMPARE(refill.count(), 1);
-        QCOMPARE(refill.at(0).at(0).value<TTreeNode*>(), sub);
+        QCOMPARE(refill.at(0).at(0).value<TreeNode*>(), sub);
         // Onto a document or a hyperlink: right before it, in the same category.
-        TTreeNode* beforeDoc =
-            env.cat.AddLinkNode(env.path(QStringLiteral("d3")), doc, QString(), false);
-        TTreeNode* beforeUrl = env.cat.AddLinkNode(QStringLiteral("https://example.net/"), url,
-                                                   QStringLiteral("V"), true);
+        TreeNode* beforeDoc =
+            env.cat.addLinkNode(env.path(QStringLiteral("d3")), doc, QString(), false);
+        TreeNode* beforeUrl = env.cat.addLinkNode(QStringLiteral("https://example.net/"), url,
+                                                  QStringLiteral("V"), true);
         QCOMPARE(texts(top, nodes), (QStringList{"Sub", "d3", "d1", "V", "U"}));
-        QCOMPARE(beforeDoc->Parent(), top);
-        QCOMPARE(beforeUrl->Parent(), top);
-        QCOMPARE(doc->Count(), 0);
-        QCOMPARE(url->Count(), 0);
-        QCOMPARE(refill.last().at(0).value<TTreeNode*>(), top);
+        QCOMPARE(beforeDoc->parent(), top);
+        QCOMPARE(beforeUrl->parent(), top);
+        QCOMPARE(doc->count(), 0);
+        QCOMPARE(url->count(), 0);
+        QCOMPARE(refill.last().at(0).value<TreeNode*>(), top);
         // A document at the top level: the new entry becomes a root before it.
-        TTreeNode* rootDoc =
-            env.cat.AddLinkNode(env.path(QStringLiteral("r1")), nullptr, QString(), false);
-        QCOMPARE(rootDoc->Parent(), nullptr);
-        TTreeNode* beforeRoot =
-            env.cat.AddLinkNode(env.path(QStringLiteral("r0")), rootDoc, QString(), false);
+        TreeNode* rootDoc =
+            env.cat.addLinkNode(env.path(QStringLiteral("r1")), nullptr, QString(), false);
+        QCOMPARE(rootDoc->parent(), nullptr);
+        TreeNode* beforeRoot =
+            env.cat.addLinkNode(env.path(QStringLiteral("r0")), rootDoc, QString(), false);
         QCOMPARE(texts(nullptr, nodes), (QStringList{"Top", "r0", "r1"}));
-        QCOMPARE(beforeRoot->Parent(), nullptr);
-        QCOMPARE(refill.last().at(0).value<TTreeNode*>(), nullptr);
+        QCOMPARE(beforeRoot->parent(), nullptr);
+        QCOMPARE(refill.last().at(0).value<TreeNode*>(), nullptr);
         checkTree(nodes);
     }
 
     void addCategoryNode()
     {
         Env env;
-        TTreeNode* a = env.cat.AddCategoryNode(nullptr, QStringLiteral("A"));
-        TTreeNode* b = env.cat.AddCategoryNode(nullptr, QStringLiteral("B"));
-        TTreeNode* a1 = env.cat.AddCategoryNode(a, QStringLiteral("New category"));
+        TreeNode* a = env.cat.addCategoryNode(nullptr, QStringLiteral("A"));
+        TreeNode* b = env.cat.addCategoryNode(nullptr, QStringLiteral("B"));
+        TreeNode* a1 = env.cat.addCategoryNode(a, QStringLiteral("New category"));
         QCOMPARE(texts(nullptr, env.nodes()), (QStringList{"A", "B"}));
-        QCOMPARE(a1->Parent(), a);
-        for (TTreeNode* n : {a, b, a1}) {
-            QCOMPARE(n->Data()->Kind, nkCategory);
-            QVERIFY(n->Data()->FullName.isEmpty() && n->Data()->Comments.isEmpty() &&
-                    n->Data()->sAdditional.isEmpty());
-            QCOMPARE(n->ImageIndex(), int(imgCategory));
-            QCOMPARE(n->SelectedIndex(), int(imgCategory));
+        QCOMPARE(a1->parent(), a);
+        for (TreeNode* n : {a, b, a1}) {
+            QCOMPARE(n->data()->kind, nkCategory);
+            QVERIFY(n->data()->fullName.isEmpty() && n->data()->comments.isEmpty() &&
+                    n->data()->sAdditional.isEmpty());
+            QCOMPARE(n->imageIndex(), int(imgCategory));
+            QCOMPARE(n->selectedIndex(), int(imgCategory));
         }
     }
 
@@ -562,68 +562,68 @@ private Q_SLOTS:
         QFETCH(bool, atLink);
         QFETCH(bool, staysInside);
         Env env;
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Mine"));
-        env.cat.TopCategory = top;
-        env.cat.CreateMakerCategory();
-        TTreeNode* maker = env.cat.MakerCategory;
-        TTreeNode* target = atLink ? maker->Item(1) : maker;
-        TTreeNode* node = env.cat.AddLinkNode(path, target, QStringLiteral("T"), isUrl);
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Mine"));
+        env.cat.topCategory = top;
+        env.cat.createMakerCategory();
+        TreeNode* maker = env.cat.makerCategory;
+        TreeNode* target = atLink ? maker->item(1) : maker;
+        TreeNode* node = env.cat.addLinkNode(path, target, QStringLiteral("T"), isUrl);
         if (staysInside) {
-            QCOMPARE(node->Parent(), maker);
-            QCOMPARE(maker->Count(), 4);
+            QCOMPARE(node->parent(), maker);
+            QCOMPARE(maker->count(), 4);
         } else {
-            QCOMPARE(node->Parent(), top);
-            QCOMPARE(node->Index(), top->Count() - 1);
-            QCOMPARE(maker->Count(), 3);
+            QCOMPARE(node->parent(), top);
+            QCOMPARE(node->index(), top->count() - 1);
+            QCOMPARE(maker->count(), 3);
         }
     }
 
     void builtInCategoryRedirectsCategories()
     {
         Env env;
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Mine"));
-        env.cat.TopCategory = top;
-        env.cat.CreateMakerCategory();
-        TTreeNode* maker = env.cat.MakerCategory;
-        QCOMPARE(env.cat.AddCategoryNode(maker, QStringLiteral("x"))->Parent(), top);
-        QCOMPARE(env.cat.AddCategoryNode(maker->Item(0), QStringLiteral("y"))->Parent(), top);
-        QCOMPARE(maker->Count(), 3);
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Mine"));
+        env.cat.topCategory = top;
+        env.cat.createMakerCategory();
+        TreeNode* maker = env.cat.makerCategory;
+        QCOMPARE(env.cat.addCategoryNode(maker, QStringLiteral("x"))->parent(), top);
+        QCOMPARE(env.cat.addCategoryNode(maker->item(0), QStringLiteral("y"))->parent(), top);
+        QCOMPARE(maker->count(), 3);
         // With no main category (a catalogue loaded from an empty file) the
         // redirected entry must still land somewhere outside the built-in one.
-        env.cat.TopCategory = nullptr;
-        TTreeNode* orphan =
-            env.cat.AddLinkNode(QStringLiteral("/tmp/o.txt"), maker->Item(2), QString(), false);
-        QVERIFY(!orphan->IsUnder(maker));
-        QVERIFY(!env.cat.AddCategoryNode(maker, QStringLiteral("z"))->IsUnder(maker));
-        QCOMPARE(maker->Count(), 3);
+        env.cat.topCategory = nullptr;
+        TreeNode* orphan =
+            env.cat.addLinkNode(QStringLiteral("/tmp/o.txt"), maker->item(2), QString(), false);
+        QVERIFY(!orphan->isUnder(maker));
+        QVERIFY(!env.cat.addCategoryNode(maker, QStringLiteral("z"))->isUnder(maker));
+        QCOMPARE(maker->count(), 3);
     }
 
     void makerCategoryComesFirstWithItsLinks()
     {
         Env env;
         // Alone in the tree it stays where it is.
-        env.cat.CreateMakerCategory();
-        QCOMPARE(env.nodes().RootCount(), 1);
-        QCOMPARE(env.nodes().GetFirstNode(), env.cat.MakerCategory);
-        env.nodes().Delete(env.cat.MakerCategory);
-        QCOMPARE(env.cat.MakerCategory, nullptr);
+        env.cat.createMakerCategory();
+        QCOMPARE(env.nodes().rootCount(), 1);
+        QCOMPARE(env.nodes().getFirstNode(), env.cat.makerCategory);
+        env.nodes().Delete(env.cat.makerCategory);
+        QCOMPARE(env.cat.makerCategory, nullptr);
 
-        env.cat.AddCategoryNode(nullptr, QStringLiteral("A"));
-        env.cat.AddCategoryNode(nullptr, QStringLiteral("B"));
-        env.cat.CreateMakerCategory();
-        TTreeNode* maker = env.cat.MakerCategory;
+        env.cat.addCategoryNode(nullptr, QStringLiteral("A"));
+        env.cat.addCategoryNode(nullptr, QStringLiteral("B"));
+        env.cat.createMakerCategory();
+        TreeNode* maker = env.cat.makerCategory;
         QCOMPARE(texts(nullptr, env.nodes()), (QStringList{"Velmarch", "A", "B"}));
-        QCOMPARE(maker->AbsoluteIndex(), 0);
-        QCOMPARE(maker->Data()->Kind, nkCategory);
+        QCOMPARE(maker->absoluteIndex(), 0);
+        QCOMPARE(maker->data()->kind, nkCategory);
         QCOMPARE(texts(maker, env.nodes()),
                  (QStringList{"Velmarch at the Web", "Quillmere at the Web", "FAQ at the Web"}));
         QSet<QString> addresses;
         for (int i = 0; i < 3; ++i) {
-            const TTreeNode* link = maker->Item(i);
-            QCOMPARE(link->Data()->Kind, nkURL);
-            QCOMPARE(link->ImageIndex(), int(imgHyperlink));
-            QVERIFY(link->Data()->FullName.contains(QStringView(MakerWebDomain)));
-            addresses.insert(link->Data()->FullName);
+            const TreeNode* link = maker->item(i);
+            QCOMPARE(link->data()->kind, nkURL);
+            QCOMPARE(link->imageIndex(), int(imgHyperlink));
+            QVERIFY(link->data()->fullName.contains(QStringView(MakerWebDomain)));
+            addresses.insert(link->data()->fullName);
         }
         QCOMPARE(addresses.size(), 3);
         checkTree(env.nodes());
@@ -632,30 +632,30 @@ private Q_SLOTS:
     void deletingForgetsSpecialNodes()
     {
         Env env;
-        TTreeNode* holder = env.cat.AddCategoryNode(nullptr, QStringLiteral("Holder"));
-        TTreeNode* top = env.cat.AddCategoryNode(holder, QStringLiteral("Top"));
-        env.cat.TopCategory = top;
-        env.cat.CreateMakerCategory();
+        TreeNode* holder = env.cat.addCategoryNode(nullptr, QStringLiteral("Holder"));
+        TreeNode* top = env.cat.addCategoryNode(holder, QStringLiteral("Top"));
+        env.cat.topCategory = top;
+        env.cat.createMakerCategory();
         // Both dragged below the holder: deleting the holder takes both.
-        env.nodes().MoveTo(env.cat.MakerCategory, holder, 0);
-        env.nodes().AddChild(top, QStringLiteral("inside Top"));
-        env.nodes().Delete(top->Item(0)); // a node below Top: Top stays
-        QCOMPARE(env.cat.TopCategory, top);
-        QVERIFY(env.cat.MakerCategory != nullptr);
+        env.nodes().moveTo(env.cat.makerCategory, holder, 0);
+        env.nodes().addChild(top, QStringLiteral("inside Top"));
+        env.nodes().Delete(top->item(0)); // a node below Top: Top stays
+        QCOMPARE(env.cat.topCategory, top);
+        QVERIFY(env.cat.makerCategory != nullptr);
         env.nodes().Delete(holder);
-        QCOMPARE(env.cat.MakerCategory, nullptr);
-        QCOMPARE(env.cat.TopCategory, nullptr);
+        QCOMPARE(env.cat.makerCategory, nullptr);
+        QCOMPARE(env.cat.topCategory, nullptr);
 
-        env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, QStringLiteral("T"));
-        env.nodes().Delete(env.cat.TopCategory);
-        QCOMPARE(env.cat.TopCategory, nullptr);
-        env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, QStringLiteral("T"));
-        env.cat.CreateMakerCategory();
-        env.nodes().Delete(env.cat.MakerCategory->Item(0)); // a link: the category stays known
-        QVERIFY(env.cat.MakerCategory != nullptr);
-        env.nodes().Clear();
-        QCOMPARE(env.cat.MakerCategory, nullptr);
-        QCOMPARE(env.cat.TopCategory, nullptr);
+        env.cat.topCategory = env.cat.addCategoryNode(nullptr, QStringLiteral("T"));
+        env.nodes().Delete(env.cat.topCategory);
+        QCOMPARE(env.cat.topCategory, nullptr);
+        env.cat.topCategory = env.cat.addCategoryNode(nullptr, QStringLiteral("T"));
+        env.cat.createMakerCategory();
+        env.nodes().Delete(env.cat.makerCategory->item(0)); // a link: the category stays known
+        QVERIFY(env.cat.makerCategory != nullptr);
+        env.nodes().clear();
+        QCOMPARE(env.cat.makerCategory, nullptr);
+        QCOMPARE(env.cat.topCategory, nullptr);
     }
 
     void fillNodes()
@@ -663,43 +663,43 @@ private Q_SLOTS:
         Env env;
         touch(env.path(QStringLiteral("f.txt")));
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("dir")));
-        TTreeNodes& nodes = env.nodes();
-        TTreeNode* n = nodes.AddChild(nullptr, QStringLiteral("old"));
+        NodeTree& nodes = env.nodes();
+        TreeNode* n = nodes.addChild(nullptr, QStringLiteral("old"));
 
-        env.cat.FillCategoryNode(n, QStringLiteral("Cat"), QStringLiteral("c"),
+        env.cat.fillCategoryNode(n, QStringLiteral("Cat"), QStringLiteral("c"),
                                  QStringLiteral("a"));
-        QCOMPARE(n->Text(), QStringLiteral("Cat"));
-        QCOMPARE(n->Data()->Kind, nkCategory);
-        QCOMPARE(n->Data()->Comments, QStringLiteral("c"));
-        QCOMPARE(n->Data()->sAdditional, QStringLiteral("a"));
-        QCOMPARE(n->ImageIndex(), int(imgCategory));
+        QCOMPARE(n->text(), QStringLiteral("Cat"));
+        QCOMPARE(n->data()->kind, nkCategory);
+        QCOMPARE(n->data()->comments, QStringLiteral("c"));
+        QCOMPARE(n->data()->sAdditional, QStringLiteral("a"));
+        QCOMPARE(n->imageIndex(), int(imgCategory));
 
         // The file system decides document or folder; an empty name keeps the text.
-        env.cat.FillDocNode(n, QString(), env.path(QStringLiteral("dir")), QStringLiteral("c2"),
+        env.cat.fillDocNode(n, QString(), env.path(QStringLiteral("dir")), QStringLiteral("c2"),
                             QString(), false);
-        QCOMPARE(n->Text(), QStringLiteral("Cat"));
-        QCOMPARE(n->Data()->Kind, nkFolder);
-        QVERIFY(n->Data()->FullName.endsWith(QLatin1String("/dir")));
-        QCOMPARE(n->Data()->Comments, QStringLiteral("c2"));
-        QCOMPARE(n->Data()->sAdditional, QString());
-        QCOMPARE(n->ImageIndex(), int(FixedImageCount));
-        env.cat.FillDocNode(n, QStringLiteral("F"), env.path(QStringLiteral("f.txt")), QString(),
+        QCOMPARE(n->text(), QStringLiteral("Cat"));
+        QCOMPARE(n->data()->kind, nkFolder);
+        QVERIFY(n->data()->fullName.endsWith(QLatin1String("/dir")));
+        QCOMPARE(n->data()->comments, QStringLiteral("c2"));
+        QCOMPARE(n->data()->sAdditional, QString());
+        QCOMPARE(n->imageIndex(), int(FixedImageCount));
+        env.cat.fillDocNode(n, QStringLiteral("F"), env.path(QStringLiteral("f.txt")), QString(),
                             QString(), true);
-        QCOMPARE(n->Text(), QStringLiteral("F"));
-        QCOMPARE(n->Data()->Kind, nkDoc);
-        QCOMPARE(n->ImageIndex(), int(imgMissing)); // marked missing although it exists
-        QCOMPARE(env.cat.Images().Small.Count(), FixedImageCount + 1);
+        QCOMPARE(n->text(), QStringLiteral("F"));
+        QCOMPARE(n->data()->kind, nkDoc);
+        QCOMPARE(n->imageIndex(), int(imgMissing)); // marked missing although it exists
+        QCOMPARE(env.cat.images().small.count(), FixedImageCount + 1);
 
-        env.cat.FillUrlNode(n, QString(), QStringLiteral("https://example.org/"),
+        env.cat.fillUrlNode(n, QString(), QStringLiteral("https://example.org/"),
                             QStringLiteral("c3"), QStringLiteral("a3"));
-        QCOMPARE(n->Text(), QStringLiteral("https://example.org/"));
-        QCOMPARE(n->Data()->Kind, nkURL);
-        QCOMPARE(n->Data()->Comments, QStringLiteral("c3"));
-        QCOMPARE(n->Data()->sAdditional, QStringLiteral("a3"));
-        QCOMPARE(n->ImageIndex(), int(imgHyperlink));
-        env.cat.FillUrlNode(n, QStringLiteral("Named"), QStringLiteral("https://example.org/"),
+        QCOMPARE(n->text(), QStringLiteral("https://example.org/"));
+        QCOMPARE(n->data()->kind, nkURL);
+        QCOMPARE(n->data()->comments, QStringLiteral("c3"));
+        QCOMPARE(n->data()->sAdditional, QStringLiteral("a3"));
+        QCOMPARE(n->imageIndex(), int(imgHyperlink));
+        env.cat.fillUrlNode(n, QStringLiteral("Named"), QStringLiteral("https://example.org/"),
                             QString(), QString());
-        QCOMPARE(n->Text(), QStringLiteral("Named"));
+        QCOMPARE(n->text(), QStringLiteral("Named"));
     }
 
     void refreshNodeIcon()
@@ -707,30 +707,30 @@ private Q_SLOTS:
         Env env;
         const QString file = env.path(QStringLiteral("f.txt"));
         touch(file);
-        TTreeNode* top = env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        TTreeNode* doc = env.cat.AddLinkNode(file, top, QString(), false);
-        const int shell = doc->ImageIndex();
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        TreeNode* doc = env.cat.addLinkNode(file, top, QString(), false);
+        const int shell = doc->imageIndex();
         QVERIFY(shell >= FixedImageCount);
-        QSignalSpy refill(&env.cat, &TCatalogue::listRefillRequested);
+        QSignalSpy refill(&env.cat, &Catalogue::listRefillRequested);
 
-        QVERIFY(env.cat.RefreshNodeIcon(doc, true)); // still there: nothing changes
-        QCOMPARE(doc->ImageIndex(), shell);
+        QVERIFY(env.cat.refreshNodeIcon(doc, true)); // still there: nothing changes
+        QCOMPARE(doc->imageIndex(), shell);
         QCOMPARE(refill.count(), 0);
 
         QVERIFY(QFile::remove(file));
-        QVERIFY(!env.cat.RefreshNodeIcon(doc, false));
-        QCOMPARE(doc->ImageIndex(), int(imgMissing));
-        QCOMPARE(doc->SelectedIndex(), int(imgMissing));
+        QVERIFY(!env.cat.refreshNodeIcon(doc, false));
+        QCOMPARE(doc->imageIndex(), int(imgMissing));
+        QCOMPARE(doc->selectedIndex(), int(imgMissing));
         QCOMPARE(refill.count(), 1);
-        QCOMPARE(refill.at(0).at(0).value<TTreeNode*>(), top);
-        QVERIFY(!env.cat.RefreshNodeIcon(doc, true)); // still gone
-        QCOMPARE(doc->ImageIndex(), int(imgMissing));
+        QCOMPARE(refill.at(0).at(0).value<TreeNode*>(), top);
+        QVERIFY(!env.cat.refreshNodeIcon(doc, true)); // still gone
+        QCOMPARE(doc->imageIndex(), int(imgMissing));
 
         touch(file);
-        QVERIFY(env.cat.RefreshNodeIcon(doc, true));
-        QCOMPARE(doc->ImageIndex(), shell + 1); // a fresh icon in both lists
-        QCOMPARE(env.cat.Images().Large.Count(), shell + 2);
-        QCOMPARE(env.cat.Images().Small.Count(), shell + 2);
+        QVERIFY(env.cat.refreshNodeIcon(doc, true));
+        QCOMPARE(doc->imageIndex(), shell + 1); // a fresh icon in both lists
+        QCOMPARE(env.cat.images().large.count(), shell + 2);
+        QCOMPARE(env.cat.images().small.count(), shell + 2);
     }
 };
 

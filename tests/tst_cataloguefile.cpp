@@ -3,7 +3,7 @@
 // atomic save, the built-in category and the legacy import.
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueFile.h"
-#include "utils/MyTextUtils.h"
+#include "utils/TextUtils.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,32 +21,32 @@ namespace
 {
 
 using TestUtil::FileSizeLimit;
-using TestUtil::LoadError;
-using TestUtil::Raw;
+using TestUtil::loadError;
+using TestUtil::raw;
 
 // One catalogue line as the writer makes it.
-QByteArray line(const QByteArray& Name, const QByteArray& Level, const QByteArray& Path = {},
-                const QByteArray& Comments = {}, const QByteArray& Kind = "1",
-                const QByteArray& Additional = {})
+QByteArray line(const QByteArray& name, const QByteArray& level, const QByteArray& path = {},
+                const QByteArray& comments = {}, const QByteArray& kind = "1",
+                const QByteArray& additional = {})
 {
-    QByteArray out = Name;
-    for (const QByteArray* field : {&Level, &Path, &Comments, &Kind, &Additional}) {
+    QByteArray out = name;
+    for (const QByteArray* field : {&level, &path, &comments, &kind, &additional}) {
         out += '\0';
         out += *field;
     }
     return out + "\r\n";
 }
 
-void put(const QString& Path, const QByteArray& Bytes)
+void put(const QString& path, const QByteArray& bytes)
 {
-    QFile f(Path);
-    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(Path));
-    QCOMPARE(f.write(Bytes), Bytes.size());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(f.write(bytes), bytes.size());
 }
 
-QByteArray slurp(const QString& Path)
+QByteArray slurp(const QString& path)
 {
-    QFile f(Path);
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return "<cannot open>";
     return f.readAll();
@@ -54,10 +54,10 @@ QByteArray slurp(const QString& Path)
 
 struct Env {
     QTemporaryDir dir;
-    TCatalogue cat;
-    Env() { cat.SetDataFolder(dir.path()); }
-    QString path(const QString& Name) const { return dir.filePath(Name); }
-    QString dat() const { return cat.DataFile(false); }
+    Catalogue cat;
+    Env() { cat.setDataFolder(dir.path()); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString dat() const { return cat.dataFile(false); }
     QStringList files() const
     {
         return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
@@ -66,43 +66,43 @@ struct Env {
 
 // The user's tree, one "level|text|path|comment|kind|additional" per node in
 // full order, without the built-in category.
-QStringList dump(TCatalogue& Cat)
+QStringList dump(Catalogue& cat)
 {
     QStringList out;
-    for (TTreeNode* n = Cat.Nodes().GetFirstNode(); n; n = n->GetNext()) {
-        if (Cat.MakerCategory && n->IsUnder(Cat.MakerCategory))
+    for (TreeNode* n = cat.nodes().getFirstNode(); n; n = n->getNext()) {
+        if (cat.makerCategory && n->isUnder(cat.makerCategory))
             continue;
-        const TNodeInfo* i = n->Data();
+        const NodeInfo* i = n->data();
         if (!i) {
-            out << QStringLiteral("%1|%2|<no record>").arg(n->Level()).arg(n->Text());
+            out << QStringLiteral("%1|%2|<no record>").arg(n->level()).arg(n->text());
             continue;
         }
-        out << QString::number(n->Level()) + u'|' + n->Text() + u'|' + i->FullName + u'|' +
-                   i->Comments + u'|' + i->GetsKind() + u'|' + i->sAdditional;
+        out << QString::number(n->level()) + u'|' + n->text() + u'|' + i->fullName + u'|' +
+                   i->comments + u'|' + i->getsKind() + u'|' + i->sAdditional;
     }
     return out;
 }
 
 // Level and text only.
-QStringList outline(TCatalogue& Cat)
+QStringList outline(Catalogue& cat)
 {
     QStringList out;
-    for (const QString& row : dump(Cat))
+    for (const QString& row : dump(cat))
         out << row.section(u'|', 0, 0) + u' ' + row.section(u'|', 1, 1);
     return out;
 }
 
-void checkMakerCategoryFirst(TCatalogue& Cat)
+void checkMakerCategoryFirst(Catalogue& cat)
 {
-    QVERIFY(Cat.MakerCategory);
-    QCOMPARE(Cat.Nodes().GetFirstNode(), Cat.MakerCategory);
-    QCOMPARE(Cat.MakerCategory->Text(), QStringLiteral("Velmarch"));
-    QCOMPARE(Cat.MakerCategory->Count(), 3);
-    QCOMPARE(Cat.MakerCategory->Item(0)->Text(), QStringLiteral("Velmarch at the Web"));
-    QCOMPARE(Cat.MakerCategory->Item(1)->Text(), QStringLiteral("Quillmere at the Web"));
-    QCOMPARE(Cat.MakerCategory->Item(2)->Text(), QStringLiteral("FAQ at the Web"));
+    QVERIFY(cat.makerCategory);
+    QCOMPARE(cat.nodes().getFirstNode(), cat.makerCategory);
+    QCOMPARE(cat.makerCategory->text(), QStringLiteral("Velmarch"));
+    QCOMPARE(cat.makerCategory->count(), 3);
+    QCOMPARE(cat.makerCategory->item(0)->text(), QStringLiteral("Velmarch at the Web"));
+    QCOMPARE(cat.makerCategory->item(1)->text(), QStringLiteral("Quillmere at the Web"));
+    QCOMPARE(cat.makerCategory->item(2)->text(), QStringLiteral("FAQ at the Web"));
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(Cat.MakerCategory->Item(i)->Data()->Kind, nkURL);
+        QCOMPARE(cat.makerCategory->item(i)->data()->kind, nkURL);
 }
 
 } // namespace
@@ -116,7 +116,7 @@ private Q_SLOTS:
     void roundTripKeepsEverything()
     {
         Env env;
-        TCatalogue& cat = env.cat;
+        Catalogue& cat = env.cat;
         QVERIFY(QDir(env.dir.path()).mkpath(QStringLiteral("docs/Sub folder")));
         const QString report = env.path(QStringLiteral("docs/Bericht über 日本.txt"));
         const QString plain = env.path(QStringLiteral("docs/plain.txt"));
@@ -125,25 +125,25 @@ private Q_SLOTS:
         put(report, "r");
         put(plain, "p");
 
-        TTreeNode* work = cat.AddCategoryNode(nullptr, QStringLiteral("Work"));
-        work->Data()->Comments = QStringLiteral("mine");
-        work->Data()->sAdditional = QStringLiteral("A-1");
-        TTreeNode* sub = cat.AddCategoryNode(work, QStringLiteral("Ünter Kategorie ✓"));
-        TTreeNode* nameless = cat.AddCategoryNode(sub, QString());
-        TTreeNode* doc = cat.AddLinkNode(report, nameless, QString(), false);
-        doc->Data()->Comments = QStringLiteral("Комментарий");
-        doc->Data()->sAdditional = QStringLiteral("€ 12,50");
-        TTreeNode* dir = cat.AddLinkNode(folder, nameless, QString(), false);
-        dir->Data()->sAdditional = QStringLiteral("x");
-        cat.AddLinkNode(gone, sub, QString(), false)->Data()->Comments = QStringLiteral("lost");
-        cat.AddLinkNode(QStringLiteral("https://example.org/ä?q=1&r=2"), sub,
+        TreeNode* work = cat.addCategoryNode(nullptr, QStringLiteral("Work"));
+        work->data()->comments = QStringLiteral("mine");
+        work->data()->sAdditional = QStringLiteral("A-1");
+        TreeNode* sub = cat.addCategoryNode(work, QStringLiteral("Ünter Kategorie ✓"));
+        TreeNode* nameless = cat.addCategoryNode(sub, QString());
+        TreeNode* doc = cat.addLinkNode(report, nameless, QString(), false);
+        doc->data()->comments = QStringLiteral("Комментарий");
+        doc->data()->sAdditional = QStringLiteral("€ 12,50");
+        TreeNode* dir = cat.addLinkNode(folder, nameless, QString(), false);
+        dir->data()->sAdditional = QStringLiteral("x");
+        cat.addLinkNode(gone, sub, QString(), false)->data()->comments = QStringLiteral("lost");
+        cat.addLinkNode(QStringLiteral("https://example.org/ä?q=1&r=2"), sub,
                         QStringLiteral("Exämple"), true);
-        cat.AddLinkNode(QStringLiteral("mailto:someone@example.org"), work, QString(), true);
-        TTreeNode* home = cat.AddCategoryNode(nullptr, QStringLiteral("Home"));
-        cat.AddLinkNode(plain, home, QString(), false);
-        cat.AddCategoryNode(home, QStringLiteral("Empty category"));
-        cat.TopCategory = work;
-        cat.CreateMakerCategory();
+        cat.addLinkNode(QStringLiteral("mailto:someone@example.org"), work, QString(), true);
+        TreeNode* home = cat.addCategoryNode(nullptr, QStringLiteral("Home"));
+        cat.addLinkNode(plain, home, QString(), false);
+        cat.addCategoryNode(home, QStringLiteral("Empty category"));
+        cat.topCategory = work;
+        cat.createMakerCategory();
 
         QStringList expected = dump(cat);
         // A hyperlink without a name comes back named by its address.
@@ -154,87 +154,87 @@ private Q_SLOTS:
             QStringLiteral("1|mailto:someone@example.org|mailto:someone@example.org||4|");
         QCOMPARE(expected.size(), 11);
 
-        QVERIFY(!cat.DataSaved);
-        cat.SaveData(false);
-        QVERIFY(cat.DataSaved);
-        QCOMPARE(cat.MakerCategory, nullptr);
+        QVERIFY(!cat.dataSaved);
+        cat.saveData(false);
+        QVERIFY(cat.dataSaved);
+        QCOMPARE(cat.makerCategory, nullptr);
         const QByteArray bytes = slurp(env.dat());
         QVERIFY(!bytes.contains("Velmarch"));
         QVERIFY(!bytes.contains("velmarch.example"));
         QCOMPARE(bytes.count("\r\n"), 11);
 
         Env other;
-        other.cat.SetDataFolder(env.dir.path());
-        QVERIFY(other.cat.LoadData(false));
+        other.cat.setDataFolder(env.dir.path());
+        QVERIFY(other.cat.loadData(false));
         QCOMPARE(dump(other.cat), expected);
         checkMakerCategoryFirst(other.cat);
-        QVERIFY(other.cat.TopCategory);
-        QCOMPARE(other.cat.TopCategory->Text(), QStringLiteral("Work"));
-        QCOMPARE(other.cat.Nodes().RootItem(1), other.cat.TopCategory);
-        QCOMPARE(other.cat.Nodes().RootCount(), 3);
+        QVERIFY(other.cat.topCategory);
+        QCOMPARE(other.cat.topCategory->text(), QStringLiteral("Work"));
+        QCOMPARE(other.cat.nodes().rootItem(1), other.cat.topCategory);
+        QCOMPARE(other.cat.nodes().rootCount(), 3);
 
         // Images: one shell icon per existing document or folder, in both lists.
-        int shellIcons = 0;
-        for (TTreeNode* n = other.cat.Nodes().GetFirstNode(); n; n = n->GetNext()) {
-            switch (n->Data()->Kind) {
+        int fileTypeIcons = 0;
+        for (TreeNode* n = other.cat.nodes().getFirstNode(); n; n = n->getNext()) {
+            switch (n->data()->kind) {
             case nkCategory:
-                QCOMPARE(n->ImageIndex(), int(imgCategory));
+                QCOMPARE(n->imageIndex(), int(imgCategory));
                 break;
             case nkURL:
-                QCOMPARE(n->ImageIndex(), int(imgHyperlink));
+                QCOMPARE(n->imageIndex(), int(imgHyperlink));
                 break;
             default:
-                if (n->Data()->FullName == gone) {
-                    QCOMPARE(n->ImageIndex(), int(imgMissing));
+                if (n->data()->fullName == gone) {
+                    QCOMPARE(n->imageIndex(), int(imgMissing));
                 } else {
-                    QVERIFY(n->ImageIndex() >= FixedImageCount);
-                    ++shellIcons;
+                    QVERIFY(n->imageIndex() >= FixedImageCount);
+                    ++fileTypeIcons;
                 }
             }
-            QCOMPARE(n->SelectedIndex(), n->ImageIndex());
+            QCOMPARE(n->selectedIndex(), n->imageIndex());
         }
-        QCOMPARE(shellIcons, 3);
-        QCOMPARE(other.cat.Images().Small.Count(), FixedImageCount + 3);
-        QCOMPARE(other.cat.Images().Large.Count(), FixedImageCount + 3);
+        QCOMPARE(fileTypeIcons, 3);
+        QCOMPARE(other.cat.images().small.count(), FixedImageCount + 3);
+        QCOMPARE(other.cat.images().large.count(), FixedImageCount + 3);
 
         // Saving what was loaded gives the same bytes again, but for the name
         // the nameless hyperlink took from its address.
         QByteArray again = bytes;
-        again.replace(Raw("\r\n\0"
+        again.replace(raw("\r\n\0"
                           "1\0"
                           "mailto:"),
-                      Raw("\r\n"
+                      raw("\r\n"
                           "mailto:someone@example.org\0"
                           "1\0"
                           "mailto:"));
-        other.cat.SaveData(false);
+        other.cat.saveData(false);
         QCOMPARE(slurp(env.dat()), again);
     }
 
     void writesExactBytes()
     {
         Env env;
-        TCatalogue& cat = env.cat;
-        TTreeNode* work = cat.AddCategoryNode(nullptr, QStringLiteral("Work"));
-        work->Data()->Comments = QStringLiteral("mine");
-        cat.CreateMakerCategory();
-        cat.SaveData(false);
-        QCOMPARE(slurp(env.dat()), Raw("Work\0"
+        Catalogue& cat = env.cat;
+        TreeNode* work = cat.addCategoryNode(nullptr, QStringLiteral("Work"));
+        work->data()->comments = QStringLiteral("mine");
+        cat.createMakerCategory();
+        cat.saveData(false);
+        QCOMPARE(slurp(env.dat()), raw("Work\0"
                                        "0\0"
                                        "\0"
                                        "mine\0"
                                        "1\0"
                                        "\r\n"));
 
-        TTreeNode* links = cat.AddCategoryNode(work, QStringLiteral("Café"));
-        TTreeNode* site = cat.AddLinkNode(QStringLiteral("https://example.org/"), links,
-                                          QStringLiteral("Site"), true);
-        site->Data()->Comments = QStringLiteral("note");
-        site->Data()->sAdditional = QStringLiteral("x");
-        cat.AddLinkNode(QStringLiteral("/nonexistent/a b.txt"), work, QString(), false);
-        cat.Nodes().AddChild(nullptr, QStringLiteral("Bare")); // a node without a record
-        cat.SaveData(true);
-        QCOMPARE(slurp(cat.DataFile(true)), Raw("Work\0"
+        TreeNode* links = cat.addCategoryNode(work, QStringLiteral("Café"));
+        TreeNode* site = cat.addLinkNode(QStringLiteral("https://example.org/"), links,
+                                         QStringLiteral("Site"), true);
+        site->data()->comments = QStringLiteral("note");
+        site->data()->sAdditional = QStringLiteral("x");
+        cat.addLinkNode(QStringLiteral("/nonexistent/a b.txt"), work, QString(), false);
+        cat.nodes().addChild(nullptr, QStringLiteral("Bare")); // a node without a record
+        cat.saveData(true);
+        QCOMPARE(slurp(cat.dataFile(true)), raw("Work\0"
                                                 "0\0"
                                                 "\0"
                                                 "mine\0"
@@ -269,21 +269,21 @@ private Q_SLOTS:
     void builtInCategoryIsNeverSaved()
     {
         Env env;
-        TCatalogue& cat = env.cat;
-        TTreeNode* work = cat.AddCategoryNode(nullptr, QStringLiteral("Work"));
-        cat.TopCategory = work;
-        cat.CreateMakerCategory();
+        Catalogue& cat = env.cat;
+        TreeNode* work = cat.addCategoryNode(nullptr, QStringLiteral("Work"));
+        cat.topCategory = work;
+        cat.createMakerCategory();
         // Whatever ends up inside the built-in category goes with it.
-        cat.Nodes().AddChild(cat.MakerCategory, QStringLiteral("Sneaked in"));
-        cat.AddLinkNode(QStringLiteral("https://www.velmarch.example/more"), cat.MakerCategory,
+        cat.nodes().addChild(cat.makerCategory, QStringLiteral("Sneaked in"));
+        cat.addLinkNode(QStringLiteral("https://www.velmarch.example/more"), cat.makerCategory,
                         QStringLiteral("More"), true);
-        QCOMPARE(cat.MakerCategory->Count(), 5);
+        QCOMPARE(cat.makerCategory->count(), 5);
 
-        cat.SaveData(true);
-        QVERIFY(cat.DataSaved);
+        cat.saveData(true);
+        QVERIFY(cat.dataSaved);
         QVERIFY(!QFile::exists(env.dat()));
-        const QByteArray backup = slurp(cat.DataFile(true));
-        QCOMPARE(backup, Raw("Work\0"
+        const QByteArray backup = slurp(cat.dataFile(true));
+        QCOMPARE(backup, raw("Work\0"
                              "0\0"
                              "\0"
                              "\0"
@@ -291,35 +291,35 @@ private Q_SLOTS:
                              "\r\n"));
         // After a backup the run goes on: the built-in category is back, first, as new.
         checkMakerCategoryFirst(cat);
-        QCOMPARE(cat.Nodes().RootCount(), 2);
-        QCOMPARE(cat.TopCategory, work);
+        QCOMPARE(cat.nodes().rootCount(), 2);
+        QCOMPARE(cat.topCategory, work);
 
         // The backup reads back into the same tree.
-        cat.DataSaved = false;
-        QVERIFY(cat.LoadData(true));
+        cat.dataSaved = false;
+        QVERIFY(cat.loadData(true));
         QCOMPARE(outline(cat), QStringList{"0 Work"});
         checkMakerCategoryFirst(cat);
-        QCOMPARE(cat.TopCategory, cat.Nodes().RootItem(1));
+        QCOMPARE(cat.topCategory, cat.nodes().rootItem(1));
 
         // The final save leaves it out and does not rebuild it.
-        cat.SaveData(false);
-        QCOMPARE(cat.MakerCategory, nullptr);
-        QCOMPARE(cat.Nodes().RootCount(), 1);
+        cat.saveData(false);
+        QCOMPARE(cat.makerCategory, nullptr);
+        QCOMPARE(cat.nodes().rootCount(), 1);
         QCOMPARE(slurp(env.dat()), backup);
     }
 
     void lineBreaksNeverReachTheFile()
     {
         Env env;
-        TCatalogue& cat = env.cat;
-        TTreeNode* a = cat.AddCategoryNode(nullptr, QStringLiteral("two\nlines"));
-        a->Data()->Comments = QStringLiteral("first\r\n\r\nsecond");
-        a->Data()->sAdditional = QStringLiteral("x") + QChar(0) + QStringLiteral("y\r");
-        TTreeNode* u =
-            cat.AddLinkNode(QStringLiteral("https://example.org/"), a, QStringLiteral("U"), true);
-        u->Data()->FullName = QStringLiteral("https://example.org/\npath"); // set behind the checks
-        cat.Nodes().SetText(u, QStringLiteral("U") + QChar(0) + QStringLiteral("V"));
-        cat.SaveData(false);
+        Catalogue& cat = env.cat;
+        TreeNode* a = cat.addCategoryNode(nullptr, QStringLiteral("two\nlines"));
+        a->data()->comments = QStringLiteral("first\r\n\r\nsecond");
+        a->data()->sAdditional = QStringLiteral("x") + QChar(0) + QStringLiteral("y\r");
+        TreeNode* u =
+            cat.addLinkNode(QStringLiteral("https://example.org/"), a, QStringLiteral("U"), true);
+        u->data()->fullName = QStringLiteral("https://example.org/\npath"); // set behind the checks
+        cat.nodes().setText(u, QStringLiteral("U") + QChar(0) + QStringLiteral("V"));
+        cat.saveData(false);
 
         const QByteArray bytes = slurp(env.dat());
         QCOMPARE(bytes.count("\r\n"), 2);
@@ -328,8 +328,8 @@ private Q_SLOTS:
         QCOMPARE(bytes.count('\0'), 10);
 
         Env other;
-        other.cat.SetDataFolder(env.dir.path());
-        QVERIFY(other.cat.LoadData(false));
+        other.cat.setDataFolder(env.dir.path());
+        QVERIFY(other.cat.loadData(false));
         QCOMPARE(dump(other.cat), (QStringList{"0|two lines||first second|1|xy ",
                                                "1|UV|https://example.org/ path||4|"}));
     }
@@ -383,14 +383,14 @@ private Q_SLOTS:
         QFETCH(QString, error);
         Env env;
         put(env.dat(), file);
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        const QString text = LoadError(env.cat);
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        const QString text = loadError(env.cat);
         QCOMPARE(outline(env.cat), tree);
         checkMakerCategoryFirst(env.cat);
         const QString aside = env.dat() + QStringLiteral(".damaged");
         if (error.isEmpty()) {
             QCOMPARE(text, QString());
-            QCOMPARE(env.cat.TopCategory, env.cat.Nodes().RootItem(1));
+            QCOMPARE(env.cat.topCategory, env.cat.nodes().rootItem(1));
             QVERIFY(!QFile::exists(aside));
             return;
         }
@@ -409,18 +409,18 @@ private Q_SLOTS:
         const QByteArray second = line("X", "0") + line("Y", "z");
         const QByteArray third = line("Q", "-1");
         put(env.dat(), first);
-        QVERIFY(LoadError(env.cat).contains(aside));
+        QVERIFY(loadError(env.cat).contains(aside));
         put(env.dat(), second);
-        QString text = LoadError(env.cat);
+        QString text = loadError(env.cat);
         QVERIFY2(text.contains(aside + QStringLiteral(".1")), qPrintable(text));
         put(env.dat(), third);
-        text = LoadError(env.cat);
+        text = loadError(env.cat);
         QVERIFY2(text.contains(aside + QStringLiteral(".2")), qPrintable(text));
         QCOMPARE(slurp(aside), first);
         QCOMPARE(slurp(aside + QStringLiteral(".1")), second);
         QCOMPARE(slurp(aside + QStringLiteral(".2")), third);
         checkMakerCategoryFirst(env.cat);
-        QCOMPARE(env.cat.Nodes().RootCount(), 1);
+        QCOMPARE(env.cat.nodes().rootCount(), 1);
     }
 
     void emptyFile_data()
@@ -435,22 +435,22 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         Env env;
         put(env.dat(), file);
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        QVERIFY(env.cat.LoadData(false));
-        QCOMPARE(env.cat.Nodes().RootCount(), 1);
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        QVERIFY(env.cat.loadData(false));
+        QCOMPARE(env.cat.nodes().rootCount(), 1);
         checkMakerCategoryFirst(env.cat);
-        QCOMPARE(env.cat.TopCategory, nullptr);
+        QCOMPARE(env.cat.topCategory, nullptr);
     }
 
     void missingFileLeavesTreeAlone()
     {
         Env env;
-        TTreeNode* n = env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        QVERIFY(!env.cat.LoadData(false));
-        QVERIFY(!env.cat.LoadData(true));
-        QCOMPARE(env.cat.Nodes().Count(), 1);
-        QCOMPARE(env.cat.Nodes().GetFirstNode(), n);
-        QCOMPARE(env.cat.MakerCategory, nullptr);
+        TreeNode* n = env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        QVERIFY(!env.cat.loadData(false));
+        QVERIFY(!env.cat.loadData(true));
+        QCOMPARE(env.cat.nodes().count(), 1);
+        QCOMPARE(env.cat.nodes().getFirstNode(), n);
+        QCOMPARE(env.cat.makerCategory, nullptr);
     }
 
     void lineEnds_data()
@@ -458,14 +458,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("tree"); // dump() rows
         const QByteArray a = line("A", "0");
-        QTest::newRow("last line without line end") << a + Raw("B\0"
+        QTest::newRow("last line without line end") << a + raw("B\0"
                                                                "0\0"
                                                                "\0"
                                                                "c\0"
                                                                "1\0"
                                                                "add")
                                                     << QStringList{"0|A|||1|", "0|B||c|1|add"};
-        QTest::newRow("last line ends in CR only") << a + Raw("B\0"
+        QTest::newRow("last line ends in CR only") << a + raw("B\0"
                                                               "0\0"
                                                               "\0"
                                                               "\0"
@@ -475,7 +475,7 @@ private Q_SLOTS:
         QTest::newRow("end-of-file mark between lines")
             << a + "\x1a" + line("B", "0") << QStringList{"0|A|||1|"};
         QTest::newRow("end-of-file mark inside a line") << a +
-                                                               Raw("B\0"
+                                                               raw("B\0"
                                                                    "0\0"
                                                                    "\0"
                                                                    "\0"
@@ -484,7 +484,7 @@ private Q_SLOTS:
                                                                    "junk\r\n") +
                                                                line("C", "0")
                                                         << QStringList{"0|A|||1|", "0|B|||1|ad"};
-        QTest::newRow("lone CR ends a line") << Raw("A\0"
+        QTest::newRow("lone CR ends a line") << raw("A\0"
                                                     "0\0"
                                                     "\0"
                                                     "\0"
@@ -498,7 +498,7 @@ private Q_SLOTS:
                                                     "\r")
                                              << QStringList{"0|A|||1|", "1|B|||1|"};
         // Files edited on Linux often end their lines in LF alone.
-        QTest::newRow("LF-only line ends") << Raw("A\0"
+        QTest::newRow("LF-only line ends") << raw("A\0"
                                                   "0\0"
                                                   "\0"
                                                   "\0"
@@ -512,7 +512,7 @@ private Q_SLOTS:
                                                   "x\n")
                                            << QStringList{"0|A|||1|", "1|B||c|1|x"};
         QTest::newRow("CR LF, LF and CR mixed")
-            << a + Raw("B\0"
+            << a + raw("B\0"
                        "0\0"
                        "\0"
                        "\0"
@@ -531,16 +531,16 @@ private Q_SLOTS:
                        "1\0")
             << QStringList{"0|A|||1|", "0|B|||1|", "0|C|||1|", "0|D|||1|"};
         QTest::newRow("fewer than six fields")
-            << Raw("Cat\0"
+            << raw("Cat\0"
                    "0\0"
                    "\0"
                    "c\0"
                    "1\r\n") +
-                   Raw("Odd\0"
+                   raw("Odd\0"
                        "0\0"
                        "noseparator\r\n")
             << QStringList{"0|Cat||c|1|1", "0|Odd|noseparator|noseparator|2|noseparator"};
-        QTest::newRow("more than six fields") << Raw("A\0"
+        QTest::newRow("more than six fields") << raw("A\0"
                                                      "0\0"
                                                      "\0"
                                                      "\0"
@@ -556,7 +556,7 @@ private Q_SLOTS:
         QFETCH(QStringList, tree);
         Env env;
         put(env.dat(), file);
-        QCOMPARE(LoadError(env.cat), QString());
+        QCOMPARE(loadError(env.cat), QString());
         QCOMPARE(dump(env.cat), tree);
         checkMakerCategoryFirst(env.cat);
     }
@@ -601,19 +601,19 @@ private Q_SLOTS:
             QFile::link(env.path(QStringLiteral("nothing")), env.path(QStringLiteral("dangling"))));
         const QString path = env.path(target);
         put(env.dat(), line("Top", "0") + line("Entry", "1", path.toUtf8(), "c", code, "a"));
-        QVERIFY(env.cat.LoadData(false));
-        TTreeNode* node = env.cat.TopCategory->Item(0);
-        QCOMPARE(node->Text(), QStringLiteral("Entry"));
-        QCOMPARE(int(node->Data()->Kind), kind);
-        QCOMPARE(node->Data()->FullName, kind == nkCategory ? QString() : path);
-        QCOMPARE(node->Data()->Comments, QStringLiteral("c"));
-        QCOMPARE(node->Data()->sAdditional, QStringLiteral("a"));
+        QVERIFY(env.cat.loadData(false));
+        TreeNode* node = env.cat.topCategory->item(0);
+        QCOMPARE(node->text(), QStringLiteral("Entry"));
+        QCOMPARE(int(node->data()->kind), kind);
+        QCOMPARE(node->data()->fullName, kind == nkCategory ? QString() : path);
+        QCOMPARE(node->data()->comments, QStringLiteral("c"));
+        QCOMPARE(node->data()->sAdditional, QStringLiteral("a"));
         if (image < 0) {
-            QCOMPARE(node->ImageIndex(), int(FixedImageCount));
-            QCOMPARE(env.cat.Images().Large.Count(), FixedImageCount + 1);
+            QCOMPARE(node->imageIndex(), int(FixedImageCount));
+            QCOMPARE(env.cat.images().large.count(), FixedImageCount + 1);
         } else {
-            QCOMPARE(node->ImageIndex(), image);
-            QCOMPARE(env.cat.Images().Large.Count(), int(FixedImageCount));
+            QCOMPARE(node->imageIndex(), image);
+            QCOMPARE(env.cat.images().large.count(), int(FixedImageCount));
         }
     }
 
@@ -622,7 +622,7 @@ private Q_SLOTS:
         Env env;
         put(env.dat(),
             line("", "0", "https://example.org/x", "", "4") + line("", "0", "", "", "1"));
-        QVERIFY(env.cat.LoadData(false));
+        QVERIFY(env.cat.loadData(false));
         QCOMPARE(dump(env.cat),
                  (QStringList{"0|https://example.org/x|https://example.org/x||4|", "0||||1|"}));
     }
@@ -630,7 +630,7 @@ private Q_SLOTS:
     void singleByteLinesDecodePerLine()
     {
         Env env;
-        put(env.dat(), Raw("Caf\xe9\0"
+        put(env.dat(), raw("Caf\xe9\0"
                            "0\0"
                            "\0"
                            "5 \x80 \x93q\x94\0"
@@ -684,7 +684,7 @@ private Q_SLOTS:
                            "\0"
                            "1\0"
                            "a long plain ASCII value, cut \xe2\x82")); // at the end
-        QVERIFY(env.cat.LoadData(false));
+        QVERIFY(env.cat.loadData(false));
         QCOMPARE(dump(env.cat),
                  (QStringList{QStringLiteral("0|Café||5 € “q”|1|ä"), QStringLiteral("1|Café||€|1|"),
                               QStringLiteral("1|Ã© and é|||1|"), QStringLiteral("1|Ã|||1|"),
@@ -736,12 +736,12 @@ private Q_SLOTS:
         put(env.dat(), file);
         std::atomic<int> last{-1};
         std::atomic<bool> backwards{false};
-        env.cat.ProgressHook = [&](int p) {
+        env.cat.progressHook = [&](int p) {
             if (p < last.load() || p > 1000)
                 backwards = true;
             last = p;
         };
-        QVERIFY(env.cat.LoadData(false));
+        QVERIFY(env.cat.loadData(false));
         QCOMPARE(outline(env.cat), names);
         QVERIFY(!backwards);
         QVERIFY(last > 950); // line ends are not counted
@@ -761,9 +761,9 @@ private Q_SLOTS:
                                 "1\0\r\n",
                                 7);
         put(env.dat(), bytes);
-        QCOMPARE(LoadError(env.cat), QString());
-        QCOMPARE(env.cat.Nodes().Count(), MaxCatalogueDepth + 1 + 4);
-        env.cat.SaveData(false);
+        QCOMPARE(loadError(env.cat), QString());
+        QCOMPARE(env.cat.nodes().count(), MaxCatalogueDepth + 1 + 4);
+        env.cat.saveData(false);
         QCOMPARE(slurp(env.dat()), bytes);
 
         const QByteArray deeper = bytes + QByteArray("m\0", 2) +
@@ -773,54 +773,54 @@ private Q_SLOTS:
                                              7);
         Env env2;
         put(env2.dat(), deeper);
-        const QString text = LoadError(env2.cat);
+        const QString text = loadError(env2.cat);
         QVERIFY2(text.contains(QStringLiteral("Invalid level (1001) for item \"m\"")),
                  qPrintable(text));
         QCOMPARE(slurp(env2.dat() + ".damaged"), deeper);
 
         // A tree built deeper than that in memory still saves and frees
         // without exhausting the stack.
-        env.cat.Nodes().Clear();
-        TTreeNode* parent = nullptr;
-        constexpr int Depth = 300000;
-        for (int i = 0; i < Depth; ++i)
-            parent = env.cat.AddCategoryNode(parent, QStringLiteral("n"));
-        env.cat.SaveData(false);
-        QCOMPARE(env.cat.Nodes().Count(), Depth);
-        env.cat.Nodes().Clear();
-        QCOMPARE(env.cat.Nodes().Count(), 0);
+        env.cat.nodes().clear();
+        TreeNode* parent = nullptr;
+        constexpr int depth = 300000;
+        for (int i = 0; i < depth; ++i)
+            parent = env.cat.addCategoryNode(parent, QStringLiteral("n"));
+        env.cat.saveData(false);
+        QCOMPARE(env.cat.nodes().count(), depth);
+        env.cat.nodes().clear();
+        QCOMPARE(env.cat.nodes().count(), 0);
     }
 
     void failedSaveKeepsOldFile()
     {
         Env env;
-        TCatalogue& cat = env.cat;
+        Catalogue& cat = env.cat;
         int settingsWritten = 0;
-        cat.WriteSettingsHook = [&] { ++settingsWritten; };
-        TTreeNode* top = cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        cat.SaveData(false);
+        cat.writeSettingsHook = [&] { ++settingsWritten; };
+        TreeNode* top = cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        cat.saveData(false);
         QCOMPARE(settingsWritten, 1);
         const QByteArray old = slurp(env.dat());
         QCOMPARE(old, line("Top", "0"));
-        cat.DataSaved = false;
+        cat.dataSaved = false;
 
         const QByteArray name(200, 'n');
         for (int i = 0; i < 2000; ++i)
-            cat.AddCategoryNode(top, QString::fromLatin1(name) + QString::number(i));
+            cat.addCategoryNode(top, QString::fromLatin1(name) + QString::number(i));
         {
             // Root may write anywhere, but not past the process's file size limit.
             FileSizeLimit limit(64 * 1024);
-            QVERIFY_THROWS_EXCEPTION(ECatalogueError, cat.SaveData(false));
+            QVERIFY_THROWS_EXCEPTION(CatalogueError, cat.saveData(false));
         }
-        QVERIFY(!cat.DataSaved);
+        QVERIFY(!cat.dataSaved);
         QCOMPARE(settingsWritten, 1); // settings go only with a complete catalogue
         QCOMPARE(slurp(env.dat()), old);
         QCOMPARE(env.files(), QStringList{"quillmere.dat"}); // no half-written file beside it
-        QCOMPARE(cat.Nodes().Count(), 2001);
+        QCOMPARE(cat.nodes().count(), 2001);
 
         // With room again the same save succeeds.
-        cat.SaveData(false);
-        QVERIFY(cat.DataSaved);
+        cat.saveData(false);
+        QVERIFY(cat.dataSaved);
         QCOMPARE(settingsWritten, 2);
         QVERIFY(slurp(env.dat()).size() > 64 * 1024);
     }
@@ -828,30 +828,30 @@ private Q_SLOTS:
     void failedBackupKeepsBuiltInCategory()
     {
         Env env;
-        TCatalogue& cat = env.cat;
-        cat.TopCategory = cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        cat.CreateMakerCategory();
+        Catalogue& cat = env.cat;
+        cat.topCategory = cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        cat.createMakerCategory();
         QVERIFY(QDir(env.dir.path())
                     .mkdir(QStringLiteral("quillmere.bak"))); // cannot be replaced by a file
-        QVERIFY_THROWS_EXCEPTION(ECatalogueError, cat.SaveData(true));
-        QVERIFY(!cat.DataSaved);
-        QVERIFY(QFileInfo(cat.DataFile(true)).isDir());
+        QVERIFY_THROWS_EXCEPTION(CatalogueError, cat.saveData(true));
+        QVERIFY(!cat.dataSaved);
+        QVERIFY(QFileInfo(cat.dataFile(true)).isDir());
         checkMakerCategoryFirst(cat);
-        QCOMPARE(cat.Nodes().RootCount(), 2);
+        QCOMPARE(cat.nodes().rootCount(), 2);
     }
 
     void unwritableFolderFailsSave()
     {
         Env env;
-        env.cat.SetDataFolder(
+        env.cat.setDataFolder(
             QStringLiteral("/proc")); // no file can be made there, not even by root
-        env.cat.AddCategoryNode(nullptr, QStringLiteral("Top"));
-        QVERIFY_THROWS_EXCEPTION(ECatalogueError, env.cat.SaveData(false));
-        QVERIFY(!env.cat.DataSaved);
+        env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        QVERIFY_THROWS_EXCEPTION(CatalogueError, env.cat.saveData(false));
+        QVERIFY(!env.cat.dataSaved);
         try {
-            env.cat.SaveData(false);
-        } catch (const ECatalogueError& e) {
-            QVERIFY2(e.Text().contains(env.cat.DataFile(false)), qPrintable(e.Text()));
+            env.cat.saveData(false);
+        } catch (const CatalogueError& e) {
+            QVERIFY2(e.text().contains(env.cat.dataFile(false)), qPrintable(e.text()));
         }
     }
 
@@ -861,14 +861,14 @@ private Q_SLOTS:
         // should be: nothing is read from it, nothing replaces it at the end.
         Env env;
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("quillmere.dat")));
-        TTreeNode* n = env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        const QString text = LoadError(env.cat);
+        TreeNode* n = env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        const QString text = loadError(env.cat);
         QVERIFY2(text.contains(QStringLiteral("It is not a regular file.")), qPrintable(text));
-        QVERIFY(env.cat.CatalogueFileProtected());
-        QCOMPARE(env.cat.Nodes().RootItem(1),
+        QVERIFY(env.cat.catalogueFileProtected());
+        QCOMPARE(env.cat.nodes().rootItem(1),
                  n); // the tree stays, with the built-in category in front
         checkMakerCategoryFirst(env.cat);
-        env.cat.SaveData(false);
+        env.cat.saveData(false);
         QVERIFY(QFileInfo(env.dat()).isDir());
     }
 
@@ -879,8 +879,8 @@ private Q_SLOTS:
         Env env;
         // Reading at offset 0 of the process's own memory fails with EIO, even for root.
         QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), env.dat()));
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        const QString text = LoadError(env.cat);
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        const QString text = loadError(env.cat);
         QVERIFY2(!text.isEmpty(), "a read error must end the load with an error");
         checkMakerCategoryFirst(env.cat);
         const QString aside = env.dat() + QStringLiteral(".damaged");
@@ -914,10 +914,10 @@ private Q_SLOTS:
                                   "Plain\r\n"
                                   "Caf\xe9~~\xe0 voir\r\n"
                                   "Tail~ftp://files.example/pub";
-        put(env.cat.LegacyFile(), legacy);
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        QSignalSpy status(&env.cat, &TCatalogue::statusMessage);
-        env.cat.ImportLegacyData();
+        put(env.cat.legacyFile(), legacy);
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        QSignalSpy status(&env.cat, &Catalogue::statusMessage);
+        env.cat.importLegacyData();
 
         QCOMPARE(dump(env.cat), (QStringList{
                                     "0|Root||top note|1|",
@@ -931,17 +931,17 @@ private Q_SLOTS:
                                     "0|Café||à voir|1|",
                                     "0|Tail|ftp://files.example/pub||4|",
                                 }));
-        TTreeNode* root = env.cat.Nodes().GetFirstNode();
-        QVERIFY(root->Item(0)->ImageIndex() >= FixedImageCount);
-        QVERIFY(root->Item(1)->ImageIndex() >= FixedImageCount);
-        QCOMPARE(root->Item(1)->Item(0)->ImageIndex(), int(imgMissing));
-        QCOMPARE(root->Item(1)->Item(0)->Item(0)->ImageIndex(), int(imgMissing));
-        QCOMPARE(root->Item(2)->ImageIndex(), int(imgHyperlink));
-        QCOMPARE(root->ImageIndex(), int(imgCategory));
-        QCOMPARE(env.cat.Images().Small.Count(), FixedImageCount + 2);
+        TreeNode* root = env.cat.nodes().getFirstNode();
+        QVERIFY(root->item(0)->imageIndex() >= FixedImageCount);
+        QVERIFY(root->item(1)->imageIndex() >= FixedImageCount);
+        QCOMPARE(root->item(1)->item(0)->imageIndex(), int(imgMissing));
+        QCOMPARE(root->item(1)->item(0)->item(0)->imageIndex(), int(imgMissing));
+        QCOMPARE(root->item(2)->imageIndex(), int(imgHyperlink));
+        QCOMPARE(root->imageIndex(), int(imgCategory));
+        QCOMPARE(env.cat.images().small.count(), FixedImageCount + 2);
 
         // The legacy file stays; a copy is kept beside it.
-        QCOMPARE(slurp(env.cat.LegacyFile()), legacy);
+        QCOMPARE(slurp(env.cat.legacyFile()), legacy);
         QCOMPARE(slurp(env.path(QStringLiteral("MyDocs.~qmre"))), legacy);
         QVERIFY(!status.isEmpty());
         QCOMPARE(status.first().at(0).toString(), QStringLiteral("Data loading..."));
@@ -951,16 +951,16 @@ private Q_SLOTS:
     void legacyMissingDocumentAsksForNewLocation()
     {
         Env env;
-        put(env.cat.LegacyFile(), "Top\n\tLost~/nonexistent/dir/lost.txt~why\n");
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
+        put(env.cat.legacyFile(), "Top\n\tLost~/nonexistent/dir/lost.txt~why\n");
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
         QStringList asked;
-        env.cat.AskNewLocationHook = [&](const QString& Name, const QString& Path, TTreeNode* Node,
-                                         const QString& Comments) {
-            asked << Name << Path << Node->Text() << Comments;
-            env.cat.FillDocNode(Node, Name, Path, Comments, QString(), true);
+        env.cat.askNewLocationHook = [&](const QString& name, const QString& path, TreeNode* node,
+                                         const QString& comments) {
+            asked << name << path << node->text() << comments;
+            env.cat.fillDocNode(node, name, path, comments, QString(), true);
             return true;
         };
-        env.cat.ImportLegacyData();
+        env.cat.importLegacyData();
         QCOMPARE(asked, (QStringList{"Lost", "/nonexistent/dir/lost.txt",
                                      "Lost~/nonexistent/dir/lost.txt~why", "why"}));
         QCOMPARE(dump(env.cat),
@@ -972,15 +972,15 @@ private Q_SLOTS:
         // The relink question can remove the entry (and what hangs below it):
         // the import goes on with the entry after it.
         Env env;
-        put(env.cat.LegacyFile(),
+        put(env.cat.legacyFile(),
             "Top\n\tLost~/nonexistent/lost.txt~\n\t\tUnder~~\n\tNext~https://example.org/~\n");
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        env.cat.AskNewLocationHook = [&](const QString&, const QString&, TTreeNode* Node,
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        env.cat.askNewLocationHook = [&](const QString&, const QString&, TreeNode* node,
                                          const QString&) {
-            env.cat.Nodes().Delete(Node);
+            env.cat.nodes().Delete(node);
             return false;
         };
-        env.cat.ImportLegacyData();
+        env.cat.importLegacyData();
         QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Next|https://example.org/||4|"}));
     }
 
@@ -1011,14 +1011,14 @@ private Q_SLOTS:
         QFETCH(QStringList, tree);
         QFETCH(QString, error);
         Env env;
-        put(env.cat.LegacyFile(), file);
+        put(env.cat.legacyFile(), file);
         put(env.path(QStringLiteral("MyDocs.~qmre")), "an older copy");
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
         QString text;
         try {
-            env.cat.ImportLegacyData();
-        } catch (const ECatalogueError& e) {
-            text = e.Text();
+            env.cat.importLegacyData();
+        } catch (const CatalogueError& e) {
+            text = e.text();
         }
         if (error.isEmpty()) {
             QCOMPARE(text, QString());
@@ -1029,8 +1029,8 @@ private Q_SLOTS:
             QCOMPARE(outline(env.cat).mid(0, tree.size()), tree);
             QCOMPARE(slurp(env.path(QStringLiteral("MyDocs.~qmre"))), QByteArray("an older copy"));
         }
-        QCOMPARE(slurp(env.cat.LegacyFile()), file);
-        QVERIFY(!env.cat.Nodes().Updating());
+        QCOMPARE(slurp(env.cat.legacyFile()), file);
+        QVERIFY(!env.cat.nodes().updating());
     }
 
     void legacyCopyIsRestored_data()
@@ -1046,12 +1046,12 @@ private Q_SLOTS:
         const QByteArray saved = "Old\r\n\tLink~https://example.org/~c\r\n";
         put(env.path(QStringLiteral("MyDocs.~qmre")), saved);
         if (emptyLegacyFile)
-            put(env.cat.LegacyFile(), QByteArray());
-        env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        QSignalSpy status(&env.cat, &TCatalogue::statusMessage);
-        env.cat.ImportLegacyData();
+            put(env.cat.legacyFile(), QByteArray());
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        QSignalSpy status(&env.cat, &Catalogue::statusMessage);
+        env.cat.importLegacyData();
         QCOMPARE(dump(env.cat), (QStringList{"0|Old|||1|", "1|Link|https://example.org/|c|4|"}));
-        QCOMPARE(slurp(env.cat.LegacyFile()), saved);
+        QCOMPARE(slurp(env.cat.legacyFile()), saved);
         QCOMPARE(slurp(env.path(QStringLiteral("MyDocs.~qmre"))), saved);
         QVERIFY(!status.isEmpty());
         QCOMPARE(status.last().at(0).toString(), QStringLiteral("Old data are restored!"));
@@ -1068,16 +1068,16 @@ private Q_SLOTS:
         QFETCH(bool, emptyLegacyFile);
         Env env;
         if (emptyLegacyFile)
-            put(env.cat.LegacyFile(), QByteArray());
-        TTreeNode* first = env.cat.Nodes().AddChild(nullptr, QStringLiteral("No category"));
-        env.cat.Nodes().SetImage(first, imgCategory);
-        QSignalSpy status(&env.cat, &TCatalogue::statusMessage);
-        env.cat.ImportLegacyData();
-        QCOMPARE(env.cat.Nodes().Count(), 1);
-        QCOMPARE(env.cat.Nodes().GetFirstNode(), first);
+            put(env.cat.legacyFile(), QByteArray());
+        TreeNode* first = env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        env.cat.nodes().setImage(first, imgCategory);
+        QSignalSpy status(&env.cat, &Catalogue::statusMessage);
+        env.cat.importLegacyData();
+        QCOMPARE(env.cat.nodes().count(), 1);
+        QCOMPARE(env.cat.nodes().getFirstNode(), first);
         QCOMPARE(dump(env.cat), QStringList{"0|No category|||1|"});
-        QCOMPARE(first->ImageIndex(), int(imgCategory));
-        QVERIFY(!QFile::exists(env.cat.LegacyFile()));
+        QCOMPARE(first->imageIndex(), int(imgCategory));
+        QVERIFY(!QFile::exists(env.cat.legacyFile()));
         for (const auto& args : status)
             QVERIFY(args.at(0).toString() != QStringLiteral("Old data are restored!"));
     }
@@ -1118,7 +1118,7 @@ private Q_SLOTS:
         QFETCH(bool, cut);
         QFETCH(QString, field);
         QFETCH(QString, rest);
-        QCOMPARE(MyTextUtils::TakeField(separator, text, cut), field);
+        QCOMPARE(TextUtils::takeField(separator, text, cut), field);
         QCOMPARE(text, rest);
     }
 
@@ -1147,18 +1147,18 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, separators);
         QFETCH(QStringList, pieces);
-        QCOMPARE(MyTextUtils::SplitToArray(text, separators), pieces);
+        QCOMPARE(TextUtils::splitToArray(text, separators), pieces);
     }
 
     void singleLine()
     {
-        using MyTextUtils::SingleLine;
-        QCOMPARE(SingleLine(QStringLiteral("plain")), QStringLiteral("plain"));
-        QCOMPARE(SingleLine(QStringLiteral("a\r\n\r\nb\nc\rd")), QStringLiteral("a b c d"));
-        QCOMPARE(SingleLine(QStringLiteral("a") + QChar(0) + QStringLiteral("b")),
+        using TextUtils::singleLine;
+        QCOMPARE(singleLine(QStringLiteral("plain")), QStringLiteral("plain"));
+        QCOMPARE(singleLine(QStringLiteral("a\r\n\r\nb\nc\rd")), QStringLiteral("a b c d"));
+        QCOMPARE(singleLine(QStringLiteral("a") + QChar(0) + QStringLiteral("b")),
                  QStringLiteral("ab"));
-        QCOMPARE(SingleLine(QStringLiteral("\nx\n")), QStringLiteral(" x "));
-        QVERIFY(!MyTextUtils::HasLineBreakOrNul(QStringLiteral("a\tb")));
+        QCOMPARE(singleLine(QStringLiteral("\nx\n")), QStringLiteral(" x "));
+        QVERIFY(!TextUtils::hasLineBreakOrNul(QStringLiteral("a\tb")));
     }
 };
 

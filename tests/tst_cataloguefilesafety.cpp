@@ -19,23 +19,23 @@
 
 #include "testutil/TestUtil.h"
 
-using TestUtil::CatalogueLine;
+using TestUtil::catalogueLine;
 using TestUtil::FileSizeLimit;
-using TestUtil::LoadError;
-using TestUtil::Raw;
-using TestUtil::ReadFile;
-using TestUtil::WriteFile;
+using TestUtil::loadError;
+using TestUtil::raw;
+using TestUtil::readFile;
+using TestUtil::writeFile;
 
 namespace
 {
 
 struct Env {
     QTemporaryDir dir;
-    TCatalogue cat;
-    Env() { cat.SetDataFolder(dir.path()); }
-    QString path(const QString& Name) const { return dir.filePath(Name); }
-    QString dat() const { return cat.DataFile(false); }
-    QString bak() const { return cat.DataFile(true); }
+    Catalogue cat;
+    Env() { cat.setDataFolder(dir.path()); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString dat() const { return cat.dataFile(false); }
+    QString bak() const { return cat.dataFile(true); }
     QStringList files() const
     {
         return QDir(dir.path())
@@ -43,37 +43,37 @@ struct Env {
     }
 };
 
-QString saveError(TCatalogue& Cat, bool Backup = false)
+QString saveError(Catalogue& cat, bool backup = false)
 {
     try {
-        Cat.SaveData(Backup);
-    } catch (const ECatalogueError& e) {
-        return e.Text();
+        cat.saveData(backup);
+    } catch (const CatalogueError& e) {
+        return e.text();
     }
     return {};
 }
 
 // Names of the user's nodes in full order, the built-in category left out.
-QStringList names(TCatalogue& Cat)
+QStringList names(Catalogue& cat)
 {
     QStringList out;
-    for (TTreeNode* n = Cat.Nodes().GetFirstNode(); n; n = n->GetNext())
-        if (!Cat.MakerCategory || !n->IsUnder(Cat.MakerCategory))
-            out << QString(n->Level(), u' ') + n->Text();
+    for (TreeNode* n = cat.nodes().getFirstNode(); n; n = n->getNext())
+        if (!cat.makerCategory || !n->isUnder(cat.makerCategory))
+            out << QString(n->level(), u' ') + n->text();
     return out;
 }
 
 QByteArray sample()
 {
-    return CatalogueLine("Work", 0, {}, "1", "mine") +
-           CatalogueLine("Site", 1, "https://example.org/", "4") +
-           CatalogueLine("Home", 0, {}, "1");
+    return catalogueLine("Work", 0, {}, "1", "mine") +
+           catalogueLine("Site", 1, "https://example.org/", "4") +
+           catalogueLine("Home", 0, {}, "1");
 }
 
-bool isFifo(const QString& Path)
+bool isFifo(const QString& path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(Path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
 } // namespace
@@ -87,9 +87,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("backup");
         QTest::addColumn<QString>("error");
         QTest::newRow("level jump")
-            << CatalogueLine("A", 0, {}, "1") + CatalogueLine("B", 2, {}, "1")
+            << catalogueLine("A", 0, {}, "1") + catalogueLine("B", 2, {}, "1")
             << "Invalid level (2) for item \"B\"";
-        QTest::newRow("no level") << CatalogueLine("A", 0, {}, "1") + Raw("B\0x\0\0\0"
+        QTest::newRow("no level") << catalogueLine("A", 0, {}, "1") + raw("B\0x\0\0\0"
                                                                           "1\0\r\n")
                                   << "'x' is not a valid integer value";
         QTest::newRow("not a file") << QByteArray() << "It is not a regular file.";
@@ -99,117 +99,117 @@ private Q_SLOTS:
         QFETCH(QByteArray, backup);
         QFETCH(QString, error);
         Env env;
-        QVERIFY(WriteFile(env.dat(), sample()));
-        QVERIFY(env.cat.LoadData(false));
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
         const QStringList before = names(env.cat);
-        TTreeNode* top = env.cat.TopCategory;
+        TreeNode* top = env.cat.topCategory;
         if (backup.isEmpty())
             QVERIFY(QDir(env.dir.path()).mkdir("quillmere.bak"));
         else
-            QVERIFY(WriteFile(env.bak(), backup));
+            QVERIFY(writeFile(env.bak(), backup));
 
-        const QString text = LoadError(env.cat, true);
+        const QString text = loadError(env.cat, true);
         QVERIFY2(text.contains(error), qPrintable(text));
         QVERIFY2(text.contains("Nothing was restored"), qPrintable(text));
         QCOMPARE(names(env.cat), before);
-        QCOMPARE(env.cat.TopCategory, top);
-        QCOMPARE(env.cat.Nodes().GetFirstNode(), env.cat.MakerCategory);
-        QCOMPARE(env.cat.Nodes().RootCount(), 3);
-        QVERIFY(!env.cat.Nodes().Updating());
+        QCOMPARE(env.cat.topCategory, top);
+        QCOMPARE(env.cat.nodes().getFirstNode(), env.cat.makerCategory);
+        QCOMPARE(env.cat.nodes().rootCount(), 3);
+        QVERIFY(!env.cat.nodes().updating());
         // The end of the run writes the whole catalogue back, and the backup is
         // left as it was.
-        env.cat.SaveData(false);
-        QCOMPARE(ReadFile(env.dat()), sample());
+        env.cat.saveData(false);
+        QCOMPARE(readFile(env.dat()), sample());
         if (!backup.isEmpty())
-            QCOMPARE(ReadFile(env.bak()), backup);
+            QCOMPARE(readFile(env.bak()), backup);
     }
 
     void restoreReplacesTheWholeTree()
     {
         Env env;
-        QVERIFY(WriteFile(env.dat(), sample()));
-        QVERIFY(env.cat.LoadData(false));
-        QVERIFY(WriteFile(env.bak(),
-                          CatalogueLine("Old", 0, {}, "1") + CatalogueLine("Kept", 1, {}, "1")));
-        QVERIFY(env.cat.LoadData(true));
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        QVERIFY(writeFile(env.bak(),
+                          catalogueLine("Old", 0, {}, "1") + catalogueLine("Kept", 1, {}, "1")));
+        QVERIFY(env.cat.loadData(true));
         QCOMPARE(names(env.cat), (QStringList{"Old", " Kept"}));
-        QCOMPARE(env.cat.TopCategory->Text(), QString("Old"));
-        QCOMPARE(env.cat.Nodes().GetFirstNode(), env.cat.MakerCategory);
-        QCOMPARE(env.cat.Nodes().Count(), 2 + 4);
+        QCOMPARE(env.cat.topCategory->text(), QString("Old"));
+        QCOMPARE(env.cat.nodes().getFirstNode(), env.cat.makerCategory);
+        QCOMPARE(env.cat.nodes().count(), 2 + 4);
     }
 
     void damagedFileThatCannotBeKeptIsNeverOverwritten()
     {
         Env env;
         // Larger than the file size limit below, so its copy cannot be written.
-        QByteArray bad = CatalogueLine("Work", 0, {}, "1");
+        QByteArray bad = catalogueLine("Work", 0, {}, "1");
         for (int i = 0; i < 2000; ++i)
-            bad += CatalogueLine(QString(40, u'x'), 1, {}, "1");
-        bad += CatalogueLine("Deep", 3, {}, "1");
-        QVERIFY(WriteFile(env.dat(), bad));
+            bad += catalogueLine(QString(40, u'x'), 1, {}, "1");
+        bad += catalogueLine("Deep", 3, {}, "1");
+        QVERIFY(writeFile(env.dat(), bad));
         QString text;
         {
             FileSizeLimit limit(16 * 1024);
-            text = LoadError(env.cat);
+            text = loadError(env.cat);
         }
         QVERIFY2(text.contains("Invalid level (3) for item \"Deep\""), qPrintable(text));
         QVERIFY2(text.contains("will not write over it"), qPrintable(text));
-        QVERIFY(env.cat.CatalogueFileProtected());
+        QVERIFY(env.cat.catalogueFileProtected());
         QCOMPARE(env.files(), QStringList{"quillmere.dat"}); // no half copy left behind
-        env.cat.SaveData(false);
-        QCOMPARE(ReadFile(env.dat()), bad);
+        env.cat.saveData(false);
+        QCOMPARE(readFile(env.dat()), bad);
         // A backup is still possible, so the run's work can be kept.
-        env.cat.SaveData(true);
-        QVERIFY(ReadFile(env.bak()).startsWith(CatalogueLine("Work", 0, {}, "1")));
+        env.cat.saveData(true);
+        QVERIFY(readFile(env.bak()).startsWith(catalogueLine("Work", 0, {}, "1")));
     }
 
     void changesByAnotherProgramAreKeptAside()
     {
         Env env;
-        QVERIFY(WriteFile(env.dat(), sample()));
-        QVERIFY(env.cat.LoadData(false));
-        QSignalSpy notices(&env.cat, &TCatalogue::saveNotice);
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
 
         // A sync tool replaces the file while the program runs.
         const QByteArray theirs =
-            CatalogueLine("Theirs", 0, {}, "1") + CatalogueLine("Many", 1, {}, "1");
+            catalogueLine("Theirs", 0, {}, "1") + catalogueLine("Many", 1, {}, "1");
         const QString replacement = env.path("incoming");
-        QVERIFY(WriteFile(replacement, theirs));
+        QVERIFY(writeFile(replacement, theirs));
         QVERIFY(QFile::remove(env.dat()));
         QVERIFY(QFile::rename(replacement, env.dat()));
 
-        env.cat.SaveData(false);
-        QCOMPARE(ReadFile(env.dat()), sample());
-        QCOMPARE(ReadFile(env.dat() + ".conflict"), theirs);
+        env.cat.saveData(false);
+        QCOMPARE(readFile(env.dat()), sample());
+        QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
         QCOMPARE(notices.size(), 1);
         QVERIFY2(notices[0][0].toString().contains(env.dat() + ".conflict"),
                  qPrintable(notices[0][0].toString()));
 
         // The program's own write is no conflict; a second outside change gets
         // a name of its own.
-        env.cat.CreateMakerCategory();
-        env.cat.SaveData(false);
+        env.cat.createMakerCategory();
+        env.cat.saveData(false);
         QCOMPARE(notices.size(), 1);
-        QVERIFY(WriteFile(env.dat(), theirs + theirs));
-        env.cat.CreateMakerCategory();
-        env.cat.SaveData(false);
+        QVERIFY(writeFile(env.dat(), theirs + theirs));
+        env.cat.createMakerCategory();
+        env.cat.saveData(false);
         QCOMPARE(notices.size(), 2);
-        QCOMPARE(ReadFile(env.dat() + ".conflict"), theirs);
-        QCOMPARE(ReadFile(env.dat() + ".conflict.1"), theirs + theirs);
-        QCOMPARE(ReadFile(env.dat()), sample());
+        QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
+        QCOMPARE(readFile(env.dat() + ".conflict.1"), theirs + theirs);
+        QCOMPARE(readFile(env.dat()), sample());
     }
 
     void aCatalogueThatAppearedDuringTheRunIsKept()
     {
         Env env;
-        QVERIFY(!env.cat.LoadData(false)); // nothing there at the start
-        env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, "Mine");
-        QVERIFY(WriteFile(env.dat(), sample()));
-        QSignalSpy notices(&env.cat, &TCatalogue::saveNotice);
-        env.cat.SaveData(false);
+        QVERIFY(!env.cat.loadData(false)); // nothing there at the start
+        env.cat.topCategory = env.cat.addCategoryNode(nullptr, "Mine");
+        QVERIFY(writeFile(env.dat(), sample()));
+        QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
+        env.cat.saveData(false);
         QCOMPARE(notices.size(), 1);
-        QCOMPARE(ReadFile(env.dat() + ".conflict"), sample());
-        QCOMPARE(ReadFile(env.dat()), CatalogueLine("Mine", 0, {}, "1"));
+        QCOMPARE(readFile(env.dat() + ".conflict"), sample());
+        QCOMPARE(readFile(env.dat()), catalogueLine("Mine", 0, {}, "1"));
     }
 
     void savesFollowLinksToFilesOnly()
@@ -218,12 +218,12 @@ private Q_SLOTS:
         // A link to a regular file (a catalogue kept in a synced folder) is
         // written through and stays a link.
         const QString synced = env.path("synced.dat");
-        QVERIFY(WriteFile(synced, sample()));
+        QVERIFY(writeFile(synced, sample()));
         QVERIFY(QFile::link(synced, env.dat()));
-        QVERIFY(env.cat.LoadData(false));
-        env.cat.SaveData(false);
+        QVERIFY(env.cat.loadData(false));
+        env.cat.saveData(false);
         QVERIFY(QFileInfo(env.dat()).isSymLink());
-        QCOMPARE(ReadFile(synced), sample());
+        QCOMPARE(readFile(synced), sample());
 
         // A link to a FIFO (as to a device) is an error, and the FIFO stays.
         const QString fifo = env.path("fifo");
@@ -232,31 +232,31 @@ private Q_SLOTS:
             QFile::remove(name);
             QVERIFY(QFile::link(fifo, name));
         }
-        env.cat.CreateMakerCategory();
-        env.cat.DataSaved = false;
+        env.cat.createMakerCategory();
+        env.cat.dataSaved = false;
         QString text = saveError(env.cat);
         QVERIFY2(text.contains("it is not a regular file"), qPrintable(text));
-        QVERIFY(!env.cat.DataSaved);
+        QVERIFY(!env.cat.dataSaved);
         text = saveError(env.cat, true);
         QVERIFY2(text.contains("it is not a regular file"), qPrintable(text));
         QVERIFY(isFifo(fifo));
         QVERIFY(QFileInfo(env.dat()).isSymLink() && QFileInfo(env.bak()).isSymLink());
-        QVERIFY(env.cat.MakerCategory); // a failed backup keeps the built-in category
+        QVERIFY(env.cat.makerCategory); // a failed backup keeps the built-in category
     }
 
     void damagedCopiesNeverWriteThroughALink()
     {
         Env env;
-        const QByteArray bad = CatalogueLine("A", 0, {}, "1") + CatalogueLine("B", 2, {}, "1");
-        QVERIFY(WriteFile(env.dat(), bad));
+        const QByteArray bad = catalogueLine("A", 0, {}, "1") + catalogueLine("B", 2, {}, "1");
+        QVERIFY(writeFile(env.dat(), bad));
         const QString victim = env.path("victim");
-        QVERIFY(WriteFile(victim, "precious"));
+        QVERIFY(writeFile(victim, "precious"));
         QVERIFY(QFile::link(victim, env.dat() + ".damaged"));                // a link to a file
         QVERIFY(QFile::link(env.path("nowhere"), env.dat() + ".damaged.1")); // a dangling one
-        const QString text = LoadError(env.cat);
+        const QString text = loadError(env.cat);
         QVERIFY2(text.contains(env.dat() + ".damaged.2"), qPrintable(text));
-        QCOMPARE(ReadFile(env.dat() + ".damaged.2"), bad);
-        QCOMPARE(ReadFile(victim), QByteArray("precious"));
+        QCOMPARE(readFile(env.dat() + ".damaged.2"), bad);
+        QCOMPARE(readFile(victim), QByteArray("precious"));
         QVERIFY(!QFileInfo::exists(env.path("nowhere")));
     }
 
@@ -280,27 +280,27 @@ private Q_SLOTS:
             QVERIFY(::mkfifo(QFile::encodeName(env.path("f")).constData(), 0600) == 0);
             QVERIFY(QFile::link(env.path("f"), env.dat()));
         }
-        env.cat.TopCategory = env.cat.AddCategoryNode(nullptr, "No category");
-        const QString text = LoadError(env.cat);
+        env.cat.topCategory = env.cat.addCategoryNode(nullptr, "No category");
+        const QString text = loadError(env.cat);
         QVERIFY2(text.contains("It is not a regular file."), qPrintable(text));
-        QVERIFY(env.cat.CatalogueFileProtected());
+        QVERIFY(env.cat.catalogueFileProtected());
         QCOMPARE(names(env.cat), QStringList{"No category"});
-        env.cat.SaveData(false); // leaves it alone, says nothing more
+        env.cat.saveData(false); // leaves it alone, says nothing more
         QVERIFY(!QFileInfo(env.dat()).isFile());
     }
 
     void failureOnTheReadingThreadReachesTheUser()
     {
         Env env;
-        QVERIFY(WriteFile(env.dat(), sample()));
+        QVERIFY(writeFile(env.dat(), sample()));
         // The worker runs out of memory while reporting progress.
-        env.cat.ProgressHook = [](int) { throw std::bad_alloc(); };
-        const QString text = LoadError(env.cat);
+        env.cat.progressHook = [](int) { throw std::bad_alloc(); };
+        const QString text = loadError(env.cat);
         QVERIFY2(text.contains("Not enough memory to read file"), qPrintable(text));
-        QVERIFY(!env.cat.Loading());
-        QVERIFY(!env.cat.Nodes().Updating());
-        QVERIFY(env.cat.MakerCategory);
-        QCOMPARE(ReadFile(env.dat() + ".damaged"), sample()); // the whole file is kept
+        QVERIFY(!env.cat.loading());
+        QVERIFY(!env.cat.nodes().updating());
+        QVERIFY(env.cat.makerCategory);
+        QCOMPARE(readFile(env.dat() + ".damaged"), sample()); // the whole file is kept
     }
 
     void hostileLines()
@@ -308,27 +308,27 @@ private Q_SLOTS:
         Env env;
         // A level field of a megabyte: the message quotes its start only.
         const QByteArray huge(1 << 20, 'x');
-        QVERIFY(WriteFile(env.dat(), CatalogueLine("A", 0, {}, "1") + "B" + QByteArray(1, '\0') +
+        QVERIFY(writeFile(env.dat(), catalogueLine("A", 0, {}, "1") + "B" + QByteArray(1, '\0') +
                                          huge +
-                                         Raw("\0\0\0"
+                                         raw("\0\0\0"
                                              "1\0\r\n")));
-        const QString text = LoadError(env.cat);
+        const QString text = loadError(env.cat);
         QVERIFY2(text.startsWith("'" + QString(80, u'x') + "...' is not a valid integer value"),
                  qPrintable(text.left(200)));
         QVERIFY(text.size() < 600);
 
         // One stray byte in a comment leaves the UTF-8 name beside it alone.
         Env env2;
-        QVERIFY(WriteFile(env2.dat(), Raw("Caf\xc3\xa9 \xc3\x9c"
+        QVERIFY(writeFile(env2.dat(), raw("Caf\xc3\xa9 \xc3\x9c"
                                           "ber\0"
                                           "0\0\0"
                                           "5 \x80\0"
                                           "1\0\r\n")));
-        QVERIFY(env2.cat.LoadData(false));
+        QVERIFY(env2.cat.loadData(false));
         QCOMPARE(names(env2.cat), QStringList{QString::fromUtf8("Café Über")});
-        QCOMPARE(env2.cat.TopCategory->Data()->Comments, QString::fromUtf8("5 €"));
-        env2.cat.SaveData(false);
-        QCOMPARE(ReadFile(env2.dat()), Raw("Caf\xc3\xa9 \xc3\x9c"
+        QCOMPARE(env2.cat.topCategory->data()->comments, QString::fromUtf8("5 €"));
+        env2.cat.saveData(false);
+        QCOMPARE(readFile(env2.dat()), raw("Caf\xc3\xa9 \xc3\x9c"
                                            "ber\0"
                                            "0\0\0"
                                            "5 \xe2\x82\xac\0"
@@ -341,28 +341,28 @@ private Q_SLOTS:
         // name holding one (a Linux file name may) is saved without it, so
         // the next load reads every line. A leading U+FEFF is text and stays.
         Env env;
-        env.cat.TopCategory =
-            env.cat.AddCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
-        TTreeNode* after = env.cat.AddCategoryNode(nullptr, "After");
-        env.cat.FillCategoryNode(after, QString(2, QChar(0xFEFF)) + "After",
+        env.cat.topCategory =
+            env.cat.addCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
+        TreeNode* after = env.cat.addCategoryNode(nullptr, "After");
+        env.cat.fillCategoryNode(after, QString(2, QChar(0xFEFF)) + "After",
                                  QChar(0xFEFF) + QString("marked"), {});
-        env.cat.SaveData(false);
+        env.cat.saveData(false);
         Env again;
         QVERIFY(QFile::copy(env.dat(), again.dat()));
-        QCOMPARE(LoadError(again.cat), QString());
+        QCOMPARE(loadError(again.cat), QString());
         QCOMPARE(names(again.cat), (QStringList{"Cutshort", QString(2, QChar(0xFEFF)) + "After"}));
-        QCOMPARE(again.cat.Nodes().RootItem(2)->Data()->Comments,
+        QCOMPARE(again.cat.nodes().rootItem(2)->data()->comments,
                  QChar(0xFEFF) + QString("marked"));
 
         // The same from the old tree file: what cannot be stored is dropped at
         // the import, so the entry does not change at its next load.
         Env legacy;
-        QVERIFY(WriteFile(legacy.cat.LegacyFile(), Raw("Web\0~https://example.org/\x1a~c\r\n")));
-        legacy.cat.Nodes().AddChild(nullptr, "No category");
-        legacy.cat.ImportLegacyData();
-        TTreeNode* web = legacy.cat.Nodes().GetFirstNode();
-        QCOMPARE(web->Text(), QString("Web"));
-        QCOMPARE(web->Data()->FullName, QString("https://example.org/"));
+        QVERIFY(writeFile(legacy.cat.legacyFile(), raw("Web\0~https://example.org/\x1a~c\r\n")));
+        legacy.cat.nodes().addChild(nullptr, "No category");
+        legacy.cat.importLegacyData();
+        TreeNode* web = legacy.cat.nodes().getFirstNode();
+        QCOMPARE(web->text(), QString("Web"));
+        QCOMPARE(web->data()->fullName, QString("https://example.org/"));
     }
 
     void longLineWithoutEndIsRefused()
@@ -374,7 +374,7 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(f.resize(MaxCatalogueLineBytes + (1 << 20))); // sparse: costs no disk
         f.close();
-        const QString text = LoadError(env.cat);
+        const QString text = loadError(env.cat);
         QVERIFY2(text.contains("is longer than 256 MB"), qPrintable(text));
     }
 };

@@ -1,7 +1,7 @@
 // The balloon message dialogs: layout, placement at a control, the window
 // shape, the keys, dragging, and the test hooks.
-#include "components/HSDialogs.h"
-#include "components/HSFlatButton.h"
+#include "components/FlatButton.h"
+#include "components/MessageDialogs.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -9,25 +9,25 @@
 #include <QScreen>
 #include <QtTest>
 
-using namespace HSDialogs;
+using namespace MessageDialogs;
 
 namespace
 {
 
-QList<THSFlatButton*> buttonsOf(TfRgnDialog* d)
+QList<FlatButton*> buttonsOf(BalloonDialog* d)
 {
-    QList<THSFlatButton*> list = d->findChildren<THSFlatButton*>();
+    QList<FlatButton*> list = d->findChildren<FlatButton*>();
     std::sort(list.begin(), list.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
     return list;
 }
 
 // Answers the modal dialog that is about to run.
-void pressOnNextDialog(std::function<void(TfRgnDialog*)> Press)
+void pressOnNextDialog(std::function<void(BalloonDialog*)> press)
 {
-    QTimer::singleShot(0, [Press] {
-        auto* d = qobject_cast<TfRgnDialog*>(QApplication::activeModalWidget());
+    QTimer::singleShot(0, [press] {
+        auto* d = qobject_cast<BalloonDialog*>(QApplication::activeModalWidget());
         QVERIFY(d);
-        Press(d);
+        press(d);
     });
 }
 
@@ -40,15 +40,15 @@ class TestDialogs : public QObject
 private Q_SLOTS:
     void cleanup()
     {
-        SetHandler(nullptr);
-        SetNextAnswer(QMessageBox::NoButton);
+        setHandler(nullptr);
+        setNextAnswer(QMessageBox::NoButton);
     }
 
     void buttonRowIsCentredInFixedOrder()
     {
-        auto d = CreateRgnDialog("Proceed?", mtConfirmation, mbYesToAll | mbCancel | mbYes | mbNo,
+        auto d = createRgnDialog("Proceed?", mtConfirmation, mbYesToAll | mbCancel | mbYes | mbNo,
                                  2, 20, nullptr);
-        const QList<THSFlatButton*> b = buttonsOf(d.get());
+        const QList<FlatButton*> b = buttonsOf(d.get());
         QStringList names;
         for (auto* button : b)
             names << button->objectName();
@@ -66,12 +66,12 @@ private Q_SLOTS:
         const int left = b.first()->x(), right = d->width() - b.last()->geometry().right() - 1;
         QVERIFY2(qAbs(left - right) <= 1, qPrintable(QString("%1 vs %2").arg(left).arg(right)));
         // The row sits under the content, inside the bottom margin.
-        QVERIFY(b[0]->y() > d->Message->geometry().bottom());
+        QVERIFY(b[0]->y() > d->message->geometry().bottom());
         QVERIFY(b[0]->geometry().bottom() < d->height() - 1);
         for (auto* button : b) {
-            QCOMPARE(button->Shape(), hbsRoundRect);
-            QCOMPARE(button->Color(), DialogColor());
-            QCOMPARE(button->FocusRectColor(), QColor(Qt::black));
+            QCOMPARE(button->shape(), hbsRoundRect);
+            QCOMPARE(button->color(), dialogColor());
+            QCOMPARE(button->focusRectColor(), QColor(Qt::black));
         }
     }
 
@@ -97,29 +97,29 @@ private Q_SLOTS:
         QFETCH(int, buttons);
         QFETCH(QString, defaultName);
         QFETCH(QString, cancelName);
-        auto d = CreateRgnDialog("Text", mtWarning, TMsgDlgButtons(buttons), 2, 20, nullptr);
-        QCOMPARE(d->DefaultButton()->objectName(), defaultName);
-        QVERIFY(d->DefaultButton()->isDefault());
-        QCOMPARE(d->CancelButton() ? d->CancelButton()->objectName() : QString(), cancelName);
+        auto d = createRgnDialog("Text", mtWarning, TMsgDlgButtons(buttons), 2, 20, nullptr);
+        QCOMPARE(d->defaultButton()->objectName(), defaultName);
+        QVERIFY(d->defaultButton()->isDefault());
+        QCOMPARE(d->cancelButton() ? d->cancelButton()->objectName() : QString(), cancelName);
     }
 
     void iconMessageAndMargins()
     {
-        auto d = CreateRgnDialog("Short", mtError, mbOK, 2, 20, nullptr);
-        QVERIFY(d->Image);
-        QCOMPARE(d->Image->size(), QSize(32, 32));
-        QCOMPARE(d->Message->objectName(), QString("Message"));
+        auto d = createRgnDialog("Short", mtError, mbOK, 2, 20, nullptr);
+        QVERIFY(d->image);
+        QCOMPARE(d->image->size(), QSize(32, 32));
+        QCOMPARE(d->message->objectName(), QString("Message"));
         // Message right of the icon, both at the same margins from the top-left.
-        QCOMPARE(d->Message->y(), d->Image->y());
-        QVERIFY(d->Message->x() > d->Image->geometry().right());
-        QVERIFY(d->Image->x() > 0 && d->Image->y() > 0);
+        QCOMPARE(d->message->y(), d->image->y());
+        QVERIFY(d->message->x() > d->image->geometry().right());
+        QVERIFY(d->image->x() > 0 && d->image->y() > 0);
         // Without icon the message starts at the margin.
-        auto custom = CreateRgnDialog("Short", mtCustom, mbOK, 2, 20, nullptr);
-        QVERIFY(!custom->Image);
-        QCOMPARE(custom->Message->x(), d->Image->x());
+        auto custom = createRgnDialog("Short", mtCustom, mbOK, 2, 20, nullptr);
+        QVERIFY(!custom->image);
+        QCOMPARE(custom->message->x(), d->image->x());
         // Text is text, whatever it looks like.
-        auto tags = CreateRgnDialog("<b>/tmp/a&b</b>", mtWarning, mbOK, 2, 20, nullptr);
-        QCOMPARE(tags->Message->textFormat(), Qt::PlainText);
+        auto tags = createRgnDialog("<b>/tmp/a&b</b>", mtWarning, mbOK, 2, 20, nullptr);
+        QCOMPARE(tags->message->textFormat(), Qt::PlainText);
     }
 
     void longMessagesWrapAtHalfTheScreen()
@@ -128,23 +128,23 @@ private Q_SLOTS:
         QString words;
         for (int i = 0; i < 80; ++i)
             words += "catalogue ";
-        auto d = CreateRgnDialog(words, mtWarning, mbOK, 2, 20, nullptr);
-        const int line = d->Message->fontMetrics().height();
-        QVERIFY(d->Message->width() <= half);
-        QVERIFY(d->Message->width() > half * 3 / 4);
-        QVERIFY(d->Message->height() >= 3 * line);
+        auto d = createRgnDialog(words, mtWarning, mbOK, 2, 20, nullptr);
+        const int line = d->message->fontMetrics().height();
+        QVERIFY(d->message->width() <= half);
+        QVERIFY(d->message->width() > half * 3 / 4);
+        QVERIFY(d->message->height() >= 3 * line);
         // Every word is shown: the label's rectangle holds the wrapped text.
-        const QRect need = d->Message->fontMetrics().boundingRect(
-            QRect(0, 0, d->Message->width(), 0), Qt::TextWordWrap, words.trimmed());
-        QVERIFY(need.height() <= d->Message->height());
+        const QRect need = d->message->fontMetrics().boundingRect(
+            QRect(0, 0, d->message->width(), 0), Qt::TextWordWrap, words.trimmed());
+        QVERIFY(need.height() <= d->message->height());
 
         // "\r" breaks the line: both lines get room.
-        auto two = CreateRgnDialog("File \"/x\" not found.\rMay be it was replaced or removed.",
+        auto two = createRgnDialog("File \"/x\" not found.\rMay be it was replaced or removed.",
                                    mtWarning, mbOK, 2, 20, nullptr);
-        QCOMPARE(two->Message->text(),
+        QCOMPARE(two->message->text(),
                  QString("File \"/x\" not found.\nMay be it was replaced or removed."));
-        QVERIFY(two->Message->height() >= 2 * line);
-        QVERIFY(two->Message->height() < 3 * line);
+        QVERIFY(two->message->height() >= 2 * line);
+        QVERIFY(two->message->height() < 3 * line);
     }
 
     void placedAboveAControlWithRoomElseBelow()
@@ -159,37 +159,37 @@ private Q_SLOTS:
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
 
-        auto plain = CreateRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, nullptr);
+        auto plain = createRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, nullptr);
         const int bodyHeight = plain->height();
         const QPoint lowCorner = low->mapToGlobal(QPoint(0, 0));
 
-        auto above = CreateRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, low);
-        QCOMPARE(above->Tail(), tpBottom);
+        auto above = createRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, low);
+        QCOMPARE(above->tail(), tpBottom);
         QCOMPARE(above->height(), bodyHeight + TailHeight);
         QCOMPARE(above->x(), lowCorner.x() + 20 - 40);
         QCOMPARE(above->y() + above->height() - 1, lowCorner.y() - 2); // the tail's tip
-        QCOMPARE(above->Message->y(), plain->Message->y());
+        QCOMPARE(above->message->y(), plain->message->y());
         // The tip pixel is part of the window; the corner it grows from is not.
         const int h = above->height();
-        QVERIFY(above->Region().contains(QPoint(40, h - 1)));
-        QVERIFY(!above->Region().contains(QPoint(60, h - 1)));
-        QVERIFY(!above->Region().contains(QPoint(0, 0)));
-        QVERIFY(above->Region().contains(above->rect().center()));
+        QVERIFY(above->region().contains(QPoint(40, h - 1)));
+        QVERIFY(!above->region().contains(QPoint(60, h - 1)));
+        QVERIFY(!above->region().contains(QPoint(0, 0)));
+        QVERIFY(above->region().contains(above->rect().center()));
 
         const QPoint highCorner = high->mapToGlobal(QPoint(0, 0));
-        auto below = CreateRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, high);
-        QCOMPARE(below->Tail(), tpTop);
+        auto below = createRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, high);
+        QCOMPARE(below->tail(), tpTop);
         QCOMPARE(below->y(), highCorner.y() + high->height() + 2 - 1);
         QCOMPARE(below->x(), highCorner.x() - 20);
-        QCOMPARE(below->Message->y(), plain->Message->y() + TailHeight); // contents under the tail
-        QVERIFY(below->Region().contains(QPoint(40, 0)));
-        QVERIFY(!below->Region().contains(QPoint(60, 0)));
-        QVERIFY(!below->Region().contains(QPoint(5, below->height() - 1)));
+        QCOMPARE(below->message->y(), plain->message->y() + TailHeight); // contents under the tail
+        QVERIFY(below->region().contains(QPoint(40, 0)));
+        QVERIFY(!below->region().contains(QPoint(60, 0)));
+        QVERIFY(!below->region().contains(QPoint(5, below->height() - 1)));
 
         // The tail can be taken away again: size and contents go back.
-        below->SetTail(tpNone);
+        below->setTail(tpNone);
         QCOMPARE(below->height(), bodyHeight);
-        QCOMPARE(below->Message->y(), plain->Message->y());
+        QCOMPARE(below->message->y(), plain->message->y());
     }
 
     void withoutAnchorCentredOnTheMainWindow()
@@ -199,8 +199,8 @@ private Q_SLOTS:
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         auto d =
-            CreateRgnDialog("Cannot execute ShellExecute function!", mtError, mbOK, 2, 20, nullptr);
-        QCOMPARE(d->Tail(), tpNone);
+            createRgnDialog("Cannot execute ShellExecute function!", mtError, mbOK, 2, 20, nullptr);
+        QCOMPARE(d->tail(), tpNone);
         const QPoint centre = d->geometry().center();
         QVERIFY(qAbs(centre.x() - main.frameGeometry().center().x()) <= 1);
         QVERIFY(qAbs(centre.y() - main.frameGeometry().center().y()) <= 1);
@@ -209,8 +209,8 @@ private Q_SLOTS:
         other.setGeometry(400, 300, 200, 200);
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        auto onOther = CreateRgnDialog("x", mtError, mbOK, 2, 20, &other);
-        QCOMPARE(onOther->Tail(), tpNone);
+        auto onOther = createRgnDialog("x", mtError, mbOK, 2, 20, &other);
+        QCOMPARE(onOther->tail(), tpNone);
         QVERIFY((onOther->geometry().center() - other.frameGeometry().center()).manhattanLength() <=
                 2);
     }
@@ -233,33 +233,33 @@ private Q_SLOTS:
         QFETCH(int, buttons);
         QFETCH(int, key);
         QFETCH(int, result);
-        pressOnNextDialog([key](TfRgnDialog* d) { QTest::keyClick(d, Qt::Key(key)); });
-        QCOMPARE(ShowRgnDialog("Question", mtConfirmation, TMsgDlgButtons(buttons), 2, 20, nullptr),
+        pressOnNextDialog([key](BalloonDialog* d) { QTest::keyClick(d, Qt::Key(key)); });
+        QCOMPARE(showRgnDialog("Question", mtConfirmation, TMsgDlgButtons(buttons), 2, 20, nullptr),
                  result);
     }
 
     void otherWaysOfClosing()
     {
         // Closed by the window manager: Cancel, which a yes/no question reads as No.
-        pressOnNextDialog([](TfRgnDialog* d) { d->close(); });
-        QVERIFY(!AskYesNo("Remove?"));
+        pressOnNextDialog([](BalloonDialog* d) { d->close(); });
+        QVERIFY(!askYesNo("Remove?"));
         // Without a cancel button Escape leaves the dialog up.
-        pressOnNextDialog([](TfRgnDialog* d) {
+        pressOnNextDialog([](BalloonDialog* d) {
             QTest::keyClick(d, Qt::Key_Escape);
             QVERIFY(d->isVisible());
-            d->Button(mbIgnore)->click();
+            d->button(mbIgnore)->click();
         });
-        QCOMPARE(ShowRgnDialog("Failed", mtError, mbAbort | mbRetry | mbIgnore, 2, 20, nullptr),
+        QCOMPARE(showRgnDialog("Failed", mtError, mbAbort | mbRetry | mbIgnore, 2, 20, nullptr),
                  int(mrIgnore));
         // A mouse click on a button answers with it.
         pressOnNextDialog(
-            [](TfRgnDialog* d) { QTest::mouseClick(d->Button(mbYes), Qt::LeftButton); });
-        QVERIFY(AskYesNo("Remove?"));
+            [](BalloonDialog* d) { QTest::mouseClick(d->button(mbYes), Qt::LeftButton); });
+        QVERIFY(askYesNo("Remove?"));
     }
 
     void draggedByItsBody()
     {
-        auto d = CreateRgnDialog("Drag me", mtInformation, mbOK, 2, 20, nullptr);
+        auto d = createRgnDialog("Drag me", mtInformation, mbOK, 2, 20, nullptr);
         d->show();
         QVERIFY(QTest::qWaitForWindowExposed(d.get()));
         const QPoint start = d->pos();
@@ -276,33 +276,33 @@ private Q_SLOTS:
         QApplication::sendEvent(d.get(), &release);
         QCOMPARE(d->pos(), start + QPoint(30, 40));
         // The label lets the press through to the body.
-        QVERIFY(d->Message->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QVERIFY(d->message->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
     void hooksAnswerWithoutShowing()
     {
         QMessageBox::Icon seen = QMessageBox::NoIcon;
         QString text;
-        SetHandler([&](QMessageBox::Icon icon, const QString& t) {
+        setHandler([&](QMessageBox::Icon icon, const QString& t) {
             seen = icon;
             text = t;
             return QMessageBox::Yes;
         });
-        QVERIFY(AskYesNoFmt("Remove \"%s\" (%d files)?", {"50% of %s", "3"}));
+        QVERIFY(askYesNoFmt("Remove \"%s\" (%d files)?", {"50% of %s", "3"}));
         QCOMPARE(text,
                  QString("Remove \"50% of %s\" (3 files)?")); // arguments are not read as formats
         QCOMPARE(seen, QMessageBox::Question);
-        ApplicationError("Disk full");
+        applicationError("Disk full");
         QCOMPARE(seen, QMessageBox::Critical);
-        QCOMPARE(LastMessage(), QString("Disk full"));
-        WarningBoxFmt("100%% of \"%s\"", {"x"});
+        QCOMPARE(lastMessage(), QString("Disk full"));
+        warningBoxFmt("100%% of \"%s\"", {"x"});
         QCOMPARE(seen, QMessageBox::Warning);
-        QCOMPARE(LastMessage(), QString("100% of \"x\""));
+        QCOMPARE(lastMessage(), QString("100% of \"x\""));
 
         // The one-off answer comes first and is used once.
-        SetNextAnswer(QMessageBox::No);
-        QVERIFY(!AskYesNo("First?"));
-        QVERIFY(AskYesNo("Second?"));
+        setNextAnswer(QMessageBox::No);
+        QVERIFY(!askYesNo("First?"));
+        QVERIFY(askYesNo("Second?"));
     }
 };
 

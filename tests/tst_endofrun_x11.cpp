@@ -38,13 +38,13 @@ QString stateName(State s)
 QStringList windows(qint64 pid, const QString& pattern)
 {
     QByteArray out;
-    TestUtil::Run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)}, &out);
+    TestUtil::run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)}, &out);
     const QRegularExpression re(pattern);
     QStringList ids;
     for (const QByteArray& id : out.trimmed().split('\n')) {
         QByteArray name;
         if (!id.isEmpty() &&
-            TestUtil::Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
+            TestUtil::run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
             re.match(QString::fromUtf8(name.trimmed())).hasMatch())
             ids << QString::fromLatin1(id);
     }
@@ -77,9 +77,9 @@ class TestEndOfRun : public QObject
         const QString exe = r.dir.filePath("quillmere");
         QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMERE_EXE"), exe));
         QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
-        r.catalogue = TestUtil::CatalogueLine("Papers", 0, {}, "1", "kept") +
-                      TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4");
-        QVERIFY(TestUtil::WriteFile(r.dir.filePath("quillmere.dat"), r.catalogue));
+        r.catalogue = TestUtil::catalogueLine("Papers", 0, {}, "1", "kept") +
+                      TestUtil::catalogueLine("Site", 1, "https://example.org/", "4");
+        QVERIFY(TestUtil::writeFile(r.dir.filePath("quillmere.dat"), r.catalogue));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", r.dir.filePath("config"));
         env.insert("XDG_DATA_HOME", r.dir.filePath("data"));
@@ -106,7 +106,7 @@ class TestEndOfRun : public QObject
 
     static void activate(Run& r)
     {
-        QVERIFY(TestUtil::Run("xdotool", {"windowactivate", "--sync", r.window}));
+        QVERIFY(TestUtil::run("xdotool", {"windowactivate", "--sync", r.window}));
     }
 
     void bringInto(Run& r, State state)
@@ -118,20 +118,20 @@ class TestEndOfRun : public QObject
         case State::Hidden:
             // Closing the window only hides it in the tray.
             activate(r);
-            QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "alt+F4"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "alt+F4"}));
             QVERIFY(
                 QTest::qWaitFor([&] { return windows(r.pid, MainWindowName).isEmpty(); }, 10000));
             break;
         case State::Minimised:
-            QVERIFY(TestUtil::Run("xdotool", {"windowminimize", "--sync", r.window}));
+            QVERIFY(TestUtil::run("xdotool", {"windowminimize", "--sync", r.window}));
             QVERIFY(
                 QTest::qWaitFor([&] { return windows(r.pid, MainWindowName).isEmpty(); }, 10000));
             break;
         case State::ModalDialog:
             // Help > About... with the keyboard, as a user would.
             activate(r);
-            QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "alt+h"}));
-            QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "a"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "alt+h"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "a"}));
             QVERIFY(QTest::qWaitFor([&] { return !windows(r.pid, "^About Quillmere$").isEmpty(); },
                                     10000));
             break;
@@ -145,10 +145,10 @@ class TestEndOfRun : public QObject
                  qPrintable(how + ": the program is still running"));
         QCOMPARE(r.program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(r.program.exitCode(), 0);
-        QCOMPARE(TestUtil::ReadFile(r.dir.filePath("quillmere.dat")), r.catalogue);
+        QCOMPARE(TestUtil::readFile(r.dir.filePath("quillmere.dat")), r.catalogue);
     }
 
-    void startTrayer() { QVERIFY(TestUtil::StartTrayer(m_trayer)); }
+    void startTrayer() { QVERIFY(TestUtil::startTrayer(m_trayer)); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -176,13 +176,13 @@ private Q_SLOTS:
             // Every other time the window has been in the tray and back first.
             if (i % 2) {
                 bringInto(r, State::Minimised);
-                QVERIFY(TestUtil::Run(
+                QVERIFY(TestUtil::run(
                     "xdotool", {"mousemove", "--window", trayIcon(r), "5", "5", "click", "1"}));
                 QVERIFY(QTest::qWaitFor([&] { return !windows(r.pid, MainWindowName).isEmpty(); },
                                         10000));
             }
             activate(r);
-            QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "ctrl+q"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "ctrl+q"}));
             checkEnded(r, QString("Ctrl+Q, run %1").arg(i + 1));
         }
     }
@@ -194,9 +194,9 @@ private Q_SLOTS:
             start(r);
             activate(r);
             // File menu by its accelerator; Up from the top lands on its last entry, Exit.
-            QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "alt+f"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "alt+f"}));
             QVERIFY(QTest::qWaitFor([&] { return windows(r.pid, ".").size() > 2; }, 10000));
-            QVERIFY(TestUtil::Run("xdotool", {"key", "--clearmodifiers", "Up", "Return"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "Up", "Return"}));
             checkEnded(r, QString("File > Exit, run %1").arg(i + 1));
         }
     }
@@ -209,11 +209,11 @@ private Q_SLOTS:
             const State state = i % 2 ? State::Hidden : State::Shown;
             bringInto(r, state);
             const int before = windows(r.pid, ".").size();
-            QVERIFY(TestUtil::Run("xdotool",
+            QVERIFY(TestUtil::run("xdotool",
                                   {"mousemove", "--window", trayIcon(r), "5", "5", "click", "3"}));
             QVERIFY(QTest::qWaitFor([&] { return windows(r.pid, ".").size() > before; }, 10000));
             // The menu has the keyboard once it is up: its last entry is Exit.
-            QVERIFY(TestUtil::Run("xdotool", {"key", "Up", "Return"}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "Up", "Return"}));
             checkEnded(
                 r, QString("tray menu Exit, window %1, run %2").arg(stateName(state)).arg(i + 1));
         }

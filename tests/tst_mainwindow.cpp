@@ -1,9 +1,9 @@
 // The main window's start-up, end of the run, backup and restore, with the
 // catalogue in a temporary folder.
 #include "catalogue/Catalogue.h"
-#include "components/HSDialogs.h"
+#include "components/MessageDialogs.h"
 #include "forms/Application.h"
-#include "forms/frmMain.h"
+#include "forms/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,11 +22,11 @@
 namespace
 {
 
-QStringList rootTexts(TCatalogue& cat)
+QStringList rootTexts(Catalogue& cat)
 {
     QStringList out;
-    for (int i = 0; i < cat.Nodes().RootCount(); ++i)
-        out << cat.Nodes().RootItem(i)->Text();
+    for (int i = 0; i < cat.nodes().rootCount(); ++i)
+        out << cat.nodes().rootItem(i)->text();
     return out;
 }
 
@@ -40,12 +40,12 @@ class TestMainWindow : public QObject
     QByteArray m_sample;
     int m_quits = 0; // the run's end, counted instead of ending the test
 
-    std::unique_ptr<TMainF> start()
+    std::unique_ptr<MainWindow> start()
     {
-        auto w = std::make_unique<TMainF>();
-        w->QuitHook = [this] { ++m_quits; };
-        w->Catalogue.SetDataFolder(m_dir.path());
-        w->FormCreate(nullptr);
+        auto w = std::make_unique<MainWindow>();
+        w->quitHook = [this] { ++m_quits; };
+        w->catalogue.setDataFolder(m_dir.path());
+        w->formCreate(nullptr);
         return w;
     }
 
@@ -71,55 +71,56 @@ private Q_SLOTS:
             else
                 QFile::remove(f.filePath());
         }
-        m_sample = TestUtil::CatalogueLine("Work", 0, {}, "1", "mine") +
-                   TestUtil::CatalogueLine("Notes", 1, m_dir.filePath("notes.txt"), "2") +
-                   TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") +
-                   TestUtil::CatalogueLine("Home", 0, {}, "1");
-        HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
+        m_sample = TestUtil::catalogueLine("Work", 0, {}, "1", "mine") +
+                   TestUtil::catalogueLine("Notes", 1, m_dir.filePath("notes.txt"), "2") +
+                   TestUtil::catalogueLine("Site", 1, "https://example.org/", "4") +
+                   TestUtil::catalogueLine("Home", 0, {}, "1");
+        MessageDialogs::setHandler(
+            [](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         m_quits = 0;
     }
 
     void exitSavesOnceAndEndsTheRun()
     {
-        QVERIFY(TestUtil::WriteFile(dat(), m_sample));
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
         auto w = start();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QFile::remove(dat());
-        w->ExitMenu->trigger();
+        w->exitMenu->trigger();
         QCOMPARE(m_quits, 1);
-        QCOMPARE(TestUtil::ReadFile(dat()), m_sample);
+        QCOMPARE(TestUtil::readFile(dat()), m_sample);
         // The window no longer hides itself when Qt closes it on the way out.
         QVERIFY(w->close());
         // A later request (the tray menu's Exit, a signal) neither saves nor quits twice.
         QFile::remove(dat());
-        w->Exit1->trigger();
-        w->EndRun();
+        w->exit1->trigger();
+        w->endRun();
         QCOMPARE(m_quits, 1);
         QVERIFY(!QFile::exists(dat()));
     }
 
     void failedFinalSaveIsReportedOnce()
     {
-        QVERIFY(TestUtil::WriteFile(dat(), m_sample));
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
         auto w = start();
         // Something that is no file took the catalogue's place.
         QFile::remove(dat());
         QVERIFY(QDir(m_dir.path()).mkdir("quillmere.dat"));
         QStringList shown;
-        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+        MessageDialogs::setHandler([&](QMessageBox::Icon, const QString& text) {
             shown << text;
             // More termination signals while the report is up add no box.
-            w->EndRun();
-            w->EndRun();
+            w->endRun();
+            w->endRun();
             return QMessageBox::Ok;
         });
-        w->QueryEndSession(); // the desktop's logoff query comes first
-        w->EndRun();
+        w->queryEndSession(); // the desktop's logoff query comes first
+        w->endRun();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains("it is not a regular file"), qPrintable(shown[0]));
         QCOMPARE(m_quits, 1);
-        w->FormDestroy(); // the application's aboutToQuit
+        w->formDestroy(); // the application's aboutToQuit
         w.reset();
         QCOMPARE(shown.size(), 1);
         QVERIFY(QFileInfo(dat()).isDir());
@@ -129,82 +130,82 @@ private Q_SLOTS:
     {
         const QByteArray legacy =
             "Work~~my work\r\n\tSite~https://example.org/~c\r\n\t\t\tDeep~~x\r\nAfter~~y\r\n";
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("MyDocs.qmre"), legacy));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("MyDocs.qmre"), legacy));
         auto w = start();
-        QVERIFY2(w->StartupError.contains("Invalid level (3) for item \"Deep~~x\""),
-                 qPrintable(w->StartupError));
+        QVERIFY2(w->startupError.contains("Invalid level (3) for item \"Deep~~x\""),
+                 qPrintable(w->startupError));
         const QString aside = m_dir.filePath("MyDocs.qmre.damaged");
-        QVERIFY2(w->StartupError.contains(aside), qPrintable(w->StartupError));
-        QCOMPARE(TestUtil::ReadFile(aside), legacy);
+        QVERIFY2(w->startupError.contains(aside), qPrintable(w->startupError));
+        QCOMPARE(TestUtil::readFile(aside), legacy);
         // Proper records for what was read, and the built-in category as usual.
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work"}));
-        QCOMPARE(w->Catalogue.TopCategory->Text(), QString("Work"));
-        QCOMPARE(w->Catalogue.TopCategory->Data()->Comments, QString("my work"));
-        QCOMPARE(w->Catalogue.TopCategory->Item(0)->Data()->Kind, nkURL);
-        QCOMPARE(w->Catalogue.MakerCategory->Count(), 3);
-        w->FormDestroy();
-        QCOMPARE(TestUtil::ReadFile(dat()),
-                 TestUtil::CatalogueLine("Work", 0, {}, "1", "my work") +
-                     TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4", "c"));
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("MyDocs.qmre")), legacy);
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work"}));
+        QCOMPARE(w->catalogue.topCategory->text(), QString("Work"));
+        QCOMPARE(w->catalogue.topCategory->data()->comments, QString("my work"));
+        QCOMPARE(w->catalogue.topCategory->item(0)->data()->kind, nkURL);
+        QCOMPARE(w->catalogue.makerCategory->count(), 3);
+        w->formDestroy();
+        QCOMPARE(TestUtil::readFile(dat()),
+                 TestUtil::catalogueLine("Work", 0, {}, "1", "my work") +
+                     TestUtil::catalogueLine("Site", 1, "https://example.org/", "4", "c"));
+        QCOMPARE(TestUtil::readFile(m_dir.filePath("MyDocs.qmre")), legacy);
     }
 
     void unopenableCatalogueLeavesACategory()
     {
         QVERIFY(QDir(m_dir.path()).mkdir("quillmere.dat"));
         auto w = start();
-        QVERIFY(w->StartupError.contains("It is not a regular file."));
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "No category"}));
-        TTreeNode* first = w->Catalogue.Nodes().RootItem(1);
-        QVERIFY(first->Data());
-        QCOMPARE(first->Data()->Kind, nkCategory);
-        QCOMPARE(first->ImageIndex(), int(imgCategory));
+        QVERIFY(w->startupError.contains("It is not a regular file."));
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "No category"}));
+        TreeNode* first = w->catalogue.nodes().rootItem(1);
+        QVERIFY(first->data());
+        QCOMPARE(first->data()->kind, nkCategory);
+        QCOMPARE(first->imageIndex(), int(imgCategory));
         w->acBackupData->trigger();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.bak")),
-                 TestUtil::CatalogueLine("No category", 0, {}, "1"));
+        QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")),
+                 TestUtil::catalogueLine("No category", 0, {}, "1"));
     }
 
     void failedRestoreKeepsTheCatalogue()
     {
-        QVERIFY(TestUtil::WriteFile(dat(), m_sample));
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.bak"),
-                                    TestUtil::CatalogueLine("Old", 0, {}, "1") +
-                                        TestUtil::CatalogueLine("Bad", 2, {}, "1")));
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.bak"),
+                                    TestUtil::catalogueLine("Old", 0, {}, "1") +
+                                        TestUtil::catalogueLine("Bad", 2, {}, "1")));
         auto w = start();
         QString shown;
-        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+        MessageDialogs::setHandler([&](QMessageBox::Icon, const QString& text) {
             shown = text;
             return QMessageBox::Ok;
         });
         w->acRestoreBackup->trigger();
         QVERIFY2(shown.contains("Nothing was restored"), qPrintable(shown));
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
-        w->ExitMenu->trigger();
-        QCOMPARE(TestUtil::ReadFile(dat()), m_sample);
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        w->exitMenu->trigger();
+        QCOMPARE(TestUtil::readFile(dat()), m_sample);
     }
 
     void startupPutsBuiltInCategoryFirst()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
-        QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
-        TTreeNode* maker = w->Catalogue.MakerCategory;
-        QCOMPARE(maker->Count(), 3);
-        QCOMPARE(maker->Item(0)->Text(), QString("Velmarch at the Web"));
-        QVERIFY(maker->Item(2)->Data()->FullName.contains("velmarch.example"));
-        QCOMPARE(w->Catalogue.TopCategory->Text(), QString("Work"));
-        QCOMPARE(w->ListedNode, w->Catalogue.TopCategory);
-        QCOMPARE(w->SelectedTreeNode(), maker);
+        QVERIFY2(w->startupError.isEmpty(), qPrintable(w->startupError));
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        TreeNode* maker = w->catalogue.makerCategory;
+        QCOMPARE(maker->count(), 3);
+        QCOMPARE(maker->item(0)->text(), QString("Velmarch at the Web"));
+        QVERIFY(maker->item(2)->data()->fullName.contains("velmarch.example"));
+        QCOMPARE(w->catalogue.topCategory->text(), QString("Work"));
+        QCOMPARE(w->listedNode, w->catalogue.topCategory);
+        QCOMPARE(w->selectedTreeNode(), maker);
     }
 
     void endOfRunWritesTheCatalogueOnce()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         QFile::remove(m_dir.filePath("quillmere.dat"));
-        w->FormDestroy();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")),
+        w->formDestroy();
+        QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")),
                  m_sample); // built-in category left out
         QFile::remove(m_dir.filePath("quillmere.dat"));
         w.reset(); // destroying the window must not write a second time
@@ -213,37 +214,37 @@ private Q_SLOTS:
 
     void malformedCatalogueIsKeptAside()
     {
-        const QByteArray bad = m_sample + TestUtil::CatalogueLine("Deep", 3, {}, "1") +
-                               TestUtil::CatalogueLine("Lost", 0, {}, "1");
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), bad));
+        const QByteArray bad = m_sample + TestUtil::catalogueLine("Deep", 3, {}, "1") +
+                               TestUtil::catalogueLine("Lost", 0, {}, "1");
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), bad));
         auto w = start();
-        QVERIFY(w->StartupError.contains("Invalid level (3) for item \"Deep\""));
+        QVERIFY(w->startupError.contains("Invalid level (3) for item \"Deep\""));
         const QString aside = m_dir.filePath("quillmere.dat.damaged");
-        QVERIFY(w->StartupError.contains(aside));
-        QCOMPARE(TestUtil::ReadFile(aside), bad);
+        QVERIFY(w->startupError.contains(aside));
+        QCOMPARE(TestUtil::readFile(aside), bad);
         // What loaded stays usable, with the built-in category in front.
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
-        w->FormDestroy();
-        QCOMPARE(TestUtil::ReadFile(aside), bad);
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        w->formDestroy();
+        QCOMPARE(TestUtil::readFile(aside), bad);
     }
 
     void legacyImportWhenThereIsNoCatalogue()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("notes.txt"), "x"));
-        TestUtil::WriteFile(m_dir.filePath("MyDocs.qmre"),
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("notes.txt"), "x"));
+        TestUtil::writeFile(m_dir.filePath("MyDocs.qmre"),
                             ("Papers~~old stuff\r\n\tNotes~" + m_dir.filePath("notes.txt") +
                              "~c\r\n\tWeb~https://example.org/\r\n")
                                 .toUtf8());
         auto w = start();
-        QVERIFY(w->StartupError.isEmpty());
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Papers"}));
-        TTreeNode* papers = w->Catalogue.TopCategory;
-        QCOMPARE(papers->Text(), QString("Papers"));
-        QCOMPARE(papers->Item(0)->Data()->Kind, nkDoc);
-        QCOMPARE(papers->Item(1)->Data()->Kind, nkURL);
+        QVERIFY(w->startupError.isEmpty());
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Papers"}));
+        TreeNode* papers = w->catalogue.topCategory;
+        QCOMPARE(papers->text(), QString("Papers"));
+        QCOMPARE(papers->item(0)->data()->kind, nkDoc);
+        QCOMPARE(papers->item(1)->data()->kind, nkURL);
         QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
-        w->FormDestroy();
-        QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat"))
+        w->formDestroy();
+        QVERIFY(TestUtil::readFile(m_dir.filePath("quillmere.dat"))
                     .startsWith(QByteArray("Papers\0"
                                            "0\0\0old stuff\0"
                                            "1\0\r\n",
@@ -253,28 +254,28 @@ private Q_SLOTS:
     void catalogueBesideAReadOnlyProgramMovesIn()
     {
         QTemporaryDir exe, user;
-        QVERIFY(TestUtil::WriteFile(exe.filePath("quillmere.dat"), m_sample));
-        QVERIFY(TestUtil::WriteFile(exe.filePath("quillmere.bak"), "backup"));
+        QVERIFY(TestUtil::writeFile(exe.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(exe.filePath("quillmere.bak"), "backup"));
         const QString folder = user.filePath("Quillmere");
         QString notice;
-        QCOMPARE(TApplication::MoveInDataFolder(exe.path(), folder, &notice), folder);
-        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.dat"), m_sample);
-        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.bak"), QByteArray("backup"));
+        QCOMPARE(Application::moveInDataFolder(exe.path(), folder, &notice), folder);
+        QCOMPARE(TestUtil::readFile(folder + "/quillmere.dat"), m_sample);
+        QCOMPARE(TestUtil::readFile(folder + "/quillmere.bak"), QByteArray("backup"));
         QVERIFY(notice.contains(exe.path()));
         QVERIFY(notice.contains(folder));
 
         // The window starts from the copy.
-        auto w = std::make_unique<TMainF>();
-        w->Catalogue.SetDataFolder(folder);
-        w->FormCreate(nullptr);
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        auto w = std::make_unique<MainWindow>();
+        w->catalogue.setDataFolder(folder);
+        w->formCreate(nullptr);
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
         w.reset();
 
         // Once there, the catalogue of the data folder is the one: no copy, nothing to say.
-        QVERIFY(TestUtil::WriteFile(folder + "/quillmere.dat", "mine"));
+        QVERIFY(TestUtil::writeFile(folder + "/quillmere.dat", "mine"));
         notice.clear();
-        TApplication::MoveInDataFolder(exe.path(), folder, &notice);
-        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.dat"), QByteArray("mine"));
+        Application::moveInDataFolder(exe.path(), folder, &notice);
+        QCOMPARE(TestUtil::readFile(folder + "/quillmere.dat"), QByteArray("mine"));
         QVERIFY(notice.isEmpty());
     }
 
@@ -287,7 +288,7 @@ private Q_SLOTS:
         QCOMPARE(::mkfifo(QFile::encodeName(exe.filePath("quillmere.bak")).constData(), 0600), 0);
         QString notice;
         const QString folder = user.filePath("Quillmere");
-        TApplication::MoveInDataFolder(exe.path(), folder, &notice);
+        Application::moveInDataFolder(exe.path(), folder, &notice);
         QVERIFY(notice.isEmpty());
         QVERIFY(QDir(folder)
                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
@@ -295,10 +296,10 @@ private Q_SLOTS:
 
         // A link to a regular file is a catalogue; the pipe beside it stays behind.
         QFile::remove(exe.filePath("quillmere.dat"));
-        QVERIFY(TestUtil::WriteFile(elsewhere.filePath("real.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(elsewhere.filePath("real.dat"), m_sample));
         QVERIFY(QFile::link(elsewhere.filePath("real.dat"), exe.filePath("quillmere.dat")));
-        TApplication::MoveInDataFolder(exe.path(), folder, &notice);
-        QCOMPARE(TestUtil::ReadFile(folder + "/quillmere.dat"), m_sample);
+        Application::moveInDataFolder(exe.path(), folder, &notice);
+        QCOMPARE(TestUtil::readFile(folder + "/quillmere.dat"), m_sample);
         QVERIFY(!QFileInfo(folder + "/quillmere.dat").isSymLink());
         QVERIFY(!QFileInfo::exists(folder + "/quillmere.bak"));
         QVERIFY(!notice.isEmpty());
@@ -307,50 +308,50 @@ private Q_SLOTS:
     void emptyStartMakesNoCategory()
     {
         auto w = start();
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "No category"}));
-        QCOMPARE(w->Catalogue.TopCategory->Data()->Kind, nkCategory);
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "No category"}));
+        QCOMPARE(w->catalogue.topCategory->data()->kind, nkCategory);
     }
 
     void backupAndRestore()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         w->findChild<QAction*>("acBackupData")->trigger();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.bak")), m_sample);
-        QVERIFY(!w->Catalogue.DataSaved); // the final save must still happen
-        QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
-        QCOMPARE(w->Catalogue.MakerCategory->Count(), 3);
+        QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")), m_sample);
+        QVERIFY(!w->catalogue.dataSaved); // the final save must still happen
+        QCOMPARE(rootTexts(w->catalogue).first(), QString("Velmarch"));
+        QCOMPARE(w->catalogue.makerCategory->count(), 3);
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully saved."));
 
-        w->Catalogue.AddCategoryNode(nullptr, "Later");
-        QCOMPARE(rootTexts(w->Catalogue).last(), QString("Later"));
+        w->catalogue.addCategoryNode(nullptr, "Later");
+        QCOMPARE(rootTexts(w->catalogue).last(), QString("Later"));
         w->acRestoreBackup->trigger();
-        QCOMPARE(rootTexts(w->Catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully restored"));
-        w->FormDestroy();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), m_sample);
+        w->formDestroy();
+        QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), m_sample);
     }
 
     void restoreWithoutBackupDoesNothing()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
-        w->Catalogue.AddCategoryNode(nullptr, "Later");
+        w->catalogue.addCategoryNode(nullptr, "Later");
         w->acRestoreBackup->trigger();
-        QCOMPARE(rootTexts(w->Catalogue).last(), QString("Later"));
+        QCOMPARE(rootTexts(w->catalogue).last(), QString("Later"));
     }
 
     void cancelledLogoffKeepsLaterChanges()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
-        w->QueryEndSession();
-        QCOMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), m_sample);
-        QVERIFY(!w->Catalogue.DataSaved);
-        QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
-        w->Catalogue.AddCategoryNode(nullptr, "After logoff");
-        w->FormDestroy();
-        QVERIFY(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
+        w->queryEndSession();
+        QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), m_sample);
+        QVERIFY(!w->catalogue.dataSaved);
+        QCOMPARE(rootTexts(w->catalogue).first(), QString("Velmarch"));
+        w->catalogue.addCategoryNode(nullptr, "After logoff");
+        w->formDestroy();
+        QVERIFY(TestUtil::readFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
     }
 
     void terminationWaitsForALoadInProgress()
@@ -359,36 +360,36 @@ private Q_SLOTS:
         // a termination arriving meanwhile must not save the half-built tree.
         QByteArray big;
         for (int i = 0; i < 20000; ++i)
-            big += TestUtil::CatalogueLine(QString("Category %1").arg(i), 0, {}, "1");
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.bak"), big));
+            big += TestUtil::catalogueLine(QString("Category %1").arg(i), 0, {}, "1");
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.bak"), big));
         auto w = start();
         bool sawLoading = false;
         QTimer::singleShot(0, w.get(), [&] {
-            sawLoading = w->Catalogue.Loading();
-            w->QueryEndSession();
-            w->EndRun();
+            sawLoading = w->catalogue.loading();
+            w->queryEndSession();
+            w->endRun();
         });
         QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
         w->acRestoreBackup->trigger();
         QVERIFY(sawLoading);
-        QTRY_COMPARE(TestUtil::ReadFile(m_dir.filePath("quillmere.dat")), big);
+        QTRY_COMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), big);
     }
 
     void failedSaveIsReported()
     {
-        QVERIFY(TestUtil::WriteFile(m_dir.filePath("quillmere.dat"), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         QString shown; // outlives the window, whose final save fails too
         auto w = start();
-        w->Catalogue.SetDataFolder(m_dir.filePath("no/such/folder"));
-        HSDialogs::SetHandler([&](QMessageBox::Icon, const QString& text) {
+        w->catalogue.setDataFolder(m_dir.filePath("no/such/folder"));
+        MessageDialogs::setHandler([&](QMessageBox::Icon, const QString& text) {
             shown = text;
             return QMessageBox::Ok;
         });
         w->acBackupData->trigger();
         QVERIFY(shown.contains("quillmere.bak"));
-        QVERIFY(!w->Catalogue.DataSaved);
-        QCOMPARE(rootTexts(w->Catalogue).first(), QString("Velmarch"));
+        QVERIFY(!w->catalogue.dataSaved);
+        QCOMPARE(rootTexts(w->catalogue).first(), QString("Velmarch"));
     }
 
     void closingOnlyHides()
@@ -398,8 +399,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->close();
         QVERIFY(!w->isVisible());
-        QVERIFY(!w->Catalogue.DataSaved);
-        w->Show1->trigger();
+        QVERIFY(!w->catalogue.dataSaved);
+        w->show1->trigger();
         QVERIFY(w->isVisible());
     }
 
@@ -458,12 +459,12 @@ private Q_SLOTS:
     void viewButtonSpellsDetailes()
     {
         auto w = start();
-        QCOMPARE(w->ViewMenu->actions().last()->text(), QString("Detailes"));
-        QCOMPARE(w->ViewMainMenu->actions().last()->text(), QString("Details"));
-        QVERIFY(w->Detailes1->isChecked());
+        QCOMPARE(w->viewMenu->actions().last()->text(), QString("Detailes"));
+        QCOMPARE(w->viewMainMenu->actions().last()->text(), QString("Details"));
+        QVERIFY(w->detailes1->isChecked());
         w->btnViewClick(); // cycles on to the first style
-        QVERIFY(w->LargeIcons1->isChecked());
-        QVERIFY(w->LargeIcons2->isChecked());
+        QVERIFY(w->largeIcons1->isChecked());
+        QVERIFY(w->largeIcons2->isChecked());
     }
 };
 

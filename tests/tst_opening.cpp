@@ -3,10 +3,10 @@
 // opener itself.
 #include "catalogue/Catalogue.h"
 #include "catalogue/ListModel.h"
-#include "components/CoolTrayIcon.h"
-#include "components/HSDialogs.h"
-#include "forms/frmMain.h"
-#include "utils/MySysUtils.h"
+#include "components/MessageDialogs.h"
+#include "components/TrayIcon.h"
+#include "forms/MainWindow.h"
+#include "utils/Desktop.h"
 
 #include <QAction>
 #include <QFile>
@@ -28,29 +28,29 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TTreeNode* nodeNamed(TMainF& w, const QString& name)
+TreeNode* nodeNamed(MainWindow& w, const QString& name)
 {
-    for (TTreeNode* n = w.Catalogue.Nodes().GetFirstNode(); n; n = n->GetNext())
-        if (n->Text() == name)
+    for (TreeNode* n = w.catalogue.nodes().getFirstNode(); n; n = n->getNext())
+        if (n->text() == name)
             return n;
     return nullptr;
 }
 
 // The window frees its tree before its views, which may still lay out the
 // list once more while they go; an emptied list keeps them off the freed nodes.
-struct TCloseWindow {
-    void operator()(TMainF* w) const
+struct CloseWindow {
+    void operator()(MainWindow* w) const
     {
-        if (auto* model = qobject_cast<TListModel*>(w->ListDetails->model()))
-            model->Clear();
+        if (auto* model = qobject_cast<ListModel*>(w->listDetails->model()))
+            model->clear();
         delete w;
     }
 };
-using TWindow = std::unique_ptr<TMainF, TCloseWindow>;
+using Window = std::unique_ptr<MainWindow, CloseWindow>;
 
-struct TAsked {
-    QMessageBox::Icon Icon;
-    QString Text;
+struct Asked {
+    QMessageBox::Icon icon;
+    QString text;
 };
 
 } // namespace
@@ -62,35 +62,35 @@ class TestOpening : public QObject
     QTemporaryDir m_xdg; // the desktop's applications and defaults for this run
     QStringList m_opened;
     bool m_desktopAccepts = true;
-    QList<TAsked> m_asked;
+    QList<Asked> m_asked;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    TWindow start(const QByteArray& extra = {})
+    Window start(const QByteArray& extra = {})
     {
-        TestUtil::WriteFile(
+        TestUtil::writeFile(
             path("quillmere.dat"),
-            TestUtil::CatalogueLine("Work", 0, {}, "1") +
-                TestUtil::CatalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly",
+            TestUtil::catalogueLine("Work", 0, {}, "1") +
+                TestUtil::catalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly",
                                         "urgent") +
-                TestUtil::CatalogueLine("Docs", 1, path("docs/sub"), "3") +
-                TestUtil::CatalogueLine("Site", 1, "https://example.org/", "4") +
-                TestUtil::CatalogueLine("Mail", 1, "someone@example.org", "4") +
-                TestUtil::CatalogueLine("Mailto", 1, "mailto:someone@example.org", "4") +
-                TestUtil::CatalogueLine("Login", 1, "https://user@example.org/x", "4") +
-                TestUtil::CatalogueLine("Inner", 1, {}, "1") +
-                TestUtil::CatalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
-        TWindow w(new TMainF);
-        w->Catalogue.SetDataFolder(m_dir.path());
-        w->FormCreate(nullptr);
+                TestUtil::catalogueLine("Docs", 1, path("docs/sub"), "3") +
+                TestUtil::catalogueLine("Site", 1, "https://example.org/", "4") +
+                TestUtil::catalogueLine("Mail", 1, "someone@example.org", "4") +
+                TestUtil::catalogueLine("Mailto", 1, "mailto:someone@example.org", "4") +
+                TestUtil::catalogueLine("Login", 1, "https://user@example.org/x", "4") +
+                TestUtil::catalogueLine("Inner", 1, {}, "1") +
+                TestUtil::catalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
+        Window w(new MainWindow);
+        w->catalogue.setDataFolder(m_dir.path());
+        w->formCreate(nullptr);
         return w;
     }
 
     // Double-clicks a node in the tree as the user would.
-    void treeDoubleClick(TMainF& w, TTreeNode* node)
+    void treeDoubleClick(MainWindow& w, TreeNode* node)
     {
-        doubleClick(w.DocsTree, w.Catalogue.Nodes().IndexOf(node));
+        doubleClick(w.docsTree, w.catalogue.nodes().indexOf(node));
     }
 
     void doubleClick(QAbstractItemView* view, const QModelIndex& index)
@@ -115,10 +115,10 @@ class TestOpening : public QObject
         }
     }
 
-    QModelIndex listRowOf(TMainF& w, TTreeNode* node)
+    QModelIndex listRowOf(MainWindow& w, TreeNode* node)
     {
-        auto* model = qobject_cast<TListModel*>(w.ListDetails->model());
-        return model ? model->index(model->RowOf(node), 0) : QModelIndex();
+        auto* model = qobject_cast<ListModel*>(w.listDetails->model());
+        return model ? model->index(model->rowOf(node), 0) : QModelIndex();
     }
 
 private Q_SLOTS:
@@ -134,12 +134,12 @@ private Q_SLOTS:
         QDir().mkpath(m_xdg.filePath("config"));
         for (const char* kind : {"open", "mail"}) {
             const QString script = m_xdg.filePath(QString("%1.sh").arg(kind));
-            TestUtil::WriteFile(
+            TestUtil::writeFile(
                 script, QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1.part' && mv '%1.part' '%1'\n")
                             .arg(m_xdg.filePath(QString("%1.out").arg(kind)))
                             .toUtf8());
             QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
-            TestUtil::WriteFile(
+            TestUtil::writeFile(
                 m_xdg.filePath(QString("data/applications/quillmere-test-%1.desktop").arg(kind)),
                 QString(
                     "[Desktop Entry]\nType=Application\nName=Test %1\nExec=%2 %3\nMimeType=%4;\n")
@@ -147,7 +147,7 @@ private Q_SLOTS:
                          QString(kind) == "open" ? "text/plain" : "x-scheme-handler/mailto")
                     .toUtf8());
         }
-        TestUtil::WriteFile(m_xdg.filePath("config/mimeapps.list"),
+        TestUtil::writeFile(m_xdg.filePath("config/mimeapps.list"),
                             "[Default Applications]\ntext/plain=quillmere-test-open.desktop\n"
                             "x-scheme-handler/mailto=quillmere-test-mail.desktop\n");
         useRecordingOpener();
@@ -155,21 +155,21 @@ private Q_SLOTS:
 
     void useRecordingOpener()
     {
-        MySysUtils::SetOpener([this](const QString& target) {
+        Desktop::setOpener([this](const QString& target) {
             m_opened << target;
             return m_desktopAccepts;
         });
     }
 
-    void cleanupTestCase() { MySysUtils::SetOpener(nullptr); }
+    void cleanupTestCase() { Desktop::setOpener(nullptr); }
 
     void init()
     {
         QDir(path("docs")).removeRecursively();
         QDir().mkpath(path("docs/sub"));
         QDir().mkpath(path("moved"));
-        QVERIFY(TestUtil::WriteFile(path("docs/report.txt"), "figures"));
-        QVERIFY(TestUtil::WriteFile(path("moved/report.txt"), "figures"));
+        QVERIFY(TestUtil::writeFile(path("docs/report.txt"), "figures"));
+        QVERIFY(TestUtil::writeFile(path("moved/report.txt"), "figures"));
         QFile::remove(path("quillmere.dat"));
         QDir(m_xdg.filePath("config/Velmarch"))
             .removeRecursively(); // each test starts with the design layout
@@ -177,48 +177,48 @@ private Q_SLOTS:
         m_asked.clear();
         m_desktopAccepts = true;
         m_answer = QMessageBox::Ok;
-        HSDialogs::SetHandler([this](QMessageBox::Icon icon, const QString& text) {
-            m_asked << TAsked{icon, text};
+        MessageDialogs::setHandler([this](QMessageBox::Icon icon, const QString& text) {
+            m_asked << Asked{icon, text};
             return m_answer;
         });
     }
 
-    void cleanup() { HSDialogs::SetHandler(nullptr); }
+    void cleanup() { MessageDialogs::setHandler(nullptr); }
 
     void targetsBecomeDesktopAddresses()
     {
-        QCOMPARE(MySysUtils::TargetUri("/srv/My papers/a#1.txt"),
+        QCOMPARE(Desktop::targetUri("/srv/My papers/a#1.txt"),
                  QString("file:///srv/My%20papers/a%231.txt"));
-        QCOMPARE(MySysUtils::TargetUri("/"), QString("file:///"));
-        QCOMPARE(MySysUtils::TargetUri("www.example.org/page"),
+        QCOMPARE(Desktop::targetUri("/"), QString("file:///"));
+        QCOMPARE(Desktop::targetUri("www.example.org/page"),
                  QString("http://www.example.org/page"));
-        QCOMPARE(MySysUtils::TargetUri("https://example.org/a b"),
+        QCOMPARE(Desktop::targetUri("https://example.org/a b"),
                  QString("https://example.org/a%20b"));
-        QCOMPARE(MySysUtils::TargetUri("mailto:someone@example.org"),
+        QCOMPARE(Desktop::targetUri("mailto:someone@example.org"),
                  QString("mailto:someone@example.org"));
     }
 
     void desktopOpensForRealAndRefuses()
     {
-        MySysUtils::SetOpener(nullptr);
+        Desktop::setOpener(nullptr);
         auto restore = qScopeGuard([this] { useRecordingOpener(); });
         const QString file = path("docs/My report #1.txt");
-        QVERIFY(TestUtil::WriteFile(file, "figures\n"));
-        QVERIFY(MySysUtils::OpenURL(file));
+        QVERIFY(TestUtil::writeFile(file, "figures\n"));
+        QVERIFY(Desktop::openUrl(file));
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readAll(m_xdg.filePath("open.out"))), file,
                                   20000);
 
-        QVERIFY(MySysUtils::HasMailClient());
-        QVERIFY(MySysUtils::OpenURL("mailto:someone@example.org"));
+        QVERIFY(Desktop::hasMailClient());
+        QVERIFY(Desktop::openUrl("mailto:someone@example.org"));
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readAll(m_xdg.filePath("mail.out"))),
                                   QString("mailto:someone@example.org"), 20000);
 
         // Nothing handles this scheme: a refusal, not a success.
-        QVERIFY(!MySysUtils::OpenURL("quillmere-nowhere:thing"));
-        QVERIFY(!MySysUtils::OpenURL(QString()));
+        QVERIFY(!Desktop::openUrl("quillmere-nowhere:thing"));
+        QVERIFY(!Desktop::openUrl(QString()));
         // And through the window: the error reaches the user.
         auto w = start();
-        // QVERIFY_THROWS_EXCEPTION(ECatalogueError, w->OpenTarget("quillmere-nowhere:thing"));
+        // QVERIFY_THROWS_EXCEPTION(CatalogueError, w->OpenTarget("quillmere-nowhere:thing"));
     }
 
     void opensEachKind_data()
@@ -246,7 +246,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         treeDoubleClick(*w, nodeNamed(*w, name));
         for (auto& a : m_asked)
-            qDebug() << a.Text;
+            qDebug() << a.text;
         QCOMPARE(m_opened, QStringList{target});
         QVERIFY(m_asked.isEmpty());
     }
@@ -256,21 +256,21 @@ private Q_SLOTS:
         auto w = start();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        TTreeNode* work = nodeNamed(*w, "Work");
+        TreeNode* work = nodeNamed(*w, "Work");
         treeDoubleClick(*w, work); // folds or unfolds only
         QVERIFY(m_opened.isEmpty());
 
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Site")));
-        QTest::keyClick(w->DocsTree, Qt::Key_Return);
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Site")));
+        QTest::keyClick(w->docsTree, Qt::Key_Return);
         QCOMPARE(m_opened, QStringList{"https://example.org/"});
 
         // Enter on a list row.
-        w->ListCategory(work);
+        w->listCategory(work);
         const QModelIndex row = listRowOf(*w, nodeNamed(*w, "Report"));
         QVERIFY(row.isValid());
-        w->ListDetails->setCurrentIndex(row);
-        w->ListView->setCurrentWidget(w->ListDetails);
-        QTest::keyClick(w->ListDetails, Qt::Key_Enter, Qt::KeypadModifier);
+        w->listDetails->setCurrentIndex(row);
+        w->listView->setCurrentWidget(w->listDetails);
+        QTest::keyClick(w->listDetails, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(m_opened.last(), path("docs/report.txt"));
         QCOMPARE(m_opened.size(), 2);
     }
@@ -283,30 +283,30 @@ private Q_SLOTS:
         m_desktopAccepts = false;
         treeDoubleClick(*w, nodeNamed(*w, "Site"));
         QCOMPARE(m_asked.size(), 1);
-        QCOMPARE(m_asked[0].Text, QString("Cannot execute ShellExecute function!"));
-        QCOMPARE(m_asked[0].Icon, QMessageBox::Critical);
+        QCOMPARE(m_asked[0].text, QString("Cannot execute ShellExecute function!"));
+        QCOMPARE(m_asked[0].icon, QMessageBox::Critical);
     }
 
     void missingDocumentWarnsAndComesBack()
     {
         auto w = start();
-        TTreeNode* report = nodeNamed(*w, "Report");
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(report));
+        TreeNode* report = nodeNamed(*w, "Report");
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(report));
         QFile::remove(path("docs/report.txt"));
-        w->DocsTreeDblClick();
+        w->docsTreeDblClick();
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(m_asked.size(), 1);
-        QCOMPARE(m_asked[0].Icon, QMessageBox::Warning);
-        QCOMPARE(m_asked[0].Text, "File \"" + path("docs/report.txt") +
+        QCOMPARE(m_asked[0].icon, QMessageBox::Warning);
+        QCOMPARE(m_asked[0].text, "File \"" + path("docs/report.txt") +
                                       "\" not found.\rMay be it was replaced or removed.");
-        QCOMPARE(report->ImageIndex(), int(imgMissing));
-        QCOMPARE(report->Data()->sAdditional, QString("urgent"));
+        QCOMPARE(report->imageIndex(), int(imgMissing));
+        QCOMPARE(report->data()->sAdditional, QString("urgent"));
 
         // Back in place: it opens at once and has its own icon again.
-        QVERIFY(TestUtil::WriteFile(path("docs/report.txt"), "figures"));
-        w->DocsTreeDblClick();
+        QVERIFY(TestUtil::writeFile(path("docs/report.txt"), "figures"));
+        w->docsTreeDblClick();
         QCOMPARE(m_opened, QStringList{path("docs/report.txt")});
-        QVERIFY(report->ImageIndex() != int(imgMissing));
+        QVERIFY(report->imageIndex() != int(imgMissing));
         QCOMPARE(m_asked.size(), 1);
     }
 
@@ -315,37 +315,37 @@ private Q_SLOTS:
         auto w = start();
         w->acRemoveOnAbsent->setChecked(true);
         QString titleAsked, folderOffered;
-        w->PickFileHook = [&](const QString& title, const QString& folder) {
+        w->pickFileHook = [&](const QString& title, const QString& folder) {
             titleAsked = title;
             folderOffered = folder;
             return path("moved/report.txt");
         };
-        TTreeNode* report = nodeNamed(*w, "Report");
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(report));
+        TreeNode* report = nodeNamed(*w, "Report");
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(report));
         QFile::remove(path("docs/report.txt"));
         m_answer = QMessageBox::Yes;
-        w->DocsTreeDblClick();
+        w->docsTreeDblClick();
 
         QCOMPARE(m_asked.size(), 1);
-        QCOMPARE(m_asked[0].Icon, QMessageBox::Question);
-        QCOMPARE(m_asked[0].Text,
+        QCOMPARE(m_asked[0].icon, QMessageBox::Question);
+        QCOMPARE(m_asked[0].text,
                  "The document\r" + path("docs/report.txt") +
                      "\rwas replaced or removed.\rTo define its new location, click \"Yes\"\r"
                      "Othewise the link will be removed from the list.");
         QCOMPARE(titleAsked, QString("Define new document location"));
         QCOMPARE(folderOffered, path("docs")); // where the document was
         QCOMPARE(nodeNamed(*w, "Report"), report);
-        QCOMPARE(report->Data()->FullName, path("moved/report.txt"));
-        QCOMPARE(report->Data()->Comments, QString("yearly"));
-        QCOMPARE(report->Data()->sAdditional,
+        QCOMPARE(report->data()->fullName, path("moved/report.txt"));
+        QCOMPARE(report->data()->comments, QString("yearly"));
+        QCOMPARE(report->data()->sAdditional,
                  QString("urgent")); // the user's value survives the move
-        QCOMPARE(report->Data()->Kind, nkDoc);
-        QVERIFY(report->ImageIndex() != int(imgMissing));
+        QCOMPARE(report->data()->kind, nkDoc);
+        QVERIFY(report->imageIndex() != int(imgMissing));
         QVERIFY(m_opened.isEmpty()); // the question was the answer to this double click
         // The other link to the old path is left alone.
-        QCOMPARE(nodeNamed(*w, "Deep")->Data()->FullName, path("docs/report.txt"));
+        QCOMPARE(nodeNamed(*w, "Deep")->data()->fullName, path("docs/report.txt"));
 
-        w->DocsTreeDblClick();
+        w->docsTreeDblClick();
         QCOMPARE(m_opened, QStringList{path("moved/report.txt")});
     }
 
@@ -365,50 +365,50 @@ private Q_SLOTS:
         QFETCH(QString, picked);
         auto w = start();
         w->acRemoveOnAbsent->setChecked(true);
-        w->PickFileHook = [&](const QString&, const QString&) { return picked; };
-        TTreeNode* work = nodeNamed(*w, "Work");
-        const int before = work->Count();
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Report")));
+        w->pickFileHook = [&](const QString&, const QString&) { return picked; };
+        TreeNode* work = nodeNamed(*w, "Work");
+        const int before = work->count();
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Report")));
         QFile::remove(path("docs/report.txt"));
         m_answer = QMessageBox::StandardButton(answer);
-        w->DocsTreeDblClick();
+        w->docsTreeDblClick();
 
-        QCOMPARE(work->Count(), before - 1);
+        QCOMPARE(work->count(), before - 1);
         QVERIFY(!nodeNamed(*w, "Report"));
-        QCOMPARE(w->ListedNode, work);
+        QCOMPARE(w->listedNode, work);
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(m_asked.size(), 1); // no not-found warning after the question
-        const TCoolTrayIcon::TBalloon balloon = w->CoolTrayIcon->LastBalloon();
-        QCOMPARE(balloon.Title, QString("File not found!"));
-        QCOMPARE(balloon.Text, QString("The link is removed"));
-        QCOMPARE(balloon.Icon, TCoolTrayIcon::bitWarning);
-        QCOMPARE(balloon.Milliseconds, 10000);
+        const TrayIcon::Balloon balloon = w->coolTrayIcon->lastBalloon();
+        QCOMPARE(balloon.title, QString("File not found!"));
+        QCOMPARE(balloon.text, QString("The link is removed"));
+        QCOMPARE(balloon.icon, TrayIcon::bitWarning);
+        QCOMPARE(balloon.milliseconds, 10000);
         // No tray here: the status line carries it.
         QVERIFY(w->statusBar()->currentMessage().contains("The link is removed"));
     }
 
     void nodesRemovedDuringAListFillLeaveTheListWhole()
     {
-        auto w = start(TestUtil::CatalogueLine("Old notes", 0, path("docs/old.txt"), "2") +
-                       TestUtil::CatalogueLine("Kept", 0, {}, "1"));
-        TTreeNode* work = nodeNamed(*w, "Work");
+        auto w = start(TestUtil::catalogueLine("Old notes", 0, path("docs/old.txt"), "2") +
+                       TestUtil::catalogueLine("Kept", 0, {}, "1"));
+        TreeNode* work = nodeNamed(*w, "Work");
         // Two more missing documents in the middle of the category.
-        w->Catalogue.Nodes().MoveTo(nodeNamed(*w, "Old notes"), work, 2);
+        w->catalogue.nodes().moveTo(nodeNamed(*w, "Old notes"), work, 2);
         QFile::remove(path("docs/report.txt"));
         w->acRemoveOnAbsent->setChecked(true);
         m_answer = QMessageBox::No;
-        w->ListCategory(work);
+        w->listCategory(work);
 
         QCOMPARE(m_asked.size(), 2);
         QVERIFY(!nodeNamed(*w, "Report"));
         QVERIFY(!nodeNamed(*w, "Old notes"));
-        QCOMPARE(w->ListedNode, work);
-        auto* model = qobject_cast<TListModel*>(w->ListDetails->model());
+        QCOMPARE(w->listedNode, work);
+        auto* model = qobject_cast<ListModel*>(w->listDetails->model());
         QVERIFY(model);
-        QCOMPARE(model->rowCount(), work->Count());
+        QCOMPARE(model->rowCount(), work->count());
         for (int i = 0; i < model->rowCount(); ++i) {
-            TTreeNode* n = w->ListNodeAt(model->index(i, 0));
-            QCOMPARE(n, work->Item(i));
+            TreeNode* n = w->listNodeAt(model->index(i, 0));
+            QCOMPARE(n, work->item(i));
             QVERIFY(!model->index(i, 0).data().toString().isEmpty());
         }
         // The one in the subcategory has not been listed, so not asked about.
@@ -427,16 +427,16 @@ private Q_SLOTS:
         // with it on, opening the first refills the list, which asks about
         // both: the opened node is gone and must not be touched again.
         QFETCH(bool, fromTree);
-        auto w = start(TestUtil::CatalogueLine("Old notes", 0, path("docs/old.txt"), "2"));
+        auto w = start(TestUtil::catalogueLine("Old notes", 0, path("docs/old.txt"), "2"));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        TTreeNode* work = nodeNamed(*w, "Work");
-        w->Catalogue.Nodes().MoveTo(nodeNamed(*w, "Old notes"), work, 1);
+        TreeNode* work = nodeNamed(*w, "Work");
+        w->catalogue.nodes().moveTo(nodeNamed(*w, "Old notes"), work, 1);
         QFile::remove(path("docs/report.txt"));
         // Selecting lists the category; the double click comes later.
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Report")));
-        QCOMPARE(w->ListedNode, work);
-        QCOMPARE(nodeNamed(*w, "Report")->ImageIndex(), int(imgMissing));
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Report")));
+        QCOMPARE(w->listedNode, work);
+        QCOMPARE(nodeNamed(*w, "Report")->imageIndex(), int(imgMissing));
         QVERIFY(m_asked.isEmpty());
         w->acRemoveOnAbsent->trigger();
         QVERIFY(w->acRemoveOnAbsent->isChecked());
@@ -444,13 +444,13 @@ private Q_SLOTS:
         if (fromTree)
             treeDoubleClick(*w, nodeNamed(*w, "Report"));
         else
-            doubleClick(w->ListDetails, listRowOf(*w, nodeNamed(*w, "Report")));
+            doubleClick(w->listDetails, listRowOf(*w, nodeNamed(*w, "Report")));
 
         QVERIFY(!nodeNamed(*w, "Report"));
         QVERIFY(!nodeNamed(*w, "Old notes"));
         QCOMPARE(m_asked.size(), 2);
         QVERIFY(m_opened.isEmpty());
-        QCOMPARE(w->ListedNode, work);
+        QCOMPARE(w->listedNode, work);
     }
 
     void relinkStartsNearTheMissingFile()
@@ -458,16 +458,16 @@ private Q_SLOTS:
         // The document's folder is gone too: the dialog opens in the nearest
         // folder above it that still exists.
         auto w =
-            start(TestUtil::CatalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
+            start(TestUtil::catalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
         w->acRemoveOnAbsent->setChecked(true);
         QString folderOffered;
-        w->PickFileHook = [&](const QString&, const QString& folder) {
+        w->pickFileHook = [&](const QString&, const QString& folder) {
             folderOffered = folder;
             return QString();
         };
         m_answer = QMessageBox::Yes;
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Lost")));
-        w->DocsTreeDblClick();
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Lost")));
+        w->docsTreeDblClick();
         QCOMPARE(folderOffered, path("docs/sub"));
     }
 
@@ -476,51 +476,51 @@ private Q_SLOTS:
         // Moving onto the document makes it current, the list of its category
         // asks about it, and the answer removes it: after the view is done
         // with the move, not under it, and the run still ends with a save.
-        auto w = start(TestUtil::CatalogueLine("Lost", 1, path("docs/lost.txt"), "2"));
+        auto w = start(TestUtil::catalogueLine("Lost", 1, path("docs/lost.txt"), "2"));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->acRemoveOnAbsent->setChecked(true);
-        w->PickFileHook = [](const QString&, const QString&) { return QString(); };
+        w->pickFileHook = [](const QString&, const QString&) { return QString(); };
         m_answer = QMessageBox::Yes;
         // Down from the category above it, with the keyboard.
-        const QModelIndex inner = w->Catalogue.Nodes().IndexOf(nodeNamed(*w, "Inner"));
-        w->DocsTree->collapse(inner);
-        w->DocsTree->setCurrentIndex(inner);
-        w->DocsTree->setFocus();
-        QTest::keyClick(w->DocsTree, Qt::Key_Down);
+        const QModelIndex inner = w->catalogue.nodes().indexOf(nodeNamed(*w, "Inner"));
+        w->docsTree->collapse(inner);
+        w->docsTree->setCurrentIndex(inner);
+        w->docsTree->setFocus();
+        QTest::keyClick(w->docsTree, Qt::Key_Down);
         QTRY_VERIFY(!nodeNamed(*w, "Lost"));
         QCOMPARE(m_asked.size(), 1);
         QFile::remove(path("quillmere.dat"));
-        w->FormDestroy();
+        w->formDestroy();
         const QByteArray saved = readAll(path("quillmere.dat"));
-        QVERIFY(saved.startsWith(TestUtil::CatalogueLine("Work", 0, {}, "1")));
+        QVERIFY(saved.startsWith(TestUtil::catalogueLine("Work", 0, {}, "1")));
         QVERIFY(!saved.contains("Lost"));
     }
 
     void missingDocumentKeptWhenTheOptionIsOff()
     {
         auto w = start();
-        TTreeNode* report = nodeNamed(*w, "Report");
-        QVERIFY(w->AskNewLocation("Report", path("docs/report.txt"), report, "yearly"));
+        TreeNode* report = nodeNamed(*w, "Report");
+        QVERIFY(w->askNewLocation("Report", path("docs/report.txt"), report, "yearly"));
         QVERIFY(m_asked.isEmpty());
-        QCOMPARE(report->ImageIndex(), int(imgMissing));
-        QCOMPARE(report->Data()->FullName, path("docs/report.txt"));
-        QCOMPARE(report->Data()->sAdditional, QString("urgent"));
+        QCOMPARE(report->imageIndex(), int(imgMissing));
+        QCOMPARE(report->data()->fullName, path("docs/report.txt"));
+        QCOMPARE(report->data()->sAdditional, QString("urgent"));
     }
 
     void listEntersCategories()
     {
         auto w = start();
-        TTreeNode* work = nodeNamed(*w, "Work");
-        TTreeNode* inner = nodeNamed(*w, "Inner");
-        w->ListCategory(work);
-        w->ListDetails->setCurrentIndex(listRowOf(*w, inner));
-        w->ListViewDblClick();
+        TreeNode* work = nodeNamed(*w, "Work");
+        TreeNode* inner = nodeNamed(*w, "Inner");
+        w->listCategory(work);
+        w->listDetails->setCurrentIndex(listRowOf(*w, inner));
+        w->listViewDblClick();
         QVERIFY(m_opened.isEmpty());
-        QCOMPARE(w->SelectedTreeNode(), inner);
-        QCOMPARE(w->ListedNode, inner);
-        QVERIFY(w->DocsTree->isExpanded(w->Catalogue.Nodes().IndexOf(inner)));
-        QCOMPARE(w->ListModel->rowCount(), 1);
+        QCOMPARE(w->selectedTreeNode(), inner);
+        QCOMPARE(w->listedNode, inner);
+        QVERIFY(w->docsTree->isExpanded(w->catalogue.nodes().indexOf(inner)));
+        QCOMPARE(w->listModel->rowCount(), 1);
     }
 
     void findObjectOpensTheHoldingFolder_data()
@@ -547,12 +547,12 @@ private Q_SLOTS:
         QFETCH(QString, fullName);
         QFETCH(QString, kind);
         QFETCH(QString, folder);
-        auto w = start(TestUtil::CatalogueLine("Target", 0, fullName, kind.toLatin1().constData()));
+        auto w = start(TestUtil::catalogueLine("Target", 0, fullName, kind.toLatin1().constData()));
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        TTreeNode* target = nodeNamed(*w, "Target");
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(target));
-        w->DocsTree->setFocus();
+        TreeNode* target = nodeNamed(*w, "Target");
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(target));
+        w->docsTree->setFocus();
         w->acFindObject->trigger();
         QCOMPARE(m_opened, QStringList{folder});
         QVERIFY(m_asked.isEmpty());
@@ -563,23 +563,23 @@ private Q_SLOTS:
         auto w = start();
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        TTreeNode* work = nodeNamed(*w, "Work");
-        w->DocsTree->setCurrentIndex(w->Catalogue.Nodes().IndexOf(work));
-        w->DocsTree->setFocus();
+        TreeNode* work = nodeNamed(*w, "Work");
+        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(work));
+        w->docsTree->setFocus();
         w->acFindObject->trigger();
         QCOMPARE(m_asked.size(), 1);
-        QCOMPARE(m_asked[0].Text, QString("Could not do it with categories and hyperlinks."));
-        QCOMPARE(m_asked[0].Icon, QMessageBox::Critical);
+        QCOMPARE(m_asked[0].text, QString("Could not do it with categories and hyperlinks."));
+        QCOMPARE(m_asked[0].icon, QMessageBox::Critical);
 
         // The list has the focus: its selected row counts, not the tree's node.
-        w->ListCategory(work);
-        w->ListView->setCurrentWidget(w->ListDetails);
-        w->ListDetails->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Report")));
-        w->ListDetails->setFocus();
+        w->listCategory(work);
+        w->listView->setCurrentWidget(w->listDetails);
+        w->listDetails->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Report")));
+        w->listDetails->setFocus();
         w->acFindObject->trigger();
         QCOMPARE(m_opened, QStringList{path("docs")});
 
-        w->ListDetails->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Site")));
+        w->listDetails->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Site")));
         w->acFindObject->trigger();
         QCOMPARE(m_asked.size(), 2);
         QCOMPARE(m_opened.size(), 1);

@@ -158,9 +158,9 @@ private Q_SLOTS:
     {
         Copy c;
         prepare(c);
-        QVERIFY(TestUtil::WriteFile(c.dir.filePath("quillmere.dat"),
-                                    TestUtil::CatalogueLine("Work", 0, {}, "1") +
-                                        TestUtil::CatalogueLine("Deep", 5, {}, "1")));
+        QVERIFY(TestUtil::writeFile(c.dir.filePath("quillmere.dat"),
+                                    TestUtil::catalogueLine("Work", 0, {}, "1") +
+                                        TestUtil::catalogueLine("Deep", 5, {}, "1")));
         QProcess p;
         startAndWait(p, c);
         auto geometry = [](const QString& id) {
@@ -279,7 +279,7 @@ private Q_SLOTS:
         Copy a, b;
         prepare(a);
         prepare(b);
-        QVERIFY(TSingleInstance::ServerName(a.exe) != TSingleInstance::ServerName(b.exe));
+        QVERIFY(SingleInstance::serverName(a.exe) != SingleInstance::serverName(b.exe));
         QProcess pa, pb;
         startAndWait(pa, a);
         startAndWait(pb, b);

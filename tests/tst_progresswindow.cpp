@@ -1,4 +1,4 @@
-#include "components/WindowThread.h"
+#include "components/ProgressWindow.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,38 +12,38 @@
 namespace
 {
 
-QList<QWidget*> VisibleWaitWindows()
+QList<QWidget*> visibleWaitWindows()
 {
     QList<QWidget*> windows;
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == QLatin1String("ThreadWindow") && widget->isVisible())
+        if (widget->objectName() == QLatin1String("ProgressWindow") && widget->isVisible())
             windows.append(widget);
     return windows;
 }
 
 // Only what paintEvent paints: unpainted pixels stay transparent.
-QImage Render(QWidget* Window)
+QImage render(QWidget* window)
 {
-    QImage image(Window->size(), QImage::Format_ARGB32);
+    QImage image(window->size(), QImage::Format_ARGB32);
     image.fill(Qt::transparent);
-    Window->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    window->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
     return image;
 }
 
 // Colours as #aarrggbb text: comparable however each QColor was made, and readable on failure.
-QString Hex(const QColor& Color)
+QString hex(const QColor& color)
 {
-    return Color.name(QColor::HexArgb);
+    return color.name(QColor::HexArgb);
 }
 
-QString PaletteColor(QPalette::ColorRole Role)
+QString paletteColor(QPalette::ColorRole role)
 {
-    return Hex(QApplication::palette().color(QPalette::Active, Role));
+    return hex(QApplication::palette().color(QPalette::Active, role));
 }
 
-QString Pixel(const QImage& Image, int X, int Y)
+QString pixel(const QImage& image, int x, int y)
 {
-    return Hex(QColor::fromRgba(Image.pixel(X, Y)));
+    return hex(QColor::fromRgba(image.pixel(x, y)));
 }
 
 } // namespace
@@ -71,70 +71,67 @@ private Q_SLOTS:
     void barFill()
     {
         QFETCH(int, position);
-        TThreadWindow window;
-        const QRect bar = window.GetBarRect(QRect(0, 0, 300, 58));
+        ProgressWindow window;
+        const QRect bar = window.getBarRect(QRect(0, 0, 300, 58));
         QCOMPARE(bar, QRect(56, 42, 236, 8));
-        QTEST(TThreadWindow::HasBar(position), "hasBar");
-        QTEST(TThreadWindow::BarFillEnd(bar.adjusted(1, 1, -1, -1), position), "fillEnd");
+        QTEST(ProgressWindow::hasBar(position), "hasBar");
+        QTEST(ProgressWindow::barFillEnd(bar.adjusted(1, 1, -1, -1), position), "fillEnd");
     }
 
     void defaultsAndColours()
     {
-        TThreadWindow window;
-        QCOMPARE(window.GetText(), QStringLiteral("Please wait..."));
-        QCOMPARE(window.Position(), -1);
-        QCOMPARE(window.Delay(), 1000u);
-        QVERIFY(window.Active() && !window.IsShown());
-        QCOMPARE(Hex(TThreadWindow::ToQColor(window.Color())), PaletteColor(QPalette::Button));
+        ProgressWindow window;
+        QCOMPARE(window.getText(), QStringLiteral("Please wait..."));
+        QCOMPARE(window.position(), -1);
+        QCOMPARE(window.delay(), 1000u);
+        QVERIFY(window.active() && !window.isShown());
+        QCOMPARE(hex(window.color()), paletteColor(QPalette::Button));
 
-        QCOMPARE(TThreadWindow("Reading the catalogue").GetText(),
+        QCOMPARE(ProgressWindow("Reading the catalogue").getText(),
                  QStringLiteral("Reading the catalogue"));
-
-        QCOMPARE(TThreadWindow::ToQColor(15448033), QColor(225, 183, 235));
-        QVERIFY(!TThreadWindow::ToQColor(TThreadWindow::NoFill).isValid());
     }
 
     void delayRule()
     {
         QElapsedTimer clock;
         clock.start();
-        auto destroyed = std::make_unique<TThreadWindow>();
-        destroyed->SetDelay(100);
-        TThreadWindow deactivated;
-        deactivated.SetDelay(100);
-        deactivated.SetActive(false);
-        TThreadWindow shown;
-        shown.SetDelay(100);
+        auto destroyed = std::make_unique<ProgressWindow>();
+        destroyed->setDelay(100);
+        ProgressWindow deactivated;
+        deactivated.setDelay(100);
+        deactivated.setActive(false);
+        ProgressWindow shown;
+        shown.setDelay(100);
         destroyed.reset();
 
-        QVERIFY(!shown.IsShown());
-        QTRY_VERIFY(shown.IsShown());
+        QVERIFY(!shown.isShown());
+        QTRY_VERIFY(shown.isShown());
         QVERIFY(clock.elapsed() >= 100);
         // The other two started their delays earlier, yet never appeared.
-        QVERIFY(!deactivated.IsShown());
-        QCOMPARE(VisibleWaitWindows().size(), 1);
+        QVERIFY(!deactivated.isShown());
+        QCOMPARE(visibleWaitWindows().size(), 1);
 
         // Clearing Active hides at once; setting it again waits the whole delay again.
-        shown.SetActive(false);
-        QVERIFY(!shown.IsShown());
-        QVERIFY(VisibleWaitWindows().isEmpty());
-        shown.SetActive(true);
-        QVERIFY(!shown.IsShown());
-        QTRY_VERIFY(shown.IsShown());
-        QCOMPARE(VisibleWaitWindows().size(), 1);
+        shown.setActive(false);
+        QVERIFY(!shown.isShown());
+        QVERIFY(visibleWaitWindows().isEmpty());
+        shown.setActive(true);
+        QVERIFY(!shown.isShown());
+        QTRY_VERIFY(shown.isShown());
+        QCOMPARE(visibleWaitWindows().size(), 1);
     }
 
     void geometryAndFlags()
     {
-        TThreadWindow window;
-        window.SetDelay(0);
-        QVERIFY(window.IsShown());
+        ProgressWindow window;
+        window.setDelay(0);
+        QVERIFY(window.isShown());
 
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const QRect expected(screen.x() + (screen.width() - 300) / 2,
                              screen.y() + (screen.height() - 58) / 4, 300, 58);
-        QCOMPARE(window.WindowRect(), expected);
-        const QList<QWidget*> views = VisibleWaitWindows();
+        QCOMPARE(window.windowRect(), expected);
+        const QList<QWidget*> views = visibleWaitWindows();
         QCOMPARE(views.size(), 1);
         QWidget* view = views.first();
         QCOMPARE(view->geometry(), expected);
@@ -149,31 +146,31 @@ private Q_SLOTS:
 
     void crossThreadSetters()
     {
-        TThreadWindow window;
-        window.SetActive(false);
+        ProgressWindow window;
+        window.setActive(false);
         // Nothing touches the window off the GUI thread: it appears only once the event loop runs.
         std::thread early([&] {
-            window.SetDelay(0);
-            window.SetText("Reading");
-            window.SetActive(true);
+            window.setDelay(0);
+            window.setText("Reading");
+            window.setActive(true);
         });
         early.join();
-        QVERIFY(!window.IsShown());
-        QTRY_VERIFY(window.IsShown());
-        QCOMPARE(window.GetText(), QStringLiteral("Reading"));
+        QVERIFY(!window.isShown());
+        QTRY_VERIFY(window.isShown());
+        QCOMPARE(window.getText(), QStringLiteral("Reading"));
 
         // The loader hammers the position while the GUI thread keeps painting.
         std::atomic<bool> done{false};
         std::thread loader([&] {
             for (int position = 0; position <= 1000; ++position)
-                window.SetPosition(position);
+                window.setPosition(position);
             done = true;
         });
         QTRY_VERIFY(done);
         loader.join();
-        QTRY_COMPARE(window.Position(), 1000);
-        QCOMPARE(Pixel(Render(VisibleWaitWindows().value(0)), 289, 45),
-                 PaletteColor(QPalette::Highlight));
+        QTRY_COMPARE(window.position(), 1000);
+        QCOMPARE(pixel(render(visibleWaitWindows().value(0)), 289, 45),
+                 paletteColor(QPalette::Highlight));
     }
 
     void painting()
@@ -185,37 +182,37 @@ private Q_SLOTS:
         QPainter(&iconPixmap).fillRect(12, 12, 8, 8, Qt::red);
         QGuiApplication::setWindowIcon(QIcon(iconPixmap));
 
-        TThreadWindow window;
-        window.SetColor(15448033);
-        window.SetPosition(500);
-        window.SetDelay(0);
-        QWidget* view = VisibleWaitWindows().value(0);
+        ProgressWindow window;
+        window.setColor(QColor(225, 183, 235));
+        window.setPosition(500);
+        window.setDelay(0);
+        QWidget* view = visibleWaitWindows().value(0);
         QVERIFY(view);
 
-        const QString fill = Hex(QColor(225, 183, 235));
-        const QString shadow = PaletteColor(QPalette::Dark);
-        const QString highlight = PaletteColor(QPalette::Highlight);
-        QImage image = Render(view);
-        QCOMPARE(Pixel(image, 0, 0), shadow);
-        QCOMPARE(Pixel(image, 1, 1), Hex(Qt::black));
-        QCOMPARE(Pixel(image, 4, 4), fill);
-        QCOMPARE(Pixel(image, 8, 13), fill); // transparent corner of the icon
-        QCOMPARE(Pixel(image, 8 + 15, 13 + 15), Hex(Qt::red));
-        QCOMPARE(Pixel(image, 56, 42), shadow); // bar outline
-        QCOMPARE(Pixel(image, 57, 45), highlight);
-        QCOMPARE(Pixel(image, 173, 45), highlight);
-        QCOMPARE(Pixel(image, 174, 45), fill);
-        QCOMPARE(Pixel(image, 291, 49), shadow);
+        const QString fill = hex(QColor(225, 183, 235));
+        const QString shadow = paletteColor(QPalette::Dark);
+        const QString highlight = paletteColor(QPalette::Highlight);
+        QImage image = render(view);
+        QCOMPARE(pixel(image, 0, 0), shadow);
+        QCOMPARE(pixel(image, 1, 1), hex(Qt::black));
+        QCOMPARE(pixel(image, 4, 4), fill);
+        QCOMPARE(pixel(image, 8, 13), fill); // transparent corner of the icon
+        QCOMPARE(pixel(image, 8 + 15, 13 + 15), hex(Qt::red));
+        QCOMPARE(pixel(image, 56, 42), shadow); // bar outline
+        QCOMPARE(pixel(image, 57, 45), highlight);
+        QCOMPARE(pixel(image, 173, 45), highlight);
+        QCOMPARE(pixel(image, 174, 45), fill);
+        QCOMPARE(pixel(image, 291, 49), shadow);
 
-        window.SetColor(TThreadWindow::NoFill);
-        image = Render(view);
+        window.setColor(QColor());
+        image = render(view);
         QCOMPARE(qAlpha(image.pixel(4, 4)), 0);
         QCOMPARE(qAlpha(image.pixel(200, 45)), 0);
-        QCOMPARE(Pixel(image, 60, 45), highlight);
+        QCOMPARE(pixel(image, 60, 45), highlight);
 
-        window.SetColor(15448033);
-        window.SetPosition(-1);
-        QCOMPARE(Pixel(Render(view), 60, 45), fill); // no bar at all
+        window.setColor(QColor(225, 183, 235));
+        window.setPosition(-1);
+        QCOMPARE(pixel(render(view), 60, 45), fill); // no bar at all
 
         QGuiApplication::setWindowIcon(QIcon());
     }

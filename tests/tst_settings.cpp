@@ -3,9 +3,9 @@
 // wrong type, names in any case, and the numbering of the additional values.
 #include "catalogue/ListModel.h"
 #include "catalogue/Settings.h"
-#include "components/HSDialogs.h"
-#include "forms/frmMain.h"
-#include "utils/MyTextUtils.h"
+#include "components/MessageDialogs.h"
+#include "forms/MainWindow.h"
+#include "utils/TextUtils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,18 +47,18 @@ class TestSettings : public QObject
     // Sync is false when the test wrote the file itself: the raw store must
     // not read it first (QSettings shares one parse of a file per process,
     // and reports a parse error to the object that read it).
-    std::unique_ptr<TMainF> start(bool sync = true)
+    std::unique_ptr<MainWindow> start(bool sync = true)
     {
         if (sync)
             rawStore()->sync();
-        auto w = std::make_unique<TMainF>();
-        w->Catalogue.SetDataFolder(m_data.path());
-        w->AssignHotKeyHook = [this](int key) { m_hotKeys << key; };
+        auto w = std::make_unique<MainWindow>();
+        w->catalogue.setDataFolder(m_data.path());
+        w->assignHotKeyHook = [this](int key) { m_hotKeys << key; };
         // "Show folders" is still disabled; what counts here is that the
         // setting runs it.
         w->acExplore->setEnabled(true);
         connect(w->acExplore, &QAction::triggered, this, [this] { ++m_exploreRuns; });
-        w->FormCreate(nullptr);
+        w->formCreate(nullptr);
         return w;
     }
 
@@ -70,7 +70,8 @@ private Q_SLOTS:
         QVERIFY(m_data.isValid());
         QVERIFY(rawStore()->fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
         QVERIFY(rawStore()->fileName().endsWith("/Velmarch/Quillmere.conf"));
-        HSDialogs::SetHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
+        MessageDialogs::setHandler(
+            [](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
     }
 
     void init()
@@ -89,19 +90,19 @@ private Q_SLOTS:
         a->resize(601, 533);
         a->show();
         QVERIFY(QTest::qWaitForWindowExposed(a.get()));
-        a->Splitter1->setSizes({250, 400});
-        a->List1Click();
+        a->splitter1->setSizes({250, 400});
+        a->list1Click();
         a->acRemoveOnAbsent->setChecked(true);
-        a->SetColumnWidth(1, 0);
-        a->SetColumnWidth(2, 200);
-        a->SetColumnWidth(3, 90);
-        a->SetAdTitle("Priority");
-        a->SetAdValues({"High", "", "R&D", "Low"});
-        a->RecursChanging = true;
-        a->HotKey = 0x4000 | 0x2000 | 0x4B; // Ctrl+Shift+K
+        a->setColumnWidth(1, 0);
+        a->setColumnWidth(2, 200);
+        a->setColumnWidth(3, 90);
+        a->setAdTitle("Priority");
+        a->setAdValues({"High", "", "R&D", "Low"});
+        a->recursChanging = true;
+        a->hotKey = 0x4000 | 0x2000 | 0x4B; // Ctrl+Shift+K
         const QPoint at = a->pos();
-        const int tree = a->Splitter1->sizes().value(0);
-        a->WriteSettings();
+        const int tree = a->splitter1->sizes().value(0);
+        a->writeSettings();
 
         rawStore()->sync();
         QCOMPARE(rawStore()->value("ListStyle").toInt(), 1); // list
@@ -114,28 +115,28 @@ private Q_SLOTS:
         a.reset();
 
         auto b = start();
-        QVERIFY2(b->StartupError.isEmpty(), qPrintable(b->StartupError));
+        QVERIFY2(b->startupError.isEmpty(), qPrintable(b->startupError));
         QCOMPARE(b->pos(), at);
         QCOMPARE(b->size(), QSize(601, 533));
         b->show();
         QVERIFY(QTest::qWaitForWindowExposed(b.get()));
         QCOMPARE(b->size(), QSize(601, 533)); // a size that fits is kept to the pixel
-        QCOMPARE(b->Splitter1->sizes().value(0), tree);
-        QCOMPARE(b->ViewStyle(), 2);
-        QVERIFY(b->List2->isChecked());
+        QCOMPARE(b->splitter1->sizes().value(0), tree);
+        QCOMPARE(b->viewStyle(), 2);
+        QVERIFY(b->list2->isChecked());
         QVERIFY(b->acRemoveOnAbsent->isChecked());
-        QCOMPARE(b->ColumnWidth(1), 0);
-        QVERIFY(b->ListDetails->header()->isSectionHidden(1));
-        QCOMPARE(b->ColumnWidth(2), 200);
-        QCOMPARE(b->ColumnWidth(3), 90);
-        QCOMPARE(b->AdTitle(), QString("Priority"));
-        QCOMPARE(b->ListModel->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(b->columnWidth(1), 0);
+        QVERIFY(b->listDetails->header()->isSectionHidden(1));
+        QCOMPARE(b->columnWidth(2), 200);
+        QCOMPARE(b->columnWidth(3), 90);
+        QCOMPARE(b->adTitle(), QString("Priority"));
+        QCOMPARE(b->listModel->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString("Priority"));
-        QCOMPARE(b->AdMenu->title(), QString("Priority"));
-        QCOMPARE(b->AdValues(), (QStringList{"High", "R&D", "Low"}));
-        QCOMPARE(b->AdMenu->actions().at(1)->text(), QString("R&&D")); // shown as typed
-        QVERIFY(b->RecursChanging);
-        QCOMPARE(b->HotKey, 0x4000 | 0x2000 | 0x4B);
+        QCOMPARE(b->adMenu->title(), QString("Priority"));
+        QCOMPARE(b->adValues(), (QStringList{"High", "R&D", "Low"}));
+        QCOMPARE(b->adMenu->actions().at(1)->text(), QString("R&&D")); // shown as typed
+        QVERIFY(b->recursChanging);
+        QCOMPARE(b->hotKey, 0x4000 | 0x2000 | 0x4B);
         QCOMPARE(m_hotKeys.last(), 0x4000 | 0x2000 | 0x4B);
         QCOMPARE(m_exploreRuns, 0); // the folders panel was hidden
     }
@@ -144,21 +145,21 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!QFile::exists(rawStore()->fileName()));
-        QVERIFY(w->StartupError.isEmpty());
-        QCOMPARE(w->ViewStyle(), 3);
-        QVERIFY(w->Detailes2->isChecked());
+        QVERIFY(w->startupError.isEmpty());
+        QCOMPARE(w->viewStyle(), 3);
+        QVERIFY(w->detailes2->isChecked());
         QCOMPARE(m_hotKeys, QList<int>{49220});
         QCOMPARE(w->size(), QSize(855, 534));
-        QCOMPARE(w->ColumnWidth(1), 80);
-        QCOMPARE(w->ColumnWidth(2), 120);
-        QCOMPARE(w->ColumnWidth(3), 121);
-        QCOMPARE(w->AdTitle(), QString("Additional"));
-        QCOMPARE(w->AdMenu->actions().size(), 1); // the one blank entry
+        QCOMPARE(w->columnWidth(1), 80);
+        QCOMPARE(w->columnWidth(2), 120);
+        QCOMPARE(w->columnWidth(3), 121);
+        QCOMPARE(w->adTitle(), QString("Additional"));
+        QCOMPARE(w->adMenu->actions().size(), 1); // the one blank entry
         QVERIFY(!w->acRemoveOnAbsent->isChecked());
         QCOMPARE(m_exploreRuns, 0);
         // Saved by a window that was never shown: the design tree width, not
         // the width of a splitter nobody laid out.
-        w->WriteSettings();
+        w->writeSettings();
         rawStore()->sync();
         QCOMPARE(rawStore()->value("TreeWidth").toInt(), 216);
     }
@@ -172,12 +173,12 @@ private Q_SLOTS:
         put("ShowFolders", 1);
         put("FoldersLeft", 40);
         auto w = start();
-        QVERIFY(w->StartupError.isEmpty());
+        QVERIFY(w->startupError.isEmpty());
         QCOMPARE(w->size(), QSize(855, 534));
         QVERIFY(w->pos() != QPoint(10, 20));
-        QCOMPARE(w->ViewStyle(), 3);
+        QCOMPARE(w->viewStyle(), 3);
         QCOMPARE(m_exploreRuns, 1); // "Show folders" runs once
-        QCOMPARE(w->ExplorerPanel->pos(), QPoint(40, 208));
+        QCOMPARE(w->explorerPanel->pos(), QPoint(40, 208));
     }
 
     void listStyleCodes()
@@ -186,8 +187,8 @@ private Q_SLOTS:
         for (const auto& [code, style] : codes) {
             put("ListStyle", code);
             auto w = start();
-            QCOMPARE(w->ViewStyle(), style);
-            w->WriteSettings();
+            QCOMPARE(w->viewStyle(), style);
+            w->writeSettings();
             rawStore()->sync();
             QCOMPARE(rawStore()->value("ListStyle").toInt(), code);
         }
@@ -204,10 +205,10 @@ private Q_SLOTS:
         put("HotKey", 1234);
         put("ListStyle", 0);
         auto w = start();
-        QCOMPARE(w->StartupError, QString("Invalid data type for 'TreeWidth'"));
+        QCOMPARE(w->startupError, QString("Invalid data type for 'TreeWidth'"));
         QCOMPARE(w->size(), QSize(640, 480));       // applied before it
         QVERIFY(!w->acRemoveOnAbsent->isChecked()); // after it: not applied
-        QCOMPARE(w->ViewStyle(), 3);                // the style read comes after it
+        QCOMPARE(w->viewStyle(), 3);                // the style read comes after it
         QCOMPARE(m_hotKeys, QList<int>{49220});     // the hot key still works
     }
 
@@ -223,15 +224,15 @@ private Q_SLOTS:
         rawStore()->setValue("VAL0", "a");
         rawStore()->endGroup();
         auto w = start();
-        QVERIFY(w->StartupError.isEmpty());
-        QCOMPARE(w->HotKey, 1234);
-        QCOMPARE(w->ViewStyle(), 2);
-        QCOMPARE(w->AdTitle(), QString("Mood"));
+        QVERIFY(w->startupError.isEmpty());
+        QCOMPARE(w->hotKey, 1234);
+        QCOMPARE(w->viewStyle(), 2);
+        QCOMPARE(w->adTitle(), QString("Mood"));
         QVERIFY(w->acRemoveOnAbsent->isChecked());
-        QCOMPARE(w->AdValues(), (QStringList{"a", "b"}));
+        QCOMPARE(w->adValues(), (QStringList{"a", "b"}));
 
         // Writing leaves one spelling of each name.
-        w->WriteSettings();
+        w->writeSettings();
         rawStore()->sync();
         const QStringList keys = rawStore()->childKeys();
         QCOMPARE(keys.count("HotKey"), 1);
@@ -246,16 +247,16 @@ private Q_SLOTS:
         for (int i = 0; i < 12; ++i)
             values << QString("v%1").arg(i);
         auto a = start();
-        a->SetAdValues(values);
-        a->WriteSettings();
+        a->setAdValues(values);
+        a->writeSettings();
         a.reset();
         auto b = start();
-        QCOMPARE(b->AdValues(), values); // Val10 after Val9, not after Val1
+        QCOMPARE(b->adValues(), values); // Val10 after Val9, not after Val1
 
         // Values written with gaps read back without the blanks, and a
         // second write renumbers and drops what was removed.
-        b->SetAdValues({"x", "", "y"});
-        b->WriteSettings();
+        b->setAdValues({"x", "", "y"});
+        b->writeSettings();
         rawStore()->sync();
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2"}));
@@ -286,20 +287,20 @@ private Q_SLOTS:
             put("Width3", small);
             put("HotKey", big);
             auto w = start();
-            QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
+            QVERIFY2(w->startupError.isEmpty(), qPrintable(w->startupError));
             w->show();
             QVERIFY(QTest::qWaitForWindowExposed(w.get()));
             QVERIFY(onScreen(w.get()));
             // Tree and list both show.
-            const QList<int> sizes = w->Splitter1->sizes();
-            QVERIFY(sizes.value(0) >= w->DocsTree->minimumSizeHint().width());
-            QVERIFY(sizes.value(1) >= w->ListView->minimumSizeHint().width());
-            QVERIFY(w->rect().contains(w->ExplorerPanel->pos()));
-            QVERIFY(w->ColumnWidth(2) <= area.width());
-            QCOMPARE(w->ColumnWidth(3), 0);
-            QCOMPARE(w->HotKey, 49220);
+            const QList<int> sizes = w->splitter1->sizes();
+            QVERIFY(sizes.value(0) >= w->docsTree->minimumSizeHint().width());
+            QVERIFY(sizes.value(1) >= w->listView->minimumSizeHint().width());
+            QVERIFY(w->rect().contains(w->explorerPanel->pos()));
+            QVERIFY(w->columnWidth(2) <= area.width());
+            QCOMPARE(w->columnWidth(3), 0);
+            QCOMPARE(w->hotKey, 49220);
             // What is saved is what was shown.
-            w->WriteSettings();
+            w->writeSettings();
             QCOMPARE(written("TreeWidth"), sizes.value(0));
             QCOMPARE(written("FormWidth"), w->width());
             QCOMPARE(written("FormLeft"), w->x());
@@ -344,20 +345,20 @@ private Q_SLOTS:
             // The raw store's deferred sync must not be the one to read the
             // damaged file: the parse error goes to the first reader only.
             QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
-            QVERIFY(TestUtil::WriteFile(file, damaged));
+            QVERIFY(TestUtil::writeFile(file, damaged));
             auto w = start(false);
             // Said once, with both names, and the design state applies.
-            QCOMPARE(w->StartupError.count("is damaged"), 1);
-            QVERIFY(w->StartupError.contains(file));
-            QVERIFY(w->StartupError.contains(aside));
-            QCOMPARE(TestUtil::ReadFile(aside), damaged);
+            QCOMPARE(w->startupError.count("is damaged"), 1);
+            QVERIFY(w->startupError.contains(file));
+            QVERIFY(w->startupError.contains(aside));
+            QCOMPARE(TestUtil::readFile(aside), damaged);
             QCOMPARE(w->size(), QSize(855, 534));
-            w->WriteSettings();
+            w->writeSettings();
             QSettings fresh(file, QSettings::IniFormat);
             QCOMPARE(fresh.status(), QSettings::NoError);
             QCOMPARE(fresh.value("HotKey").toInt(), 49220);
         }
-        QCOMPARE(TestUtil::ReadFile(file + ".damaged"), damaged); // the older copy stays
+        QCOMPARE(TestUtil::readFile(file + ".damaged"), damaged); // the older copy stays
     }
 
     void settingsFileThatIsNoFileIsLeftAlone()
@@ -374,9 +375,9 @@ private Q_SLOTS:
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         QVERIFY(QFile::link(fifo, file));
         auto w = start(false);
-        QCOMPARE(w->StartupError.count("is not a regular file"), 1);
+        QCOMPARE(w->startupError.count("is not a regular file"), 1);
         QCOMPARE(w->size(), QSize(855, 534)); // the design state
-        w->WriteSettings();
+        w->writeSettings();
         w.reset();
         QVERIFY(QFileInfo(file).isSymLink());
         struct stat st;
@@ -393,14 +394,14 @@ private Q_SLOTS:
         const QString file = rawStore()->fileName();
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));
         QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
-        QVERIFY(TestUtil::WriteFile(file,
+        QVERIFY(TestUtil::writeFile(file,
                                     "[General]\nFormLeft=10\nFormTop=20\nFormWidth="
                                     "700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
         auto w = start(false);
-        QVERIFY2(w->StartupError.isEmpty(), qPrintable(w->StartupError));
-        w->WriteSettings();
+        QVERIFY2(w->startupError.isEmpty(), qPrintable(w->startupError));
+        w->writeSettings();
         w.reset();
-        const QByteArray saved = TestUtil::ReadFile(file);
+        const QByteArray saved = TestUtil::readFile(file);
         QVERIFY2(!saved.contains("Stray") && !saved.contains("Other"), saved.constData());
         QSettings again(file, QSettings::IniFormat);
         again.allKeys();
@@ -415,11 +416,11 @@ private Q_SLOTS:
         const QString file = rawStore()->fileName();
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));
         QCoreApplication::sendPostedEvents(rawStore(), QEvent::UpdateRequest);
-        QVERIFY(TestUtil::WriteFile(
+        QVERIFY(TestUtil::writeFile(
             file, "[General]\nAdTitle=Pri\\0ority\\nlevel\n[AdValues]\nVal0=Hi\\0gh\n"));
         auto w = start(false);
-        QCOMPARE(w->AdTitle(), QString("Priority level"));
-        QCOMPARE(w->AdValues(), QStringList{"High"});
+        QCOMPARE(w->adTitle(), QString("Priority level"));
+        QCOMPARE(w->adValues(), QStringList{"High"});
     }
 
     void additionalFieldHasLimits()
@@ -437,18 +438,18 @@ private Q_SLOTS:
             QString(254, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10000, 'b');
         put("AdTitle", title);
         auto w = start();
-        QCOMPARE(w->AdTitle(), QString(254, 'a'));
-        QCOMPARE(w->AdMenu->title(), QString(254, 'a'));
-        const QStringList kept = w->AdValues();
+        QCOMPARE(w->adTitle(), QString(254, 'a'));
+        QCOMPARE(w->adMenu->title(), QString(254, 'a'));
+        const QStringList kept = w->adValues();
         QCOMPARE(kept.size(), 1000);
         QCOMPARE(kept[3], QString(255, 'x'));
         QCOMPARE(kept.last(), QString("v999"));
         // Each cut is named, all in the one start-up message.
-        QVERIFY(w->StartupError.contains("1500 values"));
-        QVERIFY(w->StartupError.contains(QString::number(title.size())));
-        QVERIFY(w->StartupError.contains(
+        QVERIFY(w->startupError.contains("1500 values"));
+        QVERIFY(w->startupError.contains(QString::number(title.size())));
+        QVERIFY(w->startupError.contains(
             "1 values of the additional field in the settings were longer"));
-        w->WriteSettings();
+        w->writeSettings();
         rawStore()->sync();
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys().size(), 1000);
@@ -458,34 +459,34 @@ private Q_SLOTS:
 
     void storeValueTypes()
     {
-        TSettingsStore store;
-        QVERIFY(!store.Exists());
-        QVERIFY(!store.ReadInteger("Nothing"));
-        store.WriteInteger("Number", -5);
-        store.WriteBool("Flag", true);
-        store.WriteString("Text", "a, b");
-        QVERIFY(store.Flush());
-        QVERIFY(store.Exists());
-        QCOMPARE(*store.ReadInteger("number"), -5);
-        QCOMPARE(*store.ReadBool("FLAG"), true);
-        QCOMPARE(*store.ReadString("text"), QString("a, b"));
-        QCOMPARE(*store.ReadString("Number"), QString("-5")); // a number is text too
-        QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadInteger("Text"));
-        QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadBool("Text"));
-        store.WriteString("Big", "99999999999");
-        QVERIFY_THROWS_EXCEPTION(ESettingsError, store.ReadInteger("Big"));
-        QVERIFY(!store.ReadAdValues());
+        SettingsStore store;
+        QVERIFY(!store.exists());
+        QVERIFY(!store.readInteger("Nothing"));
+        store.writeInteger("Number", -5);
+        store.writeBool("Flag", true);
+        store.writeString("Text", "a, b");
+        QVERIFY(store.flush());
+        QVERIFY(store.exists());
+        QCOMPARE(*store.readInteger("number"), -5);
+        QCOMPARE(*store.readBool("FLAG"), true);
+        QCOMPARE(*store.readString("text"), QString("a, b"));
+        QCOMPARE(*store.readString("Number"), QString("-5")); // a number is text too
+        QVERIFY_THROWS_EXCEPTION(SettingsError, store.readInteger("Text"));
+        QVERIFY_THROWS_EXCEPTION(SettingsError, store.readBool("Text"));
+        store.writeString("Big", "99999999999");
+        QVERIFY_THROWS_EXCEPTION(SettingsError, store.readInteger("Big"));
+        QVERIFY(!store.readAdValues());
     }
 
     void cutFirst()
     {
-        using MyTextUtils::CutFirst;
-        QCOMPARE(CutFirst("R&&D", "&"), QString("R&D"));
-        QCOMPARE(CutFirst("&File", "&"), QString("File"));
-        QCOMPARE(CutFirst("plain", "&"), QString("plain"));
-        QCOMPARE(CutFirst("/home/a/home/b", "/home"), QString("/a/home/b"));
-        QCOMPARE(CutFirst("text", ""), QString("text"));
-        QCOMPARE(CutFirst("", "&"), QString());
+        using TextUtils::cutFirst;
+        QCOMPARE(cutFirst("R&&D", "&"), QString("R&D"));
+        QCOMPARE(cutFirst("&File", "&"), QString("File"));
+        QCOMPARE(cutFirst("plain", "&"), QString("plain"));
+        QCOMPARE(cutFirst("/home/a/home/b", "/home"), QString("/a/home/b"));
+        QCOMPARE(cutFirst("text", ""), QString("text"));
+        QCOMPARE(cutFirst("", "&"), QString());
     }
 };
 

@@ -22,7 +22,7 @@ private Q_SLOTS:
     {
         QTemporaryDir ours, theirs;
         const QString exe = ours.filePath("quillmere");
-        QVERIFY(TestUtil::WriteFile(exe, "#!/bin/sh\n"));
+        QVERIFY(TestUtil::writeFile(exe, "#!/bin/sh\n"));
         // Another program of the same file name, from another folder, alive
         // under the process number the dead copy's lock names.
         const QString sleeper = QStandardPaths::findExecutable("sleep");
@@ -33,13 +33,13 @@ private Q_SLOTS:
         process.start(other, {"60"});
         QVERIFY(process.waitForStarted());
 
-        const QString lockPath = QDir::temp().filePath(TSingleInstance::ServerName(exe) + ".lock");
+        const QString lockPath = QDir::temp().filePath(SingleInstance::serverName(exe) + ".lock");
         auto cleanup = qScopeGuard([&] {
             process.kill();
             process.waitForFinished();
             QFile::remove(lockPath);
         });
-        QVERIFY(TestUtil::WriteFile(lockPath, QByteArray::number(process.processId()) +
+        QVERIFY(TestUtil::writeFile(lockPath, QByteArray::number(process.processId()) +
                                                   "\nquillmere\n" +
                                                   QSysInfo::machineHostName().toUtf8() + "\n"));
         // Dated a little ahead (a clock set back): it cannot grow old enough
@@ -50,13 +50,13 @@ private Q_SLOTS:
                                      QFileDevice::FileModificationTime));
         lockFile.close();
 
-        TSingleInstance instance(exe);
-        QVERIFY(instance.Claim());
+        SingleInstance instance(exe);
+        QVERIFY(instance.claim());
         // Taken over and released, not waited out and left standing.
         QVERIFY(!QFile::exists(lockPath));
         // And this copy is the first one: a second is answered.
         QLocalSocket probe;
-        probe.connectToServer(TSingleInstance::ServerName(exe));
+        probe.connectToServer(SingleInstance::serverName(exe));
         QVERIFY(probe.waitForConnected(5000));
     }
 };

@@ -1,8 +1,8 @@
 // The tray icon under a real tray host (trayer): docking, tip, clicks,
 // minimising, balloons, a restart of the host, and the real program hidden,
 // shown and ended from its tray menu.
-#include "components/CoolTrayIcon.h"
-#include "forms/frmMain.h"
+#include "components/TrayIcon.h"
+#include "forms/MainWindow.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,7 +16,7 @@
 namespace
 {
 
-using TestUtil::Run;
+using TestUtil::run;
 
 void clickAt(const QPoint& global, int button, int times = 1)
 {
@@ -26,7 +26,7 @@ void clickAt(const QPoint& global, int button, int times = 1)
         args << "--repeat" << QString::number(times) << "--delay"
              << "80";
     args << QString::number(button);
-    QVERIFY(Run("xdotool", args));
+    QVERIFY(run("xdotool", args));
 }
 
 QList<QWidget*> visibleBalloons()
@@ -48,7 +48,7 @@ class TestTray : public QObject
 
     void startTrayer()
     {
-        QVERIFY(TestUtil::StartTrayer(m_trayer));
+        QVERIFY(TestUtil::startTrayer(m_trayer));
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 20000);
     }
 
@@ -60,21 +60,21 @@ class TestTray : public QObject
         m_trayer.waitForFinished(10000);
     }
 
-    std::unique_ptr<TMainF> start()
+    std::unique_ptr<MainWindow> start()
     {
-        auto w = std::make_unique<TMainF>();
-        w->Catalogue.SetDataFolder(m_dir.path());
-        w->FormCreate(nullptr);
+        auto w = std::make_unique<MainWindow>();
+        w->catalogue.setDataFolder(m_dir.path());
+        w->formCreate(nullptr);
         w->show();
         return w;
     }
 
     // The icon's centre on the screen, once it is docked.
-    static QPoint iconCentre(TMainF& w)
+    static QPoint iconCentre(MainWindow& w)
     {
-        if (!QTest::qWaitFor([&] { return w.CoolTrayIcon->InTray(); }, 20000))
+        if (!QTest::qWaitFor([&] { return w.coolTrayIcon->inTray(); }, 20000))
             return {};
-        return w.CoolTrayIcon->TrayIcon()->geometry().center();
+        return w.coolTrayIcon->trayIcon()->geometry().center();
     }
 
 private Q_SLOTS:
@@ -97,17 +97,17 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!iconCentre(*w).isNull());
-        QCOMPARE(w->CoolTrayIcon->TrayIcon()->toolTip(), QString("Quillmere"));
-        QCOMPARE(w->CoolTrayIcon->TrayIcon()->contextMenu(), w->TrayMenu);
-        QCOMPARE(w->TrayMenu->defaultAction(), w->Show1);
-        w->SetShowHotKeyText("Ctrl+Alt+D");
-        QCOMPARE(w->Show1->text(), QString("Show\tCtrl+Alt+D"));
+        QCOMPARE(w->coolTrayIcon->trayIcon()->toolTip(), QString("Quillmere"));
+        QCOMPARE(w->coolTrayIcon->trayIcon()->contextMenu(), w->trayMenu);
+        QCOMPARE(w->trayMenu->defaultAction(), w->show1);
+        w->setShowHotKeyText("Ctrl+Alt+D");
+        QCOMPARE(w->show1->text(), QString("Show\tCtrl+Alt+D"));
 
         // The tip is cut at 127 characters, and is empty when switched off.
-        w->CoolTrayIcon->SetHint(QString(200, u'x'));
-        QCOMPARE(w->CoolTrayIcon->TrayIcon()->toolTip(), QString(127, u'x'));
-        w->CoolTrayIcon->SetShowHint(false);
-        QCOMPARE(w->CoolTrayIcon->TrayIcon()->toolTip(), QString());
+        w->coolTrayIcon->setHint(QString(200, u'x'));
+        QCOMPARE(w->coolTrayIcon->trayIcon()->toolTip(), QString(127, u'x'));
+        w->coolTrayIcon->setShowHint(false);
+        QCOMPARE(w->coolTrayIcon->trayIcon()->toolTip(), QString());
     }
 
     void clicksHideAndShowTheWindow()
@@ -118,21 +118,21 @@ private Q_SLOTS:
         QVERIFY(!icon.isNull());
         clickAt(icon, 1);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
-        QVERIFY(w->CoolTrayIcon->InTray());
+        QVERIFY(w->coolTrayIcon->inTray());
         clickAt(icon, 1);
         QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 10000);
 
         // A double click on a shown window: the first click hides it, the
         // double click runs "Show"; it ends up shown.
-        QSignalSpy doubleClicks(w->CoolTrayIcon, &TCoolTrayIcon::DblClick);
+        QSignalSpy doubleClicks(w->coolTrayIcon, &TrayIcon::dblClick);
         clickAt(icon, 1, 2);
         QTRY_COMPARE_WITH_TIMEOUT(doubleClicks.count(), 1, 10000);
         QVERIFY(w->isVisible());
 
         // The right button opens the tray menu at once.
         clickAt(icon, 3);
-        QTRY_VERIFY_WITH_TIMEOUT(w->TrayMenu->isVisible(), 10000);
-        w->TrayMenu->close();
+        QTRY_VERIFY_WITH_TIMEOUT(w->trayMenu->isVisible(), 10000);
+        w->trayMenu->close();
     }
 
     void minimisingHidesToTheTray()
@@ -152,16 +152,16 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!iconCentre(*w).isNull());
-        w->ShowBalloon(QString(80, u'T'), QString(300, u'b'), TCoolTrayIcon::bitWarning, 10);
-        const TCoolTrayIcon::TBalloon first = w->CoolTrayIcon->LastBalloon();
-        QCOMPARE(first.Title, QString(63, u'T'));
-        QCOMPARE(first.Text, QString(255, u'b'));
-        QCOMPARE(first.Milliseconds, 10000);
+        w->showBalloon(QString(80, u'T'), QString(300, u'b'), TrayIcon::bitWarning, 10);
+        const TrayIcon::Balloon first = w->coolTrayIcon->lastBalloon();
+        QCOMPARE(first.title, QString(63, u'T'));
+        QCOMPARE(first.text, QString(255, u'b'));
+        QCOMPARE(first.milliseconds, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(visibleBalloons().size(), 1, 10000);
 
         w->acBackupData->trigger();
-        QCOMPARE(w->CoolTrayIcon->LastBalloon().Title, QString("Backup"));
-        QCOMPARE(w->CoolTrayIcon->LastBalloon().Icon, TCoolTrayIcon::bitInfo);
+        QCOMPARE(w->coolTrayIcon->lastBalloon().title, QString("Backup"));
+        QCOMPARE(w->coolTrayIcon->lastBalloon().icon, TrayIcon::bitInfo);
         QTRY_COMPARE_WITH_TIMEOUT(visibleBalloons().size(), 1, 10000);
         QStringList texts;
         for (QLabel* label : visibleBalloons().first()->findChildren<QLabel*>())
@@ -174,20 +174,20 @@ private Q_SLOTS:
         auto w = start();
         QVERIFY(!iconCentre(*w).isNull());
         stopTrayer();
-        QTRY_VERIFY_WITH_TIMEOUT(!w->CoolTrayIcon->InTray(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->coolTrayIcon->inTray(), 20000);
         startTrayer();
-        QTRY_VERIFY_WITH_TIMEOUT(w->CoolTrayIcon->InTray(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->coolTrayIcon->inTray(), 20000);
         // And it answers a click once the new host has embedded it: docked,
         // mapped where the host put it, and no longer moving.
         QRect last;
         QVERIFY(QTest::qWaitFor(
             [&] {
-                const QRect now = w->CoolTrayIcon->TrayIcon()->geometry();
+                const QRect now = w->coolTrayIcon->trayIcon()->geometry();
                 const bool settled = !now.isEmpty() && now == last;
                 last = now;
                 if (!settled)
                     QTest::qWait(200);
-                return settled && w->CoolTrayIcon->InTray();
+                return settled && w->coolTrayIcon->inTray();
             },
             20000));
         clickAt(last.center(), 1);
@@ -219,7 +219,7 @@ private Q_SLOTS:
         const QString pid = QString::number(program.processId());
         auto windowShown = [&] {
             QByteArray out;
-            Run("xdotool",
+            run("xdotool",
                 {"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Quillmere 3.3"},
                 &out);
             return !out.trimmed().isEmpty();
@@ -229,11 +229,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 QByteArray out;
-                Run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
+                run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
                 for (const QByteArray& id : out.trimmed().split('\n')) {
                     QByteArray name;
                     if (!id.isEmpty() &&
-                        Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
+                        run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) &&
                         name.trimmed() == "Quillmere")
                         icon = QString::fromLatin1(id);
                 }
@@ -243,7 +243,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor(windowShown, 20000));
 
         auto clickIcon = [&](int button) {
-            QVERIFY(Run("xdotool", {"mousemove", "--window", icon, "10", "10", "click",
+            QVERIFY(run("xdotool", {"mousemove", "--window", icon, "10", "10", "click",
                                     QString::number(button)}));
         };
         clickIcon(1);
@@ -256,13 +256,13 @@ private Q_SLOTS:
         // The menu is the tall window that comes up (a tip may come up as well).
         auto menuGeometry = [&] {
             QByteArray out;
-            Run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
+            run("xdotool", {"search", "--onlyvisible", "--pid", pid}, &out);
             for (const QByteArray& id : out.trimmed().split('\n')) {
                 QByteArray shell, name;
                 if (id.isEmpty() ||
-                    !Run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) ||
+                    !run("xdotool", {"getwindowname", QString::fromLatin1(id)}, &name) ||
                     name.trimmed().startsWith("Quillmere 3.3") ||
-                    !Run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)},
+                    !run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)},
                          &shell))
                     continue;
                 QMap<QString, int> g;
@@ -276,7 +276,7 @@ private Q_SLOTS:
         // Once the menu is up it has the keyboard: its last entry is Exit.
         clickIcon(3);
         QVERIFY(QTest::qWaitFor([&] { return !menuGeometry().isEmpty(); }, 10000));
-        QVERIFY(Run("xdotool", {"key", "Up", "Return"}));
+        QVERIFY(run("xdotool", {"key", "Up", "Return"}));
         QVERIFY(program.waitForFinished(15000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);

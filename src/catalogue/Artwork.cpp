@@ -478,7 +478,7 @@ void paintProgram(QPainter& p, int size)
 
 } // namespace
 
-QImage FixedImage(int index, int size)
+QImage fixedImage(int index, int size)
 {
     if (index < 0 || index >= FixedCount || size < 1)
         return {};
@@ -487,13 +487,13 @@ QImage FixedImage(int index, int size)
     return c.take();
 }
 
-QIcon FixedIcon(int index, int size)
+QIcon fixedIcon(int index, int size)
 {
-    const QImage image = FixedImage(index, size);
+    const QImage image = fixedImage(index, size);
     return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
 }
 
-QImage ProgramImage(int size)
+QImage programImage(int size)
 {
     if (size < 1)
         return {};
@@ -502,15 +502,15 @@ QImage ProgramImage(int size)
     return c.take();
 }
 
-QIcon ProgramIcon()
+QIcon programIcon()
 {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128})
-        icon.addPixmap(QPixmap::fromImage(ProgramImage(size)));
+        icon.addPixmap(QPixmap::fromImage(programImage(size)));
     return icon;
 }
 
-QImage CommandPicture(int index, int size)
+QImage commandPicture(int index, int size)
 {
     if (size < 1)
         return {};
@@ -520,11 +520,11 @@ QImage CommandPicture(int index, int size)
     return known ? image : QImage();
 }
 
-QIcon CommandImage(int index)
+QIcon commandImage(int index)
 {
     QIcon icon;
     for (int size : {16, 32}) {
-        const QImage image = CommandPicture(index, size);
+        const QImage image = commandPicture(index, size);
         if (image.isNull())
             return {};
         icon.addPixmap(QPixmap::fromImage(image));
@@ -532,7 +532,7 @@ QIcon CommandImage(int index)
     return icon;
 }
 
-QImage PointingHand(int size)
+QImage pointingHand(int size)
 {
     if (size < 1)
         return {};
@@ -562,7 +562,7 @@ QImage PointingHand(int size)
     return c.take();
 }
 
-QImage EmblemSymlink(int size)
+QImage emblemSymlink(int size)
 {
     if (size < 1)
         return {};
@@ -594,7 +594,7 @@ QImage EmblemSymlink(int size)
     return c.take();
 }
 
-QImage Overlay(const QImage& base, const QImage& emblem)
+QImage overlay(const QImage& base, const QImage& emblem)
 {
     QImage out = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QRect quarter(0, out.height() - out.height() / 2, out.width() / 2, out.height() / 2);

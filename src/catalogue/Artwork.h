@@ -21,25 +21,25 @@ enum FixedIndex {
 };
 
 // Square image of the given side; a null image for an unknown index or size < 1.
-QImage FixedImage(int index, int size);
-QIcon FixedIcon(int index, int size);
+QImage fixedImage(int index, int size);
+QIcon fixedIcon(int index, int size);
 
 // The program's own icon, painted separately at 16, 22, 24, 32, 48, 64 and 128 px.
-QIcon ProgramIcon();
-QImage ProgramImage(int size);
+QIcon programIcon();
+QImage programImage(int size);
 
 // Command images (toolbar and menus), indexes 0..22. Unused indexes other than 12
 // give a null icon / image.
 constexpr int CommandImageCount = 23;
-QIcon CommandImage(int index);              // holds a 16 px and a 32 px version
-QImage CommandPicture(int index, int size); // one size, for callers needing pixels
+QIcon commandImage(int index);              // holds a 16 px and a 32 px version
+QImage commandPicture(int index, int size); // one size, for callers needing pixels
 
 // A small hand pointing right: the drop marker beside the row a drop lands on.
-QImage PointingHand(int size);
+QImage pointingHand(int size);
 
 // Arrow-in-a-box emblem marking symbolic links.
-QImage EmblemSymlink(int size);
+QImage emblemSymlink(int size);
 // A copy of base with the emblem in its bottom-left quarter (shrunk to fit if larger).
-QImage Overlay(const QImage& base, const QImage& emblem);
+QImage overlay(const QImage& base, const QImage& emblem);
 
 } // namespace Artwork

@@ -1,7 +1,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/FileTypeIcons.h"
-#include "utils/MyTextUtils.h"
+#include "utils/TextUtils.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,15 +17,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace MyFileUtils;
+using namespace FileUtils;
 
 namespace
 {
 
 // The file-name part of a path: what follows its last delimiter.
-QString fileNamePart(const QString& Path)
+QString fileNamePart(const QString& path)
 {
-    QString p = Path;
+    QString p = path;
     while (p.size() > 1 && p.endsWith(u'/'))
         p.chop(1);
     return p.mid(p.lastIndexOf(u'/') + 1);
@@ -33,291 +33,291 @@ QString fileNamePart(const QString& Path)
 
 } // namespace
 
-TCatalogue::TCatalogue(QObject* parent) : QObject(parent), m_nodes(this)
+Catalogue::Catalogue(QObject* parent) : QObject(parent), m_nodes(this)
 {
-    m_nodes.SetImages(&m_images.Small);
-    connect(&m_nodes, &TTreeNodes::nodeDeleting, this, &TCatalogue::forget);
+    m_nodes.setImages(&m_images.small);
+    connect(&m_nodes, &NodeTree::nodeDeleting, this, &Catalogue::forget);
 }
 
-TCatalogue::~TCatalogue()
+Catalogue::~Catalogue()
 {
     disconnect(&m_nodes, nullptr, this, nullptr);
 }
 
-QString TCatalogue::DataFile(bool Backup) const
+QString Catalogue::dataFile(bool backup) const
 {
-    return QDir(m_folder).filePath(Backup ? QStringLiteral("quillmere.bak")
+    return QDir(m_folder).filePath(backup ? QStringLiteral("quillmere.bak")
                                           : QStringLiteral("quillmere.dat"));
 }
 
-QString TCatalogue::LegacyFile() const
+QString Catalogue::legacyFile() const
 {
     return QDir(m_folder).filePath(QStringLiteral("MyDocs.qmre"));
 }
 
-void TCatalogue::forget(TTreeNode* Node)
+void Catalogue::forget(TreeNode* node)
 {
-    if (MakerCategory && MakerCategory->IsUnder(Node))
-        MakerCategory = nullptr;
-    if (TopCategory && TopCategory->IsUnder(Node))
-        TopCategory = nullptr;
+    if (makerCategory && makerCategory->isUnder(node))
+        makerCategory = nullptr;
+    if (topCategory && topCategory->isUnder(node))
+        topCategory = nullptr;
 }
 
-TTreeNode* TCatalogue::AddLinkNode(const QString& Path, TTreeNode* Target, const QString& Title,
-                                   bool IsUrl)
+TreeNode* Catalogue::addLinkNode(const QString& path, TreeNode* target, const QString& title,
+                                 bool isUrl)
 {
-    if (MyTextUtils::HasLineBreakOrNul(Path))
-        throw ECatalogueError(
+    if (TextUtils::hasLineBreakOrNul(path))
+        throw CatalogueError(
             QStringLiteral("This cannot be filed: its path or address contains a line break "
                            "or a NUL character, which the catalogue cannot store.\n\n%1")
-                .arg(MyTextUtils::SingleLine(Path)));
-    auto info = std::make_unique<TNodeInfo>();
-    info->FullName = Path;
-    TPathFacts facts;
-    if (IsUrl) {
-        info->Kind = nkURL;
+                .arg(TextUtils::singleLine(path)));
+    auto info = std::make_unique<NodeInfo>();
+    info->fullName = path;
+    PathFacts facts;
+    if (isUrl) {
+        info->kind = nkURL;
     } else {
-        facts = ProbePath(Path);
-        info->Kind = facts.IsDir ? nkFolder : nkDoc;
+        facts = probePath(path);
+        info->kind = facts.isDir ? nkFolder : nkDoc;
     }
     // Users cannot file their own entries into the built-in category.
-    if (MakerCategory && Target && (Target == MakerCategory || Target->Parent() == MakerCategory) &&
-        !Path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
-        Target = TopCategory;
+    if (makerCategory && target && (target == makerCategory || target->parent() == makerCategory) &&
+        !path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
+        target = topCategory;
 
-    const int image = IsUrl ? int(imgHyperlink) : AddShellIcon(facts);
-    const QString name = IsUrl ? MyTextUtils::SingleLine(Title) : fileNamePart(Path);
-    TTreeNode* node;
-    if (!Target)
-        node = m_nodes.AddChild(nullptr, name); // no category to take it: a root entry
-    else if (Target->Data() && Target->Data()->Kind == nkCategory)
-        node = m_nodes.AddChild(Target, name);
+    const int image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
+    const QString name = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
+    TreeNode* node;
+    if (!target)
+        node = m_nodes.addChild(nullptr, name); // no category to take it: a root entry
+    else if (target->data() && target->data()->kind == nkCategory)
+        node = m_nodes.addChild(target, name);
     else
-        node = m_nodes.Insert(Target, name);
-    m_nodes.SetData(node, std::move(info));
-    m_nodes.SetImage(node, image);
-    if (Target)
-        m_nodes.Expand(Target, false);
-    Q_EMIT listRefillRequested(node->Parent());
+        node = m_nodes.insertNode(target, name);
+    m_nodes.setNodeData(node, std::move(info));
+    m_nodes.setImage(node, image);
+    if (target)
+        m_nodes.expand(target, false);
+    Q_EMIT listRefillRequested(node->parent());
     return node;
 }
 
-TTreeNode* TCatalogue::AddCategoryNode(TTreeNode* Parent, const QString& Name)
+TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
 {
-    auto info = std::make_unique<TNodeInfo>();
-    info->Kind = nkCategory;
-    if (MakerCategory && Parent && (Parent == MakerCategory || Parent->Parent() == MakerCategory))
-        Parent = TopCategory;
-    TTreeNode* node = m_nodes.AddChild(Parent, Name);
-    m_nodes.SetData(node, std::move(info));
-    m_nodes.SetImage(node, imgCategory);
+    auto info = std::make_unique<NodeInfo>();
+    info->kind = nkCategory;
+    if (makerCategory && parent && (parent == makerCategory || parent->parent() == makerCategory))
+        parent = topCategory;
+    TreeNode* node = m_nodes.addChild(parent, name);
+    m_nodes.setNodeData(node, std::move(info));
+    m_nodes.setImage(node, imgCategory);
     return node;
 }
 
-void TCatalogue::FillCategoryNode(TTreeNode* Node, const QString& Name, const QString& Comments,
-                                  const QString& Additional)
+void Catalogue::fillCategoryNode(TreeNode* node, const QString& name, const QString& comments,
+                                 const QString& additional)
 {
-    auto info = std::make_unique<TNodeInfo>();
-    info->Kind = nkCategory;
-    info->Comments = Comments;
-    info->sAdditional = Additional;
-    m_nodes.SetData(Node, std::move(info));
-    m_nodes.SetText(Node, Name);
-    m_nodes.SetImage(Node, imgCategory);
+    auto info = std::make_unique<NodeInfo>();
+    info->kind = nkCategory;
+    info->comments = comments;
+    info->sAdditional = additional;
+    m_nodes.setNodeData(node, std::move(info));
+    m_nodes.setText(node, name);
+    m_nodes.setImage(node, imgCategory);
 }
 
-void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path,
-                             const QString& Comments, const QString& Additional, bool Missing)
+void Catalogue::fillDocNode(TreeNode* node, const QString& name, const QString& path,
+                            const QString& comments, const QString& additional, bool missing)
 {
-    FillDocNode(Node, Name, Path, Comments, Additional, Missing, ProbePath(Path));
+    fillDocNode(node, name, path, comments, additional, missing, probePath(path));
 }
 
-void TCatalogue::FillDocNode(TTreeNode* Node, const QString& Name, const QString& Path,
-                             const QString& Comments, const QString& Additional, bool Missing,
-                             const TPathFacts& Facts)
+void Catalogue::fillDocNode(TreeNode* node, const QString& name, const QString& path,
+                            const QString& comments, const QString& additional, bool missing,
+                            const PathFacts& facts)
 {
-    auto info = std::make_unique<TNodeInfo>();
-    info->FullName = Path;
-    info->Comments = Comments;
-    info->sAdditional = Additional;
-    info->Kind = Facts.IsDir ? nkFolder : nkDoc; // the file system decides, not the stored code
-    m_nodes.SetData(Node, std::move(info));
-    m_nodes.SetImage(Node, Missing ? int(imgMissing) : AddShellIcon(Facts));
-    if (!Name.isEmpty())
-        m_nodes.SetText(Node, Name);
+    auto info = std::make_unique<NodeInfo>();
+    info->fullName = path;
+    info->comments = comments;
+    info->sAdditional = additional;
+    info->kind = facts.isDir ? nkFolder : nkDoc; // the file system decides, not the stored code
+    m_nodes.setNodeData(node, std::move(info));
+    m_nodes.setImage(node, missing ? int(imgMissing) : addFileTypeIcon(facts));
+    if (!name.isEmpty())
+        m_nodes.setText(node, name);
 }
 
-void TCatalogue::FillUrlNode(TTreeNode* Node, const QString& Name, const QString& Address,
-                             const QString& Comments, const QString& Additional)
+void Catalogue::fillUrlNode(TreeNode* node, const QString& name, const QString& address,
+                            const QString& comments, const QString& additional)
 {
-    auto info = std::make_unique<TNodeInfo>();
-    info->FullName = Address;
-    info->Comments = Comments;
-    info->sAdditional = Additional;
-    info->Kind = nkURL;
-    m_nodes.SetData(Node, std::move(info));
-    m_nodes.SetText(Node, Name.isEmpty() ? Address : Name);
-    m_nodes.SetImage(Node, imgHyperlink);
+    auto info = std::make_unique<NodeInfo>();
+    info->fullName = address;
+    info->comments = comments;
+    info->sAdditional = additional;
+    info->kind = nkURL;
+    m_nodes.setNodeData(node, std::move(info));
+    m_nodes.setText(node, name.isEmpty() ? address : name);
+    m_nodes.setImage(node, imgHyperlink);
 }
 
-int TCatalogue::AddShellIcon(const QString& Path)
+int Catalogue::addFileTypeIcon(const QString& path)
 {
-    return AddShellIcon(ProbePath(Path));
+    return addFileTypeIcon(probePath(path));
 }
 
-int TCatalogue::AddShellIcon(const TPathFacts& Facts)
+int Catalogue::addFileTypeIcon(const PathFacts& facts)
 {
-    if (!Facts.Exists)
+    if (!facts.exists)
         return imgMissing;
-    if (!ShellIcons)
-        return Facts.IsDir ? imgFolder : imgBlankPage;
-    return m_images.AddPair(GetShellIcon(Facts, false), GetShellIcon(Facts, true));
+    if (!fileTypeIcons)
+        return facts.isDir ? imgFolder : imgBlankPage;
+    return m_images.addPair(fileTypeIcon(facts, false), fileTypeIcon(facts, true));
 }
 
-bool TCatalogue::RefreshNodeIcon(TTreeNode* Node, bool KeepList)
+bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
 {
-    const QString path = Node->Data() ? Node->Data()->FullName : QString();
-    const bool wasMissing = Node->ImageIndex() == imgMissing;
-    const TPathFacts facts = ProbePath(path);
-    bool result = facts.Exists;
-    if (facts.Exists == wasMissing) {
-        const int image = AddShellIcon(facts);
-        m_nodes.SetImage(Node, image);
+    const QString path = node->data() ? node->data()->fullName : QString();
+    const bool wasMissing = node->imageIndex() == imgMissing;
+    const PathFacts facts = probePath(path);
+    bool result = facts.exists;
+    if (facts.exists == wasMissing) {
+        const int image = addFileTypeIcon(facts);
+        m_nodes.setImage(node, image);
         result = image != imgMissing;
     }
-    if (!KeepList)
-        Q_EMIT listRefillRequested(Node->Parent());
+    if (!keepList)
+        Q_EMIT listRefillRequested(node->parent());
     return result;
 }
 
-void TCatalogue::CreateMakerCategory()
+void Catalogue::createMakerCategory()
 {
-    MakerCategory = AddCategoryNode(nullptr, QStringLiteral("Velmarch"));
-    if (m_nodes.RootCount() > 1)
-        m_nodes.MoveTo(MakerCategory, nullptr, 0);
-    TTreeNode* maker = MakerCategory;
-    AddLinkNode(QString::fromUtf16(MakerHomeURL), maker, QStringLiteral("Velmarch at the Web"),
+    makerCategory = addCategoryNode(nullptr, QStringLiteral("Velmarch"));
+    if (m_nodes.rootCount() > 1)
+        m_nodes.moveTo(makerCategory, nullptr, 0);
+    TreeNode* maker = makerCategory;
+    addLinkNode(QString::fromUtf16(MakerHomeURL), maker, QStringLiteral("Velmarch at the Web"),
                 true);
-    AddLinkNode(QString::fromUtf16(ProductURL), maker, QStringLiteral("Quillmere at the Web"),
+    addLinkNode(QString::fromUtf16(ProductURL), maker, QStringLiteral("Quillmere at the Web"),
                 true);
-    AddLinkNode(QString::fromUtf16(ProductFaqURL), maker, QStringLiteral("FAQ at the Web"), true);
+    addLinkNode(QString::fromUtf16(ProductFaqURL), maker, QStringLiteral("FAQ at the Web"), true);
 }
 
-void TCatalogue::SaveData(bool Backup)
+void Catalogue::saveData(bool backup)
 {
-    if (MakerCategory)
-        m_nodes.Delete(MakerCategory);
+    if (makerCategory)
+        m_nodes.Delete(makerCategory);
     try {
-        const QString target = DataFile(Backup);
-        if (!Backup && m_protectFile) {
+        const QString target = dataFile(backup);
+        if (!backup && m_protectFile) {
             // The file could not be read nor kept aside: leave it as it is.
-            if (WriteSettingsHook)
-                WriteSettingsHook();
-            DataSaved = true;
+            if (writeSettingsHook)
+                writeSettingsHook();
+            dataSaved = true;
             return;
         }
         // Following a link to a regular file is fine (a catalogue kept in a
         // synced folder); replacing a device, FIFO or folder never is.
-        const TFileStamp before = TFileStamp::Of(target);
-        if (before.Exists && !before.Regular)
-            throw ECatalogueError(
+        const FileStamp before = FileStamp::of(target);
+        if (before.exists && !before.regular)
+            throw CatalogueError(
                 QStringLiteral(
                     "Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
                     .arg(target));
-        if (!Backup)
+        if (!backup)
             checkForOutsideChange(target);
         // The whole file is written beside the target and then put in its
         // place, so a failure or a crash leaves the previous file intact.
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly))
-            throw ECatalogueError(
+            throw CatalogueError(
                 QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
-        constexpr qsizetype ChunkSize = 1 << 20;
+        constexpr qsizetype chunkSize = 1 << 20;
         QByteArray chunk;
-        chunk.reserve(ChunkSize + 4096);
+        chunk.reserve(chunkSize + 4096);
         auto flush = [&] {
             if (file.write(chunk) != chunk.size())
-                throw ECatalogueError(
+                throw CatalogueError(
                     QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
             chunk.resize(0);
         };
-        static const TNodeInfo none;
+        static const NodeInfo none;
         // Full order without recursion: no depth of nesting can exhaust the stack.
-        const TTreeNode* node = m_nodes.GetFirstNode();
+        const TreeNode* node = m_nodes.getFirstNode();
         int level = 0;
         while (node) {
-            const TNodeInfo* info = node->Data() ? node->Data() : &none;
-            AppendCatalogueLine(chunk, node->Text(), level, info->FullName, info->Comments,
-                                info->GetsKind(), info->sAdditional);
-            if (chunk.size() >= ChunkSize)
+            const NodeInfo* info = node->data() ? node->data() : &none;
+            appendCatalogueLine(chunk, node->text(), level, info->fullName, info->comments,
+                                info->getsKind(), info->sAdditional);
+            if (chunk.size() >= chunkSize)
                 flush();
-            if (node->HasChildren()) {
-                node = node->GetFirstChild();
+            if (node->hasChildren()) {
+                node = node->getFirstChild();
                 ++level;
                 continue;
             }
-            while (node && !node->GetNextSibling()) {
-                node = node->Parent();
+            while (node && !node->getNextSibling()) {
+                node = node->parent();
                 --level;
             }
             if (node)
-                node = node->GetNextSibling();
+                node = node->getNextSibling();
         }
         flush();
         if (!file.commit())
-            throw ECatalogueError(
+            throw CatalogueError(
                 QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
-        if (!Backup)
-            m_fileStamp = TFileStamp::Of(target); // our own write is no outside change
-        if (WriteSettingsHook)
-            WriteSettingsHook();
-        DataSaved = true;
+        if (!backup)
+            m_fileStamp = FileStamp::of(target); // our own write is no outside change
+        if (writeSettingsHook)
+            writeSettingsHook();
+        dataSaved = true;
     } catch (...) {
         // A failed backup must not cost the built-in category for the rest of the run.
-        if (Backup)
-            CreateMakerCategory();
+        if (backup)
+            createMakerCategory();
         throw;
     }
-    if (Backup)
-        CreateMakerCategory();
+    if (backup)
+        createMakerCategory();
 }
 
-void TCatalogue::checkForOutsideChange(const QString& Target)
+void Catalogue::checkForOutsideChange(const QString& target)
 {
-    const TFileStamp now = TFileStamp::Of(Target);
+    const FileStamp now = FileStamp::of(target);
     // Only a file that is there and differs from what this run last read or
     // wrote: a sync tool or a second copy put it there, and it must survive.
-    if (!m_fileStamp || !now.Exists || now == *m_fileStamp)
+    if (!m_fileStamp || !now.exists || now == *m_fileStamp)
         return;
-    const QString aside = keepAside(Target, QStringLiteral(".conflict"), false);
+    const QString aside = keepAside(target, QStringLiteral(".conflict"), false);
     if (aside.isEmpty())
-        throw ECatalogueError(
+        throw CatalogueError(
             QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, and "
                            "that version could not be kept aside, so it was left as it is. "
                            "Use \"Backup data\" to keep this run's catalogue.")
-                .arg(Target));
+                .arg(target));
     Q_EMIT saveNotice(
         QStringLiteral(
             "File \"%1\" was changed by another program while Quillmere ran.\n"
             "That version was kept as \"%2\"; the catalogue of this run was saved in its "
             "place.")
-            .arg(Target, aside));
+            .arg(target, aside));
 }
 
-QString TCatalogue::keepAside(const QString& Path, const QString& Suffix, bool Move)
+QString Catalogue::keepAside(const QString& path, const QString& suffix, bool move)
 {
-    const QByteArray from = QFile::encodeName(Path);
+    const QByteArray from = QFile::encodeName(path);
     // Bounded: a folder full of old copies ends the search rather than the run.
-    constexpr int MaxCopies = 1000;
-    for (int n = 0; n < MaxCopies; ++n) {
-        const QString aside = Path + Suffix + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
+    constexpr int maxCopies = 1000;
+    for (int n = 0; n < maxCopies; ++n) {
+        const QString aside = path + suffix + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
         const QByteArray to = QFile::encodeName(aside);
         struct stat st;
         if (::lstat(to.constData(), &st) == 0)
             continue; // never overwrite an older copy, nor write through a link
         if (errno != ENOENT)
             return {};
-        if (Move) {
+        if (move) {
             // link + unlink never replaces a name that appeared meanwhile.
             if (::link(from.constData(), to.constData()) == 0) {
                 ::unlink(from.constData());
@@ -325,10 +325,10 @@ QString TCatalogue::keepAside(const QString& Path, const QString& Suffix, bool M
             }
             if (errno == EEXIST)
                 continue;
-            return QFile::rename(Path, aside) ? aside : QString();
+            return QFile::rename(path, aside) ? aside : QString();
         }
         QFile source;
-        if (!OpenRegularFile(Path, source, nullptr))
+        if (!openRegularFile(path, source, nullptr))
             return {};
         const int fd =
             ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -353,29 +353,29 @@ QString TCatalogue::keepAside(const QString& Path, const QString& Suffix, bool M
             ::unlink(to.constData());
             return {};
         }
-        ::chmod(to.constData(), QFileInfo(Path).permissions() & QFile::ReadOwner ? 0644 : 0600);
+        ::chmod(to.constData(), QFileInfo(path).permissions() & QFile::ReadOwner ? 0644 : 0600);
         return aside;
     }
     return {};
 }
 
-bool TCatalogue::LoadData(bool FromBackup)
+bool Catalogue::loadData(bool fromBackup)
 {
-    const QString path = DataFile(FromBackup);
-    const TFileStamp stamp = TFileStamp::Of(path);
-    if (!FromBackup)
+    const QString path = dataFile(fromBackup);
+    const FileStamp stamp = FileStamp::of(path);
+    if (!fromBackup)
         m_fileStamp = stamp;
     if (!QFileInfo::exists(path))
         return false;
 
     auto finish = [this] {
-        if (!MakerCategory)
-            CreateMakerCategory();
+        if (!makerCategory)
+            createMakerCategory();
     };
     // When the file cannot be kept aside, the save at the end would write
     // over what could not be read: this run leaves it alone.
-    auto protectUnlessKept = [this, FromBackup](const QString& Aside) {
-        if (FromBackup || !Aside.isEmpty())
+    auto protectUnlessKept = [this, fromBackup](const QString& aside) {
+        if (fromBackup || !aside.isEmpty())
             return QString();
         m_protectFile = true;
         return QStringLiteral(
@@ -387,11 +387,11 @@ bool TCatalogue::LoadData(bool FromBackup)
         // must not be overwritten by the save at the end of the run.
         QFile probe;
         QString why;
-        if (!OpenRegularFile(path, probe, &why)) {
+        if (!openRegularFile(path, probe, &why)) {
             QString text = QStringLiteral("Cannot open file \"%1\". %2").arg(path, why);
-            if (!FromBackup) {
+            if (!fromBackup) {
                 const QString aside =
-                    stamp.Regular ? keepAside(path, QStringLiteral(".damaged"), true) : QString();
+                    stamp.regular ? keepAside(path, QStringLiteral(".damaged"), true) : QString();
                 if (!aside.isEmpty())
                     text += QStringLiteral("\nThe file was moved to \"%1\".").arg(aside);
                 text += protectUnlessKept(aside);
@@ -399,7 +399,7 @@ bool TCatalogue::LoadData(bool FromBackup)
                 text += QStringLiteral("\nNothing was restored: the catalogue stays as it was.");
             }
             finish();
-            throw ECatalogueError(text);
+            throw CatalogueError(text);
         }
     }
 
@@ -407,29 +407,29 @@ bool TCatalogue::LoadData(bool FromBackup)
     auto loaded = qScopeGuard([this] { m_loading = false; });
     // The file's tree is built after the nodes there are now, which go only
     // once the whole file was read (a failed restore keeps them).
-    const int oldRoots = m_nodes.RootCount();
-    m_nodes.BeginUpdate();
-    TCatalogueReader reader(path);
-    reader.OnProgress = ProgressHook;
+    const int oldRoots = m_nodes.rootCount();
+    m_nodes.beginUpdate();
+    CatalogueReader reader(path);
+    reader.onProgress = progressHook;
     QObject receiver; // runs the hand-over on this thread
     std::atomic<bool> drainQueued{false};
     bool done = false;
-    std::vector<TTreeNode*> lastAt; // the last node placed at each depth
-    std::vector<std::vector<TCatalogueLine>> batches;
+    std::vector<TreeNode*> lastAt; // the last node placed at each depth
+    std::vector<std::vector<CatalogueLineFields>> batches;
     std::exception_ptr failure;
 
-    auto build = [&](const TCatalogueLine& line) {
-        TTreeNode* parent = line.Depth == 0 ? nullptr : lastAt[size_t(line.Depth - 1)];
-        TTreeNode* node = m_nodes.AddChild(parent, line.Name);
-        lastAt.resize(size_t(line.Depth));
+    auto build = [&](const CatalogueLineFields& line) {
+        TreeNode* parent = line.depth == 0 ? nullptr : lastAt[size_t(line.depth - 1)];
+        TreeNode* node = m_nodes.addChild(parent, line.name);
+        lastAt.resize(size_t(line.depth));
         lastAt.push_back(node);
-        if (line.KindCode == u"1")
-            FillCategoryNode(node, line.Name, line.Comments, line.Additional);
-        else if (line.KindCode == u"4")
-            FillUrlNode(node, line.Name, line.FullName, line.Comments, line.Additional);
+        if (line.kindCode == u"1")
+            fillCategoryNode(node, line.name, line.comments, line.additional);
+        else if (line.kindCode == u"4")
+            fillUrlNode(node, line.name, line.fullName, line.comments, line.additional);
         else
-            FillDocNode(node, line.Name, line.FullName, line.Comments, line.Additional, false,
-                        line.Facts);
+            fillDocNode(node, line.name, line.fullName, line.comments, line.additional, false,
+                        line.facts);
     };
     auto drain = [&] {
         drainQueued = false;
@@ -437,9 +437,9 @@ bool TCatalogue::LoadData(bool FromBackup)
             for (;;) {
                 // Finished is set after the last batch went in, so reading it
                 // first tells whether an empty queue means the end.
-                const bool finished = reader.Finished();
+                const bool finished = reader.finished();
                 batches.clear();
-                if (!reader.TakeBatches(batches)) {
+                if (!reader.takeBatches(batches)) {
                     if (finished)
                         done = true;
                     return;
@@ -450,15 +450,15 @@ bool TCatalogue::LoadData(bool FromBackup)
             }
         } catch (...) {
             failure = std::current_exception();
-            reader.Cancel();
+            reader.cancel();
         }
     };
-    reader.OnBatchReady = [&] {
+    reader.onBatchReady = [&] {
         if (!drainQueued.exchange(true))
             QMetaObject::invokeMethod(&receiver, drain, Qt::QueuedConnection);
     };
 
-    QFuture<void> work = QtConcurrent::run([&reader] { reader.Run(); });
+    QFuture<void> work = QtConcurrent::run([&reader] { reader.run(); });
     // The GUI stays painted while the file is read, but takes no input.
     while (!done && !failure)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
@@ -477,48 +477,48 @@ bool TCatalogue::LoadData(bool FromBackup)
             error = QString::fromUtf8(e.what());
         }
     } else {
-        error = reader.Error();
+        error = reader.error();
     }
-    const int newRoots = m_nodes.RootCount() - oldRoots;
-    if (!error.isEmpty() && FromBackup) {
-        m_nodes.DeleteRoots(oldRoots, newRoots);
-        m_nodes.EndUpdate();
+    const int newRoots = m_nodes.rootCount() - oldRoots;
+    if (!error.isEmpty() && fromBackup) {
+        m_nodes.deleteRoots(oldRoots, newRoots);
+        m_nodes.endUpdate();
         finish();
-        throw ECatalogueError(
+        throw CatalogueError(
             error + QStringLiteral("\nNothing was restored: the catalogue stays as it was."));
     }
-    m_nodes.DeleteRoots(0, oldRoots);
-    m_nodes.EndUpdate();
-    TopCategory = m_nodes.GetFirstNode();
+    m_nodes.deleteRoots(0, oldRoots);
+    m_nodes.endUpdate();
+    topCategory = m_nodes.getFirstNode();
     if (!error.isEmpty()) {
         // The save at the end of the run would write the shorter tree over the
         // file: keep the whole file. A file that failed to read may fail to
         // copy too, so that one is moved aside instead.
-        const QString aside = keepAside(path, QStringLiteral(".damaged"), !reader.Malformed());
+        const QString aside = keepAside(path, QStringLiteral(".damaged"), !reader.malformed());
         error += aside.isEmpty() ? QStringLiteral("\nThe lines from here on were not loaded.")
                                  : QStringLiteral("\nThe lines from here on were not loaded. The "
                                                   "whole file was kept as \"%1\".")
                                        .arg(aside);
         error += protectUnlessKept(aside);
         finish();
-        throw ECatalogueError(error);
+        throw CatalogueError(error);
     }
     finish();
     return true;
 }
 
-QString TCatalogue::buildLegacyTree(const QString& Path)
+QString Catalogue::buildLegacyTree(const QString& path)
 {
     QFile file;
     QString why;
-    if (!OpenRegularFile(Path, file, &why))
-        throw ECatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, why));
+    if (!openRegularFile(path, file, &why))
+        throw CatalogueError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw ECatalogueError(
-            QStringLiteral("Cannot read file \"%1\". %2").arg(Path, file.errorString()));
-    m_nodes.Clear();
-    std::vector<TTreeNode*> lastAt;
+        throw CatalogueError(
+            QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    m_nodes.clear();
+    std::vector<TreeNode*> lastAt;
     qsizetype pos = 0;
     while (pos < bytes.size()) {
         // Lines end in CR LF, LF or CR.
@@ -537,7 +537,7 @@ QString TCatalogue::buildLegacyTree(const QString& Path)
         const QByteArrayView rest = raw.sliced(indent);
         // NUL and U+001A cannot be stored: dropped here, or the entry would
         // change on the next load.
-        const QString text = MyTextUtils::SingleLine(DecodeField(rest));
+        const QString text = TextUtils::singleLine(decodeField(rest));
         const qsizetype level = indent;
         int depth = 0;
         if (!lastAt.empty()) {
@@ -545,70 +545,70 @@ QString TCatalogue::buildLegacyTree(const QString& Path)
             if (level > qsizetype(lastAt.size()) || level > MaxCatalogueDepth)
                 return QStringLiteral("Invalid level (%1) for item \"%2\"")
                     .arg(level)
-                    .arg(MyTextUtils::Excerpt(text));
+                    .arg(TextUtils::excerpt(text));
             depth = int(level);
         }
-        TTreeNode* node = m_nodes.AddChild(depth == 0 ? nullptr : lastAt[size_t(depth - 1)], text);
+        TreeNode* node = m_nodes.addChild(depth == 0 ? nullptr : lastAt[size_t(depth - 1)], text);
         lastAt.resize(size_t(depth));
         lastAt.push_back(node);
     }
     return {};
 }
 
-void TCatalogue::ImportLegacyData()
+void Catalogue::importLegacyData()
 {
-    const QString legacy = LegacyFile();
+    const QString legacy = legacyFile();
     const QString copy = QDir(m_folder).filePath(QStringLiteral("MyDocs.~qmre"));
-    if (QFile::exists(legacy) && !IsEmptyTextFile(legacy)) {
+    if (QFile::exists(legacy) && !isEmptyTextFile(legacy)) {
         Q_EMIT statusMessage(QStringLiteral("Data loading..."));
-        m_nodes.BeginUpdate();
+        m_nodes.beginUpdate();
         QString malformed;
         try {
             malformed = buildLegacyTree(legacy);
-            const int count = m_nodes.Count();
+            const int count = m_nodes.count();
             int index = 0;
-            for (TTreeNode *node = m_nodes.GetFirstNode(), *next = nullptr; node;
+            for (TreeNode *node = m_nodes.getFirstNode(), *next = nullptr; node;
                  node = next, ++index) {
-                next = node->GetNext();
-                if (ProgressHook)
-                    ProgressHook(int(qint64(index) * 1000 / count));
+                next = node->getNext();
+                if (progressHook)
+                    progressHook(int(qint64(index) * 1000 / count));
                 const QStringList pieces =
-                    MyTextUtils::SplitToArray(node->Text(), QStringLiteral("~"));
+                    TextUtils::splitToArray(node->text(), QStringLiteral("~"));
                 const QString name = pieces.value(0), path = pieces.value(1),
                               comment = pieces.value(2);
-                if (IsLocalPath(path)) {
-                    const TPathFacts facts = ProbePath(path);
-                    TTreeNode* nodeAfter = node;
-                    while (nodeAfter && !nodeAfter->GetNextSibling())
-                        nodeAfter = nodeAfter->Parent();
+                if (isLocalPath(path)) {
+                    const PathFacts facts = probePath(path);
+                    TreeNode* nodeAfter = node;
+                    while (nodeAfter && !nodeAfter->getNextSibling())
+                        nodeAfter = nodeAfter->parent();
                     if (nodeAfter)
-                        nodeAfter = nodeAfter->GetNextSibling();
-                    if (facts.Exists)
-                        FillDocNode(node, name, path, comment, QString(), false, facts);
-                    else if (AskNewLocationHook) {
+                        nodeAfter = nodeAfter->getNextSibling();
+                    if (facts.exists)
+                        fillDocNode(node, name, path, comment, QString(), false, facts);
+                    else if (askNewLocationHook) {
                         // The question may remove the node with everything below it.
-                        if (!AskNewLocationHook(name, path, node, comment))
+                        if (!askNewLocationHook(name, path, node, comment))
                             next = nodeAfter;
                     } else
-                        FillDocNode(node, name, path, comment, QString(), true, facts);
-                } else if (IsURL(path)) {
-                    FillUrlNode(node, name, path, comment, QString());
+                        fillDocNode(node, name, path, comment, QString(), true, facts);
+                } else if (isUrl(path)) {
+                    fillUrlNode(node, name, path, comment, QString());
                 } else {
-                    FillCategoryNode(node, name, comment, QString());
+                    fillCategoryNode(node, name, comment, QString());
                 }
             }
         } catch (...) {
-            m_nodes.EndUpdate();
+            m_nodes.endUpdate();
             Q_EMIT statusMessage(QString());
             throw;
         }
-        m_nodes.EndUpdate();
+        m_nodes.endUpdate();
         Q_EMIT statusMessage(QString());
         if (!malformed.isEmpty()) {
             // The entries before the bad line are proper records now; the whole
             // file is kept so that nothing after it is lost.
             const QString aside = keepAside(legacy, QStringLiteral(".damaged"), false);
-            throw ECatalogueError(
+            throw CatalogueError(
                 malformed +
                 (aside.isEmpty()
                      ? QStringLiteral("\nThe entries before that line were imported.")
@@ -624,11 +624,11 @@ void TCatalogue::ImportLegacyData()
     if (QFile::exists(legacy))
         QFile::remove(legacy);
     if (QFile::rename(copy, legacy)) {
-        ImportLegacyData();
+        importLegacyData();
         Q_EMIT statusMessage(QStringLiteral("Old data are restored!"));
         return;
     }
     // Nothing to import: the first node becomes the user's first category.
-    if (TTreeNode* first = m_nodes.GetFirstNode())
-        FillCategoryNode(first, first->Text(), QString(), QString());
+    if (TreeNode* first = m_nodes.getFirstNode())
+        fillCategoryNode(first, first->text(), QString(), QString());
 }

@@ -1,5 +1,5 @@
 #include "catalogue/CatalogueFile.h"
-#include "utils/MyTextUtils.h"
+#include "utils/TextUtils.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -26,76 +26,76 @@ constexpr char16_t Cp1252High[32] = {
 // Position of the first CR, LF or 0x1A in Text[From, Size), or Size. Eight
 // bytes at a time: a byte equal to one of the three turns to zero in one of
 // the XORed words, which the classic has-zero-byte test finds.
-qsizetype findLineEnd(const char* Text, qsizetype From, qsizetype Size)
+qsizetype findLineEnd(const char* text, qsizetype from, qsizetype size)
 {
-    constexpr quint64 Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
-    auto hasZero = [](quint64 v) { return ((v - Ones) & ~v & Highs) != 0; };
-    qsizetype i = From;
-    for (; Size - i >= 8; i += 8) {
+    constexpr quint64 ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    auto hasZero = [](quint64 v) { return ((v - ones) & ~v & highs) != 0; };
+    qsizetype i = from;
+    for (; size - i >= 8; i += 8) {
         quint64 word;
-        std::memcpy(&word, Text + i, 8);
-        if (hasZero(word ^ (Ones * '\r')) || hasZero(word ^ (Ones * '\n')) ||
-            hasZero(word ^ (Ones * 0x1a)))
+        std::memcpy(&word, text + i, 8);
+        if (hasZero(word ^ (ones * '\r')) || hasZero(word ^ (ones * '\n')) ||
+            hasZero(word ^ (ones * 0x1a)))
             break;
     }
-    while (i < Size && Text[i] != '\r' && Text[i] != '\n' && Text[i] != '\x1a')
+    while (i < size && text[i] != '\r' && text[i] != '\n' && text[i] != '\x1a')
         ++i;
     return i;
 }
 
-QString cleanField(const QString& Text)
+QString cleanField(const QString& text)
 {
-    return MyTextUtils::HasLineBreakOrNul(Text) ? MyTextUtils::SingleLine(Text) : Text;
+    return TextUtils::hasLineBreakOrNul(text) ? TextUtils::singleLine(text) : text;
 }
 
 } // namespace
 
-bool OpenRegularFile(const QString& Path, QFile& File, QString* Error)
+bool openRegularFile(const QString& path, QFile& file, QString* error)
 {
     // Non-blocking, so opening a FIFO does not wait for a writer; the type is
     // checked on the open descriptor, so the file cannot be swapped between.
-    const int fd = ::open(QFile::encodeName(Path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (Error)
-            *Error = QString::fromLocal8Bit(strerror(errno));
+        if (error)
+            *error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        if (Error)
-            *Error = QStringLiteral("It is not a regular file.");
+        if (error)
+            *error = QStringLiteral("It is not a regular file.");
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!File.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        if (Error)
-            *Error = File.errorString();
+        if (error)
+            *error = file.errorString();
         return false;
     }
     return true;
 }
 
-TFileStamp TFileStamp::Of(const QString& Path)
+FileStamp FileStamp::of(const QString& path)
 {
-    TFileStamp stamp;
+    FileStamp stamp;
     struct stat st;
-    if (::stat(QFile::encodeName(Path).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return stamp;
-    stamp.Exists = true;
-    stamp.Regular = S_ISREG(st.st_mode);
-    stamp.Size = st.st_size;
-    stamp.ModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp.Device = quint64(st.st_dev);
-    stamp.Inode = quint64(st.st_ino);
+    stamp.exists = true;
+    stamp.regular = S_ISREG(st.st_mode);
+    stamp.size = st.st_size;
+    stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.device = quint64(st.st_dev);
+    stamp.inode = quint64(st.st_ino);
     return stamp;
 }
 
-bool IsValidUtf8(QByteArrayView Bytes)
+bool isValidUtf8(QByteArrayView bytes)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(Bytes.data());
-    const auto* end = p + Bytes.size();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
     while (p < end) {
         // Most text is ASCII: skip it eight bytes at a time.
         while (end - p >= 8) {
@@ -141,28 +141,28 @@ bool IsValidUtf8(QByteArrayView Bytes)
     return true;
 }
 
-QString DecodeField(QByteArrayView Bytes)
+QString decodeField(QByteArrayView bytes)
 {
-    if (Bytes.isEmpty())
+    if (bytes.isEmpty())
         return {};
-    if (!IsValidUtf8(Bytes))
-        return DecodeWindows1252(Bytes);
+    if (!isValidUtf8(bytes))
+        return decodeWindows1252(bytes);
     // QString::fromUtf8 takes a leading U+FEFF for a byte-order mark and
     // drops it; in a field it is text, however many there are.
-    if (Bytes.startsWith("\xEF\xBB\xBF")) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
         QStringDecoder keepingMarks(QStringConverter::Utf8,
                                     QStringConverter::Flag::ConvertInitialBom);
-        return keepingMarks.decode(Bytes);
+        return keepingMarks.decode(bytes);
     }
-    return QString::fromUtf8(Bytes);
+    return QString::fromUtf8(bytes);
 }
 
-QString DecodeWindows1252(QByteArrayView Bytes)
+QString decodeWindows1252(QByteArrayView bytes)
 {
-    QString out(Bytes.size(), Qt::Uninitialized);
+    QString out(bytes.size(), Qt::Uninitialized);
     char16_t* d = reinterpret_cast<char16_t*>(out.data());
-    for (qsizetype i = 0; i < Bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(Bytes[i]);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
         d[i] = (c >= 0x80 && c <= 0x9F) ? Cp1252High[c - 0x80] : char16_t(c);
     }
     return out;
@@ -174,17 +174,17 @@ namespace
 // Appends one field as UTF-8. Plain ASCII, which is nearly everything, is
 // copied unit by unit; other text, or text with a character that would break
 // the line, takes the slow path.
-void appendField(QByteArray& Out, QStringView Text)
+void appendField(QByteArray& out, QStringView text)
 {
-    const qsizetype start = Out.size();
-    Out.resize(start + Text.size());
-    char* d = Out.data() + start;
-    const char16_t* s = Text.utf16();
-    for (qsizetype i = 0; i < Text.size(); ++i) {
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* d = out.data() + start;
+    const char16_t* s = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = s[i];
         if (c >= 0x80 || c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a') {
-            Out.resize(start);
-            Out.append(cleanField(Text.toString()).toUtf8());
+            out.resize(start);
+            out.append(cleanField(text.toString()).toUtf8());
             return;
         }
         d[i] = char(c);
@@ -193,64 +193,64 @@ void appendField(QByteArray& Out, QStringView Text)
 
 } // namespace
 
-void AppendCatalogueLine(QByteArray& Out, QStringView Name, int Level, QStringView FullName,
-                         QStringView Comments, QChar KindCode, QStringView Additional)
+void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
+                         QStringView comments, QChar kindCode, QStringView additional)
 {
-    char level[16];
-    const auto end = std::to_chars(level, level + sizeof level, Level).ptr;
-    appendField(Out, Name);
-    Out.append('\0');
-    Out.append(level, end - level);
-    Out.append('\0');
-    appendField(Out, FullName);
-    Out.append('\0');
-    appendField(Out, Comments);
-    Out.append('\0');
-    Out.append(char(KindCode.unicode() < 0x80 ? KindCode.unicode() : u'0'));
-    Out.append('\0');
-    appendField(Out, Additional);
-    Out.append("\r\n", 2);
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, level).ptr;
+    appendField(out, name);
+    out.append('\0');
+    out.append(digits, end - digits);
+    out.append('\0');
+    appendField(out, fullName);
+    out.append('\0');
+    appendField(out, comments);
+    out.append('\0');
+    out.append(char(kindCode.unicode() < 0x80 ? kindCode.unicode() : u'0'));
+    out.append('\0');
+    appendField(out, additional);
+    out.append("\r\n", 2);
 }
 
-void TCatalogueReader::Cancel()
+void CatalogueReader::cancel()
 {
     m_cancel = true;
     std::lock_guard guard(m_lock);
     m_space.notify_all();
 }
 
-void TCatalogueReader::push(std::vector<TCatalogueLine>&& Batch)
+void CatalogueReader::push(std::vector<CatalogueLineFields>&& batch)
 {
     {
         std::unique_lock guard(m_lock);
         // Keep memory flat when the consumer falls behind.
         m_space.wait(guard, [this] { return m_queue.size() < MaxQueuedBatches || m_cancel; });
-        m_queue.push_back(std::move(Batch));
+        m_queue.push_back(std::move(batch));
     }
-    if (OnBatchReady)
-        OnBatchReady();
+    if (onBatchReady)
+        onBatchReady();
 }
 
-bool TCatalogueReader::TakeBatches(std::vector<std::vector<TCatalogueLine>>& Out)
+bool CatalogueReader::takeBatches(std::vector<std::vector<CatalogueLineFields>>& out)
 {
     std::lock_guard guard(m_lock);
     if (m_queue.empty())
         return false;
     while (!m_queue.empty()) {
-        Out.push_back(std::move(m_queue.front()));
+        out.push_back(std::move(m_queue.front()));
         m_queue.pop_front();
     }
     m_space.notify_all();
     return true;
 }
 
-bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
+bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
 {
     ++m_lines;
     // Six fields; a missing separator repeats the rest of the line in the
     // remaining fields, as taking fields one by one does.
     QByteArrayView fields[6];
-    QByteArrayView rest = Raw;
+    QByteArrayView rest = raw;
     for (auto& f : fields) {
         const qsizetype at = rest.indexOf('\0');
         if (at < 0) {
@@ -261,20 +261,20 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
         }
     }
     // Each field on its own: one stray byte must not re-decode its neighbours.
-    auto text = [](QByteArrayView b) { return DecodeField(b); };
-    Line.Name = text(fields[0]);
+    auto text = [](QByteArrayView b) { return decodeField(b); };
+    line.name = text(fields[0]);
     bool ok = false;
     const int level = fields[1].toInt(&ok);
     if (!ok) {
         m_error = QStringLiteral("'%1' is not a valid integer value")
-                      .arg(MyTextUtils::Excerpt(text(fields[1])));
+                      .arg(TextUtils::excerpt(text(fields[1])));
         m_malformed = true;
         return false;
     }
     if (level < 0 || level > MaxCatalogueDepth || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
         m_error = QStringLiteral("Invalid level (%1) for item \"%2\"")
                       .arg(level)
-                      .arg(MyTextUtils::Excerpt(Line.Name));
+                      .arg(TextUtils::excerpt(line.name));
         if (level > MaxCatalogueDepth)
             m_error += QStringLiteral("\nThe catalogue holds at most %1 levels of nesting.")
                            .arg(MaxCatalogueDepth);
@@ -283,18 +283,18 @@ bool TCatalogueReader::parseLine(QByteArrayView Raw, TCatalogueLine& Line)
     }
     // The first line is a root whatever its level says; afterwards a level
     // equal, one deeper or shallower places the node at exactly that depth.
-    Line.Depth = m_prevDepth < 0 ? 0 : level;
-    m_prevDepth = Line.Depth;
-    Line.FullName = text(fields[2]);
-    Line.Comments = text(fields[3]);
-    Line.KindCode = text(fields[4]);
-    Line.Additional = text(fields[5]);
-    if (Line.KindCode != u"1" && Line.KindCode != u"4")
-        Line.Facts = MyFileUtils::ProbePath(Line.FullName);
+    line.depth = m_prevDepth < 0 ? 0 : level;
+    m_prevDepth = line.depth;
+    line.fullName = text(fields[2]);
+    line.comments = text(fields[3]);
+    line.kindCode = text(fields[4]);
+    line.additional = text(fields[5]);
+    if (line.kindCode != u"1" && line.kindCode != u"4")
+        line.facts = FileUtils::probePath(line.fullName);
     return true;
 }
 
-void TCatalogueReader::Run()
+void CatalogueReader::run()
 {
     // Whatever happens here, the consumer must hear that the reading ended,
     // or it would wait for ever.
@@ -309,22 +309,22 @@ void TCatalogueReader::Run()
         m_error = QStringLiteral("Cannot read file \"%1\".").arg(m_path);
     }
     m_finished = true;
-    if (OnBatchReady)
-        OnBatchReady();
+    if (onBatchReady)
+        onBatchReady();
 }
 
-void TCatalogueReader::read()
+void CatalogueReader::read()
 {
     QFile file;
     QString why;
-    if (!OpenRegularFile(m_path, file, &why)) {
+    if (!openRegularFile(m_path, file, &why)) {
         m_error = QStringLiteral("Cannot open file \"%1\". %2").arg(m_path, why);
         return;
     }
     const qint64 size = file.size();
     qint64 lineBytes = 0;
     int lastProgress = -1;
-    std::vector<TCatalogueLine> batch;
+    std::vector<CatalogueLineFields> batch;
     batch.reserve(BatchLines);
 
     // buf holds unread bytes from pos on; the first `scanned` of them are
@@ -341,10 +341,10 @@ void TCatalogueReader::read()
             return false;
         }
         lineBytes += raw.size();
-        if (size > 0 && OnProgress) {
+        if (size > 0 && onProgress) {
             const int progress = int(lineBytes * 1000 / size);
             if (progress != lastProgress)
-                OnProgress(lastProgress = progress);
+                onProgress(lastProgress = progress);
         }
         if (batch.size() >= BatchLines) {
             push(std::move(batch));

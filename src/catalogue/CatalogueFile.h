@@ -23,74 +23,74 @@ inline constexpr qsizetype MaxCatalogueLineBytes = qsizetype(256) << 20;
 
 // Opens Path for reading when it is a regular file (links followed); a FIFO,
 // device or folder is refused without blocking. False with Error set otherwise.
-bool OpenRegularFile(const QString& Path, QFile& File, QString* Error);
+bool openRegularFile(const QString& path, QFile& file, QString* error);
 
 // What a file was when this run last read or wrote it, to tell whether another
 // program changed it since.
-struct TFileStamp {
-    bool Exists = false;
-    bool Regular = false;
-    qint64 Size = 0;
-    qint64 ModifiedNs = 0;
-    quint64 Device = 0, Inode = 0;
+struct FileStamp {
+    bool exists = false;
+    bool regular = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 device = 0, inode = 0;
 
-    static TFileStamp Of(const QString& Path); // links followed
-    bool operator==(const TFileStamp&) const = default;
+    static FileStamp of(const QString& path); // links followed
+    bool operator==(const FileStamp&) const = default;
 };
 
 // One parsed line, with the facts of its path when it names a document.
-struct TCatalogueLine {
-    QString Name, FullName, Comments, KindCode, Additional;
-    int Depth = 0; // where it goes in the tree (the first line is always a root)
-    MyFileUtils::TPathFacts Facts;
+struct CatalogueLineFields {
+    QString name, fullName, comments, kindCode, additional;
+    int depth = 0; // where it goes in the tree (the first line is always a root)
+    FileUtils::PathFacts facts;
 };
 
 // Decodes a line as UTF-8, or as Windows-1252 when it is not valid UTF-8 (files
 // written on single-byte systems).
-bool IsValidUtf8(QByteArrayView Bytes);
-QString DecodeWindows1252(QByteArrayView Bytes);
+bool isValidUtf8(QByteArrayView bytes);
+QString decodeWindows1252(QByteArrayView bytes);
 // One field: UTF-8 when it is valid UTF-8 (a leading U+FEFF included), else
 // Windows-1252.
-QString DecodeField(QByteArrayView Bytes);
+QString decodeField(QByteArrayView bytes);
 
 // Appends one catalogue line (with its CR LF) to Out as UTF-8. Fields lose any
 // NUL, CR or LF, which would break the file's structure.
-void AppendCatalogueLine(QByteArray& Out, QStringView Name, int Level, QStringView FullName,
-                         QStringView Comments, QChar KindCode, QStringView Additional);
+void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
+                         QStringView comments, QChar kindCode, QStringView additional);
 
 // Reads a catalogue file on a worker thread and hands parsed lines over in
 // batches; the consumer builds the tree on its own thread.
-class TCatalogueReader
+class CatalogueReader
 {
 public:
-    explicit TCatalogueReader(QString Path) : m_path(std::move(Path)) {}
+    explicit CatalogueReader(QString path) : m_path(std::move(path)) {}
 
     // Worker side: reads the whole file. Never throws; see Error().
-    void Run();
+    void run();
     // Called on the worker thread after each batch and at the end.
-    std::function<void()> OnBatchReady;
+    std::function<void()> onBatchReady;
     // Called on the worker thread with the progress in thousandths.
-    std::function<void(int)> OnProgress;
+    std::function<void(int)> onProgress;
 
     // Consumer side: moves all waiting batches into Out; false when none.
-    bool TakeBatches(std::vector<std::vector<TCatalogueLine>>& Out);
-    bool Finished() const { return m_finished.load(); }
-    void Cancel();
+    bool takeBatches(std::vector<std::vector<CatalogueLineFields>>& out);
+    bool finished() const { return m_finished.load(); }
+    void cancel();
 
     // After Finished(): the text of a malformed line's error, or of an I/O error.
-    QString Error() const { return m_error; }
-    bool Malformed() const { return m_malformed; }
-    qint64 LinesRead() const { return m_lines; }
+    QString error() const { return m_error; }
+    bool malformed() const { return m_malformed; }
+    qint64 linesRead() const { return m_lines; }
 
 private:
     void read();
-    void push(std::vector<TCatalogueLine>&& Batch);
-    bool parseLine(QByteArrayView Raw, TCatalogueLine& Line);
+    void push(std::vector<CatalogueLineFields>&& batch);
+    bool parseLine(QByteArrayView raw, CatalogueLineFields& line);
 
     QString m_path;
     std::mutex m_lock;
     std::condition_variable m_space;
-    std::deque<std::vector<TCatalogueLine>> m_queue;
+    std::deque<std::vector<CatalogueLineFields>> m_queue;
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_cancel{false};
     QString m_error;

@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QStandardPaths>
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
 namespace
@@ -19,36 +19,36 @@ namespace
 
 // The icon's picture at exactly Size x Size, centred when the theme has a
 // smaller one.
-QImage squareImage(const QIcon& Icon, int Size)
+QImage squareImage(const QIcon& icon, int size)
 {
-    QImage img = Icon.pixmap(Size, Size).toImage();
-    if (img.isNull() || (img.width() == Size && img.height() == Size))
+    QImage img = icon.pixmap(size, size).toImage();
+    if (img.isNull() || (img.width() == size && img.height() == size))
         return img;
-    img = img.scaled(Size, Size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QImage square(Size, Size, QImage::Format_ARGB32_Premultiplied);
+    img = img.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage square(size, size, QImage::Format_ARGB32_Premultiplied);
     square.fill(Qt::transparent);
     QPainter p(&square);
-    p.drawImage((Size - img.width()) / 2, (Size - img.height()) / 2, img);
+    p.drawImage((size - img.width()) / 2, (size - img.height()) / 2, img);
     return square;
 }
 
-QIcon themeIconFor(const QMimeType& Type, bool IsDir)
+QIcon themeIconFor(const QMimeType& type, bool isDir)
 {
-    QIcon icon = QIcon::fromTheme(Type.iconName());
+    QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull())
-        icon = QIcon::fromTheme(Type.genericIconName());
-    if (icon.isNull() && IsDir)
+        icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull() && isDir)
         icon = QIcon::fromTheme(QStringLiteral("folder"));
     if (icon.isNull()) {
         QAbstractFileIconProvider provider;
-        icon = provider.icon(IsDir ? QAbstractFileIconProvider::Folder
+        icon = provider.icon(isDir ? QAbstractFileIconProvider::Folder
                                    : QAbstractFileIconProvider::File);
     }
     return icon;
 }
 } // namespace
 
-void PrepareIconTheme()
+void prepareIconTheme()
 {
     QStringList paths = QIcon::themeSearchPaths();
     bool changed = false;
@@ -68,50 +68,50 @@ void PrepareIconTheme()
         QIcon::setThemeName(QStringLiteral("hicolor"));
 }
 
-QIcon GetShellIcon(const QString& Path, bool Large, QString* TypeName)
+QIcon fileTypeIcon(const QString& path, bool large, QString* typeName)
 {
-    return GetShellIcon(ProbePath(Path), Large, TypeName);
+    return fileTypeIcon(probePath(path), large, typeName);
 }
 
-QIcon GetShellIcon(const TPathFacts& Facts, bool Large, QString* TypeName)
+QIcon fileTypeIcon(const PathFacts& facts, bool large, QString* typeName)
 {
-    if (!Facts.Exists || Facts.MimeName.isEmpty()) {
-        if (TypeName)
-            TypeName->clear();
+    if (!facts.exists || facts.mimeName.isEmpty()) {
+        if (typeName)
+            typeName->clear();
         return QIcon();
     }
     struct Entry {
-        QIcon Small, Large;
-        QString Comment;
+        QIcon small, large;
+        QString comment;
     };
     static QHash<QString, Entry> cache;
     static bool themeReady = false;
-    const QString key = Facts.IsSymLink ? Facts.MimeName + QStringLiteral("|link") : Facts.MimeName;
+    const QString key = facts.isSymLink ? facts.mimeName + QStringLiteral("|link") : facts.mimeName;
     auto it = cache.constFind(key);
     if (it == cache.constEnd()) {
         if (!themeReady) {
-            PrepareIconTheme();
+            prepareIconTheme();
             themeReady = true;
         }
         Entry e;
         QMimeDatabase db;
-        const QMimeType type = db.mimeTypeForName(Facts.MimeName);
-        e.Comment = type.isValid() ? type.comment() : QString();
-        const QIcon icon = themeIconFor(type, Facts.IsDir);
+        const QMimeType type = db.mimeTypeForName(facts.mimeName);
+        e.comment = type.isValid() ? type.comment() : QString();
+        const QIcon icon = themeIconFor(type, facts.isDir);
         for (int size : {16, 32}) {
             QImage img = squareImage(icon, size);
             if (img.isNull())
-                img = Artwork::FixedImage(Facts.IsDir ? Artwork::ImgFolder : Artwork::ImgBlankPage,
+                img = Artwork::fixedImage(facts.isDir ? Artwork::ImgFolder : Artwork::ImgBlankPage,
                                           size);
-            if (Facts.IsSymLink)
-                img = Artwork::Overlay(img, Artwork::EmblemSymlink(size / 2));
-            (size == 16 ? e.Small : e.Large) = QIcon(QPixmap::fromImage(img));
+            if (facts.isSymLink)
+                img = Artwork::overlay(img, Artwork::emblemSymlink(size / 2));
+            (size == 16 ? e.small : e.large) = QIcon(QPixmap::fromImage(img));
         }
         it = cache.insert(key, e);
     }
-    if (TypeName)
-        *TypeName = it->Comment;
-    return Large ? it->Large : it->Small;
+    if (typeName)
+        *typeName = it->comment;
+    return large ? it->large : it->small;
 }
 
-} // namespace MyFileUtils
+} // namespace FileUtils

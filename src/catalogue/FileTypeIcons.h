@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QString>
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
 // The desktop's type name and icon of a path (a symbolic link gets its
@@ -12,13 +12,13 @@ namespace MyFileUtils
 // cached per type and size, so every file of one type shares one icon. A path
 // that does not exist (or a dangling link) gives a null icon and an empty
 // type name. GUI thread only.
-QIcon GetShellIcon(const QString& Path, bool Large, QString* TypeName = nullptr);
-QIcon GetShellIcon(const TPathFacts& Facts, bool Large, QString* TypeName = nullptr);
+QIcon fileTypeIcon(const QString& path, bool large, QString* typeName = nullptr);
+QIcon fileTypeIcon(const PathFacts& facts, bool large, QString* typeName = nullptr);
 // Makes theme icons reachable when the platform names no icon theme (the
 // offscreen platform, a bare X server): adds the XDG icon folders to the
 // search path, names "hicolor" as the theme when none is set and "Adwaita"
 // as the fallback when none is set. Never overrides what is set already.
-// GetShellIcon calls it once by itself.
-void PrepareIconTheme();
+// fileTypeIcon calls it once by itself.
+void prepareIconTheme();
 
-} // namespace MyFileUtils
+} // namespace FileUtils

@@ -1,28 +1,28 @@
 #include "catalogue/ImageLists.h"
 #include "catalogue/Artwork.h"
 
-int TImageList::Add(const QIcon& Icon)
+int ImageList::add(const QIcon& icon)
 {
-    m_icons.push_back(Icon);
+    m_icons.push_back(icon);
     return int(m_icons.size()) - 1;
 }
 
-const QIcon& TImageList::Icon(int Index) const
+const QIcon& ImageList::icon(int index) const
 {
     static const QIcon none;
-    if (Index < 0 || size_t(Index) >= m_icons.size())
+    if (index < 0 || size_t(index) >= m_icons.size())
         return none;
-    return m_icons[size_t(Index)];
+    return m_icons[size_t(index)];
 }
 
-TImageLists::TImageLists()
+ImageLists::ImageLists()
 {
     for (int i = 0; i < FixedImageCount; ++i)
-        AddPair(Artwork::FixedIcon(i, 16), Artwork::FixedIcon(i, 32));
+        addPair(Artwork::fixedIcon(i, 16), Artwork::fixedIcon(i, 32));
 }
 
-int TImageLists::AddPair(const QIcon& SmallIcon, const QIcon& LargeIcon)
+int ImageLists::addPair(const QIcon& smallIcon, const QIcon& largeIcon)
 {
-    Large.Add(LargeIcon);
-    return Small.Add(SmallIcon);
+    large.add(largeIcon);
+    return small.add(smallIcon);
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 // Fixed image indexes shared by the small and the large list.
-enum TFixedImage : int {
+enum FixedImage : int {
     imgCategory = 0,
     imgFolder = 1,
     imgHyperlink = 2,
@@ -16,14 +16,14 @@ enum TFixedImage : int {
 
 // An append-only list of icons of one size. Icons are implicitly shared, so
 // many entries of the same file type cost one pointer each.
-class TImageList
+class ImageList
 {
 public:
-    explicit TImageList(int Size) : m_size(Size) {}
-    int Size() const { return m_size; }
-    int Count() const { return int(m_icons.size()); }
-    int Add(const QIcon& Icon);
-    const QIcon& Icon(int Index) const;
+    explicit ImageList(int size) : m_size(size) {}
+    int size() const { return m_size; }
+    int count() const { return int(m_icons.size()); }
+    int add(const QIcon& icon);
+    const QIcon& icon(int index) const;
 
 private:
     int m_size;
@@ -32,12 +32,12 @@ private:
 
 // The small (16 px) and large (32 px) lists that always grow in step, so one
 // index serves both.
-class TImageLists
+class ImageLists
 {
 public:
-    TImageLists();
-    TImageList Small{16};
-    TImageList Large{32};
+    ImageLists();
+    ImageList small{16};
+    ImageList large{32};
     // Appends one icon to each list; returns the common index.
-    int AddPair(const QIcon& SmallIcon, const QIcon& LargeIcon);
+    int addPair(const QIcon& smallIcon, const QIcon& largeIcon);
 };

@@ -16,104 +16,104 @@ namespace
 
 // One stat per path: the fill tests every listed document and folder, so
 // nothing more than the existence and the kind is asked of the disk here.
-bool onDisk(const QString& Path, bool Folder)
+bool onDisk(const QString& path, bool folder)
 {
-    if (Path.isEmpty())
+    if (path.isEmpty())
         return false;
     struct stat st;
-    if (::stat(QFile::encodeName(Path).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
-    return S_ISDIR(st.st_mode) == Folder;
+    return S_ISDIR(st.st_mode) == folder;
 }
 
 } // namespace
 
-void CheckListedNode(TCatalogue& Catalogue, TTreeNode* Node, bool RemoveOnAbsent)
+void checkListedNode(Catalogue& catalogue, TreeNode* node, bool removeOnAbsent)
 {
-    const TNodeInfo* info = Node->Data();
-    if (!info || (info->Kind != nkDoc && info->Kind != nkFolder))
+    const NodeInfo* info = node->data();
+    if (!info || (info->kind != nkDoc && info->kind != nkFolder))
         return;
-    if (Node->ImageIndex() != imgMissing && onDisk(info->FullName, info->Kind == nkFolder))
+    if (node->imageIndex() != imgMissing && onDisk(info->fullName, info->kind == nkFolder))
         return;
-    if (Catalogue.RefreshNodeIcon(Node, true))
+    if (catalogue.refreshNodeIcon(node, true))
         return;
-    if (!RemoveOnAbsent || !Catalogue.AskNewLocationHook)
+    if (!removeOnAbsent || !catalogue.askNewLocationHook)
         return;
     // The question may give the node a new record or delete it: it gets copies.
-    const QString name = Node->Text(), path = info->FullName, comments = info->Comments;
-    Catalogue.AskNewLocationHook(name, path, Node, comments);
+    const QString name = node->text(), path = info->fullName, comments = info->comments;
+    catalogue.askNewLocationHook(name, path, node, comments);
 }
 
-TListModel::TListModel(TCatalogue& Catalogue, QObject* parent)
-    : QAbstractTableModel(parent), m_catalogue(Catalogue),
-      m_adTitle(QString::fromLatin1(Setting::AdTitle.Default))
+ListModel::ListModel(Catalogue& catalogue, QObject* parent)
+    : QAbstractTableModel(parent), m_catalogue(catalogue),
+      m_adTitle(QString::fromLatin1(Setting::AdTitle.defaultValue))
 {
     std::fill(std::begin(m_marks), std::end(m_marks), -1);
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
-    TTreeNodes& nodes = Catalogue.Nodes();
-    connect(&nodes, &TTreeNodes::nodeDeleting, this, &TListModel::nodeDeleting);
-    connect(&nodes, &QAbstractItemModel::dataChanged, this, &TListModel::treeDataChanged);
+    NodeTree& nodes = catalogue.nodes();
+    connect(&nodes, &NodeTree::nodeDeleting, this, &ListModel::nodeDeleting);
+    connect(&nodes, &QAbstractItemModel::dataChanged, this, &ListModel::treeDataChanged);
 }
 
 // ---------------------------------------------------------------- filling
 
-void TListModel::beginFill(TTreeNode* Source)
+void ListModel::beginFill(TreeNode* source)
 {
     beginResetModel();
     m_filling = true;
     m_rows.clear();
-    m_source = Source;
+    m_source = source;
 }
 
-void TListModel::endFill()
+void ListModel::endFill()
 {
     m_filling = false;
     endResetModel();
 }
 
-void TListModel::FillChildren(TTreeNode* Category, const TFillItem& FillItem)
+void ListModel::fillChildren(TreeNode* category, const FillItem& fillItem)
 {
-    beginFill(Category);
+    beginFill(category);
     auto done = qScopeGuard([this] { endFill(); });
-    if (Category)
-        m_rows.reserve(size_t(Category->Count()));
+    if (category)
+        m_rows.reserve(size_t(category->count()));
     // The rows listed so far are always the category's first children (a
     // deleted node takes its row with it), so the next child to list is the
     // one at the row count. m_source turns null if the category itself goes.
-    while (m_source && Count() < m_source->Count()) {
-        TTreeNode* child = m_source->Item(Count());
+    while (m_source && count() < m_source->count()) {
+        TreeNode* child = m_source->item(count());
         m_rows.push_back(child);
-        if (!FillItem)
+        if (!fillItem)
             continue;
-        FillItem(child);
+        fillItem(child);
         if (!m_source || m_rows.empty())
             continue;
-        const int last = Count() - 1;
-        if (last < m_source->Count() && m_source->Item(last) == m_rows.back())
+        const int last = count() - 1;
+        if (last < m_source->count() && m_source->item(last) == m_rows.back())
             continue;
         // Something was inserted before the listed rows: list the children up
         // to the last one checked again, without checking them twice.
-        const int upTo = (!m_rows.empty() && m_rows.back()->Parent() == m_source)
-                             ? m_rows.back()->Index() + 1
-                             : std::min(Count(), m_source->Count());
+        const int upTo = (!m_rows.empty() && m_rows.back()->parent() == m_source)
+                             ? m_rows.back()->index() + 1
+                             : std::min(count(), m_source->count());
         m_rows.clear();
         for (int i = 0; i < upTo; ++i)
-            m_rows.push_back(m_source->Item(i));
+            m_rows.push_back(m_source->item(i));
     }
 }
 
-void TListModel::FillSingle(TTreeNode* Node, const TFillItem& FillItem)
+void ListModel::fillSingle(TreeNode* node, const FillItem& fillItem)
 {
-    beginFill(Node);
+    beginFill(node);
     auto done = qScopeGuard([this] { endFill(); });
-    if (!Node)
+    if (!node)
         return;
-    m_rows.push_back(Node);
-    if (FillItem)
-        FillItem(Node);
+    m_rows.push_back(node);
+    if (fillItem)
+        fillItem(node);
 }
 
-void TListModel::Clear()
+void ListModel::clear()
 {
     beginFill(nullptr);
     endFill();
@@ -121,43 +121,43 @@ void TListModel::Clear()
 
 // ---------------------------------------------------------------- rows and nodes
 
-TTreeNode* TListModel::Node(int Row) const
+TreeNode* ListModel::node(int row) const
 {
-    return (Row >= 0 && Row < Count()) ? m_rows[size_t(Row)] : nullptr;
+    return (row >= 0 && row < count()) ? m_rows[size_t(row)] : nullptr;
 }
 
-int TListModel::RowOf(const TTreeNode* Node) const
+int ListModel::rowOf(const TreeNode* node) const
 {
-    if (!Node)
+    if (!node)
         return -1;
     // Rows follow the tree's order of the listed category, so the node's own
     // position is nearly always its row.
-    const int guess = Node->Index();
-    if (guess < Count() && m_rows[size_t(guess)] == Node)
+    const int guess = node->index();
+    if (guess < count() && m_rows[size_t(guess)] == node)
         return guess;
-    const auto it = std::find(m_rows.begin(), m_rows.end(), Node);
+    const auto it = std::find(m_rows.begin(), m_rows.end(), node);
     return it == m_rows.end() ? -1 : int(it - m_rows.begin());
 }
 
-void TListModel::nodeDeleting(TTreeNode* Node)
+void ListModel::nodeDeleting(TreeNode* node)
 {
     if (m_rows.empty() && !m_source)
         return;
     std::vector<char> doomed(m_rows.size(), 0);
     bool any = false;
-    if (m_source && m_source->IsUnder(Node)) {
+    if (m_source && m_source->isUnder(node)) {
         m_source = nullptr;
         std::fill(doomed.begin(), doomed.end(), 1);
         any = !m_rows.empty();
-    } else if (!m_rows.empty() && m_rows.back() == Node) {
+    } else if (!m_rows.empty() && m_rows.back() == node) {
         doomed.back() = 1; // the row a fill has just added
         any = true;
     } else {
         // A row can only go with its own node or an ancestor; rows whose
         // parent is the listed category go only with their own node.
         for (size_t i = 0; i < m_rows.size(); ++i) {
-            TTreeNode* row = m_rows[i];
-            if (row == Node || (row->Parent() != m_source && row->IsUnder(Node))) {
+            TreeNode* row = m_rows[i];
+            if (row == node || (row->parent() != m_source && row->isUnder(node))) {
                 doomed[i] = 1;
                 any = true;
             }
@@ -174,7 +174,7 @@ void TListModel::nodeDeleting(TTreeNode* Node)
         return;
     }
     // Contiguous runs, from the end, so earlier row numbers stay valid.
-    for (int last = Count() - 1; last >= 0;) {
+    for (int last = count() - 1; last >= 0;) {
         if (!doomed[size_t(last)]) {
             --last;
             continue;
@@ -189,21 +189,21 @@ void TListModel::nodeDeleting(TTreeNode* Node)
     }
 }
 
-void TListModel::treeDataChanged(const QModelIndex& TopLeft, const QModelIndex& BottomRight)
+void ListModel::treeDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
 {
-    if (m_filling || m_rows.empty() || !TopLeft.isValid())
+    if (m_filling || m_rows.empty() || !topLeft.isValid())
         return;
-    const QAbstractItemModel* tree = TopLeft.model();
-    for (int r = TopLeft.row(); r <= BottomRight.row(); ++r) {
-        const TTreeNode* node = TTreeNodes::NodeOf(tree->index(r, 0, TopLeft.parent()));
+    const QAbstractItemModel* tree = topLeft.model();
+    for (int r = topLeft.row(); r <= bottomRight.row(); ++r) {
+        const TreeNode* node = NodeTree::nodeOf(tree->index(r, 0, topLeft.parent()));
         if (!node)
             continue;
         // Only the cheap lookup: a node outside the listed category has no row.
         int row = -1;
-        const int guess = node->Index();
-        if (guess < Count() && m_rows[size_t(guess)] == node)
+        const int guess = node->index();
+        if (guess < count() && m_rows[size_t(guess)] == node)
             row = guess;
-        else if (Count() == 1 && m_rows.front() == node)
+        else if (count() == 1 && m_rows.front() == node)
             row = 0;
         if (row >= 0)
             Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
@@ -212,22 +212,22 @@ void TListModel::treeDataChanged(const QModelIndex& TopLeft, const QModelIndex& 
 
 // ---------------------------------------------------------------- sorting
 
-QString TListModel::CellText(const TTreeNode* Node, int Column)
+QString ListModel::cellText(const TreeNode* node, int column)
 {
-    if (!Node)
+    if (!node)
         return {};
-    if (Column == colName)
-        return Node->Text();
-    const TNodeInfo* info = Node->Data();
+    if (column == colName)
+        return node->text();
+    const NodeInfo* info = node->data();
     if (!info)
         return {};
-    switch (Column) {
+    switch (column) {
     case colType:
-        return NodeKindText(info->Kind);
+        return nodeKindText(info->kind);
     case colLocation:
-        return info->FullName;
+        return info->fullName;
     case colComment:
-        return info->Comments;
+        return info->comments;
     case colAdditional:
         return info->sAdditional;
     default:
@@ -235,25 +235,25 @@ QString TListModel::CellText(const TTreeNode* Node, int Column)
     }
 }
 
-void TListModel::Sort(int Param)
+void ListModel::sortBy(int param)
 {
-    const QCollator& Collator = m_collator;
-    const int column = std::abs(Param) - 1;
+    const QCollator& collator = m_collator;
+    const int column = std::abs(param) - 1;
     if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
         return;
-    const bool descending = Param < 0;
+    const bool descending = param < 0;
     const size_t n = m_rows.size();
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
 
-    if (Collator.locale().language() == QLocale::C) {
+    if (collator.locale().language() == QLocale::C) {
         // The C locale's collator compares code points (folding case when
         // asked) but its sort keys ignore the case setting: fold here instead.
-        const bool fold = Collator.caseSensitivity() == Qt::CaseInsensitive;
+        const bool fold = collator.caseSensitivity() == Qt::CaseInsensitive;
         std::vector<QString> keys;
         keys.reserve(n);
-        for (TTreeNode* node : m_rows)
-            keys.push_back(fold ? CellText(node, column).toCaseFolded() : CellText(node, column));
+        for (TreeNode* node : m_rows)
+            keys.push_back(fold ? cellText(node, column).toCaseFolded() : cellText(node, column));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const int c = QStringView(keys[size_t(a)]).compare(QStringView(keys[size_t(b)]));
             return descending ? c > 0 : c < 0;
@@ -264,16 +264,16 @@ void TListModel::Sort(int Param)
         // costs the whole text for every row.
         std::vector<QString> texts;
         texts.reserve(n);
-        for (TTreeNode* node : m_rows)
-            texts.push_back(CellText(node, column));
+        for (TreeNode* node : m_rows)
+            texts.push_back(cellText(node, column));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int c = Collator.compare(texts[size_t(a)], texts[size_t(b)]);
+            const int c = collator.compare(texts[size_t(a)], texts[size_t(b)]);
             return descending ? c > 0 : c < 0;
         });
     }
 
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<TTreeNode*> sorted(n);
+    std::vector<TreeNode*> sorted(n);
     std::vector<int> newRow(n);
     for (size_t k = 0; k < n; ++k) {
         sorted[k] = m_rows[size_t(order[k])];
@@ -289,34 +289,34 @@ void TListModel::Sort(int Param)
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void TListModel::ReorderTree()
+void ListModel::reorderTree()
 {
-    TTreeNodes& nodes = m_catalogue.Nodes();
+    NodeTree& nodes = m_catalogue.nodes();
     // The listed nodes grouped by parent, parents in order of first appearance.
-    std::vector<std::pair<TTreeNode*, std::vector<TTreeNode*>>> groups;
-    for (TTreeNode* node : m_rows) {
-        TTreeNode* parent = node->Parent();
+    std::vector<std::pair<TreeNode*, std::vector<TreeNode*>>> groups;
+    for (TreeNode* node : m_rows) {
+        TreeNode* parent = node->parent();
         auto it = std::find_if(groups.begin(), groups.end(),
                                [parent](const auto& g) { return g.first == parent; });
         if (it == groups.end()) {
-            groups.emplace_back(parent, std::vector<TTreeNode*>());
+            groups.emplace_back(parent, std::vector<TreeNode*>());
             it = groups.end() - 1;
             it->second.reserve(m_rows.size());
         }
         it->second.push_back(node);
     }
     for (auto& [parent, listed] : groups) {
-        const int count = parent ? parent->Count() : nodes.RootCount();
+        const int count = parent ? parent->count() : nodes.rootCount();
         // clang 14 cannot capture a structured binding by reference.
         auto child = [&nodes, under = parent](int i) {
-            return under ? under->Item(i) : nodes.RootItem(i);
+            return under ? under->item(i) : nodes.rootItem(i);
         };
-        std::vector<TTreeNode*> order;
+        std::vector<TreeNode*> order;
         if (int(listed.size()) == count) {
             order = std::move(listed);
         } else {
             // Children that are not listed keep their places in front.
-            const std::unordered_set<TTreeNode*> moved(listed.begin(), listed.end());
+            const std::unordered_set<TreeNode*> moved(listed.begin(), listed.end());
             order.reserve(size_t(count));
             for (int i = 0; i < count; ++i)
                 if (!moved.count(child(i)))
@@ -327,78 +327,78 @@ void TListModel::ReorderTree()
         for (int i = 0; i < count && same; ++i)
             same = order[size_t(i)] == child(i);
         if (!same)
-            nodes.Reorder(parent, order);
+            nodes.reorder(parent, order);
     }
 }
 
 // ---------------------------------------------------------------- presentation
 
-void TListModel::SetLargeIcons(bool Large)
+void ListModel::setLargeIcons(bool large)
 {
-    if (m_large == Large)
+    if (m_large == large)
         return;
-    m_large = Large;
+    m_large = large;
     if (!m_rows.empty())
-        Q_EMIT dataChanged(index(0, 0), index(Count() - 1, 0), {Qt::DecorationRole});
+        Q_EMIT dataChanged(index(0, 0), index(count() - 1, 0), {Qt::DecorationRole});
 }
 
-void TListModel::SetAdTitle(const QString& Title)
+void ListModel::setAdTitle(const QString& title)
 {
-    if (m_adTitle == Title)
+    if (m_adTitle == title)
         return;
-    m_adTitle = Title;
+    m_adTitle = title;
     Q_EMIT headerDataChanged(Qt::Horizontal, colAdditional, colAdditional);
 }
 
-void TListModel::SetSortMark(int Column, int Image)
+void ListModel::setSortMark(int column, int image)
 {
-    if (Column < 0 || Column >= ColumnCount || m_marks[Column] == Image)
+    if (column < 0 || column >= ColumnCount || m_marks[column] == image)
         return;
-    m_marks[Column] = Image;
-    Q_EMIT headerDataChanged(Qt::Horizontal, Column, Column);
+    m_marks[column] = image;
+    Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
 }
 
-int TListModel::SortMark(int Column) const
+int ListModel::sortMark(int column) const
 {
-    return (Column >= 0 && Column < ColumnCount) ? m_marks[Column] : -1;
+    return (column >= 0 && column < ColumnCount) ? m_marks[column] : -1;
 }
 
-void TListModel::ClearSortMarks()
+void ListModel::clearSortMarks()
 {
     for (int c = 0; c < ColumnCount; ++c)
-        SetSortMark(c, -1);
+        setSortMark(c, -1);
 }
 
-int TListModel::rowCount(const QModelIndex& parent) const
+int ListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : Count();
+    return parent.isValid() ? 0 : count();
 }
 
-int TListModel::columnCount(const QModelIndex& parent) const
+int ListModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant TListModel::data(const QModelIndex& index, int role) const
+QVariant ListModel::data(const QModelIndex& index, int role) const
 {
-    const TTreeNode* node = NodeOf(index);
+    const TreeNode* node = nodeOf(index);
     if (!node || index.column() >= ColumnCount)
         return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return CellText(node, index.column());
+        return cellText(node, index.column());
     case Qt::DecorationRole:
         if (index.column() != colName)
             return {};
-        return m_large ? m_catalogue.Images().Large.Icon(node->ImageIndex())
-                       : m_catalogue.Images().Small.Icon(node->ImageIndex());
+        return m_large ? m_catalogue.images().large.icon(node->imageIndex())
+                       : m_catalogue.images().small.icon(node->imageIndex());
     default:
         return {};
     }
 }
 
-QVariant TListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
@@ -407,11 +407,11 @@ QVariant TListModel::headerData(int section, Qt::Orientation orientation, int ro
         return section == colAdditional ? m_adTitle : QString::fromLatin1(captions[section]);
     }
     if (role == Qt::DecorationRole && m_marks[section] >= 0)
-        return m_catalogue.Images().Small.Icon(m_marks[section]);
+        return m_catalogue.images().small.icon(m_marks[section]);
     return {};
 }
 
-Qt::ItemFlags TListModel::flags(const QModelIndex& index) const
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;

@@ -5,16 +5,16 @@
 #include <variant>
 
 struct IntegerSetting {
-    const char* Name;
-    int Default;
+    const char* name;
+    int defaultValue;
 };
 struct BoolSetting {
-    const char* Name;
-    bool Default;
+    const char* name;
+    bool defaultValue;
 };
 struct StringSetting {
-    const char* Name;
-    const char* Default;
+    const char* name;
+    const char* defaultValue;
 };
 
 namespace Setting

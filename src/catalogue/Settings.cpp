@@ -1,5 +1,5 @@
 #include "catalogue/Settings.h"
-#include "utils/MyTextUtils.h"
+#include "utils/TextUtils.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -13,22 +13,22 @@ namespace
 
 const QString AdValuesGroup = QStringLiteral("AdValues");
 
-ESettingsError invalidType(const QString& Name)
+SettingsError invalidType(const QString& name)
 {
-    return ESettingsError(QStringLiteral("Invalid data type for '%1'").arg(Name));
+    return SettingsError(QStringLiteral("Invalid data type for '%1'").arg(name));
 }
 
 // The program writes numbers and plain strings only (a string starting with
 // '@' is escaped as "@@"). A value in QSettings' serialized form ("@Variant(",
 // "@ByteArray(", "@Rect(" ...) came from elsewhere, and decoding one can ask
 // for gigabytes: such a file is treated as damaged before any value is read.
-bool holdsSerializedValues(const QString& FileName)
+bool holdsSerializedValues(const QString& fileName)
 {
-    QFile file(FileName);
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    constexpr qint64 MaxSettingsBytes = 64 << 20;
-    if (file.size() > MaxSettingsBytes)
+    constexpr qint64 maxSettingsBytes = 64 << 20;
+    if (file.size() > maxSettingsBytes)
         return true;
     const QByteArray bytes = file.readAll();
     // The first '=' of a line ends its key (a key writes its own '=' as %3D).
@@ -39,41 +39,41 @@ bool holdsSerializedValues(const QString& FileName)
 
 } // namespace
 
-TSettingsStore::TSettingsStore()
+SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              QStringLiteral("Velmarch"),
                                              QStringLiteral("Quillmere")))
 {
 }
 
-TSettingsStore::TSettingsStore(const QString& FileName)
-    : m_settings(std::make_unique<QSettings>(FileName, QSettings::IniFormat))
+SettingsStore::SettingsStore(const QString& fileName)
+    : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
 {
 }
 
-QString TSettingsStore::DefaultFileName()
+QString SettingsStore::defaultFileName()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/Velmarch/Quillmere.conf");
 }
 
-QString TSettingsStore::UnusableReason(const QString& FileName)
+QString SettingsStore::unusableReason(const QString& fileName)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(FileName).constData(), &st) != 0 || S_ISREG(st.st_mode))
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0 || S_ISREG(st.st_mode))
         return {};
     return QStringLiteral("The settings file \"%1\" is not a regular file, so the settings are "
                           "neither read from "
                           "it nor written to it in this run.")
-        .arg(FileName);
+        .arg(fileName);
 }
 
-bool TSettingsStore::Exists() const
+bool SettingsStore::exists() const
 {
     return QFile::exists(m_settings->fileName()) && m_settings->status() == QSettings::NoError;
 }
 
-bool TSettingsStore::Damaged() const
+bool SettingsStore::damaged() const
 {
     if (!QFile::exists(m_settings->fileName()))
         return false;
@@ -84,7 +84,7 @@ bool TSettingsStore::Damaged() const
     return m_settings->status() == QSettings::FormatError;
 }
 
-QString TSettingsStore::KeepDamagedAside()
+QString SettingsStore::keepDamagedAside()
 {
     const QString path = m_settings->fileName();
     QString aside = path + QStringLiteral(".damaged");
@@ -99,40 +99,40 @@ QString TSettingsStore::KeepDamagedAside()
     return aside;
 }
 
-QString TSettingsStore::actualGroup(const QString& Name) const
+QString SettingsStore::actualGroup(const QString& name) const
 {
     const QStringList groups = m_settings->childGroups();
     for (const QString& g : groups)
-        if (g.compare(Name, Qt::CaseInsensitive) == 0)
+        if (g.compare(name, Qt::CaseInsensitive) == 0)
             return g;
     return {};
 }
 
-QString TSettingsStore::actualKey(const QString& Group, const QString& Name) const
+QString SettingsStore::actualKey(const QString& group, const QString& name) const
 {
-    if (!Group.isEmpty())
-        m_settings->beginGroup(Group);
+    if (!group.isEmpty())
+        m_settings->beginGroup(group);
     QString found;
     const QStringList keys = m_settings->childKeys();
     for (const QString& k : keys)
-        if (k.compare(Name, Qt::CaseInsensitive) == 0) {
+        if (k.compare(name, Qt::CaseInsensitive) == 0) {
             found = k;
             break;
         }
-    if (!Group.isEmpty())
+    if (!group.isEmpty())
         m_settings->endGroup();
     return found;
 }
 
-QVariant TSettingsStore::raw(const QString& Name) const
+QVariant SettingsStore::raw(const QString& name) const
 {
-    const QString key = actualKey({}, Name);
+    const QString key = actualKey({}, name);
     return key.isEmpty() ? QVariant() : m_settings->value(key);
 }
 
-std::optional<int> TSettingsStore::ReadInteger(const QString& Name) const
+std::optional<int> SettingsStore::readInteger(const QString& name) const
 {
-    const QVariant v = raw(Name);
+    const QVariant v = raw(name);
     if (!v.isValid())
         return std::nullopt;
     bool ok = false;
@@ -152,13 +152,13 @@ std::optional<int> TSettingsStore::ReadInteger(const QString& Name) const
         break;
     }
     if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-        throw invalidType(Name);
+        throw invalidType(name);
     return int(n);
 }
 
-std::optional<bool> TSettingsStore::ReadBool(const QString& Name) const
+std::optional<bool> SettingsStore::readBool(const QString& name) const
 {
-    const QVariant v = raw(Name);
+    const QVariant v = raw(name);
     if (!v.isValid())
         return std::nullopt;
     if (v.typeId() == QMetaType::Bool)
@@ -171,12 +171,12 @@ std::optional<bool> TSettingsStore::ReadBool(const QString& Name) const
         if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
             return false;
     }
-    return *ReadInteger(Name) != 0;
+    return *readInteger(name) != 0;
 }
 
-std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
+std::optional<QString> SettingsStore::readString(const QString& name) const
 {
-    const QVariant v = raw(Name);
+    const QVariant v = raw(name);
     if (!v.isValid())
         return std::nullopt;
     // Texts of the settings are one-line texts that catalogue fields take
@@ -187,74 +187,74 @@ std::optional<QString> TSettingsStore::ReadString(const QString& Name) const
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-        return MyTextUtils::SingleLine(
+        return TextUtils::singleLine(
             v.toString()); // the INI file has no types: a number is text as well
     case QMetaType::QByteArray:
-        return MyTextUtils::SingleLine(QString::fromUtf8(v.toByteArray()));
+        return TextUtils::singleLine(QString::fromUtf8(v.toByteArray()));
     case QMetaType::QStringList:
         // An unquoted text with commas in a hand-edited file.
-        return MyTextUtils::SingleLine(v.toStringList().join(QStringLiteral(", ")));
+        return TextUtils::singleLine(v.toStringList().join(QStringLiteral(", ")));
     default:
-        throw invalidType(Name);
+        throw invalidType(name);
     }
 }
 
-void TSettingsStore::removeAllSpellings(const QString& Name)
+void SettingsStore::removeAllSpellings(const QString& name)
 {
     const QStringList keys = m_settings->childKeys();
     for (const QString& k : keys)
-        if (k != Name && k.compare(Name, Qt::CaseInsensitive) == 0)
+        if (k != name && k.compare(name, Qt::CaseInsensitive) == 0)
             m_settings->remove(k);
 }
 
-void TSettingsStore::WriteInteger(const QString& Name, int Value)
+void SettingsStore::writeInteger(const QString& name, int value)
 {
-    removeAllSpellings(Name);
-    m_settings->setValue(Name, Value);
+    removeAllSpellings(name);
+    m_settings->setValue(name, value);
 }
 
-void TSettingsStore::WriteBool(const QString& Name, bool Value)
+void SettingsStore::writeBool(const QString& name, bool value)
 {
-    WriteInteger(Name, Value ? 1 : 0);
+    writeInteger(name, value ? 1 : 0);
 }
 
-void TSettingsStore::WriteString(const QString& Name, const QString& Value)
+void SettingsStore::writeString(const QString& name, const QString& value)
 {
-    removeAllSpellings(Name);
-    m_settings->setValue(Name, Value);
+    removeAllSpellings(name);
+    m_settings->setValue(name, value);
 }
 
-std::optional<int> TSettingsStore::Read(const IntegerSetting& Key) const
+std::optional<int> SettingsStore::read(const IntegerSetting& key) const
 {
-    return ReadInteger(QString::fromLatin1(Key.Name));
+    return readInteger(QString::fromLatin1(key.name));
 }
 
-std::optional<bool> TSettingsStore::Read(const BoolSetting& Key) const
+std::optional<bool> SettingsStore::read(const BoolSetting& key) const
 {
-    return ReadBool(QString::fromLatin1(Key.Name));
+    return readBool(QString::fromLatin1(key.name));
 }
 
-std::optional<QString> TSettingsStore::Read(const StringSetting& Key) const
+std::optional<QString> SettingsStore::read(const StringSetting& key) const
 {
-    return ReadString(QString::fromLatin1(Key.Name));
+    return readString(QString::fromLatin1(key.name));
 }
 
-void TSettingsStore::Write(const IntegerSetting& Key, int Value)
+void SettingsStore::write(const IntegerSetting& key, int value)
 {
-    WriteInteger(QString::fromLatin1(Key.Name), Value);
+    writeInteger(QString::fromLatin1(key.name), value);
 }
 
-void TSettingsStore::Write(const BoolSetting& Key, bool Value)
+void SettingsStore::write(const BoolSetting& key, bool value)
 {
-    WriteBool(QString::fromLatin1(Key.Name), Value);
+    writeBool(QString::fromLatin1(key.name), value);
 }
 
-void TSettingsStore::Write(const StringSetting& Key, const QString& Value)
+void SettingsStore::write(const StringSetting& key, const QString& value)
 {
-    WriteString(QString::fromLatin1(Key.Name), Value);
+    writeString(QString::fromLatin1(key.name), value);
 }
 
-std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizetype* Count) const
+std::optional<QStringList> SettingsStore::readAdValues(qsizetype limit, qsizetype* count) const
 {
     const QString group = actualGroup(AdValuesGroup);
     if (group.isEmpty())
@@ -273,18 +273,18 @@ std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizety
     }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (Count)
-        *Count = qsizetype(ordered.size());
-    if (qsizetype(ordered.size()) > Limit)
-        ordered.resize(size_t(std::max<qsizetype>(Limit, 0)));
+    if (count)
+        *count = qsizetype(ordered.size());
+    if (qsizetype(ordered.size()) > limit)
+        ordered.resize(size_t(std::max<qsizetype>(limit, 0)));
     QStringList values;
     std::optional<QString> bad;
     for (const auto& entry : ordered) {
         const QVariant v = m_settings->value(entry.second);
         if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
-            values << MyTextUtils::SingleLine(v.toString());
+            values << TextUtils::singleLine(v.toString());
         else if (v.typeId() == QMetaType::QStringList)
-            values << MyTextUtils::SingleLine(v.toStringList().join(QStringLiteral(", ")));
+            values << TextUtils::singleLine(v.toStringList().join(QStringLiteral(", ")));
         else if (!bad)
             bad = entry.second;
     }
@@ -294,24 +294,24 @@ std::optional<QStringList> TSettingsStore::ReadAdValues(qsizetype Limit, qsizety
     return values;
 }
 
-void TSettingsStore::WriteAdValues(const QStringList& Entries)
+void SettingsStore::writeAdValues(const QStringList& entries)
 {
     for (const QString& g : m_settings->childGroups())
         if (g.compare(AdValuesGroup, Qt::CaseInsensitive) == 0)
             m_settings->remove(g);
     m_settings->beginGroup(AdValuesGroup);
-    for (qsizetype i = 0; i < Entries.size(); ++i)
-        if (!Entries[i].isEmpty())
-            m_settings->setValue(QStringLiteral("Val%1").arg(i), Entries[i]);
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (!entries[i].isEmpty())
+            m_settings->setValue(QStringLiteral("Val%1").arg(i), entries[i]);
     m_settings->endGroup();
 }
 
-void TSettingsStore::Clear()
+void SettingsStore::clear()
 {
     m_settings->clear();
 }
 
-bool TSettingsStore::Flush()
+bool SettingsStore::flush()
 {
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;

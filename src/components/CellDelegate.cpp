@@ -6,8 +6,8 @@
 #include <QStyle>
 #include <QToolTip>
 
-CellDelegate::CellDelegate(QList<int> MiddleElided, QObject* parent)
-    : QStyledItemDelegate(parent), m_middleElided(std::move(MiddleElided))
+CellDelegate::CellDelegate(QList<int> middleElided, QObject* parent)
+    : QStyledItemDelegate(parent), m_middleElided(std::move(middleElided))
 {
 }
 

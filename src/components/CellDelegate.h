@@ -9,7 +9,7 @@ class CellDelegate : public QStyledItemDelegate
     Q_OBJECT
 public:
     // Columns in MiddleElided are cut in the middle, the others at the end.
-    CellDelegate(QList<int> MiddleElided, QObject* parent = nullptr);
+    CellDelegate(QList<int> middleElided, QObject* parent = nullptr);
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;

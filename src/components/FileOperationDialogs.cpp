@@ -1,5 +1,5 @@
 #include "components/FileOperationDialogs.h"
-#include "components/HSDialogs.h"
+#include "components/MessageDialogs.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -9,63 +9,64 @@ namespace
 {
 int g_delay = 500;
 std::function<void(QProgressDialog&)> g_hook;
-std::unique_ptr<TDialogFileOpUi> g_installed;
+std::unique_ptr<DialogFileOpUi> g_installed;
 constexpr int Steps = 1000; // the dialog's range; totals may not fit in an int
 } // namespace
 
-TDialogFileOpUi::TDialogFileOpUi(QWidget* Owner) : m_owner(Owner) {}
+DialogFileOpUi::DialogFileOpUi(QWidget* owner) : m_owner(owner) {}
 
-TDialogFileOpUi::~TDialogFileOpUi() = default;
+DialogFileOpUi::~DialogFileOpUi() = default;
 
-bool TDialogFileOpUi::AskOverwrite(const QString& Target, bool IsFolder)
+bool DialogFileOpUi::askOverwrite(const QString& target, bool isFolder)
 {
-    if (IsFolder)
-        return HSDialogs::AskYesNo(QStringLiteral("The folder \"%1\" already exists.\n\nIf files "
-                                                  "in it have the same names as files in the "
-                                                  "folder you are copying or moving, they will be "
-                                                  "replaced. Do you still want to copy or "
-                                                  "move the folder?")
-                                       .arg(Target),
-                                   m_owner);
-    return HSDialogs::AskYesNo(
-        QStringLiteral("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(Target),
+    if (isFolder)
+        return MessageDialogs::askYesNo(
+            QStringLiteral("The folder \"%1\" already exists.\n\nIf files "
+                           "in it have the same names as files in the "
+                           "folder you are copying or moving, they will be "
+                           "replaced. Do you still want to copy or "
+                           "move the folder?")
+                .arg(target),
+            m_owner);
+    return MessageDialogs::askYesNo(
+        QStringLiteral("The file \"%1\" already exists.\n\nDo you want to replace it?").arg(target),
         m_owner);
 }
 
-bool TDialogFileOpUi::AskCreateFolder(const QString& Folder)
+bool DialogFileOpUi::askCreateFolder(const QString& folder)
 {
-    return HSDialogs::AskYesNo(
+    return MessageDialogs::askYesNo(
         QStringLiteral("The folder \"%1\" does not exist.\n\nDo you want to create it?")
-            .arg(Folder),
+            .arg(folder),
         m_owner);
 }
 
-bool TDialogFileOpUi::ConfirmDelete(const QString& Path, bool IsFolder, bool ToTrash)
+bool DialogFileOpUi::confirmDelete(const QString& path, bool isFolder, bool toTrash)
 {
-    const QString what = IsFolder
-                             ? QStringLiteral("the folder \"%1\" and all its contents").arg(Path)
-                             : QStringLiteral("\"%1\"").arg(Path);
-    return HSDialogs::AskYesNo(
-        ToTrash ? QStringLiteral("Are you sure you want to move %1 to the trash?").arg(what)
+    const QString what = isFolder
+                             ? QStringLiteral("the folder \"%1\" and all its contents").arg(path)
+                             : QStringLiteral("\"%1\"").arg(path);
+    return MessageDialogs::askYesNo(
+        toTrash ? QStringLiteral("Are you sure you want to move %1 to the trash?").arg(what)
                 : QStringLiteral("Are you sure you want to delete %1 permanently?").arg(what),
         m_owner);
 }
 
-void TDialogFileOpUi::Error(const QString& Text)
+void DialogFileOpUi::error(const QString& text)
 {
-    HSDialogs::ErrorBox(Text, m_owner);
+    MessageDialogs::errorBox(text, m_owner);
 }
 
-void TDialogFileOpUi::BeginProgress(const QString& Caption, qint64 TotalUnits)
+void DialogFileOpUi::beginProgress(const QString& caption, qint64 totalUnits)
 {
-    m_caption = Caption;
-    m_total = TotalUnits;
+    m_caption = caption;
+    m_total = totalUnits;
     m_cancelled = false;
     m_clock.start();
     m_lastUpdate.invalidate();
 }
 
-bool TDialogFileOpUi::Progress(qint64 DoneUnits, const QString& Current)
+bool DialogFileOpUi::progress(qint64 doneUnits, const QString& current)
 {
     if (m_cancelled)
         return false;
@@ -89,8 +90,8 @@ bool TDialogFileOpUi::Progress(qint64 DoneUnits, const QString& Current)
         return !m_dialog->wasCanceled();
     m_lastUpdate.start();
     const QFontMetrics metrics(m_dialog->font());
-    m_dialog->setLabelText(m_caption + u'\n' + metrics.elidedText(Current, Qt::ElideMiddle, 400));
-    m_dialog->setValue(m_total > 0 ? int(qMin<qint64>(Steps, DoneUnits * Steps / m_total)) : 0);
+    m_dialog->setLabelText(m_caption + u'\n' + metrics.elidedText(current, Qt::ElideMiddle, 400));
+    m_dialog->setValue(m_total > 0 ? int(qMin<qint64>(Steps, doneUnits * Steps / m_total)) : 0);
     QCoreApplication::processEvents();
     if (g_hook && m_dialog)
         g_hook(*m_dialog);
@@ -98,30 +99,30 @@ bool TDialogFileOpUi::Progress(qint64 DoneUnits, const QString& Current)
     return !m_cancelled;
 }
 
-void TDialogFileOpUi::EndProgress()
+void DialogFileOpUi::endProgress()
 {
     m_dialog.reset();
     m_clock.invalidate();
 }
 
-void TDialogFileOpUi::SetProgressDelay(int Milliseconds)
+void DialogFileOpUi::setProgressDelay(int milliseconds)
 {
-    g_delay = Milliseconds;
+    g_delay = milliseconds;
 }
 
-void TDialogFileOpUi::SetProgressHook(std::function<void(QProgressDialog&)> Hook)
+void DialogFileOpUi::setProgressHook(std::function<void(QProgressDialog&)> hook)
 {
-    g_hook = std::move(Hook);
+    g_hook = std::move(hook);
 }
 
 namespace FileOperations
 {
 
-void InstallDialogs(QWidget* Owner)
+void installDialogs(QWidget* owner)
 {
-    MyFileUtils::SetFileOpUi(nullptr);
-    g_installed = std::make_unique<TDialogFileOpUi>(Owner);
-    MyFileUtils::SetFileOpUi(g_installed.get());
+    FileUtils::setFileOpUi(nullptr);
+    g_installed = std::make_unique<DialogFileOpUi>(owner);
+    FileUtils::setFileOpUi(g_installed.get());
 }
 
 } // namespace FileOperations

@@ -10,26 +10,26 @@ class QProgressDialog;
 class QWidget;
 
 // The questions, errors and progress of the file operations as the program's
-// dialogs: every message through HSDialogs, and a progress dialog with Cancel
+// dialogs: every message through MessageDialogs, and a progress dialog with Cancel
 // that appears once the work has lasted half a second.
-class TDialogFileOpUi : public MyFileUtils::TFileOpUi
+class DialogFileOpUi : public FileUtils::FileOpUi
 {
 public:
-    explicit TDialogFileOpUi(QWidget* Owner = nullptr);
-    ~TDialogFileOpUi() override;
+    explicit DialogFileOpUi(QWidget* owner = nullptr);
+    ~DialogFileOpUi() override;
 
-    bool AskOverwrite(const QString& Target, bool IsFolder) override;
-    bool AskCreateFolder(const QString& Folder) override;
-    bool ConfirmDelete(const QString& Path, bool IsFolder, bool ToTrash) override;
-    void Error(const QString& Text) override;
-    void BeginProgress(const QString& Caption, qint64 TotalUnits) override;
-    bool Progress(qint64 DoneUnits, const QString& Current) override;
-    void EndProgress() override;
+    bool askOverwrite(const QString& target, bool isFolder) override;
+    bool askCreateFolder(const QString& folder) override;
+    bool confirmDelete(const QString& path, bool isFolder, bool toTrash) override;
+    void error(const QString& text) override;
+    void beginProgress(const QString& caption, qint64 totalUnits) override;
+    bool progress(qint64 doneUnits, const QString& current) override;
+    void endProgress() override;
 
     // How long work runs before the progress dialog shows (500 ms).
-    static void SetProgressDelay(int Milliseconds);
+    static void setProgressDelay(int milliseconds);
     // Test hook: called with the dialog each time it is brought up to date.
-    static void SetProgressHook(std::function<void(QProgressDialog&)> Hook);
+    static void setProgressHook(std::function<void(QProgressDialog&)> hook);
 
 private:
     QPointer<QWidget> m_owner;
@@ -43,7 +43,7 @@ private:
 
 namespace FileOperations
 {
-// From now on the short forms MyFileUtils::ShellCopyOrMove and ShellDelete
+// From now on the short forms FileUtils::copyOrMove and deletePath
 // ask, warn and show progress with the dialogs, over Owner.
-void InstallDialogs(QWidget* Owner = nullptr);
+void installDialogs(QWidget* owner = nullptr);
 } // namespace FileOperations

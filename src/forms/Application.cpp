@@ -1,6 +1,6 @@
 #include "forms/Application.h"
 #include "catalogue/Artwork.h"
-#include "components/HSDialogs.h"
+#include "components/MessageDialogs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Quillmere"));
     setOrganizationName(QStringLiteral("Velmarch"));
@@ -22,23 +22,23 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    setWindowIcon(Artwork::ProgramIcon());
+    setWindowIcon(Artwork::programIcon());
 }
 
-bool TApplication::notify(QObject* receiver, QEvent* event)
+bool Application::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        HSDialogs::ApplicationError(QString::fromUtf8(e.what()));
+        MessageDialogs::applicationError(QString::fromUtf8(e.what()));
     }
     return false;
 }
 
-bool TApplication::event(QEvent* event)
+bool Application::event(QEvent* event)
 {
     if (event->type() == QEvent::Quit &&
-        isSignalConnected(QMetaMethod::fromSignal(&TApplication::quitRequested))) {
+        isSignalConnected(QMetaMethod::fromSignal(&Application::quitRequested))) {
         event->accept();
         Q_EMIT quitRequested();
         return true;
@@ -52,14 +52,14 @@ namespace
 // Copies From to To when From is a regular file (a link to one is fine):
 // a catalogue name that leads to a device, a pipe or a folder is no
 // catalogue, and reading it could block or never end.
-bool copyRegularFile(const QString& From, const QString& To)
+bool copyRegularFile(const QString& from, const QString& to)
 {
-    const QByteArray from = QFile::encodeName(From);
+    const QByteArray fromBytes = QFile::encodeName(from);
     struct stat st {
     };
-    if (::stat(from.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(fromBytes.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    const int fd = ::open(from.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(fromBytes.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
     QFile source;
@@ -69,7 +69,7 @@ bool copyRegularFile(const QString& From, const QString& To)
         ::close(fd);
         return false;
     }
-    QSaveFile target(To);
+    QSaveFile target(to);
     if (!target.open(QIODevice::WriteOnly))
         return false;
     QByteArray chunk;
@@ -81,39 +81,39 @@ bool copyRegularFile(const QString& From, const QString& To)
 
 } // namespace
 
-QString TApplication::DataFolder(QString* Notice)
+QString Application::dataFolder(QString* notice)
 {
     const QString exeDir = applicationDirPath();
     if (::access(QFile::encodeName(exeDir).constData(), W_OK) == 0)
         return exeDir;
-    return MoveInDataFolder(
+    return moveInDataFolder(
         exeDir,
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
             .filePath(QStringLiteral("Quillmere")),
-        Notice);
+        notice);
 }
 
-QString TApplication::MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder,
-                                       QString* Notice)
+QString Application::moveInDataFolder(const QString& exeFolder, const QString& userFolder,
+                                      QString* notice)
 {
-    QDir().mkpath(UserFolder);
+    QDir().mkpath(userFolder);
     const QString catalogue = QStringLiteral("quillmere.dat"),
                   backup = QStringLiteral("quillmere.bak");
-    const QDir from(ExeFolder), to(UserFolder);
+    const QDir from(exeFolder), to(userFolder);
     // A name that exists in any form (even a broken link) is left alone.
-    const auto present = [](const QString& Path) {
-        return QFileInfo(Path).exists() || QFileInfo(Path).isSymLink();
+    const auto present = [](const QString& path) {
+        return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
     };
     if (present(to.filePath(catalogue)) ||
         !copyRegularFile(from.filePath(catalogue), to.filePath(catalogue)))
-        return UserFolder;
+        return userFolder;
     if (!present(to.filePath(backup)))
         copyRegularFile(from.filePath(backup), to.filePath(backup));
-    if (Notice)
-        *Notice =
+    if (notice)
+        *notice =
             QStringLiteral(
                 "The folder of the program, \"%1\", cannot be written. The catalogue was copied "
                 "from there and now lives in \"%2\".")
-                .arg(QDir::toNativeSeparators(ExeFolder), QDir::toNativeSeparators(UserFolder));
-    return UserFolder;
+                .arg(QDir::toNativeSeparators(exeFolder), QDir::toNativeSeparators(userFolder));
+    return userFolder;
 }

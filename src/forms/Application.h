@@ -3,23 +3,23 @@
 
 // The application object: an error that no command handled is shown in the
 // program's error box, and the program goes on.
-class TApplication : public QApplication
+class Application : public QApplication
 {
     Q_OBJECT
 public:
-    TApplication(int& argc, char** argv);
+    Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 
     // The folder of the catalogue: the executable's own folder, or the user's
     // data folder when that one cannot be written (an install under /usr).
     // Notice, when given, receives what the user should be told once.
-    static QString DataFolder(QString* Notice = nullptr);
+    static QString dataFolder(QString* notice = nullptr);
     // The user's data folder UserFolder, created when missing. When it holds
     // no catalogue yet, it starts from a copy of the catalogue beside the
     // executable in ExeFolder and of its backup, and Notice says where the
     // catalogue now lives.
-    static QString MoveInDataFolder(const QString& ExeFolder, const QString& UserFolder,
-                                    QString* Notice);
+    static QString moveInDataFolder(const QString& exeFolder, const QString& userFolder,
+                                    QString* notice);
 
 Q_SIGNALS:
     // A request to end the program (quit(), the session manager's "die"),

@@ -7,9 +7,9 @@ namespace Commands
 namespace
 {
 
-constexpr int key(QKeyCombination Combination)
+constexpr int key(QKeyCombination combination)
 {
-    return Combination.toCombined();
+    return combination.toCombined();
 }
 
 // The image numbers are the command pictures painted by Artwork.
@@ -72,7 +72,7 @@ static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
 constexpr bool inOrder()
 {
     for (size_t i = 0; i < std::size(Table); ++i)
-        if (Table[i].Command != Id(i))
+        if (Table[i].command != Id(i))
             return false;
     return true;
 }
@@ -85,9 +85,9 @@ std::span<const Entry> table()
     return Table;
 }
 
-const Entry& entry(Id Command)
+const Entry& entry(Id command)
 {
-    return Table[size_t(Command)];
+    return Table[size_t(command)];
 }
 
 } // namespace Commands

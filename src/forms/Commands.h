@@ -60,17 +60,17 @@ enum Flag : unsigned {
 };
 
 struct Entry {
-    Id Command;
-    const char* ObjectName;
-    const char* Caption;
-    const char* Hint; // the tool tip; empty for none
-    int Shortcut;     // a combined key (QKeyCombination::toCombined()); 0 for none
-    int Image;        // a command picture (Artwork::CommandImage); -1 for none
-    unsigned Flags;
+    Id command;
+    const char* objectName;
+    const char* caption;
+    const char* hint; // the tool tip; empty for none
+    int shortcut;     // a combined key (QKeyCombination::toCombined()); 0 for none
+    int image;        // a command picture (Artwork::CommandImage); -1 for none
+    unsigned flags;
 };
 
 // The table, in the order of Id.
 std::span<const Entry> table();
-const Entry& entry(Id Command);
+const Entry& entry(Id command);
 
 } // namespace Commands

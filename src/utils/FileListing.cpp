@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
 namespace
@@ -19,25 +19,25 @@ namespace
 
 // The part of a mask after a leading '*' when the rest holds no wildcard
 // (the common "*.pdf"), else null.
-QString plainSuffixOf(const QString& Mask)
+QString plainSuffixOf(const QString& mask)
 {
-    if (!Mask.startsWith(u'*'))
+    if (!mask.startsWith(u'*'))
         return QString();
-    const QString rest = Mask.mid(1);
+    const QString rest = mask.mid(1);
     if (rest.contains(u'*') || rest.contains(u'?'))
         return QString();
     return rest;
 }
 
-bool globMatch(QStringView Name, QStringView Mask)
+bool globMatch(QStringView name, QStringView mask)
 {
     qsizetype n = 0, m = 0, starM = -1, starN = 0;
-    while (n < Name.size()) {
-        if (m < Mask.size() && Mask[m] == u'*') {
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == u'*') {
             starM = m++;
             starN = n;
-        } else if (m < Mask.size() &&
-                   (Mask[m] == u'?' || Mask[m].toCaseFolded() == Name[n].toCaseFolded())) {
+        } else if (m < mask.size() &&
+                   (mask[m] == u'?' || mask[m].toCaseFolded() == name[n].toCaseFolded())) {
             ++m;
             ++n;
         } else if (starM >= 0) {
@@ -47,40 +47,40 @@ bool globMatch(QStringView Name, QStringView Mask)
             return false;
         }
     }
-    while (m < Mask.size() && Mask[m] == u'*')
+    while (m < mask.size() && mask[m] == u'*')
         ++m;
-    return m == Mask.size();
+    return m == mask.size();
 }
 
-bool lessByName(const QString& A, const QString& B)
+bool lessByName(const QString& a, const QString& b)
 {
-    const int c = QString::compare(A, B, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : A < B;
+    const int c = QString::compare(a, b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
 }
 
-struct TWalk {
-    QString Mask;
-    QString Suffix; // fast path for "*.ext"; empty when not usable
-    bool All = false;
-    QStringList* List = nullptr;
-    std::set<std::pair<dev_t, ino_t>> Seen;
+struct Walk {
+    QString mask;
+    QString suffix; // fast path for "*.ext"; empty when not usable
+    bool all = false;
+    QStringList* list = nullptr;
+    std::set<std::pair<dev_t, ino_t>> seen;
 
-    bool Matches(const QString& Name) const
+    bool matches(const QString& name) const
     {
-        if (All)
+        if (all)
             return true;
-        if (!Suffix.isEmpty())
-            return Name.endsWith(Suffix, Qt::CaseInsensitive);
-        return globMatch(Name, Mask);
+        if (!suffix.isEmpty())
+            return name.endsWith(suffix, Qt::CaseInsensitive);
+        return globMatch(name, mask);
     }
 
-    void Walk(const QString& Dir, const QByteArray& NativeDir)
+    void walk(const QString& dir, const QByteArray& nativeDir)
     {
-        DIR* d = ::opendir(NativeDir.constData());
+        DIR* d = ::opendir(nativeDir.constData());
         if (!d)
             return; // unreadable or gone: pass over it
         struct stat self;
-        if (::fstat(::dirfd(d), &self) != 0 || !Seen.insert({self.st_dev, self.st_ino}).second) {
+        if (::fstat(::dirfd(d), &self) != 0 || !seen.insert({self.st_dev, self.st_ino}).second) {
             ::closedir(d); // walked already: a link loop or a second link to it
             return;
         }
@@ -99,7 +99,7 @@ struct TWalk {
             }
             if (isFile) {
                 QString name = QFile::decodeName(raw);
-                if (Matches(name))
+                if (matches(name))
                     files.push_back(std::move(name));
             } else if (isDir && raw[0] != '.') {
                 folders.push_back(QFile::decodeName(raw));
@@ -108,37 +108,37 @@ struct TWalk {
         ::closedir(d);
         std::sort(files.begin(), files.end(), lessByName);
         for (const QString& f : files)
-            List->append(Dir + f);
+            list->append(dir + f);
         std::sort(folders.begin(), folders.end(), lessByName);
         for (const QString& f : folders) {
-            const QString sub = Dir + f + u'/';
-            Walk(sub, Sys::native(sub));
+            const QString sub = dir + f + u'/';
+            walk(sub, Sys::native(sub));
         }
     }
 };
 
 } // namespace
 
-bool MatchesMask(const QString& Name, const QString& Mask)
+bool matchesMask(const QString& name, const QString& mask)
 {
-    if (Mask.isEmpty() || Mask == u"*" || Mask == u"*.*")
+    if (mask.isEmpty() || mask == u"*" || mask == u"*.*")
         return true;
-    return globMatch(Name, Mask);
+    return globMatch(name, mask);
 }
 
-void ListFiles(const QString& Folder, const QString& Mask, QStringList& List)
+void listFiles(const QString& folder, const QString& mask, QStringList& list)
 {
-    if (!Folder.isEmpty()) {
-        TWalk walk;
-        walk.Mask = Mask;
-        walk.All = Mask.isEmpty() || Mask == u"*" || Mask == u"*.*";
-        walk.Suffix = plainSuffixOf(Mask);
-        walk.List = &List;
-        const QString dir = IncludeBackslash(Folder);
-        walk.Walk(dir, Sys::native(dir));
+    if (!folder.isEmpty()) {
+        Walk walk;
+        walk.mask = mask;
+        walk.all = mask.isEmpty() || mask == u"*" || mask == u"*.*";
+        walk.suffix = plainSuffixOf(mask);
+        walk.list = &list;
+        const QString dir = withTrailingSlash(folder);
+        walk.walk(dir, Sys::native(dir));
     }
-    if (List.isEmpty())
-        List.append(QStringLiteral("Files not found"));
+    if (list.isEmpty())
+        list.append(QStringLiteral("Files not found"));
 }
 
-} // namespace MyFileUtils
+} // namespace FileUtils

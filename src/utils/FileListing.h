@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
 // Appends to List every file under Folder whose name matches Mask (a pattern
@@ -13,8 +13,8 @@ namespace MyFileUtils
 // followed, but no folder is walked twice, so link loops end; folders that
 // cannot be read are passed over. Paths keep their case. When List is still
 // empty at the end, it receives the one line "Files not found".
-void ListFiles(const QString& Folder, const QString& Mask, QStringList& List);
+void listFiles(const QString& folder, const QString& mask, QStringList& list);
 // Does Name match Mask the way ListFiles matches it?
-bool MatchesMask(const QString& Name, const QString& Mask);
+bool matchesMask(const QString& name, const QString& mask);
 
-} // namespace MyFileUtils
+} // namespace FileUtils

@@ -2,8 +2,8 @@
 #include <QString>
 
 // Copy, move and delete of real files and folders, with the questions they
-// ask through a TFileOpUi. Paths use '/' as the delimiter.
-namespace MyFileUtils
+// ask through a FileOpUi. Paths use '/' as the delimiter.
+namespace FileUtils
 {
 
 // A name that is not UTF-8 may be passed as QFile::decodeName gives it (with
@@ -12,45 +12,45 @@ namespace MyFileUtils
 
 // The questions, errors and progress of a file operation. The dialog version
 // lives with the widgets; tests answer with their own.
-class TFileOpUi
+class FileOpUi
 {
 public:
-    virtual ~TFileOpUi() = default;
+    virtual ~FileOpUi() = default;
     // Target exists: replace it? For a folder the contents are merged and
     // files of the same name replaced.
-    virtual bool AskOverwrite(const QString& Target, bool IsFolder) = 0;
+    virtual bool askOverwrite(const QString& target, bool isFolder) = 0;
     // The folder the item should go into does not exist: create it?
-    virtual bool AskCreateFolder(const QString& Folder) = 0;
-    virtual bool ConfirmDelete(const QString& Path, bool IsFolder, bool ToTrash) = 0;
-    virtual void Error(const QString& Text) = 0;
+    virtual bool askCreateFolder(const QString& folder) = 0;
+    virtual bool confirmDelete(const QString& path, bool isFolder, bool toTrash) = 0;
+    virtual void error(const QString& text) = 0;
     // Work of TotalUnits (bytes for copies, items for deletions) begins.
-    virtual void BeginProgress(const QString& /*Caption*/, qint64 /*TotalUnits*/) {}
+    virtual void beginProgress(const QString& /*Caption*/, qint64 /*TotalUnits*/) {}
     // Called often while working; false cancels the operation.
-    virtual bool Progress(qint64 /*DoneUnits*/, const QString& /*Current*/) { return true; }
-    virtual void EndProgress() {}
+    virtual bool progress(qint64 /*DoneUnits*/, const QString& /*Current*/) { return true; }
+    virtual void endProgress() {}
 };
 
 // The questions-and-dialogs object the short calls below use. Without one a
 // quiet object refuses every question and keeps the last error in
 // LastFileOpError(). Not owned.
 // The program installs its dialogs once (FileOperations::InstallDialogs);
-// tests install their own with TScopedFileOpUi.
-void SetFileOpUi(TFileOpUi* Ui);
-TFileOpUi* FileOpUi();
-QString LastFileOpError();
+// tests install their own with ScopedFileOpUi.
+void setFileOpUi(FileOpUi* ui);
+FileOpUi* fileOpUi();
+QString lastFileOpError();
 
 // Installs Ui (may be null: the quiet object) for the guard's lifetime, then
 // puts back the one installed before, however the scope is left.
-class TScopedFileOpUi
+class ScopedFileOpUi
 {
 public:
-    explicit TScopedFileOpUi(TFileOpUi* Ui) : m_previous(FileOpUi()) { SetFileOpUi(Ui); }
-    ~TScopedFileOpUi() { SetFileOpUi(m_previous); }
-    TScopedFileOpUi(const TScopedFileOpUi&) = delete;
-    TScopedFileOpUi& operator=(const TScopedFileOpUi&) = delete;
+    explicit ScopedFileOpUi(FileOpUi* ui) : m_previous(fileOpUi()) { setFileOpUi(ui); }
+    ~ScopedFileOpUi() { setFileOpUi(m_previous); }
+    ScopedFileOpUi(const ScopedFileOpUi&) = delete;
+    ScopedFileOpUi& operator=(const ScopedFileOpUi&) = delete;
 
 private:
-    TFileOpUi* m_previous;
+    FileOpUi* m_previous;
 };
 
 // Copies or moves a file or a folder with its contents.
@@ -65,10 +65,10 @@ private:
 // target and put in place only when complete, so a cancelled or failed copy
 // leaves nothing behind and an overwritten target is untouched until then.
 // True exactly when the whole operation completed.
-bool ShellCopyOrMove(TFileOpUi& Ui, const QString& Source, const QString& Destination,
-                     bool RenameOnCollision, bool Move);
-bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool RenameOnCollision,
-                     bool Move);
+bool copyOrMove(FileOpUi& ui, const QString& source, const QString& destination,
+                bool renameOnCollision, bool move);
+bool copyOrMove(const QString& source, const QString& destination, bool renameOnCollision,
+                bool move);
 
 // Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
 // into the desktop trash (restorable from the file manager) or for good. A
@@ -77,7 +77,7 @@ bool ShellCopyOrMove(const QString& Source, const QString& Destination, bool Ren
 // names too long for the trash are cut short there (the original path is kept
 // in the item's info file). True exactly when the item is gone (and, for the
 // trash, is in a trash folder).
-bool ShellDelete(TFileOpUi& Ui, const QString& Path, bool ToTrash);
-bool ShellDelete(const QString& Path, bool ToTrash);
+bool deletePath(FileOpUi& ui, const QString& path, bool toTrash);
+bool deletePath(const QString& path, bool toTrash);
 
-} // namespace MyFileUtils
+} // namespace FileUtils

@@ -1,21 +1,21 @@
 #include "utils/HotKeyModifiers.h"
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
-int ShiftStateOf(Qt::KeyboardModifiers Modifiers)
+int shiftStateOf(Qt::KeyboardModifiers modifiers)
 {
-    return (Modifiers & Qt::ShiftModifier ? ssShift : 0) |
-           (Modifiers & Qt::AltModifier ? ssAlt : 0) |
-           (Modifiers & Qt::ControlModifier ? ssCtrl : 0);
+    return (modifiers & Qt::ShiftModifier ? ssShift : 0) |
+           (modifiers & Qt::AltModifier ? ssAlt : 0) |
+           (modifiers & Qt::ControlModifier ? ssCtrl : 0);
 }
 
-int ShiftToHotKeyModifiers(int Shift)
+int shiftToHotKeyModifiers(int shift)
 {
-    if (Shift & ~(ssShift | ssAlt | ssCtrl))
+    if (shift & ~(ssShift | ssAlt | ssCtrl))
         return 0;
-    return (Shift & ssShift ? hkShift : 0) | (Shift & ssAlt ? hkAlt : 0) |
-           (Shift & ssCtrl ? hkCtrl : 0);
+    return (shift & ssShift ? hkShift : 0) | (shift & ssAlt ? hkAlt : 0) |
+           (shift & ssCtrl ? hkCtrl : 0);
 }
 
 namespace
@@ -24,16 +24,16 @@ namespace
 constexpr unsigned X11ShiftMask = 1, X11ControlMask = 4, X11Mod1Mask = 8;
 } // namespace
 
-unsigned HotKeyModifiersToX11(int Flags)
+unsigned hotKeyModifiersToX11(int flags)
 {
-    return (Flags & hkShift ? X11ShiftMask : 0) | (Flags & hkCtrl ? X11ControlMask : 0) |
-           (Flags & hkAlt ? X11Mod1Mask : 0);
+    return (flags & hkShift ? X11ShiftMask : 0) | (flags & hkCtrl ? X11ControlMask : 0) |
+           (flags & hkAlt ? X11Mod1Mask : 0);
 }
 
-int X11ToHotKeyModifiers(unsigned Mask)
+int x11ToHotKeyModifiers(unsigned mask)
 {
-    return (Mask & X11ShiftMask ? hkShift : 0) | (Mask & X11ControlMask ? hkCtrl : 0) |
-           (Mask & X11Mod1Mask ? hkAlt : 0);
+    return (mask & X11ShiftMask ? hkShift : 0) | (mask & X11ControlMask ? hkCtrl : 0) |
+           (mask & X11Mod1Mask ? hkAlt : 0);
 }
 
-} // namespace MyFileUtils
+} // namespace FileUtils

@@ -2,21 +2,21 @@
 #include <Qt>
 
 // Modifier keys of the global hot key.
-namespace MyFileUtils
+namespace FileUtils
 {
 
 // Shift state bits as the program's commands pass them.
-enum TShiftBits : int { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+enum ShiftBits : int { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
 // Hot-key modifier flags.
-enum THotKeyModifier : int { hkAlt = 1, hkCtrl = 2, hkShift = 4 };
+enum HotKeyModifier : int { hkAlt = 1, hkCtrl = 2, hkShift = 4 };
 
-int ShiftStateOf(Qt::KeyboardModifiers Modifiers);
+int shiftStateOf(Qt::KeyboardModifiers modifiers);
 // Shift state (bits 1 Shift, 2 Alt, 4 Ctrl) to hot-key flags (1 Alt, 2 Ctrl,
 // 4 Shift); a state with any other bit gives 0.
-int ShiftToHotKeyModifiers(int Shift);
+int shiftToHotKeyModifiers(int shift);
 // Hot-key flags to the X11 modifier mask (ShiftMask 1, ControlMask 4,
 // Mod1Mask 8 for Alt) and back; unknown bits are dropped.
-unsigned HotKeyModifiersToX11(int Flags);
-int X11ToHotKeyModifiers(unsigned Mask);
+unsigned hotKeyModifiersToX11(int flags);
+int x11ToHotKeyModifiers(unsigned mask);
 
-} // namespace MyFileUtils
+} // namespace FileUtils

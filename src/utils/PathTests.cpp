@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <thread>
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
 using namespace Sys;
@@ -20,31 +20,31 @@ using namespace Sys;
 namespace
 {
 
-struct TSuffixType {
-    QString Name;
-    bool NameTellsNothing = false;
+struct SuffixType {
+    QString name;
+    bool nameTellsNothing = false;
 };
 
 // The last two suffixes (".tar.gz", ".pdf"), with their case: the globs of
 // the MIME database are mostly suffix globs, a few are case-sensitive (".C").
-QString suffixKey(const QString& Path)
+QString suffixKey(const QString& path)
 {
-    const qsizetype slash = Path.lastIndexOf(u'/');
-    const qsizetype last = Path.lastIndexOf(u'.');
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const qsizetype last = path.lastIndexOf(u'.');
     if (last <= slash + 1)
         return QString();
-    const qsizetype before = Path.lastIndexOf(u'.', last - 1);
-    return Path.mid(before > slash + 1 ? before : last);
+    const qsizetype before = path.lastIndexOf(u'.', last - 1);
+    return path.mid(before > slash + 1 ? before : last);
 }
 
 // The type of a regular file. The suffix decides the type of nearly every
 // file; asking the database once per suffix keeps large catalogues quick to
 // load. The content is read only when the name says nothing.
-QString mimeNameOfFile(const QString& Path)
+QString mimeNameOfFile(const QString& path)
 {
     static QMutex lock;
-    static QHash<QString, TSuffixType> bySuffix;
-    const QString key = suffixKey(Path);
+    static QHash<QString, SuffixType> bySuffix;
+    const QString key = suffixKey(path);
     QMimeDatabase db;
     bool nameTellsNothing = false;
     QString name;
@@ -53,13 +53,13 @@ QString mimeNameOfFile(const QString& Path)
         QMutexLocker guard(&lock);
         auto it = bySuffix.constFind(key);
         if (it != bySuffix.constEnd()) {
-            name = it->Name;
-            nameTellsNothing = it->NameTellsNothing;
+            name = it->name;
+            nameTellsNothing = it->nameTellsNothing;
             cached = true;
         }
     }
     if (!cached) {
-        const QMimeType type = db.mimeTypeForFile(Path, QMimeDatabase::MatchExtension);
+        const QMimeType type = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
         nameTellsNothing = !type.isValid() || type.isDefault();
         name = type.name();
         if (!key.isEmpty()) {
@@ -68,131 +68,131 @@ QString mimeNameOfFile(const QString& Path)
         }
     }
     if (nameTellsNothing)
-        name = db.mimeTypeForFile(Path, QMimeDatabase::MatchContent).name();
+        name = db.mimeTypeForFile(path, QMimeDatabase::MatchContent).name();
     return name;
 }
 
-QString mimeNameOfSpecial(mode_t Mode)
+QString mimeNameOfSpecial(mode_t mode)
 {
-    if (S_ISCHR(Mode))
+    if (S_ISCHR(mode))
         return QStringLiteral("inode/chardevice");
-    if (S_ISBLK(Mode))
+    if (S_ISBLK(mode))
         return QStringLiteral("inode/blockdevice");
-    if (S_ISFIFO(Mode))
+    if (S_ISFIFO(mode))
         return QStringLiteral("inode/fifo");
     return QStringLiteral("inode/socket");
 }
 
 // Opens a regular file for reading; a folder or a pipe is refused before
 // opening (opening a pipe would wait for a writer).
-void openRegular(QFile& File)
+void openRegular(QFile& file)
 {
     struct stat st;
-    const QString path = File.fileName();
+    const QString path = file.fileName();
     if (::stat(native(path).constData(), &st) != 0)
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, sysError(errno)).toStdString());
     if (!S_ISREG(st.st_mode))
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". It is not a file.").arg(path).toStdString());
-    if (!File.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
-                                     .arg(path, File.errorString())
+                                     .arg(path, file.errorString())
                                      .toStdString());
 }
 
 } // namespace
 
-TPathFacts ProbePath(const QString& Path)
+PathFacts probePath(const QString& path)
 {
-    TPathFacts facts;
-    if (Path.isEmpty())
+    PathFacts facts;
+    if (path.isEmpty())
         return facts;
-    const QByteArray nat = native(Path);
+    const QByteArray nat = native(path);
     struct stat st;
     if (::lstat(nat.constData(), &st) != 0)
         return facts;
     if (S_ISLNK(st.st_mode)) {
-        facts.IsSymLink = true;
+        facts.isSymLink = true;
         if (::stat(nat.constData(), &st) != 0)
             return facts; // a dangling link points at nothing
     }
-    facts.Exists = true;
-    facts.IsDir = S_ISDIR(st.st_mode);
-    if (facts.IsDir)
-        facts.MimeName = QStringLiteral("inode/directory");
+    facts.exists = true;
+    facts.isDir = S_ISDIR(st.st_mode);
+    if (facts.isDir)
+        facts.mimeName = QStringLiteral("inode/directory");
     else if (S_ISREG(st.st_mode))
-        facts.MimeName = mimeNameOfFile(Path);
+        facts.mimeName = mimeNameOfFile(path);
     else
-        facts.MimeName = mimeNameOfSpecial(st.st_mode); // never opened: a pipe would block
+        facts.mimeName = mimeNameOfSpecial(st.st_mode); // never opened: a pipe would block
     return facts;
 }
 
-bool FileExists(const QString& Path)
+bool fileExists(const QString& path)
 {
-    const TPathFacts f = ProbePath(Path);
-    return f.Exists && !f.IsDir;
+    const PathFacts f = probePath(path);
+    return f.exists && !f.isDir;
 }
 
-bool DirectoryExists(const QString& Path)
+bool directoryExists(const QString& path)
 {
-    return IsDirectory(Path);
+    return isDirectory(path);
 }
 
-bool IsDirectory(const QString& Path)
+bool isDirectory(const QString& path)
 {
     struct stat st;
-    return !Path.isEmpty() && ::stat(native(Path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-qint64 FileSizeOf(const QString& Path)
+qint64 fileSizeOf(const QString& path)
 {
-    QFile f(Path);
+    QFile f(path);
     openRegular(f);
     return f.size();
 }
 
-bool IsEmptyTextFile(const QString& Path)
+bool isEmptyTextFile(const QString& path)
 {
-    QFile f(Path);
+    QFile f(path);
     openRegular(f);
     // Read as text: a byte-order mark alone is no text, a line break is.
     const QByteArray head = f.read(4);
     if (f.error() != QFileDevice::NoError)
         throw std::runtime_error(
-            QStringLiteral("Cannot read file \"%1\". %2").arg(Path, f.errorString()).toStdString());
+            QStringLiteral("Cannot read file \"%1\". %2").arg(path, f.errorString()).toStdString());
     return head.isEmpty() || head == "\xEF\xBB\xBF" || head == "\xFF\xFE" || head == "\xFE\xFF";
 }
 
-bool IsURL(const QString& Text)
+bool isUrl(const QString& text)
 {
-    return Text.contains(u'/');
+    return text.contains(u'/');
 }
 
-bool IsEMail(const QString& Text)
+bool isEMail(const QString& text)
 {
-    return Text.contains(u'@') && !Text.contains(u'\\') && !Text.contains(u'/');
+    return text.contains(u'@') && !text.contains(u'\\') && !text.contains(u'/');
 }
 
-bool IsLocalPath(const QString& Text)
+bool isLocalPath(const QString& text)
 {
-    return Text.startsWith(u'/') || Text.contains(QStringLiteral(":\\"));
+    return text.startsWith(u'/') || text.contains(QStringLiteral(":\\"));
 }
 
-QString IncludeBackslash(const QString& Path)
+QString withTrailingSlash(const QString& path)
 {
-    return Path.endsWith(u'/') ? Path : Path + u'/';
+    return path.endsWith(u'/') ? path : path + u'/';
 }
 
-bool IsDotEntry(const QString& Name)
+bool isDotEntry(const QString& name)
 {
-    return Name == u"." || Name == u"..";
+    return name == u"." || name == u"..";
 }
 
-void WaitMilliseconds(int Milliseconds)
+void waitMilliseconds(int milliseconds)
 {
-    if (Milliseconds > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+    if (milliseconds > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-} // namespace MyFileUtils
+} // namespace FileUtils

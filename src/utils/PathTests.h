@@ -2,34 +2,34 @@
 #include <QString>
 
 // Tests on paths, files and addresses. Paths use '/' as the delimiter.
-namespace MyFileUtils
+namespace FileUtils
 {
 
 // What the catalogue needs to know of a path. Probing is thread-safe, so the
 // catalogue loader can do it off the GUI thread.
-struct TPathFacts {
-    bool Exists = false;
-    bool IsDir = false;
-    bool IsSymLink = false;
-    QString MimeName; // empty when the path does not exist
+struct PathFacts {
+    bool exists = false;
+    bool isDir = false;
+    bool isSymLink = false;
+    QString mimeName; // empty when the path does not exist
 };
-TPathFacts ProbePath(const QString& Path);
+PathFacts probePath(const QString& path);
 
-bool FileExists(const QString& Path);      // an existing file (not a folder)
-bool DirectoryExists(const QString& Path); // an existing folder
-bool IsDirectory(const QString& Path);     // false for a path that does not exist
-qint64 FileSizeOf(const QString& Path);    // throws when the file cannot be opened
+bool fileExists(const QString& path);      // an existing file (not a folder)
+bool directoryExists(const QString& path); // an existing folder
+bool isDirectory(const QString& path);     // false for a path that does not exist
+qint64 fileSizeOf(const QString& path);    // throws when the file cannot be opened
 // True for a file with no text at all (zero bytes, or a byte-order mark
 // only); a single line break is text. Throws when the file cannot be read.
-bool IsEmptyTextFile(const QString& Path);
-bool IsURL(const QString& Text);   // holds '/'
-bool IsEMail(const QString& Text); // holds '@' and neither '/' nor '\'
+bool isEmptyTextFile(const QString& path);
+bool isUrl(const QString& text);   // holds '/'
+bool isEMail(const QString& text); // holds '@' and neither '/' nor '\'
 // An absolute local path (or an old drive path, so old catalogues keep their kinds).
-bool IsLocalPath(const QString& Text);
-QString IncludeBackslash(const QString& Path); // with one trailing '/'
-bool IsDotEntry(const QString& Name);          // "." or ".."
+bool isLocalPath(const QString& text);
+QString withTrailingSlash(const QString& path); // with one trailing '/'
+bool isDotEntry(const QString& name);           // "." or ".."
 
 // Blocks the calling thread; processes no events.
-void WaitMilliseconds(int Milliseconds);
+void waitMilliseconds(int milliseconds);
 
-} // namespace MyFileUtils
+} // namespace FileUtils

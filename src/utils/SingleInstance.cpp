@@ -14,34 +14,34 @@ namespace
 // True when Pid is a live process of the executable at Executable (a
 // canonical path): a copy of this program, not just a process that took
 // over the number of one that died.
-bool isCopyOf(qint64 Pid, const QString& Executable)
+bool isCopyOf(qint64 pid, const QString& executable)
 {
-    if (Pid <= 0 || Executable.isEmpty())
+    if (pid <= 0 || executable.isEmpty())
         return false;
-    return QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(Pid)) == Executable;
+    return QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)) == executable;
 }
 
 } // namespace
 
-TSingleInstance::TSingleInstance(const QString& ExecutablePath, QObject* parent)
-    : QObject(parent), m_executable(QFileInfo(ExecutablePath).canonicalFilePath()),
-      m_name(ServerName(ExecutablePath))
+SingleInstance::SingleInstance(const QString& executablePath, QObject* parent)
+    : QObject(parent), m_executable(QFileInfo(executablePath).canonicalFilePath()),
+      m_name(serverName(executablePath))
 {
 }
 
-TSingleInstance::~TSingleInstance() = default;
+SingleInstance::~SingleInstance() = default;
 
-QString TSingleInstance::ServerName(const QString& ExecutablePath)
+QString SingleInstance::serverName(const QString& executablePath)
 {
-    QString path = QFileInfo(ExecutablePath).canonicalFilePath();
+    QString path = QFileInfo(executablePath).canonicalFilePath();
     if (path.isEmpty())
-        path = QFileInfo(ExecutablePath).absoluteFilePath();
+        path = QFileInfo(executablePath).absoluteFilePath();
     const QByteArray hash =
         QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QStringLiteral("TorvikPathfind-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
-bool TSingleInstance::Claim()
+bool SingleInstance::claim()
 {
     // Two copies started at once must not both decide they are the first:
     // the lock spans the look for a first copy and the start of listening.

@@ -6,19 +6,19 @@
 // One running copy per executable: a second copy started from the same file
 // asks the first to show its window and quits before it touches the catalogue.
 // Copies started from different folders keep separate catalogues.
-class TSingleInstance : public QObject
+class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    explicit TSingleInstance(const QString& ExecutablePath, QObject* parent = nullptr);
-    ~TSingleInstance() override;
+    explicit SingleInstance(const QString& executablePath, QObject* parent = nullptr);
+    ~SingleInstance() override;
 
     // The local socket name for an executable path.
-    static QString ServerName(const QString& ExecutablePath);
+    static QString serverName(const QString& executablePath);
 
     // True when this is the first copy (it now listens); false when another
     // copy answered and was asked to show itself.
-    bool Claim();
+    bool claim();
 
 Q_SIGNALS:
     void showRequested();

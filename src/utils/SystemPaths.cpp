@@ -12,56 +12,56 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-namespace MyFileUtils::Sys
+namespace FileUtils::Sys
 {
 
-QByteArray native(const QString& Path)
+QByteArray native(const QString& path)
 {
-    if (Path.contains(QChar(u'\0')))
+    if (path.contains(QChar(u'\0')))
         return {};
-    return QFile::encodeName(Path);
+    return QFile::encodeName(path);
 }
 
-QString sysError(int Err)
+QString sysError(int err)
 {
-    return QString::fromLocal8Bit(std::strerror(Err));
+    return QString::fromLocal8Bit(std::strerror(err));
 }
 
-QByteArray nameOf(const QByteArray& Path)
+QByteArray nameOf(const QByteArray& path)
 {
-    return Path.mid(Path.lastIndexOf('/') + 1);
+    return path.mid(path.lastIndexOf('/') + 1);
 }
 
-QByteArray parentOf(const QByteArray& Path)
+QByteArray parentOf(const QByteArray& path)
 {
-    const qsizetype slash = Path.lastIndexOf('/');
-    return slash <= 0 ? QByteArray("/") : Path.left(slash);
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
 }
 
-QByteArray child(const QByteArray& Dir, const QByteArray& Name)
+QByteArray child(const QByteArray& dir, const QByteArray& name)
 {
-    return Dir.endsWith('/') ? Dir + Name : Dir + '/' + Name;
+    return dir.endsWith('/') ? dir + name : dir + '/' + name;
 }
 
-QString joinPath(const QString& Folder, const QString& Name)
+QString joinPath(const QString& folder, const QString& name)
 {
-    return Folder.endsWith(u'/') ? Folder + Name : Folder + u'/' + Name;
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
-QString absolutePath(const QString& Path)
+QString absolutePath(const QString& path)
 {
-    return QDir::cleanPath(QDir::current().absoluteFilePath(Path));
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-bool readNames(const QByteArray& Dir, std::vector<QByteArray>& Names)
+bool readNames(const QByteArray& dir, std::vector<QByteArray>& names)
 {
-    DIR* d = ::opendir(Dir.constData());
+    DIR* d = ::opendir(dir.constData());
     if (!d)
         return false;
     errno = 0;
     while (const dirent* e = ::readdir(d)) {
         if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            Names.emplace_back(e->d_name);
+            names.emplace_back(e->d_name);
     }
     const int err = errno;
     ::closedir(d);
@@ -69,9 +69,9 @@ bool readNames(const QByteArray& Dir, std::vector<QByteArray>& Names)
     return err == 0;
 }
 
-QByteArray nativePath(const QString& Path)
+QByteArray nativePath(const QString& path)
 {
-    const QString absolute = absolutePath(Path);
+    const QString absolute = absolutePath(path);
     const QByteArray direct = native(absolute);
     struct stat st;
     if (!absolute.contains(QChar::ReplacementCharacter) || ::lstat(direct.constData(), &st) == 0)
@@ -82,8 +82,8 @@ QByteArray nativePath(const QString& Path)
         std::vector<QByteArray> names;
         if (part.contains(QChar::ReplacementCharacter) && ::lstat(next.constData(), &st) != 0 &&
             readNames(resolved.isEmpty() ? QByteArray("/") : resolved, names)) {
-            const auto decodesToPart = [&](const QByteArray& Name) {
-                return QFile::decodeName(Name) == part;
+            const auto decodesToPart = [&](const QByteArray& name) {
+                return QFile::decodeName(name) == part;
             };
             const auto match = std::find_if(names.begin(), names.end(), decodesToPart);
             if (match != names.end() &&
@@ -95,9 +95,9 @@ QByteArray nativePath(const QString& Path)
     return resolved.isEmpty() ? QByteArray("/") : resolved;
 }
 
-QByteArray canonical(const QByteArray& Path)
+QByteArray canonical(const QByteArray& path)
 {
-    char* resolved = ::realpath(Path.constData(), nullptr);
+    char* resolved = ::realpath(path.constData(), nullptr);
     if (!resolved)
         return QByteArray();
     const QByteArray result(resolved);
@@ -105,19 +105,19 @@ QByteArray canonical(const QByteArray& Path)
     return result;
 }
 
-bool makePath(const QByteArray& Folder, mode_t Mode)
+bool makePath(const QByteArray& folder, mode_t mode)
 {
     struct stat st;
-    if (::stat(Folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
         return true;
-    for (qsizetype i = 1; i <= Folder.size(); ++i) {
-        if (i < Folder.size() && Folder[i] != '/')
+    for (qsizetype i = 1; i <= folder.size(); ++i) {
+        if (i < folder.size() && folder[i] != '/')
             continue;
-        const QByteArray upTo = Folder.left(i);
-        if (::mkdir(upTo.constData(), Mode) != 0 && errno != EEXIST)
+        const QByteArray upTo = folder.left(i);
+        if (::mkdir(upTo.constData(), mode) != 0 && errno != EEXIST)
             return false;
     }
-    if (::stat(Folder.constData(), &st) != 0)
+    if (::stat(folder.constData(), &st) != 0)
         return false;
     if (!S_ISDIR(st.st_mode)) {
         errno = ENOTDIR;
@@ -126,38 +126,38 @@ bool makePath(const QByteArray& Folder, mode_t Mode)
     return true;
 }
 
-int renameNoReplace(const QByteArray& From, const QByteArray& To)
+int renameNoReplace(const QByteArray& from, const QByteArray& to)
 {
-    if (::renameat2(AT_FDCWD, From.constData(), AT_FDCWD, To.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return -1;
     // A file system without the flag: check, then rename.
     struct stat st;
-    if (::lstat(To.constData(), &st) == 0) {
+    if (::lstat(to.constData(), &st) == 0) {
         errno = EEXIST;
         return -1;
     }
-    return ::rename(From.constData(), To.constData());
+    return ::rename(from.constData(), to.constData());
 }
 
-qsizetype nameMax(const QByteArray& Folder)
+qsizetype nameMax(const QByteArray& folder)
 {
-    const long limit = ::pathconf(Folder.constData(), _PC_NAME_MAX);
+    const long limit = ::pathconf(folder.constData(), _PC_NAME_MAX);
     return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
 }
 
-QByteArray taggedName(const QByteArray& Name, bool IsFolder, const QByteArray& Tag, qsizetype Limit)
+QByteArray taggedName(const QByteArray& name, bool isFolder, const QByteArray& tag, qsizetype limit)
 {
-    const qsizetype dot = IsFolder ? -1 : Name.lastIndexOf('.');
-    QByteArray base = Name, ext;
-    if (dot > 0 && Name.size() - dot <= Limit / 4) {
-        base = Name.left(dot);
-        ext = Name.mid(dot);
+    const qsizetype dot = isFolder ? -1 : name.lastIndexOf('.');
+    QByteArray base = name, ext;
+    if (dot > 0 && name.size() - dot <= limit / 4) {
+        base = name.left(dot);
+        ext = name.mid(dot);
     }
-    const qsizetype keep = Limit - Tag.size() - ext.size();
+    const qsizetype keep = limit - tag.size() - ext.size();
     if (keep >= base.size())
-        return base + Tag + ext;
+        return base + tag + ext;
     if (keep <= 0)
         return QByteArray();
     // Back to the first byte of a UTF-8 character (at most three steps).
@@ -166,7 +166,7 @@ QByteArray taggedName(const QByteArray& Name, bool IsFolder, const QByteArray& T
         --cut;
     if (cut == 0 || (uchar(base[cut]) & 0xC0) == 0x80)
         cut = keep; // no UTF-8: any cut will do
-    return base.left(cut) + Tag + ext;
+    return base.left(cut) + tag + ext;
 }
 
-} // namespace MyFileUtils::Sys
+} // namespace FileUtils::Sys

@@ -10,75 +10,75 @@
 // Helpers the path tests, the listing, the file operations and the trash
 // share: paths as the file system's bytes and the system's error texts.
 // Internal to the core; not for the widgets.
-namespace MyFileUtils::Sys
+namespace FileUtils::Sys
 {
 
 // A path with a NUL names no file: the system would read it only up to the
 // NUL and act on another file. It becomes the empty path, which names none.
-QByteArray native(const QString& Path);
+QByteArray native(const QString& path);
 
-QString sysError(int Err);
+QString sysError(int err);
 
 // The last name of a path, and the folder that holds it.
-QByteArray nameOf(const QByteArray& Path);
-QByteArray parentOf(const QByteArray& Path);
-QByteArray child(const QByteArray& Dir, const QByteArray& Name);
-QString joinPath(const QString& Folder, const QString& Name);
+QByteArray nameOf(const QByteArray& path);
+QByteArray parentOf(const QByteArray& path);
+QByteArray child(const QByteArray& dir, const QByteArray& name);
+QString joinPath(const QString& folder, const QString& name);
 
 // Absolute and clean, without a trailing '/'.
-QString absolutePath(const QString& Path);
+QString absolutePath(const QString& path);
 
 // Names in a folder without "." and "..". False (with errno set) when the
 // folder cannot be read.
-bool readNames(const QByteArray& Dir, std::vector<QByteArray>& Names);
+bool readNames(const QByteArray& dir, std::vector<QByteArray>& names);
 
 // The absolute path as the file system's bytes. A name that is not valid
 // UTF-8 reaches the program decoded with replacement characters, which do not
 // encode back to it; such a name is looked up in its folder, and taken when
 // exactly one entry there decodes to it.
-QByteArray nativePath(const QString& Path);
+QByteArray nativePath(const QString& path);
 
 // The path with its links, "." and ".." resolved; empty (errno set) when it
 // cannot be.
-QByteArray canonical(const QByteArray& Path);
+QByteArray canonical(const QByteArray& path);
 
 // Makes a folder and the missing folders above it. False, with errno set,
 // when one cannot be made.
-bool makePath(const QByteArray& Folder, mode_t Mode);
+bool makePath(const QByteArray& folder, mode_t mode);
 
 // rename() that never replaces an existing target.
-int renameNoReplace(const QByteArray& From, const QByteArray& To);
+int renameNoReplace(const QByteArray& from, const QByteArray& to);
 
 // More than any folder filled by hand holds; the searches for a free name
 // give up there.
 constexpr int MaxNameTries = 100000;
 
 // The longest name a folder takes.
-qsizetype nameMax(const QByteArray& Folder);
+qsizetype nameMax(const QByteArray& folder);
 
 // Name with Tag (" (2)") before its extension, cut to at most Limit bytes.
 // The cut falls between UTF-8 characters, and the extension stays unless it
 // is too long to be one. Empty when nothing of the name would be left.
-QByteArray taggedName(const QByteArray& Name, bool IsFolder, const QByteArray& Tag,
-                      qsizetype Limit);
+QByteArray taggedName(const QByteArray& name, bool isFolder, const QByteArray& tag,
+                      qsizetype limit);
 
 // A file descriptor, closed at the end of its scope unless released.
-class TFd
+class FileDescriptor
 {
 public:
-    explicit TFd(int Fd) : m_fd(Fd) {}
-    ~TFd()
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return m_fd; }
-    int Release() { return std::exchange(m_fd, -1); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
 };
 
-} // namespace MyFileUtils::Sys
+} // namespace FileUtils::Sys

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace MyFileUtils
+namespace FileUtils
 {
 
 using namespace Sys;
@@ -20,10 +20,10 @@ using namespace Sys;
 namespace
 {
 
-bool writeAll(int Fd, const QByteArray& Data)
+bool writeAll(int fd, const QByteArray& data)
 {
-    for (qsizetype put = 0; put < Data.size();) {
-        const ssize_t n = ::write(Fd, Data.constData() + put, size_t(Data.size() - put));
+    for (qsizetype put = 0; put < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + put, size_t(data.size() - put));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -39,28 +39,28 @@ bool writeAll(int Fd, const QByteArray& Data)
 // A trash folder: "files" holds the items, "info" a ".trashinfo" file for
 // each. Original paths are kept relative to Top, or absolute when Top is
 // empty (the home trash).
-struct TTrash {
-    QByteArray Folder;
-    QByteArray Top;
+struct TrashFolder {
+    QByteArray folder;
+    QByteArray top;
 };
 
 // A trash folder with its two subfolders, made (mode 0700) when missing. On
 // a shared file system they must be real folders of the user's own.
-bool makeTrashFolders(const QByteArray& Folder, bool Shared)
+bool makeTrashFolders(const QByteArray& folder, bool shared)
 {
-    if (!Shared && !makePath(parentOf(Folder), 0700))
+    if (!shared && !makePath(parentOf(folder), 0700))
         return false;
-    for (const QByteArray& dir : {Folder, Folder + "/files", Folder + "/info"}) {
+    for (const QByteArray& dir : {folder, folder + "/files", folder + "/info"}) {
         if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST)
             return false;
         struct stat st;
-        if ((Shared ? ::lstat(dir.constData(), &st) : ::stat(dir.constData(), &st)) != 0)
+        if ((shared ? ::lstat(dir.constData(), &st) : ::stat(dir.constData(), &st)) != 0)
             return false;
         if (!S_ISDIR(st.st_mode)) {
             errno = ENOTDIR;
             return false;
         }
-        if (Shared && st.st_uid != ::getuid()) {
+        if (shared && st.st_uid != ::getuid()) {
             errno = EPERM;
             return false;
         }
@@ -70,33 +70,33 @@ bool makeTrashFolders(const QByteArray& Folder, bool Shared)
 
 // The top folder (mount point) of the file system on device Dev that holds
 // the canonical Folder.
-QByteArray topFolderOf(QByteArray Folder, dev_t Dev)
+QByteArray topFolderOf(QByteArray folder, dev_t dev)
 {
-    while (Folder != "/") {
-        const QByteArray up = parentOf(Folder);
+    while (folder != "/") {
+        const QByteArray up = parentOf(folder);
         struct stat st;
-        if (::stat(up.constData(), &st) != 0 || st.st_dev != Dev)
+        if (::stat(up.constData(), &st) != 0 || st.st_dev != dev)
             break;
-        Folder = up;
+        folder = up;
     }
-    return Folder;
+    return folder;
 }
 
 // The trash on the file system whose top folder is Top: "UID" in a shared
 // ".Trash" that an administrator made (a real folder with the sticky bit),
 // else ".Trash-UID".
-bool volumeTrash(const QByteArray& Top, TTrash& Trash)
+bool volumeTrash(const QByteArray& top, TrashFolder& trash)
 {
     const QByteArray uid = QByteArray::number(::getuid());
-    const QByteArray shared = child(Top, ".Trash");
+    const QByteArray shared = child(top, ".Trash");
     struct stat st;
     if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) &&
         makeTrashFolders(child(shared, uid), true)) {
-        Trash = {child(shared, uid), Top};
+        trash = {child(shared, uid), top};
         return true;
     }
-    if (makeTrashFolders(child(Top, ".Trash-" + uid), true)) {
-        Trash = {child(Top, ".Trash-" + uid), Top};
+    if (makeTrashFolders(child(top, ".Trash-" + uid), true)) {
+        trash = {child(top, ".Trash-" + uid), top};
         return true;
     }
     return false;
@@ -104,7 +104,7 @@ bool volumeTrash(const QByteArray& Top, TTrash& Trash)
 
 } // namespace
 
-QString HomeTrashFolder()
+QString homeTrashFolder()
 {
     return joinPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
                     QStringLiteral("Trash"));
@@ -113,28 +113,28 @@ QString HomeTrashFolder()
 // The info file comes first, complete, and is created exclusively, so that
 // two programs trashing one name at once take different names; then the item
 // is renamed in without replacing anything.
-bool moveToTrash(const QByteArray& Path, bool IsFolder, QString& Error)
+bool moveToTrash(const QByteArray& path, bool isFolder, QString& error)
 {
-    const QString shown = QFile::decodeName(Path);
-    const auto fail = [&](const QString& Why) {
-        Error = QStringLiteral("Cannot move \"%1\" to the trash. %2").arg(shown, Why);
+    const QString shown = QFile::decodeName(path);
+    const auto fail = [&](const QString& why) {
+        error = QStringLiteral("Cannot move \"%1\" to the trash. %2").arg(shown, why);
         return false;
     };
-    const QString home = HomeTrashFolder();
+    const QString home = homeTrashFolder();
     if (!QDir::isAbsolutePath(home))
         return fail(QStringLiteral("The trash folder \"%1\" is not an absolute path.").arg(home));
-    TTrash trash{nativePath(home), QByteArray()};
-    if (!makeTrashFolders(trash.Folder, false)) {
+    TrashFolder trash{nativePath(home), QByteArray()};
+    if (!makeTrashFolders(trash.folder, false)) {
         const int err = errno;
-        Error =
+        error =
             QStringLiteral("Cannot create the trash folder \"%1\". %2").arg(home, sysError(err));
         return false;
     }
-    QByteArray original = Path;
-    const QByteArray folder = canonical(parentOf(Path));
+    QByteArray original = path;
+    const QByteArray folder = canonical(parentOf(path));
     struct stat fst, tst;
     if (folder.isEmpty() || ::stat(folder.constData(), &fst) != 0 ||
-        ::stat(trash.Folder.constData(), &tst) != 0)
+        ::stat(trash.folder.constData(), &tst) != 0)
         return fail(sysError(errno));
     if (fst.st_dev != tst.st_dev) {
         const QByteArray top = topFolderOf(folder, fst.st_dev);
@@ -144,7 +144,7 @@ bool moveToTrash(const QByteArray& Path, bool IsFolder, QString& Error)
                             "Its file system (at \"%1\") has no trash folder that can be used. %2")
                             .arg(QFile::decodeName(top), sysError(err)));
         }
-        original = child(folder, nameOf(Path)).mid(top == "/" ? 1 : top.size() + 1);
+        original = child(folder, nameOf(path)).mid(top == "/" ? 1 : top.size() + 1);
     }
     // Percent-encoded bytes: a line break or a '%' in a name cannot break
     // the line, and names that are not UTF-8 come back as they were.
@@ -152,30 +152,31 @@ bool moveToTrash(const QByteArray& Path, bool IsFolder, QString& Error)
         "[Trash Info]\nPath=" + original.toPercentEncoding("/") + "\nDeletionDate=" +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")).toLatin1() +
         '\n';
-    const QByteArray files = trash.Folder + "/files", infos = trash.Folder + "/info",
+    const QByteArray files = trash.folder + "/files", infos = trash.folder + "/info",
                      suffix = ".trashinfo";
     const qsizetype limit = std::min(nameMax(files), nameMax(infos) - suffix.size());
     for (int i = 1; i <= MaxNameTries; ++i) {
         const QByteArray tag = i == 1 ? QByteArray() : " (" + QByteArray::number(i) + ')';
-        const QByteArray name = taggedName(nameOf(Path), IsFolder, tag, limit);
+        const QByteArray name = taggedName(nameOf(path), isFolder, tag, limit);
         if (name.isEmpty())
             break;
         const QByteArray item = child(files, name), infoFile = child(infos, name + suffix);
         struct stat st;
         if (::lstat(item.constData(), &st) == 0)
             continue; // taken, though without its info file
-        TFd fd(::open(infoFile.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (fd.Get() < 0) {
+        FileDescriptor fd(
+            ::open(infoFile.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.get() < 0) {
             if (errno == EEXIST)
                 continue;
             return fail(sysError(errno));
         }
-        if (!writeAll(fd.Get(), info) || ::close(fd.Release()) != 0) {
+        if (!writeAll(fd.get(), info) || ::close(fd.release()) != 0) {
             const int err = errno;
             ::unlink(infoFile.constData());
             return fail(sysError(err));
         }
-        if (renameNoReplace(Path, item) == 0)
+        if (renameNoReplace(path, item) == 0)
             return true;
         const int err = errno;
         ::unlink(infoFile.constData());
@@ -183,11 +184,11 @@ bool moveToTrash(const QByteArray& Path, bool IsFolder, QString& Error)
             continue;
         if (err == EXDEV)
             return fail(QStringLiteral("The trash folder \"%1\" is on another file system.")
-                            .arg(QFile::decodeName(trash.Folder)));
+                            .arg(QFile::decodeName(trash.folder)));
         return fail(sysError(err));
     }
     return fail(QStringLiteral("No free name was found in the trash folder \"%1\".")
-                    .arg(QFile::decodeName(trash.Folder)));
+                    .arg(QFile::decodeName(trash.folder)));
 }
 
-} // namespace MyFileUtils
+} // namespace FileUtils

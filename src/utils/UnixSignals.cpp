@@ -16,7 +16,7 @@ void onSignal(int sig)
 }
 } // namespace
 
-TUnixSignals::TUnixSignals(QObject* parent) : QObject(parent)
+UnixSignals::UnixSignals(QObject* parent) : QObject(parent)
 {
     if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         return;
@@ -35,7 +35,7 @@ TUnixSignals::TUnixSignals(QObject* parent) : QObject(parent)
         ::sigaction(s, &sa, nullptr);
 }
 
-TUnixSignals::~TUnixSignals()
+UnixSignals::~UnixSignals()
 {
     struct sigaction sa = {};
     sa.sa_handler = SIG_DFL;

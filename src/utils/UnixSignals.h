@@ -5,15 +5,15 @@
 
 // Turns SIGTERM, SIGHUP and SIGINT into a Qt signal on the GUI thread (a
 // self-pipe written by the handler and watched by a socket notifier).
-class TUnixSignals : public QObject
+class UnixSignals : public QObject
 {
     Q_OBJECT
 public:
-    explicit TUnixSignals(QObject* parent = nullptr);
-    ~TUnixSignals() override;
+    explicit UnixSignals(QObject* parent = nullptr);
+    ~UnixSignals() override;
 
 Q_SIGNALS:
-    void terminationRequested(int Signal);
+    void terminationRequested(int signal);
 
 private:
     std::unique_ptr<QSocketNotifier> m_notifier;

@@ -28,53 +28,53 @@ const bool homeSet = [] {
 namespace TestUtil
 {
 
-QByteArray CatalogueLine(const QString& Name, int Level, const QString& Path, const char* Kind,
-                         const QString& Comment, const QString& Additional)
+QByteArray catalogueLine(const QString& name, int level, const QString& path, const char* kind,
+                         const QString& comment, const QString& additional)
 {
-    return Name.toUtf8() + '\0' + QByteArray::number(Level) + '\0' + Path.toUtf8() + '\0' +
-           Comment.toUtf8() + '\0' + Kind + '\0' + Additional.toUtf8() + "\r\n";
+    return name.toUtf8() + '\0' + QByteArray::number(level) + '\0' + path.toUtf8() + '\0' +
+           comment.toUtf8() + '\0' + kind + '\0' + additional.toUtf8() + "\r\n";
 }
 
-bool WriteFile(const QString& Path, const QByteArray& Bytes)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile f(Path);
-    return f.open(QIODevice::WriteOnly) && f.write(Bytes) == Bytes.size();
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-QByteArray ReadFile(const QString& Path)
+QByteArray readFile(const QString& path)
 {
-    QFile f(Path);
+    QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool Run(const QString& Program, const QStringList& Args, QByteArray* Out)
+bool run(const QString& program, const QStringList& args, QByteArray* out)
 {
     QProcess p;
-    p.start(Program, Args);
+    p.start(program, args);
     if (!p.waitForFinished(10000))
         return false;
-    if (Out)
-        *Out = p.readAllStandardOutput();
+    if (out)
+        *out = p.readAllStandardOutput();
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-QString LoadError(TCatalogue& Cat, bool Backup)
+QString loadError(Catalogue& cat, bool backup)
 {
     try {
-        Cat.LoadData(Backup);
-    } catch (const ECatalogueError& e) {
-        return e.Text();
+        cat.loadData(backup);
+    } catch (const CatalogueError& e) {
+        return e.text();
     }
     return {};
 }
 
-FileSizeLimit::FileSizeLimit(qint64 Bytes)
+FileSizeLimit::FileSizeLimit(qint64 bytes)
 {
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
     m_saved = qint64(limit.rlim_cur);
     m_handler = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
-    limit.rlim_cur = rlim_t(Bytes);
+    limit.rlim_cur = rlim_t(bytes);
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 
@@ -87,11 +87,11 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_handler);
 }
 
-bool StartTrayer(QProcess& Trayer)
+bool startTrayer(QProcess& trayer)
 {
-    Trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+    trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
                             "160", "--height", "28"});
-    return Trayer.waitForStarted(10000);
+    return trayer.waitForStarted(10000);
 }
 
 } // namespace TestUtil

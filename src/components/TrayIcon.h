@@ -9,66 +9,65 @@ class QWidget;
 
 // The program's icon in the system tray: tip, menu, balloon messages, and the
 // main window hidden to the tray and brought back from it.
-class TCoolTrayIcon : public QObject
+class TrayIcon : public QObject
 {
     Q_OBJECT
 public:
-    enum TBalloonHintIcon { bitNone = 0, bitInfo = 1, bitWarning = 2, bitError = 3 };
+    enum BalloonIcon { bitNone = 0, bitInfo = 1, bitWarning = 2, bitError = 3 };
     static constexpr int MaxHint = 127, MaxBalloonTitle = 63, MaxBalloonText = 255;
 
     // MainWindow is the window the icon hides and shows; it owns the icon.
-    explicit TCoolTrayIcon(QWidget* MainWindow);
-    ~TCoolTrayIcon() override;
+    explicit TrayIcon(QWidget* mainWindow);
+    ~TrayIcon() override;
 
-    QIcon Icon() const { return m_icon; }
-    void SetIcon(const QIcon& Icon);
-    QString Hint() const { return m_hint; }
-    void SetHint(const QString& Hint);
-    bool ShowHint() const { return m_showHint; }
-    void SetShowHint(bool On);
+    QIcon icon() const { return m_icon; }
+    void setIcon(const QIcon& icon);
+    QString hint() const { return m_hint; }
+    void setHint(const QString& hint);
+    bool showHint() const { return m_showHint; }
+    void setShowHint(bool on);
     // The tip as passed on to the tray: empty when off or without hint, cut
     // at MaxHint characters.
-    QString Tip() const;
-    bool IconVisible() const { return m_iconVisible; }
-    void SetIconVisible(bool On);
-    QMenu* PopupMenu() const { return m_menu; }
-    void SetPopupMenu(QMenu* Menu);
-    bool MinimizeToTray() const { return m_minimizeToTray; }
-    void SetMinimizeToTray(bool On);
+    QString tip() const;
+    bool iconVisible() const { return m_iconVisible; }
+    void setIconVisible(bool on);
+    QMenu* popupMenu() const { return m_menu; }
+    void setPopupMenu(QMenu* menu);
+    bool minimizeToTray() const { return m_minimizeToTray; }
+    void setMinimizeToTray(bool on);
 
     // True when a tray host shows the icon now.
-    bool InTray() const;
+    bool inTray() const;
     // Removes a balloon this icon shows, then shows one; title, text and
     // time are cut to what the tray takes.
-    void ShowBalloonHint(const QString& Title, const QString& Text, TBalloonHintIcon Icon,
-                         int Seconds);
-    void HideBalloonHint();
+    void showBalloonHint(const QString& title, const QString& text, BalloonIcon icon, int seconds);
+    void hideBalloonHint();
     // What the last balloon passed on to the tray.
-    struct TBalloon {
-        QString Title, Text;
-        TBalloonHintIcon Icon = bitNone;
-        int Milliseconds = 0;
+    struct Balloon {
+        QString title, text;
+        BalloonIcon icon = bitNone;
+        int milliseconds = 0;
     };
-    TBalloon LastBalloon() const { return m_lastBalloon; }
+    Balloon lastBalloon() const { return m_lastBalloon; }
 
     // The main window made invisible (no taskbar button), or visible again,
     // restored if it was minimised and brought to the foreground.
-    void HideMainForm();
-    void ShowMainForm();
+    void hideMainForm();
+    void showMainForm();
 
     // A mouse report of the tray (public so that tests can give one): a
     // single click is reported at once; a double click then runs the menu's
     // default entry.
-    void MouseReport(QSystemTrayIcon::ActivationReason Reason);
+    void mouseReport(QSystemTrayIcon::ActivationReason reason);
 
-    QSystemTrayIcon* TrayIcon() const { return m_tray; }
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
 
 Q_SIGNALS:
-    void Click();
-    void DblClick();
+    void click();
+    void dblClick();
 
 protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyTip();
@@ -82,5 +81,5 @@ private:
     bool m_showHint = true;
     bool m_iconVisible = false;
     bool m_minimizeToTray = false;
-    TBalloon m_lastBalloon;
+    Balloon m_lastBalloon;
 };

@@ -17,9 +17,9 @@
 #include <stdexcept>
 
 class QPainter;
-class TThreadWindowView;
+class ProgressWindowView;
 
-class EThreadWindow : public std::runtime_error
+class ProgressWindowError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
@@ -34,66 +34,61 @@ public:
 // Create and destroy it on the GUI thread; every setter and getter may be
 // called from any thread, as long as the caller has stopped before the
 // object is destroyed.
-class TThreadWindow : public QObject
+class ProgressWindow : public QObject
 {
     Q_OBJECT
 
 public:
-    // COLORREF value (red in the lowest byte) meaning "leave the background unpainted".
-    static constexpr quint32 NoFill = 0x1FFFFFFF;
     static constexpr int WindowWidth = 300;
     static constexpr int WindowHeight = 58;
 
-    // Throws EThreadWindow when there is no QApplication to own a window.
-    explicit TThreadWindow(const QString& Text = QString());
-    ~TThreadWindow() override;
+    // Throws ProgressWindowError when there is no QApplication to own a window.
+    explicit ProgressWindow(const QString& text = QString());
+    ~ProgressWindow() override;
 
-    void SetText(const QString& Text);
+    void setText(const QString& text);
     // Progress in thousandths; anything outside 0..1000 hides the bar.
-    void SetPosition(int Thousandths);
-    void SetDelay(unsigned Milliseconds);
-    void SetActive(bool Value);
-    // COLORREF-packed colour, or NoFill.
-    void SetColor(quint32 Value);
+    void setPosition(int thousandths);
+    void setDelay(unsigned milliseconds);
+    void setActive(bool value);
+    // The background; an invalid colour leaves it unpainted.
+    void setColor(const QColor& value);
 
-    QString GetText() const;
-    int Position() const;
-    unsigned Delay() const;
-    bool Active() const;
-    quint32 Color() const;
-    bool IsShown() const;
-    QRect WindowRect() const;
+    QString getText() const;
+    int position() const;
+    unsigned delay() const;
+    bool active() const;
+    QColor color() const;
+    bool isShown() const;
+    QRect windowRect() const;
 
     // The progress bar's rectangle inside a window of the given rectangle.
-    virtual QRect GetBarRect(const QRect& Window) const;
+    virtual QRect getBarRect(const QRect& window) const;
 
-    // COLORREF <-> QColor; NoFill converts to an invalid QColor.
-    static QColor ToQColor(quint32 ColorRef);
-    static quint32 FromQColor(const QColor& Color);
     // Whether a position shows the bar at all.
-    static bool HasBar(int Position);
+    static bool hasBar(int position);
     // Exclusive right end of the highlighted part of the bar's inner rectangle
     // (its left edge, i.e. nothing, for positions without a bar).
-    static int BarFillEnd(const QRect& Inner, int Position);
+    static int barFillEnd(const QRect& inner, int position);
 
 private:
-    friend class TThreadWindowView;
+    friend class ProgressWindowView;
 
     enum Change : int { Visibility = 1, RepaintBar = 2, RepaintAll = 4 };
 
-    void Refresh(int What);
-    void ApplyPending();
-    void UpdateVisibility();
-    void ShowWindow();
-    void HideWindow();
-    void Paint(QPainter& Painter, const QRect& Full) const;
+    void refresh(int what);
+    void applyPending();
+    void updateVisibility();
+    void showWindow();
+    void hideWindow();
+    void paint(QPainter& painter, const QRect& full) const;
 
     mutable QMutex m_lock;
     QString m_text;
     int m_position = -1;
     unsigned m_delay = 1000;
     bool m_active = false;
-    quint32 m_color = NoFill;
+    QColor m_color;
     QElapsedTimer m_startTick;
     quint64 m_activation =
         0; // bumped whenever Active is set, so a re-activation restarts the delay
@@ -103,5 +98,5 @@ private:
     std::atomic<bool> m_shown{false};
     quint64 m_shownActivation = 0; // GUI thread only
     QTimer m_delayTimer;
-    std::unique_ptr<TThreadWindowView> m_window;
+    std::unique_ptr<ProgressWindowView> m_window;
 };

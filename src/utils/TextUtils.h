@@ -2,31 +2,31 @@
 #include <QString>
 #include <QStringList>
 
-namespace MyTextUtils
+namespace TextUtils
 {
 
 // The text before the first Separator (or all of Text when there is none).
 // With Cut, removes that text and the separator from Text.
-QString TakeField(const QString& Separator, QString& Text, bool Cut);
+QString takeField(const QString& separator, QString& text, bool cut);
 
 // Pieces of Text between any of the Separators characters, the piece after the
 // last separator included; an empty Text gives no pieces.
-QStringList SplitToArray(const QString& Text, const QString& Separators);
+QStringList splitToArray(const QString& text, const QString& separators);
 
 // A copy of Text with the first occurrence of Part removed; Text itself when
 // Part does not occur (or is empty).
-QString CutFirst(const QString& Text, const QString& Part);
+QString cutFirst(const QString& text, const QString& part);
 
 // True when Text holds a character that would break a catalogue line (NUL,
 // CR, LF, or U+001A, which readers of the file take as its end).
-bool HasLineBreakOrNul(const QString& Text);
+bool hasLineBreakOrNul(const QString& text);
 
 // Typed text reduced to one line: each run of line breaks becomes one blank,
 // NUL and U+001A characters are dropped.
-QString SingleLine(const QString& Text);
+QString singleLine(const QString& text);
 
 // At most the first MaxChars characters of Text, with "..." after when it was
 // cut: messages quote fields that a damaged file may make huge.
-QString Excerpt(const QString& Text, int MaxChars = 80);
+QString excerpt(const QString& text, int maxChars = 80);
 
-} // namespace MyTextUtils
+} // namespace TextUtils

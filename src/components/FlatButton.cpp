@@ -1,11 +1,11 @@
-#include "components/HSFlatButton.h"
+#include "components/FlatButton.h"
 
 #include <QEvent>
 #include <QPainter>
 
-THSFlatButton::THSFlatButton(QWidget* Parent) : THSFlatButton(QString(), Parent) {}
+FlatButton::FlatButton(QWidget* parent) : FlatButton(QString(), parent) {}
 
-THSFlatButton::THSFlatButton(const QString& Caption, QWidget* Parent) : QPushButton(Caption, Parent)
+FlatButton::FlatButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
 {
     const QPalette pal = palette();
     m_border = pal.color(QPalette::Shadow); // the window frame's colour
@@ -15,44 +15,44 @@ THSFlatButton::THSFlatButton(const QString& Caption, QWidget* Parent) : QPushBut
     setFlat(true);
 }
 
-void THSFlatButton::SetBorderColor(const QColor& Value)
+void FlatButton::setBorderColor(const QColor& value)
 {
-    m_border = Value;
+    m_border = value;
     update();
 }
 
-void THSFlatButton::SetDownColor(const QColor& Value)
+void FlatButton::setDownColor(const QColor& value)
 {
-    m_down = Value;
+    m_down = value;
     update();
 }
 
-void THSFlatButton::SetFocusRectColor(const QColor& Value)
+void FlatButton::setFocusRectColor(const QColor& value)
 {
-    m_focusRect = Value;
+    m_focusRect = value;
     update();
 }
 
-void THSFlatButton::SetColor(const QColor& Value)
+void FlatButton::setColor(const QColor& value)
 {
-    m_color = Value;
+    m_color = value;
     update();
 }
 
-void THSFlatButton::SetShape(THSButtonShape Value)
+void FlatButton::setShape(ButtonShape value)
 {
-    m_shape = Value;
+    m_shape = value;
     update();
 }
 
-void THSFlatButton::changeEvent(QEvent* Event)
+void FlatButton::changeEvent(QEvent* event)
 {
-    if (Event->type() == QEvent::EnabledChange || Event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange)
         update();
-    QPushButton::changeEvent(Event);
+    QPushButton::changeEvent(event);
 }
 
-void THSFlatButton::paintEvent(QPaintEvent*)
+void FlatButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setFont(font());
@@ -90,7 +90,7 @@ void THSFlatButton::paintEvent(QPaintEvent*)
         p.drawText(textRect, flags, caption);
     }
 
-    if (EnterWouldPress()) {
+    if (enterWouldPress()) {
         QPen dotted(m_focusRect, 1, Qt::DotLine);
         p.setPen(dotted);
         if (m_shape == hbsRoundRect) {

@@ -1,4 +1,4 @@
-#include "components/CoolTrayIcon.h"
+#include "components/TrayIcon.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -6,55 +6,55 @@
 #include <QTimer>
 #include <QWidget>
 
-TCoolTrayIcon::TCoolTrayIcon(QWidget* MainWindow)
-    : QObject(MainWindow), m_window(MainWindow), m_tray(new QSystemTrayIcon(this))
+TrayIcon::TrayIcon(QWidget* mainWindow)
+    : QObject(mainWindow), m_window(mainWindow), m_tray(new QSystemTrayIcon(this))
 {
-    connect(m_tray, &QSystemTrayIcon::activated, this, &TCoolTrayIcon::MouseReport);
-    if (MainWindow)
-        MainWindow->installEventFilter(this);
+    connect(m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::mouseReport);
+    if (mainWindow)
+        mainWindow->installEventFilter(this);
 }
 
-TCoolTrayIcon::~TCoolTrayIcon()
+TrayIcon::~TrayIcon()
 {
     // The icon leaves the tray with the window.
     m_tray->hide();
 }
 
-void TCoolTrayIcon::SetIcon(const QIcon& Icon)
+void TrayIcon::setIcon(const QIcon& icon)
 {
-    m_icon = Icon;
-    m_tray->setIcon(Icon);
+    m_icon = icon;
+    m_tray->setIcon(icon);
 }
 
-void TCoolTrayIcon::SetHint(const QString& Hint)
+void TrayIcon::setHint(const QString& hint)
 {
-    m_hint = Hint;
+    m_hint = hint;
     applyTip();
 }
 
-void TCoolTrayIcon::SetShowHint(bool On)
+void TrayIcon::setShowHint(bool on)
 {
-    m_showHint = On;
+    m_showHint = on;
     applyTip();
 }
 
-QString TCoolTrayIcon::Tip() const
+QString TrayIcon::tip() const
 {
     return m_showHint ? m_hint.left(MaxHint) : QString();
 }
 
-void TCoolTrayIcon::applyTip()
+void TrayIcon::applyTip()
 {
-    m_tray->setToolTip(Tip());
+    m_tray->setToolTip(tip());
 }
 
-void TCoolTrayIcon::SetIconVisible(bool On)
+void TrayIcon::setIconVisible(bool on)
 {
-    m_iconVisible = On;
+    m_iconVisible = on;
     applyVisible();
 }
 
-void TCoolTrayIcon::applyVisible()
+void TrayIcon::applyVisible()
 {
     // On X the icon docks whenever a tray host comes up, also a later one;
     // elsewhere it needs a tray now.
@@ -66,31 +66,31 @@ void TCoolTrayIcon::applyVisible()
         m_tray->hide();
 }
 
-void TCoolTrayIcon::SetPopupMenu(QMenu* Menu)
+void TrayIcon::setPopupMenu(QMenu* menu)
 {
-    m_menu = Menu;
+    m_menu = menu;
     // The tray opens it on the right button's press, at the pointer.
-    m_tray->setContextMenu(Menu);
+    m_tray->setContextMenu(menu);
 }
 
-void TCoolTrayIcon::SetMinimizeToTray(bool On)
+void TrayIcon::setMinimizeToTray(bool on)
 {
-    m_minimizeToTray = On;
+    m_minimizeToTray = on;
 }
 
-bool TCoolTrayIcon::InTray() const
+bool TrayIcon::inTray() const
 {
     return m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
            !m_tray->geometry().isEmpty();
 }
 
-void TCoolTrayIcon::ShowBalloonHint(const QString& Title, const QString& Text,
-                                    TBalloonHintIcon Icon, int Seconds)
+void TrayIcon::showBalloonHint(const QString& title, const QString& text, BalloonIcon icon,
+                               int seconds)
 {
-    HideBalloonHint();
-    m_lastBalloon = {Title.left(MaxBalloonTitle), Text.left(MaxBalloonText), Icon, Seconds * 1000};
+    hideBalloonHint();
+    m_lastBalloon = {title.left(MaxBalloonTitle), text.left(MaxBalloonText), icon, seconds * 1000};
     QSystemTrayIcon::MessageIcon kind = QSystemTrayIcon::NoIcon;
-    switch (Icon) {
+    switch (icon) {
     case bitInfo:
         kind = QSystemTrayIcon::Information;
         break;
@@ -104,24 +104,24 @@ void TCoolTrayIcon::ShowBalloonHint(const QString& Title, const QString& Text,
         break;
     }
     if (m_tray->isVisible())
-        m_tray->showMessage(m_lastBalloon.Title, m_lastBalloon.Text, kind,
-                            m_lastBalloon.Milliseconds);
+        m_tray->showMessage(m_lastBalloon.title, m_lastBalloon.text, kind,
+                            m_lastBalloon.milliseconds);
 }
 
-void TCoolTrayIcon::HideBalloonHint()
+void TrayIcon::hideBalloonHint()
 {
     // An empty message takes the shown one away and shows nothing.
-    if (m_tray->isVisible() && !m_lastBalloon.Title.isEmpty())
+    if (m_tray->isVisible() && !m_lastBalloon.title.isEmpty())
         m_tray->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 0);
 }
 
-void TCoolTrayIcon::HideMainForm()
+void TrayIcon::hideMainForm()
 {
     if (m_window)
         m_window->hide(); // an invisible top-level window has no taskbar button
 }
 
-void TCoolTrayIcon::ShowMainForm()
+void TrayIcon::showMainForm()
 {
     if (!m_window)
         return;
@@ -131,16 +131,16 @@ void TCoolTrayIcon::ShowMainForm()
     m_window->activateWindow();
 }
 
-void TCoolTrayIcon::MouseReport(QSystemTrayIcon::ActivationReason Reason)
+void TrayIcon::mouseReport(QSystemTrayIcon::ActivationReason reason)
 {
-    switch (Reason) {
+    switch (reason) {
     case QSystemTrayIcon::Trigger:
-        Q_EMIT Click();
+        Q_EMIT click();
         break;
     case QSystemTrayIcon::DoubleClick:
         // The click before it has been reported already; the double click
         // runs the menu's default entry, so it always ends with the window shown.
-        Q_EMIT DblClick();
+        Q_EMIT dblClick();
         if (m_menu && m_menu->defaultAction())
             m_menu->defaultAction()->trigger();
         break;
@@ -149,18 +149,18 @@ void TCoolTrayIcon::MouseReport(QSystemTrayIcon::ActivationReason Reason)
     }
 }
 
-bool TCoolTrayIcon::eventFilter(QObject* Watched, QEvent* Event)
+bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
 {
-    if (Watched == m_window && Event->type() == QEvent::WindowStateChange && m_minimizeToTray &&
+    if (watched == m_window && event->type() == QEvent::WindowStateChange && m_minimizeToTray &&
         m_window->isMinimized()) {
         // Hidden once the state change is through; the icon must be there to
         // bring the window back.
         QTimer::singleShot(0, this, [this] {
             if (m_window && m_window->isMinimized()) {
                 applyVisible();
-                HideMainForm();
+                hideMainForm();
             }
         });
     }
-    return QObject::eventFilter(Watched, Event);
+    return QObject::eventFilter(watched, event);
 }

@@ -1,4 +1,4 @@
-#include "utils/MySysUtils.h"
+#include "utils/Desktop.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,19 +13,19 @@
 #undef signals
 #include <gio/gio.h>
 
-namespace MySysUtils
+namespace Desktop
 {
 
-QString AutoStartFile(const QString& Title)
+QString autoStartFile(const QString& title)
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(Title));
+    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(title));
 }
 
-void SetAutoStart(const QString& Title, const QString& ExePath, bool On)
+void setAutoStart(const QString& title, const QString& exePath, bool on)
 {
-    const QString file = AutoStartFile(Title);
-    if (!On) {
+    const QString file = autoStartFile(title);
+    if (!on) {
         QFile::remove(file);
         return;
     }
@@ -35,14 +35,14 @@ void SetAutoStart(const QString& Title, const QString& ExePath, bool On)
         return;
     const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=\"%2\"\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(Title, ExePath);
+                             .arg(title, exePath);
     out.write(text.toUtf8());
     out.commit();
 }
 
-bool IsAutoStart(const QString& Title, const QString& ExePath)
+bool isAutoStart(const QString& title, const QString& exePath)
 {
-    QFile in(AutoStartFile(Title));
+    QFile in(autoStartFile(title));
     QString exec;
     if (in.open(QIODevice::ReadOnly)) {
         QTextStream text(&in);
@@ -58,18 +58,18 @@ bool IsAutoStart(const QString& Title, const QString& ExePath)
         if (exec.endsWith(u'"'))
             exec.chop(1);
     }
-    return exec == ExePath;
+    return exec == exePath;
 }
 
 namespace
 {
 
-TOpener g_opener;
+Opener g_opener;
 
-bool launchDefault(const QString& Target)
+bool launchDefault(const QString& target)
 {
-    const QString uri = TargetUri(Target);
-    if (uri.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive) && !HasMailClient())
+    const QString uri = targetUri(target);
+    if (uri.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive) && !hasMailClient())
         return false;
     GError* error = nullptr;
     const QByteArray bytes = uri.toUtf8();
@@ -81,26 +81,26 @@ bool launchDefault(const QString& Target)
 
 } // namespace
 
-QString TargetUri(const QString& Target)
+QString targetUri(const QString& target)
 {
-    if (Target.isEmpty())
+    if (target.isEmpty())
         return QString();
-    if (MyFileUtils::IsLocalPath(Target))
-        return QUrl::fromLocalFile(Target).toString(QUrl::FullyEncoded);
-    const QUrl url(Target, QUrl::TolerantMode);
+    if (FileUtils::isLocalPath(target))
+        return QUrl::fromLocalFile(target).toString(QUrl::FullyEncoded);
+    const QUrl url(target, QUrl::TolerantMode);
     // A one-letter scheme would be a drive letter, not an address.
     if (url.isValid() && url.scheme().size() > 1)
         return url.toString(QUrl::FullyEncoded);
-    const QUrl guessed = QUrl::fromUserInput(Target);
-    return guessed.isValid() ? guessed.toString(QUrl::FullyEncoded) : Target;
+    const QUrl guessed = QUrl::fromUserInput(target);
+    return guessed.isValid() ? guessed.toString(QUrl::FullyEncoded) : target;
 }
 
-bool OpenURL(const QString& Address)
+bool openUrl(const QString& address)
 {
-    return g_opener ? g_opener(Address) : launchDefault(Address);
+    return g_opener ? g_opener(address) : launchDefault(address);
 }
 
-bool HasMailClient()
+bool hasMailClient()
 {
     GAppInfo* app = g_app_info_get_default_for_uri_scheme("mailto");
     if (!app)
@@ -109,25 +109,25 @@ bool HasMailClient()
     return true;
 }
 
-void SetOpener(TOpener Opener)
+void setOpener(Opener opener)
 {
-    g_opener = std::move(Opener);
+    g_opener = std::move(opener);
 }
 
-QString MailLink(const QString& Address, const QString& Subject, const QString& Body)
+QString mailLink(const QString& address, const QString& subject, const QString& body)
 {
-    QString link = QStringLiteral("mailto:") + Address + QStringLiteral("?subject=") + Subject +
-                   QStringLiteral("&body=") + Body;
+    QString link = QStringLiteral("mailto:") + address + QStringLiteral("?subject=") + subject +
+                   QStringLiteral("&body=") + body;
     link.replace(u' ', QStringLiteral("%20"));
     link.replace(u'\r', QStringLiteral("%0D"));
     link.replace(u'\n', QStringLiteral("%0A"));
     return link;
 }
 
-void SendMail(const QString& Address, const QString& Subject, const QString& Body)
+void sendMail(const QString& address, const QString& subject, const QString& body)
 {
-    if (!OpenURL(MailLink(Address, Subject, Body)))
+    if (!openUrl(mailLink(address, subject, body)))
         throw std::runtime_error("Cannot run default Email Client!");
 }
 
-} // namespace MySysUtils
+} // namespace Desktop

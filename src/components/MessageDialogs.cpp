@@ -1,6 +1,6 @@
-#include "components/HSDialogs.h"
-#include "components/HSFlatButton.h"
-#include "utils/MySysUtils.h"
+#include "components/MessageDialogs.h"
+#include "components/FlatButton.h"
+#include "utils/Desktop.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -14,7 +14,7 @@
 #include <QStyle>
 #include <QWindow>
 
-namespace HSDialogs
+namespace MessageDialogs
 {
 namespace
 {
@@ -23,15 +23,15 @@ QMessageBox::StandardButton g_nextAnswer = QMessageBox::NoButton;
 std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> g_handler;
 QString g_last;
 
-struct TButtonInfo {
-    TMsgDlgBtn Button;
-    const char* Caption;
-    const char* Name;
-    int Result;
+struct ButtonInfo {
+    MessageButton button;
+    const char* caption;
+    const char* name;
+    int result;
 };
 
 // Fixed order, captions, control names and results of the buttons.
-constexpr TButtonInfo ButtonTable[] = {
+constexpr ButtonInfo ButtonTable[] = {
     {mbYes, "Yes", "Yes", mrYes},
     {mbNo, "No", "No", mrNo},
     {mbOK, "OK", "OK", mrOk},
@@ -56,12 +56,12 @@ QFont messageFont()
 }
 
 // Captions are measured once per run.
-int captionWidth(const QFontMetrics& Metrics, const QString& Caption)
+int captionWidth(const QFontMetrics& metrics, const QString& caption)
 {
     static QHash<QString, int> widths;
-    auto it = widths.find(Caption);
+    auto it = widths.find(caption);
     if (it == widths.end())
-        it = widths.insert(Caption, Metrics.horizontalAdvance(Caption));
+        it = widths.insert(caption, metrics.horizontalAdvance(caption));
     return *it;
 }
 
@@ -79,9 +79,9 @@ QWidget* mainWindow()
     return hidden;
 }
 
-QStyle::StandardPixmap iconOf(TMsgDlgType Type)
+QStyle::StandardPixmap iconOf(MessageType type)
 {
-    switch (Type) {
+    switch (type) {
     case mtWarning:
         return QStyle::SP_MessageBoxWarning;
     case mtError:
@@ -96,9 +96,9 @@ QStyle::StandardPixmap iconOf(TMsgDlgType Type)
     return QStyle::SP_CustomBase;
 }
 
-QMessageBox::Icon hookIconOf(TMsgDlgType Type)
+QMessageBox::Icon hookIconOf(MessageType type)
 {
-    switch (Type) {
+    switch (type) {
     case mtWarning:
         return QMessageBox::Warning;
     case mtError:
@@ -113,9 +113,9 @@ QMessageBox::Icon hookIconOf(TMsgDlgType Type)
     return QMessageBox::NoIcon;
 }
 
-int resultOf(QMessageBox::StandardButton Answer)
+int resultOf(QMessageBox::StandardButton answer)
 {
-    switch (Answer) {
+    switch (answer) {
     case QMessageBox::Ok:
         return mrOk;
     case QMessageBox::Yes:
@@ -138,16 +138,16 @@ int resultOf(QMessageBox::StandardButton Answer)
 }
 
 // The message as the label shows it: the program writes line breaks as \r.
-QString displayText(QString Text)
+QString displayText(QString text)
 {
-    Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Text.replace(u'\r', u'\n');
-    return Text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
 }
 
 } // namespace
 
-QColor DialogColor()
+QColor dialogColor()
 {
     static const QColor color = [] {
         const QScreen* screen = QGuiApplication::primaryScreen();
@@ -158,58 +158,59 @@ QColor DialogColor()
 
 // ---------------------------------------------------------------- the dialog
 
-TfRgnDialog::TfRgnDialog(QWidget* Parent) : QDialog(Parent, Qt::Dialog | Qt::FramelessWindowHint)
+BalloonDialog::BalloonDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setWindowTitle(QStringLiteral("Quillmere"));
     setFont(messageFont());
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, DialogColor());
+    pal.setColor(QPalette::Window, dialogColor());
     setPalette(pal);
     setAutoFillBackground(true);
 }
 
-void TfRgnDialog::SetTail(TTailPosition Tail)
+void BalloonDialog::setTail(TailPosition tail)
 {
-    if (Tail == m_tail)
+    if (tail == m_tail)
         return;
     const int shiftBefore = m_tail == tpTop ? TailHeight : 0;
-    const int shiftAfter = Tail == tpTop ? TailHeight : 0;
-    const int grow = (Tail != tpNone ? TailHeight : 0) - (m_tail != tpNone ? TailHeight : 0);
+    const int shiftAfter = tail == tpTop ? TailHeight : 0;
+    const int grow = (tail != tpNone ? TailHeight : 0) - (m_tail != tpNone ? TailHeight : 0);
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         child->move(child->x(), child->y() + shiftAfter - shiftBefore);
-    m_tail = Tail;
+    m_tail = tail;
     setFixedSize(width(), height() + grow);
-    UpdateRegion();
+    updateRegion();
 }
 
-void TfRgnDialog::PlaceAt(QWidget* Anchor)
+void BalloonDialog::placeAt(QWidget* anchor)
 {
-    if (!Anchor || Anchor->isWindow()) {
-        SetTail(tpNone);
-        QWidget* over = Anchor ? Anchor : mainWindow();
+    if (!anchor || anchor->isWindow()) {
+        setTail(tpNone);
+        QWidget* over = anchor ? anchor : mainWindow();
         if (over && over->isVisible())
             move(over->frameGeometry().center() - rect().center());
         else if (const QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
         return;
     }
-    const QPoint corner = Anchor->mapToGlobal(QPoint(0, 0));
-    const QScreen* screen = Anchor->screen();
+    const QPoint corner = anchor->mapToGlobal(QPoint(0, 0));
+    const QScreen* screen = anchor->screen();
     const int screenTop = screen ? screen->geometry().top() : 0;
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     const int bodyHeight = height() - (m_tail != tpNone ? TailHeight : 0);
     int top;
     if (2 * caption + bodyHeight + TailHeight < corner.y() - screenTop) {
-        SetTail(tpBottom); // room above: the tail points down at the control
-        top = corner.y() + 1 - VertOffset - height();
+        setTail(tpBottom); // room above: the tail points down at the control
+        top = corner.y() + 1 - vertOffset - height();
     } else {
-        SetTail(tpTop);
-        top = corner.y() + Anchor->height() + VertOffset - 1;
+        setTail(tpTop);
+        top = corner.y() + anchor->height() + vertOffset - 1;
     }
-    move(corner.x() + HorzOffset - 40, top);
+    move(corner.x() + horzOffset - 40, top);
 }
 
-void TfRgnDialog::UpdateRegion()
+void BalloonDialog::updateRegion()
 {
     const int w = width(), h = height();
     const int bodyTop = m_tail == tpTop ? TailHeight : 0;
@@ -248,15 +249,15 @@ void TfRgnDialog::UpdateRegion()
     update();
 }
 
-THSFlatButton* TfRgnDialog::Button(TMsgDlgBtn Which) const
+FlatButton* BalloonDialog::button(MessageButton which) const
 {
-    for (const TButtonInfo& b : ButtonTable)
-        if (b.Button == Which)
-            return findChild<THSFlatButton*>(QLatin1String(b.Name), Qt::FindDirectChildrenOnly);
+    for (const ButtonInfo& b : ButtonTable)
+        if (b.button == which)
+            return findChild<FlatButton*>(QLatin1String(b.name), Qt::FindDirectChildrenOnly);
     return nullptr;
 }
 
-void TfRgnDialog::paintEvent(QPaintEvent*)
+void BalloonDialog::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setPen(QPen(Qt::black, 1));
@@ -264,63 +265,63 @@ void TfRgnDialog::paintEvent(QPaintEvent*)
     p.drawPath(m_outline);
 }
 
-void TfRgnDialog::showEvent(QShowEvent* Event)
+void BalloonDialog::showEvent(QShowEvent* event)
 {
-    UpdateRegion();
-    QDialog::showEvent(Event);
+    updateRegion();
+    QDialog::showEvent(event);
 }
 
-void TfRgnDialog::resizeEvent(QResizeEvent* Event)
+void BalloonDialog::resizeEvent(QResizeEvent* event)
 {
-    QDialog::resizeEvent(Event);
-    UpdateRegion();
+    QDialog::resizeEvent(event);
+    updateRegion();
 }
 
-void TfRgnDialog::changeEvent(QEvent* Event)
+void BalloonDialog::changeEvent(QEvent* event)
 {
-    if (Event->type() == QEvent::ActivationChange && isActiveWindow())
-        UpdateRegion();
-    QDialog::changeEvent(Event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        updateRegion();
+    QDialog::changeEvent(event);
 }
 
-void TfRgnDialog::keyPressEvent(QKeyEvent* Event)
+void BalloonDialog::keyPressEvent(QKeyEvent* event)
 {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         // Escape answers with the cancel button; without one it does nothing.
         if (m_cancel)
             done(m_cancel->property("ModalResult").toInt());
-        Event->accept();
+        event->accept();
         return;
     }
-    QDialog::keyPressEvent(Event);
+    QDialog::keyPressEvent(event);
 }
 
-void TfRgnDialog::mousePressEvent(QMouseEvent* Event)
+void BalloonDialog::mousePressEvent(QMouseEvent* event)
 {
-    if (Event->button() != Qt::LeftButton)
-        return QDialog::mousePressEvent(Event);
+    if (event->button() != Qt::LeftButton)
+        return QDialog::mousePressEvent(event);
     // The whole surface outside the buttons acts as a title bar.
     if (windowHandle() && windowHandle()->startSystemMove())
         return;
     m_dragging = true;
-    m_dragFrom = Event->globalPosition().toPoint() - pos();
+    m_dragFrom = event->globalPosition().toPoint() - pos();
 }
 
-void TfRgnDialog::mouseMoveEvent(QMouseEvent* Event)
+void BalloonDialog::mouseMoveEvent(QMouseEvent* event)
 {
     if (m_dragging)
-        move(Event->globalPosition().toPoint() - m_dragFrom);
+        move(event->globalPosition().toPoint() - m_dragFrom);
     else
-        QDialog::mouseMoveEvent(Event);
+        QDialog::mouseMoveEvent(event);
 }
 
-void TfRgnDialog::mouseReleaseEvent(QMouseEvent* Event)
+void BalloonDialog::mouseReleaseEvent(QMouseEvent* event)
 {
     m_dragging = false;
-    QDialog::mouseReleaseEvent(Event);
+    QDialog::mouseReleaseEvent(event);
 }
 
-void TfRgnDialog::reject()
+void BalloonDialog::reject()
 {
     // Closed by the window manager or otherwise: Cancel, read as No by the
     // yes/no questions.
@@ -329,12 +330,12 @@ void TfRgnDialog::reject()
 
 // ---------------------------------------------------------------- building
 
-std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType DlgType,
-                                             TMsgDlgButtons Buttons, int VertOffset, int HorzOffset,
-                                             QWidget* Anchor)
+std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType dlgType,
+                                               TMsgDlgButtons buttons, int vertOffset,
+                                               int horzOffset, QWidget* anchor)
 {
-    QWidget* owner = Anchor ? Anchor->window() : mainWindow();
-    auto dlg = std::make_unique<TfRgnDialog>(owner);
+    QWidget* owner = anchor ? anchor->window() : mainWindow();
+    auto dlg = std::make_unique<BalloonDialog>(owner);
     const QFontMetrics fm(dlg->font());
 
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
@@ -345,20 +346,20 @@ std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType Dlg
     const int buttonHeight = mulDiv(14, aveHeight, 8), buttonSpacing = mulDiv(4, aveWidth, 4);
     int buttonWidth = mulDiv(50, aveWidth, 4);
     int buttonCount = 0;
-    for (const TButtonInfo& b : ButtonTable) {
-        if (Buttons & b.Button) {
+    for (const ButtonInfo& b : ButtonTable) {
+        if (buttons & b.button) {
             ++buttonCount;
-            buttonWidth = qMax(buttonWidth, captionWidth(fm, QLatin1String(b.Caption)) + 8);
+            buttonWidth = qMax(buttonWidth, captionWidth(fm, QLatin1String(b.caption)) + 8);
         }
     }
 
-    const QScreen* screen = Anchor ? Anchor->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
     const int wrapWidth = screen ? screen->geometry().width() / 2 : 512;
-    const QString text = displayText(Msg);
+    const QString text = displayText(msg);
     const QRect textRect =
         fm.boundingRect(QRect(0, 0, wrapWidth, 0), Qt::TextWordWrap | Qt::TextExpandTabs, text);
 
-    const bool hasIcon = DlgType != mtCustom;
+    const bool hasIcon = dlgType != mtCustom;
     const int iconSide = 32;
     const int contentWidth = textRect.width() + (hasIcon ? iconSide + hSpacing : 0);
     const int contentHeight = hasIcon ? qMax(textRect.height(), iconSide) : textRect.height();
@@ -376,114 +377,114 @@ std::unique_ptr<TfRgnDialog> CreateRgnDialog(const QString& Msg, TMsgDlgType Dlg
     };
 
     if (hasIcon) {
-        dlg->Image = new QLabel(dlg.get());
-        dlg->Image->setObjectName(QStringLiteral("Image"));
-        dlg->Image->setPixmap(
-            dlg->style()->standardIcon(iconOf(DlgType), nullptr, dlg.get()).pixmap(iconSide));
-        dlg->Image->setAttribute(Qt::WA_TransparentForMouseEvents);
-        place(dlg->Image, QRect(hMargin, vMargin, iconSide, iconSide));
+        dlg->image = new QLabel(dlg.get());
+        dlg->image->setObjectName(QStringLiteral("Image"));
+        dlg->image->setPixmap(
+            dlg->style()->standardIcon(iconOf(dlgType), nullptr, dlg.get()).pixmap(iconSide));
+        dlg->image->setAttribute(Qt::WA_TransparentForMouseEvents);
+        place(dlg->image, QRect(hMargin, vMargin, iconSide, iconSide));
     }
-    dlg->Message = new QLabel(dlg.get());
-    dlg->Message->setObjectName(QStringLiteral("Message"));
-    dlg->Message->setTextFormat(Qt::PlainText); // a path like "<b>" stays text
-    dlg->Message->setWordWrap(true);
-    dlg->Message->setAlignment(rtl ? Qt::AlignRight | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
-    dlg->Message->setText(text);
-    dlg->Message->setAttribute(Qt::WA_TransparentForMouseEvents);
-    place(dlg->Message, QRect(hMargin + (hasIcon ? iconSide + hSpacing : 0), vMargin,
+    dlg->message = new QLabel(dlg.get());
+    dlg->message->setObjectName(QStringLiteral("Message"));
+    dlg->message->setTextFormat(Qt::PlainText); // a path like "<b>" stays text
+    dlg->message->setWordWrap(true);
+    dlg->message->setAlignment(rtl ? Qt::AlignRight | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
+    dlg->message->setText(text);
+    dlg->message->setAttribute(Qt::WA_TransparentForMouseEvents);
+    place(dlg->message, QRect(hMargin + (hasIcon ? iconSide + hSpacing : 0), vMargin,
                               textRect.width(), textRect.height()));
 
     // Default: OK, else Yes, else Retry. Cancel: Cancel, else No, else OK.
-    const TMsgDlgBtn defaults[] = {mbOK, mbYes, mbRetry};
-    const TMsgDlgBtn cancels[] = {mbCancel, mbNo, mbOK};
-    TMsgDlgBtn defaultButton = TMsgDlgBtn(0), cancelButton = TMsgDlgBtn(0);
-    for (TMsgDlgBtn b : defaults)
-        if (!defaultButton && (Buttons & b))
+    const MessageButton defaults[] = {mbOK, mbYes, mbRetry};
+    const MessageButton cancels[] = {mbCancel, mbNo, mbOK};
+    MessageButton defaultButton = MessageButton(0), cancelButton = MessageButton(0);
+    for (MessageButton b : defaults)
+        if (!defaultButton && (buttons & b))
             defaultButton = b;
-    for (TMsgDlgBtn b : cancels)
-        if (!cancelButton && (Buttons & b))
+    for (MessageButton b : cancels)
+        if (!cancelButton && (buttons & b))
             cancelButton = b;
 
-    const QColor background = DialogColor();
+    const QColor background = dialogColor();
     const QColor buttonFace = dlg->palette().color(QPalette::Button);
     int x = (clientWidth - rowWidth) / 2;
     const int y = contentHeight + vMargin + vSpacing;
-    TfRgnDialog* d = dlg.get();
-    for (const TButtonInfo& info : ButtonTable) {
-        if (!(Buttons & info.Button))
+    BalloonDialog* d = dlg.get();
+    for (const ButtonInfo& info : ButtonTable) {
+        if (!(buttons & info.button))
             continue;
-        auto* button = new THSFlatButton(QLatin1String(info.Caption), d);
-        button->setObjectName(QLatin1String(info.Name));
-        button->setProperty("ModalResult", info.Result);
-        button->SetShape(hbsRoundRect);
-        button->SetColor(background);
-        button->SetDownColor(background);
-        button->SetFocusRectColor(Qt::black);
-        button->SetBorderColor(background == buttonFace ? QColor(Qt::black) : buttonFace);
+        auto* button = new FlatButton(QLatin1String(info.caption), d);
+        button->setObjectName(QLatin1String(info.name));
+        button->setProperty("ModalResult", info.result);
+        button->setShape(hbsRoundRect);
+        button->setColor(background);
+        button->setDownColor(background);
+        button->setFocusRectColor(Qt::black);
+        button->setBorderColor(background == buttonFace ? QColor(Qt::black) : buttonFace);
         button->setAutoDefault(true);
         place(button, QRect(x, y, buttonWidth, buttonHeight));
         x += buttonWidth + buttonSpacing;
-        if (info.Button == mbHelp) {
+        if (info.button == mbHelp) {
             // The help file has no topics: Help opens it and leaves the dialog up.
             QObject::connect(button, &QPushButton::clicked, d, [] {
-                MySysUtils::OpenURL(
+                Desktop::openUrl(
                     QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html")));
             });
         } else {
             QObject::connect(button, &QPushButton::clicked, d,
-                             [d, r = info.Result] { d->done(r); });
+                             [d, r = info.result] { d->done(r); });
         }
-        if (info.Button == defaultButton) {
+        if (info.button == defaultButton) {
             button->setDefault(true);
             d->setFocusProxy(button);
             d->m_default = button;
         }
-        if (info.Button == cancelButton)
+        if (info.button == cancelButton)
             d->m_cancel = button;
     }
     if (d->m_default)
         d->m_default->setFocus();
 
-    d->HorzOffset = HorzOffset;
-    d->VertOffset = VertOffset;
-    d->PlaceAt(Anchor);
-    d->UpdateRegion();
+    d->horzOffset = horzOffset;
+    d->vertOffset = vertOffset;
+    d->placeAt(anchor);
+    d->updateRegion();
     return dlg;
 }
 
-int ShowRgnDialog(const QString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int VertOffset,
-                  int HorzOffset, QWidget* Anchor, const QString& HelpTopic)
+int showRgnDialog(const QString& msg, MessageType dlgType, TMsgDlgButtons buttons, int vertOffset,
+                  int horzOffset, QWidget* anchor, const QString& helpTopic)
 {
-    g_last = Msg;
+    g_last = msg;
     if (g_nextAnswer != QMessageBox::NoButton) {
         const auto answer = g_nextAnswer;
         g_nextAnswer = QMessageBox::NoButton;
         return resultOf(answer);
     }
     if (g_handler)
-        return resultOf(g_handler(hookIconOf(DlgType), Msg));
-    std::unique_ptr<TfRgnDialog> dlg =
-        CreateRgnDialog(Msg, DlgType, Buttons, VertOffset, HorzOffset, Anchor);
-    dlg->HelpTopic = HelpTopic;
+        return resultOf(g_handler(hookIconOf(dlgType), msg));
+    std::unique_ptr<BalloonDialog> dlg =
+        createRgnDialog(msg, dlgType, buttons, vertOffset, horzOffset, anchor);
+    dlg->helpTopic = helpTopic;
     return dlg->exec();
 }
 
-QString Format(const QString& Fmt, const QStringList& Args)
+QString format(const QString& fmt, const QStringList& args)
 {
     QString out;
-    out.reserve(Fmt.size());
+    out.reserve(fmt.size());
     int next = 0;
-    for (qsizetype i = 0; i < Fmt.size(); ++i) {
-        const QChar c = Fmt.at(i);
-        if (c == u'%' && i + 1 < Fmt.size()) {
-            const QChar kind = Fmt.at(i + 1);
+    for (qsizetype i = 0; i < fmt.size(); ++i) {
+        const QChar c = fmt.at(i);
+        if (c == u'%' && i + 1 < fmt.size()) {
+            const QChar kind = fmt.at(i + 1);
             if (kind == u'%') {
                 out += u'%';
                 ++i;
                 continue;
             }
             if (kind == u's' || kind == u'd') {
-                out += Args.value(next++);
+                out += args.value(next++);
                 ++i;
                 continue;
             }
@@ -495,55 +496,55 @@ QString Format(const QString& Fmt, const QStringList& Args)
 
 // ---------------------------------------------------------------- wrappers
 
-int ErrorBox(const QString& Text, QWidget* Anchor, int HorzOffset, int VertOffset)
+int errorBox(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
 {
-    return ShowRgnDialog(Text, mtError, mbOK, VertOffset, HorzOffset, Anchor);
+    return showRgnDialog(text, mtError, mbOK, vertOffset, horzOffset, anchor);
 }
 
-int WarningBox(const QString& Text, QWidget* Anchor, int HorzOffset, int VertOffset)
+int warningBox(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
 {
-    return ShowRgnDialog(Text, mtWarning, mbOK, VertOffset, HorzOffset, Anchor);
+    return showRgnDialog(text, mtWarning, mbOK, vertOffset, horzOffset, anchor);
 }
 
-void WarningBoxFmt(const QString& Fmt, const QStringList& Args, int HorzOffset, int VertOffset,
-                   QWidget* Anchor)
+void warningBoxFmt(const QString& fmt, const QStringList& args, int horzOffset, int vertOffset,
+                   QWidget* anchor)
 {
-    WarningBox(Format(Fmt, Args), Anchor, HorzOffset, VertOffset);
+    warningBox(format(fmt, args), anchor, horzOffset, vertOffset);
 }
 
-bool AskYesNo(const QString& Text, QWidget* Anchor, int HorzOffset, int VertOffset)
+bool askYesNo(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
 {
-    return ShowRgnDialog(Text, mtConfirmation, mbYes | mbNo, VertOffset, HorzOffset, Anchor) ==
+    return showRgnDialog(text, mtConfirmation, mbYes | mbNo, vertOffset, horzOffset, anchor) ==
            mrYes;
 }
 
-bool AskYesNoFmt(const QString& Fmt, const QStringList& Args, int HorzOffset, int VertOffset,
-                 QWidget* Anchor)
+bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset, int vertOffset,
+                 QWidget* anchor)
 {
-    return AskYesNo(Format(Fmt, Args), Anchor, HorzOffset, VertOffset);
+    return askYesNo(format(fmt, args), anchor, horzOffset, vertOffset);
 }
 
-void ApplicationError(const QString& Text)
+void applicationError(const QString& text)
 {
-    ErrorBox(Text, QApplication::activeWindow());
+    errorBox(text, QApplication::activeWindow());
 }
 
 // ---------------------------------------------------------------- test hooks
 
-void SetNextAnswer(QMessageBox::StandardButton Answer)
+void setNextAnswer(QMessageBox::StandardButton answer)
 {
-    g_nextAnswer = Answer;
+    g_nextAnswer = answer;
 }
 
-void SetHandler(
-    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> Handler)
+void setHandler(
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> handler)
 {
-    g_handler = std::move(Handler);
+    g_handler = std::move(handler);
 }
 
-QString LastMessage()
+QString lastMessage()
 {
     return g_last;
 }
 
-} // namespace HSDialogs
+} // namespace MessageDialogs

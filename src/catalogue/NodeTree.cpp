@@ -1,0 +1,368 @@
+#include "catalogue/NodeTree.h"
+#include "catalogue/ImageLists.h"
+
+#include <algorithm>
+
+TreeNode::~TreeNode()
+{
+    // Freed without recursion, so that no depth of nesting exhausts the stack.
+    std::vector<std::unique_ptr<TreeNode>> doomed = std::move(m_children);
+    while (!doomed.empty()) {
+        std::unique_ptr<TreeNode> n = std::move(doomed.back());
+        doomed.pop_back();
+        for (auto& c : n->m_children)
+            doomed.push_back(std::move(c));
+        n->m_children.clear();
+    }
+}
+
+int TreeNode::level() const
+{
+    int level = -1;
+    for (const TreeNode* n = m_parent; n; n = n->m_parent)
+        ++level;
+    return level;
+}
+
+int TreeNode::absoluteIndex() const
+{
+    const TreeNode* root = this;
+    while (root->m_parent)
+        root = root->m_parent;
+    int index = 0;
+    for (const TreeNode* n = root->getFirstChild(); n && n != this; n = n->getNext())
+        ++index;
+    return index;
+}
+
+TreeNode* TreeNode::getNextSibling() const
+{
+    if (!m_parent || size_t(m_row + 1) >= m_parent->m_children.size())
+        return nullptr;
+    return m_parent->m_children[size_t(m_row + 1)].get();
+}
+
+TreeNode* TreeNode::getPrevSibling() const
+{
+    if (!m_parent || m_row == 0)
+        return nullptr;
+    return m_parent->m_children[size_t(m_row - 1)].get();
+}
+
+TreeNode* TreeNode::getNext() const
+{
+    if (!m_children.empty())
+        return m_children.front().get();
+    for (const TreeNode* n = this; n && n->m_parent; n = n->m_parent)
+        if (TreeNode* s = n->getNextSibling())
+            return s;
+    return nullptr;
+}
+
+bool TreeNode::isUnder(const TreeNode* ancestor) const
+{
+    for (const TreeNode* n = this; n; n = n->m_parent)
+        if (n == ancestor)
+            return true;
+    return false;
+}
+
+NodeTree::NodeTree(QObject* parent) : QAbstractItemModel(parent) {}
+
+NodeTree::~NodeTree() = default;
+
+TreeNode* NodeTree::nodeAtAbsoluteIndex(int index) const
+{
+    TreeNode* n = getFirstNode();
+    for (int i = 0; n && i < index; ++i)
+        n = n->getNext();
+    return index >= 0 ? n : nullptr;
+}
+
+TreeNode* NodeTree::place(TreeNode* parent, int row, const QString& text)
+{
+    auto node = std::make_unique<TreeNode>();
+    node->m_text = text;
+    node->m_parent = parent;
+    TreeNode* raw = node.get();
+    const bool tell = !m_updating;
+    if (tell)
+        beginInsertRows(parent == &m_root ? QModelIndex() : indexOf(parent), row, row);
+    parent->m_children.insert(parent->m_children.begin() + row, std::move(node));
+    renumber(parent, row);
+    ++m_total;
+    if (tell)
+        endInsertRows();
+    return raw;
+}
+
+TreeNode* NodeTree::addChild(TreeNode* parent, const QString& text)
+{
+    TreeNode* p = parentOrRoot(parent);
+    return place(p, p->count(), text);
+}
+
+TreeNode* NodeTree::insertNode(TreeNode* sibling, const QString& text)
+{
+    if (!sibling)
+        return addChild(nullptr, text);
+    return place(sibling->m_parent, sibling->m_row, text);
+}
+
+void NodeTree::renumber(TreeNode* parent, int from)
+{
+    auto& kids = parent->m_children;
+    for (size_t i = size_t(std::max(from, 0)); i < kids.size(); ++i)
+        kids[i]->m_row = int(i);
+}
+
+void NodeTree::moveTo(TreeNode* node, TreeNode* newParent, int row)
+{
+    TreeNode* to = parentOrRoot(newParent);
+    TreeNode* from = node->m_parent;
+    if (to->isUnder(node))
+        return; // a node cannot move into its own subtree
+    const int fromRow = node->m_row;
+    row = std::clamp(row, 0, to->count());
+    if (from == to && (row == fromRow || row == fromRow + 1))
+        return;
+    const bool tell = !m_updating;
+    if (tell)
+        beginMoveRows(from == &m_root ? QModelIndex() : indexOf(from), fromRow, fromRow,
+                      to == &m_root ? QModelIndex() : indexOf(to), row);
+    std::unique_ptr<TreeNode> owned = std::move(from->m_children[size_t(fromRow)]);
+    from->m_children.erase(from->m_children.begin() + fromRow);
+    if (from == to && row > fromRow)
+        --row;
+    owned->m_parent = to;
+    to->m_children.insert(to->m_children.begin() + row, std::move(owned));
+    renumber(from, std::min(fromRow, row));
+    if (from != to)
+        renumber(to, row);
+    if (tell)
+        endMoveRows();
+}
+
+void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
+{
+    TreeNode* p = parentOrRoot(parent);
+    if (order.size() != p->m_children.size())
+        return;
+    const bool tell = !m_updating;
+    QModelIndexList before;
+    if (tell) {
+        Q_EMIT layoutAboutToBeChanged(
+            {p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(indexOf(p))},
+            QAbstractItemModel::VerticalSortHint);
+        before = persistentIndexList();
+    }
+    std::vector<std::unique_ptr<TreeNode>> sorted;
+    sorted.reserve(order.size());
+    for (TreeNode* n : order)
+        sorted.push_back(std::move(p->m_children[size_t(n->m_row)]));
+    p->m_children = std::move(sorted);
+    renumber(p, 0);
+    if (tell) {
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& i : before) {
+            auto* n = nodeOf(i);
+            after.append(n ? createIndex(n->m_row, i.column(), n) : QModelIndex());
+        }
+        changePersistentIndexList(before, after);
+        Q_EMIT layoutChanged(
+            {p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(indexOf(p))},
+            QAbstractItemModel::VerticalSortHint);
+    }
+}
+
+int NodeTree::subtreeSize(const TreeNode* node)
+{
+    int n = 0;
+    std::vector<const TreeNode*> pending{node};
+    while (!pending.empty()) {
+        const TreeNode* t = pending.back();
+        pending.pop_back();
+        ++n;
+        for (const auto& c : t->m_children)
+            pending.push_back(c.get());
+    }
+    return n;
+}
+
+void NodeTree::Delete(TreeNode* node)
+{
+    if (!node || node == &m_root)
+        return;
+    Q_EMIT nodeDeleting(node);
+    TreeNode* p = node->m_parent;
+    const int row = node->m_row;
+    const bool tell = !m_updating;
+    if (tell)
+        beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), row, row);
+    m_total -= subtreeSize(node);
+    std::unique_ptr<TreeNode> doomed = std::move(p->m_children[size_t(row)]);
+    p->m_children.erase(p->m_children.begin() + row);
+    renumber(p, row);
+    if (tell)
+        endRemoveRows();
+}
+
+void NodeTree::deleteRoots(int first, int count)
+{
+    if (count <= 0)
+        return;
+    for (int i = first; i < first + count; ++i)
+        Q_EMIT nodeDeleting(m_root.m_children[size_t(i)].get());
+    const bool tell = !m_updating;
+    if (tell)
+        beginRemoveRows(QModelIndex(), first, first + count - 1);
+    auto& kids = m_root.m_children;
+    for (int i = first; i < first + count; ++i)
+        m_total -= subtreeSize(kids[size_t(i)].get());
+    // One erase for the whole range: many root entries must not cost a
+    // shift of the rest per node.
+    kids.erase(kids.begin() + first, kids.begin() + first + count);
+    renumber(&m_root, first);
+    if (tell)
+        endRemoveRows();
+}
+
+void NodeTree::clear()
+{
+    for (const auto& n : m_root.m_children)
+        Q_EMIT nodeDeleting(n.get());
+    const bool tell = !m_updating;
+    if (tell)
+        beginResetModel();
+    m_root.m_children.clear();
+    m_total = 0;
+    if (tell)
+        endResetModel();
+}
+
+void NodeTree::changed(TreeNode* node, int role)
+{
+    if (m_updating)
+        return;
+    const QModelIndex i = indexOf(node);
+    Q_EMIT dataChanged(i, i, {role});
+}
+
+void NodeTree::setText(TreeNode* node, const QString& text)
+{
+    if (node->m_text == text)
+        return;
+    node->m_text = text;
+    changed(node, Qt::DisplayRole);
+    Q_EMIT nodeRenamed(node);
+}
+
+void NodeTree::setImage(TreeNode* node, int index)
+{
+    if (node->m_image == index)
+        return;
+    node->m_image = index;
+    changed(node, Qt::DecorationRole);
+}
+
+void NodeTree::setNodeData(TreeNode* node, std::unique_ptr<NodeInfo> info)
+{
+    node->m_data = std::move(info);
+}
+
+void NodeTree::beginUpdate()
+{
+    if (m_updating++ == 0) {
+        Q_EMIT updatesSuspended(true);
+        beginResetModel();
+    }
+}
+
+void NodeTree::endUpdate()
+{
+    if (m_updating > 0 && --m_updating == 0) {
+        endResetModel();
+        Q_EMIT updatesSuspended(false);
+    }
+}
+
+QModelIndex NodeTree::indexOf(const TreeNode* node) const
+{
+    if (!node || node == &m_root)
+        return {};
+    return createIndex(node->m_row, 0, const_cast<TreeNode*>(node));
+}
+
+TreeNode* NodeTree::nodeOf(const QModelIndex& index)
+{
+    return index.isValid() ? static_cast<TreeNode*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex NodeTree::index(int row, int column, const QModelIndex& parent) const
+{
+    const TreeNode* p = parent.isValid() ? nodeOf(parent) : &m_root;
+    if (column != 0 || row < 0 || row >= p->count())
+        return {};
+    return createIndex(row, column, p->item(row));
+}
+
+QModelIndex NodeTree::parent(const QModelIndex& child) const
+{
+    const TreeNode* n = nodeOf(child);
+    if (!n || !n->m_parent || n->m_parent == &m_root)
+        return {};
+    return indexOf(n->m_parent);
+}
+
+int NodeTree::rowCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0)
+        return 0;
+    const TreeNode* p = parent.isValid() ? nodeOf(parent) : &m_root;
+    return p->count();
+}
+
+int NodeTree::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+QVariant NodeTree::data(const QModelIndex& index, int role) const
+{
+    const TreeNode* n = nodeOf(index);
+    if (!n)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return n->m_text;
+    case Qt::DecorationRole:
+        if (m_images)
+            return m_images->icon(n->m_image);
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool NodeTree::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    TreeNode* n = nodeOf(index);
+    if (!n || role != Qt::EditRole)
+        return false;
+    setText(n, value.toString());
+    return true;
+}
+
+Qt::ItemFlags NodeTree::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    Qt::ItemFlags f =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    // The first node of the tree (the built-in category) keeps its name.
+    if (nodeOf(index) != getFirstNode())
+        f |= Qt::ItemIsEditable;
+    return f;
+}

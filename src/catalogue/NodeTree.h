@@ -1,0 +1,134 @@
+#pragma once
+#include "catalogue/NodeInfo.h"
+
+#include <QAbstractItemModel>
+#include <memory>
+#include <vector>
+
+class NodeTree;
+class ImageList;
+
+// One catalogue entry in the tree: display text, image, owned record and
+// ordered children. Changes go through NodeTree so that views stay in step.
+class TreeNode
+{
+    friend class NodeTree;
+
+public:
+    TreeNode() = default;
+    ~TreeNode();
+    TreeNode(const TreeNode&) = delete;
+    TreeNode& operator=(const TreeNode&) = delete;
+
+    const QString& text() const { return m_text; }
+    int imageIndex() const { return m_image; }
+    int selectedIndex() const { return m_image; } // always the same as the image
+    NodeInfo* data() const { return m_data.get(); }
+
+    // Parent node, or nullptr for a root node.
+    TreeNode* parent() const { return (m_parent && m_parent->m_parent) ? m_parent : nullptr; }
+    int count() const { return int(m_children.size()); }
+    bool hasChildren() const { return !m_children.empty(); }
+    TreeNode* item(int i) const { return m_children[size_t(i)].get(); }
+    int index() const { return m_row; } // position among its siblings
+    int level() const;                  // depth; root nodes are 0
+    int absoluteIndex() const;          // position in the tree's full order
+
+    TreeNode* getFirstChild() const
+    {
+        return m_children.empty() ? nullptr : m_children.front().get();
+    }
+    TreeNode* getLastChild() const
+    {
+        return m_children.empty() ? nullptr : m_children.back().get();
+    }
+    TreeNode* getNextSibling() const;
+    TreeNode* getPrevSibling() const;
+    TreeNode* getNext() const; // next node in full order (depth first)
+
+    // True when this node is Ancestor or lies somewhere below it.
+    bool isUnder(const TreeNode* ancestor) const;
+
+private:
+    TreeNode* m_parent = nullptr; // the hidden root for root nodes
+    std::vector<std::unique_ptr<TreeNode>> m_children;
+    std::unique_ptr<NodeInfo> m_data;
+    QString m_text;
+    int m_image = -1;
+    int m_row = 0;
+};
+
+// The tree's node collection, shown by the tree view through this model.
+class NodeTree : public QAbstractItemModel
+{
+    Q_OBJECT
+public:
+    explicit NodeTree(QObject* parent = nullptr);
+    ~NodeTree() override;
+
+    // Small icons used for the decoration role; not owned.
+    void setImages(const ImageList* images) { m_images = images; }
+
+    TreeNode* getFirstNode() const { return m_root.getFirstChild(); }
+    int rootCount() const { return m_root.count(); }
+    TreeNode* rootItem(int i) const { return m_root.item(i); }
+    int count() const { return m_total; } // all nodes at every depth
+    TreeNode* nodeAtAbsoluteIndex(int index) const;
+
+    // Appends a node as last child of Parent (a root node when Parent is null).
+    TreeNode* addChild(TreeNode* parent, const QString& text);
+    // Inserts a node as sibling right before Sibling.
+    TreeNode* insertNode(TreeNode* sibling, const QString& text);
+    // Moves Node (with its subtree) to position Row among NewParent's children.
+    void moveTo(TreeNode* node, TreeNode* newParent, int row);
+    // Reorders Parent's children (null: the root nodes) to the given order,
+    // which must hold each of them exactly once.
+    void reorder(TreeNode* parent, const std::vector<TreeNode*>& order);
+    void Delete(TreeNode* node);
+    // Deletes Count root nodes from position First on, with all below them.
+    void deleteRoots(int first, int count);
+    void clear();
+
+    void setText(TreeNode* node, const QString& text);
+    void setImage(TreeNode* node, int index); // image and selected image alike
+    void setNodeData(TreeNode* node, std::unique_ptr<NodeInfo> info);
+
+    // Bulk changes: views are told once, at the last EndUpdate.
+    void beginUpdate();
+    void endUpdate();
+    bool updating() const { return m_updating > 0; }
+
+    // Asks views to expand Node (one level, or the whole subtree).
+    void expand(TreeNode* node, bool recursive) { Q_EMIT expandRequested(node, recursive); }
+
+    QModelIndex indexOf(const TreeNode* node) const;
+    static TreeNode* nodeOf(const QModelIndex& index);
+
+    // QAbstractItemModel
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+Q_SIGNALS:
+    // Node and everything below it are about to go: drop references to them.
+    void nodeDeleting(TreeNode* node);
+    void nodeRenamed(TreeNode* node);
+    void expandRequested(TreeNode* node, bool recursive);
+    void updatesSuspended(bool suspended);
+
+private:
+    TreeNode* place(TreeNode* parent, int row, const QString& text);
+    TreeNode* parentOrRoot(TreeNode* node) { return node ? node : &m_root; }
+    void renumber(TreeNode* parent, int from);
+    void changed(TreeNode* node, int role);
+    static int subtreeSize(const TreeNode* node);
+
+    TreeNode m_root;
+    const ImageList* m_images = nullptr;
+    int m_total = 0;
+    int m_updating = 0;
+};

@@ -1,0 +1,160 @@
+#pragma once
+#include <QDialog>
+#include <QFlags>
+#include <QMessageBox>
+#include <QPainterPath>
+#include <QRegion>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QWidget;
+class FlatButton;
+
+// The program's message dialogs: a pale-yellow speech balloon whose tail can
+// point at the control the message is about. Every warning, error and
+// question goes through here, so tests can answer them without showing
+// anything.
+namespace MessageDialogs
+{
+
+enum MessageType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+
+// The buttons, in their fixed left-to-right order.
+enum MessageButton : unsigned {
+    mbYes = 0x1,
+    mbNo = 0x2,
+    mbOK = 0x4,
+    mbCancel = 0x8,
+    mbAbort = 0x10,
+    mbRetry = 0x20,
+    mbIgnore = 0x40,
+    mbAll = 0x80,
+    mbNoToAll = 0x100,
+    mbYesToAll = 0x200,
+    mbHelp = 0x400,
+};
+Q_DECLARE_FLAGS(TMsgDlgButtons, MessageButton)
+
+// What a dialog returns.
+enum ModalResult : int {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
+};
+
+enum TailPosition {
+    tpNone,   // no tail
+    tpTop,    // tail on the top edge: the dialog sits below its control
+    tpBottom, // tail on the bottom edge: the dialog sits above its control
+};
+
+inline constexpr int DefaultHorzOffset = 20;
+inline constexpr int DefaultVertOffset = 2;
+inline constexpr int TailHeight = 20;
+
+// The balloon's colour: pale yellow, cream on an 8-bit display. Chosen once.
+QColor dialogColor();
+
+// The borderless balloon window. Built by CreateRgnDialog.
+class BalloonDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit BalloonDialog(QWidget* parent);
+
+    QLabel* message = nullptr; // object name "Message"
+    QLabel* image = nullptr;   // object name "Image"; null without icon
+    int horzOffset = DefaultHorzOffset;
+    int vertOffset = DefaultVertOffset;
+    QString helpTopic;
+
+    TailPosition tail() const { return m_tail; }
+    // Adds, moves or removes the tail: the window grows or shrinks by the
+    // tail's height, and a top tail moves the contents down below it.
+    void setTail(TailPosition tail);
+    // Places the dialog at Anchor (above it when there is room, below it
+    // otherwise), or centred on the main window without an anchor.
+    void placeAt(QWidget* anchor);
+    // The window region now in use, and the outline it is drawn with.
+    QRegion region() const { return m_region; }
+    QPainterPath outline() const { return m_outline; }
+    // Rebuilds the region from the current size.
+    void updateRegion();
+
+    FlatButton* button(MessageButton which) const;
+    FlatButton* defaultButton() const { return m_default; }
+    FlatButton* cancelButton() const { return m_cancel; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void reject() override;
+
+private:
+    friend std::unique_ptr<BalloonDialog> createRgnDialog(const QString&, MessageType,
+                                                          TMsgDlgButtons, int, int, QWidget*);
+    TailPosition m_tail = tpNone;
+    QRegion m_region;
+    QPainterPath m_outline;
+    FlatButton* m_default = nullptr;
+    FlatButton* m_cancel = nullptr;
+    QPoint m_dragFrom; // manual drag where the window manager cannot move us
+    bool m_dragging = false;
+};
+
+// Builds a dialog without showing it.
+std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType dlgType,
+                                               TMsgDlgButtons buttons, int vertOffset,
+                                               int horzOffset, QWidget* anchor);
+// Builds, shows modally and releases a dialog; the pressed button's result.
+int showRgnDialog(const QString& msg, MessageType dlgType, TMsgDlgButtons buttons, int vertOffset,
+                  int horzOffset, QWidget* anchor, const QString& helpTopic = QString());
+
+// Fills a format's %s and %d with Args in order ("%%" is a percent sign).
+// The arguments are taken as they are, never scanned for further marks.
+QString format(const QString& fmt, const QStringList& args);
+
+// The wrappers the program uses. An anchor that is a whole window (or none)
+// centres the dialog on that window (or on the main window), without tail.
+int errorBox(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
+             int vertOffset = DefaultVertOffset);
+int warningBox(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
+               int vertOffset = DefaultVertOffset);
+void warningBoxFmt(const QString& fmt, const QStringList& args, int horzOffset = DefaultHorzOffset,
+                   int vertOffset = DefaultVertOffset, QWidget* anchor = nullptr);
+bool askYesNo(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
+              int vertOffset = DefaultVertOffset);
+bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset = DefaultHorzOffset,
+                 int vertOffset = DefaultVertOffset, QWidget* anchor = nullptr);
+// The application's report of an error no command handled: "Quillmere"
+// caption, stop icon, OK.
+void applicationError(const QString& text);
+
+// Test hook: the next dialog is not shown and returns Answer instead.
+void setNextAnswer(QMessageBox::StandardButton answer);
+// Test hook: every dialog is answered by Handler (kind, text) without showing.
+void setHandler(
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> handler);
+// The text of the last dialog asked for, shown or answered by a hook.
+QString lastMessage();
+
+} // namespace MessageDialogs
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(MessageDialogs::TMsgDlgButtons)
