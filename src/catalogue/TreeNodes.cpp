@@ -269,6 +269,7 @@ void TTreeNodes::SetImage(TTreeNode* Node, int Index)
 void TTreeNodes::SetData(TTreeNode* Node, std::unique_ptr<TNodeInfo> Info)
 {
     Node->m_data = std::move(Info);
+    Q_EMIT recordChanged(Node);
 }
 
 void TTreeNodes::BeginUpdate()

@@ -3,6 +3,7 @@
 
 #include <QAbstractItemModel>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TTreeNodes;
@@ -92,6 +93,15 @@ public:
     void SetText(TTreeNode* Node, const QString& Text);
     void SetImage(TTreeNode* Node, int Index); // image and selected image alike
     void SetData(TTreeNode* Node, std::unique_ptr<TNodeInfo> Info);
+    // Changes Node's record in place through Change (called with the record)
+    // and tells the searches, which keep folded copies of the texts.
+    template <class F> void editRecord(TTreeNode* Node, F&& Change)
+    {
+        if (!Node->m_data)
+            return;
+        std::forward<F>(Change)(*Node->m_data);
+        Q_EMIT recordChanged(Node);
+    }
 
     // Bulk changes: views are told once, at the last EndUpdate.
     void BeginUpdate();
@@ -117,6 +127,8 @@ Q_SIGNALS:
     // Node and everything below it are about to go: drop references to them.
     void nodeDeleting(TTreeNode* Node);
     void nodeRenamed(TTreeNode* Node);
+    // Node's record was replaced or changed through editRecord.
+    void recordChanged(TTreeNode* Node);
     void expandRequested(TTreeNode* Node, bool Recursive);
     void updatesSuspended(bool Suspended);
 
