@@ -1,4 +1,4 @@
-// The options value: its defaults and switching the list's columns.
+// The options value: switching the list's columns.
 #include "catalogue/Options.h"
 
 #include <QtTest>
@@ -8,17 +8,6 @@ class TestOptions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void defaultsAreTheSettingsTable()
-    {
-        const Options o;
-        QCOMPARE(o.hotKey, 49220); // Ctrl+Alt+D
-        QCOMPARE(o.adTitle, QStringLiteral("Additional"));
-        QVERIFY(!o.removeOnAbsent);
-        QVERIFY(!o.recursChanging);
-        for (int c = Options::FirstColumn; c <= Options::LastColumn; ++c)
-            QCOMPARE(o.columnWidth(c), Setting::ColumnWidths[c - 1].Default);
-    }
-
     // A hidden column comes back at its own width, a visible one keeps its
     // width, and hiding one column leaves the others.
     void showingColumns()
