@@ -222,10 +222,10 @@ CatalogueSearch::~CatalogueSearch() = default;
 void CatalogueSearch::shapeChanged()
 {
     m_orderValid = false;
-    for (FoldedField& f : m_folded) {
-        f.valid = false;
-        f.changed.clear();
-    }
+    // Copies are held only while they are good: a field searched once does
+    // not keep its memory through later changes.
+    for (FoldedField& f : m_folded)
+        f = FoldedField();
 }
 
 void CatalogueSearch::textChanged(TTreeNode* node, bool record)
