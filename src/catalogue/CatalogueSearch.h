@@ -18,9 +18,9 @@ QStringView searchedText(const TTreeNode* node, SearchField field);
 QString notFoundSubject(SearchField field);
 
 // Finds a text inside other texts, either exactly or ignoring case by simple
-// Unicode case folding. The needle is folded once; the texts searched are
-// folded a character at a time as they are read, so a scan allocates nothing
-// and needs no folded copy of the catalogue kept in step with its edits.
+// Unicode case folding (as Qt::CaseInsensitive compares). The needle is
+// folded once; a text is folded a character at a time as it is read, so
+// matching allocates nothing.
 class TextMatcher
 {
 public:
@@ -60,7 +60,10 @@ struct SearchHit {
 // is first searched. Renames and record changes (through TTreeNodes::SetData
 // and editRecord) are patched in before the next scan; a change of the tree's
 // shape, or many changes at once, makes the copies again on the next scan.
-// A hit in the copy is confirmed against the node's own text.
+// A hit in the copy is confirmed against the node's own text, so a record
+// written directly through TTreeNode::Data() brings no stale hit; but its new
+// text is found only after the next rebuild: write records through SetData
+// or editRecord.
 class CatalogueSearch : public QObject
 {
     Q_OBJECT
