@@ -247,7 +247,7 @@ private Q_SLOTS:
         // Deleting a subtree takes its nodes out of the count and its indexes with it.
         QSignalSpy deleting(&nodes, &NodeTree::nodeDeleting);
         const int before = nodes.count();
-        nodes.Delete(a2);
+        nodes.deleteNode(a2);
         QCOMPARE(deleting.count(), 1);
         QCOMPARE(nodes.count(), before - 3);
         QVERIFY(!pA2y.isValid());
@@ -264,7 +264,7 @@ private Q_SLOTS:
         nodes.insertNode(e, QStringLiteral("e0"));
         nodes.moveTo(d, b, 0);
         nodes.setText(e, QStringLiteral("E"));
-        nodes.Delete(z);
+        nodes.deleteNode(z);
         nodes.endUpdate();
         QVERIFY(nodes.updating());
         QCOMPARE(resets.count(), resetsBefore);
@@ -605,7 +605,7 @@ private Q_SLOTS:
         env.cat.createMakerCategory();
         QCOMPARE(env.nodes().rootCount(), 1);
         QCOMPARE(env.nodes().getFirstNode(), env.cat.makerCategory);
-        env.nodes().Delete(env.cat.makerCategory);
+        env.nodes().deleteNode(env.cat.makerCategory);
         QCOMPARE(env.cat.makerCategory, nullptr);
 
         env.cat.addCategoryNode(nullptr, QStringLiteral("A"));
@@ -639,19 +639,19 @@ private Q_SLOTS:
         // Both dragged below the holder: deleting the holder takes both.
         env.nodes().moveTo(env.cat.makerCategory, holder, 0);
         env.nodes().addChild(top, QStringLiteral("inside Top"));
-        env.nodes().Delete(top->item(0)); // a node below Top: Top stays
+        env.nodes().deleteNode(top->item(0)); // a node below Top: Top stays
         QCOMPARE(env.cat.topCategory, top);
         QVERIFY(env.cat.makerCategory != nullptr);
-        env.nodes().Delete(holder);
+        env.nodes().deleteNode(holder);
         QCOMPARE(env.cat.makerCategory, nullptr);
         QCOMPARE(env.cat.topCategory, nullptr);
 
         env.cat.topCategory = env.cat.addCategoryNode(nullptr, QStringLiteral("T"));
-        env.nodes().Delete(env.cat.topCategory);
+        env.nodes().deleteNode(env.cat.topCategory);
         QCOMPARE(env.cat.topCategory, nullptr);
         env.cat.topCategory = env.cat.addCategoryNode(nullptr, QStringLiteral("T"));
         env.cat.createMakerCategory();
-        env.nodes().Delete(env.cat.makerCategory->item(0)); // a link: the category stays known
+        env.nodes().deleteNode(env.cat.makerCategory->item(0)); // a link: the category stays known
         QVERIFY(env.cat.makerCategory != nullptr);
         env.nodes().clear();
         QCOMPARE(env.cat.makerCategory, nullptr);

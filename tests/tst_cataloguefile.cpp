@@ -977,7 +977,7 @@ private Q_SLOTS:
         env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
         env.cat.askNewLocationHook = [&](const QString&, const QString&, TreeNode* node,
                                          const QString&) {
-            env.cat.nodes().Delete(node);
+            env.cat.nodes().deleteNode(node);
             return false;
         };
         env.cat.importLegacyData();

@@ -215,7 +215,7 @@ private Q_SLOTS:
                                                 TreeNode* node, const QString& comments) {
             asked << name + "|" + path + "|" + comments;
             TreeNode* parent = node->parent();
-            m_w->catalogue.nodes().Delete(node);
+            m_w->catalogue.nodes().deleteNode(node);
             m_w->listCategory(parent);
             return false;
         };
@@ -269,7 +269,7 @@ private Q_SLOTS:
         model.fillChildren(fruit, [&](TreeNode* n) {
             ++calls;
             if (n->text() == "Apple")
-                cat.nodes().Delete(fruit->item(0)); // the row before it
+                cat.nodes().deleteNode(fruit->item(0)); // the row before it
         });
         QCOMPARE(calls, 3);
         QCOMPARE(model.count(), 2);
@@ -289,7 +289,7 @@ private Q_SLOTS:
 
         model.fillChildren(fruit, [&](TreeNode* n) {
             if (n->text() == "Apple")
-                cat.nodes().Delete(fruit);
+                cat.nodes().deleteNode(fruit);
         });
         QCOMPARE(model.count(), 0);
         QVERIFY(!model.source());
@@ -297,7 +297,7 @@ private Q_SLOTS:
         // Outside a fill a deleted node takes its row along.
         TreeNode* work = root("Work");
         m_w->listCategory(work);
-        cat.nodes().Delete(child(work, "Sub"));
+        cat.nodes().deleteNode(child(work, "Sub"));
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Stuff"}));
         QVERIFY(rowsAreLive());
     }

@@ -51,7 +51,7 @@ QStringList entries(const QString& folder)
 class TestUi : public FileOpUi
 {
 public:
-    bool overwrite = false, createFolder = false, Delete = true;
+    bool overwrite = false, createFolder = false, allowDelete = true;
     qint64 cancelAt = -1; // cancel once this much is done
     QStringList asked, errors;
     qint64 total = -1, lastDone = -1;
@@ -68,7 +68,7 @@ public:
     }
     bool confirmDelete(const QString& path, bool, bool) override
     {
-        return asked << "delete " + path, Delete;
+        return asked << "delete " + path, allowDelete;
     }
     void error(const QString& text) override { errors << text; }
     void beginProgress(const QString&, qint64 totalUnits) override { total = totalUnits; }
@@ -287,7 +287,7 @@ private Q_SLOTS:
         QVERIFY(!probePath(path).exists);
         QVERIFY(!isDirectory(path) && !fileExists(path));
         TestUi ui;
-        ui.Delete = true;
+        ui.allowDelete = true;
         QVERIFY(!deletePath(ui, path, false));
         QVERIFY(QFileInfo::exists(m_d + "/keep/f.txt"));
     }
@@ -552,11 +552,11 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(trash + "/files/folder/inner.txt"));
 
         writeFile(m_d + "/stays.txt", "x");
-        ui.Delete = false;
+        ui.allowDelete = false;
         QVERIFY(!deletePath(ui, m_d + "/stays.txt", true));
         QVERIFY(QFileInfo::exists(m_d + "/stays.txt"));
         QVERIFY(ui.errors.isEmpty());
-        ui.Delete = true;
+        ui.allowDelete = true;
         QVERIFY(!deletePath(ui, m_d + "/missing.txt", true));
         QCOMPARE(ui.errors.size(), 1);
     }

@@ -206,7 +206,7 @@ void Catalogue::createMakerCategory()
 void Catalogue::saveData(bool backup)
 {
     if (makerCategory)
-        m_nodes.Delete(makerCategory);
+        m_nodes.deleteNode(makerCategory);
     try {
         const QString target = dataFile(backup);
         if (!backup && m_protectFile) {

@@ -190,7 +190,7 @@ int NodeTree::subtreeSize(const TreeNode* node)
     return n;
 }
 
-void NodeTree::Delete(TreeNode* node)
+void NodeTree::deleteNode(TreeNode* node)
 {
     if (!node || node == &m_root)
         return;
@@ -269,6 +269,7 @@ void NodeTree::setImage(TreeNode* node, int index)
 void NodeTree::setNodeData(TreeNode* node, std::unique_ptr<NodeInfo> info)
 {
     node->m_data = std::move(info);
+    Q_EMIT recordChanged(node);
 }
 
 void NodeTree::beginUpdate()

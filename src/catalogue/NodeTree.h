@@ -3,6 +3,7 @@
 
 #include <QAbstractItemModel>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class NodeTree;
@@ -84,7 +85,7 @@ public:
     // Reorders Parent's children (null: the root nodes) to the given order,
     // which must hold each of them exactly once.
     void reorder(TreeNode* parent, const std::vector<TreeNode*>& order);
-    void Delete(TreeNode* node);
+    void deleteNode(TreeNode* node);
     // Deletes Count root nodes from position First on, with all below them.
     void deleteRoots(int first, int count);
     void clear();
@@ -92,6 +93,15 @@ public:
     void setText(TreeNode* node, const QString& text);
     void setImage(TreeNode* node, int index); // image and selected image alike
     void setNodeData(TreeNode* node, std::unique_ptr<NodeInfo> info);
+    // Changes a node's record in place through change (called with the
+    // record) and tells the searches, which keep folded copies of the texts.
+    template <class F> void editRecord(TreeNode* node, F&& change)
+    {
+        if (!node->m_data)
+            return;
+        std::forward<F>(change)(*node->m_data);
+        Q_EMIT recordChanged(node);
+    }
 
     // Bulk changes: views are told once, at the last EndUpdate.
     void beginUpdate();
@@ -117,6 +127,8 @@ Q_SIGNALS:
     // Node and everything below it are about to go: drop references to them.
     void nodeDeleting(TreeNode* node);
     void nodeRenamed(TreeNode* node);
+    // A node's record was replaced or changed through editRecord.
+    void recordChanged(TreeNode* node);
     void expandRequested(TreeNode* node, bool recursive);
     void updatesSuspended(bool suspended);
 

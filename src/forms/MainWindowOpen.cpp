@@ -309,6 +309,6 @@ void MainWindow::removeNode(TreeNode* node)
         next = node->getNextSibling();
     if (!next)
         next = node->getPrevSibling();
-    catalogue.nodes().Delete(node); // the record goes with the node
+    catalogue.nodes().deleteNode(node); // the record goes with the node
     listCategory(next);
 }

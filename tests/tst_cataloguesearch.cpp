@@ -1,0 +1,246 @@
+// The catalogue search: the text matcher, the scan over the full order with
+// its position, and the folded copies kept in step with the tree.
+#include "catalogue/CatalogueSearch.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace
+{
+
+TreeNode* add(NodeTree& nodes, TreeNode* parent, const QString& name, NodeKind kind,
+              const QString& path = {}, const QString& comment = {}, const QString& additional = {})
+{
+    TreeNode* n = nodes.addChild(parent, name);
+    auto info = std::make_unique<NodeInfo>();
+    info->kind = kind;
+    info->fullName = path;
+    info->comments = comment;
+    info->sAdditional = additional;
+    nodes.setNodeData(n, std::move(info));
+    return n;
+}
+
+} // namespace
+
+class TestCatalogueSearch : public QObject
+{
+    Q_OBJECT
+
+    NodeTree nodes;
+    // Full order: 0 Work, 1 Annual Report, 2 Old, 3 report card, 4 Reports, 5 Notes
+    TreeNode *work, *annual, *old, *card, *reports, *notes;
+
+    void fill()
+    {
+        nodes.clear();
+        work = add(nodes, nullptr, "Work", nkCategory, {}, "office things");
+        annual = add(nodes, work, "Annual Report", nkDoc, "/home/ann/annual.pdf", "", "Done");
+        old = add(nodes, work, "Old", nkCategory);
+        card = add(nodes, old, "report card", nkDoc, "/home/ann/card.odt", "from school");
+        reports = add(nodes, nullptr, "Reports", nkCategory);
+        notes = add(nodes, nullptr, "Notes", nkURL, "https://example.org/notes", "", "Open");
+    }
+
+private Q_SLOTS:
+    void init() { fill(); }
+
+    void matcher_data()
+    {
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("inside") << "port"
+                                << "Annual Report" << false << true;
+        QTest::newRow("other case") << "REPORT"
+                                    << "Annual Report" << false << true;
+        QTest::newRow("other case, match case") << "REPORT"
+                                                << "Annual Report" << true << false;
+        QTest::newRow("same case, match case") << "Report"
+                                               << "Annual Report" << true << true;
+        QTest::newRow("empty text") << "a"
+                                    << "" << false << false;
+        QTest::newRow("longer than text") << "Reports"
+                                          << "Report" << false << false;
+        QTest::newRow("whole text") << "annual report"
+                                    << "Annual Report" << false << true;
+        QTest::newRow("accented") << "ÅNGSTRÖM"
+                                  << "über Ångström" << false << true;
+        QTest::newRow("capital sharp s") << u"STRA\u1E9EE"_qs << "Straße" << false << true;
+        QTest::newRow("kelvin sign") << u"\u212Aelvin"_qs << "kelvin" << false << true;
+        QTest::newRow("beyond the BMP") << u"\U00010400"_qs << u"x\U00010428y"_qs << false << true;
+        QTest::newRow("beyond the BMP, match case")
+            << u"\U00010400"_qs << u"x\U00010428y"_qs << true << false;
+        QTest::newRow("near miss") << "abd"
+                                   << "xxabcxxabxx" << false << false;
+    }
+    void matcher()
+    {
+        QFETCH(QString, needle);
+        QFETCH(QString, text);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, found);
+        QCOMPARE(
+            TextMatcher(needle, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive).matches(text),
+            found);
+    }
+
+    // The scan compares eight places at a time and the rest one by one: a hit
+    // is found wherever it starts, a block boundary or the very end included.
+    void matcherAtEveryPosition()
+    {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive})
+            for (int length = 3; length <= 40; ++length)
+                for (int at = 0; at + 3 <= length; ++at) {
+                    QString text(length, u'x');
+                    text.replace(at, 3, QStringLiteral("abc"));
+                    QVERIFY2(TextMatcher(u"abc", cs).matches(text), qPrintable(text));
+                    QVERIFY2(TextMatcher(u"ab", cs).matches(text), qPrintable(text));
+                    QVERIFY2(!TextMatcher(u"abd", cs).matches(text), qPrintable(text));
+                    // Cut one short, the hit at the end is gone.
+                    if (at + 3 == length)
+                        QVERIFY(!TextMatcher(u"abc", cs).matches(QStringView(text).chopped(1)));
+                }
+    }
+
+    // Hits come one after another in full order, collapsed categories and
+    // categories themselves included; after the last one the step reports
+    // the end, and going on from the beginning finds the first hit again.
+    void stepsThroughTheTree()
+    {
+        CatalogueSearch search(nodes);
+        QSignalSpy shown(&search, &CatalogueSearch::hitToShow);
+        QList<TreeNode*> hits;
+        while (search.findNext(u"REPORT") == CatalogueSearch::Step::Found)
+            hits << shown.takeLast().at(0).value<TreeNode*>();
+        QCOMPARE(hits, (QList<TreeNode*>{annual, card, reports}));
+        QCOMPARE(search.findPos(), 5);
+        QCOMPARE(search.findNext(u"REPORT"), CatalogueSearch::Step::NotFound);
+        QCOMPARE(search.findPos(), 5); // the end leaves the position alone
+        search.restart();
+        QCOMPARE(search.findNext(u"REPORT"), CatalogueSearch::Step::Found);
+        QCOMPARE(shown.takeLast().at(0).value<TreeNode*>(), annual);
+
+        // Nothing to find: nothing is scanned or shown.
+        QCOMPARE(search.findNext(u""), CatalogueSearch::Step::NothingToFind);
+        QCOMPARE(search.findPos(), 2);
+        QVERIFY(shown.isEmpty());
+
+        search.setMatchCase(true);
+        search.restart();
+        QCOMPARE(search.findNext(u"REPORT"), CatalogueSearch::Step::NotFound);
+        QCOMPARE(search.findNext(u"Report"), CatalogueSearch::Step::Found);
+        QCOMPARE(search.findPos(), 2);
+    }
+
+    void locateNodeSetsFieldAndPosition()
+    {
+        CatalogueSearch search(nodes);
+        QSignalSpy shown(&search, &CatalogueSearch::hitToShow);
+        // Quiet: found, but nothing to show.
+        SearchHit hit = search.locateNode(u"school", SearchField::comments, 0, true);
+        QCOMPARE(hit.node, card);
+        QCOMPARE(hit.index, 3);
+        QCOMPARE(search.findPos(), 4);
+        QCOMPARE(search.field(), SearchField::comments);
+        QVERIFY(shown.isEmpty());
+        // Switching the field goes on from the current position.
+        search.setField(SearchField::additional);
+        QCOMPARE(search.findNext(u"o"), CatalogueSearch::Step::Found);
+        QCOMPARE(shown.takeFirst().at(0).value<TreeNode*>(), notes);
+        // An empty field never matches, whatever the text.
+        hit = search.locateNode(u"o", SearchField::additional, 2, true);
+        QCOMPARE(hit.node, notes);
+        QCOMPARE(search.locateNode(u"/home/ann", SearchField::fullName, 2, true).node, card);
+        // Even a failed scan sets the field.
+        QVERIFY(!search.locateNode(u"nowhere", SearchField::name, 0, true).found());
+        QCOMPARE(search.field(), SearchField::name);
+        QVERIFY(!search.locateNode(u"", SearchField::comments, 0, true).found());
+        QCOMPARE(search.field(), SearchField::comments);
+    }
+
+    // The position is an index: after changes the next step starts at the
+    // same index of the changed tree, and past the end finds nothing.
+    void positionIsAnIndex()
+    {
+        CatalogueSearch search(nodes);
+        QCOMPARE(search.findNext(u"report"), CatalogueSearch::Step::Found); // Annual Report
+        QCOMPARE(search.findPos(), 2);
+        nodes.insertNode(annual, QStringLiteral("report draft"));
+        // index 2 now holds Annual Report again.
+        QVERIFY(search.findNext(u"report") == CatalogueSearch::Step::Found);
+        QCOMPARE(search.findPos(), 3);
+        nodes.deleteNode(work);
+        QCOMPARE(nodes.count(), 2);
+        QCOMPARE(search.findNext(u"o"), CatalogueSearch::Step::NotFound);
+        search.setFindPos(-3);
+        QCOMPARE(search.findNext(u"notes"), CatalogueSearch::Step::Found);
+    }
+
+    // The copies the scan reads follow every change made through the node
+    // collection: renames, records, adding, removing, moving, reordering and
+    // bulk changes; many changes at once as well.
+    void copiesFollowTheTree()
+    {
+        CatalogueSearch search(nodes);
+        const auto at = [&](QStringView text, SearchField field) {
+            return search.scan(text, Qt::CaseInsensitive, field, 0).index;
+        };
+        QCOMPARE(at(u"alpha", SearchField::name), -1);
+        QCOMPARE(at(u"alpha", SearchField::comments), -1);
+
+        nodes.setText(card, QStringLiteral("Alpha card"));
+        QCOMPARE(at(u"alpha", SearchField::name), 3);
+        QCOMPARE(at(u"report card", SearchField::name), -1);
+        nodes.editRecord(notes, [](NodeInfo& i) { i.comments = QStringLiteral("ALPHA"); });
+        QCOMPARE(at(u"alpha", SearchField::comments), 5);
+        auto info = std::make_unique<NodeInfo>();
+        info->comments = QStringLiteral("alphabet");
+        nodes.setNodeData(annual, std::move(info));
+        QCOMPARE(at(u"alpha", SearchField::comments), 1);
+
+        nodes.moveTo(card, nullptr, 0);
+        QCOMPARE(at(u"alpha", SearchField::name), 0);
+        nodes.reorder(nullptr, {work, reports, notes, card});
+        QCOMPARE(at(u"alpha", SearchField::name), 5);
+        TreeNode* added = nodes.addChild(work, QStringLiteral("alpha two"));
+        QCOMPARE(at(u"alpha", SearchField::name), 3);
+        nodes.deleteNode(added);
+        QCOMPARE(at(u"alpha", SearchField::name), 5);
+
+        // Many renames at once: past the patching the copy is made again.
+        for (int round = 0; round < 3; ++round) {
+            TreeNode* n = nodes.getFirstNode();
+            for (int i = 0; n; n = n->getNext(), ++i)
+                nodes.setText(n, QStringLiteral("n%1 r%2").arg(i).arg(round));
+            for (int i = 0; i < 40; ++i)
+                nodes.setText(work, QStringLiteral("w%1").arg(i));
+            QCOMPARE(at(QStringLiteral("n5 r%1").arg(round), SearchField::name), 5);
+            QCOMPARE(at(u"w39", SearchField::name), 0);
+        }
+
+        // Inside a bulk change the views hear nothing yet; the scan does not
+        // rely on what it kept.
+        nodes.beginUpdate();
+        add(nodes, nullptr, "bulk", nkDoc);
+        QCOMPARE(at(u"bulk", SearchField::name), 6);
+        nodes.endUpdate();
+        QCOMPARE(at(u"bulk", SearchField::name), 6);
+        nodes.clear();
+        QCOMPARE(at(u"bulk", SearchField::name), -1);
+    }
+
+    // A record written behind the collection's back does not bring a stale
+    // hit: every hit in the copy is confirmed against the node itself.
+    void staleCopyGivesNoFalseHit()
+    {
+        CatalogueSearch search(nodes);
+        QCOMPARE(search.scan(u"school", Qt::CaseInsensitive, SearchField::comments, 0).node, card);
+        card->data()->comments = QStringLiteral("from work");
+        QVERIFY(!search.scan(u"school", Qt::CaseInsensitive, SearchField::comments, 0).found());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCatalogueSearch)
+#include "tst_cataloguesearch.moc"

@@ -1,0 +1,241 @@
+// Keeping links in step after a real file or folder was deleted or moved:
+// which locations count as links to a path, how they are re-pointed, and
+// the walk that removes or re-points them after one question.
+#include "catalogue/CatalogueSearch.h"
+#include "catalogue/LinkUpdates.h"
+
+#include <QtTest>
+
+namespace
+{
+
+TreeNode* add(NodeTree& nodes, TreeNode* parent, const QString& name, NodeKind kind,
+              const QString& path = {})
+{
+    TreeNode* n = nodes.addChild(parent, name);
+    auto info = std::make_unique<NodeInfo>();
+    info->kind = kind;
+    info->fullName = path;
+    nodes.setNodeData(n, std::move(info));
+    return n;
+}
+
+// name and location of every node in full order.
+QStringList dump(const NodeTree& nodes)
+{
+    QStringList out;
+    for (const TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
+        out << n->text() + u'=' + n->data()->fullName;
+    return out;
+}
+
+} // namespace
+
+class TestLinkUpdates : public QObject
+{
+    Q_OBJECT
+
+    NodeTree nodes;
+
+    // A folder /home/ann/doc, links to it and into it, and neighbours whose
+    // locations merely begin with the same letters or contain the path.
+    void fill()
+    {
+        nodes.clear();
+        TreeNode* work = add(nodes, nullptr, "Work", nkCategory);
+        add(nodes, work, "folder", nkFolder, "/home/ann/doc");
+        add(nodes, work, "doc2", nkDoc, "/home/ann/doc2.txt");
+        add(nodes, work, "docs", nkDoc, "/home/ann/docs/x.pdf");
+        add(nodes, work, "inside", nkDoc, "/home/ann/doc/inner.txt");
+        add(nodes, work, "again", nkFolder, "/home/ann/doc/");
+        add(nodes, work, "case", nkDoc, "/home/ann/Doc/inner.txt");
+        add(nodes, work, "web", nkURL, "https://example.org/home/ann/doc");
+        add(nodes, work, "mail", nkURL, "mailto:ann@example.org?subject=/home/ann/doc");
+        // A category never counts, even one that a damaged file gave a path.
+        add(nodes, nullptr, "odd", nkCategory, "/home/ann/doc/odd");
+    }
+
+private Q_SLOTS:
+    void init() { fill(); }
+
+    void pathCovers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<bool>("covered");
+        QTest::newRow("itself") << "/home/ann/doc"
+                                << "/home/ann/doc" << true;
+        QTest::newRow("inside") << "/home/ann/doc"
+                                << "/home/ann/doc/x.pdf" << true;
+        QTest::newRow("deep inside") << "/home/ann/doc"
+                                     << "/home/ann/doc/a/b/c" << true;
+        QTest::newRow("longer name") << "/home/ann/doc"
+                                     << "/home/ann/doc2.txt" << false;
+        QTest::newRow("neighbour folder") << "/home/ann/doc"
+                                          << "/home/ann/docs/x.pdf" << false;
+        QTest::newRow("parent") << "/home/ann/doc"
+                                << "/home/ann" << false;
+        QTest::newRow("contains it") << "/home/ann/doc"
+                                     << "/mnt/home/ann/doc" << false;
+        QTest::newRow("other case") << "/home/ann/doc"
+                                    << "/home/ann/Doc" << false;
+        QTest::newRow("path with slash") << "/home/ann/doc/"
+                                         << "/home/ann/doc" << true;
+        QTest::newRow("location with slash") << "/home/ann/doc"
+                                             << "/home/ann/doc/" << true;
+        QTest::newRow("slashes, inside") << "/home/ann/doc//"
+                                         << "/home/ann/doc/x" << true;
+        QTest::newRow("root") << "/"
+                              << "/home/ann/doc" << true;
+        QTest::newRow("root itself") << "/"
+                                     << "/" << true;
+        QTest::newRow("root, relative") << "/"
+                                        << "doc" << false;
+        QTest::newRow("empty path") << ""
+                                    << "/home" << false;
+        QTest::newRow("empty location") << "/home"
+                                        << "" << false;
+    }
+    void pathCovers()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, location);
+        QFETCH(bool, covered);
+        QCOMPARE(::pathCovers(path, location), covered);
+    }
+
+    void repointedPath_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("newPath");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("itself") << "/a/old"
+                                << "/a/old"
+                                << "/b/new"
+                                << "/b/new";
+        QTest::newRow("inside") << "/a/old/x.pdf"
+                                << "/a/old"
+                                << "/b/new"
+                                << "/b/new/x.pdf";
+        QTest::newRow("deep") << "/a/old/s/t.txt"
+                              << "/a/old"
+                              << "/b/new"
+                              << "/b/new/s/t.txt";
+        QTest::newRow("slashes") << "/a/old/s/"
+                                 << "/a/old/"
+                                 << "/b/new/"
+                                 << "/b/new/s/";
+        QTest::newRow("itself, slash") << "/a/old/"
+                                       << "/a/old"
+                                       << "/b/new"
+                                       << "/b/new";
+        QTest::newRow("from root") << "/x/y"
+                                   << "/"
+                                   << "/b"
+                                   << "/b/x/y";
+        QTest::newRow("to root") << "/a/old/x"
+                                 << "/a/old"
+                                 << "/"
+                                 << "/x";
+    }
+    void repointedPath()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, path);
+        QFETCH(QString, newPath);
+        QFETCH(QString, result);
+        QCOMPARE(::repointedPath(location, path, newPath), result);
+    }
+
+    // Deleting /home/ann/doc removes the links to it and into it, and no
+    // link whose location only begins with the same letters.
+    void deleteRemovesLinksToThePathOnly()
+    {
+        QStringList asked;
+        const int removed = updateLinksTo(nodes, "/home/ann/doc", std::nullopt,
+                                          [&](const QString& q) { return asked << q, true; });
+        QCOMPARE(asked, QStringList{linkUpdateQuestion(false)});
+        QCOMPARE(removed, 3);
+        QCOMPARE(
+            dump(nodes),
+            (QStringList{"Work=", "doc2=/home/ann/doc2.txt", "docs=/home/ann/docs/x.pdf",
+                         "case=/home/ann/Doc/inner.txt", "web=https://example.org/home/ann/doc",
+                         "mail=mailto:ann@example.org?subject=/home/ann/doc",
+                         "odd=/home/ann/doc/odd"}));
+    }
+
+    // Moving the folder re-points each link by its own place inside it.
+    void moveRepointsByPrefix()
+    {
+        QCOMPARE(updateLinksTo(nodes, "/home/ann/doc", QString("/srv/ann/papers"),
+                               [](const QString& q) { return q == linkUpdateQuestion(true); }),
+                 3);
+        QCOMPARE(dump(nodes),
+                 (QStringList{"Work=", "folder=/srv/ann/papers", "doc2=/home/ann/doc2.txt",
+                              "docs=/home/ann/docs/x.pdf", "inside=/srv/ann/papers/inner.txt",
+                              "again=/srv/ann/papers", "case=/home/ann/Doc/inner.txt",
+                              "web=https://example.org/home/ann/doc",
+                              "mail=mailto:ann@example.org?subject=/home/ann/doc",
+                              "odd=/home/ann/doc/odd"}));
+    }
+
+    // No is the answer or there is nothing to change: the tree stays; with
+    // no link at all there is no question either.
+    void declinedOrNothingToDo()
+    {
+        const QStringList before = dump(nodes);
+        int asked = 0;
+        const auto no = [&](const QString&) { return ++asked, false; };
+        QCOMPARE(updateLinksTo(nodes, "/home/ann/doc", std::nullopt, no), 0);
+        QCOMPARE(updateLinksTo(nodes, "/home/ann/doc", QString("/x"), no), 0);
+        QCOMPARE(asked, 2);
+        QCOMPARE(updateLinksTo(nodes, "/home/bob", std::nullopt, no), 0);
+        QCOMPARE(updateLinksTo(nodes, "", std::nullopt, no), 0);
+        QCOMPARE(asked, 2);
+        QCOMPARE(dump(nodes), before);
+    }
+
+    // The moved node already points at the new place: a new path that only
+    // begins like the old one does not make it a link to the old path.
+    void movedNodeItselfStays()
+    {
+        nodes.clear();
+        add(nodes, nullptr, "moved", nkDoc, "/home/ann/doc.bak");
+        add(nodes, nullptr, "other", nkDoc, "/home/ann/doc");
+        QCOMPARE(updateLinksTo(nodes, "/home/ann/doc", QString("/home/ann/doc.bak")), 1);
+        QCOMPARE(dump(nodes), (QStringList{"moved=/home/ann/doc.bak", "other=/home/ann/doc.bak"}));
+    }
+
+    // links next to each other, a link with entries filed below it, and the
+    // root: the walk goes on after each removed subtree and misses none.
+    void walkMissesNothing()
+    {
+        nodes.clear();
+        TreeNode* a = add(nodes, nullptr, "a", nkDoc, "/d/one");
+        add(nodes, a, "below", nkDoc, "/d/two");
+        add(nodes, nullptr, "b", nkDoc, "/d/one");
+        add(nodes, nullptr, "c", nkDoc, "/e/keep");
+        TreeNode* cat = add(nodes, nullptr, "cat", nkCategory);
+        add(nodes, cat, "d", nkFolder, "/d");
+        add(nodes, cat, "url", nkURL, "/d/one");
+        QCOMPARE(updateLinksTo(nodes, "/d", std::nullopt), 3);
+        QCOMPARE(dump(nodes), (QStringList{"c=/e/keep", "cat=", "url=/d/one"}));
+        QCOMPARE(updateLinksTo(nodes, "/", QString("/mnt")), 1);
+        QCOMPARE(dump(nodes), (QStringList{"c=/mnt/e/keep", "cat=", "url=/d/one"}));
+    }
+
+    // A search of locations sees the re-pointed links at once.
+    void searchSeesRepointedLinks()
+    {
+        CatalogueSearch search(nodes);
+        QVERIFY(!search.scan(u"/srv/", Qt::CaseSensitive, SearchField::fullName, 0).found());
+        QCOMPARE(updateLinksTo(nodes, "/home/ann/doc", QString("/srv/doc")), 3);
+        const SearchHit hit =
+            search.scan(u"/srv/doc/inner", Qt::CaseSensitive, SearchField::fullName, 0);
+        QCOMPARE(hit.node ? hit.node->text() : QString(), QStringLiteral("inside"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkUpdates)
+#include "tst_linkupdates.moc"
