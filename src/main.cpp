@@ -69,24 +69,26 @@ int main(int argc, char* argv[])
     splash->repaint();
     QApplication::processEvents();
 
-    MainWindow mainF;
-    FileOperations::installDialogs(&mainF); // copy, move and delete ask through the window
+    MainWindow window;
+    FileOperations::installDialogs(&window); // copy, move and delete ask through the window
     QString dataNotice; // where the catalogue moved, said once with the other start-up messages
-    mainF.catalogue.setDataFolder(Application::dataFolder(&dataNotice));
-    QObject::connect(&instance, &SingleInstance::showRequested, &mainF,
+    window.catalogue().setDataFolder(Application::dataFolder(&dataNotice));
+    QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &MainWindow::restoreFromTray);
-    mainF.formCreate(splash.get());
+    window.formCreate(splash.get());
     if (!dataNotice.isEmpty())
-        mainF.addStartupError(dataNotice);
+        window.addStartupError(dataNotice);
     splash.reset();
     // Termination by the session or by kill saves like the logoff does.
     UnixSignals unixSignals;
-    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &mainF, &MainWindow::endRun);
-    QObject::connect(&app, &Application::quitRequested, &mainF, &MainWindow::endRun);
-    mainF.show();
-    if (!mainF.startupError.isEmpty())
-        new WhenExposed(&mainF, [&mainF] { MessageDialogs::applicationError(mainF.startupError); });
+    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &window,
+                     &MainWindow::endRun);
+    QObject::connect(&app, &Application::quitRequested, &window, &MainWindow::endRun);
+    window.show();
+    if (!window.startupError().isEmpty())
+        new WhenExposed(&window,
+                        [&window] { MessageDialogs::applicationError(window.startupError()); });
 
-    QObject::connect(&app, &QApplication::aboutToQuit, &mainF, &MainWindow::formDestroy);
+    QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::formDestroy);
     return app.exec();
 }

@@ -73,4 +73,42 @@ struct Entry {
 std::span<const Entry> table();
 const Entry& entry(Id command);
 
+// The menus and bars the commands stand in.
+enum class Menu {
+    File, // the menu bar's menus
+    ViewMain,
+    Service,
+    Help,
+    Search,    // the Service menu's and the Search button's submenu
+    Popup,     // the tree's and the list's menu for no entry
+    PopupView, // its submenus
+    PopupSearch,
+    Item,       // the menu for an entry
+    Additional, // the additional field's values, filled from the settings
+    Tray,
+    ViewButton, // the View button's drop-down
+    Folders,    // the folders panel's menu
+    DragFolder, // asked for a dropped folder
+    ToolBar,
+    Count
+};
+
+// One place in a menu or bar: a command, a separator, a submenu, or a tool
+// button that stands for a menu.
+struct Slot {
+    enum Kind { Command, Separator, Submenu, MenuButton } kind;
+    Id command = Id::Count;
+    Menu menu = Menu::Count;
+};
+
+struct MenuEntry {
+    Menu menu;
+    const char* objectName;
+    const char* title; // empty for a pop-up menu
+    std::span<const Slot> slots;
+};
+
+// Every menu and bar with its places, in the order of Menu.
+const MenuEntry& menuEntry(Menu menu);
+
 } // namespace Commands

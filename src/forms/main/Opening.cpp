@@ -1,9 +1,10 @@
-// Opening entries, the relink question for moved documents, and the tray.
-#include "catalogue/Artwork.h"
+#include "forms/main/Opening.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/ListModel.h"
 #include "components/MessageDialogs.h"
 #include "components/TrayIcon.h"
-#include "forms/MainWindow.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/CommandActions.h"
 #include "utils/Desktop.h"
 #include "utils/PathTests.h"
 
@@ -11,13 +12,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QListView>
-#include <QMenu>
+#include <QMainWindow>
 #include <QScopeGuard>
-#include <QStatusBar>
 #include <QTreeView>
 
 using namespace FileUtils;
+using Commands::Id;
 
 namespace
 {
@@ -70,116 +70,43 @@ QString nearestExistingFolder(const QString& path)
     return folder.isEmpty() ? QDir::homePath() : folder;
 }
 
+Opening::PickFile g_pickFile;
+
+constexpr int BalloonSeconds = 10;
+
 } // namespace
 
-void MainWindow::createTrayAndOpening()
+Opening::ScopedPickFile::ScopedPickFile(PickFile pick) : m_previous(std::move(g_pickFile))
 {
-    coolTrayIcon = new TrayIcon(this);
-    coolTrayIcon->setIcon(Artwork::programIcon());
-    coolTrayIcon->setHint(QStringLiteral("Quillmere"));
-    coolTrayIcon->setShowHint(true);
-    coolTrayIcon->setPopupMenu(trayMenu);
-    coolTrayIcon->setMinimizeToTray(true);
-    coolTrayIcon->setIconVisible(true);
-    connect(coolTrayIcon, &TrayIcon::click, this,
-            [this] { guarded([this] { coolTrayIconClick(); }); });
+    g_pickFile = std::move(pick);
+}
 
-    catalogue.askNewLocationHook = [this](const QString& name, const QString& path, TreeNode* node,
-                                          const QString& comments) {
+Opening::ScopedPickFile::~ScopedPickFile()
+{
+    g_pickFile = std::move(m_previous);
+}
+
+Opening::Opening(CommandContext& context, CategoryView& view)
+    : QObject(&view), m_context(context), m_view(view)
+{
+    setObjectName(QStringLiteral("Opening"));
+    context.catalogue().askNewLocationHook = [this](const QString& name, const QString& path,
+                                                    TreeNode* node, const QString& comments) {
         return askNewLocation(name, path, node, comments);
     };
 
-    const auto openTree = [this] { guarded([this] { docsTreeDblClick(); }); };
-    const auto openList = [this] { guarded([this] { listViewDblClick(); }); };
-    connect(docsTree, &QAbstractItemView::doubleClicked, this, openTree);
-    new EnterOpens(docsTree, openTree);
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(listIcons),
-                                    static_cast<QAbstractItemView*>(listDetails)}) {
-        connect(view, &QAbstractItemView::doubleClicked, this, openList);
-        new EnterOpens(view, openList);
+    const auto openTree = [this] { CommandContext::guarded([this] { docsTreeDblClick(); }); };
+    const auto openList = [this] { CommandContext::guarded([this] { listViewDblClick(); }); };
+    connect(view.tree(), &QAbstractItemView::doubleClicked, this, openTree);
+    new EnterOpens(view.tree(), openTree);
+    for (QAbstractItemView* list : view.listViews()) {
+        connect(list, &QAbstractItemView::doubleClicked, this, openList);
+        new EnterOpens(list, openList);
     }
+    context.commands().connectCommand(Id::FindObject, this, &Opening::acFindObjectExecute);
 }
 
-// ---------------------------------------------------------------- the tray
-
-void MainWindow::showBalloon(const QString& title, const QString& text, int iconKind, int seconds)
-{
-    coolTrayIcon->showBalloonHint(title, text, TrayIcon::BalloonIcon(iconKind), seconds);
-    // Without a tray the message would be lost: the status line shows it.
-    if (!coolTrayIcon->inTray())
-        statusBar()->showMessage(title + QStringLiteral(": ") + text, seconds * 1000);
-}
-
-void MainWindow::showBalloon(const QString& title, const QString& text, int seconds)
-{
-    showBalloon(title, text, TrayIcon::bitInfo, seconds);
-}
-
-void MainWindow::restoreFromTray()
-{
-    coolTrayIcon->showMainForm();
-}
-
-void MainWindow::hideToTray()
-{
-    coolTrayIcon->hideMainForm();
-}
-
-void MainWindow::coolTrayIconClick()
-{
-    if (isVisible())
-        hideToTray();
-    else
-        restoreFromTray();
-}
-
-void MainWindow::setShowHotKeyText(const QString& keyText)
-{
-    show1->setText(keyText.isEmpty() ? QStringLiteral("Show") : QStringLiteral("Show\t") + keyText);
-}
-
-void MainWindow::show1Click()
-{
-    restoreFromTray();
-}
-void MainWindow::hide1Click()
-{
-    hideToTray();
-}
-
-// ---------------------------------------------------------------- opening
-
-TreeNode* MainWindow::listNodeAt(const QModelIndex& row) const
-{
-    const auto* model = qobject_cast<const ListModel*>(row.model());
-    return model ? model->nodeOf(row) : nullptr;
-}
-
-QModelIndex MainWindow::selectedListRow() const
-{
-    const QItemSelectionModel* selection = listDetails->selectionModel();
-    if (!selection)
-        return {};
-    const QModelIndex current = selection->currentIndex();
-    if (current.isValid() && selection->isRowSelected(current.row(), current.parent()))
-        return current.siblingAtColumn(0);
-    const QModelIndexList rows = selection->selectedRows();
-    return rows.isEmpty() ? QModelIndex() : rows.first();
-}
-
-TreeNode* MainWindow::commandTargetNode() const
-{
-    // The focus the window remembers, so a command from the tray menu or a
-    // tool button still acts on what the user was working in.
-    const QWidget* focus = focusWidget();
-    if (focus == docsTree)
-        return selectedTreeNode();
-    if (focus == listIcons || focus == listDetails)
-        return listNodeAt(selectedListRow());
-    return nullptr;
-}
-
-void MainWindow::openTarget(const QString& target)
+void Opening::openTarget(const QString& target)
 {
     QString address = target;
     // An address already written as a mail link keeps its one prefix.
@@ -189,12 +116,13 @@ void MainWindow::openTarget(const QString& target)
         throw CatalogueError(QStringLiteral("Cannot execute ShellExecute function!"));
 }
 
-void MainWindow::openNode(TreeNode* node)
+void Opening::openNode(TreeNode* node)
 {
     if (node->data()->kind == nkURL) {
         openTarget(node->data()->fullName);
         return;
     }
+    Catalogue& catalogue = m_context.catalogue();
     // The list refill that follows may ask the relink question about this
     // node and about others in the same list; any answer may remove this
     // node, and then it must not be touched again.
@@ -219,63 +147,55 @@ void MainWindow::openNode(TreeNode* node)
     else
         MessageDialogs::warningBoxFmt(
             QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path},
-            MessageDialogs::DefaultHorzOffset, MessageDialogs::DefaultVertOffset, this);
+            MessageDialogs::DefaultHorzOffset, MessageDialogs::DefaultVertOffset,
+            &m_context.window());
 }
 
-void MainWindow::docsTreeDblClick()
+void Opening::docsTreeDblClick()
 {
-    TreeNode* node = selectedTreeNode();
+    TreeNode* node = m_view.selectedTreeNode();
     // A category only folds or unfolds, which the tree does by itself.
     if (!node || !node->data() || node->data()->kind == nkCategory)
         return;
     openNode(node);
 }
 
-void MainWindow::listViewDblClick()
+void Opening::listViewDblClick()
 {
-    const QModelIndex row = selectedListRow();
-    TreeNode* node = listNodeAt(row);
+    const QModelIndex row = m_view.selectedListRow();
+    TreeNode* node = m_view.listNodeAt(row);
     if (!node || !node->data())
         return;
-    if (ListModel::cellText(node, ListModel::colLocation).isEmpty())
-        enterListedCategory(row);
-    else
+    if (ListModel::cellText(node, ListModel::colLocation).isEmpty()) {
+        // A category in the list: entered as in the tree.
+        m_view.selectNode(node);
+        m_view.listCategory(node);
+    } else {
         openNode(node);
+    }
 }
 
-void MainWindow::enterListedCategory(const QModelIndex& row)
+void Opening::acFindObjectExecute()
 {
-    TreeNode* node = listNodeAt(row);
-    if (!node)
-        return;
-    const QModelIndex index = catalogue.nodes().indexOf(node);
-    docsTree->expand(index);
-    docsTree->setCurrentIndex(index); // the selection change lists it
-    listCategory(node);
-}
-
-void MainWindow::acFindObjectExecute()
-{
-    TreeNode* node = commandTargetNode();
+    TreeNode* node = m_context.targetNode();
     if (!node || !node->data())
         return;
     if (node->data()->kind == nkCategory || node->data()->kind == nkURL) {
         MessageDialogs::errorBox(QStringLiteral("Could not do it with categories and hyperlinks."),
-                                 this);
+                                 &m_context.window());
         return;
     }
     openTarget(folderPart(node->data()->fullName));
 }
 
-// ---------------------------------------------------------------- moved documents
-
-bool MainWindow::askNewLocation(const QString& name, const QString& path, TreeNode* node,
-                                const QString& comments)
+bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode* node,
+                             const QString& comments)
 {
+    Catalogue& catalogue = m_context.catalogue();
     // The additional-field value is the user's own data: a relinked or
     // missing document keeps it.
     const QString additional = node->data() ? node->data()->sAdditional : QString();
-    if (!acRemoveOnAbsent->isChecked()) {
+    if (!m_context.commands().action(Id::RemoveOnAbsent)->isChecked()) {
         catalogue.fillDocNode(node, name, path, comments, additional, true);
         return true;
     }
@@ -286,29 +206,29 @@ bool MainWindow::askNewLocation(const QString& name, const QString& path, TreeNo
                              QStringLiteral("\r") +
                              QStringLiteral("Othewise the link will be removed from the list.");
     QString picked;
-    if (MessageDialogs::askYesNo(question, this)) {
+    if (MessageDialogs::askYesNo(question, &m_context.window())) {
         const QString title = QStringLiteral("Define new document location");
         const QString folder = nearestExistingFolder(path);
-        picked = pickFileHook ? pickFileHook(title, folder)
-                              : QFileDialog::getOpenFileName(this, title, folder);
+        picked = g_pickFile ? g_pickFile(title, folder)
+                            : QFileDialog::getOpenFileName(&m_context.window(), title, folder);
     }
     if (!picked.isEmpty() && fileExists(picked)) {
         catalogue.fillDocNode(node, name, picked, comments, additional, false);
         return true;
     }
     removeNode(node);
-    showBalloon(QStringLiteral("File not found!"), QStringLiteral("The link is removed"),
-                TrayIcon::bitWarning, 10);
+    m_context.showBalloon(QStringLiteral("File not found!"), QStringLiteral("The link is removed"),
+                          TrayIcon::bitWarning, BalloonSeconds);
     return false;
 }
 
-void MainWindow::removeNode(TreeNode* node)
+void Opening::removeNode(TreeNode* node)
 {
     TreeNode* next = node->parent();
     if (!next)
         next = node->getNextSibling();
     if (!next)
         next = node->getPrevSibling();
-    catalogue.nodes().deleteNode(node); // the record goes with the node
-    listCategory(next);
+    m_context.catalogue().nodes().deleteNode(node); // the record goes with the node
+    m_view.listCategory(next);
 }

@@ -1,0 +1,39 @@
+#pragma once
+#include <QObject>
+#include <QStringList>
+
+class CommandContext;
+class ListModel;
+class QMenu;
+
+// The additional field: its title (the list's last column and the submenu of
+// the entry menu) and the values the submenu offers.
+class AdditionalMenu : public QObject
+{
+    Q_OBJECT
+public:
+    // More values make no usable menu, longer texts no usable caption or
+    // entry; the setters keep to them.
+    static constexpr int MaxAdValues = 1000;
+    static constexpr int MaxAdTextLength = 255;
+
+    AdditionalMenu(CommandContext& context, ListModel& listModel, QObject* parent);
+
+    QString adTitle() const;
+    void setAdTitle(const QString& title);
+    // The entries, texts as typed (an empty one is a blank entry).
+    QStringList adValues() const;
+    void setAdValues(const QStringList& values);
+    // "Changing of value for category changes values for all subitems".
+    bool recursChanging() const { return m_recursChanging; }
+    void setRecursChanging(bool on) { m_recursChanging = on; }
+
+    // Text cut to at most length characters, never between the halves of a
+    // surrogate pair.
+    static QString cutText(const QString& text, qsizetype length);
+
+private:
+    QMenu* m_menu;
+    ListModel& m_listModel;
+    bool m_recursChanging = false;
+};

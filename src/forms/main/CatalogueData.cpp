@@ -1,0 +1,80 @@
+#include "forms/main/CatalogueData.h"
+#include "catalogue/Catalogue.h"
+#include "components/ProgressWindow.h"
+#include "components/TrayIcon.h"
+#include "forms/main/CommandActions.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMainWindow>
+#include <QScopeGuard>
+
+using Commands::Id;
+
+namespace
+{
+
+constexpr QColor LoadingColor(225, 183, 235);
+constexpr unsigned ProgressDelayMs = 100;
+constexpr int BalloonSeconds = 10;
+
+} // namespace
+
+CatalogueData::CatalogueData(CommandContext& context)
+    : QObject(&context.window()), m_context(context)
+{
+    setObjectName(QStringLiteral("CatalogueData"));
+    context.commands().connectCommand(Id::BackupData, this, &CatalogueData::acBackupDataExecute);
+    context.commands().connectCommand(Id::RestoreBackup, this,
+                                      &CatalogueData::acRestoreBackupExecute);
+}
+
+std::unique_ptr<ProgressWindow> CatalogueData::makeProgressWindow()
+{
+    auto window = std::make_unique<ProgressWindow>(QStringLiteral("Data loading..."));
+    window->setDelay(ProgressDelayMs);
+    window->setColor(LoadingColor);
+    return window;
+}
+
+bool CatalogueData::loadData(bool fromBackup, ProgressWindow* shown)
+{
+    Catalogue& catalogue = m_context.catalogue();
+    std::unique_ptr<ProgressWindow> own;
+    if (!shown && QFile::exists(catalogue.dataFile(fromBackup))) {
+        own = makeProgressWindow();
+        shown = own.get();
+    }
+    if (shown)
+        catalogue.progressHook = [shown](int thousandths) { shown->setPosition(thousandths); };
+    auto done = qScopeGuard([&catalogue] { catalogue.progressHook = nullptr; });
+    return catalogue.loadData(fromBackup);
+}
+
+void CatalogueData::saveData(bool backup)
+{
+    m_context.catalogue().saveData(backup);
+}
+
+void CatalogueData::acBackupDataExecute()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    Catalogue& catalogue = m_context.catalogue();
+    saveData(true);
+    if (catalogue.dataSaved) {
+        catalogue.dataSaved = false; // the save at the end of the run must still happen
+        m_context.showBalloon(QStringLiteral("Backup"), QStringLiteral("Data successfully saved."),
+                              TrayIcon::bitInfo, BalloonSeconds);
+    }
+}
+
+void CatalogueData::acRestoreBackupExecute()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    if (loadData(true))
+        m_context.showBalloon(QStringLiteral("Restoring data"),
+                              QStringLiteral("Data successfully restored"), TrayIcon::bitInfo,
+                              BalloonSeconds);
+}

@@ -1,0 +1,539 @@
+#include "forms/main/CategoryView.h"
+#include "catalogue/Artwork.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/ListModel.h"
+#include "catalogue/SettingKeys.h"
+#include "components/CellDelegate.h"
+#include "forms/main/CommandActions.h"
+#include "forms/main/CommandContext.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScopeGuard>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QWindow>
+#include <algorithm>
+
+using Commands::Id;
+using Commands::Menu;
+
+namespace
+{
+
+constexpr int ListColumnCount = ListModel::ColumnCount;
+// Every column after the name has its stored width.
+static_assert(Setting::ColumnWidthCount == ListColumnCount - 1);
+// The names must stay readable.
+constexpr int MinNameColumnWidth = 50;
+constexpr int NameColumnWidth = 150;
+constexpr int MinColumnWidth = 20;
+constexpr int TreeIndentation = 19;
+constexpr int SplitterHandleWidth = 3;
+// Icons and list lay out a bigger category without measuring every name.
+constexpr int UniformItemsFrom = 5000;
+constexpr QSize SmallIcon(16, 16), LargeIcon(32, 32), LargeIconGrid(84, 68);
+
+// Hands the mouse presses of a widget to a function before the widget sees
+// them; the function returns true to keep the press from the widget.
+class MousePressFilter : public QObject
+{
+public:
+    MousePressFilter(QObject* owner, std::function<bool(QMouseEvent*)> onPress)
+        : QObject(owner), m_onPress(std::move(onPress))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            return m_onPress(static_cast<QMouseEvent*>(event));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(QMouseEvent*)> m_onPress;
+};
+
+int bounded(qint64 value, qint64 low, qint64 high)
+{
+    return int(std::max(low, std::min(value, high)));
+}
+
+} // namespace
+
+CategoryView::CategoryView(CommandContext& context, QWidget* parent)
+    : QObject(parent), m_context(context), m_treeWidth(Setting::TreeWidth.defaultValue)
+{
+    setObjectName(QStringLiteral("CategoryView"));
+    createViews(parent);
+    connectViews();
+    connectCommands();
+}
+
+void CategoryView::createViews(QWidget* parent)
+{
+    Catalogue& catalogue = m_context.catalogue();
+    m_splitter = new QSplitter(Qt::Horizontal, parent);
+    m_splitter->setObjectName(QStringLiteral("Splitter1"));
+    m_splitter->setHandleWidth(SplitterHandleWidth);
+    m_splitter->setChildrenCollapsible(false);
+
+    m_tree = new QTreeView(m_splitter);
+    m_tree->setObjectName(QStringLiteral("DocsTree"));
+    m_tree->setModel(&catalogue.nodes());
+    m_tree->setHeaderHidden(true);
+    m_tree->setIndentation(TreeIndentation);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setDragEnabled(true);
+    m_tree->setIconSize(SmallIcon);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_listStack = new QStackedWidget(m_splitter);
+    m_listStack->setObjectName(QStringLiteral("ListView"));
+    m_listModel = new ListModel(catalogue, this);
+    m_listIcons = new QListView(m_listStack);
+    m_listIcons->setModel(m_listModel);
+    m_listIcons->setObjectName(QStringLiteral("ListIcons"));
+    m_listDetails = new QTreeView(m_listStack);
+    m_listDetails->setObjectName(QStringLiteral("ListDetails"));
+    m_listDetails->setModel(m_listModel);
+    m_listDetails->setRootIsDecorated(false);
+    m_listDetails->setItemsExpandable(false);
+    m_listDetails->setUniformRowHeights(true);
+    m_listDetails->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listDetails->setAllColumnsShowFocus(true);
+    m_listIcons->setSelectionModel(m_listDetails->selectionModel());
+    for (QAbstractItemView* v : listViews()) {
+        v->setDragEnabled(true);
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+        v->setSelectionMode(QAbstractItemView::SingleSelection);
+    }
+    m_listIcons->setMovement(QListView::Static);
+    QHeaderView* header = m_listDetails->header();
+    header->setStretchLastSection(true);
+    header->setMinimumSectionSize(MinColumnWidth);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    m_listDetails->setItemDelegate(new CellDelegate({ListModel::colLocation}, m_listDetails));
+    header->resizeSection(ListModel::colName, NameColumnWidth);
+    // The last column stretches and keeps the header's default width.
+    for (int c = 1; c < Setting::ColumnWidthCount; ++c)
+        header->resizeSection(c, Setting::ColumnWidths[c - 1].defaultValue);
+    m_listStack->addWidget(m_listIcons);
+    m_listStack->addWidget(m_listDetails);
+    m_listStack->setCurrentWidget(m_listDetails);
+
+    m_splitter->addWidget(m_tree);
+    m_splitter->addWidget(m_listStack);
+    m_splitter->setStretchFactor(1, 1);
+
+    // The selection stays visible when the tree or the list loses the focus.
+    for (QWidget* w : {static_cast<QWidget*>(m_tree), static_cast<QWidget*>(m_listIcons),
+                       static_cast<QWidget*>(m_listDetails)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Inactive, QPalette::Highlight,
+                   p.color(QPalette::Active, QPalette::Highlight));
+        p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   p.color(QPalette::Active, QPalette::HighlightedText));
+        w->setPalette(p);
+    }
+
+    // The comment of the selected node stays until the selection changes; a
+    // temporary message (a menu entry's tip) only covers it for a moment.
+    m_commentLabel = new QLabel(parent);
+    m_commentLabel->setObjectName(QStringLiteral("CommentLabel"));
+
+    // What a screen reader says for each control.
+    const std::pair<QWidget*, std::pair<const char*, const char*>> accessible[] = {
+        {m_tree, {"Categories", "The tree of your categories and the entries filed in them"}},
+        {m_listIcons, {"Entries", "The entries of the selected category"}},
+        {m_listDetails,
+         {"Entries", "The entries of the selected category, with type, location and comment"}},
+        {m_commentLabel, {"Comment", "The comment of the selected entry"}},
+    };
+    for (const auto& [widget, texts] : accessible) {
+        widget->setAccessibleName(QString::fromUtf8(texts.first));
+        widget->setAccessibleDescription(QString::fromUtf8(texts.second));
+    }
+}
+
+void CategoryView::connectViews()
+{
+    NodeTree& nodes = m_context.catalogue().nodes();
+    connect(&nodes, &NodeTree::expandRequested, this, [this](TreeNode* node, bool recursive) {
+        const QModelIndex i = m_context.catalogue().nodes().indexOf(node);
+        if (recursive)
+            m_tree->expandRecursively(i);
+        else
+            m_tree->expand(i);
+    });
+    // The tree is drawn once after a bulk change, not once per node.
+    connect(&nodes, &NodeTree::updatesSuspended, this,
+            [this](bool suspended) { m_tree->setUpdatesEnabled(!suspended); });
+    connect(&nodes, &NodeTree::nodeDeleting, this, [this](TreeNode* node) {
+        if (m_listedNode && m_listedNode->isUnder(node))
+            m_listedNode = nullptr;
+        // A refill asked for during a fill runs after it, unless its node went.
+        if (m_pendingList && m_pendingList->isUnder(node))
+            m_pendingList = nullptr;
+    });
+    connect(&m_context.catalogue(), &Catalogue::listRefillRequested, this,
+            &CategoryView::listCategory);
+
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                // The view goes on using the new current index after this signal, so
+                // no node may be deleted here: relink questions wait for the next turn.
+                m_treeChanging = true;
+                CommandContext::guarded([&] { docsTreeChange(NodeTree::nodeOf(current)); });
+                m_treeChanging = false;
+                if (std::exchange(m_questionsDeferred, false))
+                    QTimer::singleShot(0, this, [this] {
+                        if (m_listedNode)
+                            CommandContext::guarded([this] { listCategory(m_listedNode); });
+                    });
+            });
+    m_tree->viewport()->installEventFilter(new MousePressFilter(this, [this](QMouseEvent* e) {
+        if (e->button() != Qt::RightButton)
+            return false;
+        // The press only chooses the node (or none); the menu follows.
+        const QModelIndex hit = m_tree->indexAt(e->position().toPoint());
+        if (hit.isValid())
+            m_tree->selectionModel()->setCurrentIndex(hit, QItemSelectionModel::ClearAndSelect);
+        else
+            m_tree->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
+        return true;
+    }));
+    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        showContextMenu(m_tree, m_tree->viewport()->mapToGlobal(p));
+    });
+    for (QAbstractItemView* v : listViews())
+        connect(v, &QWidget::customContextMenuRequested, this,
+                [this, v](const QPoint& p) { showContextMenu(v, v->viewport()->mapToGlobal(p)); });
+
+    QHeaderView* header = m_listDetails->header();
+    connect(header, &QHeaderView::sectionResized, this, [header](int column, int, int size) {
+        if (column == ListModel::colName && size < MinNameColumnWidth)
+            header->resizeSection(column, MinNameColumnWidth);
+    });
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
+        CommandContext::guarded([this, column] { listViewColumnClick(column); });
+    });
+}
+
+void CategoryView::connectCommands()
+{
+    CommandActions& commands = m_context.commands();
+    const std::pair<Id, ViewStyle> styles[] = {
+        {Id::LargeIcons, LargeIcons},
+        {Id::SmallIcons, SmallIcons},
+        {Id::List, ListStyle},
+        {Id::Details, Details},
+        {Id::ButtonLargeIcons, LargeIcons},
+        {Id::ButtonSmallIcons, SmallIcons},
+        {Id::ButtonList, ListStyle},
+        {Id::ButtonDetails, Details},
+    };
+    for (const auto& [id, style] : styles)
+        commands.connectCommand(id, this, [this, s = style] { setViewStyle(s); });
+    commands.connectMenuButton(Menu::ViewButton, this, [this] { btnViewClick(); });
+    commands.connectCommand(Id::ExpandAll, this, [this] { m_tree->expandAll(); });
+    commands.connectCommand(Id::CollapseAll, this, [this] { m_tree->collapseAll(); });
+}
+
+QWidget* CategoryView::widget() const
+{
+    return m_splitter;
+}
+
+void CategoryView::detachModels()
+{
+    m_listModel->clear();
+    m_tree->setModel(nullptr);
+    m_listIcons->setModel(nullptr);
+    m_listDetails->setModel(nullptr);
+}
+
+QList<QAbstractItemView*> CategoryView::listViews() const
+{
+    return {m_listIcons, m_listDetails};
+}
+
+// ---------------------------------------------------------------- list filling
+
+void CategoryView::docsTreeChange(TreeNode* node)
+{
+    if (!node || !node->data())
+        return;
+    const QString& comments = node->data()->comments;
+    m_commentLabel->setText(comments.isEmpty() ? QString()
+                                               : QStringLiteral("Comment: ") + comments);
+    if (node->data()->kind == nkCategory) {
+        listCategory(node);
+        return;
+    }
+    TreeNode* parent = node->parent();
+    if (parent && parent->data() && parent->data()->kind == nkCategory)
+        listCategory(parent);
+}
+
+void CategoryView::listCategory(TreeNode* node)
+{
+    if (!node)
+        return;
+    if (m_listing) {
+        // Asked from inside a fill (the relink question removing a node):
+        // the running fill already lists what is left of its own category.
+        m_pendingList = node;
+        return;
+    }
+    m_pendingList = nullptr;
+    {
+        m_listing = true;
+        m_listStack->setUpdatesEnabled(false);
+        auto resume = qScopeGuard([this] {
+            m_listing = false;
+            m_listStack->setUpdatesEnabled(true); // repaints the list once
+        });
+        if (node != m_listedNode)
+            m_listModel->clearSortMarks();
+        Q_EMIT titleChanged(QStringLiteral("Quillmere 3.3 - ") + node->text());
+        const auto fill = [this](TreeNode* n) { fillListItem(n); };
+        if (node->data() && node->data()->kind == nkCategory) {
+            m_listModel->fillChildren(node, fill);
+            m_listedNode = m_listModel->source(); // null if the fill's questions deleted it
+        } else if (node != m_listedNode) {
+            m_listModel->fillSingle(node, fill);
+            m_listedNode = m_listModel->source();
+        } else {
+            m_listModel->clear(); // the entry listed alone a second time: nothing to list
+            m_listedNode = node;
+        }
+        // Icons and list lay a huge category out without measuring every
+        // name (longer names are then cut short); smaller ones show them whole.
+        m_listIcons->setUniformItemSizes(m_listModel->count() > UniformItemsFrom);
+    }
+    if (TreeNode* next = std::exchange(m_pendingList, nullptr); next && next != m_listedNode)
+        listCategory(next);
+}
+
+void CategoryView::fillListItem(TreeNode* node)
+{
+    Catalogue& catalogue = m_context.catalogue();
+    const bool ask = m_context.commands().action(Id::RemoveOnAbsent)->isChecked();
+    if (ask && m_treeChanging) {
+        checkListedNode(catalogue, node, false);
+        if (node->imageIndex() == imgMissing)
+            m_questionsDeferred = true;
+        return;
+    }
+    checkListedNode(catalogue, node, ask);
+}
+
+void CategoryView::selectNode(TreeNode* node)
+{
+    const QModelIndex index = m_context.catalogue().nodes().indexOf(node);
+    m_tree->expand(index);
+    m_tree->setCurrentIndex(index); // the selection change lists it
+}
+
+TreeNode* CategoryView::addCategoryNode(TreeNode* parent, const QString& name)
+{
+    TreeNode* node = m_context.catalogue().addCategoryNode(parent, name);
+    const QModelIndex index = m_context.catalogue().nodes().indexOf(node);
+    m_tree->scrollTo(index);
+    m_tree->setCurrentIndex(index);
+    m_tree->edit(index);
+    return node;
+}
+
+// ---------------------------------------------------------------- selection
+
+TreeNode* CategoryView::selectedTreeNode() const
+{
+    return NodeTree::nodeOf(m_tree->currentIndex());
+}
+
+QModelIndex CategoryView::selectedListRow() const
+{
+    const QItemSelectionModel* selection = m_listDetails->selectionModel();
+    if (!selection)
+        return {};
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && selection->isRowSelected(current.row(), current.parent()))
+        return current.siblingAtColumn(0);
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? QModelIndex() : rows.first();
+}
+
+TreeNode* CategoryView::listNodeAt(const QModelIndex& row) const
+{
+    const auto* model = qobject_cast<const ListModel*>(row.model());
+    return model ? model->nodeOf(row) : nullptr;
+}
+
+TreeNode* CategoryView::listSelectedNode() const
+{
+    const QModelIndexList rows = m_listDetails->selectionModel()->selectedRows();
+    return rows.isEmpty() ? nullptr : m_listModel->nodeOf(rows.first());
+}
+
+bool CategoryView::treeHasFocus(const QWidget* focus) const
+{
+    return focus == m_tree;
+}
+
+bool CategoryView::listHasFocus(const QWidget* focus) const
+{
+    return focus == m_listIcons || focus == m_listDetails;
+}
+
+TreeNode* CategoryView::commandTargetNode() const
+{
+    // The focus the window remembers, so a command from the tray menu or a
+    // tool button still acts on what the user was working in.
+    const QWidget* focus = m_context.window().focusWidget();
+    if (treeHasFocus(focus))
+        return selectedTreeNode();
+    if (listHasFocus(focus))
+        return listNodeAt(selectedListRow());
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- sorting and menus
+
+void CategoryView::listViewColumnClick(int column)
+{
+    if (column < 0 || column >= ListColumnCount)
+        return;
+    int& direction = m_sortDirections[column];
+    direction = direction == 0 ? 1 : -direction;
+    {
+        m_listStack->setUpdatesEnabled(false);
+        auto resume = qScopeGuard([this] { m_listStack->setUpdatesEnabled(true); });
+        m_listModel->clearSortMarks();
+        m_listModel->setSortMark(column, direction > 0 ? imgSortUp : imgSortDown);
+        m_listModel->sortBy((column + 1) * direction);
+    }
+    // The category takes the sorted order in the tree, and so in the file.
+    m_tree->setUpdatesEnabled(false);
+    auto resume = qScopeGuard([this] { m_tree->setUpdatesEnabled(true); });
+    m_listModel->reorderTree();
+}
+
+void CategoryView::showContextMenu(QAbstractItemView* view, const QPoint& globalPos)
+{
+    CommandActions& commands = m_context.commands();
+    if (view == m_tree) {
+        commands.menu(selectedTreeNode() ? Menu::Item : Menu::Popup)->popup(globalPos);
+        return;
+    }
+    // A click on empty space is about the list itself, not the row that
+    // happened to be selected.
+    if (!view->indexAt(view->viewport()->mapFromGlobal(globalPos)).isValid()) {
+        view->selectionModel()->clearSelection();
+        view->selectionModel()->clearCurrentIndex();
+    }
+    commands.menu(listSelectedNode() ? Menu::Item : Menu::Popup)->popup(globalPos);
+}
+
+// ---------------------------------------------------------------- view styles
+
+void CategoryView::setViewStyle(ViewStyle style)
+{
+    static constexpr Id MenuEntries[] = {Id::LargeIcons, Id::SmallIcons, Id::List, Id::Details};
+    static constexpr Id ButtonEntries[] = {Id::ButtonLargeIcons, Id::ButtonSmallIcons,
+                                           Id::ButtonList, Id::ButtonDetails};
+    CommandActions& commands = m_context.commands();
+    m_viewStyle = style;
+    commands.action(MenuEntries[style])->setChecked(true);
+    commands.action(ButtonEntries[style])->setChecked(true);
+    commands.menuButton(Menu::ViewButton)->setIcon(Artwork::commandImage(style));
+    m_listModel->setLargeIcons(style == LargeIcons);
+    if (style == Details) {
+        m_listStack->setCurrentWidget(m_listDetails);
+        return;
+    }
+    const bool large = style == LargeIcons;
+    m_listIcons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+    m_listIcons->setIconSize(large ? LargeIcon : SmallIcon);
+    m_listIcons->setFlow(style == ListStyle ? QListView::TopToBottom : QListView::LeftToRight);
+    m_listIcons->setWrapping(true);
+    m_listIcons->setWordWrap(large);
+    m_listIcons->setGridSize(large ? LargeIconGrid : QSize());
+    m_listIcons->setSpacing(large ? 0 : 2);
+    m_listIcons->setMovement(QListView::Static);
+    m_listIcons->setResizeMode(QListView::Adjust);
+    m_listStack->setCurrentWidget(m_listIcons);
+}
+
+void CategoryView::btnViewClick()
+{
+    // The button steps to the next style of its drop-down.
+    const QList<QAction*> entries = m_context.commands().menu(Menu::ViewButton)->actions();
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (entries[i]->isChecked()) {
+            entries[(i + 1) % entries.size()]->trigger();
+            return;
+        }
+}
+
+// ---------------------------------------------------------------- sizes
+
+int CategoryView::columnWidth(int column) const
+{
+    const QHeaderView* header = m_listDetails->header();
+    return header->isSectionHidden(column) ? 0 : header->sectionSize(column);
+}
+
+void CategoryView::setColumnWidth(int column, int width)
+{
+    if (column <= 0 || column >= ListColumnCount)
+        return; // the name column is always shown
+    QHeaderView* header = m_listDetails->header();
+    if (width <= 0) {
+        header->setSectionHidden(column, true);
+        return;
+    }
+    header->setSectionHidden(column, false);
+    header->resizeSection(column, width);
+}
+
+int CategoryView::minimumColumnWidth() const
+{
+    return m_listDetails->header()->minimumSectionSize();
+}
+
+int CategoryView::treeWidth() const
+{
+    // A window that was never shown has no laid-out splitter to ask.
+    return m_splitter->window()->windowHandle() ? m_splitter->sizes().value(0) : m_treeWidth;
+}
+
+void CategoryView::setTreeWidth(int width, int splitterWidth)
+{
+    const int room = splitterWidth - m_splitter->handleWidth();
+    // The list keeps at least its own minimum beside the tree.
+    const int listMinimum = m_listStack->minimumSizeHint().width();
+    m_treeWidth = bounded(width, m_tree->minimumSizeHint().width(), qint64(room) - listMinimum);
+    m_splitter->setSizes({m_treeWidth, std::max(room - m_treeWidth, listMinimum)});
+}
+
+void CategoryView::setDesignSizes(int splitterWidth)
+{
+    m_splitter->setSizes({m_treeWidth, splitterWidth - m_treeWidth - m_splitter->handleWidth()});
+}

@@ -1,0 +1,105 @@
+#pragma once
+#include <QObject>
+#include <QPoint>
+
+class CommandContext;
+class ListModel;
+class QAbstractItemView;
+class QLabel;
+class QListView;
+class QModelIndex;
+class QSplitter;
+class QStackedWidget;
+class QTreeView;
+class QWidget;
+class TreeNode;
+
+// The category tree and the list beside it: listing a category, the view
+// styles, sorting by a column, the context menus, the columns' widths and
+// the selection's comment in the status line.
+class CategoryView : public QObject
+{
+    Q_OBJECT
+public:
+    enum ViewStyle { LargeIcons, SmallIcons, ListStyle, Details, StyleCount };
+
+    CategoryView(CommandContext& context, QWidget* parent);
+
+    // The tree and the list in their splitter, and the comment label, for the
+    // window's layout.
+    QWidget* widget() const;
+    // The views let go of the models, before the catalogue goes.
+    void detachModels();
+    QLabel* commentLabel() const { return m_commentLabel; }
+
+    // Lists a category's children, or an entry alone; the window's title
+    // follows. Asked for during a fill, it runs once the fill is through.
+    void listCategory(TreeNode* node);
+    TreeNode* listedNode() const { return m_listedNode; }
+    void setListedNode(TreeNode* node) { m_listedNode = node; }
+    // Selects node in the tree (which lists it or its category).
+    void selectNode(TreeNode* node);
+    // Node making with the view's part: the new category is scrolled into
+    // view and its name opened for editing.
+    TreeNode* addCategoryNode(TreeNode* parent, const QString& name);
+
+    TreeNode* selectedTreeNode() const;
+    // The list's selected row (column 0), and the node a row refers to.
+    QModelIndex selectedListRow() const;
+    TreeNode* listNodeAt(const QModelIndex& row) const;
+    TreeNode* listSelectedNode() const;
+    // The node a command acts on, by where the window's focus is.
+    TreeNode* commandTargetNode() const;
+    bool treeHasFocus(const QWidget* focus) const;
+    bool listHasFocus(const QWidget* focus) const;
+    QTreeView* tree() const { return m_tree; }
+    // Both list views, the icons' and the details'.
+    QList<QAbstractItemView*> listViews() const;
+    ListModel& listModel() const { return *m_listModel; }
+
+    ViewStyle viewStyle() const { return m_viewStyle; }
+    void setViewStyle(ViewStyle style);
+    // List column widths as settings and options see them: 0 means hidden.
+    int columnWidth(int column) const;
+    void setColumnWidth(int column, int width);
+    int minimumColumnWidth() const;
+    // The tree's width beside the list: the laid-out one once the window was
+    // shown, else what it was given.
+    int treeWidth() const;
+    // Gives the tree width, kept between the tree's minimum and what leaves
+    // the list its own minimum in a splitter of the given width.
+    void setTreeWidth(int width, int splitterWidth);
+    // The design sizes: the default tree width, the rest to the list.
+    void setDesignSizes(int splitterWidth);
+
+Q_SIGNALS:
+    void titleChanged(const QString& title);
+
+private:
+    void createViews(QWidget* parent);
+    void connectViews();
+    void connectCommands();
+    void docsTreeChange(TreeNode* node);
+    void fillListItem(TreeNode* node);
+    void listViewColumnClick(int column);
+    void showContextMenu(QAbstractItemView* view, const QPoint& globalPos);
+    void btnViewClick();
+
+    CommandContext& m_context;
+    QSplitter* m_splitter = nullptr;
+    QTreeView* m_tree = nullptr;
+    QStackedWidget* m_listStack = nullptr;
+    QListView* m_listIcons = nullptr;
+    QTreeView* m_listDetails = nullptr;
+    ListModel* m_listModel = nullptr;
+    QLabel* m_commentLabel = nullptr;
+
+    TreeNode* m_listedNode = nullptr;
+    int m_sortDirections[5] = {0, 0, 0, 0, 0}; // per column: 0 never sorted, 1 or -1
+    ViewStyle m_viewStyle = Details;
+    int m_treeWidth;                   // what the tree is given until it is laid out
+    bool m_listing = false;            // a fill is running
+    TreeNode* m_pendingList = nullptr; // asked for while a fill was running
+    bool m_treeChanging = false;       // inside the tree's current-node change
+    bool m_questionsDeferred = false;  // relink questions wait for the change to end
+};

@@ -1,0 +1,210 @@
+#include "forms/main/Commands.h"
+
+#include <Qt>
+
+namespace Commands
+{
+namespace
+{
+
+constexpr int key(QKeyCombination combination)
+{
+    return combination.toCombined();
+}
+
+// The image numbers are the command pictures painted by Artwork.
+constexpr Entry Table[] = {
+    {Id::NewDoc, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), 4, Pending},
+    {Id::NewCateg, "acNewCateg", "Add category", "Add new category", key(Qt::CTRL | Qt::Key_N), 5,
+     Pending},
+    {Id::PasteURL, "acPasteURL", "Add URL...", "Add URL from clipboard", 0, 15, Pending},
+    {Id::RemoveItem, "acRemoveItem", "Remove from program", "Remove link from program",
+     key(Qt::CTRL | Qt::Key_Delete), 6, Pending},
+    {Id::DeleteFromDisk, "acDeleteFromDisk", "Delete from hard disk",
+     "Delete from hard disk real file (folder)", 0, 17, Pending},
+    {Id::AddComments, "acAddComments", "Comment...", "Add comment...", 0, 7, Pending},
+    // The shortcut is shown in the caption: Alt+Enter is the tree's and the
+    // list's own key, not a window-wide one.
+    {Id::Properties, "acProperties", "Properties...                              Alt+Enter",
+     "Properties (Alt+Enter)", 0, 20, Pending},
+    {Id::FindObject, "acFindObject", "Find object", "", 0, 11, NoFlags},
+    {Id::ExpandAll, "acExpandAll", "Expand all", "", 0, -1, NoFlags},
+    {Id::CollapseAll, "acCollapseAll", "Collapse all", "", 0, -1, NoFlags},
+    {Id::Explore, "acExplore", "Show folders", "Show folders", 0, 19, Pending},
+    {Id::SearchInNames, "acSearchInNames", "Find by name...", "", key(Qt::CTRL | Qt::Key_F), -1,
+     Pending},
+    {Id::SearchInComments, "acSearchInComments", "Find in comments...", "",
+     key(Qt::CTRL | Qt::ALT | Qt::Key_F), -1, Pending},
+    {Id::SearchInAdd, "acSearchInAdd", "Find by additional field...", "", 0, -1, Pending},
+    {Id::SearchAgain, "acSearchAgain", "Continue search", "", key(Qt::Key_F3), -1, Pending},
+    {Id::AutoStart, "acAutoStart", "Start at login", "", 0, -1, Checkable | Pending},
+    // An option whose tick already takes effect.
+    {Id::RemoveOnAbsent, "acRemoveOnAbsent", "Delete non-actual links", "", 0, -1, Checkable},
+    {Id::Options, "acOptions", "Options...", "Options...", key(Qt::Key_F12), 22, Pending},
+    {Id::BackupData, "acBackupData", "Backup data", "", key(Qt::CTRL | Qt::Key_S), -1, NoFlags},
+    {Id::RestoreBackup, "acRestoreBackup", "Restore data", "", key(Qt::CTRL | Qt::Key_O), -1,
+     NoFlags},
+    {Id::ExitMenu, "ExitMenu", "&Exit", "", key(Qt::CTRL | Qt::Key_Q), -1, NoFlags},
+    {Id::Exit, "Exit1", "Exit", "", 0, -1, NoFlags},
+    {Id::LargeIcons, "LargeIcons1", "Large Icons", "", 0, 0, Checkable},
+    {Id::SmallIcons, "SmallIcons1", "Small Icons", "", 0, 1, Checkable},
+    {Id::List, "List1", "List", "", 0, 2, Checkable},
+    {Id::Details, "Detailes1", "Details", "", 0, 3, Checkable},
+    {Id::ButtonLargeIcons, "LargeIcons2", "Large Icons", "", 0, 0, Checkable},
+    {Id::ButtonSmallIcons, "SmallIcons2", "Small Icons", "", 0, 1, Checkable},
+    {Id::ButtonList, "List2", "List", "", 0, 2, Checkable},
+    {Id::ButtonDetails, "Detailes2", "Detailes", "", 0, 3, Checkable},
+    {Id::Help, "Help1", "Help content...", "", key(Qt::Key_F1), 9, Pending},
+    {Id::Support, "Support1", "Support...", "", 0, 18, Pending},
+    {Id::FAQ, "FAQ1", "FAQ on the Web", "", 0, 10, Pending},
+    {Id::About, "About1", "&About...", "", 0, -1, NoFlags},
+    {Id::Show, "Show1", "Show", "", 0, -1, NoFlags},
+    {Id::Hide, "Hide1", "Hide", "", 0, -1, NoFlags},
+    {Id::AsSingleFolder, "AsSingleFolder1", "Add the folder as a single document", "", 0, -1,
+     Pending},
+    {Id::AsSepDocs, "AsSepDocs1", "Add content of folder as separate documents", "", 0, -1,
+     Pending},
+    {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, Pending},
+};
+
+static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
+
+constexpr bool inOrder()
+{
+    for (size_t i = 0; i < std::size(Table); ++i)
+        if (Table[i].command != Id(i))
+            return false;
+    return true;
+}
+static_assert(inOrder(), "rows in the order of Id");
+
+} // namespace
+
+namespace
+{
+
+constexpr Slot cmd(Id id)
+{
+    return {Slot::Command, id, Menu::Count};
+}
+constexpr Slot sub(Menu menu)
+{
+    return {Slot::Submenu, Id::Count, menu};
+}
+constexpr Slot button(Menu menu)
+{
+    return {Slot::MenuButton, Id::Count, menu};
+}
+constexpr Slot Sep{Slot::Separator, Id::Count, Menu::Count};
+
+constexpr Slot FileSlots[] = {cmd(Id::NewCateg),
+                              cmd(Id::NewDoc),
+                              cmd(Id::PasteURL),
+                              Sep,
+                              cmd(Id::Properties),
+                              Sep,
+                              cmd(Id::RemoveItem),
+                              cmd(Id::DeleteFromDisk),
+                              Sep,
+                              cmd(Id::BackupData),
+                              cmd(Id::RestoreBackup),
+                              Sep,
+                              cmd(Id::ExitMenu)};
+constexpr Slot ViewMainSlots[] = {cmd(Id::Explore),     Sep,           cmd(Id::ExpandAll),
+                                  cmd(Id::CollapseAll), Sep,           cmd(Id::LargeIcons),
+                                  cmd(Id::SmallIcons),  cmd(Id::List), cmd(Id::Details)};
+constexpr Slot SearchSlots[] = {cmd(Id::SearchInNames), cmd(Id::SearchInComments),
+                                cmd(Id::SearchInAdd), cmd(Id::SearchAgain)};
+constexpr Slot ServiceSlots[] = {sub(Menu::Search),
+                                 cmd(Id::AddComments),
+                                 cmd(Id::FindObject),
+                                 Sep,
+                                 cmd(Id::AutoStart),
+                                 cmd(Id::RemoveOnAbsent),
+                                 Sep,
+                                 cmd(Id::Options)};
+constexpr Slot HelpSlots[] = {cmd(Id::Help), cmd(Id::Support), cmd(Id::FAQ), Sep, cmd(Id::About)};
+constexpr Slot PopupSlots[] = {cmd(Id::NewCateg),
+                               cmd(Id::NewDoc),
+                               cmd(Id::PasteURL),
+                               Sep,
+                               cmd(Id::Explore),
+                               cmd(Id::ExpandAll),
+                               cmd(Id::CollapseAll),
+                               sub(Menu::PopupView),
+                               Sep,
+                               sub(Menu::PopupSearch),
+                               Sep,
+                               cmd(Id::AutoStart),
+                               cmd(Id::RemoveOnAbsent),
+                               Sep,
+                               cmd(Id::Hide),
+                               Sep,
+                               cmd(Id::Exit)};
+constexpr Slot PopupViewSlots[] = {cmd(Id::LargeIcons), cmd(Id::SmallIcons), cmd(Id::List),
+                                   cmd(Id::Details)};
+constexpr Slot ItemSlots[] = {
+    cmd(Id::AddComments), sub(Menu::Additional),   Sep, cmd(Id::FindObject), Sep,
+    cmd(Id::RemoveItem),  cmd(Id::DeleteFromDisk), Sep, cmd(Id::Properties)};
+constexpr Slot TraySlots[] = {cmd(Id::Show), cmd(Id::Hide),      cmd(Id::NewDoc),
+                              Sep,           cmd(Id::AutoStart), cmd(Id::Options),
+                              Sep,           cmd(Id::Exit)};
+constexpr Slot ViewButtonSlots[] = {cmd(Id::ButtonLargeIcons), cmd(Id::ButtonSmallIcons),
+                                    cmd(Id::ButtonList), cmd(Id::ButtonDetails)};
+constexpr Slot FoldersSlots[] = {cmd(Id::Explore)};
+constexpr Slot DragFolderSlots[] = {cmd(Id::AsSingleFolder), cmd(Id::AsSepDocs), Sep,
+                                    cmd(Id::NoDragDrop)};
+constexpr Slot ToolBarSlots[] = {cmd(Id::NewCateg),       cmd(Id::NewDoc),
+                                 cmd(Id::PasteURL),       cmd(Id::RemoveItem),
+                                 cmd(Id::DeleteFromDisk), Sep,
+                                 cmd(Id::AddComments),    cmd(Id::Properties),
+                                 button(Menu::Search),    Sep,
+                                 cmd(Id::Explore),        button(Menu::ViewButton),
+                                 cmd(Id::Options)};
+
+constexpr MenuEntry Menus[] = {
+    {Menu::File, "FileMenu", "&File", FileSlots},
+    {Menu::ViewMain, "ViewMainMenu", "&View", ViewMainSlots},
+    {Menu::Service, "ServiceMenu", "&Service", ServiceSlots},
+    {Menu::Help, "HelpMenu", "&Help", HelpSlots},
+    {Menu::Search, "SearchMenu", "Search", SearchSlots},
+    {Menu::Popup, "PopupMenu", "", PopupSlots},
+    {Menu::PopupView, "PopupViewMenu", "&View", PopupViewSlots},
+    {Menu::PopupSearch, "PopupSearchMenu", "Search", SearchSlots},
+    {Menu::Item, "ItemMenu", "", ItemSlots},
+    {Menu::Additional, "AdMenu", "", {}},
+    {Menu::Tray, "TrayMenu", "", TraySlots},
+    {Menu::ViewButton, "ViewMenu", "", ViewButtonSlots},
+    {Menu::Folders, "FoldersMenu", "", FoldersSlots},
+    {Menu::DragFolder, "DragFolderMenu", "", DragFolderSlots},
+    {Menu::ToolBar, "ToolBar1", "Tools", ToolBarSlots},
+};
+static_assert(std::size(Menus) == size_t(Menu::Count), "one row per menu");
+
+constexpr bool menusInOrder()
+{
+    for (size_t i = 0; i < std::size(Menus); ++i)
+        if (Menus[i].menu != Menu(i))
+            return false;
+    return true;
+}
+static_assert(menusInOrder(), "menu rows in the order of Menu");
+
+} // namespace
+
+const MenuEntry& menuEntry(Menu menu)
+{
+    return Menus[size_t(menu)];
+}
+
+std::span<const Entry> table()
+{
+    return Table;
+}
+
+const Entry& entry(Id command)
+{
+    return Table[size_t(command)];
+}
+
+} // namespace Commands
