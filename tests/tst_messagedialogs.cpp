@@ -33,7 +33,7 @@ void pressOnNextDialog(std::function<void(BalloonDialog*)> press)
 
 } // namespace
 
-class TestDialogs : public QObject
+class TestMessageDialogs : public QObject
 {
     Q_OBJECT
 
@@ -306,5 +306,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestDialogs)
-#include "tst_dialogs.moc"
+QTEST_MAIN(TestMessageDialogs)
+#include "tst_messagedialogs.moc"
