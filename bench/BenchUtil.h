@@ -2,6 +2,7 @@
 // Timing helpers shared by the benchmark programs.
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <vector>
 
 namespace BenchUtil
@@ -15,6 +16,18 @@ template <class F> double timeMs(F&& f)
     f();
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
+
+// Words for generated names: common ones, then six with letters outside ASCII.
+inline constexpr const char* Words[] = {
+    "annual",   "report",    "invoice",   "letter",    "notes",  "draft",   "final",  "budget",
+    "meeting",  "minutes",   "project",   "summary",   "travel", "photos",  "recipe", "manual",
+    "contract", "tax",       "insurance", "garden",    "house",  "car",     "school", "thesis",
+    "chapter",  "slides",    "review",    "plan",      "backup", "archive", "family", "holiday",
+    "scan",     "receipt",   "bank",      "statement", "health", "music",   "score",  "lecture",
+    "paper",    "code",      "sources",   "design",    "sketch", "map",     "ideas",  "journal",
+    "list",     "Übersicht", "résumé",    "Café",      "Straße", "naïve",   "Zürich", "Ångström"};
+inline constexpr int WordCount = int(std::size(Words));
+inline constexpr int AsciiWordCount = WordCount - 6;
 
 inline double median(std::vector<double> v)
 {

@@ -59,16 +59,9 @@ struct Samples {
 
 // ---------------------------------------------------------------- data
 
-const char* const Words[] = {
-    "annual",   "report",    "invoice",   "letter",    "notes",  "draft",   "final",  "budget",
-    "meeting",  "minutes",   "project",   "summary",   "travel", "photos",  "recipe", "manual",
-    "contract", "tax",       "insurance", "garden",    "house",  "car",     "school", "thesis",
-    "chapter",  "slides",    "review",    "plan",      "backup", "archive", "family", "holiday",
-    "scan",     "receipt",   "bank",      "statement", "health", "music",   "score",  "lecture",
-    "paper",    "code",      "sources",   "design",    "sketch", "map",     "ideas",  "journal",
-    "list",     "Übersicht", "résumé",    "Café",      "Straße", "naïve",   "Zürich", "Ångström"};
-constexpr int WordCount = int(sizeof(Words) / sizeof(Words[0]));
-constexpr int AsciiWordCount = WordCount - 6;
+using BenchUtil::AsciiWordCount;
+using BenchUtil::WordCount;
+using BenchUtil::Words;
 
 const char* const Extensions[] = {".txt",  ".pdf",  ".png", ".odt", ".c",    ".html", ".jpg",
                                   ".docx", ".xlsx", ".ods", ".md",  ".cpp",  ".h",    ".py",

@@ -21,15 +21,8 @@ namespace
 
 using BenchUtil::timeMs;
 
-const char* const Words[] = {
-    "annual",   "report",    "invoice",   "letter",    "notes",  "draft",   "final",  "budget",
-    "meeting",  "minutes",   "project",   "summary",   "travel", "photos",  "recipe", "manual",
-    "contract", "tax",       "insurance", "garden",    "house",  "car",     "school", "thesis",
-    "chapter",  "slides",    "review",    "plan",      "backup", "archive", "family", "holiday",
-    "scan",     "receipt",   "bank",      "statement", "health", "music",   "score",  "lecture",
-    "paper",    "code",      "sources",   "design",    "sketch", "map",     "ideas",  "journal",
-    "list",     "Übersicht", "résumé",    "Café",      "Straße", "naïve",   "Zürich", "Ångström"};
-constexpr int WordCount = int(sizeof(Words) / sizeof(Words[0]));
+using BenchUtil::WordCount;
+using BenchUtil::Words;
 
 QString words(std::mt19937& rng, int Min, int Max, char16_t Joint = u' ')
 {

@@ -6,6 +6,7 @@
 #include "components/CellDelegate.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
+#include "utils/Bounded.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -63,11 +64,6 @@ protected:
 private:
     std::function<bool(QMouseEvent*)> m_onPress;
 };
-
-int bounded(qint64 value, qint64 low, qint64 high)
-{
-    return int(std::max(low, std::min(value, high)));
-}
 
 } // namespace
 

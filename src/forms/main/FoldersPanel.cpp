@@ -1,6 +1,7 @@
 #include "forms/main/FoldersPanel.h"
 #include "catalogue/SettingKeys.h"
 #include "forms/main/CommandActions.h"
+#include "utils/Bounded.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,11 +17,6 @@ namespace
 
 constexpr QSize PanelSize(152, 249);
 constexpr int PanelMargin = 2;
-
-int bounded(qint64 value, qint64 low, qint64 high)
-{
-    return int(std::max(low, std::min(value, high)));
-}
 
 } // namespace
 

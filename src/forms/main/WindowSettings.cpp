@@ -5,6 +5,7 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/FoldersPanel.h"
+#include "utils/Bounded.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -36,13 +37,6 @@ int styleOfStoreCode(int code)
 constexpr int WidestWithoutScreen = 4096;
 // A shortcut word has 16 bits.
 constexpr int MaxShortcutWord = 0xFFFF;
-
-// Value within Low and High; Low wins when the two cross. 64 bits, so that
-// any stored number and any sum of two of them is safe.
-int bounded(qint64 value, qint64 low, qint64 high)
-{
-    return int(std::max(low, std::min(value, high)));
-}
 
 struct WindowBounds {
     QPoint at;  // the frame's top left corner, as move() takes it
