@@ -4,6 +4,7 @@
 #include "components/MessageDialogs.h"
 #include "forms/Application.h"
 #include "forms/MainWindow.h"
+#include "forms/main/CategoryView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,15 @@
 
 namespace
 {
+
+// A command of the window, by its action's name.
+QAction* action(MainWindow& w, const char* name)
+{
+    auto* found = w.findChild<QAction*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no action %s", name);
+    return found;
+}
 
 QStringList rootTexts(Catalogue& cat)
 {
@@ -43,8 +53,8 @@ class TestMainWindow : public QObject
     std::unique_ptr<MainWindow> start()
     {
         auto w = std::make_unique<MainWindow>();
-        w->quitHook = [this] { ++m_quits; };
-        w->catalogue.setDataFolder(m_dir.path());
+        w->setQuitHook([this] { ++m_quits; });
+        w->catalogue().setDataFolder(m_dir.path());
         w->formCreate(nullptr);
         return w;
     }
@@ -87,14 +97,14 @@ private Q_SLOTS:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QFile::remove(dat());
-        w->exitMenu->trigger();
+        action(*w, "ExitMenu")->trigger();
         QCOMPARE(m_quits, 1);
         QCOMPARE(TestUtil::readFile(dat()), m_sample);
         // The window no longer hides itself when Qt closes it on the way out.
         QVERIFY(w->close());
         // A later request (the tray menu's Exit, a signal) neither saves nor quits twice.
         QFile::remove(dat());
-        w->exit1->trigger();
+        action(*w, "Exit1")->trigger();
         w->endRun();
         QCOMPARE(m_quits, 1);
         QVERIFY(!QFile::exists(dat()));
@@ -132,17 +142,17 @@ private Q_SLOTS:
             "Work~~my work\r\n\tSite~https://example.org/~c\r\n\t\t\tDeep~~x\r\nAfter~~y\r\n";
         QVERIFY(TestUtil::writeFile(m_dir.filePath("MyDocs.qmre"), legacy));
         auto w = start();
-        QVERIFY2(w->startupError.contains("Invalid level (3) for item \"Deep~~x\""),
-                 qPrintable(w->startupError));
+        QVERIFY2(w->startupError().contains("Invalid level (3) for item \"Deep~~x\""),
+                 qPrintable(w->startupError()));
         const QString aside = m_dir.filePath("MyDocs.qmre.damaged");
-        QVERIFY2(w->startupError.contains(aside), qPrintable(w->startupError));
+        QVERIFY2(w->startupError().contains(aside), qPrintable(w->startupError()));
         QCOMPARE(TestUtil::readFile(aside), legacy);
         // Proper records for what was read, and the built-in category as usual.
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work"}));
-        QCOMPARE(w->catalogue.topCategory->text(), QString("Work"));
-        QCOMPARE(w->catalogue.topCategory->data()->comments, QString("my work"));
-        QCOMPARE(w->catalogue.topCategory->item(0)->data()->kind, nkURL);
-        QCOMPARE(w->catalogue.makerCategory->count(), 3);
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work"}));
+        QCOMPARE(w->catalogue().topCategory->text(), QString("Work"));
+        QCOMPARE(w->catalogue().topCategory->data()->comments, QString("my work"));
+        QCOMPARE(w->catalogue().topCategory->item(0)->data()->kind, nkURL);
+        QCOMPARE(w->catalogue().makerCategory->count(), 3);
         w->formDestroy();
         QCOMPARE(TestUtil::readFile(dat()),
                  TestUtil::catalogueLine("Work", 0, {}, "1", "my work") +
@@ -154,13 +164,13 @@ private Q_SLOTS:
     {
         QVERIFY(QDir(m_dir.path()).mkdir("quillmere.dat"));
         auto w = start();
-        QVERIFY(w->startupError.contains("It is not a regular file."));
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "No category"}));
-        TreeNode* first = w->catalogue.nodes().rootItem(1);
+        QVERIFY(w->startupError().contains("It is not a regular file."));
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
+        TreeNode* first = w->catalogue().nodes().rootItem(1);
         QVERIFY(first->data());
         QCOMPARE(first->data()->kind, nkCategory);
         QCOMPARE(first->imageIndex(), int(imgCategory));
-        w->acBackupData->trigger();
+        action(*w, "acBackupData")->trigger();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")),
                  TestUtil::catalogueLine("No category", 0, {}, "1"));
     }
@@ -177,10 +187,10 @@ private Q_SLOTS:
             shown = text;
             return QMessageBox::Ok;
         });
-        w->acRestoreBackup->trigger();
+        action(*w, "acRestoreBackup")->trigger();
         QVERIFY2(shown.contains("Nothing was restored"), qPrintable(shown));
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
-        w->exitMenu->trigger();
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
+        action(*w, "ExitMenu")->trigger();
         QCOMPARE(TestUtil::readFile(dat()), m_sample);
     }
 
@@ -188,15 +198,17 @@ private Q_SLOTS:
     {
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
-        QVERIFY2(w->startupError.isEmpty(), qPrintable(w->startupError));
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
-        TreeNode* maker = w->catalogue.makerCategory;
+        QVERIFY2(w->startupError().isEmpty(), qPrintable(w->startupError()));
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
+        TreeNode* maker = w->catalogue().makerCategory;
         QCOMPARE(maker->count(), 3);
         QCOMPARE(maker->item(0)->text(), QString("Velmarch at the Web"));
         QVERIFY(maker->item(2)->data()->fullName.contains("velmarch.example"));
-        QCOMPARE(w->catalogue.topCategory->text(), QString("Work"));
-        QCOMPARE(w->listedNode, w->catalogue.topCategory);
-        QCOMPARE(w->selectedTreeNode(), maker);
+        QCOMPARE(w->catalogue().topCategory->text(), QString("Work"));
+        auto* view = w->findChild<CategoryView*>();
+        QVERIFY(view);
+        QCOMPARE(view->listedNode(), w->catalogue().topCategory);
+        QCOMPARE(view->selectedTreeNode(), maker);
     }
 
     void endOfRunWritesTheCatalogueOnce()
@@ -218,12 +230,12 @@ private Q_SLOTS:
                                TestUtil::catalogueLine("Lost", 0, {}, "1");
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), bad));
         auto w = start();
-        QVERIFY(w->startupError.contains("Invalid level (3) for item \"Deep\""));
+        QVERIFY(w->startupError().contains("Invalid level (3) for item \"Deep\""));
         const QString aside = m_dir.filePath("quillmere.dat.damaged");
-        QVERIFY(w->startupError.contains(aside));
+        QVERIFY(w->startupError().contains(aside));
         QCOMPARE(TestUtil::readFile(aside), bad);
         // What loaded stays usable, with the built-in category in front.
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
         w->formDestroy();
         QCOMPARE(TestUtil::readFile(aside), bad);
     }
@@ -236,9 +248,9 @@ private Q_SLOTS:
                              "~c\r\n\tWeb~https://example.org/\r\n")
                                 .toUtf8());
         auto w = start();
-        QVERIFY(w->startupError.isEmpty());
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Papers"}));
-        TreeNode* papers = w->catalogue.topCategory;
+        QVERIFY(w->startupError().isEmpty());
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Papers"}));
+        TreeNode* papers = w->catalogue().topCategory;
         QCOMPARE(papers->text(), QString("Papers"));
         QCOMPARE(papers->item(0)->data()->kind, nkDoc);
         QCOMPARE(papers->item(1)->data()->kind, nkURL);
@@ -266,9 +278,9 @@ private Q_SLOTS:
 
         // The window starts from the copy.
         auto w = std::make_unique<MainWindow>();
-        w->catalogue.setDataFolder(folder);
+        w->catalogue().setDataFolder(folder);
         w->formCreate(nullptr);
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
         w.reset();
 
         // Once there, the catalogue of the data folder is the one: no copy, nothing to say.
@@ -308,8 +320,8 @@ private Q_SLOTS:
     void emptyStartMakesNoCategory()
     {
         auto w = start();
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "No category"}));
-        QCOMPARE(w->catalogue.topCategory->data()->kind, nkCategory);
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
+        QCOMPARE(w->catalogue().topCategory->data()->kind, nkCategory);
     }
 
     void backupAndRestore()
@@ -318,15 +330,15 @@ private Q_SLOTS:
         auto w = start();
         w->findChild<QAction*>("acBackupData")->trigger();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")), m_sample);
-        QVERIFY(!w->catalogue.dataSaved); // the final save must still happen
-        QCOMPARE(rootTexts(w->catalogue).first(), QString("Velmarch"));
-        QCOMPARE(w->catalogue.makerCategory->count(), 3);
+        QVERIFY(!w->catalogue().dataSaved); // the final save must still happen
+        QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
+        QCOMPARE(w->catalogue().makerCategory->count(), 3);
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully saved."));
 
-        w->catalogue.addCategoryNode(nullptr, "Later");
-        QCOMPARE(rootTexts(w->catalogue).last(), QString("Later"));
-        w->acRestoreBackup->trigger();
-        QCOMPARE(rootTexts(w->catalogue), (QStringList{"Velmarch", "Work", "Home"}));
+        w->catalogue().addCategoryNode(nullptr, "Later");
+        QCOMPARE(rootTexts(w->catalogue()).last(), QString("Later"));
+        action(*w, "acRestoreBackup")->trigger();
+        QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully restored"));
         w->formDestroy();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), m_sample);
@@ -336,9 +348,9 @@ private Q_SLOTS:
     {
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
-        w->catalogue.addCategoryNode(nullptr, "Later");
-        w->acRestoreBackup->trigger();
-        QCOMPARE(rootTexts(w->catalogue).last(), QString("Later"));
+        w->catalogue().addCategoryNode(nullptr, "Later");
+        action(*w, "acRestoreBackup")->trigger();
+        QCOMPARE(rootTexts(w->catalogue()).last(), QString("Later"));
     }
 
     void cancelledLogoffKeepsLaterChanges()
@@ -347,9 +359,9 @@ private Q_SLOTS:
         auto w = start();
         w->queryEndSession();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), m_sample);
-        QVERIFY(!w->catalogue.dataSaved);
-        QCOMPARE(rootTexts(w->catalogue).first(), QString("Velmarch"));
-        w->catalogue.addCategoryNode(nullptr, "After logoff");
+        QVERIFY(!w->catalogue().dataSaved);
+        QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
+        w->catalogue().addCategoryNode(nullptr, "After logoff");
         w->formDestroy();
         QVERIFY(TestUtil::readFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
     }
@@ -366,12 +378,12 @@ private Q_SLOTS:
         auto w = start();
         bool sawLoading = false;
         QTimer::singleShot(0, w.get(), [&] {
-            sawLoading = w->catalogue.loading();
+            sawLoading = w->catalogue().loading();
             w->queryEndSession();
             w->endRun();
         });
         QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
-        w->acRestoreBackup->trigger();
+        action(*w, "acRestoreBackup")->trigger();
         QVERIFY(sawLoading);
         QTRY_COMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), big);
     }
@@ -381,15 +393,15 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         QString shown; // outlives the window, whose final save fails too
         auto w = start();
-        w->catalogue.setDataFolder(m_dir.filePath("no/such/folder"));
+        w->catalogue().setDataFolder(m_dir.filePath("no/such/folder"));
         MessageDialogs::setHandler([&](QMessageBox::Icon, const QString& text) {
             shown = text;
             return QMessageBox::Ok;
         });
-        w->acBackupData->trigger();
+        action(*w, "acBackupData")->trigger();
         QVERIFY(shown.contains("quillmere.bak"));
-        QVERIFY(!w->catalogue.dataSaved);
-        QCOMPARE(rootTexts(w->catalogue).first(), QString("Velmarch"));
+        QVERIFY(!w->catalogue().dataSaved);
+        QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
     }
 
     void closingOnlyHides()
@@ -399,8 +411,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->close();
         QVERIFY(!w->isVisible());
-        QVERIFY(!w->catalogue.dataSaved);
-        w->show1->trigger();
+        QVERIFY(!w->catalogue().dataSaved);
+        action(*w, "Show1")->trigger();
         QVERIFY(w->isVisible());
     }
 
@@ -453,18 +465,28 @@ private Q_SLOTS:
                                        "Show1", "SmallIcons1", "SmallIcons2", "acBackupData",
                                        "acCollapseAll", "acExpandAll", "acFindObject",
                                        "acRemoveOnAbsent", "acRestoreBackup"}));
-        QVERIFY(!w->btnSearch->isEnabled());
+        auto* search = w->findChild<QToolButton*>("btnSearch");
+        QVERIFY(search);
+        QVERIFY(!search->isEnabled());
     }
 
     void viewButtonSpellsDetailes()
     {
         auto w = start();
-        QCOMPARE(w->viewMenu->actions().last()->text(), QString("Detailes"));
-        QCOMPARE(w->viewMainMenu->actions().last()->text(), QString("Details"));
-        QVERIFY(w->detailes1->isChecked());
-        w->btnViewClick(); // cycles on to the first style
-        QVERIFY(w->largeIcons1->isChecked());
-        QVERIFY(w->largeIcons2->isChecked());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto* viewMenu = w->findChild<QMenu*>("ViewMenu");
+        auto* viewMainMenu = w->findChild<QMenu*>("ViewMainMenu");
+        auto* button = w->findChild<QToolButton*>("btnView");
+        QVERIFY(viewMenu && viewMainMenu && button);
+        QCOMPARE(viewMenu->actions().last()->text(), QString("Detailes"));
+        QCOMPARE(viewMainMenu->actions().last()->text(), QString("Details"));
+        QVERIFY(action(*w, "Detailes1")->isChecked());
+        // A click on the button itself, left of its arrow, cycles on to the first style.
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+        QVERIFY(action(*w, "LargeIcons1")->isChecked());
+        QVERIFY(action(*w, "LargeIcons2")->isChecked());
+        QCOMPARE(w->findChild<CategoryView*>()->viewStyle(), CategoryView::LargeIcons);
     }
 };
 

@@ -3,6 +3,7 @@
 // shown and ended from its tray menu.
 #include "components/TrayIcon.h"
 #include "forms/MainWindow.h"
+#include "forms/main/TrayControl.h"
 
 #include <QAction>
 #include <QLabel>
@@ -63,18 +64,22 @@ class TestTray : public QObject
     std::unique_ptr<MainWindow> start()
     {
         auto w = std::make_unique<MainWindow>();
-        w->catalogue.setDataFolder(m_dir.path());
+        w->catalogue().setDataFolder(m_dir.path());
         w->formCreate(nullptr);
         w->show();
         return w;
     }
 
+    static TrayIcon* trayIcon(MainWindow& w) { return w.findChild<TrayIcon*>("CoolTrayIcon"); }
+    static QMenu* trayMenu(MainWindow& w) { return w.findChild<QMenu*>("TrayMenu"); }
+
     // The icon's centre on the screen, once it is docked.
     static QPoint iconCentre(MainWindow& w)
     {
-        if (!QTest::qWaitFor([&] { return w.coolTrayIcon->inTray(); }, 20000))
+        TrayIcon* icon = trayIcon(w);
+        if (!icon || !QTest::qWaitFor([&] { return icon->inTray(); }, 20000))
             return {};
-        return w.coolTrayIcon->trayIcon()->geometry().center();
+        return icon->trayIcon()->geometry().center();
     }
 
 private Q_SLOTS:
@@ -97,17 +102,21 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!iconCentre(*w).isNull());
-        QCOMPARE(w->coolTrayIcon->trayIcon()->toolTip(), QString("Quillmere"));
-        QCOMPARE(w->coolTrayIcon->trayIcon()->contextMenu(), w->trayMenu);
-        QCOMPARE(w->trayMenu->defaultAction(), w->show1);
-        w->setShowHotKeyText("Ctrl+Alt+D");
-        QCOMPARE(w->show1->text(), QString("Show\tCtrl+Alt+D"));
+        TrayIcon* icon = trayIcon(*w);
+        QMenu* menu = trayMenu(*w);
+        auto* show = w->findChild<QAction*>("Show1");
+        QVERIFY(menu && show);
+        QCOMPARE(icon->trayIcon()->toolTip(), QString("Quillmere"));
+        QCOMPARE(icon->trayIcon()->contextMenu(), menu);
+        QCOMPARE(menu->defaultAction(), show);
+        w->findChild<TrayControl*>()->setShowHotKeyText("Ctrl+Alt+D");
+        QCOMPARE(show->text(), QString("Show\tCtrl+Alt+D"));
 
         // The tip is cut at 127 characters, and is empty when switched off.
-        w->coolTrayIcon->setHint(QString(200, u'x'));
-        QCOMPARE(w->coolTrayIcon->trayIcon()->toolTip(), QString(127, u'x'));
-        w->coolTrayIcon->setShowHint(false);
-        QCOMPARE(w->coolTrayIcon->trayIcon()->toolTip(), QString());
+        icon->setHint(QString(200, u'x'));
+        QCOMPARE(icon->trayIcon()->toolTip(), QString(127, u'x'));
+        icon->setShowHint(false);
+        QCOMPARE(icon->trayIcon()->toolTip(), QString());
     }
 
     void clicksHideAndShowTheWindow()
@@ -118,21 +127,21 @@ private Q_SLOTS:
         QVERIFY(!icon.isNull());
         clickAt(icon, 1);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
-        QVERIFY(w->coolTrayIcon->inTray());
+        QVERIFY(trayIcon(*w)->inTray());
         clickAt(icon, 1);
         QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 10000);
 
         // A double click on a shown window: the first click hides it, the
         // double click runs "Show"; it ends up shown.
-        QSignalSpy doubleClicks(w->coolTrayIcon, &TrayIcon::dblClick);
+        QSignalSpy doubleClicks(trayIcon(*w), &TrayIcon::dblClick);
         clickAt(icon, 1, 2);
         QTRY_COMPARE_WITH_TIMEOUT(doubleClicks.count(), 1, 10000);
         QVERIFY(w->isVisible());
 
         // The right button opens the tray menu at once.
         clickAt(icon, 3);
-        QTRY_VERIFY_WITH_TIMEOUT(w->trayMenu->isVisible(), 10000);
-        w->trayMenu->close();
+        QTRY_VERIFY_WITH_TIMEOUT(trayMenu(*w)->isVisible(), 10000);
+        trayMenu(*w)->close();
     }
 
     void minimisingHidesToTheTray()
@@ -152,16 +161,18 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!iconCentre(*w).isNull());
-        w->showBalloon(QString(80, u'T'), QString(300, u'b'), TrayIcon::bitWarning, 10);
-        const TrayIcon::Balloon first = w->coolTrayIcon->lastBalloon();
+        TrayIcon* icon = trayIcon(*w);
+        w->findChild<TrayControl*>()->showBalloon(QString(80, u'T'), QString(300, u'b'),
+                                                  TrayIcon::bitWarning, 10);
+        const TrayIcon::Balloon first = icon->lastBalloon();
         QCOMPARE(first.title, QString(63, u'T'));
         QCOMPARE(first.text, QString(255, u'b'));
         QCOMPARE(first.milliseconds, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(visibleBalloons().size(), 1, 10000);
 
-        w->acBackupData->trigger();
-        QCOMPARE(w->coolTrayIcon->lastBalloon().title, QString("Backup"));
-        QCOMPARE(w->coolTrayIcon->lastBalloon().icon, TrayIcon::bitInfo);
+        w->findChild<QAction*>("acBackupData")->trigger();
+        QCOMPARE(icon->lastBalloon().title, QString("Backup"));
+        QCOMPARE(icon->lastBalloon().icon, TrayIcon::bitInfo);
         QTRY_COMPARE_WITH_TIMEOUT(visibleBalloons().size(), 1, 10000);
         QStringList texts;
         for (QLabel* label : visibleBalloons().first()->findChildren<QLabel*>())
@@ -173,21 +184,22 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!iconCentre(*w).isNull());
+        TrayIcon* icon = trayIcon(*w);
         stopTrayer();
-        QTRY_VERIFY_WITH_TIMEOUT(!w->coolTrayIcon->inTray(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!icon->inTray(), 20000);
         startTrayer();
-        QTRY_VERIFY_WITH_TIMEOUT(w->coolTrayIcon->inTray(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(icon->inTray(), 20000);
         // And it answers a click once the new host has embedded it: docked,
         // mapped where the host put it, and no longer moving.
         QRect last;
         QVERIFY(QTest::qWaitFor(
             [&] {
-                const QRect now = w->coolTrayIcon->trayIcon()->geometry();
+                const QRect now = icon->trayIcon()->geometry();
                 const bool settled = !now.isEmpty() && now == last;
                 last = now;
                 if (!settled)
                     QTest::qWait(200);
-                return settled && w->coolTrayIcon->inTray();
+                return settled && icon->inTray();
             },
             20000));
         clickAt(last.center(), 1);
