@@ -6,6 +6,8 @@
 #include "components/MessageDialogs.h"
 #include "components/TrayIcon.h"
 #include "forms/MainWindow.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/Opening.h"
 #include "utils/Desktop.h"
 
 #include <QAction>
@@ -30,23 +32,43 @@ QByteArray readAll(const QString& path)
 
 TreeNode* nodeNamed(MainWindow& w, const QString& name)
 {
-    for (TreeNode* n = w.catalogue.nodes().getFirstNode(); n; n = n->getNext())
+    for (TreeNode* n = w.catalogue().nodes().getFirstNode(); n; n = n->getNext())
         if (n->text() == name)
             return n;
     return nullptr;
 }
 
-// The window frees its tree before its views, which may still lay out the
-// list once more while they go; an emptied list keeps them off the freed nodes.
-struct CloseWindow {
-    void operator()(MainWindow* w) const
-    {
-        if (auto* model = qobject_cast<ListModel*>(w->listDetails->model()))
-            model->clear();
-        delete w;
-    }
-};
-using Window = std::unique_ptr<MainWindow, CloseWindow>;
+// The window lets its views forget the nodes before it frees the tree.
+using Window = std::unique_ptr<MainWindow>;
+
+CategoryView* view(MainWindow& w)
+{
+    return w.findChild<CategoryView*>();
+}
+QTreeView* docsTree(MainWindow& w)
+{
+    return w.findChild<QTreeView*>("DocsTree");
+}
+QTreeView* listDetails(MainWindow& w)
+{
+    return w.findChild<QTreeView*>("ListDetails");
+}
+QAction* action(MainWindow& w, const char* name)
+{
+    return w.findChild<QAction*>(name);
+}
+// Ticks an option as the user does; false when it was on already or stays off.
+bool switchOn(QAction* option)
+{
+    if (!option || option->isChecked())
+        return false;
+    option->trigger();
+    return option->isChecked();
+}
+QModelIndex treeIndex(MainWindow& w, TreeNode* node)
+{
+    return w.catalogue().nodes().indexOf(node);
+}
 
 struct Asked {
     QMessageBox::Icon icon;
@@ -82,15 +104,22 @@ class TestOpening : public QObject
                 TestUtil::catalogueLine("Inner", 1, {}, "1") +
                 TestUtil::catalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
         Window w(new MainWindow);
-        w->catalogue.setDataFolder(m_dir.path());
+        w->catalogue().setDataFolder(m_dir.path());
         w->formCreate(nullptr);
         return w;
+    }
+
+    // The window on the screen, so that its views can be clicked.
+    static bool show(MainWindow& w)
+    {
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
     }
 
     // Double-clicks a node in the tree as the user would.
     void treeDoubleClick(MainWindow& w, TreeNode* node)
     {
-        doubleClick(w.docsTree, w.catalogue.nodes().indexOf(node));
+        doubleClick(docsTree(w), treeIndex(w, node));
     }
 
     void doubleClick(QAbstractItemView* view, const QModelIndex& index)
@@ -117,7 +146,7 @@ class TestOpening : public QObject
 
     QModelIndex listRowOf(MainWindow& w, TreeNode* node)
     {
-        auto* model = qobject_cast<ListModel*>(w.listDetails->model());
+        auto* model = qobject_cast<ListModel*>(listDetails(w)->model());
         return model ? model->index(model->rowOf(node), 0) : QModelIndex();
     }
 
@@ -216,9 +245,8 @@ private Q_SLOTS:
         // Nothing handles this scheme: a refusal, not a success.
         QVERIFY(!Desktop::openUrl("quillmere-nowhere:thing"));
         QVERIFY(!Desktop::openUrl(QString()));
-        // And through the window: the error reaches the user.
-        auto w = start();
-        // QVERIFY_THROWS_EXCEPTION(CatalogueError, w->OpenTarget("quillmere-nowhere:thing"));
+        // And through the opener of the window: a refusal is an error.
+        QVERIFY_THROWS_EXCEPTION(CatalogueError, Opening::openTarget("quillmere-nowhere:thing"));
     }
 
     void opensEachKind_data()
@@ -242,8 +270,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, target);
         auto w = start();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(show(*w));
         treeDoubleClick(*w, nodeNamed(*w, name));
         for (auto& a : m_asked)
             qDebug() << a.text;
@@ -254,23 +281,22 @@ private Q_SLOTS:
     void enterOpensAndCategoriesDoNot()
     {
         auto w = start();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(show(*w));
         TreeNode* work = nodeNamed(*w, "Work");
         treeDoubleClick(*w, work); // folds or unfolds only
         QVERIFY(m_opened.isEmpty());
 
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Site")));
-        QTest::keyClick(w->docsTree, Qt::Key_Return);
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, nodeNamed(*w, "Site")));
+        QTest::keyClick(docsTree(*w), Qt::Key_Return);
         QCOMPARE(m_opened, QStringList{"https://example.org/"});
 
         // Enter on a list row.
-        w->listCategory(work);
+        view(*w)->listCategory(work);
         const QModelIndex row = listRowOf(*w, nodeNamed(*w, "Report"));
         QVERIFY(row.isValid());
-        w->listDetails->setCurrentIndex(row);
-        w->listView->setCurrentWidget(w->listDetails);
-        QTest::keyClick(w->listDetails, Qt::Key_Enter, Qt::KeypadModifier);
+        listDetails(*w)->setCurrentIndex(row);
+        QCOMPARE(w->findChild<QStackedWidget*>("ListView")->currentWidget(), listDetails(*w));
+        QTest::keyClick(listDetails(*w), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(m_opened.last(), path("docs/report.txt"));
         QCOMPARE(m_opened.size(), 2);
     }
@@ -278,8 +304,7 @@ private Q_SLOTS:
     void desktopRefusalIsReportedAsAnError()
     {
         auto w = start();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(show(*w));
         m_desktopAccepts = false;
         treeDoubleClick(*w, nodeNamed(*w, "Site"));
         QCOMPARE(m_asked.size(), 1);
@@ -290,10 +315,11 @@ private Q_SLOTS:
     void missingDocumentWarnsAndComesBack()
     {
         auto w = start();
+        QVERIFY(show(*w));
         TreeNode* report = nodeNamed(*w, "Report");
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(report));
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, report));
         QFile::remove(path("docs/report.txt"));
-        w->docsTreeDblClick();
+        treeDoubleClick(*w, report);
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].icon, QMessageBox::Warning);
@@ -304,7 +330,7 @@ private Q_SLOTS:
 
         // Back in place: it opens at once and has its own icon again.
         QVERIFY(TestUtil::writeFile(path("docs/report.txt"), "figures"));
-        w->docsTreeDblClick();
+        treeDoubleClick(*w, report);
         QCOMPARE(m_opened, QStringList{path("docs/report.txt")});
         QVERIFY(report->imageIndex() != int(imgMissing));
         QCOMPARE(m_asked.size(), 1);
@@ -313,18 +339,19 @@ private Q_SLOTS:
     void relinkToAPickedFile()
     {
         auto w = start();
-        w->acRemoveOnAbsent->setChecked(true);
+        QVERIFY(show(*w));
+        QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
         QString titleAsked, folderOffered;
-        w->pickFileHook = [&](const QString& title, const QString& folder) {
+        Opening::ScopedPickFile pick([&](const QString& title, const QString& folder) {
             titleAsked = title;
             folderOffered = folder;
             return path("moved/report.txt");
-        };
+        });
         TreeNode* report = nodeNamed(*w, "Report");
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(report));
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, report));
         QFile::remove(path("docs/report.txt"));
         m_answer = QMessageBox::Yes;
-        w->docsTreeDblClick();
+        treeDoubleClick(*w, report);
 
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].icon, QMessageBox::Question);
@@ -345,7 +372,7 @@ private Q_SLOTS:
         // The other link to the old path is left alone.
         QCOMPARE(nodeNamed(*w, "Deep")->data()->fullName, path("docs/report.txt"));
 
-        w->docsTreeDblClick();
+        treeDoubleClick(*w, report);
         QCOMPARE(m_opened, QStringList{path("moved/report.txt")});
     }
 
@@ -364,21 +391,23 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(QString, picked);
         auto w = start();
-        w->acRemoveOnAbsent->setChecked(true);
-        w->pickFileHook = [&](const QString&, const QString&) { return picked; };
+        QVERIFY(show(*w));
+        QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
+        Opening::ScopedPickFile pick([&](const QString&, const QString&) { return picked; });
         TreeNode* work = nodeNamed(*w, "Work");
         const int before = work->count();
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Report")));
+        TreeNode* report = nodeNamed(*w, "Report");
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, report));
         QFile::remove(path("docs/report.txt"));
         m_answer = QMessageBox::StandardButton(answer);
-        w->docsTreeDblClick();
+        treeDoubleClick(*w, report);
 
         QCOMPARE(work->count(), before - 1);
         QVERIFY(!nodeNamed(*w, "Report"));
-        QCOMPARE(w->listedNode, work);
+        QCOMPARE(view(*w)->listedNode(), work);
         QVERIFY(m_opened.isEmpty());
         QCOMPARE(m_asked.size(), 1); // no not-found warning after the question
-        const TrayIcon::Balloon balloon = w->coolTrayIcon->lastBalloon();
+        const TrayIcon::Balloon balloon = w->findChild<TrayIcon*>("CoolTrayIcon")->lastBalloon();
         QCOMPARE(balloon.title, QString("File not found!"));
         QCOMPARE(balloon.text, QString("The link is removed"));
         QCOMPARE(balloon.icon, TrayIcon::bitWarning);
@@ -393,21 +422,21 @@ private Q_SLOTS:
                        TestUtil::catalogueLine("Kept", 0, {}, "1"));
         TreeNode* work = nodeNamed(*w, "Work");
         // Two more missing documents in the middle of the category.
-        w->catalogue.nodes().moveTo(nodeNamed(*w, "Old notes"), work, 2);
+        w->catalogue().nodes().moveTo(nodeNamed(*w, "Old notes"), work, 2);
         QFile::remove(path("docs/report.txt"));
-        w->acRemoveOnAbsent->setChecked(true);
+        QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
         m_answer = QMessageBox::No;
-        w->listCategory(work);
+        view(*w)->listCategory(work);
 
         QCOMPARE(m_asked.size(), 2);
         QVERIFY(!nodeNamed(*w, "Report"));
         QVERIFY(!nodeNamed(*w, "Old notes"));
-        QCOMPARE(w->listedNode, work);
-        auto* model = qobject_cast<ListModel*>(w->listDetails->model());
+        QCOMPARE(view(*w)->listedNode(), work);
+        auto* model = qobject_cast<ListModel*>(listDetails(*w)->model());
         QVERIFY(model);
         QCOMPARE(model->rowCount(), work->count());
         for (int i = 0; i < model->rowCount(); ++i) {
-            TreeNode* n = w->listNodeAt(model->index(i, 0));
+            TreeNode* n = view(*w)->listNodeAt(model->index(i, 0));
             QCOMPARE(n, work->item(i));
             QVERIFY(!model->index(i, 0).data().toString().isEmpty());
         }
@@ -428,29 +457,28 @@ private Q_SLOTS:
         // both: the opened node is gone and must not be touched again.
         QFETCH(bool, fromTree);
         auto w = start(TestUtil::catalogueLine("Old notes", 0, path("docs/old.txt"), "2"));
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(show(*w));
         TreeNode* work = nodeNamed(*w, "Work");
-        w->catalogue.nodes().moveTo(nodeNamed(*w, "Old notes"), work, 1);
+        w->catalogue().nodes().moveTo(nodeNamed(*w, "Old notes"), work, 1);
         QFile::remove(path("docs/report.txt"));
         // Selecting lists the category; the double click comes later.
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Report")));
-        QCOMPARE(w->listedNode, work);
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, nodeNamed(*w, "Report")));
+        QCOMPARE(view(*w)->listedNode(), work);
         QCOMPARE(nodeNamed(*w, "Report")->imageIndex(), int(imgMissing));
         QVERIFY(m_asked.isEmpty());
-        w->acRemoveOnAbsent->trigger();
-        QVERIFY(w->acRemoveOnAbsent->isChecked());
+        action(*w, "acRemoveOnAbsent")->trigger();
+        QVERIFY(action(*w, "acRemoveOnAbsent")->isChecked());
         m_answer = QMessageBox::No;
         if (fromTree)
             treeDoubleClick(*w, nodeNamed(*w, "Report"));
         else
-            doubleClick(w->listDetails, listRowOf(*w, nodeNamed(*w, "Report")));
+            doubleClick(listDetails(*w), listRowOf(*w, nodeNamed(*w, "Report")));
 
         QVERIFY(!nodeNamed(*w, "Report"));
         QVERIFY(!nodeNamed(*w, "Old notes"));
         QCOMPARE(m_asked.size(), 2);
         QVERIFY(m_opened.isEmpty());
-        QCOMPARE(w->listedNode, work);
+        QCOMPARE(view(*w)->listedNode(), work);
     }
 
     void relinkStartsNearTheMissingFile()
@@ -459,15 +487,20 @@ private Q_SLOTS:
         // folder above it that still exists.
         auto w =
             start(TestUtil::catalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
-        w->acRemoveOnAbsent->setChecked(true);
+        QVERIFY(show(*w));
         QString folderOffered;
-        w->pickFileHook = [&](const QString&, const QString& folder) {
+        Opening::ScopedPickFile pick([&](const QString&, const QString& folder) {
             folderOffered = folder;
             return QString();
-        };
+        });
+        // Selected while the option is off, so the double click asks.
+        TreeNode* lost = nodeNamed(*w, "Lost");
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, lost));
+        QVERIFY(m_asked.isEmpty());
+        QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
         m_answer = QMessageBox::Yes;
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(nodeNamed(*w, "Lost")));
-        w->docsTreeDblClick();
+        treeDoubleClick(*w, lost);
+        QCOMPARE(m_asked.size(), 1);
         QCOMPARE(folderOffered, path("docs/sub"));
     }
 
@@ -477,17 +510,16 @@ private Q_SLOTS:
         // asks about it, and the answer removes it: after the view is done
         // with the move, not under it, and the run still ends with a save.
         auto w = start(TestUtil::catalogueLine("Lost", 1, path("docs/lost.txt"), "2"));
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        w->acRemoveOnAbsent->setChecked(true);
-        w->pickFileHook = [](const QString&, const QString&) { return QString(); };
+        QVERIFY(show(*w));
+        QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
+        Opening::ScopedPickFile pick([](const QString&, const QString&) { return QString(); });
         m_answer = QMessageBox::Yes;
         // Down from the category above it, with the keyboard.
-        const QModelIndex inner = w->catalogue.nodes().indexOf(nodeNamed(*w, "Inner"));
-        w->docsTree->collapse(inner);
-        w->docsTree->setCurrentIndex(inner);
-        w->docsTree->setFocus();
-        QTest::keyClick(w->docsTree, Qt::Key_Down);
+        const QModelIndex inner = treeIndex(*w, nodeNamed(*w, "Inner"));
+        docsTree(*w)->collapse(inner);
+        docsTree(*w)->setCurrentIndex(inner);
+        docsTree(*w)->setFocus();
+        QTest::keyClick(docsTree(*w), Qt::Key_Down);
         QTRY_VERIFY(!nodeNamed(*w, "Lost"));
         QCOMPARE(m_asked.size(), 1);
         QFile::remove(path("quillmere.dat"));
@@ -501,7 +533,8 @@ private Q_SLOTS:
     {
         auto w = start();
         TreeNode* report = nodeNamed(*w, "Report");
-        QVERIFY(w->askNewLocation("Report", path("docs/report.txt"), report, "yearly"));
+        QVERIFY(w->findChild<Opening*>()->askNewLocation("Report", path("docs/report.txt"), report,
+                                                         "yearly"));
         QVERIFY(m_asked.isEmpty());
         QCOMPARE(report->imageIndex(), int(imgMissing));
         QCOMPARE(report->data()->fullName, path("docs/report.txt"));
@@ -511,16 +544,16 @@ private Q_SLOTS:
     void listEntersCategories()
     {
         auto w = start();
+        QVERIFY(show(*w));
         TreeNode* work = nodeNamed(*w, "Work");
         TreeNode* inner = nodeNamed(*w, "Inner");
-        w->listCategory(work);
-        w->listDetails->setCurrentIndex(listRowOf(*w, inner));
-        w->listViewDblClick();
+        view(*w)->listCategory(work);
+        doubleClick(listDetails(*w), listRowOf(*w, inner));
         QVERIFY(m_opened.isEmpty());
-        QCOMPARE(w->selectedTreeNode(), inner);
-        QCOMPARE(w->listedNode, inner);
-        QVERIFY(w->docsTree->isExpanded(w->catalogue.nodes().indexOf(inner)));
-        QCOMPARE(w->listModel->rowCount(), 1);
+        QCOMPARE(view(*w)->selectedTreeNode(), inner);
+        QCOMPARE(view(*w)->listedNode(), inner);
+        QVERIFY(docsTree(*w)->isExpanded(treeIndex(*w, inner)));
+        QCOMPARE(view(*w)->listModel().rowCount(), 1);
     }
 
     void findObjectOpensTheHoldingFolder_data()
@@ -551,9 +584,9 @@ private Q_SLOTS:
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         TreeNode* target = nodeNamed(*w, "Target");
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(target));
-        w->docsTree->setFocus();
-        w->acFindObject->trigger();
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, target));
+        docsTree(*w)->setFocus();
+        action(*w, "acFindObject")->trigger();
         QCOMPARE(m_opened, QStringList{folder});
         QVERIFY(m_asked.isEmpty());
     }
@@ -564,23 +597,23 @@ private Q_SLOTS:
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         TreeNode* work = nodeNamed(*w, "Work");
-        w->docsTree->setCurrentIndex(w->catalogue.nodes().indexOf(work));
-        w->docsTree->setFocus();
-        w->acFindObject->trigger();
+        docsTree(*w)->setCurrentIndex(treeIndex(*w, work));
+        docsTree(*w)->setFocus();
+        action(*w, "acFindObject")->trigger();
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked[0].text, QString("Could not do it with categories and hyperlinks."));
         QCOMPARE(m_asked[0].icon, QMessageBox::Critical);
 
         // The list has the focus: its selected row counts, not the tree's node.
-        w->listCategory(work);
-        w->listView->setCurrentWidget(w->listDetails);
-        w->listDetails->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Report")));
-        w->listDetails->setFocus();
-        w->acFindObject->trigger();
+        view(*w)->listCategory(work);
+        QCOMPARE(w->findChild<QStackedWidget*>("ListView")->currentWidget(), listDetails(*w));
+        listDetails(*w)->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Report")));
+        listDetails(*w)->setFocus();
+        action(*w, "acFindObject")->trigger();
         QCOMPARE(m_opened, QStringList{path("docs")});
 
-        w->listDetails->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Site")));
-        w->acFindObject->trigger();
+        listDetails(*w)->setCurrentIndex(listRowOf(*w, nodeNamed(*w, "Site")));
+        action(*w, "acFindObject")->trigger();
         QCOMPARE(m_asked.size(), 2);
         QCOMPARE(m_opened.size(), 1);
     }

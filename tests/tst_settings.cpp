@@ -5,6 +5,9 @@
 #include "catalogue/Settings.h"
 #include "components/MessageDialogs.h"
 #include "forms/MainWindow.h"
+#include "forms/main/AdditionalMenu.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/WindowSettings.h"
 #include "utils/TextUtils.h"
 
 #include <QAction>
@@ -35,6 +38,31 @@ QSettings* rawStore()
     return &s;
 }
 
+QAction* action(MainWindow& w, const char* name)
+{
+    return w.findChild<QAction*>(name);
+}
+CategoryView* view(MainWindow& w)
+{
+    return w.findChild<CategoryView*>();
+}
+AdditionalMenu* additional(MainWindow& w)
+{
+    return w.findChild<AdditionalMenu*>();
+}
+WindowSettings* settings(MainWindow& w)
+{
+    return w.findChild<WindowSettings*>();
+}
+QSplitter* splitter(MainWindow& w)
+{
+    return w.findChild<QSplitter*>("Splitter1");
+}
+QMenu* adMenu(MainWindow& w)
+{
+    return w.findChild<QMenu*>("AdMenu");
+}
+
 } // namespace
 
 class TestSettings : public QObject
@@ -52,12 +80,14 @@ class TestSettings : public QObject
         if (sync)
             rawStore()->sync();
         auto w = std::make_unique<MainWindow>();
-        w->catalogue.setDataFolder(m_data.path());
-        w->assignHotKeyHook = [this](int key) { m_hotKeys << key; };
+        w->catalogue().setDataFolder(m_data.path());
+        connect(settings(*w), &WindowSettings::hotKeyRead, this,
+                [this](int key) { m_hotKeys << key; });
         // "Show folders" is still disabled; what counts here is that the
         // setting runs it.
-        w->acExplore->setEnabled(true);
-        connect(w->acExplore, &QAction::triggered, this, [this] { ++m_exploreRuns; });
+        QAction* explore = action(*w, "acExplore");
+        explore->setEnabled(true);
+        connect(explore, &QAction::triggered, this, [this] { ++m_exploreRuns; });
         w->formCreate(nullptr);
         return w;
     }
@@ -85,24 +115,26 @@ private Q_SLOTS:
 
     void roundTripThroughASecondWindow()
     {
+        // The window takes the hot key from the store and writes it back.
+        put("HotKey", 0x4000 | 0x2000 | 0x4B); // Ctrl+Shift+K
         auto a = start();
         a->move(61, 22);
         a->resize(601, 533);
         a->show();
         QVERIFY(QTest::qWaitForWindowExposed(a.get()));
-        a->splitter1->setSizes({250, 400});
-        a->list1Click();
-        a->acRemoveOnAbsent->setChecked(true);
-        a->setColumnWidth(1, 0);
-        a->setColumnWidth(2, 200);
-        a->setColumnWidth(3, 90);
-        a->setAdTitle("Priority");
-        a->setAdValues({"High", "", "R&D", "Low"});
-        a->recursChanging = true;
-        a->hotKey = 0x4000 | 0x2000 | 0x4B; // Ctrl+Shift+K
+        splitter(*a)->setSizes({250, 400});
+        action(*a, "List1")->trigger();
+        action(*a, "acRemoveOnAbsent")->trigger();
+        QVERIFY(action(*a, "acRemoveOnAbsent")->isChecked());
+        view(*a)->setColumnWidth(1, 0);
+        view(*a)->setColumnWidth(2, 200);
+        view(*a)->setColumnWidth(3, 90);
+        additional(*a)->setAdTitle("Priority");
+        additional(*a)->setAdValues({"High", "", "R&D", "Low"});
+        additional(*a)->setRecursChanging(true);
         const QPoint at = a->pos();
-        const int tree = a->splitter1->sizes().value(0);
-        a->writeSettings();
+        const int tree = splitter(*a)->sizes().value(0);
+        settings(*a)->writeSettings();
 
         rawStore()->sync();
         QCOMPARE(rawStore()->value("ListStyle").toInt(), 1); // list
@@ -115,28 +147,28 @@ private Q_SLOTS:
         a.reset();
 
         auto b = start();
-        QVERIFY2(b->startupError.isEmpty(), qPrintable(b->startupError));
+        QVERIFY2(b->startupError().isEmpty(), qPrintable(b->startupError()));
         QCOMPARE(b->pos(), at);
         QCOMPARE(b->size(), QSize(601, 533));
         b->show();
         QVERIFY(QTest::qWaitForWindowExposed(b.get()));
         QCOMPARE(b->size(), QSize(601, 533)); // a size that fits is kept to the pixel
-        QCOMPARE(b->splitter1->sizes().value(0), tree);
-        QCOMPARE(b->viewStyle(), 2);
-        QVERIFY(b->list2->isChecked());
-        QVERIFY(b->acRemoveOnAbsent->isChecked());
-        QCOMPARE(b->columnWidth(1), 0);
-        QVERIFY(b->listDetails->header()->isSectionHidden(1));
-        QCOMPARE(b->columnWidth(2), 200);
-        QCOMPARE(b->columnWidth(3), 90);
-        QCOMPARE(b->adTitle(), QString("Priority"));
-        QCOMPARE(b->listModel->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(splitter(*b)->sizes().value(0), tree);
+        QCOMPARE(view(*b)->viewStyle(), CategoryView::ListStyle);
+        QVERIFY(action(*b, "List2")->isChecked());
+        QVERIFY(action(*b, "acRemoveOnAbsent")->isChecked());
+        QCOMPARE(view(*b)->columnWidth(1), 0);
+        QVERIFY(b->findChild<QTreeView*>("ListDetails")->header()->isSectionHidden(1));
+        QCOMPARE(view(*b)->columnWidth(2), 200);
+        QCOMPARE(view(*b)->columnWidth(3), 90);
+        QCOMPARE(additional(*b)->adTitle(), QString("Priority"));
+        QCOMPARE(view(*b)->listModel().headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString("Priority"));
-        QCOMPARE(b->adMenu->title(), QString("Priority"));
-        QCOMPARE(b->adValues(), (QStringList{"High", "R&D", "Low"}));
-        QCOMPARE(b->adMenu->actions().at(1)->text(), QString("R&&D")); // shown as typed
-        QVERIFY(b->recursChanging);
-        QCOMPARE(b->hotKey, 0x4000 | 0x2000 | 0x4B);
+        QCOMPARE(adMenu(*b)->title(), QString("Priority"));
+        QCOMPARE(additional(*b)->adValues(), (QStringList{"High", "R&D", "Low"}));
+        QCOMPARE(adMenu(*b)->actions().at(1)->text(), QString("R&&D")); // shown as typed
+        QVERIFY(additional(*b)->recursChanging());
+        QCOMPARE(settings(*b)->hotKey(), 0x4000 | 0x2000 | 0x4B);
         QCOMPARE(m_hotKeys.last(), 0x4000 | 0x2000 | 0x4B);
         QCOMPARE(m_exploreRuns, 0); // the folders panel was hidden
     }
@@ -145,21 +177,21 @@ private Q_SLOTS:
     {
         auto w = start();
         QVERIFY(!QFile::exists(rawStore()->fileName()));
-        QVERIFY(w->startupError.isEmpty());
-        QCOMPARE(w->viewStyle(), 3);
-        QVERIFY(w->detailes2->isChecked());
+        QVERIFY(w->startupError().isEmpty());
+        QCOMPARE(view(*w)->viewStyle(), CategoryView::Details);
+        QVERIFY(action(*w, "Detailes2")->isChecked());
         QCOMPARE(m_hotKeys, QList<int>{49220});
         QCOMPARE(w->size(), QSize(855, 534));
-        QCOMPARE(w->columnWidth(1), 80);
-        QCOMPARE(w->columnWidth(2), 120);
-        QCOMPARE(w->columnWidth(3), 121);
-        QCOMPARE(w->adTitle(), QString("Additional"));
-        QCOMPARE(w->adMenu->actions().size(), 1); // the one blank entry
-        QVERIFY(!w->acRemoveOnAbsent->isChecked());
+        QCOMPARE(view(*w)->columnWidth(1), 80);
+        QCOMPARE(view(*w)->columnWidth(2), 120);
+        QCOMPARE(view(*w)->columnWidth(3), 121);
+        QCOMPARE(additional(*w)->adTitle(), QString("Additional"));
+        QCOMPARE(adMenu(*w)->actions().size(), 1); // the one blank entry
+        QVERIFY(!action(*w, "acRemoveOnAbsent")->isChecked());
         QCOMPARE(m_exploreRuns, 0);
         // Saved by a window that was never shown: the design tree width, not
         // the width of a splitter nobody laid out.
-        w->writeSettings();
+        settings(*w)->writeSettings();
         rawStore()->sync();
         QCOMPARE(rawStore()->value("TreeWidth").toInt(), 216);
     }
@@ -173,12 +205,12 @@ private Q_SLOTS:
         put("ShowFolders", 1);
         put("FoldersLeft", 40);
         auto w = start();
-        QVERIFY(w->startupError.isEmpty());
+        QVERIFY(w->startupError().isEmpty());
         QCOMPARE(w->size(), QSize(855, 534));
         QVERIFY(w->pos() != QPoint(10, 20));
-        QCOMPARE(w->viewStyle(), 3);
+        QCOMPARE(view(*w)->viewStyle(), CategoryView::Details);
         QCOMPARE(m_exploreRuns, 1); // "Show folders" runs once
-        QCOMPARE(w->explorerPanel->pos(), QPoint(40, 208));
+        QCOMPARE(w->findChild<QFrame*>("ExplorerPanel")->pos(), QPoint(40, 208));
     }
 
     void listStyleCodes()
@@ -187,8 +219,8 @@ private Q_SLOTS:
         for (const auto& [code, style] : codes) {
             put("ListStyle", code);
             auto w = start();
-            QCOMPARE(w->viewStyle(), style);
-            w->writeSettings();
+            QCOMPARE(int(view(*w)->viewStyle()), style);
+            settings(*w)->writeSettings();
             rawStore()->sync();
             QCOMPARE(rawStore()->value("ListStyle").toInt(), code);
         }
@@ -205,11 +237,11 @@ private Q_SLOTS:
         put("HotKey", 1234);
         put("ListStyle", 0);
         auto w = start();
-        QCOMPARE(w->startupError, QString("Invalid data type for 'TreeWidth'"));
-        QCOMPARE(w->size(), QSize(640, 480));       // applied before it
-        QVERIFY(!w->acRemoveOnAbsent->isChecked()); // after it: not applied
-        QCOMPARE(w->viewStyle(), 3);                // the style read comes after it
-        QCOMPARE(m_hotKeys, QList<int>{49220});     // the hot key still works
+        QCOMPARE(w->startupError(), QString("Invalid data type for 'TreeWidth'"));
+        QCOMPARE(w->size(), QSize(640, 480));                   // applied before it
+        QVERIFY(!action(*w, "acRemoveOnAbsent")->isChecked());  // after it: not applied
+        QCOMPARE(view(*w)->viewStyle(), CategoryView::Details); // the style read comes after it
+        QCOMPARE(m_hotKeys, QList<int>{49220});                 // the hot key still works
     }
 
     void namesInAnyCase()
@@ -224,15 +256,15 @@ private Q_SLOTS:
         rawStore()->setValue("VAL0", "a");
         rawStore()->endGroup();
         auto w = start();
-        QVERIFY(w->startupError.isEmpty());
-        QCOMPARE(w->hotKey, 1234);
-        QCOMPARE(w->viewStyle(), 2);
-        QCOMPARE(w->adTitle(), QString("Mood"));
-        QVERIFY(w->acRemoveOnAbsent->isChecked());
-        QCOMPARE(w->adValues(), (QStringList{"a", "b"}));
+        QVERIFY(w->startupError().isEmpty());
+        QCOMPARE(settings(*w)->hotKey(), 1234);
+        QCOMPARE(view(*w)->viewStyle(), CategoryView::ListStyle);
+        QCOMPARE(additional(*w)->adTitle(), QString("Mood"));
+        QVERIFY(action(*w, "acRemoveOnAbsent")->isChecked());
+        QCOMPARE(additional(*w)->adValues(), (QStringList{"a", "b"}));
 
         // Writing leaves one spelling of each name.
-        w->writeSettings();
+        settings(*w)->writeSettings();
         rawStore()->sync();
         const QStringList keys = rawStore()->childKeys();
         QCOMPARE(keys.count("HotKey"), 1);
@@ -247,16 +279,16 @@ private Q_SLOTS:
         for (int i = 0; i < 12; ++i)
             values << QString("v%1").arg(i);
         auto a = start();
-        a->setAdValues(values);
-        a->writeSettings();
+        additional(*a)->setAdValues(values);
+        settings(*a)->writeSettings();
         a.reset();
         auto b = start();
-        QCOMPARE(b->adValues(), values); // Val10 after Val9, not after Val1
+        QCOMPARE(additional(*b)->adValues(), values); // Val10 after Val9, not after Val1
 
         // Values written with gaps read back without the blanks, and a
         // second write renumbers and drops what was removed.
-        b->setAdValues({"x", "", "y"});
-        b->writeSettings();
+        additional(*b)->setAdValues({"x", "", "y"});
+        settings(*b)->writeSettings();
         rawStore()->sync();
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys(), (QStringList{"Val0", "Val2"}));
@@ -287,20 +319,22 @@ private Q_SLOTS:
             put("Width3", small);
             put("HotKey", big);
             auto w = start();
-            QVERIFY2(w->startupError.isEmpty(), qPrintable(w->startupError));
+            QVERIFY2(w->startupError().isEmpty(), qPrintable(w->startupError()));
             w->show();
             QVERIFY(QTest::qWaitForWindowExposed(w.get()));
             QVERIFY(onScreen(w.get()));
             // Tree and list both show.
-            const QList<int> sizes = w->splitter1->sizes();
-            QVERIFY(sizes.value(0) >= w->docsTree->minimumSizeHint().width());
-            QVERIFY(sizes.value(1) >= w->listView->minimumSizeHint().width());
-            QVERIFY(w->rect().contains(w->explorerPanel->pos()));
-            QVERIFY(w->columnWidth(2) <= area.width());
-            QCOMPARE(w->columnWidth(3), 0);
-            QCOMPARE(w->hotKey, 49220);
+            const QList<int> sizes = splitter(*w)->sizes();
+            QVERIFY(sizes.value(0) >=
+                    w->findChild<QTreeView*>("DocsTree")->minimumSizeHint().width());
+            QVERIFY(sizes.value(1) >=
+                    w->findChild<QStackedWidget*>("ListView")->minimumSizeHint().width());
+            QVERIFY(w->rect().contains(w->findChild<QFrame*>("ExplorerPanel")->pos()));
+            QVERIFY(view(*w)->columnWidth(2) <= area.width());
+            QCOMPARE(view(*w)->columnWidth(3), 0);
+            QCOMPARE(settings(*w)->hotKey(), 49220);
             // What is saved is what was shown.
-            w->writeSettings();
+            settings(*w)->writeSettings();
             QCOMPARE(written("TreeWidth"), sizes.value(0));
             QCOMPARE(written("FormWidth"), w->width());
             QCOMPARE(written("FormLeft"), w->x());
@@ -348,12 +382,12 @@ private Q_SLOTS:
             QVERIFY(TestUtil::writeFile(file, damaged));
             auto w = start(false);
             // Said once, with both names, and the design state applies.
-            QCOMPARE(w->startupError.count("is damaged"), 1);
-            QVERIFY(w->startupError.contains(file));
-            QVERIFY(w->startupError.contains(aside));
+            QCOMPARE(w->startupError().count("is damaged"), 1);
+            QVERIFY(w->startupError().contains(file));
+            QVERIFY(w->startupError().contains(aside));
             QCOMPARE(TestUtil::readFile(aside), damaged);
             QCOMPARE(w->size(), QSize(855, 534));
-            w->writeSettings();
+            settings(*w)->writeSettings();
             QSettings fresh(file, QSettings::IniFormat);
             QCOMPARE(fresh.status(), QSettings::NoError);
             QCOMPARE(fresh.value("HotKey").toInt(), 49220);
@@ -375,9 +409,9 @@ private Q_SLOTS:
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         QVERIFY(QFile::link(fifo, file));
         auto w = start(false);
-        QCOMPARE(w->startupError.count("is not a regular file"), 1);
+        QCOMPARE(w->startupError().count("is not a regular file"), 1);
         QCOMPARE(w->size(), QSize(855, 534)); // the design state
-        w->writeSettings();
+        settings(*w)->writeSettings();
         w.reset();
         QVERIFY(QFileInfo(file).isSymLink());
         struct stat st;
@@ -398,8 +432,8 @@ private Q_SLOTS:
                                     "[General]\nFormLeft=10\nFormTop=20\nFormWidth="
                                     "700\nFormHeight=500\n\n[Stray]\nOther/=last\nkey=value\n"));
         auto w = start(false);
-        QVERIFY2(w->startupError.isEmpty(), qPrintable(w->startupError));
-        w->writeSettings();
+        QVERIFY2(w->startupError().isEmpty(), qPrintable(w->startupError()));
+        settings(*w)->writeSettings();
         w.reset();
         const QByteArray saved = TestUtil::readFile(file);
         QVERIFY2(!saved.contains("Stray") && !saved.contains("Other"), saved.constData());
@@ -419,8 +453,8 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeFile(
             file, "[General]\nAdTitle=Pri\\0ority\\nlevel\n[AdValues]\nVal0=Hi\\0gh\n"));
         auto w = start(false);
-        QCOMPARE(w->adTitle(), QString("Priority level"));
-        QCOMPARE(w->adValues(), QStringList{"High"});
+        QCOMPARE(additional(*w)->adTitle(), QString("Priority level"));
+        QCOMPARE(additional(*w)->adValues(), QStringList{"High"});
     }
 
     void additionalFieldHasLimits()
@@ -438,18 +472,18 @@ private Q_SLOTS:
             QString(254, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(10000, 'b');
         put("AdTitle", title);
         auto w = start();
-        QCOMPARE(w->adTitle(), QString(254, 'a'));
-        QCOMPARE(w->adMenu->title(), QString(254, 'a'));
-        const QStringList kept = w->adValues();
+        QCOMPARE(additional(*w)->adTitle(), QString(254, 'a'));
+        QCOMPARE(adMenu(*w)->title(), QString(254, 'a'));
+        const QStringList kept = additional(*w)->adValues();
         QCOMPARE(kept.size(), 1000);
         QCOMPARE(kept[3], QString(255, 'x'));
         QCOMPARE(kept.last(), QString("v999"));
         // Each cut is named, all in the one start-up message.
-        QVERIFY(w->startupError.contains("1500 values"));
-        QVERIFY(w->startupError.contains(QString::number(title.size())));
-        QVERIFY(w->startupError.contains(
+        QVERIFY(w->startupError().contains("1500 values"));
+        QVERIFY(w->startupError().contains(QString::number(title.size())));
+        QVERIFY(w->startupError().contains(
             "1 values of the additional field in the settings were longer"));
-        w->writeSettings();
+        settings(*w)->writeSettings();
         rawStore()->sync();
         rawStore()->beginGroup("AdValues");
         QCOMPARE(rawStore()->childKeys().size(), 1000);
