@@ -2,8 +2,11 @@
 // fill (also when the relink question removes nodes), sorting and the tree
 // order it leaves, view styles, pop-up menus, expand and collapse.
 #include "catalogue/ListModel.h"
+#include "catalogue/Settings.h"
 #include "components/MessageDialogs.h"
 #include "forms/MainWindow.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/Opening.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -55,33 +58,70 @@ class TestCategoryView : public QObject
 
     QString file(const QString& name) const { return m_dir.filePath("files/" + name); }
 
+    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
+    ListModel& model() const { return view()->listModel(); }
+    Catalogue& cat() const { return m_w->catalogue(); }
+    QTreeView* docsTree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
+    QTreeView* details() const { return m_w->findChild<QTreeView*>("ListDetails"); }
+    QListView* icons() const { return m_w->findChild<QListView*>("ListIcons"); }
+    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
+    QMenu* menu(const char* name) const { return m_w->findChild<QMenu*>(name); }
+
+    void showWindow()
+    {
+        m_w->resize(800, 500);
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    }
+
+    // A click on a column's header, as the user sorts.
+    void clickHeader(int c)
+    {
+        QHeaderView* header = details()->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(c) + 5, 5));
+    }
+
+    // A right click on a view's viewport: the press, then the menu request.
+    void rightClick(QAbstractItemView* v, const QPoint& pos)
+    {
+        QTest::mousePress(v->viewport(), Qt::RightButton, {}, pos);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, v->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(v->viewport(), &event);
+        QTest::mouseRelease(v->viewport(), Qt::RightButton, {}, pos);
+    }
+
+    // A click on the View tool button itself, not on its arrow.
+    void clickViewButton()
+    {
+        auto* button = m_w->findChild<QToolButton*>("btnView");
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(3, button->height() / 2));
+    }
+
     QStringList column(int c) const
     {
         QStringList out;
-        for (int r = 0; r < m_w->listModel->rowCount(); ++r)
-            out << m_w->listModel->index(r, c).data().toString();
+        for (int r = 0; r < model().rowCount(); ++r)
+            out << model().index(r, c).data().toString();
         return out;
     }
 
     TreeNode* root(const QString& text) const
     {
-        for (int i = 0; i < m_w->catalogue.nodes().rootCount(); ++i)
-            if (m_w->catalogue.nodes().rootItem(i)->text() == text)
-                return m_w->catalogue.nodes().rootItem(i);
+        for (int i = 0; i < cat().nodes().rootCount(); ++i)
+            if (cat().nodes().rootItem(i)->text() == text)
+                return cat().nodes().rootItem(i);
         return nullptr;
     }
 
-    void select(TreeNode* node)
-    {
-        m_w->docsTree->setCurrentIndex(m_w->catalogue.nodes().indexOf(node));
-    }
+    void select(TreeNode* node) { docsTree()->setCurrentIndex(cat().nodes().indexOf(node)); }
 
     // Every row must refer to a node that is still in the tree.
     bool rowsAreLive() const
     {
-        for (TreeNode* row : m_w->listModel->rows()) {
+        for (TreeNode* row : model().rows()) {
             bool found = false;
-            for (TreeNode* n = m_w->catalogue.nodes().getFirstNode(); n && !found; n = n->getNext())
+            for (TreeNode* n = cat().nodes().getFirstNode(); n && !found; n = n->getNext())
                 found = n == row;
             if (!found)
                 return false;
@@ -110,12 +150,15 @@ private Q_SLOTS:
             TestUtil::catalogueLine("cherry", 1, "https://c.example/", "4", "c") +
             TestUtil::catalogueLine("Loose", 0, file("notes.txt"), "2", "root entry");
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
+        // Each test starts from the default settings, not from what the
+        // window of the one before saved (the option ticks among them).
+        QFile::remove(SettingsStore::defaultFileName());
         MessageDialogs::setHandler(
             [](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         m_w = std::make_unique<MainWindow>();
-        m_w->catalogue.setDataFolder(m_dir.path());
+        cat().setDataFolder(m_dir.path());
         m_w->formCreate(nullptr);
-        QVERIFY2(m_w->startupError.isEmpty(), qPrintable(m_w->startupError));
+        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
     }
 
     void cleanup() { m_w.reset(); }
@@ -124,7 +167,7 @@ private Q_SLOTS:
     {
         TreeNode* work = root("Work");
         select(work);
-        QCOMPARE(m_w->listedNode, work);
+        QCOMPARE(view()->listedNode(), work);
         QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Work"));
         QCOMPARE(m_w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: mine"));
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub", "Stuff"})); // not "Deep"
@@ -133,22 +176,22 @@ private Q_SLOTS:
                  (QStringList{file("notes.txt"), "https://example.org/", "", file("folder")}));
         QCOMPARE(column(3), (QStringList{"about notes", "", "below", "a folder"}));
         QCOMPARE(column(4), (QStringList{"urgent", "", "", ""}));
-        QCOMPARE(m_w->listModel->node(0), child(work, "Notes"));
-        QCOMPARE(m_w->listModel->rowCount(), 4);
+        QCOMPARE(model().node(0), child(work, "Notes"));
+        QCOMPARE(model().rowCount(), 4);
     }
 
     void selectingEntryListsItsCategory()
     {
         TreeNode* work = root("Work");
         select(child(work, "Notes"));
-        QCOMPARE(m_w->listedNode, work);
-        QCOMPARE(m_w->listModel->rowCount(), 4);
-        QVERIFY(!m_w->listSelectedNode());
+        QCOMPARE(view()->listedNode(), work);
+        QCOMPARE(model().rowCount(), 4);
+        QVERIFY(!view()->listSelectedNode());
         QCOMPARE(m_w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: about notes"));
         select(child(work, "Site")); // empty comment empties the status line
         QCOMPARE(m_w->statusBar()->currentMessage(), QString());
         select(child(child(work, "Sub"), "Deep"));
-        QCOMPARE(m_w->listedNode, child(work, "Sub"));
+        QCOMPARE(view()->listedNode(), child(work, "Sub"));
         QCOMPARE(column(0), QStringList{"Deep"});
     }
 
@@ -158,17 +201,17 @@ private Q_SLOTS:
         select(work);
         TreeNode* loose = root("Loose");
         select(loose); // no parent: the list stays as it was
-        QCOMPARE(m_w->listedNode, work);
-        QCOMPARE(m_w->listModel->rowCount(), 4);
+        QCOMPARE(view()->listedNode(), work);
+        QCOMPARE(model().rowCount(), 4);
         QCOMPARE(m_w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: root entry"));
-        m_w->listCategory(loose);
+        view()->listCategory(loose);
         QCOMPARE(column(0), QStringList{"Loose"});
         QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Loose"));
-        m_w->listCategory(loose); // listed already: the list is left empty
-        QCOMPARE(m_w->listModel->rowCount(), 0);
-        QCOMPARE(m_w->listedNode, loose);
-        m_w->listCategory(nullptr); // nothing happens
-        QCOMPARE(m_w->listedNode, loose);
+        view()->listCategory(loose); // listed already: the list is left empty
+        QCOMPARE(model().rowCount(), 0);
+        QCOMPARE(view()->listedNode(), loose);
+        view()->listCategory(nullptr); // nothing happens
+        QCOMPARE(view()->listedNode(), loose);
     }
 
     void missingTargetsAreMarkedAndComeBack()
@@ -182,21 +225,20 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(file("notes.txt"), file("gone.txt")));
         QVERIFY(QDir().rmdir(file("folder")));
         bool asked = false;
-        m_w->catalogue.askNewLocationHook = [&](const QString&, const QString&, TreeNode*,
-                                                const QString&) {
+        cat().askNewLocationHook = [&](const QString&, const QString&, TreeNode*, const QString&) {
             asked = true;
             return true;
         };
-        m_w->listCategory(work); // option off: marked, listed, nothing asked
+        view()->listCategory(work); // option off: marked, listed, nothing asked
         QVERIFY(!asked);
         QCOMPARE(notes->imageIndex(), int(imgMissing));
         QCOMPARE(stuff->imageIndex(), int(imgMissing));
-        QCOMPARE(m_w->listModel->rowCount(), 4);
-        QCOMPARE(m_w->listModel->index(0, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
-                 m_w->catalogue.images().small.icon(imgMissing).cacheKey());
+        QCOMPARE(model().rowCount(), 4);
+        QCOMPARE(model().index(0, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+                 cat().images().small.icon(imgMissing).cacheKey());
 
         QVERIFY(QFile::rename(file("gone.txt"), file("notes.txt")));
-        m_w->listCategory(work);
+        view()->listCategory(work);
         QVERIFY(notes->imageIndex() != imgMissing);
         QCOMPARE(stuff->imageIndex(), int(imgMissing));
     }
@@ -207,32 +249,33 @@ private Q_SLOTS:
         select(work);
         QVERIFY(QFile::remove(file("notes.txt")));
         QVERIFY(QDir().rmdir(file("folder")));
-        m_w->acRemoveOnAbsent->setChecked(true);
+        action("acRemoveOnAbsent")->trigger();
+        QVERIFY(action("acRemoveOnAbsent")->isChecked());
         QStringList asked;
         // Declining removes the node and refills its category, as the
         // opening commands do: a refill from inside the running fill.
-        m_w->catalogue.askNewLocationHook = [&](const QString& name, const QString& path,
-                                                TreeNode* node, const QString& comments) {
+        cat().askNewLocationHook = [&](const QString& name, const QString& path, TreeNode* node,
+                                       const QString& comments) {
             asked << name + "|" + path + "|" + comments;
             TreeNode* parent = node->parent();
-            m_w->catalogue.nodes().deleteNode(node);
-            m_w->listCategory(parent);
+            cat().nodes().deleteNode(node);
+            view()->listCategory(parent);
             return false;
         };
-        m_w->listCategory(work);
+        view()->listCategory(work);
         QCOMPARE(asked, (QStringList{"Notes|" + file("notes.txt") + "|about notes",
                                      "Stuff|" + file("folder") + "|a folder"}));
         QCOMPARE(column(0), (QStringList{"Site", "Sub"}));
         QCOMPARE(childTexts(work), (QStringList{"Site", "Sub"}));
         QVERIFY(rowsAreLive());
-        QCOMPARE(m_w->listedNode, work);
+        QCOMPARE(view()->listedNode(), work);
 
         // A top-level entry listed alone whose question removes it.
         TreeNode* loose = root("Loose");
-        m_w->listCategory(loose);
+        view()->listCategory(loose);
         QVERIFY(!root("Loose"));
-        QCOMPARE(m_w->listModel->rowCount(), 0);
-        QVERIFY(!m_w->listedNode);
+        QCOMPARE(model().rowCount(), 0);
+        QVERIFY(!view()->listedNode());
     }
 
     void realRelinkQuestionDuringAFill()
@@ -241,100 +284,101 @@ private Q_SLOTS:
         select(work);
         QVERIFY(QFile::remove(file("notes.txt")));
         QVERIFY(QDir().rmdir(file("folder")));
-        m_w->acRemoveOnAbsent->setChecked(true);
+        action("acRemoveOnAbsent")->trigger();
+        QVERIFY(action("acRemoveOnAbsent")->isChecked());
         // The first question is answered "Yes" with a file to relink to, the
         // second "No", which removes the folder's link.
         QList<QMessageBox::StandardButton> answers{QMessageBox::Yes, QMessageBox::No};
         MessageDialogs::setHandler([&](QMessageBox::Icon, const QString&) {
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
-        m_w->pickFileHook = [&](const QString&, const QString&) { return file("Apple.txt"); };
-        m_w->listCategory(work);
+        Opening::ScopedPickFile pick(
+            [&](const QString&, const QString&) { return file("Apple.txt"); });
+        view()->listCategory(work);
         QVERIFY(answers.isEmpty());
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub"}));
         QCOMPARE(column(2).first(), file("Apple.txt"));
         QCOMPARE(childTexts(work), (QStringList{"Notes", "Site", "Sub"}));
         QVERIFY(rowsAreLive());
-        QCOMPARE(m_w->listedNode, work);
+        QCOMPARE(view()->listedNode(), work);
     }
 
     void listModelSurvivesAnyRemovalDuringAFill()
     {
         // Hooks that remove other nodes than the one asked about, add one
         // in front, or remove the category itself.
-        Catalogue& cat = m_w->catalogue;
+        Catalogue& catalogue = cat();
         TreeNode* fruit = root("Fruit");
-        ListModel& model = *m_w->listModel;
+        ListModel& list = model();
         int calls = 0;
-        model.fillChildren(fruit, [&](TreeNode* n) {
+        list.fillChildren(fruit, [&](TreeNode* n) {
             ++calls;
             if (n->text() == "Apple")
-                cat.nodes().deleteNode(fruit->item(0)); // the row before it
+                catalogue.nodes().deleteNode(fruit->item(0)); // the row before it
         });
         QCOMPARE(calls, 3);
-        QCOMPARE(model.count(), 2);
-        QCOMPARE(model.node(0)->text(), QString("Apple"));
-        QCOMPARE(model.node(1)->text(), QString("cherry"));
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.node(0)->text(), QString("Apple"));
+        QCOMPARE(list.node(1)->text(), QString("cherry"));
 
         calls = 0;
-        model.fillChildren(fruit, [&](TreeNode* n) {
+        list.fillChildren(fruit, [&](TreeNode* n) {
             ++calls;
             if (n->text() == "Apple")
-                cat.nodes().insertNode(fruit->item(0), "Early");
+                catalogue.nodes().insertNode(fruit->item(0), "Early");
         });
         QCOMPARE(calls, 2); // Early is listed, not checked, and nothing twice
-        QCOMPARE(model.count(), 3);
-        QCOMPARE(model.node(0)->text(), QString("Early"));
-        QCOMPARE(model.node(2)->text(), QString("cherry"));
+        QCOMPARE(list.count(), 3);
+        QCOMPARE(list.node(0)->text(), QString("Early"));
+        QCOMPARE(list.node(2)->text(), QString("cherry"));
 
-        model.fillChildren(fruit, [&](TreeNode* n) {
+        list.fillChildren(fruit, [&](TreeNode* n) {
             if (n->text() == "Apple")
-                cat.nodes().deleteNode(fruit);
+                catalogue.nodes().deleteNode(fruit);
         });
-        QCOMPARE(model.count(), 0);
-        QVERIFY(!model.source());
+        QCOMPARE(list.count(), 0);
+        QVERIFY(!list.source());
 
         // Outside a fill a deleted node takes its row along.
         TreeNode* work = root("Work");
-        m_w->listCategory(work);
-        cat.nodes().deleteNode(child(work, "Sub"));
+        view()->listCategory(work);
+        catalogue.nodes().deleteNode(child(work, "Sub"));
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Stuff"}));
         QVERIFY(rowsAreLive());
     }
 
     void sortingByColumnsReordersTheCategory()
     {
+        showWindow();
         TreeNode* fruit = root("Fruit");
         select(fruit);
         QCOMPARE(column(0), (QStringList{"banana", "Apple", "cherry"}));
-        QHeaderView* header = m_w->listDetails->header();
-        auto mark = [&](int c) { return m_w->listModel->sortMark(c); };
+        auto mark = [&](int c) { return model().sortMark(c); };
 
-        Q_EMIT header->sectionClicked(0);
+        clickHeader(0);
         QCOMPARE(column(0), (QStringList{"Apple", "banana", "cherry"})); // case ignored
         QCOMPARE(mark(0), int(imgSortUp));
         QCOMPARE(childTexts(fruit), (QStringList{"Apple", "banana", "cherry"}));
-        QVERIFY(!m_w->listModel->headerData(0, Qt::Horizontal, Qt::DecorationRole).isNull());
+        QVERIFY(!model().headerData(0, Qt::Horizontal, Qt::DecorationRole).isNull());
 
-        Q_EMIT header->sectionClicked(0);
+        clickHeader(0);
         QCOMPARE(column(0), (QStringList{"cherry", "banana", "Apple"}));
         QCOMPARE(mark(0), int(imgSortDown));
         QCOMPARE(childTexts(fruit), (QStringList{"cherry", "banana", "Apple"}));
 
-        Q_EMIT header->sectionClicked(3); // by comment: a, b, c
+        clickHeader(3); // by comment: a, b, c
         QCOMPARE(column(0), (QStringList{"Apple", "banana", "cherry"}));
         QCOMPARE(mark(3), int(imgSortUp));
         QCOMPARE(mark(0), -1);
 
-        // Another category: marks go, directions stay for the run.
+        // Another category: marks go, directions stay for the run (the
+        // comment column, sorted up before, now sorts down).
         select(root("Work"));
         for (int c = 0; c < ListModel::ColumnCount; ++c)
             QCOMPARE(mark(c), -1);
-        Q_EMIT header->sectionClicked(3);
+        clickHeader(3);
         QCOMPARE(mark(3), int(imgSortDown));
         QCOMPARE(column(3), (QStringList{"below", "about notes", "a folder", ""}));
-        QCOMPARE(m_w->sortDirection(3), -1);
-        QCOMPARE(m_w->sortDirection(0), -1);
 
         // The saved catalogue keeps the sorted order.
         m_w->formDestroy();
@@ -358,101 +402,107 @@ private Q_SLOTS:
     void locationSortIgnoresCaseAndKeepsTies()
     {
         QFETCH(QLocale, locale);
+        showWindow();
         QCollator collator(locale);
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        m_w->listModel->setCollator(collator);
-        TreeNode* top = m_w->catalogue.addCategoryNode(nullptr, "Paths");
+        model().setCollator(collator);
+        TreeNode* top = cat().addCategoryNode(nullptr, "Paths");
         const QStringList paths{"/data/Beta/x", "/DATA/alpha/y", "/data/alpha/Y", "/data/Alpha/a",
                                 "/data/beta/X"};
         for (const QString& p : paths) {
-            TreeNode* n = m_w->catalogue.nodes().addChild(top, "n" + QString::number(top->count()));
+            TreeNode* n = cat().nodes().addChild(top, "n" + QString::number(top->count()));
             auto info = std::make_unique<NodeInfo>();
             info->kind = nkURL; // not probed on disk
             info->fullName = p;
-            m_w->catalogue.nodes().setNodeData(n, std::move(info));
+            cat().nodes().setNodeData(n, std::move(info));
         }
-        m_w->listCategory(top);
-        m_w->listViewColumnClick(2);
+        view()->listCategory(top);
+        // The list's comparison of two rows' locations.
+        const auto compareRows = [&](int a, int b) {
+            return model().compare(ListModel::cellText(model().node(a), ListModel::colLocation),
+                                   ListModel::cellText(model().node(b), ListModel::colLocation));
+        };
+        clickHeader(ListModel::colLocation);
         // Equal up to case: the earlier row stays first.
         QCOMPARE(column(2), (QStringList{"/data/Alpha/a", "/DATA/alpha/y", "/data/alpha/Y",
                                          "/data/Beta/x", "/data/beta/X"}));
-        QCOMPARE(m_w->compareListItems(1, 2, 3), 0);
-        QVERIFY(m_w->compareListItems(0, 3, 3) < 0);
-        QVERIFY(m_w->compareListItems(0, 3, -3) > 0);
+        QCOMPARE(compareRows(1, 2), 0);
+        QVERIFY(compareRows(0, 3) < 0);
+        QVERIFY(compareRows(3, 0) > 0);
         // The sort agrees with the comparison for every neighbour pair.
-        m_w->listViewColumnClick(2);
-        for (int r = 0; r + 1 < m_w->listModel->rowCount(); ++r)
-            QVERIFY(m_w->compareListItems(r, r + 1, -3) <= 0);
+        clickHeader(ListModel::colLocation);
+        for (int r = 0; r + 1 < model().rowCount(); ++r)
+            QVERIFY(compareRows(r, r + 1) >= 0);
         QCOMPARE(column(2).first(), QString("/data/Beta/x"));
     }
 
     void viewStylesCycle()
     {
-        QCOMPARE(m_w->viewStyle(), 3);
-        QCOMPARE(m_w->listView->currentWidget(), static_cast<QWidget*>(m_w->listDetails));
-        m_w->btnViewClick();
-        QCOMPARE(m_w->viewStyle(), 0); // details -> large icons
-        QVERIFY(m_w->largeIcons2->isChecked());
-        QVERIFY(!m_w->detailes2->isChecked());
-        QCOMPARE(m_w->listView->currentWidget(), static_cast<QWidget*>(m_w->listIcons));
-        QCOMPARE(m_w->listIcons->viewMode(), QListView::IconMode);
-        QVERIFY(m_w->listModel->largeIcons());
-        m_w->btnViewClick();
-        QCOMPARE(m_w->viewStyle(), 1);
-        QCOMPARE(m_w->listIcons->viewMode(), QListView::ListMode);
-        QCOMPARE(m_w->listIcons->flow(), QListView::LeftToRight);
-        QVERIFY(!m_w->listModel->largeIcons());
-        m_w->btnViewClick();
-        QCOMPARE(m_w->viewStyle(), 2);
-        QCOMPARE(m_w->listIcons->flow(), QListView::TopToBottom);
-        m_w->btnViewClick();
-        QCOMPARE(m_w->viewStyle(), 3);
-        QVERIFY(m_w->detailes2->isChecked());
+        showWindow();
+        auto* stack = m_w->findChild<QStackedWidget*>("ListView");
+        QCOMPARE(view()->viewStyle(), CategoryView::Details);
+        QCOMPARE(stack->currentWidget(), static_cast<QWidget*>(details()));
+        clickViewButton();
+        QCOMPARE(view()->viewStyle(), CategoryView::LargeIcons); // details -> large icons
+        QVERIFY(action("LargeIcons2")->isChecked());
+        QVERIFY(!action("Detailes2")->isChecked());
+        QCOMPARE(stack->currentWidget(), static_cast<QWidget*>(icons()));
+        QCOMPARE(icons()->viewMode(), QListView::IconMode);
+        QVERIFY(model().largeIcons());
+        clickViewButton();
+        QCOMPARE(view()->viewStyle(), CategoryView::SmallIcons);
+        QCOMPARE(icons()->viewMode(), QListView::ListMode);
+        QCOMPARE(icons()->flow(), QListView::LeftToRight);
+        QVERIFY(!model().largeIcons());
+        clickViewButton();
+        QCOMPARE(view()->viewStyle(), CategoryView::ListStyle);
+        QCOMPARE(icons()->flow(), QListView::TopToBottom);
+        clickViewButton();
+        QCOMPARE(view()->viewStyle(), CategoryView::Details);
+        QVERIFY(action("Detailes2")->isChecked());
 
-        m_w->smallIcons1->trigger(); // the main menu's entry moves the button's mark too
-        QVERIFY(m_w->smallIcons2->isChecked());
-        QCOMPARE(m_w->viewStyle(), 1);
-        m_w->detailes2->actionGroup()->setExclusionPolicy(
-            QActionGroup::ExclusionPolicy::ExclusiveOptional);
-        for (QAction* a : m_w->viewMenu->actions())
+        action("SmallIcons1")->trigger(); // the main menu's entry moves the button's mark too
+        QVERIFY(action("SmallIcons2")->isChecked());
+        QCOMPARE(view()->viewStyle(), CategoryView::SmallIcons);
+        action("Detailes2")
+            ->actionGroup()
+            ->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        for (QAction* a : menu("ViewMenu")->actions())
             a->setChecked(false);
-        m_w->btnViewClick(); // nothing marked: nothing happens
-        QCOMPARE(m_w->viewStyle(), 1);
+        clickViewButton(); // nothing marked: nothing happens
+        QCOMPARE(view()->viewStyle(), CategoryView::SmallIcons);
     }
 
     void rightClickChoosesNodeAndMenu()
     {
-        m_w->resize(800, 500);
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        showWindow();
         TreeNode* work = root("Work");
-        const QRect r = m_w->docsTree->visualRect(m_w->catalogue.nodes().indexOf(work));
-        m_w->docsTreeMouseDown(Qt::RightButton, r.center());
-        QCOMPARE(m_w->selectedTreeNode(), work);
-        m_w->docsTreeContextPopup(m_w->mapToGlobal(QPoint(10, 10)));
-        QVERIFY(m_w->itemMenu->isVisible());
-        m_w->itemMenu->hide();
+        select(root("Fruit")); // the press must move the selection
+        const QRect r = docsTree()->visualRect(cat().nodes().indexOf(work));
+        rightClick(docsTree(), r.center());
+        QCOMPARE(view()->selectedTreeNode(), work);
+        QTRY_VERIFY(menu("ItemMenu")->isVisible());
+        menu("ItemMenu")->hide();
 
-        QTest::mousePress(m_w->docsTree->viewport(), Qt::RightButton, {},
-                          QPoint(5, m_w->docsTree->viewport()->height() - 3));
-        QVERIFY(!m_w->selectedTreeNode());
-        m_w->docsTreeContextPopup(m_w->mapToGlobal(QPoint(10, 10)));
-        QVERIFY(m_w->popupMenu->isVisible());
-        m_w->popupMenu->hide();
+        rightClick(docsTree(), QPoint(5, docsTree()->viewport()->height() - 3));
+        QVERIFY(!view()->selectedTreeNode());
+        QTRY_VERIFY(menu("PopupMenu")->isVisible());
+        menu("PopupMenu")->hide();
 
         select(work);
-        m_w->listViewContextPopup(m_w->mapToGlobal(QPoint(10, 10))); // no row selected
-        QVERIFY(m_w->popupMenu->isVisible());
-        m_w->popupMenu->hide();
-        m_w->listDetails->setCurrentIndex(m_w->listModel->index(1, 0));
-        QCOMPARE(m_w->listSelectedNode(), child(work, "Site"));
-        m_w->listViewContextPopup(m_w->mapToGlobal(QPoint(10, 10)));
-        QVERIFY(m_w->itemMenu->isVisible());
-        m_w->itemMenu->hide();
+        QVERIFY(!view()->listSelectedNode());
+        rightClick(details(), QPoint(10, details()->viewport()->height() - 5)); // on no row
+        QTRY_VERIFY(menu("PopupMenu")->isVisible());
+        menu("PopupMenu")->hide();
+        details()->setCurrentIndex(model().index(1, 0));
+        QCOMPARE(view()->listSelectedNode(), child(work, "Site"));
+        rightClick(details(), details()->visualRect(model().index(1, 0)).center());
+        QTRY_VERIFY(menu("ItemMenu")->isVisible());
+        menu("ItemMenu")->hide();
 
         // The item menu's "Additional" sub-menu starts with one blank entry.
-        QCOMPARE(m_w->adMenu->actions().size(), 1);
-        QCOMPARE(m_w->adMenu->title(), QString("Additional"));
+        QCOMPARE(menu("AdMenu")->actions().size(), 1);
+        QCOMPARE(menu("AdMenu")->title(), QString("Additional"));
     }
 
     void expandAndCollapseAllKeepSelectionAndList()
@@ -460,14 +510,14 @@ private Q_SLOTS:
         TreeNode* work = root("Work");
         TreeNode* deep = child(child(work, "Sub"), "Deep");
         select(deep);
-        TreeNode* listed = m_w->listedNode;
-        m_w->acExpandAll->trigger();
-        QVERIFY(m_w->docsTree->isExpanded(m_w->catalogue.nodes().indexOf(child(work, "Sub"))));
-        QVERIFY(m_w->docsTree->isExpanded(m_w->catalogue.nodes().indexOf(root("Fruit"))));
-        m_w->acCollapseAll->trigger();
-        QVERIFY(!m_w->docsTree->isExpanded(m_w->catalogue.nodes().indexOf(work)));
-        QCOMPARE(m_w->selectedTreeNode(), deep);
-        QCOMPARE(m_w->listedNode, listed);
+        TreeNode* listed = view()->listedNode();
+        action("acExpandAll")->trigger();
+        QVERIFY(docsTree()->isExpanded(cat().nodes().indexOf(child(work, "Sub"))));
+        QVERIFY(docsTree()->isExpanded(cat().nodes().indexOf(root("Fruit"))));
+        action("acCollapseAll")->trigger();
+        QVERIFY(!docsTree()->isExpanded(cat().nodes().indexOf(work)));
+        QCOMPARE(view()->selectedTreeNode(), deep);
+        QCOMPARE(view()->listedNode(), listed);
     }
 
     void commentStaysWhileMenuTipsComeAndGo()
@@ -492,44 +542,44 @@ private Q_SLOTS:
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
         select(root("Work"));
-        m_w->listDetails->setCurrentIndex(m_w->listModel->index(0, 0));
-        QVERIFY(m_w->listSelectedNode());
-        QWidget* viewport = m_w->listDetails->viewport();
+        details()->setCurrentIndex(model().index(0, 0));
+        QVERIFY(view()->listSelectedNode());
+        QWidget* viewport = details()->viewport();
         const QPoint empty(10, viewport->height() - 5);
-        QVERIFY(!m_w->listDetails->indexAt(empty).isValid());
+        QVERIFY(!details()->indexAt(empty).isValid());
         QContextMenuEvent event(QContextMenuEvent::Mouse, empty, viewport->mapToGlobal(empty));
         QApplication::sendEvent(viewport, &event);
-        QTRY_VERIFY(m_w->popupMenu->isVisible());
-        QVERIFY(!m_w->itemMenu->isVisible());
-        QVERIFY(!m_w->listSelectedNode());
-        m_w->popupMenu->close();
+        QTRY_VERIFY(menu("PopupMenu")->isVisible());
+        QVERIFY(!menu("ItemMenu")->isVisible());
+        QVERIFY(!view()->listSelectedNode());
+        menu("PopupMenu")->close();
     }
 
     void listCellsStayReadable()
     {
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
-        QHeaderView* header = m_w->listDetails->header();
+        QHeaderView* header = details()->header();
         header->resizeSection(ListModel::colName, 20);
         QCOMPARE(header->sectionSize(ListModel::colName), 50);
 
         // A location too long for its column: cut in the middle, whole in the tooltip.
         select(root("Work"));
         header->resizeSection(ListModel::colLocation, 60);
-        const QModelIndex cell = m_w->listModel->index(0, ListModel::colLocation);
-        const QRect rect = m_w->listDetails->visualRect(cell);
+        const QModelIndex cell = model().index(0, ListModel::colLocation);
+        const QRect rect = details()->visualRect(cell);
         QHelpEvent help(QEvent::ToolTip, rect.center(),
-                        m_w->listDetails->viewport()->mapToGlobal(rect.center()));
-        QApplication::sendEvent(m_w->listDetails->viewport(), &help);
+                        details()->viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(details()->viewport(), &help);
         QTRY_COMPARE(QToolTip::text(), file("notes.txt"));
         QToolTip::hideText();
         QTRY_VERIFY(!QToolTip::isVisible());
         // A cell that fits has no tooltip.
-        const QModelIndex type = m_w->listModel->index(0, ListModel::colType);
-        const QRect typeRect = m_w->listDetails->visualRect(type);
+        const QModelIndex type = model().index(0, ListModel::colType);
+        const QRect typeRect = details()->visualRect(type);
         QHelpEvent fits(QEvent::ToolTip, typeRect.center(),
-                        m_w->listDetails->viewport()->mapToGlobal(typeRect.center()));
-        QApplication::sendEvent(m_w->listDetails->viewport(), &fits);
+                        details()->viewport()->mapToGlobal(typeRect.center()));
+        QApplication::sendEvent(details()->viewport(), &fits);
         QVERIFY(!QToolTip::isVisible());
 
         // Volume paths keep their case.
@@ -541,13 +591,12 @@ private Q_SLOTS:
 
     void controlsHaveAccessibleNames()
     {
-        for (QWidget* widget :
-             {static_cast<QWidget*>(m_w->docsTree), static_cast<QWidget*>(m_w->listIcons),
-              static_cast<QWidget*>(m_w->listDetails), static_cast<QWidget*>(m_w->targetWin),
-              static_cast<QWidget*>(m_w->btnSearch), static_cast<QWidget*>(m_w->btnView),
-              static_cast<QWidget*>(m_w->dirListBox), static_cast<QWidget*>(m_w->cbDrive)}) {
-            QVERIFY2(!widget->accessibleName().isEmpty(), widget->metaObject()->className());
-            QVERIFY2(!widget->accessibleDescription().isEmpty(), widget->metaObject()->className());
+        for (const char* name : {"DocsTree", "ListIcons", "ListDetails", "TargetWin", "btnSearch",
+                                 "btnView", "DirListBox", "cbDrive"}) {
+            auto* widget = m_w->findChild<QWidget*>(name);
+            QVERIFY2(widget, name);
+            QVERIFY2(!widget->accessibleName().isEmpty(), name);
+            QVERIFY2(!widget->accessibleDescription().isEmpty(), name);
         }
     }
 
@@ -561,22 +610,22 @@ private Q_SLOTS:
             data += TestUtil::catalogueLine("n", level, {}, "1");
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
         m_w = std::make_unique<MainWindow>();
-        m_w->catalogue.setDataFolder(m_dir.path());
+        cat().setDataFolder(m_dir.path());
         m_w->formCreate(nullptr);
-        QVERIFY2(m_w->startupError.isEmpty(), qPrintable(m_w->startupError));
+        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
-        m_w->acExpandAll->trigger();
-        TreeNode* deepest = m_w->catalogue.topCategory;
+        action("acExpandAll")->trigger();
+        TreeNode* deepest = cat().topCategory;
         while (deepest->hasChildren())
             deepest = deepest->getFirstChild();
         QCOMPARE(deepest->level(), MaxCatalogueDepth);
-        QVERIFY(m_w->docsTree->isExpanded(m_w->catalogue.nodes().indexOf(deepest->parent())));
+        QVERIFY(docsTree()->isExpanded(cat().nodes().indexOf(deepest->parent())));
         select(deepest);
-        m_w->docsTree->scrollTo(m_w->catalogue.nodes().indexOf(deepest));
-        m_w->docsTree->viewport()->repaint();
-        m_w->acCollapseAll->trigger();
-        QCOMPARE(m_w->selectedTreeNode(), deepest);
+        docsTree()->scrollTo(cat().nodes().indexOf(deepest));
+        docsTree()->viewport()->repaint();
+        action("acCollapseAll")->trigger();
+        QCOMPARE(view()->selectedTreeNode(), deepest);
     }
 };
 
