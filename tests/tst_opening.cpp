@@ -272,8 +272,6 @@ private Q_SLOTS:
         auto w = start();
         QVERIFY(show(*w));
         treeDoubleClick(*w, nodeNamed(*w, name));
-        for (auto& a : m_asked)
-            qDebug() << a.text;
         QCOMPARE(m_opened, QStringList{target});
         QVERIFY(m_asked.isEmpty());
     }
