@@ -153,11 +153,8 @@ class TestEndOfRun : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("needs an X server");
-        if (QStandardPaths::findExecutable("trayer").isEmpty() ||
-            QStandardPaths::findExecutable("xdotool").isEmpty())
-            QSKIP("needs trayer and xdotool");
+        if (const QString missing = TestUtil::missingTrayDesktop(); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
         QVERIFY(m_runtime.isValid());
         startTrayer();
     }

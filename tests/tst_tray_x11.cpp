@@ -85,11 +85,8 @@ class TestTray : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("needs an X server");
-        if (QStandardPaths::findExecutable("trayer").isEmpty() ||
-            QStandardPaths::findExecutable("xdotool").isEmpty())
-            QSKIP("needs trayer and xdotool");
+        if (const QString missing = TestUtil::missingTrayDesktop(); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
         QVERIFY(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
         qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());

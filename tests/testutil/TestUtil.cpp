@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
@@ -85,6 +86,16 @@ FileSizeLimit::~FileSizeLimit()
     limit.rlim_cur = rlim_t(m_saved);
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, m_handler);
+}
+
+QString missingTrayDesktop()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QStringLiteral("needs an X server");
+    if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        return QStringLiteral("needs trayer and xdotool");
+    return {};
 }
 
 bool startTrayer(QProcess& trayer)

@@ -37,6 +37,9 @@ private:
 
 // Starts trayer as the tray host at the screen's top right.
 bool startTrayer(QProcess& trayer);
+// Why a suite that needs an X server with trayer and xdotool cannot run
+// here; empty when it can.
+QString missingTrayDesktop();
 
 // One catalogue line as the program writes it.
 QByteArray catalogueLine(const QString& name, int level, const QString& path, const char* kind,

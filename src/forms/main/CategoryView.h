@@ -50,8 +50,6 @@ public:
     TreeNode* listSelectedNode() const;
     // The node a command acts on, by where the window's focus is.
     TreeNode* commandTargetNode() const;
-    bool treeHasFocus(const QWidget* focus) const;
-    bool listHasFocus(const QWidget* focus) const;
     QTreeView* tree() const { return m_tree; }
     // Both list views, the icons' and the details'.
     QList<QAbstractItemView*> listViews() const;
@@ -76,6 +74,8 @@ Q_SIGNALS:
     void titleChanged(const QString& title);
 
 private:
+    bool treeHasFocus(const QWidget* focus) const;
+    bool listHasFocus(const QWidget* focus) const;
     void createViews(QWidget* parent);
     void connectViews();
     void connectCommands();
