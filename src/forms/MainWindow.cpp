@@ -10,7 +10,9 @@
 #include "forms/main/CommandContext.h"
 #include "forms/main/FoldersPanel.h"
 #include "forms/main/Opening.h"
+#include "forms/main/Properties.h"
 #include "forms/main/TrayControl.h"
+#include "forms/main/WindowDragDrop.h"
 #include "forms/main/WindowSettings.h"
 
 #include <QApplication>
@@ -48,6 +50,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_tray = new TrayControl(*m_context, *this);
     m_opening = new Opening(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
+    m_properties = new Properties(*m_context, *m_view);
+    m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
     m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});
     connect(m_settings, &WindowSettings::problem, this, &MainWindow::addStartupError);
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });

@@ -13,10 +13,12 @@ class CommandActions;
 class CommandContext;
 class FoldersPanel;
 class Opening;
+class Properties;
 class QFrame;
 class QLabel;
 class QSessionManager;
 class TrayControl;
+class WindowDragDrop;
 class WindowSettings;
 
 // The main window: lays out the controls, owns one controller per feature
@@ -73,6 +75,8 @@ private:
     Opening* m_opening = nullptr;
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
+    Properties* m_properties = nullptr;
+    WindowDragDrop* m_dragDrop = nullptr;
     QFrame* m_dropStrip = nullptr;
 
     QString m_startupError;

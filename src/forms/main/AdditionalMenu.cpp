@@ -1,4 +1,5 @@
 #include "forms/main/AdditionalMenu.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/ListModel.h"
 #include "catalogue/SettingKeys.h"
 #include "forms/main/CommandActions.h"
@@ -6,6 +7,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <vector>
 
 namespace
 {
@@ -20,12 +22,15 @@ QString menuText(const QString& text)
 } // namespace
 
 AdditionalMenu::AdditionalMenu(CommandContext& context, ListModel& listModel, QObject* parent)
-    : QObject(parent), m_menu(context.commands().menu(Commands::Menu::Additional)),
-      m_listModel(listModel)
+    : QObject(parent), m_context(context),
+      m_menu(context.commands().menu(Commands::Menu::Additional)), m_listModel(listModel)
 {
     setObjectName(QStringLiteral("AdditionalMenu"));
     m_menu->setTitle(QString::fromLatin1(Setting::AdTitle.defaultValue));
     m_menu->addAction(QString()); // one blank entry until the settings fill it
+    connect(m_menu, &QMenu::triggered, this, [this](QAction* entry) {
+        CommandContext::guarded([this, entry] { additionalValueClick(entry); });
+    });
 }
 
 QString AdditionalMenu::cutText(const QString& text, qsizetype length)
@@ -67,5 +72,39 @@ void AdditionalMenu::setAdValues(const QStringList& values)
     for (const QString& v : values.mid(0, MaxAdValues)) {
         const QString value = cutText(v, MaxAdTextLength);
         m_menu->addAction(menuText(value))->setData(value);
+    }
+}
+
+void AdditionalMenu::additionalValueClick(QAction* entry)
+{
+    TreeNode* node = m_context.targetNode();
+    if (!node)
+        return;
+    // The shown caption carries an accelerator mark; the value is the text
+    // as typed in the options.
+    const QString value = entry->data().isValid()
+                              ? entry->data().toString()
+                              : TextUtils::cutFirst(entry->text(), QStringLiteral("&"));
+    setAdditionalValue(node, value);
+    if (node->parent())
+        Q_EMIT m_context.catalogue().listRefillRequested(node->parent());
+}
+
+void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)
+{
+    NodeTree& nodes = m_context.catalogue().nodes();
+    const auto isCategory = [](const TreeNode* n) {
+        return n->data() && n->data()->kind == nkCategory;
+    };
+    // Categories pass the value on to their children, at every depth; a
+    // list of pending nodes rather than recursion, for trees of any depth.
+    std::vector<TreeNode*> pending{node};
+    while (!pending.empty()) {
+        TreeNode* n = pending.back();
+        pending.pop_back();
+        nodes.editRecord(n, [&](NodeInfo& info) { info.sAdditional = value; });
+        if (m_recursChanging && isCategory(n))
+            for (int i = n->count() - 1; i >= 0; --i)
+                pending.push_back(n->item(i));
     }
 }

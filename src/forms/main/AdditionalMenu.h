@@ -4,7 +4,9 @@
 
 class CommandContext;
 class ListModel;
+class QAction;
 class QMenu;
+class TreeNode;
 
 // The additional field: its title (the list's last column and the submenu of
 // the entry menu) and the values the submenu offers.
@@ -32,7 +34,14 @@ public:
     // surrogate pair.
     static QString cutText(const QString& text, qsizetype length);
 
+    // Gives node the value, and with recursive changing on, everything
+    // inside it when it is a category.
+    void setAdditionalValue(TreeNode* node, const QString& value);
+
 private:
+    void additionalValueClick(QAction* entry);
+
+    CommandContext& m_context;
     QMenu* m_menu;
     ListModel& m_listModel;
     bool m_recursChanging = false;

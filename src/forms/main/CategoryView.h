@@ -37,6 +37,9 @@ public:
     void listCategory(TreeNode* node);
     TreeNode* listedNode() const { return m_listedNode; }
     void setListedNode(TreeNode* node) { m_listedNode = node; }
+    // What a change of the tree's node shows: its comment, and its category
+    // (or itself, a category) listed.
+    void showNode(TreeNode* node) { docsTreeChange(node); }
     // Selects node in the tree (which lists it or its category).
     void selectNode(TreeNode* node);
     // Node making with the view's part: the new category is scrolled into

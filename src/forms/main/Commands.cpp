@@ -26,11 +26,11 @@ constexpr Entry Table[] = {
     // The shortcut is shown in the caption: Alt+Enter is the tree's and the
     // list's own key, not a window-wide one.
     {Id::Properties, "acProperties", "Properties...                              Alt+Enter",
-     "Properties (Alt+Enter)", 0, 20, Pending},
+     "Properties (Alt+Enter)", 0, 20, NoFlags},
     {Id::FindObject, "acFindObject", "Find object", "", 0, 11, NoFlags},
     {Id::ExpandAll, "acExpandAll", "Expand all", "", 0, -1, NoFlags},
     {Id::CollapseAll, "acCollapseAll", "Collapse all", "", 0, -1, NoFlags},
-    {Id::Explore, "acExplore", "Show folders", "Show folders", 0, 19, Pending},
+    {Id::Explore, "acExplore", "Show folders", "Show folders", 0, 19, Checkable},
     {Id::SearchInNames, "acSearchInNames", "Find by name...", "", key(Qt::CTRL | Qt::Key_F), -1,
      Pending},
     {Id::SearchInComments, "acSearchInComments", "Find in comments...", "",

@@ -1,0 +1,122 @@
+#include "forms/main/Properties.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/LinkUpdates.h"
+#include "components/MessageDialogs.h"
+#include "forms/PropertiesDialog.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/CommandActions.h"
+#include "forms/main/CommandContext.h"
+#include "utils/FileOperations.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QTimer>
+
+using Commands::Id;
+
+namespace
+{
+
+Properties::DialogHook& dialogHook()
+{
+    static Properties::DialogHook hook;
+    return hook;
+}
+
+} // namespace
+
+Properties::ScopedDialogHook::ScopedDialogHook(DialogHook hook)
+    : m_previous(std::exchange(dialogHook(), std::move(hook)))
+{
+}
+
+Properties::ScopedDialogHook::~ScopedDialogHook()
+{
+    dialogHook() = std::move(m_previous);
+}
+
+Properties::Properties(CommandContext& context, CategoryView& view)
+    : QObject(&view), m_context(context), m_view(view)
+{
+    setObjectName(QStringLiteral("Properties"));
+    context.commands().connectCommand(Id::Properties, this, &Properties::acPropertiesExecute);
+}
+
+bool Properties::samePlace(const QString& a, const QString& b)
+{
+    if (a == b)
+        return true;
+    // Only local paths have other spellings; an address is its text.
+    if (!a.startsWith(u'/') || !b.startsWith(u'/'))
+        return false;
+    if (QDir::cleanPath(a) == QDir::cleanPath(b))
+        return true;
+    const QString ra = QFileInfo(a).canonicalFilePath(), rb = QFileInfo(b).canonicalFilePath();
+    return !ra.isEmpty() && ra == rb;
+}
+
+QString Properties::movedTo(const QString& source, const QString& destination)
+{
+    if (!destination.endsWith(u'/') && !QFileInfo(destination).isDir())
+        return destination;
+    const QString name = QFileInfo(QDir::cleanPath(source)).fileName();
+    return QDir::cleanPath(destination + u'/' + name);
+}
+
+void Properties::acPropertiesExecute()
+{
+    TreeNode* node = m_context.targetNode();
+    if (!node || !node->data())
+        return;
+    Catalogue& catalogue = m_context.catalogue();
+    NodeTree& nodes = catalogue.nodes();
+    PropertiesDialog::Fields fields;
+    const int image = node->imageIndex();
+    if (image >= 0 && image < catalogue.images().large.count())
+        fields.icon = catalogue.images().large.icon(image);
+    fields.name = node->text();
+    fields.type = nodeKindText(node->data()->kind);
+    fields.location = node->data()->fullName;
+    fields.comment = node->data()->comments;
+    fields.parent = node->parent() ? node->parent()->text() : QStringLiteral("None");
+
+    PropertiesDialog dialog(fields, &m_context.window());
+    // The entry may go while the dialog is up (a relink question elsewhere).
+    const auto watch = connect(&nodes, &NodeTree::nodeDeleting, &dialog, [&node](TreeNode* going) {
+        if (node && node->isUnder(going))
+            node = nullptr;
+    });
+    if (dialogHook())
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            if (dialogHook())
+                dialogHook()(dialog);
+        });
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    disconnect(watch);
+    if (!ok || !node)
+        return;
+    nodes.setText(node, dialog.name());
+    nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
+    if (dialog.location() != node->data()->fullName)
+        moveLocation(node, dialog.location());
+    if (node && node->parent())
+        m_view.listCategory(node->parent());
+}
+
+void Properties::moveLocation(TreeNode* node, const QString& location)
+{
+    const QString oldPath = node->data()->fullName;
+    // Another spelling of the same place: moving a file onto itself could
+    // only lose it.
+    if (samePlace(oldPath, location))
+        return;
+    const QString newPath = movedTo(oldPath, location);
+    if (!FileUtils::copyOrMove(oldPath, location, false, true))
+        return; // the file operations told the user why
+    NodeTree& nodes = m_context.catalogue().nodes();
+    nodes.editRecord(node, [&](NodeInfo& info) { info.fullName = newPath; });
+    updateLinksTo(nodes, oldPath, newPath, [this](const QString& question) {
+        return MessageDialogs::askYesNo(question, &m_context.window());
+    });
+}

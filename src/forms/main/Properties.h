@@ -1,0 +1,48 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class CategoryView;
+class CommandContext;
+class PropertiesDialog;
+class TreeNode;
+
+// "Properties...": the entry's name, comment and location in a dialog; a
+// new location moves the real file or folder and offers to re-point the
+// other links to it.
+class Properties : public QObject
+{
+    Q_OBJECT
+public:
+    Properties(CommandContext& context, CategoryView& view);
+
+    // Test hook: called with the dialog once it is shown, before the user
+    // acts; the guard puts back the hook it replaced.
+    using DialogHook = std::function<void(PropertiesDialog&)>;
+    class ScopedDialogHook
+    {
+    public:
+        explicit ScopedDialogHook(DialogHook hook);
+        ~ScopedDialogHook();
+        ScopedDialogHook(const ScopedDialogHook&) = delete;
+        ScopedDialogHook& operator=(const ScopedDialogHook&) = delete;
+
+    private:
+        DialogHook m_previous;
+    };
+
+    // The same place for two spellings of one path ("/a/./b", "/a/b/", a
+    // link to it): moving one onto the other must not happen.
+    static bool samePlace(const QString& a, const QString& b);
+    // Where an item moved to Destination ends up: inside it when it names
+    // an existing folder or ends with '/'.
+    static QString movedTo(const QString& source, const QString& destination);
+
+private:
+    void acPropertiesExecute();
+    void moveLocation(TreeNode* node, const QString& location);
+
+    CommandContext& m_context;
+    CategoryView& m_view;
+};

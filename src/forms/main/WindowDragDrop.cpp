@@ -1,0 +1,312 @@
+#include "forms/main/WindowDragDrop.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/LinkUpdates.h"
+#include "components/MessageDialogs.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/CommandContext.h"
+#include "forms/main/FoldersPanel.h"
+#include "forms/main/Properties.h"
+#include "utils/FileOperations.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QTreeView>
+
+namespace
+{
+
+constexpr int DragPicture = 16;
+
+bool ctrlHeld(const QDropEvent* event)
+{
+    // The key's state at the moment of the drop, not at the drag's start.
+    return event->modifiers() & Qt::ControlModifier;
+}
+
+} // namespace
+
+WindowDragDrop::WindowDragDrop(CommandContext& context, CategoryView& view, FoldersPanel& folders)
+    : QObject(&view), m_context(context), m_view(view), m_folders(folders)
+{
+    setObjectName(QStringLiteral("WindowDragDrop"));
+    QTreeView* tree = view.tree();
+    tree->setAcceptDrops(true);
+    tree->viewport()->setAcceptDrops(true);
+    tree->viewport()->installEventFilter(this);
+    for (QAbstractItemView* list : view.listViews())
+        list->viewport()->installEventFilter(this);
+    QListWidget* dirList = folders.dirList();
+    dirList->setAcceptDrops(true);
+    dirList->viewport()->setAcceptDrops(true);
+    dirList->viewport()->installEventFilter(this);
+
+    m_dropRow = new QFrame(tree->viewport());
+    m_dropRow->setObjectName(QStringLiteral("DropRow"));
+    m_dropRow->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_dropRow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_dropRow->hide();
+
+    connect(&context.catalogue().nodes(), &NodeTree::nodeDeleting, this, [this](TreeNode* going) {
+        if (m_source && m_source->isUnder(going))
+            m_source = nullptr;
+    });
+}
+
+bool WindowDragDrop::eventFilter(QObject* watched, QEvent* event)
+{
+    QTreeView* tree = m_view.tree();
+    if (watched == tree->viewport())
+        return sourceFilter(tree, event) || treeFilter(event);
+    if (watched == m_folders.dirList()->viewport())
+        return dirListFilter(event);
+    for (QAbstractItemView* list : m_view.listViews())
+        if (watched == list->viewport())
+            return sourceFilter(list, event);
+    return QObject::eventFilter(watched, event);
+}
+
+bool WindowDragDrop::ours(const QDropEvent* event) const
+{
+    // A drag of this window's own nodes; anything else is another program's.
+    return m_source && event->source() && event->mimeData() &&
+           event->mimeData()->hasFormat(QString::fromLatin1(NodesMimeType));
+}
+
+// ---------------------------------------------------------------- the start
+
+bool WindowDragDrop::sourceFilter(QAbstractItemView* view, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        m_pressedIn = e->button() == Qt::LeftButton ? view : nullptr;
+        m_pressAt = e->position().toPoint();
+        return false;
+    }
+    case QEvent::MouseButtonRelease:
+        m_pressedIn = nullptr;
+        m_swallowing = false;
+        return false;
+    case QEvent::MouseMove: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        if (!(e->buttons() & Qt::LeftButton))
+            return false;
+        // A press that may not drag stays without a drag of the view's own
+        // (which would carry no node) until the button is let go.
+        if (m_swallowing)
+            return true;
+        if (m_pressedIn != view || (e->position().toPoint() - m_pressAt).manhattanLength() <
+                                       QApplication::startDragDistance())
+            return false;
+        m_pressedIn = nullptr;
+        // Only a selected row is dragged (the press has selected it).
+        const QModelIndex pressed = view->indexAt(m_pressAt);
+        TreeNode* node = nullptr;
+        if (pressed.isValid() && view->selectionModel() &&
+            view->selectionModel()->isRowSelected(pressed.row(), pressed.parent()))
+            node = view == m_view.tree() ? NodeTree::nodeOf(pressed)
+                                         : m_view.listNodeAt(pressed.siblingAtColumn(0));
+        if (node)
+            startDrag(view, node);
+        else
+            m_swallowing = true;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void WindowDragDrop::startDrag(QAbstractItemView* view, TreeNode* node)
+{
+    m_source = node;
+    m_view.commentLabel()->setText(QStringLiteral("To copy keep the \"Ctrl\" key down"));
+    auto* mime = new QMimeData;
+    mime->setData(QString::fromLatin1(NodesMimeType), QByteArray::number(node->absoluteIndex()));
+    auto* drag = new QDrag(view); // Qt lets it go when the drag is over
+    drag->setMimeData(mime);
+    const ImageList& icons = m_context.catalogue().images().small;
+    if (node->imageIndex() >= 0 && node->imageIndex() < icons.count())
+        drag->setPixmap(icons.icon(node->imageIndex()).pixmap(DragPicture, DragPicture));
+    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+    CommandContext::guarded([this] { docsTreeEndDrag(); });
+}
+
+void WindowDragDrop::docsTreeEndDrag()
+{
+    m_dropRow->hide();
+    m_view.commentLabel()->clear();
+    if (TreeNode* node = std::exchange(m_source, nullptr))
+        m_view.showNode(node);
+}
+
+// ---------------------------------------------------------------- the tree
+
+void WindowDragDrop::showDropRow(const QPoint& at)
+{
+    QTreeView* tree = m_view.tree();
+    const QModelIndex row = tree->indexAt(at);
+    if (!row.isValid()) {
+        m_dropRow->hide();
+        return;
+    }
+    const QRect r = tree->visualRect(row);
+    m_dropRow->setGeometry(0, r.top(), tree->viewport()->width(), r.height());
+    m_dropRow->show();
+}
+
+bool WindowDragDrop::treeFilter(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        if (!ours(e))
+            return false;
+        e->setDropAction(ctrlHeld(e) ? Qt::CopyAction : Qt::MoveAction);
+        e->accept();
+        showDropRow(e->position().toPoint());
+        return true;
+    }
+    case QEvent::DragLeave:
+        m_dropRow->hide();
+        return false;
+    case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        if (!ours(e))
+            return false;
+        m_dropRow->hide();
+        const bool copy = ctrlHeld(e);
+        e->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+        e->accept();
+        const QPoint at = e->position().toPoint();
+        CommandContext::guarded([this, at, copy] { docsTreeDragDrop(at, copy); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+TreeNode* WindowDragDrop::copyNode(TreeNode* source, TreeNode* parent, TreeNode* sibling)
+{
+    NodeTree& nodes = m_context.catalogue().nodes();
+    TreeNode* copy = sibling ? nodes.insertNode(sibling, source->text())
+                             : nodes.addChild(parent, source->text());
+    nodes.setImage(copy, source->imageIndex());
+    auto info = std::make_unique<NodeInfo>();
+    info->assign(source->data());
+    nodes.setNodeData(copy, std::move(info));
+    return copy;
+}
+
+void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
+{
+    TreeNode* source = m_source;
+    TreeNode* target = NodeTree::nodeOf(m_view.tree()->indexAt(at));
+    if (!source || !target || !source->data())
+        return;
+    NodeTree& nodes = m_context.catalogue().nodes();
+    const bool first = target == nodes.getFirstNode();
+    const bool intoCategory = !first && target->data() && target->data()->kind == nkCategory;
+    // Into a category: its first child; onto the first node: the last
+    // top-level node; onto an entry: just before it.
+    TreeNode* parent = intoCategory ? target : first ? nullptr : target->parent();
+    if (copy) {
+        TreeNode* sibling = intoCategory ? target->getFirstChild() : first ? nullptr : target;
+        TreeNode* made = copyNode(source, parent, sibling);
+        if (parent)
+            m_view.selectNode(parent);
+        m_view.selectNode(made);
+        return;
+    }
+    if (target->isUnder(source))
+        return; // never into its own subtree
+    const int row = intoCategory ? 0 : first ? nodes.rootCount() : target->index();
+    nodes.moveTo(source, parent, row);
+    if (parent)
+        nodes.expand(parent, false);
+}
+
+// ---------------------------------------------------------------- the folders panel
+
+bool WindowDragDrop::dirListFilter(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        if (!ours(e))
+            return false;
+        // Only real files and folders can go into a folder.
+        if (isFileLink(m_source)) {
+            e->setDropAction(ctrlHeld(e) ? Qt::CopyAction : Qt::MoveAction);
+            e->accept();
+        } else {
+            e->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        if (!ours(e))
+            return false;
+        if (!isFileLink(m_source)) {
+            e->ignore();
+            return true;
+        }
+        const bool copy = ctrlHeld(e);
+        e->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+        e->accept();
+        const QPoint at = e->position().toPoint();
+        CommandContext::guarded([this, at, copy] { dirListBoxDragDrop(at, copy); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
+{
+    TreeNode* source = m_source;
+    QListWidget* dirList = m_folders.dirList();
+    const QModelIndex line = dirList->indexAt(at);
+    if (!source || !line.isValid())
+        return;
+    dirList->setCurrentRow(line.row());
+    const QString folder = m_folders.folderOfLine(line.row());
+    const QString sourcePath = source->data()->fullName;
+    const QString name = QFileInfo(QDir::cleanPath(sourcePath)).fileName();
+    const QString destination = FoldersPanel::joinPath(folder, name);
+    // Dropped on its own folder: it is there already, and a copy onto
+    // itself could only lose it.
+    if (name.isEmpty() || Properties::samePlace(sourcePath, destination))
+        return;
+    if (!FileUtils::copyOrMove(sourcePath, destination, false, !copy))
+        return; // the file operations told the user why
+    m_folders.setCurrentFolder(folder);
+    NodeTree& nodes = m_context.catalogue().nodes();
+    nodes.editRecord(source, [&](NodeInfo& info) { info.fullName = destination; });
+    if (copy) {
+        // The dragged entry now stands for the copy, a new one before it
+        // for the file at the old place.
+        TreeNode* original = copyNode(source, source->parent(), source);
+        nodes.editRecord(original, [&](NodeInfo& info) { info.fullName = sourcePath; });
+        if (original->parent())
+            m_view.selectNode(original->parent());
+        m_view.selectNode(original);
+        return;
+    }
+    updateLinksTo(nodes, sourcePath, destination, [this](const QString& question) {
+        return MessageDialogs::askYesNo(question, &m_context.window());
+    });
+}

@@ -1,0 +1,332 @@
+// The properties dialog through the real command: what it shows, name and
+// comment changes, a location change that moves the real file (and the
+// questions on the way), and the additional field's submenu.
+#include "catalogue/Catalogue.h"
+#include "components/FileOperationDialogs.h"
+#include "components/MessageDialogs.h"
+#include "forms/MainWindow.h"
+#include "forms/PropertiesDialog.h"
+#include "forms/main/AdditionalMenu.h"
+#include "forms/main/Properties.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include "testutil/TestUtil.h"
+
+using TestUtil::catalogueLine;
+
+class TestProperties : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::unique_ptr<MainWindow> m_w;
+    QStringList m_asked;
+    // Answers by the start of the question; anything else is answered No.
+    QMap<QString, QMessageBox::StandardButton> m_answers;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
+    QTreeView* tree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
+
+    TreeNode* node(const QString& text) const
+    {
+        for (TreeNode* n = m_w->catalogue().nodes().getFirstNode(); n; n = n->getNext())
+            if (n->text() == text)
+                return n;
+        return nullptr;
+    }
+
+    // The node as the target of the next command: selected in the focused tree.
+    void target(TreeNode* n)
+    {
+        tree()->setFocus();
+        tree()->setCurrentIndex(m_w->catalogue().nodes().indexOf(n));
+    }
+
+    static QLineEdit* field(PropertiesDialog& d, const char* name)
+    {
+        return d.findChild<QLineEdit*>(name);
+    }
+    static void clickOk(PropertiesDialog& d)
+    {
+        QTest::mouseClick(d.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
+    }
+
+    // Runs "Properties..." on n; Act plays the user in the dialog.
+    void properties(TreeNode* n, std::function<void(PropertiesDialog&)> act)
+    {
+        target(n);
+        bool shown = false;
+        Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            shown = true;
+            act(d);
+            if (d.isVisible()) // the user gives up
+                d.reject();
+        });
+        action("acProperties")->trigger();
+        QVERIFY(shown);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
+            m_asked << text;
+            for (auto [start, answer] : m_answers.asKeyValueRange())
+                if (text.startsWith(start))
+                    return answer;
+            return QMessageBox::No;
+        });
+    }
+    void cleanupTestCase() { MessageDialogs::setHandler(nullptr); }
+
+    void init()
+    {
+        QDir(path("docs")).removeRecursively();
+        QDir(path("moved")).removeRecursively();
+        // Each test is a first run: no values in the settings yet.
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                      "/Velmarch/Quillmere.conf");
+        QDir().mkpath(path("docs"));
+        QDir().mkpath(path("moved"));
+        QVERIFY(TestUtil::writeFile(path("docs/report.txt"), "figures"));
+        QVERIFY(TestUtil::writeFile(
+            path("quillmere.dat"),
+            catalogueLine("Work", 0, {}, "1", "job") +
+                catalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly", "old") +
+                catalogueLine("Site", 1, "https://example.org/", "4") +
+                catalogueLine("Inner", 1, {}, "1") +
+                catalogueLine("Deep", 2, path("docs/report.txt"), "2") +
+                catalogueLine("Deeper", 2, {}, "1") + catalogueLine("Bottom", 3, {}, "4")));
+        m_w = std::make_unique<MainWindow>();
+        m_w->catalogue().setDataFolder(m_dir.path());
+        m_w->formCreate(nullptr);
+        FileOperations::installDialogs(m_w.get());
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        m_asked.clear();
+        m_answers.clear();
+    }
+    void cleanup()
+    {
+        FileUtils::setFileOpUi(nullptr);
+        m_w.reset();
+    }
+
+    void showsTheEntry()
+    {
+        QVERIFY(action("acProperties")->isEnabled());
+        properties(node("Work"), [](PropertiesDialog& d) {
+            QCOMPARE(d.windowTitle(), QString("Properties"));
+            QCOMPARE(field(d, "edCategory")->text(), QString("None"));
+            QCOMPARE(field(d, "edType")->text(), QString("Category"));
+            QVERIFY(field(d, "edType")->isReadOnly());
+            QVERIFY(!d.findChild<QLabel*>("DocImg")->pixmap().isNull());
+        });
+        properties(node("Deep"), [this](PropertiesDialog& d) {
+            QCOMPARE(field(d, "edName")->text(), QString("Deep"));
+            QCOMPARE(field(d, "edCategory")->text(), QString("Inner"));
+            QCOMPARE(field(d, "edType")->text(), QString("Document"));
+            QCOMPARE(field(d, "edLocation")->text(), path("docs/report.txt"));
+            // An empty location cannot be confirmed.
+            auto* ok = d.findChild<QPushButton*>("btnOK");
+            field(d, "edLocation")->clear();
+            QVERIFY(!ok->isEnabled());
+            QTest::keyClicks(field(d, "edLocation"), "/x");
+            QVERIFY(ok->isEnabled());
+        });
+        QVERIFY(m_asked.isEmpty());
+        QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
+    }
+
+    void nameAndCommentOnly()
+    {
+        properties(node("Report"), [](PropertiesDialog& d) {
+            field(d, "edName")->setText("Annual");
+            field(d, "edComment")->setText("all figures");
+            clickOk(d);
+        });
+        TreeNode* n = node("Annual");
+        QVERIFY(n);
+        QCOMPARE(n->data()->comments, QString("all figures"));
+        QCOMPARE(n->data()->fullName, path("docs/report.txt"));
+        QVERIFY(m_asked.isEmpty());
+        QVERIFY(QFile::exists(path("docs/report.txt")));
+        // Cancel changes nothing.
+        properties(n, [](PropertiesDialog& d) { field(d, "edName")->setText("Other"); });
+        QCOMPARE(n->text(), QString("Annual"));
+    }
+
+    void moveAnsweredNoThenYes_data()
+    {
+        QTest::addColumn<bool>("changeLinks");
+        QTest::newRow("other link re-pointed") << true;
+        QTest::newRow("other link kept") << false;
+    }
+    void moveAnsweredNoThenYes()
+    {
+        QFETCH(bool, changeLinks);
+        const QString to = path("moved/report.txt");
+        m_answers.insert("There are yet links", changeLinks ? QMessageBox::Yes : QMessageBox::No);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(to);
+            field(d, "edName")->setText("Moved report");
+            clickOk(d); // No to the move question: the dialog stays
+            QVERIFY(d.isVisible());
+            QCOMPARE(m_asked.size(), 1);
+            QCOMPARE(m_asked.first(), PropertiesDialog::moveQuestion());
+            QVERIFY(m_asked.first().startsWith(QString::fromUtf8("Путь к файлу")));
+            QCOMPARE(field(d, "edLocation")->text(), to);
+            m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+            clickOk(d);
+            QVERIFY(!d.isVisible());
+        });
+        QVERIFY(!QFile::exists(path("docs/report.txt")));
+        QCOMPARE(TestUtil::readFile(to), QByteArray("figures"));
+        QCOMPARE(node("Moved report")->data()->fullName, to);
+        QCOMPARE(m_asked.size(), 3);
+        QVERIFY(m_asked.last().startsWith("There are yet links"));
+        QCOMPARE(node("Deep")->data()->fullName, changeLinks ? to : path("docs/report.txt"));
+    }
+
+    void moveIntoNewFolderAsks()
+    {
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        const QString to = path("moved/new/report.txt");
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(to);
+            clickOk(d);
+        });
+        // The folder question was answered No: nothing moved.
+        QCOMPARE(node("Report")->data()->fullName, path("docs/report.txt"));
+        QVERIFY(QFile::exists(path("docs/report.txt")));
+        m_asked.clear();
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(to);
+            clickOk(d);
+        });
+        QCOMPARE(node("Report")->data()->fullName, to);
+        QVERIFY(QFile::exists(to));
+    }
+
+    // A location naming an existing folder: the file goes into it, and the
+    // entry follows it there, not to the folder.
+    void moveIntoExistingFolder()
+    {
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path("moved"));
+            clickOk(d);
+        });
+        QVERIFY(QFile::exists(path("moved/report.txt")));
+        QCOMPARE(node("Report")->data()->fullName, path("moved/report.txt"));
+    }
+
+    void sameFileOtherSpelling_data()
+    {
+        QTest::addColumn<QString>("spelling");
+        QTest::newRow("trailing slash") << "docs/report.txt/";
+        QTest::newRow("dot") << "docs/./report.txt";
+        QTest::newRow("dot dot") << "moved/../docs/report.txt";
+    }
+    void sameFileOtherSpelling()
+    {
+        QFETCH(QString, spelling);
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path(spelling));
+            clickOk(d);
+        });
+        QCOMPARE(TestUtil::readFile(path("docs/report.txt")), QByteArray("figures"));
+        QCOMPARE(node("Report")->data()->fullName, path("docs/report.txt"));
+        QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
+    }
+
+    void hyperlinkAddressStays()
+    {
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Site"), [](PropertiesDialog& d) {
+            field(d, "edLocation")->setText("https://example.com/");
+            field(d, "edComment")->setText("kept");
+            clickOk(d);
+        });
+        QCOMPARE(node("Site")->data()->fullName, QString("https://example.org/"));
+        QCOMPARE(node("Site")->data()->comments, QString("kept"));
+    }
+
+    // A move to another file system copies first; a copy that fails half-way
+    // (the disk is full) must leave the file and the entry as they were,
+    // while the new name stands.
+    void failedMoveAcrossVolumes()
+    {
+        QTemporaryDir shm(QStringLiteral("/dev/shm/quillmere-XXXXXX"));
+        if (!shm.isValid() ||
+            QStorageInfo(shm.path()).device() == QStorageInfo(path("moved")).device())
+            QSKIP("needs two file systems (/dev/shm and the temporary folder)");
+        const QString from = shm.filePath("big.bin");
+        const QByteArray bytes(256 * 1024, 'x');
+        QVERIFY(TestUtil::writeFile(from, bytes));
+        m_w->catalogue().nodes().editRecord(node("Report"),
+                                            [&](NodeInfo& info) { info.fullName = from; });
+        m_answers.insert("", QMessageBox::Yes);
+        {
+            TestUtil::FileSizeLimit limit(64 * 1024);
+            properties(node("Report"), [&](PropertiesDialog& d) {
+                field(d, "edLocation")->setText(path("moved/big.bin"));
+                field(d, "edName")->setText("Renamed");
+                clickOk(d);
+            });
+        }
+        QCOMPARE(TestUtil::readFile(from), bytes);
+        QVERIFY(!QFile::exists(path("moved/big.bin")));
+        QCOMPARE(node("Renamed")->data()->fullName, from);
+        QVERIFY(QDir(path("moved"))
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    }
+
+    void additionalValue_data()
+    {
+        QTest::addColumn<bool>("recursive");
+        QTest::newRow("for the category alone") << false;
+        QTest::newRow("for everything inside") << true;
+    }
+    void additionalValue()
+    {
+        QFETCH(bool, recursive);
+        auto* additional = m_w->findChild<AdditionalMenu*>();
+        QMenu* menu = m_w->findChild<QMenu*>("AdMenu");
+        // The first run's one blank entry empties the value.
+        QCOMPARE(menu->actions().size(), 1);
+        target(node("Report"));
+        menu->actions().first()->trigger();
+        QCOMPARE(node("Report")->data()->sAdditional, QString());
+
+        additional->setAdTitle("Dept");
+        additional->setAdValues({"Sales", "R&D"});
+        additional->setRecursChanging(recursive);
+        QCOMPARE(menu->title(), QString("Dept"));
+        QAction* rd = menu->actions().at(1);
+        QCOMPARE(rd->text(), QString("R&&D")); // shown as R&D, not with an accelerator
+        target(node("Inner"));
+        rd->trigger();
+        QCOMPARE(node("Inner")->data()->sAdditional, QString("R&D"));
+        for (const char* inside : {"Deep", "Deeper", "Bottom"})
+            QCOMPARE(node(inside)->data()->sAdditional, recursive ? QString("R&D") : QString());
+        QCOMPARE(node("Report")->data()->sAdditional, QString());
+        QCOMPARE(node("Work")->data()->sAdditional, QString());
+    }
+};
+
+QTEST_MAIN(TestProperties)
+#include "tst_properties.moc"

@@ -1,0 +1,262 @@
+// Drags inside the window with the real pointer (xdotool under an X server):
+// entries and categories moved and copied onto tree rows, and real files
+// moved and copied onto a line of the folders panel.
+#include "catalogue/Catalogue.h"
+#include "catalogue/ListModel.h"
+#include "components/FileOperationDialogs.h"
+#include "components/MessageDialogs.h"
+#include "forms/MainWindow.h"
+#include "forms/main/FoldersPanel.h"
+#include "forms/main/WindowDragDrop.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include "testutil/TestUtil.h"
+
+using TestUtil::catalogueLine;
+
+class TestWindowDragDrop : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::unique_ptr<MainWindow> m_w;
+    QStringList m_asked;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    NodeTree& nodes() const { return m_w->catalogue().nodes(); }
+    QTreeView* tree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
+    QTreeView* list() const { return m_w->findChild<QTreeView*>("ListDetails"); }
+    WindowDragDrop* dragDrop() const { return m_w->findChild<WindowDragDrop*>(); }
+    FoldersPanel* folders() const { return m_w->findChild<FoldersPanel*>(); }
+
+    TreeNode* node(const QString& text) const
+    {
+        for (TreeNode* n = nodes().getFirstNode(); n; n = n->getNext())
+            if (n->text() == text)
+                return n;
+        return nullptr;
+    }
+    QStringList childrenOf(TreeNode* parent) const
+    {
+        QStringList out;
+        const int count = parent ? parent->count() : nodes().rootCount();
+        for (int i = 0; i < count; ++i)
+            out << (parent ? parent->item(i) : nodes().rootItem(i))->text();
+        return out;
+    }
+    int countNamed(const QString& text) const
+    {
+        int n = 0;
+        for (TreeNode* t = nodes().getFirstNode(); t; t = t->getNext())
+            n += t->text() == text;
+        return n;
+    }
+
+    // A point on a tree row, where its text is.
+    QPoint treeRow(TreeNode* n) const
+    {
+        const QRect r = tree()->visualRect(nodes().indexOf(n));
+        return QPoint(r.left() + 12, r.center().y());
+    }
+
+    // Presses on From, drags to To with the real pointer and lets go, with
+    // Ctrl held at the drop when asked; returns once the drag is over.
+    void drag(QWidget* fromViewport, QPoint from, QWidget* toViewport, QPoint to, bool ctrl)
+    {
+        const QPoint a = fromViewport->mapToGlobal(from), b = toViewport->mapToGlobal(to);
+        const auto at = [](QPoint p) {
+            return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())};
+        };
+        QStringList args = at(a) + QStringList{"mousedown", "1"};
+        args += at(a + QPoint(3, 0));
+        args += at(a + QPoint(16, 2));
+        for (int step = 1; step <= 4; ++step)
+            args += at(a + (b - a) * step / 4);
+        args += at(b + QPoint(1, 0));
+        if (ctrl)
+            args += QStringList{"keydown", "ctrl"} + at(b);
+        args += QStringList{"mouseup", "1"};
+        QProcess xdotool;
+        xdotool.start("xdotool", args);
+        QVERIFY(xdotool.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(xdotool.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(xdotool.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!dragDrop()->dragSource(), 10000);
+        if (ctrl)
+            QVERIFY(TestUtil::run("xdotool", {"keyup", "ctrl"}));
+    }
+    void dragInTree(const QString& what, const QString& onto, bool ctrl)
+    {
+        drag(tree()->viewport(), treeRow(node(what)), tree()->viewport(), treeRow(node(onto)),
+             ctrl);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server");
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            QSKIP("needs xdotool");
+        QVERIFY(m_dir.isValid());
+        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
+            m_asked << text;
+            return QMessageBox::Yes;
+        });
+    }
+    void cleanupTestCase() { MessageDialogs::setHandler(nullptr); }
+
+    void init()
+    {
+        QDir(path("docs")).removeRecursively();
+        QDir(path("moved")).removeRecursively();
+        QVERIFY(QDir().mkpath(path("docs")));
+        QVERIFY(QDir().mkpath(path("moved")));
+        QVERIFY(TestUtil::writeFile(path("docs/report.txt"), "figures"));
+        QVERIFY(TestUtil::writeFile(
+            path("quillmere.dat"),
+            catalogueLine("Work", 0, {}, "1") +
+                catalogueLine("Report", 1, path("docs/report.txt"), "2", "yearly", "old") +
+                catalogueLine("Site", 1, "https://example.org/", "4") +
+                catalogueLine("Sub", 1, {}, "1") + catalogueLine("Inner", 2, {}, "1") +
+                catalogueLine("Leaf", 2, "https://example.com/", "4") +
+                catalogueLine("Home", 0, {}, "1") +
+                catalogueLine("Copy of report", 1, path("docs/report.txt"), "2")));
+        m_w = std::make_unique<MainWindow>();
+        m_w->catalogue().setDataFolder(m_dir.path());
+        m_w->formCreate(nullptr);
+        FileOperations::installDialogs(m_w.get());
+        m_w->resize(900, 600);
+        m_w->move(0, 0);
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        tree()->expandAll();
+        m_asked.clear();
+    }
+    void cleanup()
+    {
+        FileUtils::setFileOpUi(nullptr);
+        m_w.reset();
+    }
+
+    void treeMoves()
+    {
+        TreeNode* first = nodes().getFirstNode();
+        // Onto a category: its first child; the status line tells about Ctrl.
+        QString during;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (dragDrop()->dragSource())
+                during = m_w->findChild<QLabel*>("CommentLabel")->text();
+        });
+        poll.start(0);
+        dragInTree("Site", "Home", false);
+        poll.stop();
+        QCOMPARE(during, QString("To copy keep the \"Ctrl\" key down"));
+        QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Copy of report"}));
+        // Onto an entry: just before it.
+        dragInTree("Report", "Copy of report", false);
+        QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Report", "Copy of report"}));
+        // Onto the first node: the last top-level node.
+        dragInTree("Sub", first->text(), false);
+        QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
+        QCOMPARE(childrenOf(node("Sub")), QStringList({"Inner", "Leaf"}));
+        // Never into its own subtree.
+        dragInTree("Sub", "Inner", false);
+        QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
+        QCOMPARE(node("Inner")->parent(), node("Sub"));
+        QCOMPARE(countNamed("Sub"), 1);
+    }
+
+    void treeCopies()
+    {
+        TreeNode* first = nodes().getFirstNode();
+        // A copied category arrives empty, as the category's first child.
+        dragInTree("Sub", "Home", true);
+        QCOMPARE(childrenOf(node("Home")).first(), QString("Sub"));
+        TreeNode* copy = node("Home")->item(0);
+        QCOMPARE(copy->count(), 0);
+        QCOMPARE(childrenOf(node("Work")), QStringList({"Report", "Site", "Sub"}));
+        // A document copied onto a document: just before it, record and icon alike.
+        dragInTree("Report", "Copy of report", true);
+        QCOMPARE(childrenOf(node("Home")), QStringList({"Sub", "Report", "Copy of report"}));
+        TreeNode* doc = node("Home")->item(1);
+        QCOMPARE(doc->data()->fullName, path("docs/report.txt"));
+        QCOMPARE(doc->data()->comments, QString("yearly"));
+        QCOMPARE(doc->data()->sAdditional, QString("old"));
+        QCOMPARE(doc->imageIndex(), node("Work")->item(0)->imageIndex());
+        QCOMPARE(tree()->currentIndex(), nodes().indexOf(doc));
+        // Onto the first node: the last top-level node; into its own subtree is allowed.
+        dragInTree("Site", first->text(), true);
+        QCOMPARE(nodes().rootItem(nodes().rootCount() - 1)->text(), QString("Site"));
+        dragInTree("Sub", "Inner", true);
+        QCOMPARE(childrenOf(node("Inner")), QStringList({"Sub"}));
+    }
+
+    void fromTheList()
+    {
+        tree()->setCurrentIndex(nodes().indexOf(node("Work")));
+        auto* model = qobject_cast<ListModel*>(list()->model());
+        const QRect r = list()->visualRect(model->index(model->rowOf(node("Report")), 0));
+        drag(list()->viewport(), QPoint(r.left() + 12, r.center().y()), tree()->viewport(),
+             treeRow(node("Home")), false);
+        QCOMPARE(childrenOf(node("Home")).first(), QString("Report"));
+        // The list shows the category it went to.
+        QCOMPARE(model->rowOf(node("Report")), 0);
+        QVERIFY(model->rowOf(node("Copy of report")) >= 0);
+    }
+
+    void ontoTheFoldersPanel_data()
+    {
+        QTest::addColumn<bool>("ctrl");
+        QTest::newRow("move") << false;
+        QTest::newRow("copy") << true;
+    }
+    void ontoTheFoldersPanel()
+    {
+        QFETCH(bool, ctrl);
+        m_w->findChild<QAction*>("acExplore")->trigger();
+        folders()->moveWithin(500, 200);
+        folders()->setCurrentFolder(m_dir.path());
+        QListWidget* lines = folders()->dirList();
+        int movedLine = -1;
+        for (int i = 0; i < lines->count(); ++i)
+            if (folders()->folderOfLine(i) == path("moved"))
+                movedLine = i;
+        QVERIFY(movedLine >= 0);
+        const QPoint line = lines->visualItemRect(lines->item(movedLine)).center();
+        // Categories and hyperlinks are refused.
+        drag(tree()->viewport(), treeRow(node("Site")), lines->viewport(), line, false);
+        QCOMPARE(node("Site")->parent(), node("Work"));
+        QCOMPARE(node("Site")->data()->fullName, QString("https://example.org/"));
+
+        drag(tree()->viewport(), treeRow(node("Report")), lines->viewport(), line, ctrl);
+        const QString to = path("moved/report.txt"), from = path("docs/report.txt");
+        QCOMPARE(TestUtil::readFile(to), QByteArray("figures"));
+        QCOMPARE(QFile::exists(from), ctrl);
+        QCOMPARE(folders()->currentFolder(), path("moved"));
+        // The dragged entry points at the new place.
+        QCOMPARE(node("Work")->item(ctrl ? 1 : 0)->data()->fullName, to);
+        if (ctrl) {
+            // A new entry just before it stands for the file left behind.
+            TreeNode* original = node("Work")->item(0);
+            QCOMPARE(original->text(), QString("Report"));
+            QCOMPARE(original->data()->fullName, from);
+            QCOMPARE(node("Copy of report")->data()->fullName, from);
+            QVERIFY(m_asked.isEmpty());
+        } else {
+            // The other link to the file was offered and re-pointed.
+            QCOMPARE(m_asked.size(), 1);
+            QCOMPARE(node("Copy of report")->data()->fullName, to);
+        }
+    }
+};
+
+QTEST_MAIN(TestWindowDragDrop)
+#include "tst_windowdragdrop_x11.moc"
