@@ -176,6 +176,14 @@ private Q_SLOTS:
         QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
         QCOMPARE(node("Inner")->parent(), node("Sub"));
         QCOMPARE(countNamed("Sub"), 1);
+        // Nothing goes into the built-in category, which is never saved.
+        const QStringList builtIn = childrenOf(first);
+        QVERIFY(!builtIn.isEmpty());
+        dragInTree("Report", builtIn.first(), false);
+        dragInTree("Report", builtIn.first(), true);
+        QCOMPARE(childrenOf(first), builtIn);
+        QCOMPARE(countNamed("Report"), 1);
+        QCOMPARE(node("Report")->parent(), node("Home"));
     }
 
     void treeCopies()

@@ -20,8 +20,9 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent) : QDia
 {
     setObjectName(QStringLiteral("TPropertiesF"));
     setWindowTitle(QStringLiteral("Properties"));
-    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A fixed dialog frame: a title and a close button, nothing to size.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
 
     m_image = new QLabel(this);
     m_image->setObjectName(QStringLiteral("DocImg"));
@@ -32,6 +33,11 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent) : QDia
         auto* e = new QLineEdit(text, this);
         e->setObjectName(QString::fromLatin1(objectName));
         e->setReadOnly(readOnly);
+        if (readOnly) { // looks like a text to read, not a field to fill
+            QPalette p = e->palette();
+            p.setColor(QPalette::Base, p.color(QPalette::Window));
+            e->setPalette(p);
+        }
         e->setMinimumWidth(FieldWidth);
         e->setCursorPosition(0);
         return e;

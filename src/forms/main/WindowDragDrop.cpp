@@ -220,6 +220,11 @@ void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
     // Into a category: its first child; onto the first node: the last
     // top-level node; onto an entry: just before it.
     TreeNode* parent = intoCategory ? target : first ? nullptr : target->parent();
+    // The built-in category is made anew at every start and never saved:
+    // whatever went into it would be lost at the end of the run.
+    const TreeNode* maker = m_context.catalogue().makerCategory;
+    if (maker && parent && parent->isUnder(maker))
+        return;
     if (copy) {
         TreeNode* sibling = intoCategory ? target->getFirstChild() : first ? nullptr : target;
         TreeNode* made = copyNode(source, parent, sibling);
