@@ -237,12 +237,21 @@ private Q_SLOTS:
         folders()->moveWithin(500, 200);
         folders()->setCurrentFolder(m_dir.path());
         QListWidget* lines = folders()->dirList();
-        int movedLine = -1;
-        for (int i = 0; i < lines->count(); ++i)
-            if (folders()->folderOfLine(i) == path("moved"))
-                movedLine = i;
-        QVERIFY(movedLine >= 0);
-        const QPoint line = lines->visualItemRect(lines->item(movedLine)).center();
+        const auto lineOf = [&](const QString& folder) {
+            for (int i = 0; i < lines->count(); ++i)
+                if (folders()->folderOfLine(i) == folder)
+                    return lines->visualItemRect(lines->item(i)).center();
+            return QPoint(-1, -1);
+        };
+        const QPoint line = lineOf(path("moved"));
+        QVERIFY(line.x() >= 0);
+        // Onto the folder it is in: nothing to do, nothing asked.
+        drag(tree()->viewport(), treeRow(node("Report")), lines->viewport(), lineOf(path("docs")),
+             ctrl);
+        folders()->setCurrentFolder(m_dir.path());
+        QCOMPARE(m_asked, QStringList());
+        QCOMPARE(countNamed("Report"), 1);
+        QCOMPARE(TestUtil::readFile(path("docs/report.txt")), QByteArray("figures"));
         // Categories and hyperlinks are refused.
         drag(tree()->viewport(), treeRow(node("Site")), lines->viewport(), line, false);
         QCOMPARE(node("Site")->parent(), node("Work"));
