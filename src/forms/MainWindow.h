@@ -12,6 +12,7 @@ class CategoryView;
 class CommandActions;
 class CommandContext;
 class FoldersPanel;
+class Intake;
 class Opening;
 class QFrame;
 class QLabel;
@@ -71,6 +72,7 @@ private:
     FoldersPanel* m_folders = nullptr;
     TrayControl* m_tray = nullptr;
     Opening* m_opening = nullptr;
+    Intake* m_intake = nullptr;
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
     QFrame* m_dropStrip = nullptr;
