@@ -136,17 +136,19 @@ private Q_SLOTS:
     void shortcutFiles()
     {
         // Windows .url: the section line in any case, then "URL=" in any case.
-        QCOMPARE(internetShortcutUrl({"[internetshortcut]", "IconIndex=0", "url=https://n.example/x"}),
-                 QString("https://n.example/x"));
+        QCOMPARE(
+            internetShortcutUrl({"[internetshortcut]", "IconIndex=0", "url=https://n.example/x"}),
+            QString("https://n.example/x"));
         // No URL before the next section, a section only as last line, a URL
         // before any section, a section line with blanks: nothing.
-        QCOMPARE(internetShortcutUrl({"[InternetShortcut]", "[Other]", "URL=https://x/"}), QString());
+        QCOMPARE(internetShortcutUrl({"[InternetShortcut]", "[Other]", "URL=https://x/"}),
+                 QString());
         QCOMPARE(internetShortcutUrl({"URL=https://x/", "[InternetShortcut]"}), QString());
         QCOMPARE(internetShortcutUrl({" [InternetShortcut]", "URL=https://x/"}), QString());
 
         // freedesktop link files: Type=Link in the main group.
-        QCOMPARE(desktopLinkUrl({"[Desktop Entry]", "Name=Docs", "Type=Link",
-                                 "URL=https://docs.example/"}),
+        QCOMPARE(desktopLinkUrl(
+                     {"[Desktop Entry]", "Name=Docs", "Type=Link", "URL=https://docs.example/"}),
                  QString("https://docs.example/"));
         QCOMPARE(desktopLinkUrl({"[Desktop Entry]", "Type=Application", "URL=https://x/"}),
                  QString());

@@ -204,7 +204,7 @@ bool DropTarget::inScrollMargin(const QPoint& point) const
     if (!m_scrollView || !m_widget)
         return false;
     QWidget* port = m_scrollView->viewport();
-    const QPoint p = port->mapFrom(m_widget, point);
+    const QPoint p = port->mapFromGlobal(m_widget->mapToGlobal(point));
     if (!port->rect().contains(p))
         return false;
     const int margin = m_scrollView->fontMetrics().height();
@@ -221,7 +221,7 @@ void DropTarget::scrollTick()
         return;
     }
     QWidget* port = m_scrollView->viewport();
-    const QPoint p = port->mapFrom(m_widget, m_lastPoint);
+    const QPoint p = port->mapFromGlobal(m_widget->mapToGlobal(m_lastPoint));
     const int margin = m_scrollView->fontMetrics().height();
     if (p.y() < margin)
         m_scrollView->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
