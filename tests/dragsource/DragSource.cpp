@@ -6,15 +6,19 @@
 //                                            text/uri-list, text/html, text/plain
 //   quillmere_dragsource nodes               the program's private type only
 // It prints "ready X Y W H" (its window on the screen) once shown, "started"
-// when the drag begins and "done ACTION" when it ends, then quits.
+// when the drag begins and "done ACTION" when it ends; it quits when its
+// standard input closes.
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <cstdio>
+#include <unistd.h>
+#include <utility>
 
 namespace
 {
@@ -57,8 +61,12 @@ public:
     }
 
 protected:
-    void showEvent(QShowEvent*) override
+    // Ready once painted: the window is then on the screen to be pressed.
+    void paintEvent(QPaintEvent* event) override
     {
+        QWidget::paintEvent(event);
+        if (std::exchange(m_ready, true))
+            return;
         QTimer::singleShot(0, this, [this] {
             const QPoint at = mapToGlobal(QPoint(0, 0));
             std::printf("ready %d %d %d %d\n", at.x(), at.y(), width(), height());
@@ -68,29 +76,39 @@ protected:
 
     void mousePressEvent(QMouseEvent*) override
     {
-        QMimeData* data = nullptr;
+        QMimeData* offered = nullptr;
         const QString kind = m_args.value(0);
-        if (kind == "files")
-            data = fileData(m_args.mid(1));
-        else if (kind == "link")
-            data = linkData(m_args.value(1), m_args.value(2));
-        else {
-            data = new QMimeData;
-            data->setData("application/x-quillmere-nodes", "1");
+        if (kind == "files") {
+            offered = fileData(m_args.mid(1));
+        } else if (kind == "link") {
+            offered = linkData(m_args.value(1), m_args.value(2));
+        } else {
+            offered = new QMimeData;
+            offered->setData("application/x-quillmere-nodes", "1");
         }
         auto* drag = new QDrag(this);
-        drag->setMimeData(data);
+        drag->setMimeData(offered);
         std::printf("started\n");
         std::fflush(stdout);
         const Qt::DropAction done =
             drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
         std::printf("done %d\n", int(done));
         std::fflush(stdout);
-        QApplication::quit();
+        // The target may still ask for the data after the drop: stay until
+        // the test closes our input.
+        auto* input = new QSocketNotifier(0, QSocketNotifier::Read, this);
+        connect(input, &QSocketNotifier::activated, this, [input] {
+            char buffer[64];
+            if (::read(0, buffer, sizeof buffer) <= 0) {
+                input->setEnabled(false);
+                QApplication::quit();
+            }
+        });
     }
 
 private:
     QStringList m_args;
+    bool m_ready = false;
 };
 
 } // namespace
