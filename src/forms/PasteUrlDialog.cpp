@@ -19,7 +19,9 @@ constexpr int PasteImage = 15; // the picture of "Add URL..."
 } // namespace
 
 PasteUrlDialog::PasteUrlDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint |
+                          Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("PasteUrlF"));
     setWindowTitle(QStringLiteral("Paste hyperlink"));
@@ -28,7 +30,8 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     auto* heading = new QLabel(
         QStringLiteral("Here you are able to paste before copied URL from clipboard"), this);
     heading->setObjectName(QStringLiteral("Heading"));
-    heading->setGeometry(0, 0, ClientSize.width(), 26);
+    // Two lines of the desktop's font need a little more than the design's 26 pixels.
+    heading->setGeometry(8, 3, ClientSize.width() - 16, 34);
     heading->setAlignment(Qt::AlignCenter);
     heading->setWordWrap(true);
     QFont bold = heading->font();
