@@ -156,10 +156,10 @@ class TestIntake : public QObject
     // A drag from another program onto Receiver at At (its coordinates),
     // dropped when Drop; true when the receiver took it. Waits for the
     // filing that a drop starts.
-    bool drag(QWidget* receiver, QMimeData* rawData, QPoint at, bool drop = true)
+    bool drag(QWidget* receiver, QMimeData* rawData, QPoint at, bool drop = true,
+              Qt::DropActions allowed = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction)
     {
         std::unique_ptr<QMimeData> data(rawData);
-        const Qt::DropActions allowed = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(at, allowed, data.get(), Qt::LeftButton, {});
         QApplication::sendEvent(receiver, &enter);
         if (!enter.isAccepted())
@@ -269,11 +269,19 @@ private Q_SLOTS:
         QVERIFY(drag(strip(), link("https://x.example/", "X"),
                      QPoint(10, strip()->mapFrom(m_w.get(), rowPoint(fruit)).y()), false));
         QCOMPARE(marker()->y(), strip()->mapFrom(m_w.get(), rowPoint(fruit)).y() - 8);
+        QDragLeaveEvent leaveStrip;
+        QApplication::sendEvent(strip(), &leaveStrip);
+        QVERIFY(!marker()->isVisible());
+        // A source that allows no link is refused and shows no marker.
+        QVERIFY(!drag(m_w.get(), files({file("a.txt")}), rowPoint(fruit), false,
+                      Qt::CopyAction | Qt::MoveAction));
+        QVERIFY(!drag(strip(), link("https://x.example/", "X"), {10, 10}, false, Qt::CopyAction));
+        QVERIFY(!marker()->isVisible());
         // The program's own drags belong to someone else: not taken here.
         auto* own = files({file("a.txt")});
         own->setData(DropFormats::PrivateNodesMime, "1");
         QVERIFY(!drag(m_w.get(), own, rowPoint(fruit), false));
-        QVERIFY(!drag(strip(), link("https://x.example/", "X"), {10, 10}, false) == false);
+        QVERIFY(!marker()->isVisible());
     }
 
     void badNamesAreRefusedAndTheRestFiled()

@@ -92,14 +92,19 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     m_urlTarget->setScrollView(view.tree());
     m_urlTarget->attachTo(&dropStrip);
 
-    connect(m_fileTarget, &DropTarget::entered, this,
-            [this](DropTargetEvent&) { dropFileTargetEnter(); });
+    // A drag whose source allows no link is refused: it gets no marker.
+    connect(m_fileTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
+        if (e.effect != Qt::IgnoreAction)
+            dropFileTargetEnter();
+    });
     connect(m_fileTarget, &DropTarget::draggedOver, this,
             [this](DropTargetEvent& e) { dropFileTargetDragOver(e.point); });
     connect(m_fileTarget, &DropTarget::left, this, &Intake::dropFileTargetLeave);
     connect(m_fileTarget, &DropTarget::dropped, this,
             [this](DropTargetEvent& e) { dropFileTargetDrop(e.point, m_fileTarget->files); });
     connect(m_urlTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
+        if (e.effect == Qt::IgnoreAction)
+            return;
         m_marker->show();
         dropUrlTargetDragOver(e.point);
     });
@@ -211,6 +216,14 @@ void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
     TreeNode* target =
         orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint)));
     const QPoint menuPoint = window.mapToGlobal(windowPoint);
+    // The folder menus let other events run: a target that goes meanwhile
+    // leaves the files to the main category.
+    const auto forget = connect(&m_context.catalogue().nodes(), &NodeTree::nodeDeleting, this,
+                                [&target](TreeNode* gone) {
+                                    if (target && target->isUnder(gone))
+                                        target = nullptr;
+                                });
+    const auto disconnectForget = qScopeGuard([&] { disconnect(forget); });
     QStringList toFile;
     for (const QString& name : names) {
         if (!isDirectory(name)) {
@@ -236,7 +249,7 @@ void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
             break;
         }
     }
-    fileBatch(toFile, target);
+    fileBatch(toFile, orMainCategory(target));
 }
 
 Intake::FolderChoice Intake::askFolder(const QPoint& globalPoint)
