@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing Quillmere
 # need. Installs only what is missing, so running it again is cheap.
-# Usage: scripts/setup.sh [fuzz] [format]
-#   fuzz: also clang with libFuzzer and the sanitizers; format: clang-format
+# Usage: scripts/setup.sh [fuzz] [format] [filemanager]
+#   fuzz: also clang with libFuzzer and the sanitizers; format: clang-format;
+#   filemanager: a real file manager to drag files from by hand
 set -euo pipefail
 
 PACKAGES=(
@@ -18,11 +19,14 @@ PACKAGES=(
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # the format check (scripts/check-format.sh)
 FORMAT_PACKAGES=(clang-format)
+# trying drops from a real file manager under Xvfb (no suite needs it)
+FILEMANAGER_PACKAGES=(pcmanfm)
 
 for group in "$@"; do
   case "$group" in
     fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
     format) PACKAGES+=("${FORMAT_PACKAGES[@]}") ;;
+    filemanager) PACKAGES+=("${FILEMANAGER_PACKAGES[@]}") ;;
     *) echo "setup: unknown package group: $group" >&2; exit 2 ;;
   esac
 done

@@ -457,6 +457,11 @@ private Q_SLOTS:
             if (a->isEnabled())
                 enabled << a->objectName();
         }
+        // Built: the intake's commands.
+        for (const char* name :
+             {"AsSepDocs1", "AsSingleFolder1", "NoDragDrop1", "acNewDoc", "acPasteURL"})
+            QVERIFY2(enabled.removeOne(QLatin1String(name)), name);
+
         QCOMPARE(names.size(),
                  QSet<QString>(names.begin(), names.end()).size()); // each found by its name
         // Built since, with suites of their own.

@@ -9,6 +9,7 @@
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
 #include "forms/main/FoldersPanel.h"
+#include "forms/main/Intake.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Properties.h"
 #include "forms/main/TrayControl.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_data = new CatalogueData(*m_context);
     m_properties = new Properties(*m_context, *m_view);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
+    m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
     m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});
     connect(m_settings, &WindowSettings::problem, this, &MainWindow::addStartupError);
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });

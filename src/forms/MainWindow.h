@@ -12,6 +12,7 @@ class CategoryView;
 class CommandActions;
 class CommandContext;
 class FoldersPanel;
+class Intake;
 class Opening;
 class Properties;
 class QFrame;
@@ -73,6 +74,7 @@ private:
     FoldersPanel* m_folders = nullptr;
     TrayControl* m_tray = nullptr;
     Opening* m_opening = nullptr;
+    Intake* m_intake = nullptr;
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
     Properties* m_properties = nullptr;

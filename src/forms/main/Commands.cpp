@@ -14,10 +14,10 @@ constexpr int key(QKeyCombination combination)
 
 // The image numbers are the command pictures painted by Artwork.
 constexpr Entry Table[] = {
-    {Id::NewDoc, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), 4, Pending},
+    {Id::NewDoc, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), 4, NoFlags},
     {Id::NewCateg, "acNewCateg", "Add category", "Add new category", key(Qt::CTRL | Qt::Key_N), 5,
      Pending},
-    {Id::PasteURL, "acPasteURL", "Add URL...", "Add URL from clipboard", 0, 15, Pending},
+    {Id::PasteURL, "acPasteURL", "Add URL...", "Add URL from clipboard", 0, 15, NoFlags},
     {Id::RemoveItem, "acRemoveItem", "Remove from program", "Remove link from program",
      key(Qt::CTRL | Qt::Key_Delete), 6, Pending},
     {Id::DeleteFromDisk, "acDeleteFromDisk", "Delete from hard disk",
@@ -61,10 +61,10 @@ constexpr Entry Table[] = {
     {Id::Show, "Show1", "Show", "", 0, -1, NoFlags},
     {Id::Hide, "Hide1", "Hide", "", 0, -1, NoFlags},
     {Id::AsSingleFolder, "AsSingleFolder1", "Add the folder as a single document", "", 0, -1,
-     Pending},
+     NoFlags},
     {Id::AsSepDocs, "AsSepDocs1", "Add content of folder as separate documents", "", 0, -1,
-     Pending},
-    {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, Pending},
+     NoFlags},
+    {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, NoFlags},
 };
 
 static_assert(std::size(Table) == size_t(Id::Count), "one row per command");

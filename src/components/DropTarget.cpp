@@ -1,0 +1,262 @@
+#include "components/DropTarget.h"
+#include "components/DropFormats.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWidget>
+
+namespace
+{
+
+constexpr int ScrollInterval = 100; // ms between lines while resting at an edge
+// GNOME's file managers say on the clipboard whether files were cut or copied.
+constexpr char CopiedFilesMime[] = "x-special/gnome-copied-files";
+
+} // namespace
+
+DropTarget::DropTarget(QObject* parent) : QObject(parent), m_scrollTimer(new QTimer(this))
+{
+    m_scrollTimer->setInterval(ScrollInterval);
+    connect(m_scrollTimer, &QTimer::timeout, this, &DropTarget::scrollTick);
+}
+
+DropTarget::~DropTarget()
+{
+    detach();
+}
+
+void DropTarget::attachTo(QWidget* widget)
+{
+    if (widget == m_widget)
+        return;
+    detach();
+    m_widget = widget;
+    if (!widget)
+        return;
+    widget->setAcceptDrops(true);
+    widget->installEventFilter(this);
+}
+
+void DropTarget::detach()
+{
+    m_scrollTimer->stop();
+    m_holding = false;
+    if (m_widget) {
+        m_widget->removeEventFilter(this);
+        m_widget->setAcceptDrops(false);
+    }
+    m_widget = nullptr;
+}
+
+void DropTarget::setScrollView(QAbstractScrollArea* view)
+{
+    m_scrollView = view;
+}
+
+Qt::DropAction DropTarget::chooseDropEffect(Qt::KeyboardModifiers modifiers, const QPoint& point,
+                                            Qt::DropActions allowed, bool* scroll) const
+{
+    allowed &= m_dragTypes;
+    if (scroll)
+        *scroll = inScrollMargin(point);
+    if (getDropEffect)
+        return getDropEffect(modifiers, point, allowed);
+    const bool shift = modifiers & Qt::ShiftModifier, ctrl = modifiers & Qt::ControlModifier;
+    if (shift && ctrl && (allowed & Qt::LinkAction))
+        return Qt::LinkAction;
+    if (shift && !ctrl && (allowed & Qt::MoveAction))
+        return Qt::MoveAction;
+    for (Qt::DropAction a : {Qt::CopyAction, Qt::MoveAction, Qt::LinkAction})
+        if (allowed & a)
+            return a;
+    return Qt::IgnoreAction;
+}
+
+Qt::DropAction DropTarget::readClipboard()
+{
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (!data || !data->hasFormat(QString::fromLatin1(CopiedFilesMime)))
+        return Qt::IgnoreAction;
+    const QByteArray first = data->data(QString::fromLatin1(CopiedFilesMime)).split('\n').value(0);
+    if (first.trimmed() == "cut")
+        return Qt::MoveAction;
+    return first.trimmed() == "copy" ? Qt::CopyAction : Qt::IgnoreAction;
+}
+
+bool DropTarget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_widget)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+        return dragEnter(static_cast<QDropEvent*>(event));
+    case QEvent::DragMove:
+        return dragMove(static_cast<QDropEvent*>(event));
+    case QEvent::DragLeave:
+        dragLeave();
+        return true;
+    case QEvent::Drop:
+        return drop(static_cast<QDropEvent*>(event));
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}
+
+bool DropTarget::serves(const QPoint& point) const
+{
+    if (!m_excluded || !m_excluded->isVisible())
+        return true;
+    const QRect area(m_excluded->mapTo(m_widget, QPoint(0, 0)), m_excluded->size());
+    return !area.contains(point);
+}
+
+bool DropTarget::dragEnter(QDropEvent* event)
+{
+    resetData();
+    m_holding = false;
+    m_scrollTimer->stop();
+    const QPoint point = event->position().toPoint();
+    m_lastPoint = point;
+    // Another handler's drag, or one this target cannot read: not ours.
+    if (DropFormats::isPrivateDrag(event->mimeData()) || !acceptsFormats(event->mimeData()) ||
+        !serves(point)) {
+        event->ignore();
+        return false;
+    }
+    m_holding = true;
+    if (m_getDataOnEnter)
+        readData(event->mimeData());
+    DropTargetEvent e{event->modifiers(), event->buttons(), point};
+    e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions(), &e.scroll);
+    Q_EMIT entered(e);
+    if (e.effect == Qt::IgnoreAction) {
+        event->ignore();
+    } else {
+        event->setDropAction(e.effect);
+        event->accept();
+    }
+    return true;
+}
+
+bool DropTarget::dragMove(QDropEvent* event)
+{
+    const QPoint point = event->position().toPoint();
+    m_lastPoint = point;
+    if (!m_holding || !serves(point)) {
+        event->ignore();
+        return m_holding;
+    }
+    DropTargetEvent e{event->modifiers(), event->buttons(), point};
+    e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions(), &e.scroll);
+    Q_EMIT draggedOver(e);
+    if (e.scroll && m_scrollView)
+        m_scrollTimer->start();
+    else
+        m_scrollTimer->stop();
+    if (e.effect == Qt::IgnoreAction) {
+        event->ignore();
+    } else {
+        event->setDropAction(e.effect);
+        event->accept();
+    }
+    return true;
+}
+
+bool DropTarget::drop(QDropEvent* event)
+{
+    if (!m_holding) {
+        event->ignore();
+        return false;
+    }
+    m_scrollTimer->stop();
+    DropTargetEvent e{event->modifiers(), event->buttons(), event->position().toPoint()};
+    e.effect = chooseDropEffect(e.modifiers, e.point, event->possibleActions());
+    if (m_getDataOnEnter || readData(event->mimeData()))
+        Q_EMIT dropped(e);
+    else
+        e.effect = Qt::IgnoreAction;
+    if (e.effect == Qt::IgnoreAction) {
+        event->ignore();
+    } else {
+        event->setDropAction(e.effect);
+        event->accept();
+    }
+    resetData();
+    m_holding = false;
+    return true;
+}
+
+void DropTarget::dragLeave()
+{
+    resetData();
+    m_scrollTimer->stop();
+    m_holding = false;
+    Q_EMIT left();
+}
+
+bool DropTarget::inScrollMargin(const QPoint& point) const
+{
+    if (!m_scrollView || !m_widget)
+        return false;
+    QWidget* port = m_scrollView->viewport();
+    const QPoint p = port->mapFromGlobal(m_widget->mapToGlobal(point));
+    if (!port->rect().contains(p))
+        return false;
+    const int margin = m_scrollView->fontMetrics().height();
+    const bool vertical = m_scrollView->verticalScrollBar()->isVisible();
+    const bool horizontal = m_scrollView->horizontalScrollBar()->isVisible();
+    return (vertical && (p.y() < margin || p.y() > port->height() - margin)) ||
+           (horizontal && (p.x() < margin || p.x() > port->width() - margin));
+}
+
+void DropTarget::scrollTick()
+{
+    if (!m_scrollView || !m_widget) {
+        m_scrollTimer->stop();
+        return;
+    }
+    QWidget* port = m_scrollView->viewport();
+    const QPoint p = port->mapFromGlobal(m_widget->mapToGlobal(m_lastPoint));
+    const int margin = m_scrollView->fontMetrics().height();
+    if (p.y() < margin)
+        m_scrollView->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (p.y() > port->height() - margin)
+        m_scrollView->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (p.x() < margin)
+        m_scrollView->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (p.x() > port->width() - margin)
+        m_scrollView->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+}
+
+// ------------------------------------------------------------- FileDropTarget
+
+bool FileDropTarget::readData(const QMimeData* data)
+{
+    files = DropFormats::localFiles(data);
+    return !files.isEmpty();
+}
+
+void FileDropTarget::resetData()
+{
+    files.clear();
+}
+
+bool FileDropTarget::acceptsFormats(const QMimeData* data) const
+{
+    // Checked by reading: a list of web addresses is no file list.
+    return !DropFormats::localFiles(data).isEmpty();
+}
+
+Qt::DropAction FileDropTarget::readClipboard()
+{
+    files = DropFormats::localFiles(QApplication::clipboard()->mimeData());
+    if (files.isEmpty())
+        return Qt::IgnoreAction;
+    const Qt::DropAction preferred = DropTarget::readClipboard();
+    return preferred == Qt::IgnoreAction ? Qt::CopyAction : preferred;
+}

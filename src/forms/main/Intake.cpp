@@ -1,0 +1,412 @@
+#include "forms/main/Intake.h"
+#include "catalogue/Catalogue.h"
+#include "components/DropTarget.h"
+#include "components/MessageDialogs.h"
+#include "components/UrlDropTarget.h"
+#include "forms/PasteUrlDialog.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/CommandActions.h"
+#include "forms/main/CommandContext.h"
+#include "forms/main/TrayControl.h"
+#include "utils/FileListing.h"
+#include "utils/TextUtils.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+
+using Commands::Id;
+using Commands::Menu;
+using namespace FileUtils;
+
+namespace
+{
+
+Intake::PickFiles g_pickFiles;
+
+constexpr int MarkerLeft = 14;
+constexpr int FileMarkerLift = 6; // the marker's middle at the pointer
+constexpr int UrlMarkerLift = 8;
+constexpr int StripToTree = 40; // a point on the strip probes the tree this far right
+constexpr QPoint PlacementPointer(40, 80);
+const QString PlacementHint = QStringLiteral("Click where the file must be added");
+const QString NoFilesFound = QStringLiteral("Files not found");
+
+class PlacementFilter : public QObject
+{
+public:
+    PlacementFilter(QObject* owner, std::function<bool(QEvent*)> handler)
+        : QObject(owner), m_handler(std::move(handler))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        return m_handler(event) || QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(QEvent*)> m_handler;
+};
+
+} // namespace
+
+Intake::ScopedPickFiles::ScopedPickFiles(PickFiles pick) : m_previous(std::move(g_pickFiles))
+{
+    g_pickFiles = std::move(pick);
+}
+
+Intake::ScopedPickFiles::~ScopedPickFiles()
+{
+    g_pickFiles = std::move(m_previous);
+}
+
+Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, TrayControl& tray)
+    : QObject(&view), m_context(context), m_view(view), m_strip(dropStrip), m_tray(tray)
+{
+    setObjectName(QStringLiteral("Intake"));
+    m_marker = dropStrip.findChild<QLabel*>(QStringLiteral("TargetMarker"));
+
+    // Files: the whole window but the strip; links: the strip.
+    m_fileTarget = new FileDropTarget(this);
+    m_fileTarget->setObjectName(QStringLiteral("DropFileTarget"));
+    m_fileTarget->setDragTypes(Qt::LinkAction);
+    m_fileTarget->setExcluded(&dropStrip);
+    m_fileTarget->setScrollView(view.tree());
+    m_fileTarget->attachTo(&context.window());
+    m_urlTarget = new UrlDropTarget(this);
+    m_urlTarget->setObjectName(QStringLiteral("DropURLTarget"));
+    m_urlTarget->setScrollView(view.tree());
+    m_urlTarget->attachTo(&dropStrip);
+
+    // A drag whose source allows no link is refused: it gets no marker.
+    connect(m_fileTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
+        if (e.effect != Qt::IgnoreAction)
+            dropFileTargetEnter();
+    });
+    connect(m_fileTarget, &DropTarget::draggedOver, this,
+            [this](DropTargetEvent& e) { dropFileTargetDragOver(e.point); });
+    connect(m_fileTarget, &DropTarget::left, this, &Intake::dropFileTargetLeave);
+    connect(m_fileTarget, &DropTarget::dropped, this,
+            [this](DropTargetEvent& e) { dropFileTargetDrop(e.point, m_fileTarget->files); });
+    connect(m_urlTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
+        if (e.effect == Qt::IgnoreAction)
+            return;
+        m_marker->show();
+        dropUrlTargetDragOver(e.point);
+    });
+    connect(m_urlTarget, &DropTarget::draggedOver, this,
+            [this](DropTargetEvent& e) { dropUrlTargetDragOver(e.point); });
+    connect(m_urlTarget, &DropTarget::left, m_marker, &QWidget::hide);
+    connect(m_urlTarget, &DropTarget::dropped, this, [this](DropTargetEvent& e) {
+        dropUrlTargetDrop(e.point, m_urlTarget->url, m_urlTarget->title);
+    });
+
+    CommandActions& commands = context.commands();
+    commands.connectCommand(Id::NewDoc, this, &Intake::acNewDocExecute);
+    commands.connectCommand(Id::PasteURL, this, &Intake::acPasteUrlExecute);
+    commands.connectCommand(Id::AsSingleFolder, this,
+                            [this] { m_folderChoice = FolderChoice::Single; });
+    commands.connectCommand(Id::AsSepDocs, this,
+                            [this] { m_folderChoice = FolderChoice::Content; });
+    commands.connectCommand(Id::NoDragDrop, this,
+                            [this] { m_folderChoice = FolderChoice::Cancel; });
+
+    view.tree()->viewport()->installEventFilter(
+        new PlacementFilter(this, [this](QEvent* e) { return placementEvent(e); }));
+}
+
+// ---------------------------------------------------------------- the marker
+
+void Intake::moveMarker(int top)
+{
+    m_marker->move(MarkerLeft, top);
+}
+
+void Intake::dropFileTargetEnter()
+{
+    m_marker->show();
+}
+
+void Intake::dropFileTargetDragOver(const QPoint& windowPoint)
+{
+    QWidget& window = m_context.window();
+    const QPoint onStrip = m_strip.mapFrom(&window, windowPoint);
+    const QPoint onTree = m_view.tree()->viewport()->mapFrom(&window, windowPoint);
+    moveMarker(treeNodeAt(onTree) ? onStrip.y() - FileMarkerLift : 0);
+}
+
+void Intake::dropFileTargetLeave()
+{
+    m_marker->hide();
+}
+
+void Intake::dropUrlTargetDragOver(const QPoint& stripPoint)
+{
+    moveMarker(stripRowNode(stripPoint) ? stripPoint.y() - UrlMarkerLift : 0);
+}
+
+TreeNode* Intake::treeNodeAt(const QPoint& viewportPoint) const
+{
+    QWidget* port = m_view.tree()->viewport();
+    if (!port->rect().contains(viewportPoint))
+        return nullptr; // over the list, the tool bar or the strip
+    return NodeTree::nodeOf(m_view.tree()->indexAt(viewportPoint));
+}
+
+TreeNode* Intake::stripRowNode(const QPoint& stripPoint) const
+{
+    // The strip and the tree share their top edge: the row level with the pointer.
+    QWidget* port = m_view.tree()->viewport();
+    QPoint p = port->mapFromGlobal(m_strip.mapToGlobal(stripPoint));
+    p.setX(std::min(stripPoint.x() + StripToTree, port->width() - 1));
+    return treeNodeAt(p);
+}
+
+// ---------------------------------------------------------------- filing files
+
+void Intake::dropFileTargetDrop(const QPoint& windowPoint, const QStringList& names)
+{
+    m_marker->hide();
+    // The folder question and any message wait until the drop is through,
+    // so the source is not kept waiting for its answer.
+    QTimer::singleShot(0, this, [this, windowPoint, names] {
+        CommandContext::guarded([&] { fileNamesAt(names, windowPoint); });
+        Q_EMIT intakeDone();
+    });
+}
+
+TreeNode* Intake::mainCategory()
+{
+    Catalogue& catalogue = m_context.catalogue();
+    if (!catalogue.topCategory) {
+        TreeNode* top = catalogue.addCategoryNode(nullptr, QStringLiteral("Main"));
+        catalogue.topCategory = top;
+    }
+    return catalogue.topCategory;
+}
+
+TreeNode* Intake::orMainCategory(TreeNode* target)
+{
+    if (!target)
+        return mainCategory();
+    // Additions aimed at the built-in category go to the main one: it must exist.
+    const TreeNode* maker = m_context.catalogue().makerCategory;
+    if (maker && (target == maker || target->parent() == maker))
+        mainCategory();
+    return target;
+}
+
+void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
+{
+    QWidget& window = m_context.window();
+    TreeNode* target =
+        orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint)));
+    const QPoint menuPoint = window.mapToGlobal(windowPoint);
+    // The folder menus let other events run: a target that goes meanwhile
+    // leaves the files to the main category.
+    const auto forget = connect(&m_context.catalogue().nodes(), &NodeTree::nodeDeleting, this,
+                                [&target](TreeNode* gone) {
+                                    if (target && target->isUnder(gone))
+                                        target = nullptr;
+                                });
+    const auto disconnectForget = qScopeGuard([&] { disconnect(forget); });
+    QStringList toFile;
+    for (const QString& name : names) {
+        if (!isDirectory(name)) {
+            toFile << name;
+            continue;
+        }
+        switch (askFolder(menuPoint)) {
+        case FolderChoice::Single:
+            toFile << name;
+            break;
+        case FolderChoice::Content: {
+            QStringList listing;
+            listFiles(name, QStringLiteral("*.*"), listing);
+            if (listing.size() == 1 && listing.first() == NoFilesFound)
+                break;
+            for (const QString& file : listing)
+                if (!isDirectory(file))
+                    toFile << file;
+            break;
+        }
+        case FolderChoice::None:
+        case FolderChoice::Cancel:
+            break;
+        }
+    }
+    fileBatch(toFile, orMainCategory(target));
+}
+
+Intake::FolderChoice Intake::askFolder(const QPoint& globalPoint)
+{
+    // The menu answers before exec returns; dismissing it picks nothing.
+    m_folderChoice = FolderChoice::None;
+    m_context.commands().menu(Menu::DragFolder)->exec(globalPoint);
+    return std::exchange(m_folderChoice, FolderChoice::None);
+}
+
+void Intake::fileBatch(const QStringList& names, TreeNode* target)
+{
+    if (names.isEmpty())
+        return;
+    Catalogue& catalogue = m_context.catalogue();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTreeView* tree = m_view.tree();
+    const bool treeDrawn = tree->updatesEnabled();
+    QStringList refused;
+    TreeNode* last = nullptr;
+    {
+        auto restore = qScopeGuard([&] {
+            tree->setUpdatesEnabled(treeDrawn);
+            QApplication::restoreOverrideCursor();
+        });
+        tree->setUpdatesEnabled(false);
+        // One refill at the end instead of one per file.
+        const QSignalBlocker quiet(&catalogue);
+        for (const QString& name : names) {
+            try {
+                last = catalogue.addLinkNode(name, target, QString(), false);
+            } catch (const CatalogueError& e) {
+                // The others are still filed; the user hears of this one.
+                refused << e.text();
+            }
+        }
+    }
+    if (last && last->parent())
+        m_view.listCategory(last->parent());
+    if (!refused.isEmpty()) {
+        QString text = refused.first();
+        if (refused.size() > 1)
+            text += QStringLiteral("\n\n%1 more dropped names could not be filed for the same "
+                                   "reason.")
+                        .arg(refused.size() - 1);
+        MessageDialogs::errorBox(text, tree);
+    }
+}
+
+// ---------------------------------------------------------------- hyperlinks
+
+void Intake::dropUrlTargetDrop(const QPoint& stripPoint, const QString& url, const QString& title)
+{
+    m_marker->hide();
+    QTimer::singleShot(0, this, [this, stripPoint, url, title] {
+        CommandContext::guarded([&] {
+            TreeNode* target = orMainCategory(stripRowNode(stripPoint));
+            QWidget& window = m_context.window();
+            window.raise();
+            window.activateWindow();
+            if (isUrl(url))
+                m_context.catalogue().addLinkNode(url, target, title, true);
+            else
+                MessageDialogs::errorBox(
+                    QStringLiteral(
+                        "Onto this panel it is allowed to drag and drop hyperlinks only!"),
+                    &m_strip);
+        });
+        Q_EMIT intakeDone();
+    });
+}
+
+void Intake::acPasteUrlExecute()
+{
+    Catalogue& catalogue = m_context.catalogue();
+    std::vector<TreeNode*> categories;
+    QStringList entries;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        for (TreeNode* n = catalogue.nodes().getFirstNode(); n; n = n->getNext())
+            if (n->data() && n->data()->kind == nkCategory) {
+                categories.push_back(n);
+                entries << QString(4 * n->level(), u' ') + n->text();
+            }
+    }
+    PasteUrlDialog dialog(&m_context.window());
+    dialog.setCategories(entries);
+    // A category that goes while the dialog is open is no target any more.
+    const auto forget =
+        connect(&catalogue.nodes(), &NodeTree::nodeDeleting, this, [&categories](TreeNode* gone) {
+            for (TreeNode*& c : categories)
+                if (c && c->isUnder(gone))
+                    c = nullptr;
+        });
+    const int result = dialog.exec();
+    disconnect(forget);
+    if (result == QDialog::Accepted) {
+        // By position, not by name: names repeat and may carry blanks.
+        const int chosen = dialog.cbCategory->currentIndex();
+        TreeNode* category = chosen >= 0 && size_t(chosen) < categories.size()
+                                 ? categories[size_t(chosen)]
+                                 : nullptr;
+        category = orMainCategory(category);
+        catalogue.addLinkNode(dialog.edURL->text(), category, dialog.edTitle->text(), true);
+        m_view.tree()->scrollTo(catalogue.nodes().indexOf(category));
+    }
+    Q_EMIT intakeDone();
+}
+
+// ---------------------------------------------------------------- Add file
+
+void Intake::acNewDocExecute()
+{
+    const QString title = QStringLiteral("Add file");
+    const QStringList names =
+        g_pickFiles ? g_pickFiles(title)
+                    : QFileDialog::getOpenFileNames(&m_context.window(), title, QString(),
+                                                    QStringLiteral("All Files (*)"));
+    if (names.isEmpty())
+        return;
+    QMainWindow& window = m_context.window();
+    if (!window.isVisible() || window.isMinimized())
+        m_tray.restoreFromTray();
+    QTreeView* tree = m_view.tree();
+    tree->setToolTip(PlacementHint);
+    if (!m_placement)
+        m_viewportTracked = tree->viewport()->hasMouseTracking();
+    m_placement = true;
+    tree->viewport()->setMouseTracking(true);
+    QCursor::setPos(tree->mapToGlobal(PlacementPointer));
+    m_placementFiles = names; // a second "Add file..." replaces them
+    dropFileTargetEnter();
+    window.statusBar()->showMessage(PlacementHint);
+}
+
+bool Intake::placementEvent(QEvent* event)
+{
+    if (!m_placement)
+        return false;
+    QWidget* port = m_view.tree()->viewport();
+    if (event->type() == QEvent::MouseMove) {
+        const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+        dropFileTargetDragOver(port->mapTo(&m_context.window(), p));
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        finishPlacement(static_cast<QMouseEvent*>(event)->position().toPoint());
+    }
+    return false; // the tree still sees the mouse
+}
+
+void Intake::finishPlacement(const QPoint& viewportPoint)
+{
+    QTreeView* tree = m_view.tree();
+    tree->setToolTip(QString());
+    m_placement = false;
+    tree->viewport()->setMouseTracking(m_viewportTracked);
+    m_context.window().statusBar()->clearMessage();
+    dropFileTargetDrop(tree->viewport()->mapTo(&m_context.window(), viewportPoint),
+                       std::exchange(m_placementFiles, {}));
+}

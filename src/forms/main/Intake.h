@@ -1,0 +1,94 @@
+#pragma once
+#include <QObject>
+#include <QPoint>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class CategoryView;
+class CommandContext;
+class FileDropTarget;
+class QLabel;
+class QWidget;
+class TrayControl;
+class TreeNode;
+class UrlDropTarget;
+struct DropTargetEvent;
+
+// Entries from outside the catalogue: files and folders dropped anywhere on
+// the window (or chosen with "Add file..." and placed with a click in the
+// tree), hyperlinks dropped on the green strip, and "Add URL...". The drop
+// marker on the strip shows the tree row a drop lands on.
+class Intake : public QObject
+{
+    Q_OBJECT
+public:
+    // Chooses the files "Add file..." adds; an empty list is a cancel.
+    using PickFiles = std::function<QStringList(const QString& title)>;
+    // Replaces the open-file dialog of "Add file..." while it lives (tests).
+    class ScopedPickFiles
+    {
+    public:
+        explicit ScopedPickFiles(PickFiles pick);
+        ~ScopedPickFiles();
+        ScopedPickFiles(const ScopedPickFiles&) = delete;
+        ScopedPickFiles& operator=(const ScopedPickFiles&) = delete;
+
+    private:
+        PickFiles m_previous;
+    };
+
+    Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, TrayControl& tray);
+
+    FileDropTarget* fileTarget() const { return m_fileTarget; }
+    UrlDropTarget* urlTarget() const { return m_urlTarget; }
+    // "Add file..." waits for the click that places its files.
+    bool placementMode() const { return m_placement; }
+
+    // Files Names at the tree row under Point (window coordinates) exactly
+    // as a drop there does, folder questions included.
+    void fileNamesAt(const QStringList& names, const QPoint& windowPoint);
+    // Files the names (no folder questions) at Target in one batch: the
+    // tree is drawn and the list refilled once.
+    void fileBatch(const QStringList& names, TreeNode* target);
+
+Q_SIGNALS:
+    // A drop, a placement or "Add URL..." has been dealt with.
+    void intakeDone();
+
+private:
+    enum class FolderChoice { None, Single, Content, Cancel };
+
+    void dropFileTargetEnter();
+    void dropFileTargetDragOver(const QPoint& windowPoint);
+    void dropFileTargetLeave();
+    void dropFileTargetDrop(const QPoint& windowPoint, const QStringList& names);
+    void dropUrlTargetDragOver(const QPoint& stripPoint);
+    void dropUrlTargetDrop(const QPoint& stripPoint, const QString& url, const QString& title);
+    void acNewDocExecute();
+    void acPasteUrlExecute();
+    // The placement's mouse on the tree: moves and the completing press.
+    bool placementEvent(QEvent* event);
+    void finishPlacement(const QPoint& viewportPoint);
+
+    FolderChoice askFolder(const QPoint& globalPoint);
+    TreeNode* treeNodeAt(const QPoint& viewportPoint) const;
+    TreeNode* stripRowNode(const QPoint& stripPoint) const;
+    // The main category; made (named "Main") when the catalogue has none, so
+    // that nothing dropped is lost.
+    TreeNode* mainCategory();
+    TreeNode* orMainCategory(TreeNode* target);
+    void moveMarker(int top);
+
+    CommandContext& m_context;
+    CategoryView& m_view;
+    QWidget& m_strip;
+    TrayControl& m_tray;
+    QLabel* m_marker = nullptr;
+    FileDropTarget* m_fileTarget = nullptr;
+    UrlDropTarget* m_urlTarget = nullptr;
+    FolderChoice m_folderChoice = FolderChoice::None;
+    bool m_placement = false;
+    QStringList m_placementFiles;
+    bool m_viewportTracked = false; // the viewport's own mouse tracking
+};
