@@ -1,4 +1,5 @@
 #include "catalogue/LinkUpdates.h"
+#include "catalogue/CatalogueSearch.h"
 
 namespace
 {
@@ -20,13 +21,47 @@ TreeNode* afterSubtree(const TreeNode* node)
     return nullptr;
 }
 
-// The first link to path at From or after it in full order.
-TreeNode* nextLink(TreeNode* from, QStringView path)
+// The first link to path at From or after it in full order; Index counts
+// along (From is at Index on entry, the link at Index on return).
+TreeNode* nextLink(TreeNode* from, QStringView path, int& index)
 {
-    for (TreeNode* n = from; n; n = n->getNext())
+    for (TreeNode* n = from; n; n = n->getNext(), ++index)
         if (isFileLink(n) && pathCovers(path, n->data()->fullName))
             return n;
     return nullptr;
+}
+
+struct Walk {
+    int changed = 0;
+    int lastHit = -1; // full-order index of the last link handled
+};
+
+Walk walkLinks(NodeTree& nodes, const QString& oldPath, const std::optional<QString>& newPath,
+               const std::function<bool(const QString& question)>& ask)
+{
+    Walk walk;
+    int index = 0;
+    TreeNode* link = nextLink(nodes.getFirstNode(), oldPath, index);
+    if (!link)
+        return walk;
+    walk.lastHit = index;
+    if (ask && !ask(linkUpdateQuestion(newPath.has_value())))
+        return walk;
+    while (link) {
+        ++walk.changed;
+        walk.lastHit = index;
+        if (newPath) {
+            const QString to = repointedPath(link->data()->fullName, oldPath, *newPath);
+            nodes.editRecord(link, [&](NodeInfo& info) { info.fullName = to; });
+            link = nextLink(link->getNext(), oldPath, ++index);
+        } else {
+            // What follows the removed subtree takes its place in full order.
+            TreeNode* next = afterSubtree(link);
+            nodes.deleteNode(link);
+            link = nextLink(next, oldPath, index);
+        }
+    }
+    return walk;
 }
 
 } // namespace
@@ -74,23 +109,18 @@ QString linkUpdateQuestion(bool moved)
 int updateLinksTo(NodeTree& nodes, const QString& oldPath, const std::optional<QString>& newPath,
                   const std::function<bool(const QString& question)>& ask)
 {
-    TreeNode* link = nextLink(nodes.getFirstNode(), oldPath);
-    if (!link)
-        return 0;
-    if (ask && !ask(linkUpdateQuestion(newPath.has_value())))
-        return 0;
-    int changed = 0;
-    while (link) {
-        ++changed;
-        if (newPath) {
-            const QString to = repointedPath(link->data()->fullName, oldPath, *newPath);
-            nodes.editRecord(link, [&](NodeInfo& info) { info.fullName = to; });
-            link = nextLink(link->getNext(), oldPath);
-        } else {
-            TreeNode* next = afterSubtree(link);
-            nodes.deleteNode(link);
-            link = nextLink(next, oldPath);
-        }
-    }
-    return changed;
+    return walkLinks(nodes, oldPath, newPath, ask).changed;
+}
+
+int updateLinksTo(CatalogueSearch& search, NodeTree& nodes, const QString& oldPath,
+                  const std::optional<QString>& newPath,
+                  const std::function<bool(const QString& question)>& ask)
+{
+    const Walk walk = walkLinks(nodes, oldPath, newPath, ask);
+    // As a scan of locations that stopped after its last hit: F3 goes on
+    // from there.
+    search.setField(SearchField::fullName);
+    if (walk.lastHit >= 0)
+        search.setFindPos(walk.lastHit + 1);
+    return walk.changed;
 }
