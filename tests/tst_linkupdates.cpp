@@ -261,6 +261,28 @@ private Q_SLOTS:
         QCOMPARE(updateLinksTo(search, nodes, "/home/ann/doc", std::nullopt), 3);
         QCOMPARE(search.findPos(), 4);
     }
+
+    // The search's copy of the locations finds the same links as the walk:
+    // whole paths, exact case, neighbours with longer names left alone.
+    void searchFindsTheSameLinksAsTheWalk()
+    {
+        const auto run = [&](bool withSearch, const QString& path, std::optional<QString> to) {
+            fill();
+            CatalogueSearch search(nodes);
+            search.scan(u"x", Qt::CaseSensitive, SearchField::fullName, 0); // the copy is made
+            if (withSearch)
+                updateLinksTo(search, nodes, path, to);
+            else
+                updateLinksTo(nodes, path, to);
+            return dump(nodes);
+        };
+        for (const char* path : {"/home/ann/doc", "/home/ann/doc/", "/home/ann/Doc", "/home",
+                                 "/home/ann/doc2.txt", "/"}) {
+            QCOMPARE(run(true, path, std::nullopt), run(false, path, std::nullopt));
+            QCOMPARE(run(true, path, QString("/srv/new")), run(false, path, QString("/srv/new")));
+        }
+        QCOMPARE(run(true, "/home/ann/doc", std::nullopt).size(), 7);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkUpdates)
