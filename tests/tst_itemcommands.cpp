@@ -320,6 +320,20 @@ private Q_SLOTS:
         QCOMPARE(view()->selectedTreeNode(), work);
         QCOMPARE(view()->listedNode(), work);
         QCOMPARE(m_w->focusWidget(), details());
+
+        // Alt+Enter asks for the properties in both views and opens nothing;
+        // Enter with Ctrl opens.
+        QAction* properties = action("acProperties");
+        properties->setEnabled(true);
+        QSignalSpy asked(properties, &QAction::triggered);
+        listSelect(child(work, "Notes"));
+        QTest::keyClick(details(), Qt::Key_Return, Qt::AltModifier);
+        treeSelect(child(work, "Notes"));
+        QTest::keyClick(docsTree(), Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(s_opened.isEmpty());
+        QTest::keyClick(docsTree(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(s_opened, QStringList{file("notes.txt")});
     }
 
     void commentIsAskedAndStored()
