@@ -235,6 +235,54 @@ private Q_SLOTS:
             search.scan(u"/srv/doc/inner", Qt::CaseSensitive, SearchField::fullName, 0);
         QCOMPARE(hit.node ? hit.node->text() : QString(), QStringLiteral("inside"));
     }
+
+    // Afterwards the window's search stands where a scan of locations that
+    // met each link would stop: the field is the location, the position is
+    // after the last link handled (after the first on No), and without any
+    // link the position stays.
+    void searchStandsAfterTheLastLink()
+    {
+        CatalogueSearch search(nodes);
+        search.setFindPos(5);
+        // Full order: Work 0, folder 1, doc2 2, docs 3, inside 4, again 5, case 6, ...
+        QCOMPARE(updateLinksTo(search, nodes, "/home/bob", std::nullopt), 0);
+        QCOMPARE(search.field(), SearchField::fullName);
+        QCOMPARE(search.findPos(), 5);
+        QCOMPARE(updateLinksTo(search, nodes, "/home/ann/doc", QString("/x"),
+                               [](const QString&) { return false; }),
+                 0);
+        QCOMPARE(search.findPos(), 2);
+        search.setField(SearchField::name);
+        QCOMPARE(updateLinksTo(search, nodes, "/home/ann/doc", QString("/x")), 3);
+        QCOMPARE(search.field(), SearchField::fullName);
+        QCOMPARE(search.findPos(), 6);
+        // Removing: the last link was at 3 once the two before it had gone.
+        fill();
+        QCOMPARE(updateLinksTo(search, nodes, "/home/ann/doc", std::nullopt), 3);
+        QCOMPARE(search.findPos(), 4);
+    }
+
+    // The search's copy of the locations finds the same links as the walk:
+    // whole paths, exact case, neighbours with longer names left alone.
+    void searchFindsTheSameLinksAsTheWalk()
+    {
+        const auto run = [&](bool withSearch, const QString& path, std::optional<QString> to) {
+            fill();
+            CatalogueSearch search(nodes);
+            search.scan(u"x", Qt::CaseSensitive, SearchField::fullName, 0); // the copy is made
+            if (withSearch)
+                updateLinksTo(search, nodes, path, to);
+            else
+                updateLinksTo(nodes, path, to);
+            return dump(nodes);
+        };
+        for (const char* path : {"/home/ann/doc", "/home/ann/doc/", "/home/ann/Doc", "/home",
+                                 "/home/ann/doc2.txt", "/"}) {
+            QCOMPARE(run(true, path, std::nullopt), run(false, path, std::nullopt));
+            QCOMPARE(run(true, path, QString("/srv/new")), run(false, path, QString("/srv/new")));
+        }
+        QCOMPARE(run(true, "/home/ann/doc", std::nullopt).size(), 7);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkUpdates)

@@ -468,11 +468,29 @@ private Q_SLOTS:
         for (const char* built : {"acExplore", "acProperties"})
             QVERIFY(enabled.removeOne(QString::fromLatin1(built)));
         enabled.sort();
-        QCOMPARE(enabled, (QStringList{"About1", "Detailes1", "Detailes2", "Exit1", "ExitMenu",
-                                       "Hide1", "LargeIcons1", "LargeIcons2", "List1", "List2",
-                                       "Show1", "SmallIcons1", "SmallIcons2", "acBackupData",
-                                       "acCollapseAll", "acExpandAll", "acFindObject",
-                                       "acRemoveOnAbsent", "acRestoreBackup"}));
+        QCOMPARE(enabled, (QStringList{"About1",
+                                       "Detailes1",
+                                       "Detailes2",
+                                       "Exit1",
+                                       "ExitMenu",
+                                       "Hide1",
+                                       "LargeIcons1",
+                                       "LargeIcons2",
+                                       "List1",
+                                       "List2",
+                                       "Show1",
+                                       "SmallIcons1",
+                                       "SmallIcons2",
+                                       "acAddComments",
+                                       "acBackupData",
+                                       "acCollapseAll",
+                                       "acDeleteFromDisk",
+                                       "acExpandAll",
+                                       "acFindObject",
+                                       "acNewCateg",
+                                       "acRemoveItem",
+                                       "acRemoveOnAbsent",
+                                       "acRestoreBackup"}));
         auto* search = w->findChild<QToolButton*>("btnSearch");
         QVERIFY(search);
         QVERIFY(!search->isEnabled());

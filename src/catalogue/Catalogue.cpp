@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueSearch.h"
 #include "catalogue/FileTypeIcons.h"
 #include "utils/TextUtils.h"
 
@@ -42,6 +43,14 @@ Catalogue::Catalogue(QObject* parent) : QObject(parent), m_nodes(this)
 Catalogue::~Catalogue()
 {
     disconnect(&m_nodes, nullptr, this, nullptr);
+    m_search.reset(); // before the tree it watches
+}
+
+CatalogueSearch& Catalogue::search()
+{
+    if (!m_search)
+        m_search = std::make_unique<CatalogueSearch>(m_nodes);
+    return *m_search;
 }
 
 QString Catalogue::dataFile(bool backup) const

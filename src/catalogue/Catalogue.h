@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -28,6 +29,8 @@ inline constexpr char16_t SupportEMail[] = u"support@velmarch.example";
 // The catalogue for a whole run: the node tree, the two image lists, the
 // special nodes and the catalogue file. The main window shows it; everything
 // here works without widgets.
+class CatalogueSearch;
+
 class Catalogue : public QObject
 {
     Q_OBJECT
@@ -37,6 +40,9 @@ public:
 
     NodeTree& nodes() { return m_nodes; }
     ImageLists& images() { return m_images; }
+    // The window's search state over the tree (made on first use): find,
+    // find next and the link updates share it.
+    CatalogueSearch& search();
 
     // Folder that holds quillmere.dat, quillmere.bak and MyDocs.qmre.
     void setDataFolder(const QString& folder) { m_folder = folder; }
@@ -113,4 +119,5 @@ private:
     ImageLists m_images;
     NodeTree m_nodes;
     QString m_folder;
+    std::unique_ptr<CatalogueSearch> m_search;
 };

@@ -360,6 +360,41 @@ SearchHit CatalogueSearch::scan(QStringView text, Qt::CaseSensitivity cs, Search
     return {};
 }
 
+SearchHit CatalogueSearch::scanLocations(QStringView path, int start)
+{
+    if (path.isEmpty())
+        return {};
+    start = std::max(start, 0);
+    const auto covers = [path](QStringView location) {
+        return location.startsWith(path) &&
+               (location.size() == path.size() || location[path.size()] == u'/');
+    };
+    const FoldedField* f = m_nodes.updating() ? nullptr : folded(SearchField::fullName);
+    if (!f) {
+        int i = start;
+        for (TreeNode* n = m_nodes.nodeAtAbsoluteIndex(start); n; n = n->getNext(), ++i)
+            if (covers(searchedText(n, SearchField::fullName)))
+                return {n, i};
+        return {};
+    }
+    // The folded path must begin the folded copy, followed by '/' or the end
+    // (a '/' folds to itself); the node's own text then decides.
+    const QString needle = foldedCopy(path);
+    const char16_t* all = reinterpret_cast<const char16_t*>(f->text.utf16());
+    const std::vector<TreeNode*>& order = fullOrder();
+    for (size_t i = size_t(start); i < order.size(); ++i) {
+        const Span s = f->spans[i];
+        if (qsizetype(s.size) < needle.size())
+            continue;
+        const QStringView copy(all + s.at, qsizetype(s.size));
+        if (copy.startsWith(needle) &&
+            (copy.size() == needle.size() || copy[needle.size()] == u'/') &&
+            covers(searchedText(order[i], SearchField::fullName)))
+            return {order[i], int(i)};
+    }
+    return {};
+}
+
 SearchHit CatalogueSearch::locateNode(QStringView text, SearchField field, int start, bool quiet)
 {
     m_field = field;

@@ -97,6 +97,11 @@ public:
     // The scan alone: no search state is read or changed.
     SearchHit scan(QStringView text, Qt::CaseSensitivity cs, SearchField field, int start);
 
+    // The first node at Start or after it whose location is Path or lies
+    // inside it (Path followed by '/'), compared exactly; Path is given
+    // without a trailing '/'. No search state is read or changed.
+    SearchHit scanLocations(QStringView path, int start);
+
     // Heap bytes the folded copies hold now (for measuring).
     size_t foldedBytes() const;
 

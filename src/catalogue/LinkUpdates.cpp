@@ -1,4 +1,7 @@
 #include "catalogue/LinkUpdates.h"
+#include "catalogue/CatalogueSearch.h"
+
+#include <vector>
 
 namespace
 {
@@ -11,22 +14,81 @@ QStringView withoutTrailingSlashes(QStringView path)
     return path;
 }
 
-// The node that follows node's whole subtree in full order.
-TreeNode* afterSubtree(const TreeNode* node)
+struct Link {
+    TreeNode* node;
+    int index; // in full order
+};
+
+// Every link to path in full order. With a search, its copy of the locations
+// finds them without a visit to every node; the root, which covers every
+// path, and a run without a search walk the nodes.
+std::vector<Link> findLinks(NodeTree& nodes, CatalogueSearch* search, const QString& path)
 {
-    for (const TreeNode* n = node; n; n = n->parent())
-        if (TreeNode* next = n->getNextSibling())
-            return next;
-    return nullptr;
+    std::vector<Link> links;
+    const QStringView prefix = withoutTrailingSlashes(path);
+    if (search && prefix != u"/") {
+        for (SearchHit hit; (hit = search->scanLocations(prefix, hit.nextPos())).found();)
+            if (isFileLink(hit.node) && pathCovers(path, hit.node->data()->fullName))
+                links.push_back({hit.node, hit.index});
+        return links;
+    }
+    int index = 0;
+    for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext(), ++index)
+        if (isFileLink(n) && pathCovers(path, n->data()->fullName))
+            links.push_back({n, index});
+    return links;
 }
 
-// The first link to path at From or after it in full order.
-TreeNode* nextLink(TreeNode* from, QStringView path)
+int subtreeSize(const TreeNode* node)
 {
-    for (TreeNode* n = from; n; n = n->getNext())
-        if (isFileLink(n) && pathCovers(path, n->data()->fullName))
-            return n;
-    return nullptr;
+    int size = 1;
+    for (const TreeNode* n = node->getNext(); n && n->isUnder(node); n = n->getNext())
+        ++size;
+    return size;
+}
+
+struct Walk {
+    int changed = 0;
+    int lastHit = -1; // full-order index of the last link handled, as it was then
+};
+
+// The links are all found first and then changed: the same links, in the
+// same order, as a search that goes on after each one would meet.
+Walk walkLinks(NodeTree& nodes, CatalogueSearch* search, const QString& oldPath,
+               const std::optional<QString>& newPath,
+               const std::function<bool(const QString& question)>& ask)
+{
+    Walk walk;
+    std::vector<Link> links = findLinks(nodes, search, oldPath);
+    if (links.empty())
+        return walk;
+    walk.lastHit = links.front().index;
+    if (ask && !ask(linkUpdateQuestion(newPath.has_value())))
+        return walk;
+    if (newPath) {
+        for (const Link& link : links) {
+            const QString to = repointedPath(link.node->data()->fullName, oldPath, *newPath);
+            nodes.editRecord(link.node, [&](NodeInfo& info) { info.fullName = to; });
+        }
+        walk.changed = int(links.size());
+        walk.lastHit = links.back().index;
+        return walk;
+    }
+    // A link filed below another link goes with it. Each removal moves the
+    // ones after it forward in full order by the size of what went.
+    std::vector<TreeNode*> doomed;
+    int removedBefore = 0;
+    for (const Link& link : links) {
+        if (!doomed.empty() && link.node->isUnder(doomed.back()))
+            continue;
+        walk.lastHit = link.index - removedBefore;
+        removedBefore += subtreeSize(link.node);
+        doomed.push_back(link.node);
+    }
+    for (auto n = doomed.rbegin(); n != doomed.rend(); ++n)
+        nodes.deleteNode(*n);
+    walk.changed = int(doomed.size());
+    return walk;
 }
 
 } // namespace
@@ -74,23 +136,18 @@ QString linkUpdateQuestion(bool moved)
 int updateLinksTo(NodeTree& nodes, const QString& oldPath, const std::optional<QString>& newPath,
                   const std::function<bool(const QString& question)>& ask)
 {
-    TreeNode* link = nextLink(nodes.getFirstNode(), oldPath);
-    if (!link)
-        return 0;
-    if (ask && !ask(linkUpdateQuestion(newPath.has_value())))
-        return 0;
-    int changed = 0;
-    while (link) {
-        ++changed;
-        if (newPath) {
-            const QString to = repointedPath(link->data()->fullName, oldPath, *newPath);
-            nodes.editRecord(link, [&](NodeInfo& info) { info.fullName = to; });
-            link = nextLink(link->getNext(), oldPath);
-        } else {
-            TreeNode* next = afterSubtree(link);
-            nodes.deleteNode(link);
-            link = nextLink(next, oldPath);
-        }
-    }
-    return changed;
+    return walkLinks(nodes, nullptr, oldPath, newPath, ask).changed;
+}
+
+int updateLinksTo(CatalogueSearch& search, NodeTree& nodes, const QString& oldPath,
+                  const std::optional<QString>& newPath,
+                  const std::function<bool(const QString& question)>& ask)
+{
+    const Walk walk = walkLinks(nodes, &search, oldPath, newPath, ask);
+    // As a scan of locations that stopped after its last hit: F3 goes on
+    // from there.
+    search.setField(SearchField::fullName);
+    if (walk.lastHit >= 0)
+        search.setFindPos(walk.lastHit + 1);
+    return walk.changed;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+class CatalogueSearch;
+
 // Keeping links in step after a real file or folder was deleted or moved.
 //
 // A link counts when it is a document or folder entry whose location is the
@@ -35,4 +37,12 @@ QString linkUpdateQuestion(bool moved);
 // re-pointed. A removed link goes with anything filed below it. The caller
 // refills the list.
 int updateLinksTo(NodeTree& nodes, const QString& oldPath, const std::optional<QString>& newPath,
+                  const std::function<bool(const QString& question)>& ask = {});
+
+// The same, as the window's search sees it afterwards: the search field is
+// the location, and the position stands after the last link handled (after
+// the first one when the user said no), so a following find-next goes on
+// from there; without any link the position stays.
+int updateLinksTo(CatalogueSearch& search, NodeTree& nodes, const QString& oldPath,
+                  const std::optional<QString>& newPath,
                   const std::function<bool(const QString& question)>& ask = {});

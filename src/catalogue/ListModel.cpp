@@ -415,5 +415,17 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    const Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // Every row's name may be edited in place (the views open the editor).
+    return index.column() == colName ? f | Qt::ItemIsEditable : f;
+}
+
+bool ListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    TreeNode* node = nodeOf(index);
+    if (!node || role != Qt::EditRole || index.column() != colName)
+        return false;
+    // The row shows its tree node's text: the node is renamed, the row follows.
+    m_catalogue.nodes().setText(node, value.toString());
+    return true;
 }

@@ -363,7 +363,12 @@ Qt::ItemFlags NodeTree::flags(const QModelIndex& index) const
     Qt::ItemFlags f =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
     // The first node of the tree (the built-in category) keeps its name.
-    if (nodeOf(index) != getFirstNode())
+    const TreeNode* n = nodeOf(index);
+    if (n != getFirstNode())
         f |= Qt::ItemIsEditable;
+    // Expand all then marks only what can hold entries as expanded: one
+    // kept index per entry would slow every later change of the tree.
+    if (!n->hasChildren() && !(n->data() && n->data()->kind == nkCategory))
+        f |= Qt::ItemNeverHasChildren;
     return f;
 }

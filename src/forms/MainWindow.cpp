@@ -10,6 +10,8 @@
 #include "forms/main/CommandContext.h"
 #include "forms/main/FoldersPanel.h"
 #include "forms/main/Intake.h"
+#include "forms/main/ItemCommands.h"
+#include "forms/main/ItemKeys.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Properties.h"
 #include "forms/main/TrayControl.h"
@@ -50,6 +52,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_additional = new AdditionalMenu(*m_context, m_view->listModel(), this);
     m_tray = new TrayControl(*m_context, *this);
     m_opening = new Opening(*m_context, *m_view);
+    new ItemCommands(*m_context, *m_view); // owned by the view
+    new ItemKeys(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
     m_properties = new Properties(*m_context, *m_view);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);

@@ -16,13 +16,13 @@ constexpr int key(QKeyCombination combination)
 constexpr Entry Table[] = {
     {Id::NewDoc, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), 4, NoFlags},
     {Id::NewCateg, "acNewCateg", "Add category", "Add new category", key(Qt::CTRL | Qt::Key_N), 5,
-     Pending},
+     NoFlags},
     {Id::PasteURL, "acPasteURL", "Add URL...", "Add URL from clipboard", 0, 15, NoFlags},
     {Id::RemoveItem, "acRemoveItem", "Remove from program", "Remove link from program",
-     key(Qt::CTRL | Qt::Key_Delete), 6, Pending},
+     key(Qt::CTRL | Qt::Key_Delete), 6, NoFlags},
     {Id::DeleteFromDisk, "acDeleteFromDisk", "Delete from hard disk",
-     "Delete from hard disk real file (folder)", 0, 17, Pending},
-    {Id::AddComments, "acAddComments", "Comment...", "Add comment...", 0, 7, Pending},
+     "Delete from hard disk real file (folder)", 0, 17, NoFlags},
+    {Id::AddComments, "acAddComments", "Comment...", "Add comment...", 0, 7, NoFlags},
     // The shortcut is shown in the caption: Alt+Enter is the tree's and the
     // list's own key, not a window-wide one.
     {Id::Properties, "acProperties", "Properties...                              Alt+Enter",

@@ -39,8 +39,9 @@ protected:
         if (watched != m_view || event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
+        // Enter with Shift or Ctrl still opens.
         if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
-            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            (key->modifiers() & Qt::AltModifier))
             return false;
         m_open();
         return true;

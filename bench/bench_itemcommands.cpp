@@ -1,0 +1,170 @@
+// Times the two item commands that touch many nodes at once:
+//   links   - re-pointing the links into a moved folder over a big catalogue,
+//             against one full scan of the locations (a search that finds
+//             nothing), cold (its folded copy made first) and warm;
+//   remove  - "Remove from program" on a category of many entries, expanded
+//             in the tree of the real window and listed beside it, against
+//             freeing the same nodes as the end of the run does (no views).
+//
+//   bench_itemcommands [--nodes 200000] [--links 1000] [--entries 100000] [--runs 3]
+#include "catalogue/CatalogueSearch.h"
+#include "catalogue/LinkUpdates.h"
+#include "catalogue/ListModel.h"
+#include "components/MessageDialogs.h"
+#include "forms/MainWindow.h"
+#include "forms/main/CategoryView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <cstdio>
+
+#include "BenchUtil.h"
+
+namespace
+{
+
+using BenchUtil::median;
+using BenchUtil::timeMs;
+
+void setInfo(NodeTree& nodes, TreeNode* n, NodeKind kind, const QString& path)
+{
+    auto info = std::make_unique<NodeInfo>();
+    info->kind = kind;
+    info->fullName = path;
+    nodes.setNodeData(n, std::move(info));
+}
+
+// Categories of a thousand documents; every (count / links)-th document lies
+// inside /data/old, the others in folders of their own.
+void buildLinks(NodeTree& nodes, int count, int links)
+{
+    const int every = std::max(1, count / std::max(1, links));
+    nodes.beginUpdate();
+    TreeNode* category = nullptr;
+    int inside = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i % 1000 == 0) {
+            category = nodes.addChild(nullptr, QStringLiteral("Category %1").arg(i));
+            setInfo(nodes, category, nkCategory, {});
+            continue;
+        }
+        const QString name = QStringLiteral("%1 %2.pdf").arg(BenchUtil::Words[i % 50]).arg(i);
+        TreeNode* n = nodes.addChild(category, name);
+        const bool link = inside < links && i % every == 1;
+        inside += link;
+        setInfo(nodes, n, nkDoc,
+                link ? QStringLiteral("/data/old/sub/") + name
+                     : QStringLiteral("/data/older/%1/").arg(i % 97) + name);
+    }
+    nodes.endUpdate();
+}
+
+// A category of Count hyperlinks (listing checks no disk for them).
+TreeNode* buildCategory(NodeTree& nodes, TreeNode* parent, int count)
+{
+    nodes.beginUpdate();
+    TreeNode* big = nodes.addChild(parent, QStringLiteral("Big"));
+    setInfo(nodes, big, nkCategory, {});
+    for (int i = 0; i < count; ++i) {
+        TreeNode* n = nodes.addChild(big, QStringLiteral("Entry %1").arg(i));
+        setInfo(nodes, n, nkURL, QStringLiteral("https://example.org/page/%1").arg(i));
+        nodes.setImage(n, 2);
+    }
+    nodes.endUpdate();
+    return big;
+}
+
+void print(const char* what, const std::vector<double>& ms)
+{
+    std::printf("  %-58s", what);
+    for (double m : ms)
+        std::printf(" %8.1f", m);
+    std::printf("   median %8.1f ms\n", median(ms));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int count = 200000, links = 1000, entries = 100000, runs = 3;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == u"--nodes")
+            count = args[i + 1].toInt();
+        else if (args[i] == u"--links")
+            links = args[i + 1].toInt();
+        else if (args[i] == u"--entries")
+            entries = args[i + 1].toInt();
+        else if (args[i] == u"--runs")
+            runs = args[i + 1].toInt();
+    }
+
+    {
+        NodeTree nodes;
+        buildLinks(nodes, count, links);
+        CatalogueSearch search(nodes);
+        std::vector<double> cold, warm, moved;
+        for (int r = 0; r < runs; ++r) {
+            {
+                CatalogueSearch fresh(nodes);
+                cold.push_back(timeMs(
+                    [&] { fresh.locateNode(u"/nowhere/", SearchField::fullName, 0, true); }));
+            }
+            search.locateNode(u"/nowhere/", SearchField::fullName, 0, true);
+            warm.push_back(
+                timeMs([&] { search.locateNode(u"/nowhere/", SearchField::fullName, 0, true); }));
+            int changed = 0;
+            // There and back, so every run finds the same links.
+            const bool back = r % 2;
+            moved.push_back(timeMs([&] {
+                changed = updateLinksTo(search, nodes, back ? "/data/new" : "/data/old",
+                                        QString(back ? "/data/old" : "/data/new"));
+            }));
+            if (changed != links)
+                std::printf("  unexpected: %d links changed\n", changed);
+        }
+        std::printf("%d nodes, %d links inside the moved folder:\n", nodes.count(), links);
+        print("one full scan of locations, cold (copy made first)", cold);
+        print("one full scan of locations, warm", warm);
+        print("re-pointing the links (one question, not timed)", moved);
+        std::printf("  ratio to the warm scan: %.2f\n", median(moved) / median(warm));
+    }
+
+    std::vector<double> removal, freeing;
+    for (int r = 0; r < runs; ++r) {
+        QTemporaryDir dir;
+        MainWindow window;
+        window.catalogue().setDataFolder(dir.path());
+        window.resize(800, 600);
+        window.show();
+        NodeTree& nodes = window.catalogue().nodes();
+        TreeNode* big = buildCategory(nodes, nodes.getFirstNode(), entries);
+        auto* tree = window.findChild<QTreeView*>("DocsTree");
+        tree->expandAll();
+        tree->setFocus();
+        tree->setCurrentIndex(nodes.indexOf(big)); // lists the entries
+        QCoreApplication::processEvents();
+        const int listed = window.findChild<CategoryView*>()->listModel().count();
+        MessageDialogs::setNextAnswer(QMessageBox::Yes);
+        removal.push_back(timeMs([&] {
+            window.findChild<QAction*>("acRemoveItem")->trigger();
+            QCoreApplication::processEvents(); // the tree's repaint
+        }));
+        if (listed != entries || nodes.count() != 1)
+            std::printf("  unexpected: %d listed, %d nodes left\n", listed, nodes.count());
+
+        auto alone = std::make_unique<NodeTree>();
+        buildCategory(*alone, nullptr, entries);
+        freeing.push_back(timeMs([&] { alone.reset(); }));
+    }
+    std::printf("\na category of %d entries:\n", entries);
+    print("Remove from program (expanded, listed, window shown)", removal);
+    print("freeing the same nodes as at the end of the run", freeing);
+    std::printf("  ratio: %.2f\n", median(removal) / median(freeing));
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include <QObject>
+
+class CategoryView;
+class CommandContext;
+class TreeNode;
+
+// The commands that change entries: "Add category", "Comment...", "Remove
+// from program" and "Delete from hard disk" (through the desktop trash, with
+// the other links to the deleted file or folder following it).
+class ItemCommands : public QObject
+{
+    Q_OBJECT
+public:
+    ItemCommands(CommandContext& context, CategoryView& view);
+
+    // Deletes a document's file or a folder to the trash and then removes
+    // the other links to it (after one question). False when node is no
+    // such link, its target is gone, or the deletion failed or was refused.
+    bool deleteRealFile(TreeNode* node);
+
+private:
+    void acNewCategExecute();
+    void acAddCommentsExecute();
+    void acRemoveItemExecute();
+    void acDeleteFromDiskExecute();
+    void removeSelection(bool deleteFile);
+    void removeTreeSelection(bool deleteFile);
+    void removeListSelection(bool deleteFile);
+    // Deletes node with everything below it, the tree's drawing held back.
+    void removeNode(TreeNode* node);
+
+    CommandContext& m_context;
+    CategoryView& m_view;
+};
