@@ -12,10 +12,12 @@ class CategoryView;
 class CommandActions;
 class CommandContext;
 class FoldersPanel;
+class HotKeyControl;
 class Opening;
 class QFrame;
 class QLabel;
 class QSessionManager;
+class ServiceCommands;
 class TrayControl;
 class WindowSettings;
 
@@ -73,6 +75,8 @@ private:
     Opening* m_opening = nullptr;
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
+    HotKeyControl* m_hotKey = nullptr;
+    ServiceCommands* m_service = nullptr;
     QFrame* m_dropStrip = nullptr;
 
     QString m_startupError;
