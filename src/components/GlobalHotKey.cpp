@@ -1,8 +1,8 @@
 #include "components/GlobalHotKey.h"
 
 #include <QGuiApplication>
-#include <qguiapplication_platform.h>
 #include <memory>
+#include <qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -141,6 +141,12 @@ bool GlobalHotKey::nativeEventFilter(const QByteArray& eventType, void* message,
     if (!m_keycodes.contains(press->detail) ||
         (press->state & ModifierBits & ~m_lockMasks) != m_modifiers)
         return false;
-    Q_EMIT activated();
-    return true;
+    // Pressed while another program has the keyboard, the key comes to the
+    // root window: Qt takes its time stamp as the latest user action, which
+    // lets the window manager bring the window to the front when it is
+    // shown, so the event goes on and the report follows it. While one of
+    // this program's windows has the keyboard, the key is taken here.
+    const bool elsewhere = press->event == press->root;
+    QMetaObject::invokeMethod(this, &GlobalHotKey::activated, Qt::QueuedConnection);
+    return !elsewhere;
 }

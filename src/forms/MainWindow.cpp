@@ -59,8 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
         if (const QString failure = m_hotKey->tryAssignHotKey(key); !failure.isEmpty())
             addStartupError(failure);
     });
-    m_service =
-        new ServiceCommands(*m_context, {*m_view, *m_additional, *m_hotKey, *m_settings});
+    m_service = new ServiceCommands(*m_context, {*m_view, *m_additional, *m_hotKey, *m_settings});
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });
     m_commands->connectCommand(Id::ExitMenu, this, &MainWindow::endRun);
     m_commands->connectCommand(Id::Exit, this, &MainWindow::endRun);

@@ -66,12 +66,24 @@ QString unescapeString(const QString& value)
         }
         const QChar next = value.at(++i);
         switch (next.unicode()) {
-        case 's': text += u' '; break;
-        case 'n': text += u'\n'; break;
-        case 't': text += u'\t'; break;
-        case 'r': text += u'\r'; break;
-        case '\\': text += u'\\'; break;
-        default: text += c; text += next;
+        case 's':
+            text += u' ';
+            break;
+        case 'n':
+            text += u'\n';
+            break;
+        case 't':
+            text += u'\t';
+            break;
+        case 'r':
+            text += u'\r';
+            break;
+        case '\\':
+            text += u'\\';
+            break;
+        default:
+            text += c;
+            text += next;
         }
     }
     return text;
@@ -223,9 +235,9 @@ QString mailLink(const QString& address, const QString& subject, const QString& 
     const auto encoded = [](const QString& text, const QByteArray& allowed) {
         return QString::fromLatin1(QUrl::toPercentEncoding(text, allowed));
     };
-    return QStringLiteral("mailto:") + encoded(address, "!$'*+/=@") +
-           QStringLiteral("?subject=") + encoded(subject, "!$'()*+,;:@/?") +
-           QStringLiteral("&body=") + encoded(body, "!$'()*+,;:@/?");
+    return QStringLiteral("mailto:") + encoded(address, "!$'*+/=@") + QStringLiteral("?subject=") +
+           encoded(subject, "!$'()*+,;:@/?") + QStringLiteral("&body=") +
+           encoded(body, "!$'()*+,;:@/?");
 }
 
 void sendMail(const QString& address, const QString& subject, const QString& body)
