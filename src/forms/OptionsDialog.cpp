@@ -54,9 +54,14 @@ void HotKeyEdit::keyPressEvent(QKeyEvent* event)
 {
     // One combination, taken whole at the key press; a key the stored word
     // cannot hold, or a modifier alone, leaves the field as it was.
-    event->accept();
     const auto key = Qt::Key(event->key());
     const Qt::KeyboardModifiers modifiers = event->modifiers() & HotKeyModifiers;
+    // Enter and Escape alone still answer the dialog.
+    if (!modifiers && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
     if (!modifiers) {
         if (key == Qt::Key_Backspace || key == Qt::Key_Delete)
             clear();
@@ -78,8 +83,8 @@ OptionsDialog::OptionsDialog(const Options& current, QWidget* parent)
 {
     setObjectName(QStringLiteral("OptionsF"));
     setWindowTitle(QStringLiteral("Options"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* column = new QVBoxLayout(this);
     m_pages = new QTabWidget(this);
@@ -101,8 +106,8 @@ OptionsDialog::OptionsDialog(const Options& current, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     column->addWidget(buttons);
 
-    // The design size, or what the desktop's font needs.
-    setFixedSize(ClientSize.expandedTo(sizeHint()));
+    // The design size, or what the desktop's font needs at the least.
+    setFixedSize(ClientSize.expandedTo(minimumSizeHint()));
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -156,12 +161,16 @@ QWidget* OptionsDialog::createViewTab()
                               : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(c == 0 || m_current.columnShown(c) ? Qt::Checked : Qt::Unchecked);
     }
-    grid->addWidget(m_fields, 1, 0);
+    // As tall as its five lines.
+    m_fields->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    m_fields->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    grid->addWidget(m_fields, 1, 0, Qt::AlignTop);
     grid->addWidget(wrappedLabel(QStringLiteral("-- Checked fields will be shown at right window "
                                                 "part, when the \"Details\" style is selected"),
                                  page),
                     1, 1);
     grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1);
     return page;
 }
 
