@@ -460,11 +460,30 @@ private Q_SLOTS:
         QCOMPARE(names.size(),
                  QSet<QString>(names.begin(), names.end()).size()); // each found by its name
         enabled.sort();
-        QCOMPARE(enabled, (QStringList{"About1", "Detailes1", "Detailes2", "Exit1", "ExitMenu",
-                                       "Hide1", "LargeIcons1", "LargeIcons2", "List1", "List2",
-                                       "Show1", "SmallIcons1", "SmallIcons2", "acBackupData",
-                                       "acCollapseAll", "acExpandAll", "acFindObject",
-                                       "acRemoveOnAbsent", "acRestoreBackup"}));
+        QCOMPARE(enabled, (QStringList{"About1",
+                                       "Detailes1",
+                                       "Detailes2",
+                                       "Exit1",
+                                       "ExitMenu",
+                                       "FAQ1",
+                                       "Help1",
+                                       "Hide1",
+                                       "LargeIcons1",
+                                       "LargeIcons2",
+                                       "List1",
+                                       "List2",
+                                       "Show1",
+                                       "SmallIcons1",
+                                       "SmallIcons2",
+                                       "Support1",
+                                       "acAutoStart",
+                                       "acBackupData",
+                                       "acCollapseAll",
+                                       "acExpandAll",
+                                       "acFindObject",
+                                       "acOptions",
+                                       "acRemoveOnAbsent",
+                                       "acRestoreBackup"}));
         auto* search = w->findChild<QToolButton*>("btnSearch");
         QVERIFY(search);
         QVERIFY(!search->isEnabled());
