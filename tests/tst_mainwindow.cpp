@@ -473,6 +473,8 @@ private Q_SLOTS:
                                        "Detailes2",
                                        "Exit1",
                                        "ExitMenu",
+                                       "FAQ1",
+                                       "Help1",
                                        "Hide1",
                                        "LargeIcons1",
                                        "LargeIcons2",
@@ -489,6 +491,13 @@ private Q_SLOTS:
                                        "acFindObject",
                                        "acNewCateg",
                                        "acRemoveItem",
+                                       "Support1",
+                                       "acAutoStart",
+                                       "acBackupData",
+                                       "acCollapseAll",
+                                       "acExpandAll",
+                                       "acFindObject",
+                                       "acOptions",
                                        "acRemoveOnAbsent",
                                        "acRestoreBackup"}));
         auto* search = w->findChild<QToolButton*>("btnSearch");

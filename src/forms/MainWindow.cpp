@@ -9,11 +9,13 @@
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
 #include "forms/main/FoldersPanel.h"
+#include "forms/main/HotKeyControl.h"
 #include "forms/main/Intake.h"
 #include "forms/main/ItemCommands.h"
 #include "forms/main/ItemKeys.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Properties.h"
+#include "forms/main/ServiceCommands.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowDragDrop.h"
 #include "forms/main/WindowSettings.h"
@@ -60,6 +62,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
     m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});
     connect(m_settings, &WindowSettings::problem, this, &MainWindow::addStartupError);
+    m_hotKey = new HotKeyControl(*m_context, *m_tray);
+    connect(m_hotKey, &HotKeyControl::hotKeyChanged, m_settings, &WindowSettings::setHotKey);
+    // The start-up's hot key: a refusal is told with the other start-up messages.
+    connect(m_settings, &WindowSettings::hotKeyRead, this, [this](int key) {
+        if (const QString failure = m_hotKey->tryAssignHotKey(key); !failure.isEmpty())
+            addStartupError(failure);
+    });
+    m_service = new ServiceCommands(*m_context, {*m_view, *m_additional, *m_hotKey, *m_settings});
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });
     m_commands->connectCommand(Id::ExitMenu, this, &MainWindow::endRun);
     m_commands->connectCommand(Id::Exit, this, &MainWindow::endRun);

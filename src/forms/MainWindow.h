@@ -12,12 +12,14 @@ class CategoryView;
 class CommandActions;
 class CommandContext;
 class FoldersPanel;
+class HotKeyControl;
 class Intake;
 class Opening;
 class Properties;
 class QFrame;
 class QLabel;
 class QSessionManager;
+class ServiceCommands;
 class TrayControl;
 class WindowDragDrop;
 class WindowSettings;
@@ -79,6 +81,8 @@ private:
     WindowSettings* m_settings = nullptr;
     Properties* m_properties = nullptr;
     WindowDragDrop* m_dragDrop = nullptr;
+    HotKeyControl* m_hotKey = nullptr;
+    ServiceCommands* m_service = nullptr;
     QFrame* m_dropStrip = nullptr;
 
     QString m_startupError;

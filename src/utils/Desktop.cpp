@@ -22,6 +22,122 @@ QString autoStartFile(const QString& title)
     return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(title));
 }
 
+namespace
+{
+
+// The path as one quoted argument of Exec=: inside the quotes '"', '`', '$'
+// and '\' take a backslash, '%' is doubled (it starts a field code); then the
+// key's string rules apply to the whole value, doubling every backslash again.
+QString execValue(const QString& exePath)
+{
+    QString quoted;
+    for (const QChar c : exePath) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        else if (c == u'%')
+            quoted += u'%';
+        quoted += c;
+    }
+    QString value;
+    for (const QChar c : u'"' + quoted + u'"') {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            value += QStringLiteral("\\n");
+        else if (c == u'\r')
+            value += QStringLiteral("\\r");
+        else if (c == u'\t')
+            value += QStringLiteral("\\t");
+        else
+            value += c;
+    }
+    return value;
+}
+
+// The key's string rules undone: \s \n \t \r and \\.
+QString unescapeString(const QString& value)
+{
+    QString text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != u'\\' || i + 1 == value.size()) {
+            text += c;
+            continue;
+        }
+        const QChar next = value.at(++i);
+        switch (next.unicode()) {
+        case 's':
+            text += u' ';
+            break;
+        case 'n':
+            text += u'\n';
+            break;
+        case 't':
+            text += u'\t';
+            break;
+        case 'r':
+            text += u'\r';
+            break;
+        case '\\':
+            text += u'\\';
+            break;
+        default:
+            text += c;
+            text += next;
+        }
+    }
+    return text;
+}
+
+// The text of one quoted argument: backslash escapes undone, "%%" back to "%".
+QString unquoteArgument(const QString& text)
+{
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text.at(i);
+        if (c == u'\\' && i + 1 < text.size())
+            c = text.at(++i);
+        else if (c == u'%' && i + 1 < text.size() && text.at(i + 1) == u'%')
+            ++i;
+        plain += c;
+    }
+    return plain;
+}
+
+// Whether the text's last character is escaped: an odd run of backslashes
+// stands before it.
+bool escapedAtEnd(const QString& text)
+{
+    qsizetype backslashes = 0;
+    for (qsizetype i = text.size() - 2; i >= 0 && text.at(i) == u'\\'; --i)
+        ++backslashes;
+    return backslashes % 2 == 1;
+}
+
+// The Exec= value of the [Desktop Entry] group, as the file holds it.
+QString readExec(const QString& file)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return QString();
+    QTextStream text(&in);
+    QString exec;
+    bool inEntry = false;
+    while (!text.atEnd()) {
+        const QString line = text.readLine();
+        if (line.startsWith(u'[')) {
+            inEntry = line.trimmed() == QStringLiteral("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (inEntry && eq > 0 && QStringView(line).left(eq).trimmed() == u"Exec")
+            exec = QStringView(line).mid(eq + 1).trimmed().toString();
+    }
+    return exec;
+}
+
+} // namespace
+
 void setAutoStart(const QString& title, const QString& exePath, bool on)
 {
     const QString file = autoStartFile(title);
@@ -33,30 +149,28 @@ void setAutoStart(const QString& title, const QString& exePath, bool on)
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         return;
-    const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=\"%2\"\n"
+    const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(title, exePath);
+                             .arg(title, execValue(exePath));
     out.write(text.toUtf8());
     out.commit();
 }
 
 bool isAutoStart(const QString& title, const QString& exePath)
 {
-    QFile in(autoStartFile(title));
-    QString exec;
-    if (in.open(QIODevice::ReadOnly)) {
-        QTextStream text(&in);
-        while (!text.atEnd()) {
-            const QString line = text.readLine();
-            if (line.startsWith(QStringLiteral("Exec=")))
-                exec = line.mid(5);
-        }
-    }
+    QString exec = unescapeString(readExec(autoStartFile(title)));
+    // Longer than two characters: one quotation mark off each end, and the
+    // quoted argument's escapes undone. Anything after the path (arguments)
+    // or another spelling of it counts as no entry of this program.
     if (exec.size() > 2) {
-        if (exec.startsWith(u'"'))
+        const bool opened = exec.startsWith(u'"');
+        if (opened)
             exec.remove(0, 1);
-        if (exec.endsWith(u'"'))
+        const bool closed = exec.endsWith(u'"') && !escapedAtEnd(exec);
+        if (closed)
             exec.chop(1);
+        if (opened && closed)
+            exec = unquoteArgument(exec);
     }
     return exec == exePath;
 }
@@ -116,12 +230,14 @@ void setOpener(Opener opener)
 
 QString mailLink(const QString& address, const QString& subject, const QString& body)
 {
-    QString link = QStringLiteral("mailto:") + address + QStringLiteral("?subject=") + subject +
-                   QStringLiteral("&body=") + body;
-    link.replace(u' ', QStringLiteral("%20"));
-    link.replace(u'\r', QStringLiteral("%0D"));
-    link.replace(u'\n', QStringLiteral("%0A"));
-    return link;
+    // Everything a mailto: URI does not allow as it stands is percent-encoded
+    // (UTF-8), so a '&', '#', '?' or '%' cannot end a field or the link.
+    const auto encoded = [](const QString& text, const QByteArray& allowed) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(text, allowed));
+    };
+    return QStringLiteral("mailto:") + encoded(address, "!$'*+/=@") + QStringLiteral("?subject=") +
+           encoded(subject, "!$'()*+,;:@/?") + QStringLiteral("&body=") +
+           encoded(body, "!$'()*+,;:@/?");
 }
 
 void sendMail(const QString& address, const QString& subject, const QString& body)

@@ -11,7 +11,8 @@ namespace Desktop
 QString autoStartFile(const QString& title);
 // Writes (On) or deletes the entry starting ExePath at logon.
 void setAutoStart(const QString& title, const QString& exePath, bool on);
-// True when the entry starts exactly ExePath (quoted or not).
+// True when the entry starts exactly ExePath (quoted or not); the Exec= line
+// is read by the desktop-entry rules, as setAutoStart writes it.
 bool isAutoStart(const QString& title, const QString& exePath);
 
 // What the desktop is given for a target: a local path as a file: URI, an

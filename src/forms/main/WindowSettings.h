@@ -31,6 +31,8 @@ public:
     void writeSettings();
     // The restore hot key as a shortcut word.
     int hotKey() const { return m_hotKey; }
+    // The hot key in force, as the next write keeps it.
+    void setHotKey(int key) { m_hotKey = key; }
 
 Q_SIGNALS:
     // Something the user is told once the window is up.

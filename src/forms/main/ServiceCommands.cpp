@@ -1,0 +1,105 @@
+#include "forms/main/ServiceCommands.h"
+#include "catalogue/Catalogue.h"
+#include "forms/OptionsDialog.h"
+#include "forms/main/AdditionalMenu.h"
+#include "forms/main/CategoryView.h"
+#include "forms/main/CommandActions.h"
+#include "forms/main/HotKeyControl.h"
+#include "forms/main/WindowSettings.h"
+#include "utils/Desktop.h"
+#include "utils/TextUtils.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <stdexcept>
+
+using Commands::Id;
+
+ServiceCommands::ServiceCommands(CommandContext& context, const Parts& parts)
+    : QObject(&context.window()), m_context(context), m_parts(parts)
+{
+    setObjectName(QStringLiteral("ServiceCommands"));
+    CommandActions& commands = context.commands();
+    commands.connectCommand(Id::Options, this, &ServiceCommands::acOptionsExecute);
+    commands.connectCommand(Id::AutoStart, this, &ServiceCommands::acAutoStartExecute);
+    commands.connectCommand(Id::Help, this, &ServiceCommands::help1Click);
+    commands.connectCommand(Id::FAQ, this, &ServiceCommands::faq1Click);
+    commands.connectCommand(Id::Support, this, &ServiceCommands::support1Click);
+}
+
+Options ServiceCommands::currentOptions() const
+{
+    const CommandActions& commands = m_context.commands();
+    Options o;
+    o.hotKey = m_parts.hotKey.hotKey();
+    o.autoStart = commands.action(Id::AutoStart)->isChecked();
+    o.removeOnAbsent = commands.action(Id::RemoveOnAbsent)->isChecked();
+    for (int c = Options::FirstColumn; c <= Options::LastColumn; ++c)
+        o.columnWidths[size_t(c - Options::FirstColumn)] = m_parts.view.columnWidth(c);
+    o.adTitle = m_parts.additional.adTitle();
+    o.adValues = m_parts.additional.adValues();
+    o.recursChanging = m_parts.additional.recursChanging();
+    return o;
+}
+
+void ServiceCommands::applyOptions(const Options& chosen)
+{
+    for (int c = Options::FirstColumn; c <= Options::LastColumn; ++c)
+        if (chosen.columnWidth(c) != m_parts.view.columnWidth(c))
+            m_parts.view.setColumnWidth(c, chosen.columnWidth(c));
+    if (!chosen.adTitle.isEmpty())
+        m_parts.additional.setAdTitle(chosen.adTitle);
+    QStringList values;
+    for (const QString& line : chosen.adValues)
+        values << TextUtils::cutFirst(line, QStringLiteral("&"));
+    m_parts.additional.setAdValues(values);
+    m_parts.additional.setRecursChanging(chosen.recursChanging);
+    m_parts.hotKey.assignHotKey(chosen.hotKey);
+    CommandActions& commands = m_context.commands();
+    if (chosen.autoStart != commands.action(Id::AutoStart)->isChecked())
+        commands.action(Id::AutoStart)->trigger();
+    commands.action(Id::RemoveOnAbsent)->setChecked(chosen.removeOnAbsent);
+}
+
+void ServiceCommands::acOptionsExecute()
+{
+    {
+        OptionsDialog dialog(currentOptions(), &m_context.window());
+        if (dialog.exec() == QDialog::Accepted)
+            applyOptions(dialog.options());
+    }
+    // Written after Cancel too.
+    m_parts.settings.writeSettings();
+}
+
+void ServiceCommands::acAutoStartExecute()
+{
+    // The action has flipped its tick already; the entry follows it.
+    Desktop::setAutoStart(QApplication::applicationName(), QApplication::applicationFilePath(),
+                          m_context.commands().action(Id::AutoStart)->isChecked());
+}
+
+QString ServiceCommands::helpFile()
+{
+    return QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
+}
+
+void ServiceCommands::help1Click()
+{
+    const QString file = helpFile();
+    if (!QFileInfo(file).isFile() || !Desktop::openUrl(file))
+        throw std::runtime_error("Cannot open help file.\nPlease search it in Quillmere folder.");
+}
+
+void ServiceCommands::faq1Click()
+{
+    Desktop::openUrl(QString::fromUtf16(ProductFaqURL));
+}
+
+void ServiceCommands::support1Click()
+{
+    Desktop::sendMail(QString::fromUtf16(SupportEMail), QStringLiteral("Quillmere"), QString());
+}
