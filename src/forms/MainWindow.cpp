@@ -10,6 +10,7 @@
 #include "forms/main/CommandContext.h"
 #include "forms/main/FoldersPanel.h"
 #include "forms/main/Opening.h"
+#include "forms/main/Search.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
 
@@ -47,6 +48,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_additional = new AdditionalMenu(*m_context, m_view->listModel(), this);
     m_tray = new TrayControl(*m_context, *this);
     m_opening = new Opening(*m_context, *m_view);
+    m_search = new Search(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
     m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});
     connect(m_settings, &WindowSettings::problem, this, &MainWindow::addStartupError);

@@ -16,6 +16,7 @@ class Opening;
 class QFrame;
 class QLabel;
 class QSessionManager;
+class Search;
 class TrayControl;
 class WindowSettings;
 
@@ -71,6 +72,7 @@ private:
     FoldersPanel* m_folders = nullptr;
     TrayControl* m_tray = nullptr;
     Opening* m_opening = nullptr;
+    Search* m_search = nullptr;
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
     QFrame* m_dropStrip = nullptr;
