@@ -167,8 +167,10 @@ void ListModel::nodeDeleting(TreeNode* node)
         m_source = nullptr;
         std::fill(doomed.begin(), doomed.end(), 1);
         any = !m_rows.empty();
-    } else if (!m_rows.empty() && m_rows.back() == node) {
-        doomed.back() = 1; // the row a fill has just added
+    } else if (!m_listsNodes && !m_rows.empty() && m_rows.back() == node) {
+        // The row a fill has just added. (Found rows may be sorted so that
+        // rows below the node come before it.)
+        doomed.back() = 1;
         any = true;
     } else {
         // A row can only go with its own node or an ancestor; rows whose

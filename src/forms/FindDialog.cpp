@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-FindDialog::FindDialog(QWidget* parent) : QDialog(parent)
+FindDialog::FindDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("FindDlg"));
     setWindowTitle(QStringLiteral("Find"));

@@ -83,6 +83,8 @@ Search::Search(CommandContext& context, CategoryView& view)
     for (const auto& [id, field] : finds)
         commands.connectCommand(id, this, [this, f = field] { showFindDialog(f); });
     commands.connectCommand(Id::SearchAgain, this, &Search::findDlgFind);
+    // F3 goes on from inside the dialog as well.
+    m_dialog->addAction(commands.action(Id::SearchAgain));
 
     createFilter();
 }
