@@ -34,6 +34,9 @@ public:
     // (nothing for a text without words).
     std::vector<TreeNode*> match(QStringView text);
 
+    // Lets the keys go (the filter was cleared); the next match makes them again.
+    void release() { shapeChanged(); }
+
     // Heap bytes the keys hold now (for measuring).
     size_t keyBytes() const;
 

@@ -227,6 +227,8 @@ void Search::applyFilter()
 
 void Search::endFilter()
 {
+    // A large catalogue's keys take about as much memory as its texts.
+    m_filter.release();
     if (!m_view.listingNodes())
         return;
     m_context.window().statusBar()->clearMessage();
