@@ -69,8 +69,6 @@ bool FindDialog::matchCase() const
 
 void FindDialog::setFirstPosition(const QPoint& topLeft)
 {
-    if (m_placed && isVisible())
-        return;
     m_place = topLeft;
     m_placed = true;
 }

@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <functional>
 
 using Commands::Id;
 using Commands::Menu;
