@@ -446,63 +446,24 @@ private Q_SLOTS:
         QCOMPARE(found->shortcut(), shortcut);
     }
 
-    void commandsStillToComeAreDisabled()
+    void everyCommandIsBuiltAndEnabled()
     {
         auto w = start();
-        QStringList enabled, names;
+        QStringList names, disabled;
         for (QAction* a : w->findChildren<QAction*>()) {
-            if (a->objectName().isEmpty())
-                continue; // Qt's own, such as a menu's
+            if (a->objectName().isEmpty() || a->objectName().startsWith(u"_q_"))
+                continue; // Qt's own, such as a menu's or a line edit's clear button
             names << a->objectName();
-            if (a->isEnabled())
-                enabled << a->objectName();
+            if (!a->isEnabled())
+                disabled << a->objectName();
         }
-        // Built: the intake's commands.
-        for (const char* name :
-             {"AsSepDocs1", "AsSingleFolder1", "NoDragDrop1", "acNewDoc", "acPasteURL"})
-            QVERIFY2(enabled.removeOne(QLatin1String(name)), name);
-
         QCOMPARE(names.size(),
                  QSet<QString>(names.begin(), names.end()).size()); // each found by its name
-        // Built since, with suites of their own.
-        for (const char* built : {"acExplore", "acProperties"})
-            QVERIFY(enabled.removeOne(QString::fromLatin1(built)));
-        enabled.sort();
-        QCOMPARE(enabled, (QStringList{"About1",
-                                       "Detailes1",
-                                       "Detailes2",
-                                       "Exit1",
-                                       "ExitMenu",
-                                       "FAQ1",
-                                       "Help1",
-                                       "Hide1",
-                                       "LargeIcons1",
-                                       "LargeIcons2",
-                                       "List1",
-                                       "List2",
-                                       "Show1",
-                                       "SmallIcons1",
-                                       "SmallIcons2",
-                                       "acAddComments",
-                                       "acBackupData",
-                                       "acCollapseAll",
-                                       "acDeleteFromDisk",
-                                       "acExpandAll",
-                                       "acFindObject",
-                                       "acNewCateg",
-                                       "acRemoveItem",
-                                       "Support1",
-                                       "acAutoStart",
-                                       "acBackupData",
-                                       "acCollapseAll",
-                                       "acExpandAll",
-                                       "acFindObject",
-                                       "acOptions",
-                                       "acRemoveOnAbsent",
-                                       "acRestoreBackup"}));
+        QVERIFY2(names.size() > 40, qPrintable(names.join(' ')));
+        QCOMPARE(disabled, QStringList());
         auto* search = w->findChild<QToolButton*>("btnSearch");
         QVERIFY(search);
-        QVERIFY(!search->isEnabled());
+        QVERIFY(search->isEnabled());
     }
 
     void viewButtonSpellsDetailes()

@@ -5,6 +5,7 @@
 #include <QCollator>
 #include <QFile>
 #include <QScopeGuard>
+#include <QStringList>
 
 #include <algorithm>
 #include <numeric>
@@ -61,6 +62,7 @@ void ListModel::beginFill(TreeNode* source)
 {
     beginResetModel();
     m_filling = true;
+    m_listsNodes = false;
     m_rows.clear();
     m_source = source;
 }
@@ -113,6 +115,22 @@ void ListModel::fillSingle(TreeNode* node, const FillItem& fillItem)
         fillItem(node);
 }
 
+void ListModel::fillNodes(std::vector<TreeNode*> nodes)
+{
+    beginFill(nullptr);
+    m_rows = std::move(nodes);
+    m_listsNodes = true;
+    endFill();
+}
+
+QString ListModel::categoryPath(const TreeNode* node)
+{
+    QStringList names;
+    for (const TreeNode* p = node ? node->parent() : nullptr; p; p = p->parent())
+        names.prepend(p->text());
+    return names.join(QStringLiteral(" / "));
+}
+
 void ListModel::clear()
 {
     beginFill(nullptr);
@@ -149,8 +167,10 @@ void ListModel::nodeDeleting(TreeNode* node)
         m_source = nullptr;
         std::fill(doomed.begin(), doomed.end(), 1);
         any = !m_rows.empty();
-    } else if (!m_rows.empty() && m_rows.back() == node) {
-        doomed.back() = 1; // the row a fill has just added
+    } else if (!m_listsNodes && !m_rows.empty() && m_rows.back() == node) {
+        // The row a fill has just added. (Found rows may be sorted so that
+        // rows below the node come before it.)
+        doomed.back() = 1;
         any = true;
     } else {
         // A row can only go with its own node or an ancestor; rows whose
@@ -193,6 +213,11 @@ void ListModel::treeDataChanged(const QModelIndex& topLeft, const QModelIndex& b
 {
     if (m_filling || m_rows.empty() || !topLeft.isValid())
         return;
+    if (m_listsNodes) {
+        // Rows from all over the tree: no cheap look-up, and one repaint is cheap.
+        Q_EMIT dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1));
+        return;
+    }
     const QAbstractItemModel* tree = topLeft.model();
     for (int r = topLeft.row(); r <= bottomRight.row(); ++r) {
         const TreeNode* node = NodeTree::nodeOf(tree->index(r, 0, topLeft.parent()));
@@ -393,6 +418,17 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
             return {};
         return m_large ? m_catalogue.images().large.icon(node->imageIndex())
                        : m_catalogue.images().small.icon(node->imageIndex());
+    case Qt::ToolTipRole: {
+        if (!m_listsNodes || index.column() != colLocation)
+            return {};
+        // Found rows come from anywhere: say where each is filed.
+        const QString path = categoryPath(node);
+        const QString location = cellText(node, colLocation);
+        const QString in = path.isEmpty() ? QString() : QStringLiteral("In: ") + path;
+        if (location.isEmpty() || in.isEmpty())
+            return location.isEmpty() ? in : location;
+        return location + u'\n' + in;
+    }
     default:
         return {};
     }

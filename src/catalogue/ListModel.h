@@ -27,6 +27,13 @@ public:
     // Lists Node alone (after FillItem, which may delete it).
     void fillSingle(TreeNode* node, const FillItem& fillItem);
     void clear();
+    // Lists Nodes from anywhere in the tree (a filter's result) as one batch,
+    // without the on-disk check; the Location column's tooltip names each
+    // row's category. Any other fill ends it.
+    void fillNodes(std::vector<TreeNode*> nodes);
+    bool listsNodes() const { return m_listsNodes; }
+    // The categories above Node, outermost first ("Work / Reports").
+    static QString categoryPath(const TreeNode* node);
     bool filling() const { return m_filling; }
     // The node given to the last fill, or null when it was deleted since.
     TreeNode* source() const { return m_source; }
@@ -86,6 +93,7 @@ private:
     std::vector<TreeNode*> m_rows;
     TreeNode* m_source = nullptr;
     bool m_filling = false;
+    bool m_listsNodes = false;
     bool m_large = false;
     QString m_adTitle;
     QCollator m_collator;

@@ -16,6 +16,7 @@
 #include "forms/main/Opening.h"
 #include "forms/main/Properties.h"
 #include "forms/main/ServiceCommands.h"
+#include "forms/main/Search.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowDragDrop.h"
 #include "forms/main/WindowSettings.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_opening = new Opening(*m_context, *m_view);
     new ItemCommands(*m_context, *m_view); // owned by the view
     new ItemKeys(*m_context, *m_view);
+    m_search = new Search(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
     m_properties = new Properties(*m_context, *m_view);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);

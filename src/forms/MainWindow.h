@@ -19,6 +19,7 @@ class Properties;
 class QFrame;
 class QLabel;
 class QSessionManager;
+class Search;
 class ServiceCommands;
 class TrayControl;
 class WindowDragDrop;
@@ -77,6 +78,7 @@ private:
     TrayControl* m_tray = nullptr;
     Opening* m_opening = nullptr;
     Intake* m_intake = nullptr;
+    Search* m_search = nullptr;
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
     Properties* m_properties = nullptr;

@@ -8,6 +8,7 @@
 #include "forms/main/CatalogueData.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
+#include "forms/main/Search.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
@@ -50,6 +51,7 @@ void MainWindow::formCreate(AboutDialog* splash)
         ->setChecked(Desktop::isAutoStart(QApplication::applicationName(),
                                           QApplication::applicationFilePath()));
     m_settings->readSettings();
+    m_search->placeFindDialog();
 }
 
 void MainWindow::importLegacyData()

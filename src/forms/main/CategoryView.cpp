@@ -188,7 +188,12 @@ void CategoryView::connectViews()
             m_pendingList = nullptr;
     });
     connect(&m_context.catalogue(), &Catalogue::listRefillRequested, this,
-            &CategoryView::listCategory);
+            [this](TreeNode* category) {
+                if (listingNodes() && m_nodesRefill)
+                    m_nodesRefill();
+                else
+                    listCategory(category);
+            });
 
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -327,6 +332,20 @@ void CategoryView::listCategory(TreeNode* node)
         listCategory(next);
 }
 
+void CategoryView::listNodes(std::vector<TreeNode*> nodes)
+{
+    m_listStack->setUpdatesEnabled(false);
+    auto resume = qScopeGuard([this] { m_listStack->setUpdatesEnabled(true); });
+    m_listModel->clearSortMarks();
+    m_listModel->fillNodes(std::move(nodes));
+    m_listIcons->setUniformItemSizes(m_listModel->count() > UniformItemsFrom);
+}
+
+bool CategoryView::listingNodes() const
+{
+    return m_listModel->listsNodes();
+}
+
 void CategoryView::fillListItem(TreeNode* node)
 {
     Catalogue& catalogue = m_context.catalogue();
@@ -425,7 +444,10 @@ void CategoryView::listViewColumnClick(int column)
         m_listModel->setSortMark(column, direction > 0 ? imgSortUp : imgSortDown);
         m_listModel->sortBy((column + 1) * direction);
     }
-    // The category takes the sorted order in the tree, and so in the file.
+    // The category takes the sorted order in the tree, and so in the file;
+    // rows from all over the tree (a filter's) leave the tree alone.
+    if (listingNodes())
+        return;
     m_tree->setUpdatesEnabled(false);
     auto resume = qScopeGuard([this] { m_tree->setUpdatesEnabled(true); });
     m_listModel->reorderTree();

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
 #include <QPoint>
+#include <functional>
+#include <vector>
 
 class CommandContext;
 class ListModel;
@@ -40,6 +42,13 @@ public:
     // What a change of the tree's node shows: its comment, and its category
     // (or itself, a category) listed.
     void showNode(TreeNode* node) { docsTreeChange(node); }
+    // Lists nodes from anywhere in the tree (a filter's result) instead of a
+    // category; the listed node stays, and listing a category ends it.
+    void listNodes(std::vector<TreeNode*> nodes);
+    bool listingNodes() const;
+    // While nodes are listed, a refill the catalogue asks for runs Refill
+    // instead of listing a category (the filter lists its result again).
+    void setNodesRefill(std::function<void()> refill) { m_nodesRefill = std::move(refill); }
     // Selects node in the tree (which lists it or its category).
     void selectNode(TreeNode* node);
     // Node making with the view's part: the new category is scrolled into
@@ -105,4 +114,5 @@ private:
     TreeNode* m_pendingList = nullptr; // asked for while a fill was running
     bool m_treeChanging = false;       // inside the tree's current-node change
     bool m_questionsDeferred = false;  // relink questions wait for the change to end
+    std::function<void()> m_nodesRefill;
 };

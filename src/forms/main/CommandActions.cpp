@@ -52,7 +52,6 @@ void CommandActions::createActions()
         if (entry.image >= 0)
             action->setIcon(Artwork::commandImage(entry.image));
         action->setCheckable(entry.flags & Commands::Checkable);
-        action->setEnabled(!(entry.flags & Commands::Pending));
         m_actions[size_t(entry.command)] = action;
         m_window.addAction(action); // shortcuts work wherever the focus is in the window
     }

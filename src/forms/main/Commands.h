@@ -54,9 +54,6 @@ enum class Id {
 enum Flag : unsigned {
     NoFlags = 0,
     Checkable = 1,
-    // Shown but disabled until its behaviour is built, so that nothing looks
-    // as if it worked when it did nothing.
-    Pending = 2,
 };
 
 struct Entry {

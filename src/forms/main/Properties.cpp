@@ -116,7 +116,8 @@ void Properties::moveLocation(TreeNode* node, const QString& location)
         return; // the file operations told the user why
     NodeTree& nodes = m_context.catalogue().nodes();
     nodes.editRecord(node, [&](NodeInfo& info) { info.fullName = newPath; });
-    updateLinksTo(nodes, oldPath, newPath, [this](const QString& question) {
-        return MessageDialogs::askYesNo(question, &m_context.window());
-    });
+    updateLinksTo(m_context.catalogue().search(), nodes, oldPath, newPath,
+                  [this](const QString& question) {
+                      return MessageDialogs::askYesNo(question, &m_context.window());
+                  });
 }

@@ -311,7 +311,8 @@ void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
         m_view.selectNode(original);
         return;
     }
-    updateLinksTo(nodes, sourcePath, destination, [this](const QString& question) {
-        return MessageDialogs::askYesNo(question, &m_context.window());
-    });
+    updateLinksTo(m_context.catalogue().search(), nodes, sourcePath, destination,
+                  [this](const QString& question) {
+                      return MessageDialogs::askYesNo(question, &m_context.window());
+                  });
 }
