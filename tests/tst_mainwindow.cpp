@@ -5,6 +5,7 @@
 #include "forms/Application.h"
 #include "forms/MainWindow.h"
 #include "forms/main/CategoryView.h"
+#include "forms/main/Commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -459,7 +460,7 @@ private Q_SLOTS:
         }
         QCOMPARE(names.size(),
                  QSet<QString>(names.begin(), names.end()).size()); // each found by its name
-        QVERIFY2(names.size() > 40, qPrintable(names.join(' ')));
+        QVERIFY(names.size() >= int(Commands::Id::Count));          // every row of the table
         QCOMPARE(disabled, QStringList());
         auto* search = w->findChild<QToolButton*>("btnSearch");
         QVERIFY(search);

@@ -21,6 +21,26 @@
 
 using TestUtil::catalogueLine;
 
+// Calls a function with each event a widget receives, while it lives.
+class EventWatch : public QObject
+{
+public:
+    EventWatch(QWidget* widget, std::function<void(QEvent*)> seen) : m_seen(std::move(seen))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        m_seen(event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent*)> m_seen;
+};
+
 class TestWindowDragDrop : public QObject
 {
     Q_OBJECT
@@ -28,6 +48,8 @@ class TestWindowDragDrop : public QObject
     std::unique_ptr<MainWindow> m_w;
     QStringList m_asked;
     QString m_during;
+    bool m_approachSent = false;
+    int m_presses = 0;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     NodeTree& nodes() const { return m_w->catalogue().nodes(); }
@@ -60,10 +82,13 @@ class TestWindowDragDrop : public QObject
     }
 
     // A point on a tree row, where its text is.
-    QPoint treeRow(TreeNode* n) const
+    // Successive presses never land on the same pixel, as a person's do
+    // not: two on one spot (a row moved up under the pointer) would make a
+    // double click.
+    QPoint treeRow(TreeNode* n)
     {
         const QRect r = tree()->visualRect(nodes().indexOf(n));
-        return QPoint(r.left() + 12, r.center().y());
+        return QPoint(r.left() + 12 + (m_presses++ % 2) * 10, r.center().y());
     }
 
     // Presses on From, drags to To with the real pointer and lets go, with
@@ -74,28 +99,61 @@ class TestWindowDragDrop : public QObject
         const auto at = [](QPoint p) {
             return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())};
         };
-        QStringList args = at(a) + QStringList{"mousedown", "1"};
-        args += at(a + QPoint(3, 0));
-        args += at(a + QPoint(16, 2));
+        // Three steps, each sent once the window has taken the one before,
+        // so that a busy machine cannot let the release overtake the drag:
+        // the press and the first moves start the drag; the moves to the
+        // target follow once it started; the release once the target has
+        // seen the drag over it.
+        QStringList press = at(a) + QStringList{"mousedown", "1"};
+        press += at(a + QPoint(3, 0));
+        press += at(a + QPoint(16, 2));
+        QStringList approach;
         for (int step = 1; step <= 4; ++step)
-            args += at(a + (b - a) * step / 4);
-        args += at(b + QPoint(1, 0));
+            approach += at(a + (b - a) * step / 4);
+        approach += at(b + QPoint(1, 0)) + at(b);
+        QStringList release;
         if (ctrl)
-            args += QStringList{"keydown", "ctrl"} + at(b);
-        args += QStringList{"mouseup", "1"};
+            release += QStringList{"keydown", "ctrl"} + at(b + QPoint(1, 0)) + at(b);
+        release += QStringList{"mouseup", "1"};
         // Seen from inside the drag: what the status line says meanwhile.
         m_during.clear();
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, this, [this] {
-            if (dragDrop()->dragSource())
-                m_during = m_w->findChild<QLabel*>("CommentLabel")->text();
+        // A target that refuses the drag sees its entry and nothing more.
+        bool overTarget = false, entered = false, released = false;
+        EventWatch watchTarget(toViewport, [&](QEvent* e) {
+            if (e->type() == QEvent::DragEnter)
+                entered = true;
+            if (e->type() == QEvent::DragMove &&
+                static_cast<QDragMoveEvent*>(e)->position().toPoint() == to)
+                overTarget = true;
         });
+        QProcess first, second, third;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!dragDrop()->dragSource())
+                return;
+            m_during = m_w->findChild<QLabel*>("CommentLabel")->text();
+            if (second.processId() == 0 && second.state() == QProcess::NotRunning &&
+                !m_approachSent) {
+                m_approachSent = true;
+                second.start("xdotool", approach);
+            }
+            const bool arrived =
+                second.processId() == 0 && m_approachSent && second.state() == QProcess::NotRunning;
+            if ((overTarget || (entered && arrived)) && !released) {
+                released = true;
+                third.start("xdotool", release);
+            }
+        });
+        m_approachSent = false;
         watch.start(0);
-        QProcess xdotool;
-        xdotool.start("xdotool", args);
-        QVERIFY(xdotool.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(xdotool.state() == QProcess::NotRunning, 10000);
-        QCOMPARE(xdotool.exitCode(), 0);
+        first.start("xdotool", press);
+        QVERIFY(first.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(first.exitCode(), 0);
+        if (!QTest::qWaitFor([this] { return m_approachSent; }, 10000)) {
+            TestUtil::run("xdotool", {"mouseup", "1"}); // leave the pointer free for the next test
+            QFAIL("the drag did not start");
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!dragDrop()->dragSource(), 10000);
         QCOMPARE(m_during, QString("To copy keep the \"Ctrl\" key down"));
         if (ctrl)

@@ -41,8 +41,14 @@ WindowDragDrop::WindowDragDrop(CommandContext& context, CategoryView& view, Fold
     tree->setAcceptDrops(true);
     tree->viewport()->setAcceptDrops(true);
     tree->viewport()->installEventFilter(this);
-    for (QAbstractItemView* list : view.listViews())
+    // Every drag of a row is this controller's: the views' own drags would
+    // carry no node, and one that started where this one did not (a press
+    // Qt took for a double click) would leave a drop nobody understands.
+    tree->setDragEnabled(false);
+    for (QAbstractItemView* list : view.listViews()) {
+        list->setDragEnabled(false);
         list->viewport()->installEventFilter(this);
+    }
     QListWidget* dirList = folders.dirList();
     dirList->setAcceptDrops(true);
     dirList->viewport()->setAcceptDrops(true);
@@ -85,7 +91,8 @@ bool WindowDragDrop::ours(const QDropEvent* event) const
 bool WindowDragDrop::sourceFilter(QAbstractItemView* view, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseButtonPress: {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: { // the second press of a double click may drag too
         const auto* e = static_cast<QMouseEvent*>(event);
         m_pressedIn = e->button() == Qt::LeftButton ? view : nullptr;
         m_pressAt = e->position().toPoint();
