@@ -50,6 +50,7 @@ class TestWindowDragDrop : public QObject
     QString m_during;
     bool m_approachSent = false;
     int m_presses = 0;
+    int m_drags = 0;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     NodeTree& nodes() const { return m_w->catalogue().nodes(); }
@@ -93,20 +94,25 @@ class TestWindowDragDrop : public QObject
 
     // Presses on From, drags to To with the real pointer and lets go, with
     // Ctrl held at the drop when asked; returns once the drag is over.
+    // One drag in two starts slowly (a move too short to drag comes on its
+    // own first), the next in one sweep, as a hand's drags do.
     void drag(QWidget* fromViewport, QPoint from, QWidget* toViewport, QPoint to, bool ctrl)
     {
+        const bool slowStart = m_drags++ % 2 == 0;
         const QPoint a = fromViewport->mapToGlobal(from), b = toViewport->mapToGlobal(to);
         const auto at = [](QPoint p) {
             return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())};
         };
-        // Three steps, each sent once the window has taken the one before,
+        // Four steps, each sent once the window has taken the one before,
         // so that a busy machine cannot let the release overtake the drag:
-        // the press and the first moves start the drag; the moves to the
-        // target follow once it started; the release once the target has
-        // seen the drag over it.
+        // the press (and the short move); the move that starts the drag; the
+        // moves to the target once it started; the release once the target
+        // has seen the drag over it.
         QStringList press = at(a) + QStringList{"mousedown", "1"};
-        press += at(a + QPoint(3, 0));
-        press += at(a + QPoint(16, 2));
+        const QPoint nudge = from + QPoint(3, 0);
+        if (slowStart)
+            press += at(a + QPoint(3, 0));
+        const QStringList start = at(a + QPoint(16, 2));
         QStringList approach;
         for (int step = 1; step <= 4; ++step)
             approach += at(a + (b - a) * step / 4);
@@ -118,7 +124,15 @@ class TestWindowDragDrop : public QObject
         // Seen from inside the drag: what the status line says meanwhile.
         m_during.clear();
         // A target that refuses the drag sees its entry and nothing more.
-        bool overTarget = false, entered = false, released = false;
+        bool overTarget = false, entered = false, released = false, taken = false;
+        // The window has taken the press (and the short move).
+        EventWatch watchSource(fromViewport, [&](QEvent* e) {
+            const auto type = e->type();
+            if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+                 type == QEvent::MouseMove) &&
+                static_cast<QMouseEvent*>(e)->position().toPoint() == (slowStart ? nudge : from))
+                taken = true;
+        });
         EventWatch watchTarget(toViewport, [&](QEvent* e) {
             if (e->type() == QEvent::DragEnter)
                 entered = true;
@@ -126,7 +140,7 @@ class TestWindowDragDrop : public QObject
                 static_cast<QDragMoveEvent*>(e)->position().toPoint() == to)
                 overTarget = true;
         });
-        QProcess first, second, third;
+        QProcess first, starting, second, third;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             if (!dragDrop()->dragSource())
@@ -150,11 +164,16 @@ class TestWindowDragDrop : public QObject
         QVERIFY(first.waitForStarted(5000));
         QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning, 10000);
         QCOMPARE(first.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(taken, 10000);
+        starting.start("xdotool", start);
         if (!QTest::qWaitFor([this] { return m_approachSent; }, 10000)) {
             TestUtil::run("xdotool", {"mouseup", "1"}); // leave the pointer free for the next test
             QFAIL("the drag did not start");
         }
         QTRY_VERIFY_WITH_TIMEOUT(!dragDrop()->dragSource(), 10000);
+        // Every step's xdotool ends by itself before the next drag.
+        for (QProcess* step : {&starting, &second, &third})
+            QTRY_VERIFY_WITH_TIMEOUT(step->state() == QProcess::NotRunning, 10000);
         QCOMPARE(m_during, QString("To copy keep the \"Ctrl\" key down"));
         if (ctrl)
             QVERIFY(TestUtil::run("xdotool", {"keyup", "ctrl"}));
