@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -20,6 +21,15 @@
 #include "testutil/TestUtil.h"
 
 using TestUtil::catalogueLine;
+
+// A drag that failed ends the test function: the ones after it would only
+// fail in its wake (a failed test waits for nothing more).
+#define DRAG(call)                                                                                 \
+    do {                                                                                           \
+        call;                                                                                      \
+        if (QTest::currentTestFailed())                                                            \
+            return;                                                                                \
+    } while (false)
 
 // Calls a function with each event a widget receives, while it lives.
 class EventWatch : public QObject
@@ -50,6 +60,7 @@ class TestWindowDragDrop : public QObject
     QString m_during;
     bool m_approachSent = false;
     int m_presses = 0;
+    int m_drags = 0;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     NodeTree& nodes() const { return m_w->catalogue().nodes(); }
@@ -93,20 +104,25 @@ class TestWindowDragDrop : public QObject
 
     // Presses on From, drags to To with the real pointer and lets go, with
     // Ctrl held at the drop when asked; returns once the drag is over.
+    // One drag in two starts slowly (a move too short to drag comes on its
+    // own first), the next in one sweep, as a hand's drags do.
     void drag(QWidget* fromViewport, QPoint from, QWidget* toViewport, QPoint to, bool ctrl)
     {
+        const bool slowStart = m_drags++ % 2 == 0;
         const QPoint a = fromViewport->mapToGlobal(from), b = toViewport->mapToGlobal(to);
         const auto at = [](QPoint p) {
             return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())};
         };
-        // Three steps, each sent once the window has taken the one before,
+        // Four steps, each sent once the window has taken the one before,
         // so that a busy machine cannot let the release overtake the drag:
-        // the press and the first moves start the drag; the moves to the
-        // target follow once it started; the release once the target has
-        // seen the drag over it.
+        // the press (and the short move); the move that starts the drag; the
+        // moves to the target once it started; the release once the target
+        // has seen the drag over it.
         QStringList press = at(a) + QStringList{"mousedown", "1"};
-        press += at(a + QPoint(3, 0));
-        press += at(a + QPoint(16, 2));
+        const QPoint nudge = from + QPoint(3, 0);
+        if (slowStart)
+            press += at(a + QPoint(3, 0));
+        const QStringList start = at(a + QPoint(16, 2));
         QStringList approach;
         for (int step = 1; step <= 4; ++step)
             approach += at(a + (b - a) * step / 4);
@@ -118,7 +134,15 @@ class TestWindowDragDrop : public QObject
         // Seen from inside the drag: what the status line says meanwhile.
         m_during.clear();
         // A target that refuses the drag sees its entry and nothing more.
-        bool overTarget = false, entered = false, released = false;
+        bool overTarget = false, entered = false, released = false, taken = false;
+        // The window has taken the press (and the short move).
+        EventWatch watchSource(fromViewport, [&](QEvent* e) {
+            const auto type = e->type();
+            if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+                 type == QEvent::MouseMove) &&
+                static_cast<QMouseEvent*>(e)->position().toPoint() == (slowStart ? nudge : from))
+                taken = true;
+        });
         EventWatch watchTarget(toViewport, [&](QEvent* e) {
             if (e->type() == QEvent::DragEnter)
                 entered = true;
@@ -126,7 +150,7 @@ class TestWindowDragDrop : public QObject
                 static_cast<QDragMoveEvent*>(e)->position().toPoint() == to)
                 overTarget = true;
         });
-        QProcess first, second, third;
+        QProcess first, starting, second, third;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             if (!dragDrop()->dragSource())
@@ -144,17 +168,25 @@ class TestWindowDragDrop : public QObject
                 third.start("xdotool", release);
             }
         });
+        // A drag that failed leaves the pointer and the keys free for what follows.
+        const auto letGo = qScopeGuard([] {
+            if (QTest::currentTestFailed())
+                TestUtil::run("xdotool", {"keyup", "ctrl", "mouseup", "1"});
+        });
         m_approachSent = false;
         watch.start(0);
         first.start("xdotool", press);
         QVERIFY(first.waitForStarted(5000));
         QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning, 10000);
         QCOMPARE(first.exitCode(), 0);
-        if (!QTest::qWaitFor([this] { return m_approachSent; }, 10000)) {
-            TestUtil::run("xdotool", {"mouseup", "1"}); // leave the pointer free for the next test
+        QTRY_VERIFY_WITH_TIMEOUT(taken, 10000);
+        starting.start("xdotool", start);
+        if (!QTest::qWaitFor([this] { return m_approachSent; }, 10000))
             QFAIL("the drag did not start");
-        }
         QTRY_VERIFY_WITH_TIMEOUT(!dragDrop()->dragSource(), 10000);
+        // Every step's xdotool ends by itself before the next drag.
+        for (QProcess* step : {&starting, &second, &third})
+            QTRY_VERIFY_WITH_TIMEOUT(step->state() == QProcess::NotRunning, 10000);
         QCOMPARE(m_during, QString("To copy keep the \"Ctrl\" key down"));
         if (ctrl)
             QVERIFY(TestUtil::run("xdotool", {"keyup", "ctrl"}));
@@ -220,25 +252,25 @@ private Q_SLOTS:
     {
         TreeNode* first = nodes().getFirstNode();
         // Onto a category: its first child.
-        dragInTree("Site", "Home", false);
+        DRAG(dragInTree("Site", "Home", false));
         QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Copy of report"}));
         // Onto an entry: just before it.
-        dragInTree("Report", "Copy of report", false);
+        DRAG(dragInTree("Report", "Copy of report", false));
         QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Report", "Copy of report"}));
         // Onto the first node: the last top-level node.
-        dragInTree("Sub", first->text(), false);
+        DRAG(dragInTree("Sub", first->text(), false));
         QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
         QCOMPARE(childrenOf(node("Sub")), QStringList({"Inner", "Leaf"}));
         // Never into its own subtree.
-        dragInTree("Sub", "Inner", false);
+        DRAG(dragInTree("Sub", "Inner", false));
         QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
         QCOMPARE(node("Inner")->parent(), node("Sub"));
         QCOMPARE(countNamed("Sub"), 1);
         // Nothing goes into the built-in category, which is never saved.
         const QStringList builtIn = childrenOf(first);
         QVERIFY(!builtIn.isEmpty());
-        dragInTree("Report", builtIn.first(), false);
-        dragInTree("Report", builtIn.first(), true);
+        DRAG(dragInTree("Report", builtIn.first(), false));
+        DRAG(dragInTree("Report", builtIn.first(), true));
         QCOMPARE(childrenOf(first), builtIn);
         QCOMPARE(countNamed("Report"), 1);
         QCOMPARE(node("Report")->parent(), node("Home"));
@@ -248,13 +280,13 @@ private Q_SLOTS:
     {
         TreeNode* first = nodes().getFirstNode();
         // A copied category arrives empty, as the category's first child.
-        dragInTree("Sub", "Home", true);
+        DRAG(dragInTree("Sub", "Home", true));
         QCOMPARE(childrenOf(node("Home")).first(), QString("Sub"));
         TreeNode* copy = node("Home")->item(0);
         QCOMPARE(copy->count(), 0);
         QCOMPARE(childrenOf(node("Work")), QStringList({"Report", "Site", "Sub"}));
         // A document copied onto a document: just before it, record and icon alike.
-        dragInTree("Report", "Copy of report", true);
+        DRAG(dragInTree("Report", "Copy of report", true));
         QCOMPARE(childrenOf(node("Home")), QStringList({"Sub", "Report", "Copy of report"}));
         TreeNode* doc = node("Home")->item(1);
         QCOMPARE(doc->data()->fullName, path("docs/report.txt"));
@@ -263,9 +295,9 @@ private Q_SLOTS:
         QCOMPARE(doc->imageIndex(), node("Work")->item(0)->imageIndex());
         QCOMPARE(tree()->currentIndex(), nodes().indexOf(doc));
         // Onto the first node: the last top-level node; into its own subtree is allowed.
-        dragInTree("Site", first->text(), true);
+        DRAG(dragInTree("Site", first->text(), true));
         QCOMPARE(nodes().rootItem(nodes().rootCount() - 1)->text(), QString("Site"));
-        dragInTree("Sub", "Inner", true);
+        DRAG(dragInTree("Sub", "Inner", true));
         QCOMPARE(childrenOf(node("Inner")), QStringList({"Sub"}));
     }
 
@@ -274,8 +306,8 @@ private Q_SLOTS:
         tree()->setCurrentIndex(nodes().indexOf(node("Work")));
         auto* model = qobject_cast<ListModel*>(list()->model());
         const QRect r = list()->visualRect(model->index(model->rowOf(node("Report")), 0));
-        drag(list()->viewport(), QPoint(r.left() + 12, r.center().y()), tree()->viewport(),
-             treeRow(node("Home")), false);
+        DRAG(drag(list()->viewport(), QPoint(r.left() + 12, r.center().y()), tree()->viewport(),
+                  treeRow(node("Home")), false));
         QCOMPARE(childrenOf(node("Home")).first(), QString("Report"));
         // The list shows the category it went to.
         QCOMPARE(model->rowOf(node("Report")), 0);
@@ -304,18 +336,18 @@ private Q_SLOTS:
         const QPoint line = lineOf(path("moved"));
         QVERIFY(line.x() >= 0);
         // Onto the folder it is in: nothing to do, nothing asked.
-        drag(tree()->viewport(), treeRow(node("Report")), lines->viewport(), lineOf(path("docs")),
-             ctrl);
+        DRAG(drag(tree()->viewport(), treeRow(node("Report")), lines->viewport(),
+                  lineOf(path("docs")), ctrl));
         folders()->setCurrentFolder(m_dir.path());
         QCOMPARE(m_asked, QStringList());
         QCOMPARE(countNamed("Report"), 1);
         QCOMPARE(TestUtil::readFile(path("docs/report.txt")), QByteArray("figures"));
         // Categories and hyperlinks are refused.
-        drag(tree()->viewport(), treeRow(node("Site")), lines->viewport(), line, false);
+        DRAG(drag(tree()->viewport(), treeRow(node("Site")), lines->viewport(), line, false));
         QCOMPARE(node("Site")->parent(), node("Work"));
         QCOMPARE(node("Site")->data()->fullName, QString("https://example.org/"));
 
-        drag(tree()->viewport(), treeRow(node("Report")), lines->viewport(), line, ctrl);
+        DRAG(drag(tree()->viewport(), treeRow(node("Report")), lines->viewport(), line, ctrl));
         const QString to = path("moved/report.txt"), from = path("docs/report.txt");
         QCOMPARE(TestUtil::readFile(to), QByteArray("figures"));
         QCOMPARE(QFile::exists(from), ctrl);

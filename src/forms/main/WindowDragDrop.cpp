@@ -96,6 +96,7 @@ bool WindowDragDrop::sourceFilter(QAbstractItemView* view, QEvent* event)
         const auto* e = static_cast<QMouseEvent*>(event);
         m_pressedIn = e->button() == Qt::LeftButton ? view : nullptr;
         m_pressAt = e->position().toPoint();
+        m_swallowing = false;
         return false;
     }
     case QEvent::MouseButtonRelease:
@@ -110,9 +111,15 @@ bool WindowDragDrop::sourceFilter(QAbstractItemView* view, QEvent* event)
         // (which would carry no node) until the button is let go.
         if (m_swallowing)
             return true;
-        if (m_pressedIn != view || (e->position().toPoint() - m_pressAt).manhattanLength() <
-                                       QApplication::startDragDistance())
+        if (m_pressedIn != view)
             return false;
+        // The moves of a press that may drag are never the view's: one would
+        // start its selecting by dragging, which only the release ends, and
+        // the release of a drag goes to the drag. A view left selecting
+        // ignores every later press, and the next drag would be lost.
+        if ((e->position().toPoint() - m_pressAt).manhattanLength() <
+            QApplication::startDragDistance())
+            return true;
         m_pressedIn = nullptr;
         // Only a selected row is dragged (the press has selected it).
         const QModelIndex pressed = view->indexAt(m_pressAt);
