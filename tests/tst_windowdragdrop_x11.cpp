@@ -59,7 +59,6 @@ class TestWindowDragDrop : public QObject
     QStringList m_asked;
     QString m_during;
     bool m_approachSent = false;
-    int m_presses = 0;
     int m_drags = 0;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
@@ -93,13 +92,10 @@ class TestWindowDragDrop : public QObject
     }
 
     // A point on a tree row, where its text is.
-    // Successive presses never land on the same pixel, as a person's do
-    // not: two on one spot (a row moved up under the pointer) would make a
-    // double click.
-    QPoint treeRow(TreeNode* n)
+    QPoint treeRow(TreeNode* n) const
     {
         const QRect r = tree()->visualRect(nodes().indexOf(n));
-        return QPoint(r.left() + 12 + (m_presses++ % 2) * 10, r.center().y());
+        return QPoint(r.left() + 12, r.center().y());
     }
 
     // Presses on From, drags to To with the real pointer and lets go, with
