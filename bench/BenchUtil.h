@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <random>
 #include <vector>
+
+#include <QString>
 
 namespace BenchUtil
 {
@@ -28,6 +31,21 @@ inline constexpr const char* Words[] = {
     "list",     "Übersicht", "résumé",    "Café",      "Straße", "naïve",   "Zürich", "Ångström"};
 inline constexpr int WordCount = int(std::size(Words));
 inline constexpr int AsciiWordCount = WordCount - 6;
+
+// Words of the list, joined, until the text is between Min and Max long
+// (the last word may pass Max).
+inline QString randomWords(std::mt19937& rng, int min, int max, char16_t joint = u' ')
+{
+    std::uniform_int_distribution<int> len(min, max), word(0, WordCount - 1);
+    const int target = len(rng);
+    QString s;
+    while (s.size() < target) {
+        if (!s.isEmpty())
+            s += joint;
+        s += QString::fromUtf8(Words[word(rng)]);
+    }
+    return s;
+}
 
 inline double median(std::vector<double> v)
 {

@@ -26,18 +26,7 @@ using BenchUtil::timeMs;
 using BenchUtil::WordCount;
 using BenchUtil::Words;
 
-QString words(std::mt19937& rng, int min, int max, char16_t joint = u' ')
-{
-    std::uniform_int_distribution<int> len(min, max), word(0, WordCount - 1);
-    const int target = len(rng);
-    QString s;
-    while (s.size() < target) {
-        if (!s.isEmpty())
-            s += joint;
-        s += QString::fromUtf8(Words[word(rng)]);
-    }
-    return s;
-}
+using BenchUtil::randomWords;
 
 // Categories of about five hundred entries each, with paths, a comment on
 // every third entry and an additional value on every fifth.
@@ -50,17 +39,17 @@ void build(NodeTree& nodes, int count)
         auto info = std::make_unique<NodeInfo>();
         TreeNode* n;
         if (i % 500 == 0) {
-            n = nodes.addChild(nullptr, words(rng, 5, 20));
+            n = nodes.addChild(nullptr, randomWords(rng, 5, 20));
             info->kind = nkCategory;
             category = n;
         } else {
-            const QString name = words(rng, 8, 40);
+            const QString name = randomWords(rng, 8, 40);
             n = nodes.addChild(category, name);
             info->kind = nkDoc;
-            info->fullName =
-                QStringLiteral("/home/user/Documents/%1/%2.pdf").arg(words(rng, 5, 20, u'-'), name);
+            info->fullName = QStringLiteral("/home/user/Documents/%1/%2.pdf")
+                                 .arg(randomWords(rng, 5, 20, u'-'), name);
             if (i % 3 == 0)
-                info->comments = words(rng, 10, 60);
+                info->comments = randomWords(rng, 10, 60);
             if (i % 5 == 0)
                 info->sAdditional = QString::fromUtf8(Words[i % WordCount]);
         }

@@ -25,18 +25,7 @@ using BenchUtil::timeMs;
 using BenchUtil::WordCount;
 using BenchUtil::Words;
 
-QString words(std::mt19937& rng, int Min, int Max, char16_t Joint = u' ')
-{
-    std::uniform_int_distribution<int> len(Min, Max), word(0, WordCount - 1);
-    const int target = len(rng);
-    QString s;
-    while (s.size() < target) {
-        if (!s.isEmpty())
-            s += Joint;
-        s += QString::fromUtf8(Words[word(rng)]);
-    }
-    return s;
-}
+using BenchUtil::randomWords;
 
 // categories of about a thousand entries each, some with sub-categories.
 void build(NodeTree& nodes, int count)
@@ -48,17 +37,17 @@ void build(NodeTree& nodes, int count)
         TreeNode* n;
         auto info = std::make_unique<NodeInfo>();
         if (i % 1000 == 0) {
-            n = nodes.addChild(i % 3000 == 0 ? nullptr : category, words(rng, 5, 20));
+            n = nodes.addChild(i % 3000 == 0 ? nullptr : category, randomWords(rng, 5, 20));
             info->kind = nkCategory;
             category = n;
         } else {
-            const QString name = words(rng, 8, 40);
+            const QString name = randomWords(rng, 8, 40);
             n = nodes.addChild(category, name);
             info->kind = nkDoc;
-            info->fullName =
-                QStringLiteral("/home/user/Documents/%1/%2.pdf").arg(words(rng, 5, 20, u'-'), name);
+            info->fullName = QStringLiteral("/home/user/Documents/%1/%2.pdf")
+                                 .arg(randomWords(rng, 5, 20, u'-'), name);
             if (i % 3 == 0)
-                info->comments = words(rng, 10, 60);
+                info->comments = randomWords(rng, 10, 60);
             if (i % 5 == 0)
                 info->sAdditional = QString::fromUtf8(Words[i % WordCount]);
         }

@@ -1,5 +1,6 @@
 #include "catalogue/CatalogueFilter.h"
 #include "catalogue/CatalogueSearch.h"
+#include "catalogue/TreeShape.h"
 
 #include <algorithm>
 #include <array>
@@ -110,13 +111,7 @@ QStringList filterWords(QStringView text)
 
 CatalogueFilter::CatalogueFilter(NodeTree& nodes, QObject* parent) : QObject(parent), m_nodes(nodes)
 {
-    const auto reshaped = [this] { shapeChanged(); };
-    connect(&m_nodes, &QAbstractItemModel::rowsAboutToBeInserted, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::rowsAboutToBeRemoved, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::rowsAboutToBeMoved, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::layoutAboutToBeChanged, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::modelAboutToBeReset, this, reshaped);
-    connect(&m_nodes, &NodeTree::nodeDeleting, this, reshaped);
+    onShapeChange(m_nodes, this, [this] { shapeChanged(); });
     connect(&m_nodes, &NodeTree::nodeRenamed, this, &CatalogueFilter::textChanged);
     connect(&m_nodes, &NodeTree::recordChanged, this, &CatalogueFilter::textChanged);
 }

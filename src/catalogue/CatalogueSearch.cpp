@@ -1,4 +1,5 @@
 #include "catalogue/CatalogueSearch.h"
+#include "catalogue/TreeShape.h"
 
 #include <algorithm>
 #include <array>
@@ -201,15 +202,7 @@ constexpr size_t MaxPatches = 32;
 
 CatalogueSearch::CatalogueSearch(NodeTree& nodes, QObject* parent) : QObject(parent), m_nodes(nodes)
 {
-    // Every change of the tree's shape reaches the model's views through one
-    // of these (bulk changes as a reset).
-    const auto reshaped = [this] { shapeChanged(); };
-    connect(&m_nodes, &QAbstractItemModel::rowsAboutToBeInserted, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::rowsAboutToBeRemoved, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::rowsAboutToBeMoved, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::layoutAboutToBeChanged, this, reshaped);
-    connect(&m_nodes, &QAbstractItemModel::modelAboutToBeReset, this, reshaped);
-    connect(&m_nodes, &NodeTree::nodeDeleting, this, reshaped);
+    onShapeChange(m_nodes, this, [this] { shapeChanged(); });
     connect(&m_nodes, &NodeTree::nodeRenamed, this,
             [this](TreeNode* node) { textChanged(node, false); });
     connect(&m_nodes, &NodeTree::recordChanged, this,

@@ -25,10 +25,14 @@ namespace
 
 constexpr int DragPicture = 16;
 
-bool ctrlHeld(const QDropEvent* event)
+// Takes the drag as a move, or as a copy when Ctrl is down at this moment
+// (the key's state at the drop, not at the drag's start); true for a copy.
+bool acceptMoveOrCopy(QDropEvent* event)
 {
-    // The key's state at the moment of the drop, not at the drag's start.
-    return event->modifiers() & Qt::ControlModifier;
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    event->accept();
+    return copy;
 }
 
 } // namespace
@@ -185,8 +189,7 @@ bool WindowDragDrop::treeFilter(QEvent* event)
         auto* e = static_cast<QDragMoveEvent*>(event);
         if (!ours(e))
             return false;
-        e->setDropAction(ctrlHeld(e) ? Qt::CopyAction : Qt::MoveAction);
-        e->accept();
+        acceptMoveOrCopy(e);
         showDropRow(e->position().toPoint());
         return true;
     }
@@ -198,9 +201,7 @@ bool WindowDragDrop::treeFilter(QEvent* event)
         if (!ours(e))
             return false;
         m_dropRow->hide();
-        const bool copy = ctrlHeld(e);
-        e->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
-        e->accept();
+        const bool copy = acceptMoveOrCopy(e);
         const QPoint at = e->position().toPoint();
         CommandContext::guarded([this, at, copy] { docsTreeDragDrop(at, copy); });
         return true;
@@ -267,8 +268,7 @@ bool WindowDragDrop::dirListFilter(QEvent* event)
             return false;
         // Only real files and folders can go into a folder.
         if (isFileLink(m_source)) {
-            e->setDropAction(ctrlHeld(e) ? Qt::CopyAction : Qt::MoveAction);
-            e->accept();
+            acceptMoveOrCopy(e);
         } else {
             e->ignore();
         }
@@ -282,9 +282,7 @@ bool WindowDragDrop::dirListFilter(QEvent* event)
             e->ignore();
             return true;
         }
-        const bool copy = ctrlHeld(e);
-        e->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
-        e->accept();
+        const bool copy = acceptMoveOrCopy(e);
         const QPoint at = e->position().toPoint();
         CommandContext::guarded([this, at, copy] { dirListBoxDragDrop(at, copy); });
         return true;
