@@ -31,6 +31,8 @@ class TestProperties : public QObject
     QStringList m_asked;
     // Answers by the start of the question; anything else is answered No.
     QMap<QString, QMessageBox::StandardButton> m_answers;
+    // Called with each question or message before it is answered.
+    std::function<void(const QString&)> m_onAsked;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
@@ -81,6 +83,8 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
             m_asked << text;
+            if (m_onAsked)
+                m_onAsked(text);
             for (auto [start, answer] : m_answers.asKeyValueRange())
                 if (text.startsWith(start))
                     return answer;
@@ -118,6 +122,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        m_onAsked = nullptr;
         FileUtils::setFileOpUi(nullptr);
         m_w.reset();
     }
@@ -291,6 +296,62 @@ private Q_SLOTS:
         QVERIFY(QDir(path("moved"))
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                     .isEmpty());
+    }
+
+    // The entry goes while a box of the move is open (the run ends and its
+    // save takes the built-in category out; another command removes it):
+    // the command must not touch it afterwards.
+    void entryGoneWhileTheMoveAsks_data()
+    {
+        QTest::addColumn<bool>("builtIn");
+        QTest::newRow("built-in link, the run ends") << true;
+        QTest::newRow("document, removed meanwhile") << false;
+    }
+    void entryGoneWhileTheMoveAsks()
+    {
+        QFETCH(bool, builtIn);
+        Catalogue& cat = m_w->catalogue();
+        TreeNode* entry = builtIn ? cat.makerCategory->item(0) : node("Report");
+        QVERIFY(entry);
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        bool moveAsked = false, gone = false;
+        m_onAsked = [&](const QString& text) {
+            if (text == PropertiesDialog::moveQuestion()) {
+                moveAsked = true;
+            } else if (moveAsked && !gone) {
+                gone = true;
+                if (builtIn)
+                    m_w->formDestroy();
+                else
+                    cat.nodes().deleteNode(entry);
+            }
+        };
+        // From the list, as the user chose it there.
+        target(entry->parent());
+        auto* list = m_w->findChild<QTreeView*>("ListDetails");
+        auto* model = list->model();
+        QModelIndex row;
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, 0).data().toString() == entry->text())
+                row = model->index(r, 0);
+        QVERIFY(row.isValid());
+        list->setFocus();
+        list->setCurrentIndex(row);
+        bool shown = false;
+        Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            shown = true;
+            field(d, "edLocation")->setText(builtIn ? "x/y" : path("docs/new/report.txt"));
+            field(d, "edName")->setText("Renamed");
+            clickOk(d);
+        });
+        action("acProperties")->trigger();
+        QVERIFY(shown);
+        QVERIFY(gone);
+        QVERIFY(!node("Renamed"));
+        if (!builtIn) {
+            QVERIFY(QFile::exists(path("docs/report.txt")));
+            QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
+        }
     }
 
     void additionalValue_data()

@@ -5,6 +5,7 @@
 
 class CategoryView;
 class CommandContext;
+class NodeRef;
 class PropertiesDialog;
 class TreeNode;
 
@@ -32,16 +33,9 @@ public:
         DialogHook m_previous;
     };
 
-    // The same place for two spellings of one path ("/a/./b", "/a/b/", a
-    // link to it): moving one onto the other must not happen.
-    static bool samePlace(const QString& a, const QString& b);
-    // Where an item moved to Destination ends up: inside it when it names
-    // an existing folder or ends with '/'.
-    static QString movedTo(const QString& source, const QString& destination);
-
 private:
     void acPropertiesExecute();
-    void moveLocation(TreeNode* node, const QString& location);
+    void moveLocation(const NodeRef& node, const QString& location);
 
     CommandContext& m_context;
     CategoryView& m_view;
