@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
@@ -363,6 +364,36 @@ private Q_SLOTS:
         nodes.deleteNode(root("Loose"));
         QVERIFY(rowsAreLive());
         QCOMPARE(model().rowCount(), before - 3);
+    }
+
+    // The caption follows renames of the listed node, and the status line
+    // the comment of the tree's current node, however they change.
+    void captionAndStatusLineFollowTheListedNode()
+    {
+        showWindow();
+        TreeNode* work = root("Work");
+        auto* tree = docsTree();
+        tree->setFocus();
+        select(work);
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Work"));
+        action("acNewCateg")->trigger(); // a new category, its name open for editing
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - New category"));
+        auto* editor = tree->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor && editor->isVisible());
+        editor->selectAll();
+        QTest::keyClicks(editor, "Home");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Home"));
+        // Renamed in the list or the tree while listed: the caption follows.
+        cat().nodes().setText(view()->listedNode(), "Home sweet home");
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Home sweet home"));
+        auto* label = m_w->findChild<QLabel*>("CommentLabel");
+        cat().nodes().editRecord(view()->selectedTreeNode(),
+                                 [](NodeInfo& info) { info.comments = "new place"; });
+        QCOMPARE(label->text(), QString("Comment: new place"));
+        // A rename of another node leaves the caption alone.
+        cat().nodes().setText(root("Fruit"), "Fruits");
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Home sweet home"));
     }
 
     void sortingByColumnsReordersTheCategory()

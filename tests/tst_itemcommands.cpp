@@ -603,6 +603,36 @@ private Q_SLOTS:
         QCOMPARE(listed(), childTexts(view()->listedNode()));
     }
 
+    // The folder the catalogue is saved in, one holding it, and the
+    // settings folder are never deleted: the run could save nothing then.
+    void programFoldersAreNotDeleted()
+    {
+        const QString settings =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch";
+        QVERIFY(QDir().mkpath(settings));
+        const QString dataParent = QFileInfo(m_dir->path()).path();
+        for (const QString& folder : {m_dir->path(), dataParent, settings}) {
+            TreeNode* entry = cat().addLinkNode(folder, root("Empty"), {}, false);
+            QCOMPARE(entry->data()->kind, nkFolder);
+            treeSelect(entry);
+            m_asked.clear();
+            action("acDeleteFromDisk")->trigger();
+            QCOMPARE(m_asked.size(), 1);
+            QVERIFY2(m_asked[0].startsWith("\"" + folder +
+                                           "\" cannot be deleted: the program "
+                                           "keeps"),
+                     qPrintable(m_asked[0]));
+            QVERIFY(QDir(folder).exists());
+            QVERIFY(inTree(entry));
+        }
+        QVERIFY(QFile::exists(m_dir->filePath("quillmere.dat")));
+        // Beside them, a folder may go.
+        QVERIFY(QDir().mkpath(file("other")));
+        treeSelect(cat().addLinkNode(file("other"), root("Empty"), {}, false));
+        action("acDeleteFromDisk")->trigger();
+        QVERIFY(!QDir(file("other")).exists());
+    }
+
     void refusedByTheTrashKeepsFileAndLink()
     {
         // The home trash cannot be made: a plain file stands in its place.
