@@ -117,7 +117,9 @@ double deleteLinkedFolder(int count, bool filter, int* listed)
     TreeNode* entry = buildFolderLinks(nodes, folder, count);
     auto* tree = window.findChild<QTreeView*>("DocsTree");
     tree->expandAll();
-    tree->setCurrentIndex(nodes.indexOf(entry)); // lists the category, entry and links
+    // The last link current in the tree: each removal moves the tree's current
+    // row to the link before, the next to go. This lists the category.
+    tree->setCurrentIndex(nodes.indexOf(entry->parent()->getLastChild()));
     CategoryView* view = window.findChild<CategoryView*>();
     ListModel& model = view->listModel();
     if (filter)

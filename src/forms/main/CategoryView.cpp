@@ -208,8 +208,24 @@ void CategoryView::connectViews()
     connect(&nodes, &NodeTree::changeFinished, this, [this] {
         TreeNode* node = m_currentAfterChange;
         m_currentAfterChange = NodeRef();
-        if (node && node == selectedTreeNode())
-            currentNodeChanged(node);
+        if (!node || node != selectedTreeNode())
+            return;
+        // A removal moved it, often within the listed category, again and
+        // again while links go: what is listed already stays (and so do
+        // found rows), only the comment follows.
+        if (listingNodes() || listsChildrenOf(isCategory(node) ? node : node->parent())) {
+            if (node->data())
+                showComment(node->data()->comments);
+            return;
+        }
+        currentNodeChanged(node);
+    });
+    // After a bulk change whatever survived of the listing is listed again.
+    connect(&nodes, &QAbstractItemModel::modelReset, this, [this] {
+        TreeNode* node = m_listedNode;
+        setListedNode(nullptr);
+        if (node)
+            CommandContext::guarded([&] { listCategory(node); });
     });
     // The caption and the status line follow what they show.
     connect(&nodes, &NodeTree::nodeRenamed, this, [this](TreeNode* node) {
@@ -334,9 +350,6 @@ void CategoryView::listCategory(TreeNode* node)
     if (!node || m_context.catalogue().nodes().updating())
         return;
     const bool category = isCategory(node);
-    const auto listsChildrenOf = [this](const TreeNode* n) {
-        return m_listModel->listing() == ListModel::Listing::Children && m_listModel->source() == n;
-    };
     if (category) {
         // The tree's current node is the listed category or an entry of it;
         // becoming current lists it.
@@ -372,6 +385,12 @@ void CategoryView::listCategory(TreeNode* node)
         m_listIcons->setUniformItemSizes(m_listModel->count() > UniformItemsFrom);
     }
     checkListing();
+}
+
+bool CategoryView::listsChildrenOf(const TreeNode* category) const
+{
+    return category && m_listModel->listing() == ListModel::Listing::Children &&
+           m_listModel->source() == category;
 }
 
 void CategoryView::checkListing()

@@ -106,6 +106,7 @@ private:
     // The tree's current node moved: its comment and its listing.
     void currentNodeChanged(TreeNode* node);
     void showComment(const QString& comments);
+    bool listsChildrenOf(const TreeNode* category) const;
     // The on-disk check of what is listed; the relink questions are queued.
     void checkListing();
     void listViewColumnClick(int column);
