@@ -2,6 +2,7 @@
 #include "catalogue/ImageLists.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 TreeNode::~TreeNode()
 {
@@ -110,6 +111,16 @@ void NodeTree::dropRefs(const TreeNode* gone)
     for (NodeRef* r = m_refs; r; r = r->m_next)
         if (r->m_node && (!gone || r->m_node->isUnder(gone)))
             r->m_node = nullptr;
+}
+
+void NodeTree::dropRefs(const std::unordered_set<const TreeNode*>& gone)
+{
+    for (NodeRef* r = m_refs; r; r = r->m_next)
+        for (const TreeNode* n = r->m_node; n; n = n->m_parent)
+            if (gone.count(n)) {
+                r->m_node = nullptr;
+                break;
+            }
 }
 
 // A change of the shape, from before the views hear of it to after they
@@ -287,6 +298,45 @@ void NodeTree::deleteNode(TreeNode* node)
     if (tell)
         endRemoveRows();
     dropRefs(node);
+}
+
+void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
+{
+    // By parent, and within one parent from the last row up, so that the
+    // rows of the runs still to go stay as they are.
+    std::sort(nodes.begin(), nodes.end(), [](const TreeNode* a, const TreeNode* b) {
+        return a->m_parent != b->m_parent ? a->m_parent < b->m_parent : a->m_row > b->m_row;
+    });
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    for (size_t i = 0; i < nodes.size();) {
+        TreeNode* p = nodes[i]->m_parent;
+        size_t j = i + 1;
+        while (j < nodes.size() && nodes[j]->m_parent == p &&
+               nodes[j]->m_row == nodes[j - 1]->m_row - 1)
+            ++j;
+        const int first = nodes[j - 1]->m_row, last = nodes[i]->m_row;
+        for (int r = first; r <= last; ++r)
+            Q_EMIT nodeDeleting(p->item(r));
+        const bool tell = !m_updating;
+        const Change change(*this, tell);
+        if (tell)
+            beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), first, last);
+        const std::unordered_set<const TreeNode*> run(nodes.begin() + qsizetype(i),
+                                                      nodes.begin() + qsizetype(j));
+        dropRefs(run);
+        std::vector<std::unique_ptr<TreeNode>> doomed;
+        doomed.reserve(size_t(last - first + 1));
+        for (int r = first; r <= last; ++r) {
+            m_total -= subtreeSize(p->item(r));
+            doomed.push_back(std::move(p->m_children[size_t(r)]));
+        }
+        p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
+        renumber(p, first);
+        if (tell)
+            endRemoveRows();
+        dropRefs(run);
+        i = j;
+    }
 }
 
 void NodeTree::deleteRoots(int first, int count)

@@ -3,6 +3,7 @@
 
 #include <QAbstractItemModel>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -116,6 +117,10 @@ public:
     // which must hold each of them exactly once.
     void reorder(TreeNode* parent, const std::vector<TreeNode*>& order);
     void deleteNode(TreeNode* node);
+    // Deletes Nodes, each with all below it (none may lie below another of
+    // them). Neighbours under one parent go in one step, so that views hear
+    // of a run of rows once, not of each row.
+    void deleteNodes(std::vector<TreeNode*> nodes);
     // Deletes Count root nodes from position First on, with all below them.
     void deleteRoots(int first, int count);
     void clear();
@@ -180,6 +185,7 @@ private:
     static int subtreeSize(const TreeNode* node);
     // References to Gone or below it turn null (all of them without Gone).
     void dropRefs(const TreeNode* gone);
+    void dropRefs(const std::unordered_set<const TreeNode*>& gone);
 
     TreeNode m_root;
     const ImageList* m_images = nullptr;
