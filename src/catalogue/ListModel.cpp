@@ -237,8 +237,11 @@ void ListModel::rowsAboutToGo(const QModelIndex& parent, int first, int last)
     case Listing::Nodes: {
         const TreeNode* p = NodeTree::nodeOf(parent);
         NodeTree& nodes = m_catalogue.nodes();
-        for (int r = last; r >= first; --r)
-            removeFound(p ? p->item(r) : nodes.rootItem(r));
+        std::vector<const TreeNode*> gone;
+        gone.reserve(size_t(last - first + 1));
+        for (int r = first; r <= last; ++r)
+            gone.push_back(p ? p->item(r) : nodes.rootItem(r));
+        removeFound(std::move(gone));
         return;
     }
     case Listing::Children:
@@ -379,13 +382,12 @@ int ListModel::foundPosition(int row) const
     return position; // 1-based position + 1 is the entry; 0-based it is this
 }
 
-void ListModel::removeFound(const TreeNode* gone)
+void ListModel::removeFound(std::vector<const TreeNode*> pending)
 {
-    // The listed nodes in the removed subtree (the walk costs what freeing
-    // the subtree costs), each found by its position.
+    // The listed nodes in the removed subtrees (the walk costs what freeing
+    // them costs), each found by its position.
     const auto& positions = foundPositions();
     std::vector<int> at;
-    std::vector<const TreeNode*> pending{gone};
     while (!pending.empty()) {
         const TreeNode* n = pending.back();
         pending.pop_back();

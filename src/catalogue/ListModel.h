@@ -103,7 +103,7 @@ private:
     // Found nodes: a removed row leaves a hole (null) in m_found and the
     // counts of live rows in m_live (a Fenwick tree) turn rows into
     // positions and back in O(log n); m_position finds a node's position.
-    void removeFound(const TreeNode* gone);
+    void removeFound(std::vector<const TreeNode*> gone);
     int foundRow(int position) const;
     int foundPosition(int row) const;
     void compactFound();
