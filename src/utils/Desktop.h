@@ -9,11 +9,16 @@ namespace Desktop
 
 // The XDG autostart entry named after Title ($XDG_CONFIG_HOME/autostart/Title.desktop).
 QString autoStartFile(const QString& title);
-// Writes (On) or deletes the entry starting ExePath at logon.
-void setAutoStart(const QString& title, const QString& exePath, bool on);
+// Writes (On) or deletes the entry starting ExePath at logon. False, with
+// nothing written, for an empty ExePath.
+bool setAutoStart(const QString& title, const QString& exePath, bool on);
 // True when the entry starts exactly ExePath (quoted or not); the Exec= line
-// is read by the desktop-entry rules, as setAutoStart writes it.
+// is read by the desktop-entry rules, as setAutoStart writes it. Never for
+// an empty ExePath.
 bool isAutoStart(const QString& title, const QString& exePath);
+// The running program's executable, from /proc/self/exe; empty when it
+// cannot be read or is not UTF-8 text, which no desktop entry can hold.
+QString executablePath();
 
 // What the desktop is given for a target: a local path as a file: URI, an
 // address without a scheme ("www.example.org") as an http: address, any other
