@@ -126,8 +126,9 @@ void TrayIcon::showMainForm()
 {
     if (!m_window)
         return;
-    const QWindow* shown = m_window->windowHandle();
-    m_restoring = !(shown && shown->isExposed());
+    // Hidden or minimised, it comes back once the window manager has
+    // mapped it again, which its exposure tells.
+    m_restoring = !m_window->isVisible() || m_window->isMinimized();
     m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
