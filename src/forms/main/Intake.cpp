@@ -309,8 +309,9 @@ void Intake::fileItems(const QStringList& items, const QStringList& category)
         for (const QString& item : items)
             (item.startsWith(u'/') ? files : addresses) << item;
         fileBatch(files, target);
+        // No page title comes with an address typed on the command line.
         for (const QString& address : addresses)
-            catalogue.addLinkNode(address, target, QString(), true);
+            catalogue.addLinkNode(address, target, address, true);
         // The tree and the list show where the items went.
         m_view.tree()->setCurrentIndex(catalogue.nodes().indexOf(target));
         m_view.listCategory(target);
