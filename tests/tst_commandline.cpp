@@ -2,6 +2,7 @@
 // version, the listing and the search, the data folder, and the refusals.
 #include "catalogue/CatalogueListing.h"
 #include "utils/DataFolder.h"
+#include "utils/Desktop.h"
 #include "utils/Installation.h"
 
 #include <QDir>
@@ -238,6 +239,35 @@ private Q_SLOTS:
         for (const QStringList& names :
              {QStringList{"A/B", "C\\D", "E"}, QStringList{"\\"}, QStringList{"x/"}})
             QCOMPARE(splitCategoryPath(categoryPathText(names)), names);
+    }
+
+    // The entry "Start at login" wrote under the program's title becomes the
+    // one named by the desktop id, so the program is not started twice.
+    void oldAutostartEntryMoves()
+    {
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const QString id = QString::fromUtf16(Installation::DesktopId);
+        const QString old = Desktop::autoStartFile("Quillmere"), now = Desktop::autoStartFile(id);
+        QVERIFY(QDir().mkpath(QFileInfo(old).path()));
+        const QByteArray ours = "[Desktop Entry]\nExec=\"/opt/My Apps/quillmere\"\n";
+        QVERIFY(TestUtil::writeFile(old, ours));
+        Desktop::moveAutoStart("Quillmere", id);
+        QVERIFY(!QFileInfo::exists(old));
+        QCOMPARE(TestUtil::readFile(now), ours);
+        QVERIFY(Desktop::isAutoStart(id, "/opt/My Apps/quillmere"));
+        // Both there: the old one goes, the new one stays as it is.
+        QVERIFY(TestUtil::writeFile(old, "[Desktop Entry]\nExec=/usr/bin/quillmere\n"));
+        Desktop::moveAutoStart("Quillmere", id);
+        QVERIFY(!QFileInfo::exists(old));
+        QCOMPARE(TestUtil::readFile(now), ours);
+        // Another program's entry of that name is not ours to move.
+        const QByteArray theirs = "[Desktop Entry]\nExec=/usr/bin/quillmere-sync --daemon\n";
+        QVERIFY(TestUtil::writeFile(old, theirs));
+        QVERIFY(QFile::remove(now));
+        Desktop::moveAutoStart("Quillmere", id);
+        QCOMPARE(TestUtil::readFile(old), theirs);
+        QVERIFY(!QFileInfo::exists(now));
     }
 
     void helpPageIsFoundWhereAnInstallPutsIt()
