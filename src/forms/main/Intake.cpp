@@ -161,10 +161,10 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
                             [this] { m_folderChoice = FolderChoice::Content; });
     commands.connectCommand(Id::NoDragDrop, this,
                             [this] { m_folderChoice = FolderChoice::Cancel; });
-    // Above the choices, the folder they are about.
+    // Above the choices, the folder they are about: a line, not a command
+    // (no name, never enabled).
     QMenu* folderMenu = commands.menu(Menu::DragFolder);
     m_folderLine = new QAction(folderMenu);
-    m_folderLine->setObjectName(QStringLiteral("DragFolderName"));
     m_folderLine->setEnabled(false);
     folderMenu->insertAction(folderMenu->actions().value(0), m_folderLine);
 
