@@ -4,6 +4,7 @@
 #include "catalogue/CatalogueFilter.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace CatalogueListing
 {
@@ -27,6 +28,14 @@ QString kindWord(QStringView code)
 
 void appendEscaped(QString& out, QStringView text, bool slash)
 {
+    // Nearly every field has nothing to escape: one copy for the whole field.
+    const auto special = [slash](QChar c) {
+        return c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r' || (slash && c == u'/');
+    };
+    if (std::none_of(text.begin(), text.end(), special)) {
+        out += text;
+        return;
+    }
     for (const QChar c : text) {
         switch (c.unicode()) {
         case u'\\':
@@ -112,8 +121,7 @@ Outcome listCatalogue(const QString& path, QStringView findText,
     reader.probePaths = false;
     QStringList parents;    // the names above the current line, by depth
     QStringList parentText; // the same, each as its path text
-    QString line, key;
-    QByteArray pending;
+    QString line, key, pending;
     auto take = [&](const CatalogueLineFields& f) {
         ++outcome.linesRead;
         parents.resize(f.depth);
@@ -157,10 +165,10 @@ Outcome listCatalogue(const QString& path, QStringView findText,
         line += u'\t';
         appendEscaped(line, f.additional, false);
         line += u'\n';
-        pending += line.toUtf8();
+        pending += line;
         ++outcome.linesWritten;
         if (pending.size() >= OutputChunk) {
-            out(pending);
+            out(pending.toUtf8());
             pending.clear();
         }
         parents << f.name;
@@ -178,7 +186,7 @@ Outcome listCatalogue(const QString& path, QStringView findText,
     };
     reader.run();
     if (!pending.isEmpty())
-        out(pending);
+        out(pending.toUtf8());
     outcome.error = reader.error();
     return outcome;
 }

@@ -178,7 +178,8 @@ Request parse(const QStringList& arguments, const QString& currentFolder)
         request.error = parser.errorText();
         return request;
     }
-    request.platformGiven = parser.isSet(QStringLiteral("platform"));
+    request.displayGiven =
+        parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display"));
     if (parser.isSet(options.help))
         request.mode = Mode::Help;
     else if (parser.isSet(options.version))
@@ -295,7 +296,7 @@ void printRefusals(const Request& request)
 
 bool hasDisplay(const Request& request)
 {
-    if (request.platformGiven)
+    if (request.displayGiven)
         return true;
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");

@@ -20,7 +20,7 @@ struct Request {
     QString findText;           // --find
     QStringList refusals;       // one message per argument that is not filed
     QString error;              // what is wrong with the command line (Mode::Error)
-    bool platformGiven = false; // a -platform option names the display to use
+    bool displayGiven = false; // a -platform or -display option says where the window goes
 };
 
 // The arguments of main (the program's name first) as Qt reads them.
