@@ -15,11 +15,11 @@ enum Status { Success = 0, NothingFound = 1, Failure = 2 };
 
 struct Request {
     Mode mode = Mode::Run;
-    QStringList items;          // absolute paths and addresses, in the order given
-    QString category;           // the --category path as given; empty for the main category
-    QString findText;           // --find
-    QStringList refusals;       // one message per argument that is not filed
-    QString error;              // what is wrong with the command line (Mode::Error)
+    QStringList items;         // absolute paths and addresses, in the order given
+    QString category;          // the --category path as given; empty for the main category
+    QString findText;          // --find
+    QStringList refusals;      // one message per argument that is not filed
+    QString error;             // what is wrong with the command line (Mode::Error)
     bool displayGiven = false; // a -platform or -display option says where the window goes
 };
 
