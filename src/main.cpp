@@ -144,10 +144,15 @@ int main(int argc, char* argv[])
         window.addStartupError(dataNotice);
     splash.reset();
     // Termination by the session or by kill saves like the logoff does.
+    // Items still waiting for a dialog to close are filed first: the
+    // request was answered, so it must not be lost.
+    const auto endRun = [&filing, &window] {
+        filing.flush();
+        window.endRun();
+    };
     UnixSignals unixSignals;
-    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &window,
-                     &MainWindow::endRun);
-    QObject::connect(&app, &Application::quitRequested, &window, &MainWindow::endRun);
+    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &window, endRun);
+    QObject::connect(&app, &Application::quitRequested, &window, endRun);
     window.show();
     if (!window.startupError().isEmpty())
         new WhenExposed(&window,

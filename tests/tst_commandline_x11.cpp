@@ -228,8 +228,17 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(autostart + "Quillmere.desktop"));
         QVERIFY(TestUtil::readFile(moved).contains(c.exe.toUtf8()));
 
+        // A request still waiting for a dialog when the session ends the
+        // run was answered: it is filed and saved.
+        const QString window = c.windows(MainWindowName).first();
+        QVERIFY(TestUtil::run("xdotool", {"windowactivate", "--sync", window}));
+        QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "alt+h"}));
+        QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "a"}));
+        QVERIFY(QTest::qWaitFor([&] { return !c.windows("^About Quillmere$").isEmpty(); }, 20000));
+        const QString late = c.file("late.txt");
+        QCOMPARE(c.run({"--category", "New", late}).status, 0);
         QVERIFY(c.stopAndList().endsWith("\tNew\tcategory\t\t\t\nNew\titem.txt\tdocument\t" + item +
-                                         "\t\t\n"));
+                                         "\t\t\nNew\tlate.txt\tdocument\t" + late + "\t\t\n"));
         QVERIFY(QFileInfo::exists(c.dir.filePath("data/Quillmere/quillmere.dat")));
         QVERIFY(!QFileInfo::exists(c.dir.filePath("quillmere.dat")));
     }

@@ -31,6 +31,18 @@ void ArgumentFiling::setReady()
     QTimer::singleShot(0, this, &ArgumentFiling::deliverNext);
 }
 
+void ArgumentFiling::flush()
+{
+    if (!m_ready || m_delivering)
+        return;
+    m_wait.stop();
+    while (!m_queue.empty()) {
+        Request request = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_deliver(request.items, request.category);
+    }
+}
+
 void ArgumentFiling::deliverNext()
 {
     if (!m_ready || m_delivering || m_queue.empty())

@@ -19,6 +19,9 @@ public:
     // The window is up: requests go through from now on.
     void setReady();
     int pending() const { return int(m_queue.size()); }
+    // The run is ending: what waits for a dialog is filed now, so that the
+    // final save keeps it. Nothing happens before the window is up.
+    void flush();
 
 private:
     struct Request {
