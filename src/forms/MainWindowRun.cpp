@@ -13,6 +13,7 @@
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
 #include "utils/FileOperations.h"
+#include "utils/Installation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,8 +58,8 @@ void MainWindow::formCreate(AboutDialog* splash)
             splash->hide();
     }
     m_commands->action(Commands::Id::AutoStart)
-        ->setChecked(
-            Desktop::isAutoStart(QApplication::applicationName(), Desktop::executablePath()));
+        ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
+                                          Desktop::executablePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();
 }

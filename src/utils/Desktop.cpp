@@ -1,5 +1,6 @@
 #include "utils/Desktop.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -20,10 +21,10 @@
 namespace Desktop
 {
 
-QString autoStartFile(const QString& title)
+QString autoStartFile(const QString& id)
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(title));
+    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(id));
 }
 
 namespace
@@ -160,9 +161,9 @@ QString readExec(const QString& file)
 
 } // namespace
 
-bool setAutoStart(const QString& title, const QString& exePath, bool on)
+bool setAutoStart(const QString& id, const QString& exePath, bool on)
 {
-    const QString file = autoStartFile(title);
+    const QString file = autoStartFile(id);
     if (!on) {
         QFile::remove(file);
         return true;
@@ -176,17 +177,17 @@ bool setAutoStart(const QString& title, const QString& exePath, bool on)
         return true; // not writable: silent, as the run list always was
     const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(title, execValue(exePath));
+                             .arg(QCoreApplication::applicationName(), execValue(exePath));
     out.write(text.toUtf8());
     out.commit();
     return true;
 }
 
-bool isAutoStart(const QString& title, const QString& exePath)
+bool isAutoStart(const QString& id, const QString& exePath)
 {
     if (exePath.isEmpty())
         return false;
-    QString exec = unescapeString(readExec(autoStartFile(title)));
+    QString exec = unescapeString(readExec(autoStartFile(id)));
     if (exePath.contains(u'%') && exec == execCommand(exePath))
         return true;
     // Longer than two characters: one quotation mark off each end, and the
@@ -203,6 +204,25 @@ bool isAutoStart(const QString& title, const QString& exePath)
             exec = unquoteArgument(exec);
     }
     return exec == exePath;
+}
+
+void moveAutoStart(const QString& oldId, const QString& newId)
+{
+    const QString from = autoStartFile(oldId), to = autoStartFile(newId);
+    // Ours when its program is an executable named "quillmere", wherever.
+    QString exec = unescapeString(readExec(from));
+    if (exec.startsWith(u'"')) {
+        const qsizetype close = exec.indexOf(u'"', 1);
+        exec = exec.mid(1, close < 0 ? -1 : close - 1);
+    } else {
+        exec = exec.section(u' ', 0, 0);
+    }
+    if (QFileInfo(exec).fileName() != QStringLiteral("quillmere"))
+        return;
+    if (QFileInfo::exists(to))
+        QFile::remove(from);
+    else
+        QFile::rename(from, to);
 }
 
 namespace

@@ -7,6 +7,7 @@
 #include "forms/main/HotKeyControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
+#include "utils/Installation.h"
 #include "utils/TextUtils.h"
 
 #include <QAction>
@@ -79,8 +80,8 @@ void ServiceCommands::acAutoStartExecute()
 {
     // The action has flipped its tick already; the entry follows it.
     QAction* action = m_context.commands().action(Id::AutoStart);
-    if (Desktop::setAutoStart(QApplication::applicationName(), Desktop::executablePath(),
-                              action->isChecked()))
+    if (Desktop::setAutoStart(QString::fromUtf16(Installation::DesktopId),
+                              Desktop::executablePath(), action->isChecked()))
         return;
     action->setChecked(false);
     throw std::runtime_error(
@@ -90,7 +91,7 @@ void ServiceCommands::acAutoStartExecute()
 
 QString ServiceCommands::helpFile()
 {
-    return QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
+    return Installation::helpFile(QApplication::applicationDirPath());
 }
 
 void ServiceCommands::help1Click()
