@@ -3,12 +3,14 @@
 // Search button, and the instant filter on the tool bar.
 #include "catalogue/ListModel.h"
 #include "catalogue/Settings.h"
+#include "components/FileOperationDialogs.h"
 #include "components/FlatButton.h"
 #include "components/MessageDialogs.h"
 #include "forms/FindDialog.h"
 #include "forms/MainWindow.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/Search.h"
+#include "utils/FileOperations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -318,6 +321,25 @@ private Q_SLOTS:
         QVERIFY(matchCase()->isChecked());
         QTest::keyClick(dialog(), Qt::Key_Escape);
         QVERIFY(!dialog()->isVisible());
+    }
+
+    // Once the links have followed a deleted file, F3 goes on in the
+    // locations, and its not-found question names that field.
+    void notFoundInLocationsAfterADeletion()
+    {
+        FileOperations::installDialogs(m_w.get());
+        auto quiet = qScopeGuard([] { FileUtils::setFileOpUi(nullptr); });
+        action("acSearchInNames")->trigger();
+        typeFindText("nowhere");
+        QTest::mouseClick(dialog()->findChild<QPushButton*>("Cancel"), Qt::LeftButton);
+        docsTree()->setFocus();
+        select(child(root("Work"), "Annual Report"));
+        action("acDeleteFromDisk")->trigger();
+        QVERIFY(!child(root("Work"), "Annual Report"));
+        QCOMPARE(m_w->findChild<Search*>()->search().field(), SearchField::fullName);
+        m_asked.clear();
+        action("acSearchAgain")->trigger();
+        QCOMPARE(m_asked, QStringList{question("Document containing in the location", "nowhere")});
     }
 
     // The real question, with its tail at the Search button, answered No.
