@@ -66,7 +66,7 @@ private:
 
 Search::Search(CommandContext& context, CategoryView& view)
     : QObject(&view), m_context(context), m_view(view), m_search(context.catalogue().search()),
-      m_filter(context.catalogue().nodes())
+      m_filter(m_search.index())
 {
     setObjectName(QStringLiteral("Search"));
     m_dialog = new FindDialog(&context.window());
@@ -228,8 +228,6 @@ void Search::applyFilter()
 
 void Search::endFilter()
 {
-    // A large catalogue's keys take about as much memory as its texts.
-    m_filter.release();
     if (!m_view.listingNodes())
         return;
     m_context.window().statusBar()->clearMessage();
