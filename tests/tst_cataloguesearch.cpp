@@ -342,6 +342,34 @@ private Q_SLOTS:
         }
     }
 
+    // After a reset the keys are made while the event loop is idle, a slice
+    // at a time; changes in the middle start it again, and what it ends
+    // with is the tree as it is then.
+    void indexWarmsUpWhenIdle()
+    {
+        nodes.beginUpdate();
+        for (int i = 0; i < 60000; ++i)
+            add(nodes, i % 100 ? work : nullptr, QStringLiteral("entry %1").arg(i), nkDoc);
+        nodes.endUpdate();
+        FoldedIndex index(nodes);
+        QVERIFY(!index.ready());
+        QTRY_VERIFY(index.size() > 0); // a slice or more made, not all
+        nodes.setText(card, QStringLiteral("renamed while warming"));
+        nodes.deleteNode(old);
+        nodes.insertNode(notes, QStringLiteral("inserted while warming"));
+        QTRY_VERIFY(index.ready());
+        QVERIFY(index.prepare());
+        QCOMPARE(index.size(), size_t(nodes.count()));
+        size_t p = 0;
+        std::string key;
+        for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext(), ++p) {
+            QCOMPARE(index.node(p), n);
+            key.clear();
+            FoldedIndex::appendKey(key, n);
+            QCOMPARE(index.key(p), std::string_view(key));
+        }
+    }
+
     // A record written behind the collection's back does not bring a stale
     // hit: every hit in the copy is confirmed against the node itself.
     void staleCopyGivesNoFalseHit()

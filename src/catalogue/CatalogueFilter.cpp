@@ -85,18 +85,24 @@ std::vector<quint32> CatalogueFilter::scan(const std::vector<std::string>& words
                                            const Result* narrowing)
 {
     std::vector<quint32> hits;
-    if (narrowing) {
+    const size_t n = m_index.size();
+    if (narrowing && narrowing->hits.size() <= n / WholeScanShare) {
         for (const quint32 p : narrowing->hits)
             if (holdsAll(m_index.key(p), words))
                 hits.push_back(p);
         return hits;
     }
-    // The first word over the whole buffer; the next ones likewise while
-    // they leave many keys, then key by key.
-    const size_t n = m_index.size();
+    // Many keys to look at: each word over the whole buffer while many keys
+    // are left, then key by key.
     std::vector<quint64> bits((n + 63) / 64, 0), more;
-    m_index.markHolding(words.front(), bits);
-    size_t next = 1;
+    size_t next = 0;
+    if (narrowing) {
+        for (const quint32 p : narrowing->hits)
+            bits[p / 64] |= quint64(1) << (p % 64);
+    } else {
+        m_index.markHolding(words.front(), bits);
+        next = 1;
+    }
     const auto count = [](const std::vector<quint64>& b) {
         size_t c = 0;
         for (const quint64 w : b)

@@ -1,6 +1,8 @@
 #include "catalogue/FoldedIndex.h"
 #include "catalogue/TextFolding.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -11,6 +13,11 @@ namespace
 {
 
 constexpr size_t MaxBytes = std::numeric_limits<quint32>::max();
+// Keys are made in the background in slices this long, so the event loop
+// never waits for more; inside a bulk change it waits for its end.
+constexpr qint64 WarmSliceMs = 8;
+constexpr int WarmRetryMs = 100;
+constexpr int NodesBetweenClockReads = 256;
 constexpr quint32 Gone = std::numeric_limits<quint32>::max();
 
 // The rows from the top of the tree down to Node: full order compares these.
@@ -59,6 +66,20 @@ FoldedIndex::FoldedIndex(NodeTree& nodes, QObject* parent) : QObject(parent), m_
             [this](const QList<QPersistentModelIndex>& parents) { aboutToRelayout(parents); });
     connect(&nodes, &QAbstractItemModel::layoutChanged, this, &FoldedIndex::relayouted);
     connect(&nodes, &QAbstractItemModel::modelAboutToBeReset, this, &FoldedIndex::reset);
+    connect(&nodes, &QAbstractItemModel::modelReset, this, &FoldedIndex::startWarming);
+    m_warmTimer.setSingleShot(true);
+    m_warmTimer.setInterval(0);
+    connect(&m_warmTimer, &QTimer::timeout, this, [this] {
+        if (!m_warming)
+            return;
+        if (m_nodes.updating()) {
+            m_warmTimer.start(WarmRetryMs);
+            return;
+        }
+        if (!warm(WarmSliceMs))
+            m_warmTimer.start();
+    });
+    startWarming();
     connect(&nodes, &NodeTree::nodeRenamed, this, &FoldedIndex::textChanged);
     connect(&nodes, &NodeTree::recordChanged, this, &FoldedIndex::textChanged);
 }
@@ -123,6 +144,8 @@ void FoldedIndex::reset()
 {
     ++m_generation;
     m_valid = false;
+    m_warming = false; // a change in the middle: warming starts again
+    m_warmTimer.stop();
     m_inserted.clear();
     m_dead.clear();
     m_changed.clear();
@@ -140,6 +163,8 @@ void FoldedIndex::release()
 
 void FoldedIndex::inserted(const QModelIndex& under, int first, int last)
 {
+    if (m_warming)
+        startWarming();
     if (!m_valid)
         return;
     ++m_generation;
@@ -150,6 +175,11 @@ void FoldedIndex::inserted(const QModelIndex& under, int first, int last)
 
 void FoldedIndex::aboutToRemove(const QModelIndex& under, int first, int last)
 {
+    if (m_warming) {
+        // The node keyed last may be going: start again once it went.
+        m_warming = false;
+        QTimer::singleShot(0, this, [this] { startWarming(); });
+    }
     if (!m_valid)
         return;
     for (int r = first; r <= last; ++r)
@@ -160,6 +190,10 @@ void FoldedIndex::aboutToRemove(const QModelIndex& under, int first, int last)
 void FoldedIndex::aboutToMove(const QModelIndex& under, int first, int last)
 {
     m_moving.clear();
+    if (m_warming) {
+        m_warming = false;
+        QTimer::singleShot(0, this, [this] { startWarming(); });
+    }
     if (!m_valid)
         return;
     for (int r = first; r <= last; ++r)
@@ -172,6 +206,10 @@ void FoldedIndex::aboutToMove(const QModelIndex& under, int first, int last)
 void FoldedIndex::aboutToRelayout(const QList<QPersistentModelIndex>& parents)
 {
     m_moving.clear();
+    if (m_warming) {
+        m_warming = false;
+        QTimer::singleShot(0, this, [this] { startWarming(); });
+    }
     if (!m_valid)
         return;
     if (parents.isEmpty()) {
@@ -199,7 +237,7 @@ void FoldedIndex::relayouted()
 
 void FoldedIndex::textChanged(TreeNode* node)
 {
-    if (!m_valid)
+    if (!m_valid && !m_warming)
         return;
     ++m_generation;
     m_changed.insert(node);
@@ -296,6 +334,8 @@ bool FoldedIndex::prepare()
 {
     if (m_nodes.updating())
         return false;
+    if (m_warming)
+        warm(std::numeric_limits<qint64>::max()); // the rest now
     if (!m_valid)
         build();
     else if (!m_inserted.empty() || !m_dead.empty() || !m_changed.empty())
@@ -303,29 +343,63 @@ bool FoldedIndex::prepare()
     return m_valid;
 }
 
-void FoldedIndex::build()
+void FoldedIndex::startWarming()
 {
-    const size_t n = size_t(m_nodes.count());
+    if (m_valid || m_nodes.updating())
+        return;
     m_order.clear();
-    m_order.reserve(n);
-    for (TreeNode* node = m_nodes.getFirstNode(); node; node = node->getNext())
-        m_order.push_back(node);
+    m_spans.clear();
+    m_records.clear();
     m_bytes.clear();
-    m_bytes.reserve(std::max(m_bytes.capacity(), n * 64));
-    m_spans.assign(m_order.size(), Span());
-    m_records.resize(m_order.size());
-    for (size_t i = 0; i < m_order.size(); ++i) {
-        if (!appendNodeKey(m_order[i], m_spans[i])) {
+    m_changed.clear();
+    m_warmNext = m_nodes.getFirstNode();
+    m_warming = true;
+    m_warmTimer.start();
+}
+
+bool FoldedIndex::warm(qint64 budgetMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const size_t n = size_t(m_nodes.count());
+    if (m_order.empty()) {
+        m_order.reserve(n);
+        m_spans.reserve(n);
+        m_records.reserve(n);
+        m_bytes.reserve(std::max(m_bytes.capacity(), n * 64));
+    }
+    int sinceClock = 0;
+    while (m_warmNext) {
+        Span s;
+        if (!appendNodeKey(m_warmNext, s)) {
             release(); // too much text: the callers read the tree
-            return;
+            return true;
         }
-        m_records[i] = {m_spans[i].at, quint32(i)};
+        m_records.push_back({s.at, quint32(m_order.size())});
+        m_order.push_back(m_warmNext);
+        m_spans.push_back(s);
+        m_warmNext = m_warmNext->getNext();
+        if (++sinceClock == NodesBetweenClockReads) {
+            sinceClock = 0;
+            if (clock.elapsed() >= budgetMs)
+                return false;
+        }
     }
     if (m_bytes.capacity() > m_bytes.size() + m_bytes.size() / 4)
         m_bytes.shrink_to_fit();
     m_sorted = m_records.size();
     m_garbage = 0;
+    m_warming = false;
     m_valid = true;
+    return true;
+}
+
+void FoldedIndex::build()
+{
+    startWarming();
+    if (m_warming)
+        warm(std::numeric_limits<qint64>::max());
+    m_warmTimer.stop();
 }
 
 void FoldedIndex::apply()

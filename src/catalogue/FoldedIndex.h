@@ -2,6 +2,7 @@
 #include "catalogue/NodeTree.h"
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <string>
@@ -24,7 +25,9 @@
 // nodes inserted, moved or reordered are noted and placed, nodes removed
 // drop out, all at the next prepare() in one pass over the order (no text
 // is folded twice). The buffer is compacted when half of it is stale. Only
-// a reset (a load, a restore) makes it again from the tree.
+// a reset (a load, a restore) makes it again from the tree, and then a piece
+// at a time while the event loop is idle, so that neither the first
+// keystroke in the filter nor the event loop waits for a whole catalogue.
 class FoldedIndex : public QObject
 {
     Q_OBJECT
@@ -52,6 +55,11 @@ public:
     void release();
 
     const NodeTree& nodes() const { return m_nodes; }
+    // The keys are all made and in step (nothing to do for prepare()).
+    bool ready() const
+    {
+        return m_valid && m_inserted.empty() && m_dead.empty() && m_changed.empty();
+    }
     size_t size() const { return m_order.size(); }
     TreeNode* node(size_t position) const { return m_order[position]; }
     std::string_view key(size_t position) const
@@ -87,6 +95,10 @@ private:
 
     void reset();
     void build();
+    // Makes keys for the nodes from m_warmNext on for a short while; true
+    // when the whole tree is done.
+    bool warm(qint64 budgetMs);
+    void startWarming();
     void apply();
     void compact();
     bool appendNodeKey(TreeNode* node, Span& span);
@@ -127,4 +139,9 @@ private:
     std::map<size_t, size_t> m_dead; // from -> to, disjoint, never adjacent
     std::unordered_set<TreeNode*> m_changed;
     std::vector<TreeNode*> m_moving; // between a move's two signals
+
+    // Making the keys in the background after a reset.
+    QTimer m_warmTimer;
+    TreeNode* m_warmNext = nullptr; // the next node to key
+    bool m_warming = false;
 };
