@@ -325,16 +325,21 @@ std::optional<ProgramRun> timeProgram(const QString& exe, int count, int runs, i
         if (!program.waitForFinished(60000))
             program.kill();
     });
-    const QString window =
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--pid"), QString::number(program.processId()),
-             QStringLiteral("--name"), QStringLiteral("^Quillmere 3\\.3")})
+    // Looked for again once the load is through: the splash screen shown
+    // during a long load bears the same name.
+    const auto findWindow = [&] {
+        return run(QStringLiteral("xdotool"),
+                   {QStringLiteral("search"), QStringLiteral("--sync"),
+                    QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                    QString::number(program.processId()), QStringLiteral("--name"),
+                    QStringLiteral("^Quillmere 3\\.3")})
             .split(u'\n')
             .value(0);
-    if (window.isEmpty())
+    };
+    if (findWindow().isEmpty())
         return std::nullopt;
     waitIdle(program.processId());
+    const QString window = findWindow();
     run(QStringLiteral("xdotool"),
         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
     XDriver x;
