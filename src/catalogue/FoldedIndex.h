@@ -55,11 +55,8 @@ public:
     void release();
 
     const NodeTree& nodes() const { return m_nodes; }
-    // The keys are all made and in step (nothing to do for prepare()).
-    bool ready() const
-    {
-        return m_valid && m_inserted.empty() && m_dead.empty() && m_changed.empty();
-    }
+    // Every node has its key: prepare() at most mends what changed since.
+    bool ready() const { return m_valid; }
     size_t size() const { return m_order.size(); }
     TreeNode* node(size_t position) const { return m_order[position]; }
     std::string_view key(size_t position) const
