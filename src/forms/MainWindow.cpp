@@ -1,5 +1,6 @@
 #include "forms/MainWindow.h"
 #include "catalogue/Artwork.h"
+#include "catalogue/CatalogueListing.h"
 #include "catalogue/SettingKeys.h"
 #include "components/MessageDialogs.h"
 #include "forms/AboutDialog.h"
@@ -62,7 +63,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_properties = new Properties(*m_context, *m_view);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
     m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
-    m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});
+    m_settings = new WindowSettings(*m_context,
+                                    {*m_view, *m_additional, *m_folders, *m_dropStrip, *m_intake});
     connect(m_settings, &WindowSettings::problem, this, &MainWindow::addStartupError);
     m_hotKey = new HotKeyControl(*m_context, *m_tray);
     connect(m_hotKey, &HotKeyControl::hotKeyChanged, m_settings, &WindowSettings::setHotKey);
@@ -77,6 +79,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_commands->connectCommand(Id::Exit, this, &MainWindow::endRun);
     m_commands->connectCommand(Id::About, this, [this] {
         AboutDialog box(false, this);
+        box.showDataFolder(m_catalogue.dataFolder());
         box.exec();
     });
 
@@ -156,4 +159,10 @@ void MainWindow::addStartupError(const QString& text)
 void MainWindow::restoreFromTray()
 {
     m_tray->restoreFromTray();
+}
+
+void MainWindow::fileItems(const QStringList& items, const QString& category)
+{
+    m_tray->restoreFromTray();
+    m_intake->fileItems(items, CatalogueListing::splitCategoryPath(category));
 }

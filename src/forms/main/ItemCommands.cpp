@@ -158,6 +158,8 @@ void ItemCommands::removeListSelection(bool deleteFile)
         return;
     if (node)
         removeNode(node); // its row goes with it
+    if (m_view.listingNodes())
+        return; // the other found rows stay, and the filter with them
     if (category)
         m_view.listCategory(m_view.selectedTreeNode());
     else if (parent)
