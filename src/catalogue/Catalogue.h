@@ -1,5 +1,6 @@
 #pragma once
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/EditHistory.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
@@ -39,6 +40,8 @@ public:
     ~Catalogue() override;
 
     NodeTree& nodes() { return m_nodes; }
+    // The run's undo history of the tree's changes.
+    EditHistory& history() { return m_history; }
     ImageLists& images() { return m_images; }
     // The window's search state over the tree (made on first use): find,
     // find next and the link updates share it.
@@ -106,6 +109,8 @@ Q_SIGNALS:
 
 private:
     void forget(TreeNode* node);
+    // The built-in category as createMakerCategory makes it.
+    static bool isMakerCategory(const TreeNode* node);
     QString buildLegacyTree(const QString& path);
     // Keeps the file at Path under Path + Suffix (numbered when taken), moved
     // or copied; the new name, or empty when that failed.
@@ -118,6 +123,7 @@ private:
     std::optional<FileStamp> m_fileStamp;
     ImageLists m_images;
     NodeTree m_nodes;
+    EditHistory m_history{m_nodes};
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
 };

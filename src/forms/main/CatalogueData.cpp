@@ -73,6 +73,8 @@ void CatalogueData::acRestoreBackupExecute()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    // Undo brings back the catalogue as it was before.
+    const EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Restore data"));
     if (loadData(true))
         m_context.showBalloon(QStringLiteral("Restoring data"),
                               QStringLiteral("Data successfully restored"), TrayIcon::bitInfo,

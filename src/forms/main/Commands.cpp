@@ -65,6 +65,9 @@ constexpr Entry Table[] = {
     {Id::AsSepDocs, "AsSepDocs1", "Add content of folder as separate documents", "", 0, -1,
      NoFlags},
     {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, NoFlags},
+    // The captions name the step once there is one; Redo has Ctrl+Y as well.
+    {Id::Undo, "acUndo", "Undo", "", key(Qt::CTRL | Qt::Key_Z), -1, NoFlags},
+    {Id::Redo, "acRedo", "Redo", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), -1, NoFlags},
 };
 
 static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
@@ -110,6 +113,7 @@ constexpr Slot FileSlots[] = {cmd(Id::NewCateg),
                               cmd(Id::RestoreBackup),
                               Sep,
                               cmd(Id::ExitMenu)};
+constexpr Slot EditSlots[] = {cmd(Id::Undo), cmd(Id::Redo)};
 constexpr Slot ViewMainSlots[] = {cmd(Id::Explore),     Sep,           cmd(Id::ExpandAll),
                                   cmd(Id::CollapseAll), Sep,           cmd(Id::LargeIcons),
                                   cmd(Id::SmallIcons),  cmd(Id::List), cmd(Id::Details)};
@@ -124,7 +128,10 @@ constexpr Slot ServiceSlots[] = {sub(Menu::Search),
                                  Sep,
                                  cmd(Id::Options)};
 constexpr Slot HelpSlots[] = {cmd(Id::Help), cmd(Id::Support), cmd(Id::FAQ), Sep, cmd(Id::About)};
-constexpr Slot PopupSlots[] = {cmd(Id::NewCateg),
+constexpr Slot PopupSlots[] = {cmd(Id::Undo),
+                               cmd(Id::Redo),
+                               Sep,
+                               cmd(Id::NewCateg),
                                cmd(Id::NewDoc),
                                cmd(Id::PasteURL),
                                Sep,
@@ -144,8 +151,9 @@ constexpr Slot PopupSlots[] = {cmd(Id::NewCateg),
 constexpr Slot PopupViewSlots[] = {cmd(Id::LargeIcons), cmd(Id::SmallIcons), cmd(Id::List),
                                    cmd(Id::Details)};
 constexpr Slot ItemSlots[] = {
-    cmd(Id::AddComments), sub(Menu::Additional),   Sep, cmd(Id::FindObject), Sep,
-    cmd(Id::RemoveItem),  cmd(Id::DeleteFromDisk), Sep, cmd(Id::Properties)};
+    cmd(Id::Undo), cmd(Id::Redo),       Sep, cmd(Id::AddComments), sub(Menu::Additional),
+    Sep,           cmd(Id::FindObject), Sep, cmd(Id::RemoveItem),  cmd(Id::DeleteFromDisk),
+    Sep,           cmd(Id::Properties)};
 constexpr Slot TraySlots[] = {cmd(Id::Show), cmd(Id::Hide),      cmd(Id::NewDoc),
                               Sep,           cmd(Id::AutoStart), cmd(Id::Options),
                               Sep,           cmd(Id::Exit)};
@@ -164,6 +172,7 @@ constexpr Slot ToolBarSlots[] = {cmd(Id::NewCateg),       cmd(Id::NewDoc),
 
 constexpr MenuEntry Menus[] = {
     {Menu::File, "FileMenu", "&File", FileSlots},
+    {Menu::Edit, "EditMenu", "&Edit", EditSlots},
     {Menu::ViewMain, "ViewMainMenu", "&View", ViewMainSlots},
     {Menu::Service, "ServiceMenu", "&Service", ServiceSlots},
     {Menu::Help, "HelpMenu", "&Help", HelpSlots},
