@@ -4,6 +4,7 @@
 // and the real files that follow: the trash gives a deleted file back, a
 // moved file goes back after a question.
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueSearch.h"
 #include "catalogue/ListModel.h"
 #include "catalogue/Settings.h"
 #include "components/FileOperationDialogs.h"
@@ -251,11 +252,16 @@ private Q_SLOTS:
         QCOMPARE(saved(), start);
         QCOMPARE(root("Fruit"), fruit);
         QCOMPARE(childTexts(fruit), (QStringList{"banana", "apple"}));
+        // Found again by the searches, which keep folded copies of the texts.
+        QCOMPARE(cat().search().scan(u"yellow", Qt::CaseInsensitive, SearchField::comments, 0).node,
+                 child(fruit, "banana"));
         QCOMPARE(redoAction->text(), QString("Redo Remove \"Fruit\""));
         QCOMPARE(undoAction->text(), QString("Undo"));
         QVERIFY(!undoAction->isEnabled());
         redo(true, true); // Ctrl+Y
         QVERIFY(!root("Fruit"));
+        QVERIFY(
+            !cat().search().scan(u"yellow", Qt::CaseInsensitive, SearchField::comments, 0).node);
         undo(false);
         redo(true); // Ctrl+Shift+Z
         QVERIFY(!root("Fruit"));

@@ -48,10 +48,16 @@ public:
 private:
     void replay(bool reverse)
     {
-        NodeTree& nodes = m_history.m_nodes;
-        const bool through = reverse ? m_edits->undo(nodes) : m_edits->redo(nodes);
         // A real file that could not follow leaves the step as it stands;
-        // it cannot be replayed any more, the steps before it still can.
+        // it cannot be replayed any more, the steps before it still can. Nor
+        // can it when its question let a change of the tree through that no
+        // step recorded (the end of the run's save).
+        m_history.m_replaying = true;
+        m_history.m_invalidated = false;
+        const bool through = m_edits->replayOutside(reverse) && !m_history.m_invalidated;
+        if (through)
+            m_edits->replay(m_history.m_nodes, reverse);
+        m_history.m_replaying = false;
         if (!through)
             setObsolete(true);
         else
@@ -66,7 +72,7 @@ private:
 EditHistory::EditHistory(NodeTree& nodes, QObject* parent) : QObject(parent), m_nodes(nodes)
 {
     nodes.setStepScopes(this);
-    connect(&nodes, &NodeTree::unrecordedChange, this, [this] { m_stack.clear(); });
+    connect(&nodes, &NodeTree::unrecordedChange, this, &EditHistory::clear);
     connect(&m_stack, &QUndoStack::indexChanged, this, &EditHistory::holdAddresses);
     connect(&m_stack, &QUndoStack::cleanChanged, this, &EditHistory::holdAddresses);
 }
@@ -80,6 +86,18 @@ EditHistory::~EditHistory()
     if (m_nodes.recorder() == m_open.get())
         m_nodes.setRecorder(nullptr);
     m_nodes.setAddressesHeld(false);
+}
+
+void EditHistory::clear()
+{
+    if (!m_replaying) {
+        m_stack.clear();
+        return;
+    }
+    // Not under the command that is replaying (a question of its own).
+    m_invalidated = true;
+    QMetaObject::invokeMethod(
+        this, [this] { m_stack.clear(); }, Qt::QueuedConnection);
 }
 
 void EditHistory::holdAddresses()

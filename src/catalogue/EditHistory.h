@@ -46,6 +46,10 @@ public:
     // TreeEdits::addOutside. Ignored when no step is open.
     void addOutside(std::function<bool()> reverse, std::function<bool()> repeat);
     bool recording() const { return m_depth > 0; }
+    // A step is open or being replayed: no other may be replayed now.
+    bool busy() const { return m_depth > 0 || m_replaying; }
+    // Forgets every step (the end of the run; a change no step recorded).
+    void clear();
 
     void openStep(const QString& text) override { open(text); }
     void closeStep() override { close(); }
@@ -64,6 +68,8 @@ private:
     NodeTree& m_nodes;
     QUndoStack m_stack;
     int m_depth = 0;
+    bool m_replaying = false;   // a step's undo or redo is under way
+    bool m_invalidated = false; // ...and the tree changed outside it
     QString m_text;
     std::unique_ptr<TreeEdits> m_open;
     std::optional<NodePath> m_namePath; // the open step's node awaiting its first name

@@ -96,10 +96,12 @@ void TreeEdits::apply(NodeTree& tree, Edit& e, bool reverse)
         if (!parent)
             return;
         const int row = e.at.back();
-        if ((e.kind == Kind::Insert) == reverse)
-            e.kept = tree.takeRun(parent, row, row + e.count - 1);
-        else
+        if ((e.kind == Kind::Insert) == reverse) {
+            if (row >= 0 && row + e.count <= parent->count())
+                e.kept = tree.takeRun(parent, row, row + e.count - 1);
+        } else if (row >= 0 && row <= parent->count()) {
             tree.putRun(parent, row, std::exchange(e.kept, {}));
+        }
         return;
     }
     case Kind::Move:
@@ -166,22 +168,18 @@ void TreeEdits::replay(NodeTree& tree, bool reverse)
     tree.m_addressesHeld = held;
 }
 
-bool TreeEdits::undo(NodeTree& tree)
+bool TreeEdits::replayOutside(bool reverse)
 {
-    // The outside changes first: links come back only to a file that did.
-    for (auto o = m_outside.rbegin(); o != m_outside.rend(); ++o)
-        if (!o->reverse())
-            return false;
-    replay(tree, true);
-    return true;
-}
-
-bool TreeEdits::redo(NodeTree& tree)
-{
-    for (Outside& o : m_outside)
-        if (!o.repeat())
-            return false;
-    replay(tree, false);
+    // Links come back only to a file that did, and go only with a file that went.
+    if (reverse) {
+        for (auto o = m_outside.rbegin(); o != m_outside.rend(); ++o)
+            if (!o->reverse())
+                return false;
+    } else {
+        for (Outside& o : m_outside)
+            if (!o.repeat())
+                return false;
+    }
     return true;
 }
 

@@ -28,10 +28,11 @@ public:
     // it could not (it tells the user why); the tree then stays as it is.
     void addOutside(std::function<bool()> reverse, std::function<bool()> repeat);
 
-    // Reverses the step, or makes it again; false when a change outside the
-    // tree could not be made, and then the tree is left as it was.
-    bool undo(NodeTree& tree);
-    bool redo(NodeTree& tree);
+    // Reverses the step (Reverse) or makes it again, in two halves: first
+    // the changes outside the tree (false when one could not be made: the
+    // tree is then to stay as it is), then the tree's own.
+    bool replayOutside(bool reverse);
+    void replay(NodeTree& tree, bool reverse);
 
     // True when the step only renamed the node at At.
     bool onlyRenamed(const NodePath& at) const;
@@ -68,7 +69,6 @@ private:
     void apply(NodeTree& tree, Edit& edit, bool reverse);
     static TreeNode* parentOf(NodeTree& tree, const NodePath& at);
     static void moveAlong(NodeTree& tree, const NodePath& from, const NodePath& to);
-    void replay(NodeTree& tree, bool reverse);
 
     std::vector<Edit> m_edits;
     std::vector<Outside> m_outside;

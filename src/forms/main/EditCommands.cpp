@@ -47,7 +47,7 @@ void EditCommands::undo()
 {
     EditHistory& history = m_context.catalogue().history();
     // Not in the middle of a step (a question of a command still open).
-    if (history.recording() || !history.stack().canUndo()) {
+    if (history.busy() || !history.stack().canUndo()) {
         QApplication::beep();
         return;
     }
@@ -58,7 +58,7 @@ void EditCommands::undo()
 void EditCommands::redo()
 {
     EditHistory& history = m_context.catalogue().history();
-    if (history.recording() || !history.stack().canRedo()) {
+    if (history.busy() || !history.stack().canRedo()) {
         QApplication::beep();
         return;
     }
