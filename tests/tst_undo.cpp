@@ -351,6 +351,12 @@ private Q_SLOTS:
         QVERIFY(!root("Fruit"));
         stepped("Remove \"Fruit\"");
 
+        // A restore that reads nothing is no step.
+        QVERIFY(QDir().mkpath(m_dir->filePath("quillmere.bak")));
+        action("acRestoreBackup")->trigger();
+        QVERIFY(root("Work"));
+        QCOMPARE(action("acUndo")->text(), QString("Undo Remove \"Fruit\""));
+        QVERIFY(QDir(m_dir->filePath("quillmere.bak")).removeRecursively());
         // Restore data: the catalogue of the backup, as one step.
         QVERIFY(TestUtil::writeFile(m_dir->filePath("quillmere.bak"),
                                     TestUtil::catalogueLine("Restored", 0, {}, "1") +

@@ -121,7 +121,7 @@ void EditHistory::close()
     m_nodes.setRecorder(nullptr);
     std::unique_ptr<TreeEdits> edits = std::move(m_open);
     std::optional<NodePath> namePath = std::exchange(m_namePath, std::nullopt);
-    if (edits->empty())
+    if (edits->empty() || std::exchange(m_discarded, false))
         return;
     auto* command = new Command(*this, m_text, std::move(edits));
     command->m_namePath = std::move(namePath);
@@ -155,4 +155,9 @@ void EditHistory::Step::joinFirstName(const TreeNode* node, const QString& named
 {
     m_history.m_namePath = m_history.m_nodes.pathOf(node);
     m_history.m_named = named;
+}
+
+void EditHistory::Step::discard()
+{
+    m_history.m_discarded = true;
 }

@@ -37,6 +37,9 @@ public:
         // it (a new category and its name are one step); Named is the
         // step's text then, with "%1" for the name.
         void joinFirstName(const TreeNode* node, const QString& named);
+        // The tree is as it was when the step opened (a restore that read
+        // nothing): the step is none.
+        void discard();
 
     private:
         EditHistory& m_history;
@@ -73,5 +76,6 @@ private:
     QString m_text;
     std::unique_ptr<TreeEdits> m_open;
     std::optional<NodePath> m_namePath; // the open step's node awaiting its first name
+    bool m_discarded = false;
     QString m_named;
 };

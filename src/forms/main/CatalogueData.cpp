@@ -74,8 +74,12 @@ void CatalogueData::acRestoreBackupExecute()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     // Undo brings back the catalogue as it was before.
-    const EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Restore data"));
-    if (loadData(true))
+    EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Restore data"));
+    // A restore that fails leaves the catalogue as it was: no step.
+    auto failed = qScopeGuard([&step] { step.discard(); });
+    const bool restored = loadData(true);
+    failed.dismiss();
+    if (restored)
         m_context.showBalloon(QStringLiteral("Restoring data"),
                               QStringLiteral("Data successfully restored"), TrayIcon::bitInfo,
                               BalloonSeconds);
