@@ -121,7 +121,8 @@ void EditHistory::close()
     m_nodes.setRecorder(nullptr);
     std::unique_ptr<TreeEdits> edits = std::move(m_open);
     std::optional<NodePath> namePath = std::exchange(m_namePath, std::nullopt);
-    if (edits->empty() || std::exchange(m_discarded, false))
+    const bool discarded = std::exchange(m_discarded, false);
+    if (edits->empty() || discarded)
         return;
     auto* command = new Command(*this, m_text, std::move(edits));
     command->m_namePath = std::move(namePath);

@@ -81,8 +81,7 @@ void Properties::acPropertiesExecute()
                                  : QStringLiteral("Comment \"%1\"").arg(node->text());
     const EditHistory::Step step(catalogue.history(), stepText);
     nodes.setText(node, dialog.name());
-    if (dialog.comment() != node->data()->comments)
-        nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
+    nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
     // The list shows the new name and comment by itself.
     if (dialog.location() != node->data()->fullName)
         moveLocation(node, dialog.location());
