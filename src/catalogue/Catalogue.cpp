@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +24,9 @@ using namespace FileUtils;
 
 namespace
 {
+
+// Longest the tree is built from read lines before the window gets a turn.
+constexpr qint64 LoadSliceMs = 20;
 
 // The file-name part of a path: what follows its last delimiter.
 QString fileNamePart(const QString& path)
@@ -515,10 +519,20 @@ bool Catalogue::loadData(bool fromBackup)
         lastAt.resize(size_t(line.depth));
         lastAt.push_back(node);
     };
-    auto drain = [&] {
+    QElapsedTimer slice;
+    std::function<void()> drain;
+    drain = [&] {
         drainQueued = false;
+        slice.start();
         try {
             for (;;) {
+                // The window is painted between slices, however fast the
+                // reader keeps up.
+                if (slice.elapsed() >= LoadSliceMs) {
+                    if (!drainQueued.exchange(true))
+                        QMetaObject::invokeMethod(&receiver, drain, Qt::QueuedConnection);
+                    return;
+                }
                 // Finished is set after the last batch went in, so reading it
                 // first tells whether an empty queue means the end.
                 const bool finished = reader.finished();
