@@ -1,9 +1,11 @@
 #pragma once
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueSave.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -72,8 +74,16 @@ public:
     bool refreshNodeIcon(TreeNode* node, bool keepList);
 
     // The catalogue file. A failed restore (FromBackup) leaves the tree as it
-    // was; a failed start-up load keeps the lines read before the fault.
+    // was; a failed start-up load keeps the lines read before the fault. A
+    // save leaves out the built-in category and waits for a write in flight.
     void saveData(bool backup);
+    // Writes Bytes (the encoded lines) to the catalogue file on a worker
+    // thread, with the same defences as SaveData; one write at a time (this
+    // waits for the one before). False when the file is protected.
+    bool writeInBackground(QByteArray bytes);
+    bool writing() const { return m_writing; }
+    // Waits for the write in flight, if any, and takes its result.
+    void waitForWrite();
     bool loadData(bool fromBackup);
     // Set when the catalogue file could not be read and could not be kept
     // aside either: the run then never writes over it (the user was told).
@@ -103,14 +113,17 @@ Q_SIGNALS:
     // Something the user should know about a save that went through (the
     // file had been changed by another program and was kept aside).
     void saveNotice(const QString& text);
+    // SaveData wrote the catalogue file (not the backup).
+    void catalogueWritten();
+    // A background write ended: Error is empty when the file was written.
+    void backgroundWriteDone(const QString& error);
 
 private:
     void forget(TreeNode* node);
     QString buildLegacyTree(const QString& path);
-    // Keeps the file at Path under Path + Suffix (numbered when taken), moved
-    // or copied; the new name, or empty when that failed.
-    static QString keepAside(const QString& path, const QString& suffix, bool move);
-    void checkForOutsideChange(const QString& target);
+    CatalogueTarget writeTarget() const;
+    void takeWriteResult(const CatalogueWriteResult& result);
+    void finishWrite();
 
     bool m_loading = false;
     bool m_protectFile = false;
@@ -120,4 +133,7 @@ private:
     NodeTree m_nodes;
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
+    QFutureWatcher<CatalogueWriteResult> m_write;
+    bool m_writing = false;
+    QString m_lastWriteError;
 };

@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -41,11 +44,6 @@ qsizetype findLineEnd(const char* text, qsizetype from, qsizetype size)
     while (i < size && text[i] != '\r' && text[i] != '\n' && text[i] != '\x1a')
         ++i;
     return i;
-}
-
-QString cleanField(const QString& text)
-{
-    return TextUtils::hasLineBreakOrNul(text) ? TextUtils::singleLine(text) : text;
 }
 
 } // namespace
@@ -171,23 +169,66 @@ QString decodeWindows1252(QByteArrayView bytes)
 namespace
 {
 
-// Appends one field as UTF-8. Plain ASCII, which is nearly everything, is
-// copied unit by unit; other text, or text with a character that would break
-// the line, takes the slow path.
-void appendField(QByteArray& out, QStringView text)
+// Writes Text as UTF-8 at D (room for three bytes per unit) and moves D past
+// it, as QString::toUtf8 encodes: an unpaired surrogate becomes '?'. False,
+// with D where it was, when Text holds a character that would break the
+// line (NUL, CR, LF, U+001A).
+bool putUtf8(char*& d, QStringView text)
 {
-    const qsizetype start = out.size();
-    out.resize(start + text.size());
-    char* d = out.data() + start;
     const char16_t* s = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = s[i];
-        if (c >= 0x80 || c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a') {
-            out.resize(start);
-            out.append(cleanField(text.toString()).toUtf8());
-            return;
+    const char16_t* const end = s + text.size();
+    char* o = d;
+    while (s < end) {
+#if defined(__SSE2__)
+        // Eight units at a time while they are printable ASCII, which is
+        // nearly all of a catalogue's text.
+        const __m128i low = _mm_set1_epi16(0x1f), high = _mm_set1_epi16(0x80);
+        while (end - s >= 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+            const __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(v, low), _mm_cmplt_epi16(v, high));
+            if (_mm_movemask_epi8(ok) != 0xffff)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+            s += 8;
+            o += 8;
         }
-        d[i] = char(c);
+        if (s == end)
+            break;
+#endif
+        const char16_t c = *s++;
+        if (c < 0x80) {
+            if (c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a')
+                return false;
+            *o++ = char(c);
+        } else if (c < 0x800) {
+            *o++ = char(0xc0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3f));
+        } else if (!QChar::isSurrogate(c)) {
+            *o++ = char(0xe0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3f));
+            *o++ = char(0x80 | (c & 0x3f));
+        } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
+            const char32_t u = QChar::surrogateToUcs4(c, *s++);
+            *o++ = char(0xf0 | (u >> 18));
+            *o++ = char(0x80 | ((u >> 12) & 0x3f));
+            *o++ = char(0x80 | ((u >> 6) & 0x3f));
+            *o++ = char(0x80 | (u & 0x3f));
+        } else {
+            *o++ = '?';
+        }
+    }
+    d = o;
+    return true;
+}
+
+// One field: straight from the text, or, when it holds a character that
+// would break the line, from its one-line form (never longer).
+void putField(char*& d, QStringView text)
+{
+    if (!putUtf8(d, text)) {
+        const bool clean = putUtf8(d, TextUtils::singleLine(text.toString()));
+        Q_ASSERT(clean);
+        Q_UNUSED(clean);
     }
 }
 
@@ -196,20 +237,28 @@ void appendField(QByteArray& out, QStringView text)
 void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
                          QStringView comments, QChar kindCode, QStringView additional)
 {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, level).ptr;
-    appendField(out, name);
-    out.append('\0');
-    out.append(digits, end - digits);
-    out.append('\0');
-    appendField(out, fullName);
-    out.append('\0');
-    appendField(out, comments);
-    out.append('\0');
-    out.append(char(kindCode.unicode() < 0x80 ? kindCode.unicode() : u'0'));
-    out.append('\0');
-    appendField(out, additional);
-    out.append("\r\n", 2);
+    // Room for the worst case (three bytes per UTF-16 unit), written in place
+    // and cut to what was used: no allocation unless the buffer must grow.
+    constexpr qsizetype fixedPart = 16 + 5 + 1 + 2;
+    const qsizetype start = out.size();
+    out.resize(start + fixedPart +
+               3 * (name.size() + fullName.size() + comments.size() + additional.size()));
+    char* const base = out.data();
+    char* d = base + start;
+    putField(d, name);
+    *d++ = '\0';
+    d = std::to_chars(d, d + 16, level).ptr;
+    *d++ = '\0';
+    putField(d, fullName);
+    *d++ = '\0';
+    putField(d, comments);
+    *d++ = '\0';
+    *d++ = char(kindCode.unicode() < 0x80 ? kindCode.unicode() : u'0');
+    *d++ = '\0';
+    putField(d, additional);
+    *d++ = '\r';
+    *d++ = '\n';
+    out.resize(d - base);
 }
 
 void CatalogueReader::cancel()

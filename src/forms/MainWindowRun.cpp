@@ -1,6 +1,6 @@
 // Start and end of the run: loading the catalogue (or importing the legacy
-// file), the one save at the end however the run ends, and the desktop's
-// logoff.
+// file), the saves while the user works, the one save at the end however the
+// run ends, and the desktop's logoff.
 #include "components/MessageDialogs.h"
 #include "components/ProgressWindow.h"
 #include "forms/AboutDialog.h"
@@ -52,6 +52,7 @@ void MainWindow::formCreate(AboutDialog* splash)
                                           QApplication::applicationFilePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();
+    m_data->startAutoSave();
 }
 
 void MainWindow::importLegacyData()
@@ -70,6 +71,7 @@ void MainWindow::formDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    m_data->stopAutoSave();
     if (!m_catalogue.dataSaved)
         saveAtEnd();
 }

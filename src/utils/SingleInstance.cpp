@@ -11,6 +11,10 @@
 namespace
 {
 
+// How long a second copy waits for the first to answer: the first saves the
+// user's last edits before it does.
+constexpr int AnswerWaitMs = 10000;
+
 // True when Pid is a live process of the executable at Executable (a
 // canonical path): a copy of this program, not just a process that took
 // over the number of one that died.
@@ -63,7 +67,7 @@ bool SingleInstance::claim()
     if (probe.waitForConnected(1000)) {
         probe.write("show\n");
         probe.waitForBytesWritten(1000);
-        probe.waitForReadyRead(1000); // the first copy answers once it has acted
+        probe.waitForReadyRead(AnswerWaitMs); // the first copy answers once it has acted
         probe.disconnectFromServer();
         return false;
     }

@@ -21,6 +21,8 @@ public:
     bool claim();
 
 Q_SIGNALS:
+    // Another copy asks to be shown; it waits until the receivers return
+    // (the first copy saves pending edits before it answers).
     void showRequested();
 
 private:

@@ -1,0 +1,233 @@
+#include "catalogue/CatalogueSave.h"
+#include "catalogue/NodeTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// Lines between two looks at the clock: a look costs about as much as a line.
+constexpr int LinesPerClockLook = 256;
+
+QString systemError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// Makes Folder and whatever above it is missing, for the owner only (as the
+// data folder is made at the first start). Empty, or why it failed.
+QString makeFolder(const QString& folder)
+{
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(QDir(folder).absolutePath()));
+    for (qsizetype i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/')
+            continue;
+        const QByteArray part = path.left(i);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            return systemError(errno);
+    }
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return systemError(errno);
+    return S_ISDIR(st.st_mode) ? QString() : systemError(ENOTDIR);
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+const TreeNode* encodeCatalogueLines(const TreeNode* node, int& level, const TreeNode* skip,
+                                     QByteArray& out, qsizetype maxBytes, QDeadlineTimer deadline)
+{
+    static const NodeInfo none;
+    const bool timed = !deadline.isForever();
+    int untilClock = LinesPerClockLook;
+    // Full order without recursion: no depth of nesting can exhaust the stack.
+    while (node) {
+        if (out.size() >= maxBytes || (timed && --untilClock == 0 && deadline.hasExpired()))
+            return node;
+        if (untilClock == 0)
+            untilClock = LinesPerClockLook;
+        const bool written = node != skip;
+        if (written) {
+            const NodeInfo* info = node->data() ? node->data() : &none;
+            appendCatalogueLine(out, node->text(), level, info->fullName, info->comments,
+                                info->getsKind(), info->sAdditional);
+            if (node->hasChildren()) {
+                node = node->getFirstChild();
+                ++level;
+                continue;
+            }
+        }
+        while (node && !node->getNextSibling()) {
+            node = node->parent();
+            --level;
+        }
+        if (node)
+            node = node->getNextSibling();
+    }
+    return nullptr;
+}
+
+QString keepFileAside(const QString& path, const QString& suffix, bool move)
+{
+    const QByteArray from = QFile::encodeName(path);
+    // Bounded: a folder full of old copies ends the search rather than the run.
+    constexpr int maxCopies = 1000;
+    for (int n = 0; n < maxCopies; ++n) {
+        const QString aside = path + suffix + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
+        const QByteArray to = QFile::encodeName(aside);
+        struct stat st;
+        if (::lstat(to.constData(), &st) == 0)
+            continue; // never overwrite an older copy, nor write through a link
+        if (errno != ENOENT)
+            return {};
+        if (move) {
+            // link + unlink never replaces a name that appeared meanwhile.
+            if (::link(from.constData(), to.constData()) == 0) {
+                ::unlink(from.constData());
+                return aside;
+            }
+            if (errno == EEXIST)
+                continue;
+            return QFile::rename(path, aside) ? aside : QString();
+        }
+        QFile source;
+        if (!openRegularFile(path, source, nullptr))
+            return {};
+        const int fd =
+            ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return {};
+        }
+        QFile copy;
+        bool ok = copy.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+        while (ok) {
+            const QByteArray block = source.read(1 << 20);
+            if (block.isEmpty()) {
+                ok = source.error() == QFileDevice::NoError;
+                break;
+            }
+            ok = copy.write(block) == block.size();
+        }
+        // The original is replaced right after: the copy must be on the disk first.
+        ok = copy.flush() && ok && ::fsync(fd) == 0;
+        copy.close();
+        if (!ok) {
+            ::unlink(to.constData());
+            return {};
+        }
+        ::chmod(to.constData(), QFileInfo(path).permissions() & QFile::ReadOwner ? 0644 : 0600);
+        return aside;
+    }
+    return {};
+}
+
+QString writeWholeFile(const QString& path, const CatalogueBytes& bytes)
+{
+    // Following a link to a regular file is fine (a catalogue kept in a
+    // synced folder); replacing a device, FIFO or folder never is.
+    const FileStamp before = FileStamp::of(path);
+    if (before.exists && !before.regular)
+        return QStringLiteral(
+                   "Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
+            .arg(path);
+    // The whole file is written beside the target and then put in its
+    // place, so a failure or a crash leaves the previous file intact.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
+    QByteArray chunk;
+    while (bytes(chunk)) {
+        if (file.write(chunk) != chunk.size())
+            return QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+        chunk.resize(0);
+    }
+    if (!file.commit())
+        return QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+    return {};
+}
+
+CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const CatalogueBytes& bytes)
+{
+    CatalogueWriteResult result;
+    result.folder = target.folder;
+    if (!isFolder(target.folder)) {
+        // Another program took the folder away: made again, or the run's work
+        // goes to the user's data folder rather than nowhere.
+        const QString why = makeFolder(target.folder);
+        if (!why.isEmpty()) {
+            const QString fallback = target.fallbackFolder;
+            const bool elsewhere = !fallback.isEmpty() && QDir(fallback) != QDir(target.folder);
+            const QString fallbackWhy = elsewhere ? makeFolder(fallback) : why;
+            if (!fallbackWhy.isEmpty()) {
+                result.error =
+                    QStringLiteral("The folder \"%1\" that holds the catalogue is gone and cannot "
+                                   "be made again. %2")
+                        .arg(QDir::toNativeSeparators(target.folder), why);
+                if (elsewhere)
+                    result.error += QStringLiteral("\nNor can the folder \"%1\" be made. %2")
+                                        .arg(QDir::toNativeSeparators(fallback), fallbackWhy);
+                return result;
+            }
+            result.folder = fallback;
+            result.notices << QStringLiteral(
+                                  "The folder \"%1\" that held the catalogue is gone and cannot "
+                                  "be made again (%2). The catalogue is now saved in \"%3\".")
+                                  .arg(QDir::toNativeSeparators(target.folder), why,
+                                       QDir::toNativeSeparators(fallback));
+        }
+    }
+    const QString path = QDir(result.folder).filePath(QStringLiteral("quillmere.dat"));
+    const FileStamp now = FileStamp::of(path);
+    QString keptAs;
+    // Only a file that is there and differs from what this run last read or
+    // wrote: a sync tool or a second copy put it there, and it must survive.
+    // A file that went is simply written again.
+    if (target.stamp && now.exists && now.regular && now != *target.stamp) {
+        const QString aside = keepFileAside(path, QStringLiteral(".conflict"), false);
+        if (aside.isEmpty()) {
+            result.error =
+                QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, "
+                               "and that version could not be kept aside, so it was left as it "
+                               "is. Use \"Backup data\" to keep this run's catalogue.")
+                    .arg(path);
+            return result;
+        }
+        result.known = now;
+        result.notices << QStringLiteral(
+                              "File \"%1\" was changed by another program while Quillmere ran.\n"
+                              "That version was kept as \"%2\"; the catalogue of this run was "
+                              "saved in its place.")
+                              .arg(path, aside);
+        keptAs = aside;
+    }
+    result.error = writeWholeFile(path, bytes);
+    if (result.error.isEmpty())
+        result.known = FileStamp::of(path); // our own write is no outside change
+    else if (!keptAs.isEmpty())
+        result.error +=
+            QStringLiteral("\nThe version another program wrote was kept as \"%1\".").arg(keptAs);
+    return result;
+}
+
+QString userCatalogueFolder()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : QDir(data).filePath(QStringLiteral("Quillmere"));
+}
