@@ -236,6 +236,9 @@ void Catalogue::saveData(bool backup)
         return true;
     };
     if (backup) {
+        // The backup lives beside the catalogue: its folder is made again
+        // when another program took it away (a failure shows in the write's error).
+        makeCatalogueFolder(m_folder);
         if (const QString error = writeWholeFile(dataFile(true), bytes); !error.isEmpty())
             throw CatalogueError(error);
     } else {

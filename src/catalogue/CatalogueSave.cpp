@@ -23,10 +23,18 @@ QString systemError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Makes Folder and whatever above it is missing, for the owner only (as the
-// data folder is made at the first start). Empty, or why it failed.
-QString makeFolder(const QString& folder)
+bool isFolder(const QString& path)
 {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+QString makeCatalogueFolder(const QString& folder)
+{
+    if (isFolder(folder))
+        return {};
     const QByteArray path = QFile::encodeName(QDir::cleanPath(QDir(folder).absolutePath()));
     for (qsizetype i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '/')
@@ -41,11 +49,78 @@ QString makeFolder(const QString& folder)
     return S_ISDIR(st.st_mode) ? QString() : systemError(ENOTDIR);
 }
 
-bool isFolder(const QString& path)
+namespace
 {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+
+// The node after Node in full order (Level follows it), not entering Skip.
+const TreeNode* following(const TreeNode* node, int& level, const TreeNode* skip)
+{
+    if (node != skip && node->hasChildren()) {
+        ++level;
+        return node->getFirstChild();
+    }
+    while (node && !node->getNextSibling()) {
+        node = node->parent();
+        --level;
+    }
+    return node ? node->getNextSibling() : nullptr;
 }
+
+void prefetch(const void* p)
+{
+    __builtin_prefetch(p);
+}
+
+// The nodes, their records and their texts lie all over the heap: a line
+// waits for memory far more than it computes. So the nodes a few steps
+// ahead are fetched early, each step one link further down its chain.
+class Lookahead
+{
+public:
+    Lookahead(const TreeNode* node, int level, const TreeNode* skip) : m_skip(skip)
+    {
+        for (auto& step : m_steps) {
+            while (node && node == skip)
+                node = following(node, level, skip);
+            step = {node, level};
+            if (node)
+                node = following(node, level, skip);
+        }
+    }
+    const TreeNode* node() const { return m_steps[m_at].node; }
+    int level() const { return m_steps[m_at].level; }
+    void next()
+    {
+        // The last step ahead gives the one after it, which takes the
+        // place of the step just done.
+        Step last = m_steps[(m_at + Depth - 1) % Depth];
+        const TreeNode* n = last.node ? following(last.node, last.level, m_skip) : nullptr;
+        while (n && n == m_skip)
+            n = following(n, last.level, m_skip);
+        m_steps[m_at] = {n, last.level};
+        m_at = (m_at + 1) % Depth;
+        if (n)
+            prefetch(n);
+        if (const TreeNode* soon = m_steps[(m_at + 2) % Depth].node) {
+            prefetch(soon->text().constData());
+            prefetch(soon->data());
+        }
+        if (const TreeNode* sooner = m_steps[(m_at + 1) % Depth].node; sooner && sooner->data()) {
+            prefetch(sooner->data()->fullName.constData());
+            prefetch(sooner->data()->comments.constData());
+        }
+    }
+
+private:
+    static constexpr int Depth = 4;
+    struct Step {
+        const TreeNode* node = nullptr;
+        int level = 0;
+    };
+    Step m_steps[Depth];
+    int m_at = 0;
+    const TreeNode* m_skip;
+};
 
 } // namespace
 
@@ -56,28 +131,17 @@ const TreeNode* encodeCatalogueLines(const TreeNode* node, int& level, const Tre
     const bool timed = !deadline.isForever();
     int untilClock = LinesPerClockLook;
     // Full order without recursion: no depth of nesting can exhaust the stack.
-    while (node) {
-        if (out.size() >= maxBytes || (timed && --untilClock == 0 && deadline.hasExpired()))
-            return node;
+    for (Lookahead ahead(node, level, skip); ahead.node(); ahead.next()) {
+        if (out.size() >= maxBytes || (timed && --untilClock == 0 && deadline.hasExpired())) {
+            level = ahead.level();
+            return ahead.node();
+        }
         if (untilClock == 0)
             untilClock = LinesPerClockLook;
-        const bool written = node != skip;
-        if (written) {
-            const NodeInfo* info = node->data() ? node->data() : &none;
-            appendCatalogueLine(out, node->text(), level, info->fullName, info->comments,
-                                info->getsKind(), info->sAdditional);
-            if (node->hasChildren()) {
-                node = node->getFirstChild();
-                ++level;
-                continue;
-            }
-        }
-        while (node && !node->getNextSibling()) {
-            node = node->parent();
-            --level;
-        }
-        if (node)
-            node = node->getNextSibling();
+        const TreeNode* n = ahead.node();
+        const NodeInfo* info = n->data() ? n->data() : &none;
+        appendCatalogueLine(out, n->text(), ahead.level(), info->fullName, info->comments,
+                            info->getsKind(), info->sAdditional);
     }
     return nullptr;
 }
@@ -153,9 +217,14 @@ QString writeWholeFile(const QString& path, const CatalogueBytes& bytes)
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
     QByteArray chunk;
+    qint64 written = 0;
     while (bytes(chunk)) {
-        if (file.write(chunk) != chunk.size())
+        if (file.write(chunk) != chunk.size() || !file.flush())
             return QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+        // The disk starts on what is written while the rest is encoded, so
+        // the sync before the rename has only the tail left to wait for.
+        ::sync_file_range(file.handle(), written, chunk.size(), SYNC_FILE_RANGE_WRITE);
+        written += chunk.size();
         chunk.resize(0);
     }
     if (!file.commit())
@@ -170,11 +239,11 @@ CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const Catalog
     if (!isFolder(target.folder)) {
         // Another program took the folder away: made again, or the run's work
         // goes to the user's data folder rather than nowhere.
-        const QString why = makeFolder(target.folder);
+        const QString why = makeCatalogueFolder(target.folder);
         if (!why.isEmpty()) {
             const QString fallback = target.fallbackFolder;
             const bool elsewhere = !fallback.isEmpty() && QDir(fallback) != QDir(target.folder);
-            const QString fallbackWhy = elsewhere ? makeFolder(fallback) : why;
+            const QString fallbackWhy = elsewhere ? makeCatalogueFolder(fallback) : why;
             if (!fallbackWhy.isEmpty()) {
                 result.error =
                     QStringLiteral("The folder \"%1\" that holds the catalogue is gone and cannot "

@@ -56,6 +56,11 @@ CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const Catalog
 // The same atomic write without the checks (the backup): an error text, or empty.
 QString writeWholeFile(const QString& path, const CatalogueBytes& bytes);
 
+// Makes Folder, when it is not there, and whatever above it is missing, for
+// the owner only (as the data folder is made at the first start). Empty, or
+// why it failed.
+QString makeCatalogueFolder(const QString& folder);
+
 // The catalogue's folder in the user's data folder, where a save goes when
 // the catalogue's own folder cannot be made again.
 QString userCatalogueFolder();
