@@ -11,9 +11,11 @@
 //   save     Catalogue::saveData(false): encode, write beside, fdatasync, rename;
 //   floor    the same bytes written to a temporary file, fdatasync'ed and
 //            renamed over the old one (what any atomic save needs at least);
-//   autosave one change, then the save that follows it, while a 1 ms timer
-//            records every gap between its ticks: the longest gap is what
-//            the save cost the event loop.
+//   autosave one change, then the save that follows it (the quiet time
+//            included), while a 1 ms timer records every gap between its
+//            ticks: the longest gap is what the save cost the event loop;
+//            "idle" is the longest gap of the same timer with nothing to do,
+//            the machine's own noise.
 // The files go to DIR (default: a temporary folder under /tmp, a real disk
 // here, so fdatasync has work to do); they are removed at the end.
 #include "catalogue/AutoSave.h"
@@ -134,6 +136,28 @@ struct Gaps {
     double slices = 0; // ticks late by more than a tick: the save's turns
 };
 
+// The longest gap of the 1 ms timer over Ms with nothing else to do: the
+// machine's own noise, to set the autosave's gaps against.
+double idleGap(int ms)
+{
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer clock;
+    double last = -1, longest = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const double now = clock.nsecsElapsed() / 1e6;
+        if (last >= 0)
+            longest = std::max(longest, now - last);
+        last = now;
+    });
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    clock.start();
+    ticker.start(TickMs);
+    loop.exec();
+    return longest;
+}
+
 // One change and the save after it, with a 1 ms timer ticking meanwhile.
 // Returns the time from the change to the save being on the disk.
 double autosaveOnce(Catalogue& cat, AutoSave& autoSave, Gaps& gaps, int rep)
@@ -196,8 +220,9 @@ int main(int argc, char** argv)
     std::printf("Files in %s; quiet time %d ms, slices of %d ms, ticks every %d ms\n",
                 qPrintable(dir.path()), AutoSave::QuietMs, AutoSave::SliceMs, TickMs);
     std::printf("Times in ms (wall clock, and the thread's CPU time beside it)\n");
-    std::printf("%9s %4s %7s %7s %5s %7s %5s %7s %6s %9s %8s %6s\n", "entries", "run", "MB",
-                "encode", "cpu", "save", "cpu", "floor", "ratio", "autosave", "longest", "turns");
+    std::printf("%9s %4s %7s %7s %5s %7s %5s %7s %6s %9s %8s %6s %6s\n", "entries", "run", "MB",
+                "encode", "cpu", "save", "cpu", "floor", "ratio", "autosave", "longest", "turns",
+                "idle");
     for (const int n : sizes) {
         Catalogue cat;
         cat.setDataFolder(dir.path());
@@ -217,13 +242,15 @@ int main(int argc, char** argv)
             const double cpu2 = threadCpuMs();
             const double floor = timeMs([&] { atomicFloor(target, bytes); });
             cat.saveData(false); // the file is the program's own again
+            const double noise = idleGap(AutoSave::QuietMs + 500);
             Gaps gaps;
             const double toDisk = autosaveOnce(cat, autoSave, gaps, r);
             ratios.push_back(save / floor);
             longest.push_back(gaps.longest);
-            std::printf("%9d %4d %7.1f %7.1f %5.1f %7.1f %5.1f %7.1f %6.2f %9.1f %8.1f %6.0f\n", n,
-                        r + 1, bytes.size() / 1e6, encode, cpu1 - cpu0, save, cpu2 - cpu1, floor,
-                        save / floor, toDisk, gaps.longest, gaps.slices);
+            std::printf(
+                "%9d %4d %7.1f %7.1f %5.1f %7.1f %5.1f %7.1f %6.2f %9.1f %8.1f %6.0f %6.1f\n", n,
+                r + 1, bytes.size() / 1e6, encode, cpu1 - cpu0, save, cpu2 - cpu1, floor,
+                save / floor, toDisk, gaps.longest, gaps.slices, noise);
             std::fflush(stdout);
         }
         std::printf("%9d  median save/floor %.2f (target <= 1.5); longest event-loop gap %.1f ms "
