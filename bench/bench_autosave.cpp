@@ -15,7 +15,8 @@
 //            included), while a 1 ms timer records every gap between its
 //            ticks: the longest gap is what the save cost the event loop;
 //            "idle" is the longest gap of the same timer with nothing to do,
-//            the machine's own noise.
+//            the machine's own noise; "writing" the longest gap while the
+//            worker wrote the file.
 // The files go to DIR (default: a temporary folder under /tmp, a real disk
 // here, so fdatasync has work to do); they are removed at the end.
 #include "catalogue/AutoSave.h"
@@ -133,7 +134,8 @@ void atomicFloor(const QString& target, const QByteArray& bytes)
 
 struct Gaps {
     double longest = 0;
-    double slices = 0; // ticks late by more than a tick: the save's turns
+    double whileWriting = 0; // the longest with the worker writing meanwhile
+    double slices = 0;       // ticks late by more than a tick: the save's turns
 };
 
 // The longest gap of the 1 ms timer over Ms with nothing else to do: the
@@ -166,14 +168,19 @@ double autosaveOnce(Catalogue& cat, AutoSave& autoSave, Gaps& gaps, int rep)
     ticker.setTimerType(Qt::PreciseTimer);
     QElapsedTimer clock;
     double last = -1;
+    bool wasWriting = false;
     gaps = {};
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const double now = clock.nsecsElapsed() / 1e6;
+        const bool writing = cat.writing();
         if (last >= 0) {
             gaps.longest = std::max(gaps.longest, now - last);
+            if (writing || wasWriting)
+                gaps.whileWriting = std::max(gaps.whileWriting, now - last);
             gaps.slices += now - last > 2 * TickMs;
         }
         last = now;
+        wasWriting = writing;
     });
     QEventLoop loop;
     QObject::connect(&autoSave, &AutoSave::saved, &loop, &QEventLoop::quit);
@@ -220,9 +227,9 @@ int main(int argc, char** argv)
     std::printf("Files in %s; quiet time %d ms, slices of %d ms, ticks every %d ms\n",
                 qPrintable(dir.path()), AutoSave::QuietMs, AutoSave::SliceMs, TickMs);
     std::printf("Times in ms (wall clock, and the thread's CPU time beside it)\n");
-    std::printf("%9s %4s %7s %7s %5s %7s %5s %7s %6s %9s %8s %6s %6s\n", "entries", "run", "MB",
-                "encode", "cpu", "save", "cpu", "floor", "ratio", "autosave", "longest", "turns",
-                "idle");
+    std::printf("%9s %4s %7s %7s %5s %7s %5s %7s %6s %9s %8s %8s %6s %6s\n", "entries", "run",
+                "MB", "encode", "cpu", "save", "cpu", "floor", "ratio", "autosave", "longest",
+                "writing", "turns", "idle");
     for (const int n : sizes) {
         Catalogue cat;
         cat.setDataFolder(dir.path());
@@ -248,9 +255,9 @@ int main(int argc, char** argv)
             ratios.push_back(save / floor);
             longest.push_back(gaps.longest);
             std::printf(
-                "%9d %4d %7.1f %7.1f %5.1f %7.1f %5.1f %7.1f %6.2f %9.1f %8.1f %6.0f %6.1f\n", n,
-                r + 1, bytes.size() / 1e6, encode, cpu1 - cpu0, save, cpu2 - cpu1, floor,
-                save / floor, toDisk, gaps.longest, gaps.slices, noise);
+                "%9d %4d %7.1f %7.1f %5.1f %7.1f %5.1f %7.1f %6.2f %9.1f %8.1f %8.1f %6.0f %6.1f\n",
+                n, r + 1, bytes.size() / 1e6, encode, cpu1 - cpu0, save, cpu2 - cpu1, floor,
+                save / floor, toDisk, gaps.longest, gaps.whileWriting, gaps.slices, noise);
             std::fflush(stdout);
         }
         std::printf("%9d  median save/floor %.2f (target <= 1.5); longest event-loop gap %.1f ms "

@@ -128,8 +128,9 @@ void AutoSave::encodeSlice()
 
 void AutoSave::encodeFrom(const TreeNode* node)
 {
-    const TreeNode* next = encodeCatalogueLines(node, m_level, m_catalogue.makerCategory, m_bytes,
-                                                NoByteLimit, QDeadlineTimer(SliceMs));
+    const TreeNode* next =
+        encodeCatalogueLines(node, m_level, m_catalogue.makerCategory, m_bytes, NoByteLimit,
+                             QDeadlineTimer(SliceMs, Qt::PreciseTimer));
     if (next) {
         m_next = QPersistentModelIndex(m_catalogue.nodes().indexOf(next));
         m_slice.start(0);

@@ -22,7 +22,7 @@ public:
     static constexpr int QuietMs = 500;
     static constexpr int MaxDelayMs = 1000;
     // The longest the encoding holds the event loop at a time.
-    static constexpr int SliceMs = 8;
+    static constexpr int SliceMs = 5;
     // How often a held save looks again whether it may go.
     static constexpr int HoldRetryMs = 200;
 

@@ -15,8 +15,9 @@
 namespace
 {
 
-// Lines between two looks at the clock: a look costs about as much as a line.
-constexpr int LinesPerClockLook = 256;
+// Lines between two looks at the clock: a look costs less than a line, and a
+// slice ends soon after its deadline.
+constexpr int LinesPerClockLook = 64;
 
 QString systemError(int err)
 {
