@@ -139,6 +139,9 @@ void AutoSave::encodeFrom(const TreeNode* node)
     m_encoding = false;
     m_next = QPersistentModelIndex();
     m_lastSize = m_bytes.size();
+    // An encoding starts only once the write before has ended; should one
+    // still be in flight, its result is taken before this one counts.
+    m_catalogue.waitForWrite();
     m_writingAt = m_encodingAt;
     m_catalogue.writeInBackground(std::exchange(m_bytes, QByteArray()));
 }
