@@ -143,6 +143,9 @@ private Q_SLOTS:
         env.cat.waitForWrite();
         QCOMPARE(env.cat.topCategory->count(), 100000 - 20);
         QCOMPARE(readFile(env.dat()), env.expected());
+        // The saves given up leave no half-written file behind.
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(env.dir.path()).entryList(QDir::Files | QDir::Hidden),
+                                  QStringList{"quillmere.dat"}, SaveWaitMs);
     }
 
     void aFailureIsToldOnceAndTriedAgainAtTheNextChange()

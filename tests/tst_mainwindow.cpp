@@ -451,8 +451,8 @@ private Q_SLOTS:
             QVERIFY(dialog);
             // The save looked several times while the question was open, and waited.
             const auto saved = [&] { return TestUtil::readFile(dat()).contains("New category"); };
-            QTest::qWaitFor([&] { return looks >= 3 || saved(); }, 20000);
-            heldWhileOpen = looks >= 3 && !saved();
+            const bool settled = QTest::qWaitFor([&] { return looks >= 3 || saved(); }, 20000);
+            heldWhileOpen = settled && looks >= 3 && !saved();
             dialog->setTextValue("answered");
             dialog->accept();
         });

@@ -7,12 +7,7 @@
 #include <limits>
 #include <utility>
 
-namespace
-{
-
-constexpr qsizetype NoByteLimit = std::numeric_limits<qsizetype>::max();
-
-} // namespace
+AutoSave::~AutoSave() = default;
 
 AutoSave::AutoSave(Catalogue& catalogue, QObject* parent) : QObject(parent), m_catalogue(catalogue)
 {
@@ -57,12 +52,12 @@ void AutoSave::start()
 void AutoSave::noteChange()
 {
     ++m_changes;
+    m_sinceLast.start();
     // The lines encoded so far are stale, and their nodes may be going.
     if (m_encoding)
         abortEncoding();
     if (!m_timer.isActive() && !m_afterWrite) {
         m_sinceFirst.start();
-        m_changesSeen = m_changes;
         m_timer.start(QuietMs);
     }
 }
@@ -71,11 +66,10 @@ void AutoSave::onTimer()
 {
     if (!pending() || m_encoding)
         return;
-    const qint64 waited = m_sinceFirst.elapsed();
-    if (m_changes != m_changesSeen && waited < MaxDelayMs) {
+    const qint64 sinceFirst = m_sinceFirst.elapsed(), sinceLast = m_sinceLast.elapsed();
+    if (sinceLast < QuietMs && sinceFirst < MaxDelayMs) {
         // Not quiet yet: wait again, but not past the longest delay.
-        m_changesSeen = m_changes;
-        m_timer.start(int(std::min<qint64>(QuietMs, MaxDelayMs - waited)));
+        m_timer.start(int(std::min(QuietMs - sinceLast, MaxDelayMs - sinceFirst)));
         return;
     }
     if (held()) {
@@ -96,14 +90,14 @@ bool AutoSave::held() const
 
 void AutoSave::begin()
 {
-    if (m_catalogue.catalogueFileProtected())
+    m_stream = m_catalogue.startWrite();
+    if (!m_stream)
         return; // this run never writes the file (the user was told)
     m_encoding = true;
     m_encodingAt = m_changes;
     m_level = 0;
-    // Sized from the last save, so the buffer rarely grows (and copies) on the way.
-    m_bytes.resize(0);
-    m_bytes.reserve(m_lastSize + m_lastSize / 8);
+    m_allEncoded = false;
+    m_chunk = m_stream->buffer();
     encodeFrom(m_catalogue.nodes().getFirstNode());
 }
 
@@ -117,8 +111,8 @@ void AutoSave::encodeSlice()
     }
     // Any change stops the encoding, so the node is there; the persistent
     // index makes sure of it.
-    const TreeNode* node = NodeTree::nodeOf(m_next);
-    if (!node) {
+    const TreeNode* node = m_allEncoded ? nullptr : NodeTree::nodeOf(m_next);
+    if (!m_allEncoded && !node) {
         abortEncoding();
         m_timer.start(0);
         return;
@@ -128,22 +122,37 @@ void AutoSave::encodeSlice()
 
 void AutoSave::encodeFrom(const TreeNode* node)
 {
-    const TreeNode* next =
-        encodeCatalogueLines(node, m_level, m_catalogue.makerCategory, m_bytes, NoByteLimit,
-                             QDeadlineTimer(SliceMs, Qt::PreciseTimer));
-    if (next) {
-        m_next = QPersistentModelIndex(m_catalogue.nodes().indexOf(next));
-        m_slice.start(0);
-        return;
+    const QDeadlineTimer deadline(SliceMs, Qt::PreciseTimer);
+    for (;;) {
+        if (!m_allEncoded && m_chunk.size() < CatalogueStream::ChunkBytes) {
+            node = encodeCatalogueLines(node, m_level, m_catalogue.makerCategory, m_chunk,
+                                        CatalogueStream::ChunkBytes, deadline);
+            m_allEncoded = !node;
+        }
+        if (m_chunk.size() >= CatalogueStream::ChunkBytes || m_allEncoded) {
+            if (!m_stream->put(m_chunk, false))
+                return pause(node, DiskWaitMs); // the disk is behind
+            if (m_allEncoded)
+                break;
+            m_chunk = m_stream->buffer();
+        }
+        if (deadline.hasExpired())
+            return pause(node, 0);
     }
     m_encoding = false;
     m_next = QPersistentModelIndex();
-    m_lastSize = m_bytes.size();
     // An encoding starts only once the write before has ended; should one
     // still be in flight, its result is taken before this one counts.
     m_catalogue.waitForWrite();
     m_writingAt = m_encodingAt;
-    m_catalogue.writeInBackground(std::exchange(m_bytes, QByteArray()));
+    m_catalogue.finishInBackground(std::move(m_stream));
+}
+
+void AutoSave::pause(const TreeNode* next, int ms)
+{
+    m_next =
+        next ? QPersistentModelIndex(m_catalogue.nodes().indexOf(next)) : QPersistentModelIndex();
+    m_slice.start(ms);
 }
 
 void AutoSave::abortEncoding()
@@ -151,7 +160,8 @@ void AutoSave::abortEncoding()
     m_encoding = false;
     m_slice.stop();
     m_next = QPersistentModelIndex();
-    m_bytes.resize(0);
+    m_chunk = QByteArray();
+    m_stream.reset(); // its worker gives the write up on its own
 }
 
 void AutoSave::onWritten(const QString& error)
@@ -182,20 +192,19 @@ void AutoSave::onSavedElsewhere()
 void AutoSave::flush()
 {
     m_catalogue.waitForWrite();
-    if (!m_started || !pending() || held() || m_catalogue.catalogueFileProtected())
+    if (!m_started || !pending() || held())
         return;
     abortEncoding();
     m_timer.stop();
     m_afterWrite = false;
-    QByteArray bytes;
-    bytes.reserve(m_lastSize + m_lastSize / 8);
-    int level = 0;
-    encodeCatalogueLines(m_catalogue.nodes().getFirstNode(), level, m_catalogue.makerCategory,
-                         bytes, NoByteLimit);
-    m_lastSize = bytes.size();
+    std::unique_ptr<CatalogueStream> stream = m_catalogue.startWrite();
+    if (!stream)
+        return;
+    // All at once: the caller waits for it anyway.
     m_writingAt = m_changes;
-    if (m_catalogue.writeInBackground(std::move(bytes)))
-        m_catalogue.waitForWrite();
+    writeTree(*stream, m_catalogue.nodes().getFirstNode(), m_catalogue.makerCategory);
+    m_catalogue.finishInBackground(std::move(stream));
+    m_catalogue.waitForWrite();
 }
 
 void AutoSave::stop()

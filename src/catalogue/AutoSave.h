@@ -5,16 +5,19 @@
 #include <QPersistentModelIndex>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class Catalogue;
+class CatalogueStream;
 class TreeNode;
 
 // Saves the catalogue while the user works, so that a crash or a kill loses
 // at most the last moment of edits: a save follows a short quiet time after
 // the last change, and never comes later than MaxDelayMs after the first
 // unsaved one. The lines are encoded on this thread a slice at a time (the
-// window stays responsive at any size) and written on a worker, through the
-// same atomic write and the same defences as the save at the end of the run.
+// window stays responsive at any size) and written by a worker as they come,
+// through the same atomic write and the same defences as the save at the end
+// of the run.
 class AutoSave : public QObject
 {
     Q_OBJECT
@@ -25,8 +28,11 @@ public:
     static constexpr int SliceMs = 5;
     // How often a held save looks again whether it may go.
     static constexpr int HoldRetryMs = 200;
+    // How long the encoding waits when the disk is behind.
+    static constexpr int DiskWaitMs = 2;
 
     explicit AutoSave(Catalogue& catalogue, QObject* parent = nullptr);
+    ~AutoSave() override;
 
     // Changes from now on are saved (the load before this is none).
     void start();
@@ -55,25 +61,27 @@ private:
     void begin();
     void encodeSlice();
     void encodeFrom(const TreeNode* node);
+    void pause(const TreeNode* next, int ms);
     void abortEncoding();
     void onWritten(const QString& error);
     void onSavedElsewhere();
     bool held() const;
 
     Catalogue& m_catalogue;
-    QTimer m_timer; // the quiet time and the holds
-    QTimer m_slice; // the next slice of the encoding
-    QElapsedTimer m_sinceFirst;
+    QTimer m_timer;             // the quiet time and the holds
+    QTimer m_slice;             // the next slice of the encoding
+    QElapsedTimer m_sinceFirst; // the first change not saved yet
+    QElapsedTimer m_sinceLast;
     quint64 m_changes = 0;
-    quint64 m_changesSeen = 0; // at the timer's last start: no change since means quiet
     quint64 m_savedUpTo = 0;
     quint64 m_encodingAt = 0, m_writingAt = 0;
     bool m_started = false;
     bool m_encoding = false;
     bool m_afterWrite = false; // a save is due once the write in flight ends
     bool m_failureTold = false;
-    QPersistentModelIndex m_next; // where the encoding goes on
+    std::unique_ptr<CatalogueStream> m_stream; // the save being encoded
+    QByteArray m_chunk;                        // its next chunk
+    QPersistentModelIndex m_next;              // where the encoding goes on
     int m_level = 0;
-    QByteArray m_bytes;
-    qsizetype m_lastSize = 0;
+    bool m_allEncoded = false; // only the last chunk waits to be handed over
 };

@@ -224,25 +224,19 @@ void Catalogue::saveData(bool backup)
         dataSaved = true;
         return;
     }
-    // Encoded a chunk at a time while the file is written: the memory a save
-    // needs stays flat however large the catalogue is.
-    constexpr qsizetype chunkBytes = 1 << 20;
-    const TreeNode* next = m_nodes.getFirstNode();
-    int level = 0;
-    const CatalogueBytes bytes = [&](QByteArray& chunk) {
-        if (!next)
-            return false;
-        next = encodeCatalogueLines(next, level, makerCategory, chunk, chunkBytes);
-        return true;
-    };
+    // Encoded here a chunk at a time while a worker writes the chunks before:
+    // the memory a save needs stays flat however large the catalogue is.
+    CatalogueStream stream(
+        backup ? CatalogueTarget{m_folder, QString(), QStringLiteral("quillmere.bak"), false}
+               : writeTarget());
+    writeTree(stream, m_nodes.getFirstNode(), makerCategory);
+    stream.finish(backup ? std::nullopt : m_fileStamp);
+    const CatalogueWriteResult result = stream.future().result();
     if (backup) {
-        // The backup lives beside the catalogue: its folder is made again
-        // when another program took it away (a failure shows in the write's error).
-        makeCatalogueFolder(m_folder);
-        if (const QString error = writeWholeFile(dataFile(true), bytes); !error.isEmpty())
-            throw CatalogueError(error);
+        if (!result.error.isEmpty())
+            throw CatalogueError(result.error);
     } else {
-        takeWriteResult(writeCatalogue(writeTarget(), bytes));
+        takeWriteResult(result);
         if (!m_lastWriteError.isEmpty())
             throw CatalogueError(m_lastWriteError);
     }
@@ -255,7 +249,7 @@ void Catalogue::saveData(bool backup)
 
 CatalogueTarget Catalogue::writeTarget() const
 {
-    return {m_folder, userCatalogueFolder(), m_fileStamp};
+    return {m_folder, userCatalogueFolder(), QStringLiteral("quillmere.dat"), true};
 }
 
 void Catalogue::takeWriteResult(const CatalogueWriteResult& result)
@@ -270,22 +264,19 @@ void Catalogue::takeWriteResult(const CatalogueWriteResult& result)
         Q_EMIT saveNotice(notice);
 }
 
-bool Catalogue::writeInBackground(QByteArray bytes)
+std::unique_ptr<CatalogueStream> Catalogue::startWrite() const
+{
+    if (m_protectFile)
+        return nullptr;
+    return std::make_unique<CatalogueStream>(writeTarget());
+}
+
+void Catalogue::finishInBackground(std::unique_ptr<CatalogueStream> stream)
 {
     waitForWrite();
-    if (m_protectFile)
-        return false;
-    m_writing = true;
-    m_write.setFuture(QtConcurrent::run([target = writeTarget(), bytes = std::move(bytes)] {
-        bool given = false;
-        return writeCatalogue(target, [&](QByteArray& chunk) {
-            if (std::exchange(given, true))
-                return false;
-            chunk = bytes;
-            return true;
-        });
-    }));
-    return true;
+    stream->finish(m_fileStamp);
+    m_writing = std::move(stream);
+    m_write.setFuture(m_writing->future());
 }
 
 void Catalogue::waitForWrite()
@@ -302,8 +293,9 @@ void Catalogue::finishWrite()
     // signal then finds nothing left to do.
     if (!m_writing || !m_write.isFinished())
         return;
-    m_writing = false;
-    takeWriteResult(m_write.result());
+    const CatalogueWriteResult result = m_write.result();
+    m_writing.reset();
+    takeWriteResult(result);
     Q_EMIT backgroundWriteDone(m_lastWriteError);
 }
 

@@ -77,11 +77,14 @@ public:
     // was; a failed start-up load keeps the lines read before the fault. A
     // save leaves out the built-in category and waits for a write in flight.
     void saveData(bool backup);
-    // Writes Bytes (the encoded lines) to the catalogue file on a worker
-    // thread, with the same defences as SaveData; one write at a time (this
-    // waits for the one before). False when the file is protected.
-    bool writeInBackground(QByteArray bytes);
-    bool writing() const { return m_writing; }
+    // A save of the catalogue file for the caller to feed (the saves while
+    // the user works), with the same defences as SaveData; null when the
+    // file is protected.
+    std::unique_ptr<CatalogueStream> startWrite() const;
+    // Finishes Stream's write on its worker, once the write before it is
+    // through; BackgroundWriteDone tells the outcome.
+    void finishInBackground(std::unique_ptr<CatalogueStream> stream);
+    bool writing() const { return m_writing != nullptr; }
     // Waits for the write in flight, if any, and takes its result.
     void waitForWrite();
     bool loadData(bool fromBackup);
@@ -134,6 +137,6 @@ private:
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
     QFutureWatcher<CatalogueWriteResult> m_write;
-    bool m_writing = false;
+    std::unique_ptr<CatalogueStream> m_writing; // finished, its worker under way
     QString m_lastWriteError;
 };

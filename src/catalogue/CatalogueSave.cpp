@@ -6,9 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -203,40 +208,67 @@ QString keepFileAside(const QString& path, const QString& suffix, bool move)
     return {};
 }
 
-QString writeWholeFile(const QString& path, const CatalogueBytes& bytes)
+namespace
 {
-    // Following a link to a regular file is fine (a catalogue kept in a
-    // synced folder); replacing a device, FIFO or folder never is.
-    const FileStamp before = FileStamp::of(path);
-    if (before.exists && !before.regular)
-        return QStringLiteral(
-                   "Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
-            .arg(path);
-    // The whole file is written beside the target and then put in its
-    // place, so a failure or a crash leaves the previous file intact.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
-    QByteArray chunk;
-    qint64 written = 0;
-    while (bytes(chunk)) {
-        if (file.write(chunk) != chunk.size() || !file.flush())
-            return QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
-        // The disk starts on what is written while the rest is encoded, so
-        // the sync before the rename has only the tail left to wait for.
-        ::sync_file_range(file.handle(), written, chunk.size(), SYNC_FILE_RANGE_WRITE);
-        written += chunk.size();
-        chunk.resize(0);
-    }
-    if (!file.commit())
-        return QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
-    return {};
+
+// Chunks written ahead of the worker at most, and written ones kept for reuse.
+constexpr size_t MaxQueuedChunks = 4;
+constexpr size_t MaxSpareChunks = MaxQueuedChunks + 2;
+
+// The writers: a thread for each save under way. Not the global pool, whose
+// threads a long task may hold while a save waits for its worker.
+Q_GLOBAL_STATIC(QThreadPool, writerThreads)
+
+} // namespace
+
+struct CatalogueStream::Shared {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<QByteArray> queue;
+    std::vector<QByteArray> spare;
+    bool finished = false, aborted = false, failed = false;
+    std::optional<FileStamp> known;
+
+    // The worker's side: the whole write.
+    CatalogueWriteResult run(const CatalogueTarget& target);
+    CatalogueWriteResult write(const CatalogueTarget& target);
+    // Stops taking chunks after a failure and waits for the end of the feed.
+    CatalogueWriteResult& fail(CatalogueWriteResult& result, const QString& error);
+};
+
+CatalogueWriteResult& CatalogueStream::Shared::fail(CatalogueWriteResult& result,
+                                                    const QString& error)
+{
+    std::unique_lock guard(lock);
+    failed = true;
+    queue.clear();
+    changed.notify_all();
+    changed.wait(guard, [this] { return finished || aborted; });
+    result.error = error;
+    return result;
 }
 
-CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const CatalogueBytes& bytes)
+CatalogueWriteResult CatalogueStream::Shared::run(const CatalogueTarget& target)
+{
+    // The feeding thread may wait for room: it must hear of any end.
+    try {
+        return write(target);
+    } catch (...) {
+        CatalogueWriteResult result;
+        result.folder = target.folder;
+        return fail(result, QStringLiteral("Not enough memory to save the catalogue."));
+    }
+}
+
+CatalogueWriteResult CatalogueStream::Shared::write(const CatalogueTarget& target)
 {
     CatalogueWriteResult result;
     result.folder = target.folder;
+    {
+        std::lock_guard guard(lock);
+        if (aborted) // given up before this thread came to it
+            return result;
+    }
     if (!isFolder(target.folder)) {
         // Another program took the folder away: made again, or the run's work
         // goes to the user's data folder rather than nowhere.
@@ -246,14 +278,14 @@ CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const Catalog
             const bool elsewhere = !fallback.isEmpty() && QDir(fallback) != QDir(target.folder);
             const QString fallbackWhy = elsewhere ? makeCatalogueFolder(fallback) : why;
             if (!fallbackWhy.isEmpty()) {
-                result.error =
+                QString error =
                     QStringLiteral("The folder \"%1\" that holds the catalogue is gone and cannot "
                                    "be made again. %2")
                         .arg(QDir::toNativeSeparators(target.folder), why);
                 if (elsewhere)
-                    result.error += QStringLiteral("\nNor can the folder \"%1\" be made. %2")
-                                        .arg(QDir::toNativeSeparators(fallback), fallbackWhy);
-                return result;
+                    error += QStringLiteral("\nNor can the folder \"%1\" be made. %2")
+                                 .arg(QDir::toNativeSeparators(fallback), fallbackWhy);
+                return fail(result, error);
             }
             result.folder = fallback;
             result.notices << QStringLiteral(
@@ -263,15 +295,65 @@ CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const Catalog
                                        QDir::toNativeSeparators(fallback));
         }
     }
-    const QString path = QDir(result.folder).filePath(QStringLiteral("quillmere.dat"));
+    const QString path = QDir(result.folder).filePath(target.fileName);
+    // Following a link to a regular file is fine (a catalogue kept in a
+    // synced folder); replacing a device, FIFO or folder never is.
+    if (const FileStamp before = FileStamp::of(path); before.exists && !before.regular)
+        return fail(result, QStringLiteral("Cannot write file \"%1\": it is not a regular file, "
+                                           "so it was left as it is.")
+                                .arg(path));
+    // The whole file is written beside the target and then put in its
+    // place, so a failure or a crash leaves the previous file intact.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(result,
+                    QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    qint64 written = 0;
+    for (;;) {
+        QByteArray chunk;
+        {
+            std::unique_lock guard(lock);
+            changed.wait(guard, [this] { return !queue.empty() || finished || aborted; });
+            if (aborted) {
+                file.cancelWriting();
+                result.error = QStringLiteral("The save was given up.");
+                return result;
+            }
+            if (queue.empty())
+                break; // finished
+            chunk = std::move(queue.front());
+            queue.pop_front();
+            changed.notify_all();
+        }
+        if (file.write(chunk) != chunk.size() || !file.flush()) {
+            const QString error =
+                QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+            file.cancelWriting();
+            return fail(result, error);
+        }
+        // The disk starts on what is written while the rest is encoded, so
+        // the sync before the rename has only the tail left to wait for.
+        ::sync_file_range(file.handle(), written, chunk.size(), SYNC_FILE_RANGE_WRITE);
+        written += chunk.size();
+        chunk.resize(0);
+        std::lock_guard guard(lock);
+        if (spare.size() < MaxSpareChunks)
+            spare.push_back(std::move(chunk));
+    }
+    std::optional<FileStamp> lastKnown;
+    {
+        std::lock_guard guard(lock);
+        lastKnown = known;
+    }
     const FileStamp now = FileStamp::of(path);
     QString keptAs;
     // Only a file that is there and differs from what this run last read or
     // wrote: a sync tool or a second copy put it there, and it must survive.
     // A file that went is simply written again.
-    if (target.stamp && now.exists && now.regular && now != *target.stamp) {
-        const QString aside = keepFileAside(path, QStringLiteral(".conflict"), false);
-        if (aside.isEmpty()) {
+    if (target.keepOutsideChange && lastKnown && now.exists && now.regular && now != *lastKnown) {
+        keptAs = keepFileAside(path, QStringLiteral(".conflict"), false);
+        if (keptAs.isEmpty()) {
+            file.cancelWriting();
             result.error =
                 QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, "
                                "and that version could not be kept aside, so it was left as it "
@@ -284,16 +366,101 @@ CatalogueWriteResult writeCatalogue(const CatalogueTarget& target, const Catalog
                               "File \"%1\" was changed by another program while Quillmere ran.\n"
                               "That version was kept as \"%2\"; the catalogue of this run was "
                               "saved in its place.")
-                              .arg(path, aside);
-        keptAs = aside;
+                              .arg(path, keptAs);
     }
-    result.error = writeWholeFile(path, bytes);
-    if (result.error.isEmpty())
-        result.known = FileStamp::of(path); // our own write is no outside change
-    else if (!keptAs.isEmpty())
-        result.error +=
-            QStringLiteral("\nThe version another program wrote was kept as \"%1\".").arg(keptAs);
+    if (!file.commit()) {
+        result.error = QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+        if (!keptAs.isEmpty())
+            result.error +=
+                QStringLiteral("\nThe version another program wrote was kept as \"%1\".")
+                    .arg(keptAs);
+        return result;
+    }
+    result.known = FileStamp::of(path); // our own write is no outside change
     return result;
+}
+
+CatalogueStream::CatalogueStream(const CatalogueTarget& target)
+    : m_shared(std::make_shared<Shared>())
+{
+    writerThreads()->setMaxThreadCount(std::max(writerThreads()->maxThreadCount(), 4));
+    m_future = QtConcurrent::run(writerThreads(),
+                                 [shared = m_shared, target] { return shared->run(target); });
+}
+
+CatalogueStream::~CatalogueStream()
+{
+    bool finished;
+    {
+        std::lock_guard guard(m_shared->lock);
+        finished = m_shared->finished;
+    }
+    // An unfinished write is given up; its worker ends on its own.
+    if (finished)
+        m_future.waitForFinished();
+    else
+        abort();
+}
+
+QByteArray CatalogueStream::buffer()
+{
+    {
+        std::lock_guard guard(m_shared->lock);
+        if (!m_shared->spare.empty()) {
+            QByteArray reused = std::move(m_shared->spare.back());
+            m_shared->spare.pop_back();
+            return reused;
+        }
+    }
+    QByteArray fresh;
+    fresh.reserve(ChunkBytes + ChunkBytes / 8);
+    return fresh;
+}
+
+bool CatalogueStream::put(QByteArray& chunk, bool wait)
+{
+    std::unique_lock guard(m_shared->lock);
+    const auto room = [this] {
+        return m_shared->queue.size() < MaxQueuedChunks || m_shared->failed || m_shared->aborted;
+    };
+    if (!room()) {
+        if (!wait)
+            return false;
+        m_shared->changed.wait(guard, room);
+    }
+    // After a failure the bytes have nowhere to go; the result tells.
+    if (!m_shared->failed && !m_shared->aborted)
+        m_shared->queue.push_back(std::move(chunk));
+    chunk = QByteArray();
+    m_shared->changed.notify_all();
+    return true;
+}
+
+void CatalogueStream::finish(std::optional<FileStamp> known)
+{
+    std::lock_guard guard(m_shared->lock);
+    m_shared->known = known;
+    m_shared->finished = true;
+    m_shared->changed.notify_all();
+}
+
+void CatalogueStream::abort()
+{
+    std::lock_guard guard(m_shared->lock);
+    if (m_shared->finished)
+        return;
+    m_shared->aborted = true;
+    m_shared->changed.notify_all();
+}
+
+void writeTree(CatalogueStream& stream, const TreeNode* first, const TreeNode* skip)
+{
+    int level = 0;
+    for (const TreeNode* next = first; next;) {
+        QByteArray chunk = stream.buffer();
+        next = encodeCatalogueLines(next, level, skip, chunk, CatalogueStream::ChunkBytes);
+        stream.put(chunk, true);
+    }
 }
 
 QString userCatalogueFolder()
