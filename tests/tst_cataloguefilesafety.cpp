@@ -17,6 +17,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -31,26 +32,47 @@ using TestUtil::raw;
 using TestUtil::readFile;
 using TestUtil::writeFile;
 
-// Fault injection: fsync of a file whose name ends in the given suffix fails
-// with EIO (a disk that lost the write). This executable's own fsync takes
-// the place of the C library's for the code linked into it.
+// Fault injection: fsync or fdatasync of a file whose path ends in the given
+// suffix, or lies in the given folder, fails with EIO (a disk that lost the
+// write). This executable's own functions take the place of the C library's
+// for the code linked into it.
 namespace
 {
 std::atomic<const char*> failingSyncSuffix{nullptr};
+std::atomic<const char*> failingSyncFolder{nullptr};
+
+bool syncFails(int fd)
+{
+    const char* suffix = failingSyncSuffix.load();
+    const char* folder = failingSyncFolder.load();
+    if (!suffix && !folder)
+        return false;
+    char link[64], target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    // A file not linked yet reads as "FOLDER/#NUMBER (deleted)".
+    const QByteArray path(target, n > 0 ? n : 0);
+    return (suffix && path.endsWith(suffix)) ||
+           (folder && path.startsWith(QByteArray(folder) + '/'));
+}
 } // namespace
 
 extern "C" int fsync(int fd)
 {
-    if (const char* suffix = failingSyncSuffix.load()) {
-        char link[64], target[4096];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t n = ::readlink(link, target, sizeof target - 1);
-        if (n > 0 && QByteArray(target, n).endsWith(suffix)) {
-            errno = EIO;
-            return -1;
-        }
+    if (syncFails(fd)) {
+        errno = EIO;
+        return -1;
     }
     return int(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int fdatasync(int fd)
+{
+    if (syncFails(fd)) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fdatasync, fd));
 }
 
 namespace
@@ -61,6 +83,19 @@ class FailingSync
 public:
     explicit FailingSync(const char* suffix) { failingSyncSuffix = suffix; }
     ~FailingSync() { failingSyncSuffix = nullptr; }
+};
+
+class FailingSyncIn
+{
+public:
+    explicit FailingSyncIn(const QString& folder) : m_folder(QFile::encodeName(folder))
+    {
+        failingSyncFolder = m_folder.constData();
+    }
+    ~FailingSyncIn() { failingSyncFolder = nullptr; }
+
+private:
+    QByteArray m_folder;
 };
 
 // Sets a file's modification time Seconds into the past: the catalogue was
@@ -315,6 +350,27 @@ private Q_SLOTS:
         QCOMPARE(saveError(env.cat), QString());
         QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
         QCOMPARE(readFile(env.dat()), sample());
+    }
+
+    void aNewFileThatDidNotReachTheDiskReplacesNothing()
+    {
+        // The sync before the rename fails: the old file stays, and the run's
+        // catalogue is written once the disk works again.
+        Env env;
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        env.cat.addCategoryNode(nullptr, "Later");
+        QString text;
+        {
+            const FailingSyncIn failing(QDir(env.dir.path()).canonicalPath());
+            text = saveError(env.cat);
+        }
+        QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EIO))), qPrintable(text));
+        QVERIFY(!env.cat.dataSaved);
+        QCOMPARE(readFile(env.dat()), sample());
+        QCOMPARE(env.files(), QStringList{"quillmere.dat"});
+        QCOMPARE(saveError(env.cat), QString());
+        QCOMPARE(readFile(env.dat()), sample() + catalogueLine("Later", 0, {}, "1"));
     }
 
     void aVanishedFolderIsMadeAgainOrTheUserFolderTakesTheCatalogue()

@@ -340,6 +340,15 @@ CatalogueWriteResult CatalogueStream::Shared::write(const CatalogueTarget& targe
         if (spare.size() < MaxSpareChunks)
             spare.push_back(std::move(chunk));
     }
+    // QSaveFile syncs before its rename but ignores a failure: a disk that
+    // lost the new bytes must not have them replace the old file.
+    if (::fdatasync(file.handle()) != 0) {
+        const int err = errno;
+        const QString error =
+            QStringLiteral("Cannot write file \"%1\". %2").arg(path, systemError(err));
+        file.cancelWriting();
+        return fail(result, error);
+    }
     std::optional<FileStamp> lastKnown;
     {
         std::lock_guard guard(lock);
