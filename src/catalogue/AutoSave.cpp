@@ -166,6 +166,9 @@ void AutoSave::abortEncoding()
 
 void AutoSave::onWritten(const QString& error)
 {
+    // After Stop the end of the run's own save follows and speaks for itself.
+    if (!m_started)
+        return;
     if (error.isEmpty()) {
         m_savedUpTo = m_writingAt;
         m_failureTold = false;
