@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -175,22 +176,37 @@ namespace
 // line (NUL, CR, LF, U+001A).
 bool putUtf8(char*& d, QStringView text)
 {
-    const char16_t* s = text.utf16();
+    const char16_t* const begin = text.utf16();
+    const char16_t* s = begin;
     const char16_t* const end = s + text.size();
     char* o = d;
+#if defined(__SSE2__)
+    bool tailTried = false;
+#endif
     while (s < end) {
 #if defined(__SSE2__)
         // Eight units at a time while they are printable ASCII, which is
         // nearly all of a catalogue's text.
         const __m128i low = _mm_set1_epi16(0x1f), high = _mm_set1_epi16(0x80);
-        while (end - s >= 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const auto printable = [&](const char16_t* at, __m128i& v) {
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             const __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(v, low), _mm_cmplt_epi16(v, high));
-            if (_mm_movemask_epi8(ok) != 0xffff)
-                break;
+            return _mm_movemask_epi8(ok) == 0xffff;
+        };
+        __m128i v;
+        while (end - s >= 8 && printable(s, v)) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
             s += 8;
             o += 8;
+        }
+        // The rest of a text that was all ASCII up to here: the eight units
+        // that end it, written over bytes that are already the same.
+        if (s != end && end - s < 8 && !std::exchange(tailTried, true) && end - begin >= 8 &&
+            o - d == s - begin && printable(end - 8, v)) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o - (8 - (end - s))),
+                             _mm_packus_epi16(v, v));
+            o += end - s;
+            s = end;
         }
         if (s == end)
             break;
