@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueSave.h"
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/FileTypeIcons.h"
+#include "utils/DataFolder.h"
 #include "utils/TextUtils.h"
 
 #include <QCoreApplication>
@@ -249,7 +250,7 @@ void Catalogue::saveData(bool backup)
 
 CatalogueTarget Catalogue::writeTarget() const
 {
-    return {m_folder, userCatalogueFolder(), QStringLiteral("quillmere.dat"), true};
+    return {m_folder, DataFolder::userFolder(), QStringLiteral("quillmere.dat"), true};
 }
 
 void Catalogue::takeWriteResult(const CatalogueWriteResult& result)

@@ -1,11 +1,11 @@
 #include "catalogue/CatalogueSave.h"
 #include "catalogue/NodeTree.h"
+#include "utils/DataFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
@@ -39,20 +39,11 @@ bool isFolder(const QString& path)
 
 QString makeCatalogueFolder(const QString& folder)
 {
-    if (isFolder(folder))
+    errno = 0;
+    if (DataFolder::make(folder))
         return {};
-    const QByteArray path = QFile::encodeName(QDir::cleanPath(QDir(folder).absolutePath()));
-    for (qsizetype i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/')
-            continue;
-        const QByteArray part = path.left(i);
-        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            return systemError(errno);
-    }
-    struct stat st;
-    if (::stat(path.constData(), &st) != 0)
-        return systemError(errno);
-    return S_ISDIR(st.st_mode) ? QString() : systemError(ENOTDIR);
+    // A name in the way that is no folder leaves no error of its own.
+    return systemError(errno == 0 || errno == EEXIST ? ENOTDIR : errno);
 }
 
 namespace
@@ -470,10 +461,4 @@ void writeTree(CatalogueStream& stream, const TreeNode* first, const TreeNode* s
         next = encodeCatalogueLines(next, level, skip, chunk, CatalogueStream::ChunkBytes);
         stream.put(chunk, true);
     }
-}
-
-QString userCatalogueFolder()
-{
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return data.isEmpty() ? QString() : QDir(data).filePath(QStringLiteral("Quillmere"));
 }

@@ -93,7 +93,3 @@ void writeTree(CatalogueStream& stream, const TreeNode* first, const TreeNode* s
 // the owner only (as the data folder is made at the first start). Empty, or
 // why it failed.
 QString makeCatalogueFolder(const QString& folder);
-
-// The catalogue's folder in the user's data folder, where a save goes when
-// the catalogue's own folder cannot be made again.
-QString userCatalogueFolder();
