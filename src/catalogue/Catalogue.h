@@ -1,9 +1,11 @@
 #pragma once
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueSave.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
 
+#include <QFutureWatcher>
 #include <QHash>
 #include <QObject>
 #include <functional>
@@ -80,8 +82,19 @@ public:
     bool refreshNodeIcon(TreeNode* node, bool keepList);
 
     // The catalogue file. A failed restore (FromBackup) leaves the tree as it
-    // was; a failed start-up load keeps the lines read before the fault.
+    // was; a failed start-up load keeps the lines read before the fault. A
+    // save leaves out the built-in category and waits for a write in flight.
     void saveData(bool backup);
+    // A save of the catalogue file for the caller to feed (the saves while
+    // the user works), with the same defences as SaveData; null when the
+    // file is protected.
+    std::unique_ptr<CatalogueStream> startWrite() const;
+    // Finishes Stream's write on its worker, once the write before it is
+    // through; BackgroundWriteDone tells the outcome.
+    void finishInBackground(std::unique_ptr<CatalogueStream> stream);
+    bool writing() const { return m_writing != nullptr; }
+    // Waits for the write in flight, if any, and takes its result.
+    void waitForWrite();
     bool loadData(bool fromBackup);
     // Set when the catalogue file could not be read and could not be kept
     // aside either: the run then never writes over it (the user was told).
@@ -111,6 +124,10 @@ Q_SIGNALS:
     // Something the user should know about a save that went through (the
     // file had been changed by another program and was kept aside).
     void saveNotice(const QString& text);
+    // SaveData wrote the catalogue file (not the backup).
+    void catalogueWritten();
+    // A background write ended: Error is empty when the file was written.
+    void backgroundWriteDone(const QString& error);
 
 private:
     void forget(TreeNode* node);
@@ -118,10 +135,9 @@ private:
     TreeNode* linkTarget(TreeNode* target, const QString& path) const;
     std::vector<TreeNode*> placeLinks(TreeNode* target, std::vector<NewNode> made);
     QString buildLegacyTree(const QString& path);
-    // Keeps the file at Path under Path + Suffix (numbered when taken), moved
-    // or copied; the new name, or empty when that failed.
-    static QString keepAside(const QString& path, const QString& suffix, bool move);
-    void checkForOutsideChange(const QString& target);
+    CatalogueTarget writeTarget() const;
+    void takeWriteResult(const CatalogueWriteResult& result);
+    void finishWrite();
 
     bool m_loading = false;
     bool m_protectFile = false;
@@ -132,4 +148,7 @@ private:
     NodeTree m_nodes;
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
+    QFutureWatcher<CatalogueWriteResult> m_write;
+    std::unique_ptr<CatalogueStream> m_writing; // finished, its worker under way
+    QString m_lastWriteError;
 };

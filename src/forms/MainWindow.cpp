@@ -158,6 +158,9 @@ void MainWindow::addStartupError(const QString& text)
 
 void MainWindow::restoreFromTray()
 {
+    // The other start waits for this answer: whatever it does next finds
+    // the last edits on the disk.
+    m_data->flushAutoSave();
     m_tray->restoreFromTray();
 }
 
