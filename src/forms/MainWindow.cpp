@@ -4,6 +4,7 @@
 #include "components/MessageDialogs.h"
 #include "forms/AboutDialog.h"
 #include "forms/main/AdditionalMenu.h"
+#include "forms/main/BrowserBookmarks.h"
 #include "forms/main/CatalogueData.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
@@ -71,6 +72,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
         if (const QString failure = m_hotKey->tryAssignHotKey(key); !failure.isEmpty())
             addStartupError(failure);
     });
+    new BrowserBookmarks(*m_context, *m_view); // owned by the view
     m_service = new ServiceCommands(*m_context, {*m_view, *m_additional, *m_hotKey, *m_settings});
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });
     m_commands->connectCommand(Id::ExitMenu, this, &MainWindow::endRun);

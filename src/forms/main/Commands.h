@@ -48,6 +48,8 @@ enum class Id {
     AsSingleFolder, // the menu for a dropped folder
     AsSepDocs,
     NoDragDrop,
+    ImportBookmarks, // a browser's bookmark file in and out
+    ExportBookmarks,
     Count
 };
 
