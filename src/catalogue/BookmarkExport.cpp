@@ -6,6 +6,7 @@
 
 #include <QSaveFile>
 #include <QUrl>
+#include <algorithm>
 #include <vector>
 
 namespace
@@ -17,6 +18,12 @@ constexpr int IndentWidth = 4;
 void appendEscaped(QByteArray& out, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
+    if (std::none_of(utf8.begin(), utf8.end(), [](char c) {
+            return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'';
+        })) {
+        out += utf8; // nearly every text
+        return;
+    }
     for (const char c : utf8) {
         switch (c) {
         case '&':
