@@ -271,7 +271,7 @@ private Q_SLOTS:
         QCOMPARE(fileLinkPaths(cat.nodes()),
                  QStringList({home("Old/Photos/a.jpg"), home("Old/Photos/b.jpg"),
                               home("Old/Photos/c.jpg"), home("Old/Photos/sub/d.jpg"),
-                              home("Old/Photos/e.jpg")}));
+                              home("Old/Photos/e.jpg"), home("Old/Photos/b.jpg")}));
         const QStringList missing = missingPaths(fileLinkPaths(cat.nodes()));
         QCOMPARE(missing, QStringList({home("Old/Photos/a.jpg"), home("Old/Photos/b.jpg"),
                                        home("Old/Photos/sub/d.jpg"), home("Old/Photos/e.jpg")}));

@@ -22,17 +22,13 @@ bool existsAt(const QString& path)
 
 QStringList fileLinkPaths(const NodeTree& nodes)
 {
+    // Repeats stay: a second look at a path costs less than keeping a set of
+    // every path to find the few that repeat.
     QStringList paths;
-    QSet<QString> seen;
-    for (const TreeNode* n = nodes.getFirstNode(); n; n = n->getNext()) {
-        if (!isFileLink(n) || n->data()->fullName.isEmpty())
-            continue;
-        const QString& path = n->data()->fullName;
-        if (!seen.contains(path)) {
-            seen.insert(path);
-            paths << path;
-        }
-    }
+    paths.reserve(nodes.count());
+    for (const TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
+        if (isFileLink(n) && !n->data()->fullName.isEmpty())
+            paths << n->data()->fullName;
     return paths;
 }
 
@@ -42,6 +38,7 @@ QStringList missingPaths(const QStringList& paths, const std::function<bool(int)
     if (cancelled)
         *cancelled = false;
     QStringList missing;
+    QSet<QString> seen;
     const qsizetype total = paths.size();
     for (qsizetype i = 0; i < total; ++i) {
         if (keepGoing && i % PathsPerReport == 0 && !keepGoing(int(i * Permille / total))) {
@@ -49,8 +46,10 @@ QStringList missingPaths(const QStringList& paths, const std::function<bool(int)
                 *cancelled = true;
             return missing;
         }
-        if (!existsAt(paths[i]))
+        if (!existsAt(paths[i]) && !seen.contains(paths[i])) {
+            seen.insert(paths[i]);
             missing << paths[i];
+        }
     }
     if (keepGoing)
         keepGoing(Permille);

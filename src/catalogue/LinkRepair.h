@@ -13,11 +13,12 @@ class TreeNode;
 // Finding the entries whose file or folder is missing, and pointing them at
 // where it went.
 
-// The locations of the document and folder entries, each once, in tree order.
+// The locations of the document and folder entries in tree order (a path
+// linked twice is there twice).
 QStringList fileLinkPaths(const NodeTree& nodes);
 
-// Those of Paths at which nothing exists now: one look at the file system
-// each. Meant for a worker thread. KeepGoing is called now and then with the
+// Those of Paths at which nothing exists now, each once: one look at the
+// file system per path. Meant for a worker thread. KeepGoing is called now and then with the
 // progress in thousandths; returning false ends the check (Cancelled set)
 // with what was found so far.
 QStringList missingPaths(const QStringList& paths, const std::function<bool(int)>& keepGoing = {},
