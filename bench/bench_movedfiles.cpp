@@ -106,11 +106,12 @@ int main(int argc, char** argv)
 
     // One lost name found twice, and a hundred lost names at once.
     const QString wanted = QStringLiteral("document-%1.pdf").arg(files / 2);
-    std::vector<FileUtils::LostTarget> one{{QStringLiteral("/gone/") + wanted, false, 0, -1}};
+    std::vector<FileUtils::LostTarget> one{
+        {QStringLiteral("/gone/") + wanted, FileUtils::TargetKind::File, 0, -1}};
     std::vector<FileUtils::LostTarget> hundred;
     for (int i = 0; i < 100; ++i)
-        hundred.push_back(
-            {QStringLiteral("/gone/document-%1.pdf").arg(i * (files / 100)), false, 0, -1});
+        hundred.push_back({QStringLiteral("/gone/document-%1.pdf").arg(i * (files / 100)),
+                           FileUtils::TargetKind::File, 0, -1});
     findMs(root, wanted); // the folders into the cache
     std::printf("(a) search over %d files\n", files);
     for (int run = 0; run < runs; ++run) {

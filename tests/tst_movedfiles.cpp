@@ -40,7 +40,7 @@ QStringList pathsOf(const std::vector<Candidate>& found)
 
 LostTarget lostFile(const QString& path, qint64 size, qint64 modified = OldTime)
 {
-    return {path, false, size, modified};
+    return {path, TargetKind::File, size, modified};
 }
 
 } // namespace
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(found[0][5].match, CandidateMatch::NameOtherCase);
 
         // Without a known size or time the name alone counts, the newest first.
-        const auto blind = search({{home("Docs/Report.pdf"), false, -1, -1}});
+        const auto blind = search({{home("Docs/Report.pdf"), TargetKind::File, -1, -1}});
         QCOMPARE(pathsOf(blind[0]).first(), home("Backup/Report.pdf"));
         QVERIFY(!pathsOf(blind[0]).contains(home("Docs/Report (final).pdf")));
     }
@@ -116,14 +116,19 @@ private Q_SLOTS:
         QVERIFY(makeFile(home("Notes/Project"), "a file"));
         const auto found = search({lostFile(home("Holiday/a.jpg"), 5),
                                    lostFile(home("Holiday/b.jpg"), 5),
-                                   {home("Project"), true, -1, -1},
-                                   {home("Vanished"), true, -1, -1},
-                                   lostFile(home("Holiday/missing.jpg"), 1)});
+                                   {home("Project"), TargetKind::Folder, -1, -1},
+                                   {home("Vanished"), TargetKind::Folder, -1, -1},
+                                   lostFile(home("Holiday/missing.jpg"), 1),
+                                   {home("Project"), TargetKind::Unknown, -1, -1}});
         QCOMPARE(pathsOf(found[0]), QStringList{home("Pictures/Holiday/a.jpg")});
         QCOMPARE(pathsOf(found[1]), QStringList{home("Pictures/Holiday/b.jpg")});
         QCOMPARE(pathsOf(found[2]), QStringList{home("Work/Project")});
         QVERIFY(found[3].empty());
         QVERIFY(found[4].empty());
+        // Not known whether file or folder: both are offered.
+        QStringList either = pathsOf(found[5]);
+        either.sort();
+        QCOMPARE(either, QStringList({home("Notes/Project"), home("Work/Project")}));
     }
 
     void staysOutOfWhatIsNotTheUsers()

@@ -224,7 +224,7 @@ void MovedFileSearch::consider(int lost, const QByteArray& path, const QByteArra
                                const std::function<void(int, const Candidate&)>& found)
 {
     const LostTarget& target = m_lost[size_t(lost)];
-    if (isDir != target.folder)
+    if (target.kind != TargetKind::Unknown && isDir != (target.kind == TargetKind::Folder))
         return;
     Candidate c;
     c.path = QFile::decodeName(path);
@@ -235,7 +235,7 @@ void MovedFileSearch::consider(int lost, const QByteArray& path, const QByteArra
             return;
     c.size = size;
     c.modified = modified;
-    const bool sameSize = !target.folder && target.size >= 0 && size == target.size;
+    const bool sameSize = !isDir && target.size >= 0 && size == target.size;
     const bool sameTime = target.modified >= 0 && modified == target.modified;
     if (renamed)
         c.match = CandidateMatch::Renamed;
@@ -257,7 +257,7 @@ void MovedFileSearch::lookInOldFolders(const std::function<void(int, const Candi
     QHash<QByteArray, QList<int>> byFolder;
     for (size_t i = 0; i < m_lost.size(); ++i) {
         const LostTarget& t = m_lost[i];
-        if (!t.folder && t.size >= 0 && t.modified >= 0)
+        if (t.kind != TargetKind::Folder && t.size >= 0 && t.modified >= 0)
             byFolder[Sys::parentOf(Sys::native(t.path))].append(int(i));
     }
     for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {

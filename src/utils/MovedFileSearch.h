@@ -8,11 +8,14 @@
 namespace FileUtils
 {
 
+// Whether a lost target was a file or a folder, when that is known.
+enum class TargetKind { File, Folder, Unknown };
+
 // What is known of a file or folder that is no longer where a link points.
 struct LostTarget {
     QString path;
-    bool folder = false;
-    qint64 size = -1;     // -1 when not known
+    TargetKind kind = TargetKind::File;
+    qint64 size = -1;     // a file's size; -1 when not known
     qint64 modified = -1; // seconds since the epoch; -1 when not known
 };
 
