@@ -16,6 +16,7 @@
 #include "forms/main/ItemKeys.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Properties.h"
+#include "forms/main/Relinking.h"
 #include "forms/main/Search.h"
 #include "forms/main/ServiceCommands.h"
 #include "forms/main/TrayControl.h"
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_search = new Search(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
     m_properties = new Properties(*m_context, *m_view);
+    m_relinking = new Relinking(*m_context, *m_view);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
     m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
     m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});

@@ -8,6 +8,7 @@
 #include "forms/main/CatalogueData.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
+#include "forms/main/Relinking.h"
 #include "forms/main/Search.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
@@ -52,6 +53,7 @@ void MainWindow::formCreate(AboutDialog* splash)
                                           QApplication::applicationFilePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();
+    m_relinking->rememberTargets();
 }
 
 void MainWindow::importLegacyData()

@@ -69,6 +69,8 @@ constexpr Entry Table[] = {
      "Import a bookmark file exported by a web browser", 0, -1, NoFlags},
     {Id::ExportBookmarks, "acExportBookmarks", "E&xport bookmarks...",
      "Export the selected category or the whole catalogue as a bookmark file", 0, -1, NoFlags},
+    {Id::CheckLinks, "acCheckLinks", "Check all links",
+     "Find the entries whose file or folder is missing, and relink or remove them", 0, -1, NoFlags},
 };
 
 static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
@@ -125,6 +127,7 @@ constexpr Slot SearchSlots[] = {cmd(Id::SearchInNames), cmd(Id::SearchInComments
 constexpr Slot ServiceSlots[] = {sub(Menu::Search),
                                  cmd(Id::AddComments),
                                  cmd(Id::FindObject),
+                                 cmd(Id::CheckLinks),
                                  Sep,
                                  cmd(Id::AutoStart),
                                  cmd(Id::RemoveOnAbsent),

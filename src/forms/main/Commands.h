@@ -50,6 +50,7 @@ enum class Id {
     NoDragDrop,
     ImportBookmarks, // a browser's bookmark file in and out
     ExportBookmarks,
+    CheckLinks, // missing files found again
     Count
 };
 
