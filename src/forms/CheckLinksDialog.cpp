@@ -54,6 +54,7 @@ CheckLinksDialog::CheckLinksDialog(QStringList paths, QStringList roots, QString
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
+    m_list->setTextElideMode(Qt::ElideMiddle); // paths keep both ends
     m_list->header()->resizeSection(colName, NameWidth);
     m_list->header()->resizeSection(colLocation, LocationWidth);
     m_list->setAccessibleName(QStringLiteral("Entries whose file or folder is missing"));
@@ -272,8 +273,22 @@ void CheckLinksDialog::relinkTicked()
         rows << row;
         paths << candidateOf(row);
     }
-    if (!rows.isEmpty())
-        Q_EMIT relinkRequested(rows, paths);
+    if (rows.isEmpty())
+        return;
+    const int before = rowCount();
+    Q_EMIT relinkRequested(rows, paths);
+    tellDone(before - rowCount(), QStringLiteral("relinked"));
+}
+
+void CheckLinksDialog::tellDone(int count, const QString& what)
+{
+    m_status->setText(
+        QStringLiteral("%1 %2 %3. %4 still %5 at a missing file or folder.")
+            .arg(count)
+            .arg(count == 1 ? QStringLiteral("entry was") : QStringLiteral("entries were"))
+            .arg(what)
+            .arg(rowCount())
+            .arg(rowCount() == 1 ? QStringLiteral("points") : QStringLiteral("point")));
 }
 
 void CheckLinksDialog::removeTicked()
@@ -281,13 +296,17 @@ void CheckLinksDialog::removeTicked()
     const QList<int> rows = tickedRows();
     if (rows.isEmpty())
         return;
-    if (!MessageDialogs::askYesNo(
-            QStringLiteral("Remove the %1 ticked entries from the catalogue?\rTheir files and "
-                           "folders are not touched.")
-                .arg(rows.size()),
-            m_remove))
+    const QString question =
+        rows.size() == 1 ? QStringLiteral("Remove the ticked entry from the catalogue?\rIts file "
+                                          "or folder is not touched.")
+                         : QStringLiteral("Remove the %1 ticked entries from the catalogue?\rTheir "
+                                          "files and folders are not touched.")
+                               .arg(rows.size());
+    if (!MessageDialogs::askYesNo(question, m_remove))
         return;
+    const int before = rowCount();
     Q_EMIT removeRequested(rows);
+    tellDone(before - rowCount(), QStringLiteral("removed"));
 }
 
 void CheckLinksDialog::dropRows(QList<int> rows)

@@ -59,6 +59,7 @@ private:
     QList<int> tickedRows() const;
     void relinkTicked();
     void removeTicked();
+    void tellDone(int count, const QString& what);
     void stop();
 
     QStringList m_paths;

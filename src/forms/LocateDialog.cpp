@@ -105,6 +105,7 @@ LocateDialog::LocateDialog(const Request& request, QWidget* parent)
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
+    m_list->setTextElideMode(Qt::ElideMiddle); // paths keep both ends
     m_list->header()->resizeSection(colLocation, LocationWidth);
     m_list->header()->resizeSection(colSize, SizeWidth);
     m_list->setAccessibleName(QStringLiteral("Places found"));
