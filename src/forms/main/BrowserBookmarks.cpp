@@ -107,7 +107,11 @@ void BrowserBookmarks::importBookmarks()
     if (list.malformed > 0)
         text +=
             QStringLiteral("\r%1 entries could not be read and were skipped.").arg(list.malformed);
-    MessageDialogs::warningBox(text, &m_context.window());
+    // Links only a browser can follow are no fault of the file's.
+    MessageDialogs::showRgnDialog(
+        text, list.malformed > 0 ? MessageDialogs::mtWarning : MessageDialogs::mtInformation,
+        MessageDialogs::mbOK, MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset,
+        &m_context.window());
 }
 
 void BrowserBookmarks::exportBookmarks()
