@@ -183,6 +183,7 @@ private Q_SLOTS:
                                 "<DT><A HREF=\"https://open.example/>Quote left open</A>\n"
                                 "<DT><A ADD_DATE=\"1\">No address</A>\n"
                                 "<DT><A HREF=\"\">Empty address</A>\n"
+                                "<DT><A HREF=\"file:///a%0Ab\">Break in a path</A>\n"
                                 "<DT><A HREF='https://single.example/'>Single quotes\n"
                                 "<DT><H3>Folder without list</H3>\n"
                                 "<DT><A HREF=\"https://after.example/\">After the folder</A>\n"
@@ -197,7 +198,7 @@ private Q_SLOTS:
                                             "After the folder", "After extra closings",
                                             "+Never closed", "  Inner"}));
         QCOMPARE(list.entries[0].address, QString("https://unquoted.example/"));
-        QCOMPARE(list.malformed, 4); // open quote, no address, empty address, cut off
+        QCOMPARE(list.malformed, 5); // open quote, no address, empty address, break, cut off
     }
 
     void aTitleCutOffByTheEndIsNotTaken()

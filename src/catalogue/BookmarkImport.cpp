@@ -372,7 +372,10 @@ private:
         const QString title = fieldText(textToNextTag(&cut));
         skipClosing("a");
         const QString address = decodeEntities(decodeField(tag.href)).trimmed();
-        if (!tag.hasHref || address.isEmpty() || cut || TextUtils::hasLineBreakOrNul(address)) {
+        bool local = false;
+        // A file: URL may spell a line break that its path would then hold.
+        if (!tag.hasHref || address.isEmpty() || cut || TextUtils::hasLineBreakOrNul(address) ||
+            TextUtils::hasLineBreakOrNul(bookmarkTarget(address, &local))) {
             ++m_out.malformed;
             return;
         }
