@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -183,6 +184,55 @@ private Q_SLOTS:
         });
         w->findChild<QAction*>("acCheckLinks")->trigger();
         QVERIFY(status.contains("Every link points at a file or folder that is there"));
+    }
+
+    void assistantListsBestFirstAndRelinksTheChoice()
+    {
+        // Same name and size in one place, same name only in another, and a
+        // renamed copy where the file was.
+        QVERIFY(QDir().mkpath(home("Other")) && QDir().mkpath(home("Archive")));
+        QVERIFY(TestUtil::writeFile(home("Other/report.txt"), "other size"));
+        QVERIFY(QFile::copy(home("Docs/report.txt"), home("Archive/report.txt")));
+        const QFileInfo original(home("Docs/report.txt"));
+        const FileUtils::LostTarget lost{home("Docs/report.txt"), FileUtils::TargetKind::File,
+                                         original.size(),
+                                         original.lastModified().toSecsSinceEpoch()};
+        QVERIFY(QFile::rename(home("Docs/report.txt"), home("Docs/renamed.txt")));
+        const LocateDialog::Request request{"Report", lost, {m_dir.filePath("home")}, {}};
+
+        QStringList rows;
+        LocateDialog dialog(request, nullptr);
+        QTimer::singleShot(0, &dialog, [&] {
+            whenDone(dialog, dialog.searchDone(), [&] {
+                auto* list = dialog.findChild<QTreeWidget*>("Candidates");
+                for (int i = 0; i < list->topLevelItemCount(); ++i)
+                    rows << list->topLevelItem(i)->text(0);
+                // The best is selected; the user takes the second instead.
+                QCOMPARE(list->currentItem(), list->topLevelItem(0));
+                list->setCurrentItem(list->topLevelItem(1));
+                click(dialog.findChild<QPushButton*>("btnRelink"));
+            });
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+        QCOMPARE(rows, QStringList({home("Archive/report.txt"), home("Docs/renamed.txt"),
+                                    home("Other/report.txt")}));
+        QCOMPARE(dialog.chosenPath(), home("Docs/renamed.txt"));
+
+        // Browse... picks by hand; Cancel chooses nothing.
+        LocateDialog::ScopedPickPath pick([&](const QString& title, const QString& folder, bool) {
+            return title.contains("Report") && folder == home("Docs") ? home("Other/report.txt")
+                                                                      : QString();
+        });
+        LocateDialog browsing(request, nullptr);
+        QTimer::singleShot(0, &browsing,
+                           [&] { click(browsing.findChild<QPushButton*>("btnBrowse")); });
+        QCOMPARE(browsing.exec(), int(QDialog::Accepted));
+        QCOMPARE(browsing.chosenPath(), home("Other/report.txt"));
+        LocateDialog cancelled(request, nullptr);
+        QTimer::singleShot(0, &cancelled,
+                           [&] { click(cancelled.findChild<QPushButton*>("btnCancel")); });
+        QCOMPARE(cancelled.exec(), int(QDialog::Rejected));
+        QVERIFY(cancelled.chosenPath().isEmpty());
     }
 
     void closingWhileItSearchesEndsAtOnce()
