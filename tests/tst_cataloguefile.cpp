@@ -1160,6 +1160,24 @@ private Q_SLOTS:
         QCOMPARE(singleLine(QStringLiteral("\nx\n")), QStringLiteral(" x "));
         QVERIFY(!TextUtils::hasLineBreakOrNul(QStringLiteral("a\tb")));
     }
+
+    void bidiControls()
+    {
+        // Embeddings and overrides U+202A..202E, isolates U+2066..2069; the
+        // characters beside those ranges and the right-to-left mark are ordinary text.
+        QString all;
+        for (char16_t c : {0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2066, 0x2067, 0x2068, 0x2069})
+            all += QChar(c);
+        const QString shown = "\\u202A\\u202B\\u202C\\u202D\\u202E\\u2066\\u2067\\u2068\\u2069";
+        const QString kept =
+            QString(QChar(0x2029)) + QChar(0x202F) + QChar(0x2065) + QChar(0x206A) + QChar(0x200F);
+        QCOMPARE(TextUtils::withoutBidiControls("a" + all + kept), "a" + kept);
+        QCOMPARE(TextUtils::showBidiControls(all + kept), shown + kept);
+        QCOMPARE(TextUtils::unshowBidiControls(shown + kept), all + kept);
+        // Only the escapes it writes turn back.
+        for (const char* text : {"\\u202e", "\\u0041", "\\u202", "\\x202E", "\\u202F"})
+            QCOMPARE(TextUtils::unshowBidiControls(text), QString(text));
+    }
 };
 
 QTEST_MAIN(TestCatalogueFile)

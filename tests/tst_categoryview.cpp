@@ -589,6 +589,34 @@ private Q_SLOTS:
             QCOMPARE(drives->itemText(i), drives->itemData(i).toString());
     }
 
+    void bidiControlsShowInCells()
+    {
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        // A location with a right-to-left override shows the control as the
+        // text of its escape, in the cell and in the tooltip.
+        TreeNode* work = root("Work");
+        const QString escaped = "https://example.org/\\u202Efdp.exe";
+        TreeNode* spoof = cat().addLinkNode(
+            QString("https://example.org/%1fdp.exe").arg(QChar(0x202E)), work, "Spoof", true);
+        TreeNode* plain = cat().addLinkNode(escaped, work, "Plain", true);
+        select(work);
+        details()->header()->resizeSection(ListModel::colLocation, 400);
+        const auto cell = [&](TreeNode* n) {
+            const QModelIndex index = model().index(model().rowOf(n), ListModel::colLocation);
+            return details()->viewport()->grab(details()->visualRect(index)).toImage();
+        };
+        QCOMPARE(cell(spoof), cell(plain));
+        details()->header()->resizeSection(ListModel::colLocation, 60);
+        const QRect rect =
+            details()->visualRect(model().index(model().rowOf(spoof), ListModel::colLocation));
+        QHelpEvent help(QEvent::ToolTip, rect.center(),
+                        details()->viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(details()->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), escaped);
+        QToolTip::hideText();
+    }
+
     void controlsHaveAccessibleNames()
     {
         for (const char* name : {"DocsTree", "ListIcons", "ListDetails", "TargetWin", "btnSearch",

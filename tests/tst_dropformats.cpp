@@ -167,6 +167,12 @@ private Q_SLOTS:
         QCOMPARE(shortcutFileUrl(write("a.txt", "[InternetShortcut]\nURL=https://x/\n")),
                  QString());
         QCOMPARE(shortcutFileUrl(m_dir.filePath("missing.url")), QString());
+        // A shortcut is small: one past 64 KiB is none, whatever it holds
+        // (read at the drag's enter, it would hold up the window).
+        const QByteArray shortcut = "[InternetShortcut]\nURL=https://big.example/\n";
+        QByteArray padded = shortcut + QByteArray(64 * 1024 - shortcut.size(), '\n');
+        QCOMPARE(shortcutFileUrl(write("Edge.url", padded)), QString("https://big.example/"));
+        QCOMPARE(shortcutFileUrl(write("Big.url", padded + '\n')), QString());
     }
 
     void readingDrags()
@@ -181,6 +187,9 @@ private Q_SLOTS:
         d->setData("text/x-moz-url", utf16le("https://m.example/"));
         d->setData("text/x-moz-url-desc", utf16le("Moz title"));
         QCOMPARE(readLink(d.get()).title, QString("Moz title"));
+        // The browser ends the description with a NUL: not part of the title.
+        d->setData("text/x-moz-url-desc", utf16le(QString("Ended") + QChar(0)));
+        QCOMPARE(readLink(d.get()).title, QString("Ended"));
         d.reset(new QMimeData);
         d->setUrls({QUrl("https://u.example/a b")});
         d->setData("text/html", "<a href=\"https://u.example/\">From anchor</a>");
@@ -295,7 +304,9 @@ private Q_SLOTS:
         // A source without the link effect, a web address and the program's
         // own drag are refused: no drop, only the leave.
         drag.allowed = Qt::CopyAction | Qt::MoveAction;
-        QVERIFY(!drag.enter());
+        drag.enter(); // held, so that the leave is heard of
+        QVERIFY(!drag.move());
+        QVERIFY(!drag.drop());
         drag.allowed |= Qt::LinkAction;
         std::unique_ptr<QMimeData> web(browserLink("https://x.example/", "X"));
         Drag webDrag{w, web.get()};

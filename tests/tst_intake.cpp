@@ -3,12 +3,14 @@
 // "Add URL..." with its dialog, and "Add file..." with its placement click.
 #include "catalogue/ListModel.h"
 #include "catalogue/Settings.h"
+#include "components/CellDelegate.h"
 #include "components/DropFormats.h"
 #include "components/MessageDialogs.h"
 #include "forms/MainWindow.h"
 #include "forms/PasteUrlDialog.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/Intake.h"
+#include "utils/TextUtils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,6 +62,8 @@ public:
     }
     ~FolderMenuAnswers() override { qApp->removeEventFilter(this); }
     QList<QPoint> shownAt;
+    QStringList firstLines; // each time: the text of the first line, "(enabled)" when it is
+    QStringList entries;    // the last time: the object names of the lines
     int left() const { return int(m_answers.size()); }
 
 protected:
@@ -69,6 +73,12 @@ protected:
         if (event->type() == QEvent::Show && menu &&
             menu->objectName() == QLatin1String("DragFolderMenu") && !m_answers.isEmpty()) {
             shownAt << menu->pos();
+            const QList<QAction*> lines = menu->actions();
+            firstLines << lines.value(0)->text() +
+                              (lines.value(0)->isEnabled() ? " (enabled)" : QString());
+            entries.clear();
+            for (QAction* a : lines)
+                entries << (a->isSeparator() ? "-" : a->objectName());
             const QString answer = m_answers.takeFirst();
             QTimer::singleShot(0, menu, [menu, answer] {
                 if (answer == QLatin1String("Escape")) {
@@ -152,6 +162,12 @@ class TestIntake : public QObject
         data->setData("_NETSCAPE_URL", (url + "\n" + title).toUtf8());
         return data;
     }
+    QPoint onTree(TreeNode* levelWith) const
+    {
+        return tree()->viewport()->mapFrom(m_w.get(),
+                                           levelWith ? rowPoint(levelWith) : belowLastRow());
+    }
+    QStatusBar* statusBar() const { return m_w->statusBar(); }
 
     // A drag from another program onto Receiver at At (its coordinates),
     // dropped when Drop; true when the receiver took it. Waits for the
@@ -307,6 +323,10 @@ private Q_SLOTS:
             QVERIFY(dropFiles({file("folder"), file("empty")}, rowPoint(fruit)));
             QCOMPARE(answers.left(), 0);
             QCOMPARE(childTexts(fruit), (QStringList{"Apple", "empty"}));
+            // Each time the menu names the folder it asks about, above its choices.
+            QCOMPARE(answers.firstLines, (QStringList{"Folder \"folder\":", "Folder \"empty\":"}));
+            QCOMPARE(answers.entries,
+                     (QStringList{"", "AsSingleFolder1", "AsSepDocs1", "-", "NoDragDrop1"}));
             const QPoint at = m_w->mapToGlobal(rowPoint(fruit));
             for (const QPoint& p : answers.shownAt)
                 QVERIFY2(
@@ -363,6 +383,141 @@ private Q_SLOTS:
         QCOMPARE(m_messages.size(), 2);
         QVERIFY(m_messages.last().contains("line break"));
         QCOMPARE(childTexts(fruit), QStringList{"Apple"});
+    }
+
+    void linksOnTheTree()
+    {
+        TreeNode* work = root("Work");
+        TreeNode* fruit = root("Fruit");
+        // Over a row the marker shows the row, as on the strip.
+        QVERIFY(drag(m_w.get(), link("https://example.org/a", "Page A"), rowPoint(fruit), false));
+        QVERIFY(marker()->isVisible());
+        QCOMPARE(marker()->y(), strip()->mapFrom(m_w.get(), rowPoint(fruit)).y() - 6);
+        // (A fresh event each time: Qt delivers a leave event once.)
+        const auto leave = [this] {
+            QDragLeaveEvent e;
+            QApplication::sendEvent(m_w.get(), &e);
+        };
+        leave();
+        QVERIFY(!marker()->isVisible());
+        // On a category: its last child; on an entry: before it; below the
+        // rows: the main category.
+        QVERIFY(drag(m_w.get(), link("https://example.org/a", "Page A"), rowPoint(fruit)));
+        QCOMPARE(childTexts(fruit), (QStringList{"Apple", "Page A"}));
+        QCOMPARE(child(fruit, "Page A")->data()->kind, nkURL);
+        QCOMPARE(child(fruit, "Page A")->data()->fullName, QString("https://example.org/a"));
+        QVERIFY(
+            drag(m_w.get(), link("https://example.org/b", "B"), rowPoint(child(fruit, "Apple"))));
+        QCOMPARE(childTexts(fruit), (QStringList{"B", "Apple", "Page A"}));
+        QVERIFY(drag(m_w.get(), link("https://example.org/c", "C"), belowLastRow()));
+        QCOMPARE(childTexts(work).last(), QString("C"));
+        QVERIFY(m_messages.isEmpty());
+        // Over the list: refused while dragging, and the status line says where.
+        const QPoint overList = view()->listViews().last()->mapTo(m_w.get(), QPoint(50, 50));
+        QVERIFY(!drag(m_w.get(), link("https://example.org/d", "D"), overList, false));
+        QCOMPARE(statusBar()->currentMessage(), QString("Drop web links on the green strip"));
+        QVERIFY(!marker()->isVisible());
+        leave();
+        QCOMPARE(statusBar()->currentMessage(), QString());
+        // A mail link (no web address) is refused on the rows too.
+        QVERIFY(
+            !drag(m_w.get(), link("mailto:someone@example.org", "Mail"), rowPoint(fruit), false));
+        QVERIFY(statusBar()->currentMessage().contains("Add URL..."));
+        leave();
+        QCOMPARE(fruit->count(), 3);
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void builtInCategoryKeepsNothing()
+    {
+        TreeNode* maker = cat().makerCategory;
+        TreeNode* work = root("Work");
+        const QStringList builtIn = childTexts(maker);
+        // Even an address on the maker's own site: the built-in category is
+        // never saved, what the user files there would be lost.
+        const QString own = "https://www.velmarch.example/mine";
+        QVERIFY(dropOnStrip(link(own, "From the strip"), maker->item(0)));
+        QVERIFY(drag(m_w.get(), link(own, "On its row"), rowPoint(maker->item(0))));
+        QVERIFY(drag(m_w.get(), link(own, "On the category"), rowPoint(maker)));
+        QTimer::singleShot(0, this, [own] {
+            auto* d = qobject_cast<PasteUrlDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->edURL->setText(own);
+            d->edTitle->setText("Chosen");
+            d->cbCategory->setCurrentIndex(0); // the built-in category
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        action("acPasteURL")->trigger();
+        QCOMPARE(childTexts(maker), builtIn);
+        QCOMPARE(childTexts(work), (QStringList{"Notes", "Sub", "From the strip", "On its row",
+                                                "On the category", "Chosen"}));
+    }
+
+    void overlongTextsAreRefused()
+    {
+        TreeNode* fruit = root("Fruit");
+        const QString overlong = "https://x.example/" + QString(TextUtils::MaxFieldLength, 'a');
+        QVERIFY(dropOnStrip(link(overlong, "Long address"), fruit));
+        QVERIFY(drag(m_w.get(), link(overlong, "Long address"), rowPoint(fruit)));
+        const QString longTitle(TextUtils::MaxFieldLength + 1, 't');
+        QVERIFY(dropOnStrip(link("https://x.example/t", longTitle), fruit));
+        QCOMPARE(m_messages.size(), 3);
+        for (const QString& m : m_messages)
+            QVERIFY2(m.contains("32767") && m.size() < 1000, qPrintable(m.left(200)));
+        // At the limit it is taken.
+        QVERIFY(dropOnStrip(link("https://x.example/edge", QString(TextUtils::MaxFieldLength, 'e')),
+                            fruit));
+        QCOMPARE(fruit->count(), 2);
+        // A dropped name that long is no file: refused, the others filed.
+        m_messages.clear();
+        QVERIFY(dropFiles({file("a.txt"), "/tmp/" + QString(TextUtils::MaxFieldLength, 'n')},
+                          rowPoint(fruit)));
+        QCOMPARE(childTexts(fruit).last(), QString("a.txt"));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages.first().contains("32767"));
+    }
+
+    void hugeTextsCostNoMoreThanTheirStart()
+    {
+        // A catalogue from before the limit: a cell measures only what it shows.
+        TreeNode* fruit = root("Fruit");
+        const QString huge(200000, u'h');
+        const QString start = huge.left(CellDelegate::MaxShownChars);
+        TreeNode* big = cat().addLinkNode("https://h.example/" + huge, fruit, huge, true);
+        TreeNode* small = cat().addLinkNode("https://h.example/" + start, fruit, start, true);
+        view()->listCategory(fruit);
+        QCOMPARE(tree()->sizeHintForIndex(cat().nodes().indexOf(big)),
+                 tree()->sizeHintForIndex(cat().nodes().indexOf(small)));
+        const ListModel& model = view()->listModel();
+        for (QAbstractItemView* list : view()->listViews())
+            for (int column : {int(ListModel::colName), int(ListModel::colLocation)})
+                QCOMPARE(list->sizeHintForIndex(model.index(model.rowOf(big), column)),
+                         list->sizeHintForIndex(model.index(model.rowOf(small), column)));
+    }
+
+    void bidiControlsLeaveNames()
+    {
+        TreeNode* fruit = root("Fruit");
+        const QChar rlo(0x202E), isolate(0x2067), pop(0x2069);
+        // "Invoice <RLO>fdp.exe" would read "Invoice exe.pdf".
+        QVERIFY(
+            dropOnStrip(link("https://x.example/i", QString("Invoice %1fdp.exe").arg(rlo)), fruit));
+        QCOMPARE(childTexts(fruit).last(), QString("Invoice fdp.exe"));
+        const QString spoof = file(QString("report%1txt.exe").arg(rlo));
+        QVERIFY(TestUtil::writeFile(spoof, "x"));
+        QVERIFY(dropFiles({spoof}, rowPoint(fruit)));
+        QCOMPARE(childTexts(fruit).last(), QString("reporttxt.exe"));
+        QCOMPARE(child(fruit, "reporttxt.exe")->data()->fullName, spoof); // the file as it is
+        QTimer::singleShot(0, this, [&] {
+            auto* d = qobject_cast<PasteUrlDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->edURL->setText("https://x.example/p");
+            d->edTitle->setText(QString("Typed %1isolated%2").arg(isolate).arg(pop));
+            d->cbCategory->setCurrentIndex(d->cbCategory->findText("Fruit"));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        action("acPasteURL")->trigger();
+        QCOMPARE(childTexts(fruit).last(), QString("Typed isolated"));
     }
 
     void pasteHyperlinkDialog()
@@ -433,13 +588,42 @@ private Q_SLOTS:
         QCOMPARE(cat().nodes().count(), before);
     }
 
+    void pasteRefusesLineBreaks()
+    {
+        TreeNode* fruit = root("Fruit");
+        QApplication::clipboard()->setText("https://x.example/a\nb");
+        bool stayedOpen = false;
+        QString titleKept, categoryKept;
+        QTimer::singleShot(0, this, [&] {
+            auto* d = qobject_cast<PasteUrlDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->edTitle->setText("Typed title");
+            d->cbCategory->setCurrentIndex(d->cbCategory->findText("Fruit"));
+            QTest::mouseClick(d->btnPaste, Qt::LeftButton);
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+            stayedOpen = d->isVisible();
+            titleKept = d->edTitle->text();
+            categoryKept = d->cbCategory->currentText();
+            d->edURL->setText("https://x.example/ab");
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        action("acPasteURL")->trigger();
+        QVERIFY(stayedOpen);
+        QCOMPARE(titleKept, QString("Typed title"));
+        QCOMPARE(categoryKept, QString("Fruit"));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().contains("line break"), qPrintable(m_messages.first()));
+        QCOMPARE(childTexts(fruit), (QStringList{"Apple", "Typed title"}));
+    }
+
     void addFilePlacement()
     {
         TreeNode* fruit = root("Fruit");
         TreeNode* work = root("Work");
         const QStringList three{file("a.txt"), file("B.txt"), file("c.txt")};
-        Intake::ScopedPickFiles pick(
-            [&](const QString& title) { return title == "Add file" ? three : QStringList(); });
+        Intake::ScopedPickFiles pick([&](const QString& title, const QString&) {
+            return title == "Add file" ? three : QStringList();
+        });
         QVERIFY(action("acNewDoc")->isEnabled());
         action("acNewDoc")->trigger();
         QVERIFY(intake()->placementMode());
@@ -471,16 +655,48 @@ private Q_SLOTS:
         // Empty space below the rows: the main category. A second "Add
         // file..." replaces the waiting files; any button completes.
         action("acNewDoc")->trigger();
-        Intake::ScopedPickFiles one([&](const QString&) { return QStringList{file("notes.txt")}; });
+        Intake::ScopedPickFiles one(
+            [&](const QString&, const QString&) { return QStringList{file("notes.txt")}; });
         action("acNewDoc")->trigger();
         QTest::mouseClick(port, Qt::RightButton, {}, QPoint(30, port->height() - 5));
         QVERIFY(done.count() > 1 || done.wait(5000));
         QCOMPARE(childTexts(work), (QStringList{"Notes", "Sub", "notes.txt"}));
         // Cancelling the file dialog starts nothing.
-        Intake::ScopedPickFiles none([](const QString&) { return QStringList(); });
+        Intake::ScopedPickFiles none([](const QString&, const QString&) { return QStringList(); });
         action("acNewDoc")->trigger();
         QVERIFY(!intake()->placementMode());
         QVERIFY(!marker()->isVisible());
+    }
+
+    void addFileStartsWhereItLastTook()
+    {
+        QStringList startedIn;
+        const auto pickFrom = [&](const QString& picked) {
+            return [&startedIn, picked](const QString&, const QString& folder) {
+                startedIn << folder;
+                return picked.isEmpty() ? QStringList() : QStringList{picked};
+            };
+        };
+        {
+            Intake::ScopedPickFiles pick(pickFrom(file("folder/One.txt")));
+            action("acNewDoc")->trigger();
+            action("acNewDoc")->trigger();
+        }
+        {
+            // A cancel changes nothing.
+            Intake::ScopedPickFiles cancel(pickFrom(QString()));
+            action("acNewDoc")->trigger();
+        }
+        QCOMPARE(startedIn, (QStringList{QDir::homePath(), file("folder"), file("folder")}));
+        // The next run starts there too; once the folder is gone, at home.
+        const QByteArray data = TestUtil::readFile(m_dir.filePath("quillmere.dat"));
+        m_w.reset();
+        start(data);
+        Intake::ScopedPickFiles cancel(pickFrom(QString()));
+        action("acNewDoc")->trigger();
+        QVERIFY(QDir(file("folder")).removeRecursively());
+        action("acNewDoc")->trigger();
+        QCOMPARE(startedIn.mid(3), (QStringList{file("folder"), QDir::homePath()}));
     }
 
     void treeScrollsNearItsEdge()

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -129,8 +130,10 @@ class TestIntakeX11 : public QObject
     // Drags what the source offers (Args) onto Target on the screen and
     // drops it there; returns the drop action the source saw. With Hover,
     // checks before the drop that the marker stands at MarkerTop.
+    // Without filing, waits for Status on the status line before the drop
+    // when one is given (the window refused the drag and said why).
     int realDrag(const QStringList& args, const QPoint& target, int markerTop = -1,
-                 bool expectFiling = true)
+                 bool expectFiling = true, const QString& status = {})
     {
         QProcess source;
         source.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -165,6 +168,12 @@ class TestIntakeX11 : public QObject
             if (!placed)
                 qWarning("marker at %d (visible %d), expected %d", marker()->y(),
                          int(marker()->isVisible()), markerTop);
+        } else if (!status.isEmpty()) {
+            placed = QTest::qWaitFor([&] { return m_w->statusBar()->currentMessage() == status; },
+                                     10000);
+            if (!placed)
+                qWarning("the status line says \"%s\"",
+                         qPrintable(m_w->statusBar()->currentMessage()));
         }
         QCoreApplication::processEvents();
         QSignalSpy done(intake(), &Intake::intakeDone);
@@ -292,6 +301,21 @@ private Q_SLOTS:
         QVERIFY(child(fruit, "Docs"));
         QCOMPARE(child(fruit, "Docs")->data()->fullName, QString("https://docs.example/"));
         QCOMPARE(m_messages.size(), 1);
+        // On a tree row, as on the strip level with it.
+        const QPoint row = rowOnScreen(child(fruit, "Apple"));
+        QCOMPARE(
+            realDrag({"link", "https://example.org/row", "On the row"}, row, markerTopFor(row, 6)),
+            int(Qt::LinkAction));
+        QCOMPARE(childTexts(fruit).first(), QString("On the row"));
+        // Over the list: refused while there, with the way to do it.
+        auto* list = m_w->findChild<CategoryView*>()->listViews().last();
+        const int before = cat().nodes().count();
+        QCOMPARE(realDrag({"link", "https://example.org/list", "List"},
+                          list->mapToGlobal(QPoint(80, 80)), -1, false,
+                          "Drop web links on the green strip"),
+                 int(Qt::IgnoreAction));
+        QCOMPARE(cat().nodes().count(), before);
+        QTRY_COMPARE(m_w->statusBar()->currentMessage(), QString());
     }
 
     void ownDragsAreNotTaken()

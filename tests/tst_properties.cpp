@@ -146,6 +146,30 @@ private Q_SLOTS:
         QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
     }
 
+    void bidiControlsShowInTheLocation()
+    {
+        // "report<RLO>txt.exe" would read "reportexe.txt".
+        const QString spoof = path(QString("docs/report%1txt.exe").arg(QChar(0x202E)));
+        QVERIFY(TestUtil::writeFile(spoof, "figures"));
+        TreeNode* n = m_w->catalogue().addLinkNode(spoof, node("Work"), QString(), false);
+        const QString shown = path("docs/report\\u202Etxt.exe");
+        properties(n, [&](PropertiesDialog& d) {
+            QCOMPARE(field(d, "edLocation")->text(), shown);
+            clickOk(d); // unchanged: nothing to move
+        });
+        QVERIFY(m_asked.isEmpty());
+        QCOMPARE(n->data()->fullName, spoof);
+        // Edited around the shown control, it is still the control.
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        const QString to = path(QString("moved/report%1txt.exe").arg(QChar(0x202E)));
+        properties(n, [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path("moved/report\\u202Etxt.exe"));
+            clickOk(d);
+        });
+        QCOMPARE(n->data()->fullName, to);
+        QVERIFY(QFile::exists(to));
+    }
+
     void nameAndCommentOnly()
     {
         properties(node("Report"), [](PropertiesDialog& d) {

@@ -10,10 +10,12 @@
 #include "forms/main/WindowDragDrop.h"
 
 #include <QAction>
+#include <QFrame>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -21,6 +23,8 @@
 #include "testutil/TestUtil.h"
 
 using TestUtil::catalogueLine;
+
+const QString NotIntoMaker = "Entries cannot be filed into the Velmarch category";
 
 // A drag that failed ends the test function: the ones after it would only
 // fail in its wake (a failed test waits for nothing more).
@@ -58,6 +62,8 @@ class TestWindowDragDrop : public QObject
     std::unique_ptr<MainWindow> m_w;
     QStringList m_asked;
     QString m_during;
+    QStringList m_statusSeen;            // what the status line said during the drag
+    bool m_rowShownWhileRefused = false; // a drop row outlined where a drop is refused
     bool m_approachSent = false;
     int m_drags = 0;
 
@@ -129,6 +135,8 @@ class TestWindowDragDrop : public QObject
         release += QStringList{"mouseup", "1"};
         // Seen from inside the drag: what the status line says meanwhile.
         m_during.clear();
+        m_statusSeen.clear();
+        m_rowShownWhileRefused = false;
         // A target that refuses the drag sees its entry and nothing more.
         bool overTarget = false, entered = false, released = false, taken = false;
         // The window has taken the press (and the short move).
@@ -152,6 +160,11 @@ class TestWindowDragDrop : public QObject
             if (!dragDrop()->dragSource())
                 return;
             m_during = m_w->findChild<QLabel*>("CommentLabel")->text();
+            const QString status = m_w->statusBar()->currentMessage();
+            if (!status.isEmpty() && !m_statusSeen.contains(status))
+                m_statusSeen << status;
+            if (status == NotIntoMaker && m_w->findChild<QFrame*>("DropRow")->isVisible())
+                m_rowShownWhileRefused = true;
             if (second.processId() == 0 && second.state() == QProcess::NotRunning &&
                 !m_approachSent) {
                 m_approachSent = true;
@@ -262,11 +275,16 @@ private Q_SLOTS:
         QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
         QCOMPARE(node("Inner")->parent(), node("Sub"));
         QCOMPARE(countNamed("Sub"), 1);
-        // Nothing goes into the built-in category, which is never saved.
+        // Nothing goes into the built-in category, which is never saved:
+        // refused while over its rows, and the status line says why.
         const QStringList builtIn = childrenOf(first);
         QVERIFY(!builtIn.isEmpty());
         DRAG(dragInTree("Report", builtIn.first(), false));
+        QVERIFY2(m_statusSeen.contains(NotIntoMaker), qPrintable(m_statusSeen.join('|')));
+        QVERIFY(!m_rowShownWhileRefused);
+        QCOMPARE(m_w->statusBar()->currentMessage(), QString());
         DRAG(dragInTree("Report", builtIn.first(), true));
+        QVERIFY(m_statusSeen.contains(NotIntoMaker));
         QCOMPARE(childrenOf(first), builtIn);
         QCOMPARE(countNamed("Report"), 1);
         QCOMPARE(node("Report")->parent(), node("Home"));

@@ -44,6 +44,8 @@ inline constexpr BoolSetting RecursChanging{"RecursChanging", false};
 // A shortcut word: Ctrl+Alt+D. Older files spell the name "Hotkey"; names
 // are read ignoring case.
 inline constexpr IntegerSetting HotKey{"HotKey", 49220};
+// The folder "Add file..." last took files from; none: the home folder.
+inline constexpr StringSetting AddFileFolder{"AddFileFolder", ""};
 
 // Every entry, in the order the window reads and writes them.
 using AnySetting = std::variant<const IntegerSetting*, const BoolSetting*, const StringSetting*>;
@@ -51,7 +53,7 @@ inline constexpr AnySetting All[] = {
     &FormLeft,        &FormTop,         &FormWidth,       &FormHeight,      &TreeWidth,
     &ListStyle,       &ShowFolders,     &FoldersLeft,     &FoldersTop,      &RemoveOnAbsent,
     &ColumnWidths[0], &ColumnWidths[1], &ColumnWidths[2], &ColumnWidths[3], &AdTitle,
-    &RecursChanging,  &HotKey,
+    &RecursChanging,  &HotKey,          &AddFileFolder,
 };
 
 } // namespace Setting

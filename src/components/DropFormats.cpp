@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QTextDocumentFragment>
 #include <QUrl>
+#include <algorithm>
 
 namespace DropFormats
 {
@@ -147,7 +148,12 @@ QString shortcutFileUrl(const QString& path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > MaxShortcutSize || !file.open(QIODevice::ReadOnly))
         return {};
-    QString text = QString::fromUtf8(file.readAll());
+    // Read at enter, on the GUI thread: never more than a shortcut can be,
+    // whatever the size said (a file that grows, one the kernel makes up).
+    const QByteArray bytes = file.read(MaxShortcutSize + 1);
+    if (bytes.size() > MaxShortcutSize)
+        return {};
+    QString text = QString::fromUtf8(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QStringList lines = text.split(u'\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -230,6 +236,18 @@ Link readLink(const QMimeData* data)
     if (link.title.isEmpty())
         link.title = link.url;
     return link;
+}
+
+bool offersWebLink(const QMimeData* data)
+{
+    if (!data || isPrivateDrag(data) || !localFiles(data).isEmpty())
+        return false;
+    if (data->hasFormat(QString::fromLatin1(NetscapeUrlMime)) ||
+        data->hasFormat(QString::fromLatin1(MozUrlMime)))
+        return true;
+    const QList<QUrl> urls = uriListUrls(data);
+    return std::any_of(urls.begin(), urls.end(),
+                       [](const QUrl& url) { return url.isValid() && !url.isLocalFile(); });
 }
 
 bool offersLink(const QMimeData* data)

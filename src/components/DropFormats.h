@@ -51,5 +51,8 @@ QStringList localFiles(const QMimeData* data);
 Link readLink(const QMimeData* data);
 // Whether the drag holds anything readLink could read.
 bool offersLink(const QMimeData* data);
+// Whether the drag is a browser's link: a link format or a web address in
+// its URI list, and no local files (those are a file drag).
+bool offersWebLink(const QMimeData* data);
 
 } // namespace DropFormats

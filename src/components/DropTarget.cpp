@@ -98,8 +98,9 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragMove:
         return dragMove(static_cast<QDropEvent*>(event));
     case QEvent::DragLeave:
+        // Other targets on the same widget hear of it too.
         dragLeave();
-        return true;
+        return false;
     case QEvent::Drop:
         return drop(static_cast<QDropEvent*>(event));
     default:
@@ -134,12 +135,11 @@ bool DropTarget::dragEnter(QDropEvent* event)
     DropTargetEvent e{event->modifiers(), event->buttons(), point};
     e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions(), &e.scroll);
     Q_EMIT entered(e);
-    if (e.effect == Qt::IgnoreAction) {
-        event->ignore();
-    } else {
-        event->setDropAction(e.effect);
-        event->accept();
-    }
+    // Taken even when no effect is allowed here: Qt tells only the target
+    // that took the enter of the moves (where the effect may change) and of
+    // the leave. What the source sees is the answer to the move that follows.
+    event->setDropAction(e.effect);
+    event->accept();
     return true;
 }
 
@@ -176,7 +176,8 @@ bool DropTarget::drop(QDropEvent* event)
     m_scrollTimer->stop();
     DropTargetEvent e{event->modifiers(), event->buttons(), event->position().toPoint()};
     e.effect = chooseDropEffect(e.modifiers, e.point, event->possibleActions());
-    if (m_getDataOnEnter || readData(event->mimeData()))
+    // No effect allowed: the source was told so at every move.
+    if (e.effect != Qt::IgnoreAction && (m_getDataOnEnter || readData(event->mimeData())))
         Q_EMIT dropped(e);
     else
         e.effect = Qt::IgnoreAction;

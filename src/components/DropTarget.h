@@ -22,9 +22,10 @@ struct DropTargetEvent {
 
 // Makes a widget take drags from other programs: tells the source which
 // effect it allows, reads the dragged data (at the enter or at the drop) and
-// reports enter, move, leave and drop. Drags of the program's own views
-// (DropFormats::PrivateNodesMime) are left to whoever handles them. A
-// scroll view, when given, scrolls while the pointer rests near its edges.
+// reports enter, move, leave and drop. A drag this target can read is held
+// from its enter to its leave or drop; the effect answers each move. Drags of the program's own
+// views (DropFormats::PrivateNodesMime) are left to whoever handles them. A scroll view, when
+// given, scrolls while the pointer rests near its edges.
 class DropTarget : public QObject
 {
     Q_OBJECT

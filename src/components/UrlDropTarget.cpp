@@ -22,5 +22,5 @@ void UrlDropTarget::resetData()
 
 bool UrlDropTarget::acceptsFormats(const QMimeData* data) const
 {
-    return DropFormats::offersLink(data);
+    return m_webLinksOnly ? DropFormats::offersWebLink(data) : DropFormats::offersLink(data);
 }

@@ -65,7 +65,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_relinking = new Relinking(*m_context, *m_view);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
     m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
-    m_settings = new WindowSettings(*m_context, {*m_view, *m_additional, *m_folders, *m_dropStrip});
+    m_settings = new WindowSettings(*m_context,
+                                    {*m_view, *m_additional, *m_folders, *m_dropStrip, *m_intake});
     connect(m_settings, &WindowSettings::problem, this, &MainWindow::addStartupError);
     m_hotKey = new HotKeyControl(*m_context, *m_tray);
     connect(m_hotKey, &HotKeyControl::hotKeyChanged, m_settings, &WindowSettings::setHotKey);

@@ -2,6 +2,7 @@
 #include "catalogue/Artwork.h"
 #include "components/MessageDialogs.h"
 #include "utils/PathTests.h"
+#include "utils/TextUtils.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -109,6 +110,15 @@ void PasteUrlDialog::accept()
     const QString url = edURL->text();
     if (!FileUtils::isUrl(url) && !FileUtils::isEMail(url)) {
         MessageDialogs::errorBox(QStringLiteral("Invalid URL!"), edURL);
+        return;
+    }
+    // Pasted text may hold one; the catalogue could not store it, and the
+    // user would lose what the dialog holds.
+    if (TextUtils::hasLineBreakOrNul(url)) {
+        MessageDialogs::errorBox(
+            QStringLiteral("The address contains a line break or a NUL character, which the "
+                           "catalogue cannot store. Remove it and try again."),
+            edURL);
         return;
     }
     if (edTitle->text().isEmpty())

@@ -1,5 +1,6 @@
 #include "forms/PropertiesDialog.h"
 #include "components/MessageDialogs.h"
+#include "utils/TextUtils.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -44,7 +45,9 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent) : QDia
     };
     m_name = edit("edName", fields.name, false);
     m_type = edit("edType", fields.type, true);
-    m_location = edit("edLocation", fields.location, false);
+    // Bidirectional controls show as "\u202E": a location must read as what it is.
+    m_location = edit("edLocation", TextUtils::showBidiControls(fields.location), false);
+    m_givenLocation = fields.location;
     m_comment = edit("edComment", fields.comment, false);
     m_category = edit("edCategory", fields.parent, true);
     auto* note = new QLabel(QStringLiteral("Be careful! If you change this field, the real "
@@ -100,7 +103,10 @@ QString PropertiesDialog::name() const
 
 QString PropertiesDialog::location() const
 {
-    return m_location->text();
+    const QString text = m_location->text();
+    if (text == TextUtils::showBidiControls(m_givenLocation))
+        return m_givenLocation;
+    return TextUtils::unshowBidiControls(text);
 }
 
 QString PropertiesDialog::comment() const

@@ -24,6 +24,7 @@ public:
     explicit PropertiesDialog(const Fields& fields, QWidget* parent = nullptr);
 
     QString name() const;
+    // The location as typed (controls shown escaped are controls again).
     QString location() const;
     QString comment() const;
 
@@ -45,4 +46,5 @@ private:
     QPushButton* m_ok;
     QPushButton* m_cancel;
     QString m_shownLocation; // what the location said when the dialog came up
+    QString m_givenLocation; // the location as stored
 };

@@ -1,5 +1,7 @@
 #include "utils/TextUtils.h"
 
+#include <algorithm>
+
 namespace TextUtils
 {
 
@@ -74,6 +76,78 @@ QString excerpt(const QString& text, int maxChars)
     if (text.size() <= maxChars)
         return text;
     return text.left(maxChars) + QStringLiteral("...");
+}
+
+bool isBidiControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069);
+}
+
+bool hasBidiControls(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), isBidiControl);
+}
+
+QString withoutBidiControls(const QString& text)
+{
+    if (!hasBidiControls(text))
+        return text;
+    QString out = text;
+    out.removeIf(isBidiControl);
+    return out;
+}
+
+namespace
+{
+
+constexpr qsizetype EscapeLength = 6; // "\u202E"
+
+QString escapeOf(QChar c)
+{
+    return QStringLiteral("\\u") +
+           QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
+}
+
+} // namespace
+
+QString showBidiControls(const QString& text)
+{
+    if (!hasBidiControls(text))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (QChar c : text) {
+        if (isBidiControl(c))
+            out += escapeOf(c);
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString unshowBidiControls(const QString& text)
+{
+    if (!text.contains(QStringLiteral("\\u")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\\' && i + EscapeLength <= text.size() && text.at(i + 1) == u'u') {
+            bool ok = false;
+            const uint code = QStringView(text).mid(i + 2, 4).toUInt(&ok, 16);
+            const QChar c(char16_t(code & 0xffff));
+            // Only the exact form showBidiControls writes.
+            if (ok && code <= 0xffff && isBidiControl(c) &&
+                text.mid(i, EscapeLength) == escapeOf(c)) {
+                out += c;
+                i += EscapeLength - 1;
+                continue;
+            }
+        }
+        out += text.at(i);
+    }
+    return out;
 }
 
 } // namespace TextUtils

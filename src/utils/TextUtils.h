@@ -5,6 +5,10 @@
 namespace TextUtils
 {
 
+// The longest field the catalogue takes from outside: what a one-line field
+// lets the user type.
+inline constexpr qsizetype MaxFieldLength = 32767;
+
 // The text before the first Separator (or all of Text when there is none).
 // With Cut, removes that text and the separator from Text.
 QString takeField(const QString& separator, QString& text, bool cut);
@@ -28,5 +32,17 @@ QString singleLine(const QString& text);
 // At most the first MaxChars characters of Text, with "..." after when it was
 // cut: messages quote fields that a damaged file may make huge.
 QString excerpt(const QString& text, int maxChars = 80);
+
+// Bidirectional embeddings, overrides and isolates (U+202A to U+202E, U+2066
+// to U+2069): invisible, they reorder what follows, so that a name or an
+// address can be made to read as another.
+bool isBidiControl(QChar c);
+bool hasBidiControls(const QString& text);
+// Text without them.
+QString withoutBidiControls(const QString& text);
+// Text with each of them written out as "\u202E", so that it shows.
+QString showBidiControls(const QString& text);
+// Undoes showBidiControls: only the escapes it writes turn back into controls.
+QString unshowBidiControls(const QString& text);
 
 } // namespace TextUtils

@@ -96,6 +96,7 @@ void CategoryView::createViews(QWidget* parent)
     m_tree->setDragEnabled(true);
     m_tree->setIconSize(SmallIcon);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->setItemDelegate(new CellDelegate({}, m_tree));
 
     m_listStack = new QStackedWidget(m_splitter);
     m_listStack->setObjectName(QStringLiteral("ListView"));
@@ -103,6 +104,7 @@ void CategoryView::createViews(QWidget* parent)
     m_listIcons = new QListView(m_listStack);
     m_listIcons->setModel(m_listModel);
     m_listIcons->setObjectName(QStringLiteral("ListIcons"));
+    m_listIcons->setItemDelegate(new CellDelegate({}, m_listIcons));
     m_listDetails = new QTreeView(m_listStack);
     m_listDetails->setObjectName(QStringLiteral("ListDetails"));
     m_listDetails->setModel(m_listModel);

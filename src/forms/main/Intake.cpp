@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -43,6 +45,27 @@ constexpr int StripToTree = 40; // a point on the strip probes the tree this far
 constexpr QPoint PlacementPointer(40, 80);
 const QString PlacementHint = QStringLiteral("Click where the file must be added");
 const QString NoFilesFound = QStringLiteral("Files not found");
+const QString LinksOnTheStrip = QStringLiteral("Drop web links on the green strip");
+const QString NoWebAddress =
+    QStringLiteral("Only web addresses can be dropped here; add others with \"Add URL...\"");
+const QString HyperlinksOnly =
+    QStringLiteral("Onto this panel it is allowed to drag and drop hyperlinks only!");
+constexpr int MaxShownName = 80; // of a folder in the folder menu
+
+// Why a dropped text cannot be filed, or nothing: the catalogue takes no
+// field longer than a typed one (a longer one would make every listing of
+// its category crawl).
+QString tooLongToFile(const QString& what, const QString& text)
+{
+    if (text.size() <= TextUtils::MaxFieldLength)
+        return {};
+    return QStringLiteral("This cannot be filed: its %1 is %2 characters long, more than the "
+                          "%3 the catalogue takes.\n\n%4")
+        .arg(what)
+        .arg(text.size())
+        .arg(TextUtils::MaxFieldLength)
+        .arg(TextUtils::excerpt(TextUtils::singleLine(text)));
+}
 
 class PlacementFilter : public QObject
 {
@@ -91,6 +114,13 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     m_urlTarget->setObjectName(QStringLiteral("DropURLTarget"));
     m_urlTarget->setScrollView(view.tree());
     m_urlTarget->attachTo(&dropStrip);
+    // A browser's link anywhere else on the window: the tree takes it.
+    m_treeLinkTarget = new UrlDropTarget(this);
+    m_treeLinkTarget->setObjectName(QStringLiteral("DropTreeURLTarget"));
+    m_treeLinkTarget->setWebLinksOnly(true);
+    m_treeLinkTarget->setExcluded(&dropStrip);
+    m_treeLinkTarget->setScrollView(view.tree());
+    m_treeLinkTarget->attachTo(&context.window());
 
     // A drag whose source allows no link is refused: it gets no marker.
     connect(m_fileTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
@@ -114,6 +144,13 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     connect(m_urlTarget, &DropTarget::dropped, this, [this](DropTargetEvent& e) {
         dropUrlTargetDrop(e.point, m_urlTarget->url, m_urlTarget->title);
     });
+    connect(m_treeLinkTarget, &DropTarget::entered, this, &Intake::treeLinkDragOver);
+    connect(m_treeLinkTarget, &DropTarget::draggedOver, this, &Intake::treeLinkDragOver);
+    connect(m_treeLinkTarget, &DropTarget::left, this, [this] {
+        m_marker->hide();
+        clearDragHint();
+    });
+    connect(m_treeLinkTarget, &DropTarget::dropped, this, &Intake::treeLinkDrop);
 
     CommandActions& commands = context.commands();
     commands.connectCommand(Id::NewDoc, this, &Intake::acNewDocExecute);
@@ -124,6 +161,12 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
                             [this] { m_folderChoice = FolderChoice::Content; });
     commands.connectCommand(Id::NoDragDrop, this,
                             [this] { m_folderChoice = FolderChoice::Cancel; });
+    // Above the choices, the folder they are about: a line, not a command
+    // (no name, never enabled).
+    QMenu* folderMenu = commands.menu(Menu::DragFolder);
+    m_folderLine = new QAction(folderMenu);
+    m_folderLine->setEnabled(false);
+    folderMenu->insertAction(folderMenu->actions().value(0), m_folderLine);
 
     view.tree()->viewport()->installEventFilter(
         new PlacementFilter(this, [this](QEvent* e) { return placementEvent(e); }));
@@ -201,12 +244,11 @@ TreeNode* Intake::mainCategory()
 
 TreeNode* Intake::orMainCategory(TreeNode* target)
 {
-    if (!target)
-        return mainCategory();
-    // Additions aimed at the built-in category go to the main one: it must exist.
+    // Whatever the address: an entry filed into the built-in category would
+    // be gone after the next save.
     const TreeNode* maker = m_context.catalogue().makerCategory;
-    if (maker && (target == maker || target->parent() == maker))
-        mainCategory();
+    if (!target || (maker && target->isUnder(maker)))
+        return mainCategory();
     return target;
 }
 
@@ -230,7 +272,7 @@ void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
             toFile << name;
             continue;
         }
-        switch (askFolder(menuPoint)) {
+        switch (askFolder(menuPoint, name)) {
         case FolderChoice::Single:
             toFile << name;
             break;
@@ -252,8 +294,15 @@ void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
     fileBatch(toFile, orMainCategory(target));
 }
 
-Intake::FolderChoice Intake::askFolder(const QPoint& globalPoint)
+Intake::FolderChoice Intake::askFolder(const QPoint& globalPoint, const QString& folder)
 {
+    QString name = QFileInfo(QDir::cleanPath(folder)).fileName();
+    if (name.isEmpty())
+        name = QDir::cleanPath(folder); // the root
+    name =
+        TextUtils::showBidiControls(TextUtils::excerpt(TextUtils::singleLine(name), MaxShownName));
+    name.replace(u'&', QStringLiteral("&&")); // no mnemonic
+    m_folderLine->setText(QStringLiteral("Folder \"%1\":").arg(name));
     // The menu answers before exec returns; dismissing it picks nothing.
     m_folderChoice = FolderChoice::None;
     m_context.commands().menu(Menu::DragFolder)->exec(globalPoint);
@@ -264,6 +313,7 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
 {
     if (names.isEmpty())
         return;
+    target = orMainCategory(target);
     Catalogue& catalogue = m_context.catalogue();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QTreeView* tree = m_view.tree();
@@ -279,8 +329,15 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
         // One refill at the end instead of one per file.
         const QSignalBlocker quiet(&catalogue);
         for (const QString& name : names) {
+            if (const QString why = tooLongToFile(QStringLiteral("path"), name); !why.isEmpty()) {
+                refused << why;
+                continue;
+            }
             try {
                 last = catalogue.addLinkNode(name, target, QString(), false);
+                // A file's name must not read as another.
+                if (TextUtils::hasBidiControls(last->text()))
+                    catalogue.nodes().setText(last, TextUtils::withoutBidiControls(last->text()));
             } catch (const CatalogueError& e) {
                 // The others are still filed; the user hears of this one.
                 refused << e.text();
@@ -306,20 +363,100 @@ void Intake::dropUrlTargetDrop(const QPoint& stripPoint, const QString& url, con
     m_marker->hide();
     QTimer::singleShot(0, this, [this, stripPoint, url, title] {
         CommandContext::guarded([&] {
-            TreeNode* target = orMainCategory(stripRowNode(stripPoint));
+            TreeNode* target = stripRowNode(stripPoint);
             QWidget& window = m_context.window();
             window.raise();
             window.activateWindow();
-            if (isUrl(url))
-                m_context.catalogue().addLinkNode(url, target, title, true);
+            if (isUrl(url) || url.size() > TextUtils::MaxFieldLength)
+                fileLink(url, title, target, &m_strip);
             else
-                MessageDialogs::errorBox(
-                    QStringLiteral(
-                        "Onto this panel it is allowed to drag and drop hyperlinks only!"),
-                    &m_strip);
+                MessageDialogs::errorBox(HyperlinksOnly, &m_strip);
         });
         Q_EMIT intakeDone();
     });
+}
+
+void Intake::fileLink(const QString& url, const QString& title, TreeNode* target, QWidget* anchor)
+{
+    QString why = tooLongToFile(QStringLiteral("address"), url);
+    if (why.isEmpty())
+        why = tooLongToFile(QStringLiteral("title"), title);
+    if (!why.isEmpty()) {
+        MessageDialogs::errorBox(why, anchor);
+        return;
+    }
+    // Invisible controls could make the title read as another address.
+    QString name = TextUtils::withoutBidiControls(title);
+    if (name.trimmed().isEmpty())
+        name = TextUtils::withoutBidiControls(url);
+    m_context.catalogue().addLinkNode(url, orMainCategory(target), name, true);
+}
+
+// ---------------------------------------------------------------- links on the tree
+
+bool Intake::treeTakesLink(const QPoint& windowPoint)
+{
+    QWidget* port = m_view.tree()->viewport();
+    if (!port->rect().contains(port->mapFrom(&m_context.window(), windowPoint))) {
+        showDragHint(LinksOnTheStrip);
+        return false;
+    }
+    if (!isUrl(m_treeLinkTarget->url)) {
+        showDragHint(NoWebAddress);
+        return false;
+    }
+    clearDragHint();
+    return true;
+}
+
+void Intake::treeLinkDragOver(DropTargetEvent& event)
+{
+    if (event.effect == Qt::IgnoreAction)
+        return; // the source allows no link
+    if (!treeTakesLink(event.point)) {
+        event.effect = Qt::IgnoreAction;
+        m_marker->hide();
+        return;
+    }
+    m_marker->show();
+    dropFileTargetDragOver(event.point);
+}
+
+void Intake::treeLinkDrop(DropTargetEvent& event)
+{
+    m_marker->hide();
+    const bool taken = treeTakesLink(event.point);
+    clearDragHint();
+    if (!taken) {
+        event.effect = Qt::IgnoreAction;
+        return;
+    }
+    QTimer::singleShot(
+        0, this,
+        [this, point = event.point, url = m_treeLinkTarget->url, title = m_treeLinkTarget->title] {
+            CommandContext::guarded([&] {
+                QWidget& window = m_context.window();
+                TreeNode* target = treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, point));
+                window.raise();
+                window.activateWindow();
+                fileLink(url, title, target, m_view.tree());
+            });
+            Q_EMIT intakeDone();
+        });
+}
+
+void Intake::showDragHint(const QString& text)
+{
+    m_dragHint = text;
+    m_context.window().statusBar()->showMessage(text);
+}
+
+void Intake::clearDragHint()
+{
+    QStatusBar* bar = m_context.window().statusBar();
+    if (!m_dragHint.isEmpty() && bar->currentMessage() == m_dragHint)
+        bar->clearMessage();
+    m_dragHint.clear();
 }
 
 void Intake::acPasteUrlExecute()
@@ -354,7 +491,10 @@ void Intake::acPasteUrlExecute()
                                  ? categories[size_t(chosen)]
                                  : nullptr;
         category = orMainCategory(category);
-        catalogue.addLinkNode(dialog.edURL->text(), category, dialog.edTitle->text(), true);
+        QString title = TextUtils::withoutBidiControls(dialog.edTitle->text());
+        if (title.trimmed().isEmpty())
+            title = TextUtils::withoutBidiControls(dialog.edURL->text());
+        catalogue.addLinkNode(dialog.edURL->text(), category, title, true);
         m_view.tree()->scrollTo(catalogue.nodes().indexOf(category));
     }
     Q_EMIT intakeDone();
@@ -365,12 +505,17 @@ void Intake::acPasteUrlExecute()
 void Intake::acNewDocExecute()
 {
     const QString title = QStringLiteral("Add file");
+    // Where the user last took files from, in this run or an earlier one.
+    const QFileInfo last(m_addFileFolder);
+    const QString folder =
+        last.isAbsolute() && last.isDir() ? last.absoluteFilePath() : QDir::homePath();
     const QStringList names =
-        g_pickFiles ? g_pickFiles(title)
-                    : QFileDialog::getOpenFileNames(&m_context.window(), title, QString(),
+        g_pickFiles ? g_pickFiles(title, folder)
+                    : QFileDialog::getOpenFileNames(&m_context.window(), title, folder,
                                                     QStringLiteral("All Files (*)"));
     if (names.isEmpty())
         return;
+    m_addFileFolder = QFileInfo(names.first()).absolutePath();
     QMainWindow& window = m_context.window();
     if (!window.isVisible() || window.isMinimized())
         m_tray.restoreFromTray();

@@ -7,6 +7,7 @@
 
 class CategoryView;
 class CommandContext;
+class QAction;
 class FileDropTarget;
 class QLabel;
 class QWidget;
@@ -23,8 +24,9 @@ class Intake : public QObject
 {
     Q_OBJECT
 public:
-    // Chooses the files "Add file..." adds; an empty list is a cancel.
-    using PickFiles = std::function<QStringList(const QString& title)>;
+    // Chooses the files "Add file..." adds, starting in Folder; an empty
+    // list is a cancel.
+    using PickFiles = std::function<QStringList(const QString& title, const QString& folder)>;
     // Replaces the open-file dialog of "Add file..." while it lives (tests).
     class ScopedPickFiles
     {
@@ -42,6 +44,9 @@ public:
 
     FileDropTarget* fileTarget() const { return m_fileTarget; }
     UrlDropTarget* urlTarget() const { return m_urlTarget; }
+    // The folder "Add file..." last took files from (kept in the settings).
+    QString addFileFolder() const { return m_addFileFolder; }
+    void setAddFileFolder(const QString& folder) { m_addFileFolder = folder; }
     // "Add file..." waits for the click that places its files.
     bool placementMode() const { return m_placement; }
 
@@ -65,18 +70,29 @@ private:
     void dropFileTargetDrop(const QPoint& windowPoint, const QStringList& names);
     void dropUrlTargetDragOver(const QPoint& stripPoint);
     void dropUrlTargetDrop(const QPoint& stripPoint, const QString& url, const QString& title);
+    // A browser's link over the window: taken on the tree as the strip
+    // takes it level with the row, refused elsewhere with a hint.
+    void treeLinkDragOver(DropTargetEvent& event);
+    void treeLinkDrop(DropTargetEvent& event);
+    bool treeTakesLink(const QPoint& windowPoint);
+    void fileLink(const QString& url, const QString& title, TreeNode* target, QWidget* anchor);
     void acNewDocExecute();
     void acPasteUrlExecute();
     // The placement's mouse on the tree: moves and the completing press.
     bool placementEvent(QEvent* event);
     void finishPlacement(const QPoint& viewportPoint);
 
-    FolderChoice askFolder(const QPoint& globalPoint);
+    FolderChoice askFolder(const QPoint& globalPoint, const QString& folder);
+    // A hint on the status line for the drag in progress, and its end.
+    void showDragHint(const QString& text);
+    void clearDragHint();
     TreeNode* treeNodeAt(const QPoint& viewportPoint) const;
     TreeNode* stripRowNode(const QPoint& stripPoint) const;
     // The main category; made (named "Main") when the catalogue has none, so
     // that nothing dropped is lost.
     TreeNode* mainCategory();
+    // Target, or the main category when there is none or it lies in the
+    // built-in category (rebuilt at every start and never saved).
     TreeNode* orMainCategory(TreeNode* target);
     void moveMarker(int top);
 
@@ -87,6 +103,10 @@ private:
     QLabel* m_marker = nullptr;
     FileDropTarget* m_fileTarget = nullptr;
     UrlDropTarget* m_urlTarget = nullptr;
+    UrlDropTarget* m_treeLinkTarget = nullptr;
+    QAction* m_folderLine = nullptr; // the folder menu's line naming the folder
+    QString m_dragHint;              // what this drag put on the status line
+    QString m_addFileFolder;
     FolderChoice m_folderChoice = FolderChoice::None;
     bool m_placement = false;
     QStringList m_placementFiles;

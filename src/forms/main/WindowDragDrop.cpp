@@ -18,12 +18,14 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTreeView>
 
 namespace
 {
 
 constexpr int DragPicture = 16;
+const QString NotIntoMaker = QStringLiteral("Entries cannot be filed into the Velmarch category");
 
 // Takes the drag as a move, or as a copy when Ctrl is down at this moment
 // (the key's state at the drop, not at the drag's start); true for a copy.
@@ -158,9 +160,30 @@ void WindowDragDrop::startDrag(QAbstractItemView* view, TreeNode* node)
     CommandContext::guarded([this] { docsTreeEndDrag(); });
 }
 
+void WindowDragDrop::clearRefusal()
+{
+    QStatusBar* bar = m_context.window().statusBar();
+    if (bar->currentMessage() == NotIntoMaker)
+        bar->clearMessage();
+}
+
+bool WindowDragDrop::intoMakerCategory(const QPoint& at) const
+{
+    // Where docsTreeDragDrop would put the node: into a category row, else
+    // beside the row; the first node sends it to the top level.
+    const TreeNode* target = NodeTree::nodeOf(m_view.tree()->indexAt(at));
+    const TreeNode* maker = m_context.catalogue().makerCategory;
+    if (!target || !maker || target == m_context.catalogue().nodes().getFirstNode())
+        return false;
+    const bool intoCategory = target->data() && target->data()->kind == nkCategory;
+    const TreeNode* parent = intoCategory ? target : target->parent();
+    return parent && parent->isUnder(maker);
+}
+
 void WindowDragDrop::docsTreeEndDrag()
 {
     m_dropRow->hide();
+    clearRefusal();
     m_view.commentLabel()->clear();
     if (TreeNode* node = std::exchange(m_source, nullptr))
         m_view.showNode(node);
@@ -189,18 +212,33 @@ bool WindowDragDrop::treeFilter(QEvent* event)
         auto* e = static_cast<QDragMoveEvent*>(event);
         if (!ours(e))
             return false;
+        // Refused while over such a row, not after the drop. The enter is
+        // always taken: Qt tells only the widget that took it of the moves.
+        if (event->type() == QEvent::DragMove && intoMakerCategory(e->position().toPoint())) {
+            e->ignore();
+            m_dropRow->hide();
+            m_context.window().statusBar()->showMessage(NotIntoMaker);
+            return true;
+        }
+        clearRefusal();
         acceptMoveOrCopy(e);
         showDropRow(e->position().toPoint());
         return true;
     }
     case QEvent::DragLeave:
         m_dropRow->hide();
+        clearRefusal();
         return false;
     case QEvent::Drop: {
         auto* e = static_cast<QDropEvent*>(event);
         if (!ours(e))
             return false;
         m_dropRow->hide();
+        clearRefusal();
+        if (intoMakerCategory(e->position().toPoint())) {
+            e->ignore();
+            return true;
+        }
         const bool copy = acceptMoveOrCopy(e);
         const QPoint at = e->position().toPoint();
         CommandContext::guarded([this, at, copy] { docsTreeDragDrop(at, copy); });

@@ -41,6 +41,10 @@ private:
     // last child of parent when sibling is null).
     TreeNode* copyNode(TreeNode* source, TreeNode* parent, TreeNode* sibling);
     void showDropRow(const QPoint& at);
+    // A drop at At would file the node into the built-in category, which is
+    // made anew at every start and never saved.
+    bool intoMakerCategory(const QPoint& at) const;
+    void clearRefusal();
     bool ours(const QDropEvent* event) const;
 
     CommandContext& m_context;

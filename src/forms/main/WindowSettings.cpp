@@ -5,6 +5,7 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/FoldersPanel.h"
+#include "forms/main/Intake.h"
 #include "utils/Bounded.h"
 
 #include <QAction>
@@ -230,6 +231,8 @@ void WindowSettings::readSettings(SettingsStore& store)
     }
     if (const auto v = store.read(Setting::RecursChanging))
         additional.setRecursChanging(*v);
+    if (const auto v = store.read(Setting::AddFileFolder))
+        m_parts.intake.setAddFileFolder(*v);
 
     // Anything else is no key this program wrote.
     const int key = store.read(Setting::HotKey).value_or(Setting::HotKey.defaultValue);
@@ -292,6 +295,7 @@ void WindowSettings::writeSettings()
     store.write(Setting::AdTitle, m_parts.additional.adTitle());
     store.write(Setting::RecursChanging, m_parts.additional.recursChanging());
     store.write(Setting::HotKey, m_hotKey);
+    store.write(Setting::AddFileFolder, m_parts.intake.addFileFolder());
     store.writeAdValues(m_parts.additional.adValues());
     if (!store.flush())
         qWarning("The settings could not be written to %s", qPrintable(store.fileName()));

@@ -5,6 +5,7 @@ class AdditionalMenu;
 class CategoryView;
 class CommandContext;
 class FoldersPanel;
+class Intake;
 class QWidget;
 class SettingsStore;
 
@@ -22,6 +23,7 @@ public:
         AdditionalMenu& additional;
         FoldersPanel& folders;
         QWidget& dropStrip;
+        Intake& intake;
     };
 
     WindowSettings(CommandContext& context, const Parts& parts);
