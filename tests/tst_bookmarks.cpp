@@ -161,6 +161,9 @@ private Q_SLOTS:
         QTest::newRow("utf-8") << QByteArray("Zürich 東京") << "Zürich 東京";
         QTest::newRow("windows-1252") << QByteArray("Caf\xe9 \x80") << "Café €";
         QTest::newRow("line breaks") << QByteArray("two\r\nlines&#10;three") << "two lines three";
+        QTest::newRow("bidirectional controls")
+            << QByteArray("invoice\u202Efdp.exe&#x2066;x") << "invoicefdp.exex";
+        QTest::newRow("too long") << QByteArray(40000, 'a') << QString(32767, u'a');
     }
 
     void entitiesAndEncodings()
@@ -184,6 +187,9 @@ private Q_SLOTS:
                                 "<DT><A ADD_DATE=\"1\">No address</A>\n"
                                 "<DT><A HREF=\"\">Empty address</A>\n"
                                 "<DT><A HREF=\"file:///a%0Ab\">Break in a path</A>\n"
+                                "<DT><A HREF=\"data:," +
+                                QByteArray(40000, 'x') +
+                                "\">Huge</A>\n"
                                 "<DT><A HREF='https://single.example/'>Single quotes\n"
                                 "<DT><H3>Folder without list</H3>\n"
                                 "<DT><A HREF=\"https://after.example/\">After the folder</A>\n"
@@ -198,7 +204,7 @@ private Q_SLOTS:
                                             "After the folder", "After extra closings",
                                             "+Never closed", "  Inner"}));
         QCOMPARE(list.entries[0].address, QString("https://unquoted.example/"));
-        QCOMPARE(list.malformed, 5); // open quote, no address, empty address, break, cut off
+        QCOMPARE(list.malformed, 6); // open quote, no address, empty, break, too long, cut off
     }
 
     void aTitleCutOffByTheEndIsNotTaken()

@@ -141,7 +141,16 @@ QString decodeEntities(const QString& text)
 // without the blanks around it.
 QString fieldText(QByteArrayView raw)
 {
-    return TextUtils::singleLine(decodeEntities(decodeField(raw))).trimmed();
+    return TextUtils::singleLine(decodeEntities(decodeField(raw)))
+        .trimmed()
+        .left(TextUtils::MaxFieldLength);
+}
+
+// A name as the catalogue takes one from outside: invisible controls could
+// make it read as another.
+QString nameText(QByteArrayView raw)
+{
+    return TextUtils::withoutBidiControls(fieldText(raw));
 }
 
 struct Tag {
@@ -349,7 +358,7 @@ private:
 
     void folder()
     {
-        const QString title = fieldText(textToNextTag());
+        const QString title = nameText(textToNextTag());
         skipClosing("h3");
         m_folderPending = false;
         m_describes = -1;
@@ -369,12 +378,13 @@ private:
         m_folderPending = false;
         m_describes = -1;
         bool cut = false;
-        const QString title = fieldText(textToNextTag(&cut));
+        const QString title = nameText(textToNextTag(&cut));
         skipClosing("a");
         const QString address = decodeEntities(decodeField(tag.href)).trimmed();
         bool local = false;
         // A file: URL may spell a line break that its path would then hold.
-        if (!tag.hasHref || address.isEmpty() || cut || TextUtils::hasLineBreakOrNul(address) ||
+        if (!tag.hasHref || address.isEmpty() || cut ||
+            address.size() > TextUtils::MaxFieldLength || TextUtils::hasLineBreakOrNul(address) ||
             TextUtils::hasLineBreakOrNul(bookmarkTarget(address, &local))) {
             ++m_out.malformed;
             return;

@@ -14,7 +14,7 @@ struct BookmarkEntry {
     enum Kind { Folder, Link };
     Kind kind = Link;
     int depth = 0;   // 0: directly in the file's top list
-    QString title;   // one line, entities decoded
+    QString title;   // one line, entities decoded, no bidirectional controls
     QString address; // links only, as the file gives it
     QString description;
 };
@@ -27,7 +27,8 @@ struct BookmarkList {
     // place: and javascript: links, which only a browser can follow.
     int browserOnly = 0;
     // Links that could not be read: no address, a tag cut off by the end of
-    // the file, an address with a line break.
+    // the file, an address with a line break or longer than the catalogue
+    // takes. (Longer titles and descriptions are cut to that length.)
     int malformed = 0;
     // False when nothing in the bytes looks like a bookmark list.
     bool recognised = false;
