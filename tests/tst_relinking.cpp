@@ -7,14 +7,19 @@
 #include "forms/CheckLinksDialog.h"
 #include "forms/LocateDialog.h"
 #include "forms/MainWindow.h"
+#include "forms/PropertiesDialog.h"
+#include "forms/main/Properties.h"
 #include "forms/main/Relinking.h"
+#include "utils/Desktop.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -95,12 +100,40 @@ class TestRelinking : public QObject
         QVERIFY(QDir(home("Project")).removeRecursively());
     }
 
+    // Selects the entry in the focused tree, as the target of a command.
+    static void target(MainWindow& w, TreeNode* node)
+    {
+        auto* tree = w.findChild<QTreeView*>("DocsTree");
+        tree->setFocus();
+        tree->setCurrentIndex(w.catalogue().nodes().indexOf(node));
+    }
+
+    // Answers the assistant with its best place once its search is through.
+    static Relinking::ScopedDialogHook takeTheBest(QStringList* offered, bool cancel = false)
+    {
+        return Relinking::ScopedDialogHook([offered, cancel](QDialog& d) {
+            auto& dialog = static_cast<LocateDialog&>(d);
+            whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
+                auto* list = dialog.findChild<QTreeWidget*>("Candidates");
+                for (int i = 0; i < list->topLevelItemCount(); ++i)
+                    *offered << list->topLevelItem(i)->text(0);
+                click(dialog.findChild<QPushButton*>(cancel ? "btnCancel" : "btnRelink"));
+            });
+        });
+    }
+
 private Q_SLOTS:
+    void cleanupTestCase() { Desktop::setOpener(nullptr); }
+
     void init()
     {
         QVERIFY(m_dir.isValid());
         QDir(m_dir.filePath("home")).removeRecursively();
         QFile::remove(store());
+        // Every test starts with the options as they come (the window writes
+        // them at its end).
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch")
+            .removeRecursively();
         for (const char* name : {"Old/Photos/beach.jpg", "Old/Photos/hills.jpg", "Docs/report.txt",
                                  "Docs/stays.txt", "Project/plan.txt"}) {
             QDir().mkpath(QFileInfo(home(name)).absolutePath());
@@ -233,6 +266,148 @@ private Q_SLOTS:
                            [&] { click(cancelled.findChild<QPushButton*>("btnCancel")); });
         QCOMPARE(cancelled.exec(), int(QDialog::Rejected));
         QVERIFY(cancelled.chosenPath().isEmpty());
+    }
+
+    // Opening a moved photo: "Locate..." beside OK, the assistant, the
+    // photo opens, and its neighbour that moved with it follows in one step.
+    void openingOffersLocateAndTeachesTheRest()
+    {
+        learnThenMove();
+        auto w = start();
+        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        QStringList opened;
+        Desktop::setOpener([&opened](const QString& t) {
+            opened << t;
+            return true;
+        });
+        m_answer = QMessageBox::Open; // "Locate...", then Yes to the offer
+        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
+            m_asked << text;
+            return text.contains("not found") ? QMessageBox::Open : QMessageBox::Yes;
+        });
+        QStringList offered;
+        auto hook = takeTheBest(&offered);
+        target(*w, nodeNamed(*w, "Beach"));
+        QTest::keyClick(w->findChild<QTreeView*>("DocsTree"), Qt::Key_Return);
+
+        QCOMPARE(m_asked.value(0), "File \"" + home("Old/Photos/beach.jpg") +
+                                       "\" not found.\rMay be it was replaced or removed.");
+        QCOMPARE(offered.value(0), home("New/Photos/beach.jpg"));
+        QCOMPARE(m_asked.value(1), QString("1 more entry moved the same way. Relink it too?"));
+        QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
+        QCOMPARE(locationOf(*w, "Hills"), home("New/Photos/hills.jpg"));
+        QCOMPARE(opened, QStringList{home("New/Photos/beach.jpg")});
+        // Unrelated entries stay as they were.
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report.txt"));
+
+        // OK alone leaves the entry as it is.
+        m_asked.clear();
+        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
+            m_asked << text;
+            return QMessageBox::Ok;
+        });
+        target(*w, nodeNamed(*w, "Project"));
+        QTest::keyClick(w->findChild<QTreeView*>("DocsTree"), Qt::Key_Return);
+        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(locationOf(*w, "Project"), home("Project"));
+    }
+
+    // With "Delete non-actual links" on, the relink question offers the
+    // assistant too; giving up the search keeps the entry.
+    void relinkQuestionOffersLocate()
+    {
+        learnThenMove();
+        // Only the report is missing this time.
+        QVERIFY(QDir().rename(home("New/Photos"), home("Old/Photos")));
+        QVERIFY(QDir().mkpath(home("Project")));
+        auto w = start();
+        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        QAction* option = w->findChild<QAction*>("acRemoveOnAbsent");
+        if (!option->isChecked())
+            option->trigger();
+        m_answer = QMessageBox::Open;
+        QStringList offered;
+        {
+            auto hook = takeTheBest(&offered, true); // the user gives up the search
+            target(*w, nodeNamed(*w, "Report"));
+            QTest::keyClick(w->findChild<QTreeView*>("DocsTree"), Qt::Key_Return);
+        }
+        QVERIFY(!m_asked.isEmpty());
+        for (const QString& asked : m_asked)
+            QVERIFY(asked.startsWith("The document\r" + home("Docs/report.txt")));
+        QCOMPARE(offered.value(0), home("Docs/report (final).txt"));
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report.txt"));
+        QCOMPARE(nodeNamed(*w, "Report")->imageIndex(), int(imgMissing));
+
+        m_asked.clear();
+        offered.clear();
+        auto hook = takeTheBest(&offered);
+        target(*w, nodeNamed(*w, "Report"));
+        QTest::keyClick(w->findChild<QTreeView*>("DocsTree"), Qt::Key_Return);
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report (final).txt"));
+    }
+
+    // Properties of a missing entry: "Locate..." beside OK, and a new
+    // location relinks without moving anything; an existing entry's dialog
+    // is as it was.
+    void propertiesRelinkAMissingTarget()
+    {
+        learnThenMove();
+        auto w = start();
+        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        QStringList offered;
+        auto assistant = takeTheBest(&offered);
+        QString note, located, refused;
+        bool shown = false;
+        {
+            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+                shown = true;
+                note = d.findChild<QLabel*>("Label6")->text();
+                auto* location = d.findChild<QLineEdit*>("edLocation");
+                // Nothing there either: the dialog stays.
+                location->setText(home("Nowhere/report.txt"));
+                click(d.findChild<QPushButton*>("btnOK"));
+                QVERIFY(d.isVisible());
+                refused = m_asked.value(m_asked.size() - 1);
+                click(d.findChild<QPushButton*>("btnLocate"));
+                located = location->text();
+                click(d.findChild<QPushButton*>("btnOK"));
+            });
+            target(*w, nodeNamed(*w, "Report"));
+            w->findChild<QAction*>("acProperties")->trigger();
+        }
+        QVERIFY(shown);
+        QVERIFY(note.contains("nothing is moved"));
+        QCOMPARE(refused,
+                 "There is no file or folder at \"" + home("Nowhere/report.txt") + "\" either.");
+        QCOMPARE(located, home("Docs/report (final).txt"));
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report (final).txt"));
+        QVERIFY(QFile::exists(home("Docs/report (final).txt"))); // not moved
+        QVERIFY(!QFile::exists(home("Docs/report.txt")));
+
+        // A photo given by hand: its neighbour is offered too.
+        m_asked.clear();
+        {
+            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+                d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/hills.jpg"));
+                click(d.findChild<QPushButton*>("btnOK"));
+            });
+            target(*w, nodeNamed(*w, "Hills"));
+            w->findChild<QAction*>("acProperties")->trigger();
+        }
+        QCOMPARE(m_asked, QStringList{"1 more entry moved the same way. Relink it too?"});
+        QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
+
+        bool locateShown = true;
+        {
+            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+                locateShown = d.findChild<QPushButton*>("btnLocate") != nullptr;
+                d.reject();
+            });
+            target(*w, nodeNamed(*w, "Stays"));
+            w->findChild<QAction*>("acProperties")->trigger();
+        }
+        QVERIFY(!locateShown);
     }
 
     void closingWhileItSearchesEndsAtOnce()

@@ -35,6 +35,7 @@ constexpr ButtonInfo ButtonTable[] = {
     {mbYes, "Yes", "Yes", mrYes},
     {mbNo, "No", "No", mrNo},
     {mbOK, "OK", "OK", mrOk},
+    {mbLocate, "Locate...", "Locate", mrLocate},
     {mbCancel, "Cancel", "Cancel", mrCancel},
     {mbAbort, "Abort", "Abort", mrAbort},
     {mbRetry, "Retry", "Retry", mrRetry},
@@ -132,6 +133,8 @@ int resultOf(QMessageBox::StandardButton answer)
         return mrYesToAll;
     case QMessageBox::NoToAll:
         return mrNoToAll;
+    case QMessageBox::Open:
+        return mrLocate;
     default:
         return mrCancel;
     }

@@ -56,13 +56,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     createLayout();
     m_additional = new AdditionalMenu(*m_context, m_view->listModel(), this);
     m_tray = new TrayControl(*m_context, *this);
-    m_opening = new Opening(*m_context, *m_view);
+    m_relinking = new Relinking(*m_context, *m_view);
+    m_opening = new Opening(*m_context, *m_view, *m_relinking);
     new ItemCommands(*m_context, *m_view); // owned by the view
     new ItemKeys(*m_context, *m_view);
     m_search = new Search(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
-    m_properties = new Properties(*m_context, *m_view);
-    m_relinking = new Relinking(*m_context, *m_view);
+    m_properties = new Properties(*m_context, *m_view, *m_relinking);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
     m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
     m_settings = new WindowSettings(*m_context,

@@ -6,7 +6,9 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
+#include "forms/main/Relinking.h"
 #include "utils/FileOperations.h"
+#include "utils/PathTests.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -36,8 +38,8 @@ Properties::ScopedDialogHook::~ScopedDialogHook()
     dialogHook() = std::move(m_previous);
 }
 
-Properties::Properties(CommandContext& context, CategoryView& view)
-    : QObject(&view), m_context(context), m_view(view)
+Properties::Properties(CommandContext& context, CategoryView& view, Relinking& relinking)
+    : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Properties"));
     context.commands().connectCommand(Id::Properties, this, &Properties::acPropertiesExecute);
@@ -80,12 +82,17 @@ void Properties::acPropertiesExecute()
     fields.location = node->data()->fullName;
     fields.comment = node->data()->comments;
     fields.parent = node->parent() ? node->parent()->text() : QStringLiteral("None");
+    fields.targetMissing = isFileLink(node) && !FileUtils::probePath(fields.location).exists;
 
     PropertiesDialog dialog(fields, &m_context.window());
     // The entry may go while the dialog is up (a relink question elsewhere).
     const auto watch = connect(&nodes, &NodeTree::nodeDeleting, &dialog, [&node](TreeNode* going) {
         if (node && node->isUnder(going))
             node = nullptr;
+    });
+    connect(&dialog, &PropertiesDialog::locateRequested, this, [this, &node, &dialog] {
+        if (const QString found = m_relinking.findNewLocation(node); !found.isEmpty())
+            dialog.setLocation(found);
     });
     if (dialogHook())
         QTimer::singleShot(0, &dialog, [&dialog] {
@@ -98,10 +105,31 @@ void Properties::acPropertiesExecute()
         return;
     nodes.setText(node, dialog.name());
     nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
-    if (dialog.location() != node->data()->fullName)
-        moveLocation(node, dialog.location());
+    const QString location = dialog.location();
+    if (location != node->data()->fullName) {
+        // Both ways may ask a question: the node is found again after it.
+        const QPersistentModelIndex held(nodes.indexOf(node));
+        if (fields.targetMissing)
+            relinkLocation(node, location);
+        else
+            moveLocation(node, location);
+        node = NodeTree::nodeOf(held);
+    }
     if (node && node->parent())
         m_view.listCategory(node->parent());
+}
+
+void Properties::relinkLocation(TreeNode* node, const QString& location)
+{
+    // The file the dialog found may have gone since.
+    if (!FileUtils::probePath(location).exists) {
+        MessageDialogs::errorBox(
+            QStringLiteral("There is no file or folder at \"%1\". The link was left as it was.")
+                .arg(location),
+            &m_context.window());
+        return;
+    }
+    m_relinking.relinkTo(node, location);
 }
 
 void Properties::moveLocation(TreeNode* node, const QString& location)

@@ -6,16 +6,18 @@
 class CategoryView;
 class CommandContext;
 class PropertiesDialog;
+class Relinking;
 class TreeNode;
 
 // "Properties...": the entry's name, comment and location in a dialog; a
 // new location moves the real file or folder and offers to re-point the
-// other links to it.
+// other links to it. For a missing file or folder, a new location relinks
+// the entry instead, and the dialog offers the assistant that finds it.
 class Properties : public QObject
 {
     Q_OBJECT
 public:
-    Properties(CommandContext& context, CategoryView& view);
+    Properties(CommandContext& context, CategoryView& view, Relinking& relinking);
 
     // Test hook: called with the dialog once it is shown, before the user
     // acts; the guard puts back the hook it replaced.
@@ -42,7 +44,9 @@ public:
 private:
     void acPropertiesExecute();
     void moveLocation(TreeNode* node, const QString& location);
+    void relinkLocation(TreeNode* node, const QString& location);
 
     CommandContext& m_context;
     CategoryView& m_view;
+    Relinking& m_relinking;
 };

@@ -116,24 +116,36 @@ int Relinking::runDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-bool Relinking::locate(TreeNode* node)
+QString Relinking::findNewLocation(TreeNode* node)
 {
     if (!node || !isFileLink(node))
-        return false;
-    Catalogue& catalogue = m_context.catalogue();
-    NodeTree& nodes = catalogue.nodes();
-    const QPersistentModelIndex held(nodes.indexOf(node));
+        return {};
     const QString oldPath = node->data()->fullName;
     const LocateDialog::Request request{
         node->text(), lostTarget(node, SeenTargets::lookup(storeFile(), {oldPath})), searchRoots(),
         searchExcluded()};
-    QString chosen;
-    {
-        LocateDialog dialog(request, &m_context.window());
-        if (runDialog(dialog) != QDialog::Accepted)
-            return false;
-        chosen = dialog.chosenPath();
-    }
+    LocateDialog dialog(request, &m_context.window());
+    if (runDialog(dialog) != QDialog::Accepted)
+        return {};
+    return dialog.chosenPath();
+}
+
+void Relinking::relinkTo(TreeNode* node, const QString& newPath)
+{
+    const QString oldPath = node->data()->fullName;
+    relinkEntry(m_context.catalogue(), node, newPath);
+    offerMovedTheSameWay(QPersistentModelIndex(m_context.catalogue().nodes().indexOf(node)),
+                         oldPath, newPath);
+}
+
+bool Relinking::locate(TreeNode* node)
+{
+    if (!node || !isFileLink(node))
+        return false;
+    const QPersistentModelIndex held(m_context.catalogue().nodes().indexOf(node));
+    const QString chosen = findNewLocation(node);
+    if (chosen.isEmpty())
+        return false;
     node = NodeTree::nodeOf(held);
     if (!node || !isFileLink(node))
         return false; // the entry went while the assistant was up
@@ -144,8 +156,7 @@ bool Relinking::locate(TreeNode* node)
             &m_context.window());
         return false;
     }
-    relinkEntry(catalogue, node, chosen);
-    offerMovedTheSameWay(held, oldPath, chosen);
+    relinkTo(node, chosen);
     return true;
 }
 

@@ -35,6 +35,12 @@ public:
     // entry to the place chosen; true when it did. The entry is not held
     // while the assistant is up: it is found again by its place in the tree.
     bool locate(TreeNode* node);
+    // The assistant alone: the place chosen for the entry's target, or
+    // empty when the user chose none.
+    QString findNewLocation(TreeNode* node);
+    // Points the entry at NewPath (which must exist) and offers to relink
+    // the other entries whose files moved the same way.
+    void relinkTo(TreeNode* node, const QString& newPath);
     // Brings the store of the linked files' sizes and times up to date, on a
     // worker thread (after the catalogue was loaded).
     void rememberTargets();
