@@ -91,7 +91,8 @@ void Properties::acPropertiesExecute()
             node = nullptr;
     });
     connect(&dialog, &PropertiesDialog::locateRequested, this, [this, &node, &dialog] {
-        if (const QString found = m_relinking.findNewLocation(node); !found.isEmpty())
+        // Over the dialog, which stays on top of everything else.
+        if (const QString found = m_relinking.findNewLocation(node, &dialog); !found.isEmpty())
             dialog.setLocation(found);
     });
     if (dialogHook())

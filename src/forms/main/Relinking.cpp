@@ -116,7 +116,7 @@ int Relinking::runDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-QString Relinking::findNewLocation(TreeNode* node)
+QString Relinking::findNewLocation(TreeNode* node, QWidget* parent)
 {
     if (!node || !isFileLink(node))
         return {};
@@ -124,7 +124,7 @@ QString Relinking::findNewLocation(TreeNode* node)
     const LocateDialog::Request request{
         node->text(), lostTarget(node, SeenTargets::lookup(storeFile(), {oldPath})), searchRoots(),
         searchExcluded()};
-    LocateDialog dialog(request, &m_context.window());
+    LocateDialog dialog(request, parent ? parent : &m_context.window());
     if (runDialog(dialog) != QDialog::Accepted)
         return {};
     return dialog.chosenPath();

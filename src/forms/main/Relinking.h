@@ -14,6 +14,7 @@
 class CategoryView;
 class CommandContext;
 class QDialog;
+class QWidget;
 class TreeNode;
 namespace SeenTargets
 {
@@ -35,9 +36,9 @@ public:
     // entry to the place chosen; true when it did. The entry is not held
     // while the assistant is up: it is found again by its place in the tree.
     bool locate(TreeNode* node);
-    // The assistant alone: the place chosen for the entry's target, or
-    // empty when the user chose none.
-    QString findNewLocation(TreeNode* node);
+    // The assistant alone, over Parent (the window when null): the place
+    // chosen for the entry's target, or empty when the user chose none.
+    QString findNewLocation(TreeNode* node, QWidget* parent = nullptr);
     // Points the entry at NewPath (which must exist) and offers to relink
     // the other entries whose files moved the same way.
     void relinkTo(TreeNode* node, const QString& newPath);
