@@ -12,6 +12,7 @@
 #include "forms/main/HotKeyControl.h"
 #include "utils/Desktop.h"
 #include "utils/HotKeyCodes.h"
+#include "utils/Installation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,9 +65,14 @@ public:
     QStringList texts;
 };
 
+QString desktopId()
+{
+    return QString::fromUtf16(Installation::DesktopId);
+}
+
 QString autoStartEntry()
 {
-    return Desktop::autoStartFile("Quillmere");
+    return Desktop::autoStartFile(desktopId());
 }
 
 QString execLine(const QString& file)
@@ -185,22 +191,22 @@ private Q_SLOTS:
     void autoStartEntryIsEscaped()
     {
         QDir(QFileInfo(autoStartEntry()).absolutePath()).removeRecursively();
-        Desktop::setAutoStart("Quillmere", "/opt/Quillmere/quillmere", true);
+        Desktop::setAutoStart(desktopId(), "/opt/Quillmere/quillmere", true);
         QCOMPARE(execLine(autoStartEntry()), QString("Exec=\"/opt/Quillmere/quillmere\""));
-        QVERIFY(Desktop::isAutoStart("Quillmere", "/opt/Quillmere/quillmere"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), "/opt/Quillmere/quillmere"));
 
         const QString odd = "/tmp/a \"b\" \\c $d `e` 50%";
-        Desktop::setAutoStart("Quillmere", odd, true);
+        Desktop::setAutoStart(desktopId(), odd, true);
         QCOMPARE(execLine(autoStartEntry()),
                  QString("Exec=\"/tmp/a \\\\\"b\\\\\" \\\\\\\\c \\\\$d \\\\`e\\\\` 50%%\""));
-        QVERIFY(Desktop::isAutoStart("Quillmere", odd));
-        QVERIFY(!Desktop::isAutoStart("Quillmere", "/opt/Quillmere/quillmere"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), odd));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), "/opt/Quillmere/quillmere"));
         QCOMPARE(QDir(QFileInfo(autoStartEntry()).absolutePath()).entryList(QDir::Files),
-                 QStringList{"Quillmere.desktop"});
+                 QStringList{desktopId() + ".desktop"});
 
-        Desktop::setAutoStart("Quillmere", odd, false);
+        Desktop::setAutoStart(desktopId(), odd, false);
         QVERIFY(!QFile::exists(autoStartEntry()));
-        QVERIFY(!Desktop::isAutoStart("Quillmere", odd));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), odd));
     }
 
     // Another copy's path, another letter case and arguments count as no
@@ -210,22 +216,22 @@ private Q_SLOTS:
     {
         const QString exe = "/opt/a/quillmere";
         writeEntry("\"/opt/b/quillmere\"");
-        QVERIFY(!Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), exe));
         writeEntry("\"/OPT/a/quillmere\"");
-        QVERIFY(!Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), exe));
         writeEntry("\"/opt/a/quillmere\" --hidden");
-        QVERIFY(!Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), exe));
         writeEntry("/opt/a/quillmere");
-        QVERIFY(Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
         writeEntry("\"x");
-        QVERIFY(Desktop::isAutoStart("Quillmere", "\"x"));
-        QVERIFY(!Desktop::isAutoStart("Quillmere", "x"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), "\"x"));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), "x"));
         writeEntry("\"x\"");
-        QVERIFY(Desktop::isAutoStart("Quillmere", "x"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), "x"));
         // Only the entry's own group counts.
         QVERIFY(TestUtil::writeFile(autoStartEntry(), "[Desktop Entry]\nExec=\"/opt/a/quillmere\"\n"
                                                       "[Desktop Action x]\nExec=/usr/bin/other\n"));
-        QVERIFY(Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
     }
 
     // Blanks, line breaks and the characters that would end a field or the
@@ -382,7 +388,7 @@ private Q_SLOTS:
     void startAtLogin()
     {
         const QString exe = QApplication::applicationFilePath();
-        Desktop::setAutoStart("Quillmere", exe, true);
+        Desktop::setAutoStart(desktopId(), exe, true);
         auto w = start();
         auto* action = w->findChild<QAction*>("acAutoStart");
         QVERIFY(action->isEnabled());
@@ -392,7 +398,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(autoStartEntry()));
         action->trigger();
         QVERIFY(action->isChecked());
-        QVERIFY(Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
 
         options(
             *w,

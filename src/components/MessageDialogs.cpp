@@ -1,6 +1,7 @@
 #include "components/MessageDialogs.h"
 #include "components/FlatButton.h"
 #include "utils/Desktop.h"
+#include "utils/Installation.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -430,8 +431,7 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
         if (info.button == mbHelp) {
             // The help file has no topics: Help opens it and leaves the dialog up.
             QObject::connect(button, &QPushButton::clicked, d, [] {
-                Desktop::openUrl(
-                    QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html")));
+                Desktop::openUrl(Installation::helpFile(QApplication::applicationDirPath()));
             });
         } else {
             QObject::connect(button, &QPushButton::clicked, d,

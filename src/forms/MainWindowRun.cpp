@@ -13,6 +13,7 @@
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
+#include "utils/Installation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,7 +50,7 @@ void MainWindow::formCreate(AboutDialog* splash)
             splash->hide();
     }
     m_commands->action(Commands::Id::AutoStart)
-        ->setChecked(Desktop::isAutoStart(QApplication::applicationName(),
+        ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
                                           QApplication::applicationFilePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();

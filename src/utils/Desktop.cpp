@@ -1,5 +1,6 @@
 #include "utils/Desktop.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -16,10 +17,10 @@
 namespace Desktop
 {
 
-QString autoStartFile(const QString& title)
+QString autoStartFile(const QString& id)
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(title));
+    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(id));
 }
 
 namespace
@@ -138,9 +139,9 @@ QString readExec(const QString& file)
 
 } // namespace
 
-void setAutoStart(const QString& title, const QString& exePath, bool on)
+void setAutoStart(const QString& id, const QString& exePath, bool on)
 {
-    const QString file = autoStartFile(title);
+    const QString file = autoStartFile(id);
     if (!on) {
         QFile::remove(file);
         return;
@@ -151,14 +152,14 @@ void setAutoStart(const QString& title, const QString& exePath, bool on)
         return;
     const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(title, execValue(exePath));
+                             .arg(QCoreApplication::applicationName(), execValue(exePath));
     out.write(text.toUtf8());
     out.commit();
 }
 
-bool isAutoStart(const QString& title, const QString& exePath)
+bool isAutoStart(const QString& id, const QString& exePath)
 {
-    QString exec = unescapeString(readExec(autoStartFile(title)));
+    QString exec = unescapeString(readExec(autoStartFile(id)));
     // Longer than two characters: one quotation mark off each end, and the
     // quoted argument's escapes undone. Anything after the path (arguments)
     // or another spelling of it counts as no entry of this program.
@@ -173,6 +174,25 @@ bool isAutoStart(const QString& title, const QString& exePath)
             exec = unquoteArgument(exec);
     }
     return exec == exePath;
+}
+
+void moveAutoStart(const QString& oldId, const QString& newId)
+{
+    const QString from = autoStartFile(oldId), to = autoStartFile(newId);
+    // Ours when its program is an executable named "quillmere", wherever.
+    QString exec = unescapeString(readExec(from));
+    if (exec.startsWith(u'"')) {
+        const qsizetype close = exec.indexOf(u'"', 1);
+        exec = exec.mid(1, close < 0 ? -1 : close - 1);
+    } else {
+        exec = exec.section(u' ', 0, 0);
+    }
+    if (QFileInfo(exec).fileName() != QStringLiteral("quillmere"))
+        return;
+    if (QFileInfo::exists(to))
+        QFile::remove(from);
+    else
+        QFile::rename(from, to);
 }
 
 namespace

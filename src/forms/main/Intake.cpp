@@ -1,5 +1,6 @@
 #include "forms/main/Intake.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueListing.h"
 #include "components/DropTarget.h"
 #include "components/MessageDialogs.h"
 #include "components/UrlDropTarget.h"
@@ -354,6 +355,25 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
                         .arg(refused.size() - 1);
         MessageDialogs::errorBox(text, tree);
     }
+}
+
+void Intake::fileItems(const QStringList& items, const QStringList& category)
+{
+    CommandContext::guarded([&] {
+        Catalogue& catalogue = m_context.catalogue();
+        TreeNode* target = orMainCategory(CatalogueListing::categoryAtPath(catalogue, category));
+        QStringList files, addresses;
+        for (const QString& item : items)
+            (item.startsWith(u'/') ? files : addresses) << item;
+        fileBatch(files, target);
+        // No page title comes with an address typed on the command line.
+        for (const QString& address : addresses)
+            catalogue.addLinkNode(address, target, address, true);
+        // The tree and the list show where the items went.
+        m_view.tree()->setCurrentIndex(catalogue.nodes().indexOf(target));
+        m_view.listCategory(target);
+    });
+    Q_EMIT intakeDone();
 }
 
 // ---------------------------------------------------------------- hyperlinks

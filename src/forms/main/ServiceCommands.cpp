@@ -7,6 +7,7 @@
 #include "forms/main/HotKeyControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
+#include "utils/Installation.h"
 #include "utils/TextUtils.h"
 
 #include <QAction>
@@ -78,13 +79,14 @@ void ServiceCommands::acOptionsExecute()
 void ServiceCommands::acAutoStartExecute()
 {
     // The action has flipped its tick already; the entry follows it.
-    Desktop::setAutoStart(QApplication::applicationName(), QApplication::applicationFilePath(),
+    Desktop::setAutoStart(QString::fromUtf16(Installation::DesktopId),
+                          QApplication::applicationFilePath(),
                           m_context.commands().action(Id::AutoStart)->isChecked());
 }
 
 QString ServiceCommands::helpFile()
 {
-    return QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
+    return Installation::helpFile(QApplication::applicationDirPath());
 }
 
 void ServiceCommands::help1Click()
