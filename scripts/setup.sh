@@ -13,6 +13,8 @@ PACKAGES=(
   # build
   cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
   libglib2.0-dev libxcb1-dev libxcb-keysyms1-dev libxkbcommon-dev
+  # bench_filter's timing of the real program (keys in, repaints out)
+  libxcb-damage0-dev libxcb-xtest0-dev
   # run
   qt6-qpa-plugins adwaita-icon-theme fonts-dejavu-core
 )

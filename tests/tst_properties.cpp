@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -274,8 +275,15 @@ private Q_SLOTS:
         QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
     }
 
+    // A hyperlink's address is no path: even where it names a folder under
+    // the working folder, nothing moves and nothing is said after the move
+    // question.
     void hyperlinkAddressStays()
     {
+        const QString before = QDir::currentPath();
+        auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QVERIFY(QDir().mkpath("https:/example.org"));
         m_answers.insert("", QMessageBox::Yes);
         properties(node("Site"), [](PropertiesDialog& d) {
             field(d, "edLocation")->setText("https://example.com/");
@@ -284,6 +292,58 @@ private Q_SLOTS:
         });
         QCOMPARE(node("Site")->data()->fullName, QString("https://example.org/"));
         QCOMPARE(node("Site")->data()->comments, QString("kept"));
+        QCOMPARE(m_asked, QStringList{PropertiesDialog::moveQuestion()});
+        QVERIFY(QFileInfo(path("https:/example.org")).isDir());
+        QVERIFY(!QFileInfo::exists(path("https:/example.com")));
+    }
+
+    // A location the catalogue cannot keep, or one that is not absolute, is
+    // refused with a message before anything moves.
+    void refusedLocations_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("message");
+        const QString breaks = "The new location holds a line break";
+        QTest::newRow("line feed") << path("moved/a\nb.txt") << breaks;
+        QTest::newRow("carriage return") << path("moved/a\rb.txt") << breaks;
+        QTest::newRow("NUL") << path("moved/a") + QChar(0) + "b.txt" << breaks;
+        QTest::newRow("relative") << "moved.txt"
+                                  << "The new location \"moved.txt\" is not an absolute path.";
+        QTest::newRow("another user's home")
+            << "~nobody/report.txt"
+            << "The new location \"~nobody/report.txt\" is not an absolute path.";
+    }
+    void refusedLocations()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, message);
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(location);
+            clickOk(d);
+        });
+        QCOMPARE(m_asked.size(), 2);
+        QVERIFY2(m_asked.last().startsWith(message), qPrintable(m_asked.last()));
+        QCOMPARE(node("Report")->data()->fullName, path("docs/report.txt"));
+        QCOMPARE(TestUtil::readFile(path("docs/report.txt")), QByteArray("figures"));
+        QCOMPARE(QDir(path("moved")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+
+    // A leading "~" is the home folder, and the entry keeps the whole path.
+    void homeFolderExpanded()
+    {
+        const QByteArray home = qgetenv("HOME");
+        auto back = qScopeGuard([&] { qputenv("HOME", home); });
+        qputenv("HOME", QFile::encodeName(m_dir.path()));
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText("~/moved/annual.txt");
+            clickOk(d);
+        });
+        QCOMPARE(TestUtil::readFile(path("moved/annual.txt")), QByteArray("figures"));
+        QCOMPARE(node("Report")->data()->fullName, path("moved/annual.txt"));
+        QVERIFY(!QFileInfo::exists(QDir::currentPath() + "/~"));
     }
 
     // A move to another file system copies first; a copy that fails half-way
@@ -347,6 +407,26 @@ private Q_SLOTS:
             QCOMPARE(node(inside)->data()->sAdditional, recursive ? QString("R&D") : QString());
         QCOMPARE(node("Report")->data()->sAdditional, QString());
         QCOMPARE(node("Work")->data()->sAdditional, QString());
+
+        // Opened, the submenu ticks the target's value: one entry at most,
+        // none for a value it does not offer.
+        const auto ticked = [&] {
+            menu->popup(m_w->mapToGlobal(QPoint(20, 20)));
+            QStringList values;
+            for (const QAction* entry : menu->actions())
+                if (entry->isChecked())
+                    values << entry->data().toString();
+            menu->hide();
+            return values;
+        };
+        QCOMPARE(ticked(), QStringList{"R&D"});
+        target(node("Report"));
+        QCOMPARE(ticked(), QStringList{});
+        menu->actions().at(0)->trigger();
+        QCOMPARE(ticked(), QStringList{"Sales"});
+        target(node("Inner"));
+        QCOMPARE(ticked(), QStringList{"R&D"});
+        QVERIFY(menu->actions().at(0)->isCheckable());
     }
 };
 

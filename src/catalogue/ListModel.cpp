@@ -1,6 +1,7 @@
 #include "catalogue/ListModel.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/SettingKeys.h"
+#include "utils/SystemPaths.h"
 
 #include <QCollator>
 #include <QFile>
@@ -22,7 +23,7 @@ bool onDisk(const QString& path, bool folder)
     if (path.isEmpty())
         return false;
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(FileUtils::Sys::native(path).constData(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) == folder;
 }

@@ -31,20 +31,22 @@ struct ButtonInfo {
     int result;
 };
 
-// Fixed order, captions, control names and results of the buttons.
+// Fixed order, captions, control names and results of the buttons. The
+// underlined letters answer the dialog; no two buttons share one. OK and
+// Cancel answer to Enter and Escape.
 constexpr ButtonInfo ButtonTable[] = {
-    {mbYes, "Yes", "Yes", mrYes},
-    {mbNo, "No", "No", mrNo},
+    {mbYes, "&Yes", "Yes", mrYes},
+    {mbNo, "&No", "No", mrNo},
     {mbOK, "OK", "OK", mrOk},
     {mbLocate, "Locate...", "Locate", mrLocate},
     {mbCancel, "Cancel", "Cancel", mrCancel},
-    {mbAbort, "Abort", "Abort", mrAbort},
-    {mbRetry, "Retry", "Retry", mrRetry},
-    {mbIgnore, "Ignore", "Ignore", mrIgnore},
-    {mbAll, "All", "All", mrAll},
-    {mbNoToAll, "No To All", "NoToAll", mrNoToAll},
-    {mbYesToAll, "Yes To All", "YesToAll", mrYesToAll},
-    {mbHelp, "Help", "Help", mrNone},
+    {mbAbort, "&Abort", "Abort", mrAbort},
+    {mbRetry, "&Retry", "Retry", mrRetry},
+    {mbIgnore, "&Ignore", "Ignore", mrIgnore},
+    {mbAll, "A&ll", "All", mrAll},
+    {mbNoToAll, "N&o To All", "NoToAll", mrNoToAll},
+    {mbYesToAll, "Yes &To All", "YesToAll", mrYesToAll},
+    {mbHelp, "&Help", "Help", mrNone},
 };
 
 int mulDiv(int a, int b, int c)
@@ -296,6 +298,18 @@ void BalloonDialog::keyPressEvent(QKeyEvent* event)
             done(m_cancel->property("ModalResult").toInt());
         event->accept();
         return;
+    }
+    // A button's underlined letter, alone or with Shift, presses it (with
+    // Alt the button's own shortcut does).
+    if (!(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        for (FlatButton* b : findChildren<FlatButton*>(Qt::FindDirectChildrenOnly)) {
+            const QKeySequence letter = QKeySequence::mnemonic(b->text());
+            if (!letter.isEmpty() && letter[0].key() == event->key() && b->isEnabled()) {
+                event->accept();
+                b->click();
+                return;
+            }
+        }
     }
     QDialog::keyPressEvent(event);
 }

@@ -13,11 +13,13 @@
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
+#include "utils/FileOperations.h"
 #include "utils/Installation.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QScopeGuard>
 #include <QSessionManager>
 #include <QTimer>
@@ -33,6 +35,13 @@ constexpr int LoadPollMs = 20;
 
 void MainWindow::formCreate(AboutDialog* splash)
 {
+    // Copies in a staging folder when a run was killed go now; this run's
+    // are listed beside the catalogue.
+    if (!m_catalogue.dataFolder().isEmpty()) {
+        FileUtils::setStagingRecord(
+            QDir(m_catalogue.dataFolder()).filePath(QStringLiteral("quillmere.staging")));
+        FileUtils::removeLeftStaging();
+    }
     {
         const std::unique_ptr<ProgressWindow> progress = CatalogueData::makeProgressWindow();
         try {
@@ -51,7 +60,7 @@ void MainWindow::formCreate(AboutDialog* splash)
     }
     m_commands->action(Commands::Id::AutoStart)
         ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
-                                          QApplication::applicationFilePath()));
+                                          Desktop::executablePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();
     m_relinking->rememberTargets();

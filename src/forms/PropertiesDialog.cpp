@@ -3,6 +3,7 @@
 #include "utils/PathTests.h"
 #include "utils/TextUtils.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -150,9 +151,13 @@ void PropertiesDialog::btnOKClick()
 {
     if (m_targetMissing && m_location->text() != m_shownLocation) {
         // Nothing to move: the entry only follows, and only to something.
-        if (!FileUtils::probePath(location()).exists) {
+        // ("~" is the home folder, as where the location is taken.)
+        QString place = location();
+        if (place == u"~" || place.startsWith(QStringLiteral("~/")))
+            place = QDir::homePath() + place.mid(1);
+        if (place.startsWith(u'/') && !FileUtils::probePath(place).exists) {
             MessageDialogs::errorBox(
-                QStringLiteral("There is no file or folder at \"%1\" either.").arg(location()),
+                QStringLiteral("There is no file or folder at \"%1\" either.").arg(place),
                 m_location);
             return;
         }

@@ -177,6 +177,8 @@ void ItemCommands::removeListSelection(bool deleteFile)
         return;
     if (watch[0])
         removeNode(node); // its row goes with it
+    if (m_view.listingNodes())
+        return; // the other found rows stay, and the filter with them
     if (category)
         m_view.listCategory(m_view.selectedTreeNode());
     else if (watch[1])

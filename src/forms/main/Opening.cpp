@@ -115,7 +115,8 @@ void Opening::openTarget(const QString& target)
     if (isEMail(target) && !target.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive))
         address = QStringLiteral("mailto:") + target;
     if (!Desktop::openUrl(address))
-        throw CatalogueError(QStringLiteral("Cannot execute ShellExecute function!"));
+        throw CatalogueError(QStringLiteral(
+            "Cannot open it: the desktop has no application for this kind of item."));
 }
 
 void Opening::openNode(TreeNode* node)

@@ -9,6 +9,7 @@
 #include "forms/main/Relinking.h"
 #include "utils/FileOperations.h"
 #include "utils/PathTests.h"
+#include "utils/TextUtils.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,8 @@ using Commands::Id;
 
 namespace
 {
+
+constexpr int MaxQuoted = 200; // characters of a typed location quoted in a message
 
 Properties::DialogHook& dialogHook()
 {
@@ -120,21 +123,61 @@ void Properties::acPropertiesExecute()
         m_view.listCategory(node->parent());
 }
 
-void Properties::relinkLocation(TreeNode* node, const QString& location)
+std::optional<QString> Properties::checkedLocation(const TreeNode* node, const QString& typed)
 {
+    // Only a document or a folder has a real file behind it: the address of
+    // a hyperlink or an e-mail entry stays, and never reaches the file system
+    // as a path relative to the working folder.
+    const NodeInfo* info = node->data();
+    if ((info->kind != nkDoc && info->kind != nkFolder) || !FileUtils::isLocalPath(info->fullName))
+        return std::nullopt;
+    if (TextUtils::hasLineBreakOrNul(typed)) {
+        MessageDialogs::errorBox(
+            QStringLiteral("The new location holds a line break or a NUL character, which the "
+                           "catalogue cannot store. Nothing was moved.\n\n%1")
+                .arg(TextUtils::excerpt(TextUtils::singleLine(typed), MaxQuoted)),
+            &m_context.window());
+        return std::nullopt;
+    }
+    QString location = typed;
+    if (location == u"~" || location.startsWith(QStringLiteral("~/")))
+        location = QDir::homePath() + location.mid(1);
+    // A relative path would be taken from the program's working folder,
+    // which the user never sees.
+    if (!location.startsWith(u'/')) {
+        MessageDialogs::errorBox(
+            QStringLiteral("The new location \"%1\" is not an absolute path. Give the whole "
+                           "path, starting with \"/\" (or \"~/\" for your home folder). Nothing "
+                           "was moved.")
+                .arg(TextUtils::excerpt(typed, MaxQuoted)),
+            &m_context.window());
+        return std::nullopt;
+    }
+    return location;
+}
+
+void Properties::relinkLocation(TreeNode* node, const QString& typed)
+{
+    const std::optional<QString> checked = checkedLocation(node, typed);
+    if (!checked)
+        return;
     // The file the dialog found may have gone since.
-    if (!FileUtils::probePath(location).exists) {
+    if (!FileUtils::probePath(*checked).exists) {
         MessageDialogs::errorBox(
             QStringLiteral("There is no file or folder at \"%1\". The link was left as it was.")
-                .arg(location),
+                .arg(TextUtils::excerpt(*checked, MaxQuoted)),
             &m_context.window());
         return;
     }
-    m_relinking.relinkTo(node, location);
+    m_relinking.relinkTo(node, *checked);
 }
 
-void Properties::moveLocation(TreeNode* node, const QString& location)
+void Properties::moveLocation(TreeNode* node, const QString& typed)
 {
+    const std::optional<QString> checked = checkedLocation(node, typed);
+    if (!checked)
+        return;
+    const QString& location = *checked;
     const QString oldPath = node->data()->fullName;
     // Another spelling of the same place: moving a file onto itself could
     // only lose it.

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class CategoryView;
 class CommandContext;
@@ -43,8 +44,13 @@ public:
 
 private:
     void acPropertiesExecute();
-    void moveLocation(TreeNode* node, const QString& location);
-    void relinkLocation(TreeNode* node, const QString& location);
+    // The typed location as the move's destination ("~" expanded), or none:
+    // nothing moves for an entry without a file, and a location that holds a
+    // line break or is not absolute is refused with a message.
+    std::optional<QString> checkedLocation(const TreeNode* node, const QString& typed);
+    void moveLocation(TreeNode* node, const QString& typed);
+    // The same checks for the new place of a missing target, which must exist.
+    void relinkLocation(TreeNode* node, const QString& typed);
 
     CommandContext& m_context;
     CategoryView& m_view;
