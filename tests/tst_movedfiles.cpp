@@ -123,6 +123,7 @@ private Q_SLOTS:
         QCOMPARE(pathsOf(found[0]), QStringList{home("Pictures/Holiday/a.jpg")});
         QCOMPARE(pathsOf(found[1]), QStringList{home("Pictures/Holiday/b.jpg")});
         QCOMPARE(pathsOf(found[2]), QStringList{home("Work/Project")});
+        QVERIFY(found[2][0].folder && !found[0][0].folder);
         QVERIFY(found[3].empty());
         QVERIFY(found[4].empty());
         // Not known whether file or folder: both are offered.

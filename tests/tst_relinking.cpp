@@ -87,6 +87,7 @@ class TestRelinking : public QObject
                 TestUtil::catalogueLine("Beach", 1, home("Old/Photos/beach.jpg"), "2", "sunny",
                                         "summer") +
                 TestUtil::catalogueLine("Hills", 1, home("Old/Photos/hills.jpg"), "2") +
+                TestUtil::catalogueLine("Dunes", 1, home("Old/Photos/dunes.jpg"), "2") +
                 TestUtil::catalogueLine("Report", 1, home("Docs/report.txt"), "2") +
                 TestUtil::catalogueLine("Project", 1, home("Project"), "3") +
                 TestUtil::catalogueLine("Stays", 1, home("Docs/stays.txt"), "2")));
@@ -134,8 +135,9 @@ private Q_SLOTS:
         // them at its end).
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch")
             .removeRecursively();
-        for (const char* name : {"Old/Photos/beach.jpg", "Old/Photos/hills.jpg", "Docs/report.txt",
-                                 "Docs/stays.txt", "Project/plan.txt"}) {
+        for (const char* name :
+             {"Old/Photos/beach.jpg", "Old/Photos/hills.jpg", "Old/Photos/dunes.jpg",
+              "Docs/report.txt", "Docs/stays.txt", "Project/plan.txt"}) {
             QDir().mkpath(QFileInfo(home(name)).absolutePath());
             QVERIFY(TestUtil::writeFile(home(name), QByteArray(name)));
         }
@@ -177,10 +179,11 @@ private Q_SLOTS:
         });
         w->findChild<QAction*>("acCheckLinks")->trigger();
         QVERIFY(ran);
-        QCOMPARE(listed, QStringList({"Beach", "Hills", "Report", "Project"}));
+        QCOMPARE(listed, QStringList({"Beach", "Hills", "Dunes", "Report", "Project"}));
         QCOMPARE(candidates,
                  QStringList({home("New/Photos/beach.jpg"), home("New/Photos/hills.jpg"),
-                              home("Docs/report (final).txt"), "none found"}));
+                              home("New/Photos/dunes.jpg"), home("Docs/report (final).txt"),
+                              "none found"}));
         QCOMPARE(afterRelink, QStringList{"Project"});
         QVERIFY(m_asked.last().contains("Remove the ticked entry from the catalogue?"));
 
@@ -293,9 +296,10 @@ private Q_SLOTS:
         QCOMPARE(m_asked.value(0), "File \"" + home("Old/Photos/beach.jpg") +
                                        "\" not found.\rMay be it was replaced or removed.");
         QCOMPARE(offered.value(0), home("New/Photos/beach.jpg"));
-        QCOMPARE(m_asked.value(1), QString("1 more entry moved the same way. Relink it too?"));
+        QCOMPARE(m_asked.value(1), QString("2 more entries moved the same way. Relink them all?"));
         QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
         QCOMPARE(locationOf(*w, "Hills"), home("New/Photos/hills.jpg"));
+        QCOMPARE(locationOf(*w, "Dunes"), home("New/Photos/dunes.jpg"));
         QCOMPARE(opened, QStringList{home("New/Photos/beach.jpg")});
         // Unrelated entries stay as they were.
         QCOMPARE(locationOf(*w, "Report"), home("Docs/report.txt"));
@@ -385,8 +389,23 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(home("Docs/report (final).txt"))); // not moved
         QVERIFY(!QFile::exists(home("Docs/report.txt")));
 
-        // A photo given by hand: its neighbour is offered too.
+        // A photo given by hand: its neighbours are offered; declined, they
+        // stay, and the next relink offers only the one still left behind.
         m_asked.clear();
+        m_answer = QMessageBox::No;
+        {
+            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+                d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/dunes.jpg"));
+                click(d.findChild<QPushButton*>("btnOK"));
+            });
+            target(*w, nodeNamed(*w, "Dunes"));
+            w->findChild<QAction*>("acProperties")->trigger();
+        }
+        QCOMPARE(m_asked, QStringList{"2 more entries moved the same way. Relink them all?"});
+        QCOMPARE(locationOf(*w, "Dunes"), home("New/Photos/dunes.jpg"));
+        QCOMPARE(locationOf(*w, "Hills"), home("Old/Photos/hills.jpg"));
+        m_asked.clear();
+        m_answer = QMessageBox::Yes;
         {
             Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/hills.jpg"));

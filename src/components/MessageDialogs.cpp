@@ -38,7 +38,7 @@ constexpr ButtonInfo ButtonTable[] = {
     {mbYes, "&Yes", "Yes", mrYes},
     {mbNo, "&No", "No", mrNo},
     {mbOK, "OK", "OK", mrOk},
-    {mbLocate, "Locate...", "Locate", mrLocate},
+    {mbLocate, "Lo&cate...", "Locate", mrLocate},
     {mbCancel, "Cancel", "Cancel", mrCancel},
     {mbAbort, "&Abort", "Abort", mrAbort},
     {mbRetry, "&Retry", "Retry", mrRetry},

@@ -44,7 +44,7 @@ CheckLinksDialog::CheckLinksDialog(QStringList paths, QStringList roots, QString
     m_progress->setObjectName(QStringLiteral("Progress"));
     m_progress->setRange(0, Permille);
     m_progress->setTextVisible(false);
-    m_stop = new QPushButton(QStringLiteral("Stop"), this);
+    m_stop = new QPushButton(QStringLiteral("&Stop"), this);
     m_stop->setObjectName(QStringLiteral("btnStop"));
 
     m_list = new QTreeWidget(this);
@@ -59,12 +59,12 @@ CheckLinksDialog::CheckLinksDialog(QStringList paths, QStringList roots, QString
     m_list->header()->resizeSection(colLocation, LocationWidth);
     m_list->setAccessibleName(QStringLiteral("Entries whose file or folder is missing"));
 
-    m_selectAll = new QCheckBox(QStringLiteral("Select all"), this);
+    m_selectAll = new QCheckBox(QStringLiteral("Select &all"), this);
     m_selectAll->setObjectName(QStringLiteral("SelectAll"));
-    m_relink = new QPushButton(QStringLiteral("Relink"), this);
+    m_relink = new QPushButton(QStringLiteral("&Relink"), this);
     m_relink->setObjectName(QStringLiteral("btnRelink"));
     m_relink->setToolTip(QStringLiteral("Point the ticked entries at their best candidates"));
-    m_remove = new QPushButton(QStringLiteral("Remove"), this);
+    m_remove = new QPushButton(QStringLiteral("Re&move"), this);
     m_remove->setObjectName(QStringLiteral("btnRemove"));
     m_remove->setToolTip(QStringLiteral("Remove the ticked entries from the catalogue"));
     m_close = new QPushButton(QStringLiteral("Close"), this);
@@ -282,13 +282,17 @@ void CheckLinksDialog::relinkTicked()
 
 void CheckLinksDialog::tellDone(int count, const QString& what)
 {
-    m_status->setText(
-        QStringLiteral("%1 %2 %3. %4 still %5 at a missing file or folder.")
+    const QString done =
+        QStringLiteral("%1 %2 %3.")
             .arg(count)
             .arg(count == 1 ? QStringLiteral("entry was") : QStringLiteral("entries were"))
-            .arg(what)
-            .arg(rowCount())
-            .arg(rowCount() == 1 ? QStringLiteral("points") : QStringLiteral("point")));
+            .arg(what);
+    const int left = rowCount();
+    const QString rest =
+        left == 0   ? QStringLiteral("No entry points at a missing file or folder any more.")
+        : left == 1 ? QStringLiteral("1 still points at a missing file or folder.")
+                    : QStringLiteral("%1 still point at a missing file or folder.").arg(left);
+    m_status->setText(done + u' ' + rest);
 }
 
 void CheckLinksDialog::removeTicked()

@@ -110,9 +110,9 @@ LocateDialog::LocateDialog(const Request& request, QWidget* parent)
     m_list->header()->resizeSection(colSize, SizeWidth);
     m_list->setAccessibleName(QStringLiteral("Places found"));
 
-    m_browse = new QPushButton(QStringLiteral("Browse..."), this);
+    m_browse = new QPushButton(QStringLiteral("&Browse..."), this);
     m_browse->setObjectName(QStringLiteral("btnBrowse"));
-    m_relink = new QPushButton(QStringLiteral("Relink"), this);
+    m_relink = new QPushButton(QStringLiteral("&Relink"), this);
     m_relink->setObjectName(QStringLiteral("btnRelink"));
     m_relink->setDefault(true);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -180,10 +180,10 @@ void LocateDialog::addCandidate(const Candidate& candidate)
                                      });
     const int row = int(at - m_found.begin());
     m_found.insert(at, candidate);
-    const bool isFile = !directoryExists(candidate.path);
     auto* item = new QTreeWidgetItem;
     item->setText(colLocation, candidate.path);
-    item->setText(colSize, isFile ? QLocale().formattedDataSize(candidate.size) : QString());
+    item->setText(colSize,
+                  candidate.folder ? QString() : QLocale().formattedDataSize(candidate.size));
     item->setTextAlignment(colSize, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(colModified, QLocale().toString(QDateTime::fromSecsSinceEpoch(candidate.modified),
                                                   QLocale::ShortFormat));

@@ -90,7 +90,7 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     if (m_targetMissing) {
-        auto* locate = new QPushButton(QStringLiteral("Locate..."), this);
+        auto* locate = new QPushButton(QStringLiteral("&Locate..."), this);
         locate->setObjectName(QStringLiteral("btnLocate"));
         locate->setAutoDefault(false);
         connect(locate, &QPushButton::clicked, this, &PropertiesDialog::locateRequested);

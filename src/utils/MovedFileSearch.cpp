@@ -235,6 +235,7 @@ void MovedFileSearch::consider(int lost, const QByteArray& path, const QByteArra
             return;
     c.size = size;
     c.modified = modified;
+    c.folder = isDir;
     const bool sameSize = !isDir && target.size >= 0 && size == target.size;
     const bool sameTime = target.modified >= 0 && modified == target.modified;
     if (renamed)

@@ -33,6 +33,7 @@ struct Candidate {
     qint64 size = 0;
     qint64 modified = 0; // seconds since the epoch
     CandidateMatch match = CandidateMatch::Name;
+    bool folder = false;
 };
 
 // Finds where lost files and folders went: one walk over the given folders
