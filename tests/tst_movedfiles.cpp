@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "testutil/TestUtil.h"
 
@@ -306,6 +307,17 @@ private Q_SLOTS:
         QCOMPARE(same[1].second, home("New/Photos/sub/d.jpg"));
         QCOMPARE(same[2].first, twin);
         Q_UNUSED(c);
+
+        // A name that is not UTF-8 reaches the catalogue decoded; the file
+        // is still there, not missing.
+        const QByteArray raw = QFile::encodeName(home("New")) + "/latin\xFF.txt";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const QString decoded = QFile::decodeName(raw);
+        QVERIFY(decoded.contains(QChar::ReplacementCharacter));
+        QVERIFY(missingPaths({decoded, home("New/nowhere.txt")}) ==
+                QStringList{home("New/nowhere.txt")});
     }
 };
 

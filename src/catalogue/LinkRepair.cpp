@@ -1,8 +1,8 @@
 #include "catalogue/LinkRepair.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LinkUpdates.h"
+#include "utils/SystemPaths.h"
 
-#include <QFile>
 #include <sys/stat.h>
 
 namespace
@@ -12,10 +12,12 @@ constexpr int Permille = 1000;
 // How often (in paths) the caller is told the progress.
 constexpr int PathsPerReport = 2048;
 
+// A name that is not UTF-8 is found as every other look at the disk finds
+// it, so that such a file does not count as missing here alone.
 bool existsAt(const QString& path)
 {
     struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::stat(FileUtils::Sys::native(path).constData(), &st) == 0;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "catalogue/SeenTargets.h"
 #include "catalogue/CatalogueFile.h"
+#include "utils/SystemPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,7 +88,7 @@ bool refresh(const QString& store, const QStringList& paths, const std::atomic<b
         }
         const quint64 key = keyOf(path);
         struct stat st;
-        if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (::stat(FileUtils::Sys::native(path).constData(), &st) != 0) {
             missing.push_back(key);
             continue;
         }
