@@ -169,10 +169,16 @@ private Q_SLOTS:
                 // Tick all, relink those with a place, remove what is left.
                 click(dialog.findChild<QCheckBox*>("SelectAll"));
                 click(dialog.findChild<QPushButton*>("btnRelink"));
+                QCOMPARE(dialog.findChild<QLabel*>("Status")->text(),
+                         QString("4 entries were relinked. 1 still points at a missing file or "
+                                 "folder."));
                 for (int i = 0; i < list->topLevelItemCount(); ++i)
                     afterRelink << list->topLevelItem(i)->text(0);
                 click(dialog.findChild<QPushButton*>("btnRemove"));
                 QCOMPARE(list->topLevelItemCount(), 0);
+                QCOMPARE(dialog.findChild<QLabel*>("Status")->text(),
+                         QString("1 entry was removed. No entry points at a missing file or "
+                                 "folder any more."));
                 ran = true;
                 click(dialog.findChild<QPushButton*>("btnClose"));
             });
