@@ -32,6 +32,8 @@ class TestProperties : public QObject
     QStringList m_asked;
     // Answers by the start of the question; anything else is answered No.
     QMap<QString, QMessageBox::StandardButton> m_answers;
+    // Called with each question or message before it is answered.
+    std::function<void(const QString&)> m_onAsked;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
@@ -82,6 +84,8 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
             m_asked << text;
+            if (m_onAsked)
+                m_onAsked(text);
             for (auto [start, answer] : m_answers.asKeyValueRange())
                 if (text.startsWith(start))
                     return answer;
@@ -119,6 +123,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        m_onAsked = nullptr;
         FileUtils::setFileOpUi(nullptr);
         m_w.reset();
     }
@@ -255,6 +260,82 @@ private Q_SLOTS:
         QCOMPARE(node("Report")->data()->fullName, path("moved/report.txt"));
     }
 
+    // A folder moved where one of its name stands is never put inside it:
+    // the user is asked, Cancel first; "Keep both" takes the next free name,
+    // and the entry and the links inside record where it went.
+    void folderMovedWhereItsNameIsTaken_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel);
+        QTest::newRow("keep both") << int(QMessageBox::Yes);
+    }
+    void folderMovedWhereItsNameIsTaken()
+    {
+        QFETCH(int, answer);
+        Catalogue& cat = m_w->catalogue();
+        QVERIFY(QDir().mkpath(path("docs/dirs")) && QDir().mkpath(path("moved/dirs")));
+        QVERIFY(TestUtil::writeFile(path("docs/dirs/a.txt"), "a"));
+        TreeNode* dirs = cat.addLinkNode(path("docs/dirs"), node("Work"), {}, false);
+        TreeNode* inside = cat.addLinkNode(path("docs/dirs/a.txt"), node("Inner"), {}, false);
+        const QString question = "A folder named \"dirs\" already exists in \"moved\".";
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        m_answers.insert(question, QMessageBox::StandardButton(answer));
+        m_answers.insert("There are yet links", QMessageBox::Yes);
+        properties(dirs, [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path("moved"));
+            clickOk(d);
+        });
+        QVERIFY(m_asked.contains(question));
+        QVERIFY(QDir(path("moved/dirs")).isEmpty()); // never inside it
+        if (answer == QMessageBox::Cancel) {
+            QVERIFY(QFile::exists(path("docs/dirs/a.txt")));
+            QCOMPARE(dirs->data()->fullName, path("docs/dirs"));
+            QCOMPARE(inside->data()->fullName, path("docs/dirs/a.txt"));
+            return;
+        }
+        QVERIFY(QFile::exists(path("moved/dirs (2)/a.txt")));
+        QCOMPARE(dirs->data()->fullName, path("moved/dirs (2)"));
+        QCOMPARE(inside->data()->fullName, path("moved/dirs (2)/a.txt"));
+        // A file goes where a folder of its name stands only under another name too.
+        QVERIFY(QDir().mkpath(path("moved/report.txt")));
+        m_answers.insert("A folder named \"report.txt\"", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path("moved/"));
+            clickOk(d);
+        });
+        QCOMPARE(node("Report")->data()->fullName, path("moved/report (2).txt"));
+        QCOMPARE(TestUtil::readFile(path("moved/report (2).txt")), QByteArray("figures"));
+    }
+
+    // The folders the program keeps the catalogue and its settings in are
+    // never moved away, nor a folder holding one of them.
+    void programFoldersAreNotMoved()
+    {
+        Catalogue& cat = m_w->catalogue();
+        const QString data = path("data");
+        QVERIFY(QDir().mkpath(data));
+        cat.setDataFolder(data);
+        const QString settings =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch";
+        QVERIFY(QDir().mkpath(settings));
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        for (const QString& folder : {data, m_dir.path(), settings}) {
+            TreeNode* entry = cat.addLinkNode(folder, node("Work"), {}, false);
+            m_asked.clear();
+            properties(entry, [&](PropertiesDialog& d) {
+                field(d, "edLocation")->setText(path("moved/away"));
+                clickOk(d);
+            });
+            QCOMPARE(m_asked.size(), 2);
+            QVERIFY2(m_asked[1].contains("cannot be moved: the program keeps"),
+                     qPrintable(m_asked[1]));
+            QVERIFY(QDir(folder).exists());
+            QCOMPARE(entry->data()->fullName, folder);
+        }
+        QVERIFY(!QFile::exists(path("moved/away")));
+        cat.setDataFolder(m_dir.path());
+    }
+
     void sameFileOtherSpelling_data()
     {
         QTest::addColumn<QString>("spelling");
@@ -375,6 +456,62 @@ private Q_SLOTS:
         QVERIFY(QDir(path("moved"))
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                     .isEmpty());
+    }
+
+    // The entry goes while a box of the move is open (the run ends and its
+    // save takes the built-in category out; another command removes it):
+    // the command must not touch it afterwards.
+    void entryGoneWhileTheMoveAsks_data()
+    {
+        QTest::addColumn<bool>("builtIn");
+        QTest::newRow("built-in link, the run ends") << true;
+        QTest::newRow("document, removed meanwhile") << false;
+    }
+    void entryGoneWhileTheMoveAsks()
+    {
+        QFETCH(bool, builtIn);
+        Catalogue& cat = m_w->catalogue();
+        TreeNode* entry = builtIn ? cat.makerCategory->item(0) : node("Report");
+        QVERIFY(entry);
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        bool moveAsked = false, gone = false;
+        m_onAsked = [&](const QString& text) {
+            if (text == PropertiesDialog::moveQuestion()) {
+                moveAsked = true;
+            } else if (moveAsked && !gone) {
+                gone = true;
+                if (builtIn)
+                    m_w->formDestroy();
+                else
+                    cat.nodes().deleteNode(entry);
+            }
+        };
+        // From the list, as the user chose it there.
+        target(entry->parent());
+        auto* list = m_w->findChild<QTreeView*>("ListDetails");
+        auto* model = list->model();
+        QModelIndex row;
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, 0).data().toString() == entry->text())
+                row = model->index(r, 0);
+        QVERIFY(row.isValid());
+        list->setFocus();
+        list->setCurrentIndex(row);
+        bool shown = false;
+        Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            shown = true;
+            field(d, "edLocation")->setText(builtIn ? "x/y" : path("docs/new/report.txt"));
+            field(d, "edName")->setText("Renamed");
+            clickOk(d);
+        });
+        action("acProperties")->trigger();
+        QVERIFY(shown);
+        QVERIFY(gone);
+        QVERIFY(!node("Renamed"));
+        if (!builtIn) {
+            QVERIFY(QFile::exists(path("docs/report.txt")));
+            QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
+        }
     }
 
     void additionalValue_data()

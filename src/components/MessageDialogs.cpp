@@ -263,6 +263,19 @@ FlatButton* BalloonDialog::button(MessageButton which) const
     return nullptr;
 }
 
+void BalloonDialog::setDefaultButton(MessageButton which)
+{
+    FlatButton* chosen = button(which);
+    if (!chosen)
+        return;
+    if (m_default)
+        m_default->setDefault(false);
+    m_default = chosen;
+    chosen->setDefault(true);
+    setFocusProxy(chosen);
+    chosen->setFocus();
+}
+
 void BalloonDialog::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -539,6 +552,27 @@ bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset, in
                  QWidget* anchor)
 {
     return askYesNo(format(fmt, args), anchor, horzOffset, vertOffset);
+}
+
+int askWithButtons(const QString& text,
+                   const std::vector<std::pair<MessageButton, QString>>& buttons,
+                   MessageButton defaultButton, QWidget* anchor)
+{
+    g_last = text;
+    if (g_nextAnswer != QMessageBox::NoButton)
+        return resultOf(std::exchange(g_nextAnswer, QMessageBox::NoButton));
+    if (g_handler)
+        return resultOf(g_handler(QMessageBox::Question, text));
+    TMsgDlgButtons which;
+    for (const auto& b : buttons)
+        which |= b.first;
+    std::unique_ptr<BalloonDialog> dlg =
+        createRgnDialog(text, mtConfirmation, which, DefaultVertOffset, DefaultHorzOffset, anchor);
+    for (const auto& [button, caption] : buttons)
+        if (FlatButton* b = dlg->button(button))
+            b->setText(caption);
+    dlg->setDefaultButton(defaultButton);
+    return dlg->exec();
 }
 
 void applicationError(const QString& text)

@@ -634,6 +634,14 @@ bool copyOrMove(FileOpUi& ui, const QString& source, const QString& destination,
     return true;
 }
 
+QString freeName(const QString& path, bool isFolder)
+{
+    QuietUi quiet;
+    FileOp op(quiet);
+    QByteArray target = nativePath(path);
+    return freeName(target, isFolder, op) ? QFile::decodeName(target) : QString();
+}
+
 bool deletePath(const QString& path, bool toTrash)
 {
     QuietUi quiet;

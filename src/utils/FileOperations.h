@@ -79,6 +79,11 @@ bool copyOrMove(FileOpUi& ui, const QString& source, const QString& destination,
 bool copyOrMove(const QString& source, const QString& destination, bool renameOnCollision,
                 bool move);
 
+// The first free name beside Path: "name (2).ext", "name (3).ext" and on (a
+// folder keeps its whole name: "dirs (2)"). Empty when none is free or the
+// folder cannot be read.
+QString freeName(const QString& path, bool isFolder);
+
 // Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
 // into the desktop trash (restorable from the file manager) or for good. A
 // symbolic link is deleted itself, never its target. An item on another file

@@ -112,9 +112,7 @@ void AdditionalMenu::additionalValueClick(QAction* entry)
     const QString value = entry->data().isValid()
                               ? entry->data().toString()
                               : TextUtils::cutFirst(entry->text(), QStringLiteral("&"));
-    setAdditionalValue(node, value);
-    if (node->parent())
-        Q_EMIT m_context.catalogue().listRefillRequested(node->parent());
+    setAdditionalValue(node, value); // the list shows it by itself
 }
 
 void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)

@@ -124,9 +124,8 @@ void BrowserBookmarks::exportBookmarks()
         target = target->parent();
     if (target && (!target->data() || target->data()->kind != nkCategory))
         target = nullptr;
-    // No node is held across the dialogs: the category is found again by its
-    // place in the tree once each is closed.
-    const QPersistentModelIndex held(catalogue.nodes().indexOf(target));
+    // Held across the dialogs: the category may go while one is up.
+    const NodeRef held(catalogue.nodes(), target);
     bool whole = true;
     QString title = CatalogueTitle;
     if (target) {
@@ -153,7 +152,7 @@ void BrowserBookmarks::exportBookmarks()
         path += QStringLiteral(".html");
     const TreeNode* category = nullptr;
     if (!whole) {
-        category = NodeTree::nodeOf(held);
+        category = held;
         if (!category)
             return; // the category went while a dialog was up
     }

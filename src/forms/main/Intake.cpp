@@ -256,17 +256,12 @@ TreeNode* Intake::orMainCategory(TreeNode* target)
 void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
 {
     QWidget& window = m_context.window();
-    TreeNode* target =
-        orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint)));
-    const QPoint menuPoint = window.mapToGlobal(windowPoint);
     // The folder menus let other events run: a target that goes meanwhile
     // leaves the files to the main category.
-    const auto forget = connect(&m_context.catalogue().nodes(), &NodeTree::nodeDeleting, this,
-                                [&target](TreeNode* gone) {
-                                    if (target && target->isUnder(gone))
-                                        target = nullptr;
-                                });
-    const auto disconnectForget = qScopeGuard([&] { disconnect(forget); });
+    const NodeRef target(
+        m_context.catalogue().nodes(),
+        orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint))));
+    const QPoint menuPoint = window.mapToGlobal(windowPoint);
     QStringList toFile;
     for (const QString& name : names) {
         if (!isDirectory(name)) {
@@ -482,33 +477,26 @@ void Intake::clearDragHint()
 void Intake::acPasteUrlExecute()
 {
     Catalogue& catalogue = m_context.catalogue();
-    std::vector<TreeNode*> categories;
+    // Held: a category that goes while the dialog is open is no target any more.
+    std::vector<NodeRef> categories;
     QStringList entries;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         for (TreeNode* n = catalogue.nodes().getFirstNode(); n; n = n->getNext())
             if (n->data() && n->data()->kind == nkCategory) {
-                categories.push_back(n);
+                categories.emplace_back(catalogue.nodes(), n);
                 entries << QString(4 * n->level(), u' ') + n->text();
             }
     }
     PasteUrlDialog dialog(&m_context.window());
     dialog.setCategories(entries);
-    // A category that goes while the dialog is open is no target any more.
-    const auto forget =
-        connect(&catalogue.nodes(), &NodeTree::nodeDeleting, this, [&categories](TreeNode* gone) {
-            for (TreeNode*& c : categories)
-                if (c && c->isUnder(gone))
-                    c = nullptr;
-        });
     const int result = dialog.exec();
-    disconnect(forget);
     if (result == QDialog::Accepted) {
         // By position, not by name: names repeat and may carry blanks.
         const int chosen = dialog.cbCategory->currentIndex();
         TreeNode* category = chosen >= 0 && size_t(chosen) < categories.size()
-                                 ? categories[size_t(chosen)]
+                                 ? categories[size_t(chosen)].get()
                                  : nullptr;
         category = orMainCategory(category);
         QString title = TextUtils::withoutBidiControls(dialog.edTitle->text());

@@ -50,7 +50,4 @@ private:
     CommandContext& m_context;
     CategoryView& m_view;
     Relinking& m_relinking;
-    // The node the relink question was last asked about, so an opening that
-    // triggered it stops there.
-    TreeNode* m_relinkAskedFor = nullptr;
 };

@@ -6,13 +6,12 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
+#include "forms/main/RealFiles.h"
 #include "forms/main/Relinking.h"
-#include "utils/FileOperations.h"
 #include "utils/PathTests.h"
 #include "utils/TextUtils.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -48,34 +47,15 @@ Properties::Properties(CommandContext& context, CategoryView& view, Relinking& r
     context.commands().connectCommand(Id::Properties, this, &Properties::acPropertiesExecute);
 }
 
-bool Properties::samePlace(const QString& a, const QString& b)
-{
-    if (a == b)
-        return true;
-    // Only local paths have other spellings; an address is its text.
-    if (!a.startsWith(u'/') || !b.startsWith(u'/'))
-        return false;
-    if (QDir::cleanPath(a) == QDir::cleanPath(b))
-        return true;
-    const QString ra = QFileInfo(a).canonicalFilePath(), rb = QFileInfo(b).canonicalFilePath();
-    return !ra.isEmpty() && ra == rb;
-}
-
-QString Properties::movedTo(const QString& source, const QString& destination)
-{
-    if (!destination.endsWith(u'/') && !QFileInfo(destination).isDir())
-        return destination;
-    const QString name = QFileInfo(QDir::cleanPath(source)).fileName();
-    return QDir::cleanPath(destination + u'/' + name);
-}
-
 void Properties::acPropertiesExecute()
 {
-    TreeNode* node = m_context.targetNode();
-    if (!node || !node->data())
-        return;
     Catalogue& catalogue = m_context.catalogue();
     NodeTree& nodes = catalogue.nodes();
+    // The entry may go while a dialog or question is up (a relink question,
+    // the end of the run): it is held, not pointed at.
+    const NodeRef node(nodes, m_context.targetNode());
+    if (!node || !node->data())
+        return;
     PropertiesDialog::Fields fields;
     const int image = node->imageIndex();
     if (image >= 0 && image < catalogue.images().large.count())
@@ -88,11 +68,6 @@ void Properties::acPropertiesExecute()
     fields.targetMissing = isFileLink(node) && !FileUtils::probePath(fields.location).exists;
 
     PropertiesDialog dialog(fields, &m_context.window());
-    // The entry may go while the dialog is up (a relink question elsewhere).
-    const auto watch = connect(&nodes, &NodeTree::nodeDeleting, &dialog, [&node](TreeNode* going) {
-        if (node && node->isUnder(going))
-            node = nullptr;
-    });
     connect(&dialog, &PropertiesDialog::locateRequested, this, [this, &node, &dialog] {
         // Over the dialog, which stays on top of everything else.
         if (const QString found = m_relinking.findNewLocation(node, &dialog); !found.isEmpty())
@@ -104,23 +79,17 @@ void Properties::acPropertiesExecute()
                 dialogHook()(dialog);
         });
     const bool ok = dialog.exec() == QDialog::Accepted;
-    disconnect(watch);
     if (!ok || !node)
         return;
     nodes.setText(node, dialog.name());
     nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
-    const QString location = dialog.location();
-    if (location != node->data()->fullName) {
-        // Both ways may ask a question: the node is found again after it.
-        const QPersistentModelIndex held(nodes.indexOf(node));
+    // The list shows the new name and comment by itself.
+    if (const QString location = dialog.location(); location != node->data()->fullName) {
         if (fields.targetMissing)
             relinkLocation(node, location);
         else
             moveLocation(node, location);
-        node = NodeTree::nodeOf(held);
     }
-    if (node && node->parent())
-        m_view.listCategory(node->parent());
 }
 
 std::optional<QString> Properties::checkedLocation(const TreeNode* node, const QString& typed)
@@ -156,10 +125,10 @@ std::optional<QString> Properties::checkedLocation(const TreeNode* node, const Q
     return location;
 }
 
-void Properties::relinkLocation(TreeNode* node, const QString& typed)
+void Properties::relinkLocation(const NodeRef& node, const QString& typed)
 {
     const std::optional<QString> checked = checkedLocation(node, typed);
-    if (!checked)
+    if (!checked || !node)
         return;
     // The file the dialog found may have gone since.
     if (!FileUtils::probePath(*checked).exists) {
@@ -172,22 +141,20 @@ void Properties::relinkLocation(TreeNode* node, const QString& typed)
     m_relinking.relinkTo(node, *checked);
 }
 
-void Properties::moveLocation(TreeNode* node, const QString& typed)
+void Properties::moveLocation(const NodeRef& node, const QString& typed)
 {
     const std::optional<QString> checked = checkedLocation(node, typed);
     if (!checked)
         return;
     const QString& location = *checked;
     const QString oldPath = node->data()->fullName;
-    // Another spelling of the same place: moving a file onto itself could
-    // only lose it.
-    if (samePlace(oldPath, location))
-        return;
-    const QString newPath = movedTo(oldPath, location);
-    if (!FileUtils::copyOrMove(oldPath, location, false, true))
-        return; // the file operations told the user why
+    const QString newPath =
+        RealFiles::moveOrCopy(m_context.catalogue(), oldPath, location, true, &m_context.window());
+    if (newPath.isEmpty())
+        return; // nothing moved, and the user was told why
     NodeTree& nodes = m_context.catalogue().nodes();
-    nodes.editRecord(node, [&](NodeInfo& info) { info.fullName = newPath; });
+    if (node)
+        nodes.editRecord(node, [&](NodeInfo& info) { info.fullName = newPath; });
     updateLinksTo(m_context.catalogue().search(), nodes, oldPath, newPath,
                   [this](const QString& question) {
                       return MessageDialogs::askYesNo(question, &m_context.window());

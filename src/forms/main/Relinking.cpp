@@ -134,20 +134,18 @@ void Relinking::relinkTo(TreeNode* node, const QString& newPath)
 {
     const QString oldPath = node->data()->fullName;
     relinkEntry(m_context.catalogue(), node, newPath);
-    offerMovedTheSameWay(QPersistentModelIndex(m_context.catalogue().nodes().indexOf(node)),
-                         oldPath, newPath);
+    offerMovedTheSameWay(node, oldPath, newPath);
 }
 
 bool Relinking::locate(TreeNode* node)
 {
     if (!node || !isFileLink(node))
         return false;
-    const QPersistentModelIndex held(m_context.catalogue().nodes().indexOf(node));
+    const NodeRef held(m_context.catalogue().nodes(), node);
     const QString chosen = findNewLocation(node);
     if (chosen.isEmpty())
         return false;
-    node = NodeTree::nodeOf(held);
-    if (!node || !isFileLink(node))
+    if (!held || !isFileLink(held))
         return false; // the entry went while the assistant was up
     if (!probePath(chosen).exists) {
         MessageDialogs::errorBox(
@@ -160,15 +158,15 @@ bool Relinking::locate(TreeNode* node)
     return true;
 }
 
-void Relinking::offerMovedTheSameWay(const QPersistentModelIndex& relinked, const QString& oldPath,
+void Relinking::offerMovedTheSameWay(const TreeNode* relinked, const QString& oldPath,
                                      const QString& newPath)
 {
     Catalogue& catalogue = m_context.catalogue();
     NodeTree& nodes = catalogue.nodes();
-    std::vector<std::pair<QPersistentModelIndex, QString>> moves;
-    for (const auto& [node, path] :
-         movedTheSameWay(nodes, linkMove(oldPath, newPath), NodeTree::nodeOf(relinked)))
-        moves.emplace_back(QPersistentModelIndex(nodes.indexOf(node)), path);
+    // Held across the question.
+    std::vector<std::pair<NodeRef, QString>> moves;
+    for (const auto& [node, path] : movedTheSameWay(nodes, linkMove(oldPath, newPath), relinked))
+        moves.emplace_back(NodeRef(nodes, node), path);
     if (moves.empty())
         return;
     const QString question =
@@ -177,8 +175,8 @@ void Relinking::offerMovedTheSameWay(const QPersistentModelIndex& relinked, cons
                                 .arg(moves.size());
     if (!MessageDialogs::askYesNo(question, &m_context.window()))
         return;
-    for (const auto& [held, path] : moves)
-        if (TreeNode* node = NodeTree::nodeOf(held); node && isFileLink(node))
+    for (const auto& [node, path] : moves)
+        if (node && isFileLink(node))
             relinkEntry(catalogue, node, path);
 }
 
@@ -188,13 +186,13 @@ void Relinking::checkAllLinks()
     NodeTree& nodes = catalogue.nodes();
     CheckLinksDialog dialog(fileLinkPaths(nodes), searchRoots(), searchExcluded(),
                             &m_context.window());
-    // The dialog's rows, by their place in the tree.
-    std::vector<QPersistentModelIndex> held;
+    // The dialog's entries, held while it is up.
+    std::vector<NodeRef> held;
     connect(&dialog, &CheckLinksDialog::missingFound, this, [&](const QStringList& missing) {
         const auto facts = SeenTargets::lookup(storeFile(), missing);
         std::vector<CheckLinksDialog::Row> rows;
         for (TreeNode* node : entriesAt(nodes, QSet<QString>(missing.begin(), missing.end()))) {
-            held.emplace_back(nodes.indexOf(node));
+            held.emplace_back(nodes, node);
             rows.push_back({node->text(), lostTarget(node, facts)});
         }
         dialog.setRows(rows);
@@ -203,7 +201,7 @@ void Relinking::checkAllLinks()
             [&](const QList<int>& rows, const QStringList& paths) {
                 QList<int> done;
                 for (qsizetype i = 0; i < rows.size(); ++i) {
-                    TreeNode* node = NodeTree::nodeOf(held[size_t(rows[i])]);
+                    TreeNode* node = held[size_t(rows[i])];
                     if (node && isFileLink(node) && probePath(paths[i]).exists) {
                         relinkEntry(catalogue, node, paths[i]);
                         done << rows[i];
@@ -214,7 +212,7 @@ void Relinking::checkAllLinks()
     connect(&dialog, &CheckLinksDialog::removeRequested, this, [&](const QList<int>& rows) {
         // One may lie below another: each is found again before it goes.
         for (int row : rows)
-            if (TreeNode* node = NodeTree::nodeOf(held[size_t(row)]))
+            if (TreeNode* node = held[size_t(row)])
                 nodes.deleteNode(node);
         dialog.dropRows(rows);
     });

@@ -4,7 +4,6 @@
 #include <QFuture>
 #include <QHash>
 #include <QObject>
-#include <QPersistentModelIndex>
 #include <QStringList>
 #include <atomic>
 #include <functional>
@@ -33,8 +32,8 @@ public:
     ~Relinking() override;
 
     // Opens the assistant for the entry's missing target and relinks the
-    // entry to the place chosen; true when it did. The entry is not held
-    // while the assistant is up: it is found again by its place in the tree.
+    // entry to the place chosen; true when it did. The entry is held while
+    // the assistant is up: it may go meanwhile.
     bool locate(TreeNode* node);
     // The assistant alone, over Parent (the window when null): the place
     // chosen for the entry's target, or empty when the user chose none.
@@ -74,7 +73,7 @@ public:
 
 private:
     void checkAllLinks();
-    void offerMovedTheSameWay(const QPersistentModelIndex& relinked, const QString& oldPath,
+    void offerMovedTheSameWay(const TreeNode* relinked, const QString& oldPath,
                               const QString& newPath);
     FileUtils::LostTarget lostTarget(const TreeNode* node,
                                      const QHash<QString, SeenTargets::Facts>& facts) const;
