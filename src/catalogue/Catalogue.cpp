@@ -7,12 +7,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -23,6 +25,9 @@ using namespace FileUtils;
 
 namespace
 {
+
+// Longest the tree is built from read lines before the window gets a turn.
+constexpr qint64 LoadSliceMs = 20;
 
 // The file-name part of a path: what follows its last delimiter.
 QString fileNamePart(const QString& path)
@@ -73,43 +78,88 @@ void Catalogue::forget(TreeNode* node)
         topCategory = nullptr;
 }
 
-TreeNode* Catalogue::addLinkNode(const QString& path, TreeNode* target, const QString& title,
-                                 bool isUrl)
+NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool isUrl)
 {
     if (TextUtils::hasLineBreakOrNul(path))
         throw CatalogueError(
             QStringLiteral("This cannot be filed: its path or address contains a line break "
                            "or a NUL character, which the catalogue cannot store.\n\n%1")
                 .arg(TextUtils::singleLine(path)));
-    auto info = std::make_unique<NodeInfo>();
-    info->fullName = path;
+    NewNode made;
+    made.info = std::make_unique<NodeInfo>();
+    made.info->fullName = path;
     PathFacts facts;
     if (isUrl) {
-        info->kind = nkURL;
+        made.info->kind = nkURL;
     } else {
         facts = probePath(path);
-        info->kind = facts.isDir ? nkFolder : nkDoc;
+        made.info->kind = facts.isDir ? nkFolder : nkDoc;
     }
+    made.image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
+    made.text = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
+    return made;
+}
+
+TreeNode* Catalogue::linkTarget(TreeNode* target, const QString& path) const
+{
     // Users cannot file their own entries into the built-in category.
     if (makerCategory && target && (target == makerCategory || target->parent() == makerCategory) &&
         !path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
-        target = topCategory;
+        return topCategory;
+    return target;
+}
 
-    const int image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
-    const QString name = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
-    TreeNode* node;
+std::vector<TreeNode*> Catalogue::placeLinks(TreeNode* target, std::vector<NewNode> made)
+{
+    std::vector<TreeNode*> nodes;
     if (!target)
-        node = m_nodes.addChild(nullptr, name); // no category to take it: a root entry
+        nodes = m_nodes.insertNodes(nullptr, m_nodes.rootCount(), std::move(made));
     else if (target->data() && target->data()->kind == nkCategory)
-        node = m_nodes.addChild(target, name);
+        nodes = m_nodes.insertNodes(target, target->count(), std::move(made));
     else
-        node = m_nodes.insertNode(target, name);
-    m_nodes.setNodeData(node, std::move(info));
-    m_nodes.setImage(node, image);
+        nodes = m_nodes.insertNodes(target->parent(), target->index(), std::move(made));
     if (target)
         m_nodes.expand(target, false);
-    Q_EMIT listRefillRequested(node->parent());
-    return node;
+    if (!nodes.empty())
+        Q_EMIT listRefillRequested(nodes.front()->parent());
+    return nodes;
+}
+
+TreeNode* Catalogue::addLinkNode(const QString& path, TreeNode* target, const QString& title,
+                                 bool isUrl)
+{
+    std::vector<NewNode> made;
+    made.push_back(makeLinkNode(path, title, isUrl));
+    return placeLinks(linkTarget(target, path), std::move(made)).front();
+}
+
+std::vector<TreeNode*> Catalogue::addFileLinkNodes(const QStringList& paths, TreeNode* target,
+                                                   QStringList& refused)
+{
+    // Each target (the built-in category sends files elsewhere) takes its
+    // files as one run of rows, in the order given.
+    std::vector<std::pair<TreeNode*, std::vector<NewNode>>> runs;
+    for (const QString& path : paths) {
+        try {
+            NewNode made = makeLinkNode(path, QString(), false);
+            TreeNode* to = linkTarget(target, path);
+            auto run = std::find_if(runs.begin(), runs.end(),
+                                    [to](const auto& r) { return r.first == to; });
+            if (run == runs.end()) {
+                runs.emplace_back(to, std::vector<NewNode>());
+                run = runs.end() - 1;
+            }
+            run->second.push_back(std::move(made));
+        } catch (const CatalogueError& e) {
+            refused << e.text(); // the others are still filed
+        }
+    }
+    std::vector<TreeNode*> nodes;
+    for (auto& [to, made] : runs) {
+        const std::vector<TreeNode*> placed = placeLinks(to, std::move(made));
+        nodes.insert(nodes.end(), placed.begin(), placed.end());
+    }
+    return nodes;
 }
 
 TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
@@ -181,7 +231,20 @@ int Catalogue::addFileTypeIcon(const PathFacts& facts)
         return imgMissing;
     if (!fileTypeIcons)
         return facts.isDir ? imgFolder : imgBlankPage;
-    return m_images.addPair(fileTypeIcon(facts, false), fileTypeIcon(facts, true));
+    // One index per type, its icons looked up when a row first shows them:
+    // a large catalogue holds few types, and most rows are never shown.
+    const QString key = facts.isSymLink ? facts.mimeName + QStringLiteral("|link") : facts.mimeName;
+    auto it = m_typeImages.constFind(key);
+    if (it == m_typeImages.constEnd()) {
+        PathFacts type;
+        type.exists = true;
+        type.isDir = facts.isDir;
+        type.isSymLink = facts.isSymLink;
+        type.mimeName = facts.mimeName;
+        it = m_typeImages.insert(
+            key, m_images.addLazyPair([type](bool large) { return fileTypeIcon(type, large); }));
+    }
+    return *it;
 }
 
 bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
@@ -443,23 +506,49 @@ bool Catalogue::loadData(bool fromBackup)
     std::vector<std::vector<CatalogueLineFields>> batches;
     std::exception_ptr failure;
 
-    auto build = [&](const CatalogueLineFields& line) {
+    // Each node is made whole and appended: the tree is told nothing while
+    // it is suspended, so a load costs no signal per node.
+    auto build = [&](CatalogueLineFields& line) {
         TreeNode* parent = line.depth == 0 ? nullptr : lastAt[size_t(line.depth - 1)];
-        TreeNode* node = m_nodes.addChild(parent, line.name);
+        NewNode made;
+        made.info = std::make_unique<NodeInfo>();
+        NodeInfo& info = *made.info;
+        info.comments = std::move(line.comments);
+        info.sAdditional = std::move(line.additional);
+        if (line.kindCode == u"1") {
+            info.kind = nkCategory;
+            made.image = imgCategory;
+            made.text = std::move(line.name);
+        } else if (line.kindCode == u"4") {
+            info.kind = nkURL;
+            made.image = imgHyperlink;
+            made.text = line.name.isEmpty() ? line.fullName : std::move(line.name);
+            info.fullName = std::move(line.fullName);
+        } else {
+            // The file system decides the kind, not the stored code.
+            info.kind = line.facts.isDir ? nkFolder : nkDoc;
+            made.image = addFileTypeIcon(line.facts);
+            made.text = std::move(line.name);
+            info.fullName = std::move(line.fullName);
+        }
+        TreeNode* node = m_nodes.appendNode(parent, std::move(made));
         lastAt.resize(size_t(line.depth));
         lastAt.push_back(node);
-        if (line.kindCode == u"1")
-            fillCategoryNode(node, line.name, line.comments, line.additional);
-        else if (line.kindCode == u"4")
-            fillUrlNode(node, line.name, line.fullName, line.comments, line.additional);
-        else
-            fillDocNode(node, line.name, line.fullName, line.comments, line.additional, false,
-                        line.facts);
     };
-    auto drain = [&] {
+    QElapsedTimer slice;
+    std::function<void()> drain;
+    drain = [&] {
         drainQueued = false;
+        slice.start();
         try {
             for (;;) {
+                // The window is painted between slices, however fast the
+                // reader keeps up.
+                if (slice.elapsed() >= LoadSliceMs) {
+                    if (!drainQueued.exchange(true))
+                        QMetaObject::invokeMethod(&receiver, drain, Qt::QueuedConnection);
+                    return;
+                }
                 // Finished is set after the last batch went in, so reading it
                 // first tells whether an empty queue means the end.
                 const bool finished = reader.finished();
@@ -470,7 +559,7 @@ bool Catalogue::loadData(bool fromBackup)
                     return;
                 }
                 for (auto& batch : batches)
-                    for (const auto& line : batch)
+                    for (auto& line : batch)
                         build(line);
             }
         } catch (...) {

@@ -4,6 +4,7 @@
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
 
+#include <QHash>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -56,6 +57,11 @@ public:
 
     // Node making.
     TreeNode* addLinkNode(const QString& path, TreeNode* target, const QString& title, bool isUrl);
+    // Files many links at once, as addLinkNode would one by one, with the
+    // cost of one insertion: the nodes made, in order; a path that cannot be
+    // filed is left out and its reason added to Refused.
+    std::vector<TreeNode*> addFileLinkNodes(const QStringList& paths, TreeNode* target,
+                                            QStringList& refused);
     TreeNode* addCategoryNode(TreeNode* parent, const QString& name);
     void fillCategoryNode(TreeNode* node, const QString& name, const QString& comments,
                           const QString& additional);
@@ -67,6 +73,8 @@ public:
                      const FileUtils::PathFacts& facts);
     void fillUrlNode(TreeNode* node, const QString& name, const QString& address,
                      const QString& comments, const QString& additional);
+    // The image index of a path's file type (or of a missing target); every
+    // entry of one type shares it.
     int addFileTypeIcon(const QString& path);
     int addFileTypeIcon(const FileUtils::PathFacts& facts);
     bool refreshNodeIcon(TreeNode* node, bool keepList);
@@ -106,6 +114,9 @@ Q_SIGNALS:
 
 private:
     void forget(TreeNode* node);
+    NewNode makeLinkNode(const QString& path, const QString& title, bool isUrl);
+    TreeNode* linkTarget(TreeNode* target, const QString& path) const;
+    std::vector<TreeNode*> placeLinks(TreeNode* target, std::vector<NewNode> made);
     QString buildLegacyTree(const QString& path);
     // Keeps the file at Path under Path + Suffix (numbered when taken), moved
     // or copied; the new name, or empty when that failed.
@@ -117,6 +128,7 @@ private:
     // The catalogue file as this run last read or wrote it.
     std::optional<FileStamp> m_fileStamp;
     ImageLists m_images;
+    QHash<QString, int> m_typeImages; // file type (MIME name, "|link" for links) to image
     NodeTree m_nodes;
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;

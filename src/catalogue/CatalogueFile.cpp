@@ -2,7 +2,10 @@
 #include "utils/TextUtils.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringDecoder>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
@@ -219,8 +222,27 @@ void CatalogueReader::cancel()
     m_space.notify_all();
 }
 
+void CatalogueReader::probe(std::vector<CatalogueLineFields>& batch, size_t from, size_t to)
+{
+    for (size_t i = from; i < to; ++i) {
+        CatalogueLineFields& line = batch[i];
+        if (line.kindCode != u"1" && line.kindCode != u"4")
+            line.facts = FileUtils::probePath(line.fullName);
+    }
+}
+
 void CatalogueReader::push(std::vector<CatalogueLineFields>&& batch)
 {
+    if (probePaths) {
+        // The paths are looked up on two threads: the second half of the
+        // batch on the helper while this one does the first.
+        const size_t half = m_helper ? batch.size() / 2 : batch.size();
+        QFuture<void> other;
+        if (half < batch.size())
+            other = QtConcurrent::run(m_helper, [&] { probe(batch, half, batch.size()); });
+        auto join = qScopeGuard([&] { other.waitForFinished(); });
+        probe(batch, 0, half);
+    }
     {
         std::unique_lock guard(m_lock);
         // Keep memory flat when the consumer falls behind.
@@ -289,8 +311,6 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     line.comments = text(fields[3]);
     line.kindCode = text(fields[4]);
     line.additional = text(fields[5]);
-    if (probePaths && line.kindCode != u"1" && line.kindCode != u"4")
-        line.facts = FileUtils::probePath(line.fullName);
     return true;
 }
 
@@ -315,6 +335,10 @@ void CatalogueReader::run()
 
 void CatalogueReader::read()
 {
+    QThreadPool helper;
+    helper.setMaxThreadCount(1);
+    m_helper = &helper;
+    auto noHelper = qScopeGuard([this] { m_helper = nullptr; });
     QFile file;
     QString why;
     if (!openRegularFile(m_path, file, &why)) {

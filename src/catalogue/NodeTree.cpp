@@ -164,12 +164,21 @@ TreeNode* NodeTree::nodeAtAbsoluteIndex(int index) const
     return index >= 0 ? n : nullptr;
 }
 
-TreeNode* NodeTree::place(TreeNode* parent, int row, const QString& text)
+TreeNode* NodeTree::place(TreeNode* parent, int row, NewNode made)
 {
     auto node = std::make_unique<TreeNode>();
-    node->m_text = text;
+    node->m_text = std::move(made.text);
+    node->m_data = std::move(made.info);
+    node->m_image = made.image;
     node->m_parent = parent;
+    node->m_row = row;
     TreeNode* raw = node.get();
+    if (m_updating && row == parent->count()) {
+        // A load appends node after node: nobody is told, nothing moves.
+        parent->m_children.push_back(std::move(node));
+        ++m_total;
+        return raw;
+    }
     const bool tell = !m_updating;
     const Change change(*this, tell);
     if (tell)
@@ -182,17 +191,56 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, const QString& text)
     return raw;
 }
 
+std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vector<NewNode> nodes)
+{
+    std::vector<TreeNode*> made;
+    if (nodes.empty())
+        return made;
+    TreeNode* p = parentOrRoot(parent);
+    row = std::clamp(row, 0, p->count());
+    std::vector<std::unique_ptr<TreeNode>> run;
+    run.reserve(nodes.size());
+    made.reserve(nodes.size());
+    for (NewNode& n : nodes) {
+        auto node = std::make_unique<TreeNode>();
+        node->m_text = std::move(n.text);
+        node->m_data = std::move(n.info);
+        node->m_image = n.image;
+        node->m_parent = p;
+        made.push_back(node.get());
+        run.push_back(std::move(node));
+    }
+    const int last = row + int(run.size()) - 1;
+    const bool tell = !m_updating;
+    const Change change(*this, tell);
+    if (tell)
+        beginInsertRows(p == &m_root ? QModelIndex() : indexOf(p), row, last);
+    p->m_children.insert(p->m_children.begin() + row, std::make_move_iterator(run.begin()),
+                         std::make_move_iterator(run.end()));
+    renumber(p, row);
+    m_total += int(run.size());
+    if (tell)
+        endInsertRows();
+    return made;
+}
+
 TreeNode* NodeTree::addChild(TreeNode* parent, const QString& text)
 {
     TreeNode* p = parentOrRoot(parent);
-    return place(p, p->count(), text);
+    return place(p, p->count(), {text, nullptr, -1});
+}
+
+TreeNode* NodeTree::appendNode(TreeNode* parent, NewNode node)
+{
+    TreeNode* p = parentOrRoot(parent);
+    return place(p, p->count(), std::move(node));
 }
 
 TreeNode* NodeTree::insertNode(TreeNode* sibling, const QString& text)
 {
     if (!sibling)
         return addChild(nullptr, text);
-    return place(sibling->m_parent, sibling->m_row, text);
+    return place(sibling->m_parent, sibling->m_row, {text, nullptr, -1});
 }
 
 void NodeTree::renumber(TreeNode* parent, int from)
@@ -310,33 +358,62 @@ void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
     for (size_t i = 0; i < nodes.size();) {
         TreeNode* p = nodes[i]->m_parent;
-        size_t j = i + 1;
-        while (j < nodes.size() && nodes[j]->m_parent == p &&
-               nodes[j]->m_row == nodes[j - 1]->m_row - 1)
-            ++j;
-        const int first = nodes[j - 1]->m_row, last = nodes[i]->m_row;
-        for (int r = first; r <= last; ++r)
-            Q_EMIT nodeDeleting(p->item(r));
-        const bool tell = !m_updating;
-        const Change change(*this, tell);
-        if (tell)
-            beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), first, last);
-        const std::unordered_set<const TreeNode*> run(nodes.begin() + qsizetype(i),
-                                                      nodes.begin() + qsizetype(j));
-        dropRefs(run);
-        std::vector<std::unique_ptr<TreeNode>> doomed;
-        doomed.reserve(size_t(last - first + 1));
-        for (int r = first; r <= last; ++r) {
-            m_total -= subtreeSize(p->item(r));
-            doomed.push_back(std::move(p->m_children[size_t(r)]));
+        size_t end = i + 1, runs = 1;
+        for (; end < nodes.size() && nodes[end]->m_parent == p; ++end)
+            if (nodes[end]->m_row != nodes[end - 1]->m_row - 1)
+                ++runs;
+        // Each run costs a shift of the rows after it; scattered among many
+        // siblings, the doomed are first brought together at the end (one
+        // change of layout) and then go as one run.
+        if (runs > MaxRunsInPlace)
+            gatherAtEnd(p, {nodes.begin() + qsizetype(i), nodes.begin() + qsizetype(end)});
+        while (i < end) {
+            size_t j = i + 1;
+            while (j < end && nodes[j]->m_row == nodes[j - 1]->m_row - 1)
+                ++j;
+            deleteRun(p, nodes[j - 1]->m_row, nodes[i]->m_row);
+            i = j;
         }
-        p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
-        renumber(p, first);
-        if (tell)
-            endRemoveRows();
-        dropRefs(run);
-        i = j;
     }
+}
+
+void NodeTree::gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doomed)
+{
+    const std::unordered_set<const TreeNode*> going(doomed.begin(), doomed.end());
+    std::vector<TreeNode*> order;
+    order.reserve(parent->m_children.size());
+    for (const auto& c : parent->m_children)
+        if (!going.count(c.get()))
+            order.push_back(c.get());
+    for (const auto& c : parent->m_children)
+        if (going.count(c.get()))
+            order.push_back(c.get());
+    reorder(parent == &m_root ? nullptr : parent, order);
+}
+
+void NodeTree::deleteRun(TreeNode* p, int first, int last)
+{
+    for (int r = first; r <= last; ++r)
+        Q_EMIT nodeDeleting(p->item(r));
+    const bool tell = !m_updating;
+    const Change change(*this, tell);
+    if (tell)
+        beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), first, last);
+    std::unordered_set<const TreeNode*> run;
+    for (int r = first; r <= last; ++r)
+        run.insert(p->item(r));
+    dropRefs(run);
+    std::vector<std::unique_ptr<TreeNode>> doomed;
+    doomed.reserve(size_t(last - first + 1));
+    for (int r = first; r <= last; ++r) {
+        m_total -= subtreeSize(p->item(r));
+        doomed.push_back(std::move(p->m_children[size_t(r)]));
+    }
+    p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
+    renumber(p, first);
+    if (tell)
+        endRemoveRows();
+    dropRefs(run);
 }
 
 void NodeTree::deleteRoots(int first, int count)
