@@ -8,6 +8,7 @@
 #include "forms/main/CatalogueData.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
+#include "forms/main/Relinking.h"
 #include "forms/main/Search.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
@@ -63,6 +64,7 @@ void MainWindow::formCreate(AboutDialog* splash)
     m_settings->readSettings();
     m_search->placeFindDialog();
     m_data->startAutoSave();
+    m_relinking->rememberTargets();
 }
 
 void MainWindow::importLegacyData()

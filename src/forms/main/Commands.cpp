@@ -65,6 +65,12 @@ constexpr Entry Table[] = {
     {Id::AsSepDocs, "AsSepDocs1", "Add content of folder as separate documents", "", 0, -1,
      NoFlags},
     {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, NoFlags},
+    {Id::ImportBookmarks, "acImportBookmarks", "&Import bookmarks...",
+     "Import a bookmark file exported by a web browser", 0, -1, NoFlags},
+    {Id::ExportBookmarks, "acExportBookmarks", "E&xport bookmarks...",
+     "Export the selected category or the whole catalogue as a bookmark file", 0, -1, NoFlags},
+    {Id::CheckLinks, "acCheckLinks", "Check all links",
+     "Find the entries whose file or folder is missing, and relink or remove them", 0, -1, NoFlags},
 };
 
 static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
@@ -109,6 +115,9 @@ constexpr Slot FileSlots[] = {cmd(Id::NewCateg),
                               cmd(Id::BackupData),
                               cmd(Id::RestoreBackup),
                               Sep,
+                              cmd(Id::ImportBookmarks),
+                              cmd(Id::ExportBookmarks),
+                              Sep,
                               cmd(Id::ExitMenu)};
 constexpr Slot ViewMainSlots[] = {cmd(Id::Explore),     Sep,           cmd(Id::ExpandAll),
                                   cmd(Id::CollapseAll), Sep,           cmd(Id::LargeIcons),
@@ -118,6 +127,7 @@ constexpr Slot SearchSlots[] = {cmd(Id::SearchInNames), cmd(Id::SearchInComments
 constexpr Slot ServiceSlots[] = {sub(Menu::Search),
                                  cmd(Id::AddComments),
                                  cmd(Id::FindObject),
+                                 cmd(Id::CheckLinks),
                                  Sep,
                                  cmd(Id::AutoStart),
                                  cmd(Id::RemoveOnAbsent),

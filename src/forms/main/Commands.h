@@ -48,6 +48,9 @@ enum class Id {
     AsSingleFolder, // the menu for a dropped folder
     AsSepDocs,
     NoDragDrop,
+    ImportBookmarks, // a browser's bookmark file in and out
+    ExportBookmarks,
+    CheckLinks, // missing files found again
     Count
 };
 
