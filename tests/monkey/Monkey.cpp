@@ -387,8 +387,20 @@ void Monkey::nextStep()
     ++m_index;
     const qint64 elapsed = m_clock.elapsed();
     if (m_index >= m_options.steps ||
-        (m_options.seconds > 0 && elapsed > qint64(m_options.seconds) * 1000))
+        (m_options.seconds > 0 && elapsed > qint64(m_options.seconds) * 1000)) {
+        // The run ends as the user ends it: saved, started again, compared.
+        MonkeyLog::add(QStringLiteral("#%1 the end: Exit").arg(m_index).toStdString());
+        if (!m_ending)
+            action(Commands::Id::ExitMenu)->trigger();
+        restart();
+        if (m_faults.isEmpty())
+            checkInvariants();
+        if (!m_faults.isEmpty()) {
+            report(m_faults.join(QStringLiteral("\n  ")));
+            return finish(1);
+        }
         return finish(0);
+    }
     MonkeyLog::setReplay(
         QStringLiteral("replay: scripts/monkey.sh %1 %2 (the scratch folder is kept)")
             .arg(m_options.seed)
