@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -38,14 +39,15 @@ public:
     struct Options {
         quint64 seed = 1;
         qint64 steps = 1000;
-        int seconds = 0;      // stop early after this long (0: never)
-        int nodes = 3000;     // entries of the generated catalogue
-        int tail = 40;        // steps shown with a fault
-        int testerEvery = 10; // the tree model's tester watches every n-th step (0: never)
+        int seconds = 0;     // stop early after this long (0: never)
+        int nodes = 3000;    // entries of the generated catalogue
+        int tail = 40;       // steps shown with a fault
+        int testerEvery = 3; // the tree model's tester watches every n-th step (0: never)
         int hangSeconds = 180;
         bool verbose = false; // every step as it runs
         QString logPath;      // every step, written as it runs
         QSet<qint64> skip;    // steps left out (to narrow a finding down)
+        QStringList noTo;     // questions holding one of these texts are answered No
     };
 
     Monkey(const Options& options, World& world);

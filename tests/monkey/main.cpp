@@ -5,10 +5,12 @@
 //   quillmere_monkey [--seed N] [--steps N] [--seconds N] [--nodes N]
 //                    [--log FILE] [--verbose] [--tail N] [--skip A,B-C,...]
 //                    [--tester-every N] [--hang-seconds N] [--base FOLDER]
-//                    [--no-guard]
+//                    [--no-guard] [--no-to TEXT]...
 //
 // The same seed and steps replay the same run (each step has a generator of
 // its own, so --skip can leave steps out while the rest stay the same).
+// --no-to answers No to every question that holds the text, to look past a
+// known fault.
 #include "Monkey.h"
 #include "Rng.h"
 #include "World.h"
@@ -89,7 +91,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: quillmere_monkey [--seed N] [--steps N] [--seconds N] [--nodes N] "
                          "[--log FILE] [--verbose] [--tail N] [--skip A,B-C] [--tester-every N] "
-                         "[--hang-seconds N] [--base FOLDER] [--no-guard]\n");
+                         "[--hang-seconds N] [--base FOLDER] [--no-guard] [--no-to TEXT]...\n");
     return 2;
 }
 
@@ -126,6 +128,8 @@ int main(int argc, char* argv[])
             options.verbose = true;
         else if (arg == u"--skip")
             ok = parseSkip(value(), &options.skip);
+        else if (arg == u"--no-to")
+            options.noTo << value();
         else if (arg == u"--base")
             base = value();
         else if (arg == u"--no-guard")
