@@ -107,20 +107,22 @@ void dragFromOutside(QMimeData* data, Qt::DropActions allowed, QWidget* target, 
     // that a drag left it only when the drag began over one of its windows,
     // and a drag given up elsewhere would leave the window's drop target set
     // (on X11 the server tells).
-    static QObject otherProgram;
+    // The button goes down in the other program's own window (never shown):
+    // no widget of this one sees the press, as none sees it on a desktop (a
+    // press on the tree would end a pending "Add file..." placement).
+    QWidget otherProgram;
     QCursor::setPos(target->window()->mapToGlobal(QPoint(2, 2)));
     auto* drag = new QDrag(&otherProgram);
     drag->setMimeData(data);
-    QTimer::singleShot(0, target, [target, to, modifiers, end] {
-        // The button is down in the other program; here it only moves.
-        QTest::mousePress(target, Qt::LeftButton, {}, QPoint(-1, -1));
+    QTimer::singleShot(0, target, [target, to, modifiers, end, source = &otherProgram] {
+        QTest::mousePress(source, Qt::LeftButton);
         finishDrag(target, to, modifiers, end);
     });
     drag->exec(allowed, allowed & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
     // Qt lets the drag go. After Escape the other program's button is still
     // down as far as these events go.
     if (end == DragEnd::Escape)
-        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(-1, -1));
+        QTest::mouseRelease(&otherProgram, Qt::LeftButton);
 }
 
 } // namespace Gestures
