@@ -4,18 +4,24 @@
 //             nothing), cold (its folded copy made first) and warm;
 //   remove  - "Remove from program" on a category of many entries, expanded
 //             in the tree of the real window and listed beside it, against
-//             freeing the same nodes as the end of the run does (no views).
+//             freeing the same nodes as the end of the run does (no views);
+//   delete  - "Delete from hard disk" of a folder entry whose folder holds
+//             every file of a category of many entries, with the filter
+//             listing them all and with the category listed, against the
+//             same links removed from a tree without views.
 //
 //   bench_itemcommands [--nodes 200000] [--links 1000] [--entries 100000] [--runs 3]
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/LinkUpdates.h"
 #include "catalogue/ListModel.h"
+#include "components/FileOperationDialogs.h"
 #include "components/MessageDialogs.h"
 #include "forms/MainWindow.h"
 #include "forms/main/CategoryView.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <cstdio>
@@ -74,6 +80,68 @@ TreeNode* buildCategory(NodeTree& nodes, TreeNode* parent, int count)
     }
     nodes.endUpdate();
     return big;
+}
+
+// A category "Files" of a folder entry for Folder and Count documents inside
+// that folder (not on disk: they are listed with the missing-target image).
+TreeNode* buildFolderLinks(NodeTree& nodes, const QString& folder, int count)
+{
+    nodes.beginUpdate();
+    TreeNode* files = nodes.addChild(nullptr, QStringLiteral("Files"));
+    setInfo(nodes, files, nkCategory, {});
+    TreeNode* entry = nodes.addChild(files, QStringLiteral("Linked"));
+    setInfo(nodes, entry, nkFolder, folder);
+    for (int i = 0; i < count; ++i) {
+        TreeNode* n = nodes.addChild(files, QStringLiteral("f%1.txt").arg(i));
+        setInfo(nodes, n, nkDoc, folder + QStringLiteral("/f%1.txt").arg(i));
+        nodes.setImage(n, 1);
+    }
+    nodes.endUpdate();
+    return entry;
+}
+
+// "Delete from hard disk" of the folder entry, chosen in the list, with the
+// filter listing the entry and every link (or, without Filter, their
+// category listed); Yes to every question. The time of the command, in ms.
+double deleteLinkedFolder(int count, bool filter, int* listed)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("linked"));
+    QDir().mkpath(folder);
+    MainWindow window;
+    window.catalogue().setDataFolder(dir.path());
+    window.resize(800, 600);
+    window.show();
+    FileOperations::installDialogs(&window);
+    NodeTree& nodes = window.catalogue().nodes();
+    TreeNode* entry = buildFolderLinks(nodes, folder, count);
+    auto* tree = window.findChild<QTreeView*>("DocsTree");
+    tree->expandAll();
+    // The last link current in the tree: each removal moves the tree's current
+    // row to the link before, the next to go. This lists the category.
+    tree->setCurrentIndex(nodes.indexOf(entry->parent()->getLastChild()));
+    CategoryView* view = window.findChild<CategoryView*>();
+    ListModel& model = view->listModel();
+    if (filter)
+        window.findChild<QLineEdit*>("FilterEdit")->setText(QStringLiteral("linked"));
+    QCoreApplication::processEvents();
+    *listed = model.count();
+    QAbstractItemView* list = view->listViews().constLast();
+    list->setFocus();
+    list->setCurrentIndex(model.index(model.rowOf(entry), 0));
+    MessageDialogs::setHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Yes; });
+    const double ms = timeMs([&] {
+        window.findChild<QAction*>("acDeleteFromDisk")->trigger();
+        QCoreApplication::processEvents(); // the repaint
+    });
+    MessageDialogs::setHandler({});
+    if (nodes.count() != 2) { // the window's first category and Files
+        std::printf("  unexpected: %d nodes left:", nodes.count());
+        for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
+            std::printf(" \"%s\"", qPrintable(n->text()));
+        std::printf("\n");
+    }
+    return ms;
 }
 
 void print(const char* what, const std::vector<double>& ms)
@@ -166,5 +234,23 @@ int main(int argc, char** argv)
     print("Remove from program (expanded, listed, window shown)", removal);
     print("freeing the same nodes as at the end of the run", freeing);
     std::printf("  ratio: %.2f\n", median(removal) / median(freeing));
+
+    std::vector<double> filtered, plain, bare;
+    int listedFound = 0, listedPlain = 0;
+    for (int r = 0; r < runs; ++r) {
+        filtered.push_back(deleteLinkedFolder(entries, true, &listedFound));
+        plain.push_back(deleteLinkedFolder(entries, false, &listedPlain));
+        NodeTree alone;
+        buildFolderLinks(alone, QStringLiteral("/data/linked"), entries);
+        bare.push_back(timeMs([&] { updateLinksTo(alone, QStringLiteral("/data/linked"), {}); }));
+    }
+    std::printf("\na folder holding the files of %d links, deleted from disk:\n", entries);
+    std::printf("  (%d rows found by the filter, %d rows listed without it)\n", listedFound,
+                listedPlain);
+    print("with the filter listing them (window shown)", filtered);
+    print("with the category listed (window shown)", plain);
+    print("the same links removed from a tree without views", bare);
+    std::printf("  ratio filter / bare: %.2f, listed / bare: %.2f\n",
+                median(filtered) / median(bare), median(plain) / median(bare));
     return 0;
 }

@@ -138,12 +138,12 @@ int main(int argc, char** argv)
         int hits = 0;
         {
             // The first scan of a field makes its folded copy; later cases reuse it.
-            const size_t bytes = search.foldedBytes();
+            const size_t bytes = search.index().bytes();
             const double first = timeMs(
                 [&] { hits += search.scan(needle, Qt::CaseInsensitive, c.field, 0).found(); });
             std::printf(
                 "  first scan (makes the field's copy if it has none): %.1f ms, %.1f MB more\n",
-                first, (search.foldedBytes() - bytes) / 1e6);
+                first, (search.index().bytes() - bytes) / 1e6);
         }
         for (int r = 0; r < runs; ++r) {
             plain.ms.push_back(timeMs([&] {
@@ -189,7 +189,7 @@ int main(int argc, char** argv)
             std::printf("  (unexpected: %d hits)\n", hits);
     }
 
-    std::printf("\nfolded copies and full order kept: %.1f MB\n", search.foldedBytes() / 1e6);
+    std::printf("\nfolded copies and full order kept: %.1f MB\n", search.index().bytes() / 1e6);
     // A rename is patched into the copy; the next scan pays for it.
     TreeNode* last = nodes.nodeAtAbsoluteIndex(nodes.count() - 1);
     nodes.setText(last, last->text() + QStringLiteral(" renamed"));

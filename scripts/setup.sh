@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Quillmere
-# need. Installs only what is missing, so running it again is cheap.
-# Usage: scripts/setup.sh [fuzz] [format] [filemanager]
-#   fuzz: also clang with libFuzzer and the sanitizers; format: clang-format;
-#   filemanager: a real file manager to drag files from by hand
+# Installs the Debian 12 packages that building and running Quillmere need,
+# and with a group named, those of the tests and tools. Installs only what is
+# missing, so running it again is cheap.
+# Usage: scripts/setup.sh [test] [package] [fuzz] [format] [filemanager]
+#   test: the X server, window manager, tray host and tools the tests use;
+#   package: the Debian package's tools and validators; fuzz: clang with
+#   libFuzzer and the sanitizers; format: clang-format; filemanager: a real
+#   file manager to drag files from by hand
 set -euo pipefail
 
 PACKAGES=(
   # build
   cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
   libglib2.0-dev libxcb1-dev libxcb-keysyms1-dev libxkbcommon-dev
+  # bench_filter's timing of the real program (keys in, repaints out)
+  libxcb-damage0-dev libxcb-xtest0-dev
   # run
   qt6-qpa-plugins adwaita-icon-theme fonts-dejavu-core
-  # test: X server, window manager, tray host, keys, screenshots
-  xvfb xauth openbox xdotool trayer imagemagick dbus-x11
 )
+# the tests: X server, window manager, tray host, keys, screenshots
+TEST_PACKAGES=(xvfb xauth openbox xdotool x11-utils trayer imagemagick dbus-x11)
+# the Debian package (scripts/package.sh): its dependencies and the validators
+PACKAGE_PACKAGES=(dpkg-dev file desktop-file-utils appstream lintian man-db)
 # fuzz targets (scripts/fuzz.sh): clang, libFuzzer and the sanitizer runtimes
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # the format check (scripts/check-format.sh)
@@ -24,6 +31,8 @@ FILEMANAGER_PACKAGES=(pcmanfm)
 
 for group in "$@"; do
   case "$group" in
+    test) PACKAGES+=("${TEST_PACKAGES[@]}") ;;
+    package) PACKAGES+=("${PACKAGE_PACKAGES[@]}") ;;
     fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
     format) PACKAGES+=("${FORMAT_PACKAGES[@]}") ;;
     filemanager) PACKAGES+=("${FILEMANAGER_PACKAGES[@]}") ;;

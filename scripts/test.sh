@@ -4,7 +4,7 @@
 # run on Qt's offscreen platform. Tests never touch the real home folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh test
 scripts/build.sh
 
 scratch=$(mktemp -d)

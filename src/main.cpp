@@ -1,14 +1,21 @@
 #include "forms/AboutDialog.h"
 #include "forms/Application.h"
+#include "forms/ArgumentFiling.h"
+#include "forms/CommandLine.h"
 #include "forms/MainWindow.h"
+#include "utils/Desktop.h"
+#include "utils/Installation.h"
 #include "utils/SingleInstance.h"
 #include "utils/UnixSignals.h"
 
 #include "components/FileOperationDialogs.h"
 #include "components/MessageDialogs.h"
+#include "components/WindowClass.h"
 
+#include <QDir>
 #include <QTimer>
 #include <QWindow>
+#include <cstdio>
 
 namespace
 {
@@ -56,13 +63,69 @@ private:
 
 int main(int argc, char* argv[])
 {
+    using CommandLine::Mode;
+    // Read before any application object: help, the listing and their like
+    // need no display, and the items' relative paths are this folder's.
+    const CommandLine::Request request =
+        CommandLine::parse(CommandLine::arguments(argc, argv), QDir::currentPath());
+    if (request.mode != Mode::Run) {
+        QCoreApplication core(argc, argv);
+        Application::setIdentity();
+        return CommandLine::runWithoutWindow(request, QCoreApplication::applicationDirPath());
+    }
+    CommandLine::printRefusals(request);
+    const int status = request.refusals.isEmpty() ? CommandLine::Success : CommandLine::Failure;
+    if (request.items.isEmpty() && !request.refusals.isEmpty())
+        return status; // nothing left to file: no window for that
+    const SingleInstance::Request handed{request.items, request.category};
+
+    if (!CommandLine::hasDisplay(request)) {
+        // A running copy can still take the items; a new one cannot start.
+        QCoreApplication core(argc, argv);
+        SingleInstance instance(QCoreApplication::applicationFilePath());
+        switch (instance.handOver(handed)) {
+        case SingleInstance::HandOver::Taken:
+            return status;
+        case SingleInstance::HandOver::NoAnswer:
+            std::fputs("quillmere: the running copy did not answer.\n", stderr);
+            return CommandLine::Failure;
+        case SingleInstance::HandOver::NoCopy:
+            break;
+        }
+        std::fputs("quillmere: there is no display to show the window on (DISPLAY is not "
+                   "set).\nStart it in a desktop session; \"quillmere --help\" lists what "
+                   "works without one.\n",
+                   stderr);
+        return CommandLine::Failure;
+    }
+
     Application app(argc, argv);
+    WindowClass::install(QByteArrayLiteral("quillmere"),
+                         QString::fromUtf16(Installation::DesktopId).toUtf8());
 
     // A second copy of the same executable hands over to the first and quits
     // before it reads or writes anything.
     SingleInstance instance(QApplication::applicationFilePath());
-    if (!instance.claim())
-        return 0;
+    if (!instance.claim(handed)) {
+        if (instance.handOverResult() == SingleInstance::HandOver::NoAnswer &&
+            !handed.items.isEmpty()) {
+            std::fputs("quillmere: the running copy did not answer.\n", stderr);
+            return CommandLine::Failure;
+        }
+        return status;
+    }
+    // Requests that come while the catalogue loads wait for the window.
+    MainWindow* filingWindow = nullptr;
+    ArgumentFiling filing([&filingWindow](const QStringList& items, const QString& category) {
+        if (filingWindow)
+            filingWindow->fileItems(items, category);
+    });
+    QObject::connect(&instance, &SingleInstance::fileRequested, &filing, &ArgumentFiling::add);
+    if (!request.items.isEmpty())
+        filing.add(request.items, request.category);
+    // The entry written under the program's title before it was named by the desktop id.
+    Desktop::moveAutoStart(QString::fromUtf16(Installation::OldAutoStartTitle),
+                           QString::fromUtf16(Installation::DesktopId));
 
     auto splash = std::make_unique<AboutDialog>(true);
     splash->show();
@@ -70,6 +133,7 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
 
     MainWindow window;
+    filingWindow = &window;
     FileOperations::installDialogs(&window); // copy, move and delete ask through the window
     QString dataNotice; // where the catalogue moved, said once with the other start-up messages
     window.catalogue().setDataFolder(Application::dataFolder(&dataNotice));
@@ -80,15 +144,22 @@ int main(int argc, char* argv[])
         window.addStartupError(dataNotice);
     splash.reset();
     // Termination by the session or by kill saves like the logoff does.
+    // Items still waiting for a dialog to close are filed first: the
+    // request was answered, so it must not be lost.
+    const auto endRun = [&filing, &window] {
+        filing.flush();
+        window.endRun();
+    };
     UnixSignals unixSignals;
-    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &window,
-                     &MainWindow::endRun);
-    QObject::connect(&app, &Application::quitRequested, &window, &MainWindow::endRun);
+    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &window, endRun);
+    QObject::connect(&app, &Application::quitRequested, &window, endRun);
     window.show();
     if (!window.startupError().isEmpty())
         new WhenExposed(&window,
                         [&window] { MessageDialogs::applicationError(window.startupError()); });
+    filing.setReady();
 
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::formDestroy);
-    return app.exec();
+    const int result = app.exec();
+    return result == CommandLine::Success ? status : result;
 }

@@ -285,6 +285,47 @@ private Q_SLOTS:
 
     // New categories open a rename editor at once, and users rename entries in
     // place: the tree view must be allowed to edit a node's text.
+    // A reference reads as null once its node or one above it leaves the
+    // tree, by any removal, and follows its node through moves and sorts;
+    // neighbours removed together reach the views as one run of rows.
+    void referencesAndRemovalsInRuns()
+    {
+        NodeTree nodes;
+        QAbstractItemModelTester tester(&nodes,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TreeNode* p = nodes.addChild(nullptr, QStringLiteral("P"));
+        std::vector<TreeNode*> kids;
+        for (const char* t : {"a", "b", "c", "d", "e", "f"})
+            kids.push_back(nodes.addChild(p, QString::fromLatin1(t)));
+        TreeNode* dx = nodes.addChild(kids[3], QStringLiteral("dx"));
+        TreeNode* q = nodes.addChild(nullptr, QStringLiteral("Q"));
+        const NodeRef c(nodes, kids[2]), below(nodes, dx), e(nodes, kids[4]);
+        NodeRef copy = c;
+        const NodeRef moved(nodes, q);
+        nodes.moveTo(q, p, 0);
+        nodes.reorder(p, {kids[5], kids[4], kids[3], kids[2], kids[1], kids[0], q});
+        nodes.reorder(p, {q, kids[0], kids[1], kids[2], kids[3], kids[4], kids[5]});
+        QCOMPARE(moved.get(), q);
+        QSignalSpy removed(&nodes, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy finished(&nodes, &NodeTree::changeFinished);
+        nodes.deleteNodes({kids[5], kids[1], kids[3], kids[2]});
+        QCOMPARE(texts(p, nodes), (QStringList{"Q", "a", "e"}));
+        QCOMPARE(removed.size(), 2); // f alone, then b to d
+        QCOMPARE(removed.at(1).at(1).toInt(), 2);
+        QCOMPARE(removed.at(1).at(2).toInt(), 4);
+        QCOMPARE(finished.size(), 2);
+        QVERIFY(!c && !copy && !below);
+        QCOMPARE(e.get(), kids[4]);
+        checkTree(nodes);
+        // Assigned again it holds the new node; a reset drops every one.
+        copy = e;
+        QCOMPARE(copy.get(), kids[4]);
+        nodes.clear();
+        QVERIFY(!copy && !e && !moved);
+        // Nothing is changing between the changes.
+        QVERIFY(!nodes.changing());
+    }
+
     void nodesCanBeRenamedInPlace()
     {
         NodeTree nodes;

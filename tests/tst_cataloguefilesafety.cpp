@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -197,6 +198,40 @@ private Q_SLOTS:
         QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
         QCOMPARE(readFile(env.dat() + ".conflict.1"), theirs + theirs);
         QCOMPARE(readFile(env.dat()), sample());
+    }
+
+    // Another program removes the catalogue's folder during the run: the
+    // save makes it again, or, where it cannot, writes to the user's data
+    // folder and says where.
+    void aFolderThatVanishedIsMadeAgain()
+    {
+        Env env;
+        const QString folder = env.path("data/Quillmere");
+        env.cat.setDataFolder(folder);
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeFile(env.cat.dataFile(false), sample()));
+        QVERIFY(env.cat.loadData(false));
+        QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
+        QVERIFY(QDir(env.path("data")).removeRecursively());
+        env.cat.saveData(false);
+        QCOMPARE(env.cat.dataFolder(), folder);
+        QCOMPARE(readFile(env.cat.dataFile(false)), sample());
+        QCOMPARE(notices.size(), 0);
+
+        // Where the folder stood is now a file: the user's data folder takes it.
+        QVERIFY(QDir(env.path("data")).removeRecursively());
+        QVERIFY(writeFile(env.path("data"), "not a folder"));
+        const QString user = env.path("xdg");
+        const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(user));
+        auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldHome); });
+        env.cat.createMakerCategory();
+        env.cat.saveData(false);
+        QCOMPARE(env.cat.dataFolder(), user + "/Quillmere");
+        QCOMPARE(readFile(user + "/Quillmere/quillmere.dat"), sample());
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices[0][0].toString().contains(user + "/Quillmere"),
+                 qPrintable(notices[0][0].toString()));
     }
 
     void aCatalogueThatAppearedDuringTheRunIsKept()

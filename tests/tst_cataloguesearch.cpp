@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <random>
 
 namespace
 {
@@ -72,6 +73,24 @@ private Q_SLOTS:
         QTest::newRow("beyond the BMP") << u"\U00010400"_qs << u"x\U00010428y"_qs << false << true;
         QTest::newRow("beyond the BMP, match case")
             << u"\U00010400"_qs << u"x\U00010428y"_qs << true << false;
+        // Invisible characters on either side count for nothing, without
+        // "Match case"; with it, everything counts.
+        QTest::newRow("soft hyphen") << "report" << u"re\u00ADport"_qs << false << true;
+        QTest::newRow("soft hyphen, match case") << "report" << u"re\u00ADport"_qs << true << false;
+        QTest::newRow("right-to-left mark") << u"\u200F\u05E9\u05DC\u05D5\u05DD"_qs
+                                            << u"\u05E9\u05DC\u05D5\u05DD!"_qs << false << true;
+        QTest::newRow("zero-width space") << u"\u200Breport"_qs << "Annual Report" << false << true;
+        QTest::newRow("full width")
+            << u"\uFF52\uFF45\uFF50\uFF4F\uFF52\uFF54"_qs << "REPORT" << false << true;
+        QTest::newRow("letters spelled out")
+            << "AEROSKOBING" << u"\u00C6r\u00F8sk\u00F8bing"_qs << false << true;
+        QTest::newRow("sharp s spelled out") << "strasse" << u"Stra\u00DFe"_qs << false << true;
+        // Accents still count: a letter is not found inside its accented form.
+        QTest::newRow("accent missing") << "Entwurfe" << u"Entw\u00FCrfe"_qs << false << false;
+        QTest::newRow("letter of an accented one") << "u" << u"\u00FC"_qs << false << false;
+        QTest::newRow("composed and decomposed")
+            << u"\u00FC"_qs << u"mu\u0308de"_qs << false << true;
+        QTest::newRow("hangul letter") << u"\u1112"_qs << u"\uD7A3"_qs << false << false;
         QTest::newRow("near miss") << "abd"
                                    << "xxabcxxabxx" << false << false;
     }
@@ -229,6 +248,127 @@ private Q_SLOTS:
         QCOMPARE(at(u"bulk", SearchField::name), 6);
         nodes.clear();
         QCOMPARE(at(u"bulk", SearchField::name), -1);
+    }
+
+    // The index mends itself after every kind of change instead of being
+    // made again: after random edits its order and keys are those of a new
+    // index, and its scans find what a walk of the tree finds.
+    void indexFollowsRandomEdits()
+    {
+        std::mt19937 rng(11);
+        const auto pick = [&rng](int n) {
+            return std::uniform_int_distribution<int>(0, n - 1)(rng);
+        };
+        const QStringList words{"alpha", "Beta", "gamma", "Résumé", "STRASSE", "delta", "x"};
+        const auto word = [&] { return words[pick(int(words.size()))]; };
+        const auto anyNode = [&]() -> TreeNode* {
+            return nodes.count() ? nodes.nodeAtAbsoluteIndex(pick(nodes.count())) : nullptr;
+        };
+        FoldedIndex index(nodes);
+        for (int round = 0; round < 300; ++round) {
+            const int steps = 1 + pick(4);
+            for (int s = 0; s < steps; ++s) {
+                TreeNode* n = anyNode();
+                switch (pick(8)) {
+                case 0:
+                case 1:
+                    add(nodes, n && pick(2) ? n : nullptr, word() + " " + word(), nkDoc,
+                        "/p/" + word());
+                    break;
+                case 2:
+                    if (n)
+                        add(nodes, nullptr, word(), nkCategory)->index(); // at the end
+                    if (n)
+                        nodes.insertNode(n, word());
+                    break;
+                case 3:
+                    if (n && nodes.count() > 4)
+                        nodes.deleteNode(n);
+                    break;
+                case 4:
+                    if (TreeNode* to = anyNode(); n && to)
+                        nodes.moveTo(n, pick(3) ? to : nullptr, pick(3));
+                    break;
+                case 5: {
+                    TreeNode* parent = n && n->hasChildren() ? n : nullptr;
+                    std::vector<TreeNode*> kids;
+                    for (int i = 0; i < (parent ? parent->count() : nodes.rootCount()); ++i)
+                        kids.push_back(parent ? parent->item(i) : nodes.rootItem(i));
+                    std::shuffle(kids.begin(), kids.end(), rng);
+                    nodes.reorder(parent, kids);
+                    break;
+                }
+                case 6:
+                    if (n)
+                        nodes.setText(n, word() + word());
+                    break;
+                case 7:
+                    if (n)
+                        nodes.editRecord(n, [&](NodeInfo& i) { i.comments = word(); });
+                    break;
+                }
+            }
+            if (round % 50 == 49) {
+                nodes.beginUpdate();
+                add(nodes, nullptr, "bulk " + word(), nkDoc);
+                nodes.endUpdate();
+            }
+            if (pick(3) == 0)
+                continue; // changes pile up before the next look
+            QVERIFY(index.prepare());
+            QCOMPARE(index.size(), size_t(nodes.count()));
+            std::string key;
+            int p = 0;
+            for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext(), ++p) {
+                QCOMPARE(index.node(size_t(p)), n);
+                key.clear();
+                FoldedIndex::appendKey(key, n);
+                QCOMPARE(index.key(size_t(p)), std::string_view(key));
+            }
+            const std::string needle = TextFolding::folded(word(), TextFolding::Marks::drop);
+            std::vector<quint64> bits((index.size() + 63) / 64);
+            index.markHolding(needle, bits);
+            const int field = pick(FoldedIndex::FieldCount);
+            const size_t from = size_t(pick(nodes.count() + 1));
+            size_t first = FoldedIndex::NotFound;
+            for (size_t i = 0; i < index.size(); ++i) {
+                const bool holds = index.key(i).find(needle) != std::string_view::npos;
+                QCOMPARE(bool(bits[i / 64] >> (i % 64) & 1), holds);
+                if (first == FoldedIndex::NotFound && i >= from &&
+                    FoldedIndex::field(index.key(i), field).find(needle) != std::string_view::npos)
+                    first = i;
+            }
+            QCOMPARE(index.findFirst(needle, field, from, [](size_t) { return true; }), first);
+        }
+    }
+
+    // After a reset the keys are made while the event loop is idle, a slice
+    // at a time; changes in the middle start it again, and what it ends
+    // with is the tree as it is then.
+    void indexWarmsUpWhenIdle()
+    {
+        nodes.beginUpdate();
+        for (int i = 0; i < 30000; ++i)
+            add(nodes, i % 100 ? work : nullptr, QStringLiteral("entry %1").arg(i), nkDoc);
+        nodes.endUpdate();
+        FoldedIndex index(nodes);
+        QVERIFY(!index.ready());
+        QTRY_VERIFY_WITH_TIMEOUT(index.size() > 0, 60000); // a slice or more made
+        nodes.setText(card, QStringLiteral("renamed while warming"));
+        nodes.deleteNode(old);
+        nodes.insertNode(notes, QStringLiteral("inserted while warming"));
+        // Slices share the machine with whatever else runs: time enough.
+        QTRY_VERIFY_WITH_TIMEOUT(index.ready(), 60000);
+        QVERIFY(index.prepare());
+        QCOMPARE(index.size(), size_t(nodes.count()));
+        size_t p = 0;
+        std::string key;
+        for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext(), ++p) {
+            QCOMPARE(index.node(p), n);
+            key.clear();
+            FoldedIndex::appendKey(key, n);
+            QCOMPARE(index.key(p), std::string_view(key));
+        }
     }
 
     // A record written behind the collection's back does not bring a stale

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -123,6 +124,38 @@ private Q_SLOTS:
         // Joined at the root, one slash.
         QCOMPARE(FoldersPanel::joinPath("/", "x.txt"), QString("/x.txt"));
         QCOMPARE(FoldersPanel::joinPath("/a", "x.txt"), QString("/a/x.txt"));
+    }
+
+    // Every line the list shows is whole, at the top and scrolled to the end.
+    void onlyWholeLines()
+    {
+        const QString many = m_dir.filePath("many");
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(QDir().mkpath(QString("%1/folder %2").arg(many).arg(i, 2, 10, QChar('0'))));
+        auto w = start();
+        QVERIFY(w);
+        explore(*w)->trigger();
+        FoldersPanel* f = folders(*w);
+        f->setCurrentFolder(many);
+        QListWidget* list = f->dirList();
+        const auto cutLines = [list] {
+            QStringList cut;
+            const QRect shown = list->viewport()->rect();
+            for (int row = 0; row < list->count(); ++row) {
+                const QRect line = list->visualItemRect(list->item(row));
+                if (line.intersects(shown) && !shown.contains(line))
+                    cut << list->item(row)->text().trimmed();
+            }
+            return cut;
+        };
+        // Laid out on the next turn of the event loop.
+        QTRY_VERIFY(list->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(cutLines(), QStringList());
+        list->scrollToBottom();
+        QCOMPARE(cutLines(), QStringList());
+        list->setCurrentRow(list->count() - 1);
+        QCOMPARE(list->visualItemRect(list->currentItem()).bottom(),
+                 list->viewport()->height() - 1);
     }
 
     void stateKeptBetweenRuns()

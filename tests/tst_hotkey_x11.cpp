@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -111,6 +112,34 @@ class TestHotKey : public QObject
         QVERIFY(typed);
     }
 
+    // Opens "Options", types Keys on the real keyboard into the hot-key
+    // field, reads what the field took and shows, and presses OK.
+    static std::pair<int, QString> typeHotKey(MainWindow& w, const QString& keys)
+    {
+        std::pair<int, QString> got{-1, QString()};
+        QTimer::singleShot(0, &w, [&] {
+            auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto* edit = dialog->findChild<HotKeyEdit*>("edHotKey");
+            const int before = edit->hotKey();
+            dialog->activateWindow();
+            QTest::mouseClick(edit, Qt::LeftButton);
+            if (QTest::qWaitFor(
+                    [&] {
+                        return edit->hasFocus() &&
+                               focusWindow() == QString::number(dialog->winId());
+                    },
+                    10000) &&
+                TestUtil::run("xdotool", {"key", keys}) &&
+                QTest::qWaitFor([&] { return edit->hotKey() != before; }, 10000))
+                got = {edit->hotKey(), edit->findChild<QLineEdit*>()->text()};
+            QTest::mouseClick(dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        w.findChild<QAction*>("acOptions")->trigger();
+        return got;
+    }
+
     // The window that has the keyboard, as the X server says.
     static QString focusWindow()
     {
@@ -167,6 +196,35 @@ private Q_SLOTS:
         QCOMPARE(after.grab(KeysymD, {CtrlAlt, CtrlAltCapsLock}), QString("grabbed"));
     }
 
+    // Pressed on the keyboard, Shift with a digit or a punctuation key is
+    // that key, not the sign Shift gives it, and the keypad's Enter is
+    // Enter: each is taken, named in the field as in the tray menu, and
+    // brings the window back.
+    void shiftedKeysFromTheKeyboard_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("digit") << "ctrl+shift+1" << (0x2000 | 0x4000 | '1') << "Shift+Ctrl+1";
+        QTest::newRow("punctuation")
+            << "ctrl+shift+semicolon" << (0x2000 | 0x4000 | 0xBA) << "Shift+Ctrl+;";
+        QTest::newRow("keypad Enter")
+            << "ctrl+alt+KP_Enter" << (0x4000 | 0x8000 | 0x0D) << "Ctrl+Alt+Enter";
+    }
+    void shiftedKeysFromTheKeyboard()
+    {
+        QFETCH(QString, keys);
+        QFETCH(int, word);
+        QFETCH(QString, text);
+        AnsweredMessages messages;
+        auto w = start();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(typeHotKey(*w, keys), std::make_pair(word, text));
+        QVERIFY(messages.texts.isEmpty());
+        QCOMPARE(showText(*w), "Show\t" + text);
+        pressRestoresHidden(*w, keys);
+    }
+
     // Another client holds Ctrl+Alt+D with CapsLock only: the start-up says
     // so and the program keeps none of the other variants. A free key then
     // works; asking for the taken one again leaves it in force.
@@ -183,6 +241,39 @@ private Q_SLOTS:
             KeyHolder plain;
             QCOMPARE(plain.grab(KeysymD, {CtrlAlt}), QString("grabbed"));
         }
+        // The refused combination stays the setting (this copy may run beside
+        // another that holds it), and the field offers it again; OK asks for
+        // it again and is refused again.
+        QSettings stored(m_dir.filePath("config/Velmarch/Quillmere.conf"), QSettings::IniFormat);
+        bool offered = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto* edit = dialog->findChild<HotKeyEdit*>("edHotKey");
+            offered = edit->hotKey() == 49220 &&
+                      edit->findChild<QLineEdit*>()->text() == QString("Ctrl+Alt+D");
+            QTest::mouseClick(dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        w->findChild<QAction*>("acOptions")->trigger();
+        QVERIFY(offered);
+        QCOMPARE(messages.texts, QStringList{TakenD});
+        stored.sync();
+        QCOMPARE(stored.value("HotKey").toInt(), 49220);
+        QCOMPARE(showText(*w), QString("Show"));
+        messages.texts.clear();
+        // Cleared by the user, it is given up.
+        QTimer::singleShot(0, w.get(), [&] {
+            auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            QTest::keyClick(dialog->findChild<HotKeyEdit*>("edHotKey"), Qt::Key_Backspace);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        w->findChild<QAction*>("acOptions")->trigger();
+        QVERIFY(messages.texts.isEmpty());
+        stored.sync();
+        QCOMPARE(stored.value("HotKey").toInt(), 0);
 
         chooseHotKey(*w, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_K));
         QCOMPARE(showText(*w), QString("Show\tCtrl+Alt+K"));
@@ -191,7 +282,7 @@ private Q_SLOTS:
         chooseHotKey(*w, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_D));
         QCOMPARE(messages.texts, QStringList{TakenD});
         QCOMPARE(showText(*w), QString("Show\tCtrl+Alt+K"));
-        QSettings stored(m_dir.filePath("config/Velmarch/Quillmere.conf"), QSettings::IniFormat);
+        stored.sync();
         QCOMPARE(stored.value("HotKey").toInt(), 0x4000 | 0x8000 | 'K');
         pressRestoresHidden(*w, "ctrl+alt+k");
         {

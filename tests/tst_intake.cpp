@@ -721,6 +721,41 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(bar->value(), stopped);
     }
+
+    // Whatever an addition lists, the tree's current node is that category
+    // (or an entry in it), and the caption names it.
+    void treeFollowsWhatAnAdditionLists()
+    {
+        TreeNode* work = root("Work");
+        TreeNode* fruit = root("Fruit");
+        tree()->setCurrentIndex(cat().nodes().indexOf(work));
+        QVERIFY(dropFiles({file("a.txt")}, rowPoint(fruit)));
+        QCOMPARE(view()->listedNode(), fruit);
+        QCOMPARE(view()->selectedTreeNode(), fruit);
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Fruit"));
+
+        // "Add URL..." into a category below another.
+        TreeNode* projects = cat().addCategoryNode(child(work, "Sub"), "Projects");
+        tree()->setCurrentIndex(cat().nodes().indexOf(work));
+        QTimer::singleShot(0, this, [] {
+            auto* d = qobject_cast<PasteUrlDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->edURL->setText("https://projects.example/");
+            d->cbCategory->setCurrentIndex(d->cbCategory->findText("        Projects"));
+            QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        });
+        action("acPasteURL")->trigger();
+        QCOMPARE(childTexts(projects), QStringList{"https://projects.example/"});
+        QCOMPARE(view()->listedNode(), projects);
+        QCOMPARE(view()->selectedTreeNode(), projects);
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Projects"));
+        // A drop on an entry of the listed category leaves that entry current.
+        TreeNode* apple = child(fruit, "Apple");
+        tree()->setCurrentIndex(cat().nodes().indexOf(apple));
+        QVERIFY(dropFiles({file("B.txt")}, rowPoint(apple)));
+        QCOMPARE(view()->listedNode(), fruit);
+        QCOMPARE(view()->selectedTreeNode(), apple);
+    }
 };
 
 QTEST_MAIN(TestIntake)

@@ -108,6 +108,14 @@ class TestItemCommands : public QObject
         details()->setFocus();
         details()->setCurrentIndex(model().index(row, 0));
     }
+    // Every row refers to a node that is still in the tree.
+    bool rowsAreLive() const
+    {
+        for (int r = 0; r < model().rowCount(); ++r)
+            if (!inTree(model().node(r)))
+                return false;
+        return true;
+    }
     QLineEdit* editor(QAbstractItemView* v) const
     {
         auto* e = v->viewport()->findChild<QLineEdit*>();
@@ -527,6 +535,102 @@ private Q_SLOTS:
         QVERIFY(inTree(sibling));
         QVERIFY(QFileInfo(trash() + "/files/doc/inner.txt").isFile());
         QCOMPARE(listed(), QStringList{"Sibling"});
+    }
+
+    // Every link to the deleted file goes, whichever of them is the tree's
+    // current node and wherever it stands in tree order: the list never
+    // keeps a row whose node was freed.
+    void deleteFromDiskWhateverLinkIsCurrent_data()
+    {
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<bool>("fromList");
+        for (const char* name : {"Notes", "Notes again", "Notes elsewhere"}) {
+            QTest::addRow("%s in the tree", name) << QString(name) << false;
+            QTest::addRow("%s in the list", name) << QString(name) << true;
+        }
+    }
+    void deleteFromDiskWhateverLinkIsCurrent()
+    {
+        QFETCH(QString, selected);
+        QFETCH(bool, fromList);
+        TreeNode* link = nullptr;
+        for (TreeNode* n = cat().nodes().getFirstNode(); n && !link; n = n->getNext())
+            if (n->text() == selected)
+                link = n;
+        QVERIFY(link);
+        treeSelect(link);
+        if (fromList)
+            listSelect(link);
+        action("acDeleteFromDisk")->trigger(); // Yes to the trash, Yes to the links
+        QCOMPARE(m_asked.size(), 2);
+        QVERIFY(QFile::exists(trash() + "/files/notes.txt"));
+        for (const char* name : {"Notes", "Notes again", "Notes elsewhere"})
+            for (TreeNode* n = cat().nodes().getFirstNode(); n; n = n->getNext())
+                QVERIFY2(n->text() != name, name);
+        QVERIFY(rowsAreLive());
+        QVERIFY(view()->listedNode() && inTree(view()->listedNode()));
+        QVERIFY(!view()->selectedTreeNode() || inTree(view()->selectedTreeNode()));
+        // What the list shows is what the tree holds for the listed category.
+        QCOMPARE(listed(), childTexts(view()->listedNode()));
+    }
+
+    // A folder deleted from the list while an entry inside it is the tree's
+    // current node: the links inside go with the folder's, before or after it.
+    void deleteFolderHoldingTheCurrentEntry_data()
+    {
+        QTest::addColumn<bool>("insideFirst");
+        QTest::newRow("inside link after the folder's") << false;
+        QTest::newRow("inside link before the folder's") << true;
+    }
+    void deleteFolderHoldingTheCurrentEntry()
+    {
+        QFETCH(bool, insideFirst);
+        TreeNode* work = root("Work");
+        TreeNode* sub = child(work, "Sub");
+        TreeNode* inner = child(sub, "Inner");
+        if (insideFirst)
+            cat().nodes().moveTo(inner, sub, 0);
+        treeSelect(inner); // the tree's current node is the entry inside
+        QCOMPARE(view()->listedNode(), sub);
+        listSelect(child(sub, "Folder"));
+        action("acDeleteFromDisk")->trigger();
+        QCOMPARE(m_asked.size(), 2);
+        QVERIFY(!child(sub, "Folder") && !child(sub, "Inner"));
+        QVERIFY(inTree(work));
+        QVERIFY(child(sub, "Sibling"));
+        QVERIFY(rowsAreLive());
+        QVERIFY(view()->listedNode() && inTree(view()->listedNode()));
+        QCOMPARE(listed(), childTexts(view()->listedNode()));
+    }
+
+    // The folder the catalogue is saved in, one holding it, and the
+    // settings folder are never deleted: the run could save nothing then.
+    void programFoldersAreNotDeleted()
+    {
+        const QString settings =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch";
+        QVERIFY(QDir().mkpath(settings));
+        const QString dataParent = QFileInfo(m_dir->path()).path();
+        for (const QString& folder : {m_dir->path(), dataParent, settings}) {
+            TreeNode* entry = cat().addLinkNode(folder, root("Empty"), {}, false);
+            QCOMPARE(entry->data()->kind, nkFolder);
+            treeSelect(entry);
+            m_asked.clear();
+            action("acDeleteFromDisk")->trigger();
+            QCOMPARE(m_asked.size(), 1);
+            QVERIFY2(m_asked[0].startsWith("\"" + folder +
+                                           "\" cannot be deleted: the program "
+                                           "keeps"),
+                     qPrintable(m_asked[0]));
+            QVERIFY(QDir(folder).exists());
+            QVERIFY(inTree(entry));
+        }
+        QVERIFY(QFile::exists(m_dir->filePath("quillmere.dat")));
+        // Beside them, a folder may go.
+        QVERIFY(QDir().mkpath(file("other")));
+        treeSelect(cat().addLinkNode(file("other"), root("Empty"), {}, false));
+        action("acDeleteFromDisk")->trigger();
+        QVERIFY(!QDir(file("other")).exists());
     }
 
     void refusedByTheTrashKeepsFileAndLink()

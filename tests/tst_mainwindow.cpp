@@ -6,17 +6,20 @@
 #include "forms/MainWindow.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/Commands.h"
+#include "utils/FileOperations.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
+#include <csignal>
 #include <sys/stat.h>
 
 #include "testutil/TestUtil.h"
@@ -193,6 +196,57 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
         action(*w, "ExitMenu")->trigger();
         QCOMPARE(TestUtil::readFile(dat()), m_sample);
+    }
+
+    // A copy (or a move to another file system) killed half-way leaves its
+    // hidden staging folder in the destination; the next start removes it.
+    // The copy runs in a child process that kills itself at its first
+    // progress report.
+    void stagingLeftByAKilledRunGoesAtTheNextStart()
+    {
+        // The child works in this run's folder.
+        if (const QString folder = qEnvironmentVariable("QUILLMERE_TEST_KILLED_COPY");
+            !folder.isEmpty()) {
+            struct KilledUi : FileUtils::FileOpUi {
+                bool askOverwrite(const QString&, bool) override { return true; }
+                bool askCreateFolder(const QString&) override { return true; }
+                bool confirmDelete(const QString&, bool, bool) override { return true; }
+                void error(const QString&) override {}
+                bool progress(qint64, const QString&) override
+                {
+                    ::raise(SIGKILL);
+                    return true;
+                }
+            } ui;
+            MainWindow w;
+            w.catalogue().setDataFolder(folder);
+            w.formCreate(nullptr);
+            FileUtils::copyOrMove(ui, folder + "/big.bin", folder + "/to", false, false);
+            QFAIL("the copy ran to its end");
+        }
+        const QString destination = m_dir.filePath("to");
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("big.bin"), QByteArray(4 << 20, 'x')));
+        QVERIFY(QDir().mkpath(destination));
+        QProcess killed;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUILLMERE_TEST_KILLED_COPY", m_dir.path());
+        killed.setProcessEnvironment(env);
+        killed.start(QApplication::applicationFilePath(),
+                     {"stagingLeftByAKilledRunGoesAtTheNextStart"});
+        QVERIFY(killed.waitForFinished(60000));
+        QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
+        const auto left = [&] {
+            return QDir(destination)
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        QCOMPARE(left().size(), 1);
+        QVERIFY(left().first().startsWith(".quillmere-"));
+        QVERIFY(QFile::exists(m_dir.filePath("quillmere.staging")));
+
+        auto w = start();
+        QCOMPARE(left(), QStringList());
+        QVERIFY(!QFile::exists(m_dir.filePath("quillmere.staging")));
+        QVERIFY(QFile::exists(m_dir.filePath("big.bin")));
     }
 
     void startupPutsBuiltInCategoryFirst()

@@ -198,8 +198,7 @@ private Q_SLOTS:
         main.setGeometry(50, 60, 700, 500);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        auto d =
-            createRgnDialog("Cannot execute ShellExecute function!", mtError, mbOK, 2, 20, nullptr);
+        auto d = createRgnDialog("Cannot open it.", mtError, mbOK, 2, 20, nullptr);
         QCOMPARE(d->tail(), tpNone);
         const QPoint centre = d->geometry().center();
         QVERIFY(qAbs(centre.x() - main.frameGeometry().center().x()) <= 1);
@@ -226,6 +225,21 @@ private Q_SLOTS:
         QTest::newRow("ok Escape") << int(mbOK) << int(Qt::Key_Escape) << int(mrOk);
         QTest::newRow("ok/cancel Escape")
             << int(mbOK | mbCancel) << int(Qt::Key_Escape) << int(mrCancel);
+        // The underlined letters, as every desktop dialog takes them.
+        QTest::newRow("yes/no Y") << int(mbYes | mbNo) << int(Qt::Key_Y) << int(mrYes);
+        QTest::newRow("yes/no N") << int(mbYes | mbNo) << int(Qt::Key_N) << int(mrNo);
+        QTest::newRow("abort/retry/ignore R")
+            << int(mbAbort | mbRetry | mbIgnore) << int(Qt::Key_R) << int(mrRetry);
+        QTest::newRow("abort/retry/ignore A")
+            << int(mbAbort | mbRetry | mbIgnore) << int(Qt::Key_A) << int(mrAbort);
+        QTest::newRow("abort/retry/ignore I")
+            << int(mbAbort | mbRetry | mbIgnore) << int(Qt::Key_I) << int(mrIgnore);
+        QTest::newRow("all of them")
+            << int(mbYes | mbNo | mbAll | mbNoToAll | mbYesToAll | mbCancel) << int(Qt::Key_O)
+            << int(mrNoToAll);
+        QTest::newRow("yes to all T")
+            << int(mbYes | mbYesToAll) << int(Qt::Key_T) << int(mrYesToAll);
+        QTest::newRow("all L") << int(mbAll | mbCancel) << int(Qt::Key_L) << int(mrAll);
     }
 
     void keysAnswer()
@@ -233,7 +247,11 @@ private Q_SLOTS:
         QFETCH(int, buttons);
         QFETCH(int, key);
         QFETCH(int, result);
-        pressOnNextDialog([key](BalloonDialog* d) { QTest::keyClick(d, Qt::Key(key)); });
+        pressOnNextDialog([key](BalloonDialog* d) {
+            QTest::keyClick(d, Qt::Key(key));
+            if (d->isVisible())
+                d->done(mrNone); // the key did not answer
+        });
         QCOMPARE(showRgnDialog("Question", mtConfirmation, TMsgDlgButtons(buttons), 2, 20, nullptr),
                  result);
     }
@@ -251,6 +269,14 @@ private Q_SLOTS:
         });
         QCOMPARE(showRgnDialog("Failed", mtError, mbAbort | mbRetry | mbIgnore, 2, 20, nullptr),
                  int(mrIgnore));
+        // A letter no button underlines, or one with Ctrl, answers nothing.
+        pressOnNextDialog([](BalloonDialog* d) {
+            QTest::keyClick(d, Qt::Key_Q);
+            QTest::keyClick(d, Qt::Key_Y, Qt::ControlModifier);
+            QVERIFY(d->isVisible());
+            d->button(mbNo)->click();
+        });
+        QVERIFY(!askYesNo("Remove?"));
         // A mouse click on a button answers with it.
         pressOnNextDialog(
             [](BalloonDialog* d) { QTest::mouseClick(d->button(mbYes), Qt::LeftButton); });

@@ -291,8 +291,9 @@ private Q_SLOTS:
         QCOMPARE(pa.exitCode(), 0);
         QCOMPARE(pb.exitStatus(), QProcess::NormalExit);
         QCOMPARE(pb.exitCode(), 0);
-        QVERIFY(QFile::exists(a.dir.filePath("quillmere.dat")));
-        QVERIFY(QFile::exists(b.dir.filePath("quillmere.dat")));
+        // Nothing beside either: each writes into its own data folder.
+        QVERIFY(QFile::exists(a.dir.filePath("data/Quillmere/quillmere.dat")));
+        QVERIFY(QFile::exists(b.dir.filePath("data/Quillmere/quillmere.dat")));
     }
 };
 

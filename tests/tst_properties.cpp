@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -31,6 +32,8 @@ class TestProperties : public QObject
     QStringList m_asked;
     // Answers by the start of the question; anything else is answered No.
     QMap<QString, QMessageBox::StandardButton> m_answers;
+    // Called with each question or message before it is answered.
+    std::function<void(const QString&)> m_onAsked;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
@@ -81,6 +84,8 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
             m_asked << text;
+            if (m_onAsked)
+                m_onAsked(text);
             for (auto [start, answer] : m_answers.asKeyValueRange())
                 if (text.startsWith(start))
                     return answer;
@@ -118,6 +123,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        m_onAsked = nullptr;
         FileUtils::setFileOpUi(nullptr);
         m_w.reset();
     }
@@ -254,6 +260,82 @@ private Q_SLOTS:
         QCOMPARE(node("Report")->data()->fullName, path("moved/report.txt"));
     }
 
+    // A folder moved where one of its name stands is never put inside it:
+    // the user is asked, Cancel first; "Keep both" takes the next free name,
+    // and the entry and the links inside record where it went.
+    void folderMovedWhereItsNameIsTaken_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel);
+        QTest::newRow("keep both") << int(QMessageBox::Yes);
+    }
+    void folderMovedWhereItsNameIsTaken()
+    {
+        QFETCH(int, answer);
+        Catalogue& cat = m_w->catalogue();
+        QVERIFY(QDir().mkpath(path("docs/dirs")) && QDir().mkpath(path("moved/dirs")));
+        QVERIFY(TestUtil::writeFile(path("docs/dirs/a.txt"), "a"));
+        TreeNode* dirs = cat.addLinkNode(path("docs/dirs"), node("Work"), {}, false);
+        TreeNode* inside = cat.addLinkNode(path("docs/dirs/a.txt"), node("Inner"), {}, false);
+        const QString question = "A folder named \"dirs\" already exists in \"moved\".";
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        m_answers.insert(question, QMessageBox::StandardButton(answer));
+        m_answers.insert("There are yet links", QMessageBox::Yes);
+        properties(dirs, [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path("moved"));
+            clickOk(d);
+        });
+        QVERIFY(m_asked.contains(question));
+        QVERIFY(QDir(path("moved/dirs")).isEmpty()); // never inside it
+        if (answer == QMessageBox::Cancel) {
+            QVERIFY(QFile::exists(path("docs/dirs/a.txt")));
+            QCOMPARE(dirs->data()->fullName, path("docs/dirs"));
+            QCOMPARE(inside->data()->fullName, path("docs/dirs/a.txt"));
+            return;
+        }
+        QVERIFY(QFile::exists(path("moved/dirs (2)/a.txt")));
+        QCOMPARE(dirs->data()->fullName, path("moved/dirs (2)"));
+        QCOMPARE(inside->data()->fullName, path("moved/dirs (2)/a.txt"));
+        // A file goes where a folder of its name stands only under another name too.
+        QVERIFY(QDir().mkpath(path("moved/report.txt")));
+        m_answers.insert("A folder named \"report.txt\"", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(path("moved/"));
+            clickOk(d);
+        });
+        QCOMPARE(node("Report")->data()->fullName, path("moved/report (2).txt"));
+        QCOMPARE(TestUtil::readFile(path("moved/report (2).txt")), QByteArray("figures"));
+    }
+
+    // The folders the program keeps the catalogue and its settings in are
+    // never moved away, nor a folder holding one of them.
+    void programFoldersAreNotMoved()
+    {
+        Catalogue& cat = m_w->catalogue();
+        const QString data = path("data");
+        QVERIFY(QDir().mkpath(data));
+        cat.setDataFolder(data);
+        const QString settings =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch";
+        QVERIFY(QDir().mkpath(settings));
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        for (const QString& folder : {data, m_dir.path(), settings}) {
+            TreeNode* entry = cat.addLinkNode(folder, node("Work"), {}, false);
+            m_asked.clear();
+            properties(entry, [&](PropertiesDialog& d) {
+                field(d, "edLocation")->setText(path("moved/away"));
+                clickOk(d);
+            });
+            QCOMPARE(m_asked.size(), 2);
+            QVERIFY2(m_asked[1].contains("cannot be moved: the program keeps"),
+                     qPrintable(m_asked[1]));
+            QVERIFY(QDir(folder).exists());
+            QCOMPARE(entry->data()->fullName, folder);
+        }
+        QVERIFY(!QFile::exists(path("moved/away")));
+        cat.setDataFolder(m_dir.path());
+    }
+
     void sameFileOtherSpelling_data()
     {
         QTest::addColumn<QString>("spelling");
@@ -274,8 +356,15 @@ private Q_SLOTS:
         QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
     }
 
+    // A hyperlink's address is no path: even where it names a folder under
+    // the working folder, nothing moves and nothing is said after the move
+    // question.
     void hyperlinkAddressStays()
     {
+        const QString before = QDir::currentPath();
+        auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QVERIFY(QDir().mkpath("https:/example.org"));
         m_answers.insert("", QMessageBox::Yes);
         properties(node("Site"), [](PropertiesDialog& d) {
             field(d, "edLocation")->setText("https://example.com/");
@@ -284,6 +373,58 @@ private Q_SLOTS:
         });
         QCOMPARE(node("Site")->data()->fullName, QString("https://example.org/"));
         QCOMPARE(node("Site")->data()->comments, QString("kept"));
+        QCOMPARE(m_asked, QStringList{PropertiesDialog::moveQuestion()});
+        QVERIFY(QFileInfo(path("https:/example.org")).isDir());
+        QVERIFY(!QFileInfo::exists(path("https:/example.com")));
+    }
+
+    // A location the catalogue cannot keep, or one that is not absolute, is
+    // refused with a message before anything moves.
+    void refusedLocations_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("message");
+        const QString breaks = "The new location holds a line break";
+        QTest::newRow("line feed") << path("moved/a\nb.txt") << breaks;
+        QTest::newRow("carriage return") << path("moved/a\rb.txt") << breaks;
+        QTest::newRow("NUL") << path("moved/a") + QChar(0) + "b.txt" << breaks;
+        QTest::newRow("relative") << "moved.txt"
+                                  << "The new location \"moved.txt\" is not an absolute path.";
+        QTest::newRow("another user's home")
+            << "~nobody/report.txt"
+            << "The new location \"~nobody/report.txt\" is not an absolute path.";
+    }
+    void refusedLocations()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, message);
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText(location);
+            clickOk(d);
+        });
+        QCOMPARE(m_asked.size(), 2);
+        QVERIFY2(m_asked.last().startsWith(message), qPrintable(m_asked.last()));
+        QCOMPARE(node("Report")->data()->fullName, path("docs/report.txt"));
+        QCOMPARE(TestUtil::readFile(path("docs/report.txt")), QByteArray("figures"));
+        QCOMPARE(QDir(path("moved")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+
+    // A leading "~" is the home folder, and the entry keeps the whole path.
+    void homeFolderExpanded()
+    {
+        const QByteArray home = qgetenv("HOME");
+        auto back = qScopeGuard([&] { qputenv("HOME", home); });
+        qputenv("HOME", QFile::encodeName(m_dir.path()));
+        m_answers.insert("", QMessageBox::Yes);
+        properties(node("Report"), [&](PropertiesDialog& d) {
+            field(d, "edLocation")->setText("~/moved/annual.txt");
+            clickOk(d);
+        });
+        QCOMPARE(TestUtil::readFile(path("moved/annual.txt")), QByteArray("figures"));
+        QCOMPARE(node("Report")->data()->fullName, path("moved/annual.txt"));
+        QVERIFY(!QFileInfo::exists(QDir::currentPath() + "/~"));
     }
 
     // A move to another file system copies first; a copy that fails half-way
@@ -317,6 +458,62 @@ private Q_SLOTS:
                     .isEmpty());
     }
 
+    // The entry goes while a box of the move is open (the run ends and its
+    // save takes the built-in category out; another command removes it):
+    // the command must not touch it afterwards.
+    void entryGoneWhileTheMoveAsks_data()
+    {
+        QTest::addColumn<bool>("builtIn");
+        QTest::newRow("built-in link, the run ends") << true;
+        QTest::newRow("document, removed meanwhile") << false;
+    }
+    void entryGoneWhileTheMoveAsks()
+    {
+        QFETCH(bool, builtIn);
+        Catalogue& cat = m_w->catalogue();
+        TreeNode* entry = builtIn ? cat.makerCategory->item(0) : node("Report");
+        QVERIFY(entry);
+        m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
+        bool moveAsked = false, gone = false;
+        m_onAsked = [&](const QString& text) {
+            if (text == PropertiesDialog::moveQuestion()) {
+                moveAsked = true;
+            } else if (moveAsked && !gone) {
+                gone = true;
+                if (builtIn)
+                    m_w->formDestroy();
+                else
+                    cat.nodes().deleteNode(entry);
+            }
+        };
+        // From the list, as the user chose it there.
+        target(entry->parent());
+        auto* list = m_w->findChild<QTreeView*>("ListDetails");
+        auto* model = list->model();
+        QModelIndex row;
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, 0).data().toString() == entry->text())
+                row = model->index(r, 0);
+        QVERIFY(row.isValid());
+        list->setFocus();
+        list->setCurrentIndex(row);
+        bool shown = false;
+        Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            shown = true;
+            field(d, "edLocation")->setText(builtIn ? "x/y" : path("docs/new/report.txt"));
+            field(d, "edName")->setText("Renamed");
+            clickOk(d);
+        });
+        action("acProperties")->trigger();
+        QVERIFY(shown);
+        QVERIFY(gone);
+        QVERIFY(!node("Renamed"));
+        if (!builtIn) {
+            QVERIFY(QFile::exists(path("docs/report.txt")));
+            QCOMPARE(node("Deep")->data()->fullName, path("docs/report.txt"));
+        }
+    }
+
     void additionalValue_data()
     {
         QTest::addColumn<bool>("recursive");
@@ -347,6 +544,26 @@ private Q_SLOTS:
             QCOMPARE(node(inside)->data()->sAdditional, recursive ? QString("R&D") : QString());
         QCOMPARE(node("Report")->data()->sAdditional, QString());
         QCOMPARE(node("Work")->data()->sAdditional, QString());
+
+        // Opened, the submenu ticks the target's value: one entry at most,
+        // none for a value it does not offer.
+        const auto ticked = [&] {
+            menu->popup(m_w->mapToGlobal(QPoint(20, 20)));
+            QStringList values;
+            for (const QAction* entry : menu->actions())
+                if (entry->isChecked())
+                    values << entry->data().toString();
+            menu->hide();
+            return values;
+        };
+        QCOMPARE(ticked(), QStringList{"R&D"});
+        target(node("Report"));
+        QCOMPARE(ticked(), QStringList{});
+        menu->actions().at(0)->trigger();
+        QCOMPARE(ticked(), QStringList{"Sales"});
+        target(node("Inner"));
+        QCOMPARE(ticked(), QStringList{"R&D"});
+        QVERIFY(menu->actions().at(0)->isCheckable());
     }
 };
 

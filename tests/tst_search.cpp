@@ -3,12 +3,14 @@
 // Search button, and the instant filter on the tool bar.
 #include "catalogue/ListModel.h"
 #include "catalogue/Settings.h"
+#include "components/FileOperationDialogs.h"
 #include "components/FlatButton.h"
 #include "components/MessageDialogs.h"
 #include "forms/FindDialog.h"
 #include "forms/MainWindow.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/Search.h"
+#include "utils/FileOperations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +21,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -95,6 +99,12 @@ class TestSearch : public QObject
         for (TreeNode* n : model().rows())
             out << n->text();
         return out;
+    }
+    QString status() const { return m_w->statusBar()->currentMessage(); }
+    void clickTreeRow(TreeNode* node)
+    {
+        const QRect row = docsTree()->visualRect(cat().nodes().indexOf(node));
+        QTest::mouseClick(docsTree()->viewport(), Qt::LeftButton, {}, row.center());
     }
     QString question(const QString& subject, const QString& text) const
     {
@@ -320,10 +330,32 @@ private Q_SLOTS:
         QVERIFY(!dialog()->isVisible());
     }
 
+    // Once the links have followed a deleted file, F3 goes on in the
+    // locations, and its not-found question names that field.
+    void notFoundInLocationsAfterADeletion()
+    {
+        FileOperations::installDialogs(m_w.get());
+        auto quiet = qScopeGuard([] { FileUtils::setFileOpUi(nullptr); });
+        action("acSearchInNames")->trigger();
+        typeFindText("nowhere");
+        QTest::mouseClick(dialog()->findChild<QPushButton*>("Cancel"), Qt::LeftButton);
+        docsTree()->setFocus();
+        select(child(root("Work"), "Annual Report"));
+        action("acDeleteFromDisk")->trigger();
+        QVERIFY(!child(root("Work"), "Annual Report"));
+        QCOMPARE(m_w->findChild<Search*>()->search().field(), SearchField::fullName);
+        m_asked.clear();
+        action("acSearchAgain")->trigger();
+        QCOMPARE(m_asked, QStringList{question("Document containing in the location", "nowhere")});
+    }
+
     // The real question, with its tail at the Search button, answered No.
     void questionSitsAtTheSearchButton()
     {
         MessageDialogs::setHandler({});
+        // At the screen's top, where a window manager may not have put it.
+        m_w->move(m_w->screen()->availableGeometry().topLeft());
+        QTRY_COMPARE(m_w->frameGeometry().top(), m_w->screen()->availableGeometry().top());
         auto* button = m_w->findChild<QToolButton*>("btnSearch");
         action("acSearchInNames")->trigger();
         typeFindText("nowhere at all");
@@ -424,6 +456,117 @@ private Q_SLOTS:
         QCOMPARE(filter()->text(), QString());
         QVERIFY(!view()->listingNodes());
         QCOMPARE(view()->listedNode(), root("Reports"));
+    }
+
+    // Every way the filter ends leaves the status line and the caption as a
+    // selection change does: a click on a category (the tree's current one
+    // too), a found category opened with Enter, a find's hit, Escape.
+    void filterEndsLikeASelectionChange()
+    {
+        TreeNode* work = root("Work");
+        auto* comment = m_w->findChild<QLabel*>("CommentLabel");
+        select(root("Reports"));
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Reports"));
+        const auto endedAt = [&](TreeNode* listed, const QString& shownComment) {
+            QCOMPARE(filter()->text(), QString());
+            QVERIFY(!view()->listingNodes());
+            QCOMPARE(status(), QString());
+            QCOMPARE(comment->text(), shownComment);
+            QVERIFY(comment->isVisible());
+            QCOMPARE(view()->listedNode(), listed);
+            QCOMPARE(m_w->windowTitle(), "Quillmere 3.3 - " + listed->text());
+        };
+
+        QTest::keyClicks(filter(), "report");
+        QCOMPARE(status(), QString("3 entries found"));
+        QVERIFY(!comment->isVisible());
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Found: \"report\""));
+        clickTreeRow(work);
+        endedAt(work, "Comment: office things");
+
+        QTest::keyClicks(filter(), "done");
+        QCOMPARE(names(), QStringList{"Annual Report"});
+        clickTreeRow(work); // already the current node
+        endedAt(work, "Comment: office things");
+
+        filter()->setFocus();
+        QTest::keyClicks(filter(), "old");
+        QTest::keyClick(filter(), Qt::Key_Return);
+        endedAt(child(work, "Old"), QString());
+
+        QTest::keyClicks(filter(), "notes");
+        action("acSearchInNames")->trigger();
+        typeFindText("sum");
+        clickFindNext();
+        QCOMPARE(current(), child(root("Reports"), "Résumé"));
+        endedAt(root("Reports"), "Comment: Zürich office");
+
+        QTest::keyClicks(filter(), "zurich");
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Found: \"zurich\""));
+        QTest::keyClick(filter(), Qt::Key_Escape);
+        endedAt(root("Reports"), "Comment: Zürich office");
+    }
+
+    // Removing a found row takes that row alone: the filter, its text, its
+    // caption and the other rows stay, and the count follows.
+    void removingAFoundRowKeepsTheFilter()
+    {
+        select(root("Notes"));
+        QTest::keyClicks(filter(), "report");
+        QCOMPARE(names(), (QStringList{"Annual Report", "report card", "Reports"}));
+        QTest::mouseClick(details()->viewport(), Qt::LeftButton, {},
+                          details()->visualRect(model().index(1, 0)).center());
+        QCOMPARE(view()->listSelectedNode()->text(), QString("report card"));
+        action("acRemoveItem")->trigger();
+        QCOMPARE(m_asked, QStringList{"Remove \"report card\" ?"});
+        QVERIFY(!child(child(root("Work"), "Old"), "report card"));
+        QCOMPARE(filter()->text(), QString("report"));
+        QVERIFY(view()->listingNodes());
+        QCOMPARE(names(), (QStringList{"Annual Report", "Reports"}));
+        QCOMPARE(status(), QString("2 entries found"));
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Found: \"report\""));
+        QTest::keyClicks(filter(), "s");
+        QCOMPARE(names(), QStringList{"Reports"});
+    }
+
+    // Invisible characters (as pasted with right-to-left text or from a web
+    // page) and other forms of a letter count for nothing in the filter, nor
+    // in Find without "Match case"; accents count in Find.
+    void invisibleCharactersAndOtherForms()
+    {
+        cat().addLinkNode("https://aero.example/", root("Reports"),
+                          u"\u00C6r\u00F8sk\u00F8bing Stra\u00DFe"_qs, true);
+        select(root("Notes"));
+        filter()->insert(u"\u200Bre\u00ADport\u200F"_qs); // as pasted
+        QCOMPARE(names(), (QStringList{"Annual Report", "report card", "Reports"}));
+        filter()->clear();
+        filter()->insert("AEROSKOBING strasse");
+        QCOMPARE(names(), QStringList{u"\u00C6r\u00F8sk\u00F8bing Stra\u00DFe"_qs});
+        filter()->clear();
+        filter()->insert(u"\uFF52\uFF45\uFF53\uFF55\uFF4D\uFF45"_qs); // full-width letters
+        QCOMPARE(names(), QStringList{"Résumé"});
+        QTest::keyClick(filter(), Qt::Key_Escape);
+
+        action("acSearchInNames")->trigger();
+        findText()->clear();
+        findText()->insert(u"\u200Faeroskobing"_qs);
+        clickFindNext();
+        QCOMPARE(current()->text(), u"\u00C6r\u00F8sk\u00F8bing Stra\u00DFe"_qs);
+        findText()->clear();
+        findText()->insert(u"re\u00ADport"_qs);
+        clickFindNext(); // from the top again after the question
+        QCOMPARE(m_asked.size(), 1);
+        clickFindNext();
+        QCOMPARE(current(), child(root("Work"), "Annual Report"));
+        findText()->clear();
+        findText()->insert("resume"); // the accents count here
+        clickFindNext();
+        QCOMPARE(m_asked.size(), 2);
+        clickMatchCase();
+        findText()->clear();
+        findText()->insert(u"Re\u00ADport"_qs); // with the case, everything counts
+        clickFindNext();
+        QCOMPARE(m_asked.size(), 3);
     }
 
     // An entry listed alone comes back alone, not as an empty list.

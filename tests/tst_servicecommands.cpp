@@ -12,6 +12,7 @@
 #include "forms/main/HotKeyControl.h"
 #include "utils/Desktop.h"
 #include "utils/HotKeyCodes.h"
+#include "utils/Installation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,15 +22,22 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "testutil/TestUtil.h"
+
+#undef signals
+#include <gio/gdesktopappinfo.h>
 
 namespace
 {
@@ -64,9 +72,14 @@ public:
     QStringList texts;
 };
 
+QString desktopId()
+{
+    return QString::fromUtf16(Installation::DesktopId);
+}
+
 QString autoStartEntry()
 {
-    return Desktop::autoStartFile("Quillmere");
+    return Desktop::autoStartFile(desktopId());
 }
 
 QString execLine(const QString& file)
@@ -172,11 +185,20 @@ private Q_SLOTS:
         QCOMPARE(text(0), QString());
         QCOMPARE(fromQt(QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_D)), 49220);
         QCOMPARE(toQt(49220), QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_D));
-        QCOMPARE(keysymOf(49220), 0x64u);            // the lower-case letter the key carries first
-        QCOMPARE(keysymOf(CtrlBit | 0x75), 0xffc3u); // F6
+        QCOMPARE(keysymsOf(49220),
+                 QList<unsigned>{0x64}); // the lower-case letter the key carries first
+        QCOMPARE(keysymsOf(CtrlBit | 0x75), QList<unsigned>{0xffc3});           // F6
+        QCOMPARE(keysymsOf(CtrlBit | 0x0D), (QList<unsigned>{0xff0d, 0xff8d})); // both Enter keys
         QCOMPARE(fromQt(QKeyCombination(Qt::ControlModifier, Qt::Key_Exclam)), 0);
         QCOMPARE(toQt(CtrlBit | 0xD2).key(), Qt::Key_unknown);
-        QCOMPARE(keysymOf(CtrlBit | 0xD2), 0u);
+        QCOMPARE(keysymsOf(CtrlBit | 0xD2), QList<unsigned>{});
+        // Keys named by the keysyms their key codes carry: the digit under
+        // "!", the semicolon under ":", a letter either way, keypad Enter.
+        QCOMPARE(fromKeysym(0x31, Qt::ShiftModifier | Qt::ControlModifier), 0x2000 | 0x4000 | 0x31);
+        QCOMPARE(fromKeysym(0x3b, Qt::ShiftModifier), 0x2000 | 0xBA);
+        QCOMPARE(fromKeysym(0x41, Qt::AltModifier), fromKeysym(0x61, Qt::AltModifier));
+        QCOMPARE(fromKeysym(0xff8d, Qt::ControlModifier), 0x4000 | 0x0D);
+        QCOMPARE(fromKeysym(0x21, Qt::ShiftModifier), 0); // "!" is no key of its own
     }
 
     // The entry runs exactly this executable: the path is quoted and escaped
@@ -185,22 +207,63 @@ private Q_SLOTS:
     void autoStartEntryIsEscaped()
     {
         QDir(QFileInfo(autoStartEntry()).absolutePath()).removeRecursively();
-        Desktop::setAutoStart("Quillmere", "/opt/Quillmere/quillmere", true);
+        Desktop::setAutoStart(desktopId(), "/opt/Quillmere/quillmere", true);
         QCOMPARE(execLine(autoStartEntry()), QString("Exec=\"/opt/Quillmere/quillmere\""));
-        QVERIFY(Desktop::isAutoStart("Quillmere", "/opt/Quillmere/quillmere"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), "/opt/Quillmere/quillmere"));
 
-        const QString odd = "/tmp/a \"b\" \\c $d `e` 50%";
-        Desktop::setAutoStart("Quillmere", odd, true);
+        const QString odd = "/tmp/a \"b\" \\c $d `e` 50";
+        Desktop::setAutoStart(desktopId(), odd, true);
         QCOMPARE(execLine(autoStartEntry()),
-                 QString("Exec=\"/tmp/a \\\\\"b\\\\\" \\\\\\\\c \\\\$d \\\\`e\\\\` 50%%\""));
-        QVERIFY(Desktop::isAutoStart("Quillmere", odd));
-        QVERIFY(!Desktop::isAutoStart("Quillmere", "/opt/Quillmere/quillmere"));
+                 QString("Exec=\"/tmp/a \\\\\"b\\\\\" \\\\\\\\c \\\\$d \\\\`e\\\\` 50\""));
+        QVERIFY(Desktop::isAutoStart(desktopId(), odd));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), "/opt/Quillmere/quillmere"));
         QCOMPARE(QDir(QFileInfo(autoStartEntry()).absolutePath()).entryList(QDir::Files),
-                 QStringList{"Quillmere.desktop"});
+                 QStringList{desktopId() + ".desktop"});
 
-        Desktop::setAutoStart("Quillmere", odd, false);
+        Desktop::setAutoStart(desktopId(), odd, false);
         QVERIFY(!QFile::exists(autoStartEntry()));
-        QVERIFY(!Desktop::isAutoStart("Quillmere", odd));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), odd));
+
+        // An entry that would start nothing is never written, and no entry
+        // is the entry of a program whose path is unknown.
+        QVERIFY(!Desktop::setAutoStart(desktopId(), QString(), true));
+        QVERIFY(!QFile::exists(autoStartEntry()));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), QString()));
+        QCOMPARE(Desktop::executablePath(), QApplication::applicationFilePath());
+    }
+
+    // What the desktop's session reads the entry with (GLib) accepts it and
+    // starts exactly the program, whatever its path holds: quotes, '$', '`',
+    // backslashes, '%', a line break.
+    void autoStartEntryAsGLibReadsIt_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("shell signs") << "a \"b\" \\c $d `e`";
+        QTest::newRow("percent") << "50% off";
+        QTest::newRow("line break") << "line\nbreak";
+    }
+    void autoStartEntryAsGLibReadsIt()
+    {
+        QFETCH(QString, folder);
+        QTemporaryDir scratch;
+        QVERIFY(QDir().mkpath(scratch.filePath(folder)));
+        const QString exe = scratch.filePath(folder + "/quillmere");
+        QVERIFY(TestUtil::writeFile(exe, "#!/bin/sh\nexec touch \"$0.ran\"\n"));
+        QVERIFY(QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner));
+        QVERIFY(Desktop::setAutoStart(desktopId(), exe, true));
+        auto removeEntry = qScopeGuard([] { QFile::remove(autoStartEntry()); });
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
+        // One line per key: a line break in the path is escaped.
+        QCOMPARE(TestUtil::readFile(autoStartEntry()).count('\n'), 5);
+
+        GDesktopAppInfo* entry =
+            g_desktop_app_info_new_from_filename(QFile::encodeName(autoStartEntry()).constData());
+        QVERIFY2(entry, "GLib refuses the entry");
+        auto unref = qScopeGuard([entry] { g_object_unref(entry); });
+        GError* error = nullptr;
+        const bool launched = g_app_info_launch(G_APP_INFO(entry), nullptr, nullptr, &error);
+        QVERIFY2(launched, error ? error->message : "");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(exe + ".ran"), 20000);
     }
 
     // Another copy's path, another letter case and arguments count as no
@@ -210,22 +273,22 @@ private Q_SLOTS:
     {
         const QString exe = "/opt/a/quillmere";
         writeEntry("\"/opt/b/quillmere\"");
-        QVERIFY(!Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), exe));
         writeEntry("\"/OPT/a/quillmere\"");
-        QVERIFY(!Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), exe));
         writeEntry("\"/opt/a/quillmere\" --hidden");
-        QVERIFY(!Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), exe));
         writeEntry("/opt/a/quillmere");
-        QVERIFY(Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
         writeEntry("\"x");
-        QVERIFY(Desktop::isAutoStart("Quillmere", "\"x"));
-        QVERIFY(!Desktop::isAutoStart("Quillmere", "x"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), "\"x"));
+        QVERIFY(!Desktop::isAutoStart(desktopId(), "x"));
         writeEntry("\"x\"");
-        QVERIFY(Desktop::isAutoStart("Quillmere", "x"));
+        QVERIFY(Desktop::isAutoStart(desktopId(), "x"));
         // Only the entry's own group counts.
         QVERIFY(TestUtil::writeFile(autoStartEntry(), "[Desktop Entry]\nExec=\"/opt/a/quillmere\"\n"
                                                       "[Desktop Action x]\nExec=/usr/bin/other\n"));
-        QVERIFY(Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
     }
 
     // Blanks, line breaks and the characters that would end a field or the
@@ -375,6 +438,31 @@ private Q_SLOTS:
         QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("HotKey").toInt(),
                  0x2000 | 0x4000 | 'K');
         QVERIFY(messages.texts.isEmpty());
+
+        // The field names a combination as the tray menu does; F24 and the
+        // keypad's Enter can be chosen.
+        const auto typed = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            std::pair<int, QString> got;
+            options(
+                *w,
+                [&](OptionsDialog& d) {
+                    auto* edit = d.findChild<HotKeyEdit*>("edHotKey");
+                    QTest::keyClick(edit, key, modifiers);
+                    got = {edit->hotKey(), edit->findChild<QLineEdit*>()->text()};
+                },
+                true);
+            return got;
+        };
+        QCOMPARE(typed(Qt::Key_F24, Qt::ControlModifier),
+                 std::make_pair(0x4000 | 0x87, QString("Ctrl+F24")));
+        QCOMPARE(show->text(), QString("Show\tCtrl+F24"));
+        QCOMPARE(typed(Qt::Key_Enter, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier),
+                 std::make_pair(0x4000 | 0x8000 | 0x0D, QString("Ctrl+Alt+Enter")));
+        QCOMPARE(show->text(), QString("Show\tCtrl+Alt+Enter"));
+        QCOMPARE(typed(Qt::Key_1, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier),
+                 std::make_pair(0x2000 | 0x4000 | 0x8000 | '1', QString("Shift+Ctrl+Alt+1")));
+        QCOMPARE(show->text(), QString("Show\tShift+Ctrl+Alt+1"));
+        QVERIFY(messages.texts.isEmpty());
     }
 
     // "Start at login": read at start-up, each click writes or removes the
@@ -382,7 +470,7 @@ private Q_SLOTS:
     void startAtLogin()
     {
         const QString exe = QApplication::applicationFilePath();
-        Desktop::setAutoStart("Quillmere", exe, true);
+        Desktop::setAutoStart(desktopId(), exe, true);
         auto w = start();
         auto* action = w->findChild<QAction*>("acAutoStart");
         QVERIFY(action->isEnabled());
@@ -392,7 +480,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(autoStartEntry()));
         action->trigger();
         QVERIFY(action->isChecked());
-        QVERIFY(Desktop::isAutoStart("Quillmere", exe));
+        QVERIFY(Desktop::isAutoStart(desktopId(), exe));
 
         options(
             *w,
@@ -411,6 +499,59 @@ private Q_SLOTS:
         options(
             *w, [](OptionsDialog&) {}, true);
         QCOMPARE(execLine(autoStartEntry()), QString("Exec=\"/opt/other/quillmere\""));
+    }
+
+    // Run from a folder whose name is not UTF-8 (no desktop entry can name
+    // it): "Start at login" is not ticked for an entry that is not there,
+    // and ticking it says why instead of writing an entry that starts
+    // nothing. A copy of this suite runs the check from such a folder.
+    void startAtLoginFromAFolderThatIsNotUtf8()
+    {
+        if (qEnvironmentVariableIsSet("QUILLMERE_TEST_COPY")) {
+            QVERIFY(Desktop::executablePath().isEmpty());
+            QFile::remove(autoStartEntry());
+            AnsweredMessages messages;
+            auto w = start();
+            auto* action = w->findChild<QAction*>("acAutoStart");
+            QVERIFY(!action->isChecked());
+            action->trigger();
+            QVERIFY(!action->isChecked());
+            QVERIFY(!QFile::exists(autoStartEntry()));
+            QCOMPARE(messages.texts.size(), 1);
+            QVERIFY(messages.texts.first().startsWith("Cannot start the program at login"));
+            return;
+        }
+        QTemporaryDir scratch;
+        const QByteArray folder = QFile::encodeName(scratch.path()) + "/bad\xff\xfe";
+        QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+        const QByteArray copy = folder + "/tst_servicecommands";
+        // Named by their bytes, which the temporary folder's clearing up cannot do.
+        auto removeCopy = qScopeGuard([&] {
+            ::unlink(copy.constData());
+            ::rmdir(folder.constData());
+        });
+        {
+            QFile self(QApplication::applicationFilePath());
+            QVERIFY(self.open(QIODevice::ReadOnly));
+            const int fd = ::open(copy.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0700);
+            QVERIFY(fd >= 0);
+            QFile out;
+            QVERIFY(out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+            QCOMPARE(out.write(self.readAll()), self.size());
+        }
+        const QString link = scratch.filePath("copy");
+        QCOMPARE(::symlink(copy.constData(), QFile::encodeName(link).constData()), 0);
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUILLMERE_TEST_COPY", "1");
+        env.insert("XDG_CONFIG_HOME", scratch.filePath("config"));
+        run.setProcessEnvironment(env);
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(link, {"startAtLoginFromAFolderThatIsNotUtf8"});
+        QVERIFY(run.waitForFinished(120000));
+        const QByteArray output = run.readAll();
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+                 output.constData());
     }
 
     // Help, FAQ, support and the about box's links go to the desktop; what
@@ -455,6 +596,16 @@ private Q_SLOTS:
         RecordedOpens refused(false);
         w->findChild<QAction*>("Support1")->trigger();
         QCOMPARE(messages.texts.last(), QString("Cannot run default Email Client!"));
+        // The page is there but nothing opens web pages: the message says so
+        // and where the page is.
+        QVERIFY(TestUtil::writeFile(help, "<html></html>"));
+        auto removeHelp = qScopeGuard([&] { QFile::remove(help); });
+        w->findChild<QAction*>("Help1")->trigger();
+        QCOMPARE(refused.targets.last(), help);
+        QCOMPARE(messages.texts.last(),
+                 QString("Cannot open help file: no application for web pages is set up on this "
+                         "desktop.\nThe help is the file \"%1\".")
+                     .arg(help));
     }
 };
 

@@ -11,6 +11,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstring>
+#include <memory>
+#include <qguiapplication_platform.h>
+#include <xcb/xcb.h>
 
 #include "testutil/TestUtil.h"
 
@@ -152,6 +156,66 @@ private Q_SLOTS:
         clickAt(icon, 1);
         QTRY_VERIFY_WITH_TIMEOUT(w->isVisible(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isMinimized(), 10000);
+    }
+
+    // The window manager may answer a minimising late, once the window has
+    // gone to the tray and come back (a busy machine): that late report must
+    // not send the window back to the tray. The window manager is held (the
+    // server grabbed) while the program minimises, hides and shows again,
+    // and the minimised state is written as it writes it; once let go, it
+    // works through what it was asked and shows the window.
+    void lateMinimisedReportAfterComingBack()
+    {
+        auto w = start();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(!iconCentre(*w).isNull());
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        QVERIFY(x11);
+        xcb_connection_t* c = x11->connection();
+        const auto atom = [c](const char* name) {
+            const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name),
+                                      nullptr),
+                &free);
+            return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        };
+        const xcb_atom_t wmState = atom("WM_STATE"), netWmState = atom("_NET_WM_STATE"),
+                         hidden = atom("_NET_WM_STATE_HIDDEN");
+        const auto window = xcb_window_t(w->winId());
+
+        xcb_grab_server(c);
+        auto ungrab = qScopeGuard([c] {
+            xcb_ungrab_server(c);
+            xcb_flush(c);
+        });
+        w->showMinimized();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
+        w->findChild<QAction*>("Show1")->trigger();
+        QVERIFY(w->isVisible());
+        // The window manager's late answer: iconic, hidden.
+        const uint32_t iconic[] = {3, XCB_WINDOW_NONE};
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2, iconic);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, netWmState, XCB_ATOM_ATOM, 32, 1,
+                            &hidden);
+        xcb_flush(c);
+        QTRY_VERIFY_WITH_TIMEOUT(w->isMinimized(), 10000);
+        // What the report set going has run by the time this runs.
+        bool settled = false;
+        QMetaObject::invokeMethod(
+            w.get(), [&settled] { settled = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(settled, 10000);
+        QVERIFY(w->isVisible());
+        xcb_delete_property(c, window, netWmState);
+        ungrab.dismiss();
+        xcb_ungrab_server(c);
+        xcb_flush(c);
+
+        QTRY_VERIFY_WITH_TIMEOUT(w->windowHandle()->isExposed(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isMinimized(), 10000);
+        QVERIFY(w->isVisible());
+        // And a minimising now is a real one again.
+        w->showMinimized();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 10000);
     }
 
     void aNewBalloonReplacesTheOld()

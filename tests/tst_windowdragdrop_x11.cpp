@@ -61,6 +61,7 @@ class TestWindowDragDrop : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<MainWindow> m_w;
     QStringList m_asked;
+    QMessageBox::StandardButton m_sameName = QMessageBox::Yes; // "Keep both"
     QString m_during;
     QStringList m_statusSeen;            // what the status line said during the drag
     bool m_rowShownWhileRefused = false; // a drop row outlined where a drop is refused
@@ -216,7 +217,7 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
             m_asked << text;
-            return QMessageBox::Yes;
+            return text.startsWith("A folder named") ? m_sameName : QMessageBox::Yes;
         });
     }
     void cleanupTestCase() { MessageDialogs::setHandler(nullptr); }
@@ -323,9 +324,11 @@ private Q_SLOTS:
         DRAG(drag(list()->viewport(), QPoint(r.left() + 12, r.center().y()), tree()->viewport(),
                   treeRow(node("Home")), false));
         QCOMPARE(childrenOf(node("Home")).first(), QString("Report"));
-        // The list shows the category it went to.
+        // The list shows the category it went to, and the tree the entry.
         QCOMPARE(model->rowOf(node("Report")), 0);
         QVERIFY(model->rowOf(node("Copy of report")) >= 0);
+        QCOMPARE(tree()->currentIndex(), nodes().indexOf(node("Report")));
+        QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Home"));
     }
 
     void ontoTheFoldersPanel_data()
@@ -380,6 +383,46 @@ private Q_SLOTS:
             QCOMPARE(m_asked.size(), 1);
             QCOMPARE(node("Copy of report")->data()->fullName, to);
         }
+    }
+
+    // A folder dropped on a line whose folder holds one of its name: asked
+    // as a file manager asks, never put inside the other; "Keep both" moves
+    // it under the next free name, which the entry and the links inside it
+    // record.
+    void folderOntoALineHoldingItsName()
+    {
+        QVERIFY(QDir().mkpath(path("docs/dirs")) && QDir().mkpath(path("moved/dirs")));
+        QVERIFY(TestUtil::writeFile(path("docs/dirs/a.txt"), "a"));
+        Catalogue& cat = m_w->catalogue();
+        TreeNode* dirs = cat.addLinkNode(path("docs/dirs"), node("Home"), {}, false);
+        TreeNode* inside = cat.addLinkNode(path("docs/dirs/a.txt"), node("Work"), {}, false);
+        tree()->expandAll();
+        m_w->findChild<QAction*>("acExplore")->trigger();
+        folders()->moveWithin(500, 200);
+        folders()->setCurrentFolder(m_dir.path());
+        QListWidget* lines = folders()->dirList();
+        QPoint line(-1, -1);
+        for (int i = 0; i < lines->count(); ++i)
+            if (folders()->folderOfLine(i) == path("moved"))
+                line = lines->visualItemRect(lines->item(i)).center();
+        QVERIFY(line.x() >= 0);
+        const QString question = "A folder named \"dirs\" already exists in \"moved\".";
+        m_sameName = QMessageBox::Cancel;
+        DRAG(drag(tree()->viewport(), treeRow(dirs), lines->viewport(), line, false));
+        QCOMPARE(m_asked, QStringList{question});
+        QVERIFY(QFile::exists(path("docs/dirs/a.txt")));
+        QCOMPARE(dirs->data()->fullName, path("docs/dirs"));
+
+        m_asked.clear();
+        m_sameName = QMessageBox::Yes;
+        folders()->setCurrentFolder(m_dir.path());
+        DRAG(drag(tree()->viewport(), treeRow(dirs), lines->viewport(), line, false));
+        QCOMPARE(m_asked.first(), question);
+        QVERIFY(QDir(path("moved/dirs")).isEmpty());
+        QVERIFY(QFile::exists(path("moved/dirs (2)/a.txt")));
+        QCOMPARE(dirs->data()->fullName, path("moved/dirs (2)"));
+        QCOMPARE(inside->data()->fullName, path("moved/dirs (2)/a.txt"));
+        m_sameName = QMessageBox::Yes;
     }
 };
 

@@ -2,6 +2,7 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/FileTypeIcons.h"
+#include "utils/DataFolder.h"
 #include "utils/TextUtils.h"
 
 #include <QCoreApplication>
@@ -217,6 +218,21 @@ void Catalogue::saveData(bool backup)
     if (makerCategory)
         m_nodes.deleteNode(makerCategory);
     try {
+        // Another program may have taken the folder away: make it again, or,
+        // where that cannot be done, keep the session in the user's data
+        // folder and say where.
+        if (!m_folder.isEmpty() && !QFileInfo(m_folder).isDir() && !DataFolder::make(m_folder)) {
+            const QString fallback = DataFolder::userFolder();
+            if (QDir::cleanPath(fallback) != QDir::cleanPath(m_folder) &&
+                DataFolder::make(fallback)) {
+                const QString gone = std::exchange(m_folder, fallback);
+                m_fileStamp.reset(); // nothing this run read is there
+                Q_EMIT saveNotice(
+                    QStringLiteral("The folder of the catalogue, \"%1\", is gone and cannot be "
+                                   "made again. The catalogue is now saved in \"%2\".")
+                        .arg(QDir::toNativeSeparators(gone), QDir::toNativeSeparators(fallback)));
+            }
+        }
         const QString target = dataFile(backup);
         if (!backup && m_protectFile) {
             // The file could not be read nor kept aside: leave it as it is.

@@ -289,7 +289,7 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     line.comments = text(fields[3]);
     line.kindCode = text(fields[4]);
     line.additional = text(fields[5]);
-    if (line.kindCode != u"1" && line.kindCode != u"4")
+    if (probePaths && line.kindCode != u"1" && line.kindCode != u"4")
         line.facts = FileUtils::probePath(line.fullName);
     return true;
 }

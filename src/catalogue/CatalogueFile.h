@@ -71,6 +71,9 @@ public:
     std::function<void()> onBatchReady;
     // Called on the worker thread with the progress in thousandths.
     std::function<void(int)> onProgress;
+    // Whether each document's path is looked up on the disk (a listing
+    // needs only the text).
+    bool probePaths = true;
 
     // Consumer side: moves all waiting batches into Out; false when none.
     bool takeBatches(std::vector<std::vector<CatalogueLineFields>>& out);

@@ -1,259 +1,182 @@
 #include "catalogue/CatalogueFilter.h"
-#include "catalogue/CatalogueSearch.h"
-#include "catalogue/TreeShape.h"
+#include "catalogue/TextFolding.h"
 
 #include <algorithm>
-#include <array>
-#include <limits>
-#include <memory>
+#include <bit>
+
+using TextFolding::Marks;
 
 namespace
 {
 
-// Every UTF-16 unit as the filter sees it, built once: 0 for a combining
-// mark (dropped), else the folded base letter. Hangul syllables decompose
-// into their letters and must stay whole; surrogates stay as they are.
-const char16_t* keyTable()
-{
-    static const std::unique_ptr<std::array<char16_t, 0x10000>> table = [] {
-        auto t = std::make_unique<std::array<char16_t, 0x10000>>();
-        for (char32_t u = 0; u < 0x10000; ++u) {
-            char32_t c = u;
-            if (QChar::isSurrogate(u) || (u >= 0xAC00 && u <= 0xD7A3)) {
-                (*t)[u] = char16_t(u);
-                continue;
-            }
-            if (QChar::category(u) == QChar::Mark_NonSpacing) {
-                (*t)[u] = 0;
-                continue;
-            }
-            // Decomposing and folding may each give a letter the other
-            // changes again (the Angstrom sign, capitals with accents).
-            for (int round = 0; round < 4; ++round) {
-                while (QChar::decompositionTag(c) == QChar::Canonical) {
-                    const QString d = QChar::decomposition(c);
-                    if (d.isEmpty() || d.front().isSurrogate())
-                        break;
-                    c = d.front().unicode();
-                }
-                const char32_t f = QChar::toCaseFolded(c);
-                if (f == c || f > 0xFFFF)
-                    break;
-                c = f;
-            }
-            (*t)[u] = QChar::category(c) == QChar::Mark_NonSpacing ? 0 : char16_t(c);
-        }
-        return t;
-    }();
-    return table->data();
-}
+// Results kept for texts typed since the keys last changed; together they
+// hold at most this many positions per node of the catalogue.
+constexpr size_t MaxRecent = 32;
+constexpr size_t MaxRecentPerNode = 4;
+// Past this many words, words inside other words are not looked for.
+constexpr size_t MaxWordsCompared = 64;
+// A word found in more than this share of the keys is looked for in all keys
+// at once rather than key by key.
+constexpr size_t WholeScanShare = 16;
 
-void appendKey(QString& out, QStringView text)
+std::vector<std::string> foldedWords(QStringView text)
 {
-    const char16_t* table = keyTable();
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
-    char16_t* d = reinterpret_cast<char16_t*>(out.data()) + at;
-    const char16_t* p = text.utf16();
-    const char16_t* end = p + text.size();
-    char16_t* start = d;
-    for (; p < end; ++p)
-        if (const char16_t k = table[*p])
-            *d++ = k;
-    out.resize(at + (d - start));
-}
-
-// What separates the fields in a node's key: no word holds it, so no word
-// is found across two fields.
-constexpr char16_t FieldBreak = u'\x01';
-
-void appendNodeKey(QString& out, const TreeNode* node)
-{
-    appendKey(out, node->text());
-    if (const NodeInfo* info = node->data()) {
-        for (const QString* field : {&info->comments, &info->fullName, &info->sAdditional}) {
-            out += QChar(FieldBreak);
-            appendKey(out, *field);
-        }
+    const std::string all = TextFolding::folded(text, Marks::drop);
+    std::vector<std::string> words;
+    size_t from = 0;
+    while (from < all.size()) {
+        size_t end = all.find(' ', from);
+        if (end == std::string::npos)
+            end = all.size();
+        if (end > from)
+            words.emplace_back(all, from, end - from);
+        from = end + 1;
     }
+    return words;
 }
 
-// Patching a key costs a look-up of the node in the full order; past this
-// many changes, making the keys again is cheaper.
-constexpr size_t MaxPatches = 32;
+// The words to look for: the longest first (it rules out the most keys),
+// each once, none that lies inside another.
+std::vector<std::string> wordsToFind(QStringView text)
+{
+    std::vector<std::string> words = foldedWords(text);
+    std::sort(words.begin(), words.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() > b.size() : a < b;
+    });
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    if (words.size() <= MaxWordsCompared) {
+        std::vector<std::string> kept;
+        for (std::string& w : words)
+            if (std::none_of(kept.begin(), kept.end(),
+                             [&w](const std::string& k) { return k.find(w) != std::string::npos; }))
+                kept.push_back(std::move(w));
+        words.swap(kept);
+    }
+    return words;
+}
+
+bool holdsAll(std::string_view key, const std::vector<std::string>& words, size_t from = 0)
+{
+    const char* end = key.data() + key.size();
+    for (size_t i = from; i < words.size(); ++i)
+        if (TextFolding::find(key.data(), end, words[i]) == end)
+            return false;
+    return true;
+}
 
 } // namespace
 
 QString filterKey(QStringView text)
 {
-    QString out;
-    appendKey(out, text);
-    return out;
+    return QString::fromStdString(TextFolding::folded(text, Marks::drop));
 }
 
 QStringList filterWords(QStringView text)
 {
-    QStringList words;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !text[i].isSpace())
-            continue;
-        if (i > start) {
-            QString key = filterKey(text.mid(start, i - start));
-            key.remove(QChar(FieldBreak));
-            if (!key.isEmpty())
-                words.append(key);
-        }
-        start = i + 1;
+    QStringList out;
+    for (const std::string& w : foldedWords(text))
+        out << QString::fromStdString(w);
+    return out;
+}
+
+CatalogueFilter::CatalogueFilter(FoldedIndex& index) : m_index(index) {}
+
+std::vector<quint32> CatalogueFilter::scan(const std::vector<std::string>& words,
+                                           const Result* narrowing)
+{
+    std::vector<quint32> hits;
+    const size_t n = m_index.size();
+    if (narrowing && narrowing->hits.size() <= n / WholeScanShare) {
+        for (const quint32 p : narrowing->hits)
+            if (holdsAll(m_index.key(p), words))
+                hits.push_back(p);
+        return hits;
     }
-    return words;
-}
-
-CatalogueFilter::CatalogueFilter(NodeTree& nodes, QObject* parent) : QObject(parent), m_nodes(nodes)
-{
-    onShapeChange(m_nodes, this, [this] { shapeChanged(); });
-    connect(&m_nodes, &NodeTree::nodeRenamed, this, &CatalogueFilter::textChanged);
-    connect(&m_nodes, &NodeTree::recordChanged, this, &CatalogueFilter::textChanged);
-}
-
-CatalogueFilter::~CatalogueFilter() = default;
-
-void CatalogueFilter::shapeChanged()
-{
-    m_valid = false;
-    m_lastValid = false;
-    m_order = {};
-    m_spans = {};
-    m_keys = QString();
-    m_changed.clear();
-}
-
-void CatalogueFilter::textChanged(TreeNode* node)
-{
-    m_lastValid = false; // the node may hold the words now
-    if (!m_valid)
-        return;
-    if (m_changed.size() < MaxPatches)
-        m_changed.push_back(node);
-    else
-        shapeChanged();
-}
-
-void CatalogueFilter::append(Span& span, const TreeNode* node)
-{
-    const qsizetype at = m_keys.size();
-    appendNodeKey(m_keys, node);
-    span.at = quint32(at);
-    span.size = quint32(m_keys.size() - at);
-}
-
-void CatalogueFilter::build()
-{
-    m_order.clear();
-    m_order.reserve(size_t(m_nodes.count()));
-    for (TreeNode* n = m_nodes.getFirstNode(); n; n = n->getNext())
-        m_order.push_back(n);
-    m_spans.assign(m_order.size(), Span());
-    m_keys.clear();
-    m_garbage = 0;
-    m_changed.clear();
-    for (size_t i = 0; i < m_order.size(); ++i)
-        append(m_spans[i], m_order[i]);
-    m_keys.squeeze();
-    m_valid = true;
-}
-
-bool CatalogueFilter::prepare()
-{
-    if (m_valid && !m_changed.empty()) {
-        for (TreeNode* n : m_changed) {
-            const auto it = std::find(m_order.begin(), m_order.end(), n);
-            if (it == m_order.end())
-                continue;
-            Span& span = m_spans[size_t(it - m_order.begin())];
-            m_garbage += span.size;
-            append(span, n);
-        }
-        m_changed.clear();
-        if (m_garbage > m_keys.size() / 2)
-            m_valid = false; // mostly replaced keys by now
+    // Many keys to look at: each word over the whole buffer while many keys
+    // are left, then key by key.
+    std::vector<quint64> bits((n + 63) / 64, 0), more;
+    size_t next = 0;
+    if (narrowing) {
+        for (const quint32 p : narrowing->hits)
+            bits[p / 64] |= quint64(1) << (p % 64);
+    } else {
+        m_index.markHolding(words.front(), bits);
+        next = 1;
     }
-    if (!m_valid)
-        build();
-    // Spans count in 32 bits: a catalogue with more text than that is
-    // filtered node by node.
-    return quint64(m_keys.size()) <= std::numeric_limits<quint32>::max();
-}
-
-size_t CatalogueFilter::keyBytes() const
-{
-    return m_order.capacity() * sizeof(TreeNode*) + m_spans.capacity() * sizeof(Span) +
-           size_t(m_keys.capacity()) * sizeof(QChar);
+    const auto count = [](const std::vector<quint64>& b) {
+        size_t c = 0;
+        for (const quint64 w : b)
+            c += size_t(std::popcount(w));
+        return c;
+    };
+    for (; next < words.size() && count(bits) > n / WholeScanShare; ++next) {
+        more.assign(bits.size(), 0);
+        m_index.markHolding(words[next], more);
+        for (size_t i = 0; i < bits.size(); ++i)
+            bits[i] &= more[i];
+    }
+    for (size_t i = 0; i < bits.size(); ++i)
+        for (quint64 w = bits[i]; w; w &= w - 1) {
+            const quint32 p = quint32(i * 64 + size_t(std::countr_zero(w)));
+            if (next >= words.size() || holdsAll(m_index.key(p), words, next))
+                hits.push_back(p);
+        }
+    return hits;
 }
 
 std::vector<TreeNode*> CatalogueFilter::match(QStringView text)
 {
-    QStringList words = filterWords(text);
     std::vector<TreeNode*> found;
-    if (words.isEmpty()) {
-        m_lastValid = false;
+    const std::vector<std::string> words = wordsToFind(text);
+    if (words.empty())
         return found;
-    }
-    // The longest word first: it rules out the most nodes.
-    std::stable_sort(words.begin(), words.end(),
-                     [](const QString& a, const QString& b) { return a.size() > b.size(); });
-    std::vector<TextMatcher> matchers;
-    matchers.reserve(size_t(words.size()));
-    for (const QString& w : words)
-        matchers.emplace_back(w, Qt::CaseSensitive);
-    const auto holdsAll = [&matchers](QStringView key) {
-        for (const TextMatcher& m : matchers)
-            if (!m.matches(key))
-                return false;
-        return true;
-    };
-
-    if (m_nodes.updating() || !prepare()) {
+    if (!m_index.prepare()) {
         // Inside a bulk change nothing kept can be trusted: read the tree.
-        m_lastValid = false;
-        QString key;
-        for (TreeNode* n = m_nodes.getFirstNode(); n; n = n->getNext()) {
+        m_recent.clear();
+        std::string key;
+        for (TreeNode* n = m_index.nodes().getFirstNode(); n; n = n->getNext()) {
             key.clear();
-            appendNodeKey(key, n);
-            if (holdsAll(key))
+            FoldedIndex::appendKey(key, n);
+            if (holdsAll(key, words))
                 found.push_back(n);
         }
         return found;
     }
-
-    // Every hit of the new words was a hit of the old ones when each old
-    // word lies inside a new one.
-    bool narrowing = m_lastValid;
-    for (const QString& old : std::as_const(m_lastWords)) {
-        if (!narrowing)
-            break;
-        narrowing = std::any_of(words.cbegin(), words.cend(),
-                                [&old](const QString& w) { return w.contains(old); });
+    if (m_generation != m_index.generation()) {
+        m_recent.clear();
+        m_generation = m_index.generation();
     }
-    const QStringView keys(m_keys);
-    std::vector<quint32> hits;
-    const auto test = [&](quint32 i) {
-        const Span s = m_spans[i];
-        if (holdsAll(keys.mid(s.at, s.size)))
-            hits.push_back(i);
-    };
-    if (narrowing) {
-        for (const quint32 i : m_lastHits)
-            test(i);
+    // The same text again, or the longest one it adds to.
+    const Result* narrowing = nullptr;
+    auto same = m_recent.end();
+    for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
+        if (it->text == text)
+            same = it;
+        else if (text.startsWith(it->text) &&
+                 (!narrowing || it->text.size() > narrowing->text.size()))
+            narrowing = &*it;
+    }
+    Result result;
+    if (same != m_recent.end()) {
+        result = std::move(*same);
+        m_recent.erase(same);
     } else {
-        for (quint32 i = 0; i < quint32(m_order.size()); ++i)
-            test(i);
+        result.text = text.toString();
+        result.hits = scan(words, narrowing);
     }
-    found.reserve(hits.size());
-    for (const quint32 i : hits)
-        found.push_back(m_order[i]);
-    m_lastWords = words;
-    m_lastHits = std::move(hits);
-    m_lastValid = true;
+    found.reserve(result.hits.size());
+    for (const quint32 p : result.hits)
+        found.push_back(m_index.node(p));
+    // Kept newest last, within bounds.
+    m_recent.push_back(std::move(result));
+    const auto held = [this] {
+        size_t total = 0;
+        for (const Result& r : m_recent)
+            total += r.hits.size();
+        return total;
+    };
+    while (m_recent.size() > 1 &&
+           (m_recent.size() > MaxRecent || held() > MaxRecentPerNode * m_index.size() + 1024))
+        m_recent.erase(m_recent.begin());
     return found;
 }

@@ -1,10 +1,13 @@
 #pragma once
+#include "catalogue/FoldedIndex.h"
 #include "catalogue/NodeTree.h"
+#include "catalogue/TextFolding.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringView>
-#include <vector>
+#include <functional>
+#include <string>
 
 // The node field a search compares.
 enum class SearchField { name, comments, fullName, additional };
@@ -17,26 +20,26 @@ QStringView searchedText(const TreeNode* node, SearchField field);
 // "Document containing in the name".
 QString notFoundSubject(SearchField field);
 
-// Finds a text inside other texts, either exactly or ignoring case by simple
-// Unicode case folding (as Qt::CaseInsensitive compares). The needle is
-// folded once; a text is folded a character at a time as it is read, so
-// matching allocates nothing.
+// Finds a text inside other texts, either exactly or as the find dialog
+// does without "Match case" (TextFolding::FoldedMatcher: case, compatibility
+// forms and invisible format characters do not count, accents do). The
+// needle is prepared once; matching allocates nothing.
 class TextMatcher
 {
 public:
     TextMatcher(QStringView needle, Qt::CaseSensitivity cs);
 
-    bool isEmpty() const { return m_needle.isEmpty(); }
+    bool isEmpty() const
+    {
+        return m_cs == Qt::CaseSensitive ? m_needle.isEmpty() : m_folded.isEmpty();
+    }
     // True when the needle occurs anywhere in text; never for an empty one.
     bool matches(QStringView text) const;
 
 private:
-    bool restMatches(const char16_t* at, const char16_t* end) const;
-
-    QString m_needle; // folded when case is ignored
+    QString m_needle;
     Qt::CaseSensitivity m_cs;
-    char16_t m_first = 0;       // first unit of the (folded) needle
-    bool m_firstIsWide = false; // the needle starts outside the BMP
+    TextFolding::FoldedMatcher m_folded;
 };
 
 // Where a scan stopped.
@@ -54,16 +57,12 @@ struct SearchHit {
 // index, so after nodes were added or removed the next step starts at the
 // same index of the changed tree; one past the end finds nothing.
 //
-// The nodes and their texts lie all over the heap, and fetching them costs
-// far more than comparing. So the scan reads a folded copy of each searched
-// field, all texts of a field in one buffer in full order, made when the field
-// is first searched. Renames and record changes (through NodeTree::setNodeData
-// and editRecord) are patched in before the next scan; a change of the tree's
-// shape, or many changes at once, makes the copies again on the next scan.
-// A hit in the copy is confirmed against the node's own text, so a record
-// written directly through TreeNode::data() brings no stale hit; but its new
-// text is found only after the next rebuild: write records through setNodeData
-// or editRecord.
+// The scan reads the folded keys of the index it shares with the filter
+// (FoldedIndex); a key holding the needle folded with accents dropped is a
+// candidate, and the node's own text decides (the case, the accents, and
+// any record written behind the tree's back: write records through
+// NodeTree::setNodeData or editRecord, or a new text is found only after the
+// next reset).
 class CatalogueSearch : public QObject
 {
     Q_OBJECT
@@ -72,6 +71,9 @@ public:
 
     explicit CatalogueSearch(NodeTree& nodes, QObject* parent = nullptr);
     ~CatalogueSearch() override;
+
+    // The folded keys, which the filter reads too.
+    FoldedIndex& index() { return m_index; }
 
     SearchField field() const { return m_field; }
     void setField(SearchField field) { m_field = field; }
@@ -102,39 +104,20 @@ public:
     // without a trailing '/'. No search state is read or changed.
     SearchHit scanLocations(QStringView path, int start);
 
-    // Heap bytes the folded copies hold now (for measuring).
-    size_t foldedBytes() const;
-
 Q_SIGNALS:
     // A hit found by a scan that was not quiet: the window selects it.
     void hitToShow(TreeNode* node);
 
 private:
-    struct Span {
-        quint32 at = 0;
-        quint32 size = 0;
-    };
-    struct FoldedField {
-        bool valid = false;
-        QString text;                   // the folded texts one after another
-        std::vector<Span> spans;        // one per node, in full order
-        qsizetype garbage = 0;          // characters of texts replaced since
-        std::vector<TreeNode*> changed; // to patch in before the next scan
-    };
-
-    void shapeChanged();
-    void textChanged(TreeNode* node, bool record);
-    const std::vector<TreeNode*>& fullOrder();
-    FoldedField* folded(SearchField field);
-    bool build(FoldedField& f, SearchField field);
-    bool append(FoldedField& f, Span& span, QStringView text);
+    // The first node from Start on (in full order) whose Field passes Test,
+    // with the index when it can be used; Needle (folded, accents dropped)
+    // is then held by every key that can pass.
+    SearchHit first(const std::string& needle, SearchField field, int start,
+                    const std::function<bool(QStringView)>& test);
 
     NodeTree& m_nodes;
+    FoldedIndex m_index;
     SearchField m_field = SearchField::name;
     int m_findPos = 0;
     bool m_matchCase = false;
-
-    std::vector<TreeNode*> m_order; // the nodes in full order
-    bool m_orderValid = false;
-    FoldedField m_folded[4]; // by SearchField
 };

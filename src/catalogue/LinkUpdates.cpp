@@ -85,9 +85,8 @@ Walk walkLinks(NodeTree& nodes, CatalogueSearch* search, const QString& oldPath,
         removedBefore += subtreeSize(link.node);
         doomed.push_back(link.node);
     }
-    for (auto n = doomed.rbegin(); n != doomed.rend(); ++n)
-        nodes.deleteNode(*n);
     walk.changed = int(doomed.size());
+    nodes.deleteNodes(std::move(doomed));
     return walk;
 }
 

@@ -1,6 +1,7 @@
 #include "catalogue/ListModel.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/SettingKeys.h"
+#include "utils/SystemPaths.h"
 
 #include <QCollator>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <numeric>
 #include <sys/stat.h>
-#include <unordered_set>
 
 namespace
 {
@@ -22,25 +22,29 @@ bool onDisk(const QString& path, bool folder)
     if (path.isEmpty())
         return false;
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(FileUtils::Sys::native(path).constData(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) == folder;
 }
 
 } // namespace
 
+bool checkOnDisk(Catalogue& catalogue, TreeNode* node)
+{
+    const NodeInfo* info = node ? node->data() : nullptr;
+    if (!info || (info->kind != nkDoc && info->kind != nkFolder))
+        return false;
+    if (node->imageIndex() != imgMissing && onDisk(info->fullName, info->kind == nkFolder))
+        return false;
+    return !catalogue.refreshNodeIcon(node, true);
+}
+
 void checkListedNode(Catalogue& catalogue, TreeNode* node, bool removeOnAbsent)
 {
-    const NodeInfo* info = node->data();
-    if (!info || (info->kind != nkDoc && info->kind != nkFolder))
-        return;
-    if (node->imageIndex() != imgMissing && onDisk(info->fullName, info->kind == nkFolder))
-        return;
-    if (catalogue.refreshNodeIcon(node, true))
-        return;
-    if (!removeOnAbsent || !catalogue.askNewLocationHook)
+    if (!checkOnDisk(catalogue, node) || !removeOnAbsent || !catalogue.askNewLocationHook)
         return;
     // The question may give the node a new record or delete it: it gets copies.
+    const NodeInfo* info = node->data();
     const QString name = node->text(), path = info->fullName, comments = info->comments;
     catalogue.askNewLocationHook(name, path, node, comments);
 }
@@ -51,76 +55,48 @@ ListModel::ListModel(Catalogue& catalogue, QObject* parent)
 {
     std::fill(std::begin(m_marks), std::end(m_marks), -1);
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
-    NodeTree& nodes = catalogue.nodes();
-    connect(&nodes, &NodeTree::nodeDeleting, this, &ListModel::nodeDeleting);
-    connect(&nodes, &QAbstractItemModel::dataChanged, this, &ListModel::treeDataChanged);
+    connectTree(catalogue.nodes());
 }
 
 // ---------------------------------------------------------------- filling
 
-void ListModel::beginFill(TreeNode* source)
+void ListModel::beginFill(Listing listing, TreeNode* source)
 {
-    beginResetModel();
-    m_filling = true;
-    m_listsNodes = false;
-    m_rows.clear();
+    m_listing = listing;
     m_source = source;
+    m_found.clear();
+    m_live.clear();
+    m_holes = 0;
+    m_position.clear();
 }
 
-void ListModel::endFill()
+void ListModel::fillChildren(TreeNode* category)
 {
-    m_filling = false;
+    beginResetModel();
+    beginFill(category ? Listing::Children : Listing::Nothing, category);
     endResetModel();
 }
 
-void ListModel::fillChildren(TreeNode* category, const FillItem& fillItem)
+void ListModel::fillSingle(TreeNode* node)
 {
-    beginFill(category);
-    auto done = qScopeGuard([this] { endFill(); });
-    if (category)
-        m_rows.reserve(size_t(category->count()));
-    // The rows listed so far are always the category's first children (a
-    // deleted node takes its row with it), so the next child to list is the
-    // one at the row count. m_source turns null if the category itself goes.
-    while (m_source && count() < m_source->count()) {
-        TreeNode* child = m_source->item(count());
-        m_rows.push_back(child);
-        if (!fillItem)
-            continue;
-        fillItem(child);
-        if (!m_source || m_rows.empty())
-            continue;
-        const int last = count() - 1;
-        if (last < m_source->count() && m_source->item(last) == m_rows.back())
-            continue;
-        // Something was inserted before the listed rows: list the children up
-        // to the last one checked again, without checking them twice.
-        const int upTo = (!m_rows.empty() && m_rows.back()->parent() == m_source)
-                             ? m_rows.back()->index() + 1
-                             : std::min(count(), m_source->count());
-        m_rows.clear();
-        for (int i = 0; i < upTo; ++i)
-            m_rows.push_back(m_source->item(i));
-    }
-}
-
-void ListModel::fillSingle(TreeNode* node, const FillItem& fillItem)
-{
-    beginFill(node);
-    auto done = qScopeGuard([this] { endFill(); });
-    if (!node)
-        return;
-    m_rows.push_back(node);
-    if (fillItem)
-        fillItem(node);
+    beginResetModel();
+    beginFill(node ? Listing::Single : Listing::Nothing, node);
+    endResetModel();
 }
 
 void ListModel::fillNodes(std::vector<TreeNode*> nodes)
 {
-    beginFill(nullptr);
-    m_rows = std::move(nodes);
-    m_listsNodes = true;
-    endFill();
+    beginResetModel();
+    beginFill(Listing::Nodes, nullptr);
+    m_found = std::move(nodes);
+    endResetModel();
+}
+
+void ListModel::clear()
+{
+    beginResetModel();
+    beginFill(Listing::Nothing, nullptr);
+    endResetModel();
 }
 
 QString ListModel::categoryPath(const TreeNode* node)
@@ -131,108 +107,337 @@ QString ListModel::categoryPath(const TreeNode* node)
     return names.join(QStringLiteral(" / "));
 }
 
-void ListModel::clear()
-{
-    beginFill(nullptr);
-    endFill();
-}
-
 // ---------------------------------------------------------------- rows and nodes
+
+int ListModel::count() const
+{
+    switch (m_listing) {
+    case Listing::Children:
+        return m_source ? m_source->count() : 0;
+    case Listing::Single:
+        return m_source ? 1 : 0;
+    case Listing::Nodes:
+        return int(m_found.size()) - m_holes;
+    case Listing::Nothing:
+        break;
+    }
+    return 0;
+}
 
 TreeNode* ListModel::node(int row) const
 {
-    return (row >= 0 && row < count()) ? m_rows[size_t(row)] : nullptr;
+    if (row < 0 || row >= count())
+        return nullptr;
+    switch (m_listing) {
+    case Listing::Children:
+        return m_source->item(row);
+    case Listing::Single:
+        return m_source;
+    case Listing::Nodes:
+        return m_found[size_t(foundPosition(row))];
+    case Listing::Nothing:
+        break;
+    }
+    return nullptr;
 }
 
 int ListModel::rowOf(const TreeNode* node) const
 {
     if (!node)
         return -1;
-    // Rows follow the tree's order of the listed category, so the node's own
-    // position is nearly always its row.
-    const int guess = node->index();
-    if (guess < count() && m_rows[size_t(guess)] == node)
-        return guess;
-    const auto it = std::find(m_rows.begin(), m_rows.end(), node);
-    return it == m_rows.end() ? -1 : int(it - m_rows.begin());
+    switch (m_listing) {
+    case Listing::Children:
+        return m_source && node->parent() == m_source ? node->index() : -1;
+    case Listing::Single:
+        return node == m_source ? 0 : -1;
+    case Listing::Nodes: {
+        const auto& positions = foundPositions();
+        const auto it = positions.find(node);
+        return it != positions.end() && m_found[size_t(it->second)] ? foundRow(it->second) : -1;
+    }
+    case Listing::Nothing:
+        break;
+    }
+    return -1;
 }
 
-void ListModel::nodeDeleting(TreeNode* node)
+std::vector<TreeNode*> ListModel::rows() const
 {
-    if (m_rows.empty() && !m_source)
+    std::vector<TreeNode*> out;
+    const int n = count();
+    out.reserve(size_t(n));
+    if (m_listing == Listing::Nodes) {
+        for (TreeNode* found : m_found)
+            if (found)
+                out.push_back(found);
+        return out;
+    }
+    for (int r = 0; r < n; ++r)
+        out.push_back(node(r));
+    return out;
+}
+
+// ---------------------------------------------------------------- following the tree
+
+void ListModel::connectTree(NodeTree& nodes)
+{
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (m_listing != Listing::Children || !isSource(parent))
+                    return;
+                beginInsertRows({}, first, last);
+                m_pending = Pending::Insert;
+            });
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeRemoved, this, &ListModel::rowsAboutToGo);
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeMoved, this, &ListModel::rowsAboutToMove);
+    connect(&nodes, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this](const QList<QPersistentModelIndex>& parents) {
+                if (m_listing != Listing::Children)
+                    return;
+                bool ours = parents.isEmpty();
+                for (const QPersistentModelIndex& p : parents)
+                    ours = ours || isSource(p);
+                if (!ours)
+                    return;
+                Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+                m_layoutNodes.clear();
+                for (const QModelIndex& i : persistentIndexList())
+                    m_layoutNodes.push_back(node(i.row()));
+                m_pending = Pending::Layout;
+            });
+    for (auto done : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&nodes, done, this, &ListModel::finishPending);
+    connect(&nodes, &QAbstractItemModel::rowsMoved, this, &ListModel::finishPending);
+    connect(&nodes, &QAbstractItemModel::layoutChanged, this, &ListModel::finishPending);
+    // A bulk change (a load, a restore) may free any node: nothing is
+    // listed from its start on; whoever made it lists again.
+    connect(&nodes, &QAbstractItemModel::modelAboutToBeReset, this, &ListModel::clear);
+    connect(&nodes, &QAbstractItemModel::dataChanged, this, &ListModel::treeDataChanged);
+    connect(&nodes, &NodeTree::recordChanged, this, &ListModel::nodeChanged);
+}
+
+bool ListModel::isSource(const QModelIndex& treeParent) const
+{
+    return m_source && NodeTree::nodeOf(treeParent) == m_source;
+}
+
+bool ListModel::sourceGoes(const QModelIndex& treeParent, int first, int last) const
+{
+    const TreeNode* parent = NodeTree::nodeOf(treeParent);
+    for (const TreeNode* n = m_source; n; n = n->parent())
+        if (n->parent() == parent)
+            return n->index() >= first && n->index() <= last;
+    return false;
+}
+
+void ListModel::rowsAboutToGo(const QModelIndex& parent, int first, int last)
+{
+    switch (m_listing) {
+    case Listing::Nothing:
         return;
-    std::vector<char> doomed(m_rows.size(), 0);
-    bool any = false;
-    if (m_source && m_source->isUnder(node)) {
+    case Listing::Nodes: {
+        const TreeNode* p = NodeTree::nodeOf(parent);
+        NodeTree& nodes = m_catalogue.nodes();
+        std::vector<const TreeNode*> gone;
+        gone.reserve(size_t(last - first + 1));
+        for (int r = first; r <= last; ++r)
+            gone.push_back(p ? p->item(r) : nodes.rootItem(r));
+        removeFound(std::move(gone));
+        return;
+    }
+    case Listing::Children:
+        if (isSource(parent)) {
+            beginRemoveRows({}, first, last);
+            m_pending = Pending::Remove;
+            return;
+        }
+        break;
+    case Listing::Single:
+        break;
+    }
+    if (!sourceGoes(parent, first, last))
+        return;
+    if (count() == 0) {
+        m_listing = Listing::Nothing;
         m_source = nullptr;
-        std::fill(doomed.begin(), doomed.end(), 1);
-        any = !m_rows.empty();
-    } else if (!m_listsNodes && !m_rows.empty() && m_rows.back() == node) {
-        // The row a fill has just added. (Found rows may be sorted so that
-        // rows below the node come before it.)
-        doomed.back() = 1;
-        any = true;
-    } else {
-        // A row can only go with its own node or an ancestor; rows whose
-        // parent is the listed category go only with their own node.
-        for (size_t i = 0; i < m_rows.size(); ++i) {
-            TreeNode* row = m_rows[i];
-            if (row == node || (row->parent() != m_source && row->isUnder(node))) {
-                doomed[i] = 1;
-                any = true;
-            }
-        }
-    }
-    if (!any)
-        return;
-    if (m_filling) {
-        size_t out = 0;
-        for (size_t i = 0; i < m_rows.size(); ++i)
-            if (!doomed[i])
-                m_rows[out++] = m_rows[i];
-        m_rows.resize(out);
         return;
     }
-    // Contiguous runs, from the end, so earlier row numbers stay valid.
-    for (int last = count() - 1; last >= 0;) {
-        if (!doomed[size_t(last)]) {
-            --last;
-            continue;
-        }
-        int first = last;
-        while (first > 0 && doomed[size_t(first - 1)])
-            --first;
+    beginRemoveRows({}, 0, count() - 1);
+    m_pending = Pending::RemoveAll;
+}
+
+void ListModel::rowsAboutToMove(const QModelIndex& from, int first, int last, const QModelIndex& to,
+                                int row)
+{
+    if (m_listing != Listing::Children)
+        return; // found nodes and an entry alone stay listed wherever they go
+    const bool out = isSource(from), in = isSource(to);
+    if (out && in) {
+        if (beginMoveRows({}, first, last, {}, row))
+            m_pending = Pending::Move;
+    } else if (out) {
         beginRemoveRows({}, first, last);
-        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+        m_pending = Pending::Remove;
+    } else if (in) {
+        beginInsertRows({}, row, row + last - first);
+        m_pending = Pending::Insert;
+    }
+}
+
+void ListModel::finishPending()
+{
+    switch (std::exchange(m_pending, Pending::None)) {
+    case Pending::None:
+        break;
+    case Pending::Insert:
+        endInsertRows();
+        break;
+    case Pending::Remove:
         endRemoveRows();
-        last = first - 1;
+        break;
+    case Pending::RemoveAll:
+        m_listing = Listing::Nothing;
+        m_source = nullptr;
+        endRemoveRows();
+        break;
+    case Pending::Move:
+        endMoveRows();
+        break;
+    case Pending::Layout: {
+        const QModelIndexList from = persistentIndexList();
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (qsizetype i = 0; i < from.size(); ++i) {
+            const TreeNode* n =
+                size_t(i) < m_layoutNodes.size() ? m_layoutNodes[size_t(i)] : nullptr;
+            const int row = rowOf(n);
+            to.append(row >= 0 ? index(row, from[i].column()) : QModelIndex());
+        }
+        m_layoutNodes.clear();
+        changePersistentIndexList(from, to);
+        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        break;
+    }
     }
 }
 
 void ListModel::treeDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
 {
-    if (m_filling || m_rows.empty() || !topLeft.isValid())
+    if (m_listing == Listing::Nothing || !topLeft.isValid())
         return;
-    if (m_listsNodes) {
-        // Rows from all over the tree: no cheap look-up, and one repaint is cheap.
-        Q_EMIT dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1));
+    if (m_listing == Listing::Children) {
+        if (isSource(topLeft.parent()))
+            Q_EMIT dataChanged(index(topLeft.row(), 0), index(bottomRight.row(), ColumnCount - 1));
         return;
     }
     const QAbstractItemModel* tree = topLeft.model();
-    for (int r = topLeft.row(); r <= bottomRight.row(); ++r) {
-        const TreeNode* node = NodeTree::nodeOf(tree->index(r, 0, topLeft.parent()));
-        if (!node)
-            continue;
-        // Only the cheap lookup: a node outside the listed category has no row.
-        int row = -1;
-        const int guess = node->index();
-        if (guess < count() && m_rows[size_t(guess)] == node)
-            row = guess;
-        else if (count() == 1 && m_rows.front() == node)
-            row = 0;
-        if (row >= 0)
-            Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    for (int r = topLeft.row(); r <= bottomRight.row(); ++r)
+        nodeChanged(NodeTree::nodeOf(tree->index(r, 0, topLeft.parent())));
+}
+
+void ListModel::nodeChanged(const TreeNode* node)
+{
+    const int row = m_listing == Listing::Nothing ? -1 : rowOf(node);
+    if (row >= 0)
+        Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+// ---------------------------------------------------------------- found nodes
+
+const std::unordered_map<const TreeNode*, int>& ListModel::foundPositions() const
+{
+    if (m_position.empty() && !m_found.empty()) {
+        m_position.reserve(m_found.size());
+        for (size_t i = 0; i < m_found.size(); ++i)
+            if (m_found[i])
+                m_position.emplace(m_found[i], int(i));
     }
+    return m_position;
+}
+
+int ListModel::foundRow(int position) const
+{
+    if (m_holes == 0)
+        return position;
+    // Live positions before this one.
+    int row = 0;
+    for (int i = position; i > 0; i -= i & -i)
+        row += m_live[size_t(i)];
+    return row;
+}
+
+int ListModel::foundPosition(int row) const
+{
+    if (m_holes == 0)
+        return row;
+    // The position holding the (row + 1)-th live entry: down the Fenwick tree.
+    int position = 0, left = row + 1;
+    int step = 1;
+    while (step * 2 <= int(m_found.size()))
+        step *= 2;
+    for (; step > 0; step /= 2)
+        if (position + step <= int(m_found.size()) && m_live[size_t(position + step)] < left) {
+            position += step;
+            left -= m_live[size_t(position)];
+        }
+    return position; // 1-based position + 1 is the entry; 0-based it is this
+}
+
+void ListModel::removeFound(std::vector<const TreeNode*> pending)
+{
+    // The listed nodes in the removed subtrees (the walk costs what freeing
+    // them costs), each found by its position.
+    const auto& positions = foundPositions();
+    std::vector<int> at;
+    while (!pending.empty()) {
+        const TreeNode* n = pending.back();
+        pending.pop_back();
+        if (const auto it = positions.find(n); it != positions.end() && m_found[size_t(it->second)])
+            at.push_back(it->second);
+        for (int i = 0; i < n->count(); ++i)
+            pending.push_back(n->item(i));
+    }
+    if (at.empty())
+        return;
+    if (m_live.empty()) {
+        // Every position live: a Fenwick tree of ones.
+        const size_t n = m_found.size();
+        m_live.assign(n + 1, 0);
+        for (size_t i = 1; i <= n; ++i)
+            m_live[i] = int(i & (~i + 1));
+    }
+    // Runs of neighbouring rows, from the last one up, so that the rows of
+    // the runs still to go stay as they are.
+    std::sort(at.begin(), at.end(), std::greater<int>());
+    for (size_t i = 0; i < at.size();) {
+        size_t j = i + 1;
+        while (j < at.size() && at[j] == at[j - 1] - 1)
+            ++j;
+        const int last = foundRow(at[i]), first = foundRow(at[j - 1]);
+        beginRemoveRows({}, first, last);
+        for (size_t k = i; k < j; ++k) {
+            const int position = at[k];
+            m_found[size_t(position)] = nullptr;
+            for (int f = position + 1; f < int(m_live.size()); f += f & -f)
+                --m_live[size_t(f)];
+            ++m_holes;
+        }
+        endRemoveRows();
+        i = j;
+    }
+    if (size_t(m_holes) * 2 > m_found.size())
+        compactFound();
+}
+
+void ListModel::compactFound()
+{
+    if (m_holes == 0)
+        return;
+    // The rows stay what they are: only where they are kept changes.
+    m_found.erase(std::remove(m_found.begin(), m_found.end(), nullptr), m_found.end());
+    m_live.clear();
+    m_holes = 0;
+    m_position.clear();
 }
 
 // ---------------------------------------------------------------- sorting
@@ -264,10 +469,12 @@ void ListModel::sortBy(int param)
 {
     const QCollator& collator = m_collator;
     const int column = std::abs(param) - 1;
-    if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
+    if (column < 0 || column >= ColumnCount || count() < 2)
         return;
+    compactFound();
+    const std::vector<TreeNode*> listed = rows();
     const bool descending = param < 0;
-    const size_t n = m_rows.size();
+    const size_t n = listed.size();
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
 
@@ -277,7 +484,7 @@ void ListModel::sortBy(int param)
         const bool fold = collator.caseSensitivity() == Qt::CaseInsensitive;
         std::vector<QString> keys;
         keys.reserve(n);
-        for (TreeNode* node : m_rows)
+        for (TreeNode* node : listed)
             keys.push_back(fold ? cellText(node, column).toCaseFolded() : cellText(node, column));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const int c = QStringView(keys[size_t(a)]).compare(QStringView(keys[size_t(b)]));
@@ -289,22 +496,31 @@ void ListModel::sortBy(int param)
         // costs the whole text for every row.
         std::vector<QString> texts;
         texts.reserve(n);
-        for (TreeNode* node : m_rows)
+        for (TreeNode* node : listed)
             texts.push_back(cellText(node, column));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const int c = collator.compare(texts[size_t(a)], texts[size_t(b)]);
             return descending ? c > 0 : c < 0;
         });
     }
-
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<TreeNode*> sorted(n);
-    std::vector<int> newRow(n);
-    for (size_t k = 0; k < n; ++k) {
-        sorted[k] = m_rows[size_t(order[k])];
-        newRow[size_t(order[k])] = int(k);
+    for (size_t k = 0; k < n; ++k)
+        sorted[k] = listed[size_t(order[k])];
+
+    if (m_listing == Listing::Children) {
+        // The category takes the order in the tree (and so in the file); the
+        // rows follow the tree's change of layout.
+        m_catalogue.nodes().reorder(m_source, sorted);
+        return;
     }
-    m_rows.swap(sorted);
+    if (m_listing != Listing::Nodes)
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(n);
+    for (size_t k = 0; k < n; ++k)
+        newRow[size_t(order[k])] = int(k);
+    m_found.swap(sorted);
+    m_position.clear();
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
@@ -314,48 +530,6 @@ void ListModel::sortBy(int param)
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void ListModel::reorderTree()
-{
-    NodeTree& nodes = m_catalogue.nodes();
-    // The listed nodes grouped by parent, parents in order of first appearance.
-    std::vector<std::pair<TreeNode*, std::vector<TreeNode*>>> groups;
-    for (TreeNode* node : m_rows) {
-        TreeNode* parent = node->parent();
-        auto it = std::find_if(groups.begin(), groups.end(),
-                               [parent](const auto& g) { return g.first == parent; });
-        if (it == groups.end()) {
-            groups.emplace_back(parent, std::vector<TreeNode*>());
-            it = groups.end() - 1;
-            it->second.reserve(m_rows.size());
-        }
-        it->second.push_back(node);
-    }
-    for (auto& [parent, listed] : groups) {
-        const int count = parent ? parent->count() : nodes.rootCount();
-        // clang 14 cannot capture a structured binding by reference.
-        auto child = [&nodes, under = parent](int i) {
-            return under ? under->item(i) : nodes.rootItem(i);
-        };
-        std::vector<TreeNode*> order;
-        if (int(listed.size()) == count) {
-            order = std::move(listed);
-        } else {
-            // Children that are not listed keep their places in front.
-            const std::unordered_set<TreeNode*> moved(listed.begin(), listed.end());
-            order.reserve(size_t(count));
-            for (int i = 0; i < count; ++i)
-                if (!moved.count(child(i)))
-                    order.push_back(child(i));
-            order.insert(order.end(), listed.begin(), listed.end());
-        }
-        bool same = true;
-        for (int i = 0; i < count && same; ++i)
-            same = order[size_t(i)] == child(i);
-        if (!same)
-            nodes.reorder(parent, order);
-    }
-}
-
 // ---------------------------------------------------------------- presentation
 
 void ListModel::setLargeIcons(bool large)
@@ -363,7 +537,7 @@ void ListModel::setLargeIcons(bool large)
     if (m_large == large)
         return;
     m_large = large;
-    if (!m_rows.empty())
+    if (count() > 0)
         Q_EMIT dataChanged(index(0, 0), index(count() - 1, 0), {Qt::DecorationRole});
 }
 
@@ -419,7 +593,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const
         return m_large ? m_catalogue.images().large.icon(node->imageIndex())
                        : m_catalogue.images().small.icon(node->imageIndex());
     case Qt::ToolTipRole: {
-        if (!m_listsNodes || index.column() != colLocation)
+        if (!listsNodes() || index.column() != colLocation)
             return {};
         // Found rows come from anywhere: say where each is filed.
         const QString path = categoryPath(node);

@@ -1,51 +1,54 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QCollator>
-#include <functional>
+#include <unordered_map>
 #include <vector>
 
 class Catalogue;
+class NodeTree;
 class TreeNode;
 
 // The list beside the tree. It owns no data: each row refers to a tree node
-// and every cell is read from that node when it is drawn. Rows disappear by
-// themselves when their node is deleted, also in the middle of a fill.
+// and every cell is read from that node when it is drawn. The rows follow
+// the tree: a listed category's children come, go and move as the tree
+// tells its views, a removed node takes its row along, and a changed node
+// or record redraws its row.
 class ListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     enum ListColumn { colName, colType, colLocation, colComment, colAdditional, ColumnCount };
-    using FillItem = std::function<void(TreeNode* node)>;
+    enum class Listing { Nothing, Children, Single, Nodes };
 
     explicit ListModel(Catalogue& catalogue, QObject* parent = nullptr);
 
     // Lists the direct children of Category, in tree order, as one batch (one
-    // model reset). FillItem runs once per row right after the row is added;
-    // it may delete that node or others, and the fill carries on with the
-    // children that are left.
-    void fillChildren(TreeNode* category, const FillItem& fillItem);
-    // Lists Node alone (after FillItem, which may delete it).
-    void fillSingle(TreeNode* node, const FillItem& fillItem);
+    // model reset), and follows them from then on.
+    void fillChildren(TreeNode* category);
+    // Lists Node alone.
+    void fillSingle(TreeNode* node);
     void clear();
-    // Lists Nodes from anywhere in the tree (a filter's result) as one batch,
-    // without the on-disk check; the Location column's tooltip names each
-    // row's category. Any other fill ends it.
+    // Lists Nodes from anywhere in the tree (a filter's result) as one batch;
+    // the Location column's tooltip names each row's category. Any other
+    // fill ends it.
     void fillNodes(std::vector<TreeNode*> nodes);
-    bool listsNodes() const { return m_listsNodes; }
+    Listing listing() const { return m_listing; }
+    bool listsNodes() const { return m_listing == Listing::Nodes; }
     // The categories above Node, outermost first ("Work / Reports").
     static QString categoryPath(const TreeNode* node);
-    bool filling() const { return m_filling; }
-    // The node given to the last fill, or null when it was deleted since.
+    // The listed category or single node; null for found nodes, nothing, or
+    // once it was removed.
     TreeNode* source() const { return m_source; }
 
-    int count() const { return int(m_rows.size()); }
+    int count() const;
     TreeNode* node(int row) const;
     TreeNode* nodeOf(const QModelIndex& index) const
     {
         return index.isValid() ? node(index.row()) : nullptr;
     }
     int rowOf(const TreeNode* node) const; // -1 when not listed
-    const std::vector<TreeNode*>& rows() const { return m_rows; }
+    // The listed nodes in row order (a copy).
+    std::vector<TreeNode*> rows() const;
 
     // The text of one cell as the list shows it and sorts it.
     static QString cellText(const TreeNode* node, int column);
@@ -58,11 +61,9 @@ public:
     // Stable sort by the column |Param| - 1, ascending for a positive Param,
     // descending for a negative one, in the collator's order. Each row's text
     // is read once before sorting (and case-folded once in the C locale).
+    // A listed category takes the order in the tree (the rows follow it);
+    // found nodes are sorted in the list alone.
     void sortBy(int param);
-    // Gives the listed nodes' parents the list's order: each listed node in
-    // turn goes to the end of its parent's children. One layout change per
-    // parent.
-    void reorderTree();
 
     // Icons from the large (32 px) list instead of the small one.
     void setLargeIcons(bool large);
@@ -84,25 +85,49 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
-    void nodeDeleting(TreeNode* node);
+    // What the list has announced of a change of the tree and still has to
+    // complete when the tree says the change is done.
+    enum class Pending { None, Insert, Remove, RemoveAll, Move, Layout };
+
+    void connectTree(NodeTree& nodes);
+    void beginFill(Listing listing, TreeNode* source);
+    bool isSource(const QModelIndex& treeParent) const;
+    bool sourceGoes(const QModelIndex& treeParent, int first, int last) const;
+    void rowsAboutToGo(const QModelIndex& parent, int first, int last);
+    void rowsAboutToMove(const QModelIndex& from, int first, int last, const QModelIndex& to,
+                         int row);
+    void finishPending();
     void treeDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
-    void beginFill(TreeNode* source);
-    void endFill();
+    void nodeChanged(const TreeNode* node);
+
+    // Found nodes: a removed row leaves a hole (null) in m_found and the
+    // counts of live rows in m_live (a Fenwick tree) turn rows into
+    // positions and back in O(log n); m_position finds a node's position.
+    void removeFound(std::vector<const TreeNode*> gone);
+    int foundRow(int position) const;
+    int foundPosition(int row) const;
+    void compactFound();
+    const std::unordered_map<const TreeNode*, int>& foundPositions() const;
 
     Catalogue& m_catalogue;
-    std::vector<TreeNode*> m_rows;
+    Listing m_listing = Listing::Nothing;
     TreeNode* m_source = nullptr;
-    bool m_filling = false;
-    bool m_listsNodes = false;
+    Pending m_pending = Pending::None;
+    std::vector<TreeNode*> m_layoutNodes; // the nodes of kept indexes across a layout change
+    std::vector<TreeNode*> m_found;
+    std::vector<int> m_live; // empty while m_found has no hole
+    int m_holes = 0;
+    mutable std::unordered_map<const TreeNode*, int> m_position; // built when first needed
     bool m_large = false;
     QString m_adTitle;
     QCollator m_collator;
     int m_marks[ColumnCount];
 };
 
-// The on-disk check a fill makes for one listed node. A document or folder
-// that shows the missing-target image or is not on disk is probed again
-// (its icon follows); when it is still missing and RemoveOnAbsent is on, the
-// catalogue's relink question runs, which may re-point or delete the node.
-// Categories and hyperlinks are not checked.
+// The on-disk check of a listed node. A document or folder that shows the
+// missing-target image or is not on disk is probed again (its icon follows).
+// True when it is still missing. Categories and hyperlinks are not checked.
+bool checkOnDisk(Catalogue& catalogue, TreeNode* node);
+// The same, and for a missing one with RemoveOnAbsent on, the catalogue's
+// relink question, which may re-point or delete the node.
 void checkListedNode(Catalogue& catalogue, TreeNode* node, bool removeOnAbsent);

@@ -2,6 +2,7 @@
 #include "catalogue/ImageLists.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 TreeNode::~TreeNode()
 {
@@ -67,9 +68,93 @@ bool TreeNode::isUnder(const TreeNode* ancestor) const
     return false;
 }
 
+// ---------------------------------------------------------------- references
+
+NodeRef& NodeRef::operator=(const NodeRef& other)
+{
+    if (this != &other) {
+        detach();
+        attach(other.m_tree, other.m_node);
+    }
+    return *this;
+}
+
+void NodeRef::attach(NodeTree* tree, TreeNode* node)
+{
+    if (!tree || !node)
+        return;
+    m_tree = tree;
+    m_node = node;
+    m_next = tree->m_refs;
+    if (m_next)
+        m_next->m_prev = this;
+    tree->m_refs = this;
+}
+
+void NodeRef::detach()
+{
+    if (!m_tree)
+        return;
+    if (m_prev)
+        m_prev->m_next = m_next;
+    else
+        m_tree->m_refs = m_next;
+    if (m_next)
+        m_next->m_prev = m_prev;
+    m_tree = nullptr;
+    m_node = nullptr;
+    m_prev = m_next = nullptr;
+}
+
+void NodeTree::dropRefs(const TreeNode* gone)
+{
+    for (NodeRef* r = m_refs; r; r = r->m_next)
+        if (r->m_node && (!gone || r->m_node->isUnder(gone)))
+            r->m_node = nullptr;
+}
+
+void NodeTree::dropRefs(const std::unordered_set<const TreeNode*>& gone)
+{
+    for (NodeRef* r = m_refs; r; r = r->m_next)
+        for (const TreeNode* n = r->m_node; n; n = n->m_parent)
+            if (gone.count(n)) {
+                r->m_node = nullptr;
+                break;
+            }
+}
+
+// A change of the shape, from before the views hear of it to after they
+// heard it is done. Bulk changes reach the views as one reset instead.
+class NodeTree::Change
+{
+public:
+    Change(NodeTree& tree, bool tell) : m_tree(tree), m_tell(tell)
+    {
+        if (m_tell)
+            ++m_tree.m_changing;
+    }
+    ~Change()
+    {
+        if (m_tell && --m_tree.m_changing == 0)
+            Q_EMIT m_tree.changeFinished();
+    }
+    Change(const Change&) = delete;
+    Change& operator=(const Change&) = delete;
+
+private:
+    NodeTree& m_tree;
+    bool m_tell;
+};
+
+// ---------------------------------------------------------------- the tree
+
 NodeTree::NodeTree(QObject* parent) : QAbstractItemModel(parent) {}
 
-NodeTree::~NodeTree() = default;
+NodeTree::~NodeTree()
+{
+    while (m_refs)
+        m_refs->detach();
+}
 
 TreeNode* NodeTree::nodeAtAbsoluteIndex(int index) const
 {
@@ -86,6 +171,7 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, const QString& text)
     node->m_parent = parent;
     TreeNode* raw = node.get();
     const bool tell = !m_updating;
+    const Change change(*this, tell);
     if (tell)
         beginInsertRows(parent == &m_root ? QModelIndex() : indexOf(parent), row, row);
     parent->m_children.insert(parent->m_children.begin() + row, std::move(node));
@@ -127,6 +213,7 @@ void NodeTree::moveTo(TreeNode* node, TreeNode* newParent, int row)
     if (from == to && (row == fromRow || row == fromRow + 1))
         return;
     const bool tell = !m_updating;
+    const Change change(*this, tell);
     if (tell)
         beginMoveRows(from == &m_root ? QModelIndex() : indexOf(from), fromRow, fromRow,
                       to == &m_root ? QModelIndex() : indexOf(to), row);
@@ -149,6 +236,7 @@ void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
     if (order.size() != p->m_children.size())
         return;
     const bool tell = !m_updating;
+    const Change change(*this, tell);
     QModelIndexList before;
     if (tell) {
         Q_EMIT layoutAboutToBeChanged(
@@ -198,14 +286,57 @@ void NodeTree::deleteNode(TreeNode* node)
     TreeNode* p = node->m_parent;
     const int row = node->m_row;
     const bool tell = !m_updating;
+    const Change change(*this, tell);
     if (tell)
         beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), row, row);
+    // Also what the views' reactions to the announcement took hold of.
+    dropRefs(node);
     m_total -= subtreeSize(node);
     std::unique_ptr<TreeNode> doomed = std::move(p->m_children[size_t(row)]);
     p->m_children.erase(p->m_children.begin() + row);
     renumber(p, row);
     if (tell)
         endRemoveRows();
+    dropRefs(node);
+}
+
+void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
+{
+    // By parent, and within one parent from the last row up, so that the
+    // rows of the runs still to go stay as they are.
+    std::sort(nodes.begin(), nodes.end(), [](const TreeNode* a, const TreeNode* b) {
+        return a->m_parent != b->m_parent ? a->m_parent < b->m_parent : a->m_row > b->m_row;
+    });
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    for (size_t i = 0; i < nodes.size();) {
+        TreeNode* p = nodes[i]->m_parent;
+        size_t j = i + 1;
+        while (j < nodes.size() && nodes[j]->m_parent == p &&
+               nodes[j]->m_row == nodes[j - 1]->m_row - 1)
+            ++j;
+        const int first = nodes[j - 1]->m_row, last = nodes[i]->m_row;
+        for (int r = first; r <= last; ++r)
+            Q_EMIT nodeDeleting(p->item(r));
+        const bool tell = !m_updating;
+        const Change change(*this, tell);
+        if (tell)
+            beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), first, last);
+        const std::unordered_set<const TreeNode*> run(nodes.begin() + qsizetype(i),
+                                                      nodes.begin() + qsizetype(j));
+        dropRefs(run);
+        std::vector<std::unique_ptr<TreeNode>> doomed;
+        doomed.reserve(size_t(last - first + 1));
+        for (int r = first; r <= last; ++r) {
+            m_total -= subtreeSize(p->item(r));
+            doomed.push_back(std::move(p->m_children[size_t(r)]));
+        }
+        p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
+        renumber(p, first);
+        if (tell)
+            endRemoveRows();
+        dropRefs(run);
+        i = j;
+    }
 }
 
 void NodeTree::deleteRoots(int first, int count)
@@ -215,11 +346,14 @@ void NodeTree::deleteRoots(int first, int count)
     for (int i = first; i < first + count; ++i)
         Q_EMIT nodeDeleting(m_root.m_children[size_t(i)].get());
     const bool tell = !m_updating;
+    const Change change(*this, tell);
     if (tell)
         beginRemoveRows(QModelIndex(), first, first + count - 1);
     auto& kids = m_root.m_children;
-    for (int i = first; i < first + count; ++i)
+    for (int i = first; i < first + count; ++i) {
+        dropRefs(kids[size_t(i)].get());
         m_total -= subtreeSize(kids[size_t(i)].get());
+    }
     // One erase for the whole range: many root entries must not cost a
     // shift of the rest per node.
     kids.erase(kids.begin() + first, kids.begin() + first + count);
@@ -233,8 +367,10 @@ void NodeTree::clear()
     for (const auto& n : m_root.m_children)
         Q_EMIT nodeDeleting(n.get());
     const bool tell = !m_updating;
+    const Change change(*this, tell);
     if (tell)
         beginResetModel();
+    dropRefs(nullptr);
     m_root.m_children.clear();
     m_total = 0;
     if (tell)

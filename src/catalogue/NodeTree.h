@@ -3,17 +3,48 @@
 
 #include <QAbstractItemModel>
 #include <memory>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 class NodeTree;
 class ImageList;
+class TreeNode;
+
+// A node held across anything that may take it out of the tree (a dialog, a
+// question, a turn of the event loop): it reads as null from the moment the
+// node, or a node above it, is removed. Every removal looks at each live
+// reference, so a command keeps a few, not one per node of a catalogue.
+class NodeRef
+{
+public:
+    NodeRef() = default;
+    NodeRef(NodeTree& tree, TreeNode* node) { attach(&tree, node); }
+    NodeRef(const NodeRef& other) { attach(other.m_tree, other.m_node); }
+    NodeRef& operator=(const NodeRef& other);
+    ~NodeRef() { detach(); }
+
+    TreeNode* get() const { return m_node; }
+    operator TreeNode*() const { return m_node; }
+    TreeNode* operator->() const { return m_node; }
+
+private:
+    friend class NodeTree;
+    void attach(NodeTree* tree, TreeNode* node);
+    void detach();
+
+    NodeTree* m_tree = nullptr;
+    TreeNode* m_node = nullptr;
+    NodeRef* m_prev = nullptr; // the tree's live references, a list through them
+    NodeRef* m_next = nullptr;
+};
 
 // One catalogue entry in the tree: display text, image, owned record and
 // ordered children. Changes go through NodeTree so that views stay in step.
 class TreeNode
 {
     friend class NodeTree;
+    friend class NodeRef;
 
 public:
     TreeNode() = default;
@@ -86,6 +117,10 @@ public:
     // which must hold each of them exactly once.
     void reorder(TreeNode* parent, const std::vector<TreeNode*>& order);
     void deleteNode(TreeNode* node);
+    // Deletes Nodes, each with all below it (none may lie below another of
+    // them). Neighbours under one parent go in one step, so that views hear
+    // of a run of rows once, not of each row.
+    void deleteNodes(std::vector<TreeNode*> nodes);
     // Deletes Count root nodes from position First on, with all below them.
     void deleteRoots(int first, int count);
     void clear();
@@ -107,6 +142,12 @@ public:
     void beginUpdate();
     void endUpdate();
     bool updating() const { return m_updating > 0; }
+
+    // True from the signals that announce a change of the tree's shape to
+    // those that say it is done. A view's reaction to the change (the tree's
+    // current row moving off a removed node) waits for changeFinished()
+    // before it changes what is listed or the tree itself.
+    bool changing() const { return m_changing > 0; }
 
     // Asks views to expand Node (one level, or the whole subtree).
     void expand(TreeNode* node, bool recursive) { Q_EMIT expandRequested(node, recursive); }
@@ -131,16 +172,25 @@ Q_SIGNALS:
     void recordChanged(TreeNode* node);
     void expandRequested(TreeNode* node, bool recursive);
     void updatesSuspended(bool suspended);
+    // A change of the shape is through and every view has been told.
+    void changeFinished();
 
 private:
+    friend class NodeRef;
+    class Change;
     TreeNode* place(TreeNode* parent, int row, const QString& text);
     TreeNode* parentOrRoot(TreeNode* node) { return node ? node : &m_root; }
     void renumber(TreeNode* parent, int from);
     void changed(TreeNode* node, int role);
     static int subtreeSize(const TreeNode* node);
+    // References to Gone or below it turn null (all of them without Gone).
+    void dropRefs(const TreeNode* gone);
+    void dropRefs(const std::unordered_set<const TreeNode*>& gone);
 
     TreeNode m_root;
     const ImageList* m_images = nullptr;
     int m_total = 0;
     int m_updating = 0;
+    int m_changing = 0;
+    NodeRef* m_refs = nullptr;
 };

@@ -77,7 +77,7 @@ void FlatButton::paintEvent(QPaintEvent*)
     QRect textRect = r;
     if (pressed && m_shape == hbsRoundRect)
         textRect.translate(1, 1);
-    const int flags = Qt::AlignCenter | Qt::TextSingleLine;
+    const int flags = Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;
     const QString caption = text();
     if (enabled) {
         p.setPen(palette().color(QPalette::ButtonText));

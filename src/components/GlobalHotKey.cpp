@@ -12,6 +12,7 @@ namespace
 
 constexpr xcb_keysym_t NumLockKeysym = 0xff7f;
 constexpr unsigned ModifierBits = 0xff; // the state's key modifiers, not its buttons
+constexpr int KeysymColumns = 4;        // unshifted and shifted, in two groups
 
 xcb_connection_t* connection()
 {
@@ -79,29 +80,53 @@ bool GlobalHotKey::available()
     return connection() != nullptr;
 }
 
-bool GlobalHotKey::grab(unsigned keysym, unsigned modifiers)
+QList<unsigned> GlobalHotKey::keysymsOfKeycode(unsigned keycode)
+{
+    QList<unsigned> keysyms;
+    xcb_connection_t* c = connection();
+    if (!c || keycode > 0xff)
+        return keysyms;
+    const std::unique_ptr<xcb_key_symbols_t, decltype(&xcb_key_symbols_free)> symbols(
+        xcb_key_symbols_alloc(c), &xcb_key_symbols_free);
+    if (!symbols)
+        return keysyms;
+    for (int column = 0; column < KeysymColumns; ++column)
+        if (const xcb_keysym_t keysym =
+                xcb_key_symbols_get_keysym(symbols.get(), xcb_keycode_t(keycode), column);
+            keysym != XCB_NO_SYMBOL && !keysyms.contains(keysym))
+            keysyms << keysym;
+    return keysyms;
+}
+
+bool GlobalHotKey::grab(const QList<unsigned>& keysyms, unsigned modifiers)
 {
     release();
     xcb_connection_t* c = connection();
-    if (!c || keysym == 0)
+    if (!c || keysyms.isEmpty())
         return false;
     const xcb_window_t root = rootWindow(c);
     const std::unique_ptr<xcb_key_symbols_t, decltype(&xcb_key_symbols_free)> symbols(
         xcb_key_symbols_alloc(c), &xcb_key_symbols_free);
     if (!symbols || root == XCB_WINDOW_NONE)
         return false;
-    const std::unique_ptr<xcb_keycode_t, decltype(&free)> codes(
-        xcb_key_symbols_get_keycode(symbols.get(), keysym), &free);
-    if (!codes || *codes.get() == XCB_NO_SYMBOL)
+    QList<unsigned char> keycodes;
+    for (const unsigned keysym : keysyms) {
+        const std::unique_ptr<xcb_keycode_t, decltype(&free)> codes(
+            xcb_key_symbols_get_keycode(symbols.get(), keysym), &free);
+        for (const xcb_keycode_t* k = codes.get(); k && *k != XCB_NO_SYMBOL; ++k)
+            if (!keycodes.contains(*k))
+                keycodes << *k;
+    }
+    if (keycodes.isEmpty())
         return false;
 
     m_modifiers = modifiers & ModifierBits;
     m_lockMasks = (XCB_MOD_MASK_LOCK | numLockMask(c, symbols.get())) & ~m_modifiers;
     QList<xcb_void_cookie_t> cookies;
-    for (const xcb_keycode_t* k = codes.get(); *k != XCB_NO_SYMBOL; ++k) {
-        m_keycodes << *k;
+    for (const unsigned char k : std::as_const(keycodes)) {
+        m_keycodes << k;
         for (const unsigned mods : variants(m_modifiers, m_lockMasks))
-            cookies << xcb_grab_key_checked(c, 1, root, uint16_t(mods), *k, XCB_GRAB_MODE_ASYNC,
+            cookies << xcb_grab_key_checked(c, 1, root, uint16_t(mods), k, XCB_GRAB_MODE_ASYNC,
                                             XCB_GRAB_MODE_ASYNC);
     }
     bool ok = true;

@@ -17,11 +17,14 @@ public:
 
     // Whether the program talks to an X server.
     static bool available();
-    // Releases the combination held, then grabs the key of the X keysym with
-    // the X modifier mask (ShiftMask, ControlMask, Mod1Mask), with and
-    // without CapsLock and NumLock. False, with nothing grabbed, when the
-    // key has no key code or another client holds any of the variants.
-    bool grab(unsigned keysym, unsigned modifiers);
+    // The keysyms an X key code carries in the keyboard map, the unshifted
+    // one first; none without an X server.
+    static QList<unsigned> keysymsOfKeycode(unsigned keycode);
+    // Releases the combination held, then grabs the keys of the X keysyms
+    // with the X modifier mask (ShiftMask, ControlMask, Mod1Mask), with and
+    // without CapsLock and NumLock. False, with nothing grabbed, when no key
+    // has a key code or another client holds any of the variants.
+    bool grab(const QList<unsigned>& keysyms, unsigned modifiers);
     void release();
     bool isGrabbed() const { return !m_keycodes.isEmpty(); }
 

@@ -1,6 +1,7 @@
 #include "components/MessageDialogs.h"
 #include "components/FlatButton.h"
 #include "utils/Desktop.h"
+#include "utils/Installation.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -30,19 +31,21 @@ struct ButtonInfo {
     int result;
 };
 
-// Fixed order, captions, control names and results of the buttons.
+// Fixed order, captions, control names and results of the buttons. The
+// underlined letters answer the dialog; no two buttons share one. OK and
+// Cancel answer to Enter and Escape.
 constexpr ButtonInfo ButtonTable[] = {
-    {mbYes, "Yes", "Yes", mrYes},
-    {mbNo, "No", "No", mrNo},
+    {mbYes, "&Yes", "Yes", mrYes},
+    {mbNo, "&No", "No", mrNo},
     {mbOK, "OK", "OK", mrOk},
     {mbCancel, "Cancel", "Cancel", mrCancel},
-    {mbAbort, "Abort", "Abort", mrAbort},
-    {mbRetry, "Retry", "Retry", mrRetry},
-    {mbIgnore, "Ignore", "Ignore", mrIgnore},
-    {mbAll, "All", "All", mrAll},
-    {mbNoToAll, "No To All", "NoToAll", mrNoToAll},
-    {mbYesToAll, "Yes To All", "YesToAll", mrYesToAll},
-    {mbHelp, "Help", "Help", mrNone},
+    {mbAbort, "&Abort", "Abort", mrAbort},
+    {mbRetry, "&Retry", "Retry", mrRetry},
+    {mbIgnore, "&Ignore", "Ignore", mrIgnore},
+    {mbAll, "A&ll", "All", mrAll},
+    {mbNoToAll, "N&o To All", "NoToAll", mrNoToAll},
+    {mbYesToAll, "Yes &To All", "YesToAll", mrYesToAll},
+    {mbHelp, "&Help", "Help", mrNone},
 };
 
 int mulDiv(int a, int b, int c)
@@ -257,6 +260,19 @@ FlatButton* BalloonDialog::button(MessageButton which) const
     return nullptr;
 }
 
+void BalloonDialog::setDefaultButton(MessageButton which)
+{
+    FlatButton* chosen = button(which);
+    if (!chosen)
+        return;
+    if (m_default)
+        m_default->setDefault(false);
+    m_default = chosen;
+    chosen->setDefault(true);
+    setFocusProxy(chosen);
+    chosen->setFocus();
+}
+
 void BalloonDialog::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -292,6 +308,18 @@ void BalloonDialog::keyPressEvent(QKeyEvent* event)
             done(m_cancel->property("ModalResult").toInt());
         event->accept();
         return;
+    }
+    // A button's underlined letter, alone or with Shift, presses it (with
+    // Alt the button's own shortcut does).
+    if (!(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        for (FlatButton* b : findChildren<FlatButton*>(Qt::FindDirectChildrenOnly)) {
+            const QKeySequence letter = QKeySequence::mnemonic(b->text());
+            if (!letter.isEmpty() && letter[0].key() == event->key() && b->isEnabled()) {
+                event->accept();
+                b->click();
+                return;
+            }
+        }
     }
     QDialog::keyPressEvent(event);
 }
@@ -427,8 +455,7 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
         if (info.button == mbHelp) {
             // The help file has no topics: Help opens it and leaves the dialog up.
             QObject::connect(button, &QPushButton::clicked, d, [] {
-                Desktop::openUrl(
-                    QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html")));
+                Desktop::openUrl(Installation::helpFile(QApplication::applicationDirPath()));
             });
         } else {
             QObject::connect(button, &QPushButton::clicked, d,
@@ -522,6 +549,27 @@ bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset, in
                  QWidget* anchor)
 {
     return askYesNo(format(fmt, args), anchor, horzOffset, vertOffset);
+}
+
+int askWithButtons(const QString& text,
+                   const std::vector<std::pair<MessageButton, QString>>& buttons,
+                   MessageButton defaultButton, QWidget* anchor)
+{
+    g_last = text;
+    if (g_nextAnswer != QMessageBox::NoButton)
+        return resultOf(std::exchange(g_nextAnswer, QMessageBox::NoButton));
+    if (g_handler)
+        return resultOf(g_handler(QMessageBox::Question, text));
+    TMsgDlgButtons which;
+    for (const auto& b : buttons)
+        which |= b.first;
+    std::unique_ptr<BalloonDialog> dlg =
+        createRgnDialog(text, mtConfirmation, which, DefaultVertOffset, DefaultHorzOffset, anchor);
+    for (const auto& [button, caption] : buttons)
+        if (FlatButton* b = dlg->button(button))
+            b->setText(caption);
+    dlg->setDefaultButton(defaultButton);
+    return dlg->exec();
 }
 
 void applicationError(const QString& text)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QWidget;
@@ -94,6 +96,8 @@ public:
 
     FlatButton* button(MessageButton which) const;
     FlatButton* defaultButton() const { return m_default; }
+    // The button that Enter presses and that has the focus at first.
+    void setDefaultButton(MessageButton which);
     FlatButton* cancelButton() const { return m_cancel; }
 
 protected:
@@ -143,6 +147,13 @@ bool askYesNo(const QString& text, QWidget* anchor = nullptr, int horzOffset = D
               int vertOffset = DefaultVertOffset);
 bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset = DefaultHorzOffset,
                  int vertOffset = DefaultVertOffset, QWidget* anchor = nullptr);
+// A question whose buttons carry captions of their own (each button of
+// Buttons with its caption; they stand in the buttons' fixed order), Enter
+// pressing Default; the pressed button's result. The test hooks answer as
+// for the buttons' usual captions (Yes for a Yes button captioned "Keep both").
+int askWithButtons(const QString& text,
+                   const std::vector<std::pair<MessageButton, QString>>& buttons,
+                   MessageButton defaultButton, QWidget* anchor = nullptr);
 // The application's report of an error no command handled: "Quillmere"
 // caption, stop icon, OK.
 void applicationError(const QString& text);

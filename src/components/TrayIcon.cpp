@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 TrayIcon::TrayIcon(QWidget* mainWindow)
     : QObject(mainWindow), m_window(mainWindow), m_tray(new QSystemTrayIcon(this))
@@ -125,10 +126,17 @@ void TrayIcon::showMainForm()
 {
     if (!m_window)
         return;
+    // Hidden or minimised, it comes back once the window manager has
+    // mapped it again, which its exposure tells.
+    m_restoring = !m_window->isVisible() || m_window->isMinimized();
     m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    if (QWindow* handle = m_window->windowHandle(); handle && handle != m_watchedWindow) {
+        handle->installEventFilter(this); // its exposure ends the restoring
+        m_watchedWindow = handle;
+    }
 }
 
 void TrayIcon::mouseReport(QSystemTrayIcon::ActivationReason reason)
@@ -151,12 +159,23 @@ void TrayIcon::mouseReport(QSystemTrayIcon::ActivationReason reason)
 
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_watchedWindow && event->type() == QEvent::Expose && m_restoring &&
+        m_watchedWindow->isExposed()) {
+        m_restoring = false;
+        // The window is back on the screen: a minimised state reported on
+        // the way is over.
+        if (m_window && m_window->isMinimized())
+            m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    }
+    // A window manager that minimises a window late (under load, after the
+    // window went to the tray and came back) reports it while the window is
+    // being shown again: that report must not send it back to the tray.
     if (watched == m_window && event->type() == QEvent::WindowStateChange && m_minimizeToTray &&
-        m_window->isMinimized()) {
+        m_window->isMinimized() && !m_restoring) {
         // Hidden once the state change is through; the icon must be there to
         // bring the window back.
         QTimer::singleShot(0, this, [this] {
-            if (m_window && m_window->isMinimized()) {
+            if (m_window && m_window->isMinimized() && !m_restoring) {
                 applyVisible();
                 hideMainForm();
             }

@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 
 class QWidget;
+class QWindow;
 
 // The program's icon in the system tray: tip, menu, balloon messages, and the
 // main window hidden to the tray and brought back from it.
@@ -82,4 +83,9 @@ private:
     bool m_iconVisible = false;
     bool m_minimizeToTray = false;
     Balloon m_lastBalloon;
+    // Between showMainForm() and the window's being on the screen again: a
+    // minimised state reported meanwhile is the window manager's late
+    // answer to an earlier minimising, not a new one.
+    bool m_restoring = false;
+    QPointer<QWindow> m_watchedWindow;
 };

@@ -4,9 +4,11 @@
 #include "components/MessageDialogs.h"
 #include "utils/Desktop.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 
@@ -100,6 +102,24 @@ AboutDialog::AboutDialog(bool asSplash, QWidget* parent) : QDialog(parent)
     setFixedSize(298, asSplash ? 177 : 213);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
+}
+
+void AboutDialog::showDataFolder(const QString& folder)
+{
+    constexpr int Left = 8, Top = 176, LabelHeight = 16, FieldHeight = 22, Gap = 4;
+    auto* caption = new QLabel(QStringLiteral("Catalogue folder:"), this);
+    caption->setGeometry(Left, Top, width() - 2 * Left, LabelHeight);
+    dataFolder = new QLineEdit(QDir::toNativeSeparators(folder), this);
+    dataFolder->setObjectName(QStringLiteral("DataFolder"));
+    dataFolder->setReadOnly(true);
+    dataFolder->setToolTip(dataFolder->text());
+    dataFolder->setCursorPosition(0);
+    dataFolder->setGeometry(Left, Top + LabelHeight, width() - 2 * Left, FieldHeight);
+    const int added = LabelHeight + FieldHeight + Gap;
+    okButton->move(okButton->x(), okButton->y() + added);
+    setFixedSize(width(), height() + added);
+    // The button keeps the keyboard, as before the field came.
+    okButton->setFocus();
 }
 
 void AboutDialog::lbURLClick()

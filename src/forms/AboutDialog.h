@@ -2,6 +2,7 @@
 #include <QDialog>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QFrame;
 
@@ -12,6 +13,10 @@ class AboutDialog : public QDialog
 public:
     explicit AboutDialog(bool asSplash = false, QWidget* parent = nullptr);
 
+    // Shows the catalogue's folder under the panel (the about box, not the
+    // splash), as text the user can select and copy.
+    void showDataFolder(const QString& folder);
+
     QFrame* panel = nullptr;
     QLabel* programIcon = nullptr;
     QLabel* productName = nullptr;
@@ -21,6 +26,7 @@ public:
     QLabel* lbURL = nullptr;
     QLabel* lbEmail = nullptr;
     QPushButton* okButton = nullptr;
+    QLineEdit* dataFolder = nullptr;
 
 private Q_SLOTS:
     void lbURLClick();

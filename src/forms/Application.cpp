@@ -1,22 +1,30 @@
 #include "forms/Application.h"
 #include "catalogue/Artwork.h"
 #include "components/MessageDialogs.h"
+#include "utils/DataFolder.h"
+#include "utils/Installation.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMetaMethod>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+void Application::setIdentity()
 {
     setApplicationName(QStringLiteral("Quillmere"));
     setOrganizationName(QStringLiteral("Velmarch"));
     setApplicationVersion(QStringLiteral("3.3"));
+}
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setIdentity();
+    // The desktop entry the windows belong to (Wayland's application id).
+    setDesktopFileName(QString::fromUtf16(Installation::DesktopId));
     setQuitOnLastWindowClosed(false); // closing the window only hides it
     // Without a desktop session Qt knows only the bare hicolor theme.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
@@ -83,20 +91,20 @@ bool copyRegularFile(const QString& from, const QString& to)
 
 QString Application::dataFolder(QString* notice)
 {
-    const QString exeDir = applicationDirPath();
-    if (::access(QFile::encodeName(exeDir).constData(), W_OK) == 0)
-        return exeDir;
-    return moveInDataFolder(
-        exeDir,
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-            .filePath(QStringLiteral("Quillmere")),
-        notice);
+    const DataFolder::Choice choice =
+        DataFolder::choose(applicationDirPath(), DataFolder::userFolder());
+    if (!choice.seedFrom.isEmpty())
+        return moveInDataFolder(choice.seedFrom, choice.folder, notice);
+    if (!DataFolder::make(choice.folder) && notice)
+        *notice = QStringLiteral("Cannot create the folder \"%1\" for the catalogue.")
+                      .arg(QDir::toNativeSeparators(choice.folder));
+    return choice.folder;
 }
 
 QString Application::moveInDataFolder(const QString& exeFolder, const QString& userFolder,
                                       QString* notice)
 {
-    QDir().mkpath(userFolder);
+    DataFolder::make(userFolder);
     const QString catalogue = QStringLiteral("quillmere.dat"),
                   backup = QStringLiteral("quillmere.bak");
     const QDir from(exeFolder), to(userFolder);

@@ -8,10 +8,12 @@ class Application : public QApplication
     Q_OBJECT
 public:
     Application(int& argc, char** argv);
+    // The names and version every run gives itself, the windowless ones too
+    // (they name the settings file and the data folder).
+    static void setIdentity();
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // The folder of the catalogue: the executable's own folder, or the user's
-    // data folder when that one cannot be written (an install under /usr).
+    // The folder of the catalogue (DataFolder::choose), made when missing.
     // Notice, when given, receives what the user should be told once.
     static QString dataFolder(QString* notice = nullptr);
     // The user's data folder UserFolder, created when missing. When it holds

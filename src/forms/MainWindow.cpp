@@ -1,5 +1,6 @@
 #include "forms/MainWindow.h"
 #include "catalogue/Artwork.h"
+#include "catalogue/CatalogueListing.h"
 #include "catalogue/SettingKeys.h"
 #include "components/MessageDialogs.h"
 #include "forms/AboutDialog.h"
@@ -78,6 +79,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_commands->connectCommand(Id::Exit, this, &MainWindow::endRun);
     m_commands->connectCommand(Id::About, this, [this] {
         AboutDialog box(false, this);
+        box.showDataFolder(m_catalogue.dataFolder());
         box.exec();
     });
 
@@ -157,4 +159,10 @@ void MainWindow::addStartupError(const QString& text)
 void MainWindow::restoreFromTray()
 {
     m_tray->restoreFromTray();
+}
+
+void MainWindow::fileItems(const QStringList& items, const QString& category)
+{
+    m_tray->restoreFromTray();
+    m_intake->fileItems(items, CatalogueListing::splitCategoryPath(category));
 }

@@ -53,6 +53,9 @@ public:
     void setQuitHook(std::function<void()> hook) { m_quitHook = std::move(hook); }
     // Brings the window back from the tray (another start of the program).
     void restoreFromTray();
+    // Files items from the command line into the category at Category (a
+    // path as the command line writes it; empty for the main category).
+    void fileItems(const QStringList& items, const QString& category);
 
     // The errors of the start-up, shown in one box once the window is up.
     QString startupError() const { return m_startupError; }

@@ -12,10 +12,13 @@
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
+#include "utils/FileOperations.h"
+#include "utils/Installation.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QScopeGuard>
 #include <QSessionManager>
 #include <QTimer>
@@ -31,6 +34,13 @@ constexpr int LoadPollMs = 20;
 
 void MainWindow::formCreate(AboutDialog* splash)
 {
+    // Copies in a staging folder when a run was killed go now; this run's
+    // are listed beside the catalogue.
+    if (!m_catalogue.dataFolder().isEmpty()) {
+        FileUtils::setStagingRecord(
+            QDir(m_catalogue.dataFolder()).filePath(QStringLiteral("quillmere.staging")));
+        FileUtils::removeLeftStaging();
+    }
     {
         const std::unique_ptr<ProgressWindow> progress = CatalogueData::makeProgressWindow();
         try {
@@ -48,8 +58,8 @@ void MainWindow::formCreate(AboutDialog* splash)
             splash->hide();
     }
     m_commands->action(Commands::Id::AutoStart)
-        ->setChecked(Desktop::isAutoStart(QApplication::applicationName(),
-                                          QApplication::applicationFilePath()));
+        ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
+                                          Desktop::executablePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();
 }

@@ -1,4 +1,5 @@
 #include "forms/OptionsDialog.h"
+#include "components/GlobalHotKey.h"
 #include "utils/HotKeyCodes.h"
 
 #include <QCheckBox>
@@ -46,8 +47,23 @@ int HotKeyEdit::hotKey() const
 void HotKeyEdit::setHotKey(int word)
 {
     const QKeyCombination combination = HotKeyCodes::toQt(word);
-    setKeySequence(word == 0 || combination.key() == Qt::Key_unknown ? QKeySequence()
-                                                                     : QKeySequence(combination));
+    const bool none = word == 0 || combination.key() == Qt::Key_unknown;
+    setKeySequence(none ? QKeySequence() : QKeySequence(combination));
+    // Shown as the tray menu shows it (Shift, Ctrl, Alt), not in Qt's order.
+    if (auto* text = findChild<QLineEdit*>(); text && !none)
+        text->setText(HotKeyCodes::text(word));
+}
+
+int HotKeyEdit::wordOfPress(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & HotKeyModifiers;
+    // The key as the keyboard has it: Shift+1 is reported as "!", which is
+    // no key of its own; its key code names the key that was pressed.
+    if (event->nativeScanCode() != 0)
+        for (const unsigned keysym : GlobalHotKey::keysymsOfKeycode(event->nativeScanCode()))
+            if (const int word = HotKeyCodes::fromKeysym(keysym, modifiers))
+                return word;
+    return HotKeyCodes::fromQt(QKeyCombination(modifiers, Qt::Key(event->key())));
 }
 
 void HotKeyEdit::keyPressEvent(QKeyEvent* event)
@@ -67,7 +83,7 @@ void HotKeyEdit::keyPressEvent(QKeyEvent* event)
             clear();
         return;
     }
-    if (const int word = HotKeyCodes::fromQt(QKeyCombination(modifiers, key))) {
+    if (const int word = wordOfPress(event)) {
         setHotKey(word);
         Q_EMIT editingFinished();
     }

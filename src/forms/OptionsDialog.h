@@ -24,6 +24,10 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    // The word of a key press; 0 when its key has no code.
+    static int wordOfPress(const QKeyEvent* event);
 };
 
 // The "Options" dialog: given the options in force, it shows them on its

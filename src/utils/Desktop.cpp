@@ -1,14 +1,19 @@
 #include "utils/Desktop.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTextStream>
 #include <QUrl>
+#include <climits>
 #include <stdexcept>
+#include <unistd.h>
 
 #include "utils/PathTests.h"
+#include "utils/SystemPaths.h"
 
 #undef signals
 #include <gio/gio.h>
@@ -16,30 +21,48 @@
 namespace Desktop
 {
 
-QString autoStartFile(const QString& title)
+QString autoStartFile(const QString& id)
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(title));
+    return QDir(config).filePath(QStringLiteral("autostart/%1.desktop").arg(id));
 }
 
 namespace
 {
 
-// The path as one quoted argument of Exec=: inside the quotes '"', '`', '$'
-// and '\' take a backslash, '%' is doubled (it starts a field code); then the
-// key's string rules apply to the whole value, doubling every backslash again.
-QString execValue(const QString& exePath)
+// One quoted argument of Exec=: inside the quotes '"', '`', '$' and '\'
+// take a backslash, '%' is doubled (it starts a field code).
+QString quotedArgument(const QString& text)
 {
-    QString quoted;
-    for (const QChar c : exePath) {
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : text) {
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
             quoted += u'\\';
         else if (c == u'%')
             quoted += u'%';
         quoted += c;
     }
+    return quoted + u'"';
+}
+
+// The command that starts ExePath, before the key's string rules. GLib
+// looks for the program named first before it undoes "%%", and finds no
+// program at a path with '%' in it: such a path is given to the shell as
+// its first argument, which the shell runs.
+QString execCommand(const QString& exePath)
+{
+    if (!exePath.contains(u'%'))
+        return quotedArgument(exePath);
+    return QStringLiteral("/bin/sh -c %1 %2")
+        .arg(quotedArgument(QStringLiteral("exec \"$0\"")), quotedArgument(exePath));
+}
+
+// The key's string rules: a backslash doubled, line breaks and tabs escaped,
+// so the value stays on its line.
+QString execValue(const QString& exePath)
+{
     QString value;
-    for (const QChar c : u'"' + quoted + u'"') {
+    for (const QChar c : execCommand(exePath)) {
         if (c == u'\\')
             value += QStringLiteral("\\\\");
         else if (c == u'\n')
@@ -138,27 +161,35 @@ QString readExec(const QString& file)
 
 } // namespace
 
-void setAutoStart(const QString& title, const QString& exePath, bool on)
+bool setAutoStart(const QString& id, const QString& exePath, bool on)
 {
-    const QString file = autoStartFile(title);
+    const QString file = autoStartFile(id);
     if (!on) {
         QFile::remove(file);
-        return;
+        return true;
     }
+    // An entry that starts nothing is no entry.
+    if (exePath.isEmpty())
+        return false;
     QDir().mkpath(QFileInfo(file).absolutePath());
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
-        return;
+        return true; // not writable: silent, as the run list always was
     const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(title, execValue(exePath));
+                             .arg(QCoreApplication::applicationName(), execValue(exePath));
     out.write(text.toUtf8());
     out.commit();
+    return true;
 }
 
-bool isAutoStart(const QString& title, const QString& exePath)
+bool isAutoStart(const QString& id, const QString& exePath)
 {
-    QString exec = unescapeString(readExec(autoStartFile(title)));
+    if (exePath.isEmpty())
+        return false;
+    QString exec = unescapeString(readExec(autoStartFile(id)));
+    if (exePath.contains(u'%') && exec == execCommand(exePath))
+        return true;
     // Longer than two characters: one quotation mark off each end, and the
     // quoted argument's escapes undone. Anything after the path (arguments)
     // or another spelling of it counts as no entry of this program.
@@ -173,6 +204,25 @@ bool isAutoStart(const QString& title, const QString& exePath)
             exec = unquoteArgument(exec);
     }
     return exec == exePath;
+}
+
+void moveAutoStart(const QString& oldId, const QString& newId)
+{
+    const QString from = autoStartFile(oldId), to = autoStartFile(newId);
+    // Ours when its program is an executable named "quillmere", wherever.
+    QString exec = unescapeString(readExec(from));
+    if (exec.startsWith(u'"')) {
+        const qsizetype close = exec.indexOf(u'"', 1);
+        exec = exec.mid(1, close < 0 ? -1 : close - 1);
+    } else {
+        exec = exec.section(u' ', 0, 0);
+    }
+    if (QFileInfo(exec).fileName() != QStringLiteral("quillmere"))
+        return;
+    if (QFileInfo::exists(to))
+        QFile::remove(from);
+    else
+        QFile::rename(from, to);
 }
 
 namespace
@@ -199,14 +249,34 @@ QString targetUri(const QString& target)
 {
     if (target.isEmpty())
         return QString();
-    if (FileUtils::isLocalPath(target))
+    if (FileUtils::isLocalPath(target)) {
+        // A name that is not UTF-8 goes as its own bytes, percent-encoded.
+        const QByteArray bytes = FileUtils::Sys::native(target);
+        if (target.startsWith(u'/') && bytes != target.toUtf8())
+            return QStringLiteral("file://") +
+                   QString::fromLatin1(bytes.toPercentEncoding("/!$&'()*+,;=:@"));
         return QUrl::fromLocalFile(target).toString(QUrl::FullyEncoded);
+    }
     const QUrl url(target, QUrl::TolerantMode);
     // A one-letter scheme would be a drive letter, not an address.
     if (url.isValid() && url.scheme().size() > 1)
         return url.toString(QUrl::FullyEncoded);
     const QUrl guessed = QUrl::fromUserInput(target);
     return guessed.isValid() ? guessed.toString(QUrl::FullyEncoded) : target;
+}
+
+QString executablePath()
+{
+    // The kernel's link names the program even where Qt's decoded path of a
+    // folder name that is not UTF-8 comes back empty.
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", target.data(), size_t(target.size()));
+    if (length <= 0 || length >= target.size())
+        return QString();
+    target.truncate(length);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString path = utf8.decode(target);
+    return utf8.hasError() ? QString() : path;
 }
 
 bool openUrl(const QString& address)

@@ -7,13 +7,23 @@
 namespace Desktop
 {
 
-// The XDG autostart entry named after Title ($XDG_CONFIG_HOME/autostart/Title.desktop).
-QString autoStartFile(const QString& title);
-// Writes (On) or deletes the entry starting ExePath at logon.
-void setAutoStart(const QString& title, const QString& exePath, bool on);
+// The XDG autostart entry named Id ($XDG_CONFIG_HOME/autostart/Id.desktop;
+// the program's desktop id).
+QString autoStartFile(const QString& id);
+// Writes (On) or deletes the entry starting ExePath at logon; its Name is the
+// application's name. False, with nothing written, for an empty ExePath.
+bool setAutoStart(const QString& id, const QString& exePath, bool on);
 // True when the entry starts exactly ExePath (quoted or not); the Exec= line
-// is read by the desktop-entry rules, as setAutoStart writes it.
-bool isAutoStart(const QString& title, const QString& exePath);
+// is read by the desktop-entry rules, as setAutoStart writes it. Never for
+// an empty ExePath.
+bool isAutoStart(const QString& id, const QString& exePath);
+// An entry of this program under the name OldId becomes the entry NewId, so
+// that a renamed entry does not start the program twice: moved when NewId
+// has none, deleted when it has one. An entry of another program is left.
+void moveAutoStart(const QString& oldId, const QString& newId);
+// The running program's executable, from /proc/self/exe; empty when it
+// cannot be read or is not UTF-8 text, which no desktop entry can hold.
+QString executablePath();
 
 // What the desktop is given for a target: a local path as a file: URI, an
 // address without a scheme ("www.example.org") as an http: address, any other

@@ -3,7 +3,9 @@
 #include "utils/Trash.h"
 
 #include <QFile>
+#include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -263,15 +265,53 @@ bool removeTree(const QByteArray& path, FileOp& op)
 
 // A hidden folder beside a copy's target, in which the copy is assembled. It
 // goes, with whatever is left in it, when the operation ends.
+// The staging folders of this run, listed in the record file while they
+// exist, so that the next start can remove what a killed run left.
+QString g_stagingRecord;
+std::vector<QByteArray> g_stagingFolders;
+
+constexpr char StagingPrefix[] = ".quillmere-";
+constexpr char StagingTemplate[] = ".quillmere-XXXXXX";
+
+void writeStagingRecord()
+{
+    if (g_stagingRecord.isEmpty())
+        return;
+    if (g_stagingFolders.empty()) {
+        QFile::remove(g_stagingRecord);
+        return;
+    }
+    // One path after another, each ended by a NUL: paths may hold line breaks.
+    QByteArray list;
+    for (const QByteArray& folder : g_stagingFolders)
+        list += folder + '\0';
+    QSaveFile out(g_stagingRecord);
+    if (out.open(QIODevice::WriteOnly) && out.write(list) == list.size())
+        out.commit();
+}
+
+// Only a folder the program made for staging is ever taken for one.
+bool isStagingFolder(const QByteArray& path)
+{
+    const QByteArray name = nameOf(path);
+    struct stat st;
+    return path.startsWith('/') && name.startsWith(StagingPrefix) &&
+           name.size() == qsizetype(sizeof(StagingTemplate) - 1) &&
+           ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 class StagingDir
 {
 public:
-    explicit StagingDir(const QByteArray& folder) : m_path(child(folder, ".quillmere-XXXXXX"))
+    explicit StagingDir(const QByteArray& folder) : m_path(child(folder, StagingTemplate))
     {
         if (!::mkdtemp(m_path.data())) {
             m_error = errno;
             m_path.clear();
+            return;
         }
+        g_stagingFolders.push_back(m_path);
+        writeStagingRecord();
     }
     ~StagingDir()
     {
@@ -282,6 +322,8 @@ public:
         FileOp op(quiet);
         removeTree(m_path, op);
         g_lastError = error;
+        std::erase(g_stagingFolders, m_path);
+        writeStagingRecord();
     }
     StagingDir(const StagingDir&) = delete;
     StagingDir& operator=(const StagingDir&) = delete;
@@ -401,6 +443,30 @@ bool findItem(const QString& path, const QString& verb, QByteArray& native, stru
 }
 
 } // namespace
+
+void setStagingRecord(const QString& file)
+{
+    g_stagingRecord = file;
+}
+
+void removeLeftStaging()
+{
+    if (g_stagingRecord.isEmpty())
+        return;
+    QFile record(g_stagingRecord);
+    if (!record.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> listed = record.readAll().split('\0');
+    record.close();
+    QuietUi quiet;
+    for (const QByteArray& folder : listed)
+        if (isStagingFolder(folder) && std::find(g_stagingFolders.begin(), g_stagingFolders.end(),
+                                                 folder) == g_stagingFolders.end()) {
+            FileOp op(quiet);
+            removeTree(folder, op);
+        }
+    writeStagingRecord();
+}
 
 void setFileOpUi(FileOpUi* ui)
 {
@@ -566,6 +632,14 @@ bool copyOrMove(FileOpUi& ui, const QString& source, const QString& destination,
                     .arg(shownSource, target, quiet.problemText()));
     }
     return true;
+}
+
+QString freeName(const QString& path, bool isFolder)
+{
+    QuietUi quiet;
+    FileOp op(quiet);
+    QByteArray target = nativePath(path);
+    return freeName(target, isFolder, op) ? QFile::decodeName(target) : QString();
 }
 
 bool deletePath(const QString& path, bool toTrash)

@@ -53,6 +53,15 @@ private:
     FileOpUi* m_previous;
 };
 
+// Copies, and moves to another file system, are assembled in a hidden
+// staging folder beside their target. While one exists its path is listed
+// in the record file (in the data folder), so that a run killed half-way
+// leaves nothing behind for good: the next start calls removeLeftStaging(),
+// which removes the staging folders the record lists and then empties it.
+// Without a record file nothing is listed.
+void setStagingRecord(const QString& file);
+void removeLeftStaging();
+
 // Copies or moves a file or a folder with its contents.
 // Destination: when it is an existing folder (or ends with '/'), the item goes
 // into it under its own name; otherwise it is the item's new full path.
@@ -69,6 +78,11 @@ bool copyOrMove(FileOpUi& ui, const QString& source, const QString& destination,
                 bool renameOnCollision, bool move);
 bool copyOrMove(const QString& source, const QString& destination, bool renameOnCollision,
                 bool move);
+
+// The first free name beside Path: "name (2).ext", "name (3).ext" and on (a
+// folder keeps its whole name: "dirs (2)"). Empty when none is free or the
+// folder cannot be read.
+QString freeName(const QString& path, bool isFolder);
 
 // Deletes a file or a folder with its contents after Ui.ConfirmDelete agreed:
 // into the desktop trash (restorable from the file manager) or for good. A

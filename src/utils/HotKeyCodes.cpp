@@ -38,6 +38,7 @@ constexpr Key Keys[] = {
 // keyboard's keys carry first), F1 to F24.
 constexpr int VkDigit0 = 0x30, VkDigit9 = 0x39, VkA = 0x41, VkZ = 0x5A, VkF1 = 0x70, VkF24 = 0x87;
 constexpr unsigned KeysymLowerA = 0x61, KeysymF1 = 0xffbe;
+constexpr unsigned KeysymReturn = 0xff0d, KeysymKeypadEnter = 0xff8d;
 
 std::optional<Key> keyOfVk(int vk)
 {
@@ -69,16 +70,42 @@ std::optional<Key> keyOfQt(Qt::Key key)
     return std::nullopt;
 }
 
+std::optional<Key> keyOfKeysym(unsigned keysym)
+{
+    if (keysym >= unsigned(VkDigit0) && keysym <= unsigned(VkDigit9))
+        return keyOfVk(int(keysym));
+    if (keysym >= KeysymLowerA && keysym <= KeysymLowerA + unsigned(VkZ - VkA))
+        return keyOfVk(VkA + int(keysym - KeysymLowerA));
+    if (keysym >= unsigned(VkA) && keysym <= unsigned(VkZ)) // an upper-case letter
+        return keyOfVk(int(keysym));
+    if (keysym >= KeysymF1 && keysym <= KeysymF1 + unsigned(VkF24 - VkF1))
+        return keyOfVk(VkF1 + int(keysym - KeysymF1));
+    if (keysym == KeysymKeypadEnter)
+        keysym = KeysymReturn;
+    for (const Key& k : Keys)
+        if (k.keysym == keysym)
+            return k;
+    return std::nullopt;
+}
+
+int word(const Key& key, Qt::KeyboardModifiers m)
+{
+    return key.vk | (m & Qt::ShiftModifier ? ShiftBit : 0) |
+           (m & Qt::ControlModifier ? CtrlBit : 0) | (m & Qt::AltModifier ? AltBit : 0);
+}
+
 } // namespace
 
 int fromQt(QKeyCombination combination)
 {
     const auto key = keyOfQt(combination.key());
-    if (!key)
-        return 0;
-    const Qt::KeyboardModifiers m = combination.keyboardModifiers();
-    return key->vk | (m & Qt::ShiftModifier ? ShiftBit : 0) |
-           (m & Qt::ControlModifier ? CtrlBit : 0) | (m & Qt::AltModifier ? AltBit : 0);
+    return key ? word(*key, combination.keyboardModifiers()) : 0;
+}
+
+int fromKeysym(unsigned keysym, Qt::KeyboardModifiers modifiers)
+{
+    const auto key = keyOfKeysym(keysym);
+    return key ? word(*key, modifiers) : 0;
 }
 
 QKeyCombination toQt(int word)
@@ -96,10 +123,14 @@ QKeyCombination toQt(int word)
     return QKeyCombination(m, key->qt);
 }
 
-unsigned keysymOf(int word)
+QList<unsigned> keysymsOf(int word)
 {
     const auto key = keyOfVk(word & KeyMask);
-    return key ? key->keysym : 0;
+    if (!key)
+        return {};
+    if (key->keysym == KeysymReturn)
+        return {KeysymReturn, KeysymKeypadEnter};
+    return {key->keysym};
 }
 
 int shiftStateOf(int word)

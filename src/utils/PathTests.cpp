@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace FileUtils
 {
@@ -85,20 +87,27 @@ QString mimeNameOfSpecial(mode_t mode)
 
 // Opens a regular file for reading; a folder or a pipe is refused before
 // opening (opening a pipe would wait for a writer).
-void openRegular(QFile& file)
+void openRegular(const QString& path, QFile& file)
 {
     struct stat st;
-    const QString path = file.fileName();
-    if (::stat(native(path).constData(), &st) != 0)
+    const QByteArray bytes = native(path);
+    if (::stat(bytes.constData(), &st) != 0)
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". %2").arg(path, sysError(errno)).toStdString());
     if (!S_ISREG(st.st_mode))
         throw std::runtime_error(
             QStringLiteral("Cannot open file \"%1\". It is not a file.").arg(path).toStdString());
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened by its bytes: the name may not be UTF-8.
+    const int fd = ::open(bytes.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, sysError(errno)).toStdString());
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
                                      .arg(path, file.errorString())
                                      .toStdString());
+    }
 }
 
 } // namespace
@@ -147,15 +156,15 @@ bool isDirectory(const QString& path)
 
 qint64 fileSizeOf(const QString& path)
 {
-    QFile f(path);
-    openRegular(f);
+    QFile f;
+    openRegular(path, f);
     return f.size();
 }
 
 bool isEmptyTextFile(const QString& path)
 {
-    QFile f(path);
-    openRegular(f);
+    QFile f;
+    openRegular(path, f);
     // Read as text: a byte-order mark alone is no text, a line break is.
     const QByteArray head = f.read(4);
     if (f.error() != QFileDevice::NoError)

@@ -15,11 +15,48 @@
 namespace FileUtils::Sys
 {
 
+namespace
+{
+
+// An absolute path whose text holds replacement characters: each such name
+// is looked up in its folder and taken when exactly one entry there decodes
+// to it.
+QByteArray lookedUp(const QString& absolute)
+{
+    QByteArray resolved;
+    for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
+        QByteArray next = resolved + '/' + QFile::encodeName(part);
+        std::vector<QByteArray> names;
+        struct stat st;
+        if (part.contains(QChar::ReplacementCharacter) && ::lstat(next.constData(), &st) != 0 &&
+            readNames(resolved.isEmpty() ? QByteArray("/") : resolved, names)) {
+            const auto decodesToPart = [&](const QByteArray& name) {
+                return QFile::decodeName(name) == part;
+            };
+            const auto match = std::find_if(names.begin(), names.end(), decodesToPart);
+            if (match != names.end() &&
+                std::count_if(names.begin(), names.end(), decodesToPart) == 1)
+                next = resolved + '/' + *match;
+        }
+        resolved = next;
+    }
+    if (absolute.endsWith(u'/') && !resolved.isEmpty())
+        resolved += '/';
+    return resolved.isEmpty() ? QByteArray("/") : resolved;
+}
+
+} // namespace
+
 QByteArray native(const QString& path)
 {
     if (path.contains(QChar(u'\0')))
         return {};
-    return QFile::encodeName(path);
+    const QByteArray direct = QFile::encodeName(path);
+    struct stat st;
+    if (!path.startsWith(u'/') || !path.contains(QChar::ReplacementCharacter) ||
+        ::lstat(direct.constData(), &st) == 0)
+        return direct;
+    return lookedUp(path);
 }
 
 QString sysError(int err)
@@ -71,28 +108,7 @@ bool readNames(const QByteArray& dir, std::vector<QByteArray>& names)
 
 QByteArray nativePath(const QString& path)
 {
-    const QString absolute = absolutePath(path);
-    const QByteArray direct = native(absolute);
-    struct stat st;
-    if (!absolute.contains(QChar::ReplacementCharacter) || ::lstat(direct.constData(), &st) == 0)
-        return direct;
-    QByteArray resolved;
-    for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
-        QByteArray next = resolved + '/' + native(part);
-        std::vector<QByteArray> names;
-        if (part.contains(QChar::ReplacementCharacter) && ::lstat(next.constData(), &st) != 0 &&
-            readNames(resolved.isEmpty() ? QByteArray("/") : resolved, names)) {
-            const auto decodesToPart = [&](const QByteArray& name) {
-                return QFile::decodeName(name) == part;
-            };
-            const auto match = std::find_if(names.begin(), names.end(), decodesToPart);
-            if (match != names.end() &&
-                std::count_if(names.begin(), names.end(), decodesToPart) == 1)
-                next = resolved + '/' + *match;
-        }
-        resolved = next;
-    }
-    return resolved.isEmpty() ? QByteArray("/") : resolved;
+    return native(absolutePath(path));
 }
 
 QByteArray canonical(const QByteArray& path)

@@ -13,8 +13,13 @@
 namespace FileUtils::Sys
 {
 
-// A path with a NUL names no file: the system would read it only up to the
-// NUL and act on another file. It becomes the empty path, which names none.
+// The one conversion of a path to the file system's bytes, for every place
+// a path meets the file system. A name that is not valid UTF-8 reaches the
+// program decoded with replacement characters, which do not encode back to
+// it; in an absolute path such a name is looked up in its folder, and taken
+// when exactly one entry there decodes to it. A path with a NUL names no
+// file: the system would read it only up to the NUL and act on another
+// file. It becomes the empty path, which names none.
 QByteArray native(const QString& path);
 
 QString sysError(int err);
@@ -32,10 +37,7 @@ QString absolutePath(const QString& path);
 // folder cannot be read.
 bool readNames(const QByteArray& dir, std::vector<QByteArray>& names);
 
-// The absolute path as the file system's bytes. A name that is not valid
-// UTF-8 reaches the program decoded with replacement characters, which do not
-// encode back to it; such a name is looked up in its folder, and taken when
-// exactly one entry there decodes to it.
+// The path made absolute and clean, as the file system's bytes (native()).
 QByteArray nativePath(const QString& path);
 
 // The path with its links, "." and ".." resolved; empty (errno set) when it

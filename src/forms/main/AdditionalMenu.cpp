@@ -6,6 +6,7 @@
 #include "utils/TextUtils.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <vector>
 
@@ -27,10 +28,38 @@ AdditionalMenu::AdditionalMenu(CommandContext& context, ListModel& listModel, QO
 {
     setObjectName(QStringLiteral("AdditionalMenu"));
     m_menu->setTitle(QString::fromLatin1(Setting::AdTitle.defaultValue));
-    m_menu->addAction(QString()); // one blank entry until the settings fill it
+    m_values = new QActionGroup(this);
+    m_values->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    addValueEntry(QString()); // one blank entry until the settings fill it
     connect(m_menu, &QMenu::triggered, this, [this](QAction* entry) {
         CommandContext::guarded([this, entry] { additionalValueClick(entry); });
     });
+    connect(m_menu, &QMenu::aboutToShow, this, &AdditionalMenu::tickCurrentValue);
+}
+
+QAction* AdditionalMenu::addValueEntry(const QString& value)
+{
+    QAction* entry = m_menu->addAction(menuText(value));
+    entry->setData(value);
+    entry->setCheckable(true);
+    m_values->addAction(entry);
+    return entry;
+}
+
+void AdditionalMenu::tickCurrentValue()
+{
+    const TreeNode* node = m_context.targetNode();
+    QAction* current = nullptr;
+    if (node && node->data())
+        for (QAction* entry : m_values->actions())
+            if (entry->data().toString() == node->data()->sAdditional) {
+                current = entry;
+                break;
+            }
+    if (current)
+        current->setChecked(true);
+    else if (QAction* old = m_values->checkedAction())
+        old->setChecked(false); // a value no entry offers: nothing is ticked
 }
 
 QString AdditionalMenu::cutText(const QString& text, qsizetype length)
@@ -68,11 +97,9 @@ QStringList AdditionalMenu::adValues() const
 
 void AdditionalMenu::setAdValues(const QStringList& values)
 {
-    m_menu->clear();
-    for (const QString& v : values.mid(0, MaxAdValues)) {
-        const QString value = cutText(v, MaxAdTextLength);
-        m_menu->addAction(menuText(value))->setData(value);
-    }
+    m_menu->clear(); // deletes the entries, which leaves the group empty
+    for (const QString& v : values.mid(0, MaxAdValues))
+        addValueEntry(cutText(v, MaxAdTextLength));
 }
 
 void AdditionalMenu::additionalValueClick(QAction* entry)
@@ -85,9 +112,7 @@ void AdditionalMenu::additionalValueClick(QAction* entry)
     const QString value = entry->data().isValid()
                               ? entry->data().toString()
                               : TextUtils::cutFirst(entry->text(), QStringLiteral("&"));
-    setAdditionalValue(node, value);
-    if (node->parent())
-        Q_EMIT m_context.catalogue().listRefillRequested(node->parent());
+    setAdditionalValue(node, value); // the list shows it by itself
 }
 
 void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)

@@ -5,6 +5,7 @@
 class CommandContext;
 class ListModel;
 class QAction;
+class QActionGroup;
 class QMenu;
 class TreeNode;
 
@@ -39,10 +40,14 @@ public:
     void setAdditionalValue(TreeNode* node, const QString& value);
 
 private:
+    QAction* addValueEntry(const QString& value);
+    // The entry of the target's current value is ticked when the menu opens.
+    void tickCurrentValue();
     void additionalValueClick(QAction* entry);
 
     CommandContext& m_context;
     QMenu* m_menu;
+    QActionGroup* m_values; // the entries: one ticked at a time
     ListModel& m_listModel;
     bool m_recursChanging = false;
 };

@@ -1,6 +1,7 @@
 #include "forms/main/CategoryView.h"
 #include "catalogue/Artwork.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/LinkUpdates.h"
 #include "catalogue/ListModel.h"
 #include "catalogue/SettingKeys.h"
 #include "components/CellDelegate.h"
@@ -64,6 +65,11 @@ protected:
 private:
     std::function<bool(QMouseEvent*)> m_onPress;
 };
+
+bool isCategory(const TreeNode* node)
+{
+    return node && node->data() && node->data()->kind == nkCategory;
+}
 
 } // namespace
 
@@ -182,13 +188,6 @@ void CategoryView::connectViews()
     // The tree is drawn once after a bulk change, not once per node.
     connect(&nodes, &NodeTree::updatesSuspended, this,
             [this](bool suspended) { m_tree->setUpdatesEnabled(!suspended); });
-    connect(&nodes, &NodeTree::nodeDeleting, this, [this](TreeNode* node) {
-        if (m_listedNode && m_listedNode->isUnder(node))
-            m_listedNode = nullptr;
-        // A refill asked for during a fill runs after it, unless its node went.
-        if (m_pendingList && m_pendingList->isUnder(node))
-            m_pendingList = nullptr;
-    });
     connect(&m_context.catalogue(), &Catalogue::listRefillRequested, this,
             [this](TreeNode* category) {
                 if (listingNodes() && m_nodesRefill)
@@ -199,17 +198,46 @@ void CategoryView::connectViews()
 
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                // The view goes on using the new current index after this signal, so
-                // no node may be deleted here: relink questions wait for the next turn.
-                m_treeChanging = true;
-                CommandContext::guarded([&] { docsTreeChange(NodeTree::nodeOf(current)); });
-                m_treeChanging = false;
-                if (std::exchange(m_questionsDeferred, false))
-                    QTimer::singleShot(0, this, [this] {
-                        if (m_listedNode)
-                            CommandContext::guarded([this] { listCategory(m_listedNode); });
-                    });
+                NodeTree& tree = m_context.catalogue().nodes();
+                if (tree.changing()) {
+                    // The tree moved its current row off a node that is going:
+                    // the list follows once the change is through.
+                    m_currentAfterChange = NodeRef(tree, NodeTree::nodeOf(current));
+                    return;
+                }
+                currentNodeChanged(NodeTree::nodeOf(current));
             });
+    connect(&nodes, &NodeTree::changeFinished, this, [this] {
+        TreeNode* node = m_currentAfterChange;
+        m_currentAfterChange = NodeRef();
+        if (!node || node != selectedTreeNode())
+            return;
+        // A removal moved it, often within the listed category, again and
+        // again while links go: what is listed already stays (and so do
+        // found rows), only the comment follows.
+        if (listingNodes() || listsChildrenOf(isCategory(node) ? node : node->parent())) {
+            if (node->data())
+                showComment(node->data()->comments);
+            return;
+        }
+        currentNodeChanged(node);
+    });
+    // After a bulk change whatever survived of the listing is listed again.
+    connect(&nodes, &QAbstractItemModel::modelReset, this, [this] {
+        TreeNode* node = m_listedNode;
+        setListedNode(nullptr);
+        if (node)
+            CommandContext::guarded([&] { listCategory(node); });
+    });
+    // The caption and the status line follow what they show.
+    connect(&nodes, &NodeTree::nodeRenamed, this, [this](TreeNode* node) {
+        if (node == m_listedNode.get() && !listingNodes())
+            Q_EMIT titleChanged(QStringLiteral("Quillmere 3.3 - ") + node->text());
+    });
+    connect(&nodes, &NodeTree::recordChanged, this, [this](TreeNode* node) {
+        if (node == selectedTreeNode() && node->data())
+            showComment(node->data()->comments);
+    });
     m_tree->viewport()->installEventFilter(new MousePressFilter(this, [this](QMouseEvent* e) {
         if (e->button() != Qt::RightButton)
             return false;
@@ -278,60 +306,143 @@ QList<QAbstractItemView*> CategoryView::listViews() const
 
 // ---------------------------------------------------------------- list filling
 
+void CategoryView::currentNodeChanged(TreeNode* node)
+{
+    CommandContext::guarded([&] { docsTreeChange(node); });
+}
+
+void CategoryView::showComment(const QString& comments)
+{
+    m_commentLabel->setText(comments.isEmpty() ? QString()
+                                               : QStringLiteral("Comment: ") + comments);
+}
+
 void CategoryView::docsTreeChange(TreeNode* node)
 {
     if (!node || !node->data())
         return;
-    const QString& comments = node->data()->comments;
-    m_commentLabel->setText(comments.isEmpty() ? QString()
-                                               : QStringLiteral("Comment: ") + comments);
-    if (node->data()->kind == nkCategory) {
+    showComment(node->data()->comments);
+    if (isCategory(node)) {
         listCategory(node);
         return;
     }
     TreeNode* parent = node->parent();
-    if (parent && parent->data() && parent->data()->kind == nkCategory)
+    if (isCategory(parent))
         listCategory(parent);
+}
+
+void CategoryView::setListedNode(TreeNode* node)
+{
+    m_listedNode = NodeRef(m_context.catalogue().nodes(), node);
+}
+
+void CategoryView::showInTree(TreeNode* node)
+{
+    const NodeTree& nodes = m_context.catalogue().nodes();
+    for (TreeNode* up = node->parent(); up; up = up->parent())
+        m_tree->expand(nodes.indexOf(up));
+    const QModelIndex index = nodes.indexOf(node);
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
 }
 
 void CategoryView::listCategory(TreeNode* node)
 {
-    if (!node)
+    // After a bulk change (a load, a restore) its maker lists again.
+    if (!node || m_context.catalogue().nodes().updating())
         return;
-    if (m_listing) {
-        // Asked from inside a fill (the relink question removing a node):
-        // the running fill already lists what is left of its own category.
-        m_pendingList = node;
-        return;
+    const bool category = isCategory(node);
+    if (category) {
+        // The tree's current node is the listed category or an entry of it;
+        // becoming current lists it.
+        const TreeNode* current = selectedTreeNode();
+        if (current != node && (!current || current->parent() != node)) {
+            showInTree(node);
+            if (selectedTreeNode() == node && listsChildrenOf(node))
+                return;
+        }
     }
-    m_pendingList = nullptr;
     {
-        m_listing = true;
         m_listStack->setUpdatesEnabled(false);
         auto resume = qScopeGuard([this] {
-            m_listing = false;
             m_listStack->setUpdatesEnabled(true); // repaints the list once
         });
-        if (node != m_listedNode)
+        if (node != m_listedNode.get())
             m_listModel->clearSortMarks();
         Q_EMIT titleChanged(QStringLiteral("Quillmere 3.3 - ") + node->text());
-        const auto fill = [this](TreeNode* n) { fillListItem(n); };
-        if (node->data() && node->data()->kind == nkCategory) {
-            m_listModel->fillChildren(node, fill);
-            m_listedNode = m_listModel->source(); // null if the fill's questions deleted it
-        } else if (node != m_listedNode) {
-            m_listModel->fillSingle(node, fill);
-            m_listedNode = m_listModel->source();
+        if (category && listsChildrenOf(node)) {
+            // The rows are the category's already: listed again, none is selected.
+            for (QAbstractItemView* v : listViews())
+                v->selectionModel()->clear();
+        } else if (category) {
+            m_listModel->fillChildren(node);
+        } else if (node != m_listedNode.get()) {
+            m_listModel->fillSingle(node);
         } else {
             m_listModel->clear(); // the entry listed alone a second time: nothing to list
-            m_listedNode = node;
         }
+        setListedNode(node);
         // Icons and list lay a huge category out without measuring every
         // name (longer names are then cut short); smaller ones show them whole.
         m_listIcons->setUniformItemSizes(m_listModel->count() > UniformItemsFrom);
     }
-    if (TreeNode* next = std::exchange(m_pendingList, nullptr); next && next != m_listedNode)
-        listCategory(next);
+    checkListing();
+}
+
+bool CategoryView::listsChildrenOf(const TreeNode* category) const
+{
+    return category && m_listModel->listing() == ListModel::Listing::Children &&
+           m_listModel->source() == category;
+}
+
+void CategoryView::checkListing()
+{
+    const ListModel::Listing listing = m_listModel->listing();
+    if (listing != ListModel::Listing::Children && listing != ListModel::Listing::Single)
+        return;
+    Catalogue& catalogue = m_context.catalogue();
+    bool missing = false;
+    for (int r = 0; r < m_listModel->count(); ++r)
+        missing = checkOnDisk(catalogue, m_listModel->node(r)) || missing;
+    if (!missing || !m_context.commands().action(Id::RemoveOnAbsent)->isChecked())
+        return;
+    if (m_relinkAsking) {
+        m_relinkAgain = true;
+        return;
+    }
+    // The questions may remove entries: never under the command or the view
+    // that listed them, so in a step of their own.
+    if (std::exchange(m_relinkQueued, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_relinkQueued = false;
+        CommandContext::guarded([this] { askRelinkQuestions(); });
+    });
+}
+
+void CategoryView::askRelinkQuestions()
+{
+    Catalogue& catalogue = m_context.catalogue();
+    if (m_relinkAsking || catalogue.loading() || catalogue.nodes().updating())
+        return;
+    m_relinkAsking = true;
+    auto done = qScopeGuard([this] {
+        m_relinkAsking = false;
+        if (std::exchange(m_relinkAgain, false))
+            checkListing();
+    });
+    // The listing's missing entries as they stand now, in list order. Each
+    // answer may re-point or remove entries, or list something else.
+    std::vector<NodeRef> missing;
+    for (int r = 0; r < m_listModel->count(); ++r) {
+        TreeNode* n = m_listModel->node(r);
+        if (isFileLink(n) && n->imageIndex() == imgMissing)
+            missing.emplace_back(catalogue.nodes(), n);
+    }
+    QAction* ask = m_context.commands().action(Id::RemoveOnAbsent);
+    for (const NodeRef& n : missing)
+        if (n && ask->isChecked() && m_listModel->rowOf(n) >= 0)
+            checkListedNode(catalogue, n, true);
 }
 
 void CategoryView::listNodes(std::vector<TreeNode*> nodes)
@@ -346,19 +457,6 @@ void CategoryView::listNodes(std::vector<TreeNode*> nodes)
 bool CategoryView::listingNodes() const
 {
     return m_listModel->listsNodes();
-}
-
-void CategoryView::fillListItem(TreeNode* node)
-{
-    Catalogue& catalogue = m_context.catalogue();
-    const bool ask = m_context.commands().action(Id::RemoveOnAbsent)->isChecked();
-    if (ask && m_treeChanging) {
-        checkListedNode(catalogue, node, false);
-        if (node->imageIndex() == imgMissing)
-            m_questionsDeferred = true;
-        return;
-    }
-    checkListedNode(catalogue, node, ask);
 }
 
 void CategoryView::selectNode(TreeNode* node)
@@ -439,20 +537,17 @@ void CategoryView::listViewColumnClick(int column)
         return;
     int& direction = m_sortDirections[column];
     direction = direction == 0 ? 1 : -direction;
-    {
-        m_listStack->setUpdatesEnabled(false);
-        auto resume = qScopeGuard([this] { m_listStack->setUpdatesEnabled(true); });
-        m_listModel->clearSortMarks();
-        m_listModel->setSortMark(column, direction > 0 ? imgSortUp : imgSortDown);
-        m_listModel->sortBy((column + 1) * direction);
-    }
-    // The category takes the sorted order in the tree, and so in the file;
-    // rows from all over the tree (a filter's) leave the tree alone.
-    if (listingNodes())
-        return;
+    // A listed category takes the sorted order in the tree, and so in the
+    // file; rows from all over the tree (a filter's) leave the tree alone.
+    m_listStack->setUpdatesEnabled(false);
     m_tree->setUpdatesEnabled(false);
-    auto resume = qScopeGuard([this] { m_tree->setUpdatesEnabled(true); });
-    m_listModel->reorderTree();
+    auto resume = qScopeGuard([this] {
+        m_tree->setUpdatesEnabled(true);
+        m_listStack->setUpdatesEnabled(true);
+    });
+    m_listModel->clearSortMarks();
+    m_listModel->setSortMark(column, direction > 0 ? imgSortUp : imgSortDown);
+    m_listModel->sortBy((column + 1) * direction);
 }
 
 void CategoryView::showContextMenu(QAbstractItemView* view, const QPoint& globalPos)

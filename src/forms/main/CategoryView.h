@@ -1,4 +1,6 @@
 #pragma once
+#include "catalogue/NodeTree.h"
+
 #include <QObject>
 #include <QPoint>
 #include <functional>
@@ -35,10 +37,13 @@ public:
     QLabel* commentLabel() const { return m_commentLabel; }
 
     // Lists a category's children, or an entry alone; the window's title
-    // follows. Asked for during a fill, it runs once the fill is through.
+    // follows, and the tree's current node becomes the category (unless it
+    // is an entry of it). The on-disk check of the listed documents and
+    // folders follows at once; their relink questions, when the option asks
+    // for them, come as a step of their own once the command is through.
     void listCategory(TreeNode* node);
     TreeNode* listedNode() const { return m_listedNode; }
-    void setListedNode(TreeNode* node) { m_listedNode = node; }
+    void setListedNode(TreeNode* node);
     // What a change of the tree's node shows: its comment, and its category
     // (or itself, a category) listed.
     void showNode(TreeNode* node) { docsTreeChange(node); }
@@ -49,6 +54,12 @@ public:
     // While nodes are listed, a refill the catalogue asks for runs Refill
     // instead of listing a category (the filter lists its result again).
     void setNodesRefill(std::function<void()> refill) { m_nodesRefill = std::move(refill); }
+    // The relink question for each missing document or folder listed, in
+    // list order, now (when "Delete non-actual links" is on).
+    void askRelinkQuestions();
+    // Makes Node the tree's current node (which lists it or its category),
+    // the categories above it unfolded.
+    void showInTree(TreeNode* node);
     // Selects node in the tree (which lists it or its category).
     void selectNode(TreeNode* node);
     // Node making with the view's part: the new category is scrolled into
@@ -92,7 +103,12 @@ private:
     void connectViews();
     void connectCommands();
     void docsTreeChange(TreeNode* node);
-    void fillListItem(TreeNode* node);
+    // The tree's current node moved: its comment and its listing.
+    void currentNodeChanged(TreeNode* node);
+    void showComment(const QString& comments);
+    bool listsChildrenOf(const TreeNode* category) const;
+    // The on-disk check of what is listed; the relink questions are queued.
+    void checkListing();
     void listViewColumnClick(int column);
     void showContextMenu(QAbstractItemView* view, const QPoint& globalPos);
     void btnViewClick();
@@ -106,13 +122,15 @@ private:
     ListModel* m_listModel = nullptr;
     QLabel* m_commentLabel = nullptr;
 
-    TreeNode* m_listedNode = nullptr;
+    NodeRef m_listedNode;
+    // The tree's current node when a change of the tree moved it there: it
+    // is listed once the change is through.
+    NodeRef m_currentAfterChange;
     int m_sortDirections[5] = {0, 0, 0, 0, 0}; // per column: 0 never sorted, 1 or -1
     ViewStyle m_viewStyle = Details;
-    int m_treeWidth;                   // what the tree is given until it is laid out
-    bool m_listing = false;            // a fill is running
-    TreeNode* m_pendingList = nullptr; // asked for while a fill was running
-    bool m_treeChanging = false;       // inside the tree's current-node change
-    bool m_questionsDeferred = false;  // relink questions wait for the change to end
+    int m_treeWidth;             // what the tree is given until it is laid out
+    bool m_relinkQueued = false; // the relink questions' step is on its way
+    bool m_relinkAsking = false; // they are being asked
+    bool m_relinkAgain = false;  // a listing while they were asked wants its own step
     std::function<void()> m_nodesRefill;
 };

@@ -27,6 +27,29 @@ constexpr int LineHeight = 16;
 constexpr int IndentPerLevel = 2; // spaces per level of the folder list
 constexpr int FolderRole = Qt::UserRole;
 
+// A list that shows whole lines only: the room below the last whole line
+// stays empty instead of showing a line cut in half.
+class WholeLinesList : public QListWidget
+{
+public:
+    WholeLinesList(int lineHeight, QWidget* parent) : QListWidget(parent), m_lineHeight(lineHeight)
+    {
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // names too long show in the tip
+        setBackgroundRole(QPalette::Base);                    // the spare room looks like the list
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        setViewportMargins(0, 0, 0, contentsRect().height() % m_lineHeight);
+        QListWidget::resizeEvent(event);
+    }
+
+private:
+    int m_lineHeight;
+};
+
 } // namespace
 
 FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
@@ -51,7 +74,7 @@ FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
     m_caption->setFixedHeight(CaptionHeight);
     m_caption->setStyleSheet(QStringLiteral("color: white; font-weight: bold; padding: 1px;"));
     m_caption->setCursor(Qt::SizeAllCursor);
-    m_dirList = new QListWidget(m_panel);
+    m_dirList = new WholeLinesList(LineHeight, m_panel);
     m_dirList->setObjectName(QStringLiteral("DirListBox"));
     m_dirList->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_dirList->addAction(context.commands().action(Id::Explore));

@@ -15,29 +15,48 @@ HotKeyControl::HotKeyControl(CommandContext& context, TrayControl& tray)
 
 void HotKeyControl::assignHotKey(int key)
 {
-    if (const QString failure = tryAssignHotKey(key); !failure.isEmpty())
+    if (const QString failure = assign(key); !failure.isEmpty())
         MessageDialogs::errorBox(failure);
 }
 
 QString HotKeyControl::tryAssignHotKey(int key)
 {
-    if (key == m_hotKey)
+    // A copy started beside another one that holds the key must not lose the
+    // user's combination: the settings keep it whatever the desktop answers.
+    m_wanted = key;
+    return assign(key);
+}
+
+QString HotKeyControl::assign(int key)
+{
+    if (key == m_hotKey) {
+        setWanted(key); // clearing the field drops a refused combination too
         return QString();
+    }
     const int old = m_hotKey;
-    setShown(key);
-    if (registerKey(key))
+    showInTray(key);
+    if (registerKey(key)) {
+        m_hotKey = key;
+        setWanted(key);
         return QString();
-    setShown(old);
+    }
+    showInTray(old);
     registerKey(old);
     return QStringLiteral("Unable to assign <%1> as hotkey.\nYou can assign other key combination.")
         .arg(HotKeyCodes::text(key));
 }
 
-void HotKeyControl::setShown(int key)
+void HotKeyControl::setWanted(int key)
 {
-    m_hotKey = key;
-    m_tray.setShowHotKeyText(HotKeyCodes::text(key));
+    if (key == m_wanted)
+        return;
+    m_wanted = key;
     Q_EMIT hotKeyChanged(key);
+}
+
+void HotKeyControl::showInTray(int key)
+{
+    m_tray.setShowHotKeyText(HotKeyCodes::text(key));
 }
 
 bool HotKeyControl::registerKey(int key)
@@ -52,5 +71,5 @@ bool HotKeyControl::registerKey(int key)
         return true;
     const unsigned modifiers = FileUtils::hotKeyModifiersToX11(
         FileUtils::shiftToHotKeyModifiers(HotKeyCodes::shiftStateOf(key)));
-    return m_grab->grab(HotKeyCodes::keysymOf(key), modifiers);
+    return m_grab->grab(HotKeyCodes::keysymsOf(key), modifiers);
 }

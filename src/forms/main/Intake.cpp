@@ -1,5 +1,6 @@
 #include "forms/main/Intake.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueListing.h"
 #include "components/DropTarget.h"
 #include "components/MessageDialogs.h"
 #include "components/UrlDropTarget.h"
@@ -255,17 +256,12 @@ TreeNode* Intake::orMainCategory(TreeNode* target)
 void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
 {
     QWidget& window = m_context.window();
-    TreeNode* target =
-        orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint)));
-    const QPoint menuPoint = window.mapToGlobal(windowPoint);
     // The folder menus let other events run: a target that goes meanwhile
     // leaves the files to the main category.
-    const auto forget = connect(&m_context.catalogue().nodes(), &NodeTree::nodeDeleting, this,
-                                [&target](TreeNode* gone) {
-                                    if (target && target->isUnder(gone))
-                                        target = nullptr;
-                                });
-    const auto disconnectForget = qScopeGuard([&] { disconnect(forget); });
+    const NodeRef target(
+        m_context.catalogue().nodes(),
+        orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint))));
+    const QPoint menuPoint = window.mapToGlobal(windowPoint);
     QStringList toFile;
     for (const QString& name : names) {
         if (!isDirectory(name)) {
@@ -354,6 +350,25 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
                         .arg(refused.size() - 1);
         MessageDialogs::errorBox(text, tree);
     }
+}
+
+void Intake::fileItems(const QStringList& items, const QStringList& category)
+{
+    CommandContext::guarded([&] {
+        Catalogue& catalogue = m_context.catalogue();
+        TreeNode* target = orMainCategory(CatalogueListing::categoryAtPath(catalogue, category));
+        QStringList files, addresses;
+        for (const QString& item : items)
+            (item.startsWith(u'/') ? files : addresses) << item;
+        fileBatch(files, target);
+        // No page title comes with an address typed on the command line.
+        for (const QString& address : addresses)
+            catalogue.addLinkNode(address, target, address, true);
+        // The tree and the list show where the items went.
+        m_view.tree()->setCurrentIndex(catalogue.nodes().indexOf(target));
+        m_view.listCategory(target);
+    });
+    Q_EMIT intakeDone();
 }
 
 // ---------------------------------------------------------------- hyperlinks
@@ -462,33 +477,26 @@ void Intake::clearDragHint()
 void Intake::acPasteUrlExecute()
 {
     Catalogue& catalogue = m_context.catalogue();
-    std::vector<TreeNode*> categories;
+    // Held: a category that goes while the dialog is open is no target any more.
+    std::vector<NodeRef> categories;
     QStringList entries;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         for (TreeNode* n = catalogue.nodes().getFirstNode(); n; n = n->getNext())
             if (n->data() && n->data()->kind == nkCategory) {
-                categories.push_back(n);
+                categories.emplace_back(catalogue.nodes(), n);
                 entries << QString(4 * n->level(), u' ') + n->text();
             }
     }
     PasteUrlDialog dialog(&m_context.window());
     dialog.setCategories(entries);
-    // A category that goes while the dialog is open is no target any more.
-    const auto forget =
-        connect(&catalogue.nodes(), &NodeTree::nodeDeleting, this, [&categories](TreeNode* gone) {
-            for (TreeNode*& c : categories)
-                if (c && c->isUnder(gone))
-                    c = nullptr;
-        });
     const int result = dialog.exec();
-    disconnect(forget);
     if (result == QDialog::Accepted) {
         // By position, not by name: names repeat and may carry blanks.
         const int chosen = dialog.cbCategory->currentIndex();
         TreeNode* category = chosen >= 0 && size_t(chosen) < categories.size()
-                                 ? categories[size_t(chosen)]
+                                 ? categories[size_t(chosen)].get()
                                  : nullptr;
         category = orMainCategory(category);
         QString title = TextUtils::withoutBidiControls(dialog.edTitle->text());

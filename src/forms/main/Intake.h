@@ -56,6 +56,10 @@ public:
     // Files the names (no folder questions) at Target in one batch: the
     // tree is drawn and the list refilled once.
     void fileBatch(const QStringList& names, TreeNode* target);
+    // Items from the command line (absolute paths and addresses) filed as
+    // a drop on the category at Category would file them (folders as single
+    // entries); the category is made when missing, the main one when empty.
+    void fileItems(const QStringList& items, const QStringList& category);
 
 Q_SIGNALS:
     // A drop, a placement or "Add URL..." has been dealt with.

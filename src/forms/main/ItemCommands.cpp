@@ -5,6 +5,7 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
+#include "forms/main/RealFiles.h"
 #include "utils/FileOperations.h"
 #include "utils/PathTests.h"
 
@@ -22,30 +23,6 @@ using Commands::Id;
 
 namespace
 {
-
-// Nodes that a command keeps referring to while something it runs may delete
-// them: each entry becomes null once its node (or an ancestor) goes.
-class NodeWatch
-{
-public:
-    NodeWatch(NodeTree& nodes, std::initializer_list<TreeNode*> watched) : m_nodes(watched)
-    {
-        m_connection = QObject::connect(&nodes, &NodeTree::nodeDeleting, [this](TreeNode* gone) {
-            for (TreeNode*& n : m_nodes)
-                if (n && n->isUnder(gone))
-                    n = nullptr;
-        });
-    }
-    ~NodeWatch() { QObject::disconnect(m_connection); }
-    NodeWatch(const NodeWatch&) = delete;
-    NodeWatch& operator=(const NodeWatch&) = delete;
-
-    TreeNode* operator[](size_t i) const { return m_nodes[i]; }
-
-private:
-    std::vector<TreeNode*> m_nodes;
-    QMetaObject::Connection m_connection;
-};
 
 bool isCategory(const TreeNode* node)
 {
@@ -95,7 +72,8 @@ void ItemCommands::acNewCategExecute()
 
 void ItemCommands::acAddCommentsExecute()
 {
-    TreeNode* node = m_context.targetNode();
+    NodeTree& nodes = m_context.catalogue().nodes();
+    const NodeRef node(nodes, m_context.targetNode());
     if (!node || !node->data())
         return;
     QInputDialog dialog(&m_context.window());
@@ -104,16 +82,14 @@ void ItemCommands::acAddCommentsExecute()
     dialog.setLabelText(QStringLiteral("Type or change the comment"));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(node->data()->comments);
-    NodeWatch watch(m_context.catalogue().nodes(), {node});
     const bool accepted = dialog.exec() == QDialog::Accepted;
-    if (!watch[0])
+    if (!node)
         return;
     // Cancel gives the comment back as it was; the parent is selected either way.
     const QString comments = accepted ? dialog.textValue() : node->data()->comments;
-    m_context.catalogue().nodes().editRecord(node,
-                                             [&](NodeInfo& info) { info.comments = comments; });
+    nodes.editRecord(node, [&](NodeInfo& info) { info.comments = comments; });
     if (TreeNode* parent = node->parent())
-        m_view.tree()->setCurrentIndex(m_context.catalogue().nodes().indexOf(parent));
+        m_view.tree()->setCurrentIndex(nodes.indexOf(parent));
 }
 
 // ---------------------------------------------------------------- remove, delete
@@ -140,7 +116,8 @@ void ItemCommands::removeSelection(bool deleteFile)
 void ItemCommands::removeTreeSelection(bool deleteFile)
 {
     Catalogue& catalogue = m_context.catalogue();
-    TreeNode* node = m_view.selectedTreeNode();
+    NodeTree& nodes = catalogue.nodes();
+    const NodeRef node(nodes, m_view.selectedTreeNode());
     if (!node || node == catalogue.topCategory)
         return;
     if (!deleteFile && !MessageDialogs::askYesNoFmt(
@@ -148,13 +125,15 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
                            MessageDialogs::DefaultHorzOffset, MessageDialogs::DefaultVertOffset,
                            m_context.commands().anchor(Id::RemoveItem)))
         return;
-    NodeWatch watch(catalogue.nodes(), {node, nodeToListAfter(node)});
+    if (!node)
+        return; // gone while the question was open
+    const NodeRef listNext(nodes, nodeToListAfter(node));
     if (deleteFile && !deleteRealFile(node))
         return;
     // The node may have gone with the other links to its file; then the
     // choice made before stands, if that node is still there.
-    TreeNode* next = watch[0] ? nodeToListAfter(node) : watch[1];
-    if (watch[0])
+    TreeNode* next = node ? nodeToListAfter(node) : listNext.get();
+    if (node)
         removeNode(node);
     if (next)
         m_view.listCategory(next);
@@ -162,8 +141,8 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
 
 void ItemCommands::removeListSelection(bool deleteFile)
 {
-    Catalogue& catalogue = m_context.catalogue();
-    TreeNode* node = m_view.listNodeAt(m_view.selectedListRow());
+    NodeTree& nodes = m_context.catalogue().nodes();
+    const NodeRef node(nodes, m_view.listNodeAt(m_view.selectedListRow()));
     if (!node)
         return;
     if (!deleteFile &&
@@ -171,16 +150,20 @@ void ItemCommands::removeListSelection(bool deleteFile)
             QStringLiteral("Remove \"%s\" ?"), {node->text()}, MessageDialogs::DefaultHorzOffset,
             MessageDialogs::DefaultVertOffset, m_context.commands().anchor(Id::RemoveItem)))
         return;
+    if (!node)
+        return;
     const bool category = isCategory(node);
-    NodeWatch watch(catalogue.nodes(), {node, node->parent()});
+    const NodeRef parent(nodes, node->parent());
     if (deleteFile && !deleteRealFile(node))
         return;
-    if (watch[0])
+    if (node)
         removeNode(node); // its row goes with it
+    if (m_view.listingNodes())
+        return; // the other found rows stay, and the filter with them
     if (category)
         m_view.listCategory(m_view.selectedTreeNode());
-    else if (watch[1])
-        m_view.listCategory(watch[1]);
+    else if (parent)
+        m_view.listCategory(parent);
 }
 
 void ItemCommands::removeNode(TreeNode* node)
@@ -202,11 +185,16 @@ bool ItemCommands::deleteRealFile(TreeNode* node)
         info->kind == nkDoc ? FileUtils::fileExists(path) : FileUtils::directoryExists(path);
     if (!exists)
         return false;
+    Catalogue& catalogue = m_context.catalogue();
+    // The catalogue's own folder gone, the end of the run could save nothing.
+    if (const QString why = RealFiles::refusal(catalogue, path, true); !why.isEmpty()) {
+        MessageDialogs::errorBox(why, &m_context.window());
+        return false;
+    }
     // The file operation asks its own confirmation and shows its own errors;
     // a refusal by the trash is a failure, never a permanent delete.
     if (!FileUtils::deletePath(path, true))
         return false;
-    Catalogue& catalogue = m_context.catalogue();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     updateLinksTo(

@@ -13,7 +13,6 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMainWindow>
-#include <QScopeGuard>
 #include <QTreeView>
 
 using namespace FileUtils;
@@ -114,34 +113,30 @@ void Opening::openTarget(const QString& target)
     if (isEMail(target) && !target.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive))
         address = QStringLiteral("mailto:") + target;
     if (!Desktop::openUrl(address))
-        throw CatalogueError(QStringLiteral("Cannot execute ShellExecute function!"));
+        throw CatalogueError(QStringLiteral(
+            "Cannot open it: the desktop has no application for this kind of item."));
 }
 
-void Opening::openNode(TreeNode* node)
+void Opening::openNode(TreeNode* target)
 {
-    if (node->data()->kind == nkURL) {
-        openTarget(node->data()->fullName);
+    if (target->data()->kind == nkURL) {
+        openTarget(target->data()->fullName);
         return;
     }
     Catalogue& catalogue = m_context.catalogue();
-    // The list refill that follows may ask the relink question about this
-    // node and about others in the same list; any answer may remove this
-    // node, and then it must not be touched again.
-    bool gone = false;
-    const QMetaObject::Connection watch = connect(&catalogue.nodes(), &NodeTree::nodeDeleting, this,
-                                                  [node, &gone](TreeNode* deleted) {
-                                                      if (!gone && node->isUnder(deleted))
-                                                          gone = true;
-                                                  });
-    auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
-    m_relinkAskedFor = nullptr;
+    // Its category is listed again, and its listing's relink questions may
+    // remove it: held, not pointed at.
+    const NodeRef node(catalogue.nodes(), target);
     catalogue.refreshNodeIcon(node, false);
-    // Once the question was asked about this node, it is re-pointed or gone,
-    // and that is the answer.
-    const bool asked = m_relinkAskedFor == node;
-    m_relinkAskedFor = nullptr;
-    if (gone || asked)
+    if (!node)
         return;
+    if (node->imageIndex() == imgMissing && m_view.listModel().rowOf(node) >= 0 &&
+        m_context.commands().action(Id::RemoveOnAbsent)->isChecked()) {
+        // The listing's relink questions, this one's among them, are the
+        // answer to this opening: it is re-pointed or gone.
+        m_view.askRelinkQuestions();
+        return;
+    }
     const QString path = node->data()->fullName;
     if (probePath(path).exists) // one look at the disk for file or folder alike
         openTarget(path);
@@ -168,9 +163,8 @@ void Opening::listViewDblClick()
     if (!node || !node->data())
         return;
     if (ListModel::cellText(node, ListModel::colLocation).isEmpty()) {
-        // A category in the list: entered as in the tree.
+        // A category in the list: entered as in the tree, which lists it.
         m_view.selectNode(node);
-        m_view.listCategory(node);
     } else {
         openNode(node);
     }
@@ -189,10 +183,12 @@ void Opening::acFindObjectExecute()
     openTarget(folderPart(node->data()->fullName));
 }
 
-bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode* node,
+bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode* target,
                              const QString& comments)
 {
     Catalogue& catalogue = m_context.catalogue();
+    // Held across the question and the file dialog.
+    const NodeRef node(catalogue.nodes(), target);
     // The additional-field value is the user's own data: a relinked or
     // missing document keeps it.
     const QString additional = node->data() ? node->data()->sAdditional : QString();
@@ -200,7 +196,6 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
         catalogue.fillDocNode(node, name, path, comments, additional, true);
         return true;
     }
-    m_relinkAskedFor = node;
     const QString question = QStringLiteral("The document\r") + path + QStringLiteral("\r") +
                              QStringLiteral("was replaced or removed.") + QStringLiteral("\r") +
                              QStringLiteral("To define its new location, click \"Yes\"") +
@@ -213,6 +208,8 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
         picked = g_pickFile ? g_pickFile(title, folder)
                             : QFileDialog::getOpenFileName(&m_context.window(), title, folder);
     }
+    if (!node)
+        return false; // gone meanwhile: nothing is left to relink
     if (!picked.isEmpty() && fileExists(picked)) {
         catalogue.fillDocNode(node, name, picked, comments, additional, false);
         return true;

@@ -47,7 +47,4 @@ private:
 
     CommandContext& m_context;
     CategoryView& m_view;
-    // The node the relink question was last asked about, so an opening that
-    // triggered it stops there.
-    TreeNode* m_relinkAskedFor = nullptr;
 };

@@ -2,9 +2,11 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class CategoryView;
 class CommandContext;
+class NodeRef;
 class PropertiesDialog;
 class TreeNode;
 
@@ -32,16 +34,13 @@ public:
         DialogHook m_previous;
     };
 
-    // The same place for two spellings of one path ("/a/./b", "/a/b/", a
-    // link to it): moving one onto the other must not happen.
-    static bool samePlace(const QString& a, const QString& b);
-    // Where an item moved to Destination ends up: inside it when it names
-    // an existing folder or ends with '/'.
-    static QString movedTo(const QString& source, const QString& destination);
-
 private:
     void acPropertiesExecute();
-    void moveLocation(TreeNode* node, const QString& location);
+    // The typed location as the move's destination ("~" expanded), or none:
+    // nothing moves for an entry without a file, and a location that holds a
+    // line break or is not absolute is refused with a message.
+    std::optional<QString> checkedLocation(const TreeNode* node, const QString& typed);
+    void moveLocation(const NodeRef& node, const QString& typed);
 
     CommandContext& m_context;
     CategoryView& m_view;

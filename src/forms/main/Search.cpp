@@ -66,7 +66,7 @@ private:
 
 Search::Search(CommandContext& context, CategoryView& view)
     : QObject(&view), m_context(context), m_view(view), m_search(context.catalogue().search()),
-      m_filter(context.catalogue().nodes())
+      m_filter(m_search.index())
 {
     setObjectName(QStringLiteral("Search"));
     m_dialog = new FindDialog(&context.window());
@@ -154,6 +154,10 @@ void Search::showHit(TreeNode* node)
     const QModelIndex index = nodes.indexOf(node);
     tree->setCurrentIndex(index);
     tree->scrollTo(index);
+    // A hit that was the tree's current node already changed nothing above:
+    // it is shown all the same, which ends a filter.
+    if (m_view.listingNodes())
+        m_view.showNode(node);
     for (QAbstractItemView* list : m_view.listViews())
         list->selectionModel()->clear();
 }
@@ -195,15 +199,36 @@ void Search::createFilter()
     new KeyFilter(m_filterEdit, [this](int key) { return filterKey(key); });
 
     m_view.setNodesRefill([this] { applyFilter(); });
-    // Any other listing (a node chosen in the tree, a find's hit) ends the
-    // filter: its text goes with it.
+    // Any other listing (a node chosen in the tree, a found category
+    // opened, a find's hit) ends the filter: its text goes with it, and the
+    // status line and the caption are what that listing made them.
     connect(&m_view.listModel(), &QAbstractItemModel::modelReset, this, [this] {
-        if (m_listingFound || m_view.listModel().listsNodes() ||
-            filterWords(m_filterEdit->text()).isEmpty())
+        if (m_listingFound || m_view.listModel().listsNodes() || !m_filtering)
             return;
+        m_filtering = false;
         const QSignalBlocker quiet(m_filterEdit);
         m_filterEdit->clear();
+        m_context.window().statusBar()->clearMessage();
     });
+    // A click on the tree's current node shows it again, as a click on any
+    // other node would: the filter ends.
+    connect(m_view.tree(), &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (m_view.listingNodes() && index == m_view.tree()->currentIndex())
+            CommandContext::guarded([this, index] { m_view.showNode(NodeTree::nodeOf(index)); });
+    });
+    // Found rows removed (with their nodes) leave the count behind.
+    connect(&m_view.listModel(), &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (m_filtering && m_view.listingNodes())
+            showFoundCount();
+    });
+}
+
+void Search::showFoundCount()
+{
+    const int count = m_view.listModel().count();
+    m_context.window().statusBar()->showMessage(
+        count == 1 ? QStringLiteral("1 entry found")
+                   : QStringLiteral("%1 entries found").arg(count));
 }
 
 void Search::applyFilter()
@@ -215,31 +240,33 @@ void Search::applyFilter()
     }
     m_listingFound = true;
     auto done = qScopeGuard([this] { m_listingFound = false; });
+    m_filtering = true;
     m_view.listNodes(m_filter.match(text));
     ListModel& model = m_view.listModel();
     // The first row is ready for Enter.
     if (model.count() > 0)
         m_view.listViews().constFirst()->selectionModel()->setCurrentIndex(
             model.index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_context.window().statusBar()->showMessage(
-        model.count() == 1 ? QStringLiteral("1 entry found")
-                           : QStringLiteral("%1 entries found").arg(model.count()));
+    showFoundCount();
+    m_context.window().setWindowTitle(
+        QStringLiteral("Quillmere 3.3 - Found: \"%1\"").arg(text.simplified()));
 }
 
 void Search::endFilter()
 {
-    // A large catalogue's keys take about as much memory as its texts.
-    m_filter.release();
+    m_filtering = false;
     if (!m_view.listingNodes())
         return;
     m_context.window().statusBar()->clearMessage();
     TreeNode* listed = m_view.listedNode();
     // An entry listed alone would be listed as nothing when asked again.
     m_view.setListedNode(nullptr);
-    if (listed)
-        m_view.listCategory(listed);
-    else
+    if (listed) {
+        m_view.listCategory(listed); // its caption with it
+    } else {
         m_view.listModel().clear();
+        m_context.window().setWindowTitle(QStringLiteral("Quillmere 3.3"));
+    }
 }
 
 void Search::openFilteredRow()

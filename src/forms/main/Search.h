@@ -43,6 +43,8 @@ private:
     void applyFilter();
     // Back to the category that was listed before the filter.
     void endFilter();
+    // "N entries found" on the status line.
+    void showFoundCount();
     void openFilteredRow();
     bool filterKey(int key);
 
@@ -54,4 +56,5 @@ private:
     QLineEdit* m_filterEdit = nullptr;
     QAction* m_focusFilter = nullptr;
     bool m_listingFound = false; // the filter is filling the list
+    bool m_filtering = false;    // found rows are listed for the field's text
 };

@@ -7,6 +7,7 @@
 #include "forms/main/HotKeyControl.h"
 #include "forms/main/WindowSettings.h"
 #include "utils/Desktop.h"
+#include "utils/Installation.h"
 #include "utils/TextUtils.h"
 
 #include <QAction>
@@ -34,7 +35,7 @@ Options ServiceCommands::currentOptions() const
 {
     const CommandActions& commands = m_context.commands();
     Options o;
-    o.hotKey = m_parts.hotKey.hotKey();
+    o.hotKey = m_parts.hotKey.wantedHotKey();
     o.autoStart = commands.action(Id::AutoStart)->isChecked();
     o.removeOnAbsent = commands.action(Id::RemoveOnAbsent)->isChecked();
     for (int c = Options::FirstColumn; c <= Options::LastColumn; ++c)
@@ -78,20 +79,34 @@ void ServiceCommands::acOptionsExecute()
 void ServiceCommands::acAutoStartExecute()
 {
     // The action has flipped its tick already; the entry follows it.
-    Desktop::setAutoStart(QApplication::applicationName(), QApplication::applicationFilePath(),
-                          m_context.commands().action(Id::AutoStart)->isChecked());
+    QAction* action = m_context.commands().action(Id::AutoStart);
+    if (Desktop::setAutoStart(QString::fromUtf16(Installation::DesktopId),
+                              Desktop::executablePath(), action->isChecked()))
+        return;
+    action->setChecked(false);
+    throw std::runtime_error(
+        "Cannot start the program at login: its own path cannot be read, or a folder name in "
+        "it is not UTF-8 text, which the desktop's autostart entries cannot hold.");
 }
 
 QString ServiceCommands::helpFile()
 {
-    return QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
+    return Installation::helpFile(QApplication::applicationDirPath());
 }
 
 void ServiceCommands::help1Click()
 {
     const QString file = helpFile();
-    if (!QFileInfo(file).isFile() || !Desktop::openUrl(file))
+    if (!QFileInfo(file).isFile())
         throw std::runtime_error("Cannot open help file.\nPlease search it in Quillmere folder.");
+    // The page is there, but the desktop has nothing that shows web pages:
+    // say so, and where the page is, so it can be opened by hand.
+    if (!Desktop::openUrl(file))
+        throw std::runtime_error(
+            QStringLiteral("Cannot open help file: no application for web pages is set up on "
+                           "this desktop.\nThe help is the file \"%1\".")
+                .arg(file)
+                .toStdString());
 }
 
 void ServiceCommands::faq1Click()

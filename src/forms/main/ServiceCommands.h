@@ -34,7 +34,7 @@ public:
     // non-actual links.
     void applyOptions(const Options& chosen);
 
-    // The help page beside the executable.
+    // The help page (beside the executable, else where an install puts it).
     static QString helpFile();
 
 private:

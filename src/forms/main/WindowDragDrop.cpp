@@ -5,14 +5,11 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandContext.h"
 #include "forms/main/FoldersPanel.h"
-#include "forms/main/Properties.h"
-#include "utils/FileOperations.h"
+#include "forms/main/RealFiles.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -65,11 +62,6 @@ WindowDragDrop::WindowDragDrop(CommandContext& context, CategoryView& view, Fold
     m_dropRow->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_dropRow->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_dropRow->hide();
-
-    connect(&context.catalogue().nodes(), &NodeTree::nodeDeleting, this, [this](TreeNode* going) {
-        if (m_source && m_source->isUnder(going))
-            m_source = nullptr;
-    });
 }
 
 bool WindowDragDrop::eventFilter(QObject* watched, QEvent* event)
@@ -147,7 +139,7 @@ bool WindowDragDrop::sourceFilter(QAbstractItemView* view, QEvent* event)
 
 void WindowDragDrop::startDrag(QAbstractItemView* view, TreeNode* node)
 {
-    m_source = node;
+    m_source = NodeRef(m_context.catalogue().nodes(), node);
     m_view.commentLabel()->setText(QStringLiteral("To copy keep the \"Ctrl\" key down"));
     auto* mime = new QMimeData;
     mime->setData(QString::fromLatin1(NodesMimeType), QByteArray::number(node->absoluteIndex()));
@@ -185,8 +177,15 @@ void WindowDragDrop::docsTreeEndDrag()
     m_dropRow->hide();
     clearRefusal();
     m_view.commentLabel()->clear();
-    if (TreeNode* node = std::exchange(m_source, nullptr))
-        m_view.showNode(node);
+    TreeNode* node = m_source;
+    TreeNode* result = m_result;
+    m_source = m_result = NodeRef();
+    // After a drop the tree shows the entry it made or moved, the list its
+    // category; otherwise what the dragged node stands in.
+    if (result && result != m_view.selectedTreeNode())
+        m_view.showInTree(result); // the change of the current node shows it
+    else if (result || node)
+        m_view.showNode(result ? result : node);
 }
 
 // ---------------------------------------------------------------- the tree
@@ -284,12 +283,14 @@ void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
         if (parent)
             m_view.selectNode(parent);
         m_view.selectNode(made);
+        m_result = NodeRef(nodes, made);
         return;
     }
     if (target->isUnder(source))
         return; // never into its own subtree
     const int row = intoCategory ? 0 : first ? nodes.rootCount() : target->index();
     nodes.moveTo(source, parent, row);
+    m_result = m_source;
     if (parent)
         nodes.expand(parent, false);
 }
@@ -332,7 +333,8 @@ bool WindowDragDrop::dirListFilter(QEvent* event)
 
 void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
 {
-    TreeNode* source = m_source;
+    // Held: the file operations' questions let the event loop run.
+    const NodeRef source = m_source;
     QListWidget* dirList = m_folders.dirList();
     const QModelIndex line = dirList->indexAt(at);
     if (!source || !line.isValid())
@@ -340,18 +342,20 @@ void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
     dirList->setCurrentRow(line.row());
     const QString folder = m_folders.folderOfLine(line.row());
     const QString sourcePath = source->data()->fullName;
-    const QString name = QFileInfo(QDir::cleanPath(sourcePath)).fileName();
-    const QString destination = FoldersPanel::joinPath(folder, name);
-    // Dropped on its own folder: it is there already, and a copy onto
-    // itself could only lose it.
-    if (name.isEmpty() || Properties::samePlace(sourcePath, destination))
+    Catalogue& catalogue = m_context.catalogue();
+    // Into the folder under its own name; one of that name there is asked
+    // about, and the entries record where it really went.
+    const QString destination =
+        RealFiles::moveOrCopy(catalogue, sourcePath, folder, !copy, dirList);
+    if (destination.isEmpty())
         return;
-    if (!FileUtils::copyOrMove(sourcePath, destination, false, !copy))
-        return; // the file operations told the user why
     m_folders.setCurrentFolder(folder);
-    NodeTree& nodes = m_context.catalogue().nodes();
-    nodes.editRecord(source, [&](NodeInfo& info) { info.fullName = destination; });
+    NodeTree& nodes = catalogue.nodes();
+    if (source)
+        nodes.editRecord(source, [&](NodeInfo& info) { info.fullName = destination; });
     if (copy) {
+        if (!source)
+            return;
         // The dragged entry now stands for the copy, a new one before it
         // for the file at the old place.
         TreeNode* original = copyNode(source, source->parent(), source);
@@ -359,9 +363,11 @@ void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
         if (original->parent())
             m_view.selectNode(original->parent());
         m_view.selectNode(original);
+        m_result = NodeRef(nodes, original);
         return;
     }
-    updateLinksTo(m_context.catalogue().search(), nodes, sourcePath, destination,
+    m_result = source;
+    updateLinksTo(catalogue.search(), nodes, sourcePath, destination,
                   [this](const QString& question) {
                       return MessageDialogs::askYesNo(question, &m_context.window());
                   });

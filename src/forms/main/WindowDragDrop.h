@@ -1,4 +1,6 @@
 #pragma once
+#include "catalogue/NodeTree.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -9,7 +11,6 @@ class FoldersPanel;
 class QAbstractItemView;
 class QDropEvent;
 class QFrame;
-class TreeNode;
 
 // Drags of entries inside the window: from the tree or the list onto a tree
 // row (a move, or with Ctrl a copy of the node), or onto a line of the
@@ -50,7 +51,8 @@ private:
     CommandContext& m_context;
     CategoryView& m_view;
     FoldersPanel& m_folders;
-    TreeNode* m_source = nullptr;
+    NodeRef m_source;
+    NodeRef m_result; // what a drop made or moved
     QPointer<QAbstractItemView> m_pressedIn;
     QPoint m_pressAt;
     bool m_swallowing = false;   // a press that may not drag is still down

@@ -1,0 +1,627 @@
+#include "catalogue/FoldedIndex.h"
+#include "catalogue/TextFolding.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+using TextFolding::Marks;
+
+namespace
+{
+
+constexpr size_t MaxBytes = std::numeric_limits<quint32>::max();
+// Keys are made in the background in slices this long, so the event loop
+// never waits for more; inside a bulk change it waits for its end.
+constexpr qint64 WarmSliceMs = 8;
+constexpr int WarmRetryMs = 100;
+constexpr int NodesBetweenClockReads = 256;
+constexpr quint32 Gone = std::numeric_limits<quint32>::max();
+
+// The rows from the top of the tree down to Node: full order compares these.
+void pathOf(const TreeNode* node, std::vector<int>& out)
+{
+    out.clear();
+    for (const TreeNode* n = node; n; n = n->parent())
+        out.push_back(n->index());
+    std::reverse(out.begin(), out.end());
+}
+
+// The first node after Node's subtree in full order.
+TreeNode* nextAfterSubtree(const TreeNode* node)
+{
+    for (const TreeNode* n = node; n; n = n->parent())
+        if (TreeNode* s = n->getNextSibling())
+            return s;
+    return nullptr;
+}
+
+TreeNode* childOf(NodeTree& nodes, const QModelIndex& parent, int row)
+{
+    TreeNode* p = NodeTree::nodeOf(parent);
+    if (row < 0 || row >= (p ? p->count() : nodes.rootCount()))
+        return nullptr;
+    return p ? p->item(row) : nodes.rootItem(row);
+}
+
+} // namespace
+
+FoldedIndex::FoldedIndex(NodeTree& nodes, QObject* parent) : QObject(parent), m_nodes(nodes)
+{
+    // Every change of the tree's shape reaches the views through one of
+    // these; a bulk change arrives as a reset.
+    connect(&nodes, &QAbstractItemModel::rowsInserted, this, &FoldedIndex::inserted);
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeRemoved, this, &FoldedIndex::aboutToRemove);
+    connect(
+        &nodes, &QAbstractItemModel::rowsAboutToBeMoved, this,
+        [this](const QModelIndex& under, int first, int last) { aboutToMove(under, first, last); });
+    connect(&nodes, &QAbstractItemModel::rowsMoved, this, [this] {
+        for (TreeNode* n : m_moving)
+            m_inserted.insert(n);
+        m_moving.clear();
+    });
+    connect(&nodes, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this](const QList<QPersistentModelIndex>& parents) { aboutToRelayout(parents); });
+    connect(&nodes, &QAbstractItemModel::layoutChanged, this, &FoldedIndex::relayouted);
+    connect(&nodes, &QAbstractItemModel::modelAboutToBeReset, this, &FoldedIndex::reset);
+    connect(&nodes, &QAbstractItemModel::modelReset, this, &FoldedIndex::startWarming);
+    m_warmTimer.setSingleShot(true);
+    m_warmTimer.setInterval(0);
+    connect(&m_warmTimer, &QTimer::timeout, this, [this] {
+        if (!m_warming)
+            return;
+        if (m_nodes.updating()) {
+            m_warmTimer.start(WarmRetryMs);
+            return;
+        }
+        if (!warm(WarmSliceMs))
+            m_warmTimer.start();
+    });
+    startWarming();
+    connect(&nodes, &NodeTree::nodeRenamed, this, &FoldedIndex::textChanged);
+    connect(&nodes, &NodeTree::recordChanged, this, &FoldedIndex::textChanged);
+}
+
+FoldedIndex::~FoldedIndex() = default;
+
+// ---------------------------------------------------------------- keys
+
+QStringView FoldedIndex::fieldText(const TreeNode* node, int field)
+{
+    if (field == 0)
+        return node->text();
+    const NodeInfo* info = node->data();
+    if (!info)
+        return {};
+    switch (field) {
+    case 1:
+        return info->comments;
+    case 2:
+        return info->fullName;
+    case 3:
+        return info->sAdditional;
+    default:
+        return {};
+    }
+}
+
+void FoldedIndex::appendKey(std::string& out, const TreeNode* node)
+{
+    for (int f = 0; f < FieldCount; ++f) {
+        TextFolding::appendFolded(out, fieldText(node, f), Marks::drop);
+        out += FieldEnd;
+    }
+}
+
+std::string_view FoldedIndex::field(std::string_view key, int field)
+{
+    size_t from = 0;
+    for (int f = 0; f < field; ++f) {
+        const size_t end = key.find(FieldEnd, from);
+        if (end == std::string_view::npos)
+            return {};
+        from = end + 1;
+    }
+    const size_t end = key.find(FieldEnd, from);
+    return key.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
+}
+
+bool FoldedIndex::appendNodeKey(TreeNode* node, Span& span)
+{
+    const size_t at = m_bytes.size();
+    appendKey(m_bytes, node);
+    if (m_bytes.size() > MaxBytes)
+        return false;
+    span = {quint32(at), quint32(m_bytes.size() - at)};
+    return true;
+}
+
+// ---------------------------------------------------------------- following the tree
+
+void FoldedIndex::reset()
+{
+    ++m_generation;
+    m_valid = false;
+    m_warming = false; // a change in the middle: warming starts again
+    m_warmTimer.stop();
+    m_inserted.clear();
+    m_dead.clear();
+    m_changed.clear();
+    m_moving.clear();
+}
+
+void FoldedIndex::release()
+{
+    reset();
+    m_bytes = std::string();
+    m_order = {};
+    m_spans = {};
+    m_records = {};
+}
+
+void FoldedIndex::inserted(const QModelIndex& under, int first, int last)
+{
+    if (m_warming)
+        startWarming();
+    if (!m_valid)
+        return;
+    ++m_generation;
+    for (int r = first; r <= last; ++r)
+        if (TreeNode* n = childOf(m_nodes, under, r))
+            m_inserted.insert(n);
+}
+
+void FoldedIndex::aboutToRemove(const QModelIndex& under, int first, int last)
+{
+    if (m_warming) {
+        // The node keyed last may be going: start again once it went.
+        m_warming = false;
+        QTimer::singleShot(0, this, [this] { startWarming(); });
+    }
+    if (!m_valid)
+        return;
+    for (int r = first; r <= last; ++r)
+        if (TreeNode* n = childOf(m_nodes, under, r))
+            forget(n);
+}
+
+void FoldedIndex::aboutToMove(const QModelIndex& under, int first, int last)
+{
+    m_moving.clear();
+    if (m_warming) {
+        m_warming = false;
+        QTimer::singleShot(0, this, [this] { startWarming(); });
+    }
+    if (!m_valid)
+        return;
+    for (int r = first; r <= last; ++r)
+        if (TreeNode* n = childOf(m_nodes, under, r))
+            m_moving.push_back(n);
+    for (TreeNode* n : m_moving)
+        forget(n);
+}
+
+void FoldedIndex::aboutToRelayout(const QList<QPersistentModelIndex>& parents)
+{
+    m_moving.clear();
+    if (m_warming) {
+        m_warming = false;
+        QTimer::singleShot(0, this, [this] { startWarming(); });
+    }
+    if (!m_valid)
+        return;
+    if (parents.isEmpty()) {
+        reset(); // anything may move
+        return;
+    }
+    // The children of each parent are placed again, with all below them.
+    for (const QPersistentModelIndex& parent : parents) {
+        const QModelIndex p = parent;
+        TreeNode* node = NodeTree::nodeOf(p);
+        const int count = node ? node->count() : m_nodes.rootCount();
+        for (int r = 0; r < count; ++r)
+            m_moving.push_back(node ? node->item(r) : m_nodes.rootItem(r));
+    }
+    for (TreeNode* n : m_moving)
+        forget(n);
+}
+
+void FoldedIndex::relayouted()
+{
+    for (TreeNode* n : m_moving)
+        m_inserted.insert(n);
+    m_moving.clear();
+}
+
+void FoldedIndex::textChanged(TreeNode* node)
+{
+    if (!m_valid && !m_warming)
+        return;
+    ++m_generation;
+    m_changed.insert(node);
+}
+
+void FoldedIndex::forget(TreeNode* node)
+{
+    ++m_generation;
+    // Nothing noted may point at a node once it is gone.
+    if (!m_inserted.empty() || !m_changed.empty()) {
+        const TreeNode* stop = nextAfterSubtree(node);
+        for (TreeNode* n = node; n && n != stop; n = n->getNext()) {
+            m_inserted.erase(n);
+            m_changed.erase(n);
+        }
+    }
+    const size_t p = lowerBound(node);
+    if (p >= m_order.size() || m_order[p] != node || isDead(p))
+        return; // new since the last prepare()
+    const TreeNode* next = nextAfterSubtree(node);
+    markDead(p, next ? lowerBound(next) : m_order.size());
+}
+
+bool FoldedIndex::isDead(size_t position) const
+{
+    auto it = m_dead.upper_bound(position);
+    if (it == m_dead.begin())
+        return false;
+    return position < std::prev(it)->second;
+}
+
+void FoldedIndex::markDead(size_t from, size_t to)
+{
+    if (from >= to)
+        return;
+    auto it = m_dead.upper_bound(from);
+    if (it != m_dead.begin()) {
+        auto before = std::prev(it);
+        if (before->second >= from) {
+            from = before->first;
+            to = std::max(to, before->second);
+            it = m_dead.erase(before);
+        }
+    }
+    while (it != m_dead.end() && it->first <= to) {
+        to = std::max(to, it->second);
+        it = m_dead.erase(it);
+    }
+    m_dead.emplace(from, to);
+}
+
+size_t FoldedIndex::lowerBound(const TreeNode* node) const
+{
+    std::vector<int> target, probe;
+    pathOf(node, target);
+    size_t lo = 0, hi = m_order.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        size_t at = mid;
+        size_t deadFrom = 0, deadTo = 0;
+        if (!m_dead.empty()) {
+            auto it = m_dead.upper_bound(mid);
+            if (it != m_dead.begin() && mid < std::prev(it)->second) {
+                deadFrom = std::prev(it)->first;
+                deadTo = std::prev(it)->second;
+                // Positions whose nodes went are skipped: the nearest one
+                // still there stands in.
+                if (deadTo < hi)
+                    at = deadTo;
+                else if (deadFrom > lo)
+                    at = deadFrom - 1;
+                else
+                    return deadTo;
+            }
+        }
+        pathOf(m_order[at], probe);
+        if (std::lexicographical_compare(probe.begin(), probe.end(), target.begin(), target.end()))
+            lo = at + 1;
+        else
+            hi = (deadTo > deadFrom && at == deadTo) ? deadFrom : at;
+    }
+    // Never inside a run of positions that went: the first one after it.
+    if (!m_dead.empty()) {
+        auto it = m_dead.upper_bound(lo);
+        if (it != m_dead.begin() && lo < std::prev(it)->second)
+            lo = std::prev(it)->second;
+    }
+    return lo;
+}
+
+// ---------------------------------------------------------------- making and mending
+
+bool FoldedIndex::prepare()
+{
+    if (m_nodes.updating())
+        return false;
+    if (m_warming)
+        warm(std::numeric_limits<qint64>::max()); // the rest now
+    if (!m_valid)
+        build();
+    else if (!m_inserted.empty() || !m_dead.empty() || !m_changed.empty())
+        apply();
+    return m_valid;
+}
+
+void FoldedIndex::startWarming()
+{
+    if (m_valid || m_nodes.updating())
+        return;
+    m_order.clear();
+    m_spans.clear();
+    m_records.clear();
+    m_bytes.clear();
+    m_changed.clear();
+    m_warmNext = m_nodes.getFirstNode();
+    m_warming = true;
+    m_warmTimer.start();
+}
+
+bool FoldedIndex::warm(qint64 budgetMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const size_t n = size_t(m_nodes.count());
+    if (m_order.empty()) {
+        m_order.reserve(n);
+        m_spans.reserve(n);
+        m_records.reserve(n);
+        m_bytes.reserve(std::max(m_bytes.capacity(), n * 64));
+    }
+    int sinceClock = 0;
+    while (m_warmNext) {
+        Span s;
+        if (!appendNodeKey(m_warmNext, s)) {
+            release(); // too much text: the callers read the tree
+            return true;
+        }
+        m_records.push_back({s.at, quint32(m_order.size())});
+        m_order.push_back(m_warmNext);
+        m_spans.push_back(s);
+        m_warmNext = m_warmNext->getNext();
+        if (++sinceClock == NodesBetweenClockReads) {
+            sinceClock = 0;
+            if (clock.elapsed() >= budgetMs)
+                return false;
+        }
+    }
+    if (m_bytes.capacity() > m_bytes.size() + m_bytes.size() / 4)
+        m_bytes.shrink_to_fit();
+    m_sorted = m_records.size();
+    m_garbage = 0;
+    m_warming = false;
+    m_valid = true;
+    return true;
+}
+
+void FoldedIndex::build()
+{
+    startWarming();
+    if (m_warming)
+        warm(std::numeric_limits<qint64>::max());
+    m_warmTimer.stop();
+}
+
+void FoldedIndex::apply()
+{
+    const size_t n = m_order.size();
+    // New texts at the old positions first.
+    if (!m_changed.empty()) {
+        const auto refold = [this](size_t p) {
+            Span s;
+            if (!appendNodeKey(m_order[p], s))
+                return false;
+            m_garbage += m_spans[p].size;
+            m_spans[p] = s;
+            m_records.push_back({s.at, quint32(p)});
+            return true;
+        };
+        bool fits = true;
+        if (m_changed.size() > n / 32) {
+            for (size_t p = 0; p < n && fits; ++p)
+                if (m_changed.count(m_order[p]) && !m_inserted.count(m_order[p]) && !isDead(p))
+                    fits = refold(p);
+        } else {
+            for (TreeNode* node : m_changed) {
+                if (m_inserted.count(node))
+                    continue; // gets its key where it is placed
+                const size_t p = lowerBound(node);
+                if (p < n && m_order[p] == node && !isDead(p))
+                    fits = fits && refold(p);
+            }
+        }
+        m_changed.clear();
+        if (!fits) {
+            release();
+            return;
+        }
+    }
+    if (!m_inserted.empty() || !m_dead.empty()) {
+        // Nodes inserted or moved, each with its subtree, where they belong
+        // among the positions still there.
+        struct Placed {
+            size_t at;
+            std::vector<int> path;
+            TreeNode* node;
+        };
+        std::vector<Placed> placed;
+        for (TreeNode* node : m_inserted) {
+            bool under = false;
+            for (const TreeNode* a = node->parent(); a && !under; a = a->parent())
+                under = m_inserted.count(const_cast<TreeNode*>(a)) > 0;
+            if (under)
+                continue;
+            Placed p{lowerBound(node), {}, node};
+            pathOf(node, p.path);
+            placed.push_back(std::move(p));
+        }
+        std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+            return a.at != b.at ? a.at < b.at : a.path < b.path;
+        });
+
+        std::vector<TreeNode*> order;
+        std::vector<Span> spans;
+        std::vector<Record> fresh;
+        order.reserve(size_t(m_nodes.count()));
+        spans.reserve(size_t(m_nodes.count()));
+        std::vector<quint32> moved(n, Gone);
+        size_t k = 0;
+        auto dead = m_dead.begin();
+        for (size_t i = 0; i <= n; ++i) {
+            for (; k < placed.size() && placed[k].at == i; ++k) {
+                const TreeNode* stop = nextAfterSubtree(placed[k].node);
+                for (TreeNode* x = placed[k].node; x && x != stop; x = x->getNext()) {
+                    Span s;
+                    if (!appendNodeKey(x, s)) {
+                        release();
+                        return;
+                    }
+                    fresh.push_back({s.at, quint32(order.size())});
+                    order.push_back(x);
+                    spans.push_back(s);
+                }
+            }
+            if (i == n)
+                break;
+            while (dead != m_dead.end() && dead->second <= i)
+                ++dead;
+            if (dead != m_dead.end() && dead->first <= i) {
+                m_garbage += m_spans[i].size;
+                continue;
+            }
+            moved[i] = quint32(order.size());
+            order.push_back(m_order[i]);
+            spans.push_back(m_spans[i]);
+        }
+        std::vector<Record> records;
+        records.reserve(m_records.size() + fresh.size());
+        for (const Record& r : m_records)
+            if (r.position < n && m_spans[r.position].at == r.at && moved[r.position] != Gone)
+                records.push_back({r.at, moved[r.position]});
+        records.insert(records.end(), fresh.begin(), fresh.end());
+        m_order.swap(order);
+        m_spans.swap(spans);
+        m_records.swap(records);
+        m_sorted = m_records.empty() ? 0 : 1;
+        while (m_sorted < m_records.size() &&
+               m_records[m_sorted].position > m_records[m_sorted - 1].position)
+            ++m_sorted;
+        m_inserted.clear();
+        m_dead.clear();
+    }
+    // Compacted when stale keys fill half the buffer, or when many keys lie
+    // out of order (a search from a position reads all of those).
+    if (m_garbage > m_bytes.size() / 2 || m_records.size() - m_sorted > m_records.size() / 8 + 64)
+        compact();
+}
+
+void FoldedIndex::compact()
+{
+    std::string bytes;
+    bytes.reserve(m_bytes.size() - std::min(m_garbage, m_bytes.size()));
+    m_records.resize(m_order.size());
+    for (size_t p = 0; p < m_order.size(); ++p) {
+        Span& s = m_spans[p];
+        const quint32 at = quint32(bytes.size());
+        bytes.append(m_bytes, s.at, s.size);
+        s.at = at;
+        m_records[p] = {at, quint32(p)};
+    }
+    m_bytes.swap(bytes);
+    m_sorted = m_records.size();
+    m_garbage = 0;
+}
+
+// ---------------------------------------------------------------- scanning
+
+size_t FoldedIndex::recordAt(size_t r, size_t at) const
+{
+    // Usually the next few; a long way off, a binary search.
+    constexpr size_t Near = 8;
+    if (r + Near < m_records.size() && m_records[r + Near].at <= at) {
+        const auto it =
+            std::upper_bound(m_records.begin() + qsizetype(r + Near), m_records.end(), at,
+                             [](size_t a, const Record& rec) { return a < rec.at; });
+        return size_t(it - m_records.begin()) - 1;
+    }
+    while (r + 1 < m_records.size() && m_records[r + 1].at <= at)
+        ++r;
+    return r;
+}
+
+bool FoldedIndex::liveRecord(const Record& rec, size_t at) const
+{
+    if (rec.position >= m_spans.size())
+        return false;
+    const Span s = m_spans[rec.position];
+    return s.at == rec.at && at < size_t(s.at) + s.size;
+}
+
+void FoldedIndex::markHolding(std::string_view needle, std::vector<quint64>& bits) const
+{
+    if (m_records.empty())
+        return;
+    const char* base = m_bytes.data();
+    const char* end = base + m_bytes.size();
+    size_t r = 0;
+    for (const char* p = base + m_records.front().at; p < end;) {
+        p = TextFolding::find(p, end, needle);
+        if (p == end)
+            break;
+        r = recordAt(r, size_t(p - base));
+        const Record& rec = m_records[r];
+        if (liveRecord(rec, size_t(p - base)))
+            bits[rec.position / 64] |= quint64(1) << (rec.position % 64);
+        // One hit per key is enough.
+        p = r + 1 < m_records.size() ? std::max(p + 1, base + m_records[r + 1].at) : end;
+    }
+}
+
+size_t FoldedIndex::findFirst(std::string_view needle, int field, size_t from,
+                              const std::function<bool(size_t)>& accept) const
+{
+    if (m_records.empty() || from >= size())
+        return NotFound;
+    const auto sortedEnd = m_records.begin() + qsizetype(m_sorted);
+    size_t r =
+        size_t(std::partition_point(m_records.begin(), sortedEnd,
+                                    [from](const Record& rec) { return rec.position < from; }) -
+               m_records.begin());
+    if (r >= m_records.size())
+        return NotFound;
+    const char* base = m_bytes.data();
+    const char* end = base + m_bytes.size();
+    size_t best = NotFound;
+    for (const char* p = base + m_records[r].at; p < end;) {
+        p = TextFolding::find(p, end, needle);
+        if (p == end)
+            break;
+        r = recordAt(r, size_t(p - base));
+        const Record& rec = m_records[r];
+        const char* next = r + 1 < m_records.size() ? base + m_records[r + 1].at : end;
+        if (liveRecord(rec, size_t(p - base)) && rec.position >= from && rec.position < best) {
+            const std::string_view f = FoldedIndex::field(key(rec.position), field);
+            if (TextFolding::find(f.data(), f.data() + f.size(), needle) != f.data() + f.size() &&
+                accept(rec.position)) {
+                best = rec.position;
+                // The rest of the keys in order lie further on; only those
+                // out of order may come before.
+                if (r < m_sorted) {
+                    if (m_sorted >= m_records.size())
+                        break;
+                    r = m_sorted;
+                    p = base + m_records[r].at;
+                    continue;
+                }
+            }
+        }
+        p = std::max(p + 1, next);
+    }
+    return best;
+}
+
+size_t FoldedIndex::bytes() const
+{
+    return m_bytes.capacity() + m_order.capacity() * sizeof(TreeNode*) +
+           m_spans.capacity() * sizeof(Span) + m_records.capacity() * sizeof(Record);
+}
