@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(catalogue legacy settings)
+[ ${#targets[@]} -eq 0 ] && targets=(catalogue legacy settings bookmarks)
 
 scripts/setup.sh fuzz
 

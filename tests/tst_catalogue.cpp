@@ -326,6 +326,45 @@ private Q_SLOTS:
         QVERIFY(!nodes.changing());
     }
 
+    // Many scattered runs under one parent are brought together and go as
+    // one run: the survivors keep their order, their references and their
+    // persistent indexes, and nothing else moves.
+    void scatteredRemovalsGoAsOneRun()
+    {
+        NodeTree nodes;
+        QAbstractItemModelTester tester(&nodes,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TreeNode* p = nodes.addChild(nullptr, QStringLiteral("P"));
+        TreeNode* other = nodes.addChild(nullptr, QStringLiteral("O"));
+        std::vector<TreeNode*> kids, doomed;
+        QStringList kept;
+        for (int i = 0; i < 40; ++i) {
+            kids.push_back(nodes.addChild(p, QString::number(i)));
+            if (i % 3 == 1)
+                doomed.push_back(kids.back());
+            else
+                kept << QString::number(i);
+        }
+        nodes.addChild(kids[4], QStringLiteral("below a doomed one"));
+        const NodeRef survivor(nodes, kids[39]), gone(nodes, kids[4]);
+        const QPersistentModelIndex pSurvivor(nodes.indexOf(kids[39])),
+            pOther(nodes.indexOf(other));
+        const int before = nodes.count();
+        QSignalSpy removed(&nodes, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy deleting(&nodes, &NodeTree::nodeDeleting);
+        nodes.deleteNodes(doomed);
+        QCOMPARE(texts(p, nodes), kept);
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(deleting.size(), int(doomed.size()));
+        QCOMPARE(nodes.count(), before - int(doomed.size()) - 1);
+        QCOMPARE(survivor.get(), kids[39]);
+        QVERIFY(!gone);
+        QCOMPARE(NodeTree::nodeOf(pSurvivor), kids[39]);
+        QCOMPARE(pSurvivor.row(), kept.size() - 1);
+        QCOMPARE(NodeTree::nodeOf(pOther), other);
+        checkTree(nodes);
+    }
+
     void nodesCanBeRenamedInPlace()
     {
         NodeTree nodes;
@@ -375,8 +414,9 @@ private Q_SLOTS:
         QVERIFY(images.small.icon(FixedImageCount).isNull());
     }
 
-    // Each existing document or folder adds one icon to each list, at the
-    // same index; the small list gets the small icon.
+    // Each type of existing document or folder adds one icon to each list,
+    // at the same index, shared by its entries; the small list gets the
+    // small icon.
     void imageListsGrowInStep()
     {
         Env env;
@@ -391,12 +431,13 @@ private Q_SLOTS:
         env.cat.addLinkNode(QStringLiteral("https://example.org/"), top, QStringLiteral("Site"),
                             true);
         ImageLists& images = env.cat.images();
-        QCOMPARE(images.small.count(), FixedImageCount + 4);
+        QCOMPARE(images.small.count(), FixedImageCount + 3);
         QCOMPARE(images.large.count(), images.small.count());
         QCOMPARE(made[4]->imageIndex(), int(imgMissing));
+        QCOMPARE(made[3]->imageIndex(), made[0]->imageIndex());
         for (int i = 0; i < 4; ++i) {
             const int index = made[size_t(i)]->imageIndex();
-            QCOMPARE(index, FixedImageCount + i);
+            QCOMPARE(index, FixedImageCount + i % 3);
             const QString path = made[size_t(i)]->data()->fullName;
             QCOMPARE(images.small.icon(index).pixmap(16, 16).toImage(),
                      FileUtils::fileTypeIcon(path, false).pixmap(16, 16).toImage());
@@ -557,6 +598,35 @@ private Q_SLOTS:
         QCOMPARE(texts(nullptr, nodes), (QStringList{"Top", "r0", "r1"}));
         QCOMPARE(beforeRoot->parent(), nullptr);
         QCOMPARE(refill.last().at(0).value<TreeNode*>(), nullptr);
+        checkTree(nodes);
+    }
+
+    // Files filed at once go in the given order as one run of rows, before
+    // an entry as after the last child; a path that cannot be filed is left
+    // out with its reason, and the built-in category sends files elsewhere.
+    void addFileLinkNodesInOneRun()
+    {
+        Env env;
+        NodeTree& nodes = env.nodes();
+        env.cat.createMakerCategory();
+        TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        env.cat.topCategory = top;
+        TreeNode* doc = env.cat.addLinkNode(env.path(QStringLiteral("d1")), top, QString(), false);
+        QSignalSpy inserted(&nodes, &QAbstractItemModel::rowsInserted);
+        QStringList refused;
+        const std::vector<TreeNode*> made = env.cat.addFileLinkNodes(
+            {env.path("a"), env.path("bad\nname"), env.path("b"), env.path("c")}, doc, refused);
+        QCOMPARE(made.size(), size_t(3));
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.first().contains(QStringLiteral("line break")));
+        QCOMPARE(texts(top, nodes), (QStringList{"a", "b", "c", "d1"}));
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(made[1]->data()->fullName, env.path("b"));
+        QCOMPARE(made[1]->data()->kind, nkDoc);
+        QVERIFY(made[1]->imageIndex() >= 0);
+        // Into the built-in category: to the user's first category instead.
+        env.cat.addFileLinkNodes({env.path("e")}, env.cat.makerCategory, refused);
+        QCOMPARE(texts(top, nodes), (QStringList{"a", "b", "c", "d1", "e"}));
         checkTree(nodes);
     }
 
@@ -769,9 +839,9 @@ private Q_SLOTS:
 
         touch(file);
         QVERIFY(env.cat.refreshNodeIcon(doc, true));
-        QCOMPARE(doc->imageIndex(), shell + 1); // a fresh icon in both lists
-        QCOMPARE(env.cat.images().large.count(), shell + 2);
-        QCOMPARE(env.cat.images().small.count(), shell + 2);
+        QCOMPARE(doc->imageIndex(), shell); // its type's icon again, not a new one
+        QCOMPARE(env.cat.images().large.count(), shell + 1);
+        QCOMPARE(env.cat.images().small.count(), shell + 1);
     }
 };
 

@@ -5,6 +5,8 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueFile.h"
 
+#include <fcntl.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,9 +15,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "testutil/TestUtil.h"
@@ -27,8 +33,84 @@ using TestUtil::raw;
 using TestUtil::readFile;
 using TestUtil::writeFile;
 
+// Fault injection: fsync or fdatasync of a file whose path ends in the given
+// suffix, or lies in the given folder, fails with EIO (a disk that lost the
+// write). This executable's own functions take the place of the C library's
+// for the code linked into it.
 namespace
 {
+std::atomic<const char*> failingSyncSuffix{nullptr};
+std::atomic<const char*> failingSyncFolder{nullptr};
+
+bool syncFails(int fd)
+{
+    const char* suffix = failingSyncSuffix.load();
+    const char* folder = failingSyncFolder.load();
+    if (!suffix && !folder)
+        return false;
+    char link[64], target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    // A file not linked yet reads as "FOLDER/#NUMBER (deleted)".
+    const QByteArray path(target, n > 0 ? n : 0);
+    return (suffix && path.endsWith(suffix)) ||
+           (folder && path.startsWith(QByteArray(folder) + '/'));
+}
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    if (syncFails(fd)) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int fdatasync(int fd)
+{
+    if (syncFails(fd)) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fdatasync, fd));
+}
+
+namespace
+{
+
+class FailingSync
+{
+public:
+    explicit FailingSync(const char* suffix) { failingSyncSuffix = suffix; }
+    ~FailingSync() { failingSyncSuffix = nullptr; }
+};
+
+class FailingSyncIn
+{
+public:
+    explicit FailingSyncIn(const QString& folder) : m_folder(QFile::encodeName(folder))
+    {
+        failingSyncFolder = m_folder.constData();
+    }
+    ~FailingSyncIn() { failingSyncFolder = nullptr; }
+
+private:
+    QByteArray m_folder;
+};
+
+// Sets a file's modification time Seconds into the past: the catalogue was
+// written in an earlier session.
+bool age(const QString& path, int seconds)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    timespec times[2] = {st.st_atim, st.st_mtim};
+    times[0].tv_sec -= seconds;
+    times[1].tv_sec -= seconds;
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
 
 struct Env {
     QTemporaryDir dir;
@@ -198,6 +280,136 @@ private Q_SLOTS:
         QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
         QCOMPARE(readFile(env.dat() + ".conflict.1"), theirs + theirs);
         QCOMPARE(readFile(env.dat()), sample());
+    }
+
+    void aCatalogueDeletedDuringTheRunIsWrittenAgain()
+    {
+        // A sync tool or another program removed it: that is no version to
+        // keep, and the run's catalogue must not be lost with it.
+        Env env;
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
+        QVERIFY(QFile::remove(env.dat()));
+        QCOMPARE(saveError(env.cat), QString());
+        QCOMPARE(readFile(env.dat()), sample());
+        QCOMPARE(notices.size(), 0);
+        QCOMPARE(env.files(), QStringList{"quillmere.dat"});
+    }
+
+    void anOutsideChangeOfTheSameSizeIsKept()
+    {
+        // One letter changed in place: same size, same file; only the time
+        // of the change tells.
+        Env env;
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(age(env.dat(), 3600));
+        QVERIFY(env.cat.loadData(false));
+        QByteArray theirs = sample();
+        theirs.replace("Work", "Wark");
+        QFile f(env.dat());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QCOMPARE(f.write(theirs), theirs.size());
+        f.close();
+        QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
+        QCOMPARE(saveError(env.cat), QString());
+        QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
+        QCOMPARE(readFile(env.dat()), sample());
+        QCOMPARE(notices.size(), 1);
+    }
+
+    void aKeptCopyThatDidNotReachTheDiskStopsTheSave()
+    {
+        // The other program's version is replaced only once its copy is on
+        // the disk: a copy lost by the disk would lose that version.
+        Env env;
+        {
+            const FailingSync failing(".conflict");
+            const QString probe = env.path("probe.conflict");
+            QVERIFY(writeFile(probe, "x"));
+            const int fd = ::open(QFile::encodeName(probe).constData(), O_RDONLY);
+            QVERIFY(fd >= 0 && ::fsync(fd) == -1 && errno == EIO); // the injection works
+            ::close(fd);
+            QVERIFY(QFile::remove(probe));
+        }
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        const QByteArray theirs = catalogueLine("Theirs", 0, {}, "1");
+        QVERIFY(writeFile(env.path("incoming"), theirs));
+        QVERIFY(QFile::remove(env.dat()));
+        QVERIFY(QFile::rename(env.path("incoming"), env.dat()));
+        QString text;
+        {
+            const FailingSync failing(".conflict");
+            text = saveError(env.cat);
+        }
+        QVERIFY2(text.contains("could not be kept aside"), qPrintable(text));
+        QVERIFY(!env.cat.dataSaved);
+        QCOMPARE(readFile(env.dat()), theirs);
+        QCOMPARE(env.files(), QStringList{"quillmere.dat"}); // no copy that may be incomplete
+        // Once the disk works again the same save keeps it and goes through.
+        QCOMPARE(saveError(env.cat), QString());
+        QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
+        QCOMPARE(readFile(env.dat()), sample());
+    }
+
+    void aNewFileThatDidNotReachTheDiskReplacesNothing()
+    {
+        // The sync before the rename fails: the old file stays, and the run's
+        // catalogue is written once the disk works again.
+        Env env;
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        env.cat.addCategoryNode(nullptr, "Later");
+        QString text;
+        {
+            const FailingSyncIn failing(QDir(env.dir.path()).canonicalPath());
+            text = saveError(env.cat);
+        }
+        QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EIO))), qPrintable(text));
+        QVERIFY(!env.cat.dataSaved);
+        QCOMPARE(readFile(env.dat()), sample());
+        QCOMPARE(env.files(), QStringList{"quillmere.dat"});
+        QCOMPARE(saveError(env.cat), QString());
+        QCOMPARE(readFile(env.dat()), sample() + catalogueLine("Later", 0, {}, "1"));
+    }
+
+    void aVanishedFolderIsMadeAgainOrTheUserFolderTakesTheCatalogue()
+    {
+        Env env;
+        const QString folder = env.path("own/data");
+        QVERIFY(QDir().mkpath(folder));
+        env.cat.setDataFolder(folder);
+        QVERIFY(writeFile(env.dat(), sample()));
+        QVERIFY(env.cat.loadData(false));
+        QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
+
+        // Another program removed the folder: the save makes it again.
+        QVERIFY(QDir(env.path("own")).removeRecursively());
+        QCOMPARE(saveError(env.cat), QString());
+        QCOMPARE(readFile(env.dat()), sample());
+        QCOMPARE(QFileInfo(folder).permissions() & 0x7777,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                     QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+        QCOMPARE(notices.size(), 0);
+
+        // Now it cannot be made again (a file took the name above it): the
+        // catalogue goes to the user's data folder, and the user hears where.
+        QVERIFY(QDir(env.path("own")).removeRecursively());
+        QVERIFY(writeFile(env.path("own"), "a file"));
+        const QString user = env.path("user-data/Quillmere");
+        const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(env.path("user-data")));
+        const QString text = saveError(env.cat);
+        qputenv("XDG_DATA_HOME", oldData);
+        QCOMPARE(text, QString());
+        QCOMPARE(readFile(user + "/quillmere.dat"), sample());
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices[0][0].toString().contains(user), qPrintable(notices[0][0].toString()));
+        QCOMPARE(env.cat.dataFolder(), user);
+        env.cat.saveData(true); // the backup follows the catalogue
+        QCOMPARE(readFile(user + "/quillmere.bak"), sample());
+        QCOMPARE(readFile(env.path("own")), QByteArray("a file"));
     }
 
     // Another program removes the catalogue's folder during the run: the

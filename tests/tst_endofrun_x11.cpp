@@ -1,7 +1,9 @@
 // The real program under a real tray host (trayer): every way to end the run
 // ends the process with the catalogue written, whatever state the window is in
 // (shown, hidden in the tray, minimised, a modal dialog open). Each way is
-// taken several times, because a fault here showed only in some runs.
+// taken several times, because a fault here showed only in some runs. A kill
+// that gives the program no chance to save still finds the last edit saved.
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -213,6 +215,31 @@ private Q_SLOTS:
             QVERIFY(TestUtil::run("xdotool", {"key", "Up", "Return"}));
             checkEnded(
                 r, QString("tray menu Exit, window %1, run %2").arg(stateName(state)).arg(i + 1));
+        }
+    }
+
+    void killedTwoSecondsAfterAnEdit()
+    {
+        // SIGKILL ends the process at once: only what was saved while the
+        // user worked is on the disk.
+        constexpr qint64 KillAfterMs = 2000;
+        for (int i = 0; i < RunsPerWay; ++i) {
+            Run r;
+            start(r);
+            activate(r);
+            const QString name = QString("Edited %1").arg(i);
+            // A new category, named in place as a user does.
+            QVERIFY(TestUtil::run("xdotool", {"key", "--clearmodifiers", "ctrl+n"}));
+            QVERIFY(TestUtil::run("xdotool", {"type", "--delay", "20", name}));
+            QVERIFY(TestUtil::run("xdotool", {"key", "Return"}));
+            QElapsedTimer sinceEdit;
+            sinceEdit.start();
+            QTest::qWait(int(KillAfterMs - sinceEdit.elapsed()));
+            QCOMPARE(::kill(pid_t(r.pid), SIGKILL), 0);
+            QVERIFY(r.program.waitForFinished(15000));
+            QCOMPARE(r.program.exitStatus(), QProcess::CrashExit);
+            const QByteArray saved = TestUtil::readFile(r.dir.filePath("quillmere.dat"));
+            QCOMPARE(saved, r.catalogue + TestUtil::catalogueLine(name, 0, {}, "1"));
         }
     }
 

@@ -262,6 +262,30 @@ private Q_SLOTS:
         QCOMPARE(search.findPos(), 4);
     }
 
+    // Links to a folder scattered among many others all go, the rest keep
+    // their order, and the search's copy of the tree stays true.
+    void scatteredLinksGo()
+    {
+        nodes.clear();
+        TreeNode* work = add(nodes, nullptr, "Work", nkCategory);
+        QStringList kept;
+        for (int i = 0; i < 50; ++i) {
+            const bool goes = i % 2 == 0;
+            const QString name = QString::number(i);
+            add(nodes, work, name, nkDoc, (goes ? "/gone/" : "/keep/") + name);
+            if (!goes)
+                kept << name + "=/keep/" + name;
+        }
+        CatalogueSearch search(nodes);
+        search.scan(u"x", Qt::CaseSensitive, SearchField::fullName, 0); // the copy is made
+        QCOMPARE(updateLinksTo(search, nodes, "/gone", std::nullopt), 25);
+        QCOMPARE(dump(nodes), QStringList{"Work="} + kept);
+        QVERIFY(!search.scan(u"/gone/", Qt::CaseSensitive, SearchField::fullName, 0).found());
+        const SearchHit hit = search.scan(u"/keep/49", Qt::CaseSensitive, SearchField::fullName, 0);
+        QCOMPARE(hit.node ? hit.node->text() : QString(), QStringLiteral("49"));
+        QCOMPARE(hit.index, 25);
+    }
+
     // The search's copy of the locations finds the same links as the walk:
     // whole paths, exact case, neighbours with longer names left alone.
     void searchFindsTheSameLinksAsTheWalk()

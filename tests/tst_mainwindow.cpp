@@ -1,5 +1,6 @@
 // The main window's start-up, end of the run, backup and restore, with the
 // catalogue in a temporary folder.
+#include "catalogue/AutoSave.h"
 #include "catalogue/Catalogue.h"
 #include "components/MessageDialogs.h"
 #include "forms/Application.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMenu>
 #include <QProcess>
 #include <QStatusBar>
@@ -446,9 +448,9 @@ private Q_SLOTS:
     void failedSaveIsReported()
     {
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
-        QString shown; // outlives the window, whose final save fails too
+        QString shown; // outlives the window
         auto w = start();
-        w->catalogue().setDataFolder(m_dir.filePath("no/such/folder"));
+        QVERIFY(QDir(m_dir.path()).mkdir("quillmere.bak")); // cannot be replaced by a file
         MessageDialogs::setHandler([&](QMessageBox::Icon, const QString& text) {
             shown = text;
             return QMessageBox::Ok;
@@ -457,6 +459,112 @@ private Q_SLOTS:
         QVERIFY(shown.contains("quillmere.bak"));
         QVERIFY(!w->catalogue().dataSaved);
         QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
+    }
+
+    // ---- saves while the user works ----
+
+    void editsReachTheDiskWhileTheUserWorks()
+    {
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
+        auto w = start();
+        auto* autoSave = w->findChild<AutoSave*>("AutoSave");
+        QVERIFY(autoSave);
+        QVERIFY(!autoSave->pending()); // the start-up's load is no change
+        QSignalSpy saved(autoSave, &AutoSave::saved);
+        action(*w, "acNewCateg")->trigger();
+        QVERIFY(saved.wait(20000));
+        QVERIFY(TestUtil::readFile(dat()).contains("New category"));
+        QVERIFY(!w->catalogue().dataSaved); // the end of the run saves all the same
+        // A backup changes nothing in the tree, so nothing is saved after it.
+        action(*w, "acBackupData")->trigger();
+        QVERIFY(!autoSave->pending());
+    }
+
+    void anOpenQuestionHoldsTheSave()
+    {
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
+        auto w = start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto* autoSave = w->findChild<AutoSave*>("AutoSave");
+        int looks = 0;
+        const auto decide = autoSave->holdHook;
+        autoSave->holdHook = [&] {
+            ++looks;
+            return decide && decide();
+        };
+        action(*w, "acNewCateg")->trigger();
+        // The comment of the new category is asked for at once.
+        auto* tree = w->findChild<QTreeView*>("DocsTree");
+        tree->setFocus();
+        tree->setCurrentIndex(w->catalogue().nodes().indexOf(w->catalogue().nodes().rootItem(3)));
+        QCOMPARE(w->catalogue().nodes().rootItem(3)->text(), QString("New category"));
+        bool heldWhileOpen = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            // The save looked several times while the question was open, and waited.
+            const auto saved = [&] { return TestUtil::readFile(dat()).contains("New category"); };
+            const bool settled = QTest::qWaitFor([&] { return looks >= 3 || saved(); }, 20000);
+            heldWhileOpen = settled && looks >= 3 && !saved();
+            dialog->setTextValue("answered");
+            dialog->accept();
+        });
+        action(*w, "acAddComments")->trigger();
+        QVERIFY(heldWhileOpen);
+        QTRY_VERIFY_WITH_TIMEOUT(TestUtil::readFile(dat()).contains("answered"), 20000);
+        QVERIFY(TestUtil::readFile(dat()).contains("New category"));
+    }
+
+    void anotherStartAndARestoreWaitForThePendingSave()
+    {
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.bak"), m_sample));
+        auto w = start();
+        // Another start of the program asks the window to come back: its last
+        // edit is on the disk before the other start goes on.
+        action(*w, "acNewCateg")->trigger();
+        QVERIFY(!TestUtil::readFile(dat()).contains("New category"));
+        w->restoreFromTray();
+        QVERIFY(TestUtil::readFile(dat()).contains("New category"));
+
+        // The edit before a restore reaches the file; then the restored tree does.
+        TreeNode* node = w->catalogue().nodes().rootItem(1);
+        w->catalogue().nodes().setText(node, "Before the restore");
+        action(*w, "acRestoreBackup")->trigger();
+        QVERIFY(TestUtil::readFile(dat()).contains("Before the restore"));
+        QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(dat()), m_sample, 20000);
+    }
+
+    void aFailingSaveIsToldOnce()
+    {
+        QVERIFY(TestUtil::writeFile(dat(), m_sample));
+        auto w = start();
+        // Neither the folder nor the user's data folder can be made.
+        const QString blocker = m_dir.filePath("blocker");
+        QVERIFY(TestUtil::writeFile(blocker, "x"));
+        w->catalogue().setDataFolder(blocker + "/catalogue");
+        const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(blocker + "/data"));
+        auto restoreData = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldData); });
+        QStringList shown;
+        MessageDialogs::setHandler([&](QMessageBox::Icon, const QString& text) {
+            shown << text;
+            return QMessageBox::Ok;
+        });
+        QSignalSpy done(&w->catalogue(), &Catalogue::backgroundWriteDone);
+        action(*w, "acNewCateg")->trigger();
+        QVERIFY(done.wait(20000));
+        action(*w, "acNewCateg")->trigger();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains("cannot be made again") &&
+                     shown[0].contains("saved again at the next change"),
+                 qPrintable(shown[0]));
+        // The end of the run tries once more, with room again.
+        QVERIFY(QFile::remove(blocker));
+        w->formDestroy();
+        QCOMPARE(TestUtil::readFile(blocker + "/catalogue/quillmere.dat").count("New category"), 2);
     }
 
     void closingOnlyHides()

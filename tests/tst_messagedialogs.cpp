@@ -281,6 +281,19 @@ private Q_SLOTS:
         pressOnNextDialog(
             [](BalloonDialog* d) { QTest::mouseClick(d->button(mbYes), Qt::LeftButton); });
         QVERIFY(askYesNo("Remove?"));
+        // "Locate..." stands right of OK; Enter stays with OK, and the
+        // hook's Open answers it.
+        pressOnNextDialog([](BalloonDialog* d) {
+            QCOMPARE(d->button(mbLocate)->text(), QString("Lo&cate..."));
+            QVERIFY(d->button(mbLocate)->x() > d->button(mbOK)->x());
+            QCOMPARE(d->defaultButton(), d->button(mbOK));
+            QTest::mouseClick(d->button(mbLocate), Qt::LeftButton);
+        });
+        QCOMPARE(showRgnDialog("Gone", mtWarning, mbOK | mbLocate, 2, 20, nullptr), int(mrLocate));
+        pressOnNextDialog([](BalloonDialog* d) { QTest::keyClick(d, Qt::Key_C); });
+        QCOMPARE(showRgnDialog("Gone", mtWarning, mbOK | mbLocate, 2, 20, nullptr), int(mrLocate));
+        setNextAnswer(QMessageBox::Open);
+        QCOMPARE(showRgnDialog("Gone", mtWarning, mbOK | mbLocate, 2, 20, nullptr), int(mrLocate));
     }
 
     void draggedByItsBody()

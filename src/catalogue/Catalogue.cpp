@@ -1,5 +1,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueSave.h"
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/FileTypeIcons.h"
 #include "utils/DataFolder.h"
@@ -7,22 +8,23 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 using namespace FileUtils;
 
 namespace
 {
+
+// Longest the tree is built from read lines before the window gets a turn.
+constexpr qint64 LoadSliceMs = 20;
 
 // The file-name part of a path: what follows its last delimiter.
 QString fileNamePart(const QString& path)
@@ -50,10 +52,13 @@ Catalogue::Catalogue(QObject* parent) : QObject(parent), m_nodes(this)
             if (m_nodes.rootItem(i) != makerCategory)
                 topCategory = m_nodes.rootItem(i);
     });
+    connect(&m_write, &QFutureWatcher<CatalogueWriteResult>::finished, this,
+            &Catalogue::finishWrite);
 }
 
 Catalogue::~Catalogue()
 {
+    m_write.waitForFinished(); // the worker must not outlive what it reports to
     disconnect(&m_nodes, nullptr, this, nullptr);
     m_search.reset(); // before the tree it watches
 }
@@ -84,43 +89,88 @@ void Catalogue::forget(TreeNode* node)
         topCategory = nullptr;
 }
 
-TreeNode* Catalogue::addLinkNode(const QString& path, TreeNode* target, const QString& title,
-                                 bool isUrl)
+NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool isUrl)
 {
     if (TextUtils::hasLineBreakOrNul(path))
         throw CatalogueError(
             QStringLiteral("This cannot be filed: its path or address contains a line break "
                            "or a NUL character, which the catalogue cannot store.\n\n%1")
                 .arg(TextUtils::singleLine(path)));
-    auto info = std::make_unique<NodeInfo>();
-    info->fullName = path;
+    NewNode made;
+    made.info = std::make_unique<NodeInfo>();
+    made.info->fullName = path;
     PathFacts facts;
     if (isUrl) {
-        info->kind = nkURL;
+        made.info->kind = nkURL;
     } else {
         facts = probePath(path);
-        info->kind = facts.isDir ? nkFolder : nkDoc;
+        made.info->kind = facts.isDir ? nkFolder : nkDoc;
     }
+    made.image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
+    made.text = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
+    return made;
+}
+
+TreeNode* Catalogue::linkTarget(TreeNode* target, const QString& path) const
+{
     // Users cannot file their own entries into the built-in category.
     if (makerCategory && target && (target == makerCategory || target->parent() == makerCategory) &&
         !path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
-        target = topCategory;
+        return topCategory;
+    return target;
+}
 
-    const int image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
-    const QString name = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
-    TreeNode* node;
+std::vector<TreeNode*> Catalogue::placeLinks(TreeNode* target, std::vector<NewNode> made)
+{
+    std::vector<TreeNode*> nodes;
     if (!target)
-        node = m_nodes.addChild(nullptr, name); // no category to take it: a root entry
+        nodes = m_nodes.insertNodes(nullptr, m_nodes.rootCount(), std::move(made));
     else if (target->data() && target->data()->kind == nkCategory)
-        node = m_nodes.addChild(target, name);
+        nodes = m_nodes.insertNodes(target, target->count(), std::move(made));
     else
-        node = m_nodes.insertNode(target, name);
-    m_nodes.setNodeData(node, std::move(info));
-    m_nodes.setImage(node, image);
+        nodes = m_nodes.insertNodes(target->parent(), target->index(), std::move(made));
     if (target)
         m_nodes.expand(target, false);
-    Q_EMIT listRefillRequested(node->parent());
-    return node;
+    if (!nodes.empty())
+        Q_EMIT listRefillRequested(nodes.front()->parent());
+    return nodes;
+}
+
+TreeNode* Catalogue::addLinkNode(const QString& path, TreeNode* target, const QString& title,
+                                 bool isUrl)
+{
+    std::vector<NewNode> made;
+    made.push_back(makeLinkNode(path, title, isUrl));
+    return placeLinks(linkTarget(target, path), std::move(made)).front();
+}
+
+std::vector<TreeNode*> Catalogue::addFileLinkNodes(const QStringList& paths, TreeNode* target,
+                                                   QStringList& refused)
+{
+    // Each target (the built-in category sends files elsewhere) takes its
+    // files as one run of rows, in the order given.
+    std::vector<std::pair<TreeNode*, std::vector<NewNode>>> runs;
+    for (const QString& path : paths) {
+        try {
+            NewNode made = makeLinkNode(path, QString(), false);
+            TreeNode* to = linkTarget(target, path);
+            auto run = std::find_if(runs.begin(), runs.end(),
+                                    [to](const auto& r) { return r.first == to; });
+            if (run == runs.end()) {
+                runs.emplace_back(to, std::vector<NewNode>());
+                run = runs.end() - 1;
+            }
+            run->second.push_back(std::move(made));
+        } catch (const CatalogueError& e) {
+            refused << e.text(); // the others are still filed
+        }
+    }
+    std::vector<TreeNode*> nodes;
+    for (auto& [to, made] : runs) {
+        const std::vector<TreeNode*> placed = placeLinks(to, std::move(made));
+        nodes.insert(nodes.end(), placed.begin(), placed.end());
+    }
+    return nodes;
 }
 
 TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
@@ -192,7 +242,20 @@ int Catalogue::addFileTypeIcon(const PathFacts& facts)
         return imgMissing;
     if (!fileTypeIcons)
         return facts.isDir ? imgFolder : imgBlankPage;
-    return m_images.addPair(fileTypeIcon(facts, false), fileTypeIcon(facts, true));
+    // One index per type, its icons looked up when a row first shows them:
+    // a large catalogue holds few types, and most rows are never shown.
+    const QString key = facts.isSymLink ? facts.mimeName + QStringLiteral("|link") : facts.mimeName;
+    auto it = m_typeImages.constFind(key);
+    if (it == m_typeImages.constEnd()) {
+        PathFacts type;
+        type.exists = true;
+        type.isDir = facts.isDir;
+        type.isSymLink = facts.isSymLink;
+        type.mimeName = facts.mimeName;
+        it = m_typeImages.insert(
+            key, m_images.addLazyPair([type](bool large) { return fileTypeIcon(type, large); }));
+    }
+    return *it;
 }
 
 bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
@@ -220,6 +283,8 @@ bool Catalogue::isMakerCategory(const TreeNode* node)
 
 void Catalogue::createMakerCategory()
 {
+    if (makerCategory)
+        return;
     makerCategory = addCategoryNode(nullptr, QStringLiteral("Velmarch"));
     if (m_nodes.rootCount() > 1)
         m_nodes.moveTo(makerCategory, nullptr, 0);
@@ -233,173 +298,87 @@ void Catalogue::createMakerCategory()
 
 void Catalogue::saveData(bool backup)
 {
-    if (makerCategory)
-        m_nodes.deleteNode(makerCategory);
-    try {
-        // Another program may have taken the folder away: make it again, or,
-        // where that cannot be done, keep the session in the user's data
-        // folder and say where.
-        if (!m_folder.isEmpty() && !QFileInfo(m_folder).isDir() && !DataFolder::make(m_folder)) {
-            const QString fallback = DataFolder::userFolder();
-            if (QDir::cleanPath(fallback) != QDir::cleanPath(m_folder) &&
-                DataFolder::make(fallback)) {
-                const QString gone = std::exchange(m_folder, fallback);
-                m_fileStamp.reset(); // nothing this run read is there
-                Q_EMIT saveNotice(
-                    QStringLiteral("The folder of the catalogue, \"%1\", is gone and cannot be "
-                                   "made again. The catalogue is now saved in \"%2\".")
-                        .arg(QDir::toNativeSeparators(gone), QDir::toNativeSeparators(fallback)));
-            }
-        }
-        const QString target = dataFile(backup);
-        if (!backup && m_protectFile) {
-            // The file could not be read nor kept aside: leave it as it is.
-            if (writeSettingsHook)
-                writeSettingsHook();
-            dataSaved = true;
-            return;
-        }
-        // Following a link to a regular file is fine (a catalogue kept in a
-        // synced folder); replacing a device, FIFO or folder never is.
-        const FileStamp before = FileStamp::of(target);
-        if (before.exists && !before.regular)
-            throw CatalogueError(
-                QStringLiteral(
-                    "Cannot write file \"%1\": it is not a regular file, so it was left as it is.")
-                    .arg(target));
-        if (!backup)
-            checkForOutsideChange(target);
-        // The whole file is written beside the target and then put in its
-        // place, so a failure or a crash leaves the previous file intact.
-        QSaveFile file(target);
-        if (!file.open(QIODevice::WriteOnly))
-            throw CatalogueError(
-                QStringLiteral("Cannot create file \"%1\". %2").arg(target, file.errorString()));
-        constexpr qsizetype chunkSize = 1 << 20;
-        QByteArray chunk;
-        chunk.reserve(chunkSize + 4096);
-        auto flush = [&] {
-            if (file.write(chunk) != chunk.size())
-                throw CatalogueError(
-                    QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
-            chunk.resize(0);
-        };
-        static const NodeInfo none;
-        // Full order without recursion: no depth of nesting can exhaust the stack.
-        const TreeNode* node = m_nodes.getFirstNode();
-        int level = 0;
-        while (node) {
-            const NodeInfo* info = node->data() ? node->data() : &none;
-            appendCatalogueLine(chunk, node->text(), level, info->fullName, info->comments,
-                                info->getsKind(), info->sAdditional);
-            if (chunk.size() >= chunkSize)
-                flush();
-            if (node->hasChildren()) {
-                node = node->getFirstChild();
-                ++level;
-                continue;
-            }
-            while (node && !node->getNextSibling()) {
-                node = node->parent();
-                --level;
-            }
-            if (node)
-                node = node->getNextSibling();
-        }
-        flush();
-        if (!file.commit())
-            throw CatalogueError(
-                QStringLiteral("Cannot write file \"%1\". %2").arg(target, file.errorString()));
-        if (!backup)
-            m_fileStamp = FileStamp::of(target); // our own write is no outside change
+    waitForWrite();
+    if (!backup && m_protectFile) {
+        // The file could not be read nor kept aside: leave it as it is.
         if (writeSettingsHook)
             writeSettingsHook();
         dataSaved = true;
-    } catch (...) {
-        // A failed backup must not cost the built-in category for the rest of the run.
-        if (backup)
-            createMakerCategory();
-        throw;
-    }
-    if (backup)
-        createMakerCategory();
-}
-
-void Catalogue::checkForOutsideChange(const QString& target)
-{
-    const FileStamp now = FileStamp::of(target);
-    // Only a file that is there and differs from what this run last read or
-    // wrote: a sync tool or a second copy put it there, and it must survive.
-    if (!m_fileStamp || !now.exists || now == *m_fileStamp)
         return;
-    const QString aside = keepAside(target, QStringLiteral(".conflict"), false);
-    if (aside.isEmpty())
-        throw CatalogueError(
-            QStringLiteral("File \"%1\" was changed by another program while Quillmere ran, and "
-                           "that version could not be kept aside, so it was left as it is. "
-                           "Use \"Backup data\" to keep this run's catalogue.")
-                .arg(target));
-    Q_EMIT saveNotice(
-        QStringLiteral(
-            "File \"%1\" was changed by another program while Quillmere ran.\n"
-            "That version was kept as \"%2\"; the catalogue of this run was saved in its "
-            "place.")
-            .arg(target, aside));
+    }
+    // Encoded here a chunk at a time while a worker writes the chunks before:
+    // the memory a save needs stays flat however large the catalogue is.
+    CatalogueStream stream(
+        backup ? CatalogueTarget{m_folder, QString(), QStringLiteral("quillmere.bak"), false}
+               : writeTarget());
+    writeTree(stream, m_nodes.getFirstNode(), makerCategory);
+    stream.finish(backup ? std::nullopt : m_fileStamp);
+    const CatalogueWriteResult result = stream.future().result();
+    if (backup) {
+        if (!result.error.isEmpty())
+            throw CatalogueError(result.error);
+    } else {
+        takeWriteResult(result);
+        if (!m_lastWriteError.isEmpty())
+            throw CatalogueError(m_lastWriteError);
+    }
+    if (writeSettingsHook)
+        writeSettingsHook();
+    dataSaved = true;
+    if (!backup)
+        Q_EMIT catalogueWritten();
 }
 
-QString Catalogue::keepAside(const QString& path, const QString& suffix, bool move)
+CatalogueTarget Catalogue::writeTarget() const
 {
-    const QByteArray from = QFile::encodeName(path);
-    // Bounded: a folder full of old copies ends the search rather than the run.
-    constexpr int maxCopies = 1000;
-    for (int n = 0; n < maxCopies; ++n) {
-        const QString aside = path + suffix + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
-        const QByteArray to = QFile::encodeName(aside);
-        struct stat st;
-        if (::lstat(to.constData(), &st) == 0)
-            continue; // never overwrite an older copy, nor write through a link
-        if (errno != ENOENT)
-            return {};
-        if (move) {
-            // link + unlink never replaces a name that appeared meanwhile.
-            if (::link(from.constData(), to.constData()) == 0) {
-                ::unlink(from.constData());
-                return aside;
-            }
-            if (errno == EEXIST)
-                continue;
-            return QFile::rename(path, aside) ? aside : QString();
-        }
-        QFile source;
-        if (!openRegularFile(path, source, nullptr))
-            return {};
-        const int fd =
-            ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return {};
-        }
-        QFile copy;
-        bool ok = copy.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
-        while (ok) {
-            const QByteArray block = source.read(1 << 20);
-            if (block.isEmpty()) {
-                ok = source.error() == QFileDevice::NoError;
-                break;
-            }
-            ok = copy.write(block) == block.size();
-        }
-        ok = copy.flush() && ok && ::fsync(fd) == 0;
-        copy.close();
-        if (!ok) {
-            ::unlink(to.constData());
-            return {};
-        }
-        ::chmod(to.constData(), QFileInfo(path).permissions() & QFile::ReadOwner ? 0644 : 0600);
-        return aside;
-    }
-    return {};
+    return {m_folder, DataFolder::userFolder(), QStringLiteral("quillmere.dat"), true};
+}
+
+void Catalogue::takeWriteResult(const CatalogueWriteResult& result)
+{
+    if (result.known)
+        m_fileStamp = result.known;
+    m_lastWriteError = result.error;
+    if (!result.error.isEmpty())
+        return;
+    m_folder = result.folder;
+    for (const QString& notice : result.notices)
+        Q_EMIT saveNotice(notice);
+}
+
+std::unique_ptr<CatalogueStream> Catalogue::startWrite() const
+{
+    if (m_protectFile)
+        return nullptr;
+    return std::make_unique<CatalogueStream>(writeTarget());
+}
+
+void Catalogue::finishInBackground(std::unique_ptr<CatalogueStream> stream)
+{
+    waitForWrite();
+    stream->finish(m_fileStamp);
+    m_writing = std::move(stream);
+    m_write.setFuture(m_writing->future());
+}
+
+void Catalogue::waitForWrite()
+{
+    if (!m_writing)
+        return;
+    m_write.waitForFinished();
+    finishWrite();
+}
+
+void Catalogue::finishWrite()
+{
+    // Reached twice for one write when a wait came first: the watcher's own
+    // signal then finds nothing left to do.
+    if (!m_writing || !m_write.isFinished())
+        return;
+    const CatalogueWriteResult result = m_write.result();
+    m_writing.reset();
+    takeWriteResult(result);
+    Q_EMIT backgroundWriteDone(m_lastWriteError);
 }
 
 bool Catalogue::loadData(bool fromBackup)
@@ -433,8 +412,9 @@ bool Catalogue::loadData(bool fromBackup)
         if (!openRegularFile(path, probe, &why)) {
             QString text = QStringLiteral("Cannot open file \"%1\". %2").arg(path, why);
             if (!fromBackup) {
-                const QString aside =
-                    stamp.regular ? keepAside(path, QStringLiteral(".damaged"), true) : QString();
+                const QString aside = stamp.regular
+                                          ? keepFileAside(path, QStringLiteral(".damaged"), true)
+                                          : QString();
                 if (!aside.isEmpty())
                     text += QStringLiteral("\nThe file was moved to \"%1\".").arg(aside);
                 text += protectUnlessKept(aside);
@@ -461,23 +441,49 @@ bool Catalogue::loadData(bool fromBackup)
     std::vector<std::vector<CatalogueLineFields>> batches;
     std::exception_ptr failure;
 
-    auto build = [&](const CatalogueLineFields& line) {
+    // Each node is made whole and appended: the tree is told nothing while
+    // it is suspended, so a load costs no signal per node.
+    auto build = [&](CatalogueLineFields& line) {
         TreeNode* parent = line.depth == 0 ? nullptr : lastAt[size_t(line.depth - 1)];
-        TreeNode* node = m_nodes.addChild(parent, line.name);
+        NewNode made;
+        made.info = std::make_unique<NodeInfo>();
+        NodeInfo& info = *made.info;
+        info.comments = std::move(line.comments);
+        info.sAdditional = std::move(line.additional);
+        if (line.kindCode == u"1") {
+            info.kind = nkCategory;
+            made.image = imgCategory;
+            made.text = std::move(line.name);
+        } else if (line.kindCode == u"4") {
+            info.kind = nkURL;
+            made.image = imgHyperlink;
+            made.text = line.name.isEmpty() ? line.fullName : std::move(line.name);
+            info.fullName = std::move(line.fullName);
+        } else {
+            // The file system decides the kind, not the stored code.
+            info.kind = line.facts.isDir ? nkFolder : nkDoc;
+            made.image = addFileTypeIcon(line.facts);
+            made.text = std::move(line.name);
+            info.fullName = std::move(line.fullName);
+        }
+        TreeNode* node = m_nodes.appendNode(parent, std::move(made));
         lastAt.resize(size_t(line.depth));
         lastAt.push_back(node);
-        if (line.kindCode == u"1")
-            fillCategoryNode(node, line.name, line.comments, line.additional);
-        else if (line.kindCode == u"4")
-            fillUrlNode(node, line.name, line.fullName, line.comments, line.additional);
-        else
-            fillDocNode(node, line.name, line.fullName, line.comments, line.additional, false,
-                        line.facts);
     };
-    auto drain = [&] {
+    QElapsedTimer slice;
+    std::function<void()> drain;
+    drain = [&] {
         drainQueued = false;
+        slice.start();
         try {
             for (;;) {
+                // The window is painted between slices, however fast the
+                // reader keeps up.
+                if (slice.elapsed() >= LoadSliceMs) {
+                    if (!drainQueued.exchange(true))
+                        QMetaObject::invokeMethod(&receiver, drain, Qt::QueuedConnection);
+                    return;
+                }
                 // Finished is set after the last batch went in, so reading it
                 // first tells whether an empty queue means the end.
                 const bool finished = reader.finished();
@@ -488,7 +494,7 @@ bool Catalogue::loadData(bool fromBackup)
                     return;
                 }
                 for (auto& batch : batches)
-                    for (const auto& line : batch)
+                    for (auto& line : batch)
                         build(line);
             }
         } catch (...) {
@@ -537,7 +543,7 @@ bool Catalogue::loadData(bool fromBackup)
         // The save at the end of the run would write the shorter tree over the
         // file: keep the whole file. A file that failed to read may fail to
         // copy too, so that one is moved aside instead.
-        const QString aside = keepAside(path, QStringLiteral(".damaged"), !reader.malformed());
+        const QString aside = keepFileAside(path, QStringLiteral(".damaged"), !reader.malformed());
         error += aside.isEmpty() ? QStringLiteral("\nThe lines from here on were not loaded.")
                                  : QStringLiteral("\nThe lines from here on were not loaded. The "
                                                   "whole file was kept as \"%1\".")
@@ -650,7 +656,7 @@ void Catalogue::importLegacyData()
         if (!malformed.isEmpty()) {
             // The entries before the bad line are proper records now; the whole
             // file is kept so that nothing after it is lost.
-            const QString aside = keepAside(legacy, QStringLiteral(".damaged"), false);
+            const QString aside = keepFileAside(legacy, QStringLiteral(".damaged"), false);
             throw CatalogueError(
                 malformed +
                 (aside.isEmpty()

@@ -1,10 +1,13 @@
 #pragma once
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CatalogueSave.h"
 #include "catalogue/EditHistory.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
 
+#include <QFutureWatcher>
+#include <QHash>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -59,6 +62,11 @@ public:
 
     // Node making.
     TreeNode* addLinkNode(const QString& path, TreeNode* target, const QString& title, bool isUrl);
+    // Files many links at once, as addLinkNode would one by one, with the
+    // cost of one insertion: the nodes made, in order; a path that cannot be
+    // filed is left out and its reason added to Refused.
+    std::vector<TreeNode*> addFileLinkNodes(const QStringList& paths, TreeNode* target,
+                                            QStringList& refused);
     TreeNode* addCategoryNode(TreeNode* parent, const QString& name);
     void fillCategoryNode(TreeNode* node, const QString& name, const QString& comments,
                           const QString& additional);
@@ -70,13 +78,26 @@ public:
                      const FileUtils::PathFacts& facts);
     void fillUrlNode(TreeNode* node, const QString& name, const QString& address,
                      const QString& comments, const QString& additional);
+    // The image index of a path's file type (or of a missing target); every
+    // entry of one type shares it.
     int addFileTypeIcon(const QString& path);
     int addFileTypeIcon(const FileUtils::PathFacts& facts);
     bool refreshNodeIcon(TreeNode* node, bool keepList);
 
     // The catalogue file. A failed restore (FromBackup) leaves the tree as it
-    // was; a failed start-up load keeps the lines read before the fault.
+    // was; a failed start-up load keeps the lines read before the fault. A
+    // save leaves out the built-in category and waits for a write in flight.
     void saveData(bool backup);
+    // A save of the catalogue file for the caller to feed (the saves while
+    // the user works), with the same defences as SaveData; null when the
+    // file is protected.
+    std::unique_ptr<CatalogueStream> startWrite() const;
+    // Finishes Stream's write on its worker, once the write before it is
+    // through; BackgroundWriteDone tells the outcome.
+    void finishInBackground(std::unique_ptr<CatalogueStream> stream);
+    bool writing() const { return m_writing != nullptr; }
+    // Waits for the write in flight, if any, and takes its result.
+    void waitForWrite();
     bool loadData(bool fromBackup);
     // Set when the catalogue file could not be read and could not be kept
     // aside either: the run then never writes over it (the user was told).
@@ -106,24 +127,34 @@ Q_SIGNALS:
     // Something the user should know about a save that went through (the
     // file had been changed by another program and was kept aside).
     void saveNotice(const QString& text);
+    // SaveData wrote the catalogue file (not the backup).
+    void catalogueWritten();
+    // A background write ended: Error is empty when the file was written.
+    void backgroundWriteDone(const QString& error);
 
 private:
     void forget(TreeNode* node);
     // The built-in category as createMakerCategory makes it.
     static bool isMakerCategory(const TreeNode* node);
+    NewNode makeLinkNode(const QString& path, const QString& title, bool isUrl);
+    TreeNode* linkTarget(TreeNode* target, const QString& path) const;
+    std::vector<TreeNode*> placeLinks(TreeNode* target, std::vector<NewNode> made);
     QString buildLegacyTree(const QString& path);
-    // Keeps the file at Path under Path + Suffix (numbered when taken), moved
-    // or copied; the new name, or empty when that failed.
-    static QString keepAside(const QString& path, const QString& suffix, bool move);
-    void checkForOutsideChange(const QString& target);
+    CatalogueTarget writeTarget() const;
+    void takeWriteResult(const CatalogueWriteResult& result);
+    void finishWrite();
 
     bool m_loading = false;
     bool m_protectFile = false;
     // The catalogue file as this run last read or wrote it.
     std::optional<FileStamp> m_fileStamp;
     ImageLists m_images;
+    QHash<QString, int> m_typeImages; // file type (MIME name, "|link" for links) to image
     NodeTree m_nodes;
     EditHistory m_history{m_nodes};
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
+    QFutureWatcher<CatalogueWriteResult> m_write;
+    std::unique_ptr<CatalogueStream> m_writing; // finished, its worker under way
+    QString m_lastWriteError;
 };

@@ -2,12 +2,19 @@
 #include "utils/TextUtils.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringDecoder>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -41,11 +48,6 @@ qsizetype findLineEnd(const char* text, qsizetype from, qsizetype size)
     while (i < size && text[i] != '\r' && text[i] != '\n' && text[i] != '\x1a')
         ++i;
     return i;
-}
-
-QString cleanField(const QString& text)
-{
-    return TextUtils::hasLineBreakOrNul(text) ? TextUtils::singleLine(text) : text;
 }
 
 } // namespace
@@ -171,23 +173,81 @@ QString decodeWindows1252(QByteArrayView bytes)
 namespace
 {
 
-// Appends one field as UTF-8. Plain ASCII, which is nearly everything, is
-// copied unit by unit; other text, or text with a character that would break
-// the line, takes the slow path.
-void appendField(QByteArray& out, QStringView text)
+// Writes Text as UTF-8 at D (room for three bytes per unit) and moves D past
+// it, as QString::toUtf8 encodes: an unpaired surrogate becomes '?'. False,
+// with D where it was, when Text holds a character that would break the
+// line (NUL, CR, LF, U+001A).
+bool putUtf8(char*& d, QStringView text)
 {
-    const qsizetype start = out.size();
-    out.resize(start + text.size());
-    char* d = out.data() + start;
-    const char16_t* s = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = s[i];
-        if (c >= 0x80 || c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a') {
-            out.resize(start);
-            out.append(cleanField(text.toString()).toUtf8());
-            return;
+    const char16_t* const begin = text.utf16();
+    const char16_t* s = begin;
+    const char16_t* const end = s + text.size();
+    char* o = d;
+#if defined(__SSE2__)
+    bool tailTried = false;
+#endif
+    while (s < end) {
+#if defined(__SSE2__)
+        // Eight units at a time while they are printable ASCII, which is
+        // nearly all of a catalogue's text.
+        const __m128i low = _mm_set1_epi16(0x1f), high = _mm_set1_epi16(0x80);
+        const auto printable = [&](const char16_t* at, __m128i& v) {
+            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(v, low), _mm_cmplt_epi16(v, high));
+            return _mm_movemask_epi8(ok) == 0xffff;
+        };
+        __m128i v;
+        while (end - s >= 8 && printable(s, v)) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+            s += 8;
+            o += 8;
         }
-        d[i] = char(c);
+        // The rest of a text that was all ASCII up to here: the eight units
+        // that end it, written over bytes that are already the same.
+        if (s != end && end - s < 8 && !std::exchange(tailTried, true) && end - begin >= 8 &&
+            o - d == s - begin && printable(end - 8, v)) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o - (8 - (end - s))),
+                             _mm_packus_epi16(v, v));
+            o += end - s;
+            s = end;
+        }
+        if (s == end)
+            break;
+#endif
+        const char16_t c = *s++;
+        if (c < 0x80) {
+            if (c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a')
+                return false;
+            *o++ = char(c);
+        } else if (c < 0x800) {
+            *o++ = char(0xc0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3f));
+        } else if (!QChar::isSurrogate(c)) {
+            *o++ = char(0xe0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3f));
+            *o++ = char(0x80 | (c & 0x3f));
+        } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
+            const char32_t u = QChar::surrogateToUcs4(c, *s++);
+            *o++ = char(0xf0 | (u >> 18));
+            *o++ = char(0x80 | ((u >> 12) & 0x3f));
+            *o++ = char(0x80 | ((u >> 6) & 0x3f));
+            *o++ = char(0x80 | (u & 0x3f));
+        } else {
+            *o++ = '?';
+        }
+    }
+    d = o;
+    return true;
+}
+
+// One field: straight from the text, or, when it holds a character that
+// would break the line, from its one-line form (never longer).
+void putField(char*& d, QStringView text)
+{
+    if (!putUtf8(d, text)) {
+        const bool clean = putUtf8(d, TextUtils::singleLine(text.toString()));
+        Q_ASSERT(clean);
+        Q_UNUSED(clean);
     }
 }
 
@@ -196,20 +256,28 @@ void appendField(QByteArray& out, QStringView text)
 void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
                          QStringView comments, QChar kindCode, QStringView additional)
 {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, level).ptr;
-    appendField(out, name);
-    out.append('\0');
-    out.append(digits, end - digits);
-    out.append('\0');
-    appendField(out, fullName);
-    out.append('\0');
-    appendField(out, comments);
-    out.append('\0');
-    out.append(char(kindCode.unicode() < 0x80 ? kindCode.unicode() : u'0'));
-    out.append('\0');
-    appendField(out, additional);
-    out.append("\r\n", 2);
+    // Room for the worst case (three bytes per UTF-16 unit), written in place
+    // and cut to what was used: no allocation unless the buffer must grow.
+    constexpr qsizetype fixedPart = 16 + 5 + 1 + 2;
+    const qsizetype start = out.size();
+    out.resize(start + fixedPart +
+               3 * (name.size() + fullName.size() + comments.size() + additional.size()));
+    char* const base = out.data();
+    char* d = base + start;
+    putField(d, name);
+    *d++ = '\0';
+    d = std::to_chars(d, d + 16, level).ptr;
+    *d++ = '\0';
+    putField(d, fullName);
+    *d++ = '\0';
+    putField(d, comments);
+    *d++ = '\0';
+    *d++ = char(kindCode.unicode() < 0x80 ? kindCode.unicode() : u'0');
+    *d++ = '\0';
+    putField(d, additional);
+    *d++ = '\r';
+    *d++ = '\n';
+    out.resize(d - base);
 }
 
 void CatalogueReader::cancel()
@@ -219,8 +287,27 @@ void CatalogueReader::cancel()
     m_space.notify_all();
 }
 
+void CatalogueReader::probe(std::vector<CatalogueLineFields>& batch, size_t from, size_t to)
+{
+    for (size_t i = from; i < to; ++i) {
+        CatalogueLineFields& line = batch[i];
+        if (line.kindCode != u"1" && line.kindCode != u"4")
+            line.facts = FileUtils::probePath(line.fullName);
+    }
+}
+
 void CatalogueReader::push(std::vector<CatalogueLineFields>&& batch)
 {
+    if (probePaths) {
+        // The paths are looked up on two threads: the second half of the
+        // batch on the helper while this one does the first.
+        const size_t half = m_helper ? batch.size() / 2 : batch.size();
+        QFuture<void> other;
+        if (half < batch.size())
+            other = QtConcurrent::run(m_helper, [&] { probe(batch, half, batch.size()); });
+        auto join = qScopeGuard([&] { other.waitForFinished(); });
+        probe(batch, 0, half);
+    }
     {
         std::unique_lock guard(m_lock);
         // Keep memory flat when the consumer falls behind.
@@ -289,8 +376,6 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     line.comments = text(fields[3]);
     line.kindCode = text(fields[4]);
     line.additional = text(fields[5]);
-    if (probePaths && line.kindCode != u"1" && line.kindCode != u"4")
-        line.facts = FileUtils::probePath(line.fullName);
     return true;
 }
 
@@ -315,6 +400,10 @@ void CatalogueReader::run()
 
 void CatalogueReader::read()
 {
+    QThreadPool helper;
+    helper.setMaxThreadCount(1);
+    m_helper = &helper;
+    auto noHelper = qScopeGuard([this] { m_helper = nullptr; });
     QFile file;
     QString why;
     if (!openRegularFile(m_path, file, &why)) {

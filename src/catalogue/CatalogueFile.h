@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
+
+class QThreadPool;
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -88,9 +90,11 @@ public:
 private:
     void read();
     void push(std::vector<CatalogueLineFields>&& batch);
+    static void probe(std::vector<CatalogueLineFields>& batch, size_t from, size_t to);
     bool parseLine(QByteArrayView raw, CatalogueLineFields& line);
 
     QString m_path;
+    QThreadPool* m_helper = nullptr; // looks up half of each batch's paths
     std::mutex m_lock;
     std::condition_variable m_space;
     std::deque<std::vector<CatalogueLineFields>> m_queue;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QIcon>
+#include <functional>
 #include <vector>
 
 // Fixed image indexes shared by the small and the large list.
@@ -14,8 +15,8 @@ enum FixedImage : int {
     FixedImageCount = 7
 };
 
-// An append-only list of icons of one size. Icons are implicitly shared, so
-// many entries of the same file type cost one pointer each.
+// An append-only list of icons of one size. An icon may be added as the way
+// to make it: it is made when first asked for (a row is shown), once.
 class ImageList
 {
 public:
@@ -23,11 +24,13 @@ public:
     int size() const { return m_size; }
     int count() const { return int(m_icons.size()); }
     int add(const QIcon& icon);
+    int addLazy(std::function<QIcon()> make);
     const QIcon& icon(int index) const;
 
 private:
     int m_size;
-    std::vector<QIcon> m_icons;
+    mutable std::vector<QIcon> m_icons;
+    mutable std::vector<std::function<QIcon()>> m_makers; // of icons not made yet
 };
 
 // The small (16 px) and large (32 px) lists that always grow in step, so one
@@ -40,4 +43,6 @@ public:
     ImageList large{32};
     // Appends one icon to each list; returns the common index.
     int addPair(const QIcon& smallIcon, const QIcon& largeIcon);
+    // The same with icons made when first shown (Make is called with the size).
+    int addLazyPair(const std::function<QIcon(bool large)>& make);
 };

@@ -165,12 +165,22 @@ TreeNode* NodeTree::nodeAtAbsoluteIndex(int index) const
     return index >= 0 ? n : nullptr;
 }
 
-TreeNode* NodeTree::place(TreeNode* parent, int row, const QString& text)
+TreeNode* NodeTree::place(TreeNode* parent, int row, NewNode made)
 {
     auto node = std::make_unique<TreeNode>();
-    node->m_text = text;
+    node->m_text = std::move(made.text);
+    node->m_data = std::move(made.info);
+    node->m_image = made.image;
     node->m_parent = parent;
+    node->m_row = row;
     TreeNode* raw = node.get();
+    if (m_updating && row == parent->count()) {
+        // A load appends node after node: nobody is told, nothing moves.
+        parent->m_children.push_back(std::move(node));
+        ++m_total;
+        recordPlaced(parent, raw);
+        return raw;
+    }
     const bool tell = !m_updating;
     const Change change(*this, tell);
     if (tell)
@@ -180,25 +190,73 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, const QString& text)
     ++m_total;
     if (tell)
         endInsertRows();
-    if (recording(parent)) {
-        m_recorder->inserted(pathOf(raw));
-        m_recorder->m_bulk = m_recorder->m_bulk || m_updating;
-    } else
-        shapeChanged(parent);
+    recordPlaced(parent, raw);
     return raw;
+}
+
+void NodeTree::recordPlaced(TreeNode* parent, TreeNode* node)
+{
+    if (recording(parent)) {
+        m_recorder->inserted(pathOf(node));
+        m_recorder->m_bulk = m_recorder->m_bulk || m_updating;
+    } else {
+        shapeChanged(parent);
+    }
+}
+
+std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vector<NewNode> nodes)
+{
+    std::vector<TreeNode*> made;
+    if (nodes.empty())
+        return made;
+    TreeNode* p = parentOrRoot(parent);
+    row = std::clamp(row, 0, p->count());
+    std::vector<std::unique_ptr<TreeNode>> run;
+    run.reserve(nodes.size());
+    made.reserve(nodes.size());
+    for (NewNode& n : nodes) {
+        auto node = std::make_unique<TreeNode>();
+        node->m_text = std::move(n.text);
+        node->m_data = std::move(n.info);
+        node->m_image = n.image;
+        node->m_parent = p;
+        made.push_back(node.get());
+        run.push_back(std::move(node));
+    }
+    const int last = row + int(run.size()) - 1;
+    const bool tell = !m_updating;
+    const Change change(*this, tell);
+    if (tell)
+        beginInsertRows(p == &m_root ? QModelIndex() : indexOf(p), row, last);
+    p->m_children.insert(p->m_children.begin() + row, std::make_move_iterator(run.begin()),
+                         std::make_move_iterator(run.end()));
+    renumber(p, row);
+    m_total += int(run.size());
+    if (tell)
+        endInsertRows();
+    // Recorded as node after node, as places one by one would be.
+    for (TreeNode* n : made)
+        recordPlaced(p, n);
+    return made;
 }
 
 TreeNode* NodeTree::addChild(TreeNode* parent, const QString& text)
 {
     TreeNode* p = parentOrRoot(parent);
-    return place(p, p->count(), text);
+    return place(p, p->count(), {text, nullptr, -1});
+}
+
+TreeNode* NodeTree::appendNode(TreeNode* parent, NewNode node)
+{
+    TreeNode* p = parentOrRoot(parent);
+    return place(p, p->count(), std::move(node));
 }
 
 TreeNode* NodeTree::insertNode(TreeNode* sibling, const QString& text)
 {
     if (!sibling)
         return addChild(nullptr, text);
-    return place(sibling->m_parent, sibling->m_row, text);
+    return place(sibling->m_parent, sibling->m_row, {text, nullptr, -1});
 }
 
 void NodeTree::renumber(TreeNode* parent, int from)
@@ -392,23 +450,39 @@ void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
         return a->m_parent != b->m_parent ? a->m_parent < b->m_parent : a->m_row > b->m_row;
     });
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
-    // Runs first, as removing one run renumbers the rows after it.
-    struct Run {
-        TreeNode* parent;
-        int first, last;
-    };
-    std::vector<Run> runs;
     for (size_t i = 0; i < nodes.size();) {
         TreeNode* p = nodes[i]->m_parent;
-        size_t j = i + 1;
-        while (j < nodes.size() && nodes[j]->m_parent == p &&
-               nodes[j]->m_row == nodes[j - 1]->m_row - 1)
-            ++j;
-        runs.push_back({p, nodes[j - 1]->m_row, nodes[i]->m_row});
-        i = j;
+        size_t end = i + 1, runs = 1;
+        for (; end < nodes.size() && nodes[end]->m_parent == p; ++end)
+            if (nodes[end]->m_row != nodes[end - 1]->m_row - 1)
+                ++runs;
+        // Each run costs a shift of the rows after it; scattered among many
+        // siblings, the doomed are first brought together at the end (one
+        // change of layout) and then go as one run.
+        if (runs > MaxRunsInPlace)
+            gatherAtEnd(p, {nodes.begin() + qsizetype(i), nodes.begin() + qsizetype(end)});
+        while (i < end) {
+            size_t j = i + 1;
+            while (j < end && nodes[j]->m_row == nodes[j - 1]->m_row - 1)
+                ++j;
+            removeRun(p, nodes[j - 1]->m_row, nodes[i]->m_row);
+            i = j;
+        }
     }
-    for (const Run& r : runs)
-        removeRun(r.parent, r.first, r.last);
+}
+
+void NodeTree::gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doomed)
+{
+    const std::unordered_set<const TreeNode*> going(doomed.begin(), doomed.end());
+    std::vector<TreeNode*> order;
+    order.reserve(parent->m_children.size());
+    for (const auto& c : parent->m_children)
+        if (!going.count(c.get()))
+            order.push_back(c.get());
+    for (const auto& c : parent->m_children)
+        if (going.count(c.get()))
+            order.push_back(c.get());
+    reorder(parent == &m_root ? nullptr : parent, order);
 }
 
 void NodeTree::deleteRoots(int first, int count)

@@ -106,6 +106,13 @@ private:
     int m_row = 0;
 };
 
+// A node made whole before it joins the tree: its text, record and image.
+struct NewNode {
+    QString text;
+    std::unique_ptr<NodeInfo> info;
+    int image = -1;
+};
+
 // The tree's node collection, shown by the tree view through this model.
 class NodeTree : public QAbstractItemModel
 {
@@ -127,6 +134,12 @@ public:
     TreeNode* addChild(TreeNode* parent, const QString& text);
     // Inserts a node as sibling right before Sibling.
     TreeNode* insertNode(TreeNode* sibling, const QString& text);
+    // Appends a node made whole as last child of Parent (null: a root node).
+    TreeNode* appendNode(TreeNode* parent, NewNode node);
+    // Places Nodes as one run of rows from Row on among Parent's children
+    // (null: the root nodes). The views hear of the run once and the rows
+    // after it are numbered again once, wherever the run goes.
+    std::vector<TreeNode*> insertNodes(TreeNode* parent, int row, std::vector<NewNode> nodes);
     // Moves Node (with its subtree) to position Row among NewParent's children.
     void moveTo(TreeNode* node, TreeNode* newParent, int row);
     // Reorders Parent's children (null: the root nodes) to the given order,
@@ -227,9 +240,15 @@ private:
     void putRun(TreeNode* parent, int row, std::vector<std::unique_ptr<TreeNode>> nodes);
     // Takes the run out and records it, or frees it.
     void removeRun(TreeNode* parent, int first, int last);
-    TreeNode* place(TreeNode* parent, int row, const QString& text);
+    TreeNode* place(TreeNode* parent, int row, NewNode made);
+    // Records a node just placed, or tells that the shape changed unrecorded.
+    void recordPlaced(TreeNode* parent, TreeNode* node);
     TreeNode* parentOrRoot(TreeNode* node) { return node ? node : &m_root; }
     void renumber(TreeNode* parent, int from);
+    // Runs of one parent's rows that deleteNodes removes one by one; past
+    // this many they are brought together first.
+    static constexpr size_t MaxRunsInPlace = 8;
+    void gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doomed);
     void changed(TreeNode* node, int role);
     static int subtreeSize(const TreeNode* node);
     // References to Gone or below it turn null (all of them without Gone).

@@ -38,6 +38,7 @@ constexpr ButtonInfo ButtonTable[] = {
     {mbYes, "&Yes", "Yes", mrYes},
     {mbNo, "&No", "No", mrNo},
     {mbOK, "OK", "OK", mrOk},
+    {mbLocate, "Lo&cate...", "Locate", mrLocate},
     {mbCancel, "Cancel", "Cancel", mrCancel},
     {mbAbort, "&Abort", "Abort", mrAbort},
     {mbRetry, "&Retry", "Retry", mrRetry},
@@ -135,6 +136,8 @@ int resultOf(QMessageBox::StandardButton answer)
         return mrYesToAll;
     case QMessageBox::NoToAll:
         return mrNoToAll;
+    case QMessageBox::Open:
+        return mrLocate;
     default:
         return mrCancel;
     }

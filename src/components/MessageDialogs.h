@@ -37,6 +37,7 @@ enum MessageButton : unsigned {
     mbNoToAll = 0x100,
     mbYesToAll = 0x200,
     mbHelp = 0x400,
+    mbLocate = 0x800, // "Locate...": find a missing file or folder again
 };
 Q_DECLARE_FLAGS(TMsgDlgButtons, MessageButton)
 
@@ -53,6 +54,7 @@ enum ModalResult : int {
     mrAll = 8,
     mrNoToAll = 9,
     mrYesToAll = 10,
+    mrLocate = 11,
 };
 
 enum TailPosition {
@@ -159,6 +161,7 @@ int askWithButtons(const QString& text,
 void applicationError(const QString& text);
 
 // Test hook: the next dialog is not shown and returns Answer instead.
+// "Locate..." is answered with QMessageBox::Open.
 void setNextAnswer(QMessageBox::StandardButton answer);
 // Test hook: every dialog is answered by Handler (kind, text) without showing.
 void setHandler(

@@ -5,6 +5,7 @@
 #include "components/MessageDialogs.h"
 #include "forms/AboutDialog.h"
 #include "forms/main/AdditionalMenu.h"
+#include "forms/main/BrowserBookmarks.h"
 #include "forms/main/CatalogueData.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
@@ -17,6 +18,7 @@
 #include "forms/main/ItemKeys.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Properties.h"
+#include "forms/main/Relinking.h"
 #include "forms/main/Search.h"
 #include "forms/main/ServiceCommands.h"
 #include "forms/main/TrayControl.h"
@@ -56,13 +58,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     createLayout();
     m_additional = new AdditionalMenu(*m_context, m_view->listModel(), this);
     m_tray = new TrayControl(*m_context, *this);
-    m_opening = new Opening(*m_context, *m_view);
+    m_relinking = new Relinking(*m_context, *m_view);
+    m_opening = new Opening(*m_context, *m_view, *m_relinking);
     new ItemCommands(*m_context, *m_view); // owned by the view
     new ItemKeys(*m_context, *m_view);
     new EditCommands(*m_context, *m_view); // owned by the view
     m_search = new Search(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
-    m_properties = new Properties(*m_context, *m_view);
+    m_properties = new Properties(*m_context, *m_view, *m_relinking);
     m_dragDrop = new WindowDragDrop(*m_context, *m_view, *m_folders);
     m_intake = new Intake(*m_context, *m_view, *m_dropStrip, *m_tray);
     m_settings = new WindowSettings(*m_context,
@@ -75,6 +78,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
         if (const QString failure = m_hotKey->tryAssignHotKey(key); !failure.isEmpty())
             addStartupError(failure);
     });
+    new BrowserBookmarks(*m_context, *m_view); // owned by the view
     m_service = new ServiceCommands(*m_context, {*m_view, *m_additional, *m_hotKey, *m_settings});
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });
     m_commands->connectCommand(Id::ExitMenu, this, &MainWindow::endRun);
@@ -160,6 +164,9 @@ void MainWindow::addStartupError(const QString& text)
 
 void MainWindow::restoreFromTray()
 {
+    // The other start waits for this answer: whatever it does next finds
+    // the last edits on the disk.
+    m_data->flushAutoSave();
     m_tray->restoreFromTray();
 }
 

@@ -16,6 +16,7 @@ class HotKeyControl;
 class Intake;
 class Opening;
 class Properties;
+class Relinking;
 class QFrame;
 class QLabel;
 class QSessionManager;
@@ -85,6 +86,7 @@ private:
     CatalogueData* m_data = nullptr;
     WindowSettings* m_settings = nullptr;
     Properties* m_properties = nullptr;
+    Relinking* m_relinking = nullptr;
     WindowDragDrop* m_dragDrop = nullptr;
     HotKeyControl* m_hotKey = nullptr;
     ServiceCommands* m_service = nullptr;

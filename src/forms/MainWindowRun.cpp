@@ -1,6 +1,6 @@
 // Start and end of the run: loading the catalogue (or importing the legacy
-// file), the one save at the end however the run ends, and the desktop's
-// logoff.
+// file), the saves while the user works, the one save at the end however the
+// run ends, and the desktop's logoff.
 #include "components/MessageDialogs.h"
 #include "components/ProgressWindow.h"
 #include "forms/AboutDialog.h"
@@ -8,6 +8,7 @@
 #include "forms/main/CatalogueData.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
+#include "forms/main/Relinking.h"
 #include "forms/main/Search.h"
 #include "forms/main/TrayControl.h"
 #include "forms/main/WindowSettings.h"
@@ -62,6 +63,8 @@ void MainWindow::formCreate(AboutDialog* splash)
                                           Desktop::executablePath()));
     m_settings->readSettings();
     m_search->placeFindDialog();
+    m_data->startAutoSave();
+    m_relinking->rememberTargets();
 }
 
 void MainWindow::importLegacyData()
@@ -80,6 +83,7 @@ void MainWindow::formDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    m_data->stopAutoSave();
     if (!m_catalogue.dataSaved)
         saveAtEnd();
 }

@@ -1,7 +1,9 @@
 #include "forms/PropertiesDialog.h"
 #include "components/MessageDialogs.h"
+#include "utils/PathTests.h"
 #include "utils/TextUtils.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,7 +19,8 @@ constexpr int FieldWidth = 300;
 
 } // namespace
 
-PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent) : QDialog(parent)
+PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent)
+    : QDialog(parent), m_targetMissing(fields.targetMissing)
 {
     setObjectName(QStringLiteral("TPropertiesF"));
     setWindowTitle(QStringLiteral("Properties"));
@@ -54,6 +57,10 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent) : QDia
                                            "file/folder (linked with this document) will be "
                                            "moved to other place."),
                             this);
+    if (m_targetMissing)
+        note->setText(QStringLiteral("The file or folder is missing. Give the place where it is "
+                                     "now, or press \"Locate...\" to search for it: the link "
+                                     "follows it, nothing is moved."));
     note->setObjectName(QStringLiteral("Label6"));
     note->setAlignment(Qt::AlignCenter);
     note->setWordWrap(true);
@@ -82,6 +89,13 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent) : QDia
     m_cancel->setObjectName(QStringLiteral("btnCancel"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    if (m_targetMissing) {
+        auto* locate = new QPushButton(QStringLiteral("&Locate..."), this);
+        locate->setObjectName(QStringLiteral("btnLocate"));
+        locate->setAutoDefault(false);
+        connect(locate, &QPushButton::clicked, this, &PropertiesDialog::locateRequested);
+        buttons->addWidget(locate);
+    }
     buttons->addWidget(m_ok);
     buttons->addWidget(m_cancel);
 
@@ -128,8 +142,28 @@ void PropertiesDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+void PropertiesDialog::setLocation(const QString& location)
+{
+    m_location->setText(TextUtils::showBidiControls(location));
+}
+
 void PropertiesDialog::btnOKClick()
 {
+    if (m_targetMissing && m_location->text() != m_shownLocation) {
+        // Nothing to move: the entry only follows, and only to something.
+        // ("~" is the home folder, as where the location is taken.)
+        QString place = location();
+        if (place == u"~" || place.startsWith(QStringLiteral("~/")))
+            place = QDir::homePath() + place.mid(1);
+        if (place.startsWith(u'/') && !FileUtils::probePath(place).exists) {
+            MessageDialogs::errorBox(
+                QStringLiteral("There is no file or folder at \"%1\" either.").arg(place),
+                m_location);
+            return;
+        }
+        accept();
+        return;
+    }
     if (m_location->text() != m_shownLocation &&
         !MessageDialogs::askYesNo(moveQuestion(), m_location, MessageDialogs::DefaultHorzOffset,
                                   MessageDialogs::DefaultVertOffset))

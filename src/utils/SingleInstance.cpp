@@ -19,7 +19,8 @@ namespace
 // over the number of one that died.
 constexpr int StaleLockMs = 5000;
 constexpr int ConnectMs = 1000;
-constexpr int AnswerMs = 5000;
+// The first copy saves the user's last edits before it answers.
+constexpr int AnswerMs = 10000;
 // A request with many items is long, but never this long.
 constexpr qint64 MaxRequestBytes = qint64(64) << 20;
 // The words of the requests and the answer; "show" is what every earlier

@@ -37,6 +37,8 @@ public:
     HandOver handOver(const Request& request);
 
 Q_SIGNALS:
+    // Another copy asks to be shown; it waits until the receivers return
+    // (the first copy saves pending edits before it answers).
     void showRequested();
     void fileRequested(const QStringList& items, const QString& category);
 

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
 
 namespace
@@ -28,6 +29,32 @@ const bool homeSet = [] {
 
 namespace TestUtil
 {
+
+namespace
+{
+QStringList& untested()
+{
+    static QStringList list;
+    return list;
+}
+} // namespace
+
+void notTested(const QString& what)
+{
+    untested() << what;
+    qWarning("NOT TESTED here: %s", qPrintable(what));
+}
+
+int exitCode(int failures)
+{
+    if (failures != 0 || untested().isEmpty())
+        return failures;
+    std::fprintf(stderr, "\n*** %lld data-safety check(s) did NOT run on this machine:\n",
+                 static_cast<long long>(untested().size()));
+    for (const QString& what : std::as_const(untested()))
+        std::fprintf(stderr, "***   %s\n", qPrintable(what));
+    return NotTestedExitCode;
+}
 
 QByteArray catalogueLine(const QString& name, int level, const QString& path, const char* kind,
                          const QString& comment, const QString& additional)

@@ -1,8 +1,10 @@
 #pragma once
+#include <QApplication>
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QtTest>
 
 // Helpers shared by the suites. Every suite also gets private settings and
 // data folders before its first test, so no run touches a real home folder.
@@ -50,4 +52,27 @@ QByteArray readFile(const QString& path);
 // exited normally with code 0. Its standard output goes to Out when given.
 bool run(const QString& program, const QStringList& args, QByteArray* out = nullptr);
 
+// A data-safety check that cannot run on this machine (mounting is not
+// allowed, a file system is missing): said in the output at once and again
+// at the end, and the suite then ends with NotTestedExitCode, which ctest
+// reports as skipped, instead of passing as if it had been checked.
+void notTested(const QString& what);
+inline constexpr int NotTestedExitCode = 77;
+// The suite's exit code from its number of failures.
+int exitCode(int failures);
+
 } // namespace TestUtil
+
+// QTEST_MAIN for a suite that may leave data-safety checks untested.
+#define QUILLMERE_TEST_MAIN(TestObject)                                                            \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        const int failures = [&] {                                                                 \
+            QApplication app(argc, argv);                                                          \
+            app.setAttribute(Qt::AA_Use96Dpi, true);                                               \
+            TestObject tc;                                                                         \
+            QTEST_SET_MAIN_SOURCE_PATH                                                             \
+            return QTest::qExec(&tc, argc, argv);                                                  \
+        }();                                                                                       \
+        return TestUtil::exitCode(failures);                                                       \
+    }

@@ -1,5 +1,7 @@
 #include "forms/main/CatalogueData.h"
+#include "catalogue/AutoSave.h"
 #include "catalogue/Catalogue.h"
+#include "components/MessageDialogs.h"
 #include "components/ProgressWindow.h"
 #include "components/TrayIcon.h"
 #include "forms/main/CommandActions.h"
@@ -27,6 +29,30 @@ CatalogueData::CatalogueData(CommandContext& context)
     context.commands().connectCommand(Id::BackupData, this, &CatalogueData::acBackupDataExecute);
     context.commands().connectCommand(Id::RestoreBackup, this,
                                       &CatalogueData::acRestoreBackupExecute);
+    m_autoSave = new AutoSave(context.catalogue(), this);
+    // A question open about a change (the links of a deleted file, a move
+    // that failed) may be followed by more of it: the save waits for the answer.
+    m_autoSave->holdHook = [] { return QApplication::activeModalWidget() != nullptr; };
+    connect(m_autoSave, &AutoSave::failed, this, [](const QString& text) {
+        MessageDialogs::applicationError(
+            text + QStringLiteral("\nThe catalogue is saved again at the next change and when "
+                                  "the program ends."));
+    });
+}
+
+void CatalogueData::startAutoSave()
+{
+    m_autoSave->start();
+}
+
+void CatalogueData::stopAutoSave()
+{
+    m_autoSave->stop();
+}
+
+void CatalogueData::flushAutoSave()
+{
+    m_autoSave->flush();
 }
 
 std::unique_ptr<ProgressWindow> CatalogueData::makeProgressWindow()
@@ -73,6 +99,9 @@ void CatalogueData::acRestoreBackupExecute()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    // The run's last edits reach the catalogue file before the backup
+    // replaces the tree (and is saved in its turn).
+    flushAutoSave();
     // Undo brings back the catalogue as it was before.
     EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Restore data"));
     // A restore that fails leaves the catalogue as it was: no step.

@@ -1,11 +1,13 @@
 #pragma once
 #include <QObject>
+#include <memory>
 
+class AutoSave;
 class CommandContext;
 class ProgressWindow;
 
-// Loading and saving the catalogue file with the progress window, and the
-// "Backup data" and "Restore data" commands.
+// Loading and saving the catalogue file with the progress window, the saves
+// while the user works, and the "Backup data" and "Restore data" commands.
 class CatalogueData : public QObject
 {
     Q_OBJECT
@@ -16,6 +18,14 @@ public:
     // Progress goes to shown, or to a window of its own for a file that exists.
     bool loadData(bool fromBackup, ProgressWindow* shown = nullptr);
     void saveData(bool backup);
+    // Saves while the user works from now on (after the start-up's load),
+    // until StopAutoSave (the end of the run, whose own save follows).
+    void startAutoSave();
+    void stopAutoSave();
+    // A change waiting to be saved goes to the disk now; returns once it is
+    // there (another start of the program hands over to this one).
+    void flushAutoSave();
+    AutoSave& autoSave() { return *m_autoSave; }
     // The progress window of a load, as at start-up.
     static std::unique_ptr<ProgressWindow> makeProgressWindow();
 
@@ -24,4 +34,5 @@ private:
     void acRestoreBackupExecute();
 
     CommandContext& m_context;
+    AutoSave* m_autoSave = nullptr;
 };

@@ -68,6 +68,12 @@ constexpr Entry Table[] = {
     // The captions name the step once there is one; Redo has Ctrl+Y as well.
     {Id::Undo, "acUndo", "Undo", "", key(Qt::CTRL | Qt::Key_Z), -1, NoFlags},
     {Id::Redo, "acRedo", "Redo", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), -1, NoFlags},
+    {Id::ImportBookmarks, "acImportBookmarks", "&Import bookmarks...",
+     "Import a bookmark file exported by a web browser", 0, -1, NoFlags},
+    {Id::ExportBookmarks, "acExportBookmarks", "E&xport bookmarks...",
+     "Export the selected category or the whole catalogue as a bookmark file", 0, -1, NoFlags},
+    {Id::CheckLinks, "acCheckLinks", "Check all links",
+     "Find the entries whose file or folder is missing, and relink or remove them", 0, -1, NoFlags},
 };
 
 static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
@@ -112,6 +118,9 @@ constexpr Slot FileSlots[] = {cmd(Id::NewCateg),
                               cmd(Id::BackupData),
                               cmd(Id::RestoreBackup),
                               Sep,
+                              cmd(Id::ImportBookmarks),
+                              cmd(Id::ExportBookmarks),
+                              Sep,
                               cmd(Id::ExitMenu)};
 constexpr Slot EditSlots[] = {cmd(Id::Undo), cmd(Id::Redo)};
 constexpr Slot ViewMainSlots[] = {cmd(Id::Explore),     Sep,           cmd(Id::ExpandAll),
@@ -122,6 +131,7 @@ constexpr Slot SearchSlots[] = {cmd(Id::SearchInNames), cmd(Id::SearchInComments
 constexpr Slot ServiceSlots[] = {sub(Menu::Search),
                                  cmd(Id::AddComments),
                                  cmd(Id::FindObject),
+                                 cmd(Id::CheckLinks),
                                  Sep,
                                  cmd(Id::AutoStart),
                                  cmd(Id::RemoveOnAbsent),

@@ -50,6 +50,9 @@ enum class Id {
     NoDragDrop,
     Undo, // the Edit menu's and the pop-up menus' history of changes
     Redo,
+    ImportBookmarks, // a browser's bookmark file in and out
+    ExportBookmarks,
+    CheckLinks, // missing files found again
     Count
 };
 

@@ -327,21 +327,22 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
         tree->setUpdatesEnabled(false);
         // One refill at the end instead of one per file.
         const QSignalBlocker quiet(&catalogue);
+        QStringList toFile;
         for (const QString& name : names) {
-            if (const QString why = tooLongToFile(QStringLiteral("path"), name); !why.isEmpty()) {
+            if (const QString why = tooLongToFile(QStringLiteral("path"), name); !why.isEmpty())
                 refused << why;
-                continue;
-            }
-            try {
-                last = catalogue.addLinkNode(name, target, QString(), false);
-                // A file's name must not read as another.
-                if (TextUtils::hasBidiControls(last->text()))
-                    catalogue.nodes().setText(last, TextUtils::withoutBidiControls(last->text()));
-            } catch (const CatalogueError& e) {
-                // The others are still filed; the user hears of this one.
-                refused << e.text();
-            }
+            else
+                toFile << name;
         }
+        // One run of rows, however many files: the siblings after it are
+        // numbered again once, not once per file.
+        const std::vector<TreeNode*> filed = catalogue.addFileLinkNodes(toFile, target, refused);
+        for (TreeNode* node : filed)
+            // A file's name must not read as another.
+            if (TextUtils::hasBidiControls(node->text()))
+                catalogue.nodes().setText(node, TextUtils::withoutBidiControls(node->text()));
+        if (!filed.empty())
+            last = filed.back();
     }
     if (last)
         step.setText(names.size() - refused.size() == 1

@@ -5,6 +5,7 @@
 #include "components/TrayIcon.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
+#include "forms/main/Relinking.h"
 #include "utils/Desktop.h"
 #include "utils/PathTests.h"
 
@@ -86,8 +87,8 @@ Opening::ScopedPickFile::~ScopedPickFile()
     g_pickFile = std::move(m_previous);
 }
 
-Opening::Opening(CommandContext& context, CategoryView& view)
-    : QObject(&view), m_context(context), m_view(view)
+Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinking)
+    : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Opening"));
     context.catalogue().askNewLocationHook = [this](const QString& name, const QString& path,
@@ -138,13 +139,21 @@ void Opening::openNode(TreeNode* target)
         return;
     }
     const QString path = node->data()->fullName;
-    if (probePath(path).exists) // one look at the disk for file or folder alike
+    if (probePath(path).exists) { // one look at the disk for file or folder alike
         openTarget(path);
-    else
-        MessageDialogs::warningBoxFmt(
-            QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path},
-            MessageDialogs::DefaultHorzOffset, MessageDialogs::DefaultVertOffset,
-            &m_context.window());
+        return;
+    }
+    // Whatever the option says, the user may look for it.
+    const int answer = MessageDialogs::showRgnDialog(
+        MessageDialogs::format(
+            QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path}),
+        MessageDialogs::mtWarning, MessageDialogs::mbOK | MessageDialogs::mbLocate,
+        MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
+    if (answer != MessageDialogs::mrLocate)
+        return;
+    // Found again, it opens as asked.
+    if (m_relinking.locate(node) && node)
+        openTarget(node->data()->fullName);
 }
 
 void Opening::docsTreeDblClick()
@@ -202,7 +211,18 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
                              QStringLiteral("\r") +
                              QStringLiteral("Othewise the link will be removed from the list.");
     QString picked;
-    if (MessageDialogs::askYesNo(question, &m_context.window())) {
+    const int answer = MessageDialogs::showRgnDialog(
+        question, MessageDialogs::mtConfirmation,
+        MessageDialogs::mbYes | MessageDialogs::mbNo | MessageDialogs::mbLocate,
+        MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
+    if (answer == MessageDialogs::mrLocate) {
+        // The assistant relinks it, or leaves it as it was: a search the user
+        // gave up is no answer to remove it.
+        if (!m_relinking.locate(node) && node)
+            catalogue.fillDocNode(node, name, path, comments, additional, true);
+        return node.get() != nullptr;
+    }
+    if (answer == MessageDialogs::mrYes) {
         const QString title = QStringLiteral("Define new document location");
         const QString folder = nearestExistingFolder(path);
         picked = g_pickFile ? g_pickFile(title, folder)

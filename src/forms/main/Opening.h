@@ -5,11 +5,13 @@
 class CategoryView;
 class CommandContext;
 class QModelIndex;
+class Relinking;
 class TreeNode;
 
 // Opening entries with the desktop's default application (double click,
 // Enter), "Find object", and the relink question for a document that is no
-// longer where its link points.
+// longer where its link points; both that question and the not-found
+// message offer "Locate...".
 class Opening : public QObject
 {
     Q_OBJECT
@@ -30,7 +32,7 @@ public:
         PickFile m_previous;
     };
 
-    Opening(CommandContext& context, CategoryView& view);
+    Opening(CommandContext& context, CategoryView& view, Relinking& relinking);
 
     // Hands a path or an address to the desktop; throws when it refuses.
     static void openTarget(const QString& target);
@@ -47,4 +49,5 @@ private:
 
     CommandContext& m_context;
     CategoryView& m_view;
+    Relinking& m_relinking;
 };

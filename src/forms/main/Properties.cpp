@@ -7,6 +7,7 @@
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
 #include "forms/main/RealFiles.h"
+#include "forms/main/Relinking.h"
 #include "utils/PathTests.h"
 #include "utils/TextUtils.h"
 
@@ -39,8 +40,8 @@ Properties::ScopedDialogHook::~ScopedDialogHook()
     dialogHook() = std::move(m_previous);
 }
 
-Properties::Properties(CommandContext& context, CategoryView& view)
-    : QObject(&view), m_context(context), m_view(view)
+Properties::Properties(CommandContext& context, CategoryView& view, Relinking& relinking)
+    : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Properties"));
     context.commands().connectCommand(Id::Properties, this, &Properties::acPropertiesExecute);
@@ -64,8 +65,14 @@ void Properties::acPropertiesExecute()
     fields.location = node->data()->fullName;
     fields.comment = node->data()->comments;
     fields.parent = node->parent() ? node->parent()->text() : QStringLiteral("None");
+    fields.targetMissing = isFileLink(node) && !FileUtils::probePath(fields.location).exists;
 
     PropertiesDialog dialog(fields, &m_context.window());
+    connect(&dialog, &PropertiesDialog::locateRequested, this, [this, &node, &dialog] {
+        // Over the dialog, which stays on top of everything else.
+        if (const QString found = m_relinking.findNewLocation(node, &dialog); !found.isEmpty())
+            dialog.setLocation(found);
+    });
     if (dialogHook())
         QTimer::singleShot(0, &dialog, [&dialog] {
             if (dialogHook())
@@ -83,8 +90,12 @@ void Properties::acPropertiesExecute()
     nodes.setText(node, dialog.name());
     nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
     // The list shows the new name and comment by itself.
-    if (dialog.location() != node->data()->fullName)
-        moveLocation(node, dialog.location());
+    if (const QString location = dialog.location(); location != node->data()->fullName) {
+        if (fields.targetMissing)
+            relinkLocation(node, location);
+        else
+            moveLocation(node, location);
+    }
 }
 
 std::optional<QString> Properties::checkedLocation(const TreeNode* node, const QString& typed)
@@ -118,6 +129,22 @@ std::optional<QString> Properties::checkedLocation(const TreeNode* node, const Q
         return std::nullopt;
     }
     return location;
+}
+
+void Properties::relinkLocation(const NodeRef& node, const QString& typed)
+{
+    const std::optional<QString> checked = checkedLocation(node, typed);
+    if (!checked || !node)
+        return;
+    // The file the dialog found may have gone since.
+    if (!FileUtils::probePath(*checked).exists) {
+        MessageDialogs::errorBox(
+            QStringLiteral("There is no file or folder at \"%1\". The link was left as it was.")
+                .arg(TextUtils::excerpt(*checked, MaxQuoted)),
+            &m_context.window());
+        return;
+    }
+    m_relinking.relinkTo(node, *checked);
 }
 
 void Properties::moveLocation(const NodeRef& node, const QString& typed)

@@ -8,16 +8,18 @@ class CategoryView;
 class CommandContext;
 class NodeRef;
 class PropertiesDialog;
+class Relinking;
 class TreeNode;
 
 // "Properties...": the entry's name, comment and location in a dialog; a
 // new location moves the real file or folder and offers to re-point the
-// other links to it.
+// other links to it. For a missing file or folder, a new location relinks
+// the entry instead, and the dialog offers the assistant that finds it.
 class Properties : public QObject
 {
     Q_OBJECT
 public:
-    Properties(CommandContext& context, CategoryView& view);
+    Properties(CommandContext& context, CategoryView& view, Relinking& relinking);
 
     // Test hook: called with the dialog once it is shown, before the user
     // acts; the guard puts back the hook it replaced.
@@ -41,7 +43,10 @@ private:
     // line break or is not absolute is refused with a message.
     std::optional<QString> checkedLocation(const TreeNode* node, const QString& typed);
     void moveLocation(const NodeRef& node, const QString& typed);
+    // The same checks for the new place of a missing target, which must exist.
+    void relinkLocation(const NodeRef& node, const QString& typed);
 
     CommandContext& m_context;
     CategoryView& m_view;
+    Relinking& m_relinking;
 };
