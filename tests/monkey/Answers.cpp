@@ -102,6 +102,11 @@ Answers::Answers(Monkey& monkey) : QObject(nullptr), m_monkey(monkey)
         [this](const QString&, const QString&) { return pickFile(); });
     m_pickFiles = std::make_unique<Intake::ScopedPickFiles>(
         [this](const QString&, const QString&) { return pickFiles(); });
+    m_pickBookmarks = std::make_unique<BrowserBookmarks::ScopedPickPath>(
+        [this](bool save, const QString&, const QString&) { return pickBookmarkFile(save); });
+    // The moved-file search looks through the run's own files, not the machine.
+    m_searchRoots =
+        std::make_unique<Relinking::ScopedSearchRoots>(QStringList{m_monkey.world().files()});
     Desktop::setOpener([this](const QString& target) {
         ++m_opened;
         m_monkey.note(QStringLiteral("desktop opens %1").arg(brief(target)));
@@ -197,6 +202,26 @@ QString Answers::pickFile()
                            : roll < 50 ? world.randomFolder(rng)
                                        : QString();
     m_monkey.note(QStringLiteral("new location chosen: %1")
+                      .arg(picked.isEmpty() ? QStringLiteral("(cancel)") : brief(picked)));
+    return picked;
+}
+
+QString Answers::pickBookmarkFile(bool save)
+{
+    ++m_count;
+    Rng& rng = m_monkey.rng();
+    World& world = m_monkey.world();
+    const QString exported = world.work() + QStringLiteral("/bookmarks.html");
+    const int roll = rng.below(100);
+    QString picked;
+    if (save)
+        picked = roll < 70 ? exported : QString();
+    else
+        picked = roll < 35   ? exported                  // what an earlier export wrote, if any
+                 : roll < 50 ? world.randomDocument(rng) // not a bookmark file
+                 : roll < 60 ? world.missingPath(rng)
+                             : QString();
+    m_monkey.note(QStringLiteral("bookmark file chosen: %1")
                       .arg(picked.isEmpty() ? QStringLiteral("(cancel)") : brief(picked)));
     return picked;
 }

@@ -1,6 +1,8 @@
 #pragma once
+#include "forms/main/BrowserBookmarks.h"
 #include "forms/main/Intake.h"
 #include "forms/main/Opening.h"
+#include "forms/main/Relinking.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -42,6 +44,7 @@ private:
     QMessageBox::StandardButton message(QMessageBox::Icon icon, const QString& text);
     QStringList pickFiles();
     QString pickFile();
+    QString pickBookmarkFile(bool save);
     void answerDialog(QPointer<QDialog> dialog, int attempt);
     void answerMenu(QPointer<QMenu> menu);
     void fillProperties(QDialog& dialog);
@@ -52,6 +55,8 @@ private:
     Monkey& m_monkey;
     std::unique_ptr<Opening::ScopedPickFile> m_pickFile;
     std::unique_ptr<Intake::ScopedPickFiles> m_pickFiles;
+    std::unique_ptr<BrowserBookmarks::ScopedPickPath> m_pickBookmarks;
+    std::unique_ptr<Relinking::ScopedSearchRoots> m_searchRoots;
     QStringList m_messages;
     qint64 m_count = 0;
     qint64 m_opened = 0;
