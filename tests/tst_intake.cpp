@@ -245,6 +245,15 @@ private Q_SLOTS:
         QCOMPARE(view()->listModel().rowCount(), 4);
         QCOMPARE(child(fruit, "a.txt")->data()->kind, nkDoc);
         QCOMPARE(child(fruit, "a.txt")->data()->fullName, file("a.txt"));
+        // The drop is one step however many it filed.
+        QAction* undo = m_w->findChild<QAction*>("acUndo");
+        QCOMPARE(undo->text(), QString("Undo Add 3 entries"));
+        undo->trigger();
+        QCOMPARE(childTexts(fruit), QStringList{"Apple"});
+        QCOMPARE(view()->listModel().rowCount(), 1);
+        m_w->findChild<QAction*>("acRedo")->trigger();
+        QCOMPARE(childTexts(fruit), (QStringList{"Apple", "c.txt", "a.txt", "B.txt"}));
+        QCOMPARE(view()->listModel().rowCount(), 4);
         // On an entry: just before it.
         QVERIFY(dropFiles({file("notes.txt")}, rowPoint(child(fruit, "Apple"))));
         QCOMPARE(childTexts(fruit).mid(0, 2), (QStringList{"notes.txt", "Apple"}));
@@ -368,6 +377,15 @@ private Q_SLOTS:
         QCOMPARE(childTexts(main), QStringList{"a.txt"});
         QVERIFY(dropOnStrip(link("https://x.example/", "X"), cat().makerCategory));
         QCOMPARE(childTexts(main), (QStringList{"a.txt", "X"}));
+        // The main category made for the drop goes with its undo.
+        QAction* undo = m_w->findChild<QAction*>("acUndo");
+        QCOMPARE(undo->text(), QString("Undo Add \"X\""));
+        undo->trigger();
+        QCOMPARE(undo->text(), QString("Undo Add \"a.txt\""));
+        undo->trigger();
+        QVERIFY(!root("Main"));
+        m_w->findChild<QAction*>("acRedo")->trigger();
+        QCOMPARE(childTexts(root("Main")), QStringList{"a.txt"});
     }
 
     // (Links on a row, below the rows, mail links and link files: tst_intake_x11.)

@@ -617,7 +617,8 @@ private Q_SLOTS:
             if (a->objectName().isEmpty() || a->objectName().startsWith(u"_q_"))
                 continue; // Qt's own, such as a menu's or a line edit's clear button
             names << a->objectName();
-            if (!a->isEnabled())
+            // Undo and Redo are greyed while there is nothing to take back.
+            if (!a->isEnabled() && a->objectName() != u"acUndo" && a->objectName() != u"acRedo")
                 disabled << a->objectName();
         }
         QCOMPARE(names.size(),

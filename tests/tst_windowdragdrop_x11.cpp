@@ -261,6 +261,9 @@ private Q_SLOTS:
     void treeMoves()
     {
         TreeNode* first = nodes().getFirstNode();
+        const QStringList startWork = childrenOf(node("Work")),
+                          startHome = childrenOf(node("Home"));
+        const int startRoots = nodes().rootCount();
         // Onto a category: its first child.
         DRAG(dragInTree("Site", "Home", false));
         QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Copy of report"}));
@@ -289,6 +292,20 @@ private Q_SLOTS:
         QCOMPARE(childrenOf(first), builtIn);
         QCOMPARE(countNamed("Report"), 1);
         QCOMPARE(node("Report")->parent(), node("Home"));
+
+        // Each move is a step: back to the start, and forward again.
+        QAction* undo = m_w->findChild<QAction*>("acUndo");
+        QCOMPARE(undo->text(), QString("Undo Move \"Sub\""));
+        for (int i = 0; i < 3; ++i)
+            undo->trigger();
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(childrenOf(node("Work")), startWork);
+        QCOMPARE(childrenOf(node("Home")), startHome);
+        QCOMPARE(nodes().rootCount(), startRoots);
+        for (int i = 0; i < 3; ++i)
+            m_w->findChild<QAction*>("acRedo")->trigger();
+        QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Report", "Copy of report"}));
+        QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
     }
 
     void treeCopies()
@@ -383,6 +400,18 @@ private Q_SLOTS:
             QCOMPARE(m_asked.size(), 1);
             QCOMPARE(node("Copy of report")->data()->fullName, to);
         }
+
+        // Undo: a moved file goes back after the question, the links with
+        // it; a copy leaves the copied file, and the entries are as before.
+        m_asked.clear();
+        m_w->findChild<QAction*>("acUndo")->trigger();
+        QCOMPARE(m_asked.size(), ctrl ? 0 : 1);
+        QCOMPARE(node("Work")->item(0)->text(), QString("Report"));
+        QCOMPARE(node("Work")->item(1)->text(), QString("Site"));
+        QCOMPARE(node("Work")->item(0)->data()->fullName, from);
+        QCOMPARE(node("Copy of report")->data()->fullName, from);
+        QCOMPARE(TestUtil::readFile(from), QByteArray("figures"));
+        QCOMPARE(QFile::exists(to), ctrl);
     }
 
     // A folder dropped on a line whose folder holds one of its name: asked

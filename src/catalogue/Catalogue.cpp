@@ -41,6 +41,17 @@ Catalogue::Catalogue(QObject* parent) : QObject(parent), m_nodes(this)
 {
     m_nodes.setImages(&m_images.small);
     connect(&m_nodes, &NodeTree::nodeDeleting, this, &Catalogue::forget);
+    // The built-in category and the user's first one may come back with an
+    // undo (of a restore, of a removal): known again, the save still leaves
+    // the built-in one out and new entries find the first one.
+    connect(&m_history, &EditHistory::replayed, this, [this] {
+        for (int i = 0; i < m_nodes.rootCount() && !makerCategory; ++i)
+            if (isMakerCategory(m_nodes.rootItem(i)))
+                makerCategory = m_nodes.rootItem(i);
+        for (int i = 0; i < m_nodes.rootCount() && !topCategory; ++i)
+            if (m_nodes.rootItem(i) != makerCategory)
+                topCategory = m_nodes.rootItem(i);
+    });
     connect(&m_write, &QFutureWatcher<CatalogueWriteResult>::finished, this,
             &Catalogue::finishWrite);
 }
@@ -261,6 +272,13 @@ bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
     if (!keepList)
         Q_EMIT listRefillRequested(node->parent());
     return result;
+}
+
+bool Catalogue::isMakerCategory(const TreeNode* node)
+{
+    const TreeNode* first = node->getFirstChild();
+    return node->text() == u"Velmarch" && node->data() && node->data()->kind == nkCategory &&
+           first && first->data() && first->data()->fullName == QStringView(MakerHomeURL);
 }
 
 void Catalogue::createMakerCategory()

@@ -1,6 +1,7 @@
 #pragma once
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/CatalogueSave.h"
+#include "catalogue/EditHistory.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
@@ -42,6 +43,8 @@ public:
     ~Catalogue() override;
 
     NodeTree& nodes() { return m_nodes; }
+    // The run's undo history of the tree's changes.
+    EditHistory& history() { return m_history; }
     ImageLists& images() { return m_images; }
     // The window's search state over the tree (made on first use): find,
     // find next and the link updates share it.
@@ -131,6 +134,8 @@ Q_SIGNALS:
 
 private:
     void forget(TreeNode* node);
+    // The built-in category as createMakerCategory makes it.
+    static bool isMakerCategory(const TreeNode* node);
     NewNode makeLinkNode(const QString& path, const QString& title, bool isUrl);
     TreeNode* linkTarget(TreeNode* target, const QString& path) const;
     std::vector<TreeNode*> placeLinks(TreeNode* target, std::vector<NewNode> made);
@@ -146,6 +151,7 @@ private:
     ImageLists m_images;
     QHash<QString, int> m_typeImages; // file type (MIME name, "|link" for links) to image
     NodeTree m_nodes;
+    EditHistory m_history{m_nodes};
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
     QFutureWatcher<CatalogueWriteResult> m_write;

@@ -509,7 +509,13 @@ void ListModel::sortBy(int param)
 
     if (m_listing == Listing::Children) {
         // The category takes the order in the tree (and so in the file); the
-        // rows follow the tree's change of layout.
+        // rows follow the tree's change of layout. A sort that changes
+        // nothing is no step.
+        if (std::equal(sorted.begin(), sorted.end(), listed.begin(), listed.end()))
+            return;
+        const EditHistory::Step step(
+            m_catalogue.history(),
+            QStringLiteral("Sort \"%1\"").arg(m_source ? m_source->text() : QString()));
         m_catalogue.nodes().reorder(m_source, sorted);
         return;
     }
@@ -636,6 +642,7 @@ bool ListModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if (!node || role != Qt::EditRole || index.column() != colName)
         return false;
     // The row shows its tree node's text: the node is renamed, the row follows.
-    m_catalogue.nodes().setText(node, value.toString());
+    // Through the tree's own edit, which makes the rename a step of its own.
+    m_catalogue.nodes().setData(m_catalogue.nodes().indexOf(node), value, Qt::EditRole);
     return true;
 }

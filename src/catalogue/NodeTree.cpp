@@ -1,5 +1,6 @@
 #include "catalogue/NodeTree.h"
 #include "catalogue/ImageLists.h"
+#include "catalogue/TreeEdits.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -177,6 +178,7 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, NewNode made)
         // A load appends node after node: nobody is told, nothing moves.
         parent->m_children.push_back(std::move(node));
         ++m_total;
+        recordPlaced(parent, raw);
         return raw;
     }
     const bool tell = !m_updating;
@@ -188,7 +190,18 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, NewNode made)
     ++m_total;
     if (tell)
         endInsertRows();
+    recordPlaced(parent, raw);
     return raw;
+}
+
+void NodeTree::recordPlaced(TreeNode* parent, TreeNode* node)
+{
+    if (recording(parent)) {
+        m_recorder->inserted(pathOf(node));
+        m_recorder->m_bulk = m_recorder->m_bulk || m_updating;
+    } else {
+        shapeChanged(parent);
+    }
 }
 
 std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vector<NewNode> nodes)
@@ -221,6 +234,9 @@ std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vec
     m_total += int(run.size());
     if (tell)
         endInsertRows();
+    // Recorded as node after node, as places one by one would be.
+    for (TreeNode* n : made)
+        recordPlaced(p, n);
     return made;
 }
 
@@ -260,6 +276,12 @@ void NodeTree::moveTo(TreeNode* node, TreeNode* newParent, int row)
     row = std::clamp(row, 0, to->count());
     if (from == to && (row == fromRow || row == fromRow + 1))
         return;
+    const bool record = recording(from) && recording(to);
+    NodePath before;
+    if (record)
+        before = pathOf(node);
+    else
+        shapeChanged(from);
     const bool tell = !m_updating;
     const Change change(*this, tell);
     if (tell)
@@ -276,6 +298,8 @@ void NodeTree::moveTo(TreeNode* node, TreeNode* newParent, int row)
         renumber(to, row);
     if (tell)
         endMoveRows();
+    if (record)
+        m_recorder->moved(std::move(before), pathOf(node));
 }
 
 void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
@@ -291,6 +315,15 @@ void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
             {p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(indexOf(p))},
             QAbstractItemModel::VerticalSortHint);
         before = persistentIndexList();
+    }
+    if (recording(p)) {
+        std::vector<int> rows;
+        rows.reserve(order.size());
+        for (TreeNode* n : order)
+            rows.push_back(n->m_row);
+        m_recorder->reordered(pathOf(p), std::move(rows));
+    } else {
+        shapeChanged(p);
     }
     std::vector<std::unique_ptr<TreeNode>> sorted;
     sorted.reserve(order.size());
@@ -326,26 +359,87 @@ int NodeTree::subtreeSize(const TreeNode* node)
     return n;
 }
 
+std::vector<std::unique_ptr<TreeNode>> NodeTree::takeRun(TreeNode* p, int first, int last)
+{
+    for (int r = first; r <= last; ++r)
+        Q_EMIT nodeDeleting(p->item(r));
+    const bool tell = !m_updating;
+    const Change change(*this, tell);
+    if (tell)
+        beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), first, last);
+    std::unordered_set<const TreeNode*> run;
+    for (int r = first; r <= last; ++r)
+        run.insert(p->item(r));
+    // Also what the views' reactions to the announcement took hold of.
+    dropRefs(run);
+    std::vector<std::unique_ptr<TreeNode>> taken;
+    taken.reserve(size_t(last - first + 1));
+    for (int r = first; r <= last; ++r) {
+        m_total -= subtreeSize(p->item(r));
+        taken.push_back(std::move(p->m_children[size_t(r)]));
+    }
+    // One erase for the whole run: many rows must not cost a shift of the
+    // rest per node.
+    p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
+    renumber(p, first);
+    if (tell)
+        endRemoveRows();
+    dropRefs(run);
+    for (auto& n : taken)
+        n->m_parent = nullptr;
+    return taken;
+}
+
+void NodeTree::putRun(TreeNode* p, int row, std::vector<std::unique_ptr<TreeNode>> nodes)
+{
+    if (nodes.empty())
+        return;
+    const bool tell = !m_updating;
+    const Change change(*this, tell);
+    if (tell)
+        beginInsertRows(p == &m_root ? QModelIndex() : indexOf(p), row,
+                        row + int(nodes.size()) - 1);
+    for (auto& n : nodes) {
+        n->m_parent = p;
+        m_total += subtreeSize(n.get());
+    }
+    p->m_children.insert(p->m_children.begin() + row, std::make_move_iterator(nodes.begin()),
+                         std::make_move_iterator(nodes.end()));
+    renumber(p, row);
+    if (tell)
+        endInsertRows();
+}
+
+void NodeTree::removeRun(TreeNode* p, int first, int last)
+{
+    if (recording(p)) {
+        NodePath at = pathOf(p->item(first));
+        m_recorder->removed(std::move(at), takeRun(p, first, last));
+        m_recorder->m_bulk = m_recorder->m_bulk || m_updating;
+    } else {
+        shapeChanged(p);
+        takeRun(p, first, last); // freed here
+    }
+}
+
+void NodeTree::shapeChanged(const TreeNode*)
+{
+    if (m_addressesHeld && !m_recorder) {
+        m_addressesHeld = false;
+        Q_EMIT unrecordedChange();
+    }
+}
+
+void NodeTree::recordRecord(TreeNode* node, std::unique_ptr<NodeInfo> before)
+{
+    m_recorder->recordChanged(pathOf(node), std::move(before));
+}
+
 void NodeTree::deleteNode(TreeNode* node)
 {
     if (!node || node == &m_root)
         return;
-    Q_EMIT nodeDeleting(node);
-    TreeNode* p = node->m_parent;
-    const int row = node->m_row;
-    const bool tell = !m_updating;
-    const Change change(*this, tell);
-    if (tell)
-        beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), row, row);
-    // Also what the views' reactions to the announcement took hold of.
-    dropRefs(node);
-    m_total -= subtreeSize(node);
-    std::unique_ptr<TreeNode> doomed = std::move(p->m_children[size_t(row)]);
-    p->m_children.erase(p->m_children.begin() + row);
-    renumber(p, row);
-    if (tell)
-        endRemoveRows();
-    dropRefs(node);
+    removeRun(node->m_parent, node->m_row, node->m_row);
 }
 
 void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
@@ -371,7 +465,7 @@ void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
             size_t j = i + 1;
             while (j < end && nodes[j]->m_row == nodes[j - 1]->m_row - 1)
                 ++j;
-            deleteRun(p, nodes[j - 1]->m_row, nodes[i]->m_row);
+            removeRun(p, nodes[j - 1]->m_row, nodes[i]->m_row);
             i = j;
         }
     }
@@ -391,56 +485,21 @@ void NodeTree::gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doome
     reorder(parent == &m_root ? nullptr : parent, order);
 }
 
-void NodeTree::deleteRun(TreeNode* p, int first, int last)
-{
-    for (int r = first; r <= last; ++r)
-        Q_EMIT nodeDeleting(p->item(r));
-    const bool tell = !m_updating;
-    const Change change(*this, tell);
-    if (tell)
-        beginRemoveRows(p == &m_root ? QModelIndex() : indexOf(p), first, last);
-    std::unordered_set<const TreeNode*> run;
-    for (int r = first; r <= last; ++r)
-        run.insert(p->item(r));
-    dropRefs(run);
-    std::vector<std::unique_ptr<TreeNode>> doomed;
-    doomed.reserve(size_t(last - first + 1));
-    for (int r = first; r <= last; ++r) {
-        m_total -= subtreeSize(p->item(r));
-        doomed.push_back(std::move(p->m_children[size_t(r)]));
-    }
-    p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
-    renumber(p, first);
-    if (tell)
-        endRemoveRows();
-    dropRefs(run);
-}
-
 void NodeTree::deleteRoots(int first, int count)
 {
     if (count <= 0)
         return;
-    for (int i = first; i < first + count; ++i)
-        Q_EMIT nodeDeleting(m_root.m_children[size_t(i)].get());
-    const bool tell = !m_updating;
-    const Change change(*this, tell);
-    if (tell)
-        beginRemoveRows(QModelIndex(), first, first + count - 1);
-    auto& kids = m_root.m_children;
-    for (int i = first; i < first + count; ++i) {
-        dropRefs(kids[size_t(i)].get());
-        m_total -= subtreeSize(kids[size_t(i)].get());
-    }
-    // One erase for the whole range: many root entries must not cost a
-    // shift of the rest per node.
-    kids.erase(kids.begin() + first, kids.begin() + first + count);
-    renumber(&m_root, first);
-    if (tell)
-        endRemoveRows();
+    removeRun(&m_root, first, first + count - 1);
 }
 
 void NodeTree::clear()
 {
+    if (m_recorder) {
+        if (rootCount() > 0)
+            removeRun(&m_root, 0, rootCount() - 1);
+        return;
+    }
+    shapeChanged(&m_root);
     for (const auto& n : m_root.m_children)
         Q_EMIT nodeDeleting(n.get());
     const bool tell = !m_updating;
@@ -466,6 +525,8 @@ void NodeTree::setText(TreeNode* node, const QString& text)
 {
     if (node->m_text == text)
         return;
+    if (recording(node->m_parent) && !m_updating)
+        m_recorder->textChanged(pathOf(node), node->m_text);
     node->m_text = text;
     changed(node, Qt::DisplayRole);
     Q_EMIT nodeRenamed(node);
@@ -475,12 +536,16 @@ void NodeTree::setImage(TreeNode* node, int index)
 {
     if (node->m_image == index)
         return;
+    if (recording(node->m_parent) && !m_updating)
+        m_recorder->imageChanged(pathOf(node), node->m_image);
     node->m_image = index;
     changed(node, Qt::DecorationRole);
 }
 
 void NodeTree::setNodeData(TreeNode* node, std::unique_ptr<NodeInfo> info)
 {
+    if (recording(node->m_parent) && !m_updating)
+        recordRecord(node, std::move(node->m_data));
     node->m_data = std::move(info);
     Q_EMIT recordChanged(node);
 }
@@ -499,6 +564,26 @@ void NodeTree::endUpdate()
         endResetModel();
         Q_EMIT updatesSuspended(false);
     }
+}
+
+NodePath NodeTree::pathOf(const TreeNode* node) const
+{
+    NodePath path;
+    for (const TreeNode* n = node; n && n != &m_root; n = n->m_parent)
+        path.push_back(n->m_row);
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+TreeNode* NodeTree::nodeAt(const NodePath& path) const
+{
+    const TreeNode* n = &m_root;
+    for (int row : path) {
+        if (row < 0 || row >= n->count())
+            return nullptr;
+        n = n->item(row);
+    }
+    return n == &m_root ? nullptr : const_cast<TreeNode*>(n);
 }
 
 QModelIndex NodeTree::indexOf(const TreeNode* node) const
@@ -565,7 +650,14 @@ bool NodeTree::setData(const QModelIndex& index, const QVariant& value, int role
     TreeNode* n = nodeOf(index);
     if (!n || role != Qt::EditRole)
         return false;
-    setText(n, value.toString());
+    const QString text = value.toString();
+    if (m_steps && text != n->m_text) {
+        m_steps->openStep(QStringLiteral("Rename \"%1\"").arg(text));
+        setText(n, text);
+        m_steps->closeStep();
+    } else {
+        setText(n, text);
+    }
     return true;
 }
 

@@ -10,6 +10,11 @@
 class NodeTree;
 class ImageList;
 class TreeNode;
+class TreeEdits;
+
+// A node's address that holds while the node is out of the tree and back:
+// its rows from the root down. Recorded changes find their nodes by it.
+using NodePath = std::vector<int>;
 
 // A node held across anything that may take it out of the tree (a dialog, a
 // question, a turn of the event loop): it reads as null from the moment the
@@ -39,12 +44,23 @@ private:
     NodeRef* m_next = nullptr;
 };
 
+// Makes user steps (the undo history's) of what the views change through the
+// model: a rename in place is one step of its own.
+class StepScopes
+{
+public:
+    virtual ~StepScopes() = default;
+    virtual void openStep(const QString& text) = 0;
+    virtual void closeStep() = 0;
+};
+
 // One catalogue entry in the tree: display text, image, owned record and
 // ordered children. Changes go through NodeTree so that views stay in step.
 class TreeNode
 {
     friend class NodeTree;
     friend class NodeRef;
+    friend class TreeEdits;
 
 public:
     TreeNode() = default;
@@ -147,6 +163,8 @@ public:
     {
         if (!node->m_data)
             return;
+        if (recording(node->m_parent) && !m_updating)
+            recordRecord(node, std::make_unique<NodeInfo>(*node->m_data));
         std::forward<F>(change)(*node->m_data);
         Q_EMIT recordChanged(node);
     }
@@ -164,6 +182,22 @@ public:
 
     // Asks views to expand Node (one level, or the whole subtree).
     void expand(TreeNode* node, bool recursive) { Q_EMIT expandRequested(node, recursive); }
+
+    NodePath pathOf(const TreeNode* node) const;
+    TreeNode* nodeAt(const NodePath& path) const; // null when no node is there
+
+    // While Edits is set, every change is written there, and removed nodes
+    // are kept there instead of freed, so that the change can be reversed.
+    // In a bulk change only whole root entries coming and going are written:
+    // a bulk change (a restore) builds new roots and drops old ones.
+    void setRecorder(TreeEdits* edits) { m_recorder = edits; }
+    void setStepScopes(StepScopes* scopes) { m_steps = scopes; }
+    StepScopes* stepScopes() const { return m_steps; }
+    TreeEdits* recorder() const { return m_recorder; }
+    // Set while recorded changes are kept: a change of the shape that nobody
+    // records then says so once (unrecordedChange), as the recorded addresses
+    // may no longer hold.
+    void setAddressesHeld(bool held) { m_addressesHeld = held; }
 
     QModelIndex indexOf(const TreeNode* node) const;
     static TreeNode* nodeOf(const QModelIndex& index);
@@ -187,18 +221,34 @@ Q_SIGNALS:
     void updatesSuspended(bool suspended);
     // A change of the shape is through and every view has been told.
     void changeFinished();
+    // The shape changed with nothing recording it while addresses were held.
+    void unrecordedChange();
 
 private:
     friend class NodeRef;
+    friend class TreeEdits;
     class Change;
+    bool recording(const TreeNode* parent) const
+    {
+        return m_recorder && (!m_updating || parent == &m_root);
+    }
+    void recordRecord(TreeNode* node, std::unique_ptr<NodeInfo> before);
+    void shapeChanged(const TreeNode* parent);
+    // Remove-and-keep: rows First to Last of Parent leave the tree whole.
+    std::vector<std::unique_ptr<TreeNode>> takeRun(TreeNode* parent, int first, int last);
+    // Its reverse: Nodes go back as rows of Parent from Row on.
+    void putRun(TreeNode* parent, int row, std::vector<std::unique_ptr<TreeNode>> nodes);
+    // Takes the run out and records it, or frees it.
+    void removeRun(TreeNode* parent, int first, int last);
     TreeNode* place(TreeNode* parent, int row, NewNode made);
+    // Records a node just placed, or tells that the shape changed unrecorded.
+    void recordPlaced(TreeNode* parent, TreeNode* node);
     TreeNode* parentOrRoot(TreeNode* node) { return node ? node : &m_root; }
     void renumber(TreeNode* parent, int from);
     // Runs of one parent's rows that deleteNodes removes one by one; past
     // this many they are brought together first.
     static constexpr size_t MaxRunsInPlace = 8;
     void gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doomed);
-    void deleteRun(TreeNode* parent, int first, int last);
     void changed(TreeNode* node, int role);
     static int subtreeSize(const TreeNode* node);
     // References to Gone or below it turn null (all of them without Gone).
@@ -211,4 +261,7 @@ private:
     int m_updating = 0;
     int m_changing = 0;
     NodeRef* m_refs = nullptr;
+    TreeEdits* m_recorder = nullptr;
+    StepScopes* m_steps = nullptr;
+    bool m_addressesHeld = false;
 };

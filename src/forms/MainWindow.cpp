@@ -10,6 +10,7 @@
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
+#include "forms/main/EditCommands.h"
 #include "forms/main/FoldersPanel.h"
 #include "forms/main/HotKeyControl.h"
 #include "forms/main/Intake.h"
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     m_opening = new Opening(*m_context, *m_view, *m_relinking);
     new ItemCommands(*m_context, *m_view); // owned by the view
     new ItemKeys(*m_context, *m_view);
+    new EditCommands(*m_context, *m_view); // owned by the view
     m_search = new Search(*m_context, *m_view);
     m_data = new CatalogueData(*m_context);
     m_properties = new Properties(*m_context, *m_view, *m_relinking);

@@ -129,6 +129,8 @@ void MainWindow::endRun()
     if (m_ending)
         return;
     m_ending = true;
+    // The history holds this run's steps only.
+    m_catalogue.history().clear();
     formDestroy();
     // exit() ends every event loop, a modal dialog's too, without asking the
     // windows first: the tray icon's own window must not keep the run alive.

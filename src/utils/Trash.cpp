@@ -102,7 +102,50 @@ bool volumeTrash(const QByteArray& top, TrashFolder& trash)
     return false;
 }
 
+thread_local TrashedItem t_lastTrashed;
+
 } // namespace
+
+TrashedItem lastTrashed()
+{
+    return t_lastTrashed;
+}
+
+bool restoreFromTrash(const TrashedItem& trashed, QByteArray& original, QString& error)
+{
+    const QString shown = QFile::decodeName(nameOf(trashed.item));
+    const auto fail = [&](const QString& why) {
+        error = QStringLiteral("Cannot put \"%1\" back from the trash. %2").arg(shown, why);
+        return false;
+    };
+    QFile infoFile(QFile::decodeName(trashed.info));
+    if (!infoFile.open(QIODevice::ReadOnly))
+        return fail(infoFile.errorString());
+    QByteArray path;
+    for (const QByteArray& line : infoFile.readAll().split('\n'))
+        if (line.startsWith("Path="))
+            path = QByteArray::fromPercentEncoding(line.mid(5));
+    if (path.isEmpty())
+        return fail(QStringLiteral("Its info file \"%1\" says nowhere where it came from.")
+                        .arg(QFile::decodeName(trashed.info)));
+    if (!path.startsWith('/')) {
+        // Relative to the top of the file system: ".Trash-UID" or ".Trash/UID" stands there.
+        const QByteArray folder = parentOf(parentOf(trashed.info));
+        QByteArray top = parentOf(folder);
+        if (nameOf(top) == ".Trash")
+            top = parentOf(top);
+        path = child(top, path);
+    }
+    original = path;
+    if (renameNoReplace(trashed.item, path) != 0) {
+        const int err = errno;
+        return fail(err == EEXIST
+                        ? QStringLiteral("\"%1\" exists already.").arg(QFile::decodeName(path))
+                        : sysError(err));
+    }
+    ::unlink(trashed.info.constData());
+    return true;
+}
 
 QString homeTrashFolder()
 {
@@ -176,8 +219,10 @@ bool moveToTrash(const QByteArray& path, bool isFolder, QString& error)
             ::unlink(infoFile.constData());
             return fail(sysError(err));
         }
-        if (renameNoReplace(path, item) == 0)
+        if (renameNoReplace(path, item) == 0) {
+            t_lastTrashed = {item, infoFile};
             return true;
+        }
         const int err = errno;
         ::unlink(infoFile.constData());
         if (err == EEXIST)

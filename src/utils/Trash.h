@@ -17,4 +17,19 @@ QString homeTrashFolder();
 // first. False, with the reason in Error, when the item stays where it was.
 bool moveToTrash(const QByteArray& path, bool isFolder, QString& error);
 
+// Where an item went in the trash: the item in "files", its info file.
+struct TrashedItem {
+    QByteArray item;
+    QByteArray info;
+};
+
+// The item this thread's last successful moveToTrash put into the trash.
+TrashedItem lastTrashed();
+
+// Puts a trashed item back where its info file says it came from, never
+// over an item that took that place meanwhile; its info file goes. Original
+// holds that place (as the file system's bytes). False, with the reason in
+// Error, when it stays in the trash.
+bool restoreFromTrash(const TrashedItem& trashed, QByteArray& original, QString& error);
+
 } // namespace FileUtils

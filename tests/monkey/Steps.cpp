@@ -262,6 +262,17 @@ void command(Monkey& m)
     action->trigger();
 }
 
+// Undo and Redo more often than the table's share would give them, as a run
+// of edits undone and done again is where a stale address would show.
+void undoRedo(Monkey& m)
+{
+    const Id id = m.rng().chance(60) ? Id::Undo : Id::Redo;
+    QAction* action = m.action(id);
+    m.note(QStringLiteral("%1%2").arg(
+        action->text(), action->isEnabled() ? QString() : QStringLiteral(" (disabled)")));
+    action->trigger();
+}
+
 void pressKey(Monkey& m)
 {
     struct Key {
@@ -787,6 +798,7 @@ constexpr StepKind Table[] = {
     {"select in list", 100, selectInList},
     {"open", 30, openEntry},
     {"command", 170, command},
+    {"undo or redo", 45, undoRedo},
     {"key", 90, pressKey},
     {"context menu", 55, contextMenu},
     {"rename", 45, rename},

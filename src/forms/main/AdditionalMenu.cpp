@@ -123,11 +123,14 @@ void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)
     };
     // Categories pass the value on to their children, at every depth; a
     // list of pending nodes rather than recursion, for trees of any depth.
+    const EditHistory::Step step(m_context.catalogue().history(),
+                                 QStringLiteral("Set \"%1\" of \"%2\"").arg(value, node->text()));
     std::vector<TreeNode*> pending{node};
     while (!pending.empty()) {
         TreeNode* n = pending.back();
         pending.pop_back();
-        nodes.editRecord(n, [&](NodeInfo& info) { info.sAdditional = value; });
+        if (n->data() && n->data()->sAdditional != value)
+            nodes.editRecord(n, [&](NodeInfo& info) { info.sAdditional = value; });
         if (m_recursChanging && isCategory(n))
             for (int i = n->count() - 1; i >= 0; --i)
                 pending.push_back(n->item(i));

@@ -84,6 +84,9 @@ void BrowserBookmarks::importBookmarks()
         // be read leaves the catalogue as it was.
         list = readBookmarkFile(path);
         const QString name = list.title.isEmpty() ? QFileInfo(path).completeBaseName() : list.title;
+        // The whole import is one step to undo.
+        const EditHistory::Step step(catalogue.history(),
+                                     QStringLiteral("Import bookmarks \"%1\"").arg(name));
         top = fileBookmarks(catalogue, list, name);
     }
     const QString filed =

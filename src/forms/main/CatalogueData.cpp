@@ -102,7 +102,13 @@ void CatalogueData::acRestoreBackupExecute()
     // The run's last edits reach the catalogue file before the backup
     // replaces the tree (and is saved in its turn).
     flushAutoSave();
-    if (loadData(true))
+    // Undo brings back the catalogue as it was before.
+    EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Restore data"));
+    // A restore that fails leaves the catalogue as it was: no step.
+    auto failed = qScopeGuard([&step] { step.discard(); });
+    const bool restored = loadData(true);
+    failed.dismiss();
+    if (restored)
         m_context.showBalloon(QStringLiteral("Restoring data"),
                               QStringLiteral("Data successfully restored"), TrayIcon::bitInfo,
                               BalloonSeconds);

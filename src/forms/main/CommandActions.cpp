@@ -73,7 +73,7 @@ void CommandActions::createActions()
 void CommandActions::createMenus()
 {
     // The menu bar's menus in their order, then the others.
-    for (Menu m : {Menu::File, Menu::ViewMain, Menu::Service, Menu::Help})
+    for (Menu m : {Menu::File, Menu::Edit, Menu::ViewMain, Menu::Service, Menu::Help})
         m_menus[size_t(m)] =
             m_window.menuBar()->addMenu(QString::fromUtf8(Commands::menuEntry(m).title));
     for (size_t i = 0; i < size_t(Menu::Count); ++i) {

@@ -65,6 +65,9 @@ constexpr Entry Table[] = {
     {Id::AsSepDocs, "AsSepDocs1", "Add content of folder as separate documents", "", 0, -1,
      NoFlags},
     {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, NoFlags},
+    // The captions name the step once there is one; Redo has Ctrl+Y as well.
+    {Id::Undo, "acUndo", "Undo", "", key(Qt::CTRL | Qt::Key_Z), -1, NoFlags},
+    {Id::Redo, "acRedo", "Redo", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), -1, NoFlags},
     {Id::ImportBookmarks, "acImportBookmarks", "&Import bookmarks...",
      "Import a bookmark file exported by a web browser", 0, -1, NoFlags},
     {Id::ExportBookmarks, "acExportBookmarks", "E&xport bookmarks...",
@@ -119,6 +122,7 @@ constexpr Slot FileSlots[] = {cmd(Id::NewCateg),
                               cmd(Id::ExportBookmarks),
                               Sep,
                               cmd(Id::ExitMenu)};
+constexpr Slot EditSlots[] = {cmd(Id::Undo), cmd(Id::Redo)};
 constexpr Slot ViewMainSlots[] = {cmd(Id::Explore),     Sep,           cmd(Id::ExpandAll),
                                   cmd(Id::CollapseAll), Sep,           cmd(Id::LargeIcons),
                                   cmd(Id::SmallIcons),  cmd(Id::List), cmd(Id::Details)};
@@ -134,7 +138,10 @@ constexpr Slot ServiceSlots[] = {sub(Menu::Search),
                                  Sep,
                                  cmd(Id::Options)};
 constexpr Slot HelpSlots[] = {cmd(Id::Help), cmd(Id::Support), cmd(Id::FAQ), Sep, cmd(Id::About)};
-constexpr Slot PopupSlots[] = {cmd(Id::NewCateg),
+constexpr Slot PopupSlots[] = {cmd(Id::Undo),
+                               cmd(Id::Redo),
+                               Sep,
+                               cmd(Id::NewCateg),
                                cmd(Id::NewDoc),
                                cmd(Id::PasteURL),
                                Sep,
@@ -154,8 +161,9 @@ constexpr Slot PopupSlots[] = {cmd(Id::NewCateg),
 constexpr Slot PopupViewSlots[] = {cmd(Id::LargeIcons), cmd(Id::SmallIcons), cmd(Id::List),
                                    cmd(Id::Details)};
 constexpr Slot ItemSlots[] = {
-    cmd(Id::AddComments), sub(Menu::Additional),   Sep, cmd(Id::FindObject), Sep,
-    cmd(Id::RemoveItem),  cmd(Id::DeleteFromDisk), Sep, cmd(Id::Properties)};
+    cmd(Id::Undo), cmd(Id::Redo),       Sep, cmd(Id::AddComments), sub(Menu::Additional),
+    Sep,           cmd(Id::FindObject), Sep, cmd(Id::RemoveItem),  cmd(Id::DeleteFromDisk),
+    Sep,           cmd(Id::Properties)};
 constexpr Slot TraySlots[] = {cmd(Id::Show), cmd(Id::Hide),      cmd(Id::NewDoc),
                               Sep,           cmd(Id::AutoStart), cmd(Id::Options),
                               Sep,           cmd(Id::Exit)};
@@ -174,6 +182,7 @@ constexpr Slot ToolBarSlots[] = {cmd(Id::NewCateg),       cmd(Id::NewDoc),
 
 constexpr MenuEntry Menus[] = {
     {Menu::File, "FileMenu", "&File", FileSlots},
+    {Menu::Edit, "EditMenu", "&Edit", EditSlots},
     {Menu::ViewMain, "ViewMainMenu", "&View", ViewMainSlots},
     {Menu::Service, "ServiceMenu", "&Service", ServiceSlots},
     {Menu::Help, "HelpMenu", "&Help", HelpSlots},

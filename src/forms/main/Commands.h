@@ -48,6 +48,8 @@ enum class Id {
     AsSingleFolder, // the menu for a dropped folder
     AsSepDocs,
     NoDragDrop,
+    Undo, // the Edit menu's and the pop-up menus' history of changes
+    Redo,
     ImportBookmarks, // a browser's bookmark file in and out
     ExportBookmarks,
     CheckLinks, // missing files found again
@@ -76,6 +78,7 @@ const Entry& entry(Id command);
 // The menus and bars the commands stand in.
 enum class Menu {
     File, // the menu bar's menus
+    Edit,
     ViewMain,
     Service,
     Help,

@@ -256,6 +256,8 @@ TreeNode* Intake::orMainCategory(TreeNode* target)
 void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
 {
     QWidget& window = m_context.window();
+    // One step for the drop, a main category made for it included.
+    const EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Add files"));
     // The folder menus let other events run: a target that goes meanwhile
     // leaves the files to the main category.
     const NodeRef target(
@@ -309,8 +311,9 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
 {
     if (names.isEmpty())
         return;
-    target = orMainCategory(target);
     Catalogue& catalogue = m_context.catalogue();
+    EditHistory::Step step(catalogue.history(), QStringLiteral("Add files"));
+    target = orMainCategory(target);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QTreeView* tree = m_view.tree();
     const bool treeDrawn = tree->updatesEnabled();
@@ -341,6 +344,10 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
         if (!filed.empty())
             last = filed.back();
     }
+    if (last)
+        step.setText(names.size() - refused.size() == 1
+                         ? QStringLiteral("Add \"%1\"").arg(last->text())
+                         : QStringLiteral("Add %1 entries").arg(names.size() - refused.size()));
     if (last && last->parent())
         m_view.listCategory(last->parent());
     if (!refused.isEmpty()) {
@@ -357,6 +364,8 @@ void Intake::fileItems(const QStringList& items, const QStringList& category)
 {
     CommandContext::guarded([&] {
         Catalogue& catalogue = m_context.catalogue();
+        EditHistory::Step step(catalogue.history(),
+                               QStringLiteral("Add %1 entries").arg(items.size()));
         TreeNode* target = orMainCategory(CatalogueListing::categoryAtPath(catalogue, category));
         QStringList files, addresses;
         for (const QString& item : items)
@@ -405,6 +414,8 @@ void Intake::fileLink(const QString& url, const QString& title, TreeNode* target
     QString name = TextUtils::withoutBidiControls(title);
     if (name.trimmed().isEmpty())
         name = TextUtils::withoutBidiControls(url);
+    const EditHistory::Step step(m_context.catalogue().history(),
+                                 QStringLiteral("Add \"%1\"").arg(name));
     m_context.catalogue().addLinkNode(url, orMainCategory(target), name, true);
 }
 
@@ -499,10 +510,11 @@ void Intake::acPasteUrlExecute()
         TreeNode* category = chosen >= 0 && size_t(chosen) < categories.size()
                                  ? categories[size_t(chosen)].get()
                                  : nullptr;
-        category = orMainCategory(category);
         QString title = TextUtils::withoutBidiControls(dialog.edTitle->text());
         if (title.trimmed().isEmpty())
             title = TextUtils::withoutBidiControls(dialog.edURL->text());
+        const EditHistory::Step step(catalogue.history(), QStringLiteral("Add \"%1\"").arg(title));
+        category = orMainCategory(category);
         catalogue.addLinkNode(dialog.edURL->text(), category, title, true);
         m_view.tree()->scrollTo(catalogue.nodes().indexOf(category));
     }

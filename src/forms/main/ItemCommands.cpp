@@ -8,12 +8,14 @@
 #include "forms/main/RealFiles.h"
 #include "utils/FileOperations.h"
 #include "utils/PathTests.h"
+#include "utils/Trash.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMainWindow>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QTreeView>
 #include <algorithm>
@@ -27,6 +29,13 @@ namespace
 bool isCategory(const TreeNode* node)
 {
     return node && node->data() && node->data()->kind == nkCategory;
+}
+
+// The step's name: what the user did, to what.
+QString stepText(bool deleteFile, const TreeNode* node)
+{
+    return (deleteFile ? QStringLiteral("Delete \"%1\"") : QStringLiteral("Remove \"%1\""))
+        .arg(node->text());
 }
 
 // The node to list once node is gone: its parent, else a sibling.
@@ -67,7 +76,9 @@ void ItemCommands::acNewCategExecute()
         const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
         parent = isCategory(selected) && shift ? selected : selected->parent();
     }
-    m_view.addCategoryNode(parent, QStringLiteral("New category"));
+    const QString name = QStringLiteral("New category");
+    EditHistory::Step step(catalogue.history(), QStringLiteral("Add category \"%1\"").arg(name));
+    step.joinFirstName(m_view.addCategoryNode(parent, name), QStringLiteral("Add category \"%1\""));
 }
 
 void ItemCommands::acAddCommentsExecute()
@@ -87,7 +98,12 @@ void ItemCommands::acAddCommentsExecute()
         return;
     // Cancel gives the comment back as it was; the parent is selected either way.
     const QString comments = accepted ? dialog.textValue() : node->data()->comments;
-    nodes.editRecord(node, [&](NodeInfo& info) { info.comments = comments; });
+    {
+        const EditHistory::Step step(m_context.catalogue().history(),
+                                     QStringLiteral("Comment \"%1\"").arg(node->text()));
+        if (comments != node->data()->comments)
+            nodes.editRecord(node, [&](NodeInfo& info) { info.comments = comments; });
+    }
     if (TreeNode* parent = node->parent())
         m_view.tree()->setCurrentIndex(nodes.indexOf(parent));
 }
@@ -128,13 +144,17 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
     if (!node)
         return; // gone while the question was open
     const NodeRef listNext(nodes, nodeToListAfter(node));
-    if (deleteFile && !deleteRealFile(node))
-        return;
-    // The node may have gone with the other links to its file; then the
-    // choice made before stands, if that node is still there.
-    TreeNode* next = node ? nodeToListAfter(node) : listNext.get();
-    if (node)
-        removeNode(node);
+    TreeNode* next = nullptr;
+    {
+        const EditHistory::Step step(catalogue.history(), stepText(deleteFile, node));
+        if (deleteFile && !deleteRealFile(node))
+            return;
+        // The node may have gone with the other links to its file; then the
+        // choice made before stands, if that node is still there.
+        next = node ? nodeToListAfter(node) : listNext.get();
+        if (node)
+            removeNode(node);
+    }
     if (next)
         m_view.listCategory(next);
 }
@@ -154,10 +174,13 @@ void ItemCommands::removeListSelection(bool deleteFile)
         return;
     const bool category = isCategory(node);
     const NodeRef parent(nodes, node->parent());
-    if (deleteFile && !deleteRealFile(node))
-        return;
-    if (node)
-        removeNode(node); // its row goes with it
+    {
+        const EditHistory::Step step(m_context.catalogue().history(), stepText(deleteFile, node));
+        if (deleteFile && !deleteRealFile(node))
+            return;
+        if (node)
+            removeNode(node); // its row goes with it
+    }
     if (m_view.listingNodes())
         return; // the other found rows stay, and the filter with them
     if (category)
@@ -195,6 +218,7 @@ bool ItemCommands::deleteRealFile(TreeNode* node)
     // a refusal by the trash is a failure, never a permanent delete.
     if (!FileUtils::deletePath(path, true))
         return false;
+    keepTrashedForUndo(info->kind == nkFolder);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     updateLinksTo(
@@ -204,4 +228,33 @@ bool ItemCommands::deleteRealFile(TreeNode* node)
             return MessageDialogs::askYesNo(question, &m_context.window());
         });
     return true;
+}
+
+void ItemCommands::keepTrashedForUndo(bool isFolder)
+{
+    // Undo takes the item back out of the trash (before its links come
+    // back); redo puts it there again. Either may find its way blocked.
+    struct Place {
+        FileUtils::TrashedItem trashed;
+        QByteArray original;
+    };
+    auto place = std::make_shared<Place>(Place{FileUtils::lastTrashed(), {}});
+    QPointer<QWidget> window(&m_context.window());
+    auto fail = [window](const QString& error) {
+        MessageDialogs::errorBox(error, window.data());
+        return false;
+    };
+    m_context.catalogue().history().addOutside(
+        [place, fail] {
+            QString error;
+            return FileUtils::restoreFromTrash(place->trashed, place->original, error) ||
+                   fail(error);
+        },
+        [place, fail, isFolder] {
+            QString error;
+            if (!FileUtils::moveToTrash(place->original, isFolder, error))
+                return fail(error);
+            place->trashed = FileUtils::lastTrashed();
+            return true;
+        });
 }

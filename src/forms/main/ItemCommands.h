@@ -29,6 +29,8 @@ private:
     void removeListSelection(bool deleteFile);
     // Deletes node with everything below it, the tree's drawing held back.
     void removeNode(TreeNode* node);
+    // Lets the open step take the item just put into the trash back out.
+    void keepTrashedForUndo(bool isFolder);
 
     CommandContext& m_context;
     CategoryView& m_view;

@@ -231,6 +231,8 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
     if (!node)
         return false; // gone meanwhile: nothing is left to relink
     if (!picked.isEmpty() && fileExists(picked)) {
+        const EditHistory::Step step(catalogue.history(),
+                                     QStringLiteral("Relink \"%1\"").arg(node->text()));
         catalogue.fillDocNode(node, name, picked, comments, additional, false);
         return true;
     }
@@ -247,6 +249,10 @@ void Opening::removeNode(TreeNode* node)
         next = node->getNextSibling();
     if (!next)
         next = node->getPrevSibling();
-    m_context.catalogue().nodes().deleteNode(node); // the record goes with the node
+    {
+        const EditHistory::Step step(m_context.catalogue().history(),
+                                     QStringLiteral("Remove \"%1\"").arg(node->text()));
+        m_context.catalogue().nodes().deleteNode(node); // the record goes with the node
+    }
     m_view.listCategory(next);
 }

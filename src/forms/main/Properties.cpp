@@ -81,6 +81,12 @@ void Properties::acPropertiesExecute()
     const bool ok = dialog.exec() == QDialog::Accepted;
     if (!ok || !node)
         return;
+    const bool moving = dialog.location() != node->data()->fullName;
+    const QString stepText = moving ? QStringLiteral("Move \"%1\"").arg(node->text())
+                             : dialog.name() != node->text()
+                                 ? QStringLiteral("Rename \"%1\"").arg(dialog.name())
+                                 : QStringLiteral("Comment \"%1\"").arg(node->text());
+    const EditHistory::Step step(catalogue.history(), stepText);
     nodes.setText(node, dialog.name());
     nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
     // The list shows the new name and comment by itself.
@@ -152,6 +158,7 @@ void Properties::moveLocation(const NodeRef& node, const QString& typed)
         RealFiles::moveOrCopy(m_context.catalogue(), oldPath, location, true, &m_context.window());
     if (newPath.isEmpty())
         return; // nothing moved, and the user was told why
+    RealFiles::keepMoveForUndo(m_context.catalogue(), oldPath, newPath, &m_context.window());
     NodeTree& nodes = m_context.catalogue().nodes();
     if (node)
         nodes.editRecord(node, [&](NodeInfo& info) { info.fullName = newPath; });

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 namespace
 {
@@ -137,3 +138,36 @@ QString moveOrCopy(const Catalogue& catalogue, const QString& source, const QStr
 }
 
 } // namespace RealFiles
+
+void RealFiles::keepMoveForUndo(Catalogue& catalogue, const QString& from, const QString& to,
+                                QWidget* anchor)
+{
+    QPointer<QWidget> window(anchor);
+    Catalogue* owner = &catalogue;
+    // Back only to the very place it came from: any other place would leave
+    // the links that the undo restores pointing at nothing.
+    const auto moveExactly = [owner, window](const QString& source, const QString& target) {
+        const QString now = moveOrCopy(*owner, source, target, true, window.data());
+        if (now.isEmpty())
+            return false;
+        if (now != target) {
+            MessageDialogs::errorBox(
+                QStringLiteral("\"%1\" went to \"%2\", not to \"%3\": the catalogue keeps "
+                               "its links as they are.")
+                    .arg(QFileInfo(source).fileName(), now, target),
+                window.data());
+            return false;
+        }
+        return true;
+    };
+    catalogue.history().addOutside(
+        [from, to, window, moveExactly] {
+            const QFileInfo origin(from);
+            if (!MessageDialogs::askYesNo(QStringLiteral("Move \"%1\" back to \"%2\"?")
+                                              .arg(origin.fileName(), origin.path()),
+                                          window.data()))
+                return false;
+            return moveExactly(to, from);
+        },
+        [from, to, moveExactly] { return moveExactly(from, to); });
+}

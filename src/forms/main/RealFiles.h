@@ -2,6 +2,7 @@
 #include <QString>
 
 class Catalogue;
+class EditHistory;
 class QWidget;
 
 // The real files and folders behind links, as the commands move, copy and
@@ -32,5 +33,11 @@ QString refusal(const Catalogue& catalogue, const QString& path, bool deleting);
 // is there already).
 QString moveOrCopy(const Catalogue& catalogue, const QString& source, const QString& destination,
                    bool move, QWidget* anchor);
+
+// Lets the open step of History take a real move of From to To back: undo
+// asks "Move "plan.odt" back to "/home/me/Docs"?" and moves the item back,
+// redo moves it again. A refusal, a failure or a place now taken leaves the
+// step as it stands (the user is told).
+void keepMoveForUndo(Catalogue& catalogue, const QString& from, const QString& to, QWidget* anchor);
 
 } // namespace RealFiles

@@ -133,6 +133,9 @@ QString Relinking::findNewLocation(TreeNode* node, QWidget* parent)
 void Relinking::relinkTo(TreeNode* node, const QString& newPath)
 {
     const QString oldPath = node->data()->fullName;
+    // The relink and the others that moved the same way are one step.
+    const EditHistory::Step step(m_context.catalogue().history(),
+                                 QStringLiteral("Relink \"%1\"").arg(node->text()));
     relinkEntry(m_context.catalogue(), node, newPath);
     offerMovedTheSameWay(node, oldPath, newPath);
 }
@@ -200,6 +203,10 @@ void Relinking::checkAllLinks()
     connect(&dialog, &CheckLinksDialog::relinkRequested, this,
             [&](const QList<int>& rows, const QStringList& paths) {
                 QList<int> done;
+                const EditHistory::Step step(
+                    catalogue.history(),
+                    rows.size() == 1 ? QStringLiteral("Relink 1 entry")
+                                     : QStringLiteral("Relink %1 entries").arg(rows.size()));
                 for (qsizetype i = 0; i < rows.size(); ++i) {
                     TreeNode* node = held[size_t(rows[i])];
                     if (node && isFileLink(node) && probePath(paths[i]).exists) {
@@ -211,6 +218,10 @@ void Relinking::checkAllLinks()
             });
     connect(&dialog, &CheckLinksDialog::removeRequested, this, [&](const QList<int>& rows) {
         // One may lie below another: each is found again before it goes.
+        const EditHistory::Step step(catalogue.history(),
+                                     rows.size() == 1
+                                         ? QStringLiteral("Remove 1 entry")
+                                         : QStringLiteral("Remove %1 entries").arg(rows.size()));
         for (int row : rows)
             if (TreeNode* node = held[size_t(row)])
                 nodes.deleteNode(node);

@@ -277,6 +277,9 @@ void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
     const TreeNode* maker = m_context.catalogue().makerCategory;
     if (maker && parent && parent->isUnder(maker))
         return;
+    const EditHistory::Step step(
+        m_context.catalogue().history(),
+        (copy ? QStringLiteral("Copy \"%1\"") : QStringLiteral("Move \"%1\"")).arg(source->text()));
     if (copy) {
         TreeNode* sibling = intoCategory ? target->getFirstChild() : first ? nullptr : target;
         TreeNode* made = copyNode(source, parent, sibling);
@@ -343,12 +346,17 @@ void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
     const QString folder = m_folders.folderOfLine(line.row());
     const QString sourcePath = source->data()->fullName;
     Catalogue& catalogue = m_context.catalogue();
+    const EditHistory::Step step(
+        catalogue.history(),
+        (copy ? QStringLiteral("Copy \"%1\"") : QStringLiteral("Move \"%1\"")).arg(source->text()));
     // Into the folder under its own name; one of that name there is asked
     // about, and the entries record where it really went.
     const QString destination =
         RealFiles::moveOrCopy(catalogue, sourcePath, folder, !copy, dirList);
     if (destination.isEmpty())
         return;
+    if (!copy)
+        RealFiles::keepMoveForUndo(catalogue, sourcePath, destination, dirList);
     m_folders.setCurrentFolder(folder);
     NodeTree& nodes = catalogue.nodes();
     if (source)
