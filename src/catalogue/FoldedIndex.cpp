@@ -175,11 +175,7 @@ void FoldedIndex::inserted(const QModelIndex& under, int first, int last)
 
 void FoldedIndex::aboutToRemove(const QModelIndex& under, int first, int last)
 {
-    if (m_warming) {
-        // The node keyed last may be going: start again once it went.
-        m_warming = false;
-        QTimer::singleShot(0, this, [this] { startWarming(); });
-    }
+    restartWarmingLater();
     if (!m_valid)
         return;
     for (int r = first; r <= last; ++r)
@@ -190,10 +186,7 @@ void FoldedIndex::aboutToRemove(const QModelIndex& under, int first, int last)
 void FoldedIndex::aboutToMove(const QModelIndex& under, int first, int last)
 {
     m_moving.clear();
-    if (m_warming) {
-        m_warming = false;
-        QTimer::singleShot(0, this, [this] { startWarming(); });
-    }
+    restartWarmingLater();
     if (!m_valid)
         return;
     for (int r = first; r <= last; ++r)
@@ -206,10 +199,7 @@ void FoldedIndex::aboutToMove(const QModelIndex& under, int first, int last)
 void FoldedIndex::aboutToRelayout(const QList<QPersistentModelIndex>& parents)
 {
     m_moving.clear();
-    if (m_warming) {
-        m_warming = false;
-        QTimer::singleShot(0, this, [this] { startWarming(); });
-    }
+    restartWarmingLater();
     if (!m_valid)
         return;
     if (parents.isEmpty()) {
@@ -341,6 +331,16 @@ bool FoldedIndex::prepare()
     else if (!m_inserted.empty() || !m_dead.empty() || !m_changed.empty())
         apply();
     return m_valid;
+}
+
+void FoldedIndex::restartWarmingLater()
+{
+    if (!m_warming)
+        return;
+    // The node keyed last may be going or moving: start again once the
+    // tree has settled.
+    m_warming = false;
+    QTimer::singleShot(0, this, [this] { startWarming(); });
 }
 
 void FoldedIndex::startWarming()

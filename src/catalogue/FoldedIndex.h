@@ -96,6 +96,8 @@ private:
     // when the whole tree is done.
     bool warm(qint64 budgetMs);
     void startWarming();
+    // Stops a warming under way and starts it again from the event loop.
+    void restartWarmingLater();
     void apply();
     void compact();
     bool appendNodeKey(TreeNode* node, Span& span);
