@@ -236,7 +236,7 @@ private Q_SLOTS:
             TreeNode* top = fileBookmarks(cat, list, "Deep");
             const TreeNode* n = top;
             int level = 0;
-            while (n->hasChildren() && n->getFirstChild()->data()->kind == nkCategory) {
+            while (n->hasChildren() && n->getFirstChild()->data()->kind == NodeKind::Category) {
                 n = n->getFirstChild();
                 ++level;
             }
@@ -292,7 +292,7 @@ private Q_SLOTS:
         Catalogue cat;
         TreeNode* top = fileBookmarks(cat, parseBookmarks(html), "Kinds");
         QVERIFY(!top->parent());
-        QCOMPARE(top->data()->kind, nkCategory);
+        QCOMPARE(top->data()->kind, NodeKind::Category);
         QCOMPARE(dump(top),
                  QStringList({"Mixed|1||The folder's note", "  Plans|2|" + doc + "|doc",
                               "  folder #2|3|" + dir + "|", "  Gone|2|/nowhere/gone.pdf|",

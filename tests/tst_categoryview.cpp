@@ -344,7 +344,7 @@ private Q_SLOTS:
         // Found rows, sorted so that the tree's order is not the rows'.
         std::vector<TreeNode*> found;
         for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
-            if (n->data() && n->data()->kind != nkCategory)
+            if (n->data() && n->data()->kind != NodeKind::Category)
                 found.push_back(n);
         view()->listNodes(found);
         showWindow();
@@ -461,7 +461,7 @@ private Q_SLOTS:
         for (const QString& p : paths) {
             TreeNode* n = cat().nodes().addChild(top, "n" + QString::number(top->count()));
             auto info = std::make_unique<NodeInfo>();
-            info->kind = nkURL; // not probed on disk
+            info->kind = NodeKind::Url; // not probed on disk
             info->fullName = p;
             cat().nodes().setNodeData(n, std::move(info));
         }

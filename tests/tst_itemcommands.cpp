@@ -613,7 +613,7 @@ private Q_SLOTS:
         const QString dataParent = QFileInfo(m_dir->path()).path();
         for (const QString& folder : {m_dir->path(), dataParent, settings}) {
             TreeNode* entry = cat().addLinkNode(folder, root("Empty"), {}, false);
-            QCOMPARE(entry->data()->kind, nkFolder);
+            QCOMPARE(entry->data()->kind, NodeKind::Folder);
             treeSelect(entry);
             m_asked.clear();
             action("acDeleteFromDisk")->trigger();

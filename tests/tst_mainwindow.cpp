@@ -157,7 +157,7 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work"}));
         QCOMPARE(w->catalogue().topCategory->text(), QString("Work"));
         QCOMPARE(w->catalogue().topCategory->data()->comments, QString("my work"));
-        QCOMPARE(w->catalogue().topCategory->item(0)->data()->kind, nkURL);
+        QCOMPARE(w->catalogue().topCategory->item(0)->data()->kind, NodeKind::Url);
         QCOMPARE(w->catalogue().makerCategory->count(), 3);
         w->formDestroy();
         QCOMPARE(TestUtil::readFile(dat()),
@@ -174,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
         TreeNode* first = w->catalogue().nodes().rootItem(1);
         QVERIFY(first->data());
-        QCOMPARE(first->data()->kind, nkCategory);
+        QCOMPARE(first->data()->kind, NodeKind::Category);
         QCOMPARE(first->imageIndex(), int(imgCategory));
         action(*w, "acBackupData")->trigger();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")),
@@ -309,8 +309,8 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Papers"}));
         TreeNode* papers = w->catalogue().topCategory;
         QCOMPARE(papers->text(), QString("Papers"));
-        QCOMPARE(papers->item(0)->data()->kind, nkDoc);
-        QCOMPARE(papers->item(1)->data()->kind, nkURL);
+        QCOMPARE(papers->item(0)->data()->kind, NodeKind::Doc);
+        QCOMPARE(papers->item(1)->data()->kind, NodeKind::Url);
         QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
         w->formDestroy();
         QVERIFY(TestUtil::readFile(m_dir.filePath("quillmere.dat"))
@@ -378,7 +378,7 @@ private Q_SLOTS:
     {
         auto w = start();
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
-        QCOMPARE(w->catalogue().topCategory->data()->kind, nkCategory);
+        QCOMPARE(w->catalogue().topCategory->data()->kind, NodeKind::Category);
     }
 
     void backupAndRestore()

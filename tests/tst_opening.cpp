@@ -422,7 +422,7 @@ private Q_SLOTS:
         QCOMPARE(report->data()->comments, QString("yearly"));
         QCOMPARE(report->data()->sAdditional,
                  QString("urgent")); // the user's value survives the move
-        QCOMPARE(report->data()->kind, nkDoc);
+        QCOMPARE(report->data()->kind, NodeKind::Doc);
         QVERIFY(report->imageIndex() != int(imgMissing));
         QVERIFY(m_opened.isEmpty()); // the question was the answer to this double click
         // The other link to the old path is left alone.

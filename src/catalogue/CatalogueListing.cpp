@@ -197,7 +197,7 @@ TreeNode* categoryAtPath(Catalogue& catalogue, const QStringList& names)
         return nullptr;
     NodeTree& nodes = catalogue.nodes();
     const auto isCategory = [](const TreeNode* n) {
-        return n->data() && n->data()->kind == nkCategory;
+        return n->data() && n->data()->kind == NodeKind::Category;
     };
     TreeNode* at = nullptr;
     for (const QString& name : names) {

@@ -733,8 +733,8 @@ void outsideChange(Monkey& m)
         // A missing document comes back where a link expects it.
         std::vector<TreeNode*> missing;
         for (TreeNode* n : m.nodes())
-            if (n->data() && n->data()->kind == nkDoc && world.inside(n->data()->fullName) &&
-                !QFileInfo::exists(n->data()->fullName))
+            if (n->data() && n->data()->kind == NodeKind::Doc &&
+                world.inside(n->data()->fullName) && !QFileInfo::exists(n->data()->fullName))
                 missing.push_back(n);
         if (missing.empty())
             return;

@@ -119,7 +119,7 @@ void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)
 {
     NodeTree& nodes = m_context.catalogue().nodes();
     const auto isCategory = [](const TreeNode* n) {
-        return n->data() && n->data()->kind == nkCategory;
+        return n->data() && n->data()->kind == NodeKind::Category;
     };
     // Categories pass the value on to their children, at every depth; a
     // list of pending nodes rather than recursion, for trees of any depth.

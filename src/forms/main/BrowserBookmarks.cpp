@@ -123,9 +123,9 @@ void BrowserBookmarks::exportBookmarks()
     // The category the command is about: the target itself, or the one that
     // holds the target entry.
     TreeNode* target = m_context.targetNode();
-    if (target && target->data() && target->data()->kind != nkCategory)
+    if (target && target->data() && target->data()->kind != NodeKind::Category)
         target = target->parent();
-    if (target && (!target->data() || target->data()->kind != nkCategory))
+    if (target && (!target->data() || target->data()->kind != NodeKind::Category))
         target = nullptr;
     // Held across the dialogs: the category may go while one is up.
     const NodeRef held(catalogue.nodes(), target);

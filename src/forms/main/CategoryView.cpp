@@ -68,7 +68,7 @@ private:
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == nkCategory;
+    return node && node->data() && node->data()->kind == NodeKind::Category;
 }
 
 } // namespace

@@ -28,7 +28,7 @@ namespace
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == nkCategory;
+    return node && node->data() && node->data()->kind == NodeKind::Category;
 }
 
 // The step's name: what the user did, to what.
@@ -201,11 +201,11 @@ void ItemCommands::removeNode(TreeNode* node)
 bool ItemCommands::deleteRealFile(TreeNode* node)
 {
     const NodeInfo* info = node ? node->data() : nullptr;
-    if (!info || (info->kind != nkDoc && info->kind != nkFolder))
+    if (!info || (info->kind != NodeKind::Doc && info->kind != NodeKind::Folder))
         return false;
     const QString path = info->fullName;
-    const bool exists =
-        info->kind == nkDoc ? FileUtils::fileExists(path) : FileUtils::directoryExists(path);
+    const bool exists = info->kind == NodeKind::Doc ? FileUtils::fileExists(path)
+                                                    : FileUtils::directoryExists(path);
     if (!exists)
         return false;
     Catalogue& catalogue = m_context.catalogue();
@@ -218,7 +218,7 @@ bool ItemCommands::deleteRealFile(TreeNode* node)
     // a refusal by the trash is a failure, never a permanent delete.
     if (!FileUtils::deletePath(path, true))
         return false;
-    keepTrashedForUndo(info->kind == nkFolder);
+    keepTrashedForUndo(info->kind == NodeKind::Folder);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     updateLinksTo(

@@ -120,7 +120,7 @@ void Opening::openTarget(const QString& target)
 
 void Opening::openNode(TreeNode* target)
 {
-    if (target->data()->kind == nkURL) {
+    if (target->data()->kind == NodeKind::Url) {
         openTarget(target->data()->fullName);
         return;
     }
@@ -160,7 +160,7 @@ void Opening::docsTreeDblClick()
 {
     TreeNode* node = m_view.selectedTreeNode();
     // A category only folds or unfolds, which the tree does by itself.
-    if (!node || !node->data() || node->data()->kind == nkCategory)
+    if (!node || !node->data() || node->data()->kind == NodeKind::Category)
         return;
     openNode(node);
 }
@@ -184,7 +184,7 @@ void Opening::acFindObjectExecute()
     TreeNode* node = m_context.targetNode();
     if (!node || !node->data())
         return;
-    if (node->data()->kind == nkCategory || node->data()->kind == nkURL) {
+    if (node->data()->kind == NodeKind::Category || node->data()->kind == NodeKind::Url) {
         MessageDialogs::errorBox(QStringLiteral("Could not do it with categories and hyperlinks."),
                                  &m_context.window());
         return;
