@@ -236,7 +236,7 @@ private Q_SLOTS:
             TreeNode* top = fileBookmarks(cat, list, "Deep");
             const TreeNode* n = top;
             int level = 0;
-            while (n->hasChildren() && n->getFirstChild()->data()->kind == NodeKind::Category) {
+            while (n->hasChildren() && n->getFirstChild()->isCategory()) {
                 n = n->getFirstChild();
                 ++level;
             }

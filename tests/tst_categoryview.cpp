@@ -344,7 +344,7 @@ private Q_SLOTS:
         // Found rows, sorted so that the tree's order is not the rows'.
         std::vector<TreeNode*> found;
         for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
-            if (n->data() && n->data()->kind != NodeKind::Category)
+            if (n->data() && !n->isCategory())
                 found.push_back(n);
         view()->listNodes(found);
         showWindow();

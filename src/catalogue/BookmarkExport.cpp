@@ -54,7 +54,7 @@ void appendIndent(QByteArray& out, int level)
 
 bool isCategory(const TreeNode* node)
 {
-    return !node->data() || node->data()->kind == NodeKind::Category;
+    return !node->data() || node->isCategory();
 }
 
 // One level of the walk: the children of Parent (the roots when null).

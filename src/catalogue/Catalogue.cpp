@@ -125,7 +125,7 @@ std::vector<TreeNode*> Catalogue::placeLinks(TreeNode* target, std::vector<NewNo
     std::vector<TreeNode*> nodes;
     if (!target)
         nodes = m_nodes.insertNodes(nullptr, m_nodes.rootCount(), std::move(made));
-    else if (target->data() && target->data()->kind == NodeKind::Category)
+    else if (target->isCategory())
         nodes = m_nodes.insertNodes(target, target->count(), std::move(made));
     else
         nodes = m_nodes.insertNodes(target->parent(), target->index(), std::move(made));
@@ -278,8 +278,7 @@ bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
 bool Catalogue::isMakerCategory(const TreeNode* node)
 {
     const TreeNode* first = node->getFirstChild();
-    return node->text() == u"Velmarch" && node->data() &&
-           node->data()->kind == NodeKind::Category && first && first->data() &&
+    return node->text() == u"Velmarch" && node->isCategory() && first && first->data() &&
            first->data()->fullName == QStringView(MakerHomeURL);
 }
 

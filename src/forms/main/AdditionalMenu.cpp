@@ -118,9 +118,7 @@ void AdditionalMenu::additionalValueClick(QAction* entry)
 void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)
 {
     NodeTree& nodes = m_context.catalogue().nodes();
-    const auto isCategory = [](const TreeNode* n) {
-        return n->data() && n->data()->kind == NodeKind::Category;
-    };
+    const auto isCategory = [](const TreeNode* n) { return n->isCategory(); };
     // Categories pass the value on to their children, at every depth; a
     // list of pending nodes rather than recursion, for trees of any depth.
     const EditHistory::Step step(m_context.catalogue().history(),

@@ -123,9 +123,9 @@ void BrowserBookmarks::exportBookmarks()
     // The category the command is about: the target itself, or the one that
     // holds the target entry.
     TreeNode* target = m_context.targetNode();
-    if (target && target->data() && target->data()->kind != NodeKind::Category)
+    if (target && target->data() && !target->isCategory())
         target = target->parent();
-    if (target && (!target->data() || target->data()->kind != NodeKind::Category))
+    if (target && !target->isCategory())
         target = nullptr;
     // Held across the dialogs: the category may go while one is up.
     const NodeRef held(catalogue.nodes(), target);

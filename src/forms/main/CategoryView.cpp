@@ -68,7 +68,7 @@ private:
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == NodeKind::Category;
+    return node && node->isCategory();
 }
 
 } // namespace

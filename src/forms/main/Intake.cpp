@@ -496,7 +496,7 @@ void Intake::acPasteUrlExecute()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         for (TreeNode* n = catalogue.nodes().getFirstNode(); n; n = n->getNext())
-            if (n->data() && n->data()->kind == NodeKind::Category) {
+            if (n->isCategory()) {
                 categories.emplace_back(catalogue.nodes(), n);
                 entries << QString(4 * n->level(), u' ') + n->text();
             }

@@ -28,7 +28,7 @@ namespace
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == NodeKind::Category;
+    return node && node->isCategory();
 }
 
 // The step's name: what the user did, to what.

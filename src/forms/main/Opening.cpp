@@ -160,7 +160,7 @@ void Opening::docsTreeDblClick()
 {
     TreeNode* node = m_view.selectedTreeNode();
     // A category only folds or unfolds, which the tree does by itself.
-    if (!node || !node->data() || node->data()->kind == NodeKind::Category)
+    if (!node || !node->data() || node->isCategory())
         return;
     openNode(node);
 }

@@ -167,7 +167,7 @@ bool WindowDragDrop::intoMakerCategory(const QPoint& at) const
     const TreeNode* maker = m_context.catalogue().makerCategory;
     if (!target || !maker || target == m_context.catalogue().nodes().getFirstNode())
         return false;
-    const bool intoCategory = target->data() && target->data()->kind == NodeKind::Category;
+    const bool intoCategory = target->isCategory();
     const TreeNode* parent = intoCategory ? target : target->parent();
     return parent && parent->isUnder(maker);
 }
@@ -268,8 +268,7 @@ void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
         return;
     NodeTree& nodes = m_context.catalogue().nodes();
     const bool first = target == nodes.getFirstNode();
-    const bool intoCategory =
-        !first && target->data() && target->data()->kind == NodeKind::Category;
+    const bool intoCategory = !first && target->isCategory();
     // Into a category: its first child; onto the first node: the last
     // top-level node; onto an entry: just before it.
     TreeNode* parent = intoCategory ? target : first ? nullptr : target->parent();
