@@ -114,7 +114,7 @@ NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool 
 TreeNode* Catalogue::linkTarget(TreeNode* target, const QString& path) const
 {
     // Users cannot file their own entries into the built-in category.
-    if (makerCategory && target && (target == makerCategory || target->parent() == makerCategory) &&
+    if (inBuiltInCategory(target) &&
         !path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
         return topCategory;
     return target;
@@ -177,7 +177,7 @@ TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
 {
     auto info = std::make_unique<NodeInfo>();
     info->kind = NodeKind::Category;
-    if (makerCategory && parent && (parent == makerCategory || parent->parent() == makerCategory))
+    if (inBuiltInCategory(parent))
         parent = topCategory;
     TreeNode* node = m_nodes.addChild(parent, name);
     m_nodes.setNodeData(node, std::move(info));

@@ -247,8 +247,7 @@ TreeNode* Intake::orMainCategory(TreeNode* target)
 {
     // Whatever the address: an entry filed into the built-in category would
     // be gone after the next save.
-    const TreeNode* maker = m_context.catalogue().makerCategory;
-    if (!target || (maker && target->isUnder(maker)))
+    if (!target || m_context.catalogue().inBuiltInCategory(target))
         return mainCategory();
     return target;
 }
