@@ -15,7 +15,6 @@ namespace
 {
 
 constexpr QSize ClientSize(329, 283);
-constexpr int PasteImage = 15; // the picture of "Add URL..."
 
 } // namespace
 
@@ -39,7 +38,7 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     bold.setBold(true);
     heading->setFont(bold);
 
-    btnPaste = new QPushButton(Artwork::commandImage(PasteImage),
+    btnPaste = new QPushButton(Artwork::commandImage(Artwork::AddUrlImage),
                                QStringLiteral("Paste from clipboard"), this);
     btnPaste->setObjectName(QStringLiteral("btnPaste"));
     btnPaste->setGeometry(80, 40, 233, 25);

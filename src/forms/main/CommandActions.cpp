@@ -16,9 +16,7 @@ using Commands::Menu;
 namespace
 {
 
-// The pictures of the Search and View buttons.
-constexpr int SearchImage = 8;
-constexpr int ViewImage = 3;
+// The size of the Search and View buttons' pictures.
 constexpr QSize ToolIconSize(16, 16);
 
 } // namespace
@@ -88,7 +86,7 @@ void CommandActions::createMenus()
             fill(m, Menu(i));
         }
     }
-    menu(Menu::Search)->setIcon(Artwork::commandImage(SearchImage));
+    menu(Menu::Search)->setIcon(Artwork::commandImage(Artwork::SearchImage));
     menu(Menu::Search)->setDefaultAction(action(Id::SearchInNames));
     menu(Menu::Tray)->setDefaultAction(action(Id::Show));
 }
@@ -135,7 +133,7 @@ void CommandActions::createToolBar()
     m_searchButton->setObjectName(QStringLiteral("btnSearch"));
     m_searchButton->setText(QStringLiteral("Search"));
     m_searchButton->setToolTip(QStringLiteral("Find in program..."));
-    m_searchButton->setIcon(Artwork::commandImage(SearchImage));
+    m_searchButton->setIcon(Artwork::commandImage(Artwork::SearchImage));
     m_searchButton->setPopupMode(QToolButton::MenuButtonPopup);
     m_searchButton->setMenu(menu(Menu::Search));
     m_searchButton->setAccessibleName(QStringLiteral("Search"));
@@ -151,7 +149,7 @@ void CommandActions::createToolBar()
     m_viewButton->setObjectName(QStringLiteral("btnView"));
     m_viewButton->setText(QStringLiteral("View"));
     m_viewButton->setToolTip(QStringLiteral("View"));
-    m_viewButton->setIcon(Artwork::commandImage(ViewImage));
+    m_viewButton->setIcon(Artwork::commandImage(Artwork::DetailsImage));
     m_viewButton->setPopupMode(QToolButton::MenuButtonPopup);
     m_viewButton->setMenu(menu(Menu::ViewButton));
     m_viewButton->setAccessibleName(QStringLiteral("View"));

@@ -67,7 +67,7 @@ struct Entry {
     const char* caption;
     const char* hint; // the tool tip; empty for none
     int shortcut;     // a combined key (QKeyCombination::toCombined()); 0 for none
-    int image;        // a command picture (Artwork::CommandImage); -1 for none
+    int image;        // a command picture (Artwork::CommandImage); NoCommandImage for none
     unsigned flags;
 };
 
