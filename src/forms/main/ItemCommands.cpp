@@ -136,10 +136,9 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
     const NodeRef node(nodes, m_view.selectedTreeNode());
     if (!node || node == catalogue.topCategory)
         return;
-    if (!deleteFile && !MessageDialogs::askYesNoFmt(
-                           QStringLiteral("Remove \"%s\" from the program?"), {node->text()},
-                           MessageDialogs::DefaultHorzOffset, MessageDialogs::DefaultVertOffset,
-                           m_context.commands().anchor(Id::RemoveItem)))
+    if (!deleteFile &&
+        !MessageDialogs::askYesNo(tr("Remove \"%1\" from the program?").arg(node->text()),
+                                  m_context.commands().anchor(Id::RemoveItem)))
         return;
     if (!node)
         return; // gone while the question was open
@@ -165,10 +164,8 @@ void ItemCommands::removeListSelection(bool deleteFile)
     const NodeRef node(nodes, m_view.listNodeAt(m_view.selectedListRow()));
     if (!node)
         return;
-    if (!deleteFile &&
-        !MessageDialogs::askYesNoFmt(
-            QStringLiteral("Remove \"%s\" ?"), {node->text()}, MessageDialogs::DefaultHorzOffset,
-            MessageDialogs::DefaultVertOffset, m_context.commands().anchor(Id::RemoveItem)))
+    if (!deleteFile && !MessageDialogs::askYesNo(tr("Remove \"%1\" ?").arg(node->text()),
+                                                 m_context.commands().anchor(Id::RemoveItem)))
         return;
     if (!node)
         return;

@@ -144,12 +144,11 @@ void Opening::openNode(TreeNode* target)
         return;
     }
     // Whatever the option says, the user may look for it.
-    const int answer = MessageDialogs::showRgnDialog(
-        MessageDialogs::format(
-            QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path}),
-        MessageDialogs::mtWarning, MessageDialogs::mbOK | MessageDialogs::mbLocate,
+    const QMessageBox::StandardButton answer = MessageDialogs::showRgnDialog(
+        tr("File \"%1\" not found.\rMay be it was replaced or removed.").arg(path),
+        QMessageBox::Warning, QMessageBox::Ok | MessageDialogs::LocateButton,
         MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
-    if (answer != MessageDialogs::mrLocate)
+    if (answer != MessageDialogs::LocateButton)
         return;
     // Found again, it opens as asked.
     if (m_relinking.locate(node) && node)
@@ -211,18 +210,18 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
                              QStringLiteral("\r") +
                              QStringLiteral("Othewise the link will be removed from the list.");
     QString picked;
-    const int answer = MessageDialogs::showRgnDialog(
-        question, MessageDialogs::mtConfirmation,
-        MessageDialogs::mbYes | MessageDialogs::mbNo | MessageDialogs::mbLocate,
+    const QMessageBox::StandardButton answer = MessageDialogs::showRgnDialog(
+        question, QMessageBox::Question,
+        QMessageBox::Yes | QMessageBox::No | MessageDialogs::LocateButton,
         MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
-    if (answer == MessageDialogs::mrLocate) {
+    if (answer == MessageDialogs::LocateButton) {
         // The assistant relinks it, or leaves it as it was: a search the user
         // gave up is no answer to remove it.
         if (!m_relinking.locate(node) && node)
             catalogue.fillDocNode(node, name, path, comments, additional, true);
         return node.get() != nullptr;
     }
-    if (answer == MessageDialogs::mrYes) {
+    if (answer == QMessageBox::Yes) {
         const QString title = QStringLiteral("Define new document location");
         const QString folder = nearestExistingFolder(path);
         picked = g_pickFile ? g_pickFile(title, folder)

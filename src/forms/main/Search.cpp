@@ -128,10 +128,9 @@ void Search::findDlgFind()
     QWidget* anchor = m_context.commands().menuButton(Menu::Search);
     if (!anchor || !anchor->isVisible())
         anchor = &m_context.window();
-    if (MessageDialogs::askYesNoFmt(
-            QStringLiteral("%s \"%s\", not found.\rContinue search from begin?"),
-            {notFoundSubject(field), text}, MessageDialogs::DefaultHorzOffset,
-            MessageDialogs::DefaultVertOffset, anchor))
+    if (MessageDialogs::askYesNo(tr("%1 \"%2\", not found.\rContinue search from begin?")
+                                     .arg(notFoundSubject(field), text),
+                                 anchor))
         m_search.restart();
     else if (m_dialog->isVisible())
         m_dialog->reject(); // its closing starts the next search from the top
