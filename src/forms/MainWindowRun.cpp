@@ -58,7 +58,7 @@ void MainWindow::formCreate(AboutDialog* splash)
         if (splash)
             splash->hide();
     }
-    m_commands->action(Commands::Id::AutoStart)
+    m_commands->action(Commands::Id::StartAtLogin)
         ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
                                           Desktop::executablePath()));
     m_settings->readSettings();

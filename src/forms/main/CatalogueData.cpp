@@ -26,9 +26,8 @@ CatalogueData::CatalogueData(CommandContext& context)
     : QObject(&context.window()), m_context(context)
 {
     setObjectName(QStringLiteral("CatalogueData"));
-    context.commands().connectCommand(Id::BackupData, this, &CatalogueData::acBackupDataExecute);
-    context.commands().connectCommand(Id::RestoreBackup, this,
-                                      &CatalogueData::acRestoreBackupExecute);
+    context.commands().connectCommand(Id::Backup, this, &CatalogueData::acBackupDataExecute);
+    context.commands().connectCommand(Id::Restore, this, &CatalogueData::acRestoreBackupExecute);
     m_autoSave = new AutoSave(context.catalogue(), this);
     // A question open about a change (the links of a deleted file, a move
     // that failed) may be followed by more of it: the save waits for the answer.

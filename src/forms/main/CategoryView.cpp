@@ -404,7 +404,7 @@ void CategoryView::checkListing()
     bool missing = false;
     for (int r = 0; r < m_listModel->count(); ++r)
         missing = checkOnDisk(catalogue, m_listModel->node(r)) || missing;
-    if (!missing || !m_context.commands().action(Id::RemoveOnAbsent)->isChecked())
+    if (!missing || !m_context.commands().action(Id::RemoveMissingLinks)->isChecked())
         return;
     if (m_relinkAsking) {
         m_relinkAgain = true;
@@ -439,7 +439,7 @@ void CategoryView::askRelinkQuestions()
         if (isFileLink(n) && n->imageIndex() == imgMissing)
             missing.emplace_back(catalogue.nodes(), n);
     }
-    QAction* ask = m_context.commands().action(Id::RemoveOnAbsent);
+    QAction* ask = m_context.commands().action(Id::RemoveMissingLinks);
     for (const NodeRef& n : missing)
         if (n && ask->isChecked() && m_listModel->rowOf(n) >= 0)
             checkListedNode(catalogue, n, true);

@@ -53,7 +53,7 @@ void CommandActions::createActions()
         m_actions[size_t(entry.command)] = action;
         m_window.addAction(action); // shortcuts work wherever the focus is in the window
     }
-    action(Id::AutoStart)->setChecked(true);
+    action(Id::StartAtLogin)->setChecked(true);
 
     // Two sets of view-style entries, each choosing one style: the menus say
     // "Details", the View button's drop-down says "Detailes".
@@ -87,7 +87,7 @@ void CommandActions::createMenus()
         }
     }
     menu(Menu::Search)->setIcon(Artwork::commandImage(Artwork::SearchImage));
-    menu(Menu::Search)->setDefaultAction(action(Id::SearchInNames));
+    menu(Menu::Search)->setDefaultAction(action(Id::FindByName));
     menu(Menu::Tray)->setDefaultAction(action(Id::Show));
 }
 
@@ -139,7 +139,7 @@ void CommandActions::createToolBar()
     m_searchButton->setAccessibleName(QStringLiteral("Search"));
     m_searchButton->setAccessibleDescription(
         QStringLiteral("Find entries by name, comment or additional field"));
-    QAction* findByName = action(Id::SearchInNames);
+    QAction* findByName = action(Id::FindByName);
     connect(m_searchButton, &QToolButton::clicked, findByName, &QAction::trigger);
     m_searchButton->setEnabled(findByName->isEnabled());
     connect(findByName, &QAction::changed, m_searchButton,

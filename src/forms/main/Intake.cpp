@@ -154,13 +154,13 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     connect(m_treeLinkTarget, &DropTarget::dropped, this, &Intake::treeLinkDrop);
 
     CommandActions& commands = context.commands();
-    commands.connectCommand(Id::NewDoc, this, &Intake::acNewDocExecute);
-    commands.connectCommand(Id::PasteURL, this, &Intake::acPasteUrlExecute);
-    commands.connectCommand(Id::AsSingleFolder, this,
+    commands.connectCommand(Id::AddFile, this, &Intake::acNewDocExecute);
+    commands.connectCommand(Id::AddUrl, this, &Intake::acPasteUrlExecute);
+    commands.connectCommand(Id::AddFolderAsOne, this,
                             [this] { m_folderChoice = FolderChoice::Single; });
-    commands.connectCommand(Id::AsSepDocs, this,
+    commands.connectCommand(Id::AddFolderContents, this,
                             [this] { m_folderChoice = FolderChoice::Content; });
-    commands.connectCommand(Id::NoDragDrop, this,
+    commands.connectCommand(Id::CancelFolderDrop, this,
                             [this] { m_folderChoice = FolderChoice::Cancel; });
     // Above the choices, the folder they are about: a line, not a command
     // (no name, never enabled).

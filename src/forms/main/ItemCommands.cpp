@@ -56,11 +56,11 @@ ItemCommands::ItemCommands(CommandContext& context, CategoryView& view)
     setObjectName(QStringLiteral("ItemCommands"));
     CommandActions& commands = context.commands();
     // Ctrl+N with Shift held adds a sub-category, as Shift does with a click.
-    QAction* newCateg = commands.action(Id::NewCateg);
+    QAction* newCateg = commands.action(Id::AddCategory);
     newCateg->setShortcuts({newCateg->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)});
-    commands.connectCommand(Id::NewCateg, this, &ItemCommands::acNewCategExecute);
-    commands.connectCommand(Id::AddComments, this, &ItemCommands::acAddCommentsExecute);
-    commands.connectCommand(Id::RemoveItem, this, &ItemCommands::acRemoveItemExecute);
+    commands.connectCommand(Id::AddCategory, this, &ItemCommands::acNewCategExecute);
+    commands.connectCommand(Id::Comment, this, &ItemCommands::acAddCommentsExecute);
+    commands.connectCommand(Id::RemoveFromProgram, this, &ItemCommands::acRemoveItemExecute);
     commands.connectCommand(Id::DeleteFromDisk, this, &ItemCommands::acDeleteFromDiskExecute);
 }
 
@@ -138,7 +138,7 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
         return;
     if (!deleteFile &&
         !MessageDialogs::askYesNo(tr("Remove \"%1\" from the program?").arg(node->text()),
-                                  m_context.commands().anchor(Id::RemoveItem)))
+                                  m_context.commands().anchor(Id::RemoveFromProgram)))
         return;
     if (!node)
         return; // gone while the question was open
@@ -164,8 +164,9 @@ void ItemCommands::removeListSelection(bool deleteFile)
     const NodeRef node(nodes, m_view.listNodeAt(m_view.selectedListRow()));
     if (!node)
         return;
-    if (!deleteFile && !MessageDialogs::askYesNo(tr("Remove \"%1\" ?").arg(node->text()),
-                                                 m_context.commands().anchor(Id::RemoveItem)))
+    if (!deleteFile &&
+        !MessageDialogs::askYesNo(tr("Remove \"%1\" ?").arg(node->text()),
+                                  m_context.commands().anchor(Id::RemoveFromProgram)))
         return;
     if (!node)
         return;

@@ -104,7 +104,8 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
         connect(list, &QAbstractItemView::doubleClicked, this, openList);
         new EnterOpens(list, openList);
     }
-    context.commands().connectCommand(Id::FindObject, this, &Opening::acFindObjectExecute);
+    context.commands().connectCommand(Id::OpenContainingFolder, this,
+                                      &Opening::acFindObjectExecute);
 }
 
 void Opening::openTarget(const QString& target)
@@ -132,7 +133,7 @@ void Opening::openNode(TreeNode* target)
     if (!node)
         return;
     if (node->imageIndex() == imgMissing && m_view.listModel().rowOf(node) >= 0 &&
-        m_context.commands().action(Id::RemoveOnAbsent)->isChecked()) {
+        m_context.commands().action(Id::RemoveMissingLinks)->isChecked()) {
         // The listing's relink questions, this one's among them, are the
         // answer to this opening: it is re-pointed or gone.
         m_view.askRelinkQuestions();
@@ -200,7 +201,7 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
     // The additional-field value is the user's own data: a relinked or
     // missing document keeps it.
     const QString additional = node->data() ? node->data()->sAdditional : QString();
-    if (!m_context.commands().action(Id::RemoveOnAbsent)->isChecked()) {
+    if (!m_context.commands().action(Id::RemoveMissingLinks)->isChecked()) {
         catalogue.fillDocNode(node, name, path, comments, additional, true);
         return true;
     }

@@ -78,14 +78,14 @@ Search::Search(CommandContext& context, CategoryView& view)
     connect(&m_search, &CatalogueSearch::hitToShow, this, &Search::showHit);
 
     CommandActions& commands = context.commands();
-    const std::pair<Id, SearchField> finds[] = {{Id::SearchInNames, SearchField::name},
-                                                {Id::SearchInComments, SearchField::comments},
-                                                {Id::SearchInAdd, SearchField::additional}};
+    const std::pair<Id, SearchField> finds[] = {{Id::FindByName, SearchField::name},
+                                                {Id::FindInComments, SearchField::comments},
+                                                {Id::FindByAdditional, SearchField::additional}};
     for (const auto& [id, field] : finds)
         commands.connectCommand(id, this, [this, f = field] { showFindDialog(f); });
-    commands.connectCommand(Id::SearchAgain, this, &Search::findDlgFind);
+    commands.connectCommand(Id::FindNext, this, &Search::findDlgFind);
     // F3 goes on from inside the dialog as well.
-    m_dialog->addAction(commands.action(Id::SearchAgain));
+    m_dialog->addAction(commands.action(Id::FindNext));
 
     createFilter();
 }
