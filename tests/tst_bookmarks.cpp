@@ -99,7 +99,7 @@ class TestBookmarks : public QObject
         TestUtil::writeFile(path("quillmere.dat"), catalogue);
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 

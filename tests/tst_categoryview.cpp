@@ -158,7 +158,7 @@ private Q_SLOTS:
             [](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
     }
 
@@ -430,7 +430,7 @@ private Q_SLOTS:
         QCOMPARE(column(3), (QStringList{"below", "about notes", "a folder", ""}));
 
         // The saved catalogue keeps the sorted order.
-        m_w->formDestroy();
+        m_w->finish();
         QFile f(m_dir.filePath("quillmere.dat"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray saved = f.readAll();
@@ -688,7 +688,7 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));

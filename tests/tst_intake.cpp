@@ -129,7 +129,7 @@ class TestIntake : public QObject
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         m_w->resize(800, 500);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));

@@ -111,7 +111,7 @@ class TestOpening : public QObject
                 TestUtil::catalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
         Window w(new MainWindow);
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 
@@ -580,7 +580,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!nodeNamed(*w, "Lost"));
         QCOMPARE(m_asked.size(), 1);
         QFile::remove(path("quillmere.dat"));
-        w->formDestroy();
+        w->finish();
         const QByteArray saved = readAll(path("quillmere.dat"));
         QVERIFY(saved.startsWith(TestUtil::catalogueLine("Work", 0, {}, "1")));
         QVERIFY(!saved.contains("Lost"));

@@ -107,7 +107,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
 
 MainWindow::~MainWindow()
 {
-    formDestroy();
+    finish();
     // The views outlive the catalogue member (they go with the base class):
     // let them forget the nodes before the tree is freed.
     m_view->detachModels();

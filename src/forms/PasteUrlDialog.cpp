@@ -85,7 +85,7 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     setTabOrder(btnOk, btnCancel);
     edURL->setFocus();
 
-    connect(btnPaste, &QPushButton::clicked, this, &PasteUrlDialog::btnPasteClick);
+    connect(btnPaste, &QPushButton::clicked, this, &PasteUrlDialog::pasteFromClipboard);
     connect(btnOk, &QPushButton::clicked, this, &PasteUrlDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &PasteUrlDialog::reject);
 }
@@ -97,7 +97,7 @@ void PasteUrlDialog::setCategories(const QStringList& entries)
     cbCategory->setCurrentIndex(-1);
 }
 
-void PasteUrlDialog::btnPasteClick()
+void PasteUrlDialog::pasteFromClipboard()
 {
     const QString text = QApplication::clipboard()->text();
     if (!text.isEmpty())

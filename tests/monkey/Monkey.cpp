@@ -278,7 +278,7 @@ void Monkey::startWindow()
     m_window = std::make_unique<MainWindow>();
     m_window->catalogue().setDataFolder(m_world.catalogueFolder());
     m_window->setQuitHook([this] { runEnded(); });
-    m_window->formCreate(nullptr);
+    m_window->start(nullptr);
     if (!m_window->startupError().isEmpty())
         note(QStringLiteral("start-up message: ") +
              TextUtils::excerpt(TextUtils::singleLine(m_window->startupError()), 200));

@@ -32,7 +32,7 @@ AdditionalMenu::AdditionalMenu(CommandContext& context, ListModel& listModel, QO
     m_values->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     addValueEntry(QString()); // one blank entry until the settings fill it
     connect(m_menu, &QMenu::triggered, this, [this](QAction* entry) {
-        CommandContext::guarded([this, entry] { additionalValueClick(entry); });
+        CommandContext::guarded([this, entry] { chooseValue(entry); });
     });
     connect(m_menu, &QMenu::aboutToShow, this, &AdditionalMenu::tickCurrentValue);
 }
@@ -102,7 +102,7 @@ void AdditionalMenu::setAdValues(const QStringList& values)
         addValueEntry(cutText(v, MaxAdTextLength));
 }
 
-void AdditionalMenu::additionalValueClick(QAction* entry)
+void AdditionalMenu::chooseValue(QAction* entry)
 {
     TreeNode* node = m_context.targetNode();
     if (!node)

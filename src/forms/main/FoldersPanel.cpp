@@ -99,7 +99,7 @@ FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
             [this](QListWidgetItem* item) { setCurrentFolder(item->data(FolderRole).toString()); });
     connect(m_drives, &QComboBox::activated, this,
             [this](int index) { setCurrentFolder(m_drives->itemData(index).toString()); });
-    context.commands().connectCommand(Id::ShowFolders, this, &FoldersPanel::acExploreExecute);
+    context.commands().connectCommand(Id::ShowFolders, this, &FoldersPanel::followShowFolders);
 
     fillDrives();
     setCurrentFolder(QDir::currentPath());
@@ -131,7 +131,7 @@ void FoldersPanel::moveWithin(int left, int top)
     moveTopWithin(top);
 }
 
-void FoldersPanel::acExploreExecute()
+void FoldersPanel::followShowFolders()
 {
     // The action ticks itself when chosen; the panel follows the tick.
     if (m_context.commands().action(Id::ShowFolders)->isChecked()) {

@@ -154,8 +154,8 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     connect(m_treeLinkTarget, &DropTarget::dropped, this, &Intake::treeLinkDrop);
 
     CommandActions& commands = context.commands();
-    commands.connectCommand(Id::AddFile, this, &Intake::acNewDocExecute);
-    commands.connectCommand(Id::AddUrl, this, &Intake::acPasteUrlExecute);
+    commands.connectCommand(Id::AddFile, this, &Intake::addFiles);
+    commands.connectCommand(Id::AddUrl, this, &Intake::addUrl);
     commands.connectCommand(Id::AddFolderAsOne, this,
                             [this] { m_folderChoice = FolderChoice::Single; });
     commands.connectCommand(Id::AddFolderContents, this,
@@ -485,7 +485,7 @@ void Intake::clearDragHint()
     m_dragHint.clear();
 }
 
-void Intake::acPasteUrlExecute()
+void Intake::addUrl()
 {
     Catalogue& catalogue = m_context.catalogue();
     // Held: a category that goes while the dialog is open is no target any more.
@@ -522,7 +522,7 @@ void Intake::acPasteUrlExecute()
 
 // ---------------------------------------------------------------- Add file
 
-void Intake::acNewDocExecute()
+void Intake::addFiles()
 {
     const QString title = QStringLiteral("Add file");
     // Where the user last took files from, in this run or an earlier one.

@@ -58,15 +58,15 @@ ItemCommands::ItemCommands(CommandContext& context, CategoryView& view)
     // Ctrl+N with Shift held adds a sub-category, as Shift does with a click.
     QAction* newCateg = commands.action(Id::AddCategory);
     newCateg->setShortcuts({newCateg->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)});
-    commands.connectCommand(Id::AddCategory, this, &ItemCommands::acNewCategExecute);
-    commands.connectCommand(Id::Comment, this, &ItemCommands::acAddCommentsExecute);
-    commands.connectCommand(Id::RemoveFromProgram, this, &ItemCommands::acRemoveItemExecute);
-    commands.connectCommand(Id::DeleteFromDisk, this, &ItemCommands::acDeleteFromDiskExecute);
+    commands.connectCommand(Id::AddCategory, this, &ItemCommands::addCategory);
+    commands.connectCommand(Id::Comment, this, &ItemCommands::editComment);
+    commands.connectCommand(Id::RemoveFromProgram, this, &ItemCommands::removeFromProgram);
+    commands.connectCommand(Id::DeleteFromDisk, this, &ItemCommands::deleteFromDisk);
 }
 
 // ---------------------------------------------------------------- add, comment
 
-void ItemCommands::acNewCategExecute()
+void ItemCommands::addCategory()
 {
     Catalogue& catalogue = m_context.catalogue();
     TreeNode* selected = m_view.selectedTreeNode();
@@ -81,7 +81,7 @@ void ItemCommands::acNewCategExecute()
     step.joinFirstName(m_view.addCategoryNode(parent, name), QStringLiteral("Add category \"%1\""));
 }
 
-void ItemCommands::acAddCommentsExecute()
+void ItemCommands::editComment()
 {
     NodeTree& nodes = m_context.catalogue().nodes();
     const NodeRef node(nodes, m_context.targetNode());
@@ -110,12 +110,12 @@ void ItemCommands::acAddCommentsExecute()
 
 // ---------------------------------------------------------------- remove, delete
 
-void ItemCommands::acRemoveItemExecute()
+void ItemCommands::removeFromProgram()
 {
     removeSelection(false);
 }
 
-void ItemCommands::acDeleteFromDiskExecute()
+void ItemCommands::deleteFromDisk()
 {
     removeSelection(true);
 }

@@ -96,8 +96,8 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
         return askNewLocation(name, path, node, comments);
     };
 
-    const auto openTree = [this] { CommandContext::guarded([this] { docsTreeDblClick(); }); };
-    const auto openList = [this] { CommandContext::guarded([this] { listViewDblClick(); }); };
+    const auto openTree = [this] { CommandContext::guarded([this] { openTreeEntry(); }); };
+    const auto openList = [this] { CommandContext::guarded([this] { openListEntry(); }); };
     connect(view.tree(), &QAbstractItemView::doubleClicked, this, openTree);
     new EnterOpens(view.tree(), openTree);
     for (QAbstractItemView* list : view.listViews()) {
@@ -105,7 +105,7 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
         new EnterOpens(list, openList);
     }
     context.commands().connectCommand(Id::OpenContainingFolder, this,
-                                      &Opening::acFindObjectExecute);
+                                      &Opening::openContainingFolder);
 }
 
 void Opening::openTarget(const QString& target)
@@ -156,7 +156,7 @@ void Opening::openNode(TreeNode* target)
         openTarget(node->data()->fullName);
 }
 
-void Opening::docsTreeDblClick()
+void Opening::openTreeEntry()
 {
     TreeNode* node = m_view.selectedTreeNode();
     // A category only folds or unfolds, which the tree does by itself.
@@ -165,7 +165,7 @@ void Opening::docsTreeDblClick()
     openNode(node);
 }
 
-void Opening::listViewDblClick()
+void Opening::openListEntry()
 {
     const QModelIndex row = m_view.selectedListRow();
     TreeNode* node = m_view.listNodeAt(row);
@@ -179,7 +179,7 @@ void Opening::listViewDblClick()
     }
 }
 
-void Opening::acFindObjectExecute()
+void Opening::openContainingFolder()
 {
     TreeNode* node = m_context.targetNode();
     if (!node || !node->data())

@@ -44,10 +44,10 @@ Properties::Properties(CommandContext& context, CategoryView& view, Relinking& r
     : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Properties"));
-    context.commands().connectCommand(Id::Properties, this, &Properties::acPropertiesExecute);
+    context.commands().connectCommand(Id::Properties, this, &Properties::showProperties);
 }
 
-void Properties::acPropertiesExecute()
+void Properties::showProperties()
 {
     Catalogue& catalogue = m_context.catalogue();
     NodeTree& nodes = catalogue.nodes();

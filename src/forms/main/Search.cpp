@@ -71,7 +71,7 @@ Search::Search(CommandContext& context, CategoryView& view)
     setObjectName(QStringLiteral("Search"));
     m_dialog = new FindDialog(&context.window());
     connect(m_dialog, &FindDialog::findNext, this,
-            [this] { CommandContext::guarded([this] { findDlgFind(); }); });
+            [this] { CommandContext::guarded([this] { findNext(); }); });
     connect(m_dialog, &FindDialog::closed, this, [this] { m_search.restart(); });
     connect(m_dialog, &FindDialog::matchCaseChanged, this,
             [this](bool on) { m_search.setMatchCase(on); });
@@ -83,7 +83,7 @@ Search::Search(CommandContext& context, CategoryView& view)
                                                 {Id::FindByAdditional, SearchField::additional}};
     for (const auto& [id, field] : finds)
         commands.connectCommand(id, this, [this, f = field] { showFindDialog(f); });
-    commands.connectCommand(Id::FindNext, this, &Search::findDlgFind);
+    commands.connectCommand(Id::FindNext, this, &Search::findNext);
     // F3 goes on from inside the dialog as well.
     m_dialog->addAction(commands.action(Id::FindNext));
 
@@ -109,7 +109,7 @@ void Search::showFindDialog(SearchField field)
     m_dialog->showFind();
 }
 
-void Search::findDlgFind()
+void Search::findNext()
 {
     const QString text = m_dialog->findText();
     if (text.isEmpty())

@@ -24,8 +24,8 @@ ServiceCommands::ServiceCommands(CommandContext& context, const Parts& parts)
 {
     setObjectName(QStringLiteral("ServiceCommands"));
     CommandActions& commands = context.commands();
-    commands.connectCommand(Id::Options, this, &ServiceCommands::acOptionsExecute);
-    commands.connectCommand(Id::StartAtLogin, this, &ServiceCommands::acAutoStartExecute);
+    commands.connectCommand(Id::Options, this, &ServiceCommands::editOptions);
+    commands.connectCommand(Id::StartAtLogin, this, &ServiceCommands::toggleStartAtLogin);
     commands.connectCommand(Id::Help, this, &ServiceCommands::help1Click);
     commands.connectCommand(Id::FAQ, this, &ServiceCommands::faq1Click);
     commands.connectCommand(Id::Support, this, &ServiceCommands::support1Click);
@@ -65,7 +65,7 @@ void ServiceCommands::applyOptions(const Options& chosen)
     commands.action(Id::RemoveMissingLinks)->setChecked(chosen.removeOnAbsent);
 }
 
-void ServiceCommands::acOptionsExecute()
+void ServiceCommands::editOptions()
 {
     {
         OptionsDialog dialog(currentOptions(), &m_context.window());
@@ -76,7 +76,7 @@ void ServiceCommands::acOptionsExecute()
     m_parts.settings.writeSettings();
 }
 
-void ServiceCommands::acAutoStartExecute()
+void ServiceCommands::toggleStartAtLogin()
 {
     // The action has flipped its tick already; the entry follows it.
     QAction* action = m_context.commands().action(Id::StartAtLogin);
