@@ -351,6 +351,7 @@ private Q_SLOTS:
         QVERIFY(row.isValid());
         listDetails(*w)->setCurrentIndex(row);
         QCOMPARE(w->findChild<QStackedWidget*>("ListView")->currentWidget(), listDetails(*w));
+        listDetails(*w)->setFocus(); // the keys are the focused view's
         QTest::keyClick(listDetails(*w), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(m_opened.last(), path("docs/report.txt"));
         QCOMPARE(m_opened.size(), 2);

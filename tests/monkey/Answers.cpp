@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -477,8 +478,12 @@ void Answers::answerMenu(QPointer<QMenu> menu)
             chosen = a;
     m_monkey.note(QStringLiteral("folder menu -> %1")
                       .arg(chosen ? chosen->text() : QStringLiteral("dismissed")));
-    // As a click does: the menu closes, then the entry acts.
-    menu->hide();
-    if (chosen)
-        chosen->trigger();
+    // As a click does: the menu closes with the entry chosen.
+    if (!chosen) {
+        menu->hide();
+        return;
+    }
+    menu->setActiveAction(chosen);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &enter);
 }

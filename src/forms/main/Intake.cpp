@@ -156,12 +156,6 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     CommandActions& commands = context.commands();
     commands.connectCommand(Id::AddFile, this, &Intake::addFiles);
     commands.connectCommand(Id::AddUrl, this, &Intake::addUrl);
-    commands.connectCommand(Id::AddFolderAsOne, this,
-                            [this] { m_folderChoice = FolderChoice::Single; });
-    commands.connectCommand(Id::AddFolderContents, this,
-                            [this] { m_folderChoice = FolderChoice::Content; });
-    commands.connectCommand(Id::CancelFolderDrop, this,
-                            [this] { m_folderChoice = FolderChoice::Cancel; });
     // Above the choices, the folder they are about: a line, not a command
     // (no name, never enabled).
     QMenu* folderMenu = commands.menu(Menu::DragFolder);
@@ -300,10 +294,16 @@ Intake::FolderChoice Intake::askFolder(const QPoint& globalPoint, const QString&
         TextUtils::showBidiControls(TextUtils::excerpt(TextUtils::singleLine(name), MaxShownName));
     name.replace(u'&', QStringLiteral("&&")); // no mnemonic
     m_folderLine->setText(QStringLiteral("Folder \"%1\":").arg(name));
-    // The menu answers before exec returns; dismissing it picks nothing.
-    m_folderChoice = FolderChoice::None;
-    m_context.commands().menu(Menu::DragFolder)->exec(globalPoint);
-    return std::exchange(m_folderChoice, FolderChoice::None);
+    // Dismissing the menu picks nothing.
+    CommandActions& commands = m_context.commands();
+    const QAction* chosen = commands.menu(Menu::DragFolder)->exec(globalPoint);
+    if (!chosen)
+        return FolderChoice::None;
+    if (chosen == commands.action(Id::AddFolderAsOne))
+        return FolderChoice::Single;
+    if (chosen == commands.action(Id::AddFolderContents))
+        return FolderChoice::Content;
+    return FolderChoice::Cancel;
 }
 
 void Intake::fileBatch(const QStringList& names, TreeNode* target)

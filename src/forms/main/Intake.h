@@ -111,7 +111,6 @@ private:
     QAction* m_folderLine = nullptr; // the folder menu's line naming the folder
     QString m_dragHint;              // what this drag put on the status line
     QString m_addFileFolder;
-    FolderChoice m_folderChoice = FolderChoice::None;
     bool m_placement = false;
     QStringList m_placementFiles;
     bool m_viewportTracked = false; // the viewport's own mouse tracking

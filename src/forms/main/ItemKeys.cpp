@@ -5,9 +5,13 @@
 #include "forms/main/CommandContext.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QChildEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QTreeView>
+#include <utility>
 
 using Commands::Id;
 
@@ -29,14 +33,37 @@ ItemKeys::ItemKeys(CommandContext& context, CategoryView& view)
     : QObject(&view), m_context(context), m_view(view)
 {
     setObjectName(QStringLiteral("ItemKeys"));
-    QList<QAbstractItemView*> views = view.listViews();
+    const QList<QAbstractItemView*> lists = view.listViews();
+    QList<QAbstractItemView*> views = lists;
     views.prepend(view.tree());
     for (QAbstractItemView* v : views) {
+        // F2 opens the editor; the tree's first node is not editable and
+        // keeps its name.
+        v->setEditTriggers(QAbstractItemView::EditKeyPressed);
         v->installEventFilter(this);
         // Editors are made inside the viewport; their showing and hiding
         // tell when a rename starts and ends, however it ends.
         v->viewport()->installEventFilter(this);
+        addKey(v,
+               {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter),
+                QKeySequence(Qt::ALT | Qt::KeypadModifier | Qt::Key_Enter)},
+               &ItemKeys::showProperties);
     }
+    addKey(view.tree(), {QKeySequence(Qt::Key_F6)}, &ItemKeys::focusList);
+    for (QAbstractItemView* list : lists) {
+        addKey(list, {QKeySequence(Qt::Key_F6)}, &ItemKeys::focusTree);
+        addKey(list, {QKeySequence(Qt::Key_Backspace)}, &ItemKeys::goUp);
+    }
+}
+
+void ItemKeys::addKey(QAbstractItemView* view, const QList<QKeySequence>& keys,
+                      void (ItemKeys::*handler)())
+{
+    auto* action = new QAction(view);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    view->addAction(action);
+    connect(action, &QAction::triggered, this, handler);
 }
 
 QAbstractItemView* ItemKeys::viewOfViewport(QObject* viewport) const
@@ -52,20 +79,14 @@ QAbstractItemView* ItemKeys::viewOfViewport(QObject* viewport) const
 bool ItemKeys::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::KeyPress: {
-        auto* key = static_cast<QKeyEvent*>(event);
-        // The view's own keys are off while it edits a name: a key the editor
-        // left (Enter, which accepts the name) comes up to the view and must
-        // not open the entry as well.
+    case QEvent::KeyPress:
+        // A key the editor left (Enter, which accepts the name, or an arrow)
+        // comes up to the view, which must not act on it as well.
         if (m_editing && watched == m_editing->parent()->parent())
             return true;
-        if (watched == m_view.tree())
-            return treeKeyDown(key);
-        for (QAbstractItemView* list : m_view.listViews())
-            if (watched == list)
-                return listKeyDown(list, key);
-        return false;
-    }
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2)
+            return editKeyInList(watched);
+        return keyOfView(watched, static_cast<QKeyEvent*>(event));
     case QEvent::ChildAdded: {
         QObject* child = static_cast<QChildEvent*>(event)->child();
         if (child->isWidgetType() && viewOfViewport(watched))
@@ -91,6 +112,7 @@ void ItemKeys::editorShown(QAbstractItemView* view, QWidget* editor)
     if (!EditingState::of(view) || m_editing == editor)
         return;
     m_editing = editor;
+    setViewKeysEnabled(false);
     m_context.commands().action(Id::RemoveFromProgram)->setShortcut(QKeySequence());
     // An editor deleted without being hidden first ends the rename too.
     connect(editor, &QObject::destroyed, this, [this, editor] { editorClosed(editor); });
@@ -101,85 +123,95 @@ void ItemKeys::editorClosed(QObject* editor)
     if (m_editing != editor)
         return;
     m_editing = nullptr;
+    setViewKeysEnabled(true);
     m_context.commands().action(Id::RemoveFromProgram)->setShortcut(QKeySequence(Qt::Key_Delete));
 }
 
-bool ItemKeys::properties()
+void ItemKeys::setViewKeysEnabled(bool enabled)
+{
+    // Every key action of the views, Enter's opening included: the editor
+    // is a child of its view, so the view's keys would reach past it.
+    if (enabled) {
+        for (QAction* key : std::exchange(m_keysOffWhileEditing, {}))
+            key->setEnabled(true);
+        return;
+    }
+    QList<QAbstractItemView*> views = m_view.listViews();
+    views.prepend(m_view.tree());
+    for (QAbstractItemView* v : views) {
+        for (QAction* key : v->actions()) {
+            if (key->isEnabled()) {
+                key->setEnabled(false);
+                m_keysOffWhileEditing << key;
+            }
+        }
+    }
+}
+
+bool ItemKeys::keyOfView(QObject* watched, const QKeyEvent* key)
+{
+    // A key handed to the view itself while the window is not the active one
+    // (a platform that leaves no window active after a dialog) passes the
+    // shortcuts by: it still does what the view's action for it does.
+    auto* view = qobject_cast<QAbstractItemView*>(watched);
+    if (!view || QApplication::activeWindow() == view->window())
+        return false;
+    const QKeySequence pressed(key->keyCombination());
+    for (QAction* action : view->actions()) {
+        if (action->isEnabled() && action->shortcuts().contains(pressed)) {
+            action->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ItemKeys::editKeyInList(QObject* watched)
+{
+    // The list's edit key renames the selected row, whichever cell of the
+    // details is current; with none selected it renames nothing.
+    QAbstractItemView* list = nullptr;
+    for (QAbstractItemView* v : m_view.listViews())
+        if (watched == v)
+            list = v;
+    if (!list)
+        return false;
+    const QModelIndex row = m_view.selectedListRow();
+    if (!row.isValid())
+        return true;
+    if (list->currentIndex() != row)
+        list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::NoUpdate);
+    return false;
+}
+
+void ItemKeys::showProperties()
 {
     QAction* action = m_context.commands().action(Id::Properties);
     if (action->isEnabled())
         action->trigger();
-    return true;
 }
 
-namespace
+void ItemKeys::focusList()
 {
-
-bool isEnter(const QKeyEvent* key)
-{
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    QAbstractItemView* list = m_view.listViews().first();
+    for (QAbstractItemView* v : m_view.listViews())
+        if (v->isVisibleTo(v->window()))
+            list = v;
+    list->setFocus(Qt::OtherFocusReason);
+    QAbstractItemModel* rows = list->model();
+    if (!m_view.selectedListRow().isValid() && rows && rows->rowCount() > 0)
+        list->setCurrentIndex(rows->index(0, 0));
 }
 
-bool plain(const QKeyEvent* key)
+void ItemKeys::focusTree()
 {
-    return (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    m_view.tree()->setFocus(Qt::OtherFocusReason);
 }
 
-} // namespace
-
-bool ItemKeys::treeKeyDown(QKeyEvent* key)
+void ItemKeys::goUp()
 {
-    if (isEnter(key) && (key->modifiers() & Qt::AltModifier))
-        return properties();
-    if (!plain(key))
-        return false;
-    QTreeView* tree = m_view.tree();
-    switch (key->key()) {
-    case Qt::Key_F2:
-        // The first node keeps its name: its editor does not open.
-        if (tree->currentIndex().flags() & Qt::ItemIsEditable)
-            tree->edit(tree->currentIndex());
-        return true;
-    case Qt::Key_F6: {
-        QAbstractItemView* list = m_view.listViews().first();
-        for (QAbstractItemView* v : m_view.listViews())
-            if (v->isVisibleTo(v->window()))
-                list = v;
-        list->setFocus(Qt::OtherFocusReason);
-        QAbstractItemModel* rows = list->model();
-        if (!m_view.selectedListRow().isValid() && rows && rows->rowCount() > 0)
-            list->setCurrentIndex(rows->index(0, 0));
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-bool ItemKeys::listKeyDown(QAbstractItemView* list, QKeyEvent* key)
-{
-    if (isEnter(key) && (key->modifiers() & Qt::AltModifier))
-        return properties();
-    if (!plain(key))
-        return false;
-    switch (key->key()) {
-    case Qt::Key_Backspace: {
-        // Up one level: the tree lists the parent once it is selected.
-        TreeNode* selected = m_view.selectedTreeNode();
-        if (TreeNode* parent = selected ? selected->parent() : nullptr)
-            m_view.tree()->setCurrentIndex(m_context.catalogue().nodes().indexOf(parent));
-        return true;
-    }
-    case Qt::Key_F2: {
-        const QModelIndex row = m_view.selectedListRow();
-        if (row.isValid())
-            list->edit(row);
-        return true;
-    }
-    case Qt::Key_F6:
-        m_view.tree()->setFocus(Qt::OtherFocusReason);
-        return true;
-    default:
-        return false;
-    }
+    // The tree lists the parent once it is selected.
+    TreeNode* selected = m_view.selectedTreeNode();
+    if (TreeNode* parent = selected ? selected->parent() : nullptr)
+        m_view.tree()->setCurrentIndex(m_context.catalogue().nodes().indexOf(parent));
 }

@@ -12,7 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
-#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QTreeView>
 
@@ -22,35 +22,7 @@ using Commands::Id;
 namespace
 {
 
-// Enter in the tree or the list opens like a double click. Alt+Enter belongs
-// to Properties; an open name editor has the keys, not the view.
-class EnterOpens : public QObject
-{
-public:
-    EnterOpens(QAbstractItemView* view, std::function<void()> open)
-        : QObject(view), m_view(view), m_open(std::move(open))
-    {
-        view->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched != m_view || event->type() != QEvent::KeyPress)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        // Enter with Shift or Ctrl still opens.
-        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
-            (key->modifiers() & Qt::AltModifier))
-            return false;
-        m_open();
-        return true;
-    }
-
-private:
-    QAbstractItemView* m_view;
-    std::function<void()> m_open;
-};
+constexpr char OpenKeyName[] = "OpenKey";
 
 // The folder that holds a path; the root keeps its delimiter.
 QString folderPart(const QString& path)
@@ -99,13 +71,39 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
     const auto openTree = [this] { CommandContext::guarded([this] { openTreeEntry(); }); };
     const auto openList = [this] { CommandContext::guarded([this] { openListEntry(); }); };
     connect(view.tree(), &QAbstractItemView::doubleClicked, this, openTree);
-    new EnterOpens(view.tree(), openTree);
+    connect(addOpenKey(view.tree()), &QAction::triggered, this, openTree);
     for (QAbstractItemView* list : view.listViews()) {
         connect(list, &QAbstractItemView::doubleClicked, this, openList);
-        new EnterOpens(list, openList);
+        connect(addOpenKey(list), &QAction::triggered, this, openList);
     }
     context.commands().connectCommand(Id::OpenContainingFolder, this,
                                       &Opening::openContainingFolder);
+}
+
+QAction* Opening::addOpenKey(QAbstractItemView* view)
+{
+    // Enter opens like a double click, with Shift or Ctrl too; Alt+Enter
+    // belongs to Properties.
+    auto* action = new QAction(view);
+    action->setObjectName(QLatin1String(OpenKeyName));
+    QList<QKeySequence> keys;
+    for (Qt::KeyboardModifiers with :
+         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
+          Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ShiftModifier | Qt::ControlModifier})
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            keys << QKeySequence(QKeyCombination(with, key));
+            if (key == Qt::Key_Enter) // the keypad's, which shortcuts tell apart
+                keys << QKeySequence(QKeyCombination(with | Qt::KeypadModifier, key));
+        }
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    view->addAction(action);
+    return action;
+}
+
+QAction* Opening::openKey(const QAbstractItemView* view)
+{
+    return view->findChild<QAction*>(QLatin1String(OpenKeyName), Qt::FindDirectChildrenOnly);
 }
 
 void Opening::openTarget(const QString& target)

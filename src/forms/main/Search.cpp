@@ -5,6 +5,7 @@
 #include "forms/FindDialog.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
+#include "forms/main/Opening.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -276,8 +277,8 @@ void Search::openFilteredRow()
         if (!m_view.selectedListRow().isValid())
             return;
         // The list opens its row as it does on Enter.
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QCoreApplication::sendEvent(list, &enter);
+        if (QAction* open = Opening::openKey(list))
+            open->trigger();
         return;
     }
 }
