@@ -42,7 +42,7 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& at, const QStri
 
 AboutDialog::AboutDialog(bool asSplash, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("About Quillmere"));
+    setWindowTitle(tr("About Quillmere"));
     setWindowFlags(asSplash
                        ? (Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
                        : (Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
@@ -67,14 +67,12 @@ AboutDialog::AboutDialog(bool asSplash, QWidget* parent) : QDialog(parent)
     const QString yellow = QStringLiteral("color: yellow; background: transparent;");
     productName = label(panel, QStringLiteral("Quillmere"), {56, 6, 216, 32},
                         yellow + QStringLiteral("font-weight: bold; font-size: 24px;"));
-    version = label(panel, QStringLiteral("Version 3.3"), {56, 40, 216, 16},
+    version = label(panel, tr("Version 3.3"), {56, 40, 216, 16},
                     yellow + QStringLiteral("font-weight: bold;"));
-    comments =
-        label(panel, QStringLiteral("Systemize your any files, folders, URLs by categories!"),
-              {10, 62, 262, 34}, yellow);
+    comments = label(panel, tr("Systemize your any files, folders, URLs by categories!"),
+                     {10, 62, 262, 34}, yellow);
     comments->setWordWrap(true);
-    notice = label(panel, QStringLiteral("\u00a9 Velmarch. Free for personal use."),
-                   {10, 98, 262, 16}, yellow);
+    notice = label(panel, tr("\u00a9 Velmarch. Free for personal use."), {10, 98, 262, 16}, yellow);
 
     const QString link =
         QStringLiteral("color: aqua; text-decoration: underline; background: transparent;");
@@ -91,7 +89,7 @@ AboutDialog::AboutDialog(bool asSplash, QWidget* parent) : QDialog(parent)
     mail->onClick = [this] { writeMail(); };
     lbEmail = mail;
 
-    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton = new QPushButton(tr("OK"), this);
     okButton->setGeometry(111, 178, 75, 25);
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -107,7 +105,7 @@ AboutDialog::AboutDialog(bool asSplash, QWidget* parent) : QDialog(parent)
 void AboutDialog::showDataFolder(const QString& folder)
 {
     constexpr int Left = 8, Top = 176, LabelHeight = 16, FieldHeight = 22, Gap = 4;
-    auto* caption = new QLabel(QStringLiteral("Catalogue folder:"), this);
+    auto* caption = new QLabel(tr("Catalogue folder:"), this);
     caption->setGeometry(Left, Top, width() - 2 * Left, LabelHeight);
     dataFolder = new QLineEdit(QDir::toNativeSeparators(folder), this);
     dataFolder->setObjectName(QStringLiteral("DataFolder"));

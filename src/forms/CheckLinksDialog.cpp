@@ -33,41 +33,40 @@ CheckLinksDialog::CheckLinksDialog(QStringList paths, QStringList roots, QString
       m_excluded(std::move(excluded))
 {
     setObjectName(QStringLiteral("CheckLinksDialog"));
-    setWindowTitle(QStringLiteral("Check all links"));
+    setWindowTitle(tr("Check all links"));
     resize(DialogSize);
 
-    m_status = new QLabel(
-        QStringLiteral("Looking at the %1 linked files and folders...").arg(m_paths.size()), this);
+    m_status =
+        new QLabel(tr("Looking at the %1 linked files and folders...").arg(m_paths.size()), this);
     m_status->setObjectName(QStringLiteral("Status"));
     m_status->setWordWrap(true);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("Progress"));
     m_progress->setRange(0, Permille);
     m_progress->setTextVisible(false);
-    m_stop = new QPushButton(QStringLiteral("&Stop"), this);
+    m_stop = new QPushButton(tr("&Stop"), this);
     m_stop->setObjectName(QStringLiteral("btnStop"));
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("MissingLinks"));
-    m_list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Missing location"),
-                             QStringLiteral("Best candidate")});
+    m_list->setHeaderLabels({tr("Name"), tr("Missing location"), tr("Best candidate")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
     m_list->setTextElideMode(Qt::ElideMiddle); // paths keep both ends
     m_list->header()->resizeSection(colName, NameWidth);
     m_list->header()->resizeSection(colLocation, LocationWidth);
-    m_list->setAccessibleName(QStringLiteral("Entries whose file or folder is missing"));
+    m_list->setAccessibleName(tr("Entries whose file or folder is missing"));
 
-    m_selectAll = new QCheckBox(QStringLiteral("Select &all"), this);
+    m_selectAll = new QCheckBox(tr("Select &all"), this);
     m_selectAll->setObjectName(QStringLiteral("SelectAll"));
-    m_relink = new QPushButton(QStringLiteral("&Relink"), this);
+    m_relink = new QPushButton(tr("&Relink"), this);
     m_relink->setObjectName(QStringLiteral("btnRelink"));
-    m_relink->setToolTip(QStringLiteral("Point the ticked entries at their best candidates"));
-    m_remove = new QPushButton(QStringLiteral("Re&move"), this);
+    m_relink->setToolTip(tr("Point the ticked entries at their best candidates"));
+    m_remove = new QPushButton(tr("Re&move"), this);
     m_remove->setObjectName(QStringLiteral("btnRemove"));
-    m_remove->setToolTip(QStringLiteral("Remove the ticked entries from the catalogue"));
-    m_close = new QPushButton(QStringLiteral("Close"), this);
+    m_remove->setToolTip(tr("Remove the ticked entries from the catalogue"));
+    m_close = new QPushButton(tr("Close"), this);
     m_close->setObjectName(QStringLiteral("btnClose"));
 
     auto* progressRow = new QHBoxLayout;
@@ -141,9 +140,9 @@ void CheckLinksDialog::checkFinished()
     if (m_rows.empty()) {
         m_progress->hide();
         m_stop->hide();
-        m_status->setText(stopped ? QStringLiteral("The check was stopped.")
-                                  : QStringLiteral("Every link points at a file or folder that "
-                                                   "is there."));
+        m_status->setText(stopped ? tr("The check was stopped.")
+                                  : tr("Every link points at a file or folder that "
+                                       "is there."));
         m_done = true;
         Q_EMIT searchFinished();
     }
@@ -163,7 +162,7 @@ void CheckLinksDialog::setRows(const std::vector<Row>& rows)
         item->setText(colName, rows[i].name);
         item->setText(colLocation, rows[i].lost.path);
         item->setToolTip(colLocation, rows[i].lost.path);
-        item->setText(colCandidate, QStringLiteral("searching..."));
+        item->setText(colCandidate, tr("searching..."));
         item->setData(colName, RowRole, int(i));
         m_list->addTopLevelItem(item);
         if (!m_searchedPaths.contains(rows[i].lost.path)) {
@@ -173,8 +172,8 @@ void CheckLinksDialog::setRows(const std::vector<Row>& rows)
     }
     if (rows.empty())
         return;
-    m_status->setText(QStringLiteral("%1 entries point at a missing file or folder. Looking for "
-                                     "where they went...")
+    m_status->setText(tr("%1 entries point at a missing file or folder. Looking for "
+                         "where they went...")
                           .arg(rows.size()));
     m_progress->setValue(0);
     m_search.setFuture(QtConcurrent::run(
@@ -206,20 +205,19 @@ void CheckLinksDialog::searchDone()
                                  ? future.resultAt(int(searched))
                                  : QString();
         m_best[size_t(row)] = best;
-        item->setText(colCandidate, best.isEmpty() ? QStringLiteral("none found") : best);
+        item->setText(colCandidate, best.isEmpty() ? tr("none found") : best);
         item->setToolTip(colCandidate, best);
         if (!best.isEmpty())
             ++found;
     }
     m_progress->hide();
     m_stop->hide();
-    m_status->setText(
-        QStringLiteral("%1 entries point at a missing file or folder; a place was found for %2 "
-                       "of them.%3 Tick the entries to relink to their best candidates or to "
-                       "remove.")
-            .arg(m_rows.size())
-            .arg(found)
-            .arg(m_search.isCanceled() ? QStringLiteral(" The search was stopped.") : QString()));
+    m_status->setText(tr("%1 entries point at a missing file or folder; a place was found for %2 "
+                         "of them.%3 Tick the entries to relink to their best candidates or to "
+                         "remove.")
+                          .arg(m_rows.size())
+                          .arg(found)
+                          .arg(m_search.isCanceled() ? tr(" The search was stopped.") : QString()));
     updateButtons();
     m_done = true;
     Q_EMIT searchFinished();
@@ -277,21 +275,19 @@ void CheckLinksDialog::relinkTicked()
         return;
     const int before = rowCount();
     Q_EMIT relinkRequested(rows, paths);
-    tellDone(before - rowCount(), QStringLiteral("relinked"));
+    tellDone(before - rowCount(), tr("relinked"));
 }
 
 void CheckLinksDialog::tellDone(int count, const QString& what)
 {
-    const QString done =
-        QStringLiteral("%1 %2 %3.")
-            .arg(count)
-            .arg(count == 1 ? QStringLiteral("entry was") : QStringLiteral("entries were"))
-            .arg(what);
+    const QString done = QStringLiteral("%1 %2 %3.")
+                             .arg(count)
+                             .arg(count == 1 ? tr("entry was") : tr("entries were"))
+                             .arg(what);
     const int left = rowCount();
-    const QString rest =
-        left == 0   ? QStringLiteral("No entry points at a missing file or folder any more.")
-        : left == 1 ? QStringLiteral("1 still points at a missing file or folder.")
-                    : QStringLiteral("%1 still point at a missing file or folder.").arg(left);
+    const QString rest = left == 0   ? tr("No entry points at a missing file or folder any more.")
+                         : left == 1 ? tr("1 still points at a missing file or folder.")
+                                     : tr("%1 still point at a missing file or folder.").arg(left);
     m_status->setText(done + u' ' + rest);
 }
 
@@ -300,17 +296,17 @@ void CheckLinksDialog::removeTicked()
     const QList<int> rows = tickedRows();
     if (rows.isEmpty())
         return;
-    const QString question =
-        rows.size() == 1 ? QStringLiteral("Remove the ticked entry from the catalogue?\rIts file "
-                                          "or folder is not touched.")
-                         : QStringLiteral("Remove the %1 ticked entries from the catalogue?\rTheir "
-                                          "files and folders are not touched.")
-                               .arg(rows.size());
+    const QString question = rows.size() == 1
+                                 ? tr("Remove the ticked entry from the catalogue?\rIts file "
+                                      "or folder is not touched.")
+                                 : tr("Remove the %1 ticked entries from the catalogue?\rTheir "
+                                      "files and folders are not touched.")
+                                       .arg(rows.size());
     if (!MessageDialogs::askYesNo(question, m_remove))
         return;
     const int before = rowCount();
     Q_EMIT removeRequested(rows);
-    tellDone(before - rowCount(), QStringLiteral("removed"));
+    tellDone(before - rowCount(), tr("removed"));
 }
 
 void CheckLinksDialog::dropRows(QList<int> rows)

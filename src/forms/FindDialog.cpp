@@ -13,24 +13,24 @@ FindDialog::FindDialog(QWidget* parent)
                           Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("FindDlg"));
-    setWindowTitle(QStringLiteral("Find"));
+    setWindowTitle(tr("Find"));
     setModal(false);
     setSizeGripEnabled(false);
 
-    auto* label = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    auto* label = new QLabel(tr("Fi&nd what:"), this);
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("FindText"));
     m_text->setMaxLength(MaxTextLength);
     m_text->setMinimumWidth(220);
     label->setBuddy(m_text);
-    m_matchCase = new QCheckBox(QStringLiteral("Match &case"), this);
+    m_matchCase = new QCheckBox(tr("Match &case"), this);
     m_matchCase->setObjectName(QStringLiteral("MatchCase"));
 
-    m_findNext = new QPushButton(QStringLiteral("&Find Next"), this);
+    m_findNext = new QPushButton(tr("&Find Next"), this);
     m_findNext->setObjectName(QStringLiteral("FindNext"));
     m_findNext->setDefault(true);
     m_findNext->setEnabled(false);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Cancel"));
 
     auto* left = new QVBoxLayout;

@@ -59,15 +59,15 @@ QString LocateDialog::matchText(CandidateMatch match)
 {
     switch (match) {
     case CandidateMatch::NameSizeTime:
-        return QStringLiteral("Same name, size and date");
+        return tr("Same name, size and date");
     case CandidateMatch::NameSize:
-        return QStringLiteral("Same name and size");
+        return tr("Same name and size");
     case CandidateMatch::Renamed:
-        return QStringLiteral("Renamed: same size and date in the old folder");
+        return tr("Renamed: same size and date in the old folder");
     case CandidateMatch::Name:
-        return QStringLiteral("Same name");
+        return tr("Same name");
     case CandidateMatch::NameOtherCase:
-        return QStringLiteral("Same name in other letters");
+        return tr("Same name in other letters");
     }
     return {};
 }
@@ -77,21 +77,20 @@ LocateDialog::LocateDialog(const Request& request, QWidget* parent)
 {
     setObjectName(QStringLiteral("LocateDialog"));
     const bool folder = request.lost.kind == TargetKind::Folder;
-    setWindowTitle(folder ? QStringLiteral("Locate missing folder")
-                          : QStringLiteral("Locate missing file"));
+    setWindowTitle(folder ? tr("Locate missing folder") : tr("Locate missing file"));
     resize(DialogSize);
 
-    auto* intro = new QLabel(
-        QStringLiteral("\"%1\" is no longer at\n%2\nLooking for it in the home folder and on "
-                       "the mounted volumes:")
-            .arg(request.name, request.lost.path),
-        this);
+    auto* intro =
+        new QLabel(tr("\"%1\" is no longer at\n%2\nLooking for it in the home folder and on "
+                      "the mounted volumes:")
+                       .arg(request.name, request.lost.path),
+                   this);
     intro->setObjectName(QStringLiteral("Intro"));
     intro->setTextFormat(Qt::PlainText);
     intro->setWordWrap(true);
     intro->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    m_status = new QLabel(QStringLiteral("Searching..."), this);
+    m_status = new QLabel(tr("Searching..."), this);
     m_status->setObjectName(QStringLiteral("Status"));
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("Progress"));
@@ -100,22 +99,21 @@ LocateDialog::LocateDialog(const Request& request, QWidget* parent)
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("Candidates"));
-    m_list->setHeaderLabels(
-        {QStringLiteral("Location"), QStringLiteral("Size"), QStringLiteral("Modified")});
+    m_list->setHeaderLabels({tr("Location"), tr("Size"), tr("Modified")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
     m_list->setTextElideMode(Qt::ElideMiddle); // paths keep both ends
     m_list->header()->resizeSection(colLocation, LocationWidth);
     m_list->header()->resizeSection(colSize, SizeWidth);
-    m_list->setAccessibleName(QStringLiteral("Places found"));
+    m_list->setAccessibleName(tr("Places found"));
 
-    m_browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    m_browse = new QPushButton(tr("&Browse..."), this);
     m_browse->setObjectName(QStringLiteral("btnBrowse"));
-    m_relink = new QPushButton(QStringLiteral("&Relink"), this);
+    m_relink = new QPushButton(tr("&Relink"), this);
     m_relink->setObjectName(QStringLiteral("btnRelink"));
     m_relink->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel = new QPushButton(tr("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("btnCancel"));
 
     auto* buttons = new QHBoxLayout;
@@ -194,7 +192,7 @@ void LocateDialog::addCandidate(const Candidate& candidate)
         const QSignalBlocker quiet(m_list);
         m_list->setCurrentItem(m_list->topLevelItem(0));
     }
-    m_status->setText(QStringLiteral("Searching... %1 found so far.").arg(m_found.size()));
+    m_status->setText(tr("Searching... %1 found so far.").arg(m_found.size()));
     updateButtons();
 }
 
@@ -204,12 +202,12 @@ void LocateDialog::finishSearch()
     m_progress->hide();
     const bool stopped = m_watcher.isCanceled();
     if (m_found.empty())
-        m_status->setText(stopped ? QStringLiteral("The search was stopped.")
-                                  : QStringLiteral("Nothing found. Use \"Browse...\" to show "
-                                                   "where it is now."));
+        m_status->setText(stopped ? tr("The search was stopped.")
+                                  : tr("Nothing found. Use \"Browse...\" to show "
+                                       "where it is now."));
     else
-        m_status->setText(QStringLiteral("%1 found; the best fit is selected. Hover over a "
-                                         "place to see why it was found.")
+        m_status->setText(tr("%1 found; the best fit is selected. Hover over a "
+                             "place to see why it was found.")
                               .arg(m_found.size()));
     updateButtons();
     m_done = true;
@@ -233,7 +231,7 @@ void LocateDialog::relinkSelected()
 void LocateDialog::browse()
 {
     const bool folder = m_request.lost.kind == TargetKind::Folder;
-    const QString title = QStringLiteral("Locate \"%1\"").arg(m_request.name);
+    const QString title = tr("Locate \"%1\"").arg(m_request.name);
     const QString start = nearestFolder(m_request.lost.path);
     const QString picked = g_pickPath ? g_pickPath(title, start, folder)
                            : folder   ? QFileDialog::getExistingDirectory(this, title, start)

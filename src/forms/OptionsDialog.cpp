@@ -98,25 +98,24 @@ OptionsDialog::OptionsDialog(const Options& current, QWidget* parent)
     : QDialog(parent), m_current(current)
 {
     setObjectName(QStringLiteral("OptionsF"));
-    setWindowTitle(QStringLiteral("Options"));
+    setWindowTitle(tr("Options"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* column = new QVBoxLayout(this);
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(QStringLiteral("PageControl"));
-    m_pages->addTab(createCommonTab(), QStringLiteral("Common"));
-    m_pages->addTab(createViewTab(), QStringLiteral("View"));
-    m_pages->addTab(createAdditionalTab(), QStringLiteral("Additional field"));
+    m_pages->addTab(createCommonTab(), tr("Common"));
+    m_pages->addTab(createViewTab(), tr("View"));
+    m_pages->addTab(createAdditionalTab(), tr("Additional field"));
     m_pages->setCurrentIndex(0);
     column->addWidget(m_pages, 1);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("OKBtn"));
     ok->setDefault(true);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("CancelBtn"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -133,7 +132,7 @@ QWidget* OptionsDialog::createCommonTab()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tsCommon"));
     auto* grid = new QGridLayout(page);
-    auto* label = new QLabel(QStringLiteral("Hot keys:"), page);
+    auto* label = new QLabel(tr("Hot keys:"), page);
     grid->addWidget(label, 0, 0);
     m_hotKey = new HotKeyEdit(page);
     m_hotKey->setObjectName(QStringLiteral("edHotKey"));
@@ -142,15 +141,15 @@ QWidget* OptionsDialog::createCommonTab()
     m_hotKey->setHotKey(m_current.hotKey);
     label->setBuddy(m_hotKey);
     grid->addWidget(m_hotKey, 1, 0, Qt::AlignTop);
-    grid->addWidget(wrappedLabel(QStringLiteral("When this key combination is pressed, the program "
-                                                "will be restored on Desktop from System tray"),
+    grid->addWidget(wrappedLabel(tr("When this key combination is pressed, the program "
+                                    "will be restored on Desktop from System tray"),
                                  page),
                     0, 1, 2, 1);
-    m_autoStart = new QCheckBox(QStringLiteral("start the program at login"), page);
+    m_autoStart = new QCheckBox(tr("start the program at login"), page);
     m_autoStart->setObjectName(QStringLiteral("cbAutoStart"));
     m_autoStart->setChecked(m_current.autoStart);
     grid->addWidget(m_autoStart, 2, 0, 1, 2);
-    m_delNonActual = new QCheckBox(QStringLiteral("delete non-actual links"), page);
+    m_delNonActual = new QCheckBox(tr("delete non-actual links"), page);
     m_delNonActual->setObjectName(QStringLiteral("cbDelNonActual"));
     m_delNonActual->setChecked(m_current.removeOnAbsent);
     grid->addWidget(m_delNonActual, 3, 0, 1, 2);
@@ -164,12 +163,11 @@ QWidget* OptionsDialog::createViewTab()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tsView"));
     auto* grid = new QGridLayout(page);
-    grid->addWidget(new QLabel(QStringLiteral("Show fields in table:"), page), 0, 0);
+    grid->addWidget(new QLabel(tr("Show fields in table:"), page), 0, 0);
     m_fields = new QListWidget(page);
     m_fields->setObjectName(QStringLiteral("AvailableList"));
-    const QStringList names{QStringLiteral("Name"), QStringLiteral("Type"),
-                            QStringLiteral("Location"), QStringLiteral("Comment"),
-                            QStringLiteral("Additional field")};
+    const QStringList names{tr("Name"), tr("Type"), tr("Location"), tr("Comment"),
+                            tr("Additional field")};
     for (int c = 0; c < names.size(); ++c) {
         auto* item = new QListWidgetItem(names[c], m_fields);
         // The name is always shown: ticked, and the tick cannot be taken off.
@@ -181,8 +179,8 @@ QWidget* OptionsDialog::createViewTab()
     m_fields->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     m_fields->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     grid->addWidget(m_fields, 1, 0, Qt::AlignTop);
-    grid->addWidget(wrappedLabel(QStringLiteral("-- Checked fields will be shown at right window "
-                                                "part, when the \"Details\" style is selected"),
+    grid->addWidget(wrappedLabel(tr("-- Checked fields will be shown at right window "
+                                    "part, when the \"Details\" style is selected"),
                                  page),
                     1, 1);
     grid->setColumnStretch(1, 1);
@@ -195,15 +193,15 @@ QWidget* OptionsDialog::createAdditionalTab()
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tsAdditional"));
     auto* grid = new QGridLayout(page);
-    grid->addWidget(new QLabel(QStringLiteral("Title:"), page), 0, 0);
+    grid->addWidget(new QLabel(tr("Title:"), page), 0, 0);
     m_adTitle = new QLineEdit(m_current.adTitle, page);
     m_adTitle->setObjectName(QStringLiteral("edAdTitle"));
     grid->addWidget(m_adTitle, 1, 0);
-    grid->addWidget(wrappedLabel(QStringLiteral("You can use additional field-sign when the "
-                                                "\"Details\" style is selected"),
+    grid->addWidget(wrappedLabel(tr("You can use additional field-sign when the "
+                                    "\"Details\" style is selected"),
                                  page),
                     0, 1, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Values:"), page), 2, 0);
+    grid->addWidget(new QLabel(tr("Values:"), page), 2, 0);
     m_adValues = new QPlainTextEdit(page);
     m_adValues->setObjectName(QStringLiteral("mmAdValues"));
     m_adValues->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -215,12 +213,12 @@ QWidget* OptionsDialog::createAdditionalTab()
             shown << v;
     m_adValues->setPlainText(shown.join(u'\n'));
     grid->addWidget(m_adValues, 3, 0);
-    grid->addWidget(wrappedLabel(QStringLiteral("-- Enter here possible values of your additional "
-                                                "field (single value on a line)"),
+    grid->addWidget(wrappedLabel(tr("-- Enter here possible values of your additional "
+                                    "field (single value on a line)"),
                                  page),
                     3, 1);
-    m_recursChanging = new QCheckBox(
-        QStringLiteral("changing of value for category changes values for all subitems"), page);
+    m_recursChanging =
+        new QCheckBox(tr("changing of value for category changes values for all subitems"), page);
     m_recursChanging->setObjectName(QStringLiteral("cbRecursChanging"));
     m_recursChanging->setChecked(m_current.recursChanging);
     grid->addWidget(m_recursChanging, 4, 0, 1, 2);

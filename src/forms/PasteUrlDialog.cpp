@@ -24,11 +24,11 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
                           Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("PasteUrlF"));
-    setWindowTitle(QStringLiteral("Paste hyperlink"));
+    setWindowTitle(tr("Paste hyperlink"));
     setFixedSize(ClientSize);
 
-    auto* heading = new QLabel(
-        QStringLiteral("Here you are able to paste before copied URL from clipboard"), this);
+    auto* heading =
+        new QLabel(tr("Here you are able to paste before copied URL from clipboard"), this);
     heading->setObjectName(QStringLiteral("Heading"));
     // Two lines of the desktop's font need a little more than the design's 26 pixels.
     heading->setGeometry(8, 3, ClientSize.width() - 16, 34);
@@ -39,12 +39,12 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     heading->setFont(bold);
 
     btnPaste = new QPushButton(Artwork::commandImage(Artwork::AddUrlImage),
-                               QStringLiteral("Paste from clipboard"), this);
+                               tr("Paste from clipboard"), this);
     btnPaste->setObjectName(QStringLiteral("btnPaste"));
     btnPaste->setGeometry(80, 40, 233, 25);
     btnPaste->setAutoDefault(false);
 
-    auto* urlLabel = new QLabel(QStringLiteral("URL:"), this);
+    auto* urlLabel = new QLabel(tr("URL:"), this);
     urlLabel->move(16, 56);
     urlLabel->adjustSize();
     edURL = new QLineEdit(this);
@@ -52,7 +52,7 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     edURL->setGeometry(16, 72, 297, edURL->sizeHint().height());
     urlLabel->setBuddy(edURL);
 
-    auto* titleLabel = new QLabel(QStringLiteral("Title:"), this);
+    auto* titleLabel = new QLabel(tr("Title:"), this);
     titleLabel->move(16, 112);
     titleLabel->adjustSize();
     edTitle = new QLineEdit(this);
@@ -60,7 +60,7 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     edTitle->setGeometry(16, 128, 297, edTitle->sizeHint().height());
     titleLabel->setBuddy(edTitle);
 
-    auto* categoryLabel = new QLabel(QStringLiteral("Add to category:"), this);
+    auto* categoryLabel = new QLabel(tr("Add to category:"), this);
     categoryLabel->move(68, 168);
     categoryLabel->adjustSize();
     cbCategory = new QComboBox(this);
@@ -69,11 +69,11 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     cbCategory->setGeometry(68, 184, 193, cbCategory->sizeHint().height());
     categoryLabel->setBuddy(cbCategory);
 
-    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk = new QPushButton(tr("OK"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setGeometry(71, 232, 75, 25);
     btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(tr("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(183, 232, 75, 25);
     btnCancel->setAutoDefault(false);
@@ -108,15 +108,15 @@ void PasteUrlDialog::accept()
 {
     const QString url = edURL->text();
     if (!FileUtils::isUrl(url) && !FileUtils::isEMail(url)) {
-        MessageDialogs::errorBox(QStringLiteral("Invalid URL!"), edURL);
+        MessageDialogs::errorBox(tr("Invalid URL!"), edURL);
         return;
     }
     // Pasted text may hold one; the catalogue could not store it, and the
     // user would lose what the dialog holds.
     if (TextUtils::hasLineBreakOrNul(url)) {
         MessageDialogs::errorBox(
-            QStringLiteral("The address contains a line break or a NUL character, which the "
-                           "catalogue cannot store. Remove it and try again."),
+            tr("The address contains a line break or a NUL character, which the "
+               "catalogue cannot store. Remove it and try again."),
             edURL);
         return;
     }

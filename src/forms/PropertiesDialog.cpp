@@ -23,7 +23,7 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent)
     : QDialog(parent), m_targetMissing(fields.targetMissing)
 {
     setObjectName(QStringLiteral("TPropertiesF"));
-    setWindowTitle(QStringLiteral("Properties"));
+    setWindowTitle(tr("Properties"));
     // A fixed dialog frame: a title and a close button, nothing to size.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
@@ -53,14 +53,14 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent)
     m_givenLocation = fields.location;
     m_comment = edit("edComment", fields.comment, false);
     m_category = edit("edCategory", fields.parent, true);
-    auto* note = new QLabel(QStringLiteral("Be careful! If you change this field, the real "
-                                           "file/folder (linked with this document) will be "
-                                           "moved to other place."),
+    auto* note = new QLabel(tr("Be careful! If you change this field, the real "
+                               "file/folder (linked with this document) will be "
+                               "moved to other place."),
                             this);
     if (m_targetMissing)
-        note->setText(QStringLiteral("The file or folder is missing. Give the place where it is "
-                                     "now, or press \"Locate...\" to search for it: the link "
-                                     "follows it, nothing is moved."));
+        note->setText(tr("The file or folder is missing. Give the place where it is "
+                         "now, or press \"Locate...\" to search for it: the link "
+                         "follows it, nothing is moved."));
     note->setObjectName(QStringLiteral("Label6"));
     note->setAlignment(Qt::AlignCenter);
     note->setWordWrap(true);
@@ -75,22 +75,22 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent)
         ++row;
     };
     grid->addWidget(m_image, row++, 0);
-    addRow(QStringLiteral("Name"), m_name);
-    addRow(QStringLiteral("Type"), m_type);
-    addRow(QStringLiteral("Location"), m_location);
+    addRow(tr("Name"), m_name);
+    addRow(tr("Type"), m_type);
+    addRow(tr("Location"), m_location);
     grid->addWidget(note, row++, 0, 1, 2);
-    addRow(QStringLiteral("Comment"), m_comment);
-    addRow(QStringLiteral("Parent category"), m_category);
+    addRow(tr("Comment"), m_comment);
+    addRow(tr("Parent category"), m_category);
 
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok = new QPushButton(tr("OK"), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
     m_ok->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel = new QPushButton(tr("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("btnCancel"));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     if (m_targetMissing) {
-        auto* locate = new QPushButton(QStringLiteral("&Locate..."), this);
+        auto* locate = new QPushButton(tr("&Locate..."), this);
         locate->setObjectName(QStringLiteral("btnLocate"));
         locate->setAutoDefault(false);
         connect(locate, &QPushButton::clicked, this, &PropertiesDialog::locateRequested);
@@ -131,8 +131,8 @@ QString PropertiesDialog::comment() const
 QString PropertiesDialog::moveQuestion()
 {
     return QString::fromUtf8("Путь к файлу (папке) был изменён.\n") +
-           QStringLiteral("Do you really want to move real file (folder) to other place on "
-                          "the hard disk?");
+           tr("Do you really want to move real file (folder) to other place on "
+              "the hard disk?");
 }
 
 void PropertiesDialog::showEvent(QShowEvent* event)
@@ -156,9 +156,8 @@ void PropertiesDialog::applyAndClose()
         if (place == u"~" || place.startsWith(QStringLiteral("~/")))
             place = QDir::homePath() + place.mid(1);
         if (place.startsWith(u'/') && !FileUtils::probePath(place).exists) {
-            MessageDialogs::errorBox(
-                QStringLiteral("There is no file or folder at \"%1\" either.").arg(place),
-                m_location);
+            MessageDialogs::errorBox(tr("There is no file or folder at \"%1\" either.").arg(place),
+                                     m_location);
             return;
         }
         accept();

@@ -41,10 +41,10 @@ CommandActions::CommandActions(QMainWindow& window) : QObject(&window), m_window
 void CommandActions::createActions()
 {
     for (const Commands::Entry& entry : Commands::table()) {
-        auto* action = new QAction(QString::fromUtf8(entry.caption), &m_window);
+        auto* action = new QAction(Commands::translated(entry.caption), &m_window);
         action->setObjectName(QString::fromLatin1(entry.objectName));
         if (*entry.hint)
-            action->setToolTip(QString::fromUtf8(entry.hint));
+            action->setToolTip(Commands::translated(entry.hint));
         if (entry.shortcut)
             action->setShortcut(QKeySequence(entry.shortcut));
         if (entry.image >= 0)
@@ -73,12 +73,12 @@ void CommandActions::createMenus()
     // The menu bar's menus in their order, then the others.
     for (Menu m : {Menu::File, Menu::Edit, Menu::ViewMain, Menu::Service, Menu::Help})
         m_menus[size_t(m)] =
-            m_window.menuBar()->addMenu(QString::fromUtf8(Commands::menuEntry(m).title));
+            m_window.menuBar()->addMenu(Commands::translated(Commands::menuEntry(m).title));
     for (size_t i = 0; i < size_t(Menu::Count); ++i) {
         const Commands::MenuEntry& entry = Commands::menuEntry(Menu(i));
         if (entry.menu == Menu::ToolBar || m_menus[i])
             continue;
-        m_menus[i] = new QMenu(QString::fromUtf8(entry.title), &m_window);
+        m_menus[i] = new QMenu(Commands::translated(entry.title), &m_window);
     }
     for (size_t i = 0; i < size_t(Menu::Count); ++i) {
         if (QMenu* m = m_menus[i]) {
@@ -121,7 +121,7 @@ void CommandActions::fill(QWidget* target, Menu menu)
 void CommandActions::createToolBar()
 {
     const Commands::MenuEntry& entry = Commands::menuEntry(Menu::ToolBar);
-    m_toolBar = m_window.addToolBar(QString::fromUtf8(entry.title));
+    m_toolBar = m_window.addToolBar(Commands::translated(entry.title));
     m_toolBar->setObjectName(QString::fromLatin1(entry.objectName));
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <QtGlobal>
 #include <span>
 
@@ -61,6 +62,8 @@ enum Flag : unsigned {
     Checkable = 1,
 };
 
+// Captions, hints and titles are marked for translation in the context
+// "Commands" (see translated()).
 struct Entry {
     Id command;
     const char* objectName;
@@ -70,6 +73,9 @@ struct Entry {
     int image;        // a command picture (Artwork::CommandImage); NoCommandImage for none
     unsigned flags;
 };
+
+// A caption, hint or title of the tables in the user's language.
+QString translated(const char* text);
 
 // The table, in the order of Id.
 std::span<const Entry> table();

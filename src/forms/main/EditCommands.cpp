@@ -37,8 +37,8 @@ void EditCommands::follow()
     };
     QAction* undo = m_context.commands().action(Id::Undo);
     QAction* redo = m_context.commands().action(Id::Redo);
-    undo->setText(caption(QStringLiteral("Undo"), stack.canUndo() ? stack.undoText() : QString()));
-    redo->setText(caption(QStringLiteral("Redo"), stack.canRedo() ? stack.redoText() : QString()));
+    undo->setText(caption(tr("Undo"), stack.canUndo() ? stack.undoText() : QString()));
+    redo->setText(caption(tr("Redo"), stack.canRedo() ? stack.redoText() : QString()));
     undo->setEnabled(stack.canUndo());
     redo->setEnabled(stack.canRedo());
 }

@@ -42,7 +42,7 @@ QString HotKeyControl::assign(int key)
     }
     showInTray(old);
     registerKey(old);
-    return QStringLiteral("Unable to assign <%1> as hotkey.\nYou can assign other key combination.")
+    return tr("Unable to assign <%1> as hotkey.\nYou can assign other key combination.")
         .arg(HotKeyCodes::text(key));
 }
 

@@ -76,7 +76,7 @@ void ItemCommands::addCategory()
         const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
         parent = isCategory(selected) && shift ? selected : selected->parent();
     }
-    const QString name = QStringLiteral("New category");
+    const QString name = tr("New category");
     EditHistory::Step step(catalogue.history(), QStringLiteral("Add category \"%1\"").arg(name));
     step.joinFirstName(m_view.addCategoryNode(parent, name), QStringLiteral("Add category \"%1\""));
 }
@@ -89,8 +89,8 @@ void ItemCommands::editComment()
         return;
     QInputDialog dialog(&m_context.window());
     dialog.setObjectName(QStringLiteral("CommentDialog"));
-    dialog.setWindowTitle(QStringLiteral("Comment"));
-    dialog.setLabelText(QStringLiteral("Type or change the comment"));
+    dialog.setWindowTitle(tr("Comment"));
+    dialog.setLabelText(tr("Type or change the comment"));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(node->data()->comments);
     const bool accepted = dialog.exec() == QDialog::Accepted;

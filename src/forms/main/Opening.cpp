@@ -183,7 +183,7 @@ void Opening::openContainingFolder()
     if (!node || !node->data())
         return;
     if (node->data()->kind == NodeKind::Category || node->data()->kind == NodeKind::Url) {
-        MessageDialogs::errorBox(QStringLiteral("Could not do it with categories and hyperlinks."),
+        MessageDialogs::errorBox(tr("Could not do it with categories and hyperlinks."),
                                  &m_context.window());
         return;
     }
@@ -203,11 +203,10 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
         catalogue.fillDocNode(node, name, path, comments, additional, true);
         return true;
     }
-    const QString question = QStringLiteral("The document\r") + path + QStringLiteral("\r") +
-                             QStringLiteral("was replaced or removed.") + QStringLiteral("\r") +
-                             QStringLiteral("To define its new location, click \"Yes\"") +
-                             QStringLiteral("\r") +
-                             QStringLiteral("Othewise the link will be removed from the list.");
+    const QString question =
+        tr("The document\r%1\rwas replaced or removed.\rTo define its new location, click "
+           "\"Yes\"\rOthewise the link will be removed from the list.")
+            .arg(path);
     QString picked;
     const QMessageBox::StandardButton answer = MessageDialogs::showRgnDialog(
         question, QMessageBox::Question,
@@ -221,7 +220,7 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
         return node.get() != nullptr;
     }
     if (answer == QMessageBox::Yes) {
-        const QString title = QStringLiteral("Define new document location");
+        const QString title = tr("Define new document location");
         const QString folder = nearestExistingFolder(path);
         picked = g_pickFile ? g_pickFile(title, folder)
                             : QFileDialog::getOpenFileName(&m_context.window(), title, folder);
@@ -235,8 +234,8 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
         return true;
     }
     removeNode(node);
-    m_context.showBalloon(QStringLiteral("File not found!"), QStringLiteral("The link is removed"),
-                          TrayIcon::bitWarning, BalloonSeconds);
+    m_context.showBalloon(tr("File not found!"), tr("The link is removed"), TrayIcon::bitWarning,
+                          BalloonSeconds);
     return false;
 }
 

@@ -3,6 +3,8 @@
 #include <functional>
 
 class CategoryView;
+class QAbstractItemView;
+class QAction;
 class CommandContext;
 class QModelIndex;
 class Relinking;
@@ -34,6 +36,9 @@ public:
 
     Opening(CommandContext& context, CategoryView& view, Relinking& relinking);
 
+    // The action that opens a view's current entry on Enter (it may be off
+    // while a name is edited).
+    static QAction* openKey(const QAbstractItemView* view);
     // Hands a path or an address to the desktop; throws when it refuses.
     static void openTarget(const QString& target);
     // The relink question for a missing document; false when the node was removed.
@@ -41,6 +46,7 @@ public:
                         const QString& comments);
 
 private:
+    QAction* addOpenKey(QAbstractItemView* view);
     void openNode(TreeNode* node);
     void openTreeEntry();
     void openListEntry();

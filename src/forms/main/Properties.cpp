@@ -64,7 +64,7 @@ void Properties::showProperties()
     fields.type = nodeKindText(node->data()->kind);
     fields.location = node->data()->fullName;
     fields.comment = node->data()->comments;
-    fields.parent = node->parent() ? node->parent()->text() : QStringLiteral("None");
+    fields.parent = node->parent() ? node->parent()->text() : tr("None");
     fields.targetMissing = isFileLink(node) && !FileUtils::probePath(fields.location).exists;
 
     PropertiesDialog dialog(fields, &m_context.window());

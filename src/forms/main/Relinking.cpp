@@ -174,9 +174,9 @@ void Relinking::offerMovedTheSameWay(const TreeNode* relinked, const QString& ol
     if (moves.empty())
         return;
     const QString question =
-        moves.size() == 1 ? QStringLiteral("1 more entry moved the same way. Relink it too?")
-                          : QStringLiteral("%1 more entries moved the same way. Relink them all?")
-                                .arg(moves.size());
+        moves.size() == 1
+            ? tr("1 more entry moved the same way. Relink it too?")
+            : tr("%1 more entries moved the same way. Relink them all?").arg(moves.size());
     if (!MessageDialogs::askYesNo(question, &m_context.window()))
         return;
     for (const auto& [node, path] : moves)
@@ -204,10 +204,10 @@ void Relinking::checkAllLinks()
     connect(&dialog, &CheckLinksDialog::relinkRequested, this,
             [&](const QList<int>& rows, const QStringList& paths) {
                 QList<int> done;
-                const EditHistory::Step step(
-                    catalogue.history(),
-                    rows.size() == 1 ? QStringLiteral("Relink 1 entry")
-                                     : QStringLiteral("Relink %1 entries").arg(rows.size()));
+                const EditHistory::Step step(catalogue.history(),
+                                             rows.size() == 1
+                                                 ? tr("Relink 1 entry")
+                                                 : tr("Relink %1 entries").arg(rows.size()));
                 for (qsizetype i = 0; i < rows.size(); ++i) {
                     TreeNode* node = held[size_t(rows[i])];
                     if (node && isFileLink(node) && probePath(paths[i]).exists) {
@@ -220,9 +220,8 @@ void Relinking::checkAllLinks()
     connect(&dialog, &CheckLinksDialog::removeRequested, this, [&](const QList<int>& rows) {
         // One may lie below another: each is found again before it goes.
         const EditHistory::Step step(catalogue.history(),
-                                     rows.size() == 1
-                                         ? QStringLiteral("Remove 1 entry")
-                                         : QStringLiteral("Remove %1 entries").arg(rows.size()));
+                                     rows.size() == 1 ? tr("Remove 1 entry")
+                                                      : tr("Remove %1 entries").arg(rows.size()));
         for (int row : rows)
             if (TreeNode* node = held[size_t(row)])
                 nodes.deleteNode(node);

@@ -174,18 +174,18 @@ void Search::createFilter()
     bar->addWidget(spring);
     m_filterEdit = new QLineEdit(bar);
     m_filterEdit->setObjectName(QStringLiteral("FilterEdit"));
-    m_filterEdit->setPlaceholderText(QStringLiteral("Filter"));
+    m_filterEdit->setPlaceholderText(tr("Filter"));
     m_filterEdit->setClearButtonEnabled(true);
     m_filterEdit->setFixedWidth(FilterWidth);
     m_filterEdit->setToolTip(QStringLiteral("Show the entries of all categories that hold every "
                                             "word typed here (Ctrl+K)"));
-    m_filterEdit->setAccessibleName(QStringLiteral("Filter"));
+    m_filterEdit->setAccessibleName(tr("Filter"));
     m_filterEdit->setAccessibleDescription(
         QStringLiteral("List the entries of the whole catalogue whose name, comment, location "
                        "or additional value holds every word typed"));
     bar->addWidget(m_filterEdit);
 
-    m_focusFilter = new QAction(QStringLiteral("Filter"), this);
+    m_focusFilter = new QAction(tr("Filter"), this);
     m_focusFilter->setObjectName(QStringLiteral("acFilter"));
     m_focusFilter->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     window.addAction(m_focusFilter);
@@ -226,9 +226,8 @@ void Search::createFilter()
 void Search::showFoundCount()
 {
     const int count = m_view.listModel().count();
-    m_context.window().statusBar()->showMessage(
-        count == 1 ? QStringLiteral("1 entry found")
-                   : QStringLiteral("%1 entries found").arg(count));
+    m_context.window().statusBar()->showMessage(count == 1 ? tr("1 entry found")
+                                                           : tr("%1 entries found").arg(count));
 }
 
 void Search::applyFilter()

@@ -68,5 +68,5 @@ void TrayControl::toggleWindow()
 void TrayControl::setShowHotKeyText(const QString& keyText)
 {
     m_context.commands().action(Id::Show)->setText(
-        keyText.isEmpty() ? QStringLiteral("Show") : QStringLiteral("Show\t") + keyText);
+        keyText.isEmpty() ? tr("Show") : tr("Show") + u'\t' + keyText);
 }
