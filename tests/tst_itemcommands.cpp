@@ -303,6 +303,34 @@ private Q_SLOTS:
         QCOMPARE(view()->listedNode(), sub);
     }
 
+    void editKeyRenamesTheNameWhicheverCellIsCurrent()
+    {
+        TreeNode* work = root("Work");
+        TreeNode* sub = child(work, "Sub");
+        treeSelect(work);
+        listSelect(sub);
+        // A click on the Type cell leaves that cell current; F2 still edits the name.
+        details()->setCurrentIndex(model().index(model().rowOf(sub), 1));
+        QTest::keyClick(details(), Qt::Key_F2);
+        QLineEdit* edit = editor(details());
+        QVERIFY(edit);
+        QCOMPARE(edit->text(), QString("Sub"));
+        // While it is open the views' keys are the editor's: F6 and Alt+Enter
+        // act on neither view.
+        QSignalSpy asked(action("acProperties"), &QAction::triggered);
+        QTest::keyClick(edit, Qt::Key_F6);
+        QCOMPARE(m_w->focusWidget(), edit);
+        edit->setText("Subs");
+        QTest::keyClick(edit, Qt::Key_Return, Qt::AltModifier); // accepts the name
+        QTRY_COMPARE(sub->text(), QString("Subs"));
+        QCOMPARE(asked.size(), 0);
+        QVERIFY(s_opened.isEmpty());
+        // Closed, the keys are the views' again.
+        QCOMPARE(m_w->focusWidget(), details());
+        QTest::keyClick(details(), Qt::Key_F6);
+        QCOMPARE(m_w->focusWidget(), docsTree());
+    }
+
     void treeAndListKeys()
     {
         TreeNode* empty = root("Empty");

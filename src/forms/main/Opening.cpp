@@ -22,7 +22,11 @@ using Commands::Id;
 namespace
 {
 
-constexpr char OpenKeyName[] = "OpenKey";
+// The view's Enter action is found by a name of its own ("DocsTreeOpen").
+QString openKeyName(const QAbstractItemView* view)
+{
+    return view->objectName() + QLatin1String("Open");
+}
 
 // The folder that holds a path; the root keeps its delimiter.
 QString folderPart(const QString& path)
@@ -85,7 +89,7 @@ QAction* Opening::addOpenKey(QAbstractItemView* view)
     // Enter opens like a double click, with Shift or Ctrl too; Alt+Enter
     // belongs to Properties.
     auto* action = new QAction(view);
-    action->setObjectName(QLatin1String(OpenKeyName));
+    action->setObjectName(openKeyName(view));
     QList<QKeySequence> keys;
     for (Qt::KeyboardModifiers with :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
@@ -103,7 +107,7 @@ QAction* Opening::addOpenKey(QAbstractItemView* view)
 
 QAction* Opening::openKey(const QAbstractItemView* view)
 {
-    return view->findChild<QAction*>(QLatin1String(OpenKeyName), Qt::FindDirectChildrenOnly);
+    return view->findChild<QAction*>(openKeyName(view), Qt::FindDirectChildrenOnly);
 }
 
 void Opening::openTarget(const QString& target)
