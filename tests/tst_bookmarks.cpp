@@ -39,8 +39,8 @@ QStringList dump(const TreeNode* top)
         auto [n, depth] = pending.back();
         pending.pop_back();
         const NodeInfo* info = n->data();
-        out << QString(depth * 2, u' ') + n->text() + u'|' + QString::number(info->kind) + u'|' +
-                   info->fullName + u'|' + info->comments;
+        out << QString(depth * 2, u' ') + n->text() + u'|' + QString::number(int(info->kind)) +
+                   u'|' + info->fullName + u'|' + info->comments;
         for (int i = n->count() - 1; i >= 0; --i)
             pending.push_back({n->item(i), depth + 1});
     }
