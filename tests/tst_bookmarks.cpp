@@ -371,7 +371,8 @@ private Q_SLOTS:
         const QString file = path("ff.html");
         QVERIFY(TestUtil::writeFile(file, sample("firefox-bookmarks.html")));
         Answering answers;
-        BrowserBookmarks::ScopedPickPath pick(
+        TestUtil::ScopedOverride pick(
+            BrowserBookmarks::pickPathHook(),
             [&](bool save, const QString&, const QString&) { return save ? QString() : file; });
         const int roots = cat.nodes().rootCount();
         w->findChild<QAction*>("acImportBookmarks")->trigger();
@@ -409,10 +410,11 @@ private Q_SLOTS:
         QString suggested;
         QString chosen = path("out/mine"); // no suffix: ".html" is added
         QDir().mkpath(path("out"));
-        BrowserBookmarks::ScopedPickPath pick([&](bool save, const QString&, const QString& s) {
-            suggested = s;
-            return save ? chosen : QString();
-        });
+        TestUtil::ScopedOverride pick(BrowserBookmarks::pickPathHook(),
+                                      [&](bool save, const QString&, const QString& s) {
+                                          suggested = s;
+                                          return save ? chosen : QString();
+                                      });
         QAction* exportAction = w->findChild<QAction*>("acExportBookmarks");
 
         Answering answers(QMessageBox::Yes); // only the entry's category

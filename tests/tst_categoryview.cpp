@@ -296,8 +296,9 @@ private Q_SLOTS:
         MessageDialogs::setHandler([&](QMessageBox::Icon, const QString&) {
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
-        Opening::ScopedPickFile pick(
-            [&](const QString&, const QString&) { return file("Apple.txt"); });
+        TestUtil::ScopedOverride pick(Opening::pickFileHook(), [&](const QString&, const QString&) {
+            return file("Apple.txt");
+        });
         view()->listCategory(work);
         QTRY_VERIFY(answers.isEmpty());
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub"}));

@@ -639,9 +639,10 @@ private Q_SLOTS:
         TreeNode* fruit = root("Fruit");
         TreeNode* work = root("Work");
         const QStringList three{file("a.txt"), file("B.txt"), file("c.txt")};
-        Intake::ScopedPickFiles pick([&](const QString& title, const QString&) {
-            return title == "Add file" ? three : QStringList();
-        });
+        TestUtil::ScopedOverride pick(Intake::pickFilesHook(),
+                                      [&](const QString& title, const QString&) {
+                                          return title == "Add file" ? three : QStringList();
+                                      });
         QVERIFY(action("acNewDoc")->isEnabled());
         action("acNewDoc")->trigger();
         QVERIFY(intake()->placementMode());
@@ -673,14 +674,16 @@ private Q_SLOTS:
         // Empty space below the rows: the main category. A second "Add
         // file..." replaces the waiting files; any button completes.
         action("acNewDoc")->trigger();
-        Intake::ScopedPickFiles one(
-            [&](const QString&, const QString&) { return QStringList{file("notes.txt")}; });
+        TestUtil::ScopedOverride one(Intake::pickFilesHook(), [&](const QString&, const QString&) {
+            return QStringList{file("notes.txt")};
+        });
         action("acNewDoc")->trigger();
         QTest::mouseClick(port, Qt::RightButton, {}, QPoint(30, port->height() - 5));
         QVERIFY(done.count() > 1 || done.wait(5000));
         QCOMPARE(childTexts(work), (QStringList{"Notes", "Sub", "notes.txt"}));
         // Cancelling the file dialog starts nothing.
-        Intake::ScopedPickFiles none([](const QString&, const QString&) { return QStringList(); });
+        TestUtil::ScopedOverride none(Intake::pickFilesHook(),
+                                      [](const QString&, const QString&) { return QStringList(); });
         action("acNewDoc")->trigger();
         QVERIFY(!intake()->placementMode());
         QVERIFY(!marker()->isVisible());
@@ -696,13 +699,14 @@ private Q_SLOTS:
             };
         };
         {
-            Intake::ScopedPickFiles pick(pickFrom(file("folder/One.txt")));
+            TestUtil::ScopedOverride pick(Intake::pickFilesHook(),
+                                          pickFrom(file("folder/One.txt")));
             action("acNewDoc")->trigger();
             action("acNewDoc")->trigger();
         }
         {
             // A cancel changes nothing.
-            Intake::ScopedPickFiles cancel(pickFrom(QString()));
+            TestUtil::ScopedOverride cancel(Intake::pickFilesHook(), pickFrom(QString()));
             action("acNewDoc")->trigger();
         }
         QCOMPARE(startedIn, (QStringList{QDir::homePath(), file("folder"), file("folder")}));
@@ -710,7 +714,7 @@ private Q_SLOTS:
         const QByteArray data = TestUtil::readFile(m_dir.filePath("quillmere.dat"));
         m_w.reset();
         start(data);
-        Intake::ScopedPickFiles cancel(pickFrom(QString()));
+        TestUtil::ScopedOverride cancel(Intake::pickFilesHook(), pickFrom(QString()));
         action("acNewDoc")->trigger();
         QVERIFY(QDir(file("folder")).removeRecursively());
         action("acNewDoc")->trigger();

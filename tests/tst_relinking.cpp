@@ -110,17 +110,18 @@ class TestRelinking : public QObject
     }
 
     // Answers the assistant with its best place once its search is through.
-    static Relinking::ScopedDialogHook takeTheBest(QStringList* offered, bool cancel = false)
+    static TestUtil::ScopedOverride<Relinking::DialogHook> takeTheBest(QStringList* offered,
+                                                                       bool cancel = false)
     {
-        return Relinking::ScopedDialogHook([offered, cancel](QDialog& d) {
-            auto& dialog = static_cast<LocateDialog&>(d);
-            whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
-                auto* list = dialog.findChild<QTreeWidget*>("Candidates");
-                for (int i = 0; i < list->topLevelItemCount(); ++i)
-                    *offered << list->topLevelItem(i)->text(0);
-                click(dialog.findChild<QPushButton*>(cancel ? "btnCancel" : "btnRelink"));
-            });
-        });
+        return {Relinking::dialogHook(), [offered, cancel](QDialog& d) {
+                    auto& dialog = static_cast<LocateDialog&>(d);
+                    whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
+                        auto* list = dialog.findChild<QTreeWidget*>("Candidates");
+                        for (int i = 0; i < list->topLevelItemCount(); ++i)
+                            *offered << list->topLevelItem(i)->text(0);
+                        click(dialog.findChild<QPushButton*>(cancel ? "btnCancel" : "btnRelink"));
+                    });
+                }};
     }
 
 private Q_SLOTS:
@@ -155,10 +156,11 @@ private Q_SLOTS:
     {
         learnThenMove();
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QStringList listed, candidates, afterRelink;
         bool ran = false;
-        Relinking::ScopedDialogHook hook([&](QDialog& d) {
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
             whenDone(dialog, dialog.done(), [&] {
                 auto* list = dialog.findChild<QTreeWidget*>("MissingLinks");
@@ -213,9 +215,10 @@ private Q_SLOTS:
             TestUtil::catalogueLine("Files", 0, {}, "1") +
                 TestUtil::catalogueLine("Stays", 1, home("Docs/stays.txt"), "2")));
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QString status;
-        Relinking::ScopedDialogHook hook([&](QDialog& d) {
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
             whenDone(dialog, dialog.done(), [&] {
                 status = dialog.findChild<QLabel*>("Status")->text();
@@ -261,10 +264,11 @@ private Q_SLOTS:
         QCOMPARE(dialog.chosenPath(), home("Docs/renamed.txt"));
 
         // Browse... picks by hand; Cancel chooses nothing.
-        LocateDialog::ScopedPickPath pick([&](const QString& title, const QString& folder, bool) {
-            return title.contains("Report") && folder == home("Docs") ? home("Other/report.txt")
-                                                                      : QString();
-        });
+        TestUtil::ScopedOverride pick(
+            LocateDialog::pickPathHook(), [&](const QString& title, const QString& folder, bool) {
+                return title.contains("Report") && folder == home("Docs") ? home("Other/report.txt")
+                                                                          : QString();
+            });
         LocateDialog browsing(request, nullptr);
         QTimer::singleShot(0, &browsing,
                            [&] { click(browsing.findChild<QPushButton*>("btnBrowse")); });
@@ -283,7 +287,8 @@ private Q_SLOTS:
     {
         learnThenMove();
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QStringList opened;
         Desktop::setOpener([&opened](const QString& t) {
             opened << t;
@@ -331,7 +336,8 @@ private Q_SLOTS:
         QVERIFY(QDir().rename(home("New/Photos"), home("Old/Photos")));
         QVERIFY(QDir().mkpath(home("Project")));
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QAction* option = w->findChild<QAction*>("acRemoveOnAbsent");
         if (!option->isChecked())
             option->trigger();
@@ -364,13 +370,14 @@ private Q_SLOTS:
     {
         learnThenMove();
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QStringList offered;
         auto assistant = takeTheBest(&offered);
         QString note, located, refused;
         bool shown = false;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 shown = true;
                 note = d.findChild<QLabel*>("Label6")->text();
                 auto* location = d.findChild<QLineEdit*>("edLocation");
@@ -400,7 +407,7 @@ private Q_SLOTS:
         m_asked.clear();
         m_answer = QMessageBox::No;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/dunes.jpg"));
                 click(d.findChild<QPushButton*>("btnOK"));
             });
@@ -413,7 +420,7 @@ private Q_SLOTS:
         m_asked.clear();
         m_answer = QMessageBox::Yes;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/hills.jpg"));
                 click(d.findChild<QPushButton*>("btnOK"));
             });
@@ -425,7 +432,7 @@ private Q_SLOTS:
 
         bool locateShown = true;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 locateShown = d.findChild<QPushButton*>("btnLocate") != nullptr;
                 d.reject();
             });
@@ -440,9 +447,9 @@ private Q_SLOTS:
         learnThenMove();
         auto w = start();
         // A large folder: a search that runs a while.
-        Relinking::ScopedSearchRoots roots({"/usr"});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(), QStringList{"/usr"});
         bool closed = false;
-        Relinking::ScopedDialogHook hook([&](QDialog& d) {
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             click(d.findChild<QPushButton*>("btnClose"));
             closed = true;
         });

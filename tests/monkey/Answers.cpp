@@ -94,19 +94,19 @@ QString randomUrl(Rng& rng)
 
 } // namespace
 
-Answers::Answers(Monkey& monkey) : QObject(nullptr), m_monkey(monkey)
+Answers::Answers(Monkey& monkey)
+    : QObject(nullptr), m_monkey(monkey),
+      m_pickFile(Opening::pickFileHook(),
+                 [this](const QString&, const QString&) { return pickFile(); }),
+      m_pickFiles(Intake::pickFilesHook(),
+                  [this](const QString&, const QString&) { return pickFiles(); }),
+      m_pickBookmarks(
+          BrowserBookmarks::pickPathHook(),
+          [this](bool save, const QString&, const QString&) { return pickBookmarkFile(save); }),
+      m_searchRoots(Relinking::searchRootsOverride(), QStringList{monkey.world().files()})
 {
     MessageDialogs::setHandler(
         [this](QMessageBox::Icon icon, const QString& text) { return message(icon, text); });
-    m_pickFile = std::make_unique<Opening::ScopedPickFile>(
-        [this](const QString&, const QString&) { return pickFile(); });
-    m_pickFiles = std::make_unique<Intake::ScopedPickFiles>(
-        [this](const QString&, const QString&) { return pickFiles(); });
-    m_pickBookmarks = std::make_unique<BrowserBookmarks::ScopedPickPath>(
-        [this](bool save, const QString&, const QString&) { return pickBookmarkFile(save); });
-    // The moved-file search looks through the run's own files, not the machine.
-    m_searchRoots =
-        std::make_unique<Relinking::ScopedSearchRoots>(QStringList{m_monkey.world().files()});
     Desktop::setOpener([this](const QString& target) {
         ++m_opened;
         m_monkey.note(QStringLiteral("desktop opens %1").arg(brief(target)));

@@ -3,6 +3,7 @@
 #include "forms/main/Intake.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Relinking.h"
+#include "testutil/ScopedOverride.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -53,10 +54,11 @@ private:
     QString randomLocation(const QString& current);
 
     Monkey& m_monkey;
-    std::unique_ptr<Opening::ScopedPickFile> m_pickFile;
-    std::unique_ptr<Intake::ScopedPickFiles> m_pickFiles;
-    std::unique_ptr<BrowserBookmarks::ScopedPickPath> m_pickBookmarks;
-    std::unique_ptr<Relinking::ScopedSearchRoots> m_searchRoots;
+    TestUtil::ScopedOverride<Opening::PickFile> m_pickFile;
+    TestUtil::ScopedOverride<Intake::PickFiles> m_pickFiles;
+    TestUtil::ScopedOverride<BrowserBookmarks::PickPath> m_pickBookmarks;
+    // The moved-file search looks through the run's own files, not the machine.
+    TestUtil::ScopedOverride<std::optional<QStringList>> m_searchRoots;
     QStringList m_messages;
     qint64 m_count = 0;
     qint64 m_opened = 0;
