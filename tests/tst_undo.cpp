@@ -357,8 +357,7 @@ private Q_SLOTS:
         m_messages->answers = {QMessageBox::No};
         undo(true);
         QCOMPARE(m_messages->asked,
-                 (QStringList{
-                     QString("Move \"plan.odt\" back to \"%1\"?").arg(path("files"))}));
+                 (QStringList{QString("Move \"plan.odt\" back to \"%1\"?").arg(path("files"))}));
         QVERIFY(QFile::exists(file("elsewhere/plan.odt")));
         QCOMPARE(saved(), moved);
 
