@@ -32,107 +32,24 @@
 
 #include "testutil/TestUtil.h"
 
-namespace
-{
+using TestUtil::child;
+using TestUtil::childTexts;
+using TestUtil::FolderMenuAnswers;
 
-QStringList childTexts(const TreeNode* parent)
-{
-    QStringList out;
-    for (int i = 0; parent && i < parent->count(); ++i)
-        out << parent->item(i)->text();
-    return out;
-}
-
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; parent && i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-// Answers the folder menu each time it opens with the next of Answers: an
-// action's object name, or "Escape".
-class FolderMenuAnswers : public QObject
-{
-public:
-    explicit FolderMenuAnswers(QStringList answers) : m_answers(std::move(answers))
-    {
-        qApp->installEventFilter(this);
-    }
-    ~FolderMenuAnswers() override { qApp->removeEventFilter(this); }
-    QList<QPoint> shownAt;
-    QStringList firstLines; // each time: the text of the first line, "(enabled)" when it is
-    QStringList entries;    // the last time: the object names of the lines
-    int left() const { return int(m_answers.size()); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto* menu = qobject_cast<QMenu*>(watched);
-        if (event->type() == QEvent::Show && menu &&
-            menu->objectName() == QLatin1String("DragFolderMenu") && !m_answers.isEmpty()) {
-            shownAt << menu->pos();
-            const QList<QAction*> lines = menu->actions();
-            firstLines << lines.value(0)->text() +
-                              (lines.value(0)->isEnabled() ? " (enabled)" : QString());
-            entries.clear();
-            for (QAction* a : lines)
-                entries << (a->isSeparator() ? "-" : a->objectName());
-            const QString answer = m_answers.takeFirst();
-            QTimer::singleShot(0, menu, [menu, answer] {
-                if (answer == QLatin1String("Escape")) {
-                    QTest::keyClick(menu, Qt::Key_Escape);
-                    return;
-                }
-                for (QAction* a : menu->actions())
-                    if (a->objectName() == answer)
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(a).center());
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QStringList m_answers;
-};
-
-} // namespace
-
-class TestIntake : public QObject
+class TestIntake : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    std::unique_ptr<MainWindow> m_w;
     QStringList m_messages;
 
-    QString file(const QString& name) const { return m_dir.filePath("files/" + name); }
-    Catalogue& cat() const { return m_w->catalogue(); }
-    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
     Intake* intake() const { return m_w->findChild<Intake*>(); }
     QTreeView* tree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
     QWidget* strip() const { return m_w->findChild<QWidget*>("TargetWin"); }
     QLabel* marker() const { return m_w->findChild<QLabel*>("TargetMarker"); }
-    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
-
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
 
     void start(const QByteArray& data)
     {
-        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
-        m_w->resize(800, 500);
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        writeCatalogue(data);
+        openWindow();
         tree()->expandAll();
     }
 
@@ -204,8 +121,7 @@ class TestIntake : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        QDir(m_dir.path()).removeRecursively();
+        makeFolder("intake");
         QDir().mkpath(file("folder/Sub/Deeper"));
         QDir().mkpath(file("empty"));
         for (const char* name : {"notes.txt", "Apple.txt", "a.txt", "B.txt", "c.txt",
@@ -711,7 +627,7 @@ private Q_SLOTS:
         }
         QCOMPARE(startedIn, (QStringList{QDir::homePath(), file("folder"), file("folder")}));
         // The next run starts there too; once the folder is gone, at home.
-        const QByteArray data = TestUtil::readFile(m_dir.filePath("quillmere.dat"));
+        const QByteArray data = TestUtil::readFile(catalogueFile());
         m_w.reset();
         start(data);
         TestUtil::ScopedOverride cancel(Intake::pickFilesHook(), pickFrom(QString()));

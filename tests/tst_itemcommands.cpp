@@ -385,8 +385,9 @@ private Q_SLOTS:
         action("acDeleteFromDisk")->trigger();
         QCOMPARE(m_messages->asked.size(), 2);
         QVERIFY(m_messages->asked[0].contains(file("notes.txt")));
-        QCOMPARE(m_messages->asked[1], QString("There are yet links to deleted file from the program.\n"
-                                     "Remove all links to this file?"));
+        QCOMPARE(m_messages->asked[1],
+                 QString("There are yet links to deleted file from the program.\n"
+                         "Remove all links to this file?"));
         QVERIFY(!inTree(notes));
         QVERIFY(inTree(again) && inTree(elsewhere));
         QVERIFY(!QFile::exists(file("notes.txt")));
@@ -523,8 +524,8 @@ private Q_SLOTS:
             action("acDeleteFromDisk")->trigger();
             QCOMPARE(m_messages->asked.size(), 1);
             QVERIFY2(m_messages->asked[0].startsWith("\"" + folder +
-                                           "\" cannot be deleted: the program "
-                                           "keeps"),
+                                                     "\" cannot be deleted: the program "
+                                                     "keeps"),
                      qPrintable(m_messages->asked[0]));
             QVERIFY(QDir(folder).exists());
             QVERIFY(inTree(entry));

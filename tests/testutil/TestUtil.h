@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "CatalogueFixture.h"
+#include "FolderMenuAnswers.h"
 #include "ScopedOverride.h"
 
 // Helpers shared by the suites. Every suite also gets private settings and
