@@ -63,28 +63,6 @@ const BookmarkEntry* entryTitled(const BookmarkList& list, const QString& title)
     return nullptr;
 }
 
-// Answers every message dialog with Answer and keeps their texts; puts the
-// previous handler back at the end.
-class Answering
-{
-public:
-    explicit Answering(QMessageBox::StandardButton answer = QMessageBox::Ok) : m_answer(answer)
-    {
-        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
-            asked << text;
-            return m_answer;
-        });
-    }
-    ~Answering() { MessageDialogs::setHandler(nullptr); }
-    Answering(const Answering&) = delete;
-    Answering& operator=(const Answering&) = delete;
-    void answer(QMessageBox::StandardButton a) { m_answer = a; }
-    QStringList asked;
-
-private:
-    QMessageBox::StandardButton m_answer;
-};
-
 } // namespace
 
 class TestBookmarks : public QObject
@@ -370,7 +348,7 @@ private Q_SLOTS:
         Catalogue& cat = w->catalogue();
         const QString file = path("ff.html");
         QVERIFY(TestUtil::writeFile(file, sample("firefox-bookmarks.html")));
-        Answering answers;
+        TestUtil::MessageAnswers answers(QMessageBox::Ok);
         TestUtil::ScopedOverride pick(
             BrowserBookmarks::pickPathHook(),
             [&](bool save, const QString&, const QString&) { return save ? QString() : file; });
@@ -417,7 +395,7 @@ private Q_SLOTS:
                                       });
         QAction* exportAction = w->findChild<QAction*>("acExportBookmarks");
 
-        Answering answers(QMessageBox::Yes); // only the entry's category
+        TestUtil::MessageAnswers answers(QMessageBox::Yes); // only the entry's category
         exportAction->trigger();
         QVERIFY(answers.asked.value(0).contains("Export only the category \"Mine\"?"));
         QVERIFY(suggested.endsWith("/Mine.html"));
@@ -425,14 +403,14 @@ private Q_SLOTS:
         QVERIFY(html.contains("<TITLE>Mine</TITLE>") && html.contains("example.org"));
         QVERIFY(!html.contains("example.net"));
 
-        answers.answer(QMessageBox::No); // the whole catalogue, without the built-in category
+        answers.fallback = QMessageBox::No; // the whole catalogue, without the built-in category
         chosen = path("out/all.htm");
         exportAction->trigger();
         html = TestUtil::readFile(chosen);
         QVERIFY(html.contains("<DT><H3>Mine</H3>") && html.contains("<DT><H3>Other</H3>"));
         QVERIFY(!html.contains("Velmarch"));
 
-        answers.answer(QMessageBox::Cancel);
+        answers.fallback = QMessageBox::Cancel;
         chosen = path("out/never.html");
         exportAction->trigger();
         QVERIFY(!QFile::exists(chosen));
