@@ -141,6 +141,12 @@ QMessageBox::StandardButton Answers::message(QMessageBox::Icon icon, const QStri
         m_monkey.note(QStringLiteral("? %1 -> %2").arg(brief(text), buttonName({})));
         return QMessageBox::NoButton;
     }
+    if (m_agreeing) {
+        const QMessageBox::StandardButton answer =
+            icon == QMessageBox::Question ? QMessageBox::Yes : QMessageBox::Ok;
+        m_monkey.note(QStringLiteral("? %1 -> %2").arg(brief(text), buttonName(answer)));
+        return answer;
+    }
     Rng& rng = m_monkey.rng();
     // Now and then the session ends while the question is up: the logoff's
     // save, or a termination signal (both reach the window as in main()).

@@ -37,6 +37,9 @@ public:
     qint64 opened() const { return m_opened; }
     // No more ends of the run inside a question (the run is ending).
     void setEndsAllowed(bool allowed) { m_endsAllowed = allowed; }
+    // Every question answered Yes and no end of the run inside one (the
+    // whole history is being undone: a real file asked back goes back).
+    void setAgreeing(bool agreeing) { m_agreeing = agreeing; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,4 +66,5 @@ private:
     qint64 m_count = 0;
     qint64 m_opened = 0;
     bool m_endsAllowed = true;
+    bool m_agreeing = false;
 };
