@@ -374,6 +374,47 @@ private Q_SLOTS:
         QVERIFY(answers.asked[0].contains("is not a bookmark file"));
     }
 
+    // The import is one step: undo takes the filed category away again
+    // (tree, list and saved file as before it), redo files it once more.
+    void importGoesBackAndForthAsOneStep()
+    {
+        auto w = start(TestUtil::catalogueLine("Mine", 0, {}, "1") +
+                       TestUtil::catalogueLine("Site", 1, "https://example.org/", "4"));
+        Catalogue& cat = w->catalogue();
+        auto* view = w->findChild<CategoryView*>();
+        const QByteArray before = TestUtil::saveAndRead(cat);
+        const QString file = path("undo.html");
+        QVERIFY(TestUtil::writeFile(file, sample("firefox-bookmarks.html")));
+        TestUtil::MessageAnswers answers(QMessageBox::Ok);
+        TestUtil::ScopedOverride pick(
+            BrowserBookmarks::pickPathHook(),
+            [&](bool save, const QString&, const QString&) { return save ? QString() : file; });
+        QAction* undo = w->findChild<QAction*>("acUndo");
+        QAction* redo = w->findChild<QAction*>("acRedo");
+        w->findChild<QAction*>("acImportBookmarks")->trigger();
+        TreeNode* top = rootNamed(cat, "Bookmarks");
+        QVERIFY(top);
+        const QStringList filed = dump(top);
+        const QByteArray imported = TestUtil::saveAndRead(cat);
+        QCOMPARE(undo->text(), QString("Undo Import bookmarks \"Bookmarks\""));
+
+        undo->trigger();
+        QVERIFY(!rootNamed(cat, "Bookmarks"));
+        QVERIFY(!undo->isEnabled());
+        if (TreeNode* listed = view->listedNode())
+            QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(listed));
+        QCOMPARE(TestUtil::saveAndRead(cat), before);
+
+        redo->trigger();
+        top = rootNamed(cat, "Bookmarks");
+        QVERIFY(top);
+        QCOMPARE(dump(top), filed);
+        view->listCategory(top);
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(top));
+        QCOMPARE(TestUtil::saveAndRead(cat), imported);
+        QCOMPARE(undo->text(), QString("Undo Import bookmarks \"Bookmarks\""));
+    }
+
     void exportCommandAsksWhatToWrite()
     {
         auto w = start(TestUtil::catalogueLine("Mine", 0, {}, "1") +

@@ -8,6 +8,7 @@
 #include "forms/LocateDialog.h"
 #include "forms/MainWindow.h"
 #include "forms/PropertiesDialog.h"
+#include "forms/main/CategoryView.h"
 #include "forms/main/Properties.h"
 #include "forms/main/Relinking.h"
 #include "utils/Desktop.h"
@@ -206,6 +207,96 @@ private Q_SLOTS:
         QCOMPARE(beach->data()->comments, QString("sunny"));
         QCOMPARE(beach->data()->sAdditional, QString("summer"));
         QVERIFY(beach->imageIndex() != int(imgMissing));
+    }
+
+    // The repairs of "Check all links" are steps of their own: undo puts the
+    // removed entry back, then the old locations (tree, list and saved file
+    // as before); redo makes both again.
+    void checkAllLinksRepairsGoBackAndForth()
+    {
+        learnThenMove();
+        auto w = start();
+        Catalogue& cat = w->catalogue();
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
+        const QByteArray before = TestUtil::saveAndRead(cat);
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
+            auto& dialog = static_cast<CheckLinksDialog&>(d);
+            whenDone(dialog, dialog.done(), [&] {
+                click(dialog.findChild<QCheckBox*>("SelectAll"));
+                click(dialog.findChild<QPushButton*>("btnRelink"));
+                click(dialog.findChild<QPushButton*>("btnRemove"));
+                click(dialog.findChild<QPushButton*>("btnClose"));
+            });
+        });
+        w->findChild<QAction*>("acCheckLinks")->trigger();
+        QVERIFY(!nodeNamed(*w, "Project"));
+        QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
+        const QByteArray repaired = TestUtil::saveAndRead(cat);
+        TreeNode* files = nodeNamed(*w, "Files");
+        w->findChild<CategoryView*>()->listCategory(files);
+        const QStringList listedRepaired = TestUtil::listedTexts(*w);
+        QAction* undo = w->findChild<QAction*>("acUndo");
+        QAction* redo = w->findChild<QAction*>("acRedo");
+
+        QCOMPARE(undo->text(), QString("Undo Remove 1 entry"));
+        undo->trigger();
+        QCOMPARE(locationOf(*w, "Project"), home("Project"));
+        QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
+        QCOMPARE(undo->text(), QString("Undo Relink 4 entries"));
+        undo->trigger();
+        QCOMPARE(locationOf(*w, "Beach"), home("Old/Photos/beach.jpg"));
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report.txt"));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(files));
+        QCOMPARE(TestUtil::saveAndRead(cat), before);
+
+        redo->trigger();
+        redo->trigger();
+        QVERIFY(!redo->isEnabled());
+        QVERIFY(!nodeNamed(*w, "Project"));
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report (final).txt"));
+        QCOMPARE(TestUtil::listedTexts(*w), listedRepaired);
+        QCOMPARE(TestUtil::saveAndRead(cat), repaired);
+    }
+
+    // A relink through the assistant, with the others that moved the same
+    // way, is one step to undo and redo.
+    void relinkWithTheOthersGoesBackAndForth()
+    {
+        learnThenMove();
+        auto w = start();
+        Catalogue& cat = w->catalogue();
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
+        Desktop::setOpener([](const QString&) { return true; });
+        MessageDialogs::setHandler([](QMessageBox::Icon, const QString& text) {
+            return text.contains("not found") ? QMessageBox::Open : QMessageBox::Yes;
+        });
+        const QByteArray before = TestUtil::saveAndRead(cat);
+        QStringList offered;
+        auto hook = takeTheBest(&offered);
+        TreeNode* files = nodeNamed(*w, "Files");
+        w->findChild<CategoryView*>()->listCategory(files);
+        target(*w, nodeNamed(*w, "Beach"));
+        QTest::keyClick(w->findChild<QTreeView*>("DocsTree"), Qt::Key_Return);
+        QCOMPARE(locationOf(*w, "Dunes"), home("New/Photos/dunes.jpg"));
+        const QByteArray relinked = TestUtil::saveAndRead(cat);
+        QAction* undo = w->findChild<QAction*>("acUndo");
+
+        QCOMPARE(undo->text(), QString("Undo Relink \"Beach\""));
+        undo->trigger();
+        for (const char* name : {"Beach", "Hills", "Dunes"})
+            QCOMPARE(locationOf(*w, name), home("Old/Photos/" + QString(name).toLower() + ".jpg"));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(files));
+        QCOMPARE(TestUtil::saveAndRead(cat), before);
+
+        w->findChild<QAction*>("acRedo")->trigger();
+        for (const char* name : {"Beach", "Hills", "Dunes"})
+            QCOMPARE(locationOf(*w, name), home("New/Photos/" + QString(name).toLower() + ".jpg"));
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(files));
+        QCOMPARE(TestUtil::saveAndRead(cat), relinked);
     }
 
     void checkAllLinksWithNothingMissing()

@@ -34,6 +34,20 @@ QStringList childTexts(const TreeNode* parent)
     return out;
 }
 
+QStringList listedTexts(MainWindow& window)
+{
+    QStringList out;
+    for (TreeNode* n : window.findChild<CategoryView*>()->listModel().rows())
+        out << n->text();
+    return out;
+}
+
+QByteArray saveAndRead(Catalogue& cat)
+{
+    cat.saveData(false);
+    return readFile(cat.dataFile(false));
+}
+
 CatalogueFixture::CatalogueFixture() = default;
 CatalogueFixture::~CatalogueFixture() = default;
 
@@ -152,10 +166,7 @@ bool CatalogueFixture::inTree(const TreeNode* node) const
 
 QStringList CatalogueFixture::listed() const
 {
-    QStringList out;
-    for (TreeNode* n : model().rows())
-        out << n->text();
-    return out;
+    return listedTexts(*m_w);
 }
 
 bool CatalogueFixture::rowsAreLive() const

@@ -25,6 +25,10 @@ namespace TestUtil
 TreeNode* child(TreeNode* parent, const QString& text);
 // The texts of Parent's children, in order.
 QStringList childTexts(const TreeNode* parent);
+// The texts of the rows Window's list shows, in its order.
+QStringList listedTexts(MainWindow& window);
+// Saves the catalogue as the program does and reads the file back.
+QByteArray saveAndRead(Catalogue& cat);
 
 class CatalogueFixture
 {
