@@ -305,7 +305,7 @@ private Q_SLOTS:
         // Found rows, sorted so that the tree's order is not the rows'.
         std::vector<TreeNode*> found;
         for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
-            if (n->data() && n->data()->kind != nkCategory)
+            if (n->data() && !n->isCategory())
                 found.push_back(n);
         view()->listNodes(found);
         showWindow();
@@ -391,7 +391,7 @@ private Q_SLOTS:
         QCOMPARE(column(3), (QStringList{"below", "about notes", "a folder", ""}));
 
         // The saved catalogue keeps the sorted order.
-        m_w->formDestroy();
+        m_w->finish();
         QFile f(catalogueFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray saved = f.readAll();
@@ -422,7 +422,7 @@ private Q_SLOTS:
         for (const QString& p : paths) {
             TreeNode* n = cat().nodes().addChild(top, "n" + QString::number(top->count()));
             auto info = std::make_unique<NodeInfo>();
-            info->kind = nkURL; // not probed on disk
+            info->kind = NodeKind::Url; // not probed on disk
             info->fullName = p;
             cat().nodes().setNodeData(n, std::move(info));
         }

@@ -201,7 +201,7 @@ private Q_SLOTS:
                  int(Qt::LinkAction));
         QCOMPARE(answers.left(), 0);
         QCOMPARE(childTexts(fruit), (QStringList{"Apple", "other", "One.txt", "Two.TXT", "c.txt"}));
-        QCOMPARE(child(fruit, "other")->data()->kind, nkFolder);
+        QCOMPARE(child(fruit, "other")->data()->kind, NodeKind::Folder);
     }
 
     void linksFromABrowser()

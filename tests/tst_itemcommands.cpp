@@ -518,7 +518,7 @@ private Q_SLOTS:
         const QString dataParent = QFileInfo(path()).path();
         for (const QString& folder : {path(), dataParent, settings}) {
             TreeNode* entry = cat().addLinkNode(folder, root("Empty"), {}, false);
-            QCOMPARE(entry->data()->kind, nkFolder);
+            QCOMPARE(entry->data()->kind, NodeKind::Folder);
             treeSelect(entry);
             m_messages->asked.clear();
             action("acDeleteFromDisk")->trigger();

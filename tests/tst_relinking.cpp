@@ -74,7 +74,7 @@ class TestRelinking : public QObject
     {
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 

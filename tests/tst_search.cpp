@@ -337,7 +337,7 @@ private Q_SLOTS:
             QVERIFY(box);
             balloon = box->frameGeometry();
             text = box->message->text();
-            QTest::mouseClick(box->button(MessageDialogs::mbNo), Qt::LeftButton);
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
         });
         clickFindNext();
         QCOMPARE(text, QString("Document containing in the name \"nowhere at all\", not "

@@ -281,7 +281,7 @@ void Monkey::startWindow()
     m_window = std::make_unique<MainWindow>();
     m_window->catalogue().setDataFolder(m_world.catalogueFolder());
     m_window->setQuitHook([this] { runEnded(); });
-    m_window->formCreate(nullptr);
+    m_window->start(nullptr);
     if (!m_window->startupError().isEmpty())
         note(QStringLiteral("start-up message: ") +
              TextUtils::excerpt(TextUtils::singleLine(m_window->startupError()), 200));
@@ -318,9 +318,9 @@ void Monkey::stopWindow()
 void Monkey::watchSaves()
 {
     // Right after the command, in the same trigger: nothing else ran between.
-    connect(action(Commands::Id::BackupData), &QAction::triggered, this,
+    connect(action(Commands::Id::Backup), &QAction::triggered, this,
             [this] { compareSaved(true, QStringLiteral("the backup")); });
-    connect(action(Commands::Id::RestoreBackup), &QAction::triggered, this, [this] {
+    connect(action(Commands::Id::Restore), &QAction::triggered, this, [this] {
         for (const QString& text : m_answers->messages())
             if (text.contains(QStringLiteral("Nothing was restored")) ||
                 text.contains(QStringLiteral("Cannot")))
@@ -403,7 +403,7 @@ void Monkey::nextStep()
         const QString dataFile = catalogue().dataFile(false);
         const FileStamp before = FileStamp::of(dataFile);
         if (!m_ending)
-            action(Commands::Id::ExitMenu)->trigger();
+            action(Commands::Id::QuitFromFileMenu)->trigger();
         // The end's save of the undone catalogue is the file of the start.
         if (undone && m_faults.isEmpty() && FileStamp::of(dataFile) != before) {
             QFile file(dataFile);
@@ -442,8 +442,8 @@ void Monkey::nextStep()
         m_stepName = QStringLiteral("tray");
         MonkeyLog::add(QStringLiteral("#%1 tray").arg(m_index).toStdString());
         const Commands::Id tray[] = {Commands::Id::Show,    Commands::Id::Show,
-                                     Commands::Id::Show,    Commands::Id::NewDoc,
-                                     Commands::Id::Options, Commands::Id::Exit};
+                                     Commands::Id::Show,    Commands::Id::AddFile,
+                                     Commands::Id::Options, Commands::Id::Quit};
         const Commands::Id id = m_rng.pick(tray);
         note(QStringLiteral("tray menu %1").arg(QLatin1String(Commands::entry(id).objectName)));
         MonkeyLog::stepStarted() = QDateTime::currentMSecsSinceEpoch();

@@ -93,7 +93,7 @@ void CatalogueFixture::openWindow(Show show, bool fileDialogs)
 {
     m_w = std::make_unique<MainWindow>();
     cat().setDataFolder(m_dir->path());
-    m_w->formCreate(nullptr);
+    m_w->start(nullptr);
     QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
     if (fileDialogs)
         FileOperations::installDialogs(m_w.get());
