@@ -63,28 +63,6 @@ const BookmarkEntry* entryTitled(const BookmarkList& list, const QString& title)
     return nullptr;
 }
 
-// Answers every message dialog with Answer and keeps their texts; puts the
-// previous handler back at the end.
-class Answering
-{
-public:
-    explicit Answering(QMessageBox::StandardButton answer = QMessageBox::Ok) : m_answer(answer)
-    {
-        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
-            asked << text;
-            return m_answer;
-        });
-    }
-    ~Answering() { MessageDialogs::setHandler(nullptr); }
-    Answering(const Answering&) = delete;
-    Answering& operator=(const Answering&) = delete;
-    void answer(QMessageBox::StandardButton a) { m_answer = a; }
-    QStringList asked;
-
-private:
-    QMessageBox::StandardButton m_answer;
-};
-
 } // namespace
 
 class TestBookmarks : public QObject
@@ -370,8 +348,9 @@ private Q_SLOTS:
         Catalogue& cat = w->catalogue();
         const QString file = path("ff.html");
         QVERIFY(TestUtil::writeFile(file, sample("firefox-bookmarks.html")));
-        Answering answers;
-        BrowserBookmarks::ScopedPickPath pick(
+        TestUtil::MessageAnswers answers(QMessageBox::Ok);
+        TestUtil::ScopedOverride pick(
+            BrowserBookmarks::pickPathHook(),
             [&](bool save, const QString&, const QString&) { return save ? QString() : file; });
         const int roots = cat.nodes().rootCount();
         w->findChild<QAction*>("acImportBookmarks")->trigger();
@@ -395,6 +374,47 @@ private Q_SLOTS:
         QVERIFY(answers.asked[0].contains("is not a bookmark file"));
     }
 
+    // The import is one step: undo takes the filed category away again
+    // (tree, list and saved file as before it), redo files it once more.
+    void importGoesBackAndForthAsOneStep()
+    {
+        auto w = start(TestUtil::catalogueLine("Mine", 0, {}, "1") +
+                       TestUtil::catalogueLine("Site", 1, "https://example.org/", "4"));
+        Catalogue& cat = w->catalogue();
+        auto* view = w->findChild<CategoryView*>();
+        const QByteArray before = TestUtil::saveAndRead(cat);
+        const QString file = path("undo.html");
+        QVERIFY(TestUtil::writeFile(file, sample("firefox-bookmarks.html")));
+        TestUtil::MessageAnswers answers(QMessageBox::Ok);
+        TestUtil::ScopedOverride pick(
+            BrowserBookmarks::pickPathHook(),
+            [&](bool save, const QString&, const QString&) { return save ? QString() : file; });
+        QAction* undo = w->findChild<QAction*>("acUndo");
+        QAction* redo = w->findChild<QAction*>("acRedo");
+        w->findChild<QAction*>("acImportBookmarks")->trigger();
+        TreeNode* top = rootNamed(cat, "Bookmarks");
+        QVERIFY(top);
+        const QStringList filed = dump(top);
+        const QByteArray imported = TestUtil::saveAndRead(cat);
+        QCOMPARE(undo->text(), QString("Undo Import bookmarks \"Bookmarks\""));
+
+        undo->trigger();
+        QVERIFY(!rootNamed(cat, "Bookmarks"));
+        QVERIFY(!undo->isEnabled());
+        if (TreeNode* listed = view->listedNode())
+            QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(listed));
+        QCOMPARE(TestUtil::saveAndRead(cat), before);
+
+        redo->trigger();
+        top = rootNamed(cat, "Bookmarks");
+        QVERIFY(top);
+        QCOMPARE(dump(top), filed);
+        view->listCategory(top);
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(top));
+        QCOMPARE(TestUtil::saveAndRead(cat), imported);
+        QCOMPARE(undo->text(), QString("Undo Import bookmarks \"Bookmarks\""));
+    }
+
     void exportCommandAsksWhatToWrite()
     {
         auto w = start(TestUtil::catalogueLine("Mine", 0, {}, "1") +
@@ -409,13 +429,14 @@ private Q_SLOTS:
         QString suggested;
         QString chosen = path("out/mine"); // no suffix: ".html" is added
         QDir().mkpath(path("out"));
-        BrowserBookmarks::ScopedPickPath pick([&](bool save, const QString&, const QString& s) {
-            suggested = s;
-            return save ? chosen : QString();
-        });
+        TestUtil::ScopedOverride pick(BrowserBookmarks::pickPathHook(),
+                                      [&](bool save, const QString&, const QString& s) {
+                                          suggested = s;
+                                          return save ? chosen : QString();
+                                      });
         QAction* exportAction = w->findChild<QAction*>("acExportBookmarks");
 
-        Answering answers(QMessageBox::Yes); // only the entry's category
+        TestUtil::MessageAnswers answers(QMessageBox::Yes); // only the entry's category
         exportAction->trigger();
         QVERIFY(answers.asked.value(0).contains("Export only the category \"Mine\"?"));
         QVERIFY(suggested.endsWith("/Mine.html"));
@@ -423,14 +444,14 @@ private Q_SLOTS:
         QVERIFY(html.contains("<TITLE>Mine</TITLE>") && html.contains("example.org"));
         QVERIFY(!html.contains("example.net"));
 
-        answers.answer(QMessageBox::No); // the whole catalogue, without the built-in category
+        answers.fallback = QMessageBox::No; // the whole catalogue, without the built-in category
         chosen = path("out/all.htm");
         exportAction->trigger();
         html = TestUtil::readFile(chosen);
         QVERIFY(html.contains("<DT><H3>Mine</H3>") && html.contains("<DT><H3>Other</H3>"));
         QVERIFY(!html.contains("Velmarch"));
 
-        answers.answer(QMessageBox::Cancel);
+        answers.fallback = QMessageBox::Cancel;
         chosen = path("out/never.html");
         exportAction->trigger();
         QVERIFY(!QFile::exists(chosen));

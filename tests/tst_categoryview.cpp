@@ -30,42 +30,14 @@
 
 #include "testutil/TestUtil.h"
 
-namespace
-{
+using TestUtil::child;
+using TestUtil::childTexts;
 
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-QStringList childTexts(const TreeNode* parent)
-{
-    QStringList out;
-    for (int i = 0; i < parent->count(); ++i)
-        out << parent->item(i)->text();
-    return out;
-}
-
-} // namespace
-
-class TestCategoryView : public QObject
+class TestCategoryView : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    std::unique_ptr<MainWindow> m_w;
 
-    QString file(const QString& name) const { return m_dir.filePath("files/" + name); }
-
-    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
-    ListModel& model() const { return view()->listModel(); }
-    Catalogue& cat() const { return m_w->catalogue(); }
-    QTreeView* docsTree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
-    QTreeView* details() const { return m_w->findChild<QTreeView*>("ListDetails"); }
     QListView* icons() const { return m_w->findChild<QListView*>("ListIcons"); }
-    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
     QMenu* menu(const char* name) const { return m_w->findChild<QMenu*>(name); }
 
     void showWindow()
@@ -107,14 +79,6 @@ class TestCategoryView : public QObject
         return out;
     }
 
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
-
     void select(TreeNode* node) { docsTree()->setCurrentIndex(cat().nodes().indexOf(node)); }
 
     // Every row must refer to a node that is still in the tree.
@@ -133,8 +97,7 @@ class TestCategoryView : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        QDir(m_dir.path()).removeRecursively();
+        makeFolder("view");
         QDir().mkpath(file("folder"));
         for (const char* name : {"notes.txt", "Apple.txt", "banana.txt", "deep.txt"})
             QVERIFY(TestUtil::writeFile(file(name), "x"));
@@ -150,16 +113,13 @@ private Q_SLOTS:
             TestUtil::catalogueLine("Apple", 1, file("Apple.txt"), "2", "a") +
             TestUtil::catalogueLine("cherry", 1, "https://c.example/", "4", "c") +
             TestUtil::catalogueLine("Loose", 0, file("notes.txt"), "2", "root entry");
-        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
+        QVERIFY(TestUtil::writeFile(catalogueFile(), data));
         // Each test starts from the default settings, not from what the
         // window of the one before saved (the option ticks among them).
         QFile::remove(SettingsStore::defaultFileName());
         MessageDialogs::setHandler(
             [](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir.path());
-        m_w->start(nullptr);
-        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
+        openWindow(Show::Hidden);
     }
 
     void cleanup() { m_w.reset(); }
@@ -296,8 +256,9 @@ private Q_SLOTS:
         MessageDialogs::setHandler([&](QMessageBox::Icon, const QString&) {
             return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         });
-        Opening::ScopedPickFile pick(
-            [&](const QString&, const QString&) { return file("Apple.txt"); });
+        TestUtil::ScopedOverride pick(Opening::pickFileHook(), [&](const QString&, const QString&) {
+            return file("Apple.txt");
+        });
         view()->listCategory(work);
         QTRY_VERIFY(answers.isEmpty());
         QCOMPARE(column(0), (QStringList{"Notes", "Site", "Sub"}));
@@ -431,7 +392,7 @@ private Q_SLOTS:
 
         // The saved catalogue keeps the sorted order.
         m_w->finish();
-        QFile f(m_dir.filePath("quillmere.dat"));
+        QFile f(catalogueFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray saved = f.readAll();
         QVERIFY(saved.indexOf("Sub\0", 0) < saved.indexOf("Notes\0"));
@@ -685,11 +646,8 @@ private Q_SLOTS:
         QByteArray data;
         for (int level = 0; level <= MaxCatalogueDepth; ++level)
             data += TestUtil::catalogueLine("n", level, {}, "1");
-        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir.path());
-        m_w->start(nullptr);
-        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
+        QVERIFY(TestUtil::writeFile(catalogueFile(), data));
+        openWindow(Show::Hidden);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
         action("acExpandAll")->trigger();

@@ -57,21 +57,6 @@ private:
     QProcess m_process;
 };
 
-// Answers every message box, keeping its text.
-class AnsweredMessages
-{
-public:
-    AnsweredMessages()
-    {
-        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
-            texts << text;
-            return QMessageBox::Ok;
-        });
-    }
-    ~AnsweredMessages() { MessageDialogs::setHandler({}); }
-    QStringList texts;
-};
-
 const QString TakenD = "Unable to assign <Ctrl+Alt+D> as hotkey.\n"
                        "You can assign other key combination.";
 
@@ -216,11 +201,11 @@ private Q_SLOTS:
         QFETCH(QString, keys);
         QFETCH(int, word);
         QFETCH(QString, text);
-        AnsweredMessages messages;
+        TestUtil::MessageAnswers messages(QMessageBox::Ok);
         auto w = start();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QCOMPARE(typeHotKey(*w, keys), std::make_pair(word, text));
-        QVERIFY(messages.texts.isEmpty());
+        QVERIFY(messages.asked.isEmpty());
         QCOMPARE(showText(*w), "Show\t" + text);
         pressRestoresHidden(*w, keys);
     }
@@ -230,7 +215,7 @@ private Q_SLOTS:
     // works; asking for the taken one again leaves it in force.
     void keyHeldByAnotherClient()
     {
-        AnsweredMessages messages;
+        TestUtil::MessageAnswers messages(QMessageBox::Ok);
         auto holder = std::make_unique<KeyHolder>();
         QCOMPARE(holder->grab(KeysymD, {CtrlAltCapsLock}), QString("grabbed"));
         auto w = start();
@@ -257,11 +242,11 @@ private Q_SLOTS:
         });
         w->findChild<QAction*>("acOptions")->trigger();
         QVERIFY(offered);
-        QCOMPARE(messages.texts, QStringList{TakenD});
+        QCOMPARE(messages.asked, QStringList{TakenD});
         stored.sync();
         QCOMPARE(stored.value("HotKey").toInt(), 49220);
         QCOMPARE(showText(*w), QString("Show"));
-        messages.texts.clear();
+        messages.asked.clear();
         // Cleared by the user, it is given up.
         QTimer::singleShot(0, w.get(), [&] {
             auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget());
@@ -271,16 +256,16 @@ private Q_SLOTS:
             QTest::mouseClick(dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
         });
         w->findChild<QAction*>("acOptions")->trigger();
-        QVERIFY(messages.texts.isEmpty());
+        QVERIFY(messages.asked.isEmpty());
         stored.sync();
         QCOMPARE(stored.value("HotKey").toInt(), 0);
 
         chooseHotKey(*w, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_K));
         QCOMPARE(showText(*w), QString("Show\tCtrl+Alt+K"));
-        QVERIFY(messages.texts.isEmpty());
+        QVERIFY(messages.asked.isEmpty());
 
         chooseHotKey(*w, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_D));
-        QCOMPARE(messages.texts, QStringList{TakenD});
+        QCOMPARE(messages.asked, QStringList{TakenD});
         QCOMPARE(showText(*w), QString("Show\tCtrl+Alt+K"));
         stored.sync();
         QCOMPARE(stored.value("HotKey").toInt(), 0x4000 | 0x8000 | 'K');
@@ -295,7 +280,7 @@ private Q_SLOTS:
         // Once the other client lets go, the combination can be had.
         holder.reset();
         chooseHotKey(*w, QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_D));
-        QCOMPARE(messages.texts.size(), 1);
+        QCOMPARE(messages.asked.size(), 1);
         QCOMPARE(showText(*w), QString("Show\tCtrl+Alt+D"));
         pressRestoresHidden(*w, "ctrl+alt+d");
     }

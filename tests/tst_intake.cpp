@@ -32,107 +32,24 @@
 
 #include "testutil/TestUtil.h"
 
-namespace
-{
+using TestUtil::child;
+using TestUtil::childTexts;
+using TestUtil::FolderMenuAnswers;
 
-QStringList childTexts(const TreeNode* parent)
-{
-    QStringList out;
-    for (int i = 0; parent && i < parent->count(); ++i)
-        out << parent->item(i)->text();
-    return out;
-}
-
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; parent && i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-// Answers the folder menu each time it opens with the next of Answers: an
-// action's object name, or "Escape".
-class FolderMenuAnswers : public QObject
-{
-public:
-    explicit FolderMenuAnswers(QStringList answers) : m_answers(std::move(answers))
-    {
-        qApp->installEventFilter(this);
-    }
-    ~FolderMenuAnswers() override { qApp->removeEventFilter(this); }
-    QList<QPoint> shownAt;
-    QStringList firstLines; // each time: the text of the first line, "(enabled)" when it is
-    QStringList entries;    // the last time: the object names of the lines
-    int left() const { return int(m_answers.size()); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto* menu = qobject_cast<QMenu*>(watched);
-        if (event->type() == QEvent::Show && menu &&
-            menu->objectName() == QLatin1String("DragFolderMenu") && !m_answers.isEmpty()) {
-            shownAt << menu->pos();
-            const QList<QAction*> lines = menu->actions();
-            firstLines << lines.value(0)->text() +
-                              (lines.value(0)->isEnabled() ? " (enabled)" : QString());
-            entries.clear();
-            for (QAction* a : lines)
-                entries << (a->isSeparator() ? "-" : a->objectName());
-            const QString answer = m_answers.takeFirst();
-            QTimer::singleShot(0, menu, [menu, answer] {
-                if (answer == QLatin1String("Escape")) {
-                    QTest::keyClick(menu, Qt::Key_Escape);
-                    return;
-                }
-                for (QAction* a : menu->actions())
-                    if (a->objectName() == answer)
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(a).center());
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QStringList m_answers;
-};
-
-} // namespace
-
-class TestIntake : public QObject
+class TestIntake : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    std::unique_ptr<MainWindow> m_w;
     QStringList m_messages;
 
-    QString file(const QString& name) const { return m_dir.filePath("files/" + name); }
-    Catalogue& cat() const { return m_w->catalogue(); }
-    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
     Intake* intake() const { return m_w->findChild<Intake*>(); }
     QTreeView* tree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
     QWidget* strip() const { return m_w->findChild<QWidget*>("TargetWin"); }
     QLabel* marker() const { return m_w->findChild<QLabel*>("TargetMarker"); }
-    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
-
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
 
     void start(const QByteArray& data)
     {
-        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir.path());
-        m_w->start(nullptr);
-        m_w->resize(800, 500);
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        writeCatalogue(data);
+        openWindow();
         tree()->expandAll();
     }
 
@@ -204,8 +121,7 @@ class TestIntake : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        QDir(m_dir.path()).removeRecursively();
+        makeFolder("intake");
         QDir().mkpath(file("folder/Sub/Deeper"));
         QDir().mkpath(file("empty"));
         for (const char* name : {"notes.txt", "Apple.txt", "a.txt", "B.txt", "c.txt",
@@ -639,9 +555,10 @@ private Q_SLOTS:
         TreeNode* fruit = root("Fruit");
         TreeNode* work = root("Work");
         const QStringList three{file("a.txt"), file("B.txt"), file("c.txt")};
-        Intake::ScopedPickFiles pick([&](const QString& title, const QString&) {
-            return title == "Add file" ? three : QStringList();
-        });
+        TestUtil::ScopedOverride pick(Intake::pickFilesHook(),
+                                      [&](const QString& title, const QString&) {
+                                          return title == "Add file" ? three : QStringList();
+                                      });
         QVERIFY(action("acNewDoc")->isEnabled());
         action("acNewDoc")->trigger();
         QVERIFY(intake()->placementMode());
@@ -673,14 +590,16 @@ private Q_SLOTS:
         // Empty space below the rows: the main category. A second "Add
         // file..." replaces the waiting files; any button completes.
         action("acNewDoc")->trigger();
-        Intake::ScopedPickFiles one(
-            [&](const QString&, const QString&) { return QStringList{file("notes.txt")}; });
+        TestUtil::ScopedOverride one(Intake::pickFilesHook(), [&](const QString&, const QString&) {
+            return QStringList{file("notes.txt")};
+        });
         action("acNewDoc")->trigger();
         QTest::mouseClick(port, Qt::RightButton, {}, QPoint(30, port->height() - 5));
         QVERIFY(done.count() > 1 || done.wait(5000));
         QCOMPARE(childTexts(work), (QStringList{"Notes", "Sub", "notes.txt"}));
         // Cancelling the file dialog starts nothing.
-        Intake::ScopedPickFiles none([](const QString&, const QString&) { return QStringList(); });
+        TestUtil::ScopedOverride none(Intake::pickFilesHook(),
+                                      [](const QString&, const QString&) { return QStringList(); });
         action("acNewDoc")->trigger();
         QVERIFY(!intake()->placementMode());
         QVERIFY(!marker()->isVisible());
@@ -696,21 +615,22 @@ private Q_SLOTS:
             };
         };
         {
-            Intake::ScopedPickFiles pick(pickFrom(file("folder/One.txt")));
+            TestUtil::ScopedOverride pick(Intake::pickFilesHook(),
+                                          pickFrom(file("folder/One.txt")));
             action("acNewDoc")->trigger();
             action("acNewDoc")->trigger();
         }
         {
             // A cancel changes nothing.
-            Intake::ScopedPickFiles cancel(pickFrom(QString()));
+            TestUtil::ScopedOverride cancel(Intake::pickFilesHook(), pickFrom(QString()));
             action("acNewDoc")->trigger();
         }
         QCOMPARE(startedIn, (QStringList{QDir::homePath(), file("folder"), file("folder")}));
         // The next run starts there too; once the folder is gone, at home.
-        const QByteArray data = TestUtil::readFile(m_dir.filePath("quillmere.dat"));
+        const QByteArray data = TestUtil::readFile(catalogueFile());
         m_w.reset();
         start(data);
-        Intake::ScopedPickFiles cancel(pickFrom(QString()));
+        TestUtil::ScopedOverride cancel(Intake::pickFilesHook(), pickFrom(QString()));
         action("acNewDoc")->trigger();
         QVERIFY(QDir(file("folder")).removeRecursively());
         action("acNewDoc")->trigger();

@@ -21,86 +21,20 @@
 
 #include "testutil/TestUtil.h"
 
-namespace
-{
+using TestUtil::child;
+using TestUtil::childTexts;
+using TestUtil::FolderMenuAnswers;
 
-QStringList childTexts(const TreeNode* parent)
-{
-    QStringList out;
-    for (int i = 0; parent && i < parent->count(); ++i)
-        out << parent->item(i)->text();
-    return out;
-}
-
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; parent && i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-// Answers the folder menu each time it opens with the next answer: an
-// action's object name, or "Escape".
-class FolderMenuAnswers : public QObject
-{
-public:
-    explicit FolderMenuAnswers(QStringList answers) : m_answers(std::move(answers))
-    {
-        qApp->installEventFilter(this);
-    }
-    ~FolderMenuAnswers() override { qApp->removeEventFilter(this); }
-    int left() const { return int(m_answers.size()); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto* menu = qobject_cast<QMenu*>(watched);
-        if (event->type() == QEvent::Show && menu &&
-            menu->objectName() == QLatin1String("DragFolderMenu") && !m_answers.isEmpty()) {
-            const QString answer = m_answers.takeFirst();
-            QTimer::singleShot(0, menu, [menu, answer] {
-                if (answer == QLatin1String("Escape")) {
-                    QTest::keyClick(menu, Qt::Key_Escape);
-                    return;
-                }
-                for (QAction* a : menu->actions())
-                    if (a->objectName() == answer)
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(a).center());
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QStringList m_answers;
-};
-
-} // namespace
-
-class TestIntakeX11 : public QObject
+class TestIntakeX11 : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    std::unique_ptr<MainWindow> m_w;
     QStringList m_messages;
     QString m_source;
 
-    QString file(const QString& name) const { return m_dir.filePath("files/" + name); }
-    Catalogue& cat() const { return m_w->catalogue(); }
     Intake* intake() const { return m_w->findChild<Intake*>(); }
     QTreeView* tree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
     QWidget* strip() const { return m_w->findChild<QWidget*>("TargetWin"); }
     QLabel* marker() const { return m_w->findChild<QLabel*>("TargetMarker"); }
-
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
 
     // A node's tree row on the screen; on the strip, level with the row.
     QPoint rowOnScreen(TreeNode* node) const
@@ -205,8 +139,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        QDir(m_dir.path()).removeRecursively();
+        makeFolder("intake");
         QDir().mkpath(file("folder/Sub"));
         QDir().mkpath(file("other"));
         QDir().mkpath(file("skipped"));
@@ -219,15 +152,12 @@ private Q_SLOTS:
             m_messages << text;
             return QMessageBox::Ok;
         });
-        QVERIFY(
-            TestUtil::writeFile(m_dir.filePath("quillmere.dat"),
-                                TestUtil::catalogueLine("Work", 0, {}, "1") +
-                                    TestUtil::catalogueLine("Sub", 1, {}, "1") +
-                                    TestUtil::catalogueLine("Fruit", 0, {}, "1") +
-                                    TestUtil::catalogueLine("Apple", 1, file("Apple.txt"), "2")));
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir.path());
-        m_w->start(nullptr);
+        QVERIFY(TestUtil::writeFile(
+            catalogueFile(), TestUtil::catalogueLine("Work", 0, {}, "1") +
+                                 TestUtil::catalogueLine("Sub", 1, {}, "1") +
+                                 TestUtil::catalogueLine("Fruit", 0, {}, "1") +
+                                 TestUtil::catalogueLine("Apple", 1, file("Apple.txt"), "2")));
+        openWindow(Show::Hidden);
         m_w->setGeometry(300, 60, 760, 480);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));

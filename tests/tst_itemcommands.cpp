@@ -31,91 +31,18 @@
 
 using MessageDialogs::BalloonDialog;
 
-namespace
-{
+using TestUtil::child;
+using TestUtil::childTexts;
 
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-QStringList childTexts(const TreeNode* parent)
-{
-    QStringList out;
-    for (int i = 0; i < parent->count(); ++i)
-        out << parent->item(i)->text();
-    return out;
-}
-
-} // namespace
-
-class TestItemCommands : public QObject
+class TestItemCommands : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    // Inside the data folder, so that the home trash (on the same file
-    // system) takes the deleted files.
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MainWindow> m_w;
-    std::deque<QMessageBox::StandardButton> m_answers; // Yes when empty
-    static inline QStringList s_opened;                // what the desktop was asked to open
-    QStringList m_asked;
+    // The catalogue's folder lies inside the data folder, so that the home
+    // trash (on the same file system) takes the deleted files.
+    std::optional<TestUtil::MessageAnswers> m_messages; // Yes when no answer is queued
+    static inline QStringList s_opened;                 // what the desktop was asked to open
 
-    QString file(const QString& name) const { return m_dir->filePath("files/" + name); }
     QString trash() const { return FileUtils::homeTrashFolder(); }
-    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
-    ListModel& model() const { return view()->listModel(); }
-    Catalogue& cat() const { return m_w->catalogue(); }
-    QTreeView* docsTree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
-    QTreeView* details() const { return m_w->findChild<QTreeView*>("ListDetails"); }
-    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
-
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
-    bool inTree(const TreeNode* node) const
-    {
-        for (TreeNode* n = cat().nodes().getFirstNode(); n; n = n->getNext())
-            if (n == node)
-                return true;
-        return false;
-    }
-    QStringList listed() const
-    {
-        QStringList out;
-        for (TreeNode* n : model().rows())
-            out << n->text();
-        return out;
-    }
-
-    // The tree with the keyboard and node selected, as a user clicks it.
-    void treeSelect(TreeNode* node)
-    {
-        docsTree()->setFocus();
-        docsTree()->setCurrentIndex(cat().nodes().indexOf(node));
-    }
-    // The list with the keyboard and node's row selected.
-    void listSelect(TreeNode* node)
-    {
-        const int row = model().rowOf(node);
-        QVERIFY(row >= 0);
-        details()->setFocus();
-        details()->setCurrentIndex(model().index(row, 0));
-    }
-    // Every row refers to a node that is still in the tree.
-    bool rowsAreLive() const
-    {
-        for (int r = 0; r < model().rowCount(); ++r)
-            if (!inTree(model().node(r)))
-                return false;
-        return true;
-    }
     QLineEdit* editor(QAbstractItemView* v) const
     {
         auto* e = v->viewport()->findChild<QLineEdit*>();
@@ -131,56 +58,32 @@ private Q_SLOTS:
 
     void init()
     {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        QVERIFY(QDir().mkpath(data));
-        m_dir = std::make_unique<QTemporaryDir>(data + "/items-XXXXXX");
-        QVERIFY(m_dir->isValid());
+        makeFolder("items");
         QDir(trash()).removeRecursively();
         QDir().mkpath(file("doc/inner"));
-        QDir().mkpath(file("doc2"));
-        for (const char* name : {"notes.txt", "banana.txt", "doc/inner.txt", "doc2/x.txt"})
-            QVERIFY(TestUtil::writeFile(file(name), "x"));
-        const QByteArray data2 =
-            TestUtil::catalogueLine("Work", 0, {}, "1", "mine") +
-            TestUtil::catalogueLine("Notes", 1, file("notes.txt"), "2", "about notes") +
-            TestUtil::catalogueLine("Notes again", 1, file("notes.txt"), "2") +
-            TestUtil::catalogueLine("Sub", 1, {}, "1") +
-            TestUtil::catalogueLine("Folder", 2, file("doc"), "3") +
-            TestUtil::catalogueLine("Inner", 2, file("doc/inner.txt"), "2") +
-            TestUtil::catalogueLine("Sibling", 2, file("doc2/x.txt"), "2") +
-            TestUtil::catalogueLine("Site", 1, "https://example.org/", "4") +
-            TestUtil::catalogueLine("Fruit", 0, {}, "1") +
-            TestUtil::catalogueLine("banana", 1, file("banana.txt"), "2", "yellow") +
-            TestUtil::catalogueLine("Empty", 0, {}, "1") +
-            TestUtil::catalogueLine("Far", 0, {}, "1") +
-            TestUtil::catalogueLine("Notes elsewhere", 1, file("notes.txt"), "2");
-        QVERIFY(TestUtil::writeFile(m_dir->filePath("quillmere.dat"), data2));
-        m_answers.clear();
-        m_asked.clear();
+        writeFiles({"notes.txt", "banana.txt", "doc/inner.txt", "doc2/x.txt"}, "x");
+        writeCatalogue(TestUtil::catalogueLine("Work", 0, {}, "1", "mine") +
+                       TestUtil::catalogueLine("Notes", 1, file("notes.txt"), "2", "about notes") +
+                       TestUtil::catalogueLine("Notes again", 1, file("notes.txt"), "2") +
+                       TestUtil::catalogueLine("Sub", 1, {}, "1") +
+                       TestUtil::catalogueLine("Folder", 2, file("doc"), "3") +
+                       TestUtil::catalogueLine("Inner", 2, file("doc/inner.txt"), "2") +
+                       TestUtil::catalogueLine("Sibling", 2, file("doc2/x.txt"), "2") +
+                       TestUtil::catalogueLine("Site", 1, "https://example.org/", "4") +
+                       TestUtil::catalogueLine("Fruit", 0, {}, "1") +
+                       TestUtil::catalogueLine("banana", 1, file("banana.txt"), "2", "yellow") +
+                       TestUtil::catalogueLine("Empty", 0, {}, "1") +
+                       TestUtil::catalogueLine("Far", 0, {}, "1") +
+                       TestUtil::catalogueLine("Notes elsewhere", 1, file("notes.txt"), "2"));
+        m_messages.emplace();
         s_opened.clear();
-        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
-            m_asked << text;
-            if (m_answers.empty())
-                return QMessageBox::Yes;
-            const QMessageBox::StandardButton answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        });
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir->path());
-        m_w->start(nullptr);
-        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
-        FileOperations::installDialogs(m_w.get());
-        m_w->resize(800, 500);
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        openWindow(Show::Active, true);
     }
 
     void cleanup()
     {
-        m_w.reset();
-        MessageDialogs::setHandler({});
-        m_dir.reset();
+        reset();
+        m_messages.reset();
     }
 
     void addCategoryChoosesItsParent()
@@ -273,10 +176,10 @@ private Q_SLOTS:
         QCOMPARE(remove->shortcut(), QKeySequence(Qt::Key_Delete));
         QVERIFY(s_opened.isEmpty()); // the Enter that accepted the name opened nothing
         // The key now removes what has the keyboard.
-        m_answers = {QMessageBox::Yes};
+        m_messages->answers = {QMessageBox::Yes};
         listSelect(banana);
         QTest::keyClick(details(), Qt::Key_Delete);
-        QCOMPARE(m_asked, QStringList{"Remove \"Banana\" ?"});
+        QCOMPARE(m_messages->asked, QStringList{"Remove \"Banana\" ?"});
         QVERIFY(!inTree(banana));
     }
 
@@ -364,7 +267,8 @@ private Q_SLOTS:
         QAction* properties = action("acProperties");
         QVERIFY(properties->isEnabled());
         QSignalSpy asked(properties, &QAction::triggered);
-        Properties::ScopedDialogHook cancel([](PropertiesDialog& dialog) { dialog.reject(); });
+        TestUtil::ScopedOverride cancel(Properties::dialogHook(),
+                                        [](PropertiesDialog& dialog) { dialog.reject(); });
         listSelect(child(work, "Notes"));
         QTest::keyClick(details(), Qt::Key_Return, Qt::AltModifier);
         treeSelect(child(work, "Notes"));
@@ -428,14 +332,14 @@ private Q_SLOTS:
         treeSelect(work);
         action("acRemoveItem")->trigger();
         action("acDeleteFromDisk")->trigger();
-        QVERIFY(m_asked.isEmpty());
+        QVERIFY(m_messages->asked.isEmpty());
         QVERIFY(inTree(work));
 
         TreeNode* sub = child(work, "Sub");
         treeSelect(sub);
-        m_answers = {QMessageBox::No};
+        m_messages->answers = {QMessageBox::No};
         action("acRemoveItem")->trigger();
-        QCOMPARE(m_asked, QStringList{"Remove \"Sub\" from the program?"});
+        QCOMPARE(m_messages->asked, QStringList{"Remove \"Sub\" from the program?"});
         QVERIFY(inTree(sub));
         action("acRemoveItem")->trigger(); // Yes: with everything in it
         QVERIFY(!inTree(sub));
@@ -451,12 +355,12 @@ private Q_SLOTS:
         QCOMPARE(view()->listedNode(), root("Empty"));
 
         // From the list: the list's question; a category row lists the tree's selection.
-        m_asked.clear();
+        m_messages->asked.clear();
         TreeNode* far = root("Far");
         treeSelect(work);
         listSelect(child(work, "Site"));
         action("acRemoveItem")->trigger();
-        QCOMPARE(m_asked, QStringList{"Remove \"Site\" ?"});
+        QCOMPARE(m_messages->asked, QStringList{"Remove \"Site\" ?"});
         QCOMPARE(listed(), (QStringList{"Notes", "Notes again"}));
         treeSelect(far);
         listSelect(far->getFirstChild());
@@ -465,11 +369,11 @@ private Q_SLOTS:
         QCOMPARE(view()->listedNode(), far);
         QVERIFY(listed().isEmpty());
         // Without a focused view nothing happens.
-        m_asked.clear();
+        m_messages->asked.clear();
         treeSelect(work);
         m_w->findChild<QToolButton*>("btnView")->setFocus();
         action("acRemoveItem")->trigger();
-        QVERIFY(m_asked.isEmpty());
+        QVERIFY(m_messages->asked.isEmpty());
     }
 
     void removeQuestionStandsAtTheRemoveButton()
@@ -505,12 +409,13 @@ private Q_SLOTS:
         TreeNode* elsewhere = root("Far")->getFirstChild();
         // No: only the selected link goes.
         treeSelect(notes);
-        m_answers = {QMessageBox::Yes, QMessageBox::No};
+        m_messages->answers = {QMessageBox::Yes, QMessageBox::No};
         action("acDeleteFromDisk")->trigger();
-        QCOMPARE(m_asked.size(), 2);
-        QVERIFY(m_asked[0].contains(file("notes.txt")));
-        QCOMPARE(m_asked[1], QString("There are yet links to deleted file from the program.\n"
-                                     "Remove all links to this file?"));
+        QCOMPARE(m_messages->asked.size(), 2);
+        QVERIFY(m_messages->asked[0].contains(file("notes.txt")));
+        QCOMPARE(m_messages->asked[1],
+                 QString("There are yet links to deleted file from the program.\n"
+                         "Remove all links to this file?"));
         QVERIFY(!inTree(notes));
         QVERIFY(inTree(again) && inTree(elsewhere));
         QVERIFY(!QFile::exists(file("notes.txt")));
@@ -521,17 +426,17 @@ private Q_SLOTS:
         QCOMPARE(listed(), childTexts(work));
 
         // The target is gone now: the command does nothing and asks nothing.
-        m_asked.clear();
+        m_messages->asked.clear();
         treeSelect(again);
         action("acDeleteFromDisk")->trigger();
-        QVERIFY(m_asked.isEmpty());
+        QVERIFY(m_messages->asked.isEmpty());
         QVERIFY(inTree(again));
         // Categories and hyperlinks are not deleted from disk.
         treeSelect(child(work, "Site"));
         action("acDeleteFromDisk")->trigger();
         treeSelect(child(work, "Sub"));
         action("acDeleteFromDisk")->trigger();
-        QVERIFY(m_asked.isEmpty());
+        QVERIFY(m_messages->asked.isEmpty());
         QVERIFY(inTree(child(work, "Site")) && inTree(child(work, "Sub")));
 
         // Two adjacent links to one file: Yes removes both, and the one elsewhere.
@@ -557,8 +462,8 @@ private Q_SLOTS:
         treeSelect(sub);
         listSelect(folder);
         action("acDeleteFromDisk")->trigger(); // Yes, Yes
-        QCOMPARE(m_asked.size(), 2);
-        QVERIFY(m_asked[0].contains("the folder"));
+        QCOMPARE(m_messages->asked.size(), 2);
+        QVERIFY(m_messages->asked[0].contains("the folder"));
         QCOMPARE(childTexts(sub), QStringList{"Sibling"}); // doc2 is not inside doc
         QVERIFY(inTree(sibling));
         QVERIFY(QFileInfo(trash() + "/files/doc/inner.txt").isFile());
@@ -590,7 +495,7 @@ private Q_SLOTS:
         if (fromList)
             listSelect(link);
         action("acDeleteFromDisk")->trigger(); // Yes to the trash, Yes to the links
-        QCOMPARE(m_asked.size(), 2);
+        QCOMPARE(m_messages->asked.size(), 2);
         QVERIFY(QFile::exists(trash() + "/files/notes.txt"));
         for (const char* name : {"Notes", "Notes again", "Notes elsewhere"})
             for (TreeNode* n = cat().nodes().getFirstNode(); n; n = n->getNext())
@@ -622,7 +527,7 @@ private Q_SLOTS:
         QCOMPARE(view()->listedNode(), sub);
         listSelect(child(sub, "Folder"));
         action("acDeleteFromDisk")->trigger();
-        QCOMPARE(m_asked.size(), 2);
+        QCOMPARE(m_messages->asked.size(), 2);
         QVERIFY(!child(sub, "Folder") && !child(sub, "Inner"));
         QVERIFY(inTree(work));
         QVERIFY(child(sub, "Sibling"));
@@ -638,22 +543,22 @@ private Q_SLOTS:
         const QString settings =
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Velmarch";
         QVERIFY(QDir().mkpath(settings));
-        const QString dataParent = QFileInfo(m_dir->path()).path();
-        for (const QString& folder : {m_dir->path(), dataParent, settings}) {
+        const QString dataParent = QFileInfo(path()).path();
+        for (const QString& folder : {path(), dataParent, settings}) {
             TreeNode* entry = cat().addLinkNode(folder, root("Empty"), {}, false);
             QCOMPARE(entry->data()->kind, NodeKind::Folder);
             treeSelect(entry);
-            m_asked.clear();
+            m_messages->asked.clear();
             action("acDeleteFromDisk")->trigger();
-            QCOMPARE(m_asked.size(), 1);
-            QVERIFY2(m_asked[0].startsWith("\"" + folder +
-                                           "\" cannot be deleted: the program "
-                                           "keeps"),
-                     qPrintable(m_asked[0]));
+            QCOMPARE(m_messages->asked.size(), 1);
+            QVERIFY2(m_messages->asked[0].startsWith("\"" + folder +
+                                                     "\" cannot be deleted: the program "
+                                                     "keeps"),
+                     qPrintable(m_messages->asked[0]));
             QVERIFY(QDir(folder).exists());
             QVERIFY(inTree(entry));
         }
-        QVERIFY(QFile::exists(m_dir->filePath("quillmere.dat")));
+        QVERIFY(QFile::exists(catalogueFile()));
         // Beside them, a folder may go.
         QVERIFY(QDir().mkpath(file("other")));
         treeSelect(cat().addLinkNode(file("other"), root("Empty"), {}, false));
@@ -668,8 +573,8 @@ private Q_SLOTS:
         TreeNode* banana = root("Fruit")->getFirstChild();
         treeSelect(banana);
         action("acDeleteFromDisk")->trigger();
-        QCOMPARE(m_asked.size(), 2); // the confirmation, then why it failed
-        QVERIFY2(m_asked[1].contains("trash"), qPrintable(m_asked[1]));
+        QCOMPARE(m_messages->asked.size(), 2); // the confirmation, then why it failed
+        QVERIFY2(m_messages->asked[1].contains("trash"), qPrintable(m_messages->asked[1]));
         QVERIFY(QFile::exists(file("banana.txt")));
         QVERIFY(inTree(banana));
         QFile::remove(trash());

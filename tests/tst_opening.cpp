@@ -399,11 +399,12 @@ private Q_SLOTS:
         QVERIFY(show(*w));
         QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
         QString titleAsked, folderOffered;
-        Opening::ScopedPickFile pick([&](const QString& title, const QString& folder) {
-            titleAsked = title;
-            folderOffered = folder;
-            return path("moved/report.txt");
-        });
+        TestUtil::ScopedOverride pick(Opening::pickFileHook(),
+                                      [&](const QString& title, const QString& folder) {
+                                          titleAsked = title;
+                                          folderOffered = folder;
+                                          return path("moved/report.txt");
+                                      });
         TreeNode* report = nodeNamed(*w, "Report");
         docsTree(*w)->setCurrentIndex(treeIndex(*w, report));
         QFile::remove(path("docs/report.txt"));
@@ -450,7 +451,8 @@ private Q_SLOTS:
         auto w = start();
         QVERIFY(show(*w));
         QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
-        Opening::ScopedPickFile pick([&](const QString&, const QString&) { return picked; });
+        TestUtil::ScopedOverride pick(Opening::pickFileHook(),
+                                      [&](const QString&, const QString&) { return picked; });
         TreeNode* work = nodeNamed(*w, "Work");
         const int before = work->count();
         TreeNode* report = nodeNamed(*w, "Report");
@@ -547,10 +549,11 @@ private Q_SLOTS:
             start(TestUtil::catalogueLine("Lost", 1, path("docs/sub/gone/deeper/lost.txt"), "2"));
         QVERIFY(show(*w));
         QString folderOffered;
-        Opening::ScopedPickFile pick([&](const QString&, const QString& folder) {
-            folderOffered = folder;
-            return QString();
-        });
+        TestUtil::ScopedOverride pick(Opening::pickFileHook(),
+                                      [&](const QString&, const QString& folder) {
+                                          folderOffered = folder;
+                                          return QString();
+                                      });
         // Selected while the option is off, so the double click asks.
         TreeNode* lost = nodeNamed(*w, "Lost");
         docsTree(*w)->setCurrentIndex(treeIndex(*w, lost));
@@ -570,7 +573,8 @@ private Q_SLOTS:
         auto w = start(TestUtil::catalogueLine("Lost", 1, path("docs/lost.txt"), "2"));
         QVERIFY(show(*w));
         QVERIFY(switchOn(action(*w, "acRemoveOnAbsent")));
-        Opening::ScopedPickFile pick([](const QString&, const QString&) { return QString(); });
+        TestUtil::ScopedOverride pick(Opening::pickFileHook(),
+                                      [](const QString&, const QString&) { return QString(); });
         m_answer = QMessageBox::Yes;
         // Down from the category above it, with the keyboard.
         const QModelIndex inner = treeIndex(*w, nodeNamed(*w, "Inner"));

@@ -68,7 +68,7 @@ class TestProperties : public QObject
     {
         target(n);
         bool shown = false;
-        Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+        TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
             shown = true;
             act(d);
             if (d.isVisible()) // the user gives up
@@ -496,7 +496,7 @@ private Q_SLOTS:
         list->setFocus();
         list->setCurrentIndex(row);
         bool shown = false;
-        Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+        TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
             shown = true;
             if (builtIn) {
                 gone = true;

@@ -8,6 +8,7 @@
 #include "forms/LocateDialog.h"
 #include "forms/MainWindow.h"
 #include "forms/PropertiesDialog.h"
+#include "forms/main/CategoryView.h"
 #include "forms/main/Properties.h"
 #include "forms/main/Relinking.h"
 #include "utils/Desktop.h"
@@ -110,17 +111,18 @@ class TestRelinking : public QObject
     }
 
     // Answers the assistant with its best place once its search is through.
-    static Relinking::ScopedDialogHook takeTheBest(QStringList* offered, bool cancel = false)
+    static TestUtil::ScopedOverride<Relinking::DialogHook> takeTheBest(QStringList* offered,
+                                                                       bool cancel = false)
     {
-        return Relinking::ScopedDialogHook([offered, cancel](QDialog& d) {
-            auto& dialog = static_cast<LocateDialog&>(d);
-            whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
-                auto* list = dialog.findChild<QTreeWidget*>("Candidates");
-                for (int i = 0; i < list->topLevelItemCount(); ++i)
-                    *offered << list->topLevelItem(i)->text(0);
-                click(dialog.findChild<QPushButton*>(cancel ? "btnCancel" : "btnRelink"));
-            });
-        });
+        return {Relinking::dialogHook(), [offered, cancel](QDialog& d) {
+                    auto& dialog = static_cast<LocateDialog&>(d);
+                    whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
+                        auto* list = dialog.findChild<QTreeWidget*>("Candidates");
+                        for (int i = 0; i < list->topLevelItemCount(); ++i)
+                            *offered << list->topLevelItem(i)->text(0);
+                        click(dialog.findChild<QPushButton*>(cancel ? "btnCancel" : "btnRelink"));
+                    });
+                }};
     }
 
 private Q_SLOTS:
@@ -155,10 +157,11 @@ private Q_SLOTS:
     {
         learnThenMove();
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QStringList listed, candidates, afterRelink;
         bool ran = false;
-        Relinking::ScopedDialogHook hook([&](QDialog& d) {
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
             whenDone(dialog, dialog.done(), [&] {
                 auto* list = dialog.findChild<QTreeWidget*>("MissingLinks");
@@ -206,6 +209,96 @@ private Q_SLOTS:
         QVERIFY(beach->imageIndex() != int(imgMissing));
     }
 
+    // The repairs of "Check all links" are steps of their own: undo puts the
+    // removed entry back, then the old locations (tree, list and saved file
+    // as before); redo makes both again.
+    void checkAllLinksRepairsGoBackAndForth()
+    {
+        learnThenMove();
+        auto w = start();
+        Catalogue& cat = w->catalogue();
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
+        const QByteArray before = TestUtil::saveAndRead(cat);
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
+            auto& dialog = static_cast<CheckLinksDialog&>(d);
+            whenDone(dialog, dialog.done(), [&] {
+                click(dialog.findChild<QCheckBox*>("SelectAll"));
+                click(dialog.findChild<QPushButton*>("btnRelink"));
+                click(dialog.findChild<QPushButton*>("btnRemove"));
+                click(dialog.findChild<QPushButton*>("btnClose"));
+            });
+        });
+        w->findChild<QAction*>("acCheckLinks")->trigger();
+        QVERIFY(!nodeNamed(*w, "Project"));
+        QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
+        const QByteArray repaired = TestUtil::saveAndRead(cat);
+        TreeNode* files = nodeNamed(*w, "Files");
+        w->findChild<CategoryView*>()->listCategory(files);
+        const QStringList listedRepaired = TestUtil::listedTexts(*w);
+        QAction* undo = w->findChild<QAction*>("acUndo");
+        QAction* redo = w->findChild<QAction*>("acRedo");
+
+        QCOMPARE(undo->text(), QString("Undo Remove 1 entry"));
+        undo->trigger();
+        QCOMPARE(locationOf(*w, "Project"), home("Project"));
+        QCOMPARE(locationOf(*w, "Beach"), home("New/Photos/beach.jpg"));
+        QCOMPARE(undo->text(), QString("Undo Relink 4 entries"));
+        undo->trigger();
+        QCOMPARE(locationOf(*w, "Beach"), home("Old/Photos/beach.jpg"));
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report.txt"));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(files));
+        QCOMPARE(TestUtil::saveAndRead(cat), before);
+
+        redo->trigger();
+        redo->trigger();
+        QVERIFY(!redo->isEnabled());
+        QVERIFY(!nodeNamed(*w, "Project"));
+        QCOMPARE(locationOf(*w, "Report"), home("Docs/report (final).txt"));
+        QCOMPARE(TestUtil::listedTexts(*w), listedRepaired);
+        QCOMPARE(TestUtil::saveAndRead(cat), repaired);
+    }
+
+    // A relink through the assistant, with the others that moved the same
+    // way, is one step to undo and redo.
+    void relinkWithTheOthersGoesBackAndForth()
+    {
+        learnThenMove();
+        auto w = start();
+        Catalogue& cat = w->catalogue();
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
+        Desktop::setOpener([](const QString&) { return true; });
+        MessageDialogs::setHandler([](QMessageBox::Icon, const QString& text) {
+            return text.contains("not found") ? QMessageBox::Open : QMessageBox::Yes;
+        });
+        const QByteArray before = TestUtil::saveAndRead(cat);
+        QStringList offered;
+        auto hook = takeTheBest(&offered);
+        TreeNode* files = nodeNamed(*w, "Files");
+        w->findChild<CategoryView*>()->listCategory(files);
+        target(*w, nodeNamed(*w, "Beach"));
+        QTest::keyClick(w->findChild<QTreeView*>("DocsTree"), Qt::Key_Return);
+        QCOMPARE(locationOf(*w, "Dunes"), home("New/Photos/dunes.jpg"));
+        const QByteArray relinked = TestUtil::saveAndRead(cat);
+        QAction* undo = w->findChild<QAction*>("acUndo");
+
+        QCOMPARE(undo->text(), QString("Undo Relink \"Beach\""));
+        undo->trigger();
+        for (const char* name : {"Beach", "Hills", "Dunes"})
+            QCOMPARE(locationOf(*w, name), home("Old/Photos/" + QString(name).toLower() + ".jpg"));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(files));
+        QCOMPARE(TestUtil::saveAndRead(cat), before);
+
+        w->findChild<QAction*>("acRedo")->trigger();
+        for (const char* name : {"Beach", "Hills", "Dunes"})
+            QCOMPARE(locationOf(*w, name), home("New/Photos/" + QString(name).toLower() + ".jpg"));
+        QCOMPARE(TestUtil::listedTexts(*w), TestUtil::childTexts(files));
+        QCOMPARE(TestUtil::saveAndRead(cat), relinked);
+    }
+
     void checkAllLinksWithNothingMissing()
     {
         QVERIFY(TestUtil::writeFile(
@@ -213,9 +306,10 @@ private Q_SLOTS:
             TestUtil::catalogueLine("Files", 0, {}, "1") +
                 TestUtil::catalogueLine("Stays", 1, home("Docs/stays.txt"), "2")));
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QString status;
-        Relinking::ScopedDialogHook hook([&](QDialog& d) {
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
             whenDone(dialog, dialog.done(), [&] {
                 status = dialog.findChild<QLabel*>("Status")->text();
@@ -261,10 +355,11 @@ private Q_SLOTS:
         QCOMPARE(dialog.chosenPath(), home("Docs/renamed.txt"));
 
         // Browse... picks by hand; Cancel chooses nothing.
-        LocateDialog::ScopedPickPath pick([&](const QString& title, const QString& folder, bool) {
-            return title.contains("Report") && folder == home("Docs") ? home("Other/report.txt")
-                                                                      : QString();
-        });
+        TestUtil::ScopedOverride pick(
+            LocateDialog::pickPathHook(), [&](const QString& title, const QString& folder, bool) {
+                return title.contains("Report") && folder == home("Docs") ? home("Other/report.txt")
+                                                                          : QString();
+            });
         LocateDialog browsing(request, nullptr);
         QTimer::singleShot(0, &browsing,
                            [&] { click(browsing.findChild<QPushButton*>("btnBrowse")); });
@@ -283,7 +378,8 @@ private Q_SLOTS:
     {
         learnThenMove();
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QStringList opened;
         Desktop::setOpener([&opened](const QString& t) {
             opened << t;
@@ -331,7 +427,8 @@ private Q_SLOTS:
         QVERIFY(QDir().rename(home("New/Photos"), home("Old/Photos")));
         QVERIFY(QDir().mkpath(home("Project")));
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QAction* option = w->findChild<QAction*>("acRemoveOnAbsent");
         if (!option->isChecked())
             option->trigger();
@@ -364,13 +461,14 @@ private Q_SLOTS:
     {
         learnThenMove();
         auto w = start();
-        Relinking::ScopedSearchRoots roots({m_dir.filePath("home")});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(),
+                                       QStringList{m_dir.filePath("home")});
         QStringList offered;
         auto assistant = takeTheBest(&offered);
         QString note, located, refused;
         bool shown = false;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 shown = true;
                 note = d.findChild<QLabel*>("Label6")->text();
                 auto* location = d.findChild<QLineEdit*>("edLocation");
@@ -400,7 +498,7 @@ private Q_SLOTS:
         m_asked.clear();
         m_answer = QMessageBox::No;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/dunes.jpg"));
                 click(d.findChild<QPushButton*>("btnOK"));
             });
@@ -413,7 +511,7 @@ private Q_SLOTS:
         m_asked.clear();
         m_answer = QMessageBox::Yes;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(home("New/Photos/hills.jpg"));
                 click(d.findChild<QPushButton*>("btnOK"));
             });
@@ -425,7 +523,7 @@ private Q_SLOTS:
 
         bool locateShown = true;
         {
-            Properties::ScopedDialogHook hook([&](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [&](PropertiesDialog& d) {
                 locateShown = d.findChild<QPushButton*>("btnLocate") != nullptr;
                 d.reject();
             });
@@ -440,9 +538,9 @@ private Q_SLOTS:
         learnThenMove();
         auto w = start();
         // A large folder: a search that runs a while.
-        Relinking::ScopedSearchRoots roots({"/usr"});
+        TestUtil::ScopedOverride roots(Relinking::searchRootsOverride(), QStringList{"/usr"});
         bool closed = false;
-        Relinking::ScopedDialogHook hook([&](QDialog& d) {
+        TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             click(d.findChild<QPushButton*>("btnClose"));
             closed = true;
         });

@@ -32,47 +32,21 @@
 
 #include "testutil/TestUtil.h"
 
-namespace
-{
+using TestUtil::child;
 
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-} // namespace
-
-class TestSearch : public QObject
+class TestSearch : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    std::unique_ptr<MainWindow> m_w;
     QStringList m_asked;                          // questions, as the hook saw them
     QList<QMessageBox::StandardButton> m_answers; // the next answers, Yes when none
     int m_startHeight = 0;                        // the window's height after the start
 
-    Catalogue& cat() const { return m_w->catalogue(); }
-    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
-    ListModel& model() const { return view()->listModel(); }
-    QTreeView* docsTree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
-    QTreeView* details() const { return m_w->findChild<QTreeView*>("ListDetails"); }
-    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
     FindDialog* dialog() const { return m_w->findChild<FindDialog*>("FindDlg"); }
     QLineEdit* findText() const { return dialog()->findChild<QLineEdit*>("FindText"); }
     QCheckBox* matchCase() const { return dialog()->findChild<QCheckBox*>("MatchCase"); }
     QLineEdit* filter() const { return m_w->findChild<QLineEdit*>("FilterEdit"); }
     int findPos() const { return m_w->findChild<Search*>()->search().findPos(); }
 
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
     TreeNode* current() const { return NodeTree::nodeOf(docsTree()->currentIndex()); }
     void select(TreeNode* node) { docsTree()->setCurrentIndex(cat().nodes().indexOf(node)); }
     bool expanded(TreeNode* node) const
@@ -114,11 +88,10 @@ class TestSearch : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.filePath("files"));
-        const QString annual = m_dir.filePath("files/annual.pdf");
-        const QString card = m_dir.filePath("files/card.odt");
+        makeFolder("search");
+        QDir().mkpath(path("files"));
+        const QString annual = path("files/annual.pdf");
+        const QString card = path("files/card.odt");
         QVERIFY(TestUtil::writeFile(annual, "x"));
         QVERIFY(TestUtil::writeFile(card, "x"));
         // In full order after the built-in category (0) and its three links:
@@ -131,7 +104,7 @@ private Q_SLOTS:
             TestUtil::catalogueLine("Reports", 0, {}, "1") +
             TestUtil::catalogueLine("Résumé", 1, "https://cv.example/", "4", "Zürich office") +
             TestUtil::catalogueLine("Notes", 0, "https://example.org/notes", "4", "", "Open");
-        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
+        QVERIFY(TestUtil::writeFile(catalogueFile(), data));
         QFile::remove(SettingsStore::defaultFileName());
         m_asked.clear();
         m_answers.clear();
@@ -139,10 +112,7 @@ private Q_SLOTS:
             m_asked << text;
             return m_answers.isEmpty() ? QMessageBox::Yes : m_answers.takeFirst();
         });
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir.path());
-        m_w->start(nullptr);
-        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
+        openWindow(Show::Hidden);
         m_startHeight = m_w->height();
         m_w->resize(800, 500);
         m_w->show();
@@ -397,7 +367,7 @@ private Q_SLOTS:
         QTest::keyClicks(filter(), " card");
         QCOMPARE(names(), QStringList{"report card"});
         QCOMPARE(model().index(0, ListModel::colLocation).data(Qt::ToolTipRole).toString(),
-                 m_dir.filePath("files/card.odt") + "\nIn: Work / Old");
+                 path("files/card.odt") + "\nIn: Work / Old");
         filter()->clear();
         QTest::keyClicks(filter(), "resume zurich"); // name and comment, accents away
         QCOMPARE(names(), QStringList{"Résumé"});

@@ -57,21 +57,6 @@ public:
     QStringList targets;
 };
 
-// Every message box answered with OK, its text kept.
-class AnsweredMessages
-{
-public:
-    AnsweredMessages()
-    {
-        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
-            texts << text;
-            return QMessageBox::Ok;
-        });
-    }
-    ~AnsweredMessages() { MessageDialogs::setHandler({}); }
-    QStringList texts;
-};
-
 QString desktopId()
 {
     return QString::fromUtf16(Installation::DesktopId);
@@ -411,7 +396,7 @@ private Q_SLOTS:
     // nothing. Without an X server nothing is grabbed and nothing is said.
     void hotKeyChoice()
     {
-        AnsweredMessages messages;
+        TestUtil::MessageAnswers messages(QMessageBox::Ok);
         auto w = start();
         auto* show = w->findChild<QAction*>("Show1");
         QCOMPARE(show->text(), QString("Show\tCtrl+Alt+D"));
@@ -437,7 +422,7 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 1);
         QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("HotKey").toInt(),
                  0x2000 | 0x4000 | 'K');
-        QVERIFY(messages.texts.isEmpty());
+        QVERIFY(messages.asked.isEmpty());
 
         // The field names a combination as the tray menu does; F24 and the
         // keypad's Enter can be chosen.
@@ -462,7 +447,7 @@ private Q_SLOTS:
         QCOMPARE(typed(Qt::Key_1, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier),
                  std::make_pair(0x2000 | 0x4000 | 0x8000 | '1', QString("Shift+Ctrl+Alt+1")));
         QCOMPARE(show->text(), QString("Show\tShift+Ctrl+Alt+1"));
-        QVERIFY(messages.texts.isEmpty());
+        QVERIFY(messages.asked.isEmpty());
     }
 
     // "Start at login": read at start-up, each click writes or removes the
@@ -510,15 +495,15 @@ private Q_SLOTS:
         if (qEnvironmentVariableIsSet("QUILLMERE_TEST_COPY")) {
             QVERIFY(Desktop::executablePath().isEmpty());
             QFile::remove(autoStartEntry());
-            AnsweredMessages messages;
+            TestUtil::MessageAnswers messages(QMessageBox::Ok);
             auto w = start();
             auto* action = w->findChild<QAction*>("acAutoStart");
             QVERIFY(!action->isChecked());
             action->trigger();
             QVERIFY(!action->isChecked());
             QVERIFY(!QFile::exists(autoStartEntry()));
-            QCOMPARE(messages.texts.size(), 1);
-            QVERIFY(messages.texts.first().startsWith("Cannot start the program at login"));
+            QCOMPARE(messages.asked.size(), 1);
+            QVERIFY(messages.asked.first().startsWith("Cannot start the program at login"));
             return;
         }
         QTemporaryDir scratch;
@@ -558,14 +543,14 @@ private Q_SLOTS:
     // it cannot open is reported with the program's texts.
     void helpFaqSupportAndAbout()
     {
-        AnsweredMessages messages;
+        TestUtil::MessageAnswers messages(QMessageBox::Ok);
         auto w = start();
         const QString help = QDir(QApplication::applicationDirPath()).filePath("help.html");
         QFile::remove(help);
         {
             RecordedOpens opens;
             w->findChild<QAction*>("Help1")->trigger();
-            QCOMPARE(messages.texts,
+            QCOMPARE(messages.asked,
                      QStringList{"Cannot open help file.\nPlease search it in Quillmere folder."});
             QVERIFY(opens.targets.isEmpty());
 
@@ -577,7 +562,7 @@ private Q_SLOTS:
             QCOMPARE(opens.targets,
                      (QStringList{help, QString::fromUtf16(ProductFaqURL),
                                   "mailto:support@velmarch.example?subject=Quillmere&body="}));
-            QCOMPARE(messages.texts.size(), 1);
+            QCOMPARE(messages.asked.size(), 1);
 
             opens.targets.clear();
             QTimer::singleShot(0, w.get(), [] {
@@ -595,14 +580,14 @@ private Q_SLOTS:
         }
         RecordedOpens refused(false);
         w->findChild<QAction*>("Support1")->trigger();
-        QCOMPARE(messages.texts.last(), QString("Cannot run default Email Client!"));
+        QCOMPARE(messages.asked.last(), QString("Cannot run default Email Client!"));
         // The page is there but nothing opens web pages: the message says so
         // and where the page is.
         QVERIFY(TestUtil::writeFile(help, "<html></html>"));
         auto removeHelp = qScopeGuard([&] { QFile::remove(help); });
         w->findChild<QAction*>("Help1")->trigger();
         QCOMPARE(refused.targets.last(), help);
-        QCOMPARE(messages.texts.last(),
+        QCOMPARE(messages.asked.last(),
                  QString("Cannot open help file: no application for web pages is set up on this "
                          "desktop.\nThe help is the file \"%1\".")
                      .arg(help));

@@ -32,90 +32,21 @@
 
 #include "testutil/TestUtil.h"
 
-namespace
-{
+using TestUtil::child;
+using TestUtil::childTexts;
 
-TreeNode* child(TreeNode* parent, const QString& text)
-{
-    for (int i = 0; i < parent->count(); ++i)
-        if (parent->item(i)->text() == text)
-            return parent->item(i);
-    return nullptr;
-}
-
-QStringList childTexts(const TreeNode* parent)
-{
-    QStringList out;
-    for (int i = 0; i < parent->count(); ++i)
-        out << parent->item(i)->text();
-    return out;
-}
-
-} // namespace
-
-class TestUndo : public QObject
+class TestUndo : public QObject, TestUtil::CatalogueFixture
 {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MainWindow> m_w;
-    std::deque<QMessageBox::StandardButton> m_answers; // Yes when empty
-    QStringList m_asked;
+    std::optional<TestUtil::MessageAnswers> m_messages; // Yes when no answer is queued
 
-    QString file(const QString& name) const { return m_dir->filePath("files/" + name); }
     QString trash() const { return FileUtils::homeTrashFolder(); }
-    CategoryView* view() const { return m_w->findChild<CategoryView*>(); }
-    ListModel& model() const { return view()->listModel(); }
-    Catalogue& cat() const { return m_w->catalogue(); }
-    QTreeView* docsTree() const { return m_w->findChild<QTreeView*>("DocsTree"); }
-    QTreeView* details() const { return m_w->findChild<QTreeView*>("ListDetails"); }
-    QAction* action(const char* name) const { return m_w->findChild<QAction*>(name); }
-
-    TreeNode* root(const QString& text) const
-    {
-        for (int i = 0; i < cat().nodes().rootCount(); ++i)
-            if (cat().nodes().rootItem(i)->text() == text)
-                return cat().nodes().rootItem(i);
-        return nullptr;
-    }
-    QStringList listed() const
-    {
-        QStringList out;
-        for (TreeNode* n : model().rows())
-            out << n->text();
-        return out;
-    }
-    void treeSelect(TreeNode* node)
-    {
-        docsTree()->setFocus();
-        docsTree()->setCurrentIndex(cat().nodes().indexOf(node));
-    }
-    void listSelect(TreeNode* node)
-    {
-        const int row = model().rowOf(node);
-        QVERIFY(row >= 0);
-        details()->setFocus();
-        details()->setCurrentIndex(model().index(row, 0));
-    }
     QLineEdit* editor(QAbstractItemView* v) const
     {
         auto* e = v->viewport()->findChild<QLineEdit*>();
         return e && e->isVisible() ? e : nullptr;
     }
 
-    // The catalogue as a save writes it (the built-in category never is).
-    QByteArray saved() const
-    {
-        QByteArray out;
-        static const NodeInfo none;
-        for (const TreeNode* n = cat().nodes().getFirstNode(); n; n = n->getNext()) {
-            if (cat().makerCategory && n->isUnder(cat().makerCategory))
-                continue;
-            const NodeInfo* i = n->data() ? n->data() : &none;
-            appendCatalogueLine(out, n->text(), n->level(), i->fullName, i->comments, i->getsKind(),
-                                i->sAdditional);
-        }
-        return out;
-    }
     // The list shows what it lists, live and in the tree's order.
     void checkList() const
     {
@@ -166,54 +97,30 @@ private Q_SLOTS:
 
     void init()
     {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        QVERIFY(QDir().mkpath(data));
-        m_dir = std::make_unique<QTemporaryDir>(data + "/undo-XXXXXX");
-        QVERIFY(m_dir->isValid());
+        makeFolder("undo");
         QDir(trash()).removeRecursively();
-        QDir().mkpath(file("doc"));
         QDir().mkpath(file("elsewhere"));
-        for (const char* name : {"notes.txt", "banana.txt", "doc/inner.txt", "plan.odt"})
-            QVERIFY(TestUtil::writeFile(file(name), name));
-        const QByteArray lines =
-            TestUtil::catalogueLine("Work", 0, {}, "1", "mine") +
-            TestUtil::catalogueLine("Notes", 1, file("notes.txt"), "2", "about notes") +
-            TestUtil::catalogueLine("Reports", 1, {}, "1", "yearly", "Sales") +
-            TestUtil::catalogueLine("plan.odt", 2, file("plan.odt"), "2", "the plan") +
-            TestUtil::catalogueLine("Folder", 2, file("doc"), "3") +
-            TestUtil::catalogueLine("Inner", 2, file("doc/inner.txt"), "2") +
-            TestUtil::catalogueLine("Site", 1, "https://example.org/", "4") +
-            TestUtil::catalogueLine("Fruit", 0, {}, "1") +
-            TestUtil::catalogueLine("banana", 1, file("banana.txt"), "2", "yellow") +
-            TestUtil::catalogueLine("apple", 1, file("banana.txt"), "2") +
-            TestUtil::catalogueLine("Far", 0, {}, "1") +
-            TestUtil::catalogueLine("Notes elsewhere", 1, file("notes.txt"), "2");
-        QVERIFY(TestUtil::writeFile(m_dir->filePath("quillmere.dat"), lines));
-        m_answers.clear();
-        m_asked.clear();
-        MessageDialogs::setHandler([this](QMessageBox::Icon, const QString& text) {
-            m_asked << text;
-            if (m_answers.empty())
-                return QMessageBox::Yes;
-            const QMessageBox::StandardButton answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        });
-        m_w = std::make_unique<MainWindow>();
-        cat().setDataFolder(m_dir->path());
-        m_w->start(nullptr);
-        QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
-        FileOperations::installDialogs(m_w.get());
-        m_w->resize(800, 500);
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        writeFiles({"notes.txt", "banana.txt", "doc/inner.txt", "plan.odt"});
+        writeCatalogue(TestUtil::catalogueLine("Work", 0, {}, "1", "mine") +
+                       TestUtil::catalogueLine("Notes", 1, file("notes.txt"), "2", "about notes") +
+                       TestUtil::catalogueLine("Reports", 1, {}, "1", "yearly", "Sales") +
+                       TestUtil::catalogueLine("plan.odt", 2, file("plan.odt"), "2", "the plan") +
+                       TestUtil::catalogueLine("Folder", 2, file("doc"), "3") +
+                       TestUtil::catalogueLine("Inner", 2, file("doc/inner.txt"), "2") +
+                       TestUtil::catalogueLine("Site", 1, "https://example.org/", "4") +
+                       TestUtil::catalogueLine("Fruit", 0, {}, "1") +
+                       TestUtil::catalogueLine("banana", 1, file("banana.txt"), "2", "yellow") +
+                       TestUtil::catalogueLine("apple", 1, file("banana.txt"), "2") +
+                       TestUtil::catalogueLine("Far", 0, {}, "1") +
+                       TestUtil::catalogueLine("Notes elsewhere", 1, file("notes.txt"), "2"));
+        m_messages.emplace();
+        openWindow(Show::Active, true);
     }
 
     void cleanup()
     {
-        m_w.reset();
-        MessageDialogs::setHandler({});
-        m_dir.reset();
+        reset();
+        m_messages.reset();
     }
 
     // The Edit menu stands between File and View; its entries name the
@@ -316,7 +223,7 @@ private Q_SLOTS:
         // Name and comment in Properties.
         treeSelect(reports);
         {
-            Properties::ScopedDialogHook hook([](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edName")->setText("Annual");
                 d.findChild<QLineEdit*>("edComment")->setText("every year");
                 QTest::mouseClick(d.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
@@ -352,13 +259,13 @@ private Q_SLOTS:
         stepped("Remove \"Fruit\"");
 
         // A restore that reads nothing is no step.
-        QVERIFY(QDir().mkpath(m_dir->filePath("quillmere.bak")));
+        QVERIFY(QDir().mkpath(path("quillmere.bak")));
         action("acRestoreBackup")->trigger();
         QVERIFY(root("Work"));
         QCOMPARE(action("acUndo")->text(), QString("Undo Remove \"Fruit\""));
-        QVERIFY(QDir(m_dir->filePath("quillmere.bak")).removeRecursively());
+        QVERIFY(QDir(path("quillmere.bak")).removeRecursively());
         // Restore data: the catalogue of the backup, as one step.
-        QVERIFY(TestUtil::writeFile(m_dir->filePath("quillmere.bak"),
+        QVERIFY(TestUtil::writeFile(path("quillmere.bak"),
                                     TestUtil::catalogueLine("Restored", 0, {}, "1") +
                                         TestUtil::catalogueLine("only", 1, file("plan.odt"), "2")));
         action("acRestoreBackup")->trigger();
@@ -384,7 +291,7 @@ private Q_SLOTS:
             undo(false);
         QCOMPARE(saved(), states.front());
         cat().saveData(false);
-        QCOMPARE(TestUtil::readFile(m_dir->filePath("quillmere.dat")), states.front());
+        QCOMPARE(TestUtil::readFile(catalogueFile()), states.front());
     }
 
     // Undo of "Delete from hard disk" takes the file out of the trash, to
@@ -394,7 +301,7 @@ private Q_SLOTS:
         const QByteArray start = saved();
         TreeNode* notes = child(root("Work"), "Notes");
         treeSelect(notes);
-        m_answers = {QMessageBox::Yes, QMessageBox::Yes}; // delete, and all links
+        m_messages->answers = {QMessageBox::Yes, QMessageBox::Yes}; // delete, and all links
         action("acDeleteFromDisk")->trigger();
         QVERIFY(!QFile::exists(file("notes.txt")));
         QVERIFY(root("Far")->count() == 0); // the other link went too
@@ -417,10 +324,10 @@ private Q_SLOTS:
         // Something took the file's place meanwhile: it stays in the trash,
         // the links stay away, the user is told, and older steps still go.
         QVERIFY(TestUtil::writeFile(file("notes.txt"), "another"));
-        m_asked.clear();
+        m_messages->asked.clear();
         undo(false);
-        QCOMPARE(m_asked.size(), 1);
-        QVERIFY(m_asked.first().contains("exists already"));
+        QCOMPARE(m_messages->asked.size(), 1);
+        QVERIFY(m_messages->asked.first().contains("exists already"));
         QCOMPARE(TestUtil::readFile(file("notes.txt")), QByteArray("another"));
         QVERIFY(QFile::exists(trashed));
         QVERIFY(!child(root("Work"), "Notes"));
@@ -435,7 +342,7 @@ private Q_SLOTS:
         const QByteArray start = saved();
         treeSelect(plan);
         {
-            Properties::ScopedDialogHook hook([this](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [this](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(file("elsewhere/"));
                 QTest::mouseClick(d.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
             });
@@ -446,12 +353,11 @@ private Q_SLOTS:
         QCOMPARE(action("acUndo")->text(), QString("Undo Move \"plan.odt\""));
         const QByteArray moved = saved();
 
-        m_asked.clear();
-        m_answers = {QMessageBox::No};
+        m_messages->asked.clear();
+        m_messages->answers = {QMessageBox::No};
         undo(true);
-        QCOMPARE(m_asked,
-                 (QStringList{
-                     QString("Move \"plan.odt\" back to \"%1\"?").arg(m_dir->filePath("files"))}));
+        QCOMPARE(m_messages->asked,
+                 (QStringList{QString("Move \"plan.odt\" back to \"%1\"?").arg(path("files"))}));
         QVERIFY(QFile::exists(file("elsewhere/plan.odt")));
         QCOMPARE(saved(), moved);
 
@@ -460,14 +366,14 @@ private Q_SLOTS:
         QVERIFY(!action("acUndo")->isEnabled());
         treeSelect(plan);
         {
-            Properties::ScopedDialogHook hook([this](PropertiesDialog& d) {
+            TestUtil::ScopedOverride hook(Properties::dialogHook(), [this](PropertiesDialog& d) {
                 d.findChild<QLineEdit*>("edLocation")->setText(file("plan.odt"));
                 QTest::mouseClick(d.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
             });
             action("acProperties")->trigger();
         }
         QCOMPARE(saved(), start);
-        m_answers = {QMessageBox::Yes};
+        m_messages->answers = {QMessageBox::Yes};
         undo(false);
         QCOMPARE(saved(), moved);
         QVERIFY(QFile::exists(file("elsewhere/plan.odt")) && !QFile::exists(file("plan.odt")));

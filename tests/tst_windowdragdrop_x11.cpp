@@ -402,16 +402,21 @@ private Q_SLOTS:
         }
 
         // Undo: a moved file goes back after the question, the links with
-        // it; a copy leaves the copied file, and the entries are as before.
+        // it; a copy goes to the trash after the question; the entries are
+        // as before. Redo makes the move or the copy again.
         m_asked.clear();
         m_w->findChild<QAction*>("acUndo")->trigger();
-        QCOMPARE(m_asked.size(), ctrl ? 0 : 1);
+        QCOMPARE(m_asked.size(), 1);
         QCOMPARE(node("Work")->item(0)->text(), QString("Report"));
         QCOMPARE(node("Work")->item(1)->text(), QString("Site"));
         QCOMPARE(node("Work")->item(0)->data()->fullName, from);
         QCOMPARE(node("Copy of report")->data()->fullName, from);
         QCOMPARE(TestUtil::readFile(from), QByteArray("figures"));
-        QCOMPARE(QFile::exists(to), ctrl);
+        QVERIFY(!QFile::exists(to));
+        m_w->findChild<QAction*>("acRedo")->trigger();
+        QCOMPARE(TestUtil::readFile(to), QByteArray("figures"));
+        QCOMPARE(QFile::exists(from), ctrl);
+        QCOMPARE(node("Work")->item(ctrl ? 1 : 0)->data()->fullName, to);
     }
 
     // A folder dropped on a line whose folder holds one of its name: asked
@@ -449,6 +454,22 @@ private Q_SLOTS:
         QCOMPARE(m_asked.first(), question);
         QVERIFY(QDir(path("moved/dirs")).isEmpty());
         QVERIFY(QFile::exists(path("moved/dirs (2)/a.txt")));
+        QCOMPARE(dirs->data()->fullName, path("moved/dirs (2)"));
+        QCOMPARE(inside->data()->fullName, path("moved/dirs (2)/a.txt"));
+
+        // Undo takes the folder from its new name back to where it was (the
+        // folder of its name that was there stays); redo moves it again.
+        m_asked.clear();
+        m_w->findChild<QAction*>("acUndo")->trigger();
+        QCOMPARE(m_asked, QStringList{QString("Move \"dirs\" back to \"%1\"?").arg(path("docs"))});
+        QCOMPARE(TestUtil::readFile(path("docs/dirs/a.txt")), QByteArray("a"));
+        QVERIFY(!QFile::exists(path("moved/dirs (2)")));
+        QVERIFY(QDir(path("moved/dirs")).exists() && QDir(path("moved/dirs")).isEmpty());
+        QCOMPARE(dirs->data()->fullName, path("docs/dirs"));
+        QCOMPARE(inside->data()->fullName, path("docs/dirs/a.txt"));
+        m_w->findChild<QAction*>("acRedo")->trigger();
+        QVERIFY(QFile::exists(path("moved/dirs (2)/a.txt")));
+        QVERIFY(!QFile::exists(path("docs/dirs")));
         QCOMPARE(dirs->data()->fullName, path("moved/dirs (2)"));
         QCOMPARE(inside->data()->fullName, path("moved/dirs (2)/a.txt"));
         m_sameName = QMessageBox::Yes;

@@ -25,8 +25,6 @@ constexpr QSize DialogSize(640, 360);
 constexpr int LocationWidth = 380;
 constexpr int SizeWidth = 80;
 
-LocateDialog::PickPath g_pickPath;
-
 enum Column { colLocation, colSize, colModified };
 
 // The folder the lost target was in, or the nearest one above it that is
@@ -45,14 +43,10 @@ QString nearestFolder(const QString& path)
 
 } // namespace
 
-LocateDialog::ScopedPickPath::ScopedPickPath(PickPath pick)
-    : m_previous(std::exchange(g_pickPath, std::move(pick)))
+LocateDialog::PickPath& LocateDialog::pickPathHook()
 {
-}
-
-LocateDialog::ScopedPickPath::~ScopedPickPath()
-{
-    g_pickPath = std::move(m_previous);
+    static PickPath hook;
+    return hook;
 }
 
 QString LocateDialog::matchText(CandidateMatch match)
@@ -233,9 +227,9 @@ void LocateDialog::browse()
     const bool folder = m_request.lost.kind == TargetKind::Folder;
     const QString title = tr("Locate \"%1\"").arg(m_request.name);
     const QString start = nearestFolder(m_request.lost.path);
-    const QString picked = g_pickPath ? g_pickPath(title, start, folder)
-                           : folder   ? QFileDialog::getExistingDirectory(this, title, start)
-                                      : QFileDialog::getOpenFileName(this, title, start);
+    const QString picked = pickPathHook() ? pickPathHook()(title, start, folder)
+                           : folder       ? QFileDialog::getExistingDirectory(this, title, start)
+                                          : QFileDialog::getOpenFileName(this, title, start);
     if (picked.isEmpty())
         return;
     m_chosen = picked;

@@ -35,20 +35,10 @@ public:
     bool searchDone() const { return m_done; }
     int candidateCount() const { return int(m_found.size()); }
 
-    // Picks a place by hand ("Browse..."); tests answer the file dialog
-    // through it. Empty is a cancel.
+    // Picks a place by hand ("Browse..."); empty is a cancel.
     using PickPath = std::function<QString(const QString& title, const QString& folder, bool dir)>;
-    class ScopedPickPath
-    {
-    public:
-        explicit ScopedPickPath(PickPath pick);
-        ~ScopedPickPath();
-        ScopedPickPath(const ScopedPickPath&) = delete;
-        ScopedPickPath& operator=(const ScopedPickPath&) = delete;
-
-    private:
-        PickPath m_previous;
-    };
+    // Tests: when set, answers in place of the file dialog.
+    static PickPath& pickPathHook();
 
     // A text for how a candidate fits ("Same name, size and date").
     static QString matchText(FileUtils::CandidateMatch match);

@@ -95,19 +95,19 @@ QString randomUrl(Rng& rng)
 
 } // namespace
 
-Answers::Answers(Monkey& monkey) : QObject(nullptr), m_monkey(monkey)
+Answers::Answers(Monkey& monkey)
+    : QObject(nullptr), m_monkey(monkey),
+      m_pickFile(Opening::pickFileHook(),
+                 [this](const QString&, const QString&) { return pickFile(); }),
+      m_pickFiles(Intake::pickFilesHook(),
+                  [this](const QString&, const QString&) { return pickFiles(); }),
+      m_pickBookmarks(
+          BrowserBookmarks::pickPathHook(),
+          [this](bool save, const QString&, const QString&) { return pickBookmarkFile(save); }),
+      m_searchRoots(Relinking::searchRootsOverride(), QStringList{monkey.world().files()})
 {
     MessageDialogs::setHandler(
         [this](QMessageBox::Icon icon, const QString& text) { return message(icon, text); });
-    m_pickFile = std::make_unique<Opening::ScopedPickFile>(
-        [this](const QString&, const QString&) { return pickFile(); });
-    m_pickFiles = std::make_unique<Intake::ScopedPickFiles>(
-        [this](const QString&, const QString&) { return pickFiles(); });
-    m_pickBookmarks = std::make_unique<BrowserBookmarks::ScopedPickPath>(
-        [this](bool save, const QString&, const QString&) { return pickBookmarkFile(save); });
-    // The moved-file search looks through the run's own files, not the machine.
-    m_searchRoots =
-        std::make_unique<Relinking::ScopedSearchRoots>(QStringList{m_monkey.world().files()});
     Desktop::setOpener([this](const QString& target) {
         ++m_opened;
         m_monkey.note(QStringLiteral("desktop opens %1").arg(brief(target)));
@@ -141,6 +141,12 @@ QMessageBox::StandardButton Answers::message(QMessageBox::Icon icon, const QStri
         // After the end of the run every dialog returns at once.
         m_monkey.note(QStringLiteral("? %1 -> %2").arg(brief(text), buttonName({})));
         return QMessageBox::NoButton;
+    }
+    if (m_agreeing) {
+        const QMessageBox::StandardButton answer =
+            icon == QMessageBox::Question ? QMessageBox::Yes : QMessageBox::Ok;
+        m_monkey.note(QStringLiteral("? %1 -> %2").arg(brief(text), buttonName(answer)));
+        return answer;
     }
     Rng& rng = m_monkey.rng();
     // Now and then the session ends while the question is up: the logoff's

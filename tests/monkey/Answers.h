@@ -3,6 +3,7 @@
 #include "forms/main/Intake.h"
 #include "forms/main/Opening.h"
 #include "forms/main/Relinking.h"
+#include "testutil/ScopedOverride.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -36,6 +37,9 @@ public:
     qint64 opened() const { return m_opened; }
     // No more ends of the run inside a question (the run is ending).
     void setEndsAllowed(bool allowed) { m_endsAllowed = allowed; }
+    // Every question answered Yes and no end of the run inside one (the
+    // whole history is being undone: a real file asked back goes back).
+    void setAgreeing(bool agreeing) { m_agreeing = agreeing; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,12 +57,14 @@ private:
     QString randomLocation(const QString& current);
 
     Monkey& m_monkey;
-    std::unique_ptr<Opening::ScopedPickFile> m_pickFile;
-    std::unique_ptr<Intake::ScopedPickFiles> m_pickFiles;
-    std::unique_ptr<BrowserBookmarks::ScopedPickPath> m_pickBookmarks;
-    std::unique_ptr<Relinking::ScopedSearchRoots> m_searchRoots;
+    TestUtil::ScopedOverride<Opening::PickFile> m_pickFile;
+    TestUtil::ScopedOverride<Intake::PickFiles> m_pickFiles;
+    TestUtil::ScopedOverride<BrowserBookmarks::PickPath> m_pickBookmarks;
+    // The moved-file search looks through the run's own files, not the machine.
+    TestUtil::ScopedOverride<std::optional<QStringList>> m_searchRoots;
     QStringList m_messages;
     qint64 m_count = 0;
     qint64 m_opened = 0;
     bool m_endsAllowed = true;
+    bool m_agreeing = false;
 };

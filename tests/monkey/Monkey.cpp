@@ -12,6 +12,9 @@
 #include "forms/main/CommandActions.h"
 #include "utils/TextUtils.h"
 
+#include <QScopeGuard>
+#include <QUndoStack>
+
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -287,6 +290,12 @@ void Monkey::startWindow()
     m_window->show();
     m_window->activateWindow();
     watchSaves();
+    // A history emptied by anything but the end of the run (a change no
+    // step recorded) starts again from the tree as it then is.
+    m_undoBaseKnown = false;
+    m_historyCount = m_historyIndex = 0;
+    connect(&m_window->catalogue().history().stack(), &QUndoStack::indexChanged, this,
+            &Monkey::followHistory);
     m_listTester = std::make_unique<QAbstractItemModelTester>(
         &listModel(), QAbstractItemModelTester::FailureReportingMode::Warning);
 }
@@ -390,8 +399,18 @@ void Monkey::nextStep()
         (m_options.seconds > 0 && elapsed > qint64(m_options.seconds) * 1000)) {
         // The run ends as the user ends it: saved, started again, compared.
         MonkeyLog::add(QStringLiteral("#%1 the end: Exit").arg(m_index).toStdString());
+        const bool undone = !m_ending && undoEverything(QStringLiteral("at the end of the run"));
+        const QString dataFile = catalogue().dataFile(false);
+        const FileStamp before = FileStamp::of(dataFile);
         if (!m_ending)
             action(Commands::Id::QuitFromFileMenu)->trigger();
+        // The end's save of the undone catalogue is the file of the start.
+        if (undone && m_faults.isEmpty() && FileStamp::of(dataFile) != before) {
+            QFile file(dataFile);
+            if (!file.open(QIODevice::ReadOnly) || file.readAll() != m_undoBase)
+                fault(QStringLiteral("the catalogue saved after undoing every step is not the one "
+                                     "the history began with"));
+        }
         restart();
         if (m_faults.isEmpty())
             checkInvariants();
@@ -413,6 +432,7 @@ void Monkey::nextStep()
         return;
     }
     m_answers->messages().clear();
+    noteHistoryStart();
     m_datStamp = FileStamp::of(catalogue().dataFile(false));
     m_bakStamp = FileStamp::of(catalogue().dataFile(true));
     const auto kinds = stepKinds();
@@ -470,10 +490,19 @@ void Monkey::afterStep()
 {
     MonkeyLog::stepStarted() = 0;
     m_treeTester.reset();
+    if (m_window)
+        followHistory();
     if (m_ending)
         restart();
     if (m_faults.isEmpty())
         checkInvariants();
+    // Now and then the whole history is taken back and made again.
+    if (m_faults.isEmpty() && !m_ending && m_rng.chance(1)) {
+        const QByteArray now = catalogueBytes();
+        const int index = catalogue().history().stack().index();
+        if (undoEverything(QStringLiteral("in the middle of the run")))
+            redoEverything(now, index);
+    }
     // What the step left, in short: two runs of a seed that part ways show
     // it here first.
     size_t digest = 0;
@@ -501,6 +530,124 @@ void Monkey::checkInvariants()
     }
 }
 
+QByteArray Monkey::catalogueBytes() const
+{
+    QByteArray out;
+    static const NodeInfo none;
+    const TreeNode* maker = catalogue().makerCategory;
+    for (const TreeNode* n = catalogue().nodes().getFirstNode(); n; n = n->getNext()) {
+        if (maker && n->isUnder(maker))
+            continue;
+        const NodeInfo* i = n->data() ? n->data() : &none;
+        appendCatalogueLine(out, n->text(), n->level(), i->fullName, i->comments, i->getsKind(),
+                            i->sAdditional);
+    }
+    return out;
+}
+
+void Monkey::followHistory()
+{
+    // Fewer steps than before, other than a new step that dropped the undone
+    // ones: the history was cleared, or a step left it as its real file
+    // could not follow (a "Move ... back?" answered No, the file gone).
+    // Undoing the rest cannot reach the start then, by design.
+    const QUndoStack& stack = catalogue().history().stack();
+    const int count = stack.count();
+    const int index = stack.index();
+    const bool pushed = index == count && count == m_historyIndex + 1;
+    if (count == 0 || (count < m_historyCount && !pushed))
+        m_undoBaseKnown = false;
+    m_historyCount = count;
+    m_historyIndex = index;
+}
+
+void Monkey::noteHistoryStart()
+{
+    if (catalogue().history().stack().count() != 0)
+        return;
+    m_undoBase = catalogueBytes();
+    m_undoBaseKnown = true;
+}
+
+namespace
+{
+
+// The first line where two catalogues part, for the report.
+QString firstDifference(const QByteArray& got, const QByteArray& expected)
+{
+    const QList<QByteArray> a = got.split('\n');
+    const QList<QByteArray> b = expected.split('\n');
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i)
+        if (a.value(i) != b.value(i)) {
+            auto shown = [](QByteArray line) {
+                return QString::fromUtf8(line.replace('\0', '|').replace('\r', ""));
+            };
+            return QStringLiteral("line %1 is \"%2\", not \"%3\" (%4 lines, not %5)")
+                .arg(i + 1)
+                .arg(TextUtils::excerpt(shown(a.value(i)), 200),
+                     TextUtils::excerpt(shown(b.value(i)), 200))
+                .arg(a.size() - 1)
+                .arg(b.size() - 1);
+        }
+    return {};
+}
+
+} // namespace
+
+bool Monkey::undoEverything(const QString& when)
+{
+    QUndoStack& stack = catalogue().history().stack();
+    QAction* undo = action(Commands::Id::Undo);
+    if (!m_undoBaseKnown || !undo->isEnabled())
+        return false;
+    note(QStringLiteral("every step undone %1 (%2 steps)").arg(when).arg(stack.index()));
+    m_answers->setAgreeing(true);
+    auto agreeing = qScopeGuard([this] { m_answers->setAgreeing(false); });
+    // Each undo takes one step back; a step whose real file cannot go back
+    // leaves the history (and the rest stands as it is).
+    for (int left = stack.count(); undo->isEnabled() && left > 0 && !m_ending; --left) {
+        const int count = stack.count();
+        undo->trigger();
+        if (stack.count() < count) {
+            note(QStringLiteral("a step could not be undone: the catalogue stays as it is"));
+            return false;
+        }
+    }
+    if (m_ending || !m_undoBaseKnown)
+        return false;
+    if (undo->isEnabled())
+        fault(QStringLiteral("Undo stays enabled after every step was undone"));
+    else if (const QString d = firstDifference(catalogueBytes(), m_undoBase); !d.isEmpty())
+        fault(QStringLiteral("undoing every step %1 does not give back the catalogue the "
+                             "history began with: %2")
+                  .arg(when, d));
+    ++m_undoChecks;
+    return m_faults.isEmpty();
+}
+
+void Monkey::redoEverything(const QByteArray& expected, int index)
+{
+    QUndoStack& stack = catalogue().history().stack();
+    QAction* redo = action(Commands::Id::Redo);
+    m_answers->setAgreeing(true);
+    auto agreeing = qScopeGuard([this] { m_answers->setAgreeing(false); });
+    // Up to where the history stood: the steps undone before stay undone.
+    for (int left = stack.count(); stack.index() < index && left > 0 && !m_ending; --left) {
+        if (!redo->isEnabled())
+            return fault(QStringLiteral("Redo is greyed before every undone step was made again"));
+        const int count = stack.count();
+        redo->trigger();
+        if (stack.count() < count || !m_undoBaseKnown)
+            return note(QStringLiteral("a step could not be made again"));
+    }
+    if (m_ending)
+        return;
+    if (const QString d = firstDifference(catalogueBytes(), expected); !d.isEmpty())
+        fault(QStringLiteral("redoing every step does not give back the catalogue before the "
+                             "undo: %1")
+                  .arg(d));
+}
+
 void Monkey::report(const QString& what)
 {
     m_world.keep();
@@ -518,9 +665,10 @@ void Monkey::finish(int code)
     if (code == 0)
         std::fprintf(stdout,
                      "monkey: seed %llu: %lld steps in %.1f s, %lld restarts, %lld answers, "
-                     "every invariant held\n",
+                     "%lld undo-everything checks, every invariant held\n",
                      static_cast<unsigned long long>(m_options.seed), m_index,
-                     double(m_clock.elapsed()) / 1000, m_restarts, m_answers->count());
+                     double(m_clock.elapsed()) / 1000, m_restarts, m_answers->count(),
+                     m_undoChecks);
     std::fflush(stdout);
     QCoreApplication::exit(code);
 }

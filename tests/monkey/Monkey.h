@@ -88,6 +88,8 @@ public:
     // The catalogue file against the tree right after a save (When says
     // which); a difference is a fault.
     void checkSavedCatalogue(const QString& when);
+    // The catalogue as a save writes it (the built-in category never is).
+    QByteArray catalogueBytes() const;
 
 private:
     void startWindow();
@@ -102,6 +104,13 @@ private:
     void watchSaves();
     // The catalogue file or its backup, when this step wrote it, against the tree.
     void compareSaved(bool backup, const QString& when);
+    // Undoes every step of the history; true when that must give back the
+    // catalogue of the history's start (m_undoBase) and the comparison ran.
+    bool undoEverything(const QString& when);
+    // Makes the undone steps again up to Index, where the history stood.
+    void redoEverything(const QByteArray& expected, int index);
+    void noteHistoryStart();
+    void followHistory();
 
     Options m_options;
     World& m_world;
@@ -119,6 +128,14 @@ private:
     FileStamp m_bakStamp;
     QElapsedTimer m_clock;
     qint64 m_restarts = 0;
+    // The catalogue where the current history begins (taken before a step
+    // when the history is empty); lost when the history is cleared in the
+    // middle of a step, until it is empty again before one.
+    QByteArray m_undoBase;
+    bool m_undoBaseKnown = false;
+    qint64 m_undoChecks = 0;
+    int m_historyCount = 0; // the history as last seen
+    int m_historyIndex = 0;
     int m_exitCode = 0;
 };
 

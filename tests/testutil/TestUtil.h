@@ -6,6 +6,10 @@
 #include <QStringList>
 #include <QtTest>
 
+#include "CatalogueFixture.h"
+#include "FolderMenuAnswers.h"
+#include "ScopedOverride.h"
+
 // Helpers shared by the suites. Every suite also gets private settings and
 // data folders before its first test, so no run touches a real home folder.
 class Catalogue;

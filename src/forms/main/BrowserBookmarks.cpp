@@ -20,8 +20,6 @@ using Commands::Id;
 namespace
 {
 
-BrowserBookmarks::PickPath g_pickPath;
-
 constexpr int BalloonSeconds = 10;
 const QString FileFilter = QStringLiteral("Bookmark files (*.html *.htm);;All files (*)");
 
@@ -40,14 +38,10 @@ QString fileNameFor(QString name)
 
 } // namespace
 
-BrowserBookmarks::ScopedPickPath::ScopedPickPath(PickPath pick)
-    : m_previous(std::exchange(g_pickPath, std::move(pick)))
+BrowserBookmarks::PickPath& BrowserBookmarks::pickPathHook()
 {
-}
-
-BrowserBookmarks::ScopedPickPath::~ScopedPickPath()
-{
-    g_pickPath = std::move(m_previous);
+    static PickPath hook;
+    return hook;
 }
 
 BrowserBookmarks::BrowserBookmarks(CommandContext& context, CategoryView& view)
@@ -62,8 +56,8 @@ BrowserBookmarks::BrowserBookmarks(CommandContext& context, CategoryView& view)
 
 QString BrowserBookmarks::pickPath(bool save, const QString& title, const QString& suggested) const
 {
-    if (g_pickPath)
-        return g_pickPath(save, title, suggested);
+    if (pickPathHook())
+        return pickPathHook()(save, title, suggested);
     QWidget* parent = &m_context.window();
     return save ? QFileDialog::getSaveFileName(parent, title, suggested, FileFilter)
                 : QFileDialog::getOpenFileName(parent, title, suggested, FileFilter);

@@ -19,18 +19,8 @@ public:
     // empty result is a cancel.
     using PickPath =
         std::function<QString(bool save, const QString& title, const QString& suggested)>;
-    // Replaces the file dialogs while it lives (tests answer them through it).
-    class ScopedPickPath
-    {
-    public:
-        explicit ScopedPickPath(PickPath pick);
-        ~ScopedPickPath();
-        ScopedPickPath(const ScopedPickPath&) = delete;
-        ScopedPickPath& operator=(const ScopedPickPath&) = delete;
-
-    private:
-        PickPath m_previous;
-    };
+    // Tests: when set, answers in place of the file dialogs.
+    static PickPath& pickPathHook();
 
 private:
     void importBookmarks();

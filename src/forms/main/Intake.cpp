@@ -37,8 +37,6 @@ using namespace FileUtils;
 namespace
 {
 
-Intake::PickFiles g_pickFiles;
-
 constexpr int MarkerLeft = 14;
 constexpr int FileMarkerLift = 6; // the marker's middle at the pointer
 constexpr int UrlMarkerLift = 8;
@@ -88,14 +86,10 @@ private:
 
 } // namespace
 
-Intake::ScopedPickFiles::ScopedPickFiles(PickFiles pick) : m_previous(std::move(g_pickFiles))
+Intake::PickFiles& Intake::pickFilesHook()
 {
-    g_pickFiles = std::move(pick);
-}
-
-Intake::ScopedPickFiles::~ScopedPickFiles()
-{
-    g_pickFiles = std::move(m_previous);
+    static PickFiles hook;
+    return hook;
 }
 
 Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, TrayControl& tray)
@@ -530,9 +524,9 @@ void Intake::addFiles()
     const QString folder =
         last.isAbsolute() && last.isDir() ? last.absoluteFilePath() : QDir::homePath();
     const QStringList names =
-        g_pickFiles ? g_pickFiles(title, folder)
-                    : QFileDialog::getOpenFileNames(&m_context.window(), title, folder,
-                                                    QStringLiteral("All Files (*)"));
+        pickFilesHook() ? pickFilesHook()(title, folder)
+                        : QFileDialog::getOpenFileNames(&m_context.window(), title, folder,
+                                                        QStringLiteral("All Files (*)"));
     if (names.isEmpty())
         return;
     m_addFileFolder = QFileInfo(names.first()).absolutePath();

@@ -27,18 +27,8 @@ public:
     // Chooses the files "Add file..." adds, starting in Folder; an empty
     // list is a cancel.
     using PickFiles = std::function<QStringList(const QString& title, const QString& folder)>;
-    // Replaces the open-file dialog of "Add file..." while it lives (tests).
-    class ScopedPickFiles
-    {
-    public:
-        explicit ScopedPickFiles(PickFiles pick);
-        ~ScopedPickFiles();
-        ScopedPickFiles(const ScopedPickFiles&) = delete;
-        ScopedPickFiles& operator=(const ScopedPickFiles&) = delete;
-
-    private:
-        PickFiles m_previous;
-    };
+    // Tests: when set, answers in place of the open-file dialog.
+    static PickFiles& pickFilesHook();
 
     Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, TrayControl& tray);
 

@@ -47,20 +47,14 @@ QString nearestExistingFolder(const QString& path)
     return folder.isEmpty() ? QDir::homePath() : folder;
 }
 
-Opening::PickFile g_pickFile;
-
 constexpr int BalloonSeconds = 10;
 
 } // namespace
 
-Opening::ScopedPickFile::ScopedPickFile(PickFile pick) : m_previous(std::move(g_pickFile))
+Opening::PickFile& Opening::pickFileHook()
 {
-    g_pickFile = std::move(pick);
-}
-
-Opening::ScopedPickFile::~ScopedPickFile()
-{
-    g_pickFile = std::move(m_previous);
+    static PickFile hook;
+    return hook;
 }
 
 Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinking)
@@ -226,8 +220,8 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
     if (answer == QMessageBox::Yes) {
         const QString title = tr("Define new document location");
         const QString folder = nearestExistingFolder(path);
-        picked = g_pickFile ? g_pickFile(title, folder)
-                            : QFileDialog::getOpenFileName(&m_context.window(), title, folder);
+        picked = pickFileHook() ? pickFileHook()(title, folder)
+                                : QFileDialog::getOpenFileName(&m_context.window(), title, folder);
     }
     if (!node)
         return false; // gone meanwhile: nothing is left to relink

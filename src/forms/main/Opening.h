@@ -20,19 +20,8 @@ class Opening : public QObject
 public:
     // Asks for a document's new location; an empty result is a cancel.
     using PickFile = std::function<QString(const QString& title, const QString& folder)>;
-    // Replaces the open-file dialog of the relink question while it lives
-    // (tests answer the dialog through it).
-    class ScopedPickFile
-    {
-    public:
-        explicit ScopedPickFile(PickFile pick);
-        ~ScopedPickFile();
-        ScopedPickFile(const ScopedPickFile&) = delete;
-        ScopedPickFile& operator=(const ScopedPickFile&) = delete;
-
-    private:
-        PickFile m_previous;
-    };
+    // Tests: when set, answers in place of the relink question's open-file dialog.
+    static PickFile& pickFileHook();
 
     Opening(CommandContext& context, CategoryView& view, Relinking& relinking);
 

@@ -22,22 +22,12 @@ namespace
 
 constexpr int MaxQuoted = 200; // characters of a typed location quoted in a message
 
-Properties::DialogHook& dialogHook()
-{
-    static Properties::DialogHook hook;
-    return hook;
-}
-
 } // namespace
 
-Properties::ScopedDialogHook::ScopedDialogHook(DialogHook hook)
-    : m_previous(std::exchange(dialogHook(), std::move(hook)))
+Properties::DialogHook& Properties::dialogHook()
 {
-}
-
-Properties::ScopedDialogHook::~ScopedDialogHook()
-{
-    dialogHook() = std::move(m_previous);
+    static DialogHook hook;
+    return hook;
 }
 
 Properties::Properties(CommandContext& context, CategoryView& view, Relinking& relinking)

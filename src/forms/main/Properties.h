@@ -21,20 +21,9 @@ class Properties : public QObject
 public:
     Properties(CommandContext& context, CategoryView& view, Relinking& relinking);
 
-    // Test hook: called with the dialog once it is shown, before the user
-    // acts; the guard puts back the hook it replaced.
+    // Tests: called with the dialog once it is shown, before the user acts.
     using DialogHook = std::function<void(PropertiesDialog&)>;
-    class ScopedDialogHook
-    {
-    public:
-        explicit ScopedDialogHook(DialogHook hook);
-        ~ScopedDialogHook();
-        ScopedDialogHook(const ScopedDialogHook&) = delete;
-        ScopedDialogHook& operator=(const ScopedDialogHook&) = delete;
-
-    private:
-        DialogHook m_previous;
-    };
+    static DialogHook& dialogHook();
 
 private:
     void showProperties();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <functional>
 
 namespace
 {
@@ -138,15 +139,18 @@ QString moveOrCopy(const Catalogue& catalogue, const QString& source, const QStr
 
 } // namespace RealFiles
 
-void RealFiles::keepMoveForUndo(Catalogue& catalogue, const QString& from, const QString& to,
-                                QWidget* anchor)
+namespace
+{
+
+// Moves or copies Source to exactly Target: any other place would leave the
+// links that the undo restores pointing at nothing.
+std::function<bool(const QString&, const QString&)> exactly(Catalogue& catalogue, bool move,
+                                                            QWidget* anchor)
 {
     QPointer<QWidget> window(anchor);
     Catalogue* owner = &catalogue;
-    // Back only to the very place it came from: any other place would leave
-    // the links that the undo restores pointing at nothing.
-    const auto moveExactly = [owner, window](const QString& source, const QString& target) {
-        const QString now = moveOrCopy(*owner, source, target, true, window.data());
+    return [owner, window, move](const QString& source, const QString& target) {
+        const QString now = RealFiles::moveOrCopy(*owner, source, target, move, window.data());
         if (now.isEmpty())
             return false;
         if (now != target) {
@@ -159,6 +163,15 @@ void RealFiles::keepMoveForUndo(Catalogue& catalogue, const QString& from, const
         }
         return true;
     };
+}
+
+} // namespace
+
+void RealFiles::keepMoveForUndo(Catalogue& catalogue, const QString& from, const QString& to,
+                                QWidget* anchor)
+{
+    QPointer<QWidget> window(anchor);
+    const auto moveExactly = exactly(catalogue, true, anchor);
     catalogue.history().addOutside(
         [from, to, window, moveExactly] {
             const QFileInfo origin(from);
@@ -169,4 +182,12 @@ void RealFiles::keepMoveForUndo(Catalogue& catalogue, const QString& from, const
             return moveExactly(to, from);
         },
         [from, to, moveExactly] { return moveExactly(from, to); });
+}
+
+void RealFiles::keepCopyForUndo(Catalogue& catalogue, const QString& from, const QString& to,
+                                QWidget* anchor)
+{
+    const auto copyExactly = exactly(catalogue, false, anchor);
+    catalogue.history().addOutside([to] { return FileUtils::deletePath(to, true); },
+                                   [from, to, copyExactly] { return copyExactly(from, to); });
 }

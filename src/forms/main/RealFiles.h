@@ -39,5 +39,8 @@ QString moveOrCopy(const Catalogue& catalogue, const QString& source, const QStr
 // redo moves it again. A refusal, a failure or a place now taken leaves the
 // step as it stands (the user is told).
 void keepMoveForUndo(Catalogue& catalogue, const QString& from, const QString& to, QWidget* anchor);
+// The same for a real copy of From made at To: undo puts the copy in the
+// trash (after the usual question), redo copies again.
+void keepCopyForUndo(Catalogue& catalogue, const QString& from, const QString& to, QWidget* anchor);
 
 } // namespace RealFiles

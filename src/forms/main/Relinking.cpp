@@ -20,39 +20,29 @@ using namespace FileUtils;
 namespace
 {
 
-std::optional<QStringList> g_searchRoots;
-Relinking::DialogHook g_dialogHook;
-
 QStringList searchRoots()
 {
-    return g_searchRoots ? *g_searchRoots : MovedFileSearch::defaultRoots();
+    const auto& roots = Relinking::searchRootsOverride();
+    return roots ? *roots : MovedFileSearch::defaultRoots();
 }
 
 QStringList searchExcluded()
 {
-    return g_searchRoots ? QStringList() : MovedFileSearch::defaultExcluded();
+    return Relinking::searchRootsOverride() ? QStringList() : MovedFileSearch::defaultExcluded();
 }
 
 } // namespace
 
-Relinking::ScopedSearchRoots::ScopedSearchRoots(QStringList roots)
-    : m_previous(std::exchange(g_searchRoots, std::move(roots)))
+std::optional<QStringList>& Relinking::searchRootsOverride()
 {
+    static std::optional<QStringList> roots;
+    return roots;
 }
 
-Relinking::ScopedSearchRoots::~ScopedSearchRoots()
+Relinking::DialogHook& Relinking::dialogHook()
 {
-    g_searchRoots = std::move(m_previous);
-}
-
-Relinking::ScopedDialogHook::ScopedDialogHook(DialogHook hook)
-    : m_previous(std::exchange(g_dialogHook, std::move(hook)))
-{
-}
-
-Relinking::ScopedDialogHook::~ScopedDialogHook()
-{
-    g_dialogHook = std::move(m_previous);
+    static DialogHook hook;
+    return hook;
 }
 
 Relinking::Relinking(CommandContext& context, CategoryView& view)
@@ -109,10 +99,10 @@ LostTarget Relinking::lostTarget(const TreeNode* node,
 
 int Relinking::runDialog(QDialog& dialog)
 {
-    if (g_dialogHook)
+    if (dialogHook())
         QTimer::singleShot(0, &dialog, [&dialog] {
-            if (g_dialogHook)
-                g_dialogHook(dialog);
+            if (dialogHook())
+                dialogHook()(dialog);
         });
     return dialog.exec();
 }

@@ -45,31 +45,11 @@ public:
     // worker thread (after the catalogue was loaded).
     void rememberTargets();
 
-    // Tests: the searches look only under Roots while the guard lives.
-    class ScopedSearchRoots
-    {
-    public:
-        explicit ScopedSearchRoots(QStringList roots);
-        ~ScopedSearchRoots();
-        ScopedSearchRoots(const ScopedSearchRoots&) = delete;
-        ScopedSearchRoots& operator=(const ScopedSearchRoots&) = delete;
-
-    private:
-        std::optional<QStringList> m_previous;
-    };
+    // Tests: when set, the searches look only under these roots.
+    static std::optional<QStringList>& searchRootsOverride();
     // Tests: called with the assistant or the check dialog once it is up.
     using DialogHook = std::function<void(QDialog&)>;
-    class ScopedDialogHook
-    {
-    public:
-        explicit ScopedDialogHook(DialogHook hook);
-        ~ScopedDialogHook();
-        ScopedDialogHook(const ScopedDialogHook&) = delete;
-        ScopedDialogHook& operator=(const ScopedDialogHook&) = delete;
-
-    private:
-        DialogHook m_previous;
-    };
+    static DialogHook& dialogHook();
 
 private:
     void checkAllLinks();

@@ -353,7 +353,9 @@ void WindowDragDrop::dirListBoxDragDrop(const QPoint& at, bool copy)
         RealFiles::moveOrCopy(catalogue, sourcePath, folder, !copy, dirList);
     if (destination.isEmpty())
         return;
-    if (!copy)
+    if (copy)
+        RealFiles::keepCopyForUndo(catalogue, sourcePath, destination, dirList);
+    else
         RealFiles::keepMoveForUndo(catalogue, sourcePath, destination, dirList);
     m_folders.setCurrentFolder(folder);
     NodeTree& nodes = catalogue.nodes();
