@@ -22,36 +22,6 @@ using Commands::Id;
 namespace
 {
 
-// Enter in the tree or the list opens like a double click. Alt+Enter belongs
-// to Properties; an open name editor has the keys, not the view.
-class EnterOpens : public QObject
-{
-public:
-    EnterOpens(QAbstractItemView* view, std::function<void()> open)
-        : QObject(view), m_view(view), m_open(std::move(open))
-    {
-        view->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched != m_view || event->type() != QEvent::KeyPress)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        // Enter with Shift or Ctrl still opens.
-        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
-            (key->modifiers() & Qt::AltModifier))
-            return false;
-        m_open();
-        return true;
-    }
-
-private:
-    QAbstractItemView* m_view;
-    std::function<void()> m_open;
-};
-
 // The folder that holds a path; the root keeps its delimiter.
 QString folderPart(const QString& path)
 {
@@ -96,14 +66,11 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
         return askNewLocation(name, path, node, comments);
     };
 
-    const auto openTree = [this] { CommandContext::guarded([this] { docsTreeDblClick(); }); };
-    const auto openList = [this] { CommandContext::guarded([this] { listViewDblClick(); }); };
-    connect(view.tree(), &QAbstractItemView::doubleClicked, this, openTree);
-    new EnterOpens(view.tree(), openTree);
-    for (QAbstractItemView* list : view.listViews()) {
-        connect(list, &QAbstractItemView::doubleClicked, this, openList);
-        new EnterOpens(list, openList);
-    }
+    connect(&view, &CategoryView::openRequested, this, [this](CategoryView::Pane pane) {
+        CommandContext::guarded([this, pane] {
+            pane == CategoryView::Pane::Tree ? docsTreeDblClick() : listViewDblClick();
+        });
+    });
     context.commands().connectCommand(Id::FindObject, this, &Opening::acFindObjectExecute);
 }
 
