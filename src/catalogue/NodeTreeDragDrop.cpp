@@ -19,11 +19,6 @@ QByteArray dragTag(quint64 number)
            QByteArray::number(number);
 }
 
-bool isCategory(const TreeNode* node)
-{
-    return node && node->data() && node->data()->kind == nkCategory;
-}
-
 // One undo step around a drop, when the tree has steps.
 class DropStep
 {
@@ -68,7 +63,7 @@ NodeTree::DropPlace NodeTree::dropPlace(const TreeNode* target) const
 {
     if (target == getFirstNode())
         return {nullptr, rootCount()};
-    if (isCategory(target))
+    if (target->isCategory())
         return {const_cast<TreeNode*>(target), 0};
     return {target->parent(), target->index()};
 }

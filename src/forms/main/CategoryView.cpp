@@ -50,7 +50,7 @@ constexpr QSize SmallIcon(16, 16), LargeIcon(32, 32), LargeIconGrid(84, 68);
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == nkCategory;
+    return node && node->isCategory();
 }
 
 } // namespace
@@ -269,7 +269,7 @@ void CategoryView::connectViews()
             header->resizeSection(column, MinNameColumnWidth);
     });
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
-        CommandContext::guarded([this, column] { listViewColumnClick(column); });
+        CommandContext::guarded([this, column] { sortByColumn(column); });
     });
 }
 
@@ -288,7 +288,7 @@ void CategoryView::connectCommands()
     };
     for (const auto& [id, style] : styles)
         commands.connectCommand(id, this, [this, s = style] { setViewStyle(s); });
-    commands.connectMenuButton(Menu::ViewButton, this, [this] { btnViewClick(); });
+    commands.connectMenuButton(Menu::ViewButton, this, [this] { nextViewStyle(); });
     commands.connectCommand(Id::ExpandAll, this, [this] { m_tree->expandAll(); });
     commands.connectCommand(Id::CollapseAll, this, [this] { m_tree->collapseAll(); });
 }
@@ -320,7 +320,7 @@ QList<QAbstractItemView*> CategoryView::listViews() const
 
 void CategoryView::currentNodeChanged(TreeNode* node)
 {
-    CommandContext::guarded([&] { docsTreeChange(node); });
+    CommandContext::guarded([&] { onCurrentNodeChanged(node); });
 }
 
 void CategoryView::showComment(const QString& comments)
@@ -329,7 +329,7 @@ void CategoryView::showComment(const QString& comments)
                                                : QStringLiteral("Comment: ") + comments);
 }
 
-void CategoryView::docsTreeChange(TreeNode* node)
+void CategoryView::onCurrentNodeChanged(TreeNode* node)
 {
     if (!node || !node->data())
         return;
@@ -416,7 +416,7 @@ void CategoryView::checkListing()
     bool missing = false;
     for (int r = 0; r < m_listModel->count(); ++r)
         missing = checkOnDisk(catalogue, m_listModel->node(r)) || missing;
-    if (!missing || !m_context.commands().action(Id::RemoveOnAbsent)->isChecked())
+    if (!missing || !m_context.commands().action(Id::RemoveMissingLinks)->isChecked())
         return;
     if (m_relinkAsking) {
         m_relinkAgain = true;
@@ -451,7 +451,7 @@ void CategoryView::askRelinkQuestions()
         if (isFileLink(n) && n->imageIndex() == imgMissing)
             missing.emplace_back(catalogue.nodes(), n);
     }
-    QAction* ask = m_context.commands().action(Id::RemoveOnAbsent);
+    QAction* ask = m_context.commands().action(Id::RemoveMissingLinks);
     for (const NodeRef& n : missing)
         if (n && ask->isChecked() && m_listModel->rowOf(n) >= 0)
             checkListedNode(catalogue, n, true);
@@ -636,7 +636,7 @@ TreeNode* CategoryView::commandTargetNode() const
 
 // ---------------------------------------------------------------- sorting and menus
 
-void CategoryView::listViewColumnClick(int column)
+void CategoryView::sortByColumn(int column)
 {
     if (column < 0 || column >= ListColumnCount)
         return;
@@ -701,7 +701,7 @@ void CategoryView::setViewStyle(ViewStyle style)
     m_listStack->setCurrentWidget(m_listIcons);
 }
 
-void CategoryView::btnViewClick()
+void CategoryView::nextViewStyle()
 {
     // The button steps to the next style of its drop-down.
     const QList<QAction*> entries = m_context.commands().menu(Menu::ViewButton)->actions();

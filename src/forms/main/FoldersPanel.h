@@ -57,7 +57,7 @@ protected:
 
 private:
     class LineList;
-    void acExploreExecute();
+    void followShowFolders();
     void fillDirList();
     void fillDrives();
 

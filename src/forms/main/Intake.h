@@ -80,8 +80,8 @@ private:
     void treeLinkDrop(DropTargetEvent& event);
     bool treeTakesLink(const QPoint& windowPoint);
     void fileLink(const QString& url, const QString& title, TreeNode* target, QWidget* anchor);
-    void acNewDocExecute();
-    void acPasteUrlExecute();
+    void addFiles();
+    void addUrl();
     void finishPlacement(const QPoint& windowPoint);
     void followForeignDrag(const DropTargetEvent& event);
 

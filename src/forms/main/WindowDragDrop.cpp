@@ -31,9 +31,8 @@ WindowDragDrop::WindowDragDrop(CommandContext& context, CategoryView& view, Fold
     NodeTree& nodes = catalogue.nodes();
     // The built-in category is made anew at every start and never saved:
     // whatever went into it would be lost at the end of the run.
-    nodes.setDropRefusal([&catalogue](const TreeNode* parent) {
-        return catalogue.makerCategory && parent->isUnder(catalogue.makerCategory);
-    });
+    nodes.setDropRefusal(
+        [&catalogue](const TreeNode* parent) { return catalogue.inBuiltInCategory(parent); });
     connect(&nodes, &NodeTree::nodeDropped, this,
             [this](TreeNode* node) { m_result = NodeRef(m_context.catalogue().nodes(), node); });
     view.setNodeDragHooks([this](QDrag* drag, TreeNode* node) { dragStarted(drag, node); },
