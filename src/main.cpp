@@ -8,6 +8,7 @@
 #include "utils/SingleInstance.h"
 #include "utils/UnixSignals.h"
 
+#include "components/EventFilter.h"
 #include "components/FileOperationDialogs.h"
 #include "components/MessageDialogs.h"
 #include "components/WindowClass.h"
@@ -22,42 +23,24 @@ namespace
 
 // Runs an action once a window is on the screen: a box centred on the window
 // must wait until the window manager has placed it.
-class WhenExposed : public QObject
+void whenExposed(QWidget* window, std::function<void()> action)
 {
-public:
-    WhenExposed(QWidget* window, std::function<void()> action)
-        : QObject(window), m_window(window->windowHandle()), m_action(std::move(action))
-    {
-        if (m_window && !m_window->isExposed())
-            m_window->installEventFilter(this);
-        else
-            QTimer::singleShot(0, this, [this] { run(); });
+    QWindow* handle = window->windowHandle();
+    if (!handle || handle->isExposed()) {
+        QTimer::singleShot(0, window, std::move(action));
+        return;
     }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_window && event->type() == QEvent::Expose && m_window->isExposed()) {
-            m_window->removeEventFilter(this);
+    auto* filter = new EventFilter(handle);
+    filter->setHandler([filter, handle, window, action = std::move(action)](QEvent* event) {
+        if (event->type() == QEvent::Expose && handle->isExposed()) {
             // After the expose the window is mapped where it stays; the box
             // follows on the next turn of the event loop.
-            QTimer::singleShot(0, this, [this] { run(); });
+            QTimer::singleShot(0, window, action);
+            filter->remove();
         }
         return false;
-    }
-
-private:
-    void run()
-    {
-        auto action = std::move(m_action);
-        deleteLater();
-        if (action)
-            action();
-    }
-
-    QWindow* m_window;
-    std::function<void()> m_action;
-};
+    });
+}
 
 } // namespace
 
@@ -155,8 +138,8 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &Application::quitRequested, &window, endRun);
     window.show();
     if (!window.startupError().isEmpty())
-        new WhenExposed(&window,
-                        [&window] { MessageDialogs::applicationError(window.startupError()); });
+        whenExposed(&window,
+                    [&window] { MessageDialogs::applicationError(window.startupError()); });
     filing.setReady();
 
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::finish);

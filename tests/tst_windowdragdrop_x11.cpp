@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -346,6 +347,94 @@ private Q_SLOTS:
         QVERIFY(model->rowOf(node("Copy of report")) >= 0);
         QCOMPARE(tree()->currentIndex(), nodes().indexOf(node("Report")));
         QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Home"));
+    }
+
+    // Presses on a tree row and starts its drag; once it runs, Then (sent
+    // from inside the drag) ends it. Returns once the drag is over and the
+    // button is up again.
+    void dragThen(TreeNode* from, const std::function<QStringList()>& then)
+    {
+        const QPoint a = tree()->viewport()->mapToGlobal(treeRow(from));
+        const auto at = [](QPoint p) {
+            return QStringList{"mousemove", QString::number(p.x()), QString::number(p.y())};
+        };
+        QVERIFY(TestUtil::run("xdotool", at(a) + QStringList{"mousedown", "1"}));
+        QTRY_COMPARE(tree()->currentIndex(), nodes().indexOf(from));
+        QProcess start, rest;
+        QTimer watch;
+        bool started = false;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!dragDrop()->dragSource() || rest.state() != QProcess::NotRunning)
+                return;
+            started = true;
+            const QStringList args = then();
+            if (!args.isEmpty())
+                rest.start("xdotool", args);
+        });
+        watch.start(20);
+        start.start("xdotool", at(a + QPoint(16, 2)));
+        // The drag runs in the event loop that the wait turns.
+        QTRY_VERIFY_WITH_TIMEOUT(started && !dragDrop()->dragSource(), 20000);
+        watch.stop();
+        QVERIFY(TestUtil::run("xdotool", {"mouseup", "1"}));
+        for (QProcess* step : {&start, &rest})
+            QTRY_VERIFY_WITH_TIMEOUT(step->state() == QProcess::NotRunning, 10000);
+    }
+
+    // Escape gives a drag up: nothing moves, no step is made, and nothing of
+    // the drag stays on the window.
+    void escapeGivesUp()
+    {
+        const QStringList work = childrenOf(node("Work")), home = childrenOf(node("Home"));
+        const QPoint over = tree()->viewport()->mapToGlobal(treeRow(node("Home")));
+        bool sent = false;
+        dragThen(node("Report"), [&] {
+            if (std::exchange(sent, true))
+                return QStringList();
+            return QStringList{"mousemove",
+                               QString::number(over.x()),
+                               QString::number(over.y()),
+                               "sleep",
+                               "0.3",
+                               "key",
+                               "Escape"};
+        });
+        QVERIFY(sent);
+        QCOMPARE(childrenOf(node("Work")), work);
+        QCOMPARE(childrenOf(node("Home")), home);
+        QVERIFY(!m_w->findChild<QAction*>("acUndo")->isEnabled());
+        QVERIFY(!m_w->findChild<QFrame*>("DropRow")->isVisible());
+        QCOMPARE(m_w->findChild<QLabel*>("CommentLabel")->text(), QString("Comment: yearly"));
+    }
+
+    // A drag resting at the tree's lower edge scrolls it (the view's own
+    // auto-scroll).
+    void scrollsNearTheEdge()
+    {
+        for (int i = 0; i < 80; ++i)
+            m_w->catalogue().addCategoryNode(node("Home"), QString("Filler %1").arg(i));
+        tree()->expandAll();
+        tree()->scrollToTop();
+        QScrollBar* bar = tree()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        const QPoint edge =
+            tree()->viewport()->mapToGlobal(QPoint(40, tree()->viewport()->height() - 4));
+        int phase = 0;
+        dragThen(node("Report"), [&] {
+            if (phase == 0) {
+                phase = 1;
+                return QStringList{"mousemove", QString::number(edge.x()),
+                                   QString::number(edge.y())};
+            }
+            if (phase == 1 && bar->value() > 0) {
+                phase = 2;
+                return QStringList{"key", "Escape"};
+            }
+            return QStringList();
+        });
+        QCOMPARE(phase, 2);
+        QVERIFY(bar->value() > 0);
+        QCOMPARE(node("Report")->parent(), node("Work"));
     }
 
     void ontoTheFoldersPanel_data()

@@ -627,6 +627,24 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
     return {};
 }
 
+QStringList ListModel::mimeTypes() const
+{
+    return m_catalogue.nodes().mimeTypes();
+}
+
+QMimeData* ListModel::mimeData(const QModelIndexList& indexes) const
+{
+    for (const QModelIndex& index : indexes)
+        if (index.isValid())
+            return m_catalogue.nodes().nodeMimeData(nodeOf(index));
+    return nullptr;
+}
+
+Qt::DropActions ListModel::supportedDragActions() const
+{
+    return m_catalogue.nodes().supportedDragActions();
+}
+
 Qt::ItemFlags ListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())

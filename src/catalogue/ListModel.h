@@ -83,6 +83,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    // A row is dragged as its node (the tree's drag data): moved or copied
+    // onto the tree's rows.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
 private:
     // What the list has announced of a change of the tree and still has to

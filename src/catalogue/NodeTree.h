@@ -2,6 +2,7 @@
 #include "catalogue/NodeInfo.h"
 
 #include <QAbstractItemModel>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <utility>
@@ -214,6 +215,42 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Drags of a node inside this program (NodeTreeDragDrop.cpp). The drag
+    // carries the program's process and the drag's number; the node itself
+    // stays here, held, so another running copy's drag is never read as one
+    // of this tree's nodes and a node that goes meanwhile is no source.
+    static constexpr const char* NodesMimeType = "application/x-quillmere-nodes";
+    // The data of a drag of Node (the tree's views and the list's alike).
+    QMimeData* nodeMimeData(TreeNode* node) const;
+    // The node a drag of this program carries, or null.
+    TreeNode* draggedNode(const QMimeData* data) const;
+    // Where a node dropped onto Target goes: into a category as its first
+    // child, onto the first node as the last top-level node, onto an entry
+    // just before it. Parent null: the top level.
+    struct DropPlace {
+        TreeNode* parent = nullptr;
+        int row = 0;
+    };
+    DropPlace dropPlace(const TreeNode* target) const;
+    // Says no to drops that would place a node under Parent (a category
+    // that is never saved).
+    void setDropRefusal(std::function<bool(const TreeNode* parent)> refuses)
+    {
+        m_dropRefusal = std::move(refuses);
+    }
+    bool refusesDropOnto(const TreeNode* target) const;
+    // A drop onto a row (Parent, with Row and Column -1): the node dragged
+    // moves there, or a copy of it (record and picture, no children) is
+    // made there; one undo step each. Never into its own subtree.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
 Q_SIGNALS:
     // Node and everything below it are about to go: drop references to them.
     void nodeDeleting(TreeNode* node);
@@ -226,6 +263,8 @@ Q_SIGNALS:
     void changeFinished();
     // The shape changed with nothing recording it while addresses were held.
     void unrecordedChange();
+    // A drop made or moved Node.
+    void nodeDropped(TreeNode* node);
 
 private:
     friend class NodeRef;
@@ -267,4 +306,7 @@ private:
     TreeEdits* m_recorder = nullptr;
     StepScopes* m_steps = nullptr;
     bool m_addressesHeld = false;
+    std::function<bool(const TreeNode*)> m_dropRefusal;
+    mutable NodeRef m_dragged; // the node of the latest drag
+    mutable quint64 m_dragNumber = 0;
 };

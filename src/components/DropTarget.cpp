@@ -1,29 +1,21 @@
 #include "components/DropTarget.h"
 #include "components/DropFormats.h"
 
-#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QScrollBar>
-#include <QTimer>
 #include <QWidget>
 
 namespace
 {
 
-constexpr int ScrollInterval = 100; // ms between lines while resting at an edge
 // GNOME's file managers say on the clipboard whether files were cut or copied.
 constexpr char CopiedFilesMime[] = "x-special/gnome-copied-files";
 
 } // namespace
 
-DropTarget::DropTarget(QObject* parent) : QObject(parent), m_scrollTimer(new QTimer(this))
-{
-    m_scrollTimer->setInterval(ScrollInterval);
-    connect(m_scrollTimer, &QTimer::timeout, this, &DropTarget::scrollTick);
-}
+DropTarget::DropTarget(QObject* parent) : QObject(parent) {}
 
 DropTarget::~DropTarget()
 {
@@ -44,7 +36,6 @@ void DropTarget::attachTo(QWidget* widget)
 
 void DropTarget::detach()
 {
-    m_scrollTimer->stop();
     m_holding = false;
     if (m_widget) {
         m_widget->removeEventFilter(this);
@@ -53,17 +44,10 @@ void DropTarget::detach()
     m_widget = nullptr;
 }
 
-void DropTarget::setScrollView(QAbstractScrollArea* view)
-{
-    m_scrollView = view;
-}
-
 Qt::DropAction DropTarget::chooseDropEffect(Qt::KeyboardModifiers modifiers, const QPoint& point,
-                                            Qt::DropActions allowed, bool* scroll) const
+                                            Qt::DropActions allowed) const
 {
     allowed &= m_dragTypes;
-    if (scroll)
-        *scroll = inScrollMargin(point);
     if (getDropEffect)
         return getDropEffect(modifiers, point, allowed);
     const bool shift = modifiers & Qt::ShiftModifier, ctrl = modifiers & Qt::ControlModifier;
@@ -120,9 +104,7 @@ bool DropTarget::dragEnter(QDropEvent* event)
 {
     resetData();
     m_holding = false;
-    m_scrollTimer->stop();
     const QPoint point = event->position().toPoint();
-    m_lastPoint = point;
     // Another handler's drag, or one this target cannot read: not ours.
     if (DropFormats::isPrivateDrag(event->mimeData()) || !acceptsFormats(event->mimeData()) ||
         !serves(point)) {
@@ -133,7 +115,7 @@ bool DropTarget::dragEnter(QDropEvent* event)
     if (m_getDataOnEnter)
         readData(event->mimeData());
     DropTargetEvent e{event->modifiers(), event->buttons(), point};
-    e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions(), &e.scroll);
+    e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions());
     Q_EMIT entered(e);
     // Taken even when no effect is allowed here: Qt tells only the target
     // that took the enter of the moves (where the effect may change) and of
@@ -146,18 +128,13 @@ bool DropTarget::dragEnter(QDropEvent* event)
 bool DropTarget::dragMove(QDropEvent* event)
 {
     const QPoint point = event->position().toPoint();
-    m_lastPoint = point;
     if (!m_holding || !serves(point)) {
         event->ignore();
         return m_holding;
     }
     DropTargetEvent e{event->modifiers(), event->buttons(), point};
-    e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions(), &e.scroll);
+    e.effect = chooseDropEffect(e.modifiers, point, event->possibleActions());
     Q_EMIT draggedOver(e);
-    if (e.scroll && m_scrollView)
-        m_scrollTimer->start();
-    else
-        m_scrollTimer->stop();
     if (e.effect == Qt::IgnoreAction) {
         event->ignore();
     } else {
@@ -173,7 +150,6 @@ bool DropTarget::drop(QDropEvent* event)
         event->ignore();
         return false;
     }
-    m_scrollTimer->stop();
     DropTargetEvent e{event->modifiers(), event->buttons(), event->position().toPoint()};
     e.effect = chooseDropEffect(e.modifiers, e.point, event->possibleActions());
     // No effect allowed: the source was told so at every move.
@@ -195,43 +171,8 @@ bool DropTarget::drop(QDropEvent* event)
 void DropTarget::dragLeave()
 {
     resetData();
-    m_scrollTimer->stop();
     m_holding = false;
     Q_EMIT left();
-}
-
-bool DropTarget::inScrollMargin(const QPoint& point) const
-{
-    if (!m_scrollView || !m_widget)
-        return false;
-    QWidget* port = m_scrollView->viewport();
-    const QPoint p = port->mapFromGlobal(m_widget->mapToGlobal(point));
-    if (!port->rect().contains(p))
-        return false;
-    const int margin = m_scrollView->fontMetrics().height();
-    const bool vertical = m_scrollView->verticalScrollBar()->isVisible();
-    const bool horizontal = m_scrollView->horizontalScrollBar()->isVisible();
-    return (vertical && (p.y() < margin || p.y() > port->height() - margin)) ||
-           (horizontal && (p.x() < margin || p.x() > port->width() - margin));
-}
-
-void DropTarget::scrollTick()
-{
-    if (!m_scrollView || !m_widget) {
-        m_scrollTimer->stop();
-        return;
-    }
-    QWidget* port = m_scrollView->viewport();
-    const QPoint p = port->mapFromGlobal(m_widget->mapToGlobal(m_lastPoint));
-    const int margin = m_scrollView->fontMetrics().height();
-    if (p.y() < margin)
-        m_scrollView->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else if (p.y() > port->height() - margin)
-        m_scrollView->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    if (p.x() < margin)
-        m_scrollView->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else if (p.x() > port->width() - margin)
-        m_scrollView->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
 }
 
 // ------------------------------------------------------------- FileDropTarget

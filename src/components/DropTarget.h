@@ -6,10 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-class QAbstractScrollArea;
 class QDropEvent;
 class QMimeData;
-class QTimer;
 
 // One step of a drag over a drop target, as its owner sees it.
 struct DropTargetEvent {
@@ -17,15 +15,14 @@ struct DropTargetEvent {
     Qt::MouseButtons buttons;                 // mouse buttons held
     QPoint point;                             // in the attached widget's coordinates
     Qt::DropAction effect = Qt::IgnoreAction; // the handler may change it
-    bool scroll = false;                      // the point lies in a scroll margin
 };
 
 // Makes a widget take drags from other programs: tells the source which
 // effect it allows, reads the dragged data (at the enter or at the drop) and
 // reports enter, move, leave and drop. A drag this target can read is held
 // from its enter to its leave or drop; the effect answers each move. Drags of the program's own
-// views (DropFormats::PrivateNodesMime) are left to whoever handles them. A scroll view, when
-// given, scrolls while the pointer rests near its edges.
+// views (DropFormats::PrivateNodesMime) are left to whoever handles them. Scrolling a view
+// under the drag is the view's own (its auto-scroll), told by the owner.
 class DropTarget : public QObject
 {
     Q_OBJECT
@@ -51,8 +48,6 @@ public:
     // A child of the attached widget that this target does not serve (it
     // has a target of its own).
     void setExcluded(QWidget* child) { m_excluded = child; }
-    // The view scrolled while a drag rests within a line of its edges.
-    void setScrollView(QAbstractScrollArea* view);
 
     // When set, decides the effect instead of the built-in rule: given the
     // keys, the point and the allowed effects this target takes.
@@ -61,7 +56,7 @@ public:
     // The effect for the keys held, among the allowed ones this target takes:
     // Shift+Ctrl link, Shift move, else copy, move, link, whichever is allowed first.
     Qt::DropAction chooseDropEffect(Qt::KeyboardModifiers modifiers, const QPoint& point,
-                                    Qt::DropActions allowed, bool* scroll = nullptr) const;
+                                    Qt::DropActions allowed) const;
     // Reads the same kind of data from the clipboard; the effect it asks for
     // (none when it holds nothing readable).
     virtual Qt::DropAction readClipboard();
@@ -85,18 +80,13 @@ private:
     bool dragMove(QDropEvent* event);
     bool drop(QDropEvent* event);
     void dragLeave();
-    void scrollTick();
-    bool inScrollMargin(const QPoint& point) const;
 
     QPointer<QWidget> m_widget;
     QPointer<QWidget> m_excluded;
-    QPointer<QAbstractScrollArea> m_scrollView;
     Qt::DropActions m_dragTypes;
     bool m_getDataOnEnter = false;
     bool m_showImage = true;
     bool m_holding = false; // a usable drag is over the widget
-    QPoint m_lastPoint;
-    QTimer* m_scrollTimer;
 };
 
 // Takes lists of files and folders (what a file manager drags).

@@ -102,7 +102,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     connect(qApp, &QGuiApplication::commitDataRequest, this, &MainWindow::onCommitDataRequest);
     // The tree has the keyboard when the window comes up (the tool bar's
     // buttons were made first and would otherwise take it).
-    m_view->tree()->setFocus();
+    m_view->focusTree();
 }
 
 MainWindow::~MainWindow()

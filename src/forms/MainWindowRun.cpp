@@ -53,7 +53,7 @@ void MainWindow::start(AboutDialog* splash)
         // Whatever went wrong above, the run goes on with a whole window.
         if (!m_catalogue.makerCategory)
             m_catalogue.createMakerCategory();
-        m_view->tree()->setCurrentIndex(m_catalogue.nodes().indexOf(m_catalogue.makerCategory));
+        m_view->setCurrentNode(m_catalogue.makerCategory);
         m_view->setListedNode(m_catalogue.topCategory);
         if (splash)
             splash->hide();

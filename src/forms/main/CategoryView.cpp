@@ -5,12 +5,15 @@
 #include "catalogue/ListModel.h"
 #include "catalogue/SettingKeys.h"
 #include "components/CellDelegate.h"
+#include "components/EventFilter.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
+#include "forms/main/NodeViews.h"
 #include "utils/Bounded.h"
 
 #include <QAction>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMainWindow>
@@ -44,28 +47,6 @@ constexpr int SplitterHandleWidth = 3;
 constexpr int UniformItemsFrom = 5000;
 constexpr QSize SmallIcon(16, 16), LargeIcon(32, 32), LargeIconGrid(84, 68);
 
-// Hands the mouse presses of a widget to a function before the widget sees
-// them; the function returns true to keep the press from the widget.
-class MousePressFilter : public QObject
-{
-public:
-    MousePressFilter(QObject* owner, std::function<bool(QMouseEvent*)> onPress)
-        : QObject(owner), m_onPress(std::move(onPress))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress)
-            return m_onPress(static_cast<QMouseEvent*>(event));
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<bool(QMouseEvent*)> m_onPress;
-};
-
 bool isCategory(const TreeNode* node)
 {
     return node && node->isCategory();
@@ -90,7 +71,7 @@ void CategoryView::createViews(QWidget* parent)
     m_splitter->setHandleWidth(SplitterHandleWidth);
     m_splitter->setChildrenCollapsible(false);
 
-    m_tree = new QTreeView(m_splitter);
+    m_tree = new CategoryTreeView(m_splitter);
     m_tree->setObjectName(QStringLiteral("DocsTree"));
     m_tree->setModel(&catalogue.nodes());
     m_tree->setHeaderHidden(true);
@@ -99,7 +80,6 @@ void CategoryView::createViews(QWidget* parent)
     m_tree->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tree->setDragEnabled(true);
     m_tree->setIconSize(SmallIcon);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tree->setItemDelegate(new CellDelegate({}, m_tree));
@@ -107,11 +87,11 @@ void CategoryView::createViews(QWidget* parent)
     m_listStack = new QStackedWidget(m_splitter);
     m_listStack->setObjectName(QStringLiteral("ListView"));
     m_listModel = new ListModel(catalogue, this);
-    m_listIcons = new QListView(m_listStack);
+    m_listIcons = new EntryIconsView(m_listStack);
     m_listIcons->setModel(m_listModel);
     m_listIcons->setObjectName(QStringLiteral("ListIcons"));
     m_listIcons->setItemDelegate(new CellDelegate({}, m_listIcons));
-    m_listDetails = new QTreeView(m_listStack);
+    m_listDetails = new EntryDetailsView(m_listStack);
     m_listDetails->setObjectName(QStringLiteral("ListDetails"));
     m_listDetails->setModel(m_listModel);
     m_listDetails->setRootIsDecorated(false);
@@ -121,7 +101,7 @@ void CategoryView::createViews(QWidget* parent)
     m_listDetails->setAllColumnsShowFocus(true);
     m_listIcons->setSelectionModel(m_listDetails->selectionModel());
     for (QAbstractItemView* v : listViews()) {
-        v->setDragEnabled(true);
+        v->setDragDropMode(QAbstractItemView::DragOnly);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         v->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -238,17 +218,48 @@ void CategoryView::connectViews()
         if (node == selectedTreeNode() && node->data())
             showComment(node->data()->comments);
     });
-    m_tree->viewport()->installEventFilter(new MousePressFilter(this, [this](QMouseEvent* e) {
-        if (e->button() != Qt::RightButton)
+    connect(m_tree, &CategoryTreeView::dropRefused, this, &CategoryView::nodeDropRefused);
+    // Double click and Enter open; Alt+Enter belongs to Properties.
+    const std::pair<QAbstractItemView*, Pane> panes[] = {
+        {m_tree, Pane::Tree}, {m_listIcons, Pane::List}, {m_listDetails, Pane::List}};
+    for (const auto& [view, pane] : panes) {
+        connect(view, &QAbstractItemView::doubleClicked, this,
+                [this, p = pane] { Q_EMIT openRequested(p); });
+        // Enter opens like a double click, with Shift or Ctrl too, as an
+        // action of the view named after it ("DocsTreeOpen").
+        auto* open = new QAction(view);
+        open->setObjectName(view->objectName() + QLatin1String("Open"));
+        QList<QKeySequence> keys;
+        for (Qt::KeyboardModifiers with :
+             {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
+              Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ShiftModifier | Qt::ControlModifier})
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                keys << QKeySequence(QKeyCombination(with, key));
+                if (key == Qt::Key_Enter) // the keypad's, which shortcuts tell apart
+                    keys << QKeySequence(QKeyCombination(with | Qt::KeypadModifier, key));
+            }
+        open->setShortcuts(keys);
+        open->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        view->addAction(open);
+        connect(open, &QAction::triggered, this, [this, p = pane] { Q_EMIT openRequested(p); });
+    }
+    // The placement's pointer over the tree: its moves and the press that places.
+    new EventFilter(m_tree->viewport(), [this](QEvent* event) {
+        if (!m_placementPlaced)
             return false;
-        // The press only chooses the node (or none); the menu follows.
-        const QModelIndex hit = m_tree->indexAt(e->position().toPoint());
-        if (hit.isValid())
-            m_tree->selectionModel()->setCurrentIndex(hit, QItemSelectionModel::ClearAndSelect);
-        else
-            m_tree->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
-        return true;
-    }));
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseMove) {
+            m_placementMoved(m_tree->viewport()->mapToGlobal(mouse->position().toPoint()));
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            const QPoint at = m_tree->viewport()->mapToGlobal(mouse->position().toPoint());
+            const auto placed = std::exchange(m_placementPlaced, {});
+            m_placementMoved = {};
+            m_tree->setToolTip(QString());
+            m_tree->viewport()->setMouseTracking(m_viewportTracked);
+            placed(at);
+        }
+        return false; // the tree still sees the mouse
+    });
     connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         showContextMenu(m_tree, m_tree->viewport()->mapToGlobal(p));
     });
@@ -297,6 +308,11 @@ void CategoryView::detachModels()
     m_tree->setModel(nullptr);
     m_listIcons->setModel(nullptr);
     m_listDetails->setModel(nullptr);
+}
+
+QTreeView* CategoryView::tree() const
+{
+    return m_tree;
 }
 
 QList<QAbstractItemView*> CategoryView::listViews() const
@@ -477,11 +493,6 @@ TreeNode* CategoryView::addCategoryNode(TreeNode* parent, const QString& name)
 }
 
 // ---------------------------------------------------------------- selection
-
-TreeNode* CategoryView::selectedTreeNode() const
-{
-    return NodeTree::nodeOf(m_tree->currentIndex());
-}
 
 QModelIndex CategoryView::selectedListRow() const
 {

@@ -1,13 +1,16 @@
 #pragma once
 #include "catalogue/NodeTree.h"
+#include "forms/main/NodeViews.h"
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <functional>
 #include <vector>
 
 class CommandContext;
 class ListModel;
+class QDrag;
 class QAbstractItemView;
 class QLabel;
 class QListView;
@@ -66,14 +69,60 @@ public:
     // view and its name opened for editing.
     TreeNode* addCategoryNode(TreeNode* parent, const QString& name);
 
-    TreeNode* selectedTreeNode() const;
+    // The tree's current node (older name: the selected tree node), and
+    // making a node current (which lists it or its category).
+    TreeNode* currentNode() const;
+    TreeNode* selectedTreeNode() const { return currentNode(); }
+    void setCurrentNode(TreeNode* node);
+    void scrollToNode(TreeNode* node);
+    void focusTree();
+    // Where the keyboard is: the tree, the list (either style) or elsewhere.
+    enum class Pane { None, Tree, List };
+    Pane focusedPane() const;
+    // The tree's row under a point of the screen; null off the tree's rows.
+    TreeNode* nodeAt(const QPoint& globalPos) const;
+    // A node's row in the tree, on the screen (empty when not shown).
+    QRect rowRect(TreeNode* node) const;
+    // What a balloon about the tree points at.
+    QWidget* treeAnchor() const;
+    // The tree's rows' area on the screen.
+    QRect treeArea() const;
+    // The tree is drawn once when the last of these goes, not at every
+    // change made meanwhile.
+    class TreeDrawingHeld
+    {
+    public:
+        explicit TreeDrawingHeld(CategoryView& view);
+        ~TreeDrawingHeld();
+        TreeDrawingHeld(const TreeDrawingHeld&) = delete;
+        TreeDrawingHeld& operator=(const TreeDrawingHeld&) = delete;
+
+    private:
+        QWidget* m_tree;
+        bool m_wasDrawn;
+    };
+    // The placement of "Add file...": the tree shows Hint as its tip, the
+    // pointer goes to its rows, and each move over them (Moved) and the press
+    // that places (Placed, which ends it) are handed on, as points of the
+    // screen. A second placement replaces the calls of the first.
+    void followPlacement(const QString& hint, std::function<void(const QPoint&)> moved,
+                         std::function<void(const QPoint&)> placed);
+    // Drags of rows of the tree or the list: Start gives the drag its
+    // picture and hears of its node, End hears that it is over.
+    void setNodeDragHooks(std::function<void(QDrag*, TreeNode*)> start, std::function<void()> end);
+    // Another program's drag over the window, at a point of the screen: the
+    // tree scrolls while it rests near the tree's edges; and its end.
+    void followForeignDrag(const QPoint& globalPos);
+    void endForeignDrag();
     // The list's selected row (column 0), and the node a row refers to.
     QModelIndex selectedListRow() const;
     TreeNode* listNodeAt(const QModelIndex& row) const;
     TreeNode* listSelectedNode() const;
     // The node a command acts on, by where the window's focus is.
     TreeNode* commandTargetNode() const;
-    QTreeView* tree() const { return m_tree; }
+    // The views themselves, for the keys' and the search's controllers,
+    // which still reach them; every other controller asks for an intent.
+    QTreeView* tree() const;
     // Both list views, the icons' and the details'.
     QList<QAbstractItemView*> listViews() const;
     ListModel& listModel() const { return *m_listModel; }
@@ -95,6 +144,10 @@ public:
 
 Q_SIGNALS:
     void titleChanged(const QString& title);
+    // Double click or Enter (Alt+Enter is Properties') on the tree or the list.
+    void openRequested(CategoryView::Pane pane);
+    // A drag of a node is over a tree row where it may not go, or no longer.
+    void nodeDropRefused(bool refused);
 
 private:
     bool treeHasFocus(const QWidget* focus) const;
@@ -115,10 +168,10 @@ private:
 
     CommandContext& m_context;
     QSplitter* m_splitter = nullptr;
-    QTreeView* m_tree = nullptr;
+    CategoryTreeView* m_tree = nullptr;
     QStackedWidget* m_listStack = nullptr;
-    QListView* m_listIcons = nullptr;
-    QTreeView* m_listDetails = nullptr;
+    EntryIconsView* m_listIcons = nullptr;
+    EntryDetailsView* m_listDetails = nullptr;
     ListModel* m_listModel = nullptr;
     QLabel* m_commentLabel = nullptr;
 
@@ -133,4 +186,7 @@ private:
     bool m_relinkAsking = false; // they are being asked
     bool m_relinkAgain = false;  // a listing while they were asked wants its own step
     std::function<void()> m_nodesRefill;
+    // The placement under way: its calls, and the viewport's own tracking.
+    std::function<void(const QPoint&)> m_placementMoved, m_placementPlaced;
+    bool m_viewportTracked = false;
 };

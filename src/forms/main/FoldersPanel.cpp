@@ -27,17 +27,23 @@ constexpr int LineHeight = 16;
 constexpr int IndentPerLevel = 2; // spaces per level of the folder list
 constexpr int FolderRole = Qt::UserRole;
 
+} // namespace
+
 // A list that shows whole lines only: the room below the last whole line
-// stays empty instead of showing a line cut in half.
-class WholeLinesList : public QListWidget
+// stays empty instead of showing a line cut in half. Drags the panel's owner
+// takes (FoldersPanel::setLineDrops) drop onto its lines; other drags are
+// left to the window.
+class FoldersPanel::LineList : public QListWidget
 {
 public:
-    WholeLinesList(int lineHeight, QWidget* parent) : QListWidget(parent), m_lineHeight(lineHeight)
+    LineList(int lineHeight, QWidget* parent) : QListWidget(parent), m_lineHeight(lineHeight)
     {
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // names too long show in the tip
         setBackgroundRole(QPalette::Base);                    // the spare room looks like the list
         setAutoFillBackground(true);
     }
+
+    LineDrops drops;
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -45,12 +51,49 @@ protected:
         setViewportMargins(0, 0, 0, contentsRect().height() % m_lineHeight);
         QListWidget::resizeEvent(event);
     }
+    void dragEnterEvent(QDragEnterEvent* event) override { dragOver(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { dragOver(event); }
+    void dropEvent(QDropEvent* event) override
+    {
+        if (!handles(event)) {
+            QListWidget::dropEvent(event);
+            return;
+        }
+        if (!drops.takes(event->mimeData())) {
+            event->ignore();
+            return;
+        }
+        const Qt::DropAction action = moveOrCopy(event);
+        drops.dropped(indexAt(event->position().toPoint()), action);
+    }
 
 private:
+    bool handles(const QDropEvent* event) const { return drops.handles && drops.handles(event); }
+    void dragOver(QDragMoveEvent* event)
+    {
+        if (!handles(event)) {
+            if (event->type() == QEvent::DragEnter)
+                QListWidget::dragEnterEvent(static_cast<QDragEnterEvent*>(event));
+            else
+                QListWidget::dragMoveEvent(event);
+            return;
+        }
+        if (drops.takes(event->mimeData()))
+            moveOrCopy(event);
+        else
+            event->ignore();
+    }
+    // A move, or a copy when Ctrl is down at this moment.
+    static Qt::DropAction moveOrCopy(QDropEvent* event)
+    {
+        const bool copy = event->modifiers() & Qt::ControlModifier;
+        event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+        event->accept();
+        return event->dropAction();
+    }
+
     int m_lineHeight;
 };
-
-} // namespace
 
 FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
     : QObject(window), m_context(context), m_window(window)
@@ -74,7 +117,8 @@ FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
     m_caption->setFixedHeight(CaptionHeight);
     m_caption->setStyleSheet(QStringLiteral("color: white; font-weight: bold; padding: 1px;"));
     m_caption->setCursor(Qt::SizeAllCursor);
-    m_dirList = new WholeLinesList(LineHeight, m_panel);
+    m_lines = new LineList(LineHeight, m_panel);
+    m_dirList = m_lines;
     m_dirList->setObjectName(QStringLiteral("DirListBox"));
     m_dirList->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_dirList->addAction(context.commands().action(Id::ShowFolders));
@@ -173,6 +217,13 @@ bool FoldersPanel::eventFilter(QObject* watched, QEvent* event)
 QString FoldersPanel::joinPath(const QString& folder, const QString& name)
 {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
+void FoldersPanel::setLineDrops(LineDrops drops)
+{
+    m_lines->drops = std::move(drops);
+    m_dirList->setAcceptDrops(true);
+    m_dirList->viewport()->setAcceptDrops(true);
 }
 
 QString FoldersPanel::folderOfLine(int row) const

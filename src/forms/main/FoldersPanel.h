@@ -1,13 +1,17 @@
 #pragma once
+#include <QModelIndex>
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <functional>
 
 class CommandContext;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QDropEvent;
 class QListWidget;
+class QMimeData;
 class QWidget;
 
 // The floating "Folders" panel over the window: the folders of a volume and
@@ -34,6 +38,17 @@ public:
     // The folder a line stands for; empty past the last line.
     QString folderOfLine(int row) const;
 
+    // Drags dropped onto the folder lines: Handles picks the drags meant for
+    // them (others go on to the window), Takes those that may go into a
+    // folder (refused over the lines otherwise), Dropped files one onto a
+    // line (invalid: past the last one) as a move or a copy (Ctrl held).
+    struct LineDrops {
+        std::function<bool(const QDropEvent*)> handles;
+        std::function<bool(const QMimeData*)> takes;
+        std::function<void(const QModelIndex& line, Qt::DropAction action)> dropped;
+    };
+    void setLineDrops(LineDrops drops);
+
     // Folder joined with a name, with one '/' between them even at the root.
     static QString joinPath(const QString& folder, const QString& name);
 
@@ -41,6 +56,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class LineList;
     void followShowFolders();
     void fillDirList();
     void fillDrives();
@@ -50,6 +66,7 @@ private:
     QFrame* m_panel;
     QLabel* m_caption;
     QListWidget* m_dirList;
+    LineList* m_lines;
     QComboBox* m_drives;
     QString m_current;
     QPoint m_grab; // where the caption was taken, from the panel's corner

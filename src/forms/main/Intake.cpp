@@ -41,7 +41,6 @@ constexpr int MarkerLeft = 14;
 constexpr int FileMarkerLift = 6; // the marker's middle at the pointer
 constexpr int UrlMarkerLift = 8;
 constexpr int StripToTree = 40; // a point on the strip probes the tree this far right
-constexpr QPoint PlacementPointer(40, 80);
 const QString PlacementHint = QStringLiteral("Click where the file must be added");
 const QString NoFilesFound = QStringLiteral("Files not found");
 const QString LinksOnTheStrip = QStringLiteral("Drop web links on the green strip");
@@ -66,24 +65,6 @@ QString tooLongToFile(const QString& what, const QString& text)
         .arg(TextUtils::excerpt(TextUtils::singleLine(text)));
 }
 
-class PlacementFilter : public QObject
-{
-public:
-    PlacementFilter(QObject* owner, std::function<bool(QEvent*)> handler)
-        : QObject(owner), m_handler(std::move(handler))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        return m_handler(event) || QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<bool(QEvent*)> m_handler;
-};
-
 } // namespace
 
 Intake::PickFiles& Intake::pickFilesHook()
@@ -103,18 +84,15 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     m_fileTarget->setObjectName(QStringLiteral("DropFileTarget"));
     m_fileTarget->setDragTypes(Qt::LinkAction);
     m_fileTarget->setExcluded(&dropStrip);
-    m_fileTarget->setScrollView(view.tree());
     m_fileTarget->attachTo(&context.window());
     m_urlTarget = new UrlDropTarget(this);
     m_urlTarget->setObjectName(QStringLiteral("DropURLTarget"));
-    m_urlTarget->setScrollView(view.tree());
     m_urlTarget->attachTo(&dropStrip);
     // A browser's link anywhere else on the window: the tree takes it.
     m_treeLinkTarget = new UrlDropTarget(this);
     m_treeLinkTarget->setObjectName(QStringLiteral("DropTreeURLTarget"));
     m_treeLinkTarget->setWebLinksOnly(true);
     m_treeLinkTarget->setExcluded(&dropStrip);
-    m_treeLinkTarget->setScrollView(view.tree());
     m_treeLinkTarget->attachTo(&context.window());
 
     // A drag whose source allows no link is refused: it gets no marker.
@@ -122,11 +100,15 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
         if (e.effect != Qt::IgnoreAction)
             dropFileTargetEnter();
     });
-    connect(m_fileTarget, &DropTarget::draggedOver, this,
-            [this](DropTargetEvent& e) { dropFileTargetDragOver(e.point); });
+    connect(m_fileTarget, &DropTarget::draggedOver, this, [this](DropTargetEvent& e) {
+        followForeignDrag(e);
+        dropFileTargetDragOver(e.point);
+    });
     connect(m_fileTarget, &DropTarget::left, this, &Intake::dropFileTargetLeave);
-    connect(m_fileTarget, &DropTarget::dropped, this,
-            [this](DropTargetEvent& e) { dropFileTargetDrop(e.point, m_fileTarget->files); });
+    connect(m_fileTarget, &DropTarget::dropped, this, [this](DropTargetEvent& e) {
+        m_view.endForeignDrag();
+        dropFileTargetDrop(e.point, m_fileTarget->files);
+    });
     connect(m_urlTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
         if (e.effect == Qt::IgnoreAction)
             return;
@@ -140,12 +122,19 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
         dropUrlTargetDrop(e.point, m_urlTarget->url, m_urlTarget->title);
     });
     connect(m_treeLinkTarget, &DropTarget::entered, this, &Intake::treeLinkDragOver);
-    connect(m_treeLinkTarget, &DropTarget::draggedOver, this, &Intake::treeLinkDragOver);
+    connect(m_treeLinkTarget, &DropTarget::draggedOver, this, [this](DropTargetEvent& e) {
+        followForeignDrag(e);
+        treeLinkDragOver(e);
+    });
     connect(m_treeLinkTarget, &DropTarget::left, this, [this] {
+        m_view.endForeignDrag();
         m_marker->hide();
         clearDragHint();
     });
-    connect(m_treeLinkTarget, &DropTarget::dropped, this, &Intake::treeLinkDrop);
+    connect(m_treeLinkTarget, &DropTarget::dropped, this, [this](DropTargetEvent& e) {
+        m_view.endForeignDrag();
+        treeLinkDrop(e);
+    });
 
     CommandActions& commands = context.commands();
     commands.connectCommand(Id::AddFile, this, &Intake::addFiles);
@@ -156,9 +145,12 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     m_folderLine = new QAction(folderMenu);
     m_folderLine->setEnabled(false);
     folderMenu->insertAction(folderMenu->actions().value(0), m_folderLine);
+}
 
-    view.tree()->viewport()->installEventFilter(
-        new PlacementFilter(this, [this](QEvent* e) { return placementEvent(e); }));
+void Intake::followForeignDrag(const DropTargetEvent& event)
+{
+    // The tree scrolls while a drag rests near its edges, a refused one too.
+    m_view.followForeignDrag(m_context.window().mapToGlobal(event.point));
 }
 
 // ---------------------------------------------------------------- the marker
@@ -177,12 +169,12 @@ void Intake::dropFileTargetDragOver(const QPoint& windowPoint)
 {
     QWidget& window = m_context.window();
     const QPoint onStrip = m_strip.mapFrom(&window, windowPoint);
-    const QPoint onTree = m_view.tree()->viewport()->mapFrom(&window, windowPoint);
-    moveMarker(treeNodeAt(onTree) ? onStrip.y() - FileMarkerLift : 0);
+    moveMarker(treeNodeAt(windowPoint) ? onStrip.y() - FileMarkerLift : 0);
 }
 
 void Intake::dropFileTargetLeave()
 {
+    m_view.endForeignDrag();
     m_marker->hide();
 }
 
@@ -191,21 +183,18 @@ void Intake::dropUrlTargetDragOver(const QPoint& stripPoint)
     moveMarker(stripRowNode(stripPoint) ? stripPoint.y() - UrlMarkerLift : 0);
 }
 
-TreeNode* Intake::treeNodeAt(const QPoint& viewportPoint) const
+TreeNode* Intake::treeNodeAt(const QPoint& windowPoint) const
 {
-    QWidget* port = m_view.tree()->viewport();
-    if (!port->rect().contains(viewportPoint))
-        return nullptr; // over the list, the tool bar or the strip
-    return NodeTree::nodeOf(m_view.tree()->indexAt(viewportPoint));
+    return m_view.nodeAt(m_context.window().mapToGlobal(windowPoint));
 }
 
 TreeNode* Intake::stripRowNode(const QPoint& stripPoint) const
 {
     // The strip and the tree share their top edge: the row level with the pointer.
-    QWidget* port = m_view.tree()->viewport();
-    QPoint p = port->mapFromGlobal(m_strip.mapToGlobal(stripPoint));
-    p.setX(std::min(stripPoint.x() + StripToTree, port->width() - 1));
-    return treeNodeAt(p);
+    const QRect tree = m_view.treeArea();
+    const QPoint p = m_strip.mapToGlobal(stripPoint);
+    return m_view.nodeAt(
+        QPoint(std::min(tree.left() + stripPoint.x() + StripToTree, tree.right()), p.y()));
 }
 
 // ---------------------------------------------------------------- filing files
@@ -247,9 +236,7 @@ void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
     const EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Add files"));
     // The folder menus let other events run: a target that goes meanwhile
     // leaves the files to the main category.
-    const NodeRef target(
-        m_context.catalogue().nodes(),
-        orMainCategory(treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, windowPoint))));
+    const NodeRef target(m_context.catalogue().nodes(), orMainCategory(treeNodeAt(windowPoint)));
     const QPoint menuPoint = window.mapToGlobal(windowPoint);
     QStringList toFile;
     for (const QString& name : names) {
@@ -308,16 +295,11 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
     EditHistory::Step step(catalogue.history(), QStringLiteral("Add files"));
     target = orMainCategory(target);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QTreeView* tree = m_view.tree();
-    const bool treeDrawn = tree->updatesEnabled();
     QStringList refused;
     TreeNode* last = nullptr;
     {
-        auto restore = qScopeGuard([&] {
-            tree->setUpdatesEnabled(treeDrawn);
-            QApplication::restoreOverrideCursor();
-        });
-        tree->setUpdatesEnabled(false);
+        auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const CategoryView::TreeDrawingHeld held(m_view);
         // One refill at the end instead of one per file.
         const QSignalBlocker quiet(&catalogue);
         QStringList toFile;
@@ -349,7 +331,7 @@ void Intake::fileBatch(const QStringList& names, TreeNode* target)
             text += QStringLiteral("\n\n%1 more dropped names could not be filed for the same "
                                    "reason.")
                         .arg(refused.size() - 1);
-        MessageDialogs::errorBox(text, tree);
+        MessageDialogs::errorBox(text, m_view.treeAnchor());
     }
 }
 
@@ -368,7 +350,7 @@ void Intake::fileItems(const QStringList& items, const QStringList& category)
         for (const QString& address : addresses)
             catalogue.addLinkNode(address, target, address, true);
         // The tree and the list show where the items went.
-        m_view.tree()->setCurrentIndex(catalogue.nodes().indexOf(target));
+        m_view.setCurrentNode(target);
         m_view.listCategory(target);
     });
     Q_EMIT intakeDone();
@@ -416,8 +398,7 @@ void Intake::fileLink(const QString& url, const QString& title, TreeNode* target
 
 bool Intake::treeTakesLink(const QPoint& windowPoint)
 {
-    QWidget* port = m_view.tree()->viewport();
-    if (!port->rect().contains(port->mapFrom(&m_context.window(), windowPoint))) {
+    if (!m_view.treeArea().contains(m_context.window().mapToGlobal(windowPoint))) {
         showDragHint(LinksOnTheStrip);
         return false;
     }
@@ -456,10 +437,10 @@ void Intake::treeLinkDrop(DropTargetEvent& event)
         [this, point = event.point, url = m_treeLinkTarget->url, title = m_treeLinkTarget->title] {
             CommandContext::guarded([&] {
                 QWidget& window = m_context.window();
-                TreeNode* target = treeNodeAt(m_view.tree()->viewport()->mapFrom(&window, point));
+                TreeNode* target = treeNodeAt(point);
                 window.raise();
                 window.activateWindow();
-                fileLink(url, title, target, m_view.tree());
+                fileLink(url, title, target, m_view.treeAnchor());
             });
             Q_EMIT intakeDone();
         });
@@ -509,7 +490,7 @@ void Intake::addUrl()
         const EditHistory::Step step(catalogue.history(), QStringLiteral("Add \"%1\"").arg(title));
         category = orMainCategory(category);
         catalogue.addLinkNode(dialog.edURL->text(), category, title, true);
-        m_view.tree()->scrollTo(catalogue.nodes().indexOf(category));
+        m_view.scrollToNode(category);
     }
     Q_EMIT intakeDone();
 }
@@ -533,39 +514,19 @@ void Intake::addFiles()
     QMainWindow& window = m_context.window();
     if (!window.isVisible() || window.isMinimized())
         m_tray.restoreFromTray();
-    QTreeView* tree = m_view.tree();
-    tree->setToolTip(PlacementHint);
-    if (!m_placement)
-        m_viewportTracked = tree->viewport()->hasMouseTracking();
     m_placement = true;
-    tree->viewport()->setMouseTracking(true);
-    QCursor::setPos(tree->mapToGlobal(PlacementPointer));
     m_placementFiles = names; // a second "Add file..." replaces them
+    m_view.followPlacement(
+        PlacementHint,
+        [this](const QPoint& at) { dropFileTargetDragOver(m_context.window().mapFromGlobal(at)); },
+        [this](const QPoint& at) { finishPlacement(m_context.window().mapFromGlobal(at)); });
     dropFileTargetEnter();
     window.statusBar()->showMessage(PlacementHint);
 }
 
-bool Intake::placementEvent(QEvent* event)
+void Intake::finishPlacement(const QPoint& windowPoint)
 {
-    if (!m_placement)
-        return false;
-    QWidget* port = m_view.tree()->viewport();
-    if (event->type() == QEvent::MouseMove) {
-        const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
-        dropFileTargetDragOver(port->mapTo(&m_context.window(), p));
-    } else if (event->type() == QEvent::MouseButtonPress) {
-        finishPlacement(static_cast<QMouseEvent*>(event)->position().toPoint());
-    }
-    return false; // the tree still sees the mouse
-}
-
-void Intake::finishPlacement(const QPoint& viewportPoint)
-{
-    QTreeView* tree = m_view.tree();
-    tree->setToolTip(QString());
     m_placement = false;
-    tree->viewport()->setMouseTracking(m_viewportTracked);
     m_context.window().statusBar()->clearMessage();
-    dropFileTargetDrop(tree->viewport()->mapTo(&m_context.window(), viewportPoint),
-                       std::exchange(m_placementFiles, {}));
+    dropFileTargetDrop(windowPoint, std::exchange(m_placementFiles, {}));
 }

@@ -72,15 +72,14 @@ private:
     void fileLink(const QString& url, const QString& title, TreeNode* target, QWidget* anchor);
     void addFiles();
     void addUrl();
-    // The placement's mouse on the tree: moves and the completing press.
-    bool placementEvent(QEvent* event);
-    void finishPlacement(const QPoint& viewportPoint);
+    void finishPlacement(const QPoint& windowPoint);
+    void followForeignDrag(const DropTargetEvent& event);
 
     FolderChoice askFolder(const QPoint& globalPoint, const QString& folder);
     // A hint on the status line for the drag in progress, and its end.
     void showDragHint(const QString& text);
     void clearDragHint();
-    TreeNode* treeNodeAt(const QPoint& viewportPoint) const;
+    TreeNode* treeNodeAt(const QPoint& windowPoint) const;
     TreeNode* stripRowNode(const QPoint& stripPoint) const;
     // The main category; made (named "Main") when the catalogue has none, so
     // that nothing dropped is lost.
@@ -103,5 +102,4 @@ private:
     QString m_addFileFolder;
     bool m_placement = false;
     QStringList m_placementFiles;
-    bool m_viewportTracked = false; // the viewport's own mouse tracking
 };

@@ -105,7 +105,7 @@ void ItemCommands::editComment()
             nodes.editRecord(node, [&](NodeInfo& info) { info.comments = comments; });
     }
     if (TreeNode* parent = node->parent())
-        m_view.tree()->setCurrentIndex(nodes.indexOf(parent));
+        m_view.setCurrentNode(parent);
 }
 
 // ---------------------------------------------------------------- remove, delete
@@ -122,10 +122,10 @@ void ItemCommands::deleteFromDisk()
 
 void ItemCommands::removeSelection(bool deleteFile)
 {
-    const QWidget* focus = m_context.window().focusWidget();
-    if (focus && focus == m_view.tree())
+    const CategoryView::Pane pane = m_view.focusedPane();
+    if (pane == CategoryView::Pane::Tree)
         removeTreeSelection(deleteFile);
-    else if (focus && m_view.listViews().contains(focus))
+    else if (pane == CategoryView::Pane::List)
         removeListSelection(deleteFile);
 }
 
@@ -189,10 +189,7 @@ void ItemCommands::removeListSelection(bool deleteFile)
 
 void ItemCommands::removeNode(TreeNode* node)
 {
-    QTreeView* tree = m_view.tree();
-    const bool wasEnabled = tree->updatesEnabled();
-    tree->setUpdatesEnabled(false);
-    auto resume = qScopeGuard([tree, wasEnabled] { tree->setUpdatesEnabled(wasEnabled); });
+    const CategoryView::TreeDrawingHeld held(m_view);
     m_context.catalogue().nodes().deleteNode(node); // the records go with the nodes
 }
 

@@ -66,37 +66,12 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
         return askNewLocation(name, path, node, comments);
     };
 
-    const auto openTree = [this] { CommandContext::guarded([this] { openTreeEntry(); }); };
-    const auto openList = [this] { CommandContext::guarded([this] { openListEntry(); }); };
-    connect(view.tree(), &QAbstractItemView::doubleClicked, this, openTree);
-    connect(addOpenKey(view.tree()), &QAction::triggered, this, openTree);
-    for (QAbstractItemView* list : view.listViews()) {
-        connect(list, &QAbstractItemView::doubleClicked, this, openList);
-        connect(addOpenKey(list), &QAction::triggered, this, openList);
-    }
+    connect(&view, &CategoryView::openRequested, this, [this](CategoryView::Pane pane) {
+        CommandContext::guarded(
+            [this, pane] { pane == CategoryView::Pane::Tree ? openTreeEntry() : openListEntry(); });
+    });
     context.commands().connectCommand(Id::OpenContainingFolder, this,
                                       &Opening::openContainingFolder);
-}
-
-QAction* Opening::addOpenKey(QAbstractItemView* view)
-{
-    // Enter opens like a double click, with Shift or Ctrl too; Alt+Enter
-    // belongs to Properties.
-    auto* action = new QAction(view);
-    action->setObjectName(openKeyName(view));
-    QList<QKeySequence> keys;
-    for (Qt::KeyboardModifiers with :
-         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
-          Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ShiftModifier | Qt::ControlModifier})
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-            keys << QKeySequence(QKeyCombination(with, key));
-            if (key == Qt::Key_Enter) // the keypad's, which shortcuts tell apart
-                keys << QKeySequence(QKeyCombination(with | Qt::KeypadModifier, key));
-        }
-    action->setShortcuts(keys);
-    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    view->addAction(action);
-    return action;
 }
 
 QAction* Opening::openKey(const QAbstractItemView* view)

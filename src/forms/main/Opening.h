@@ -35,7 +35,6 @@ public:
                         const QString& comments);
 
 private:
-    QAction* addOpenKey(QAbstractItemView* view);
     void openNode(TreeNode* node);
     void openTreeEntry();
     void openListEntry();

@@ -1,6 +1,7 @@
 #include "forms/main/WindowSettings.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Settings.h"
+#include "components/EventFilter.h"
 #include "forms/main/AdditionalMenu.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
@@ -88,39 +89,27 @@ std::optional<WindowBounds> boundsOnScreen(const QWidget* window, int left, int 
 // The window's frame is known only once the window manager has framed the
 // shown window: then the restored bounds are held to the screen once more,
 // frame included, and the watch ends.
-class FrameOnScreen : public QObject
+void holdFrameOnScreen(QWidget* window)
 {
-public:
-    explicit FrameOnScreen(QWidget* window) : QObject(window), m_window(window)
-    {
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+    auto* filter = new EventFilter(window);
+    filter->setHandler([filter, window](QEvent* event) {
         const QEvent::Type type = event->type();
-        if (watched == m_window &&
-            (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize)) {
-            const QWindow* handle = m_window->windowHandle();
-            if (handle && !handle->frameMargins().isNull()) {
-                m_window->removeEventFilter(this);
-                deleteLater();
-                if (const auto bounds = boundsOnScreen(m_window, m_window->x(), m_window->y(),
-                                                       m_window->width(), m_window->height())) {
-                    if (bounds->size != m_window->size())
-                        m_window->resize(bounds->size);
-                    if (bounds->at != m_window->pos())
-                        m_window->move(bounds->at);
-                }
-            }
+        if (type != QEvent::Show && type != QEvent::Move && type != QEvent::Resize)
+            return false;
+        const QWindow* handle = window->windowHandle();
+        if (!handle || handle->frameMargins().isNull())
+            return false;
+        filter->remove();
+        if (const auto bounds = boundsOnScreen(window, window->x(), window->y(), window->width(),
+                                               window->height())) {
+            if (bounds->size != window->size())
+                window->resize(bounds->size);
+            if (bounds->at != window->pos())
+                window->move(bounds->at);
         }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QWidget* m_window;
-};
+        return false;
+    });
+}
 
 } // namespace
 
@@ -192,7 +181,7 @@ void WindowSettings::readSettings(SettingsStore& store)
                 boundsOnScreen(&window, *formLeft, *formTop, *formWidth, *formHeight)) {
             window.move(bounds->at);
             window.resize(bounds->size);
-            new FrameOnScreen(&window);
+            holdFrameOnScreen(&window);
         }
     if (const auto v = store.read(Setting::TreeWidth))
         view.setTreeWidth(*v, window.width() - m_parts.dropStrip.width());

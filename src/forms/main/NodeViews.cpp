@@ -1,0 +1,146 @@
+#include "forms/main/NodeViews.h"
+#include "catalogue/NodeTree.h"
+#include "forms/main/CommandContext.h"
+
+#include <QFrame>
+#include <QMouseEvent>
+
+CategoryTreeView::CategoryTreeView(QWidget* parent) : NodeDragView<QTreeView>(parent)
+{
+    setDragDropMode(QAbstractItemView::DragDrop);
+    // The outline below is the only mark of where a drop goes.
+    setDropIndicatorShown(false);
+    m_dropRow = new QFrame(viewport());
+    m_dropRow->setObjectName(QStringLiteral("DropRow"));
+    m_dropRow->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_dropRow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_dropRow->hide();
+}
+
+void CategoryTreeView::followForeignDrag(const QPoint& point)
+{
+    const QRect area = viewport()->rect();
+    const int margin = autoScrollMargin();
+    const bool nearEdge = area.contains(point) &&
+                          (point.y() - area.top() < margin || area.bottom() - point.y() < margin ||
+                           point.x() - area.left() < margin || area.right() - point.x() < margin);
+    if (!hasAutoScroll() || !nearEdge) {
+        stopAutoScroll();
+        return;
+    }
+    // The view's own timer, as for the drags the view takes itself.
+    setState(DraggingState);
+    startAutoScroll();
+}
+
+void CategoryTreeView::endForeignDrag()
+{
+    stopAutoScroll();
+    if (state() == DraggingState)
+        setState(NoState);
+}
+
+void CategoryTreeView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::RightButton) {
+        NodeDragView<QTreeView>::mousePressEvent(event);
+        return;
+    }
+    // The press only chooses the node (or none); the menu follows.
+    const QModelIndex hit = indexAt(event->position().toPoint());
+    if (hit.isValid())
+        selectionModel()->setCurrentIndex(hit, QItemSelectionModel::ClearAndSelect);
+    else
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
+}
+
+bool CategoryTreeView::carriesNode(const QDropEvent* event) const
+{
+    // A drag of this window's own nodes; anything else is another program's.
+    const auto* nodes = qobject_cast<const NodeTree*>(model());
+    return nodes && event->source() && nodes->draggedNode(event->mimeData());
+}
+
+void CategoryTreeView::acceptMoveOrCopy(QDropEvent* event)
+{
+    // The key's state at the drop, not at the drag's start.
+    const bool copy = event->modifiers() & Qt::ControlModifier;
+    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    event->accept();
+}
+
+void CategoryTreeView::outlineRow(const QModelIndex& row)
+{
+    if (!row.isValid()) {
+        m_dropRow->hide();
+        return;
+    }
+    const QRect r = visualRect(row);
+    m_dropRow->setGeometry(0, r.top(), viewport()->width(), r.height());
+    m_dropRow->show();
+}
+
+void CategoryTreeView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!carriesNode(event)) {
+        NodeDragView<QTreeView>::dragEnterEvent(event);
+        return;
+    }
+    // The enter is always taken: Qt tells only the widget that took it of the
+    // moves, where a refusal is shown.
+    setState(DraggingState);
+    Q_EMIT dropRefused(false);
+    acceptMoveOrCopy(event);
+    outlineRow(indexAt(event->position().toPoint()));
+}
+
+void CategoryTreeView::dragMoveEvent(QDragMoveEvent* event)
+{
+    // The view's own handling scrolls near the edges.
+    NodeDragView<QTreeView>::dragMoveEvent(event);
+    if (!carriesNode(event))
+        return;
+    const QModelIndex row = indexAt(event->position().toPoint());
+    const auto* nodes = static_cast<const NodeTree*>(model());
+    // Refused while over such a row, not after the drop.
+    if (nodes->refusesDropOnto(NodeTree::nodeOf(row))) {
+        event->ignore();
+        m_dropRow->hide();
+        Q_EMIT dropRefused(true);
+        return;
+    }
+    Q_EMIT dropRefused(false);
+    acceptMoveOrCopy(event);
+    outlineRow(row);
+}
+
+void CategoryTreeView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_dropRow->hide();
+    Q_EMIT dropRefused(false);
+    NodeDragView<QTreeView>::dragLeaveEvent(event);
+}
+
+void CategoryTreeView::dropEvent(QDropEvent* event)
+{
+    if (!carriesNode(event)) {
+        NodeDragView<QTreeView>::dropEvent(event);
+        return;
+    }
+    m_dropRow->hide();
+    stopAutoScroll();
+    setState(NoState);
+    Q_EMIT dropRefused(false);
+    const QModelIndex row = indexAt(event->position().toPoint());
+    const auto* nodes = static_cast<const NodeTree*>(model());
+    if (nodes->refusesDropOnto(NodeTree::nodeOf(row))) {
+        event->ignore();
+        return;
+    }
+    acceptMoveOrCopy(event);
+    const QPersistentModelIndex target(row);
+    const Qt::DropAction action = event->dropAction();
+    const QMimeData* dragged = event->mimeData();
+    CommandContext::guarded(
+        [&] { model()->dropMimeData(dragged, action, -1, -1, QModelIndex(target)); });
+}
