@@ -155,10 +155,10 @@ private Q_SLOTS:
         QCOMPARE(TestUtil::readFile(aside), legacy);
         // Proper records for what was read, and the built-in category as usual.
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work"}));
-        QCOMPARE(w->catalogue().topCategory->text(), QString("Work"));
-        QCOMPARE(w->catalogue().topCategory->data()->comments, QString("my work"));
-        QCOMPARE(w->catalogue().topCategory->item(0)->data()->kind, nkURL);
-        QCOMPARE(w->catalogue().makerCategory->count(), 3);
+        QCOMPARE(w->catalogue().topCategory()->text(), QString("Work"));
+        QCOMPARE(w->catalogue().topCategory()->data()->comments, QString("my work"));
+        QCOMPARE(w->catalogue().topCategory()->item(0)->data()->kind, nkURL);
+        QCOMPARE(w->catalogue().makerCategory()->count(), 3);
         w->formDestroy();
         QCOMPARE(TestUtil::readFile(dat()),
                  TestUtil::catalogueLine("Work", 0, {}, "1", "my work") +
@@ -257,14 +257,14 @@ private Q_SLOTS:
         auto w = start();
         QVERIFY2(w->startupError().isEmpty(), qPrintable(w->startupError()));
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
-        TreeNode* maker = w->catalogue().makerCategory;
+        TreeNode* maker = w->catalogue().makerCategory();
         QCOMPARE(maker->count(), 3);
         QCOMPARE(maker->item(0)->text(), QString("Velmarch at the Web"));
         QVERIFY(maker->item(2)->data()->fullName.contains("velmarch.example"));
-        QCOMPARE(w->catalogue().topCategory->text(), QString("Work"));
+        QCOMPARE(w->catalogue().topCategory()->text(), QString("Work"));
         auto* view = w->findChild<CategoryView*>();
         QVERIFY(view);
-        QCOMPARE(view->listedNode(), w->catalogue().topCategory);
+        QCOMPARE(view->listedNode(), w->catalogue().topCategory());
         QCOMPARE(view->selectedTreeNode(), maker);
     }
 
@@ -307,7 +307,7 @@ private Q_SLOTS:
         auto w = start();
         QVERIFY(w->startupError().isEmpty());
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Papers"}));
-        TreeNode* papers = w->catalogue().topCategory;
+        TreeNode* papers = w->catalogue().topCategory();
         QCOMPARE(papers->text(), QString("Papers"));
         QCOMPARE(papers->item(0)->data()->kind, nkDoc);
         QCOMPARE(papers->item(1)->data()->kind, nkURL);
@@ -378,7 +378,7 @@ private Q_SLOTS:
     {
         auto w = start();
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
-        QCOMPARE(w->catalogue().topCategory->data()->kind, nkCategory);
+        QCOMPARE(w->catalogue().topCategory()->data()->kind, nkCategory);
     }
 
     void backupAndRestore()
@@ -387,9 +387,9 @@ private Q_SLOTS:
         auto w = start();
         w->findChild<QAction*>("acBackupData")->trigger();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")), m_sample);
-        QVERIFY(!w->catalogue().dataSaved); // the final save must still happen
+        QVERIFY(!w->catalogue().dataSaved()); // the final save must still happen
         QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
-        QCOMPARE(w->catalogue().makerCategory->count(), 3);
+        QCOMPARE(w->catalogue().makerCategory()->count(), 3);
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully saved."));
 
         w->catalogue().addCategoryNode(nullptr, "Later");
@@ -416,7 +416,7 @@ private Q_SLOTS:
         auto w = start();
         w->queryEndSession();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), m_sample);
-        QVERIFY(!w->catalogue().dataSaved);
+        QVERIFY(!w->catalogue().dataSaved());
         QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
         w->catalogue().addCategoryNode(nullptr, "After logoff");
         w->formDestroy();
@@ -457,7 +457,7 @@ private Q_SLOTS:
         });
         action(*w, "acBackupData")->trigger();
         QVERIFY(shown.contains("quillmere.bak"));
-        QVERIFY(!w->catalogue().dataSaved);
+        QVERIFY(!w->catalogue().dataSaved());
         QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
     }
 
@@ -474,7 +474,7 @@ private Q_SLOTS:
         action(*w, "acNewCateg")->trigger();
         QVERIFY(saved.wait(20000));
         QVERIFY(TestUtil::readFile(dat()).contains("New category"));
-        QVERIFY(!w->catalogue().dataSaved); // the end of the run saves all the same
+        QVERIFY(!w->catalogue().dataSaved()); // the end of the run saves all the same
         // A backup changes nothing in the tree, so nothing is saved after it.
         action(*w, "acBackupData")->trigger();
         QVERIFY(!autoSave->pending());
@@ -574,7 +574,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->close();
         QVERIFY(!w->isVisible());
-        QVERIFY(!w->catalogue().dataSaved);
+        QVERIFY(!w->catalogue().dataSaved());
         action(*w, "Show1")->trigger();
         QVERIFY(w->isVisible());
     }

@@ -324,7 +324,7 @@ void Monkey::watchSaves()
         if (!TreeImage::read(catalogue().dataFile(true), &backup, &error))
             return fault(QStringLiteral("the restored backup cannot be read: ") + error);
         const QString difference = TreeImage::difference(
-            backup, TreeImage::of(catalogue().nodes(), catalogue().makerCategory), true);
+            backup, TreeImage::of(catalogue().nodes(), catalogue().makerCategory()), true);
         if (!difference.isEmpty())
             fault(QStringLiteral("the tree after a restore is not the backup: ") + difference);
     });
@@ -345,7 +345,7 @@ void Monkey::compareSaved(bool backup, const QString& when)
     if (!TreeImage::read(path, &written, &error))
         return fault(when + QStringLiteral(" cannot be read: ") + error);
     const QString difference = TreeImage::difference(
-        TreeImage::of(catalogue().nodes(), catalogue().makerCategory), written, false);
+        TreeImage::of(catalogue().nodes(), catalogue().makerCategory()), written, false);
     if (!difference.isEmpty())
         fault(when + QStringLiteral(" is not the tree: ") + difference);
     if (!backup)
@@ -377,7 +377,7 @@ void Monkey::restart()
     if (saved.empty())
         return;
     const QString difference = TreeImage::difference(
-        saved, TreeImage::of(catalogue().nodes(), catalogue().makerCategory), true);
+        saved, TreeImage::of(catalogue().nodes(), catalogue().makerCategory()), true);
     if (!difference.isEmpty())
         fault(QStringLiteral("the catalogue saved at the end loads back otherwise: ") + difference);
 }

@@ -236,18 +236,18 @@ void Intake::dropFileTargetDrop(const QPoint& windowPoint, const QStringList& na
 TreeNode* Intake::mainCategory()
 {
     Catalogue& catalogue = m_context.catalogue();
-    if (!catalogue.topCategory) {
+    if (!catalogue.topCategory()) {
         TreeNode* top = catalogue.addCategoryNode(nullptr, QStringLiteral("Main"));
-        catalogue.topCategory = top;
+        catalogue.setTopCategory(top);
     }
-    return catalogue.topCategory;
+    return catalogue.topCategory();
 }
 
 TreeNode* Intake::orMainCategory(TreeNode* target)
 {
     // Whatever the address: an entry filed into the built-in category would
     // be gone after the next save.
-    const TreeNode* maker = m_context.catalogue().makerCategory;
+    const TreeNode* maker = m_context.catalogue().makerCategory();
     if (!target || (maker && target->isUnder(maker)))
         return mainCategory();
     return target;

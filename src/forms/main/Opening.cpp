@@ -91,10 +91,10 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
     : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Opening"));
-    context.catalogue().askNewLocationHook = [this](const QString& name, const QString& path,
-                                                    TreeNode* node, const QString& comments) {
-        return askNewLocation(name, path, node, comments);
-    };
+    context.catalogue().setNewLocationQuestion(
+        [this](const QString& name, const QString& path, TreeNode* node, const QString& comments) {
+            return askNewLocation(name, path, node, comments);
+        });
 
     const auto openTree = [this] { CommandContext::guarded([this] { docsTreeDblClick(); }); };
     const auto openList = [this] { CommandContext::guarded([this] { listViewDblClick(); }); };

@@ -164,7 +164,7 @@ bool WindowDragDrop::intoMakerCategory(const QPoint& at) const
     // Where docsTreeDragDrop would put the node: into a category row, else
     // beside the row; the first node sends it to the top level.
     const TreeNode* target = NodeTree::nodeOf(m_view.tree()->indexAt(at));
-    const TreeNode* maker = m_context.catalogue().makerCategory;
+    const TreeNode* maker = m_context.catalogue().makerCategory();
     if (!target || !maker || target == m_context.catalogue().nodes().getFirstNode())
         return false;
     const bool intoCategory = target->data() && target->data()->kind == nkCategory;
@@ -274,7 +274,7 @@ void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
     TreeNode* parent = intoCategory ? target : first ? nullptr : target->parent();
     // The built-in category is made anew at every start and never saved:
     // whatever went into it would be lost at the end of the run.
-    const TreeNode* maker = m_context.catalogue().makerCategory;
+    const TreeNode* maker = m_context.catalogue().makerCategory();
     if (maker && parent && parent->isUnder(maker))
         return;
     const EditHistory::Step step(
