@@ -311,7 +311,12 @@ void Monkey::watchSaves()
     // Right after the command, in the same trigger: nothing else ran between.
     connect(action(Commands::Id::BackupData), &QAction::triggered, this,
             [this] { compareSaved(true, QStringLiteral("the backup")); });
-    connect(action(Commands::Id::RestoreBackup), &QAction::triggered, this, [this] {
+    // A restore is compared once its load is through.
+    connect(action(Commands::Id::RestoreBackup), &QAction::triggered, this,
+            [this] { m_restoreAsked = true; });
+    connect(&catalogue(), &Catalogue::loaded, this, [this] {
+        if (!std::exchange(m_restoreAsked, false))
+            return;
         for (const QString& text : m_answers->messages())
             if (text.contains(QStringLiteral("Nothing was restored")) ||
                 text.contains(QStringLiteral("Cannot")))
@@ -455,8 +460,9 @@ void Monkey::settle(int turns)
 {
     // What the step left for later (a drop's filing, a deferred question)
     // runs first, as in the program's own loop; a dialog or menu it opened
-    // (the loop inside a loop) is answered and gone first.
-    if (QThread::currentThread()->loopLevel() > 1) {
+    // (the loop inside a loop) is answered and gone first, and a load
+    // (a restore) is through.
+    if (QThread::currentThread()->loopLevel() > 1 || catalogue().loading()) {
         QTimer::singleShot(0, this, [this, turns] { settle(turns); });
         return;
     }

@@ -114,6 +114,7 @@ private:
     QString m_stepName;
     QStringList m_faults;
     bool m_ending = false;
+    bool m_restoreAsked = false; // "Restore data" was triggered; its load is awaited
     TreeImage m_savedAtEnd; // the catalogue as the end of the run saved it
     FileStamp m_datStamp;   // the catalogue file and its backup as the step found them
     FileStamp m_bakStamp;
