@@ -155,7 +155,7 @@ int main(int argc, char* argv[])
         QObject::connect(unixSignals.get(), &UnixSignals::terminationRequested, window.get(),
                          endRun);
         QObject::connect(&app, &Application::quitRequested, window.get(), endRun);
-        QObject::connect(&app, &QApplication::aboutToQuit, window.get(), &MainWindow::formDestroy);
+        QObject::connect(&app, &QApplication::aboutToQuit, window.get(), &MainWindow::finish);
         QObject::connect(window.get(), &MainWindow::runStarted, window.get(), [&, dataNotice] {
             if (!dataNotice.isEmpty())
                 window->addStartupError(dataNotice);

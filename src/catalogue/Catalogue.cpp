@@ -95,10 +95,10 @@ NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool 
     made.info->fullName = path;
     PathFacts facts;
     if (isUrl) {
-        made.info->kind = nkURL;
+        made.info->kind = NodeKind::Url;
     } else {
         facts = probePath(path);
-        made.info->kind = facts.isDir ? nkFolder : nkDoc;
+        made.info->kind = facts.isDir ? NodeKind::Folder : NodeKind::Doc;
     }
     made.image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
     made.text = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
@@ -108,8 +108,7 @@ NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool 
 TreeNode* Catalogue::linkTarget(TreeNode* target, const QString& path) const
 {
     // Users cannot file their own entries into the built-in category.
-    if (m_makerCategory && target &&
-        (target == m_makerCategory || target->parent() == m_makerCategory) &&
+    if (inBuiltInCategory(target) &&
         !path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
         return m_topCategory;
     return target;
@@ -120,7 +119,7 @@ std::vector<TreeNode*> Catalogue::placeLinks(TreeNode* target, std::vector<NewNo
     std::vector<TreeNode*> nodes;
     if (!target)
         nodes = m_nodes.insertNodes(nullptr, m_nodes.rootCount(), std::move(made));
-    else if (target->data() && target->data()->kind == nkCategory)
+    else if (target->isCategory())
         nodes = m_nodes.insertNodes(target, target->count(), std::move(made));
     else
         nodes = m_nodes.insertNodes(target->parent(), target->index(), std::move(made));
@@ -171,9 +170,8 @@ std::vector<TreeNode*> Catalogue::addFileLinkNodes(const QStringList& paths, Tre
 TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
 {
     auto info = std::make_unique<NodeInfo>();
-    info->kind = nkCategory;
-    if (m_makerCategory && parent &&
-        (parent == m_makerCategory || parent->parent() == m_makerCategory))
+    info->kind = NodeKind::Category;
+    if (inBuiltInCategory(parent))
         parent = m_topCategory;
     TreeNode* node = m_nodes.addChild(parent, name);
     m_nodes.setNodeData(node, std::move(info));
@@ -185,7 +183,7 @@ void Catalogue::fillCategoryNode(TreeNode* node, const QString& name, const QStr
                                  const QString& additional)
 {
     auto info = std::make_unique<NodeInfo>();
-    info->kind = nkCategory;
+    info->kind = NodeKind::Category;
     info->comments = comments;
     info->sAdditional = additional;
     m_nodes.setNodeData(node, std::move(info));
@@ -207,7 +205,8 @@ void Catalogue::fillDocNode(TreeNode* node, const QString& name, const QString& 
     info->fullName = path;
     info->comments = comments;
     info->sAdditional = additional;
-    info->kind = facts.isDir ? nkFolder : nkDoc; // the file system decides, not the stored code
+    info->kind = facts.isDir ? NodeKind::Folder
+                             : NodeKind::Doc; // the file system decides, not the stored code
     m_nodes.setNodeData(node, std::move(info));
     m_nodes.setImage(node, missing ? int(imgMissing) : addFileTypeIcon(facts));
     if (!name.isEmpty())
@@ -221,7 +220,7 @@ void Catalogue::fillUrlNode(TreeNode* node, const QString& name, const QString& 
     info->fullName = address;
     info->comments = comments;
     info->sAdditional = additional;
-    info->kind = nkURL;
+    info->kind = NodeKind::Url;
     m_nodes.setNodeData(node, std::move(info));
     m_nodes.setText(node, name.isEmpty() ? address : name);
     m_nodes.setImage(node, imgHyperlink);
@@ -273,8 +272,8 @@ bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
 bool Catalogue::isMakerCategory(const TreeNode* node)
 {
     const TreeNode* first = node->getFirstChild();
-    return node->text() == u"Velmarch" && node->data() && node->data()->kind == nkCategory &&
-           first && first->data() && first->data()->fullName == QStringView(MakerHomeURL);
+    return node->text() == u"Velmarch" && node->isCategory() && first && first->data() &&
+           first->data()->fullName == QStringView(MakerHomeURL);
 }
 
 void Catalogue::createMakerCategory()

@@ -105,6 +105,12 @@ public:
 
     // The built-in category (never saved) and the user's first root category.
     TreeNode* makerCategory() const { return m_makerCategory; }
+    // True for the built-in category and what lies in it: it is made anew at
+    // every start and never saved, so nothing of the user's may go there.
+    bool inBuiltInCategory(const TreeNode* node) const
+    {
+        return m_makerCategory && node && node->isUnder(m_makerCategory);
+    }
     TreeNode* topCategory() const { return m_topCategory; }
     void setTopCategory(TreeNode* node) { m_topCategory = node; }
     // The catalogue was written in this run (the save at the end is due when not).

@@ -136,17 +136,17 @@ void CatalogueStore::addLines(std::vector<std::vector<CatalogueLineFields>>& bat
         info.comments = std::move(line.comments);
         info.sAdditional = std::move(line.additional);
         if (line.kindCode == u"1") {
-            info.kind = nkCategory;
+            info.kind = NodeKind::Category;
             made.image = imgCategory;
             made.text = std::move(line.name);
         } else if (line.kindCode == u"4") {
-            info.kind = nkURL;
+            info.kind = NodeKind::Url;
             made.image = imgHyperlink;
             made.text = line.name.isEmpty() ? line.fullName : std::move(line.name);
             info.fullName = std::move(line.fullName);
         } else {
             // The file system decides the kind, not the stored code.
-            info.kind = line.facts.isDir ? nkFolder : nkDoc;
+            info.kind = line.facts.isDir ? NodeKind::Folder : NodeKind::Doc;
             made.image = m_catalogue.addFileTypeIcon(line.facts);
             made.text = std::move(line.name);
             info.fullName = std::move(line.fullName);

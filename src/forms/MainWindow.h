@@ -44,10 +44,10 @@ public:
     void startRun(AboutDialog* splash);
     // The same start, the load run to its end before this returns, without
     // a turn of the event loop (tests, tools).
-    void formCreate(AboutDialog* splash);
+    void start(AboutDialog* splash);
     bool started() const { return m_started; }
     // End of the run: the final save (once).
-    void formDestroy();
+    void finish();
     // The built-in category is rebuilt and the flag cleared after a save that
     // answered the desktop's logoff query, in case the logoff is cancelled.
     void queryEndSession();

@@ -45,7 +45,7 @@ void MainWindow::startRun(AboutDialog* splash)
     m_data->startLoad(false);
 }
 
-void MainWindow::formCreate(AboutDialog* splash)
+void MainWindow::start(AboutDialog* splash)
 {
     prepareStart(splash);
     bool found = false;
@@ -76,7 +76,7 @@ void MainWindow::finishStart(bool found, const QString& error)
     m_view->setListedNode(m_catalogue.topCategory());
     if (m_splash)
         m_splash->hide();
-    m_commands->action(Commands::Id::AutoStart)
+    m_commands->action(Commands::Id::StartAtLogin)
         ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
                                           Desktop::executablePath()));
     m_settings->readSettings();
@@ -98,7 +98,7 @@ void MainWindow::importLegacyData()
     m_catalogue.importLegacyData();
 }
 
-void MainWindow::formDestroy()
+void MainWindow::finish()
 {
     if (m_destroyed)
         return;
@@ -162,7 +162,7 @@ void MainWindow::endRun()
     m_ending = true;
     // The history holds this run's steps only.
     m_catalogue.history().clear();
-    formDestroy();
+    finish();
     // exit() ends every event loop, a modal dialog's too, without asking the
     // windows first: the tray icon's own window must not keep the run alive.
     if (m_quitHook)

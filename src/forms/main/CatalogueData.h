@@ -42,8 +42,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void acBackupDataExecute();
-    void acRestoreBackupExecute();
+    void backupData();
+    void restoreData();
     void onLoaded(bool found, const QString& error);
     void restoreFinished(bool found, const QString& error);
 
