@@ -110,7 +110,7 @@ QByteArray encodeAll(Catalogue& cat)
 {
     QByteArray out;
     int level = 0;
-    encodeCatalogueLines(cat.nodes().getFirstNode(), level, cat.makerCategory, out,
+    encodeCatalogueLines(cat.nodes().getFirstNode(), level, cat.makerCategory(), out,
                          std::numeric_limits<qsizetype>::max());
     return out;
 }
@@ -253,7 +253,7 @@ int main(int argc, char** argv)
                 CatalogueStream stream(
                     {dir.path(), QString(), QStringLiteral("byhand.dat"), false});
                 fed = timeMs(
-                    [&] { writeTree(stream, cat.nodes().getFirstNode(), cat.makerCategory); });
+                    [&] { writeTree(stream, cat.nodes().getFirstNode(), cat.makerCategory()); });
                 stream.finish(std::nullopt);
                 stream.future().waitForFinished();
             });

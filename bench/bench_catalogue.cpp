@@ -364,12 +364,12 @@ int memChild(const QString& folder, const QString& warmFolder, bool shell)
     {
         Catalogue warm;
         warm.setDataFolder(warmFolder);
-        warm.fileTypeIcons = shell;
+        warm.setFileTypeIcons(shell);
         warm.loadData(false);
     }
     Catalogue cat;
     cat.setDataFolder(folder);
-    cat.fileTypeIcons = shell;
+    cat.setFileTypeIcons(shell);
     const long rssBefore = statusKb("VmRSS:");
     const bool reset = resetPeak();
     const long hwmBefore = statusKb("VmHWM:");
@@ -566,7 +566,7 @@ int main(int argc, char** argv)
             for (const bool shell : {true, false}) {
                 auto cat = std::make_unique<Catalogue>();
                 cat->setDataFolder(dir);
-                cat->fileTypeIcons = shell;
+                cat->setFileTypeIcons(shell);
                 bool ok = false;
                 // The longest the event loop waits during the load, the end
                 // of the load (the views' reset) included.

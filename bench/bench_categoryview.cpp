@@ -127,7 +127,7 @@ int main(int argc, char* argv[])
     std::shuffle(paths.begin(), paths.end(), rng);
 
     Catalogue cat;
-    cat.fileTypeIcons = false;
+    cat.setFileTypeIcons(false);
     NodeTree& nodes = cat.nodes();
     nodes.beginUpdate();
     TreeNode* category = cat.addCategoryNode(nullptr, "Big");

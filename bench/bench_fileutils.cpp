@@ -102,7 +102,7 @@ double loadOnce(const QString& dataFolder, bool icons, int* images)
 {
     Catalogue cat;
     cat.setDataFolder(dataFolder);
-    cat.fileTypeIcons = icons;
+    cat.setFileTypeIcons(icons);
     const double ms = timeMs([&] { cat.loadData(false); });
     *images = cat.images().small.count();
     return ms;

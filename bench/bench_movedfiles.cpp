@@ -127,7 +127,7 @@ int main(int argc, char** argv)
 
     // A catalogue of documents in categories of 500, one in a hundred missing.
     Catalogue cat;
-    cat.fileTypeIcons = false;
+    cat.setFileTypeIcons(false);
     NodeTree& nodes = cat.nodes();
     nodes.beginUpdate();
     TreeNode* category = nullptr;

@@ -132,7 +132,7 @@ int userNodes(Catalogue& catalogue)
 {
     int n = 0;
     for (const TreeNode* node = catalogue.nodes().getFirstNode(); node; node = node->getNext())
-        if (!catalogue.makerCategory || !node->isUnder(catalogue.makerCategory))
+        if (!catalogue.makerCategory() || !node->isUnder(catalogue.makerCategory()))
             ++n;
     return n;
 }
@@ -143,7 +143,7 @@ void checkSaveReloadSave(Catalogue& catalogue)
     const QString file = catalogue.dataFile(false);
     const int nodes = userNodes(catalogue);
     catalogue.saveData(false);
-    check(catalogue.dataSaved, "SaveData returned without setting DataSaved");
+    check(catalogue.dataSaved(), "SaveData returned without setting DataSaved");
     const QByteArray saved = readFile(file);
     check(saved.count("\r\n") == nodes, "the save did not write one line per node",
           QStringLiteral("%1 nodes, %2 lines").arg(nodes).arg(saved.count("\r\n")));

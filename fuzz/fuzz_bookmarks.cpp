@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!list.recognised)
         return 0;
     Catalogue catalogue;
-    catalogue.fileTypeIcons = false;
+    catalogue.setFileTypeIcons(false);
     catalogue.setDataFolder(freshFolder());
     TreeNode* first = fileBookmarks(catalogue, list, list.title);
     const BookmarkList again =
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fail("import, export, import gave another tree",
              before.value(i) + QStringLiteral(" became ") + after.value(i));
     }
-    catalogue.topCategory = catalogue.nodes().getFirstNode();
+    catalogue.setTopCategory(catalogue.nodes().getFirstNode());
     catalogue.createMakerCategory();
     checkSaveReloadSave(catalogue);
     return 0;

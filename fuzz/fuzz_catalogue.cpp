@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(kept, "a failed load did not keep the whole file aside", error);
     }
     // The built-in category is back whatever happened.
-    check(catalogue.makerCategory != nullptr, "no built-in category after a load");
+    check(catalogue.makerCategory() != nullptr, "no built-in category after a load");
     checkSaveReloadSave(catalogue);
     return 0;
 }

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QString error;
     try {
         catalogue.importLegacyData();
-        catalogue.topCategory = catalogue.nodes().getFirstNode();
+        catalogue.setTopCategory(catalogue.nodes().getFirstNode());
         catalogue.createMakerCategory();
     } catch (const CatalogueError& e) {
         error = e.text();

@@ -110,39 +110,50 @@ int main(int argc, char* argv[])
     Desktop::moveAutoStart(QString::fromUtf16(Installation::OldAutoStartTitle),
                            QString::fromUtf16(Installation::DesktopId));
 
+    // The splash paints on the event loop's first turns; the window is made
+    // on the turn after it was shown, and the catalogue loads while the loop runs.
     auto splash = std::make_unique<AboutDialog>(true);
     splash->show();
-    splash->repaint();
-    QApplication::processEvents();
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<UnixSignals> unixSignals;
+    QTimer::singleShot(0, &app, [&] {
+        window = std::make_unique<MainWindow>();
+        filingWindow = window.get();
+        // copy, move and delete ask through the window
+        FileOperations::installDialogs(window.get());
+        // Where the catalogue moved, said once with the other start-up messages.
+        QString dataNotice;
+        window->catalogue().setDataFolder(Application::dataFolder(&dataNotice));
+        QObject::connect(&instance, &SingleInstance::showRequested, window.get(),
+                         &MainWindow::restoreFromTray);
+        // Termination by the session or by kill saves like the logoff does.
+        // Items still waiting for a dialog to close are filed first: the
+        // request was answered, so it must not be lost. A load under way
+        // is waited for.
+        const auto endRun = [&filing, &window] {
+            filing.flush();
+            window->endRun();
+        };
+        unixSignals = std::make_unique<UnixSignals>();
+        QObject::connect(unixSignals.get(), &UnixSignals::terminationRequested, window.get(),
+                         endRun);
+        QObject::connect(&app, &Application::quitRequested, window.get(), endRun);
+        QObject::connect(&app, &QApplication::aboutToQuit, window.get(), &MainWindow::finish);
+        QObject::connect(window.get(), &MainWindow::runStarted, window.get(), [&, dataNotice] {
+            if (!dataNotice.isEmpty())
+                window->addStartupError(dataNotice);
+            splash.reset();
+            window->show();
+            if (!window->startupError().isEmpty())
+                whenExposed(window.get(), [&window] {
+                    MessageDialogs::applicationError(window->startupError());
+                });
+            filing.setReady();
+        });
+        window->startRun(splash.get());
+    });
 
-    MainWindow window;
-    filingWindow = &window;
-    FileOperations::installDialogs(&window); // copy, move and delete ask through the window
-    QString dataNotice; // where the catalogue moved, said once with the other start-up messages
-    window.catalogue().setDataFolder(Application::dataFolder(&dataNotice));
-    QObject::connect(&instance, &SingleInstance::showRequested, &window,
-                     &MainWindow::restoreFromTray);
-    window.start(splash.get());
-    if (!dataNotice.isEmpty())
-        window.addStartupError(dataNotice);
-    splash.reset();
-    // Termination by the session or by kill saves like the logoff does.
-    // Items still waiting for a dialog to close are filed first: the
-    // request was answered, so it must not be lost.
-    const auto endRun = [&filing, &window] {
-        filing.flush();
-        window.endRun();
-    };
-    UnixSignals unixSignals;
-    QObject::connect(&unixSignals, &UnixSignals::terminationRequested, &window, endRun);
-    QObject::connect(&app, &Application::quitRequested, &window, endRun);
-    window.show();
-    if (!window.startupError().isEmpty())
-        whenExposed(&window,
-                    [&window] { MessageDialogs::applicationError(window.startupError()); });
-    filing.setReady();
-
-    QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::finish);
     const int result = app.exec();
+    window.reset(); // before the filing and the instance it was handed
     return result == CommandLine::Success ? status : result;
 }

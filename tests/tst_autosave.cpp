@@ -29,10 +29,10 @@ struct Env {
     Env()
     {
         cat.setDataFolder(dir.path());
-        cat.topCategory = cat.addCategoryNode(nullptr, "Work");
+        cat.setTopCategory(cat.addCategoryNode(nullptr, "Work"));
         cat.createMakerCategory();
         cat.saveData(false);
-        cat.dataSaved = false;
+        cat.setDataSaved(false);
         autoSave.start();
     }
     QString dat() const { return cat.dataFile(false); }
@@ -41,7 +41,7 @@ struct Env {
     {
         QByteArray out;
         int level = 0;
-        encodeCatalogueLines(cat.nodes().getFirstNode(), level, cat.makerCategory, out,
+        encodeCatalogueLines(cat.nodes().getFirstNode(), level, cat.makerCategory(), out,
                              std::numeric_limits<qsizetype>::max());
         return out;
     }
@@ -77,7 +77,7 @@ private Q_SLOTS:
     {
         Env env;
         QSignalSpy saved(&env.autoSave, &AutoSave::saved);
-        TreeNode* a = env.cat.addCategoryNode(env.cat.topCategory, "A");
+        TreeNode* a = env.cat.addCategoryNode(env.cat.topCategory(), "A");
         env.cat.nodes().setText(a, "Renamed");
         env.cat.nodes().editRecord(a, [](NodeInfo& info) { info.comments = "note"; });
         QVERIFY(env.autoSave.pending());
@@ -86,7 +86,7 @@ private Q_SLOTS:
         QVERIFY(!env.autoSave.pending());
         QCOMPARE(readFile(env.dat()), env.expected());
         QVERIFY(readFile(env.dat()).contains("Renamed"));
-        QVERIFY(!env.cat.dataSaved); // the end of the run still saves
+        QVERIFY(!env.cat.dataSaved()); // the end of the run still saves
 
         // A new picture is no change of the file; a move and a removal are.
         env.cat.nodes().setImage(a, imgMissing);
@@ -108,7 +108,7 @@ private Q_SLOTS:
             return questionOpen;
         };
         const QByteArray before = readFile(env.dat());
-        env.cat.addCategoryNode(env.cat.topCategory, "Asked about");
+        env.cat.addCategoryNode(env.cat.topCategory(), "Asked about");
         // The save looked more than once and was held each time.
         QTRY_VERIFY_WITH_TIMEOUT(looks >= 3, SaveWaitMs);
         QCOMPARE(readFile(env.dat()), before);
@@ -125,11 +125,11 @@ private Q_SLOTS:
         // looks whether it may go), and the file still ends as the tree.
         Env env;
         for (int i = 0; i < 100000; ++i)
-            env.cat.addCategoryNode(env.cat.topCategory, QString("Entry %1 ").arg(i).repeated(8));
+            env.cat.addCategoryNode(env.cat.topCategory(), QString("Entry %1 ").arg(i).repeated(8));
         int removals = 0;
         QTimer remover;
         QObject::connect(&remover, &QTimer::timeout, [&] {
-            env.cat.nodes().deleteNode(env.cat.topCategory->getLastChild());
+            env.cat.nodes().deleteNode(env.cat.topCategory()->getLastChild());
             if (++removals == 20)
                 remover.stop();
         });
@@ -141,7 +141,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(removals == 20, SaveWaitMs);
         QVERIFY(env.waitSaved());
         env.cat.waitForWrite();
-        QCOMPARE(env.cat.topCategory->count(), 100000 - 20);
+        QCOMPARE(env.cat.topCategory()->count(), 100000 - 20);
         QCOMPARE(readFile(env.dat()), env.expected());
         // The saves given up leave no half-written file behind.
         QTRY_COMPARE_WITH_TIMEOUT(QDir(env.dir.path()).entryList(QDir::Files | QDir::Hidden),
@@ -160,12 +160,12 @@ private Q_SLOTS:
         QSignalSpy failed(&env.autoSave, &AutoSave::failed);
         QSignalSpy saved(&env.autoSave, &AutoSave::saved);
         QSignalSpy done(&env.cat, &Catalogue::backgroundWriteDone);
-        env.cat.addCategoryNode(env.cat.topCategory, "First");
+        env.cat.addCategoryNode(env.cat.topCategory(), "First");
         QVERIFY(failed.wait(SaveWaitMs));
         QVERIFY2(failed[0][0].toString().contains("cannot be made again"),
                  qPrintable(failed[0][0].toString()));
         // The next change tries again, and says nothing new.
-        env.cat.addCategoryNode(env.cat.topCategory, "Second");
+        env.cat.addCategoryNode(env.cat.topCategory(), "Second");
         QVERIFY(done.wait(SaveWaitMs));
         QCOMPARE(done.size(), 2);
         QVERIFY(!done[1][0].toString().isEmpty());
@@ -174,7 +174,7 @@ private Q_SLOTS:
 
         // Room again: the next change saves them all.
         QVERIFY(QFile::remove(blocker));
-        env.cat.addCategoryNode(env.cat.topCategory, "Third");
+        env.cat.addCategoryNode(env.cat.topCategory(), "Third");
         QVERIFY(saved.wait(SaveWaitMs));
         QCOMPARE(readFile(blocker + "/catalogue/quillmere.dat"), env.expected());
         QCOMPARE(failed.size(), 1);
@@ -188,7 +188,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(env.dat() + ".new", theirs));
         QVERIFY(QFile::remove(env.dat()));
         QVERIFY(QFile::rename(env.dat() + ".new", env.dat()));
-        env.cat.addCategoryNode(env.cat.topCategory, "Mine");
+        env.cat.addCategoryNode(env.cat.topCategory(), "Mine");
         QVERIFY(env.waitSaved());
         QCOMPARE(readFile(env.dat() + ".conflict"), theirs);
         QCOMPARE(readFile(env.dat()), env.expected());
@@ -198,7 +198,7 @@ private Q_SLOTS:
     void flushSavesNowAndTheEndOfTheRunMakesItClean()
     {
         Env env;
-        env.cat.addCategoryNode(env.cat.topCategory, "Now");
+        env.cat.addCategoryNode(env.cat.topCategory(), "Now");
         env.autoSave.flush();
         QVERIFY(!env.autoSave.pending());
         QVERIFY(!env.cat.writing());
@@ -206,7 +206,7 @@ private Q_SLOTS:
 
         // A flush while a question is open leaves the change waiting.
         env.autoSave.holdHook = [] { return true; };
-        env.cat.addCategoryNode(env.cat.topCategory, "Held");
+        env.cat.addCategoryNode(env.cat.topCategory(), "Held");
         env.autoSave.flush();
         QVERIFY(env.autoSave.pending());
         QVERIFY(!readFile(env.dat()).contains("Held"));

@@ -292,7 +292,7 @@ private Q_SLOTS:
         cat.addLinkNode("/srv/My papers/a#1.txt", work, "", false);
         BookmarkExportCount count;
         const QByteArray html =
-            bookmarkHtml(cat.nodes(), nullptr, cat.makerCategory, "All", &count);
+            bookmarkHtml(cat.nodes(), nullptr, cat.makerCategory(), "All", &count);
         QCOMPARE(count.folders, 1);
         QCOMPARE(count.links, 3);
         QVERIFY(html.startsWith("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"));

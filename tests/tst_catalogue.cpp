@@ -610,7 +610,7 @@ private Q_SLOTS:
         NodeTree& nodes = env.nodes();
         env.cat.createMakerCategory();
         TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
-        env.cat.topCategory = top;
+        env.cat.setTopCategory(top);
         TreeNode* doc = env.cat.addLinkNode(env.path(QStringLiteral("d1")), top, QString(), false);
         QSignalSpy inserted(&nodes, &QAbstractItemModel::rowsInserted);
         QStringList refused;
@@ -625,7 +625,7 @@ private Q_SLOTS:
         QCOMPARE(made[1]->data()->kind, NodeKind::Doc);
         QVERIFY(made[1]->imageIndex() >= 0);
         // Into the built-in category: to the user's first category instead.
-        env.cat.addFileLinkNodes({env.path("e")}, env.cat.makerCategory, refused);
+        env.cat.addFileLinkNodes({env.path("e")}, env.cat.makerCategory(), refused);
         QCOMPARE(texts(top, nodes), (QStringList{"a", "b", "c", "d1", "e"}));
         checkTree(nodes);
     }
@@ -674,9 +674,9 @@ private Q_SLOTS:
         QFETCH(bool, staysInside);
         Env env;
         TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Mine"));
-        env.cat.topCategory = top;
+        env.cat.setTopCategory(top);
         env.cat.createMakerCategory();
-        TreeNode* maker = env.cat.makerCategory;
+        TreeNode* maker = env.cat.makerCategory();
         TreeNode* target = atLink ? maker->item(1) : maker;
         TreeNode* node = env.cat.addLinkNode(path, target, QStringLiteral("T"), isUrl);
         if (staysInside) {
@@ -693,15 +693,15 @@ private Q_SLOTS:
     {
         Env env;
         TreeNode* top = env.cat.addCategoryNode(nullptr, QStringLiteral("Mine"));
-        env.cat.topCategory = top;
+        env.cat.setTopCategory(top);
         env.cat.createMakerCategory();
-        TreeNode* maker = env.cat.makerCategory;
+        TreeNode* maker = env.cat.makerCategory();
         QCOMPARE(env.cat.addCategoryNode(maker, QStringLiteral("x"))->parent(), top);
         QCOMPARE(env.cat.addCategoryNode(maker->item(0), QStringLiteral("y"))->parent(), top);
         QCOMPARE(maker->count(), 3);
         // With no main category (a catalogue loaded from an empty file) the
         // redirected entry must still land somewhere outside the built-in one.
-        env.cat.topCategory = nullptr;
+        env.cat.setTopCategory(nullptr);
         TreeNode* orphan =
             env.cat.addLinkNode(QStringLiteral("/tmp/o.txt"), maker->item(2), QString(), false);
         QVERIFY(!orphan->isUnder(maker));
@@ -715,14 +715,14 @@ private Q_SLOTS:
         // Alone in the tree it stays where it is.
         env.cat.createMakerCategory();
         QCOMPARE(env.nodes().rootCount(), 1);
-        QCOMPARE(env.nodes().getFirstNode(), env.cat.makerCategory);
-        env.nodes().deleteNode(env.cat.makerCategory);
-        QCOMPARE(env.cat.makerCategory, nullptr);
+        QCOMPARE(env.nodes().getFirstNode(), env.cat.makerCategory());
+        env.nodes().deleteNode(env.cat.makerCategory());
+        QCOMPARE(env.cat.makerCategory(), nullptr);
 
         env.cat.addCategoryNode(nullptr, QStringLiteral("A"));
         env.cat.addCategoryNode(nullptr, QStringLiteral("B"));
         env.cat.createMakerCategory();
-        TreeNode* maker = env.cat.makerCategory;
+        TreeNode* maker = env.cat.makerCategory();
         QCOMPARE(texts(nullptr, env.nodes()), (QStringList{"Velmarch", "A", "B"}));
         QCOMPARE(maker->absoluteIndex(), 0);
         QCOMPARE(maker->data()->kind, NodeKind::Category);
@@ -745,28 +745,29 @@ private Q_SLOTS:
         Env env;
         TreeNode* holder = env.cat.addCategoryNode(nullptr, QStringLiteral("Holder"));
         TreeNode* top = env.cat.addCategoryNode(holder, QStringLiteral("Top"));
-        env.cat.topCategory = top;
+        env.cat.setTopCategory(top);
         env.cat.createMakerCategory();
         // Both dragged below the holder: deleting the holder takes both.
-        env.nodes().moveTo(env.cat.makerCategory, holder, 0);
+        env.nodes().moveTo(env.cat.makerCategory(), holder, 0);
         env.nodes().addChild(top, QStringLiteral("inside Top"));
         env.nodes().deleteNode(top->item(0)); // a node below Top: Top stays
-        QCOMPARE(env.cat.topCategory, top);
-        QVERIFY(env.cat.makerCategory != nullptr);
+        QCOMPARE(env.cat.topCategory(), top);
+        QVERIFY(env.cat.makerCategory() != nullptr);
         env.nodes().deleteNode(holder);
-        QCOMPARE(env.cat.makerCategory, nullptr);
-        QCOMPARE(env.cat.topCategory, nullptr);
+        QCOMPARE(env.cat.makerCategory(), nullptr);
+        QCOMPARE(env.cat.topCategory(), nullptr);
 
-        env.cat.topCategory = env.cat.addCategoryNode(nullptr, QStringLiteral("T"));
-        env.nodes().deleteNode(env.cat.topCategory);
-        QCOMPARE(env.cat.topCategory, nullptr);
-        env.cat.topCategory = env.cat.addCategoryNode(nullptr, QStringLiteral("T"));
+        env.cat.setTopCategory(env.cat.addCategoryNode(nullptr, QStringLiteral("T")));
+        env.nodes().deleteNode(env.cat.topCategory());
+        QCOMPARE(env.cat.topCategory(), nullptr);
+        env.cat.setTopCategory(env.cat.addCategoryNode(nullptr, QStringLiteral("T")));
         env.cat.createMakerCategory();
-        env.nodes().deleteNode(env.cat.makerCategory->item(0)); // a link: the category stays known
-        QVERIFY(env.cat.makerCategory != nullptr);
+        env.nodes().deleteNode(
+            env.cat.makerCategory()->item(0)); // a link: the category stays known
+        QVERIFY(env.cat.makerCategory() != nullptr);
         env.nodes().clear();
-        QCOMPARE(env.cat.makerCategory, nullptr);
-        QCOMPARE(env.cat.topCategory, nullptr);
+        QCOMPARE(env.cat.makerCategory(), nullptr);
+        QCOMPARE(env.cat.topCategory(), nullptr);
     }
 
     void fillNodes()

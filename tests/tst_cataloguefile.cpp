@@ -70,7 +70,7 @@ QStringList dump(Catalogue& cat)
 {
     QStringList out;
     for (TreeNode* n = cat.nodes().getFirstNode(); n; n = n->getNext()) {
-        if (cat.makerCategory && n->isUnder(cat.makerCategory))
+        if (cat.makerCategory() && n->isUnder(cat.makerCategory()))
             continue;
         const NodeInfo* i = n->data();
         if (!i) {
@@ -94,15 +94,15 @@ QStringList outline(Catalogue& cat)
 
 void checkMakerCategoryFirst(Catalogue& cat)
 {
-    QVERIFY(cat.makerCategory);
-    QCOMPARE(cat.nodes().getFirstNode(), cat.makerCategory);
-    QCOMPARE(cat.makerCategory->text(), QStringLiteral("Velmarch"));
-    QCOMPARE(cat.makerCategory->count(), 3);
-    QCOMPARE(cat.makerCategory->item(0)->text(), QStringLiteral("Velmarch at the Web"));
-    QCOMPARE(cat.makerCategory->item(1)->text(), QStringLiteral("Quillmere at the Web"));
-    QCOMPARE(cat.makerCategory->item(2)->text(), QStringLiteral("FAQ at the Web"));
+    QVERIFY(cat.makerCategory());
+    QCOMPARE(cat.nodes().getFirstNode(), cat.makerCategory());
+    QCOMPARE(cat.makerCategory()->text(), QStringLiteral("Velmarch"));
+    QCOMPARE(cat.makerCategory()->count(), 3);
+    QCOMPARE(cat.makerCategory()->item(0)->text(), QStringLiteral("Velmarch at the Web"));
+    QCOMPARE(cat.makerCategory()->item(1)->text(), QStringLiteral("Quillmere at the Web"));
+    QCOMPARE(cat.makerCategory()->item(2)->text(), QStringLiteral("FAQ at the Web"));
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(cat.makerCategory->item(i)->data()->kind, NodeKind::Url);
+        QCOMPARE(cat.makerCategory()->item(i)->data()->kind, NodeKind::Url);
 }
 
 } // namespace
@@ -142,7 +142,7 @@ private Q_SLOTS:
         TreeNode* home = cat.addCategoryNode(nullptr, QStringLiteral("Home"));
         cat.addLinkNode(plain, home, QString(), false);
         cat.addCategoryNode(home, QStringLiteral("Empty category"));
-        cat.topCategory = work;
+        cat.setTopCategory(work);
         cat.createMakerCategory();
 
         QStringList expected = dump(cat);
@@ -154,9 +154,9 @@ private Q_SLOTS:
             QStringLiteral("1|mailto:someone@example.org|mailto:someone@example.org||4|");
         QCOMPARE(expected.size(), 11);
 
-        QVERIFY(!cat.dataSaved);
+        QVERIFY(!cat.dataSaved());
         cat.saveData(false);
-        QVERIFY(cat.dataSaved);
+        QVERIFY(cat.dataSaved());
         checkMakerCategoryFirst(cat); // left out of the file, kept in the tree
         const QByteArray bytes = slurp(env.dat());
         QVERIFY(!bytes.contains("Velmarch"));
@@ -168,9 +168,9 @@ private Q_SLOTS:
         QVERIFY(other.cat.loadData(false));
         QCOMPARE(dump(other.cat), expected);
         checkMakerCategoryFirst(other.cat);
-        QVERIFY(other.cat.topCategory);
-        QCOMPARE(other.cat.topCategory->text(), QStringLiteral("Work"));
-        QCOMPARE(other.cat.nodes().rootItem(1), other.cat.topCategory);
+        QVERIFY(other.cat.topCategory());
+        QCOMPARE(other.cat.topCategory()->text(), QStringLiteral("Work"));
+        QCOMPARE(other.cat.nodes().rootItem(1), other.cat.topCategory());
         QCOMPARE(other.cat.nodes().rootCount(), 3);
 
         // Images: one shell icon per type of existing document or folder, in
@@ -272,16 +272,16 @@ private Q_SLOTS:
         Env env;
         Catalogue& cat = env.cat;
         TreeNode* work = cat.addCategoryNode(nullptr, QStringLiteral("Work"));
-        cat.topCategory = work;
+        cat.setTopCategory(work);
         cat.createMakerCategory();
         // Whatever ends up inside the built-in category goes with it.
-        cat.nodes().addChild(cat.makerCategory, QStringLiteral("Sneaked in"));
-        cat.addLinkNode(QStringLiteral("https://www.velmarch.example/more"), cat.makerCategory,
+        cat.nodes().addChild(cat.makerCategory(), QStringLiteral("Sneaked in"));
+        cat.addLinkNode(QStringLiteral("https://www.velmarch.example/more"), cat.makerCategory(),
                         QStringLiteral("More"), true);
-        QCOMPARE(cat.makerCategory->count(), 5);
+        QCOMPARE(cat.makerCategory()->count(), 5);
 
         cat.saveData(true);
-        QVERIFY(cat.dataSaved);
+        QVERIFY(cat.dataSaved());
         QVERIFY(!QFile::exists(env.dat()));
         const QByteArray backup = slurp(cat.dataFile(true));
         QCOMPARE(backup, raw("Work\0"
@@ -291,20 +291,20 @@ private Q_SLOTS:
                              "1\0"
                              "\r\n"));
         // The run goes on with the built-in category as it was.
-        QCOMPARE(cat.makerCategory->count(), 5);
-        QCOMPARE(cat.nodes().getFirstNode(), cat.makerCategory);
+        QCOMPARE(cat.makerCategory()->count(), 5);
+        QCOMPARE(cat.nodes().getFirstNode(), cat.makerCategory());
         QCOMPARE(cat.nodes().rootCount(), 2);
-        QCOMPARE(cat.topCategory, work);
+        QCOMPARE(cat.topCategory(), work);
 
         // The backup reads back into the same tree.
-        cat.dataSaved = false;
+        cat.setDataSaved(false);
         QVERIFY(cat.loadData(true));
         QCOMPARE(outline(cat), QStringList{"0 Work"});
         checkMakerCategoryFirst(cat);
-        QCOMPARE(cat.topCategory, cat.nodes().rootItem(1));
+        QCOMPARE(cat.topCategory(), cat.nodes().rootItem(1));
 
         // The final save leaves it out too, wherever it stands.
-        cat.nodes().moveTo(cat.makerCategory, cat.topCategory, 0);
+        cat.nodes().moveTo(cat.makerCategory(), cat.topCategory(), 0);
         cat.saveData(false);
         QCOMPARE(slurp(env.dat()), backup);
     }
@@ -391,7 +391,7 @@ private Q_SLOTS:
         const QString aside = env.dat() + QStringLiteral(".damaged");
         if (error.isEmpty()) {
             QCOMPARE(text, QString());
-            QCOMPARE(env.cat.topCategory, env.cat.nodes().rootItem(1));
+            QCOMPARE(env.cat.topCategory(), env.cat.nodes().rootItem(1));
             QVERIFY(!QFile::exists(aside));
             return;
         }
@@ -440,7 +440,7 @@ private Q_SLOTS:
         QVERIFY(env.cat.loadData(false));
         QCOMPARE(env.cat.nodes().rootCount(), 1);
         checkMakerCategoryFirst(env.cat);
-        QCOMPARE(env.cat.topCategory, nullptr);
+        QCOMPARE(env.cat.topCategory(), nullptr);
     }
 
     void missingFileLeavesTreeAlone()
@@ -451,7 +451,7 @@ private Q_SLOTS:
         QVERIFY(!env.cat.loadData(true));
         QCOMPARE(env.cat.nodes().count(), 1);
         QCOMPARE(env.cat.nodes().getFirstNode(), n);
-        QCOMPARE(env.cat.makerCategory, nullptr);
+        QCOMPARE(env.cat.makerCategory(), nullptr);
     }
 
     void lineEnds_data()
@@ -606,7 +606,7 @@ private Q_SLOTS:
         const QString path = env.path(target);
         put(env.dat(), line("Top", "0") + line("Entry", "1", path.toUtf8(), "c", code, "a"));
         QVERIFY(env.cat.loadData(false));
-        TreeNode* node = env.cat.topCategory->item(0);
+        TreeNode* node = env.cat.topCategory()->item(0);
         QCOMPARE(node->text(), QStringLiteral("Entry"));
         QCOMPARE(int(node->data()->kind), kind);
         QCOMPARE(node->data()->fullName, kind == int(NodeKind::Category) ? QString() : path);
@@ -740,11 +740,14 @@ private Q_SLOTS:
         put(env.dat(), file);
         std::atomic<int> last{-1};
         std::atomic<bool> backwards{false};
-        env.cat.progressHook = [&](int p) {
-            if (p < last.load() || p > 1000)
-                backwards = true;
-            last = p;
-        };
+        QObject::connect(
+            &env.cat, &Catalogue::loadProgress, &env.cat,
+            [&](int p) {
+                if (p < last.load() || p > 1000)
+                    backwards = true;
+                last = p;
+            },
+            Qt::DirectConnection);
         QVERIFY(env.cat.loadData(false));
         QCOMPARE(outline(env.cat), names);
         QVERIFY(!backwards);
@@ -800,13 +803,13 @@ private Q_SLOTS:
         Env env;
         Catalogue& cat = env.cat;
         int settingsWritten = 0;
-        cat.writeSettingsHook = [&] { ++settingsWritten; };
+        QObject::connect(&cat, &Catalogue::settingsWriteRequested, [&] { ++settingsWritten; });
         TreeNode* top = cat.addCategoryNode(nullptr, QStringLiteral("Top"));
         cat.saveData(false);
         QCOMPARE(settingsWritten, 1);
         const QByteArray old = slurp(env.dat());
         QCOMPARE(old, line("Top", "0"));
-        cat.dataSaved = false;
+        cat.setDataSaved(false);
 
         const QByteArray name(200, 'n');
         for (int i = 0; i < 2000; ++i)
@@ -816,7 +819,7 @@ private Q_SLOTS:
             FileSizeLimit limit(64 * 1024);
             QVERIFY_THROWS_EXCEPTION(CatalogueError, cat.saveData(false));
         }
-        QVERIFY(!cat.dataSaved);
+        QVERIFY(!cat.dataSaved());
         QCOMPARE(settingsWritten, 1); // settings go only with a complete catalogue
         QCOMPARE(slurp(env.dat()), old);
         QCOMPARE(env.files(), QStringList{"quillmere.dat"}); // no half-written file beside it
@@ -824,7 +827,7 @@ private Q_SLOTS:
 
         // With room again the same save succeeds.
         cat.saveData(false);
-        QVERIFY(cat.dataSaved);
+        QVERIFY(cat.dataSaved());
         QCOMPARE(settingsWritten, 2);
         QVERIFY(slurp(env.dat()).size() > 64 * 1024);
     }
@@ -833,12 +836,12 @@ private Q_SLOTS:
     {
         Env env;
         Catalogue& cat = env.cat;
-        cat.topCategory = cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        cat.setTopCategory(cat.addCategoryNode(nullptr, QStringLiteral("Top")));
         cat.createMakerCategory();
         QVERIFY(QDir(env.dir.path())
                     .mkdir(QStringLiteral("quillmere.bak"))); // cannot be replaced by a file
         QVERIFY_THROWS_EXCEPTION(CatalogueError, cat.saveData(true));
-        QVERIFY(!cat.dataSaved);
+        QVERIFY(!cat.dataSaved());
         QVERIFY(QFileInfo(cat.dataFile(true)).isDir());
         checkMakerCategoryFirst(cat);
         QCOMPARE(cat.nodes().rootCount(), 2);
@@ -851,7 +854,7 @@ private Q_SLOTS:
             QStringLiteral("/proc")); // no file can be made there, not even by root
         env.cat.addCategoryNode(nullptr, QStringLiteral("Top"));
         QVERIFY_THROWS_EXCEPTION(CatalogueError, env.cat.saveData(false));
-        QVERIFY(!env.cat.dataSaved);
+        QVERIFY(!env.cat.dataSaved());
         try {
             env.cat.saveData(false);
         } catch (const CatalogueError& e) {
@@ -958,12 +961,12 @@ private Q_SLOTS:
         put(env.cat.legacyFile(), "Top\n\tLost~/nonexistent/dir/lost.txt~why\n");
         env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
         QStringList asked;
-        env.cat.askNewLocationHook = [&](const QString& name, const QString& path, TreeNode* node,
-                                         const QString& comments) {
-            asked << name << path << node->text() << comments;
-            env.cat.fillDocNode(node, name, path, comments, QString(), true);
-            return true;
-        };
+        env.cat.setNewLocationQuestion(
+            [&](const QString& name, const QString& path, TreeNode* node, const QString& comments) {
+                asked << name << path << node->text() << comments;
+                env.cat.fillDocNode(node, name, path, comments, QString(), true);
+                return true;
+            });
         env.cat.importLegacyData();
         QCOMPARE(asked, (QStringList{"Lost", "/nonexistent/dir/lost.txt",
                                      "Lost~/nonexistent/dir/lost.txt~why", "why"}));
@@ -979,11 +982,11 @@ private Q_SLOTS:
         put(env.cat.legacyFile(),
             "Top\n\tLost~/nonexistent/lost.txt~\n\t\tUnder~~\n\tNext~https://example.org/~\n");
         env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
-        env.cat.askNewLocationHook = [&](const QString&, const QString&, TreeNode* node,
-                                         const QString&) {
-            env.cat.nodes().deleteNode(node);
-            return false;
-        };
+        env.cat.setNewLocationQuestion(
+            [&](const QString&, const QString&, TreeNode* node, const QString&) {
+                env.cat.nodes().deleteNode(node);
+                return false;
+            });
         env.cat.importLegacyData();
         QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Next|https://example.org/||4|"}));
     }

@@ -141,7 +141,7 @@ QStringList names(Catalogue& cat)
 {
     QStringList out;
     for (TreeNode* n = cat.nodes().getFirstNode(); n; n = n->getNext())
-        if (!cat.makerCategory || !n->isUnder(cat.makerCategory))
+        if (!cat.makerCategory() || !n->isUnder(cat.makerCategory()))
             out << QString(n->level(), u' ') + n->text();
     return out;
 }
@@ -185,7 +185,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(env.dat(), sample()));
         QVERIFY(env.cat.loadData(false));
         const QStringList before = names(env.cat);
-        TreeNode* top = env.cat.topCategory;
+        TreeNode* top = env.cat.topCategory();
         if (backup.isEmpty())
             QVERIFY(QDir(env.dir.path()).mkdir("quillmere.bak"));
         else
@@ -195,8 +195,8 @@ private Q_SLOTS:
         QVERIFY2(text.contains(error), qPrintable(text));
         QVERIFY2(text.contains("Nothing was restored"), qPrintable(text));
         QCOMPARE(names(env.cat), before);
-        QCOMPARE(env.cat.topCategory, top);
-        QCOMPARE(env.cat.nodes().getFirstNode(), env.cat.makerCategory);
+        QCOMPARE(env.cat.topCategory(), top);
+        QCOMPARE(env.cat.nodes().getFirstNode(), env.cat.makerCategory());
         QCOMPARE(env.cat.nodes().rootCount(), 3);
         QVERIFY(!env.cat.nodes().updating());
         // The end of the run writes the whole catalogue back, and the backup is
@@ -216,8 +216,8 @@ private Q_SLOTS:
                           catalogueLine("Old", 0, {}, "1") + catalogueLine("Kept", 1, {}, "1")));
         QVERIFY(env.cat.loadData(true));
         QCOMPARE(names(env.cat), (QStringList{"Old", " Kept"}));
-        QCOMPARE(env.cat.topCategory->text(), QString("Old"));
-        QCOMPARE(env.cat.nodes().getFirstNode(), env.cat.makerCategory);
+        QCOMPARE(env.cat.topCategory()->text(), QString("Old"));
+        QCOMPARE(env.cat.nodes().getFirstNode(), env.cat.makerCategory());
         QCOMPARE(env.cat.nodes().count(), 2 + 4);
     }
 
@@ -344,7 +344,7 @@ private Q_SLOTS:
             text = saveError(env.cat);
         }
         QVERIFY2(text.contains("could not be kept aside"), qPrintable(text));
-        QVERIFY(!env.cat.dataSaved);
+        QVERIFY(!env.cat.dataSaved());
         QCOMPARE(readFile(env.dat()), theirs);
         QCOMPARE(env.files(), QStringList{"quillmere.dat"}); // no copy that may be incomplete
         // Once the disk works again the same save keeps it and goes through.
@@ -367,7 +367,7 @@ private Q_SLOTS:
             text = saveError(env.cat);
         }
         QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EIO))), qPrintable(text));
-        QVERIFY(!env.cat.dataSaved);
+        QVERIFY(!env.cat.dataSaved());
         QCOMPARE(readFile(env.dat()), sample());
         QCOMPARE(env.files(), QStringList{"quillmere.dat"});
         QCOMPARE(saveError(env.cat), QString());
@@ -450,7 +450,7 @@ private Q_SLOTS:
     {
         Env env;
         QVERIFY(!env.cat.loadData(false)); // nothing there at the start
-        env.cat.topCategory = env.cat.addCategoryNode(nullptr, "Mine");
+        env.cat.setTopCategory(env.cat.addCategoryNode(nullptr, "Mine"));
         QVERIFY(writeFile(env.dat(), sample()));
         QSignalSpy notices(&env.cat, &Catalogue::saveNotice);
         env.cat.saveData(false);
@@ -480,15 +480,15 @@ private Q_SLOTS:
             QVERIFY(QFile::link(fifo, name));
         }
         env.cat.createMakerCategory();
-        env.cat.dataSaved = false;
+        env.cat.setDataSaved(false);
         QString text = saveError(env.cat);
         QVERIFY2(text.contains("it is not a regular file"), qPrintable(text));
-        QVERIFY(!env.cat.dataSaved);
+        QVERIFY(!env.cat.dataSaved());
         text = saveError(env.cat, true);
         QVERIFY2(text.contains("it is not a regular file"), qPrintable(text));
         QVERIFY(isFifo(fifo));
         QVERIFY(QFileInfo(env.dat()).isSymLink() && QFileInfo(env.bak()).isSymLink());
-        QVERIFY(env.cat.makerCategory); // a failed backup keeps the built-in category
+        QVERIFY(env.cat.makerCategory()); // a failed backup keeps the built-in category
     }
 
     void damagedCopiesNeverWriteThroughALink()
@@ -527,7 +527,7 @@ private Q_SLOTS:
             QVERIFY(::mkfifo(QFile::encodeName(env.path("f")).constData(), 0600) == 0);
             QVERIFY(QFile::link(env.path("f"), env.dat()));
         }
-        env.cat.topCategory = env.cat.addCategoryNode(nullptr, "No category");
+        env.cat.setTopCategory(env.cat.addCategoryNode(nullptr, "No category"));
         const QString text = loadError(env.cat);
         QVERIFY2(text.contains("It is not a regular file."), qPrintable(text));
         QVERIFY(env.cat.catalogueFileProtected());
@@ -541,12 +541,14 @@ private Q_SLOTS:
         Env env;
         QVERIFY(writeFile(env.dat(), sample()));
         // The worker runs out of memory while reporting progress.
-        env.cat.progressHook = [](int) { throw std::bad_alloc(); };
+        QObject::connect(
+            &env.cat, &Catalogue::loadProgress, &env.cat, [](int) { throw std::bad_alloc(); },
+            Qt::DirectConnection);
         const QString text = loadError(env.cat);
         QVERIFY2(text.contains("Not enough memory to read file"), qPrintable(text));
         QVERIFY(!env.cat.loading());
         QVERIFY(!env.cat.nodes().updating());
-        QVERIFY(env.cat.makerCategory);
+        QVERIFY(env.cat.makerCategory());
         QCOMPARE(readFile(env.dat() + ".damaged"), sample()); // the whole file is kept
     }
 
@@ -573,7 +575,7 @@ private Q_SLOTS:
                                           "1\0\r\n")));
         QVERIFY(env2.cat.loadData(false));
         QCOMPARE(names(env2.cat), QStringList{QString::fromUtf8("Café Über")});
-        QCOMPARE(env2.cat.topCategory->data()->comments, QString::fromUtf8("5 €"));
+        QCOMPARE(env2.cat.topCategory()->data()->comments, QString::fromUtf8("5 €"));
         env2.cat.saveData(false);
         QCOMPARE(readFile(env2.dat()), raw("Caf\xc3\xa9 \xc3\x9c"
                                            "ber\0"
@@ -588,8 +590,8 @@ private Q_SLOTS:
         // name holding one (a Linux file name may) is saved without it, so
         // the next load reads every line. A leading U+FEFF is text and stays.
         Env env;
-        env.cat.topCategory =
-            env.cat.addCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short");
+        env.cat.setTopCategory(
+            env.cat.addCategoryNode(nullptr, QString("Cut\x1a") + QChar(0) + "short"));
         TreeNode* after = env.cat.addCategoryNode(nullptr, "After");
         env.cat.fillCategoryNode(after, QString(2, QChar(0xFEFF)) + "After",
                                  QChar(0xFEFF) + QString("marked"), {});

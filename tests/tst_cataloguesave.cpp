@@ -35,7 +35,7 @@ QByteArray referenceFile(Catalogue& cat)
 {
     QByteArray out;
     for (const TreeNode* n = cat.nodes().getFirstNode(); n;) {
-        if (n == cat.makerCategory) {
+        if (n == cat.makerCategory()) {
             while (n && !n->getNextSibling())
                 n = n->parent();
             n = n ? n->getNextSibling() : nullptr;
@@ -121,13 +121,13 @@ private Q_SLOTS:
         cat.createMakerCategory();
         if (seed % 2) {
             TreeNode* holder = cat.nodes().rootItem(1 + seed % (cat.nodes().rootCount() - 1));
-            cat.nodes().moveTo(cat.makerCategory, holder, holder->count() / 2);
+            cat.nodes().moveTo(cat.makerCategory(), holder, holder->count() / 2);
         }
         const QByteArray expected = referenceFile(cat);
 
         QByteArray whole;
         int level = 0;
-        QCOMPARE(encodeCatalogueLines(cat.nodes().getFirstNode(), level, cat.makerCategory, whole,
+        QCOMPARE(encodeCatalogueLines(cat.nodes().getFirstNode(), level, cat.makerCategory(), whole,
                                       NoLimit),
                  nullptr);
         QCOMPARE(whole, expected);
@@ -141,7 +141,7 @@ private Q_SLOTS:
             int calls = 0;
             while (next) {
                 const qsizetype limit = byBytes ? pieces.size() + 1 : NoLimit;
-                next = encodeCatalogueLines(next, level, cat.makerCategory, pieces, limit,
+                next = encodeCatalogueLines(next, level, cat.makerCategory(), pieces, limit,
                                             byBytes ? QDeadlineTimer::Forever : QDeadlineTimer(0));
                 ++calls;
             }

@@ -186,10 +186,11 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(file("notes.txt"), file("gone.txt")));
         QVERIFY(QDir().rmdir(file("folder")));
         bool asked = false;
-        cat().askNewLocationHook = [&](const QString&, const QString&, TreeNode*, const QString&) {
-            asked = true;
-            return true;
-        };
+        cat().setNewLocationQuestion(
+            [&](const QString&, const QString&, TreeNode*, const QString&) {
+                asked = true;
+                return true;
+            });
         view()->listCategory(work); // option off: marked, listed, nothing asked
         QVERIFY(!asked);
         QCOMPARE(notes->imageIndex(), int(imgMissing));
@@ -215,14 +216,14 @@ private Q_SLOTS:
         QStringList asked;
         // Declining removes the node and refills its category, as the
         // opening commands do: a refill from inside the running fill.
-        cat().askNewLocationHook = [&](const QString& name, const QString& path, TreeNode* node,
-                                       const QString& comments) {
-            asked << name + "|" + path + "|" + comments;
-            TreeNode* parent = node->parent();
-            cat().nodes().deleteNode(node);
-            view()->listCategory(parent);
-            return false;
-        };
+        cat().setNewLocationQuestion(
+            [&](const QString& name, const QString& path, TreeNode* node, const QString& comments) {
+                asked << name + "|" + path + "|" + comments;
+                TreeNode* parent = node->parent();
+                cat().nodes().deleteNode(node);
+                view()->listCategory(parent);
+                return false;
+            });
         view()->listCategory(work);
         // The rows are in at once, marked; the questions come as a step of their own.
         QVERIFY(asked.isEmpty());
@@ -651,7 +652,7 @@ private Q_SLOTS:
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
         action("acExpandAll")->trigger();
-        TreeNode* deepest = cat().topCategory;
+        TreeNode* deepest = cat().topCategory();
         while (deepest->hasChildren())
             deepest = deepest->getFirstChild();
         QCOMPARE(deepest->level(), MaxCatalogueDepth);

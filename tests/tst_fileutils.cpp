@@ -9,7 +9,9 @@
 #include "utils/PathTests.h"
 #include "utils/Trash.h"
 
+#include <QApplication>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QtTest>
 
 #include <cerrno>
@@ -1127,6 +1129,42 @@ private Q_SLOTS:
         DialogFileOpUi::setProgressDelay(500);
         QVERIFY(copyOrMove(m_d + "/big.bin", m_d + "/dst", false, false));
         QCOMPARE(readFile(m_d + "/dst/big.bin").size(), 4 << 20);
+    }
+
+    void cancelButtonStopsTheWorker()
+    {
+        // The copy runs on a worker while the dialog's own loop runs: its
+        // Cancel button, clicked there, stops the worker, and neither the
+        // copy nor its staging folder is left behind.
+        MessageDialogs::setHandler(
+            [&](QMessageBox::Icon, const QString&) { return QMessageBox::Yes; });
+        const ScopedFileOpUi restore(nullptr);
+        FileOperations::installDialogs();
+        DialogFileOpUi::setProgressDelay(0);
+        auto undoHook = qScopeGuard([] {
+            DialogFileOpUi::setProgressHook(nullptr);
+            DialogFileOpUi::setProgressDelay(500);
+        });
+        int updates = 0;
+        bool modal = false;
+        DialogFileOpUi::setProgressHook([&](QProgressDialog& dialog) {
+            // The first update comes as the dialog shows, the second from its loop.
+            if (++updates != 2)
+                return;
+            modal = QApplication::activeModalWidget() == &dialog;
+            auto* cancel = dialog.findChild<QPushButton*>();
+            QVERIFY(cancel && cancel->isVisible());
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        QDir().mkdir(m_d + "/dst");
+        QDir().mkdir(m_d + "/src");
+        for (int i = 0; i < 4; ++i)
+            writeFile(m_d + QString("/src/part%1.bin").arg(i), pattern(2 << 20));
+        QVERIFY(!copyOrMove(m_d + "/src", m_d + "/dst", false, false));
+        QCOMPARE(updates, 2);
+        QVERIFY(modal);
+        QCOMPARE(entries(m_d + "/dst"), QStringList());
+        QVERIFY(lastFileOpError().isEmpty()); // cancelling is no error
     }
 };
 

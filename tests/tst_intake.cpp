@@ -150,7 +150,7 @@ private Q_SLOTS:
     {
         TreeNode* work = root("Work");
         TreeNode* fruit = root("Fruit");
-        QCOMPARE(cat().topCategory, work);
+        QCOMPARE(cat().topCategory(), work);
         // On a category: its last children, in the source's order; the list
         // shows them, filled once for the whole drop.
         QSignalSpy fills(&view()->listModel(), &QAbstractItemModel::modelReset);
@@ -178,11 +178,11 @@ private Q_SLOTS:
         const QPoint overList = view()->listViews().last()->mapTo(m_w.get(), QPoint(50, 50));
         QVERIFY(dropFiles({file("a.txt")}, overList));
         QVERIFY(dropFiles({file("B.txt")}, belowLastRow()));
-        QVERIFY(dropFiles({file("c.txt")}, rowPoint(cat().makerCategory)));
-        QVERIFY(dropFiles({file("Apple.txt")}, rowPoint(cat().makerCategory->item(0))));
+        QVERIFY(dropFiles({file("c.txt")}, rowPoint(cat().makerCategory())));
+        QVERIFY(dropFiles({file("Apple.txt")}, rowPoint(cat().makerCategory()->item(0))));
         QCOMPARE(childTexts(work),
                  (QStringList{"Notes", "Sub", "a.txt", "B.txt", "c.txt", "Apple.txt"}));
-        QCOMPARE(cat().makerCategory->count(), 3);
+        QCOMPARE(cat().makerCategory()->count(), 3);
         // A folder as a single entry is a folder entry.
         FolderMenuAnswers answers({"AsSingleFolder1"});
         QVERIFY(dropFiles({file("folder")}, rowPoint(child(work, "Sub"))));
@@ -284,14 +284,14 @@ private Q_SLOTS:
     {
         m_w.reset();
         start(QByteArray());
-        QVERIFY(!cat().topCategory);
+        QVERIFY(!cat().topCategory());
         QVERIFY(dropFiles({file("a.txt")}, belowLastRow()));
         TreeNode* main = root("Main");
         QVERIFY(main);
         QCOMPARE(main->data()->kind, NodeKind::Category);
-        QCOMPARE(cat().topCategory, main);
+        QCOMPARE(cat().topCategory(), main);
         QCOMPARE(childTexts(main), QStringList{"a.txt"});
-        QVERIFY(dropOnStrip(link("https://x.example/", "X"), cat().makerCategory));
+        QVERIFY(dropOnStrip(link("https://x.example/", "X"), cat().makerCategory()));
         QCOMPARE(childTexts(main), (QStringList{"a.txt", "X"}));
         // The main category made for the drop goes with its undo.
         QAction* undo = m_w->findChild<QAction*>("acUndo");
@@ -364,7 +364,7 @@ private Q_SLOTS:
 
     void builtInCategoryKeepsNothing()
     {
-        TreeNode* maker = cat().makerCategory;
+        TreeNode* maker = cat().makerCategory();
         TreeNode* work = root("Work");
         const QStringList builtIn = childTexts(maker);
         // Even an address on the maker's own site: the built-in category is
@@ -491,7 +491,7 @@ private Q_SLOTS:
             QTest::mouseClick(d->btnOk, Qt::LeftButton);
         });
         action("acPasteURL")->trigger();
-        QCOMPARE(entries, (QStringList{cat().makerCategory->text(), "Work", "    Sub",
+        QCOMPARE(entries, (QStringList{cat().makerCategory()->text(), "Work", "    Sub",
                                        "        Dup", "Fruit", "Dup"}));
         QCOMPARE(focusOrder,
                  (QStringList{"edURL", "edTitle", "cbCategory", "btnPaste", "btnOk", "btnCancel"}));

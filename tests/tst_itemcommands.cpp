@@ -121,7 +121,7 @@ private Q_SLOTS:
         QTest::keyClick(editor(docsTree()), Qt::Key_Escape);
 
         // The built-in category takes none: the new one goes to the main one.
-        treeSelect(cat().makerCategory);
+        treeSelect(cat().makerCategory());
         QTest::keyClick(m_w.get(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(childTexts(work).last(), QString("New category"));
         QCOMPARE(childTexts(work).count("New category"), 2);

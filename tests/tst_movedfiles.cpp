@@ -261,7 +261,7 @@ private Q_SLOTS:
         QVERIFY(makeFile(home("Old/Photos/c.jpg"), "c")); // still there: not moved
         QVERIFY(makeFile(home("New/Photos/sub/d.jpg"), "d"));
         Catalogue cat;
-        cat.fileTypeIcons = false;
+        cat.setFileTypeIcons(false);
         TreeNode* top = cat.addCategoryNode(nullptr, "Top");
         TreeNode* a = cat.addLinkNode(home("Old/Photos/a.jpg"), top, "", false);
         TreeNode* b = cat.addLinkNode(home("Old/Photos/b.jpg"), top, "", false);

@@ -472,7 +472,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, builtIn);
         Catalogue& cat = m_w->catalogue();
-        TreeNode* entry = builtIn ? cat.makerCategory->item(0) : node("Report");
+        TreeNode* entry = builtIn ? cat.makerCategory()->item(0) : node("Report");
         QVERIFY(entry);
         m_answers.insert(PropertiesDialog::moveQuestion(), QMessageBox::Yes);
         bool moveAsked = false, gone = false;

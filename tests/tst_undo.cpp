@@ -260,7 +260,9 @@ private Q_SLOTS:
 
         // A restore that reads nothing is no step.
         QVERIFY(QDir().mkpath(path("quillmere.bak")));
+        QSignalSpy loaded(&cat(), &Catalogue::loaded);
         action("acRestoreBackup")->trigger();
+        QVERIFY(loaded.wait());
         QVERIFY(root("Work"));
         QCOMPARE(action("acUndo")->text(), QString("Undo Remove \"Fruit\""));
         QVERIFY(QDir(path("quillmere.bak")).removeRecursively());
@@ -269,6 +271,7 @@ private Q_SLOTS:
                                     TestUtil::catalogueLine("Restored", 0, {}, "1") +
                                         TestUtil::catalogueLine("only", 1, file("plan.odt"), "2")));
         action("acRestoreBackup")->trigger();
+        QVERIFY(loaded.wait());
         QVERIFY(root("Restored") && !root("Work"));
         stepped("Restore data");
 

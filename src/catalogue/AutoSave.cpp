@@ -125,7 +125,7 @@ void AutoSave::encodeFrom(const TreeNode* node)
     const QDeadlineTimer deadline(SliceMs, Qt::PreciseTimer);
     for (;;) {
         if (!m_allEncoded && m_chunk.size() < CatalogueStream::ChunkBytes) {
-            node = encodeCatalogueLines(node, m_level, m_catalogue.makerCategory, m_chunk,
+            node = encodeCatalogueLines(node, m_level, m_catalogue.makerCategory(), m_chunk,
                                         CatalogueStream::ChunkBytes, deadline);
             m_allEncoded = !node;
         }
@@ -205,7 +205,7 @@ void AutoSave::flush()
         return;
     // All at once: the caller waits for it anyway.
     m_writingAt = m_changes;
-    writeTree(*stream, m_catalogue.nodes().getFirstNode(), m_catalogue.makerCategory);
+    writeTree(*stream, m_catalogue.nodes().getFirstNode(), m_catalogue.makerCategory());
     m_catalogue.finishInBackground(std::move(stream));
     m_catalogue.waitForWrite();
 }

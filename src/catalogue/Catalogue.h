@@ -1,12 +1,12 @@
 #pragma once
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/CatalogueSave.h"
+#include "catalogue/CatalogueStore.h"
 #include "catalogue/EditHistory.h"
 #include "catalogue/ImageLists.h"
 #include "catalogue/NodeTree.h"
 #include "utils/PathTests.h"
 
-#include <QFutureWatcher>
 #include <QHash>
 #include <QObject>
 #include <functional>
@@ -56,17 +56,6 @@ public:
     QString dataFile(bool backup) const;
     QString legacyFile() const;
 
-    TreeNode* makerCategory = nullptr; // built-in category, never saved
-    TreeNode* topCategory = nullptr;   // the user's first root category
-    bool dataSaved = false;            // the catalogue was written in this run
-
-    // True for the built-in category and what lies in it: it is made anew at
-    // every start and never saved, so nothing of the user's may go there.
-    bool inBuiltInCategory(const TreeNode* node) const
-    {
-        return makerCategory && node && node->isUnder(makerCategory);
-    }
-
     // Node making.
     TreeNode* addLinkNode(const QString& path, TreeNode* target, const QString& title, bool isUrl);
     // Files many links at once, as addLinkNode would one by one, with the
@@ -91,41 +80,55 @@ public:
     int addFileTypeIcon(const FileUtils::PathFacts& facts);
     bool refreshNodeIcon(TreeNode* node, bool keepList);
 
-    // The catalogue file. A failed restore (FromBackup) leaves the tree as it
-    // was; a failed start-up load keeps the lines read before the fault. A
-    // save leaves out the built-in category and waits for a write in flight.
-    void saveData(bool backup);
-    // A save of the catalogue file for the caller to feed (the saves while
-    // the user works), with the same defences as SaveData; null when the
-    // file is protected.
-    std::unique_ptr<CatalogueStream> startWrite() const;
-    // Finishes Stream's write on its worker, once the write before it is
-    // through; BackgroundWriteDone tells the outcome.
-    void finishInBackground(std::unique_ptr<CatalogueStream> stream);
-    bool writing() const { return m_writing != nullptr; }
-    // Waits for the write in flight, if any, and takes its result.
-    void waitForWrite();
-    bool loadData(bool fromBackup);
-    // Set when the catalogue file could not be read and could not be kept
-    // aside either: the run then never writes over it (the user was told).
-    bool catalogueFileProtected() const { return m_protectFile; }
-    // True while LoadData runs: the tree is then incomplete and must not be saved.
-    bool loading() const { return m_loading; }
+    // The catalogue file: its load, saves and defences (CatalogueStore).
+    CatalogueStore& store() { return *m_store; }
+    // A save leaves out the built-in category and waits for a write in
+    // flight; throws CatalogueError.
+    void saveData(bool backup) { m_store->save(backup); }
+    std::unique_ptr<CatalogueStream> startWrite() const { return m_store->startWrite(); }
+    void finishInBackground(std::unique_ptr<CatalogueStream> stream)
+    {
+        m_store->finishInBackground(std::move(stream));
+    }
+    bool writing() const { return m_store->writing(); }
+    void waitForWrite() { m_store->waitForWrite(); }
+    // Starts loading the catalogue file or its backup; loaded() follows.
+    void startLoad(bool fromBackup) { m_store->startLoad(fromBackup); }
+    // The load without the event loop (tools, tests); see CatalogueStore::loadNow.
+    bool loadData(bool fromBackup) { return m_store->loadNow(fromBackup); }
+    bool catalogueFileProtected() const { return m_store->fileProtected(); }
+    // True while a load runs: the tree is then incomplete and must not be saved.
+    bool loading() const { return m_store->loading(); }
+    // The legacy file (LegacyImport); throws CatalogueError.
     void importLegacyData();
     void createMakerCategory();
 
+    // The built-in category (never saved) and the user's first root category.
+    TreeNode* makerCategory() const { return m_makerCategory; }
+    // True for the built-in category and what lies in it: it is made anew at
+    // every start and never saved, so nothing of the user's may go there.
+    bool inBuiltInCategory(const TreeNode* node) const
+    {
+        return m_makerCategory && node && node->isUnder(m_makerCategory);
+    }
+    TreeNode* topCategory() const { return m_topCategory; }
+    void setTopCategory(TreeNode* node) { m_topCategory = node; }
+    // The catalogue was written in this run (the save at the end is due when not).
+    bool dataSaved() const { return m_dataSaved; }
+    void setDataSaved(bool saved) { m_dataSaved = saved; }
     // When off, documents are not given their desktop icons (for measuring).
-    bool fileTypeIcons = true;
+    void setFileTypeIcons(bool on) { m_fileTypeIcons = on; }
 
-    // Hooks the window sets: writing the settings along with a save; the
-    // relink question for a missing document (default: keep it, marked
-    // missing); progress of a load in thousandths (called from the loader
-    // thread).
-    std::function<void()> writeSettingsHook;
-    std::function<bool(const QString& name, const QString& path, TreeNode* node,
-                       const QString& comments)>
-        askNewLocationHook;
-    std::function<void(int)> progressHook;
+    // The relink question the window asks for a missing document: true when
+    // the node was kept (relinked, or left marked missing), false when the
+    // answer removed it. Without one, the document is kept, marked missing.
+    using NewLocationQuestion = std::function<bool(const QString& name, const QString& path,
+                                                   TreeNode* node, const QString& comments)>;
+    void setNewLocationQuestion(NewLocationQuestion question)
+    {
+        m_newLocationQuestion = std::move(question);
+    }
+    const NewLocationQuestion& newLocationQuestion() const { return m_newLocationQuestion; }
 
 Q_SIGNALS:
     // The list beside the tree should show Category again.
@@ -138,6 +141,14 @@ Q_SIGNALS:
     void catalogueWritten();
     // A background write ended: Error is empty when the file was written.
     void backgroundWriteDone(const QString& error);
+    // A save went through: the window's settings are written along with it.
+    void settingsWriteRequested();
+    // A load started by StartLoad (or LoadData) ended: Found is false when
+    // there was no such file, Error empty when the whole file was read.
+    void loaded(bool found, const QString& error);
+    // Progress of a load or an import in thousandths; a load's comes from
+    // its reader thread.
+    void loadProgress(int thousandths);
 
 private:
     void forget(TreeNode* node);
@@ -146,22 +157,17 @@ private:
     NewNode makeLinkNode(const QString& path, const QString& title, bool isUrl);
     TreeNode* linkTarget(TreeNode* target, const QString& path) const;
     std::vector<TreeNode*> placeLinks(TreeNode* target, std::vector<NewNode> made);
-    QString buildLegacyTree(const QString& path);
-    CatalogueTarget writeTarget() const;
-    void takeWriteResult(const CatalogueWriteResult& result);
-    void finishWrite();
 
-    bool m_loading = false;
-    bool m_protectFile = false;
-    // The catalogue file as this run last read or wrote it.
-    std::optional<FileStamp> m_fileStamp;
+    TreeNode* m_makerCategory = nullptr;
+    TreeNode* m_topCategory = nullptr;
+    bool m_dataSaved = false;
+    bool m_fileTypeIcons = true;
+    NewLocationQuestion m_newLocationQuestion;
     ImageLists m_images;
     QHash<QString, int> m_typeImages; // file type (MIME name, "|link" for links) to image
     NodeTree m_nodes;
     EditHistory m_history{m_nodes};
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
-    QFutureWatcher<CatalogueWriteResult> m_write;
-    std::unique_ptr<CatalogueStream> m_writing; // finished, its worker under way
-    QString m_lastWriteError;
+    CatalogueStore* m_store; // a child
 };

@@ -314,6 +314,7 @@ void CatalogueReader::push(std::vector<CatalogueLineFields>&& batch)
         m_space.wait(guard, [this] { return m_queue.size() < MaxQueuedBatches || m_cancel; });
         m_queue.push_back(std::move(batch));
     }
+    m_ready.notify_all();
     if (onBatchReady)
         onBatchReady();
 }
@@ -329,6 +330,15 @@ bool CatalogueReader::takeBatches(std::vector<std::vector<CatalogueLineFields>>&
     }
     m_space.notify_all();
     return true;
+}
+
+bool CatalogueReader::waitForBatches(std::vector<std::vector<CatalogueLineFields>>& out)
+{
+    {
+        std::unique_lock guard(m_lock);
+        m_ready.wait(guard, [this] { return !m_queue.empty() || m_finished.load(); });
+    }
+    return takeBatches(out);
 }
 
 bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
@@ -393,7 +403,11 @@ void CatalogueReader::run()
     } catch (...) {
         m_error = QStringLiteral("Cannot read file \"%1\".").arg(m_path);
     }
-    m_finished = true;
+    {
+        std::lock_guard guard(m_lock);
+        m_finished = true;
+    }
+    m_ready.notify_all();
     if (onBatchReady)
         onBatchReady();
 }

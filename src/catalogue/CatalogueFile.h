@@ -79,6 +79,9 @@ public:
 
     // Consumer side: moves all waiting batches into Out; false when none.
     bool takeBatches(std::vector<std::vector<CatalogueLineFields>>& out);
+    // Same, but blocks until a batch comes or the reading ends (a consumer
+    // that has nothing else to do); false once the reading ended with none left.
+    bool waitForBatches(std::vector<std::vector<CatalogueLineFields>>& out);
     bool finished() const { return m_finished.load(); }
     void cancel();
 
@@ -97,6 +100,7 @@ private:
     QThreadPool* m_helper = nullptr; // looks up half of each batch's paths
     std::mutex m_lock;
     std::condition_variable m_space;
+    std::condition_variable m_ready; // a batch came, or the reading ended
     std::deque<std::vector<CatalogueLineFields>> m_queue;
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_cancel{false};

@@ -206,8 +206,8 @@ TreeNode* categoryAtPath(Catalogue& catalogue, const QStringList& names)
             if (isCategory(child) && sameName(child->text(), name))
                 found = child;
         }
-        if (found && found == catalogue.makerCategory)
-            return catalogue.topCategory; // may be null: the caller files into the main category
+        if (found && found == catalogue.makerCategory())
+            return catalogue.topCategory(); // may be null: the caller files into the main category
         at = found ? found : catalogue.addCategoryNode(at, name);
     }
     return at;

@@ -41,12 +41,13 @@ bool checkOnDisk(Catalogue& catalogue, TreeNode* node)
 
 void checkListedNode(Catalogue& catalogue, TreeNode* node, bool removeOnAbsent)
 {
-    if (!checkOnDisk(catalogue, node) || !removeOnAbsent || !catalogue.askNewLocationHook)
+    const Catalogue::NewLocationQuestion& ask = catalogue.newLocationQuestion();
+    if (!checkOnDisk(catalogue, node) || !removeOnAbsent || !ask)
         return;
     // The question may give the node a new record or delete it: it gets copies.
     const NodeInfo* info = node->data();
     const QString name = node->text(), path = info->fullName, comments = info->comments;
-    catalogue.askNewLocationHook(name, path, node, comments);
+    ask(name, path, node, comments);
 }
 
 ListModel::ListModel(Catalogue& catalogue, QObject* parent)

@@ -107,6 +107,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
 
 MainWindow::~MainWindow()
 {
+    m_data->abandonLoad();
     finish();
     // The views outlive the catalogue member (they go with the base class):
     // let them forget the nodes before the tree is freed.
@@ -172,6 +173,14 @@ void MainWindow::restoreFromTray()
 
 void MainWindow::fileItems(const QStringList& items, const QString& category)
 {
+    if (m_catalogue.loading()) {
+        // Filed into the tree as it is once loaded, in the order asked.
+        connect(
+            &m_catalogue, &Catalogue::loaded, this,
+            [this, items, category] { fileItems(items, category); },
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        return;
+    }
     m_tray->restoreFromTray();
     m_intake->fileItems(items, CatalogueListing::splitCategoryPath(category));
 }

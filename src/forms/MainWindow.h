@@ -2,6 +2,7 @@
 #include "catalogue/Catalogue.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -37,9 +38,14 @@ public:
 
     Catalogue& catalogue() { return m_catalogue; }
 
-    // Start-up: loads the catalogue (or imports the legacy file), puts the
-    // built-in category first and reads the settings. Splash may be null.
+    // Start-up: starts loading the catalogue (or importing the legacy file);
+    // once it is through, puts the built-in category first, reads the
+    // settings, hides Splash (may be null) and emits runStarted.
+    void startRun(AboutDialog* splash);
+    // The same start, the load run to its end before this returns, without
+    // a turn of the event loop (tests, tools).
     void start(AboutDialog* splash);
+    bool started() const { return m_started; }
     // End of the run: the final save (once).
     void finish();
     // The built-in category is rebuilt and the flag cleared after a save that
@@ -56,17 +62,26 @@ public:
     void restoreFromTray();
     // Files items from the command line into the category at Category (a
     // path as the command line writes it; empty for the main category).
+    // During a load they wait for its end.
     void fileItems(const QStringList& items, const QString& category);
 
     // The errors of the start-up, shown in one box once the window is up.
     QString startupError() const { return m_startupError; }
     void addStartupError(const QString& text);
 
+Q_SIGNALS:
+    // The start is through: the catalogue is in the tree, the settings read.
+    void runStarted();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void createLayout();
+    void prepareStart(AboutDialog* splash);
+    void finishStart(bool found, const QString& error);
+    // Runs Step once the load under way is through.
+    void afterLoad(void (MainWindow::*step)());
     void onCommitDataRequest(QSessionManager& manager);
     void importLegacyData();
     // The save of the logoff and of the end of the run; a failure is shown
@@ -97,4 +112,8 @@ private:
     bool m_destroyed = false; // the final save was made (or tried)
     bool m_ending = false;    // endRun is under way
     bool m_saveFailureShown = false;
+    QPointer<AboutDialog> m_splash;
+    bool m_started = false;
+    bool m_endWaits = false;          // endRun waits for a load
+    bool m_sessionQueryWaits = false; // queryEndSession waits for a load
 };

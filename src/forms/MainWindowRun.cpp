@@ -20,21 +20,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QSessionManager>
-#include <QTimer>
 #include <QTreeView>
 
-namespace
+void MainWindow::prepareStart(AboutDialog* splash)
 {
-
-// How often a request to end the run looks again whether a load is through.
-constexpr int LoadPollMs = 20;
-
-} // namespace
-
-void MainWindow::start(AboutDialog* splash)
-{
+    m_splash = splash;
     // Copies in a staging folder when a run was killed go now; this run's
     // are listed beside the catalogue.
     if (!m_catalogue.dataFolder().isEmpty()) {
@@ -42,22 +35,47 @@ void MainWindow::start(AboutDialog* splash)
             QDir(m_catalogue.dataFolder()).filePath(QStringLiteral("quillmere.staging")));
         FileUtils::removeLeftStaging();
     }
-    {
-        const std::unique_ptr<ProgressWindow> progress = CatalogueData::makeProgressWindow();
+}
+
+void MainWindow::startRun(AboutDialog* splash)
+{
+    prepareStart(splash);
+    connect(m_data, &CatalogueData::loadFinished, this, &MainWindow::finishStart,
+            Qt::SingleShotConnection);
+    m_data->startLoad(false);
+}
+
+void MainWindow::start(AboutDialog* splash)
+{
+    prepareStart(splash);
+    bool found = false;
+    QString error;
+    try {
+        found = m_catalogue.loadData(false);
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+    }
+    finishStart(found, error);
+}
+
+void MainWindow::finishStart(bool found, const QString& error)
+{
+    if (!error.isEmpty())
+        m_startupError = error;
+    else if (!found) {
         try {
-            if (!m_data->loadData(false, progress.get()))
-                importLegacyData();
+            importLegacyData();
         } catch (const std::exception& e) {
             m_startupError = QString::fromUtf8(e.what());
         }
-        // Whatever went wrong above, the run goes on with a whole window.
-        if (!m_catalogue.makerCategory)
-            m_catalogue.createMakerCategory();
-        m_view->setCurrentNode(m_catalogue.makerCategory);
-        m_view->setListedNode(m_catalogue.topCategory);
-        if (splash)
-            splash->hide();
     }
+    // Whatever went wrong above, the run goes on with a whole window.
+    if (!m_catalogue.makerCategory())
+        m_catalogue.createMakerCategory();
+    m_view->setCurrentNode(m_catalogue.makerCategory());
+    m_view->setListedNode(m_catalogue.topCategory());
+    if (m_splash)
+        m_splash->hide();
     m_commands->action(Commands::Id::StartAtLogin)
         ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
                                           Desktop::executablePath()));
@@ -65,6 +83,8 @@ void MainWindow::start(AboutDialog* splash)
     m_search->placeFindDialog();
     m_data->startAutoSave();
     m_relinking->rememberTargets();
+    m_started = true;
+    Q_EMIT runStarted();
 }
 
 void MainWindow::importLegacyData()
@@ -72,7 +92,7 @@ void MainWindow::importLegacyData()
     // A legacy file that stops at a bad line still gives what came before it,
     // and the built-in category comes as after any import.
     auto finish = qScopeGuard([this] {
-        m_catalogue.topCategory = m_catalogue.nodes().getFirstNode();
+        m_catalogue.setTopCategory(m_catalogue.nodes().getFirstNode());
         m_catalogue.createMakerCategory();
     });
     m_catalogue.importLegacyData();
@@ -84,7 +104,8 @@ void MainWindow::finish()
         return;
     m_destroyed = true;
     m_data->stopAutoSave();
-    if (!m_catalogue.dataSaved)
+    // A tree still loading is incomplete: the file keeps what it holds.
+    if (!m_catalogue.dataSaved() && !m_catalogue.loading())
         saveAtEnd();
 }
 
@@ -101,27 +122,37 @@ void MainWindow::saveAtEnd()
     }
 }
 
+void MainWindow::afterLoad(void (MainWindow::*step)())
+{
+    // Queued, so that whoever started the load has taken its outcome first.
+    connect(&m_catalogue, &Catalogue::loaded, this, step,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
 void MainWindow::queryEndSession()
 {
     // Mid-load the tree is incomplete: save once the load is through.
     if (m_catalogue.loading()) {
-        QTimer::singleShot(LoadPollMs, this, &MainWindow::queryEndSession);
+        if (!std::exchange(m_sessionQueryWaits, true))
+            afterLoad(&MainWindow::queryEndSession);
         return;
     }
-    if (m_catalogue.dataSaved || m_destroyed)
+    m_sessionQueryWaits = false;
+    if (m_catalogue.dataSaved() || m_destroyed)
         return;
     saveAtEnd();
     // The logoff may still be cancelled by another program: keep the run
     // whole, so later changes are saved too.
-    if (!m_catalogue.makerCategory)
+    if (!m_catalogue.makerCategory())
         m_catalogue.createMakerCategory();
-    m_catalogue.dataSaved = false;
+    m_catalogue.setDataSaved(false);
 }
 
 void MainWindow::endRun()
 {
     if (m_catalogue.loading()) {
-        QTimer::singleShot(LoadPollMs, this, &MainWindow::endRun);
+        if (!std::exchange(m_endWaits, true))
+            afterLoad(&MainWindow::endRun);
         return;
     }
     // A second request while the first is still saving (or its failure is

@@ -487,7 +487,9 @@ bool copyOrMove(const QString& source, const QString& destination, bool renameOn
                 bool move)
 {
     QuietUi quiet;
-    return copyOrMove(g_ui ? *g_ui : quiet, source, destination, renameOnCollision, move);
+    return (g_ui ? *g_ui : quiet).run([&](FileOpUi& ui) {
+        return copyOrMove(ui, source, destination, renameOnCollision, move);
+    });
 }
 
 bool copyOrMove(FileOpUi& ui, const QString& source, const QString& destination,
@@ -645,7 +647,14 @@ QString freeName(const QString& path, bool isFolder)
 bool deletePath(const QString& path, bool toTrash)
 {
     QuietUi quiet;
-    return deletePath(g_ui ? *g_ui : quiet, path, toTrash);
+    TrashedItem trashed = lastTrashed();
+    const bool done = (g_ui ? *g_ui : quiet).run([&](FileOpUi& ui) {
+        const bool gone = deletePath(ui, path, toTrash);
+        trashed = lastTrashed(); // of the thread that ran it
+        return gone;
+    });
+    setLastTrashed(trashed);
+    return done;
 }
 
 bool deletePath(FileOpUi& ui, const QString& path, bool toTrash)

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 // Copy, move and delete of real files and folders, with the questions they
 // ask through a FileOpUi. Paths use '/' as the delimiter.
@@ -28,6 +29,10 @@ public:
     // Called often while working; false cancels the operation.
     virtual bool progress(qint64 /*DoneUnits*/, const QString& /*Current*/) { return true; }
     virtual void endProgress() {}
+    // Runs one whole operation, Work, which asks through the FileOpUi it is
+    // given; its result. Here on the calling thread; the dialogs run it on a
+    // worker so that the window stays responsive.
+    virtual bool run(const std::function<bool(FileOpUi&)>& work) { return work(*this); }
 };
 
 // The questions-and-dialogs object the short calls below use. Without one a

@@ -111,6 +111,11 @@ TrashedItem lastTrashed()
     return t_lastTrashed;
 }
 
+void setLastTrashed(const TrashedItem& item)
+{
+    t_lastTrashed = item;
+}
+
 bool restoreFromTrash(const TrashedItem& trashed, QByteArray& original, QString& error)
 {
     const QString shown = QFile::decodeName(nameOf(trashed.item));

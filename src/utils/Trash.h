@@ -25,6 +25,9 @@ struct TrashedItem {
 
 // The item this thread's last successful moveToTrash put into the trash.
 TrashedItem lastTrashed();
+// Makes Item this thread's last trashed one (a deletion run on a worker
+// hands its item back to the thread that asked for it).
+void setLastTrashed(const TrashedItem& item);
 
 // Puts a trashed item back where its info file says it came from, never
 // over an item that took that place meanwhile; its info file goes. Original

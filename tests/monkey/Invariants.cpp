@@ -146,9 +146,9 @@ QString specialNodes(Monkey& m)
 {
     const auto live = m.liveNodes();
     const Catalogue& catalogue = m.catalogue();
-    if (catalogue.makerCategory && !live.count(catalogue.makerCategory))
+    if (catalogue.makerCategory() && !live.count(catalogue.makerCategory()))
         return QStringLiteral("the built-in category is no longer in the tree");
-    if (catalogue.topCategory && !live.count(catalogue.topCategory))
+    if (catalogue.topCategory() && !live.count(catalogue.topCategory()))
         return QStringLiteral("the main category is no longer in the tree");
     if (const auto* drags = m.window().findChild<WindowDragDrop*>(); drags && drags->dragSource())
         return QStringLiteral("a drag's source is still held after the drag");

@@ -320,7 +320,12 @@ void Monkey::watchSaves()
     // Right after the command, in the same trigger: nothing else ran between.
     connect(action(Commands::Id::Backup), &QAction::triggered, this,
             [this] { compareSaved(true, QStringLiteral("the backup")); });
-    connect(action(Commands::Id::Restore), &QAction::triggered, this, [this] {
+    // A restore is compared once its load is through.
+    connect(action(Commands::Id::Restore), &QAction::triggered, this,
+            [this] { m_restoreAsked = true; });
+    connect(&catalogue(), &Catalogue::loaded, this, [this] {
+        if (!std::exchange(m_restoreAsked, false))
+            return;
         for (const QString& text : m_answers->messages())
             if (text.contains(QStringLiteral("Nothing was restored")) ||
                 text.contains(QStringLiteral("Cannot")))
@@ -333,7 +338,7 @@ void Monkey::watchSaves()
         if (!TreeImage::read(catalogue().dataFile(true), &backup, &error))
             return fault(QStringLiteral("the restored backup cannot be read: ") + error);
         const QString difference = TreeImage::difference(
-            backup, TreeImage::of(catalogue().nodes(), catalogue().makerCategory), true);
+            backup, TreeImage::of(catalogue().nodes(), catalogue().makerCategory()), true);
         if (!difference.isEmpty())
             fault(QStringLiteral("the tree after a restore is not the backup: ") + difference);
     });
@@ -354,7 +359,7 @@ void Monkey::compareSaved(bool backup, const QString& when)
     if (!TreeImage::read(path, &written, &error))
         return fault(when + QStringLiteral(" cannot be read: ") + error);
     const QString difference = TreeImage::difference(
-        TreeImage::of(catalogue().nodes(), catalogue().makerCategory), written, false);
+        TreeImage::of(catalogue().nodes(), catalogue().makerCategory()), written, false);
     if (!difference.isEmpty())
         fault(when + QStringLiteral(" is not the tree: ") + difference);
     if (!backup)
@@ -386,7 +391,7 @@ void Monkey::restart()
     if (saved.empty())
         return;
     const QString difference = TreeImage::difference(
-        saved, TreeImage::of(catalogue().nodes(), catalogue().makerCategory), true);
+        saved, TreeImage::of(catalogue().nodes(), catalogue().makerCategory()), true);
     if (!difference.isEmpty())
         fault(QStringLiteral("the catalogue saved at the end loads back otherwise: ") + difference);
 }
@@ -475,8 +480,9 @@ void Monkey::settle(int turns)
 {
     // What the step left for later (a drop's filing, a deferred question)
     // runs first, as in the program's own loop; a dialog or menu it opened
-    // (the loop inside a loop) is answered and gone first.
-    if (QThread::currentThread()->loopLevel() > 1) {
+    // (the loop inside a loop) is answered and gone first, and a load
+    // (a restore) is through.
+    if (QThread::currentThread()->loopLevel() > 1 || catalogue().loading()) {
         QTimer::singleShot(0, this, [this, turns] { settle(turns); });
         return;
     }
@@ -534,7 +540,7 @@ QByteArray Monkey::catalogueBytes() const
 {
     QByteArray out;
     static const NodeInfo none;
-    const TreeNode* maker = catalogue().makerCategory;
+    const TreeNode* maker = catalogue().makerCategory();
     for (const TreeNode* n = catalogue().nodes().getFirstNode(); n; n = n->getNext()) {
         if (maker && n->isUnder(maker))
             continue;

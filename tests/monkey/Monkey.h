@@ -123,8 +123,9 @@ private:
     QString m_stepName;
     QStringList m_faults;
     bool m_ending = false;
-    TreeImage m_savedAtEnd; // the catalogue as the end of the run saved it
-    FileStamp m_datStamp;   // the catalogue file and its backup as the step found them
+    bool m_restoreAsked = false; // "Restore data" was triggered; its load is awaited
+    TreeImage m_savedAtEnd;      // the catalogue as the end of the run saved it
+    FileStamp m_datStamp;        // the catalogue file and its backup as the step found them
     FileStamp m_bakStamp;
     QElapsedTimer m_clock;
     qint64 m_restarts = 0;

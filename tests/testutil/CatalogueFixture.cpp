@@ -196,7 +196,7 @@ QByteArray CatalogueFixture::saved() const
     QByteArray out;
     static const NodeInfo none;
     for (const TreeNode* n = cat().nodes().getFirstNode(); n; n = n->getNext()) {
-        if (cat().makerCategory && n->isUnder(cat().makerCategory))
+        if (cat().makerCategory() && n->isUnder(cat().makerCategory()))
             continue;
         const NodeInfo* i = n->data() ? n->data() : &none;
         appendCatalogueLine(out, n->text(), n->level(), i->fullName, i->comments, i->getsKind(),

@@ -154,7 +154,7 @@ void BrowserBookmarks::exportBookmarks()
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        writeBookmarkFile(path, bookmarkHtml(catalogue.nodes(), category, catalogue.makerCategory,
+        writeBookmarkFile(path, bookmarkHtml(catalogue.nodes(), category, catalogue.makerCategory(),
                                              title, &count));
     }
     m_context.showBalloon(QStringLiteral("Bookmarks exported"),

@@ -7,6 +7,7 @@
 #include "forms/main/CommandActions.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QMainWindow>
 #include <QScopeGuard>
@@ -32,6 +33,7 @@ CatalogueData::CatalogueData(CommandContext& context)
     // A question open about a change (the links of a deleted file, a move
     // that failed) may be followed by more of it: the save waits for the answer.
     m_autoSave->holdHook = [] { return QApplication::activeModalWidget() != nullptr; };
+    connect(&context.catalogue(), &Catalogue::loaded, this, &CatalogueData::onLoaded);
     connect(m_autoSave, &AutoSave::failed, this, [](const QString& text) {
         MessageDialogs::applicationError(
             text + QStringLiteral("\nThe catalogue is saved again at the next change and when "
@@ -54,26 +56,62 @@ void CatalogueData::flushAutoSave()
     m_autoSave->flush();
 }
 
-std::unique_ptr<ProgressWindow> CatalogueData::makeProgressWindow()
-{
-    auto window = std::make_unique<ProgressWindow>(QStringLiteral("Data loading..."));
-    window->setDelay(ProgressDelayMs);
-    window->setColor(LoadingColor);
-    return window;
-}
-
-bool CatalogueData::loadData(bool fromBackup, ProgressWindow* shown)
+void CatalogueData::startLoad(bool fromBackup)
 {
     Catalogue& catalogue = m_context.catalogue();
-    std::unique_ptr<ProgressWindow> own;
-    if (!shown && QFile::exists(catalogue.dataFile(fromBackup))) {
-        own = makeProgressWindow();
-        shown = own.get();
+    if (QFile::exists(catalogue.dataFile(fromBackup))) {
+        m_progress = std::make_unique<ProgressWindow>(QStringLiteral("Data loading..."));
+        m_progress->setDelay(ProgressDelayMs);
+        m_progress->setColor(LoadingColor);
+        // The window's setters may be called from the reader's thread.
+        connect(&catalogue, &Catalogue::loadProgress, m_progress.get(),
+                &ProgressWindow::setPosition, Qt::DirectConnection);
     }
-    if (shown)
-        catalogue.progressHook = [shown](int thousandths) { shown->setPosition(thousandths); };
-    auto done = qScopeGuard([&catalogue] { catalogue.progressHook = nullptr; });
-    return catalogue.loadData(fromBackup);
+    // The tree is incomplete until the load is through: the user's input
+    // is dropped meanwhile (the window stays painted).
+    qApp->installEventFilter(this);
+    m_startedLoad = true;
+    catalogue.startLoad(fromBackup);
+}
+
+void CatalogueData::onLoaded(bool found, const QString& error)
+{
+    if (!std::exchange(m_startedLoad, false))
+        return; // a load of the catalogue's own (tools, tests)
+    qApp->removeEventFilter(this);
+    m_progress.reset();
+    Q_EMIT loadFinished(found, error);
+}
+
+void CatalogueData::abandonLoad()
+{
+    m_restoreStep.reset();
+    m_progress.reset();
+}
+
+bool CatalogueData::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
 }
 
 void CatalogueData::saveData(bool backup)
@@ -87,8 +125,8 @@ void CatalogueData::backupData()
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     Catalogue& catalogue = m_context.catalogue();
     saveData(true);
-    if (catalogue.dataSaved) {
-        catalogue.dataSaved = false; // the save at the end of the run must still happen
+    if (catalogue.dataSaved()) {
+        catalogue.setDataSaved(false); // the save at the end of the run must still happen
         m_context.showBalloon(QStringLiteral("Backup"), QStringLiteral("Data successfully saved."),
                               TrayIcon::bitInfo, BalloonSeconds);
     }
@@ -96,18 +134,30 @@ void CatalogueData::backupData()
 
 void CatalogueData::restoreData()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    if (m_restoreStep)
+        return; // one restore at a time
     // The run's last edits reach the catalogue file before the backup
     // replaces the tree (and is saved in its turn).
     flushAutoSave();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     // Undo brings back the catalogue as it was before.
-    EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Restore data"));
+    m_restoreStep = std::make_unique<EditHistory::Step>(m_context.catalogue().history(),
+                                                        QStringLiteral("Restore data"));
+    connect(this, &CatalogueData::loadFinished, this, &CatalogueData::restoreFinished,
+            Qt::SingleShotConnection);
+    startLoad(true);
+}
+
+void CatalogueData::restoreFinished(bool found, const QString& error)
+{
     // A restore that fails leaves the catalogue as it was: no step.
-    auto failed = qScopeGuard([&step] { step.discard(); });
-    const bool restored = loadData(true);
-    failed.dismiss();
-    if (restored)
+    if (!error.isEmpty() && m_restoreStep)
+        m_restoreStep->discard();
+    m_restoreStep.reset();
+    QApplication::restoreOverrideCursor();
+    if (!error.isEmpty())
+        MessageDialogs::applicationError(error);
+    else if (found)
         m_context.showBalloon(QStringLiteral("Restoring data"),
                               QStringLiteral("Data successfully restored"), TrayIcon::bitInfo,
                               BalloonSeconds);

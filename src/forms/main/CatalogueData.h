@@ -1,4 +1,6 @@
 #pragma once
+#include "catalogue/EditHistory.h"
+
 #include <QObject>
 #include <memory>
 
@@ -14,9 +16,13 @@ class CatalogueData : public QObject
 public:
     explicit CatalogueData(CommandContext& context);
 
-    // Loads the catalogue or its backup; false when there is no such file.
-    // Progress goes to shown, or to a window of its own for a file that exists.
-    bool loadData(bool fromBackup, ProgressWindow* shown = nullptr);
+    // Starts loading the catalogue or its backup, with the progress window
+    // for a file that exists; loadFinished follows. Meanwhile the window takes
+    // no input: the tree is incomplete.
+    void startLoad(bool fromBackup);
+    // The window goes while a load runs: its restore step closes now, while
+    // the history is still there.
+    void abandonLoad();
     void saveData(bool backup);
     // Saves while the user works from now on (after the start-up's load),
     // until StopAutoSave (the end of the run, whose own save follows).
@@ -26,13 +32,25 @@ public:
     // there (another start of the program hands over to this one).
     void flushAutoSave();
     AutoSave& autoSave() { return *m_autoSave; }
-    // The progress window of a load, as at start-up.
-    static std::unique_ptr<ProgressWindow> makeProgressWindow();
+
+Q_SIGNALS:
+    // A load by startLoad ended: Found is false when there was no such file;
+    // Error is the user's message, empty when the whole file was read.
+    void loadFinished(bool found, const QString& error);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void backupData();
     void restoreData();
+    void onLoaded(bool found, const QString& error);
+    void restoreFinished(bool found, const QString& error);
 
     CommandContext& m_context;
     AutoSave* m_autoSave = nullptr;
+    std::unique_ptr<ProgressWindow> m_progress;
+    bool m_startedLoad = false; // the load under way is this one's
+    // "Restore data" under way: one undo step from its start to its end.
+    std::unique_ptr<EditHistory::Step> m_restoreStep;
 };

@@ -213,11 +213,11 @@ void Intake::dropFileTargetDrop(const QPoint& windowPoint, const QStringList& na
 TreeNode* Intake::mainCategory()
 {
     Catalogue& catalogue = m_context.catalogue();
-    if (!catalogue.topCategory) {
+    if (!catalogue.topCategory()) {
         TreeNode* top = catalogue.addCategoryNode(nullptr, QStringLiteral("Main"));
-        catalogue.topCategory = top;
+        catalogue.setTopCategory(top);
     }
-    return catalogue.topCategory;
+    return catalogue.topCategory();
 }
 
 TreeNode* Intake::orMainCategory(TreeNode* target)

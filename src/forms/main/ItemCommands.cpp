@@ -71,7 +71,7 @@ void ItemCommands::addCategory()
     Catalogue& catalogue = m_context.catalogue();
     TreeNode* selected = m_view.selectedTreeNode();
     TreeNode* parent = nullptr;
-    if (selected && selected != catalogue.topCategory) {
+    if (selected && selected != catalogue.topCategory()) {
         // Shift held at this moment asks for a sub-category of the selection.
         const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
         parent = isCategory(selected) && shift ? selected : selected->parent();
@@ -134,7 +134,7 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
     Catalogue& catalogue = m_context.catalogue();
     NodeTree& nodes = catalogue.nodes();
     const NodeRef node(nodes, m_view.selectedTreeNode());
-    if (!node || node == catalogue.topCategory)
+    if (!node || node == catalogue.topCategory())
         return;
     if (!deleteFile &&
         !MessageDialogs::askYesNo(tr("Remove \"%1\" from the program?").arg(node->text()),

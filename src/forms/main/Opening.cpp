@@ -61,10 +61,10 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
     : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Opening"));
-    context.catalogue().askNewLocationHook = [this](const QString& name, const QString& path,
-                                                    TreeNode* node, const QString& comments) {
-        return askNewLocation(name, path, node, comments);
-    };
+    context.catalogue().setNewLocationQuestion(
+        [this](const QString& name, const QString& path, TreeNode* node, const QString& comments) {
+            return askNewLocation(name, path, node, comments);
+        });
 
     connect(&view, &CategoryView::openRequested, this, [this](CategoryView::Pane pane) {
         CommandContext::guarded(

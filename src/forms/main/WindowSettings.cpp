@@ -118,7 +118,8 @@ WindowSettings::WindowSettings(CommandContext& context, const Parts& parts)
       m_hotKey(Setting::HotKey.defaultValue)
 {
     setObjectName(QStringLiteral("WindowSettings"));
-    context.catalogue().writeSettingsHook = [this] { writeSettings(); };
+    connect(&context.catalogue(), &Catalogue::settingsWriteRequested, this,
+            &WindowSettings::writeSettings);
 }
 
 void WindowSettings::readSettings()
