@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -114,6 +115,11 @@ private:
     // Node and its subtree leave their positions (removed, or moved and
     // placed again as inserted).
     void forget(TreeNode* node);
+    // The same for a run of siblings from First to Last.
+    void forgetRun(TreeNode* first, TreeNode* last);
+    // After a reorder of m_relayout's parent: its range in the new order.
+    void permuteRange();
+    bool needsCompaction() const;
 
     // The first position, among those still in the tree, whose node is not
     // before Node in full order.
@@ -138,6 +144,14 @@ private:
     std::map<size_t, size_t> m_dead; // from -> to, disjoint, never adjacent
     std::unordered_set<TreeNode*> m_changed;
     std::vector<TreeNode*> m_moving; // between a move's two signals
+    // Between a reorder's two signals: the parent and the positions of
+    // everything below it.
+    struct Relayout {
+        TreeNode* parent = nullptr;
+        size_t from = 0, to = 0;
+    };
+    Relayout m_relayout;
+    bool m_relayoutPending = false;
 
     // Making the keys in the background after a reset.
     QTimer m_warmTimer;
