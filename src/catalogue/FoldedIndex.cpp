@@ -221,6 +221,7 @@ void FoldedIndex::aboutToRelayout(const QList<QPersistentModelIndex>& parents)
         const TreeNode* next = node ? nextAfterSubtree(node) : nullptr;
         m_relayout = {node, node ? lowerBound(node) + 1 : 0,
                       next ? lowerBound(next) : m_order.size()};
+        noteBlocks();
         m_relayoutPending = true;
         return;
     }
@@ -255,32 +256,50 @@ void FoldedIndex::textChanged(TreeNode* node)
     m_changed.insert(node);
 }
 
+void FoldedIndex::noteBlocks()
+{
+    // With nothing pending the range holds exactly the nodes below the
+    // parent in full order: each child starts the block of its subtree.
+    const auto [parent, from, to] = m_relayout;
+    m_blocks.clear();
+    for (size_t p = from; p < to; ++p) {
+        if (m_order[p]->parent() == parent)
+            m_blocks.push_back({m_order[p], quint32(p), 0});
+        if (!m_blocks.empty())
+            ++m_blocks.back().size;
+    }
+    std::sort(m_blocks.begin(), m_blocks.end(),
+              [](const Block& a, const Block& b) { return std::less<>()(a.node, b.node); });
+}
+
 void FoldedIndex::permuteRange()
 {
+    const std::vector<Block> blocks = std::move(m_blocks);
+    m_blocks.clear();
     if (!m_valid)
         return;
     const auto [parent, from, to] = m_relayout;
-    // Where each node of the range was, then the range in the new order.
-    std::unordered_map<const TreeNode*, size_t> was;
-    was.reserve(to - from);
-    for (size_t p = from; p < to; ++p)
-        was.emplace(m_order[p], p);
+    // The children's blocks in their new order; where each position went.
     std::vector<quint32> now(to - from);
     std::vector<TreeNode*> order;
     std::vector<Span> spans;
     order.reserve(to - from);
     spans.reserve(to - from);
-    const TreeNode* stop = parent ? nextAfterSubtree(parent) : nullptr;
-    for (TreeNode* x = parent ? parent->getFirstChild() : m_nodes.getFirstNode(); x && x != stop;
-         x = x->getNext()) {
-        const auto it = was.find(x);
-        if (it == was.end() || order.size() == to - from) {
+    const int count = parent ? parent->count() : m_nodes.rootCount();
+    for (int i = 0; i < count; ++i) {
+        const TreeNode* child = parent ? parent->item(i) : m_nodes.rootItem(i);
+        const auto it = std::lower_bound(
+            blocks.begin(), blocks.end(), child,
+            [](const Block& b, const TreeNode* n) { return std::less<>()(b.node, n); });
+        if (it == blocks.end() || it->node != child || order.size() + it->size > to - from) {
             reset(); // not a reorder of what the index held: made again
             return;
         }
-        now[it->second - from] = quint32(from + order.size());
-        order.push_back(x);
-        spans.push_back(m_spans[it->second]);
+        for (quint32 j = 0; j < it->size; ++j) {
+            now[it->at + j - from] = quint32(from + order.size());
+            order.push_back(m_order[it->at + j]);
+            spans.push_back(m_spans[it->at + j]);
+        }
     }
     if (order.size() != to - from) {
         reset();

@@ -7,7 +7,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -117,7 +116,9 @@ private:
     void forget(TreeNode* node);
     // The same for a run of siblings from First to Last.
     void forgetRun(TreeNode* first, TreeNode* last);
-    // After a reorder of m_relayout's parent: its range in the new order.
+    // Before a reorder of m_relayout's parent: where its children's subtrees
+    // lie. After it: the range in the new order.
+    void noteBlocks();
     void permuteRange();
     bool needsCompaction() const;
 
@@ -151,6 +152,11 @@ private:
         size_t from = 0, to = 0;
     };
     Relayout m_relayout;
+    struct Block {
+        const TreeNode* node; // a child of the parent, by address
+        quint32 at, size;     // its subtree's positions
+    };
+    std::vector<Block> m_blocks;
     bool m_relayoutPending = false;
 
     // Making the keys in the background after a reset.
