@@ -149,7 +149,7 @@ int main(int argc, char* argv[])
     for (const QString& p : paths) {
         TreeNode* n = nodes.addChild(category, p.mid(p.lastIndexOf('/') + 1));
         auto info = std::make_unique<NodeInfo>();
-        info->kind = nkDoc;
+        info->kind = NodeKind::Doc;
         info->fullName = p;
         nodes.setNodeData(n, std::move(info));
         nodes.setImage(n, imgBlankPage);

@@ -47,15 +47,15 @@ int main(int argc, char** argv)
 
     NodeTree nodes;
     nodes.beginUpdate();
-    TreeNode* huge = add(nodes, nullptr, QStringLiteral("Huge"), nkCategory);
+    TreeNode* huge = add(nodes, nullptr, QStringLiteral("Huge"), NodeKind::Category);
     for (int i = 0; i < big; ++i)
-        add(nodes, huge, QStringLiteral("doc %1").arg(i), nkDoc,
+        add(nodes, huge, QStringLiteral("doc %1").arg(i), NodeKind::Doc,
             QStringLiteral("/home/user/huge/doc%1.txt").arg(i));
     TreeNode* category = nullptr;
     for (int i = big; i < total; ++i) {
         if (i % 1000 == 0)
-            category = add(nodes, nullptr, QStringLiteral("cat %1").arg(i), nkCategory);
-        add(nodes, category, QStringLiteral("doc %1").arg(i), nkDoc,
+            category = add(nodes, nullptr, QStringLiteral("cat %1").arg(i), NodeKind::Category);
+        add(nodes, category, QStringLiteral("doc %1").arg(i), NodeKind::Doc,
             QStringLiteral("/home/user/c%1/doc%2.txt").arg(i / 1000).arg(i));
     }
     nodes.endUpdate();

@@ -102,7 +102,7 @@ int main(int argc, char* argv[])
     QFile(data.filePath("quillmere.dat")).open(QIODevice::WriteOnly);
     MainWindow window;
     window.catalogue().setDataFolder(data.path());
-    window.formCreate(nullptr);
+    window.start(nullptr);
     window.resize(800, 600);
     window.show();
     QCoreApplication::processEvents();

@@ -54,14 +54,14 @@ void buildLinks(NodeTree& nodes, int count, int links)
     for (int i = 0; i < count; ++i) {
         if (i % 1000 == 0) {
             category = nodes.addChild(nullptr, QStringLiteral("Category %1").arg(i));
-            setInfo(nodes, category, nkCategory, {});
+            setInfo(nodes, category, NodeKind::Category, {});
             continue;
         }
         const QString name = QStringLiteral("%1 %2.pdf").arg(BenchUtil::Words[i % 50]).arg(i);
         TreeNode* n = nodes.addChild(category, name);
         const bool link = inside < links && i % every == 1;
         inside += link;
-        setInfo(nodes, n, nkDoc,
+        setInfo(nodes, n, NodeKind::Doc,
                 link ? QStringLiteral("/data/old/sub/") + name
                      : QStringLiteral("/data/older/%1/").arg(i % 97) + name);
     }
@@ -73,10 +73,10 @@ TreeNode* buildCategory(NodeTree& nodes, TreeNode* parent, int count)
 {
     nodes.beginUpdate();
     TreeNode* big = nodes.addChild(parent, QStringLiteral("Big"));
-    setInfo(nodes, big, nkCategory, {});
+    setInfo(nodes, big, NodeKind::Category, {});
     for (int i = 0; i < count; ++i) {
         TreeNode* n = nodes.addChild(big, QStringLiteral("Entry %1").arg(i));
-        setInfo(nodes, n, nkURL, QStringLiteral("https://example.org/page/%1").arg(i));
+        setInfo(nodes, n, NodeKind::Url, QStringLiteral("https://example.org/page/%1").arg(i));
         nodes.setImage(n, 2);
     }
     nodes.endUpdate();
@@ -89,12 +89,12 @@ TreeNode* buildFolderLinks(NodeTree& nodes, const QString& folder, int count)
 {
     nodes.beginUpdate();
     TreeNode* files = nodes.addChild(nullptr, QStringLiteral("Files"));
-    setInfo(nodes, files, nkCategory, {});
+    setInfo(nodes, files, NodeKind::Category, {});
     TreeNode* entry = nodes.addChild(files, QStringLiteral("Linked"));
-    setInfo(nodes, entry, nkFolder, folder);
+    setInfo(nodes, entry, NodeKind::Folder, folder);
     for (int i = 0; i < count; ++i) {
         TreeNode* n = nodes.addChild(files, QStringLiteral("f%1.txt").arg(i));
-        setInfo(nodes, n, nkDoc, folder + QStringLiteral("/f%1.txt").arg(i));
+        setInfo(nodes, n, NodeKind::Doc, folder + QStringLiteral("/f%1.txt").arg(i));
         nodes.setImage(n, 1);
     }
     nodes.endUpdate();

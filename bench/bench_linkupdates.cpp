@@ -27,7 +27,7 @@ void fill(NodeTree& nodes, int n, bool scattered)
     nodes.clear();
     TreeNode* category = nodes.addChild(nullptr, QStringLiteral("Work"));
     auto info = std::make_unique<NodeInfo>();
-    info->kind = nkCategory;
+    info->kind = NodeKind::Category;
     nodes.setNodeData(category, std::move(info));
     nodes.beginUpdate();
     for (int i = 0; i < n; ++i) {
@@ -35,7 +35,7 @@ void fill(NodeTree& nodes, int n, bool scattered)
         NewNode made;
         made.text = QString::number(i);
         made.info = std::make_unique<NodeInfo>();
-        made.info->kind = nkDoc;
+        made.info->kind = NodeKind::Doc;
         made.info->fullName =
             QStringLiteral("/home/ann/%1/file%2.txt").arg(goes ? "gone" : "kept").arg(i);
         nodes.appendNode(category, std::move(made));

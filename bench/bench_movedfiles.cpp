@@ -138,14 +138,14 @@ int main(int argc, char** argv)
             i % 100 == 0 ? QStringLiteral("/gone/missing-%1.pdf").arg(i) : made[i % made.size()];
         TreeNode* n = nodes.addChild(category, path.mid(path.lastIndexOf(u'/') + 1));
         auto info = std::make_unique<NodeInfo>();
-        info->kind = nkDoc;
+        info->kind = NodeKind::Doc;
         info->fullName = path;
         nodes.setNodeData(n, std::move(info));
     }
     nodes.endUpdate();
     std::vector<QByteArray> native;
     for (const TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
-        if (n->data()->kind == nkDoc)
+        if (n->data()->kind == NodeKind::Doc)
             native.push_back(QFile::encodeName(n->data()->fullName));
 
     std::printf("(b) checking %d entries\n", entries);

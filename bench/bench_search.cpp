@@ -38,12 +38,12 @@ void build(NodeTree& nodes, int count)
         auto info = std::make_unique<NodeInfo>();
         if (i % 1000 == 0) {
             n = nodes.addChild(i % 3000 == 0 ? nullptr : category, randomWords(rng, 5, 20));
-            info->kind = nkCategory;
+            info->kind = NodeKind::Category;
             category = n;
         } else {
             const QString name = randomWords(rng, 8, 40);
             n = nodes.addChild(category, name);
-            info->kind = nkDoc;
+            info->kind = NodeKind::Doc;
             info->fullName = QStringLiteral("/home/user/Documents/%1/%2.pdf")
                                  .arg(randomWords(rng, 5, 20, u'-'), name);
             if (i % 3 == 0)

@@ -36,10 +36,10 @@ TreeNode* buildCategory(NodeTree& nodes, int count)
 {
     nodes.beginUpdate();
     TreeNode* big = nodes.addChild(nodes.getFirstNode(), QStringLiteral("Big"));
-    setInfo(nodes, big, nkCategory, {});
+    setInfo(nodes, big, NodeKind::Category, {});
     for (int i = 0; i < count; ++i) {
         TreeNode* n = nodes.addChild(big, QStringLiteral("Entry %1").arg(i));
-        setInfo(nodes, n, nkURL, QStringLiteral("https://example.org/page/%1").arg(i));
+        setInfo(nodes, n, NodeKind::Url, QStringLiteral("https://example.org/page/%1").arg(i));
         nodes.setImage(n, 2);
     }
     nodes.endUpdate();

@@ -139,7 +139,7 @@ int main(int argc, char* argv[])
     window.catalogue().setDataFolder(Application::dataFolder(&dataNotice));
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      &MainWindow::restoreFromTray);
-    window.formCreate(splash.get());
+    window.start(splash.get());
     if (!dataNotice.isEmpty())
         window.addStartupError(dataNotice);
     splash.reset();
@@ -159,7 +159,7 @@ int main(int argc, char* argv[])
                         [&window] { MessageDialogs::applicationError(window.startupError()); });
     filing.setReady();
 
-    QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::formDestroy);
+    QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::finish);
     const int result = app.exec();
     return result == CommandLine::Success ? status : result;
 }

@@ -32,7 +32,7 @@ private Q_SLOTS:
     {
         for (int size : {16, 32}) {
             QList<QImage> seen;
-            for (int i = 0; i < FixedCount; ++i) {
+            for (int i = 0; i < FixedImageCount; ++i) {
                 const QImage image = fixedImage(i, size);
                 QCOMPARE(image.size(), QSize(size, size));
                 QVERIFY2(opaquePixels(image) > 8, qPrintable(QString::number(i)));
@@ -42,13 +42,13 @@ private Q_SLOTS:
             }
         }
         QVERIFY(fixedImage(-1, 16).isNull());
-        QVERIFY(fixedImage(FixedCount, 16).isNull());
+        QVERIFY(fixedImage(FixedImageCount, 16).isNull());
         QVERIFY(fixedImage(0, 0).isNull());
     }
 
     void noEntryIsRedWithWhiteBar()
     {
-        const QImage image = fixedImage(ImgMissing, 32);
+        const QImage image = fixedImage(imgMissing, 32);
         int red = 0;
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x) {
@@ -62,8 +62,7 @@ private Q_SLOTS:
     void sortMarksPointTheRightWay()
     {
         // The wide base of the ascending mark is below its tip, and the other way round.
-        const QImage up = fixedImage(ImgSortAscending, 16),
-                     down = fixedImage(ImgSortDescending, 16);
+        const QImage up = fixedImage(imgSortUp, 16), down = fixedImage(imgSortDown, 16);
         QVERIFY(rowWidth(up, 9) > rowWidth(up, 7));
         QVERIFY(rowWidth(down, 6) > rowWidth(down, 8));
     }
@@ -97,7 +96,7 @@ private Q_SLOTS:
 
     void overlayTouchesOnlyBottomLeftQuarter()
     {
-        const QImage base = fixedImage(ImgFolder, 32);
+        const QImage base = fixedImage(imgFolder, 32);
         // An emblem of the intended size, and one too large that must be shrunk.
         for (int emblemSize : {16, 64}) {
             const QImage out = overlay(base, emblemSymlink(emblemSize));

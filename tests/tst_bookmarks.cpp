@@ -39,8 +39,8 @@ QStringList dump(const TreeNode* top)
         auto [n, depth] = pending.back();
         pending.pop_back();
         const NodeInfo* info = n->data();
-        out << QString(depth * 2, u' ') + n->text() + u'|' + QString::number(info->kind) + u'|' +
-                   info->fullName + u'|' + info->comments;
+        out << QString(depth * 2, u' ') + n->text() + u'|' + QString::number(int(info->kind)) +
+                   u'|' + info->fullName + u'|' + info->comments;
         for (int i = n->count() - 1; i >= 0; --i)
             pending.push_back({n->item(i), depth + 1});
     }
@@ -99,7 +99,7 @@ class TestBookmarks : public QObject
         TestUtil::writeFile(path("quillmere.dat"), catalogue);
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 
@@ -236,7 +236,7 @@ private Q_SLOTS:
             TreeNode* top = fileBookmarks(cat, list, "Deep");
             const TreeNode* n = top;
             int level = 0;
-            while (n->hasChildren() && n->getFirstChild()->data()->kind == nkCategory) {
+            while (n->hasChildren() && n->getFirstChild()->isCategory()) {
                 n = n->getFirstChild();
                 ++level;
             }
@@ -292,7 +292,7 @@ private Q_SLOTS:
         Catalogue cat;
         TreeNode* top = fileBookmarks(cat, parseBookmarks(html), "Kinds");
         QVERIFY(!top->parent());
-        QCOMPARE(top->data()->kind, nkCategory);
+        QCOMPARE(top->data()->kind, NodeKind::Category);
         QCOMPARE(dump(top),
                  QStringList({"Mixed|1||The folder's note", "  Plans|2|" + doc + "|doc",
                               "  folder #2|3|" + dir + "|", "  Gone|2|/nowhere/gone.pdf|",

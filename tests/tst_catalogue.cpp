@@ -88,27 +88,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QChar>("code");
         QTest::addColumn<int>("kind");
-        QTest::newRow("1") << QChar(u'1') << int(nkCategory);
-        QTest::newRow("2") << QChar(u'2') << int(nkDoc);
-        QTest::newRow("3") << QChar(u'3') << int(nkFolder);
-        QTest::newRow("4") << QChar(u'4') << int(nkURL);
-        QTest::newRow("0") << QChar(u'0') << int(nkNone);
-        QTest::newRow("5") << QChar(u'5') << int(nkNone);
-        QTest::newRow("A") << QChar(u'A') << int(nkNone);
-        QTest::newRow("blank") << QChar(u' ') << int(nkNone);
-        QTest::newRow("NUL") << QChar(u'\0') << int(nkNone);
-        QTest::newRow("fullwidth 1") << QChar(u'\uFF11') << int(nkNone);
+        QTest::newRow("1") << QChar(u'1') << int(NodeKind::Category);
+        QTest::newRow("2") << QChar(u'2') << int(NodeKind::Doc);
+        QTest::newRow("3") << QChar(u'3') << int(NodeKind::Folder);
+        QTest::newRow("4") << QChar(u'4') << int(NodeKind::Url);
+        QTest::newRow("0") << QChar(u'0') << int(NodeKind::None);
+        QTest::newRow("5") << QChar(u'5') << int(NodeKind::None);
+        QTest::newRow("A") << QChar(u'A') << int(NodeKind::None);
+        QTest::newRow("blank") << QChar(u' ') << int(NodeKind::None);
+        QTest::newRow("NUL") << QChar(u'\0') << int(NodeKind::None);
+        QTest::newRow("fullwidth 1") << QChar(u'\uFF11') << int(NodeKind::None);
     }
     void kindCodes()
     {
         QFETCH(QChar, code);
         QFETCH(int, kind);
         NodeInfo info;
-        info.kind = nkDoc;
+        info.kind = NodeKind::Doc;
         info.setsKind(code);
         QCOMPARE(int(info.kind), kind);
         // Reading the code back gives the same code for the five kinds, "0" otherwise.
-        QCOMPARE(info.getsKind(), kind == nkNone ? QChar(u'0') : code);
+        QCOMPARE(info.getsKind(), kind == int(NodeKind::None) ? QChar(u'0') : code);
     }
 
     void kindOutOfRangeReadsAsZero()
@@ -116,7 +116,7 @@ private Q_SLOTS:
         NodeInfo info;
         info.kind = static_cast<NodeKind>(9);
         QCOMPARE(info.getsKind(), QChar(u'0'));
-        info.kind = nkURL;
+        info.kind = NodeKind::Url;
         QCOMPARE(info.getsKind(), QChar(u'4'));
     }
 
@@ -125,7 +125,7 @@ private Q_SLOTS:
         NodeInfo from;
         from.fullName = QStringLiteral("/home/u/Brief ä.odt");
         from.comments = QStringLiteral("draft");
-        from.kind = nkFolder;
+        from.kind = NodeKind::Folder;
         from.sAdditional = QStringLiteral("42");
         NodeInfo to;
         to.assign(&from);
@@ -143,7 +143,7 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(ConvertError, to.assign(nullptr));
         // A refused assignment changes nothing.
         QCOMPARE(to.fullName, from.fullName);
-        QCOMPARE(to.kind, nkFolder);
+        QCOMPARE(to.kind, NodeKind::Folder);
         try {
             to.assign(&other);
         } catch (const ConvertError& e) {
@@ -473,15 +473,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("exists");
         QTest::newRow("file") << "Brief ä.odt"
-                              << "Brief ä.odt" << int(nkDoc) << true;
+                              << "Brief ä.odt" << int(NodeKind::Doc) << true;
         QTest::newRow("folder") << "Sub"
-                                << "Sub" << int(nkFolder) << true;
+                                << "Sub" << int(NodeKind::Folder) << true;
         QTest::newRow("folder with trailing slash") << "Sub/"
-                                                    << "Sub" << int(nkFolder) << true;
+                                                    << "Sub" << int(NodeKind::Folder) << true;
         QTest::newRow("gone") << "gone.pdf"
-                              << "gone.pdf" << int(nkDoc) << false;
+                              << "gone.pdf" << int(NodeKind::Doc) << false;
         QTest::newRow("gone folder") << "gone/"
-                                     << "gone" << int(nkDoc) << false;
+                                     << "gone" << int(NodeKind::Doc) << false;
     }
     void addLinkNodeMakesEntriesFromPaths()
     {
@@ -512,7 +512,7 @@ private Q_SLOTS:
         TreeNode* web = env.cat.addLinkNode(QStringLiteral("https://example.org/a/b.html"), top,
                                             QStringLiteral("Title"), true);
         QCOMPARE(web->text(), QStringLiteral("Title"));
-        QCOMPARE(web->data()->kind, nkURL);
+        QCOMPARE(web->data()->kind, NodeKind::Url);
         QCOMPARE(web->imageIndex(), int(imgHyperlink));
         // An empty title stays empty here (only the file reader names it by its address).
         TreeNode* mail =
@@ -622,7 +622,7 @@ private Q_SLOTS:
         QCOMPARE(texts(top, nodes), (QStringList{"a", "b", "c", "d1"}));
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(made[1]->data()->fullName, env.path("b"));
-        QCOMPARE(made[1]->data()->kind, nkDoc);
+        QCOMPARE(made[1]->data()->kind, NodeKind::Doc);
         QVERIFY(made[1]->imageIndex() >= 0);
         // Into the built-in category: to the user's first category instead.
         env.cat.addFileLinkNodes({env.path("e")}, env.cat.makerCategory, refused);
@@ -639,7 +639,7 @@ private Q_SLOTS:
         QCOMPARE(texts(nullptr, env.nodes()), (QStringList{"A", "B"}));
         QCOMPARE(a1->parent(), a);
         for (TreeNode* n : {a, b, a1}) {
-            QCOMPARE(n->data()->kind, nkCategory);
+            QCOMPARE(n->data()->kind, NodeKind::Category);
             QVERIFY(n->data()->fullName.isEmpty() && n->data()->comments.isEmpty() &&
                     n->data()->sAdditional.isEmpty());
             QCOMPARE(n->imageIndex(), int(imgCategory));
@@ -725,13 +725,13 @@ private Q_SLOTS:
         TreeNode* maker = env.cat.makerCategory;
         QCOMPARE(texts(nullptr, env.nodes()), (QStringList{"Velmarch", "A", "B"}));
         QCOMPARE(maker->absoluteIndex(), 0);
-        QCOMPARE(maker->data()->kind, nkCategory);
+        QCOMPARE(maker->data()->kind, NodeKind::Category);
         QCOMPARE(texts(maker, env.nodes()),
                  (QStringList{"Velmarch at the Web", "Quillmere at the Web", "FAQ at the Web"}));
         QSet<QString> addresses;
         for (int i = 0; i < 3; ++i) {
             const TreeNode* link = maker->item(i);
-            QCOMPARE(link->data()->kind, nkURL);
+            QCOMPARE(link->data()->kind, NodeKind::Url);
             QCOMPARE(link->imageIndex(), int(imgHyperlink));
             QVERIFY(link->data()->fullName.contains(QStringView(MakerWebDomain)));
             addresses.insert(link->data()->fullName);
@@ -780,7 +780,7 @@ private Q_SLOTS:
         env.cat.fillCategoryNode(n, QStringLiteral("Cat"), QStringLiteral("c"),
                                  QStringLiteral("a"));
         QCOMPARE(n->text(), QStringLiteral("Cat"));
-        QCOMPARE(n->data()->kind, nkCategory);
+        QCOMPARE(n->data()->kind, NodeKind::Category);
         QCOMPARE(n->data()->comments, QStringLiteral("c"));
         QCOMPARE(n->data()->sAdditional, QStringLiteral("a"));
         QCOMPARE(n->imageIndex(), int(imgCategory));
@@ -789,7 +789,7 @@ private Q_SLOTS:
         env.cat.fillDocNode(n, QString(), env.path(QStringLiteral("dir")), QStringLiteral("c2"),
                             QString(), false);
         QCOMPARE(n->text(), QStringLiteral("Cat"));
-        QCOMPARE(n->data()->kind, nkFolder);
+        QCOMPARE(n->data()->kind, NodeKind::Folder);
         QVERIFY(n->data()->fullName.endsWith(QLatin1String("/dir")));
         QCOMPARE(n->data()->comments, QStringLiteral("c2"));
         QCOMPARE(n->data()->sAdditional, QString());
@@ -797,14 +797,14 @@ private Q_SLOTS:
         env.cat.fillDocNode(n, QStringLiteral("F"), env.path(QStringLiteral("f.txt")), QString(),
                             QString(), true);
         QCOMPARE(n->text(), QStringLiteral("F"));
-        QCOMPARE(n->data()->kind, nkDoc);
+        QCOMPARE(n->data()->kind, NodeKind::Doc);
         QCOMPARE(n->imageIndex(), int(imgMissing)); // marked missing although it exists
         QCOMPARE(env.cat.images().small.count(), FixedImageCount + 1);
 
         env.cat.fillUrlNode(n, QString(), QStringLiteral("https://example.org/"),
                             QStringLiteral("c3"), QStringLiteral("a3"));
         QCOMPARE(n->text(), QStringLiteral("https://example.org/"));
-        QCOMPARE(n->data()->kind, nkURL);
+        QCOMPARE(n->data()->kind, NodeKind::Url);
         QCOMPARE(n->data()->comments, QStringLiteral("c3"));
         QCOMPARE(n->data()->sAdditional, QStringLiteral("a3"));
         QCOMPARE(n->imageIndex(), int(imgHyperlink));

@@ -102,7 +102,7 @@ void checkMakerCategoryFirst(Catalogue& cat)
     QCOMPARE(cat.makerCategory->item(1)->text(), QStringLiteral("Quillmere at the Web"));
     QCOMPARE(cat.makerCategory->item(2)->text(), QStringLiteral("FAQ at the Web"));
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(cat.makerCategory->item(i)->data()->kind, nkURL);
+        QCOMPARE(cat.makerCategory->item(i)->data()->kind, NodeKind::Url);
 }
 
 } // namespace
@@ -178,10 +178,10 @@ private Q_SLOTS:
         int fileTypeIcons = 0;
         for (TreeNode* n = other.cat.nodes().getFirstNode(); n; n = n->getNext()) {
             switch (n->data()->kind) {
-            case nkCategory:
+            case NodeKind::Category:
                 QCOMPARE(n->imageIndex(), int(imgCategory));
                 break;
-            case nkURL:
+            case NodeKind::Url:
                 QCOMPARE(n->imageIndex(), int(imgHyperlink));
                 break;
             default:
@@ -568,25 +568,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("target"); // file, folder, gone, link, dangling, or an address
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("image"); // -1: a shell icon
-        QTest::newRow("2 for a folder") << QByteArray("2") << "folder" << int(nkFolder) << -1;
-        QTest::newRow("3 for a file") << QByteArray("3") << "file" << int(nkDoc) << -1;
+        QTest::newRow("2 for a folder")
+            << QByteArray("2") << "folder" << int(NodeKind::Folder) << -1;
+        QTest::newRow("3 for a file") << QByteArray("3") << "file" << int(NodeKind::Doc) << -1;
         QTest::newRow("3 for a gone folder")
-            << QByteArray("3") << "gone" << int(nkDoc) << int(imgMissing);
+            << QByteArray("3") << "gone" << int(NodeKind::Doc) << int(imgMissing);
         QTest::newRow("2 for a gone file")
-            << QByteArray("2") << "gone" << int(nkDoc) << int(imgMissing);
-        QTest::newRow("0 for a file") << QByteArray("0") << "file" << int(nkDoc) << -1;
-        QTest::newRow("0 for a folder") << QByteArray("0") << "folder" << int(nkFolder) << -1;
-        QTest::newRow("x for a folder") << QByteArray("x") << "folder" << int(nkFolder) << -1;
-        QTest::newRow("empty code") << QByteArray("") << "file" << int(nkDoc) << -1;
-        QTest::newRow("11") << QByteArray("11") << "file" << int(nkDoc) << -1;
-        QTest::newRow("4 with a blank") << QByteArray("4 ") << "file" << int(nkDoc) << -1;
-        QTest::newRow("link to a file") << QByteArray("2") << "link" << int(nkDoc) << -1;
+            << QByteArray("2") << "gone" << int(NodeKind::Doc) << int(imgMissing);
+        QTest::newRow("0 for a file") << QByteArray("0") << "file" << int(NodeKind::Doc) << -1;
+        QTest::newRow("0 for a folder")
+            << QByteArray("0") << "folder" << int(NodeKind::Folder) << -1;
+        QTest::newRow("x for a folder")
+            << QByteArray("x") << "folder" << int(NodeKind::Folder) << -1;
+        QTest::newRow("empty code") << QByteArray("") << "file" << int(NodeKind::Doc) << -1;
+        QTest::newRow("11") << QByteArray("11") << "file" << int(NodeKind::Doc) << -1;
+        QTest::newRow("4 with a blank") << QByteArray("4 ") << "file" << int(NodeKind::Doc) << -1;
+        QTest::newRow("link to a file") << QByteArray("2") << "link" << int(NodeKind::Doc) << -1;
         QTest::newRow("dangling link")
-            << QByteArray("2") << "dangling" << int(nkDoc) << int(imgMissing);
+            << QByteArray("2") << "dangling" << int(NodeKind::Doc) << int(imgMissing);
         QTest::newRow("1 ignores the path")
-            << QByteArray("1") << "file" << int(nkCategory) << int(imgCategory);
+            << QByteArray("1") << "file" << int(NodeKind::Category) << int(imgCategory);
         QTest::newRow("4 keeps a path as address")
-            << QByteArray("4") << "file" << int(nkURL) << int(imgHyperlink);
+            << QByteArray("4") << "file" << int(NodeKind::Url) << int(imgHyperlink);
     }
     void kindCodes()
     {
@@ -606,7 +609,7 @@ private Q_SLOTS:
         TreeNode* node = env.cat.topCategory->item(0);
         QCOMPARE(node->text(), QStringLiteral("Entry"));
         QCOMPARE(int(node->data()->kind), kind);
-        QCOMPARE(node->data()->fullName, kind == nkCategory ? QString() : path);
+        QCOMPARE(node->data()->fullName, kind == int(NodeKind::Category) ? QString() : path);
         QCOMPARE(node->data()->comments, QStringLiteral("c"));
         QCOMPARE(node->data()->sAdditional, QStringLiteral("a"));
         if (image < 0) {

@@ -42,12 +42,14 @@ private Q_SLOTS:
     void init()
     {
         nodes.clear();
-        work = add(nodes, nullptr, "Work", nkCategory, {}, "office things");
-        annual = add(nodes, work, "Annual Report", nkDoc, "/home/ann/annual.pdf", "", "Done");
-        old = add(nodes, work, "Old", nkCategory);
-        card = add(nodes, old, "report card", nkDoc, "/home/ann/card.odt", "from school");
-        reports = add(nodes, nullptr, "Reports", nkCategory);
-        notes = add(nodes, nullptr, "Notes", nkURL, "https://example.org/notes", "Résumé", "Open");
+        work = add(nodes, nullptr, "Work", NodeKind::Category, {}, "office things");
+        annual =
+            add(nodes, work, "Annual Report", NodeKind::Doc, "/home/ann/annual.pdf", "", "Done");
+        old = add(nodes, work, "Old", NodeKind::Category);
+        card = add(nodes, old, "report card", NodeKind::Doc, "/home/ann/card.odt", "from school");
+        reports = add(nodes, nullptr, "Reports", NodeKind::Category);
+        notes = add(nodes, nullptr, "Notes", NodeKind::Url, "https://example.org/notes", "Résumé",
+                    "Open");
     }
 
     void keysAndWords_data()
@@ -130,7 +132,7 @@ private Q_SLOTS:
         QCOMPARE(texts(filter.match(u"repo")), (QStringList{"report card", "Reports"}));
 
         // Shape: added, removed, moved.
-        TreeNode* added = add(nodes, reports, "Report 2026", nkDoc);
+        TreeNode* added = add(nodes, reports, "Report 2026", NodeKind::Doc);
         QCOMPARE(texts(filter.match(u"report")),
                  (QStringList{"report card", "Reports", "Report 2026"}));
         nodes.deleteNode(old);
@@ -145,7 +147,7 @@ private Q_SLOTS:
 
         // Inside a bulk change nothing kept is trusted.
         nodes.beginUpdate();
-        add(nodes, nullptr, "bulk report", nkDoc);
+        add(nodes, nullptr, "bulk report", NodeKind::Doc);
         QCOMPARE(texts(filter.match(u"bulk")), QStringList{"bulk report"});
         nodes.endUpdate();
         QCOMPARE(texts(filter.match(u"bulk rep")), QStringList{"bulk report"});

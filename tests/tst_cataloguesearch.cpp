@@ -35,12 +35,14 @@ class TestCatalogueSearch : public QObject
     void fill()
     {
         nodes.clear();
-        work = add(nodes, nullptr, "Work", nkCategory, {}, "office things");
-        annual = add(nodes, work, "Annual Report", nkDoc, "/home/ann/annual.pdf", "", "Done");
-        old = add(nodes, work, "Old", nkCategory);
-        card = add(nodes, old, "report card", nkDoc, "/home/ann/card.odt", "from school");
-        reports = add(nodes, nullptr, "Reports", nkCategory);
-        notes = add(nodes, nullptr, "Notes", nkURL, "https://example.org/notes", "", "Open");
+        work = add(nodes, nullptr, "Work", NodeKind::Category, {}, "office things");
+        annual =
+            add(nodes, work, "Annual Report", NodeKind::Doc, "/home/ann/annual.pdf", "", "Done");
+        old = add(nodes, work, "Old", NodeKind::Category);
+        card = add(nodes, old, "report card", NodeKind::Doc, "/home/ann/card.odt", "from school");
+        reports = add(nodes, nullptr, "Reports", NodeKind::Category);
+        notes =
+            add(nodes, nullptr, "Notes", NodeKind::Url, "https://example.org/notes", "", "Open");
     }
 
 private Q_SLOTS:
@@ -242,7 +244,7 @@ private Q_SLOTS:
         // Inside a bulk change the views hear nothing yet; the scan does not
         // rely on what it kept.
         nodes.beginUpdate();
-        add(nodes, nullptr, "bulk", nkDoc);
+        add(nodes, nullptr, "bulk", NodeKind::Doc);
         QCOMPARE(at(u"bulk", SearchField::name), 6);
         nodes.endUpdate();
         QCOMPARE(at(u"bulk", SearchField::name), 6);
@@ -272,12 +274,12 @@ private Q_SLOTS:
                 switch (pick(9)) {
                 case 0:
                 case 1:
-                    add(nodes, n && pick(2) ? n : nullptr, word() + " " + word(), nkDoc,
+                    add(nodes, n && pick(2) ? n : nullptr, word() + " " + word(), NodeKind::Doc,
                         "/p/" + word());
                     break;
                 case 2:
                     if (n)
-                        add(nodes, nullptr, word(), nkCategory)->index(); // at the end
+                        add(nodes, nullptr, word(), NodeKind::Category)->index(); // at the end
                     if (n)
                         nodes.insertNode(n, word());
                     break;
@@ -334,7 +336,7 @@ private Q_SLOTS:
             }
             if (round % 50 == 49) {
                 nodes.beginUpdate();
-                add(nodes, nullptr, "bulk " + word(), nkDoc);
+                add(nodes, nullptr, "bulk " + word(), NodeKind::Doc);
                 nodes.endUpdate();
             }
             if (pick(3) == 0)
@@ -373,7 +375,7 @@ private Q_SLOTS:
     {
         nodes.beginUpdate();
         for (int i = 0; i < 30000; ++i)
-            add(nodes, i % 100 ? work : nullptr, QStringLiteral("entry %1").arg(i), nkDoc);
+            add(nodes, i % 100 ? work : nullptr, QStringLiteral("entry %1").arg(i), NodeKind::Doc);
         nodes.endUpdate();
         FoldedIndex index(nodes);
         QVERIFY(!index.ready());

@@ -158,7 +158,7 @@ private Q_SLOTS:
             [](QMessageBox::Icon, const QString&) { return QMessageBox::Ok; });
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
     }
 
@@ -344,7 +344,7 @@ private Q_SLOTS:
         // Found rows, sorted so that the tree's order is not the rows'.
         std::vector<TreeNode*> found;
         for (TreeNode* n = nodes.getFirstNode(); n; n = n->getNext())
-            if (n->data() && n->data()->kind != nkCategory)
+            if (n->data() && !n->isCategory())
                 found.push_back(n);
         view()->listNodes(found);
         showWindow();
@@ -430,7 +430,7 @@ private Q_SLOTS:
         QCOMPARE(column(3), (QStringList{"below", "about notes", "a folder", ""}));
 
         // The saved catalogue keeps the sorted order.
-        m_w->formDestroy();
+        m_w->finish();
         QFile f(m_dir.filePath("quillmere.dat"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray saved = f.readAll();
@@ -461,7 +461,7 @@ private Q_SLOTS:
         for (const QString& p : paths) {
             TreeNode* n = cat().nodes().addChild(top, "n" + QString::number(top->count()));
             auto info = std::make_unique<NodeInfo>();
-            info->kind = nkURL; // not probed on disk
+            info->kind = NodeKind::Url; // not probed on disk
             info->fullName = p;
             cat().nodes().setNodeData(n, std::move(info));
         }
@@ -688,7 +688,7 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));

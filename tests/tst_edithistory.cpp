@@ -15,7 +15,7 @@ TreeNode* add(NodeTree& nodes, TreeNode* parent, const QString& name, NodeKind k
     auto info = std::make_unique<NodeInfo>();
     info->kind = kind;
     info->comments = comment;
-    info->fullName = kind == nkDoc ? QStringLiteral("/docs/") + name : QString();
+    info->fullName = kind == NodeKind::Doc ? QStringLiteral("/docs/") + name : QString();
     nodes.setNodeData(n, std::move(info));
     return n;
 }
@@ -52,14 +52,14 @@ class TestEditHistory : public QObject
     // Work{Reports{a,b},c}, Home{d}, Misc
     static void fill(NodeTree& nodes)
     {
-        TreeNode* work = add(nodes, nullptr, "Work", nkCategory);
-        TreeNode* reports = add(nodes, work, "Reports", nkCategory, "yearly");
-        add(nodes, reports, "a", nkDoc, "first");
-        add(nodes, reports, "b", nkDoc);
-        add(nodes, work, "c", nkDoc);
-        TreeNode* home = add(nodes, nullptr, "Home", nkCategory);
-        add(nodes, home, "d", nkDoc);
-        add(nodes, nullptr, "Misc", nkCategory);
+        TreeNode* work = add(nodes, nullptr, "Work", NodeKind::Category);
+        TreeNode* reports = add(nodes, work, "Reports", NodeKind::Category, "yearly");
+        add(nodes, reports, "a", NodeKind::Doc, "first");
+        add(nodes, reports, "b", NodeKind::Doc);
+        add(nodes, work, "c", NodeKind::Doc);
+        TreeNode* home = add(nodes, nullptr, "Home", NodeKind::Category);
+        add(nodes, home, "d", NodeKind::Doc);
+        add(nodes, nullptr, "Misc", NodeKind::Category);
     }
 
     // One random change of the kinds the commands make.
@@ -73,7 +73,7 @@ class TestEditHistory : public QObject
             if (n && rng.bounded(2))
                 nodes.insertNode(n, name);
             else
-                add(nodes, n, name, rng.bounded(2) ? nkCategory : nkDoc);
+                add(nodes, n, name, rng.bounded(2) ? NodeKind::Category : NodeKind::Doc);
             return;
         case 1:
             nodes.deleteNode(n);
@@ -193,10 +193,10 @@ private Q_SLOTS:
         EditHistory history(nodes);
         {
             const EditHistory::Step outer(history, QStringLiteral("Add files"));
-            add(nodes, nodes.rootItem(2), "x", nkDoc);
+            add(nodes, nodes.rootItem(2), "x", NodeKind::Doc);
             {
                 const EditHistory::Step inner(history, QStringLiteral("inner"));
-                add(nodes, nodes.rootItem(2), "y", nkDoc);
+                add(nodes, nodes.rootItem(2), "y", NodeKind::Doc);
             }
             QVERIFY(history.recording());
         }
@@ -219,7 +219,7 @@ private Q_SLOTS:
         TreeNode* made;
         {
             EditHistory::Step step(history, QStringLiteral("Add category \"New category\""));
-            made = add(nodes, nodes.rootItem(0), "New category", nkCategory);
+            made = add(nodes, nodes.rootItem(0), "New category", NodeKind::Category);
             step.joinFirstName(made, QStringLiteral("Add category \"%1\""));
         }
         QVERIFY(nodes.setData(nodes.indexOf(made), QStringLiteral("Plans"), Qt::EditRole));
@@ -301,10 +301,10 @@ private Q_SLOTS:
             const EditHistory::Step step(history, QStringLiteral("Restore data"));
             const int old = nodes.rootCount();
             nodes.beginUpdate();
-            TreeNode* r = add(nodes, nullptr, "Restored", nkCategory);
-            add(nodes, r, "r1", nkDoc);
-            add(nodes, add(nodes, r, "sub", nkCategory), "r2", nkDoc);
-            add(nodes, nullptr, "Second", nkCategory);
+            TreeNode* r = add(nodes, nullptr, "Restored", NodeKind::Category);
+            add(nodes, r, "r1", NodeKind::Doc);
+            add(nodes, add(nodes, r, "sub", NodeKind::Category), "r2", NodeKind::Doc);
+            add(nodes, nullptr, "Second", NodeKind::Category);
             nodes.deleteRoots(0, old);
             nodes.endUpdate();
         }

@@ -455,9 +455,8 @@ private Q_SLOTS:
         const QImage textImage = text.pixmap(32, 32).toImage();
         QCOMPARE(textImage.size(), QSize(32, 32));
         // From the icon theme, not the program's own blank page.
-        QVERIFY(
-            textImage.convertToFormat(QImage::Format_ARGB32) !=
-            Artwork::fixedImage(Artwork::ImgBlankPage, 32).convertToFormat(QImage::Format_ARGB32));
+        QVERIFY(textImage.convertToFormat(QImage::Format_ARGB32) !=
+                Artwork::fixedImage(imgBlankPage, 32).convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(fileTypeIcon(m_d + "/notes.txt", false).pixmap(16, 16).size(), QSize(16, 16));
         // One icon serves every file of a type.
         QCOMPARE(fileTypeIcon(m_d + "/other.txt", true).cacheKey(), text.cacheKey());

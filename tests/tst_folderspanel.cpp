@@ -24,7 +24,7 @@ class TestFoldersPanel : public QObject
     {
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         w->show();
         if (!QTest::qWaitForWindowExposed(w.get()))
             return nullptr;
@@ -166,7 +166,7 @@ private Q_SLOTS:
             w->resize(900, 700);
             explore(*w)->trigger();
             folders(*w)->moveWithin(300, 150);
-            w->formDestroy();
+            w->finish();
         }
         auto w = start();
         QVERIFY(w);

@@ -129,7 +129,7 @@ class TestIntake : public QObject
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), data));
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         m_w->resize(800, 500);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
@@ -243,7 +243,7 @@ private Q_SLOTS:
         QCOMPARE(childTexts(fruit), (QStringList{"Apple", "c.txt", "a.txt", "B.txt"}));
         QCOMPARE(view()->listedNode(), fruit);
         QCOMPARE(view()->listModel().rowCount(), 4);
-        QCOMPARE(child(fruit, "a.txt")->data()->kind, nkDoc);
+        QCOMPARE(child(fruit, "a.txt")->data()->kind, NodeKind::Doc);
         QCOMPARE(child(fruit, "a.txt")->data()->fullName, file("a.txt"));
         // The drop is one step however many it filed.
         QAction* undo = m_w->findChild<QAction*>("acUndo");
@@ -270,7 +270,7 @@ private Q_SLOTS:
         // A folder as a single entry is a folder entry.
         FolderMenuAnswers answers({"AsSingleFolder1"});
         QVERIFY(dropFiles({file("folder")}, rowPoint(child(work, "Sub"))));
-        QCOMPARE(child(child(work, "Sub"), "folder")->data()->kind, nkFolder);
+        QCOMPARE(child(child(work, "Sub"), "folder")->data()->kind, NodeKind::Folder);
     }
 
     void markerFollowsTheRow()
@@ -372,7 +372,7 @@ private Q_SLOTS:
         QVERIFY(dropFiles({file("a.txt")}, belowLastRow()));
         TreeNode* main = root("Main");
         QVERIFY(main);
-        QCOMPARE(main->data()->kind, nkCategory);
+        QCOMPARE(main->data()->kind, NodeKind::Category);
         QCOMPARE(cat().topCategory, main);
         QCOMPARE(childTexts(main), QStringList{"a.txt"});
         QVERIFY(dropOnStrip(link("https://x.example/", "X"), cat().makerCategory));
@@ -422,7 +422,7 @@ private Q_SLOTS:
         // rows: the main category.
         QVERIFY(drag(m_w.get(), link("https://example.org/a", "Page A"), rowPoint(fruit)));
         QCOMPARE(childTexts(fruit), (QStringList{"Apple", "Page A"}));
-        QCOMPARE(child(fruit, "Page A")->data()->kind, nkURL);
+        QCOMPARE(child(fruit, "Page A")->data()->kind, NodeKind::Url);
         QCOMPARE(child(fruit, "Page A")->data()->fullName, QString("https://example.org/a"));
         QVERIFY(
             drag(m_w.get(), link("https://example.org/b", "B"), rowPoint(child(fruit, "Apple"))));
@@ -594,7 +594,7 @@ private Q_SLOTS:
         });
         action("acPasteURL")->trigger();
         QCOMPARE(childTexts(work).last(), QString("someone@example.org"));
-        QCOMPARE(child(work, "someone@example.org")->data()->kind, nkURL);
+        QCOMPARE(child(work, "someone@example.org")->data()->kind, NodeKind::Url);
         const int before = cat().nodes().count();
         QTimer::singleShot(0, this, [] {
             auto* d = qobject_cast<PasteUrlDialog*>(QApplication::activeModalWidget());

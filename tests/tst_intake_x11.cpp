@@ -227,7 +227,7 @@ private Q_SLOTS:
                                     TestUtil::catalogueLine("Apple", 1, file("Apple.txt"), "2")));
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         m_w->setGeometry(300, 60, 760, 480);
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
@@ -271,7 +271,7 @@ private Q_SLOTS:
                  int(Qt::LinkAction));
         QCOMPARE(answers.left(), 0);
         QCOMPARE(childTexts(fruit), (QStringList{"Apple", "other", "One.txt", "Two.TXT", "c.txt"}));
-        QCOMPARE(child(fruit, "other")->data()->kind, nkFolder);
+        QCOMPARE(child(fruit, "other")->data()->kind, NodeKind::Folder);
     }
 
     void linksFromABrowser()

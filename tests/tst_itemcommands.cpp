@@ -168,7 +168,7 @@ private Q_SLOTS:
         });
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir->path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
         FileOperations::installDialogs(m_w.get());
         m_w->resize(800, 500);
@@ -613,7 +613,7 @@ private Q_SLOTS:
         const QString dataParent = QFileInfo(m_dir->path()).path();
         for (const QString& folder : {m_dir->path(), dataParent, settings}) {
             TreeNode* entry = cat().addLinkNode(folder, root("Empty"), {}, false);
-            QCOMPARE(entry->data()->kind, nkFolder);
+            QCOMPARE(entry->data()->kind, NodeKind::Folder);
             treeSelect(entry);
             m_asked.clear();
             action("acDeleteFromDisk")->trigger();

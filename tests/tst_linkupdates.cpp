@@ -42,17 +42,17 @@ class TestLinkUpdates : public QObject
     void fill()
     {
         nodes.clear();
-        TreeNode* work = add(nodes, nullptr, "Work", nkCategory);
-        add(nodes, work, "folder", nkFolder, "/home/ann/doc");
-        add(nodes, work, "doc2", nkDoc, "/home/ann/doc2.txt");
-        add(nodes, work, "docs", nkDoc, "/home/ann/docs/x.pdf");
-        add(nodes, work, "inside", nkDoc, "/home/ann/doc/inner.txt");
-        add(nodes, work, "again", nkFolder, "/home/ann/doc/");
-        add(nodes, work, "case", nkDoc, "/home/ann/Doc/inner.txt");
-        add(nodes, work, "web", nkURL, "https://example.org/home/ann/doc");
-        add(nodes, work, "mail", nkURL, "mailto:ann@example.org?subject=/home/ann/doc");
+        TreeNode* work = add(nodes, nullptr, "Work", NodeKind::Category);
+        add(nodes, work, "folder", NodeKind::Folder, "/home/ann/doc");
+        add(nodes, work, "doc2", NodeKind::Doc, "/home/ann/doc2.txt");
+        add(nodes, work, "docs", NodeKind::Doc, "/home/ann/docs/x.pdf");
+        add(nodes, work, "inside", NodeKind::Doc, "/home/ann/doc/inner.txt");
+        add(nodes, work, "again", NodeKind::Folder, "/home/ann/doc/");
+        add(nodes, work, "case", NodeKind::Doc, "/home/ann/Doc/inner.txt");
+        add(nodes, work, "web", NodeKind::Url, "https://example.org/home/ann/doc");
+        add(nodes, work, "mail", NodeKind::Url, "mailto:ann@example.org?subject=/home/ann/doc");
         // A category never counts, even one that a damaged file gave a path.
-        add(nodes, nullptr, "odd", nkCategory, "/home/ann/doc/odd");
+        add(nodes, nullptr, "odd", NodeKind::Category, "/home/ann/doc/odd");
     }
 
 private Q_SLOTS:
@@ -201,8 +201,8 @@ private Q_SLOTS:
     void movedNodeItselfStays()
     {
         nodes.clear();
-        add(nodes, nullptr, "moved", nkDoc, "/home/ann/doc.bak");
-        add(nodes, nullptr, "other", nkDoc, "/home/ann/doc");
+        add(nodes, nullptr, "moved", NodeKind::Doc, "/home/ann/doc.bak");
+        add(nodes, nullptr, "other", NodeKind::Doc, "/home/ann/doc");
         QCOMPARE(updateLinksTo(nodes, "/home/ann/doc", QString("/home/ann/doc.bak")), 1);
         QCOMPARE(dump(nodes), (QStringList{"moved=/home/ann/doc.bak", "other=/home/ann/doc.bak"}));
     }
@@ -212,13 +212,13 @@ private Q_SLOTS:
     void walkMissesNothing()
     {
         nodes.clear();
-        TreeNode* a = add(nodes, nullptr, "a", nkDoc, "/d/one");
-        add(nodes, a, "below", nkDoc, "/d/two");
-        add(nodes, nullptr, "b", nkDoc, "/d/one");
-        add(nodes, nullptr, "c", nkDoc, "/e/keep");
-        TreeNode* cat = add(nodes, nullptr, "cat", nkCategory);
-        add(nodes, cat, "d", nkFolder, "/d");
-        add(nodes, cat, "url", nkURL, "/d/one");
+        TreeNode* a = add(nodes, nullptr, "a", NodeKind::Doc, "/d/one");
+        add(nodes, a, "below", NodeKind::Doc, "/d/two");
+        add(nodes, nullptr, "b", NodeKind::Doc, "/d/one");
+        add(nodes, nullptr, "c", NodeKind::Doc, "/e/keep");
+        TreeNode* cat = add(nodes, nullptr, "cat", NodeKind::Category);
+        add(nodes, cat, "d", NodeKind::Folder, "/d");
+        add(nodes, cat, "url", NodeKind::Url, "/d/one");
         QCOMPARE(updateLinksTo(nodes, "/d", std::nullopt), 3);
         QCOMPARE(dump(nodes), (QStringList{"c=/e/keep", "cat=", "url=/d/one"}));
         QCOMPARE(updateLinksTo(nodes, "/", QString("/mnt")), 1);
@@ -267,12 +267,12 @@ private Q_SLOTS:
     void scatteredLinksGo()
     {
         nodes.clear();
-        TreeNode* work = add(nodes, nullptr, "Work", nkCategory);
+        TreeNode* work = add(nodes, nullptr, "Work", NodeKind::Category);
         QStringList kept;
         for (int i = 0; i < 50; ++i) {
             const bool goes = i % 2 == 0;
             const QString name = QString::number(i);
-            add(nodes, work, name, nkDoc, (goes ? "/gone/" : "/keep/") + name);
+            add(nodes, work, name, NodeKind::Doc, (goes ? "/gone/" : "/keep/") + name);
             if (!goes)
                 kept << name + "=/keep/" + name;
         }

@@ -61,7 +61,7 @@ class TestMainWindow : public QObject
         auto w = std::make_unique<MainWindow>();
         w->setQuitHook([this] { ++m_quits; });
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 
@@ -136,7 +136,7 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains("it is not a regular file"), qPrintable(shown[0]));
         QCOMPARE(m_quits, 1);
-        w->formDestroy(); // the application's aboutToQuit
+        w->finish(); // the application's aboutToQuit
         w.reset();
         QCOMPARE(shown.size(), 1);
         QVERIFY(QFileInfo(dat()).isDir());
@@ -157,9 +157,9 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work"}));
         QCOMPARE(w->catalogue().topCategory->text(), QString("Work"));
         QCOMPARE(w->catalogue().topCategory->data()->comments, QString("my work"));
-        QCOMPARE(w->catalogue().topCategory->item(0)->data()->kind, nkURL);
+        QCOMPARE(w->catalogue().topCategory->item(0)->data()->kind, NodeKind::Url);
         QCOMPARE(w->catalogue().makerCategory->count(), 3);
-        w->formDestroy();
+        w->finish();
         QCOMPARE(TestUtil::readFile(dat()),
                  TestUtil::catalogueLine("Work", 0, {}, "1", "my work") +
                      TestUtil::catalogueLine("Site", 1, "https://example.org/", "4", "c"));
@@ -174,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
         TreeNode* first = w->catalogue().nodes().rootItem(1);
         QVERIFY(first->data());
-        QCOMPARE(first->data()->kind, nkCategory);
+        QCOMPARE(first->data()->kind, NodeKind::Category);
         QCOMPARE(first->imageIndex(), int(imgCategory));
         action(*w, "acBackupData")->trigger();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.bak")),
@@ -222,7 +222,7 @@ private Q_SLOTS:
             } ui;
             MainWindow w;
             w.catalogue().setDataFolder(folder);
-            w.formCreate(nullptr);
+            w.start(nullptr);
             FileUtils::copyOrMove(ui, folder + "/big.bin", folder + "/to", false, false);
             QFAIL("the copy ran to its end");
         }
@@ -273,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));
         auto w = start();
         QFile::remove(m_dir.filePath("quillmere.dat"));
-        w->formDestroy();
+        w->finish();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")),
                  m_sample); // built-in category left out
         QFile::remove(m_dir.filePath("quillmere.dat"));
@@ -293,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(TestUtil::readFile(aside), bad);
         // What loaded stays usable, with the built-in category in front.
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
-        w->formDestroy();
+        w->finish();
         QCOMPARE(TestUtil::readFile(aside), bad);
     }
 
@@ -309,10 +309,10 @@ private Q_SLOTS:
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Papers"}));
         TreeNode* papers = w->catalogue().topCategory;
         QCOMPARE(papers->text(), QString("Papers"));
-        QCOMPARE(papers->item(0)->data()->kind, nkDoc);
-        QCOMPARE(papers->item(1)->data()->kind, nkURL);
+        QCOMPARE(papers->item(0)->data()->kind, NodeKind::Doc);
+        QCOMPARE(papers->item(1)->data()->kind, NodeKind::Url);
         QVERIFY(QFile::exists(m_dir.filePath("MyDocs.~qmre")));
-        w->formDestroy();
+        w->finish();
         QVERIFY(TestUtil::readFile(m_dir.filePath("quillmere.dat"))
                     .startsWith(QByteArray("Papers\0"
                                            "0\0\0old stuff\0"
@@ -336,7 +336,7 @@ private Q_SLOTS:
         // The window starts from the copy.
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(folder);
-        w->formCreate(nullptr);
+        w->start(nullptr);
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
         w.reset();
 
@@ -378,7 +378,7 @@ private Q_SLOTS:
     {
         auto w = start();
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "No category"}));
-        QCOMPARE(w->catalogue().topCategory->data()->kind, nkCategory);
+        QCOMPARE(w->catalogue().topCategory->data()->kind, NodeKind::Category);
     }
 
     void backupAndRestore()
@@ -397,7 +397,7 @@ private Q_SLOTS:
         action(*w, "acRestoreBackup")->trigger();
         QCOMPARE(rootTexts(w->catalogue()), (QStringList{"Velmarch", "Work", "Home"}));
         QVERIFY(w->statusBar()->currentMessage().contains("Data successfully restored"));
-        w->formDestroy();
+        w->finish();
         QCOMPARE(TestUtil::readFile(m_dir.filePath("quillmere.dat")), m_sample);
     }
 
@@ -419,7 +419,7 @@ private Q_SLOTS:
         QVERIFY(!w->catalogue().dataSaved);
         QCOMPARE(rootTexts(w->catalogue()).first(), QString("Velmarch"));
         w->catalogue().addCategoryNode(nullptr, "After logoff");
-        w->formDestroy();
+        w->finish();
         QVERIFY(TestUtil::readFile(m_dir.filePath("quillmere.dat")).contains("After logoff"));
     }
 
@@ -563,7 +563,7 @@ private Q_SLOTS:
                  qPrintable(shown[0]));
         // The end of the run tries once more, with room again.
         QVERIFY(QFile::remove(blocker));
-        w->formDestroy();
+        w->finish();
         QCOMPARE(TestUtil::readFile(blocker + "/catalogue/quillmere.dat").count("New category"), 2);
     }
 

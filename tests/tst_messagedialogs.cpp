@@ -46,7 +46,9 @@ private Q_SLOTS:
 
     void buttonRowIsCentredInFixedOrder()
     {
-        auto d = createRgnDialog("Proceed?", mtConfirmation, mbYesToAll | mbCancel | mbYes | mbNo,
+        auto d = createRgnDialog("Proceed?", QMessageBox::Question,
+                                 QMessageBox::YesToAll | QMessageBox::Cancel | QMessageBox::Yes |
+                                     QMessageBox::No,
                                  2, 20, nullptr);
         const QList<FlatButton*> b = buttonsOf(d.get());
         QStringList names;
@@ -80,16 +82,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("buttons");
         QTest::addColumn<QString>("defaultName");
         QTest::addColumn<QString>("cancelName");
-        QTest::newRow("yes/no") << int(mbYes | mbNo) << "Yes"
+        QTest::newRow("yes/no") << int(QMessageBox::Yes | QMessageBox::No) << "Yes"
                                 << "No";
-        QTest::newRow("ok") << int(mbOK) << "OK"
+        QTest::newRow("ok") << int(QMessageBox::Ok) << "OK"
                             << "OK";
-        QTest::newRow("ok/cancel") << int(mbOK | mbCancel) << "OK"
+        QTest::newRow("ok/cancel") << int(QMessageBox::Ok | QMessageBox::Cancel) << "OK"
                                    << "Cancel";
-        QTest::newRow("yes/no/cancel") << int(mbYes | mbNo | mbCancel) << "Yes"
-                                       << "Cancel";
-        QTest::newRow("abort/retry/ignore") << int(mbAbort | mbRetry | mbIgnore) << "Retry"
-                                            << "";
+        QTest::newRow("yes/no/cancel")
+            << int(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) << "Yes"
+            << "Cancel";
+        QTest::newRow("abort/retry/ignore")
+            << int(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore) << "Retry"
+            << "";
     }
 
     void defaultAndCancelButtons()
@@ -97,7 +101,8 @@ private Q_SLOTS:
         QFETCH(int, buttons);
         QFETCH(QString, defaultName);
         QFETCH(QString, cancelName);
-        auto d = createRgnDialog("Text", mtWarning, TMsgDlgButtons(buttons), 2, 20, nullptr);
+        auto d = createRgnDialog("Text", QMessageBox::Warning,
+                                 QMessageBox::StandardButtons(buttons), 2, 20, nullptr);
         QCOMPARE(d->defaultButton()->objectName(), defaultName);
         QVERIFY(d->defaultButton()->isDefault());
         QCOMPARE(d->cancelButton() ? d->cancelButton()->objectName() : QString(), cancelName);
@@ -105,7 +110,7 @@ private Q_SLOTS:
 
     void iconMessageAndMargins()
     {
-        auto d = createRgnDialog("Short", mtError, mbOK, 2, 20, nullptr);
+        auto d = createRgnDialog("Short", QMessageBox::Critical, QMessageBox::Ok, 2, 20, nullptr);
         QVERIFY(d->image);
         QCOMPARE(d->image->size(), QSize(32, 32));
         QCOMPARE(d->message->objectName(), QString("Message"));
@@ -114,11 +119,13 @@ private Q_SLOTS:
         QVERIFY(d->message->x() > d->image->geometry().right());
         QVERIFY(d->image->x() > 0 && d->image->y() > 0);
         // Without icon the message starts at the margin.
-        auto custom = createRgnDialog("Short", mtCustom, mbOK, 2, 20, nullptr);
+        auto custom =
+            createRgnDialog("Short", QMessageBox::NoIcon, QMessageBox::Ok, 2, 20, nullptr);
         QVERIFY(!custom->image);
         QCOMPARE(custom->message->x(), d->image->x());
         // Text is text, whatever it looks like.
-        auto tags = createRgnDialog("<b>/tmp/a&b</b>", mtWarning, mbOK, 2, 20, nullptr);
+        auto tags = createRgnDialog("<b>/tmp/a&b</b>", QMessageBox::Warning, QMessageBox::Ok, 2, 20,
+                                    nullptr);
         QCOMPARE(tags->message->textFormat(), Qt::PlainText);
     }
 
@@ -128,7 +135,7 @@ private Q_SLOTS:
         QString words;
         for (int i = 0; i < 80; ++i)
             words += "catalogue ";
-        auto d = createRgnDialog(words, mtWarning, mbOK, 2, 20, nullptr);
+        auto d = createRgnDialog(words, QMessageBox::Warning, QMessageBox::Ok, 2, 20, nullptr);
         const int line = d->message->fontMetrics().height();
         QVERIFY(d->message->width() <= half);
         QVERIFY(d->message->width() > half * 3 / 4);
@@ -140,7 +147,7 @@ private Q_SLOTS:
 
         // "\r" breaks the line: both lines get room.
         auto two = createRgnDialog("File \"/x\" not found.\rMay be it was replaced or removed.",
-                                   mtWarning, mbOK, 2, 20, nullptr);
+                                   QMessageBox::Warning, QMessageBox::Ok, 2, 20, nullptr);
         QCOMPARE(two->message->text(),
                  QString("File \"/x\" not found.\nMay be it was replaced or removed."));
         QVERIFY(two->message->height() >= 2 * line);
@@ -159,11 +166,13 @@ private Q_SLOTS:
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
 
-        auto plain = createRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, nullptr);
+        auto plain = createRgnDialog("Remove it?", QMessageBox::Question,
+                                     QMessageBox::Yes | QMessageBox::No, 2, 20, nullptr);
         const int bodyHeight = plain->height();
         const QPoint lowCorner = low->mapToGlobal(QPoint(0, 0));
 
-        auto above = createRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, low);
+        auto above = createRgnDialog("Remove it?", QMessageBox::Question,
+                                     QMessageBox::Yes | QMessageBox::No, 2, 20, low);
         QCOMPARE(above->tail(), tpBottom);
         QCOMPARE(above->height(), bodyHeight + TailHeight);
         QCOMPARE(above->x(), lowCorner.x() + 20 - 40);
@@ -177,7 +186,8 @@ private Q_SLOTS:
         QVERIFY(above->region().contains(above->rect().center()));
 
         const QPoint highCorner = high->mapToGlobal(QPoint(0, 0));
-        auto below = createRgnDialog("Remove it?", mtConfirmation, mbYes | mbNo, 2, 20, high);
+        auto below = createRgnDialog("Remove it?", QMessageBox::Question,
+                                     QMessageBox::Yes | QMessageBox::No, 2, 20, high);
         QCOMPARE(below->tail(), tpTop);
         QCOMPARE(below->y(), highCorner.y() + high->height() + 2 - 1);
         QCOMPARE(below->x(), highCorner.x() - 20);
@@ -198,7 +208,8 @@ private Q_SLOTS:
         main.setGeometry(50, 60, 700, 500);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        auto d = createRgnDialog("Cannot open it.", mtError, mbOK, 2, 20, nullptr);
+        auto d = createRgnDialog("Cannot open it.", QMessageBox::Critical, QMessageBox::Ok, 2, 20,
+                                 nullptr);
         QCOMPARE(d->tail(), tpNone);
         const QPoint centre = d->geometry().center();
         QVERIFY(qAbs(centre.x() - main.frameGeometry().center().x()) <= 1);
@@ -208,7 +219,7 @@ private Q_SLOTS:
         other.setGeometry(400, 300, 200, 200);
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        auto onOther = createRgnDialog("x", mtError, mbOK, 2, 20, &other);
+        auto onOther = createRgnDialog("x", QMessageBox::Critical, QMessageBox::Ok, 2, 20, &other);
         QCOMPARE(onOther->tail(), tpNone);
         QVERIFY((onOther->geometry().center() - other.frameGeometry().center()).manhattanLength() <=
                 2);
@@ -219,27 +230,38 @@ private Q_SLOTS:
         QTest::addColumn<int>("buttons");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("result");
-        QTest::newRow("yes/no Escape") << int(mbYes | mbNo) << int(Qt::Key_Escape) << int(mrNo);
-        QTest::newRow("yes/no Enter") << int(mbYes | mbNo) << int(Qt::Key_Return) << int(mrYes);
-        QTest::newRow("ok Enter") << int(mbOK) << int(Qt::Key_Enter) << int(mrOk);
-        QTest::newRow("ok Escape") << int(mbOK) << int(Qt::Key_Escape) << int(mrOk);
-        QTest::newRow("ok/cancel Escape")
-            << int(mbOK | mbCancel) << int(Qt::Key_Escape) << int(mrCancel);
+        QTest::newRow("yes/no Escape") << int(QMessageBox::Yes | QMessageBox::No)
+                                       << int(Qt::Key_Escape) << int(QMessageBox::No);
+        QTest::newRow("yes/no Enter") << int(QMessageBox::Yes | QMessageBox::No)
+                                      << int(Qt::Key_Return) << int(QMessageBox::Yes);
+        QTest::newRow("ok Enter") << int(QMessageBox::Ok) << int(Qt::Key_Enter)
+                                  << int(QMessageBox::Ok);
+        QTest::newRow("ok Escape")
+            << int(QMessageBox::Ok) << int(Qt::Key_Escape) << int(QMessageBox::Ok);
+        QTest::newRow("ok/cancel Escape") << int(QMessageBox::Ok | QMessageBox::Cancel)
+                                          << int(Qt::Key_Escape) << int(QMessageBox::Cancel);
         // The underlined letters, as every desktop dialog takes them.
-        QTest::newRow("yes/no Y") << int(mbYes | mbNo) << int(Qt::Key_Y) << int(mrYes);
-        QTest::newRow("yes/no N") << int(mbYes | mbNo) << int(Qt::Key_N) << int(mrNo);
+        QTest::newRow("yes/no Y") << int(QMessageBox::Yes | QMessageBox::No) << int(Qt::Key_Y)
+                                  << int(QMessageBox::Yes);
+        QTest::newRow("yes/no N") << int(QMessageBox::Yes | QMessageBox::No) << int(Qt::Key_N)
+                                  << int(QMessageBox::No);
         QTest::newRow("abort/retry/ignore R")
-            << int(mbAbort | mbRetry | mbIgnore) << int(Qt::Key_R) << int(mrRetry);
+            << int(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore) << int(Qt::Key_R)
+            << int(QMessageBox::Retry);
         QTest::newRow("abort/retry/ignore A")
-            << int(mbAbort | mbRetry | mbIgnore) << int(Qt::Key_A) << int(mrAbort);
+            << int(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore) << int(Qt::Key_A)
+            << int(QMessageBox::Abort);
         QTest::newRow("abort/retry/ignore I")
-            << int(mbAbort | mbRetry | mbIgnore) << int(Qt::Key_I) << int(mrIgnore);
+            << int(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore) << int(Qt::Key_I)
+            << int(QMessageBox::Ignore);
         QTest::newRow("all of them")
-            << int(mbYes | mbNo | mbAll | mbNoToAll | mbYesToAll | mbCancel) << int(Qt::Key_O)
-            << int(mrNoToAll);
-        QTest::newRow("yes to all T")
-            << int(mbYes | mbYesToAll) << int(Qt::Key_T) << int(mrYesToAll);
-        QTest::newRow("all L") << int(mbAll | mbCancel) << int(Qt::Key_L) << int(mrAll);
+            << int(QMessageBox::Yes | QMessageBox::No | AllButton | QMessageBox::NoToAll |
+                   QMessageBox::YesToAll | QMessageBox::Cancel)
+            << int(Qt::Key_O) << int(QMessageBox::NoToAll);
+        QTest::newRow("yes to all T") << int(QMessageBox::Yes | QMessageBox::YesToAll)
+                                      << int(Qt::Key_T) << int(QMessageBox::YesToAll);
+        QTest::newRow("all L") << int(AllButton | QMessageBox::Cancel) << int(Qt::Key_L)
+                               << int(AllButton);
     }
 
     void keysAnswer()
@@ -250,9 +272,10 @@ private Q_SLOTS:
         pressOnNextDialog([key](BalloonDialog* d) {
             QTest::keyClick(d, Qt::Key(key));
             if (d->isVisible())
-                d->done(mrNone); // the key did not answer
+                d->done(QMessageBox::NoButton); // the key did not answer
         });
-        QCOMPARE(showRgnDialog("Question", mtConfirmation, TMsgDlgButtons(buttons), 2, 20, nullptr),
+        QCOMPARE(showRgnDialog("Question", QMessageBox::Question,
+                               QMessageBox::StandardButtons(buttons), 2, 20, nullptr),
                  result);
     }
 
@@ -265,40 +288,50 @@ private Q_SLOTS:
         pressOnNextDialog([](BalloonDialog* d) {
             QTest::keyClick(d, Qt::Key_Escape);
             QVERIFY(d->isVisible());
-            d->button(mbIgnore)->click();
+            d->button(QMessageBox::Ignore)->click();
         });
-        QCOMPARE(showRgnDialog("Failed", mtError, mbAbort | mbRetry | mbIgnore, 2, 20, nullptr),
-                 int(mrIgnore));
+        QCOMPARE(showRgnDialog("Failed", QMessageBox::Critical,
+                               QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, 2, 20,
+                               nullptr),
+                 int(QMessageBox::Ignore));
         // A letter no button underlines, or one with Ctrl, answers nothing.
         pressOnNextDialog([](BalloonDialog* d) {
             QTest::keyClick(d, Qt::Key_Q);
             QTest::keyClick(d, Qt::Key_Y, Qt::ControlModifier);
             QVERIFY(d->isVisible());
-            d->button(mbNo)->click();
+            d->button(QMessageBox::No)->click();
         });
         QVERIFY(!askYesNo("Remove?"));
         // A mouse click on a button answers with it.
-        pressOnNextDialog(
-            [](BalloonDialog* d) { QTest::mouseClick(d->button(mbYes), Qt::LeftButton); });
+        pressOnNextDialog([](BalloonDialog* d) {
+            QTest::mouseClick(d->button(QMessageBox::Yes), Qt::LeftButton);
+        });
         QVERIFY(askYesNo("Remove?"));
         // "Locate..." stands right of OK; Enter stays with OK, and the
         // hook's Open answers it.
         pressOnNextDialog([](BalloonDialog* d) {
-            QCOMPARE(d->button(mbLocate)->text(), QString("Lo&cate..."));
-            QVERIFY(d->button(mbLocate)->x() > d->button(mbOK)->x());
-            QCOMPARE(d->defaultButton(), d->button(mbOK));
-            QTest::mouseClick(d->button(mbLocate), Qt::LeftButton);
+            QCOMPARE(d->button(LocateButton)->text(), QString("Lo&cate..."));
+            QVERIFY(d->button(LocateButton)->x() > d->button(QMessageBox::Ok)->x());
+            QCOMPARE(d->defaultButton(), d->button(QMessageBox::Ok));
+            QTest::mouseClick(d->button(LocateButton), Qt::LeftButton);
         });
-        QCOMPARE(showRgnDialog("Gone", mtWarning, mbOK | mbLocate, 2, 20, nullptr), int(mrLocate));
+        QCOMPARE(showRgnDialog("Gone", QMessageBox::Warning, QMessageBox::Ok | LocateButton, 2, 20,
+                               nullptr),
+                 int(LocateButton));
         pressOnNextDialog([](BalloonDialog* d) { QTest::keyClick(d, Qt::Key_C); });
-        QCOMPARE(showRgnDialog("Gone", mtWarning, mbOK | mbLocate, 2, 20, nullptr), int(mrLocate));
+        QCOMPARE(showRgnDialog("Gone", QMessageBox::Warning, QMessageBox::Ok | LocateButton, 2, 20,
+                               nullptr),
+                 int(LocateButton));
         setNextAnswer(QMessageBox::Open);
-        QCOMPARE(showRgnDialog("Gone", mtWarning, mbOK | mbLocate, 2, 20, nullptr), int(mrLocate));
+        QCOMPARE(showRgnDialog("Gone", QMessageBox::Warning, QMessageBox::Ok | LocateButton, 2, 20,
+                               nullptr),
+                 int(LocateButton));
     }
 
     void draggedByItsBody()
     {
-        auto d = createRgnDialog("Drag me", mtInformation, mbOK, 2, 20, nullptr);
+        auto d =
+            createRgnDialog("Drag me", QMessageBox::Information, QMessageBox::Ok, 2, 20, nullptr);
         d->show();
         QVERIFY(QTest::qWaitForWindowExposed(d.get()));
         const QPoint start = d->pos();
@@ -327,14 +360,14 @@ private Q_SLOTS:
             text = t;
             return QMessageBox::Yes;
         });
-        QVERIFY(askYesNoFmt("Remove \"%s\" (%d files)?", {"50% of %s", "3"}));
+        QVERIFY(askYesNo(QString("Remove \"%1\" (%2 files)?").arg("50% of %1", "3")));
         QCOMPARE(text,
-                 QString("Remove \"50% of %s\" (3 files)?")); // arguments are not read as formats
+                 QString("Remove \"50% of %1\" (3 files)?")); // arguments are not read as formats
         QCOMPARE(seen, QMessageBox::Question);
         applicationError("Disk full");
         QCOMPARE(seen, QMessageBox::Critical);
         QCOMPARE(lastMessage(), QString("Disk full"));
-        warningBoxFmt("100%% of \"%s\"", {"x"});
+        warningBox(QString("100% of \"%1\"").arg("x"));
         QCOMPARE(seen, QMessageBox::Warning);
         QCOMPARE(lastMessage(), QString("100% of \"x\""));
 

@@ -111,7 +111,7 @@ class TestOpening : public QObject
                 TestUtil::catalogueLine("Deep", 2, path("docs/report.txt"), "2") + extra);
         Window w(new MainWindow);
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 
@@ -422,7 +422,7 @@ private Q_SLOTS:
         QCOMPARE(report->data()->comments, QString("yearly"));
         QCOMPARE(report->data()->sAdditional,
                  QString("urgent")); // the user's value survives the move
-        QCOMPARE(report->data()->kind, nkDoc);
+        QCOMPARE(report->data()->kind, NodeKind::Doc);
         QVERIFY(report->imageIndex() != int(imgMissing));
         QVERIFY(m_opened.isEmpty()); // the question was the answer to this double click
         // The other link to the old path is left alone.
@@ -580,7 +580,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!nodeNamed(*w, "Lost"));
         QCOMPARE(m_asked.size(), 1);
         QFile::remove(path("quillmere.dat"));
-        w->formDestroy();
+        w->finish();
         const QByteArray saved = readAll(path("quillmere.dat"));
         QVERIFY(saved.startsWith(TestUtil::catalogueLine("Work", 0, {}, "1")));
         QVERIFY(!saved.contains("Lost"));

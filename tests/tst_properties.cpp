@@ -114,7 +114,7 @@ private Q_SLOTS:
                 catalogueLine("Deeper", 2, {}, "1") + catalogueLine("Bottom", 3, {}, "4")));
         m_w = std::make_unique<MainWindow>();
         m_w->catalogue().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         FileOperations::installDialogs(m_w.get());
         m_w->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
@@ -500,7 +500,7 @@ private Q_SLOTS:
             shown = true;
             if (builtIn) {
                 gone = true;
-                m_w->formDestroy();
+                m_w->finish();
             }
             field(d, "edLocation")->setText(builtIn ? "x/y" : path("docs/new/report.txt"));
             field(d, "edName")->setText("Renamed");

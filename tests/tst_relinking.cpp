@@ -73,7 +73,7 @@ class TestRelinking : public QObject
     {
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 

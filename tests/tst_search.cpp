@@ -141,7 +141,7 @@ private Q_SLOTS:
         });
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
         m_startHeight = m_w->height();
         m_w->resize(800, 500);
@@ -367,7 +367,7 @@ private Q_SLOTS:
             QVERIFY(box);
             balloon = box->frameGeometry();
             text = box->message->text();
-            QTest::mouseClick(box->button(MessageDialogs::mbNo), Qt::LeftButton);
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
         });
         clickFindNext();
         QCOMPARE(text, QString("Document containing in the name \"nowhere at all\", not "

@@ -88,7 +88,7 @@ class TestSettings : public QObject
         QAction* explore = action(*w, "acExplore");
         explore->setEnabled(true);
         connect(explore, &QAction::triggered, this, [this] { ++m_exploreRuns; });
-        w->formCreate(nullptr);
+        w->start(nullptr);
         return w;
     }
 

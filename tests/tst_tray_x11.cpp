@@ -69,7 +69,7 @@ class TestTray : public QObject
     {
         auto w = std::make_unique<MainWindow>();
         w->catalogue().setDataFolder(m_dir.path());
-        w->formCreate(nullptr);
+        w->start(nullptr);
         w->show();
         return w;
     }

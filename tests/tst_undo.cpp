@@ -201,7 +201,7 @@ private Q_SLOTS:
         });
         m_w = std::make_unique<MainWindow>();
         cat().setDataFolder(m_dir->path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         QVERIFY2(m_w->startupError().isEmpty(), qPrintable(m_w->startupError()));
         FileOperations::installDialogs(m_w.get());
         m_w->resize(800, 500);

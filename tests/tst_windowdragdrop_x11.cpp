@@ -243,7 +243,7 @@ private Q_SLOTS:
                 catalogueLine("Copy of report", 1, path("docs/report.txt"), "2")));
         m_w = std::make_unique<MainWindow>();
         m_w->catalogue().setDataFolder(m_dir.path());
-        m_w->formCreate(nullptr);
+        m_w->start(nullptr);
         FileOperations::installDialogs(m_w.get());
         m_w->resize(900, 600);
         m_w->move(0, 0);

@@ -226,20 +226,20 @@ void gear(QPainter& p)
 void paintFixed(QPainter& p, int index)
 {
     switch (index) {
-    case ImgCategory:
+    case imgCategory:
         star(p, QPointF(8, 8.6), 7.6);
         break;
-    case ImgFolder:
+    case imgFolder:
         folder(p, QRectF(1.5, 2.5, 13, 11));
         break;
-    case ImgHyperlink:
+    case imgHyperlink:
         page(p, QRectF(1.5, 0.5, 10, 14), 3, false);
         globe(p, QPointF(10.5, 10.5), 5);
         break;
-    case ImgBlankPage:
+    case imgBlankPage:
         page(p, QRectF(2.5, 0.5, 11, 15), 4, false);
         break;
-    case ImgMissing: {
+    case imgMissing: {
         QRadialGradient g(QPointF(6, 5), 10);
         g.setColorAt(0, QColor(250, 90, 80));
         g.setColorAt(1, QColor(185, 15, 15));
@@ -251,10 +251,10 @@ void paintFixed(QPainter& p, int index)
         p.drawRect(QRectF(3, 6.5, 10, 3));
         break;
     }
-    case ImgSortAscending:
-    case ImgSortDescending: {
-        const qreal tip = index == ImgSortAscending ? 6 : 10;
-        const qreal base = index == ImgSortAscending ? 10 : 6;
+    case imgSortUp:
+    case imgSortDown: {
+        const qreal tip = index == imgSortUp ? 6 : 10;
+        const qreal base = index == imgSortUp ? 10 : 6;
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(128, 128, 128));
         p.drawPolygon(QPolygonF({QPointF(4, base), QPointF(12, base), QPointF(8, tip)}));
@@ -268,23 +268,23 @@ void paintFixed(QPainter& p, int index)
 bool paintCommand(QPainter& p, int index)
 {
     switch (index) {
-    case 0: // large icons
+    case LargeIconsImage:
         for (qreal y : {1.5, 9.5})
             for (qreal x : {1.5, 9.5})
                 tile(p, QRectF(x, y, 5, 5));
         break;
-    case 1: // small icons
+    case SmallIconsImage:
         for (qreal y : {1.5, 6.5, 11.5})
             for (qreal x : {1.5, 6.5, 11.5})
                 tile(p, QRectF(x, y, 3, 3));
         break;
-    case 2: // list
+    case ListImage:
         for (qreal y : {2.5, 6.5, 10.5, 14.5}) {
             p.fillRect(QRectF(1, y - 1.5, 3, 3), QColor(50, 115, 210));
             textLine(p, 6.5, 14.5, y);
         }
         break;
-    case 3: // details
+    case DetailsImage:
         p.setPen(line(QColor(90, 95, 110)));
         p.setBrush(QColor(200, 210, 225));
         p.drawRect(QRectF(0.5, 1.5, 15, 3));
@@ -294,15 +294,15 @@ bool paintCommand(QPainter& p, int index)
             textLine(p, 12.5, 14.5, y);
         }
         break;
-    case 4:
+    case AddFileImage:
         page(p, QRectF(1.5, 0.5, 10, 14), 3, true);
         plusBadge(p);
         break;
-    case 5:
+    case AddCategoryImage:
         star(p, QPointF(7, 7.5), 6.8);
         plusBadge(p);
         break;
-    case 6: { // remove from the program
+    case RemoveImage: {
         const QLineF a(3.5, 3.5, 12.5, 12.5), b(12.5, 3.5, 3.5, 12.5);
         for (const auto& [colour, width] :
              {std::pair{QColor(120, 0, 0), 4.2}, std::pair{QColor(230, 40, 30), 2.4}}) {
@@ -312,7 +312,7 @@ bool paintCommand(QPainter& p, int index)
         }
         break;
     }
-    case 7: { // comment
+    case CommentImage: {
         QPainterPath bubble;
         bubble.addRoundedRect(QRectF(0.5, 1.5, 15, 10), 2.5, 2.5);
         QPainterPath tail;
@@ -327,30 +327,30 @@ bool paintCommand(QPainter& p, int index)
             textLine(p, 3.5, y == 8.5 ? 9.5 : 12.5, y);
         break;
     }
-    case 8:
+    case SearchImage:
         magnifier(p, QPointF(6.5, 6.5), 5);
         break;
-    case 9:
+    case HelpImage:
         blueDisc(p, QPointF(8, 8), 7.3);
         questionMark(p, QPointF(8, 8), 11, Qt::white);
         break;
-    case 10: // questions and answers on the web
+    case FaqImage: // questions and answers on the web
         globe(p, QPointF(6.5, 6.5), 6);
         blueDisc(p, QPointF(11.5, 11.5), 4);
         questionMark(p, QPointF(11.5, 11.5), 6.2, Qt::white);
         break;
-    case 11: // find the object on the disk
+    case FindObjectImage: // find the object on the disk
         folder(p, QRectF(0.5, 1.5, 13, 11));
         magnifier(p, QPointF(10, 10), 3.2);
         break;
-    case 12: // unused, kept as a plain dot
+    case DotImage:
         blueDisc(p, QPointF(8, 8), 3);
         break;
-    case 15:
+    case AddUrlImage:
         globe(p, QPointF(7, 7), 6.5);
         plusBadge(p);
         break;
-    case 17: { // delete from the disk
+    case DeleteFromDiskImage: {
         const QColor edge(70, 75, 85);
         p.setPen(line(edge));
         p.setBrush(QColor(190, 195, 205));
@@ -367,7 +367,7 @@ bool paintCommand(QPainter& p, int index)
             p.drawLine(QPointF(x, 6.5), QPointF(x, 13.5));
         break;
     }
-    case 18: { // support by e-mail
+    case SupportImage: { // support by e-mail
         const QRectF r(0.5, 2.5, 15, 11);
         p.setPen(line(QColor(90, 95, 110), 1, Qt::RoundCap));
         p.setBrush(vertical(r.top(), r.bottom(), QColor(255, 253, 245), QColor(230, 225, 205)));
@@ -378,7 +378,7 @@ bool paintCommand(QPainter& p, int index)
         p.drawLine(r.bottomRight(), QPointF(10, 8));
         break;
     }
-    case 19: // show the folder tree
+    case ShowFoldersImage:
         p.setPen(line(QColor(110, 110, 110)));
         p.drawLine(QPointF(3.5, 6), QPointF(3.5, 13.5));
         p.drawLine(QPointF(3.5, 9.5), QPointF(6, 9.5));
@@ -387,7 +387,7 @@ bool paintCommand(QPainter& p, int index)
         folder(p, QRectF(6.5, 7.5, 9, 4));
         folder(p, QRectF(6.5, 11.5, 9, 4));
         break;
-    case 20: { // properties
+    case PropertiesImage: {
         page(p, QRectF(1.5, 0.5, 11, 15), 3, true);
         // a small spanner over the sheet
         QPainterPath spanner;
@@ -404,7 +404,7 @@ bool paintCommand(QPainter& p, int index)
         p.drawPath(spanner.simplified());
         break;
     }
-    case 22:
+    case OptionsImage:
         gear(p);
         break;
     default:
@@ -480,7 +480,7 @@ void paintProgram(QPainter& p, int size)
 
 QImage fixedImage(int index, int size)
 {
-    if (index < 0 || index >= FixedCount || size < 1)
+    if (index < 0 || index >= FixedImageCount || size < 1)
         return {};
     Canvas c(size);
     paintFixed(c.p, index);

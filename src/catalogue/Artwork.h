@@ -3,22 +3,23 @@
 #include <QIcon>
 #include <QImage>
 
+// The fixed images at the start of the catalogue's image lists (small list
+// 16 px, large list 32 px); the icons of files' types follow them.
+enum FixedImage : int {
+    imgCategory = 0,  // yellow star
+    imgFolder = 1,    // manila folder
+    imgHyperlink = 2, // web page with a globe
+    imgBlankPage = 3, // sheet with a folded corner
+    imgMissing = 4,   // red no-entry sign: the target is gone
+    imgSortUp = 5,
+    imgSortDown = 6,
+    FixedImageCount = 7
+};
+
 // The program's pictures, all painted in code so they stay sharp at any size
 // and need no image files beside the executable.
 namespace Artwork
 {
-
-// Images of the catalogue's image lists (small list 16 px, large list 32 px).
-enum FixedIndex {
-    ImgCategory = 0,  // yellow star
-    ImgFolder = 1,    // manila folder
-    ImgHyperlink = 2, // web page with a globe
-    ImgBlankPage = 3, // sheet with a folded corner
-    ImgMissing = 4,   // red no-entry sign: the target is gone
-    ImgSortAscending = 5,
-    ImgSortDescending = 6,
-    FixedCount = 7
-};
 
 // Square image of the given side; a null image for an unknown index or size < 1.
 QImage fixedImage(int index, int size);
@@ -28,8 +29,30 @@ QIcon fixedIcon(int index, int size);
 QIcon programIcon();
 QImage programImage(int size);
 
-// Command images (toolbar and menus), indexes 0..22. Unused indexes other than 12
-// give a null icon / image.
+// Command images (toolbar and menus), numbered as the command table knows
+// them. The gaps give a null icon / image.
+enum CommandImage : int {
+    NoCommandImage = -1,
+    LargeIconsImage = 0,
+    SmallIconsImage = 1,
+    ListImage = 2,
+    DetailsImage = 3,
+    AddFileImage = 4,
+    AddCategoryImage = 5,
+    RemoveImage = 6,
+    CommentImage = 7,
+    SearchImage = 8,
+    HelpImage = 9,
+    FaqImage = 10,
+    FindObjectImage = 11,
+    DotImage = 12, // unused, kept as a plain dot
+    AddUrlImage = 15,
+    DeleteFromDiskImage = 17,
+    SupportImage = 18,
+    ShowFoldersImage = 19,
+    PropertiesImage = 20,
+    OptionsImage = 22,
+};
 constexpr int CommandImageCount = 23;
 QIcon commandImage(int index);              // holds a 16 px and a 32 px version
 QImage commandPicture(int index, int size); // one size, for callers needing pixels

@@ -14,7 +14,7 @@ AutoSave::AutoSave(Catalogue& catalogue, QObject* parent) : QObject(parent), m_c
     setObjectName(QStringLiteral("AutoSave"));
     m_timer.setSingleShot(true);
     m_slice.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &AutoSave::onTimer);
+    connect(&m_timer, &QTimer::timeout, this, &AutoSave::saveWhenQuiet);
     connect(&m_slice, &QTimer::timeout, this, &AutoSave::encodeSlice);
     connect(&catalogue, &Catalogue::backgroundWriteDone, this, &AutoSave::onWritten);
     connect(&catalogue, &Catalogue::catalogueWritten, this, &AutoSave::onSavedElsewhere);
@@ -62,7 +62,7 @@ void AutoSave::noteChange()
     }
 }
 
-void AutoSave::onTimer()
+void AutoSave::saveWhenQuiet()
 {
     if (!pending() || m_encoding)
         return;

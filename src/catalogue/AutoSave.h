@@ -57,7 +57,7 @@ Q_SIGNALS:
 
 private:
     void noteChange();
-    void onTimer();
+    void saveWhenQuiet();
     void begin();
     void encodeSlice();
     void encodeFrom(const TreeNode* node);

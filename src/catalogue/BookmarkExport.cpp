@@ -54,7 +54,7 @@ void appendIndent(QByteArray& out, int level)
 
 bool isCategory(const TreeNode* node)
 {
-    return !node->data() || node->data()->kind == nkCategory;
+    return !node->data() || node->isCategory();
 }
 
 // One level of the walk: the children of Parent (the roots when null).
@@ -72,7 +72,7 @@ QString bookmarkAddress(const TreeNode* node)
     if (!info)
         return {};
     const QString& target = info->fullName;
-    if (info->kind == nkDoc || info->kind == nkFolder)
+    if (info->kind == NodeKind::Doc || info->kind == NodeKind::Folder)
         return QString::fromLatin1(QUrl::fromLocalFile(target).toEncoded());
     if (FileUtils::isEMail(target) &&
         !target.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))

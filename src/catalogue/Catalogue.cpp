@@ -101,10 +101,10 @@ NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool 
     made.info->fullName = path;
     PathFacts facts;
     if (isUrl) {
-        made.info->kind = nkURL;
+        made.info->kind = NodeKind::Url;
     } else {
         facts = probePath(path);
-        made.info->kind = facts.isDir ? nkFolder : nkDoc;
+        made.info->kind = facts.isDir ? NodeKind::Folder : NodeKind::Doc;
     }
     made.image = isUrl ? int(imgHyperlink) : addFileTypeIcon(facts);
     made.text = isUrl ? TextUtils::singleLine(title) : fileNamePart(path);
@@ -114,7 +114,7 @@ NewNode Catalogue::makeLinkNode(const QString& path, const QString& title, bool 
 TreeNode* Catalogue::linkTarget(TreeNode* target, const QString& path) const
 {
     // Users cannot file their own entries into the built-in category.
-    if (makerCategory && target && (target == makerCategory || target->parent() == makerCategory) &&
+    if (inBuiltInCategory(target) &&
         !path.contains(QStringView(MakerWebDomain), Qt::CaseInsensitive))
         return topCategory;
     return target;
@@ -125,7 +125,7 @@ std::vector<TreeNode*> Catalogue::placeLinks(TreeNode* target, std::vector<NewNo
     std::vector<TreeNode*> nodes;
     if (!target)
         nodes = m_nodes.insertNodes(nullptr, m_nodes.rootCount(), std::move(made));
-    else if (target->data() && target->data()->kind == nkCategory)
+    else if (target->isCategory())
         nodes = m_nodes.insertNodes(target, target->count(), std::move(made));
     else
         nodes = m_nodes.insertNodes(target->parent(), target->index(), std::move(made));
@@ -176,8 +176,8 @@ std::vector<TreeNode*> Catalogue::addFileLinkNodes(const QStringList& paths, Tre
 TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
 {
     auto info = std::make_unique<NodeInfo>();
-    info->kind = nkCategory;
-    if (makerCategory && parent && (parent == makerCategory || parent->parent() == makerCategory))
+    info->kind = NodeKind::Category;
+    if (inBuiltInCategory(parent))
         parent = topCategory;
     TreeNode* node = m_nodes.addChild(parent, name);
     m_nodes.setNodeData(node, std::move(info));
@@ -189,7 +189,7 @@ void Catalogue::fillCategoryNode(TreeNode* node, const QString& name, const QStr
                                  const QString& additional)
 {
     auto info = std::make_unique<NodeInfo>();
-    info->kind = nkCategory;
+    info->kind = NodeKind::Category;
     info->comments = comments;
     info->sAdditional = additional;
     m_nodes.setNodeData(node, std::move(info));
@@ -211,7 +211,8 @@ void Catalogue::fillDocNode(TreeNode* node, const QString& name, const QString& 
     info->fullName = path;
     info->comments = comments;
     info->sAdditional = additional;
-    info->kind = facts.isDir ? nkFolder : nkDoc; // the file system decides, not the stored code
+    info->kind = facts.isDir ? NodeKind::Folder
+                             : NodeKind::Doc; // the file system decides, not the stored code
     m_nodes.setNodeData(node, std::move(info));
     m_nodes.setImage(node, missing ? int(imgMissing) : addFileTypeIcon(facts));
     if (!name.isEmpty())
@@ -225,7 +226,7 @@ void Catalogue::fillUrlNode(TreeNode* node, const QString& name, const QString& 
     info->fullName = address;
     info->comments = comments;
     info->sAdditional = additional;
-    info->kind = nkURL;
+    info->kind = NodeKind::Url;
     m_nodes.setNodeData(node, std::move(info));
     m_nodes.setText(node, name.isEmpty() ? address : name);
     m_nodes.setImage(node, imgHyperlink);
@@ -277,8 +278,8 @@ bool Catalogue::refreshNodeIcon(TreeNode* node, bool keepList)
 bool Catalogue::isMakerCategory(const TreeNode* node)
 {
     const TreeNode* first = node->getFirstChild();
-    return node->text() == u"Velmarch" && node->data() && node->data()->kind == nkCategory &&
-           first && first->data() && first->data()->fullName == QStringView(MakerHomeURL);
+    return node->text() == u"Velmarch" && node->isCategory() && first && first->data() &&
+           first->data()->fullName == QStringView(MakerHomeURL);
 }
 
 void Catalogue::createMakerCategory()
@@ -451,17 +452,17 @@ bool Catalogue::loadData(bool fromBackup)
         info.comments = std::move(line.comments);
         info.sAdditional = std::move(line.additional);
         if (line.kindCode == u"1") {
-            info.kind = nkCategory;
+            info.kind = NodeKind::Category;
             made.image = imgCategory;
             made.text = std::move(line.name);
         } else if (line.kindCode == u"4") {
-            info.kind = nkURL;
+            info.kind = NodeKind::Url;
             made.image = imgHyperlink;
             made.text = line.name.isEmpty() ? line.fullName : std::move(line.name);
             info.fullName = std::move(line.fullName);
         } else {
             // The file system decides the kind, not the stored code.
-            info.kind = line.facts.isDir ? nkFolder : nkDoc;
+            info.kind = line.facts.isDir ? NodeKind::Folder : NodeKind::Doc;
             made.image = addFileTypeIcon(line.facts);
             made.text = std::move(line.name);
             info.fullName = std::move(line.fullName);

@@ -60,6 +60,13 @@ public:
     TreeNode* topCategory = nullptr;   // the user's first root category
     bool dataSaved = false;            // the catalogue was written in this run
 
+    // True for the built-in category and what lies in it: it is made anew at
+    // every start and never saved, so nothing of the user's may go there.
+    bool inBuiltInCategory(const TreeNode* node) const
+    {
+        return makerCategory && node && node->isUnder(makerCategory);
+    }
+
     // Node making.
     TreeNode* addLinkNode(const QString& path, TreeNode* target, const QString& title, bool isUrl);
     // Files many links at once, as addLinkNode would one by one, with the

@@ -196,9 +196,7 @@ TreeNode* categoryAtPath(Catalogue& catalogue, const QStringList& names)
     if (names.isEmpty())
         return nullptr;
     NodeTree& nodes = catalogue.nodes();
-    const auto isCategory = [](const TreeNode* n) {
-        return n->data() && n->data()->kind == nkCategory;
-    };
+    const auto isCategory = [](const TreeNode* n) { return n->isCategory(); };
     TreeNode* at = nullptr;
     for (const QString& name : names) {
         TreeNode* found = nullptr;

@@ -101,8 +101,7 @@ QIcon fileTypeIcon(const PathFacts& facts, bool large, QString* typeName)
         for (int size : {16, 32}) {
             QImage img = squareImage(icon, size);
             if (img.isNull())
-                img = Artwork::fixedImage(facts.isDir ? Artwork::ImgFolder : Artwork::ImgBlankPage,
-                                          size);
+                img = Artwork::fixedImage(facts.isDir ? imgFolder : imgBlankPage, size);
             if (facts.isSymLink)
                 img = Artwork::overlay(img, Artwork::emblemSymlink(size / 2));
             (size == 16 ? e.small : e.large) = QIcon(QPixmap::fromImage(img));

@@ -1,19 +1,9 @@
 #pragma once
+#include "catalogue/Artwork.h"
+
 #include <QIcon>
 #include <functional>
 #include <vector>
-
-// Fixed image indexes shared by the small and the large list.
-enum FixedImage : int {
-    imgCategory = 0,
-    imgFolder = 1,
-    imgHyperlink = 2,
-    imgBlankPage = 3,
-    imgMissing = 4,
-    imgSortUp = 5,
-    imgSortDown = 6,
-    FixedImageCount = 7
-};
 
 // An append-only list of icons of one size. An icon may be added as the way
 // to make it: it is made when first asked for (a row is shown), once.

@@ -142,7 +142,7 @@ QString repointedPath(QStringView location, QStringView path, QStringView newPat
 bool isFileLink(const TreeNode* node)
 {
     const NodeInfo* info = node->data();
-    return info && (info->kind == nkDoc || info->kind == nkFolder);
+    return info && (info->kind == NodeKind::Doc || info->kind == NodeKind::Folder);
 }
 
 QString linkUpdateQuestion(bool moved)

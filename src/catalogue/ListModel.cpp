@@ -32,9 +32,9 @@ bool onDisk(const QString& path, bool folder)
 bool checkOnDisk(Catalogue& catalogue, TreeNode* node)
 {
     const NodeInfo* info = node ? node->data() : nullptr;
-    if (!info || (info->kind != nkDoc && info->kind != nkFolder))
+    if (!info || (info->kind != NodeKind::Doc && info->kind != NodeKind::Folder))
         return false;
-    if (node->imageIndex() != imgMissing && onDisk(info->fullName, info->kind == nkFolder))
+    if (node->imageIndex() != imgMissing && onDisk(info->fullName, info->kind == NodeKind::Folder))
         return false;
     return !catalogue.refreshNodeIcon(node, true);
 }

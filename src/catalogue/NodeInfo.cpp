@@ -3,13 +3,13 @@
 QString nodeKindText(NodeKind kind)
 {
     switch (kind) {
-    case nkCategory:
+    case NodeKind::Category:
         return QStringLiteral("Category");
-    case nkDoc:
+    case NodeKind::Doc:
         return QStringLiteral("Document");
-    case nkFolder:
+    case NodeKind::Folder:
         return QStringLiteral("Folder");
-    case nkURL:
+    case NodeKind::Url:
         return QStringLiteral("Hyperlink");
     default:
         return QString();
@@ -24,8 +24,8 @@ void Persistent::assign(const Persistent* source)
 
 QChar NodeInfo::getsKind() const
 {
-    const unsigned k = kind;
-    return k <= nkURL ? QChar(u'0' + k) : QChar(u'0');
+    const unsigned k = unsigned(kind);
+    return k <= unsigned(NodeKind::Url) ? QChar(u'0' + k) : QChar(u'0');
 }
 
 void NodeInfo::setsKind(QChar code)
@@ -33,7 +33,7 @@ void NodeInfo::setsKind(QChar code)
     if (code >= u'1' && code <= u'4')
         kind = static_cast<NodeKind>(code.unicode() - u'0');
     else
-        kind = nkNone;
+        kind = NodeKind::None;
 }
 
 void NodeInfo::assign(const Persistent* source)

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 // Kinds of catalogue entries; the numbers are the codes in the catalogue file.
-enum NodeKind : std::uint8_t { nkNone = 0, nkCategory = 1, nkDoc = 2, nkFolder = 3, nkURL = 4 };
+enum class NodeKind : std::uint8_t { None = 0, Category = 1, Doc = 2, Folder = 3, Url = 4 };
 
 // Text of a kind in the list's "Type" column and the properties dialog.
 QString nodeKindText(NodeKind kind);
@@ -31,7 +31,7 @@ class NodeInfo final : public Persistent
 public:
     QString fullName; // path of a document or folder, or an address; empty for categories
     QString comments;
-    NodeKind kind = nkNone;
+    NodeKind kind = NodeKind::None;
     QString sAdditional; // value of the user-defined additional field
 
     QChar getsKind() const;

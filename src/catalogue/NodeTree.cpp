@@ -687,7 +687,7 @@ Qt::ItemFlags NodeTree::flags(const QModelIndex& index) const
         f |= Qt::ItemIsEditable;
     // Expand all then marks only what can hold entries as expanded: one
     // kept index per entry would slow every later change of the tree.
-    if (!n->hasChildren() && !(n->data() && n->data()->kind == nkCategory))
+    if (!n->hasChildren() && !n->isCategory())
         f |= Qt::ItemNeverHasChildren;
     return f;
 }

@@ -97,6 +97,9 @@ public:
     // True when this node is Ancestor or lies somewhere below it.
     bool isUnder(const TreeNode* ancestor) const;
 
+    // True for a category (a node without a record is none).
+    bool isCategory() const { return m_data && m_data->kind == NodeKind::Category; }
+
 private:
     TreeNode* m_parent = nullptr; // the hidden root for root nodes
     std::vector<std::unique_ptr<TreeNode>> m_children;

@@ -25,29 +25,33 @@ std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString&)> g_
 QString g_last;
 
 struct ButtonInfo {
-    MessageButton button;
+    QMessageBox::StandardButton button;
     const char* caption;
     const char* name;
-    int result;
 };
 
-// Fixed order, captions, control names and results of the buttons. The
-// underlined letters answer the dialog; no two buttons share one. OK and
-// Cancel answer to Enter and Escape.
+// Fixed order, captions and control names of the buttons; a pressed button
+// answers itself. The underlined letters answer the dialog; no two buttons
+// share one. OK and Cancel answer to Enter and Escape.
 constexpr ButtonInfo ButtonTable[] = {
-    {mbYes, "&Yes", "Yes", mrYes},
-    {mbNo, "&No", "No", mrNo},
-    {mbOK, "OK", "OK", mrOk},
-    {mbLocate, "Lo&cate...", "Locate", mrLocate},
-    {mbCancel, "Cancel", "Cancel", mrCancel},
-    {mbAbort, "&Abort", "Abort", mrAbort},
-    {mbRetry, "&Retry", "Retry", mrRetry},
-    {mbIgnore, "&Ignore", "Ignore", mrIgnore},
-    {mbAll, "A&ll", "All", mrAll},
-    {mbNoToAll, "N&o To All", "NoToAll", mrNoToAll},
-    {mbYesToAll, "Yes &To All", "YesToAll", mrYesToAll},
-    {mbHelp, "&Help", "Help", mrNone},
+    {QMessageBox::Yes, QT_TRANSLATE_NOOP("MessageDialogs", "&Yes"), "Yes"},
+    {QMessageBox::No, QT_TRANSLATE_NOOP("MessageDialogs", "&No"), "No"},
+    {QMessageBox::Ok, QT_TRANSLATE_NOOP("MessageDialogs", "OK"), "OK"},
+    {LocateButton, QT_TRANSLATE_NOOP("MessageDialogs", "Lo&cate..."), "Locate"},
+    {QMessageBox::Cancel, QT_TRANSLATE_NOOP("MessageDialogs", "Cancel"), "Cancel"},
+    {QMessageBox::Abort, QT_TRANSLATE_NOOP("MessageDialogs", "&Abort"), "Abort"},
+    {QMessageBox::Retry, QT_TRANSLATE_NOOP("MessageDialogs", "&Retry"), "Retry"},
+    {QMessageBox::Ignore, QT_TRANSLATE_NOOP("MessageDialogs", "&Ignore"), "Ignore"},
+    {AllButton, QT_TRANSLATE_NOOP("MessageDialogs", "A&ll"), "All"},
+    {QMessageBox::NoToAll, QT_TRANSLATE_NOOP("MessageDialogs", "N&o To All"), "NoToAll"},
+    {QMessageBox::YesToAll, QT_TRANSLATE_NOOP("MessageDialogs", "Yes &To All"), "YesToAll"},
+    {QMessageBox::Help, QT_TRANSLATE_NOOP("MessageDialogs", "&Help"), "Help"},
 };
+
+QString captionOf(const ButtonInfo& info)
+{
+    return QCoreApplication::translate("MessageDialogs", info.caption);
+}
 
 int mulDiv(int a, int b, int c)
 {
@@ -83,63 +87,40 @@ QWidget* mainWindow()
     return hidden;
 }
 
-QStyle::StandardPixmap iconOf(MessageType type)
+QStyle::StandardPixmap pixmapOf(QMessageBox::Icon icon)
 {
-    switch (type) {
-    case mtWarning:
+    switch (icon) {
+    case QMessageBox::Warning:
         return QStyle::SP_MessageBoxWarning;
-    case mtError:
+    case QMessageBox::Critical:
         return QStyle::SP_MessageBoxCritical;
-    case mtInformation:
+    case QMessageBox::Information:
         return QStyle::SP_MessageBoxInformation;
-    case mtConfirmation:
+    case QMessageBox::Question:
         return QStyle::SP_MessageBoxQuestion;
-    case mtCustom:
+    case QMessageBox::NoIcon:
         break;
     }
     return QStyle::SP_CustomBase;
 }
 
-QMessageBox::Icon hookIconOf(MessageType type)
-{
-    switch (type) {
-    case mtWarning:
-        return QMessageBox::Warning;
-    case mtError:
-        return QMessageBox::Critical;
-    case mtInformation:
-        return QMessageBox::Information;
-    case mtConfirmation:
-        return QMessageBox::Question;
-    case mtCustom:
-        break;
-    }
-    return QMessageBox::NoIcon;
-}
-
-int resultOf(QMessageBox::StandardButton answer)
+// A hook's answer as a dialog could have given it: anything no button of
+// ours stands for reads as Cancel.
+QMessageBox::StandardButton hookAnswer(QMessageBox::StandardButton answer)
 {
     switch (answer) {
     case QMessageBox::Ok:
-        return mrOk;
     case QMessageBox::Yes:
-        return mrYes;
     case QMessageBox::No:
-        return mrNo;
     case QMessageBox::Abort:
-        return mrAbort;
     case QMessageBox::Retry:
-        return mrRetry;
     case QMessageBox::Ignore:
-        return mrIgnore;
     case QMessageBox::YesToAll:
-        return mrYesToAll;
     case QMessageBox::NoToAll:
-        return mrNoToAll;
-    case QMessageBox::Open:
-        return mrLocate;
+    case LocateButton:
+        return answer;
     default:
-        return mrCancel;
+        return QMessageBox::Cancel;
     }
 }
 
@@ -255,7 +236,7 @@ void BalloonDialog::updateRegion()
     update();
 }
 
-FlatButton* BalloonDialog::button(MessageButton which) const
+FlatButton* BalloonDialog::button(QMessageBox::StandardButton which) const
 {
     for (const ButtonInfo& b : ButtonTable)
         if (b.button == which)
@@ -263,7 +244,7 @@ FlatButton* BalloonDialog::button(MessageButton which) const
     return nullptr;
 }
 
-void BalloonDialog::setDefaultButton(MessageButton which)
+void BalloonDialog::setDefaultButton(QMessageBox::StandardButton which)
 {
     FlatButton* chosen = button(which);
     if (!chosen)
@@ -308,7 +289,7 @@ void BalloonDialog::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         // Escape answers with the cancel button; without one it does nothing.
         if (m_cancel)
-            done(m_cancel->property("ModalResult").toInt());
+            done(m_cancel->property("answer").toInt());
         event->accept();
         return;
     }
@@ -356,13 +337,13 @@ void BalloonDialog::reject()
 {
     // Closed by the window manager or otherwise: Cancel, read as No by the
     // yes/no questions.
-    done(mrCancel);
+    done(QMessageBox::Cancel);
 }
 
 // ---------------------------------------------------------------- building
 
-std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType dlgType,
-                                               TMsgDlgButtons buttons, int vertOffset,
+std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, QMessageBox::Icon icon,
+                                               QMessageBox::StandardButtons buttons, int vertOffset,
                                                int horzOffset, QWidget* anchor)
 {
     QWidget* owner = anchor ? anchor->window() : mainWindow();
@@ -380,7 +361,7 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
     for (const ButtonInfo& b : ButtonTable) {
         if (buttons & b.button) {
             ++buttonCount;
-            buttonWidth = qMax(buttonWidth, captionWidth(fm, QLatin1String(b.caption)) + 8);
+            buttonWidth = qMax(buttonWidth, captionWidth(fm, captionOf(b)) + 8);
         }
     }
 
@@ -390,7 +371,7 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
     const QRect textRect =
         fm.boundingRect(QRect(0, 0, wrapWidth, 0), Qt::TextWordWrap | Qt::TextExpandTabs, text);
 
-    const bool hasIcon = dlgType != mtCustom;
+    const bool hasIcon = icon != QMessageBox::NoIcon;
     const int iconSide = 32;
     const int contentWidth = textRect.width() + (hasIcon ? iconSide + hSpacing : 0);
     const int contentHeight = hasIcon ? qMax(textRect.height(), iconSide) : textRect.height();
@@ -411,7 +392,7 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
         dlg->image = new QLabel(dlg.get());
         dlg->image->setObjectName(QStringLiteral("Image"));
         dlg->image->setPixmap(
-            dlg->style()->standardIcon(iconOf(dlgType), nullptr, dlg.get()).pixmap(iconSide));
+            dlg->style()->standardIcon(pixmapOf(icon), nullptr, dlg.get()).pixmap(iconSide));
         dlg->image->setAttribute(Qt::WA_TransparentForMouseEvents);
         place(dlg->image, QRect(hMargin, vMargin, iconSide, iconSide));
     }
@@ -426,13 +407,16 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
                               textRect.width(), textRect.height()));
 
     // Default: OK, else Yes, else Retry. Cancel: Cancel, else No, else OK.
-    const MessageButton defaults[] = {mbOK, mbYes, mbRetry};
-    const MessageButton cancels[] = {mbCancel, mbNo, mbOK};
-    MessageButton defaultButton = MessageButton(0), cancelButton = MessageButton(0);
-    for (MessageButton b : defaults)
+    const QMessageBox::StandardButton defaults[] = {QMessageBox::Ok, QMessageBox::Yes,
+                                                    QMessageBox::Retry};
+    const QMessageBox::StandardButton cancels[] = {QMessageBox::Cancel, QMessageBox::No,
+                                                   QMessageBox::Ok};
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+                                cancelButton = QMessageBox::NoButton;
+    for (QMessageBox::StandardButton b : defaults)
         if (!defaultButton && (buttons & b))
             defaultButton = b;
-    for (MessageButton b : cancels)
+    for (QMessageBox::StandardButton b : cancels)
         if (!cancelButton && (buttons & b))
             cancelButton = b;
 
@@ -444,9 +428,9 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
     for (const ButtonInfo& info : ButtonTable) {
         if (!(buttons & info.button))
             continue;
-        auto* button = new FlatButton(QLatin1String(info.caption), d);
+        auto* button = new FlatButton(captionOf(info), d);
         button->setObjectName(QLatin1String(info.name));
-        button->setProperty("ModalResult", info.result);
+        button->setProperty("answer", int(info.button));
         button->setShape(hbsRoundRect);
         button->setColor(background);
         button->setDownColor(background);
@@ -455,14 +439,14 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
         button->setAutoDefault(true);
         place(button, QRect(x, y, buttonWidth, buttonHeight));
         x += buttonWidth + buttonSpacing;
-        if (info.button == mbHelp) {
+        if (info.button == QMessageBox::Help) {
             // The help file has no topics: Help opens it and leaves the dialog up.
             QObject::connect(button, &QPushButton::clicked, d, [] {
                 Desktop::openUrl(Installation::helpFile(QApplication::applicationDirPath()));
             });
         } else {
             QObject::connect(button, &QPushButton::clicked, d,
-                             [d, r = info.result] { d->done(r); });
+                             [d, r = info.button] { d->done(r); });
         }
         if (info.button == defaultButton) {
             button->setDefault(true);
@@ -482,97 +466,59 @@ std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType d
     return dlg;
 }
 
-int showRgnDialog(const QString& msg, MessageType dlgType, TMsgDlgButtons buttons, int vertOffset,
-                  int horzOffset, QWidget* anchor, const QString& helpTopic)
+QMessageBox::StandardButton showRgnDialog(const QString& msg, QMessageBox::Icon icon,
+                                          QMessageBox::StandardButtons buttons, int vertOffset,
+                                          int horzOffset, QWidget* anchor, const QString& helpTopic)
 {
     g_last = msg;
-    if (g_nextAnswer != QMessageBox::NoButton) {
-        const auto answer = g_nextAnswer;
-        g_nextAnswer = QMessageBox::NoButton;
-        return resultOf(answer);
-    }
+    if (g_nextAnswer != QMessageBox::NoButton)
+        return hookAnswer(std::exchange(g_nextAnswer, QMessageBox::NoButton));
     if (g_handler)
-        return resultOf(g_handler(hookIconOf(dlgType), msg));
+        return hookAnswer(g_handler(icon, msg));
     std::unique_ptr<BalloonDialog> dlg =
-        createRgnDialog(msg, dlgType, buttons, vertOffset, horzOffset, anchor);
+        createRgnDialog(msg, icon, buttons, vertOffset, horzOffset, anchor);
     dlg->helpTopic = helpTopic;
-    return dlg->exec();
-}
-
-QString format(const QString& fmt, const QStringList& args)
-{
-    QString out;
-    out.reserve(fmt.size());
-    int next = 0;
-    for (qsizetype i = 0; i < fmt.size(); ++i) {
-        const QChar c = fmt.at(i);
-        if (c == u'%' && i + 1 < fmt.size()) {
-            const QChar kind = fmt.at(i + 1);
-            if (kind == u'%') {
-                out += u'%';
-                ++i;
-                continue;
-            }
-            if (kind == u's' || kind == u'd') {
-                out += args.value(next++);
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
+    return QMessageBox::StandardButton(dlg->exec());
 }
 
 // ---------------------------------------------------------------- wrappers
 
-int errorBox(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
+void errorBox(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
 {
-    return showRgnDialog(text, mtError, mbOK, vertOffset, horzOffset, anchor);
+    showRgnDialog(text, QMessageBox::Critical, QMessageBox::Ok, vertOffset, horzOffset, anchor);
 }
 
-int warningBox(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
+void warningBox(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
 {
-    return showRgnDialog(text, mtWarning, mbOK, vertOffset, horzOffset, anchor);
-}
-
-void warningBoxFmt(const QString& fmt, const QStringList& args, int horzOffset, int vertOffset,
-                   QWidget* anchor)
-{
-    warningBox(format(fmt, args), anchor, horzOffset, vertOffset);
+    showRgnDialog(text, QMessageBox::Warning, QMessageBox::Ok, vertOffset, horzOffset, anchor);
 }
 
 bool askYesNo(const QString& text, QWidget* anchor, int horzOffset, int vertOffset)
 {
-    return showRgnDialog(text, mtConfirmation, mbYes | mbNo, vertOffset, horzOffset, anchor) ==
-           mrYes;
+    return showRgnDialog(text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                         vertOffset, horzOffset, anchor) == QMessageBox::Yes;
 }
 
-bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset, int vertOffset,
-                 QWidget* anchor)
-{
-    return askYesNo(format(fmt, args), anchor, horzOffset, vertOffset);
-}
-
-int askWithButtons(const QString& text,
-                   const std::vector<std::pair<MessageButton, QString>>& buttons,
-                   MessageButton defaultButton, QWidget* anchor)
+QMessageBox::StandardButton
+askWithButtons(const QString& text,
+               const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttons,
+               QMessageBox::StandardButton defaultButton, QWidget* anchor)
 {
     g_last = text;
     if (g_nextAnswer != QMessageBox::NoButton)
-        return resultOf(std::exchange(g_nextAnswer, QMessageBox::NoButton));
+        return hookAnswer(std::exchange(g_nextAnswer, QMessageBox::NoButton));
     if (g_handler)
-        return resultOf(g_handler(QMessageBox::Question, text));
-    TMsgDlgButtons which;
+        return hookAnswer(g_handler(QMessageBox::Question, text));
+    QMessageBox::StandardButtons which;
     for (const auto& b : buttons)
         which |= b.first;
-    std::unique_ptr<BalloonDialog> dlg =
-        createRgnDialog(text, mtConfirmation, which, DefaultVertOffset, DefaultHorzOffset, anchor);
+    std::unique_ptr<BalloonDialog> dlg = createRgnDialog(
+        text, QMessageBox::Question, which, DefaultVertOffset, DefaultHorzOffset, anchor);
     for (const auto& [button, caption] : buttons)
         if (FlatButton* b = dlg->button(button))
             b->setText(caption);
     dlg->setDefaultButton(defaultButton);
-    return dlg->exec();
+    return QMessageBox::StandardButton(dlg->exec());
 }
 
 void applicationError(const QString& text)

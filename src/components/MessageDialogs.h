@@ -1,6 +1,5 @@
 #pragma once
 #include <QDialog>
-#include <QFlags>
 #include <QMessageBox>
 #include <QPainterPath>
 #include <QRegion>
@@ -22,40 +21,10 @@ class FlatButton;
 namespace MessageDialogs
 {
 
-enum MessageType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-
-// The buttons, in their fixed left-to-right order.
-enum MessageButton : unsigned {
-    mbYes = 0x1,
-    mbNo = 0x2,
-    mbOK = 0x4,
-    mbCancel = 0x8,
-    mbAbort = 0x10,
-    mbRetry = 0x20,
-    mbIgnore = 0x40,
-    mbAll = 0x80,
-    mbNoToAll = 0x100,
-    mbYesToAll = 0x200,
-    mbHelp = 0x400,
-    mbLocate = 0x800, // "Locate...": find a missing file or folder again
-};
-Q_DECLARE_FLAGS(TMsgDlgButtons, MessageButton)
-
-// What a dialog returns.
-enum ModalResult : int {
-    mrNone = 0,
-    mrOk = 1,
-    mrCancel = 2,
-    mrAbort = 3,
-    mrRetry = 4,
-    mrIgnore = 5,
-    mrYes = 6,
-    mrNo = 7,
-    mrAll = 8,
-    mrNoToAll = 9,
-    mrYesToAll = 10,
-    mrLocate = 11,
-};
+// The dialogs speak Qt's buttons, shown in a fixed left-to-right order. Two
+// of ours have no Qt name of their own and borrow one:
+inline constexpr QMessageBox::StandardButton LocateButton = QMessageBox::Open; // "Locate..."
+inline constexpr QMessageBox::StandardButton AllButton = QMessageBox::SaveAll; // "All"
 
 enum TailPosition {
     tpNone,   // no tail
@@ -96,10 +65,10 @@ public:
     // Rebuilds the region from the current size.
     void updateRegion();
 
-    FlatButton* button(MessageButton which) const;
+    FlatButton* button(QMessageBox::StandardButton which) const;
     FlatButton* defaultButton() const { return m_default; }
     // The button that Enter presses and that has the focus at first.
-    void setDefaultButton(MessageButton which);
+    void setDefaultButton(QMessageBox::StandardButton which);
     FlatButton* cancelButton() const { return m_cancel; }
 
 protected:
@@ -114,8 +83,9 @@ protected:
     void reject() override;
 
 private:
-    friend std::unique_ptr<BalloonDialog> createRgnDialog(const QString&, MessageType,
-                                                          TMsgDlgButtons, int, int, QWidget*);
+    friend std::unique_ptr<BalloonDialog> createRgnDialog(const QString&, QMessageBox::Icon,
+                                                          QMessageBox::StandardButtons, int, int,
+                                                          QWidget*);
     TailPosition m_tail = tpNone;
     QRegion m_region;
     QPainterPath m_outline;
@@ -126,42 +96,39 @@ private:
 };
 
 // Builds a dialog without showing it.
-std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, MessageType dlgType,
-                                               TMsgDlgButtons buttons, int vertOffset,
+// NoIcon shows none.
+std::unique_ptr<BalloonDialog> createRgnDialog(const QString& msg, QMessageBox::Icon icon,
+                                               QMessageBox::StandardButtons buttons, int vertOffset,
                                                int horzOffset, QWidget* anchor);
-// Builds, shows modally and releases a dialog; the pressed button's result.
-int showRgnDialog(const QString& msg, MessageType dlgType, TMsgDlgButtons buttons, int vertOffset,
-                  int horzOffset, QWidget* anchor, const QString& helpTopic = QString());
-
-// Fills a format's %s and %d with Args in order ("%%" is a percent sign).
-// The arguments are taken as they are, never scanned for further marks.
-QString format(const QString& fmt, const QStringList& args);
+// Builds, shows modally and releases a dialog; the pressed button (Cancel
+// when it was closed otherwise).
+QMessageBox::StandardButton showRgnDialog(const QString& msg, QMessageBox::Icon icon,
+                                          QMessageBox::StandardButtons buttons, int vertOffset,
+                                          int horzOffset, QWidget* anchor,
+                                          const QString& helpTopic = QString());
 
 // The wrappers the program uses. An anchor that is a whole window (or none)
 // centres the dialog on that window (or on the main window), without tail.
-int errorBox(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
-             int vertOffset = DefaultVertOffset);
-int warningBox(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
-               int vertOffset = DefaultVertOffset);
-void warningBoxFmt(const QString& fmt, const QStringList& args, int horzOffset = DefaultHorzOffset,
-                   int vertOffset = DefaultVertOffset, QWidget* anchor = nullptr);
+void errorBox(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
+              int vertOffset = DefaultVertOffset);
+void warningBox(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
+                int vertOffset = DefaultVertOffset);
 bool askYesNo(const QString& text, QWidget* anchor = nullptr, int horzOffset = DefaultHorzOffset,
               int vertOffset = DefaultVertOffset);
-bool askYesNoFmt(const QString& fmt, const QStringList& args, int horzOffset = DefaultHorzOffset,
-                 int vertOffset = DefaultVertOffset, QWidget* anchor = nullptr);
 // A question whose buttons carry captions of their own (each button of
 // Buttons with its caption; they stand in the buttons' fixed order), Enter
-// pressing Default; the pressed button's result. The test hooks answer as
-// for the buttons' usual captions (Yes for a Yes button captioned "Keep both").
-int askWithButtons(const QString& text,
-                   const std::vector<std::pair<MessageButton, QString>>& buttons,
-                   MessageButton defaultButton, QWidget* anchor = nullptr);
+// pressing Default; the pressed button. The test hooks answer as for the
+// buttons' usual captions (Yes for a Yes button captioned "Keep both").
+QMessageBox::StandardButton
+askWithButtons(const QString& text,
+               const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttons,
+               QMessageBox::StandardButton defaultButton, QWidget* anchor = nullptr);
 // The application's report of an error no command handled: "Quillmere"
 // caption, stop icon, OK.
 void applicationError(const QString& text);
 
 // Test hook: the next dialog is not shown and returns Answer instead.
-// "Locate..." is answered with QMessageBox::Open.
+// "Locate..." is answered with LocateButton (QMessageBox::Open).
 void setNextAnswer(QMessageBox::StandardButton answer);
 // Test hook: every dialog is answered by Handler (kind, text) without showing.
 void setHandler(
@@ -170,5 +137,3 @@ void setHandler(
 QString lastMessage();
 
 } // namespace MessageDialogs
-
-Q_DECLARE_OPERATORS_FOR_FLAGS(MessageDialogs::TMsgDlgButtons)

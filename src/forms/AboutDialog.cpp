@@ -82,13 +82,13 @@ AboutDialog::AboutDialog(bool asSplash, QWidget* parent) : QDialog(parent)
     url->setGeometry(10, 118, 262, 16);
     url->setStyleSheet(link);
     url->setCursor(Qt::PointingHandCursor);
-    url->onClick = [this] { lbURLClick(); };
+    url->onClick = [this] { openWebsite(); };
     lbURL = url;
     auto* mail = new ClickLabel(QString::fromUtf16(SupportEMail), panel);
     mail->setGeometry(10, 136, 262, 16);
     mail->setStyleSheet(link);
     mail->setCursor(Qt::PointingHandCursor);
-    mail->onClick = [this] { lbEmailClick(); };
+    mail->onClick = [this] { writeMail(); };
     lbEmail = mail;
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
@@ -122,12 +122,12 @@ void AboutDialog::showDataFolder(const QString& folder)
     okButton->setFocus();
 }
 
-void AboutDialog::lbURLClick()
+void AboutDialog::openWebsite()
 {
     Desktop::openUrl(lbURL->text());
 }
 
-void AboutDialog::lbEmailClick()
+void AboutDialog::writeMail()
 {
     try {
         Desktop::sendMail(lbEmail->text(), QStringLiteral("Quillmere"), QString());

@@ -29,6 +29,6 @@ public:
     QLineEdit* dataFolder = nullptr;
 
 private Q_SLOTS:
-    void lbURLClick();
-    void lbEmailClick();
+    void openWebsite();
+    void writeMail();
 };

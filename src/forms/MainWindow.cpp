@@ -81,8 +81,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
     new BrowserBookmarks(*m_context, *m_view); // owned by the view
     m_service = new ServiceCommands(*m_context, {*m_view, *m_additional, *m_hotKey, *m_settings});
     m_context->setTargetNodeQuery([this] { return m_view->commandTargetNode(); });
-    m_commands->connectCommand(Id::ExitMenu, this, &MainWindow::endRun);
-    m_commands->connectCommand(Id::Exit, this, &MainWindow::endRun);
+    m_commands->connectCommand(Id::QuitFromFileMenu, this, &MainWindow::endRun);
+    m_commands->connectCommand(Id::Quit, this, &MainWindow::endRun);
     m_commands->connectCommand(Id::About, this, [this] {
         AboutDialog box(false, this);
         box.showDataFolder(m_catalogue.dataFolder());
@@ -107,7 +107,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_catalogue(this)
 
 MainWindow::~MainWindow()
 {
-    formDestroy();
+    finish();
     // The views outlive the catalogue member (they go with the base class):
     // let them forget the nodes before the tree is freed.
     m_view->detachModels();

@@ -39,9 +39,9 @@ public:
 
     // Start-up: loads the catalogue (or imports the legacy file), puts the
     // built-in category first and reads the settings. Splash may be null.
-    void formCreate(AboutDialog* splash);
+    void start(AboutDialog* splash);
     // End of the run: the final save (once).
-    void formDestroy();
+    void finish();
     // The built-in category is rebuilt and the flag cleared after a save that
     // answered the desktop's logoff query, in case the logoff is cancelled.
     void queryEndSession();

@@ -33,7 +33,7 @@ constexpr int LoadPollMs = 20;
 
 } // namespace
 
-void MainWindow::formCreate(AboutDialog* splash)
+void MainWindow::start(AboutDialog* splash)
 {
     // Copies in a staging folder when a run was killed go now; this run's
     // are listed beside the catalogue.
@@ -58,7 +58,7 @@ void MainWindow::formCreate(AboutDialog* splash)
         if (splash)
             splash->hide();
     }
-    m_commands->action(Commands::Id::AutoStart)
+    m_commands->action(Commands::Id::StartAtLogin)
         ->setChecked(Desktop::isAutoStart(QString::fromUtf16(Installation::DesktopId),
                                           Desktop::executablePath()));
     m_settings->readSettings();
@@ -78,7 +78,7 @@ void MainWindow::importLegacyData()
     m_catalogue.importLegacyData();
 }
 
-void MainWindow::formDestroy()
+void MainWindow::finish()
 {
     if (m_destroyed)
         return;
@@ -131,7 +131,7 @@ void MainWindow::endRun()
     m_ending = true;
     // The history holds this run's steps only.
     m_catalogue.history().clear();
-    formDestroy();
+    finish();
     // exit() ends every event loop, a modal dialog's too, without asking the
     // windows first: the tray icon's own window must not keep the run alive.
     if (m_quitHook)

@@ -15,7 +15,6 @@ namespace
 {
 
 constexpr QSize ClientSize(329, 283);
-constexpr int PasteImage = 15; // the picture of "Add URL..."
 
 } // namespace
 
@@ -39,7 +38,7 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     bold.setBold(true);
     heading->setFont(bold);
 
-    btnPaste = new QPushButton(Artwork::commandImage(PasteImage),
+    btnPaste = new QPushButton(Artwork::commandImage(Artwork::AddUrlImage),
                                QStringLiteral("Paste from clipboard"), this);
     btnPaste->setObjectName(QStringLiteral("btnPaste"));
     btnPaste->setGeometry(80, 40, 233, 25);
@@ -86,7 +85,7 @@ PasteUrlDialog::PasteUrlDialog(QWidget* parent)
     setTabOrder(btnOk, btnCancel);
     edURL->setFocus();
 
-    connect(btnPaste, &QPushButton::clicked, this, &PasteUrlDialog::btnPasteClick);
+    connect(btnPaste, &QPushButton::clicked, this, &PasteUrlDialog::pasteFromClipboard);
     connect(btnOk, &QPushButton::clicked, this, &PasteUrlDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &PasteUrlDialog::reject);
 }
@@ -98,7 +97,7 @@ void PasteUrlDialog::setCategories(const QStringList& entries)
     cbCategory->setCurrentIndex(-1);
 }
 
-void PasteUrlDialog::btnPasteClick()
+void PasteUrlDialog::pasteFromClipboard()
 {
     const QString text = QApplication::clipboard()->text();
     if (!text.isEmpty())

@@ -28,5 +28,5 @@ public Q_SLOTS:
     void accept() override;
 
 private:
-    void btnPasteClick();
+    void pasteFromClipboard();
 };

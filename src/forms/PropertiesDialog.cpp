@@ -106,7 +106,7 @@ PropertiesDialog::PropertiesDialog(const Fields& fields, QWidget* parent)
 
     connect(m_location, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_ok->setEnabled(!text.isEmpty()); });
-    connect(m_ok, &QPushButton::clicked, this, &PropertiesDialog::btnOKClick);
+    connect(m_ok, &QPushButton::clicked, this, &PropertiesDialog::applyAndClose);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -147,7 +147,7 @@ void PropertiesDialog::setLocation(const QString& location)
     m_location->setText(TextUtils::showBidiControls(location));
 }
 
-void PropertiesDialog::btnOKClick()
+void PropertiesDialog::applyAndClose()
 {
     if (m_targetMissing && m_location->text() != m_shownLocation) {
         // Nothing to move: the entry only follows, and only to something.

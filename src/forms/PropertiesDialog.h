@@ -47,7 +47,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void btnOKClick();
+    void applyAndClose();
 
     QLabel* m_image;
     QLineEdit* m_name;

@@ -85,7 +85,7 @@ QString listRows(Monkey& m)
         return QStringLiteral("the list counts %1 rows, its model %2")
             .arg(list.count())
             .arg(list.rowCount());
-    const bool children = source && source->data() && source->data()->kind == nkCategory;
+    const bool children = source && source->isCategory();
     for (int r = 0; r < list.rowCount(); ++r) {
         const TreeNode* node = list.node(r);
         if (!node)

@@ -278,7 +278,7 @@ void Monkey::startWindow()
     m_window = std::make_unique<MainWindow>();
     m_window->catalogue().setDataFolder(m_world.catalogueFolder());
     m_window->setQuitHook([this] { runEnded(); });
-    m_window->formCreate(nullptr);
+    m_window->start(nullptr);
     if (!m_window->startupError().isEmpty())
         note(QStringLiteral("start-up message: ") +
              TextUtils::excerpt(TextUtils::singleLine(m_window->startupError()), 200));
@@ -309,9 +309,9 @@ void Monkey::stopWindow()
 void Monkey::watchSaves()
 {
     // Right after the command, in the same trigger: nothing else ran between.
-    connect(action(Commands::Id::BackupData), &QAction::triggered, this,
+    connect(action(Commands::Id::Backup), &QAction::triggered, this,
             [this] { compareSaved(true, QStringLiteral("the backup")); });
-    connect(action(Commands::Id::RestoreBackup), &QAction::triggered, this, [this] {
+    connect(action(Commands::Id::Restore), &QAction::triggered, this, [this] {
         for (const QString& text : m_answers->messages())
             if (text.contains(QStringLiteral("Nothing was restored")) ||
                 text.contains(QStringLiteral("Cannot")))
@@ -391,7 +391,7 @@ void Monkey::nextStep()
         // The run ends as the user ends it: saved, started again, compared.
         MonkeyLog::add(QStringLiteral("#%1 the end: Exit").arg(m_index).toStdString());
         if (!m_ending)
-            action(Commands::Id::ExitMenu)->trigger();
+            action(Commands::Id::QuitFromFileMenu)->trigger();
         restart();
         if (m_faults.isEmpty())
             checkInvariants();
@@ -422,8 +422,8 @@ void Monkey::nextStep()
         m_stepName = QStringLiteral("tray");
         MonkeyLog::add(QStringLiteral("#%1 tray").arg(m_index).toStdString());
         const Commands::Id tray[] = {Commands::Id::Show,    Commands::Id::Show,
-                                     Commands::Id::Show,    Commands::Id::NewDoc,
-                                     Commands::Id::Options, Commands::Id::Exit};
+                                     Commands::Id::Show,    Commands::Id::AddFile,
+                                     Commands::Id::Options, Commands::Id::Quit};
         const Commands::Id id = m_rng.pick(tray);
         note(QStringLiteral("tray menu %1").arg(QLatin1String(Commands::entry(id).objectName)));
         MonkeyLog::stepStarted() = QDateTime::currentMSecsSinceEpoch();

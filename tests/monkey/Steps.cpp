@@ -252,8 +252,8 @@ void command(Monkey& m)
     const auto table = Commands::table();
     const Commands::Entry* entry = &table[size_t(rng.below(qsizetype(table.size())))];
     // Ending the run comes less often than the others.
-    if ((entry->command == Id::Exit || entry->command == Id::ExitMenu) && !rng.chance(15))
-        entry = &Commands::entry(Id::RemoveItem);
+    if ((entry->command == Id::Quit || entry->command == Id::QuitFromFileMenu) && !rng.chance(15))
+        entry = &Commands::entry(Id::RemoveFromProgram);
     QAction* action = m.action(entry->command);
     m.note(QStringLiteral("command %1%2 (target %3)")
                .arg(QLatin1String(entry->objectName),
@@ -615,8 +615,8 @@ void find(Monkey& m)
     auto* dialog = m.window().findChild<QDialog*>(QStringLiteral("FindDlg"));
     const int how = rng.below(100);
     if (how < 40 || !dialog || !dialog->isVisible()) {
-        const Id commands[] = {Id::SearchInNames, Id::SearchInNames, Id::SearchInComments,
-                               Id::SearchInAdd};
+        const Id commands[] = {Id::FindByName, Id::FindByName, Id::FindInComments,
+                               Id::FindByAdditional};
         const Id command = rng.pick(commands);
         m.note(
             QStringLiteral("command %1").arg(QLatin1String(Commands::entry(command).objectName)));
@@ -688,7 +688,7 @@ void foldersPanel(Monkey& m)
     QListWidget* lines = folderLines(m);
     if (!lines->isVisible() || rng.chance(8)) {
         m.note(QStringLiteral("command acExplore"));
-        m.action(Id::Explore)->trigger();
+        m.action(Id::ShowFolders)->trigger();
         return;
     }
     const QList<QListWidgetItem*> inside = insideLines(m, lines);
@@ -733,8 +733,8 @@ void outsideChange(Monkey& m)
         // A missing document comes back where a link expects it.
         std::vector<TreeNode*> missing;
         for (TreeNode* n : m.nodes())
-            if (n->data() && n->data()->kind == nkDoc && world.inside(n->data()->fullName) &&
-                !QFileInfo::exists(n->data()->fullName))
+            if (n->data() && n->data()->kind == NodeKind::Doc &&
+                world.inside(n->data()->fullName) && !QFileInfo::exists(n->data()->fullName))
                 missing.push_back(n);
         if (missing.empty())
             return;

@@ -32,7 +32,7 @@ AdditionalMenu::AdditionalMenu(CommandContext& context, ListModel& listModel, QO
     m_values->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     addValueEntry(QString()); // one blank entry until the settings fill it
     connect(m_menu, &QMenu::triggered, this, [this](QAction* entry) {
-        CommandContext::guarded([this, entry] { additionalValueClick(entry); });
+        CommandContext::guarded([this, entry] { chooseValue(entry); });
     });
     connect(m_menu, &QMenu::aboutToShow, this, &AdditionalMenu::tickCurrentValue);
 }
@@ -102,7 +102,7 @@ void AdditionalMenu::setAdValues(const QStringList& values)
         addValueEntry(cutText(v, MaxAdTextLength));
 }
 
-void AdditionalMenu::additionalValueClick(QAction* entry)
+void AdditionalMenu::chooseValue(QAction* entry)
 {
     TreeNode* node = m_context.targetNode();
     if (!node)
@@ -118,9 +118,7 @@ void AdditionalMenu::additionalValueClick(QAction* entry)
 void AdditionalMenu::setAdditionalValue(TreeNode* node, const QString& value)
 {
     NodeTree& nodes = m_context.catalogue().nodes();
-    const auto isCategory = [](const TreeNode* n) {
-        return n->data() && n->data()->kind == nkCategory;
-    };
+    const auto isCategory = [](const TreeNode* n) { return n->isCategory(); };
     // Categories pass the value on to their children, at every depth; a
     // list of pending nodes rather than recursion, for trees of any depth.
     const EditHistory::Step step(m_context.catalogue().history(),

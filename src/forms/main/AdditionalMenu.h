@@ -43,7 +43,7 @@ private:
     QAction* addValueEntry(const QString& value);
     // The entry of the target's current value is ticked when the menu opens.
     void tickCurrentValue();
-    void additionalValueClick(QAction* entry);
+    void chooseValue(QAction* entry);
 
     CommandContext& m_context;
     QMenu* m_menu;

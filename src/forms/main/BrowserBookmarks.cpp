@@ -112,9 +112,8 @@ void BrowserBookmarks::importBookmarks()
             QStringLiteral("\r%1 entries could not be read and were skipped.").arg(list.malformed);
     // Links only a browser can follow are no fault of the file's.
     MessageDialogs::showRgnDialog(
-        text, list.malformed > 0 ? MessageDialogs::mtWarning : MessageDialogs::mtInformation,
-        MessageDialogs::mbOK, MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset,
-        &m_context.window());
+        text, list.malformed > 0 ? QMessageBox::Warning : QMessageBox::Information, QMessageBox::Ok,
+        MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
 }
 
 void BrowserBookmarks::exportBookmarks()
@@ -123,9 +122,9 @@ void BrowserBookmarks::exportBookmarks()
     // The category the command is about: the target itself, or the one that
     // holds the target entry.
     TreeNode* target = m_context.targetNode();
-    if (target && target->data() && target->data()->kind != nkCategory)
+    if (target && target->data() && !target->isCategory())
         target = target->parent();
-    if (target && (!target->data() || target->data()->kind != nkCategory))
+    if (target && !target->isCategory())
         target = nullptr;
     // Held across the dialogs: the category may go while one is up.
     const NodeRef held(catalogue.nodes(), target);
@@ -133,17 +132,15 @@ void BrowserBookmarks::exportBookmarks()
     QString title = CatalogueTitle;
     if (target) {
         title = target->text();
-        const int answer = MessageDialogs::showRgnDialog(
-            MessageDialogs::format(QStringLiteral("Export only the category \"%s\"?\rClick "
-                                                  "\"No\" to export the whole catalogue."),
-                                   {title}),
-            MessageDialogs::mtConfirmation,
-            MessageDialogs::mbYes | MessageDialogs::mbNo | MessageDialogs::mbCancel,
+        const QMessageBox::StandardButton answer = MessageDialogs::showRgnDialog(
+            tr("Export only the category \"%1\"?\rClick \"No\" to export the whole catalogue.")
+                .arg(title),
+            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
             MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset,
             &m_context.window());
-        if (answer != MessageDialogs::mrYes && answer != MessageDialogs::mrNo)
+        if (answer != QMessageBox::Yes && answer != QMessageBox::No)
             return;
-        whole = answer == MessageDialogs::mrNo;
+        whole = answer == QMessageBox::No;
         if (whole)
             title = CatalogueTitle;
     }

@@ -26,9 +26,8 @@ CatalogueData::CatalogueData(CommandContext& context)
     : QObject(&context.window()), m_context(context)
 {
     setObjectName(QStringLiteral("CatalogueData"));
-    context.commands().connectCommand(Id::BackupData, this, &CatalogueData::acBackupDataExecute);
-    context.commands().connectCommand(Id::RestoreBackup, this,
-                                      &CatalogueData::acRestoreBackupExecute);
+    context.commands().connectCommand(Id::Backup, this, &CatalogueData::backupData);
+    context.commands().connectCommand(Id::Restore, this, &CatalogueData::restoreData);
     m_autoSave = new AutoSave(context.catalogue(), this);
     // A question open about a change (the links of a deleted file, a move
     // that failed) may be followed by more of it: the save waits for the answer.
@@ -82,7 +81,7 @@ void CatalogueData::saveData(bool backup)
     m_context.catalogue().saveData(backup);
 }
 
-void CatalogueData::acBackupDataExecute()
+void CatalogueData::backupData()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
@@ -95,7 +94,7 @@ void CatalogueData::acBackupDataExecute()
     }
 }
 
-void CatalogueData::acRestoreBackupExecute()
+void CatalogueData::restoreData()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });

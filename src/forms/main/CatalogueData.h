@@ -30,8 +30,8 @@ public:
     static std::unique_ptr<ProgressWindow> makeProgressWindow();
 
 private:
-    void acBackupDataExecute();
-    void acRestoreBackupExecute();
+    void backupData();
+    void restoreData();
 
     CommandContext& m_context;
     AutoSave* m_autoSave = nullptr;

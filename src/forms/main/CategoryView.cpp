@@ -68,7 +68,7 @@ private:
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == nkCategory;
+    return node && node->isCategory();
 }
 
 } // namespace
@@ -262,7 +262,7 @@ void CategoryView::connectViews()
             header->resizeSection(column, MinNameColumnWidth);
     });
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
-        CommandContext::guarded([this, column] { listViewColumnClick(column); });
+        CommandContext::guarded([this, column] { sortByColumn(column); });
     });
 }
 
@@ -281,7 +281,7 @@ void CategoryView::connectCommands()
     };
     for (const auto& [id, style] : styles)
         commands.connectCommand(id, this, [this, s = style] { setViewStyle(s); });
-    commands.connectMenuButton(Menu::ViewButton, this, [this] { btnViewClick(); });
+    commands.connectMenuButton(Menu::ViewButton, this, [this] { nextViewStyle(); });
     commands.connectCommand(Id::ExpandAll, this, [this] { m_tree->expandAll(); });
     commands.connectCommand(Id::CollapseAll, this, [this] { m_tree->collapseAll(); });
 }
@@ -308,7 +308,7 @@ QList<QAbstractItemView*> CategoryView::listViews() const
 
 void CategoryView::currentNodeChanged(TreeNode* node)
 {
-    CommandContext::guarded([&] { docsTreeChange(node); });
+    CommandContext::guarded([&] { onCurrentNodeChanged(node); });
 }
 
 void CategoryView::showComment(const QString& comments)
@@ -317,7 +317,7 @@ void CategoryView::showComment(const QString& comments)
                                                : QStringLiteral("Comment: ") + comments);
 }
 
-void CategoryView::docsTreeChange(TreeNode* node)
+void CategoryView::onCurrentNodeChanged(TreeNode* node)
 {
     if (!node || !node->data())
         return;
@@ -404,7 +404,7 @@ void CategoryView::checkListing()
     bool missing = false;
     for (int r = 0; r < m_listModel->count(); ++r)
         missing = checkOnDisk(catalogue, m_listModel->node(r)) || missing;
-    if (!missing || !m_context.commands().action(Id::RemoveOnAbsent)->isChecked())
+    if (!missing || !m_context.commands().action(Id::RemoveMissingLinks)->isChecked())
         return;
     if (m_relinkAsking) {
         m_relinkAgain = true;
@@ -439,7 +439,7 @@ void CategoryView::askRelinkQuestions()
         if (isFileLink(n) && n->imageIndex() == imgMissing)
             missing.emplace_back(catalogue.nodes(), n);
     }
-    QAction* ask = m_context.commands().action(Id::RemoveOnAbsent);
+    QAction* ask = m_context.commands().action(Id::RemoveMissingLinks);
     for (const NodeRef& n : missing)
         if (n && ask->isChecked() && m_listModel->rowOf(n) >= 0)
             checkListedNode(catalogue, n, true);
@@ -531,7 +531,7 @@ TreeNode* CategoryView::commandTargetNode() const
 
 // ---------------------------------------------------------------- sorting and menus
 
-void CategoryView::listViewColumnClick(int column)
+void CategoryView::sortByColumn(int column)
 {
     if (column < 0 || column >= ListColumnCount)
         return;
@@ -596,7 +596,7 @@ void CategoryView::setViewStyle(ViewStyle style)
     m_listStack->setCurrentWidget(m_listIcons);
 }
 
-void CategoryView::btnViewClick()
+void CategoryView::nextViewStyle()
 {
     // The button steps to the next style of its drop-down.
     const QList<QAction*> entries = m_context.commands().menu(Menu::ViewButton)->actions();

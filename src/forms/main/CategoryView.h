@@ -46,7 +46,7 @@ public:
     void setListedNode(TreeNode* node);
     // What a change of the tree's node shows: its comment, and its category
     // (or itself, a category) listed.
-    void showNode(TreeNode* node) { docsTreeChange(node); }
+    void showNode(TreeNode* node) { onCurrentNodeChanged(node); }
     // Lists nodes from anywhere in the tree (a filter's result) instead of a
     // category; the listed node stays, and listing a category ends it.
     void listNodes(std::vector<TreeNode*> nodes);
@@ -102,16 +102,16 @@ private:
     void createViews(QWidget* parent);
     void connectViews();
     void connectCommands();
-    void docsTreeChange(TreeNode* node);
+    void onCurrentNodeChanged(TreeNode* node);
     // The tree's current node moved: its comment and its listing.
     void currentNodeChanged(TreeNode* node);
     void showComment(const QString& comments);
     bool listsChildrenOf(const TreeNode* category) const;
     // The on-disk check of what is listed; the relink questions are queued.
     void checkListing();
-    void listViewColumnClick(int column);
+    void sortByColumn(int column);
     void showContextMenu(QAbstractItemView* view, const QPoint& globalPos);
-    void btnViewClick();
+    void nextViewStyle();
 
     CommandContext& m_context;
     QSplitter* m_splitter = nullptr;

@@ -16,9 +16,7 @@ using Commands::Menu;
 namespace
 {
 
-// The pictures of the Search and View buttons.
-constexpr int SearchImage = 8;
-constexpr int ViewImage = 3;
+// The size of the Search and View buttons' pictures.
 constexpr QSize ToolIconSize(16, 16);
 
 } // namespace
@@ -55,7 +53,7 @@ void CommandActions::createActions()
         m_actions[size_t(entry.command)] = action;
         m_window.addAction(action); // shortcuts work wherever the focus is in the window
     }
-    action(Id::AutoStart)->setChecked(true);
+    action(Id::StartAtLogin)->setChecked(true);
 
     // Two sets of view-style entries, each choosing one style: the menus say
     // "Details", the View button's drop-down says "Detailes".
@@ -88,8 +86,8 @@ void CommandActions::createMenus()
             fill(m, Menu(i));
         }
     }
-    menu(Menu::Search)->setIcon(Artwork::commandImage(SearchImage));
-    menu(Menu::Search)->setDefaultAction(action(Id::SearchInNames));
+    menu(Menu::Search)->setIcon(Artwork::commandImage(Artwork::SearchImage));
+    menu(Menu::Search)->setDefaultAction(action(Id::FindByName));
     menu(Menu::Tray)->setDefaultAction(action(Id::Show));
 }
 
@@ -135,13 +133,13 @@ void CommandActions::createToolBar()
     m_searchButton->setObjectName(QStringLiteral("btnSearch"));
     m_searchButton->setText(QStringLiteral("Search"));
     m_searchButton->setToolTip(QStringLiteral("Find in program..."));
-    m_searchButton->setIcon(Artwork::commandImage(SearchImage));
+    m_searchButton->setIcon(Artwork::commandImage(Artwork::SearchImage));
     m_searchButton->setPopupMode(QToolButton::MenuButtonPopup);
     m_searchButton->setMenu(menu(Menu::Search));
     m_searchButton->setAccessibleName(QStringLiteral("Search"));
     m_searchButton->setAccessibleDescription(
         QStringLiteral("Find entries by name, comment or additional field"));
-    QAction* findByName = action(Id::SearchInNames);
+    QAction* findByName = action(Id::FindByName);
     connect(m_searchButton, &QToolButton::clicked, findByName, &QAction::trigger);
     m_searchButton->setEnabled(findByName->isEnabled());
     connect(findByName, &QAction::changed, m_searchButton,
@@ -151,7 +149,7 @@ void CommandActions::createToolBar()
     m_viewButton->setObjectName(QStringLiteral("btnView"));
     m_viewButton->setText(QStringLiteral("View"));
     m_viewButton->setToolTip(QStringLiteral("View"));
-    m_viewButton->setIcon(Artwork::commandImage(ViewImage));
+    m_viewButton->setIcon(Artwork::commandImage(Artwork::DetailsImage));
     m_viewButton->setPopupMode(QToolButton::MenuButtonPopup);
     m_viewButton->setMenu(menu(Menu::ViewButton));
     m_viewButton->setAccessibleName(QStringLiteral("View"));

@@ -1,4 +1,5 @@
 #include "forms/main/Commands.h"
+#include "catalogue/Artwork.h"
 
 #include <Qt>
 
@@ -12,68 +13,73 @@ constexpr int key(QKeyCombination combination)
     return combination.toCombined();
 }
 
-// The image numbers are the command pictures painted by Artwork.
+using namespace Artwork;
+constexpr int NoImage = NoCommandImage;
+
 constexpr Entry Table[] = {
-    {Id::NewDoc, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), 4, NoFlags},
-    {Id::NewCateg, "acNewCateg", "Add category", "Add new category", key(Qt::CTRL | Qt::Key_N), 5,
+    {Id::AddFile, "acNewDoc", "Add file...", "Add new document", key(Qt::Key_Insert), AddFileImage,
      NoFlags},
-    {Id::PasteURL, "acPasteURL", "Add URL...", "Add URL from clipboard", 0, 15, NoFlags},
-    {Id::RemoveItem, "acRemoveItem", "Remove from program", "Remove link from program",
-     key(Qt::CTRL | Qt::Key_Delete), 6, NoFlags},
+    {Id::AddCategory, "acNewCateg", "Add category", "Add new category", key(Qt::CTRL | Qt::Key_N),
+     AddCategoryImage, NoFlags},
+    {Id::AddUrl, "acPasteURL", "Add URL...", "Add URL from clipboard", 0, AddUrlImage, NoFlags},
+    {Id::RemoveFromProgram, "acRemoveItem", "Remove from program", "Remove link from program",
+     key(Qt::CTRL | Qt::Key_Delete), RemoveImage, NoFlags},
     {Id::DeleteFromDisk, "acDeleteFromDisk", "Delete from hard disk",
-     "Delete from hard disk real file (folder)", 0, 17, NoFlags},
-    {Id::AddComments, "acAddComments", "Comment...", "Add comment...", 0, 7, NoFlags},
+     "Delete from hard disk real file (folder)", 0, DeleteFromDiskImage, NoFlags},
+    {Id::Comment, "acAddComments", "Comment...", "Add comment...", 0, CommentImage, NoFlags},
     // The shortcut is shown in the caption: Alt+Enter is the tree's and the
     // list's own key, not a window-wide one.
     {Id::Properties, "acProperties", "Properties...                              Alt+Enter",
-     "Properties (Alt+Enter)", 0, 20, NoFlags},
-    {Id::FindObject, "acFindObject", "Find object", "", 0, 11, NoFlags},
-    {Id::ExpandAll, "acExpandAll", "Expand all", "", 0, -1, NoFlags},
-    {Id::CollapseAll, "acCollapseAll", "Collapse all", "", 0, -1, NoFlags},
-    {Id::Explore, "acExplore", "Show folders", "Show folders", 0, 19, Checkable},
-    {Id::SearchInNames, "acSearchInNames", "Find by name...", "", key(Qt::CTRL | Qt::Key_F), -1,
+     "Properties (Alt+Enter)", 0, PropertiesImage, NoFlags},
+    {Id::OpenContainingFolder, "acFindObject", "Find object", "", 0, FindObjectImage, NoFlags},
+    {Id::ExpandAll, "acExpandAll", "Expand all", "", 0, NoImage, NoFlags},
+    {Id::CollapseAll, "acCollapseAll", "Collapse all", "", 0, NoImage, NoFlags},
+    {Id::ShowFolders, "acExplore", "Show folders", "Show folders", 0, ShowFoldersImage, Checkable},
+    {Id::FindByName, "acSearchInNames", "Find by name...", "", key(Qt::CTRL | Qt::Key_F), NoImage,
      NoFlags},
-    {Id::SearchInComments, "acSearchInComments", "Find in comments...", "",
-     key(Qt::CTRL | Qt::ALT | Qt::Key_F), -1, NoFlags},
-    {Id::SearchInAdd, "acSearchInAdd", "Find by additional field...", "", 0, -1, NoFlags},
-    {Id::SearchAgain, "acSearchAgain", "Continue search", "", key(Qt::Key_F3), -1, NoFlags},
-    {Id::AutoStart, "acAutoStart", "Start at login", "", 0, -1, Checkable},
+    {Id::FindInComments, "acSearchInComments", "Find in comments...", "",
+     key(Qt::CTRL | Qt::ALT | Qt::Key_F), NoImage, NoFlags},
+    {Id::FindByAdditional, "acSearchInAdd", "Find by additional field...", "", 0, NoImage, NoFlags},
+    {Id::FindNext, "acSearchAgain", "Continue search", "", key(Qt::Key_F3), NoImage, NoFlags},
+    {Id::StartAtLogin, "acAutoStart", "Start at login", "", 0, NoImage, Checkable},
     // An option whose tick already takes effect.
-    {Id::RemoveOnAbsent, "acRemoveOnAbsent", "Delete non-actual links", "", 0, -1, Checkable},
-    {Id::Options, "acOptions", "Options...", "Options...", key(Qt::Key_F12), 22, NoFlags},
-    {Id::BackupData, "acBackupData", "Backup data", "", key(Qt::CTRL | Qt::Key_S), -1, NoFlags},
-    {Id::RestoreBackup, "acRestoreBackup", "Restore data", "", key(Qt::CTRL | Qt::Key_O), -1,
+    {Id::RemoveMissingLinks, "acRemoveOnAbsent", "Delete non-actual links", "", 0, NoImage,
+     Checkable},
+    {Id::Options, "acOptions", "Options...", "Options...", key(Qt::Key_F12), OptionsImage, NoFlags},
+    {Id::Backup, "acBackupData", "Backup data", "", key(Qt::CTRL | Qt::Key_S), NoImage, NoFlags},
+    {Id::Restore, "acRestoreBackup", "Restore data", "", key(Qt::CTRL | Qt::Key_O), NoImage,
      NoFlags},
-    {Id::ExitMenu, "ExitMenu", "&Exit", "", key(Qt::CTRL | Qt::Key_Q), -1, NoFlags},
-    {Id::Exit, "Exit1", "Exit", "", 0, -1, NoFlags},
-    {Id::LargeIcons, "LargeIcons1", "Large Icons", "", 0, 0, Checkable},
-    {Id::SmallIcons, "SmallIcons1", "Small Icons", "", 0, 1, Checkable},
-    {Id::List, "List1", "List", "", 0, 2, Checkable},
-    {Id::Details, "Detailes1", "Details", "", 0, 3, Checkable},
-    {Id::ButtonLargeIcons, "LargeIcons2", "Large Icons", "", 0, 0, Checkable},
-    {Id::ButtonSmallIcons, "SmallIcons2", "Small Icons", "", 0, 1, Checkable},
-    {Id::ButtonList, "List2", "List", "", 0, 2, Checkable},
-    {Id::ButtonDetails, "Detailes2", "Detailes", "", 0, 3, Checkable},
-    {Id::Help, "Help1", "Help content...", "", key(Qt::Key_F1), 9, NoFlags},
-    {Id::Support, "Support1", "Support...", "", 0, 18, NoFlags},
-    {Id::FAQ, "FAQ1", "FAQ on the Web", "", 0, 10, NoFlags},
-    {Id::About, "About1", "&About...", "", 0, -1, NoFlags},
-    {Id::Show, "Show1", "Show", "", 0, -1, NoFlags},
-    {Id::Hide, "Hide1", "Hide", "", 0, -1, NoFlags},
-    {Id::AsSingleFolder, "AsSingleFolder1", "Add the folder as a single document", "", 0, -1,
+    {Id::QuitFromFileMenu, "ExitMenu", "&Exit", "", key(Qt::CTRL | Qt::Key_Q), NoImage, NoFlags},
+    {Id::Quit, "Exit1", "Exit", "", 0, NoImage, NoFlags},
+    {Id::LargeIcons, "LargeIcons1", "Large Icons", "", 0, LargeIconsImage, Checkable},
+    {Id::SmallIcons, "SmallIcons1", "Small Icons", "", 0, SmallIconsImage, Checkable},
+    {Id::List, "List1", "List", "", 0, ListImage, Checkable},
+    {Id::Details, "Detailes1", "Details", "", 0, DetailsImage, Checkable},
+    {Id::ButtonLargeIcons, "LargeIcons2", "Large Icons", "", 0, LargeIconsImage, Checkable},
+    {Id::ButtonSmallIcons, "SmallIcons2", "Small Icons", "", 0, SmallIconsImage, Checkable},
+    {Id::ButtonList, "List2", "List", "", 0, ListImage, Checkable},
+    {Id::ButtonDetails, "Detailes2", "Detailes", "", 0, DetailsImage, Checkable},
+    {Id::Help, "Help1", "Help content...", "", key(Qt::Key_F1), HelpImage, NoFlags},
+    {Id::Support, "Support1", "Support...", "", 0, SupportImage, NoFlags},
+    {Id::FAQ, "FAQ1", "FAQ on the Web", "", 0, FaqImage, NoFlags},
+    {Id::About, "About1", "&About...", "", 0, NoImage, NoFlags},
+    {Id::Show, "Show1", "Show", "", 0, NoImage, NoFlags},
+    {Id::Hide, "Hide1", "Hide", "", 0, NoImage, NoFlags},
+    {Id::AddFolderAsOne, "AsSingleFolder1", "Add the folder as a single document", "", 0, NoImage,
      NoFlags},
-    {Id::AsSepDocs, "AsSepDocs1", "Add content of folder as separate documents", "", 0, -1,
-     NoFlags},
-    {Id::NoDragDrop, "NoDragDrop1", "Cancel", "", 0, -1, NoFlags},
+    {Id::AddFolderContents, "AsSepDocs1", "Add content of folder as separate documents", "", 0,
+     NoImage, NoFlags},
+    {Id::CancelFolderDrop, "NoDragDrop1", "Cancel", "", 0, NoImage, NoFlags},
     // The captions name the step once there is one; Redo has Ctrl+Y as well.
-    {Id::Undo, "acUndo", "Undo", "", key(Qt::CTRL | Qt::Key_Z), -1, NoFlags},
-    {Id::Redo, "acRedo", "Redo", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), -1, NoFlags},
+    {Id::Undo, "acUndo", "Undo", "", key(Qt::CTRL | Qt::Key_Z), NoImage, NoFlags},
+    {Id::Redo, "acRedo", "Redo", "", key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), NoImage, NoFlags},
     {Id::ImportBookmarks, "acImportBookmarks", "&Import bookmarks...",
-     "Import a bookmark file exported by a web browser", 0, -1, NoFlags},
+     "Import a bookmark file exported by a web browser", 0, NoImage, NoFlags},
     {Id::ExportBookmarks, "acExportBookmarks", "E&xport bookmarks...",
-     "Export the selected category or the whole catalogue as a bookmark file", 0, -1, NoFlags},
+     "Export the selected category or the whole catalogue as a bookmark file", 0, NoImage, NoFlags},
     {Id::CheckLinks, "acCheckLinks", "Check all links",
-     "Find the entries whose file or folder is missing, and relink or remove them", 0, -1, NoFlags},
+     "Find the entries whose file or folder is missing, and relink or remove them", 0, NoImage,
+     NoFlags},
 };
 
 static_assert(std::size(Table) == size_t(Id::Count), "one row per command");
@@ -106,78 +112,86 @@ constexpr Slot button(Menu menu)
 }
 constexpr Slot Sep{Slot::Separator, Id::Count, Menu::Count};
 
-constexpr Slot FileSlots[] = {cmd(Id::NewCateg),
-                              cmd(Id::NewDoc),
-                              cmd(Id::PasteURL),
+constexpr Slot FileSlots[] = {cmd(Id::AddCategory),
+                              cmd(Id::AddFile),
+                              cmd(Id::AddUrl),
                               Sep,
                               cmd(Id::Properties),
                               Sep,
-                              cmd(Id::RemoveItem),
+                              cmd(Id::RemoveFromProgram),
                               cmd(Id::DeleteFromDisk),
                               Sep,
-                              cmd(Id::BackupData),
-                              cmd(Id::RestoreBackup),
+                              cmd(Id::Backup),
+                              cmd(Id::Restore),
                               Sep,
                               cmd(Id::ImportBookmarks),
                               cmd(Id::ExportBookmarks),
                               Sep,
-                              cmd(Id::ExitMenu)};
+                              cmd(Id::QuitFromFileMenu)};
 constexpr Slot EditSlots[] = {cmd(Id::Undo), cmd(Id::Redo)};
-constexpr Slot ViewMainSlots[] = {cmd(Id::Explore),     Sep,           cmd(Id::ExpandAll),
+constexpr Slot ViewMainSlots[] = {cmd(Id::ShowFolders), Sep,           cmd(Id::ExpandAll),
                                   cmd(Id::CollapseAll), Sep,           cmd(Id::LargeIcons),
                                   cmd(Id::SmallIcons),  cmd(Id::List), cmd(Id::Details)};
-constexpr Slot SearchSlots[] = {cmd(Id::SearchInNames), cmd(Id::SearchInComments),
-                                cmd(Id::SearchInAdd), cmd(Id::SearchAgain)};
+constexpr Slot SearchSlots[] = {cmd(Id::FindByName), cmd(Id::FindInComments),
+                                cmd(Id::FindByAdditional), cmd(Id::FindNext)};
 constexpr Slot ServiceSlots[] = {sub(Menu::Search),
-                                 cmd(Id::AddComments),
-                                 cmd(Id::FindObject),
+                                 cmd(Id::Comment),
+                                 cmd(Id::OpenContainingFolder),
                                  cmd(Id::CheckLinks),
                                  Sep,
-                                 cmd(Id::AutoStart),
-                                 cmd(Id::RemoveOnAbsent),
+                                 cmd(Id::StartAtLogin),
+                                 cmd(Id::RemoveMissingLinks),
                                  Sep,
                                  cmd(Id::Options)};
 constexpr Slot HelpSlots[] = {cmd(Id::Help), cmd(Id::Support), cmd(Id::FAQ), Sep, cmd(Id::About)};
 constexpr Slot PopupSlots[] = {cmd(Id::Undo),
                                cmd(Id::Redo),
                                Sep,
-                               cmd(Id::NewCateg),
-                               cmd(Id::NewDoc),
-                               cmd(Id::PasteURL),
+                               cmd(Id::AddCategory),
+                               cmd(Id::AddFile),
+                               cmd(Id::AddUrl),
                                Sep,
-                               cmd(Id::Explore),
+                               cmd(Id::ShowFolders),
                                cmd(Id::ExpandAll),
                                cmd(Id::CollapseAll),
                                sub(Menu::PopupView),
                                Sep,
                                sub(Menu::PopupSearch),
                                Sep,
-                               cmd(Id::AutoStart),
-                               cmd(Id::RemoveOnAbsent),
+                               cmd(Id::StartAtLogin),
+                               cmd(Id::RemoveMissingLinks),
                                Sep,
                                cmd(Id::Hide),
                                Sep,
-                               cmd(Id::Exit)};
+                               cmd(Id::Quit)};
 constexpr Slot PopupViewSlots[] = {cmd(Id::LargeIcons), cmd(Id::SmallIcons), cmd(Id::List),
                                    cmd(Id::Details)};
-constexpr Slot ItemSlots[] = {
-    cmd(Id::Undo), cmd(Id::Redo),       Sep, cmd(Id::AddComments), sub(Menu::Additional),
-    Sep,           cmd(Id::FindObject), Sep, cmd(Id::RemoveItem),  cmd(Id::DeleteFromDisk),
-    Sep,           cmd(Id::Properties)};
-constexpr Slot TraySlots[] = {cmd(Id::Show), cmd(Id::Hide),      cmd(Id::NewDoc),
-                              Sep,           cmd(Id::AutoStart), cmd(Id::Options),
-                              Sep,           cmd(Id::Exit)};
+constexpr Slot ItemSlots[] = {cmd(Id::Undo),
+                              cmd(Id::Redo),
+                              Sep,
+                              cmd(Id::Comment),
+                              sub(Menu::Additional),
+                              Sep,
+                              cmd(Id::OpenContainingFolder),
+                              Sep,
+                              cmd(Id::RemoveFromProgram),
+                              cmd(Id::DeleteFromDisk),
+                              Sep,
+                              cmd(Id::Properties)};
+constexpr Slot TraySlots[] = {cmd(Id::Show), cmd(Id::Hide),         cmd(Id::AddFile),
+                              Sep,           cmd(Id::StartAtLogin), cmd(Id::Options),
+                              Sep,           cmd(Id::Quit)};
 constexpr Slot ViewButtonSlots[] = {cmd(Id::ButtonLargeIcons), cmd(Id::ButtonSmallIcons),
                                     cmd(Id::ButtonList), cmd(Id::ButtonDetails)};
-constexpr Slot FoldersSlots[] = {cmd(Id::Explore)};
-constexpr Slot DragFolderSlots[] = {cmd(Id::AsSingleFolder), cmd(Id::AsSepDocs), Sep,
-                                    cmd(Id::NoDragDrop)};
-constexpr Slot ToolBarSlots[] = {cmd(Id::NewCateg),       cmd(Id::NewDoc),
-                                 cmd(Id::PasteURL),       cmd(Id::RemoveItem),
+constexpr Slot FoldersSlots[] = {cmd(Id::ShowFolders)};
+constexpr Slot DragFolderSlots[] = {cmd(Id::AddFolderAsOne), cmd(Id::AddFolderContents), Sep,
+                                    cmd(Id::CancelFolderDrop)};
+constexpr Slot ToolBarSlots[] = {cmd(Id::AddCategory),    cmd(Id::AddFile),
+                                 cmd(Id::AddUrl),         cmd(Id::RemoveFromProgram),
                                  cmd(Id::DeleteFromDisk), Sep,
-                                 cmd(Id::AddComments),    cmd(Id::Properties),
+                                 cmd(Id::Comment),        cmd(Id::Properties),
                                  button(Menu::Search),    Sep,
-                                 cmd(Id::Explore),        button(Menu::ViewButton),
+                                 cmd(Id::ShowFolders),    button(Menu::ViewButton),
                                  cmd(Id::Options)};
 
 constexpr MenuEntry Menus[] = {

@@ -9,29 +9,29 @@ namespace Commands
 {
 
 enum class Id {
-    NewDoc,
-    NewCateg,
-    PasteURL,
-    RemoveItem,
+    AddFile, // the object names keep the older words: acNewDoc
+    AddCategory,
+    AddUrl,
+    RemoveFromProgram,
     DeleteFromDisk,
-    AddComments,
+    Comment,
     Properties,
-    FindObject,
+    OpenContainingFolder, // "Find object"
     ExpandAll,
     CollapseAll,
-    Explore,
-    SearchInNames,
-    SearchInComments,
-    SearchInAdd,
-    SearchAgain,
-    AutoStart,
-    RemoveOnAbsent,
+    ShowFolders, // acExplore
+    FindByName,
+    FindInComments,
+    FindByAdditional,
+    FindNext,
+    StartAtLogin,
+    RemoveMissingLinks, // "Delete non-actual links"
     Options,
-    BackupData,
-    RestoreBackup,
-    ExitMenu,   // the File menu's entry, with Ctrl+Q
-    Exit,       // the pop-up and tray menus' entry
-    LargeIcons, // the View menus' styles
+    Backup,
+    Restore,
+    QuitFromFileMenu, // the File menu's entry, with Ctrl+Q
+    Quit,             // the pop-up and tray menus' entry
+    LargeIcons,       // the View menus' styles
     SmallIcons,
     List,
     Details,
@@ -45,9 +45,9 @@ enum class Id {
     About,
     Show,
     Hide,
-    AsSingleFolder, // the menu for a dropped folder
-    AsSepDocs,
-    NoDragDrop,
+    AddFolderAsOne, // the menu for a dropped folder
+    AddFolderContents,
+    CancelFolderDrop,
     Undo, // the Edit menu's and the pop-up menus' history of changes
     Redo,
     ImportBookmarks, // a browser's bookmark file in and out
@@ -67,7 +67,7 @@ struct Entry {
     const char* caption;
     const char* hint; // the tool tip; empty for none
     int shortcut;     // a combined key (QKeyCombination::toCombined()); 0 for none
-    int image;        // a command picture (Artwork::CommandImage); -1 for none
+    int image;        // a command picture (Artwork::CommandImage); NoCommandImage for none
     unsigned flags;
 };
 

@@ -77,7 +77,7 @@ FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
     m_dirList = new WholeLinesList(LineHeight, m_panel);
     m_dirList->setObjectName(QStringLiteral("DirListBox"));
     m_dirList->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_dirList->addAction(context.commands().action(Id::Explore));
+    m_dirList->addAction(context.commands().action(Id::ShowFolders));
     m_dirList->setUniformItemSizes(true);
     m_dirList->setIconSize(QSize(LineHeight - 2, LineHeight - 2));
     m_drives = new QComboBox(m_panel);
@@ -99,7 +99,7 @@ FoldersPanel::FoldersPanel(CommandContext& context, QWidget* window)
             [this](QListWidgetItem* item) { setCurrentFolder(item->data(FolderRole).toString()); });
     connect(m_drives, &QComboBox::activated, this,
             [this](int index) { setCurrentFolder(m_drives->itemData(index).toString()); });
-    context.commands().connectCommand(Id::Explore, this, &FoldersPanel::acExploreExecute);
+    context.commands().connectCommand(Id::ShowFolders, this, &FoldersPanel::followShowFolders);
 
     fillDrives();
     setCurrentFolder(QDir::currentPath());
@@ -131,10 +131,10 @@ void FoldersPanel::moveWithin(int left, int top)
     moveTopWithin(top);
 }
 
-void FoldersPanel::acExploreExecute()
+void FoldersPanel::followShowFolders()
 {
     // The action ticks itself when chosen; the panel follows the tick.
-    if (m_context.commands().action(Id::Explore)->isChecked()) {
+    if (m_context.commands().action(Id::ShowFolders)->isChecked()) {
         m_panel->show();
         m_panel->raise();
     } else {

@@ -41,7 +41,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void acExploreExecute();
+    void followShowFolders();
     void fillDirList();
     void fillDrives();
 

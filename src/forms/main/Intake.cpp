@@ -154,13 +154,13 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     connect(m_treeLinkTarget, &DropTarget::dropped, this, &Intake::treeLinkDrop);
 
     CommandActions& commands = context.commands();
-    commands.connectCommand(Id::NewDoc, this, &Intake::acNewDocExecute);
-    commands.connectCommand(Id::PasteURL, this, &Intake::acPasteUrlExecute);
-    commands.connectCommand(Id::AsSingleFolder, this,
+    commands.connectCommand(Id::AddFile, this, &Intake::addFiles);
+    commands.connectCommand(Id::AddUrl, this, &Intake::addUrl);
+    commands.connectCommand(Id::AddFolderAsOne, this,
                             [this] { m_folderChoice = FolderChoice::Single; });
-    commands.connectCommand(Id::AsSepDocs, this,
+    commands.connectCommand(Id::AddFolderContents, this,
                             [this] { m_folderChoice = FolderChoice::Content; });
-    commands.connectCommand(Id::NoDragDrop, this,
+    commands.connectCommand(Id::CancelFolderDrop, this,
                             [this] { m_folderChoice = FolderChoice::Cancel; });
     // Above the choices, the folder they are about: a line, not a command
     // (no name, never enabled).
@@ -247,8 +247,7 @@ TreeNode* Intake::orMainCategory(TreeNode* target)
 {
     // Whatever the address: an entry filed into the built-in category would
     // be gone after the next save.
-    const TreeNode* maker = m_context.catalogue().makerCategory;
-    if (!target || (maker && target->isUnder(maker)))
+    if (!target || m_context.catalogue().inBuiltInCategory(target))
         return mainCategory();
     return target;
 }
@@ -486,7 +485,7 @@ void Intake::clearDragHint()
     m_dragHint.clear();
 }
 
-void Intake::acPasteUrlExecute()
+void Intake::addUrl()
 {
     Catalogue& catalogue = m_context.catalogue();
     // Held: a category that goes while the dialog is open is no target any more.
@@ -496,7 +495,7 @@ void Intake::acPasteUrlExecute()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         for (TreeNode* n = catalogue.nodes().getFirstNode(); n; n = n->getNext())
-            if (n->data() && n->data()->kind == nkCategory) {
+            if (n->isCategory()) {
                 categories.emplace_back(catalogue.nodes(), n);
                 entries << QString(4 * n->level(), u' ') + n->text();
             }
@@ -523,7 +522,7 @@ void Intake::acPasteUrlExecute()
 
 // ---------------------------------------------------------------- Add file
 
-void Intake::acNewDocExecute()
+void Intake::addFiles()
 {
     const QString title = QStringLiteral("Add file");
     // Where the user last took files from, in this run or an earlier one.

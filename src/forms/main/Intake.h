@@ -80,8 +80,8 @@ private:
     void treeLinkDrop(DropTargetEvent& event);
     bool treeTakesLink(const QPoint& windowPoint);
     void fileLink(const QString& url, const QString& title, TreeNode* target, QWidget* anchor);
-    void acNewDocExecute();
-    void acPasteUrlExecute();
+    void addFiles();
+    void addUrl();
     // The placement's mouse on the tree: moves and the completing press.
     bool placementEvent(QEvent* event);
     void finishPlacement(const QPoint& viewportPoint);

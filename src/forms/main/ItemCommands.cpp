@@ -28,7 +28,7 @@ namespace
 
 bool isCategory(const TreeNode* node)
 {
-    return node && node->data() && node->data()->kind == nkCategory;
+    return node && node->isCategory();
 }
 
 // The step's name: what the user did, to what.
@@ -56,17 +56,17 @@ ItemCommands::ItemCommands(CommandContext& context, CategoryView& view)
     setObjectName(QStringLiteral("ItemCommands"));
     CommandActions& commands = context.commands();
     // Ctrl+N with Shift held adds a sub-category, as Shift does with a click.
-    QAction* newCateg = commands.action(Id::NewCateg);
+    QAction* newCateg = commands.action(Id::AddCategory);
     newCateg->setShortcuts({newCateg->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)});
-    commands.connectCommand(Id::NewCateg, this, &ItemCommands::acNewCategExecute);
-    commands.connectCommand(Id::AddComments, this, &ItemCommands::acAddCommentsExecute);
-    commands.connectCommand(Id::RemoveItem, this, &ItemCommands::acRemoveItemExecute);
-    commands.connectCommand(Id::DeleteFromDisk, this, &ItemCommands::acDeleteFromDiskExecute);
+    commands.connectCommand(Id::AddCategory, this, &ItemCommands::addCategory);
+    commands.connectCommand(Id::Comment, this, &ItemCommands::editComment);
+    commands.connectCommand(Id::RemoveFromProgram, this, &ItemCommands::removeFromProgram);
+    commands.connectCommand(Id::DeleteFromDisk, this, &ItemCommands::deleteFromDisk);
 }
 
 // ---------------------------------------------------------------- add, comment
 
-void ItemCommands::acNewCategExecute()
+void ItemCommands::addCategory()
 {
     Catalogue& catalogue = m_context.catalogue();
     TreeNode* selected = m_view.selectedTreeNode();
@@ -81,7 +81,7 @@ void ItemCommands::acNewCategExecute()
     step.joinFirstName(m_view.addCategoryNode(parent, name), QStringLiteral("Add category \"%1\""));
 }
 
-void ItemCommands::acAddCommentsExecute()
+void ItemCommands::editComment()
 {
     NodeTree& nodes = m_context.catalogue().nodes();
     const NodeRef node(nodes, m_context.targetNode());
@@ -110,12 +110,12 @@ void ItemCommands::acAddCommentsExecute()
 
 // ---------------------------------------------------------------- remove, delete
 
-void ItemCommands::acRemoveItemExecute()
+void ItemCommands::removeFromProgram()
 {
     removeSelection(false);
 }
 
-void ItemCommands::acDeleteFromDiskExecute()
+void ItemCommands::deleteFromDisk()
 {
     removeSelection(true);
 }
@@ -136,10 +136,9 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
     const NodeRef node(nodes, m_view.selectedTreeNode());
     if (!node || node == catalogue.topCategory)
         return;
-    if (!deleteFile && !MessageDialogs::askYesNoFmt(
-                           QStringLiteral("Remove \"%s\" from the program?"), {node->text()},
-                           MessageDialogs::DefaultHorzOffset, MessageDialogs::DefaultVertOffset,
-                           m_context.commands().anchor(Id::RemoveItem)))
+    if (!deleteFile &&
+        !MessageDialogs::askYesNo(tr("Remove \"%1\" from the program?").arg(node->text()),
+                                  m_context.commands().anchor(Id::RemoveFromProgram)))
         return;
     if (!node)
         return; // gone while the question was open
@@ -166,9 +165,8 @@ void ItemCommands::removeListSelection(bool deleteFile)
     if (!node)
         return;
     if (!deleteFile &&
-        !MessageDialogs::askYesNoFmt(
-            QStringLiteral("Remove \"%s\" ?"), {node->text()}, MessageDialogs::DefaultHorzOffset,
-            MessageDialogs::DefaultVertOffset, m_context.commands().anchor(Id::RemoveItem)))
+        !MessageDialogs::askYesNo(tr("Remove \"%1\" ?").arg(node->text()),
+                                  m_context.commands().anchor(Id::RemoveFromProgram)))
         return;
     if (!node)
         return;
@@ -201,11 +199,11 @@ void ItemCommands::removeNode(TreeNode* node)
 bool ItemCommands::deleteRealFile(TreeNode* node)
 {
     const NodeInfo* info = node ? node->data() : nullptr;
-    if (!info || (info->kind != nkDoc && info->kind != nkFolder))
+    if (!info || (info->kind != NodeKind::Doc && info->kind != NodeKind::Folder))
         return false;
     const QString path = info->fullName;
-    const bool exists =
-        info->kind == nkDoc ? FileUtils::fileExists(path) : FileUtils::directoryExists(path);
+    const bool exists = info->kind == NodeKind::Doc ? FileUtils::fileExists(path)
+                                                    : FileUtils::directoryExists(path);
     if (!exists)
         return false;
     Catalogue& catalogue = m_context.catalogue();
@@ -218,7 +216,7 @@ bool ItemCommands::deleteRealFile(TreeNode* node)
     // a refusal by the trash is a failure, never a permanent delete.
     if (!FileUtils::deletePath(path, true))
         return false;
-    keepTrashedForUndo(info->kind == nkFolder);
+    keepTrashedForUndo(info->kind == NodeKind::Folder);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     updateLinksTo(

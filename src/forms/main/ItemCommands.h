@@ -20,10 +20,10 @@ public:
     bool deleteRealFile(TreeNode* node);
 
 private:
-    void acNewCategExecute();
-    void acAddCommentsExecute();
-    void acRemoveItemExecute();
-    void acDeleteFromDiskExecute();
+    void addCategory();
+    void editComment();
+    void removeFromProgram();
+    void deleteFromDisk();
     void removeSelection(bool deleteFile);
     void removeTreeSelection(bool deleteFile);
     void removeListSelection(bool deleteFile);

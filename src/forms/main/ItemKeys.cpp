@@ -91,7 +91,7 @@ void ItemKeys::editorShown(QAbstractItemView* view, QWidget* editor)
     if (!EditingState::of(view) || m_editing == editor)
         return;
     m_editing = editor;
-    m_context.commands().action(Id::RemoveItem)->setShortcut(QKeySequence());
+    m_context.commands().action(Id::RemoveFromProgram)->setShortcut(QKeySequence());
     // An editor deleted without being hidden first ends the rename too.
     connect(editor, &QObject::destroyed, this, [this, editor] { editorClosed(editor); });
 }
@@ -101,7 +101,7 @@ void ItemKeys::editorClosed(QObject* editor)
     if (m_editing != editor)
         return;
     m_editing = nullptr;
-    m_context.commands().action(Id::RemoveItem)->setShortcut(QKeySequence(Qt::Key_Delete));
+    m_context.commands().action(Id::RemoveFromProgram)->setShortcut(QKeySequence(Qt::Key_Delete));
 }
 
 bool ItemKeys::properties()

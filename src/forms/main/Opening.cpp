@@ -96,15 +96,16 @@ Opening::Opening(CommandContext& context, CategoryView& view, Relinking& relinki
         return askNewLocation(name, path, node, comments);
     };
 
-    const auto openTree = [this] { CommandContext::guarded([this] { docsTreeDblClick(); }); };
-    const auto openList = [this] { CommandContext::guarded([this] { listViewDblClick(); }); };
+    const auto openTree = [this] { CommandContext::guarded([this] { openTreeEntry(); }); };
+    const auto openList = [this] { CommandContext::guarded([this] { openListEntry(); }); };
     connect(view.tree(), &QAbstractItemView::doubleClicked, this, openTree);
     new EnterOpens(view.tree(), openTree);
     for (QAbstractItemView* list : view.listViews()) {
         connect(list, &QAbstractItemView::doubleClicked, this, openList);
         new EnterOpens(list, openList);
     }
-    context.commands().connectCommand(Id::FindObject, this, &Opening::acFindObjectExecute);
+    context.commands().connectCommand(Id::OpenContainingFolder, this,
+                                      &Opening::openContainingFolder);
 }
 
 void Opening::openTarget(const QString& target)
@@ -120,7 +121,7 @@ void Opening::openTarget(const QString& target)
 
 void Opening::openNode(TreeNode* target)
 {
-    if (target->data()->kind == nkURL) {
+    if (target->data()->kind == NodeKind::Url) {
         openTarget(target->data()->fullName);
         return;
     }
@@ -132,7 +133,7 @@ void Opening::openNode(TreeNode* target)
     if (!node)
         return;
     if (node->imageIndex() == imgMissing && m_view.listModel().rowOf(node) >= 0 &&
-        m_context.commands().action(Id::RemoveOnAbsent)->isChecked()) {
+        m_context.commands().action(Id::RemoveMissingLinks)->isChecked()) {
         // The listing's relink questions, this one's among them, are the
         // answer to this opening: it is re-pointed or gone.
         m_view.askRelinkQuestions();
@@ -144,28 +145,27 @@ void Opening::openNode(TreeNode* target)
         return;
     }
     // Whatever the option says, the user may look for it.
-    const int answer = MessageDialogs::showRgnDialog(
-        MessageDialogs::format(
-            QStringLiteral("File \"%s\" not found.\rMay be it was replaced or removed."), {path}),
-        MessageDialogs::mtWarning, MessageDialogs::mbOK | MessageDialogs::mbLocate,
+    const QMessageBox::StandardButton answer = MessageDialogs::showRgnDialog(
+        tr("File \"%1\" not found.\rMay be it was replaced or removed.").arg(path),
+        QMessageBox::Warning, QMessageBox::Ok | MessageDialogs::LocateButton,
         MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
-    if (answer != MessageDialogs::mrLocate)
+    if (answer != MessageDialogs::LocateButton)
         return;
     // Found again, it opens as asked.
     if (m_relinking.locate(node) && node)
         openTarget(node->data()->fullName);
 }
 
-void Opening::docsTreeDblClick()
+void Opening::openTreeEntry()
 {
     TreeNode* node = m_view.selectedTreeNode();
     // A category only folds or unfolds, which the tree does by itself.
-    if (!node || !node->data() || node->data()->kind == nkCategory)
+    if (!node || !node->data() || node->isCategory())
         return;
     openNode(node);
 }
 
-void Opening::listViewDblClick()
+void Opening::openListEntry()
 {
     const QModelIndex row = m_view.selectedListRow();
     TreeNode* node = m_view.listNodeAt(row);
@@ -179,12 +179,12 @@ void Opening::listViewDblClick()
     }
 }
 
-void Opening::acFindObjectExecute()
+void Opening::openContainingFolder()
 {
     TreeNode* node = m_context.targetNode();
     if (!node || !node->data())
         return;
-    if (node->data()->kind == nkCategory || node->data()->kind == nkURL) {
+    if (node->data()->kind == NodeKind::Category || node->data()->kind == NodeKind::Url) {
         MessageDialogs::errorBox(QStringLiteral("Could not do it with categories and hyperlinks."),
                                  &m_context.window());
         return;
@@ -201,7 +201,7 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
     // The additional-field value is the user's own data: a relinked or
     // missing document keeps it.
     const QString additional = node->data() ? node->data()->sAdditional : QString();
-    if (!m_context.commands().action(Id::RemoveOnAbsent)->isChecked()) {
+    if (!m_context.commands().action(Id::RemoveMissingLinks)->isChecked()) {
         catalogue.fillDocNode(node, name, path, comments, additional, true);
         return true;
     }
@@ -211,18 +211,18 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
                              QStringLiteral("\r") +
                              QStringLiteral("Othewise the link will be removed from the list.");
     QString picked;
-    const int answer = MessageDialogs::showRgnDialog(
-        question, MessageDialogs::mtConfirmation,
-        MessageDialogs::mbYes | MessageDialogs::mbNo | MessageDialogs::mbLocate,
+    const QMessageBox::StandardButton answer = MessageDialogs::showRgnDialog(
+        question, QMessageBox::Question,
+        QMessageBox::Yes | QMessageBox::No | MessageDialogs::LocateButton,
         MessageDialogs::DefaultVertOffset, MessageDialogs::DefaultHorzOffset, &m_context.window());
-    if (answer == MessageDialogs::mrLocate) {
+    if (answer == MessageDialogs::LocateButton) {
         // The assistant relinks it, or leaves it as it was: a search the user
         // gave up is no answer to remove it.
         if (!m_relinking.locate(node) && node)
             catalogue.fillDocNode(node, name, path, comments, additional, true);
         return node.get() != nullptr;
     }
-    if (answer == MessageDialogs::mrYes) {
+    if (answer == QMessageBox::Yes) {
         const QString title = QStringLiteral("Define new document location");
         const QString folder = nearestExistingFolder(path);
         picked = g_pickFile ? g_pickFile(title, folder)

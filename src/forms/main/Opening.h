@@ -42,9 +42,9 @@ public:
 
 private:
     void openNode(TreeNode* node);
-    void docsTreeDblClick();
-    void listViewDblClick();
-    void acFindObjectExecute();
+    void openTreeEntry();
+    void openListEntry();
+    void openContainingFolder();
     void removeNode(TreeNode* node);
 
     CommandContext& m_context;

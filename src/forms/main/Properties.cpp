@@ -44,10 +44,10 @@ Properties::Properties(CommandContext& context, CategoryView& view, Relinking& r
     : QObject(&view), m_context(context), m_view(view), m_relinking(relinking)
 {
     setObjectName(QStringLiteral("Properties"));
-    context.commands().connectCommand(Id::Properties, this, &Properties::acPropertiesExecute);
+    context.commands().connectCommand(Id::Properties, this, &Properties::showProperties);
 }
 
-void Properties::acPropertiesExecute()
+void Properties::showProperties()
 {
     Catalogue& catalogue = m_context.catalogue();
     NodeTree& nodes = catalogue.nodes();
@@ -104,7 +104,8 @@ std::optional<QString> Properties::checkedLocation(const TreeNode* node, const Q
     // a hyperlink or an e-mail entry stays, and never reaches the file system
     // as a path relative to the working folder.
     const NodeInfo* info = node->data();
-    if ((info->kind != nkDoc && info->kind != nkFolder) || !FileUtils::isLocalPath(info->fullName))
+    if ((info->kind != NodeKind::Doc && info->kind != NodeKind::Folder) ||
+        !FileUtils::isLocalPath(info->fullName))
         return std::nullopt;
     if (TextUtils::hasLineBreakOrNul(typed)) {
         MessageDialogs::errorBox(

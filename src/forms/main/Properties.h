@@ -37,7 +37,7 @@ public:
     };
 
 private:
-    void acPropertiesExecute();
+    void showProperties();
     // The typed location as the move's destination ("~" expanded), or none:
     // nothing moves for an entry without a file, and a location that holds a
     // line break or is not absolute is refused with a message.

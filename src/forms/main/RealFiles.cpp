@@ -118,11 +118,10 @@ QString moveOrCopy(const Catalogue& catalogue, const QString& source, const QStr
             QStringLiteral("A %1 named \"%2\" already exists in \"%3\".")
                 .arg(there.isDir() ? QStringLiteral("folder") : QStringLiteral("file"),
                      there.fileName(), in.isEmpty() ? there.path() : in);
-        using namespace MessageDialogs;
-        if (askWithButtons(
-                question,
-                {{mbYes, QStringLiteral("Keep both")}, {mbCancel, QStringLiteral("Cancel")}},
-                mbCancel, anchor) != mrYes)
+        if (MessageDialogs::askWithButtons(question,
+                                           {{QMessageBox::Yes, QStringLiteral("Keep both")},
+                                            {QMessageBox::Cancel, QStringLiteral("Cancel")}},
+                                           QMessageBox::Cancel, anchor) != QMessageBox::Yes)
             return {};
         target = FileUtils::freeName(target, folder);
         if (target.isEmpty()) {

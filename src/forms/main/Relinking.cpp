@@ -101,7 +101,8 @@ LostTarget Relinking::lostTarget(const TreeNode* node,
     } else {
         // A folder whose folder was already gone when the catalogue was
         // read was taken for a document: it may be either.
-        lost.kind = node->data()->kind == nkFolder ? TargetKind::Folder : TargetKind::Unknown;
+        lost.kind =
+            node->data()->kind == NodeKind::Folder ? TargetKind::Folder : TargetKind::Unknown;
     }
     return lost;
 }

@@ -71,21 +71,21 @@ Search::Search(CommandContext& context, CategoryView& view)
     setObjectName(QStringLiteral("Search"));
     m_dialog = new FindDialog(&context.window());
     connect(m_dialog, &FindDialog::findNext, this,
-            [this] { CommandContext::guarded([this] { findDlgFind(); }); });
+            [this] { CommandContext::guarded([this] { findNext(); }); });
     connect(m_dialog, &FindDialog::closed, this, [this] { m_search.restart(); });
     connect(m_dialog, &FindDialog::matchCaseChanged, this,
             [this](bool on) { m_search.setMatchCase(on); });
     connect(&m_search, &CatalogueSearch::hitToShow, this, &Search::showHit);
 
     CommandActions& commands = context.commands();
-    const std::pair<Id, SearchField> finds[] = {{Id::SearchInNames, SearchField::name},
-                                                {Id::SearchInComments, SearchField::comments},
-                                                {Id::SearchInAdd, SearchField::additional}};
+    const std::pair<Id, SearchField> finds[] = {{Id::FindByName, SearchField::name},
+                                                {Id::FindInComments, SearchField::comments},
+                                                {Id::FindByAdditional, SearchField::additional}};
     for (const auto& [id, field] : finds)
         commands.connectCommand(id, this, [this, f = field] { showFindDialog(f); });
-    commands.connectCommand(Id::SearchAgain, this, &Search::findDlgFind);
+    commands.connectCommand(Id::FindNext, this, &Search::findNext);
     // F3 goes on from inside the dialog as well.
-    m_dialog->addAction(commands.action(Id::SearchAgain));
+    m_dialog->addAction(commands.action(Id::FindNext));
 
     createFilter();
 }
@@ -109,7 +109,7 @@ void Search::showFindDialog(SearchField field)
     m_dialog->showFind();
 }
 
-void Search::findDlgFind()
+void Search::findNext()
 {
     const QString text = m_dialog->findText();
     if (text.isEmpty())
@@ -128,10 +128,9 @@ void Search::findDlgFind()
     QWidget* anchor = m_context.commands().menuButton(Menu::Search);
     if (!anchor || !anchor->isVisible())
         anchor = &m_context.window();
-    if (MessageDialogs::askYesNoFmt(
-            QStringLiteral("%s \"%s\", not found.\rContinue search from begin?"),
-            {notFoundSubject(field), text}, MessageDialogs::DefaultHorzOffset,
-            MessageDialogs::DefaultVertOffset, anchor))
+    if (MessageDialogs::askYesNo(tr("%1 \"%2\", not found.\rContinue search from begin?")
+                                     .arg(notFoundSubject(field), text),
+                                 anchor))
         m_search.restart();
     else if (m_dialog->isVisible())
         m_dialog->reject(); // its closing starts the next search from the top

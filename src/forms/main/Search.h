@@ -34,7 +34,7 @@ public:
 private:
     void showFindDialog(SearchField field);
     // The find step of Find Next and F3.
-    void findDlgFind();
+    void findNext();
     // Selects a hit in the tree as the user would: its category first (or
     // no node for a top-level hit), then the hit itself.
     void showHit(TreeNode* node);

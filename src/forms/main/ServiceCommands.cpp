@@ -24,8 +24,8 @@ ServiceCommands::ServiceCommands(CommandContext& context, const Parts& parts)
 {
     setObjectName(QStringLiteral("ServiceCommands"));
     CommandActions& commands = context.commands();
-    commands.connectCommand(Id::Options, this, &ServiceCommands::acOptionsExecute);
-    commands.connectCommand(Id::AutoStart, this, &ServiceCommands::acAutoStartExecute);
+    commands.connectCommand(Id::Options, this, &ServiceCommands::editOptions);
+    commands.connectCommand(Id::StartAtLogin, this, &ServiceCommands::toggleStartAtLogin);
     commands.connectCommand(Id::Help, this, &ServiceCommands::help1Click);
     commands.connectCommand(Id::FAQ, this, &ServiceCommands::faq1Click);
     commands.connectCommand(Id::Support, this, &ServiceCommands::support1Click);
@@ -36,8 +36,8 @@ Options ServiceCommands::currentOptions() const
     const CommandActions& commands = m_context.commands();
     Options o;
     o.hotKey = m_parts.hotKey.wantedHotKey();
-    o.autoStart = commands.action(Id::AutoStart)->isChecked();
-    o.removeOnAbsent = commands.action(Id::RemoveOnAbsent)->isChecked();
+    o.autoStart = commands.action(Id::StartAtLogin)->isChecked();
+    o.removeOnAbsent = commands.action(Id::RemoveMissingLinks)->isChecked();
     for (int c = Options::FirstColumn; c <= Options::LastColumn; ++c)
         o.columnWidths[size_t(c - Options::FirstColumn)] = m_parts.view.columnWidth(c);
     o.adTitle = m_parts.additional.adTitle();
@@ -60,12 +60,12 @@ void ServiceCommands::applyOptions(const Options& chosen)
     m_parts.additional.setRecursChanging(chosen.recursChanging);
     m_parts.hotKey.assignHotKey(chosen.hotKey);
     CommandActions& commands = m_context.commands();
-    if (chosen.autoStart != commands.action(Id::AutoStart)->isChecked())
-        commands.action(Id::AutoStart)->trigger();
-    commands.action(Id::RemoveOnAbsent)->setChecked(chosen.removeOnAbsent);
+    if (chosen.autoStart != commands.action(Id::StartAtLogin)->isChecked())
+        commands.action(Id::StartAtLogin)->trigger();
+    commands.action(Id::RemoveMissingLinks)->setChecked(chosen.removeOnAbsent);
 }
 
-void ServiceCommands::acOptionsExecute()
+void ServiceCommands::editOptions()
 {
     {
         OptionsDialog dialog(currentOptions(), &m_context.window());
@@ -76,10 +76,10 @@ void ServiceCommands::acOptionsExecute()
     m_parts.settings.writeSettings();
 }
 
-void ServiceCommands::acAutoStartExecute()
+void ServiceCommands::toggleStartAtLogin()
 {
     // The action has flipped its tick already; the entry follows it.
-    QAction* action = m_context.commands().action(Id::AutoStart);
+    QAction* action = m_context.commands().action(Id::StartAtLogin);
     if (Desktop::setAutoStart(QString::fromUtf16(Installation::DesktopId),
                               Desktop::executablePath(), action->isChecked()))
         return;

@@ -38,8 +38,8 @@ public:
     static QString helpFile();
 
 private:
-    void acOptionsExecute();
-    void acAutoStartExecute();
+    void editOptions();
+    void toggleStartAtLogin();
     void help1Click();
     void faq1Click();
     void support1Click();

@@ -29,7 +29,7 @@ TrayControl::TrayControl(CommandContext& context, QMainWindow& window)
     m_trayIcon->setMinimizeToTray(true);
     m_trayIcon->setIconVisible(true);
     connect(m_trayIcon, &TrayIcon::click, this,
-            [this] { CommandContext::guarded([this] { trayIconClick(); }); });
+            [this] { CommandContext::guarded([this] { toggleWindow(); }); });
 
     CommandActions& commands = context.commands();
     commands.connectCommand(Id::Show, this, &TrayControl::restoreFromTray);
@@ -57,7 +57,7 @@ void TrayControl::hideToTray()
     m_trayIcon->hideMainForm();
 }
 
-void TrayControl::trayIconClick()
+void TrayControl::toggleWindow()
 {
     if (m_window.isVisible())
         hideToTray();

@@ -23,7 +23,7 @@ public:
     void setShowHotKeyText(const QString& keyText);
 
 private:
-    void trayIconClick();
+    void toggleWindow();
 
     CommandContext& m_context;
     QMainWindow& m_window;

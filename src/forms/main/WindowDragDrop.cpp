@@ -164,12 +164,11 @@ bool WindowDragDrop::intoMakerCategory(const QPoint& at) const
     // Where docsTreeDragDrop would put the node: into a category row, else
     // beside the row; the first node sends it to the top level.
     const TreeNode* target = NodeTree::nodeOf(m_view.tree()->indexAt(at));
-    const TreeNode* maker = m_context.catalogue().makerCategory;
-    if (!target || !maker || target == m_context.catalogue().nodes().getFirstNode())
+    if (!target || target == m_context.catalogue().nodes().getFirstNode())
         return false;
-    const bool intoCategory = target->data() && target->data()->kind == nkCategory;
+    const bool intoCategory = target->isCategory();
     const TreeNode* parent = intoCategory ? target : target->parent();
-    return parent && parent->isUnder(maker);
+    return m_context.catalogue().inBuiltInCategory(parent);
 }
 
 void WindowDragDrop::docsTreeEndDrag()
@@ -268,14 +267,13 @@ void WindowDragDrop::docsTreeDragDrop(const QPoint& at, bool copy)
         return;
     NodeTree& nodes = m_context.catalogue().nodes();
     const bool first = target == nodes.getFirstNode();
-    const bool intoCategory = !first && target->data() && target->data()->kind == nkCategory;
+    const bool intoCategory = !first && target->isCategory();
     // Into a category: its first child; onto the first node: the last
     // top-level node; onto an entry: just before it.
     TreeNode* parent = intoCategory ? target : first ? nullptr : target->parent();
     // The built-in category is made anew at every start and never saved:
     // whatever went into it would be lost at the end of the run.
-    const TreeNode* maker = m_context.catalogue().makerCategory;
-    if (maker && parent && parent->isUnder(maker))
+    if (m_context.catalogue().inBuiltInCategory(parent))
         return;
     const EditHistory::Step step(
         m_context.catalogue().history(),

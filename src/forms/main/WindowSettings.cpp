@@ -203,14 +203,14 @@ void WindowSettings::readSettings(SettingsStore& store)
     }
     CommandActions& commands = m_context.commands();
     if (const auto v = store.read(Setting::ShowFolders); v && *v)
-        commands.action(Id::Explore)->trigger();
+        commands.action(Id::ShowFolders)->trigger();
     // The floating panel stays inside the window.
     if (const auto v = store.read(Setting::FoldersLeft))
         m_parts.folders.moveLeftWithin(*v);
     if (const auto v = store.read(Setting::FoldersTop))
         m_parts.folders.moveTopWithin(*v);
     if (const auto v = store.read(Setting::RemoveOnAbsent))
-        commands.action(Id::RemoveOnAbsent)->setChecked(*v);
+        commands.action(Id::RemoveMissingLinks)->setChecked(*v);
     // A column is hidden (0) or at most as wide as the screen.
     const int widest =
         window.screen() ? window.screen()->availableGeometry().width() : WidestWithoutScreen;
@@ -289,7 +289,7 @@ void WindowSettings::writeSettings()
     store.write(Setting::FoldersLeft, m_parts.folders.position().x());
     store.write(Setting::FoldersTop, m_parts.folders.position().y());
     store.write(Setting::RemoveOnAbsent,
-                m_context.commands().action(Id::RemoveOnAbsent)->isChecked());
+                m_context.commands().action(Id::RemoveMissingLinks)->isChecked());
     for (int c = 1; c <= Setting::ColumnWidthCount; ++c)
         store.write(Setting::ColumnWidths[c - 1], view.columnWidth(c));
     store.write(Setting::AdTitle, m_parts.additional.adTitle());
