@@ -325,7 +325,7 @@ private Q_SLOTS:
                 // removed as one run (with the index mended between or not).
                 TreeNode* parent = anyNode();
                 for (int i = 0; i < 24; ++i)
-                    add(nodes, parent, word(), nkDoc, "/q/" + word());
+                    add(nodes, parent, word(), NodeKind::Doc, "/q/" + word());
                 if (pick(2))
                     QVERIFY(index.prepare());
                 std::vector<TreeNode*> doomed;
