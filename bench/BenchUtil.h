@@ -54,3 +54,50 @@ inline double median(std::vector<double> v)
 }
 
 } // namespace BenchUtil
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+namespace BenchUtil
+{
+
+// A 1 ms timer that records the longest gap between its ticks while it
+// runs: how long the event loop was kept from its other work.
+class GapRecorder
+{
+public:
+    GapRecorder()
+    {
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_last = 0; // a stall right after the start counts too
+        m_clock.start();
+        m_ticker.start(1);
+    }
+    // Stops and counts the time since the last tick too.
+    double stop()
+    {
+        tick();
+        m_ticker.stop();
+        return m_longest;
+    }
+    double longest() const { return m_longest; }
+
+private:
+    void tick()
+    {
+        const double now = double(m_clock.nsecsElapsed()) / 1e6;
+        if (m_last >= 0)
+            m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_ticker;
+    QElapsedTimer m_clock;
+    double m_last = -1, m_longest = 0;
+};
+
+} // namespace BenchUtil

@@ -11,6 +11,7 @@
 //             same links removed from a tree without views.
 //
 //   bench_itemcommands [--nodes 200000] [--links 1000] [--entries 100000] [--runs 3]
+//                      [--part links|remove|delete]  (one part alone, to profile it)
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/LinkUpdates.h"
 #include "catalogue/ListModel.h"
@@ -160,6 +161,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int count = 200000, links = 1000, entries = 100000, runs = 3;
+    QString part;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == u"--nodes")
@@ -170,9 +172,12 @@ int main(int argc, char** argv)
             entries = args[i + 1].toInt();
         else if (args[i] == u"--runs")
             runs = args[i + 1].toInt();
+        else if (args[i] == u"--part")
+            part = args[i + 1];
     }
+    const auto wanted = [&](const char* name) { return part.isEmpty() || part == name; };
 
-    {
+    if (wanted("links")) {
         NodeTree nodes;
         buildLinks(nodes, count, links);
         CatalogueSearch search(nodes);
@@ -204,7 +209,7 @@ int main(int argc, char** argv)
     }
 
     std::vector<double> removal, freeing;
-    for (int r = 0; r < runs; ++r) {
+    for (int r = 0; r < runs && wanted("remove"); ++r) {
         QTemporaryDir dir;
         MainWindow window;
         window.catalogue().setDataFolder(dir.path());
@@ -230,10 +235,14 @@ int main(int argc, char** argv)
         buildCategory(*alone, nullptr, entries);
         freeing.push_back(timeMs([&] { alone.reset(); }));
     }
-    std::printf("\na category of %d entries:\n", entries);
-    print("Remove from program (expanded, listed, window shown)", removal);
-    print("freeing the same nodes as at the end of the run", freeing);
-    std::printf("  ratio: %.2f\n", median(removal) / median(freeing));
+    if (wanted("remove")) {
+        std::printf("\na category of %d entries:\n", entries);
+        print("Remove from program (expanded, listed, window shown)", removal);
+        print("freeing the same nodes as at the end of the run", freeing);
+        std::printf("  ratio: %.2f\n", median(removal) / median(freeing));
+    }
+    if (!wanted("delete"))
+        return 0;
 
     std::vector<double> filtered, plain, bare;
     int listedFound = 0, listedPlain = 0;

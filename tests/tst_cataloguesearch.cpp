@@ -271,7 +271,7 @@ private Q_SLOTS:
             const int steps = 1 + pick(4);
             for (int s = 0; s < steps; ++s) {
                 TreeNode* n = anyNode();
-                switch (pick(8)) {
+                switch (pick(9)) {
                 case 0:
                 case 1:
                     add(nodes, n && pick(2) ? n : nullptr, word() + " " + word(), NodeKind::Doc,
@@ -308,7 +308,31 @@ private Q_SLOTS:
                     if (n)
                         nodes.editRecord(n, [&](NodeInfo& i) { i.comments = word(); });
                     break;
+                case 8: {
+                    // Scattered siblings at once (gathered, then one run).
+                    TreeNode* parent = n ? n->parent() : nullptr;
+                    const int count = parent ? parent->count() : nodes.rootCount();
+                    std::vector<TreeNode*> doomed;
+                    for (int i = pick(2); i < count && nodes.count() > 8; i += 2 + pick(2))
+                        doomed.push_back(parent ? parent->item(i) : nodes.rootItem(i));
+                    nodes.deleteNodes(doomed);
+                    break;
                 }
+                }
+            }
+            if (round % 20 == 7) {
+                // Many scattered siblings at once: brought together, then
+                // removed as one run (with the index mended between or not).
+                TreeNode* parent = anyNode();
+                for (int i = 0; i < 24; ++i)
+                    add(nodes, parent, word(), NodeKind::Doc, "/q/" + word());
+                if (pick(2))
+                    QVERIFY(index.prepare());
+                std::vector<TreeNode*> doomed;
+                const int count = parent ? parent->count() : nodes.rootCount();
+                for (int i = pick(2); i < count; i += 2)
+                    doomed.push_back(parent ? parent->item(i) : nodes.rootItem(i));
+                nodes.deleteNodes(doomed);
             }
             if (round % 50 == 49) {
                 nodes.beginUpdate();

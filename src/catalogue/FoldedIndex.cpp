@@ -150,6 +150,7 @@ void FoldedIndex::reset()
     m_dead.clear();
     m_changed.clear();
     m_moving.clear();
+    m_relayoutPending = false;
 }
 
 void FoldedIndex::release()
@@ -178,9 +179,10 @@ void FoldedIndex::aboutToRemove(const QModelIndex& under, int first, int last)
     restartWarmingLater();
     if (!m_valid)
         return;
-    for (int r = first; r <= last; ++r)
-        if (TreeNode* n = childOf(m_nodes, under, r))
-            forget(n);
+    TreeNode* a = childOf(m_nodes, under, first);
+    TreeNode* b = childOf(m_nodes, under, last);
+    if (a && b)
+        forgetRun(a, b);
 }
 
 void FoldedIndex::aboutToMove(const QModelIndex& under, int first, int last)
@@ -206,6 +208,23 @@ void FoldedIndex::aboutToRelayout(const QList<QPersistentModelIndex>& parents)
         reset(); // anything may move
         return;
     }
+    // One parent's children reordered (a sort, removals gathered): their
+    // subtrees keep their keys and trade places within the range they fill,
+    // once the index holds nothing else pending.
+    if (parents.size() == 1) {
+        if (!m_inserted.empty() || !m_dead.empty() || !m_changed.empty())
+            apply(); // the tree is still as it was: the pending changes fit
+        if (!m_valid)
+            return;
+        ++m_generation;
+        TreeNode* node = NodeTree::nodeOf(QModelIndex(parents.front()));
+        const TreeNode* next = node ? nextAfterSubtree(node) : nullptr;
+        m_relayout = {node, node ? lowerBound(node) + 1 : 0,
+                      next ? lowerBound(next) : m_order.size()};
+        noteBlocks();
+        m_relayoutPending = true;
+        return;
+    }
     // The children of each parent are placed again, with all below them.
     for (const QPersistentModelIndex& parent : parents) {
         const QModelIndex p = parent;
@@ -220,6 +239,10 @@ void FoldedIndex::aboutToRelayout(const QList<QPersistentModelIndex>& parents)
 
 void FoldedIndex::relayouted()
 {
+    if (std::exchange(m_relayoutPending, false)) {
+        permuteRange();
+        return;
+    }
     for (TreeNode* n : m_moving)
         m_inserted.insert(n);
     m_moving.clear();
@@ -231,6 +254,90 @@ void FoldedIndex::textChanged(TreeNode* node)
         return;
     ++m_generation;
     m_changed.insert(node);
+}
+
+void FoldedIndex::noteBlocks()
+{
+    // With nothing pending the range holds exactly the nodes below the
+    // parent in full order: each child starts the block of its subtree.
+    const auto [parent, from, to] = m_relayout;
+    m_blocks.clear();
+    for (size_t p = from; p < to; ++p) {
+        if (m_order[p]->parent() == parent)
+            m_blocks.push_back({m_order[p], quint32(p), 0});
+        if (!m_blocks.empty())
+            ++m_blocks.back().size;
+    }
+    std::sort(m_blocks.begin(), m_blocks.end(),
+              [](const Block& a, const Block& b) { return std::less<>()(a.node, b.node); });
+}
+
+void FoldedIndex::permuteRange()
+{
+    const std::vector<Block> blocks = std::move(m_blocks);
+    m_blocks.clear();
+    if (!m_valid)
+        return;
+    const auto [parent, from, to] = m_relayout;
+    // The children's blocks in their new order; where each position went.
+    std::vector<quint32> now(to - from);
+    std::vector<TreeNode*> order;
+    std::vector<Span> spans;
+    order.reserve(to - from);
+    spans.reserve(to - from);
+    const int count = parent ? parent->count() : m_nodes.rootCount();
+    for (int i = 0; i < count; ++i) {
+        const TreeNode* child = parent ? parent->item(i) : m_nodes.rootItem(i);
+        const auto it = std::lower_bound(
+            blocks.begin(), blocks.end(), child,
+            [](const Block& b, const TreeNode* n) { return std::less<>()(b.node, n); });
+        if (it == blocks.end() || it->node != child || order.size() + it->size > to - from) {
+            reset(); // not a reorder of what the index held: made again
+            return;
+        }
+        for (quint32 j = 0; j < it->size; ++j) {
+            now[it->at + j - from] = quint32(from + order.size());
+            order.push_back(m_order[it->at + j]);
+            spans.push_back(m_spans[it->at + j]);
+        }
+    }
+    if (order.size() != to - from) {
+        reset();
+        return;
+    }
+    // The live keys follow their nodes; stale ones match no span either way.
+    for (Record& r : m_records)
+        if (r.position >= from && r.position < to && m_spans[r.position].at == r.at)
+            r.position = now[r.position - from];
+    std::copy(order.begin(), order.end(), m_order.begin() + qsizetype(from));
+    std::copy(spans.begin(), spans.end(), m_spans.begin() + qsizetype(from));
+    m_sorted = m_records.empty() ? 0 : 1;
+    while (m_sorted < m_records.size() &&
+           m_records[m_sorted].position > m_records[m_sorted - 1].position)
+        ++m_sorted;
+}
+
+bool FoldedIndex::needsCompaction() const
+{
+    // Stale keys fill half the buffer, or many keys lie out of order (a
+    // search from a position reads all of those).
+    return m_garbage > m_bytes.size() / 2 ||
+           m_records.size() - m_sorted > m_records.size() / 8 + 64;
+}
+
+void FoldedIndex::forgetRun(TreeNode* first, TreeNode* last)
+{
+    ++m_generation;
+    const TreeNode* stop = nextAfterSubtree(last);
+    // Nothing noted may point at a node once it is gone.
+    if (!m_inserted.empty() || !m_changed.empty()) {
+        for (TreeNode* n = first; n && n != stop; n = n->getNext()) {
+            m_inserted.erase(n);
+            m_changed.erase(n);
+        }
+    }
+    // The run's subtrees fill one range of positions (those still there).
+    markDead(lowerBound(first), stop ? lowerBound(stop) : m_order.size());
 }
 
 void FoldedIndex::forget(TreeNode* node)
@@ -330,6 +437,8 @@ bool FoldedIndex::prepare()
         build();
     else if (!m_inserted.empty() || !m_dead.empty() || !m_changed.empty())
         apply();
+    else if (needsCompaction())
+        compact(); // after keys traded places
     return m_valid;
 }
 
@@ -509,9 +618,7 @@ void FoldedIndex::apply()
         m_inserted.clear();
         m_dead.clear();
     }
-    // Compacted when stale keys fill half the buffer, or when many keys lie
-    // out of order (a search from a position reads all of those).
-    if (m_garbage > m_bytes.size() / 2 || m_records.size() - m_sorted > m_records.size() / 8 + 64)
+    if (needsCompaction())
         compact();
 }
 

@@ -114,6 +114,13 @@ private:
     // Node and its subtree leave their positions (removed, or moved and
     // placed again as inserted).
     void forget(TreeNode* node);
+    // The same for a run of siblings from First to Last.
+    void forgetRun(TreeNode* first, TreeNode* last);
+    // Before a reorder of m_relayout's parent: where its children's subtrees
+    // lie. After it: the range in the new order.
+    void noteBlocks();
+    void permuteRange();
+    bool needsCompaction() const;
 
     // The first position, among those still in the tree, whose node is not
     // before Node in full order.
@@ -138,6 +145,19 @@ private:
     std::map<size_t, size_t> m_dead; // from -> to, disjoint, never adjacent
     std::unordered_set<TreeNode*> m_changed;
     std::vector<TreeNode*> m_moving; // between a move's two signals
+    // Between a reorder's two signals: the parent and the positions of
+    // everything below it.
+    struct Relayout {
+        TreeNode* parent = nullptr;
+        size_t from = 0, to = 0;
+    };
+    Relayout m_relayout;
+    struct Block {
+        const TreeNode* node; // a child of the parent, by address
+        quint32 at, size;     // its subtree's positions
+    };
+    std::vector<Block> m_blocks;
+    bool m_relayoutPending = false;
 
     // Making the keys in the background after a reset.
     QTimer m_warmTimer;

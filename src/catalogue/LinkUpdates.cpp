@@ -1,6 +1,9 @@
 #include "catalogue/LinkUpdates.h"
 #include "catalogue/CatalogueSearch.h"
+#include "catalogue/FoldedIndex.h"
+#include "catalogue/TextFolding.h"
 
+#include <bit>
 #include <vector>
 
 namespace
@@ -26,10 +29,28 @@ std::vector<Link> findLinks(NodeTree& nodes, CatalogueSearch* search, const QStr
 {
     std::vector<Link> links;
     const QStringView prefix = withoutTrailingSlashes(path);
-    if (search && prefix != u"/") {
-        for (SearchHit hit; (hit = search->scanLocations(prefix, hit.nextPos())).found();)
-            if (isFileLink(hit.node) && pathCovers(path, hit.node->data()->fullName))
-                links.push_back({hit.node, hit.index});
+    if (search && prefix != u"/" && search->index().prepare()) {
+        // One pass over the keys marks every node whose texts hold the path;
+        // those are checked in full order. (A scan from each hit to the next
+        // would read the keys that lie out of order once per hit.)
+        const FoldedIndex& index = search->index();
+        const std::string needle = TextFolding::folded(prefix, TextFolding::Marks::drop);
+        std::vector<quint64> bits((index.size() + 63) / 64);
+        index.markHolding(needle, bits);
+        for (size_t word = 0; word < bits.size(); ++word)
+            for (quint64 b = bits[word]; b; b &= b - 1) {
+                const size_t position = word * 64 + size_t(std::countr_zero(b));
+                // The folded location must start with the path as well; only
+                // those nodes are visited (all over the heap) for the check.
+                const std::string_view location =
+                    FoldedIndex::field(index.key(position), int(SearchField::fullName));
+                if (!location.starts_with(needle) ||
+                    (location.size() > needle.size() && location[needle.size()] != '/'))
+                    continue;
+                TreeNode* node = index.node(position);
+                if (isFileLink(node) && pathCovers(path, node->data()->fullName))
+                    links.push_back({node, int(position)});
+            }
         return links;
     }
     int index = 0;

@@ -63,6 +63,7 @@ ListModel::ListModel(Catalogue& catalogue, QObject* parent)
 
 void ListModel::beginFill(Listing listing, TreeNode* source)
 {
+    dropSortJob(); // a sort of other rows
     m_listing = listing;
     m_source = source;
     m_found.clear();
@@ -182,6 +183,14 @@ std::vector<TreeNode*> ListModel::rows() const
 
 void ListModel::connectTree(NodeTree& nodes)
 {
+    // Any change of the tree's shape may change the listed rows; a sort under
+    // way checks this count before it applies its order.
+    const auto shapeChanges = [this] { ++m_shapeVersion; };
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeInserted, this, shapeChanges);
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeRemoved, this, shapeChanges);
+    connect(&nodes, &QAbstractItemModel::rowsAboutToBeMoved, this, shapeChanges);
+    connect(&nodes, &QAbstractItemModel::layoutAboutToBeChanged, this, shapeChanges);
+    connect(&nodes, &QAbstractItemModel::modelAboutToBeReset, this, shapeChanges);
     connect(&nodes, &QAbstractItemModel::rowsAboutToBeInserted, this,
             [this](const QModelIndex& parent, int first, int last) {
                 if (m_listing != Listing::Children || !isSource(parent))
@@ -464,77 +473,6 @@ QString ListModel::cellText(const TreeNode* node, int column)
     default:
         return {};
     }
-}
-
-void ListModel::sortBy(int param)
-{
-    const QCollator& collator = m_collator;
-    const int column = std::abs(param) - 1;
-    if (column < 0 || column >= ColumnCount || count() < 2)
-        return;
-    compactFound();
-    const std::vector<TreeNode*> listed = rows();
-    const bool descending = param < 0;
-    const size_t n = listed.size();
-    std::vector<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
-
-    if (collator.locale().language() == QLocale::C) {
-        // The C locale's collator compares code points (folding case when
-        // asked) but its sort keys ignore the case setting: fold here instead.
-        const bool fold = collator.caseSensitivity() == Qt::CaseInsensitive;
-        std::vector<QString> keys;
-        keys.reserve(n);
-        for (TreeNode* node : listed)
-            keys.push_back(fold ? cellText(node, column).toCaseFolded() : cellText(node, column));
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int c = QStringView(keys[size_t(a)]).compare(QStringView(keys[size_t(b)]));
-            return descending ? c > 0 : c < 0;
-        });
-    } else {
-        // Comparing the cached texts beats building sort keys here: paths
-        // share long prefixes, which the collator skips quickly, while a key
-        // costs the whole text for every row.
-        std::vector<QString> texts;
-        texts.reserve(n);
-        for (TreeNode* node : listed)
-            texts.push_back(cellText(node, column));
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int c = collator.compare(texts[size_t(a)], texts[size_t(b)]);
-            return descending ? c > 0 : c < 0;
-        });
-    }
-    std::vector<TreeNode*> sorted(n);
-    for (size_t k = 0; k < n; ++k)
-        sorted[k] = listed[size_t(order[k])];
-
-    if (m_listing == Listing::Children) {
-        // The category takes the order in the tree (and so in the file); the
-        // rows follow the tree's change of layout. A sort that changes
-        // nothing is no step.
-        if (std::equal(sorted.begin(), sorted.end(), listed.begin(), listed.end()))
-            return;
-        const EditHistory::Step step(
-            m_catalogue.history(),
-            QStringLiteral("Sort \"%1\"").arg(m_source ? m_source->text() : QString()));
-        m_catalogue.nodes().reorder(m_source, sorted);
-        return;
-    }
-    if (m_listing != Listing::Nodes)
-        return;
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRow(n);
-    for (size_t k = 0; k < n; ++k)
-        newRow[size_t(order[k])] = int(k);
-    m_found.swap(sorted);
-    m_position.clear();
-    const QModelIndexList from = persistentIndexList();
-    QModelIndexList to;
-    to.reserve(from.size());
-    for (const QModelIndex& i : from)
-        to.append(i.row() < int(n) ? index(newRow[size_t(i.row())], i.column()) : QModelIndex());
-    changePersistentIndexList(from, to);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 // ---------------------------------------------------------------- presentation

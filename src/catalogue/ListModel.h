@@ -1,6 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QCollator>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
     enum class Listing { Nothing, Children, Single, Nodes };
 
     explicit ListModel(Catalogue& catalogue, QObject* parent = nullptr);
+    ~ListModel() override;
 
     // Lists the direct children of Category, in tree order, as one batch (one
     // model reset), and follows them from then on.
@@ -62,8 +64,15 @@ public:
     // descending for a negative one, in the collator's order. Each row's text
     // is read once before sorting (and case-folded once in the C locale).
     // A listed category takes the order in the tree (the rows follow it);
-    // found nodes are sorted in the list alone.
+    // found nodes are sorted in the list alone. From AsyncSortRows rows on,
+    // the order is worked out on another thread from copies of the texts
+    // and applied once ready if the rows and texts are still the same (the
+    // sort starts again after a change of the tree; another listing drops
+    // it); fewer rows are sorted at once. sortApplied follows either way.
     void sortBy(int param);
+    static constexpr int AsyncSortRows = 4000;
+    // A sort is being worked out on another thread.
+    bool sorting() const { return m_sortJob != nullptr; }
 
     // Icons from the large (32 px) list instead of the small one.
     void setLargeIcons(bool large);
@@ -89,7 +98,18 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
 
+Q_SIGNALS:
+    // A sort asked for by sortBy is done (rows in order, or nothing to do).
+    void sortApplied();
+
 private:
+    struct SortJob;
+    std::vector<QString> sortTexts(int column) const;
+    void startSortJob(int param);
+    void finishSortJob();
+    void dropSortJob();
+    void applyOrder(const std::vector<int>& order);
+
     // What the list has announced of a change of the tree and still has to
     // complete when the tree says the change is done.
     enum class Pending { None, Insert, Remove, RemoveAll, Move, Layout };
@@ -127,6 +147,10 @@ private:
     QString m_adTitle;
     QCollator m_collator;
     int m_marks[ColumnCount];
+    // Bumped by every change of the tree's shape: a sort worked out
+    // meanwhile may no longer fit the rows.
+    quint64 m_shapeVersion = 0;
+    std::shared_ptr<SortJob> m_sortJob;
 };
 
 // The on-disk check of a listed node. A document or folder that shows the

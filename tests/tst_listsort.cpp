@@ -1,0 +1,175 @@
+// The sort of a long list, worked out on another thread: the order it
+// applies is the collator's for the rows as they are when it lands, whatever
+// changed meanwhile; another listing drops it; one undo step takes it back.
+#include "catalogue/Catalogue.h"
+#include "catalogue/ListModel.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace
+{
+
+constexpr int Rows = ListModel::AsyncSortRows + 321;
+
+QStringList childTexts(const TreeNode* parent)
+{
+    QStringList out;
+    for (int i = 0; i < parent->count(); ++i)
+        out << parent->item(i)->text();
+    return out;
+}
+
+QStringList listedTexts(const ListModel& model)
+{
+    QStringList out;
+    for (int r = 0; r < model.count(); ++r)
+        out << model.node(r)->text();
+    return out;
+}
+
+// True when Texts are in the model's order (descending when asked).
+bool inOrder(const ListModel& model, const QStringList& texts, bool descending = false)
+{
+    for (qsizetype i = 0; i + 1 < texts.size(); ++i) {
+        const int c = model.compare(texts[i], texts[i + 1]);
+        if (descending ? c < 0 : c > 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestListSort : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<Catalogue> m_cat;
+    std::unique_ptr<ListModel> m_model;
+    TreeNode* m_big = nullptr;
+    TreeNode* m_other = nullptr;
+
+    NodeTree& nodes() { return m_cat->nodes(); }
+
+    // Sorts by name and waits for the order to land.
+    void sortAndWait(int param)
+    {
+        QSignalSpy applied(m_model.get(), &ListModel::sortApplied);
+        m_model->sortBy(param);
+        QVERIFY(m_model->sorting());
+        QVERIFY(applied.wait(30000));
+        QCOMPARE(applied.count(), 1);
+        QVERIFY(!m_model->sorting());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_cat = std::make_unique<Catalogue>();
+        m_cat->fileTypeIcons = false;
+        m_big = m_cat->addCategoryNode(nullptr, QStringLiteral("Big"));
+        m_other = m_cat->addCategoryNode(nullptr, QStringLiteral("Other"));
+        nodes().beginUpdate();
+        // Mixed case, accents and numbers, in no order.
+        const QString stems[] = {"report", "Résumé", "alpha", "Zeta", "émile", "Budget"};
+        for (int i = 0; i < Rows; ++i)
+            nodes().addChild(m_big, stems[(i * 7) % 6] + QString::number((i * 7919) % Rows));
+        for (int i = 0; i < Rows; ++i)
+            nodes().addChild(m_other, QStringLiteral("o%1").arg((i * 31) % Rows));
+        nodes().endUpdate();
+        m_model = std::make_unique<ListModel>(*m_cat);
+        m_model->fillChildren(m_big);
+    }
+    void cleanup()
+    {
+        m_model.reset();
+        m_cat.reset();
+    }
+
+    void longCategoryTakesTheOrderAsOneStep()
+    {
+        const QStringList before = childTexts(m_big);
+        sortAndWait(-(ListModel::colName + 1));
+        const QStringList sorted = childTexts(m_big);
+        QVERIFY(inOrder(*m_model, sorted, true));
+        QCOMPARE(listedTexts(*m_model), sorted);
+        QCOMPARE(m_cat->history().stack().count(), 1);
+        m_cat->history().stack().undo();
+        QCOMPARE(childTexts(m_big), before);
+        // Sorted again, nothing changes: no second step.
+        m_cat->history().stack().redo();
+        sortAndWait(-(ListModel::colName + 1));
+        QCOMPARE(m_cat->history().stack().count(), 1);
+    }
+
+    void changesMeanwhileAreSortedToo()
+    {
+        QSignalSpy applied(m_model.get(), &ListModel::sortApplied);
+        m_model->sortBy(ListModel::colName + 1);
+        // A rename, a removal and a new row while the order is worked out.
+        nodes().setText(m_big->item(5), QStringLiteral("AAAA first"));
+        nodes().deleteNode(m_big->item(9));
+        nodes().addChild(m_big, QStringLiteral("zzzz last"));
+        QVERIFY(applied.wait(30000));
+        QCOMPARE(applied.count(), 1);
+        const QStringList sorted = childTexts(m_big);
+        QCOMPARE(sorted.size(), Rows);
+        QVERIFY(inOrder(*m_model, sorted));
+        QCOMPARE(sorted.first(), QStringLiteral("AAAA first"));
+        QVERIFY(sorted.contains(QStringLiteral("zzzz last")));
+        QCOMPARE(listedTexts(*m_model), sorted);
+    }
+
+    void anotherListingDropsTheSort()
+    {
+        const QStringList big = childTexts(m_big);
+        m_model->sortBy(ListModel::colName + 1);
+        m_model->fillChildren(m_other);
+        QVERIFY(!m_model->sorting());
+        // The next sort lands, and only on what is listed now.
+        sortAndWait(ListModel::colName + 1);
+        QVERIFY(inOrder(*m_model, childTexts(m_other)));
+        QCOMPARE(childTexts(m_big), big);
+        // A model that goes while its sort runs leaves the tree alone.
+        m_model->fillChildren(m_big);
+        m_model->sortBy(ListModel::colName + 1);
+        m_model.reset();
+        QTest::qWait(0);
+        QCOMPARE(childTexts(m_big), big);
+    }
+
+    void foundRowsAreSortedInTheListAlone()
+    {
+        std::vector<TreeNode*> found;
+        for (int i = 0; i < m_big->count(); i += 1)
+            found.push_back(m_big->item(i));
+        const QStringList tree = childTexts(m_big);
+        m_model->fillNodes(found);
+        sortAndWait(ListModel::colName + 1);
+        QVERIFY(inOrder(*m_model, listedTexts(*m_model)));
+        QCOMPARE(childTexts(m_big), tree);
+        QCOMPARE(m_cat->history().stack().count(), 0);
+        // A found row removed meanwhile takes its row along; the rest sort.
+        QSignalSpy applied(m_model.get(), &ListModel::sortApplied);
+        m_model->sortBy(-(ListModel::colName + 1));
+        nodes().deleteNode(m_big->item(0));
+        QVERIFY(applied.wait(30000));
+        QCOMPARE(m_model->count(), Rows - 1);
+        QVERIFY(inOrder(*m_model, listedTexts(*m_model), true));
+    }
+
+    void shortListsSortAtOnce()
+    {
+        TreeNode* small = m_cat->addCategoryNode(nullptr, QStringLiteral("Small"));
+        for (const char* t : {"b", "C", "a"})
+            nodes().addChild(small, QString::fromLatin1(t));
+        m_model->fillChildren(small);
+        QSignalSpy applied(m_model.get(), &ListModel::sortApplied);
+        m_model->sortBy(ListModel::colName + 1);
+        QCOMPARE(applied.count(), 1);
+        QCOMPARE(childTexts(small), QStringList({"a", "b", "C"}));
+    }
+};
+
+QTEST_MAIN(TestListSort)
+#include "tst_listsort.moc"
