@@ -66,7 +66,7 @@ private Q_SLOTS:
     void init()
     {
         m_cat = std::make_unique<Catalogue>();
-        m_cat->fileTypeIcons = false;
+        m_cat->setFileTypeIcons(false);
         m_big = m_cat->addCategoryNode(nullptr, QStringLiteral("Big"));
         m_other = m_cat->addCategoryNode(nullptr, QStringLiteral("Other"));
         nodes().beginUpdate();
