@@ -4,6 +4,11 @@
 
 #include <QFrame>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QTimerEvent>
+
+// The pace of the views' own auto-scroll.
+constexpr int ForeignScrollIntervalMs = 50;
 
 CategoryTreeView::CategoryTreeView(QWidget* parent) : NodeDragView<QTreeView>(parent)
 {
@@ -21,23 +26,36 @@ void CategoryTreeView::followForeignDrag(const QPoint& point)
 {
     const QRect area = viewport()->rect();
     const int margin = autoScrollMargin();
-    const bool nearEdge = area.contains(point) &&
-                          (point.y() - area.top() < margin || area.bottom() - point.y() < margin ||
-                           point.x() - area.left() < margin || area.right() - point.x() < margin);
-    if (!hasAutoScroll() || !nearEdge) {
-        stopAutoScroll();
-        return;
+    m_foreignStep = 0;
+    if (hasAutoScroll() && area.contains(point)) {
+        if (point.y() - area.top() < margin)
+            m_foreignStep = -1;
+        else if (area.bottom() - point.y() < margin)
+            m_foreignStep = 1;
     }
-    // The view's own timer, as for the drags the view takes itself.
-    setState(DraggingState);
-    startAutoScroll();
+    if (m_foreignStep == 0)
+        m_foreignScroll.stop();
+    else if (!m_foreignScroll.isActive())
+        m_foreignScroll.start(ForeignScrollIntervalMs, this);
 }
 
 void CategoryTreeView::endForeignDrag()
 {
-    stopAutoScroll();
-    if (state() == DraggingState)
-        setState(NoState);
+    m_foreignScroll.stop();
+    m_foreignStep = 0;
+}
+
+void CategoryTreeView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_foreignScroll.timerId()) {
+        NodeDragView<QTreeView>::timerEvent(event);
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    const int before = bar->value();
+    bar->setValue(before + m_foreignStep * bar->singleStep());
+    if (bar->value() == before)
+        m_foreignScroll.stop();
 }
 
 void CategoryTreeView::mousePressEvent(QMouseEvent* event)

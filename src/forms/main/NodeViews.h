@@ -1,4 +1,5 @@
 #pragma once
+#include <QBasicTimer>
 #include <QDrag>
 #include <QGuiApplication>
 #include <QListView>
@@ -102,6 +103,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     bool carriesNode(const QDropEvent* event) const;
@@ -110,4 +112,8 @@ private:
     void outlineRow(const QModelIndex& row);
 
     QFrame* m_dropRow = nullptr;
+    // Another program's drag: the view's own auto-scroll reads the drag
+    // events it never gets, so the step toward the near edge is kept here.
+    QBasicTimer m_foreignScroll;
+    int m_foreignStep = 0;
 };
