@@ -46,7 +46,7 @@ ItemKeys::ItemKeys(CommandContext& context, CategoryView& view)
         v->viewport()->installEventFilter(this);
         addKey(v,
                {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter),
-                QKeySequence(Qt::ALT | Qt::KeypadModifier | Qt::Key_Enter)},
+                QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter))},
                &ItemKeys::showProperties);
     }
     addKey(view.tree(), {QKeySequence(Qt::Key_F6)}, &ItemKeys::focusList);
