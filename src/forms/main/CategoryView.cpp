@@ -245,7 +245,8 @@ void CategoryView::connectViews()
     }
     // The placement's pointer over the tree: its moves and the press that places.
     new EventFilter(m_tree->viewport(), [this](QEvent* event) {
-        if (!m_placementPlaced)
+        if (!m_placementPlaced ||
+            (event->type() != QEvent::MouseMove && event->type() != QEvent::MouseButtonPress))
             return false;
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (event->type() == QEvent::MouseMove) {
