@@ -5,7 +5,7 @@
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
@@ -21,7 +21,10 @@ namespace
 
 // Small batches and chunks keep the memory a load needs beyond the tree flat.
 constexpr size_t BatchLines = 1024;
-constexpr size_t MaxQueuedBatches = 4;
+constexpr size_t MaxQueuedBatches = 6;
+// Threads that look up paths while the reader parses: stat calls wait on the
+// kernel's path walk, so two keep a second core busy beside the parser.
+constexpr int ProbingThreads = 2;
 constexpr qint64 ReadChunk = 256 << 10;
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F.
@@ -287,32 +290,65 @@ void CatalogueReader::cancel()
     m_space.notify_all();
 }
 
-void CatalogueReader::probe(std::vector<CatalogueLineFields>& batch, size_t from, size_t to)
+void CatalogueReader::probe(const std::shared_ptr<Probing>& slot)
 {
-    for (size_t i = from; i < to; ++i) {
-        CatalogueLineFields& line = batch[i];
-        if (line.kindCode != u"1" && line.kindCode != u"4")
-            line.facts = FileUtils::probePath(line.fullName);
+    try {
+        for (CatalogueLineFields& line : slot->lines)
+            if (line.kind != NodeKind::Category && line.kind != NodeKind::Url)
+                line.facts = FileUtils::probePath(line.fullName);
+    } catch (...) {
+        std::lock_guard guard(m_lock);
+        if (!m_probeFailure)
+            m_probeFailure = std::current_exception();
+        m_cancel = true;
+        m_space.notify_all();
     }
+    bool passed;
+    {
+        std::lock_guard guard(m_lock);
+        slot->done = true;
+        passed = passProbed();
+    }
+    if (passed) {
+        m_ready.notify_all();
+        if (onBatchReady)
+            onBatchReady();
+    }
+}
+
+bool CatalogueReader::passProbed()
+{
+    bool passed = false;
+    while (!m_probing.empty() && m_probing.front()->done) {
+        m_queue.push_back(std::move(m_probing.front()->lines));
+        m_probing.pop_front();
+        passed = true;
+    }
+    return passed;
 }
 
 void CatalogueReader::push(std::vector<CatalogueLineFields>&& batch)
 {
-    if (probePaths) {
-        // The paths are looked up on two threads: the second half of the
-        // batch on the helper while this one does the first.
-        const size_t half = m_helper ? batch.size() / 2 : batch.size();
-        QFuture<void> other;
-        if (half < batch.size())
-            other = QtConcurrent::run(m_helper, [&] { probe(batch, half, batch.size()); });
-        auto join = qScopeGuard([&] { other.waitForFinished(); });
-        probe(batch, 0, half);
-    }
+    std::shared_ptr<Probing> slot;
     {
         std::unique_lock guard(m_lock);
         // Keep memory flat when the consumer falls behind.
-        m_space.wait(guard, [this] { return m_queue.size() < MaxQueuedBatches || m_cancel; });
-        m_queue.push_back(std::move(batch));
+        m_space.wait(guard, [this] {
+            return m_queue.size() + m_probing.size() < MaxQueuedBatches || m_cancel;
+        });
+        if (!probePaths || !m_probers) {
+            m_queue.push_back(std::move(batch));
+        } else {
+            slot = std::make_shared<Probing>();
+            slot->lines = std::move(batch);
+            m_probing.push_back(slot);
+        }
+    }
+    if (slot) {
+        // The lookups, most of a load's time, run beside the parsing of the
+        // next lines and beside each other.
+        m_probers->start([this, slot] { probe(slot); });
+        return;
     }
     m_ready.notify_all();
     if (onBatchReady)
@@ -384,7 +420,11 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     m_prevDepth = line.depth;
     line.fullName = text(fields[2]);
     line.comments = text(fields[3]);
-    line.kindCode = text(fields[4]);
+    // The code is compared as stored: only exactly one digit names a kind.
+    const QByteArrayView code = fields[4];
+    line.kind = code.size() == 1 && code[0] >= '1' && code[0] <= '4'
+                    ? static_cast<NodeKind>(code[0] - '0')
+                    : NodeKind::Doc;
     line.additional = text(fields[5]);
     return true;
 }
@@ -414,10 +454,29 @@ void CatalogueReader::run()
 
 void CatalogueReader::read()
 {
-    QThreadPool helper;
-    helper.setMaxThreadCount(1);
-    m_helper = &helper;
-    auto noHelper = qScopeGuard([this] { m_helper = nullptr; });
+    // Every batch's lookups end before the reading is reported over, and a
+    // failure of one of them is the reading's.
+    QThreadPool probers;
+    probers.setMaxThreadCount(ProbingThreads);
+    m_probers = &probers;
+    std::exception_ptr failure;
+    try {
+        readLines();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    probers.waitForDone();
+    m_probers = nullptr;
+    if (!failure) {
+        std::lock_guard guard(m_lock);
+        failure = std::exchange(m_probeFailure, nullptr);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void CatalogueReader::readLines()
+{
     QFile file;
     QString why;
     if (!openRegularFile(m_path, file, &why)) {
@@ -481,17 +540,18 @@ void CatalogueReader::read()
                 buf.remove(0, pos);
                 pos = 0;
             }
-            const QByteArray more = file.read(ReadChunk);
-            if (more.isEmpty()) {
-                if (file.error() != QFileDevice::NoError) {
-                    m_error = QStringLiteral("Cannot read file \"%1\". %2")
-                                  .arg(m_path, file.errorString());
-                    break;
-                }
-                eof = true;
-            } else {
-                buf.append(more);
+            // Read into the buffer's own tail: no block of its own per chunk.
+            const qsizetype kept = buf.size();
+            buf.resize(kept + ReadChunk);
+            const qint64 got = file.read(buf.data() + kept, ReadChunk);
+            buf.resize(kept + std::max<qint64>(got, 0));
+            if (got < 0) {
+                m_error =
+                    QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, file.errorString());
+                break;
             }
+            if (got == 0)
+                eof = true;
             continue;
         }
         if (end == left) { // the end of the file: a last line without a line end
