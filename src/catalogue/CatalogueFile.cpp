@@ -162,6 +162,55 @@ QString decodeField(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
+namespace
+{
+
+QChar* putWindows1252(QChar* d, QByteArrayView bytes)
+{
+    for (const char b : bytes) {
+        const auto c = static_cast<unsigned char>(b);
+        *d++ = QChar((c >= 0x80 && c <= 0x9F) ? Cp1252High[c - 0x80] : char16_t(c));
+    }
+    return d;
+}
+
+} // namespace
+
+void decodeFields(std::array<QByteArrayView, 4> bytes, std::array<QString*, 4> out)
+{
+    // Every unit of UTF-16 takes at least one byte of UTF-8: the bytes'
+    // count, with a NUL after each text, is room enough.
+    qsizetype room = 0;
+    for (const QByteArrayView b : bytes)
+        room += b.isEmpty() ? 0 : b.size() + 1;
+    if (room == 0) {
+        for (QString* s : out)
+            *s = QString();
+        return;
+    }
+    QString block(room, Qt::Uninitialized);
+    QChar* const base = block.data();
+    QChar* d = base;
+    // A leading U+FEFF is text here, not a byte-order mark to drop.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                    QStringConverter::Flag::Stateless);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i].isEmpty()) {
+            *out[i] = QString();
+            continue;
+        }
+        QChar* const start = d;
+        d = isValidUtf8(bytes[i]) ? utf8.appendToBuffer(d, bytes[i]) : putWindows1252(d, bytes[i]);
+        // Each text shares the block and ends in a NUL of its own, as
+        // QString::utf16() expects.
+        QString::DataPointer part = block.data_ptr();
+        part.ptr = reinterpret_cast<char16_t*>(start);
+        part.size = d - start;
+        *d++ = QChar(u'\0');
+        *out[i] = QString(std::move(part));
+    }
+}
+
 QString decodeWindows1252(QByteArrayView bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
@@ -395,7 +444,6 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     }
     // Each field on its own: one stray byte must not re-decode its neighbours.
     auto text = [](QByteArrayView b) { return decodeField(b); };
-    line.name = text(fields[0]);
     bool ok = false;
     const int level = fields[1].toInt(&ok);
     if (!ok) {
@@ -407,7 +455,7 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     if (level < 0 || level > MaxCatalogueDepth || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
         m_error = QStringLiteral("Invalid level (%1) for item \"%2\"")
                       .arg(level)
-                      .arg(TextUtils::excerpt(line.name));
+                      .arg(TextUtils::excerpt(text(fields[0])));
         if (level > MaxCatalogueDepth)
             m_error += QStringLiteral("\nThe catalogue holds at most %1 levels of nesting.")
                            .arg(MaxCatalogueDepth);
@@ -418,14 +466,13 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     // equal, one deeper or shallower places the node at exactly that depth.
     line.depth = m_prevDepth < 0 ? 0 : level;
     m_prevDepth = line.depth;
-    line.fullName = text(fields[2]);
-    line.comments = text(fields[3]);
+    decodeFields({fields[0], fields[2], fields[3], fields[5]},
+                 {&line.name, &line.fullName, &line.comments, &line.additional});
     // The code is compared as stored: only exactly one digit names a kind.
     const QByteArrayView code = fields[4];
     line.kind = code.size() == 1 && code[0] >= '1' && code[0] <= '4'
                     ? static_cast<NodeKind>(code[0] - '0')
                     : NodeKind::Doc;
-    line.additional = text(fields[5]);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QThreadPool;
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -59,6 +60,10 @@ QString decodeWindows1252(QByteArrayView bytes);
 // One field: UTF-8 when it is valid UTF-8 (a leading U+FEFF included), else
 // Windows-1252.
 QString decodeField(QByteArrayView bytes);
+// Decodes the text fields of one line as decodeField does each, into one
+// block of memory that the strings share: a catalogue holds one allocation
+// per line for them, not one per field. Empty fields give null strings.
+void decodeFields(std::array<QByteArrayView, 4> bytes, std::array<QString*, 4> out);
 
 // Appends one catalogue line (with its CR LF) to Out as UTF-8. Fields lose any
 // NUL, CR or LF, which would break the file's structure.
