@@ -543,6 +543,16 @@ private Q_SLOTS:
             QCOMPARE(TestUtil::readFile(dat()), big);
         }
         QCOMPARE(m_quits, 0);
+        // A restore under way when the window goes takes its wait cursor along.
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.bak"), big));
+        auto w = start();
+        QVERIFY(!QApplication::overrideCursor());
+        action(*w, "acRestoreBackup")->trigger();
+        QVERIFY(w->catalogue().loading());
+        QVERIFY(QApplication::overrideCursor());
+        w.reset();
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(TestUtil::readFile(dat()), big);
     }
 
     void failedSaveIsReported()

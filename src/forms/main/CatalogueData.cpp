@@ -87,6 +87,8 @@ void CatalogueData::onLoaded(bool found, const QString& error)
 
 void CatalogueData::abandonLoad()
 {
+    if (m_restoreStep)
+        QApplication::restoreOverrideCursor(); // the restore's, which its end would take back
     m_restoreStep.reset();
     m_progress.reset();
 }
