@@ -3,7 +3,9 @@
 // file once), measures the resident memory a load costs per entry, and the
 // longest the event loop waits while a load runs.
 //
-//   bench_catalogue [--sizes 10000,200000] [--reps N]
+//   bench_catalogue [--sizes 10000,200000] [--reps N] [--save-only]
+//
+// --save-only times the saves and their floors alone (one load for the tree).
 //
 // With --program it times the real program instead, under the X server of
 // DISPLAY (no window manager): exec to the main window mapped, minus the same
@@ -20,6 +22,8 @@
 // QSaveFile::commit() calls fdatasync before its rename, so besides the plain
 // write the save is also compared with temp file + fdatasync + rename.
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueSave.h"
+#include "catalogue/NodeTree.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -669,6 +673,8 @@ int main(int argc, char** argv)
     std::vector<qint64> sizes{10000, 200000};
     int repsOverride = 0;
     QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/../quillmere");
+    // Only the saves and their floors (one load for the tree, no memory children).
+    const bool saveOnly = args.contains(QStringLiteral("--save-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == u"--sizes") {
             sizes.clear();
@@ -753,7 +759,7 @@ int main(int argc, char** argv)
 #endif
         const int expectNodes = int(n) + 4; // plus the built-in category and its three links
 
-        Samples load, loadPlain, gaps, floorA, save, writeNoSync, writeSync, writeRename;
+        Samples load, loadPlain, gaps, floorA, save, encode, writeNoSync, writeSync, writeRename;
         // Warm-up: page cache, type database, icon cache, loader thread.
         {
             Catalogue warm;
@@ -766,7 +772,7 @@ int main(int argc, char** argv)
         }
         qint64 statted = 0;
         Samples loadAsync, ratioNow, ratioAsync, asyncCpu, floorCpu;
-        for (int r = 0; r < reps; ++r) {
+        for (int r = 0; r < (saveOnly ? 0 : reps); ++r) {
             // The floor in each round, next to the loads it is compared with:
             // other work on the machine moves both alike.
             const double floorCpu0 = cpuMs();
@@ -828,6 +834,18 @@ int main(int argc, char** argv)
                     QFile f(file);
                     roundTrip = f.open(QIODevice::ReadOnly) && f.readAll() == bytes;
                 }
+                // The encoding alone, into one reused chunk: what the save
+                // adds to the write when nothing hides it.
+                encode.add(timeMs([&] {
+                    QByteArray chunk;
+                    chunk.reserve(CatalogueStream::ChunkBytes + CatalogueStream::ChunkBytes / 8);
+                    int level = 0;
+                    for (const TreeNode* next = cat.nodes().getFirstNode(); next;) {
+                        chunk.resize(0);
+                        next = encodeCatalogueLines(next, level, cat.makerCategory(), chunk,
+                                                    CatalogueStream::ChunkBytes);
+                    }
+                }));
                 QFile::remove(floorFile);
                 writeNoSync.add(timeMs([&] { writeOnce(floorFile, bytes, false); }));
                 QFile::remove(floorFile);
@@ -846,9 +864,12 @@ int main(int argc, char** argv)
 
         // Memory, each in a fresh process.
         std::map<QString, double> mem[2];
-        for (const bool shell : {true, false})
+        for (const bool shell : {true, false}) {
+            if (saveOnly)
+                break;
             mem[shell ? 0 : 1] = runChild({QStringLiteral("--mem"), dir, warmDir,
                                            shell ? QStringLiteral("1") : QStringLiteral("0")});
+        }
 
         std::printf("  %-44s %10s %10s %10s     (reps)\n", "what", "median", "min", "max");
         row("LoadData", load);
@@ -861,6 +882,7 @@ int main(int argc, char** argv)
         row("LoadData / floor (a), each round", ratioNow, "x ");
         row("startLoad / floor (a), each round", ratioAsync, "x ");
         row("SaveData(false)", save);
+        row("  encoding alone (info)", encode);
         row("floor (b): write + close, no fsync", writeNoSync);
         row("  write + fdatasync + close (info)", writeSync);
         row("floor (b'): temp + fdatasync + rename over", writeRename);
