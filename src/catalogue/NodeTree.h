@@ -259,6 +259,14 @@ public:
         m_dropRefusal = std::move(refuses);
     }
     bool refusesDropOnto(const TreeNode* target) const;
+    // Says no to moving Node by a drop (a category that stays where the
+    // program keeps it); a copy of it may still be made.
+    void setMoveRefusal(std::function<bool(const TreeNode* node)> refuses)
+    {
+        m_moveRefusal = std::move(refuses);
+    }
+    // A drop of Source onto Target as Action (a move or a copy) is refused.
+    bool refusesDrop(const TreeNode* source, const TreeNode* target, Qt::DropAction action) const;
     // A drop onto a row (Parent, with Row and Column -1): the node dragged
     // moves there, or a copy of it (record and picture, no children) is
     // made there; one undo step each. Never into its own subtree.
@@ -327,6 +335,7 @@ private:
     StepScopes* m_steps = nullptr;
     bool m_addressesHeld = false;
     std::function<bool(const TreeNode*)> m_dropRefusal;
+    std::function<bool(const TreeNode*)> m_moveRefusal;
     mutable NodeRef m_dragged; // the node of the latest drag
     mutable quint64 m_dragNumber = 0;
 };
