@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the fuzz targets in build-fuzz/ (clang with
-# libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer; the core and the
-# targets only) and runs each for a bounded time on a scratch copy of its seed
-# corpus, so fuzz/corpus/ never grows. Fails on any crash, hang (an input
+# Installs what is missing, builds the fuzz targets in build-sanitize/ (clang
+# with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer; the build
+# the monkey test shares, scripts/sanitize-build.sh) and runs each for a
+# bounded time on a scratch copy of its seed corpus, so fuzz/corpus/ never
+# grows. Fails on any crash, hang (an input
 # taking over 10 s), memory blow-up, leak, sanitizer report or broken
-# invariant; the input that did it is kept in build-fuzz/artifacts/.
+# invariant; the input that did it is kept in build-sanitize/artifacts/.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [target...]
 # FUZZ_SEED and FUZZ_RUNS, when set, fix libFuzzer's seed and cap its inputs,
 # so that a run (CI's) tries the same inputs every time.
@@ -16,13 +17,7 @@ seconds=${1:-60}
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(catalogue legacy settings bookmarks)
 
-scripts/setup.sh fuzz
-
-start=$(date +%s)
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLMERE_FUZZ=ON -DQUILLMERE_TESTS=OFF -DQUILLMERE_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
-echo "fuzz: build took $(( $(date +%s) - start )) s"
+scripts/sanitize-build.sh "${targets[@]/#/fuzz_}"
 
 # The targets write and rewrite small files for every input: on a memory file
 # system that is several times faster than on disk.
@@ -35,7 +30,7 @@ export TMPDIR="$scratch/tmp" HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/conf
 mkdir -p "$TMPDIR" "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
-artifacts=build-fuzz/artifacts
+artifacts=build-sanitize/artifacts
 mkdir -p "$artifacts"
 
 failed=()
@@ -53,7 +48,7 @@ for t in "${targets[@]}"; do
   rc=0
   [ -n "${FUZZ_SEED:-}" ] && extra+=(-seed="$FUZZ_SEED")
   [ -n "${FUZZ_RUNS:-}" ] && extra+=(-runs="$FUZZ_RUNS")
-  "build-fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${extra[@]}" \
+  "build-sanitize/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${extra[@]}" \
     -dict="fuzz/$t.dict" -artifact_prefix="$artifacts/$t-" "$corpus" >"$log" 2>&1 || rc=$?
   runs=$(sed -n 's/^Done \([0-9]*\) runs in .*/\1/p' "$log" | tail -n 1)
   if [ "$rc" -ne 0 ] || [ -z "$runs" ] || grep -qE '^SUMMARY: |ERROR: (Address|Leak|UndefinedBehavior)Sanitizer|runtime error:' "$log"; then

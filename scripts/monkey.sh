@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The monkey test under AddressSanitizer and UndefinedBehaviorSanitizer:
-# installs clang when missing, builds build-monkey/ (clang, the libraries and
-# the monkey only) and runs it.
+# installs clang when missing, builds the monkey in build-sanitize/ (clang;
+# the build the fuzz targets share, scripts/sanitize-build.sh) and runs it.
 #
 #   scripts/monkey.sh SEED STEPS [option...]   one run of SEED for STEPS steps
 #                                              (options as quillmere_monkey takes them)
@@ -15,13 +15,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh fuzz
 start=$(date +%s)
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-monkey -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLMERE_SANITIZE=ON -DQUILLMERE_TESTS=OFF -DQUILLMERE_BENCH=OFF \
-  $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
-cmake --build build-monkey -j"$(nproc)" --target quillmere_monkey
-echo "monkey: build took $(( $(date +%s) - start )) s"
+scripts/sanitize-build.sh quillmere_monkey
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:detect_stack_use_after_return=0:halt_on_error=1:handle_abort=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -31,7 +26,7 @@ fi
 # The scratch folders go where writing is fast.
 base=/tmp
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then base=/dev/shm; fi
-monkey=build-monkey/quillmere_monkey
+monkey=build-sanitize/quillmere_monkey
 
 if [ "${1:-}" != "--ci" ]; then
   if [ $# -lt 2 ]; then

@@ -523,6 +523,38 @@ private Q_SLOTS:
         QCOMPARE(TestUtil::readFile(dat()), big);
     }
 
+    void windowClosedDuringALoadLeavesTheFile()
+    {
+        // The window goes while the reader still reads (and reports its
+        // progress): nothing it left behind may be reached, and the
+        // incomplete tree is never written over the file.
+        const QByteArray big = manyCategories(200000);
+        QVERIFY(TestUtil::writeFile(dat(), big));
+        for (int round = 0; round < 3; ++round) {
+            auto w = std::make_unique<MainWindow>();
+            w->setQuitHook([this] { ++m_quits; });
+            w->catalogue().setDataFolder(m_dir.path());
+            w->startRun(nullptr);
+            QVERIFY(w->catalogue().loading());
+            // Some of the tree is built, the reader is still at work.
+            QTRY_VERIFY_WITH_TIMEOUT(w->catalogue().nodes().rootCount() > 0, 20000);
+            QVERIFY(w->catalogue().loading());
+            w.reset();
+            QCOMPARE(TestUtil::readFile(dat()), big);
+        }
+        QCOMPARE(m_quits, 0);
+        // A restore under way when the window goes takes its wait cursor along.
+        QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.bak"), big));
+        auto w = start();
+        QVERIFY(!QApplication::overrideCursor());
+        action(*w, "acRestoreBackup")->trigger();
+        QVERIFY(w->catalogue().loading());
+        QVERIFY(QApplication::overrideCursor());
+        w.reset();
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(TestUtil::readFile(dat()), big);
+    }
+
     void failedSaveIsReported()
     {
         QVERIFY(TestUtil::writeFile(m_dir.filePath("quillmere.dat"), m_sample));

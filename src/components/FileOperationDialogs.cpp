@@ -187,7 +187,6 @@ public:
         }
         m_worker.m_changed.notify_all();
         m_lastSignal.invalidate();
-        Q_EMIT m_worker.progressBegun(caption, totalUnits);
     }
     bool progress(qint64 doneUnits, const QString& current) override
     {

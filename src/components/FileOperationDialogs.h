@@ -62,7 +62,6 @@ public:
 
     void start(std::function<bool(FileUtils::FileOpUi&)> work);
     void cancel() { m_cancel = true; }
-    bool cancelled() const { return m_cancel; }
     bool isFinished() const { return m_watcher.isFinished(); }
     bool result() const { return m_watcher.result(); }
 
@@ -80,7 +79,6 @@ public:
     QString current() const;
 
 Q_SIGNALS:
-    void progressBegun(const QString& caption, qint64 totalUnits);
     void progressed(qint64 doneUnits, const QString& current);
     void progressEnded();
     void finished(bool result);

@@ -215,9 +215,8 @@ void CheckLinksDialog::searchDone()
     m_status->setText(tr("%1 entries point at a missing file or folder; a place was found for %2 "
                          "of them.%3 Tick the entries to relink to their best candidates or to "
                          "remove.")
-                          .arg(m_rows.size())
-                          .arg(found)
-                          .arg(m_search.isCanceled() ? tr(" The search was stopped.") : QString()));
+                          .arg(QString::number(m_rows.size()), QString::number(found),
+                               m_search.isCanceled() ? tr(" The search was stopped.") : QString()));
     updateButtons();
     m_done = true;
     Q_EMIT searchFinished();
@@ -280,10 +279,9 @@ void CheckLinksDialog::relinkTicked()
 
 void CheckLinksDialog::tellDone(int count, const QString& what)
 {
-    const QString done = QStringLiteral("%1 %2 %3.")
-                             .arg(count)
-                             .arg(count == 1 ? tr("entry was") : tr("entries were"))
-                             .arg(what);
+    const QString done =
+        QStringLiteral("%1 %2 %3.")
+            .arg(QString::number(count), count == 1 ? tr("entry was") : tr("entries were"), what);
     const int left = rowCount();
     const QString rest = left == 0   ? tr("No entry points at a missing file or folder any more.")
                          : left == 1 ? tr("1 still points at a missing file or folder.")

@@ -63,9 +63,11 @@ void CatalogueData::startLoad(bool fromBackup)
         m_progress = std::make_unique<ProgressWindow>(QStringLiteral("Data loading..."));
         m_progress->setDelay(ProgressDelayMs);
         m_progress->setColor(LoadingColor);
-        // The window's setters may be called from the reader's thread.
+        // Queued from the reader's thread: a window freed while the reader
+        // still runs (the main window closed mid-load) drops what is queued
+        // for it, where a direct call could reach it after it went.
         connect(&catalogue, &Catalogue::loadProgress, m_progress.get(),
-                &ProgressWindow::setPosition, Qt::DirectConnection);
+                &ProgressWindow::setPosition);
     }
     // The tree is incomplete until the load is through: the user's input
     // is dropped meanwhile (the window stays painted).
@@ -85,6 +87,8 @@ void CatalogueData::onLoaded(bool found, const QString& error)
 
 void CatalogueData::abandonLoad()
 {
+    if (m_restoreStep)
+        QApplication::restoreOverrideCursor(); // the restore's, which its end would take back
     m_restoreStep.reset();
     m_progress.reset();
 }

@@ -81,8 +81,6 @@ public:
     Pane focusedPane() const;
     // The tree's row under a point of the screen; null off the tree's rows.
     TreeNode* nodeAt(const QPoint& globalPos) const;
-    // A node's row in the tree, on the screen (empty when not shown).
-    QRect rowRect(TreeNode* node) const;
     // What a balloon about the tree points at.
     QWidget* treeAnchor() const;
     // The tree's rows' area on the screen.

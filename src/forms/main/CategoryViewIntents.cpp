@@ -1,5 +1,5 @@
 // What CategoryView gives the other controllers: intents about the tree
-// (its current node, the node at a point, a row's place, the pane with the
+// (its current node, the node at a point, the tree's area, the pane with the
 // keyboard), the placement of "Add file..." and the drags of rows.
 #include "catalogue/Catalogue.h"
 #include "catalogue/ListModel.h"
@@ -42,12 +42,6 @@ TreeNode* CategoryView::nodeAt(const QPoint& globalPos) const
     if (!port->rect().contains(p))
         return nullptr; // over the list, the tool bar or the strip
     return NodeTree::nodeOf(m_tree->indexAt(p));
-}
-
-QRect CategoryView::rowRect(TreeNode* node) const
-{
-    const QRect r = m_tree->visualRect(m_context.catalogue().nodes().indexOf(node));
-    return r.isValid() ? r.translated(m_tree->viewport()->mapToGlobal(QPoint(0, 0))) : QRect();
 }
 
 QWidget* CategoryView::treeAnchor() const

@@ -98,28 +98,28 @@ Intake::Intake(CommandContext& context, CategoryView& view, QWidget& dropStrip, 
     // A drag whose source allows no link is refused: it gets no marker.
     connect(m_fileTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
         if (e.effect != Qt::IgnoreAction)
-            dropFileTargetEnter();
+            showMarker();
     });
     connect(m_fileTarget, &DropTarget::draggedOver, this, [this](DropTargetEvent& e) {
         followForeignDrag(e);
-        dropFileTargetDragOver(e.point);
+        markFileRow(e.point);
     });
-    connect(m_fileTarget, &DropTarget::left, this, &Intake::dropFileTargetLeave);
+    connect(m_fileTarget, &DropTarget::left, this, &Intake::endFileDrag);
     connect(m_fileTarget, &DropTarget::dropped, this, [this](DropTargetEvent& e) {
         m_view.endForeignDrag();
-        dropFileTargetDrop(e.point, m_fileTarget->files);
+        takeDroppedFiles(e.point, m_fileTarget->files);
     });
     connect(m_urlTarget, &DropTarget::entered, this, [this](DropTargetEvent& e) {
         if (e.effect == Qt::IgnoreAction)
             return;
         m_marker->show();
-        dropUrlTargetDragOver(e.point);
+        markLinkRow(e.point);
     });
     connect(m_urlTarget, &DropTarget::draggedOver, this,
-            [this](DropTargetEvent& e) { dropUrlTargetDragOver(e.point); });
+            [this](DropTargetEvent& e) { markLinkRow(e.point); });
     connect(m_urlTarget, &DropTarget::left, m_marker, &QWidget::hide);
     connect(m_urlTarget, &DropTarget::dropped, this, [this](DropTargetEvent& e) {
-        dropUrlTargetDrop(e.point, m_urlTarget->url, m_urlTarget->title);
+        takeDroppedLink(e.point, m_urlTarget->url, m_urlTarget->title);
     });
     connect(m_treeLinkTarget, &DropTarget::entered, this, &Intake::treeLinkDragOver);
     connect(m_treeLinkTarget, &DropTarget::draggedOver, this, [this](DropTargetEvent& e) {
@@ -160,25 +160,25 @@ void Intake::moveMarker(int top)
     m_marker->move(MarkerLeft, top);
 }
 
-void Intake::dropFileTargetEnter()
+void Intake::showMarker()
 {
     m_marker->show();
 }
 
-void Intake::dropFileTargetDragOver(const QPoint& windowPoint)
+void Intake::markFileRow(const QPoint& windowPoint)
 {
     QWidget& window = m_context.window();
     const QPoint onStrip = m_strip.mapFrom(&window, windowPoint);
     moveMarker(treeNodeAt(windowPoint) ? onStrip.y() - FileMarkerLift : 0);
 }
 
-void Intake::dropFileTargetLeave()
+void Intake::endFileDrag()
 {
     m_view.endForeignDrag();
     m_marker->hide();
 }
 
-void Intake::dropUrlTargetDragOver(const QPoint& stripPoint)
+void Intake::markLinkRow(const QPoint& stripPoint)
 {
     moveMarker(stripRowNode(stripPoint) ? stripPoint.y() - UrlMarkerLift : 0);
 }
@@ -199,7 +199,7 @@ TreeNode* Intake::stripRowNode(const QPoint& stripPoint) const
 
 // ---------------------------------------------------------------- filing files
 
-void Intake::dropFileTargetDrop(const QPoint& windowPoint, const QStringList& names)
+void Intake::takeDroppedFiles(const QPoint& windowPoint, const QStringList& names)
 {
     m_marker->hide();
     // The folder question and any message wait until the drop is through,
@@ -358,7 +358,7 @@ void Intake::fileItems(const QStringList& items, const QStringList& category)
 
 // ---------------------------------------------------------------- hyperlinks
 
-void Intake::dropUrlTargetDrop(const QPoint& stripPoint, const QString& url, const QString& title)
+void Intake::takeDroppedLink(const QPoint& stripPoint, const QString& url, const QString& title)
 {
     m_marker->hide();
     QTimer::singleShot(0, this, [this, stripPoint, url, title] {
@@ -420,7 +420,7 @@ void Intake::treeLinkDragOver(DropTargetEvent& event)
         return;
     }
     m_marker->show();
-    dropFileTargetDragOver(event.point);
+    markFileRow(event.point);
 }
 
 void Intake::treeLinkDrop(DropTargetEvent& event)
@@ -518,9 +518,9 @@ void Intake::addFiles()
     m_placementFiles = names; // a second "Add file..." replaces them
     m_view.followPlacement(
         PlacementHint,
-        [this](const QPoint& at) { dropFileTargetDragOver(m_context.window().mapFromGlobal(at)); },
+        [this](const QPoint& at) { markFileRow(m_context.window().mapFromGlobal(at)); },
         [this](const QPoint& at) { finishPlacement(m_context.window().mapFromGlobal(at)); });
-    dropFileTargetEnter();
+    showMarker();
     window.statusBar()->showMessage(PlacementHint);
 }
 
@@ -528,5 +528,5 @@ void Intake::finishPlacement(const QPoint& windowPoint)
 {
     m_placement = false;
     m_context.window().statusBar()->clearMessage();
-    dropFileTargetDrop(windowPoint, std::exchange(m_placementFiles, {}));
+    takeDroppedFiles(windowPoint, std::exchange(m_placementFiles, {}));
 }

@@ -58,12 +58,15 @@ Q_SIGNALS:
 private:
     enum class FolderChoice { None, Single, Content, Cancel };
 
-    void dropFileTargetEnter();
-    void dropFileTargetDragOver(const QPoint& windowPoint);
-    void dropFileTargetLeave();
-    void dropFileTargetDrop(const QPoint& windowPoint, const QStringList& names);
-    void dropUrlTargetDragOver(const QPoint& stripPoint);
-    void dropUrlTargetDrop(const QPoint& stripPoint, const QString& url, const QString& title);
+    // Files dragged from another program (and "Add file..."'s placement):
+    // the marker beside the tree row they would go to, and the drop.
+    void showMarker();
+    void markFileRow(const QPoint& windowPoint);
+    void endFileDrag();
+    void takeDroppedFiles(const QPoint& windowPoint, const QStringList& names);
+    // Links dragged onto the green strip: the same, level with the row.
+    void markLinkRow(const QPoint& stripPoint);
+    void takeDroppedLink(const QPoint& stripPoint, const QString& url, const QString& title);
     // A browser's link over the window: taken on the tree as the strip
     // takes it level with the row, refused elsewhere with a hint.
     void treeLinkDragOver(DropTargetEvent& event);

@@ -1,5 +1,4 @@
 #include "forms/main/ItemKeys.h"
-#include "catalogue/Catalogue.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
@@ -205,13 +204,13 @@ void ItemKeys::focusList()
 
 void ItemKeys::focusTree()
 {
-    m_view.tree()->setFocus(Qt::OtherFocusReason);
+    m_view.focusTree();
 }
 
 void ItemKeys::goUp()
 {
     // The tree lists the parent once it is selected.
-    TreeNode* selected = m_view.selectedTreeNode();
-    if (TreeNode* parent = selected ? selected->parent() : nullptr)
-        m_view.tree()->setCurrentIndex(m_context.catalogue().nodes().indexOf(parent));
+    TreeNode* current = m_view.currentNode();
+    if (TreeNode* parent = current ? current->parent() : nullptr)
+        m_view.setCurrentNode(parent);
 }

@@ -26,9 +26,9 @@ ServiceCommands::ServiceCommands(CommandContext& context, const Parts& parts)
     CommandActions& commands = context.commands();
     commands.connectCommand(Id::Options, this, &ServiceCommands::editOptions);
     commands.connectCommand(Id::StartAtLogin, this, &ServiceCommands::toggleStartAtLogin);
-    commands.connectCommand(Id::Help, this, &ServiceCommands::help1Click);
-    commands.connectCommand(Id::FAQ, this, &ServiceCommands::faq1Click);
-    commands.connectCommand(Id::Support, this, &ServiceCommands::support1Click);
+    commands.connectCommand(Id::Help, this, &ServiceCommands::openHelp);
+    commands.connectCommand(Id::FAQ, this, &ServiceCommands::openFaq);
+    commands.connectCommand(Id::Support, this, &ServiceCommands::writeToSupport);
 }
 
 Options ServiceCommands::currentOptions() const
@@ -94,7 +94,7 @@ QString ServiceCommands::helpFile()
     return Installation::helpFile(QApplication::applicationDirPath());
 }
 
-void ServiceCommands::help1Click()
+void ServiceCommands::openHelp()
 {
     const QString file = helpFile();
     if (!QFileInfo(file).isFile())
@@ -109,12 +109,12 @@ void ServiceCommands::help1Click()
                 .toStdString());
 }
 
-void ServiceCommands::faq1Click()
+void ServiceCommands::openFaq()
 {
     Desktop::openUrl(QString::fromUtf16(ProductFaqURL));
 }
 
-void ServiceCommands::support1Click()
+void ServiceCommands::writeToSupport()
 {
     Desktop::sendMail(QString::fromUtf16(SupportEMail), QStringLiteral("Quillmere"), QString());
 }

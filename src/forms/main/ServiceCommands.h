@@ -40,9 +40,9 @@ public:
 private:
     void editOptions();
     void toggleStartAtLogin();
-    void help1Click();
-    void faq1Click();
-    void support1Click();
+    void openHelp();
+    void openFaq();
+    void writeToSupport();
 
     CommandContext& m_context;
     Parts m_parts;

@@ -1,6 +1,7 @@
 #include "forms/main/WindowDragDrop.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LinkUpdates.h"
+#include "components/DropFormats.h"
 #include "components/MessageDialogs.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandContext.h"
@@ -15,9 +16,14 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QStatusBar>
+#include <string_view>
 
 namespace
 {
+
+// The drop targets for other programs leave the window's own drags alone by
+// this type: the two names must stay one.
+static_assert(std::string_view(NodeTree::NodesMimeType) == DropFormats::PrivateNodesMime);
 
 constexpr int DragPicture = 16;
 const QString NotIntoMaker = QStringLiteral("Entries cannot be filed into the Velmarch category");
