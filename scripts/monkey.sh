@@ -7,6 +7,7 @@
 #                                              (options as quillmere_monkey takes them)
 #   scripts/monkey.sh --ci [seconds]           every seed of tests/monkey/seeds.txt,
 #                                              one per core at a time, all within the seconds (300)
+#                                              after the build
 #
 # A run that finds a fault prints the fault (or the sanitizer's report), the
 # steps that led there and how to replay it, keeps its scratch folder, and
@@ -41,11 +42,13 @@ fi
 budget=${2:-300}
 mapfile -t runs < <(grep -vE '^\s*(#|$)' tests/monkey/seeds.txt)
 # One seed per core at a time; each gets its share of the time, less a
-# margin for its start and its closing exit, so a slow machine runs fewer
-# steps instead of running over.
+# margin for its start (the world it makes before its clock runs), so a slow
+# machine runs fewer steps instead of running over. A seed keeps part of its
+# own time for its closing work and stops itself, with a report, when it
+# passes its time anyway (a hang included).
 jobs=$(nproc)
 rounds=$(( (${#runs[@]} + jobs - 1) / jobs ))
-per=$(( budget / rounds - 15 ))
+per=$(( budget / rounds - 8 ))
 [ "$per" -ge 10 ] || per=10
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT

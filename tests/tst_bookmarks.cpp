@@ -281,6 +281,54 @@ private Q_SLOTS:
         QCOMPARE(top->getFirstChild()->item(2)->imageIndex(), int(imgMissing));
     }
 
+    // A large import reaches the model's watchers as one new row, and goes
+    // and comes back through the history as one: a signal per entry costs a
+    // walk of the views' and searches' state each, quadratic in the end.
+    void filingIsOneInsertionHoweverLarge()
+    {
+        QByteArray html = "<DL><p>\n";
+        for (int f = 0; f < 20; ++f) {
+            html += "<DT><H3>Folder " + QByteArray::number(f) + "</H3>\n<DL><p>\n";
+            html += "<DT><H3>Inner</H3>\n<DL><p>\n<DT><A HREF=\"file:///nowhere/x.pdf\"></A>\n"
+                    "</DL><p>\n";
+            for (int i = 0; i < 50; ++i)
+                html += "<DT><A HREF=\"https://example.org/" + QByteArray::number(i) +
+                        "\">Link</A>\n<DD>note\n";
+            html += "</DL><p>\n";
+        }
+        html += "</DL>";
+        Catalogue cat;
+        cat.addCategoryNode(nullptr, "Mine");
+        NodeTree& nodes = cat.nodes();
+        const int before = nodes.count();
+        QSignalSpy inserted(&nodes, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&nodes, &QAbstractItemModel::dataChanged);
+        QSignalSpy records(&nodes, &NodeTree::recordChanged);
+        TreeNode* top = nullptr;
+        {
+            const EditHistory::Step step(cat.history(), "Import");
+            top = fileBookmarks(cat, parseBookmarks(html), "Many");
+        }
+        QCOMPARE(nodes.count(), before + 1 + 20 * (1 + 1 + 1 + 50));
+        QCOMPARE(inserted.size(), 1);
+        QVERIFY(!inserted[0][0].value<QModelIndex>().isValid());
+        QCOMPARE(inserted[0][1].toInt(), top->index());
+        QCOMPARE(changed.size(), 0);
+        QCOMPARE(records.size(), 0);
+        QCOMPARE(top->item(3)->item(0)->getFirstChild()->text(), QString("x.pdf"));
+        QCOMPARE(top->item(3)->item(0)->getFirstChild()->imageIndex(), int(imgMissing));
+
+        QSignalSpy removed(&nodes, &QAbstractItemModel::rowsRemoved);
+        cat.history().stack().undo();
+        QCOMPARE(nodes.count(), before);
+        QCOMPARE(removed.size(), 1);
+        inserted.clear();
+        cat.history().stack().redo();
+        QCOMPARE(nodes.count(), before + 1 + 20 * 53);
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(changed.size(), 0);
+    }
+
     void exportWritesTheFormat()
     {
         Catalogue cat;

@@ -360,10 +360,15 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), filter());
         QCOMPARE(filter()->placeholderText(), QString("Filter"));
 
+        QTest::keyClick(filter(), Qt::Key_Down); // nothing found to go down to
+        QCOMPARE(QApplication::focusWidget(), filter());
         QTest::keyClicks(filter(), "REPORT");
         QCOMPARE(names(), (QStringList{"Annual Report", "report card", "Reports"}));
         QVERIFY(view()->listingNodes());
         QCOMPARE(view()->listSelectedNode(), child(work, "Annual Report"));
+        QTest::keyClick(filter(), Qt::Key_Down); // the found rows take the keys
+        QCOMPARE(QApplication::focusWidget(), details());
+        filter()->setFocus();
         QTest::keyClicks(filter(), " card");
         QCOMPARE(names(), QStringList{"report card"});
         QCOMPARE(model().index(0, ListModel::colLocation).data(Qt::ToolTipRole).toString(),

@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -307,6 +308,36 @@ private Q_SLOTS:
             m_w->findChild<QAction*>("acRedo")->trigger();
         QCOMPARE(childrenOf(node("Home")), QStringList({"Site", "Report", "Copy of report"}));
         QCOMPARE(nodes().rootItem(nodes().rootCount() - 1), node("Sub"));
+    }
+
+    // The built-in category stays the first node, where the program keeps
+    // it: the model refuses to move it anywhere, and the view refuses such
+    // a drag while it is over a row, saying why. A copy of it is an
+    // ordinary category of the user's.
+    void builtInCategoryStaysFirst()
+    {
+        TreeNode* maker = m_w->catalogue().makerCategory();
+        QVERIFY(maker);
+        QCOMPARE(nodes().getFirstNode(), maker);
+        const QStringList roots = childrenOf(nullptr), work = childrenOf(node("Work")),
+                          home = childrenOf(node("Home"));
+        const std::unique_ptr<QMimeData> data(nodes().mimeData({nodes().indexOf(maker)}));
+        const QModelIndex homeRow = nodes().indexOf(node("Home"));
+        QVERIFY(!nodes().canDropMimeData(data.get(), Qt::MoveAction, -1, -1, homeRow));
+        QVERIFY(!nodes().dropMimeData(data.get(), Qt::MoveAction, -1, -1, homeRow));
+        QVERIFY(!nodes().dropMimeData(data.get(), Qt::MoveAction, -1, -1,
+                                      nodes().indexOf(node("Site"))));
+        QCOMPARE(childrenOf(nullptr), roots);
+        QCOMPARE(childrenOf(node("Work")), work);
+        QVERIFY(nodes().canDropMimeData(data.get(), Qt::CopyAction, -1, -1, homeRow));
+
+        DRAG(dragInTree(maker->text(), "Home", false));
+        QVERIFY2(m_statusSeen.contains("The Velmarch category stays at the top of the tree"),
+                 qPrintable(m_statusSeen.join('|')));
+        QCOMPARE(m_w->statusBar()->currentMessage(), QString());
+        QCOMPARE(nodes().getFirstNode(), maker);
+        QCOMPARE(childrenOf(nullptr), roots);
+        QCOMPARE(childrenOf(node("Home")), home);
     }
 
     void treeCopies()

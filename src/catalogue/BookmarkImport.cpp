@@ -504,29 +504,32 @@ QString bookmarkTarget(const QString& address, bool* isLocal)
 
 TreeNode* fileBookmarks(Catalogue& catalogue, const BookmarkList& list, const QString& name)
 {
-    NodeTree& nodes = catalogue.nodes();
-    TreeNode* top = catalogue.addCategoryNode(nullptr, name);
-    std::vector<TreeNode*> lastAt{top}; // the folder that takes entries of each depth
+    // Built out of the tree and placed as one row: the views, the searches
+    // and the undo history hear of an import once, not once per entry.
+    NewSubtree made(catalogue.categoryNode(name, QString(), QString()));
+    std::vector<TreeNode*> lastAt{made.top()}; // the folder that takes entries of each depth
     for (const BookmarkEntry& e : list.entries) {
         // A depth never jumps by more than one, but a folder too deep to be
         // made leaves its entries with the folder above.
         const size_t depth = std::min(size_t(e.depth), lastAt.size() - 1);
         TreeNode* parent = lastAt[depth];
-        TreeNode* node = nodes.addChild(parent, e.title);
         lastAt.resize(depth + 1);
         if (e.kind == BookmarkEntry::Folder) {
-            catalogue.fillCategoryNode(node, e.title, e.description, QString());
-            lastAt.push_back(node);
+            lastAt.push_back(
+                made.append(parent, catalogue.categoryNode(e.title, e.description, QString())));
             continue;
         }
         bool local = false;
         const QString target = bookmarkTarget(e.address, &local);
         if (local) {
-            catalogue.fillDocNode(node, e.title, target, e.description, QString(), false);
-            if (e.title.isEmpty())
-                nodes.setText(node, target.mid(target.lastIndexOf(u'/') + 1));
-        } else
-            catalogue.fillUrlNode(node, e.title, target, e.description, QString());
+            NewNode doc = catalogue.docNode(e.title, target, e.description, QString(), false,
+                                            FileUtils::probePath(target));
+            if (doc.text.isEmpty())
+                doc.text = target.mid(target.lastIndexOf(u'/') + 1);
+            made.append(parent, std::move(doc));
+        } else {
+            made.append(parent, catalogue.urlNode(e.title, target, e.description, QString()));
+        }
     }
-    return top;
+    return catalogue.nodes().appendSubtree(nullptr, std::move(made));
 }

@@ -179,16 +179,51 @@ TreeNode* Catalogue::addCategoryNode(TreeNode* parent, const QString& name)
     return node;
 }
 
+NewNode Catalogue::categoryNode(const QString& name, const QString& comments,
+                                const QString& additional) const
+{
+    NewNode made{name, std::make_unique<NodeInfo>(), imgCategory};
+    made.info->kind = NodeKind::Category;
+    made.info->comments = comments;
+    made.info->sAdditional = additional;
+    return made;
+}
+
+NewNode Catalogue::docNode(const QString& name, const QString& path, const QString& comments,
+                           const QString& additional, bool missing, const PathFacts& facts)
+{
+    NewNode made{name, std::make_unique<NodeInfo>(),
+                 missing ? int(imgMissing) : addFileTypeIcon(facts)};
+    made.info->fullName = path;
+    made.info->comments = comments;
+    made.info->sAdditional = additional;
+    made.info->kind = facts.isDir ? NodeKind::Folder
+                                  : NodeKind::Doc; // the file system decides, not the stored code
+    return made;
+}
+
+NewNode Catalogue::urlNode(const QString& name, const QString& address, const QString& comments,
+                           const QString& additional) const
+{
+    NewNode made{name.isEmpty() ? address : name, std::make_unique<NodeInfo>(), imgHyperlink};
+    made.info->fullName = address;
+    made.info->comments = comments;
+    made.info->sAdditional = additional;
+    made.info->kind = NodeKind::Url;
+    return made;
+}
+
+void Catalogue::fill(TreeNode* node, NewNode made)
+{
+    m_nodes.setNodeData(node, std::move(made.info));
+    m_nodes.setText(node, made.text);
+    m_nodes.setImage(node, made.image);
+}
+
 void Catalogue::fillCategoryNode(TreeNode* node, const QString& name, const QString& comments,
                                  const QString& additional)
 {
-    auto info = std::make_unique<NodeInfo>();
-    info->kind = NodeKind::Category;
-    info->comments = comments;
-    info->sAdditional = additional;
-    m_nodes.setNodeData(node, std::move(info));
-    m_nodes.setText(node, name);
-    m_nodes.setImage(node, imgCategory);
+    fill(node, categoryNode(name, comments, additional));
 }
 
 void Catalogue::fillDocNode(TreeNode* node, const QString& name, const QString& path,
@@ -201,29 +236,15 @@ void Catalogue::fillDocNode(TreeNode* node, const QString& name, const QString& 
                             const QString& comments, const QString& additional, bool missing,
                             const PathFacts& facts)
 {
-    auto info = std::make_unique<NodeInfo>();
-    info->fullName = path;
-    info->comments = comments;
-    info->sAdditional = additional;
-    info->kind = facts.isDir ? NodeKind::Folder
-                             : NodeKind::Doc; // the file system decides, not the stored code
-    m_nodes.setNodeData(node, std::move(info));
-    m_nodes.setImage(node, missing ? int(imgMissing) : addFileTypeIcon(facts));
-    if (!name.isEmpty())
-        m_nodes.setText(node, name);
+    // Without a name the node keeps its text.
+    fill(node,
+         docNode(name.isEmpty() ? node->text() : name, path, comments, additional, missing, facts));
 }
 
 void Catalogue::fillUrlNode(TreeNode* node, const QString& name, const QString& address,
                             const QString& comments, const QString& additional)
 {
-    auto info = std::make_unique<NodeInfo>();
-    info->fullName = address;
-    info->comments = comments;
-    info->sAdditional = additional;
-    info->kind = NodeKind::Url;
-    m_nodes.setNodeData(node, std::move(info));
-    m_nodes.setText(node, name.isEmpty() ? address : name);
-    m_nodes.setImage(node, imgHyperlink);
+    fill(node, urlNode(name, address, comments, additional));
 }
 
 int Catalogue::addFileTypeIcon(const QString& path)

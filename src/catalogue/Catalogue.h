@@ -74,6 +74,14 @@ public:
                      const FileUtils::PathFacts& facts);
     void fillUrlNode(TreeNode* node, const QString& name, const QString& address,
                      const QString& comments, const QString& additional);
+    // The same nodes made whole out of the tree (NewSubtree, insertNodes). A
+    // document without a name gets one from fillDocNode's node or the caller.
+    NewNode categoryNode(const QString& name, const QString& comments,
+                         const QString& additional) const;
+    NewNode docNode(const QString& name, const QString& path, const QString& comments,
+                    const QString& additional, bool missing, const FileUtils::PathFacts& facts);
+    NewNode urlNode(const QString& name, const QString& address, const QString& comments,
+                    const QString& additional) const;
     // The image index of a path's file type (or of a missing target); every
     // entry of one type shares it.
     int addFileTypeIcon(const QString& path);
@@ -154,6 +162,8 @@ private:
     void forget(TreeNode* node);
     // The built-in category as createMakerCategory makes it.
     static bool isMakerCategory(const TreeNode* node);
+    // Gives Node the text, record and image made for it.
+    void fill(TreeNode* node, NewNode made);
     NewNode makeLinkNode(const QString& path, const QString& title, bool isUrl);
     TreeNode* linkTarget(TreeNode* target, const QString& path) const;
     std::vector<TreeNode*> placeLinks(TreeNode* target, std::vector<NewNode> made);

@@ -7,108 +7,6 @@
 #include <algorithm>
 #include <unordered_set>
 
-TreeNode::~TreeNode()
-{
-    // Freed without recursion, so that no depth of nesting exhausts the stack.
-    std::vector<std::unique_ptr<TreeNode>> doomed = std::move(m_children);
-    while (!doomed.empty()) {
-        std::unique_ptr<TreeNode> n = std::move(doomed.back());
-        doomed.pop_back();
-        for (auto& c : n->m_children)
-            doomed.push_back(std::move(c));
-        n->m_children.clear();
-    }
-}
-
-int TreeNode::level() const
-{
-    int level = -1;
-    for (const TreeNode* n = m_parent; n; n = n->m_parent)
-        ++level;
-    return level;
-}
-
-int TreeNode::absoluteIndex() const
-{
-    const TreeNode* root = this;
-    while (root->m_parent)
-        root = root->m_parent;
-    int index = 0;
-    for (const TreeNode* n = root->getFirstChild(); n && n != this; n = n->getNext())
-        ++index;
-    return index;
-}
-
-TreeNode* TreeNode::getNextSibling() const
-{
-    if (!m_parent || size_t(m_row + 1) >= m_parent->m_children.size())
-        return nullptr;
-    return m_parent->m_children[size_t(m_row + 1)].get();
-}
-
-TreeNode* TreeNode::getPrevSibling() const
-{
-    if (!m_parent || m_row == 0)
-        return nullptr;
-    return m_parent->m_children[size_t(m_row - 1)].get();
-}
-
-TreeNode* TreeNode::getNext() const
-{
-    if (!m_children.empty())
-        return m_children.front().get();
-    for (const TreeNode* n = this; n && n->m_parent; n = n->m_parent)
-        if (TreeNode* s = n->getNextSibling())
-            return s;
-    return nullptr;
-}
-
-bool TreeNode::isUnder(const TreeNode* ancestor) const
-{
-    for (const TreeNode* n = this; n; n = n->m_parent)
-        if (n == ancestor)
-            return true;
-    return false;
-}
-
-// ---------------------------------------------------------------- references
-
-NodeRef& NodeRef::operator=(const NodeRef& other)
-{
-    if (this != &other) {
-        detach();
-        attach(other.m_tree, other.m_node);
-    }
-    return *this;
-}
-
-void NodeRef::attach(NodeTree* tree, TreeNode* node)
-{
-    if (!tree || !node)
-        return;
-    m_tree = tree;
-    m_node = node;
-    m_next = tree->m_refs;
-    if (m_next)
-        m_next->m_prev = this;
-    tree->m_refs = this;
-}
-
-void NodeRef::detach()
-{
-    if (!m_tree)
-        return;
-    if (m_prev)
-        m_prev->m_next = m_next;
-    else
-        m_tree->m_refs = m_next;
-    if (m_next)
-        m_next->m_prev = m_prev;
-    m_tree = nullptr;
-    m_node = nullptr;
-    m_prev = m_next = nullptr;
-}
-
 void NodeTree::dropRefs(const TreeNode* gone)
 {
     for (NodeRef* r = m_refs; r; r = r->m_next)
@@ -240,6 +138,17 @@ std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vec
     for (TreeNode* n : made)
         recordPlaced(p, n);
     return made;
+}
+
+TreeNode* NodeTree::appendSubtree(TreeNode* parent, NewSubtree subtree)
+{
+    TreeNode* p = parentOrRoot(parent);
+    TreeNode* top = subtree.m_top.get();
+    std::vector<std::unique_ptr<TreeNode>> run;
+    run.push_back(std::move(subtree.m_top));
+    putRun(p, p->count(), std::move(run));
+    recordPlaced(p, top);
+    return top;
 }
 
 TreeNode* NodeTree::addChild(TreeNode* parent, const QString& text)

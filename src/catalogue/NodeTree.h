@@ -62,6 +62,7 @@ class TreeNode
     friend class NodeTree;
     friend class NodeRef;
     friend class TreeEdits;
+    friend class NewSubtree;
 
 public:
     TreeNode() = default;
@@ -117,6 +118,22 @@ struct NewNode {
     int image = -1;
 };
 
+// Nodes made whole out of the tree under one top node (an import): the tree
+// hears of them once, as one new row, when appendSubtree places them, not
+// once per node with a walk of the views' and searches' state each time.
+class NewSubtree
+{
+public:
+    explicit NewSubtree(NewNode top);
+    TreeNode* top() const { return m_top.get(); }
+    // Appends Node as the last child of Parent, a node of this subtree.
+    TreeNode* append(TreeNode* parent, NewNode node);
+
+private:
+    friend class NodeTree;
+    std::unique_ptr<TreeNode> m_top;
+};
+
 // The tree's node collection, shown by the tree view through this model.
 class NodeTree : public QAbstractItemModel
 {
@@ -144,6 +161,9 @@ public:
     // (null: the root nodes). The views hear of the run once and the rows
     // after it are numbered again once, wherever the run goes.
     std::vector<TreeNode*> insertNodes(TreeNode* parent, int row, std::vector<NewNode> nodes);
+    // Appends a subtree made out of the tree as last child of Parent (null:
+    // a root node): one insertion for the views, one change to undo.
+    TreeNode* appendSubtree(TreeNode* parent, NewSubtree subtree);
     // Moves Node (with its subtree) to position Row among NewParent's children.
     void moveTo(TreeNode* node, TreeNode* newParent, int row);
     // Reorders Parent's children (null: the root nodes) to the given order,
@@ -243,6 +263,14 @@ public:
         m_dropRefusal = std::move(refuses);
     }
     bool refusesDropOnto(const TreeNode* target) const;
+    // Says no to moving Node by a drop (a category that stays where the
+    // program keeps it); a copy of it may still be made.
+    void setMoveRefusal(std::function<bool(const TreeNode* node)> refuses)
+    {
+        m_moveRefusal = std::move(refuses);
+    }
+    // A drop of Source onto Target as Action (a move or a copy) is refused.
+    bool refusesDrop(const TreeNode* source, const TreeNode* target, Qt::DropAction action) const;
     // A drop onto a row (Parent, with Row and Column -1): the node dragged
     // moves there, or a copy of it (record and picture, no children) is
     // made there; one undo step each. Never into its own subtree.
@@ -311,6 +339,7 @@ private:
     StepScopes* m_steps = nullptr;
     bool m_addressesHeld = false;
     std::function<bool(const TreeNode*)> m_dropRefusal;
+    std::function<bool(const TreeNode*)> m_moveRefusal;
     mutable NodeRef m_dragged; // the node of the latest drag
     mutable quint64 m_dragNumber = 0;
     std::vector<int> m_reorderedRows;

@@ -76,6 +76,14 @@ bool NodeTree::refusesDropOnto(const TreeNode* target) const
     return parent && m_dropRefusal(parent);
 }
 
+bool NodeTree::refusesDrop(const TreeNode* source, const TreeNode* target,
+                           Qt::DropAction action) const
+{
+    if (action == Qt::MoveAction && m_moveRefusal && m_moveRefusal(source))
+        return true;
+    return refusesDropOnto(target);
+}
+
 QStringList NodeTree::mimeTypes() const
 {
     return {nodesFormat()};
@@ -106,7 +114,7 @@ bool NodeTree::canDropMimeData(const QMimeData* data, Qt::DropAction action, int
     if (action != Qt::MoveAction && action != Qt::CopyAction)
         return false;
     const TreeNode* source = draggedNode(data);
-    return source && source->data() && !refusesDropOnto(nodeOf(parent));
+    return source && source->data() && !refusesDrop(source, nodeOf(parent), action);
 }
 
 bool NodeTree::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,

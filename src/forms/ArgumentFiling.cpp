@@ -1,21 +1,13 @@
 #include "forms/ArgumentFiling.h"
 
 #include <QApplication>
-
-namespace
-{
-
-// How often a waiting request looks whether the dialog has closed.
-constexpr int WaitMs = 100;
-
-} // namespace
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
 
 ArgumentFiling::ArgumentFiling(Deliver deliver, QObject* parent)
     : QObject(parent), m_deliver(std::move(deliver))
 {
-    m_wait.setInterval(WaitMs);
-    m_wait.setSingleShot(true);
-    connect(&m_wait, &QTimer::timeout, this, &ArgumentFiling::deliverNext);
 }
 
 void ArgumentFiling::add(const QStringList& items, const QString& category)
@@ -35,7 +27,7 @@ void ArgumentFiling::flush()
 {
     if (!m_ready || m_delivering)
         return;
-    m_wait.stop();
+    waitForWindows(false);
     while (!m_queue.empty()) {
         Request request = std::move(m_queue.front());
         m_queue.pop_front();
@@ -50,9 +42,10 @@ void ArgumentFiling::deliverNext()
     // A filing under an open dialog would change the tree behind it, and a
     // box of its own would stack on it.
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
-        m_wait.start();
+        waitForWindows(true);
         return;
     }
+    waitForWindows(false);
     Request request = std::move(m_queue.front());
     m_queue.pop_front();
     m_delivering = true;
@@ -60,4 +53,27 @@ void ArgumentFiling::deliverNext()
     m_delivering = false;
     if (!m_queue.empty())
         QTimer::singleShot(0, this, &ArgumentFiling::deliverNext);
+}
+
+void ArgumentFiling::waitForWindows(bool on)
+{
+    if (on == m_waiting)
+        return;
+    m_waiting = on;
+    if (on)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool ArgumentFiling::eventFilter(QObject* watched, QEvent* event)
+{
+    // A window hidden (the menu, the dialog) or unblocked (by the end of a
+    // modal dialog) may be what the request waits for: it looks again once
+    // the application has taken the change in.
+    const bool closed = event->type() == QEvent::Hide && watched->isWidgetType() &&
+                        static_cast<QWidget*>(watched)->isWindow();
+    if (closed || event->type() == QEvent::WindowUnblocked)
+        QTimer::singleShot(0, this, &ArgumentFiling::deliverNext);
+    return QObject::eventFilter(watched, event);
 }

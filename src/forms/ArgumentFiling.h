@@ -1,13 +1,13 @@
 #pragma once
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <deque>
 #include <functional>
 
 // Requests to file items from the command line, kept until the window can
 // take them: once the start-up is through, and never while a modal dialog
-// or a menu is open (the request waits until it closes).
+// or a menu is open (the request waits until a window closes or is no
+// longer blocked, and looks again then).
 class ArgumentFiling : public QObject
 {
     Q_OBJECT
@@ -23,16 +23,20 @@ public:
     // final save keeps it. Nothing happens before the window is up.
     void flush();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Request {
         QStringList items;
         QString category;
     };
     void deliverNext();
+    void waitForWindows(bool on);
 
     Deliver m_deliver;
     std::deque<Request> m_queue;
-    QTimer m_wait; // looks again while a dialog or a menu is open
+    bool m_waiting = false; // for a dialog or a menu to close
     bool m_ready = false;
     bool m_delivering = false;
 };

@@ -47,6 +47,14 @@
 
 // ---------------------------------------------------------------- the log
 
+namespace
+{
+
+// The least time a timed run keeps for its end's work.
+constexpr qint64 MinClosingMs = 10000;
+
+} // namespace
+
 namespace MonkeyLog
 {
 namespace
@@ -149,25 +157,34 @@ void installCrashReport(int tail)
 #endif
 }
 
-void startWatchdog(int seconds)
+void startWatchdog(int hangSeconds, int runSeconds)
 {
     const pthread_t main = ::pthread_self();
-    std::thread([seconds, main] {
+    const qint64 runEnds = runSeconds > 0 ? nowMs() + qint64(runSeconds) * 1000 : 0;
+    std::thread([hangSeconds, runSeconds, runEnds, main] {
         for (;;) {
             std::this_thread::sleep_for(std::chrono::seconds(1));
             const qint64 started = stepStarted().load();
-            if (started && nowMs() - started > qint64(seconds) * 1000) {
+            const bool hung = started && nowMs() - started > qint64(hangSeconds) * 1000;
+            const bool late = runEnds && nowMs() > runEnds;
+            if (!hung && !late)
+                continue;
+            if (hung)
                 std::fprintf(stderr,
                              "monkey: FAULT: a step has run for over %d s (a hang); "
                              "where the program is:\n",
-                             seconds);
-                // The abort in the program's own thread shows its stack (the
-                // sanitizer's report, or the crash report), then the steps.
-                ::pthread_kill(main, SIGABRT);
-                std::this_thread::sleep_for(std::chrono::seconds(10));
-                onDeath();
-                std::abort();
-            }
+                             hangSeconds);
+            else
+                std::fprintf(stderr,
+                             "monkey: FAULT: the run is past its %d s (a step or the closing "
+                             "work far too slow, or hung); where the program is:\n",
+                             runSeconds);
+            // The abort in the program's own thread shows its stack (the
+            // sanitizer's report, or the crash report), then the steps.
+            ::pthread_kill(main, SIGABRT);
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            onDeath();
+            std::abort();
         }
     }).detach();
 }
@@ -260,7 +277,7 @@ int Monkey::run()
 {
     m_clock.start();
     MonkeyLog::installCrashReport(m_options.tail);
-    MonkeyLog::startWatchdog(m_options.hangSeconds);
+    MonkeyLog::startWatchdog(m_options.hangSeconds, m_options.seconds);
     m_answers = std::make_unique<Answers>(*this);
     startWindow();
     std::fprintf(stdout, "monkey: seed %llu, %lld steps, %d nodes, scratch folder %s%s\n",
@@ -400,8 +417,12 @@ void Monkey::nextStep()
 {
     ++m_index;
     const qint64 elapsed = m_clock.elapsed();
-    if (m_index >= m_options.steps ||
-        (m_options.seconds > 0 && elapsed > qint64(m_options.seconds) * 1000)) {
+    // A timed run keeps a share of its time for the end's work (undoing
+    // every step, the save, the new start and the comparisons), which must
+    // be through within the time as well.
+    const qint64 stepsEnd = qint64(m_options.seconds) * 1000 -
+                            std::max<qint64>(MinClosingMs, qint64(m_options.seconds) * 1000 / 4);
+    if (m_index >= m_options.steps || (m_options.seconds > 0 && elapsed > stepsEnd)) {
         // The run ends as the user ends it: saved, started again, compared.
         MonkeyLog::add(QStringLiteral("#%1 the end: Exit").arg(m_index).toStdString());
         const bool undone = !m_ending && undoEverything(QStringLiteral("at the end of the run"));

@@ -39,7 +39,7 @@ public:
     struct Options {
         quint64 seed = 1;
         qint64 steps = 1000;
-        int seconds = 0;     // stop early after this long (0: never)
+        int seconds = 0;     // the whole run within this long, its end included (0: no limit)
         int nodes = 3000;    // entries of the generated catalogue
         int tail = 40;       // steps shown with a fault
         int testerEvery = 3; // the tree model's tester watches every n-th step (0: never)
@@ -152,6 +152,8 @@ void printTail(int count);
 std::atomic<qint64>& stepStarted();
 void setReplay(const std::string& text);
 void installCrashReport(int tail);
-// A step that runs longer than this is a hang: the run stops with its log.
-void startWatchdog(int seconds);
+// A step that runs longer than HangSeconds is a hang, and a run still going
+// RunSeconds after it began (0: no limit) ran past its time, in a step or
+// in its closing work: either way the run stops with its log.
+void startWatchdog(int hangSeconds, int runSeconds);
 } // namespace MonkeyLog

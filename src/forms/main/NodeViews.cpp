@@ -79,11 +79,15 @@ bool CategoryTreeView::carriesNode(const QDropEvent* event) const
     return nodes && event->source() && nodes->draggedNode(event->mimeData());
 }
 
-void CategoryTreeView::acceptMoveOrCopy(QDropEvent* event)
+Qt::DropAction CategoryTreeView::moveOrCopy(const QDropEvent* event)
 {
     // The key's state at the drop, not at the drag's start.
-    const bool copy = event->modifiers() & Qt::ControlModifier;
-    event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    return event->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction;
+}
+
+void CategoryTreeView::acceptMoveOrCopy(QDropEvent* event)
+{
+    event->setDropAction(moveOrCopy(event));
     event->accept();
 }
 
@@ -119,9 +123,8 @@ void CategoryTreeView::dragMoveEvent(QDragMoveEvent* event)
     if (!carriesNode(event))
         return;
     const QModelIndex row = indexAt(event->position().toPoint());
-    const auto* nodes = static_cast<const NodeTree*>(model());
     // Refused while over such a row, not after the drop.
-    if (nodes->refusesDropOnto(NodeTree::nodeOf(row))) {
+    if (!model()->canDropMimeData(event->mimeData(), moveOrCopy(event), -1, -1, row)) {
         event->ignore();
         m_dropRow->hide();
         Q_EMIT dropRefused(true);
@@ -150,8 +153,7 @@ void CategoryTreeView::dropEvent(QDropEvent* event)
     setState(NoState);
     Q_EMIT dropRefused(false);
     const QModelIndex row = indexAt(event->position().toPoint());
-    const auto* nodes = static_cast<const NodeTree*>(model());
-    if (nodes->refusesDropOnto(NodeTree::nodeOf(row))) {
+    if (!model()->canDropMimeData(event->mimeData(), moveOrCopy(event), -1, -1, row)) {
         event->ignore();
         return;
     }

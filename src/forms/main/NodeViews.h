@@ -107,7 +107,9 @@ protected:
 
 private:
     bool carriesNode(const QDropEvent* event) const;
-    // Takes the drag as a move, or as a copy when Ctrl is down at this moment.
+    // A move, or a copy when Ctrl is down at this moment.
+    static Qt::DropAction moveOrCopy(const QDropEvent* event);
+    // Takes the drag as that.
     static void acceptMoveOrCopy(QDropEvent* event);
     void outlineRow(const QModelIndex& row);
 

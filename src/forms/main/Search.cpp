@@ -1,6 +1,7 @@
 #include "forms/main/Search.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ListModel.h"
+#include "components/EventFilter.h"
 #include "components/MessageDialogs.h"
 #include "forms/FindDialog.h"
 #include "forms/main/CategoryView.h"
@@ -19,7 +20,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
-#include <functional>
 
 using Commands::Id;
 using Commands::Menu;
@@ -29,39 +29,6 @@ namespace
 
 constexpr int FindDialogLeft = 300;
 constexpr int FilterWidth = 200;
-
-// Keys the filter field handles itself.
-class KeyFilter : public QObject
-{
-public:
-    KeyFilter(QObject* watched, std::function<bool(int)> handle)
-        : QObject(watched), m_handle(std::move(handle))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
-            return false;
-        // Escape must reach the field before any shortcut takes it.
-        if (event->type() == QEvent::ShortcutOverride) {
-            if (key->key() == Qt::Key_Escape) {
-                event->accept();
-                return true;
-            }
-            return false;
-        }
-        return m_handle(key->key());
-    }
-
-private:
-    std::function<bool(int)> m_handle;
-};
 
 } // namespace
 
@@ -196,7 +163,22 @@ void Search::createFilter()
 
     connect(m_filterEdit, &QLineEdit::textChanged, this,
             [this] { CommandContext::guarded([this] { applyFilter(); }); });
-    new KeyFilter(m_filterEdit, [this](int key) { return filterKey(key); });
+    // Keys the filter field handles itself, without modifiers (the keypad's count).
+    new EventFilter(m_filterEdit, [this](QEvent* event) {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        // Escape must reach the field before any shortcut takes it.
+        if (event->type() == QEvent::ShortcutOverride) {
+            if (key->key() != Qt::Key_Escape)
+                return false;
+            event->accept();
+            return true;
+        }
+        return filterKey(key->key());
+    });
 
     m_view.setNodesRefill([this] { applyFilter(); });
     // Any other listing (a node chosen in the tree, a found category

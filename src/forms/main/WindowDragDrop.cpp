@@ -10,6 +10,7 @@
 
 #include <QDrag>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -26,6 +27,7 @@ static_assert(std::string_view(NodeTree::NodesMimeType) == DropFormats::PrivateN
 
 constexpr int DragPicture = 16;
 const QString NotIntoMaker = QStringLiteral("Entries cannot be filed into the Velmarch category");
+const QString MakerStays = QStringLiteral("The Velmarch category stays at the top of the tree");
 
 } // namespace
 
@@ -39,6 +41,10 @@ WindowDragDrop::WindowDragDrop(CommandContext& context, CategoryView& view, Fold
     // whatever went into it would be lost at the end of the run.
     nodes.setDropRefusal(
         [&catalogue](const TreeNode* parent) { return catalogue.inBuiltInCategory(parent); });
+    // Nor does it move: the program keeps it first, where the next start and
+    // a backup put it again (a copy is an ordinary category of the user's).
+    nodes.setMoveRefusal(
+        [&catalogue](const TreeNode* node) { return node == catalogue.makerCategory(); });
     connect(&nodes, &NodeTree::nodeDropped, this,
             [this](TreeNode* node) { m_result = NodeRef(m_context.catalogue().nodes(), node); });
     view.setNodeDragHooks([this](QDrag* drag, TreeNode* node) { dragStarted(drag, node); },
@@ -75,9 +81,12 @@ void WindowDragDrop::dragStarted(QDrag* drag, TreeNode* node)
 void WindowDragDrop::showRefusal(bool refused)
 {
     QStatusBar* bar = m_context.window().statusBar();
+    // The built-in category's own move, or a drop (its copy's too) into it.
+    const bool maker = m_source && m_source == m_context.catalogue().makerCategory() &&
+                       !(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
     if (refused)
-        bar->showMessage(NotIntoMaker);
-    else if (bar->currentMessage() == NotIntoMaker)
+        bar->showMessage(maker ? MakerStays : NotIntoMaker);
+    else if (bar->currentMessage() == NotIntoMaker || bar->currentMessage() == MakerStays)
         bar->clearMessage();
 }
 
