@@ -15,7 +15,7 @@ for n in $sizes; do
   echo "## $n entries"
   echo "### load, save and memory (bench_catalogue)"
   "$bench/bench_catalogue" --sizes "$n" --reps 1 2>/dev/null |
-    grep -E "LoadData|floor|SaveData|write|entries: load" | sed 's/^/    /'
+    grep -E "LoadData|startLoad|floor|SaveData|write|entries: load|CPU" | sed 's/^/    /'
   echo "### list and sort the largest category, $((n / 10)) documents (bench_categoryview)"
   "$bench/bench_categoryview" --count $((n / 10)) --reps 1 2>/dev/null |
     grep -E "^fill|^sort" | sed 's/^/    /'

@@ -698,6 +698,33 @@ private Q_SLOTS:
                               QStringLiteral("1|Cut|||1|a long plain ASCII value, cut â‚")}));
     }
 
+    // A line's texts share one block of memory, yet each behaves as a
+    // string of its own: it ends in a NUL, and changing or growing one (the
+    // last holder of the block included) leaves the others as they were.
+    void textsOfALineShareOneBlock()
+    {
+        QString name, path, comment, extra;
+        decodeFields({QByteArrayView("\xEF\xBB\xBFName"), QByteArrayView("/p/\xe9"),
+                      QByteArrayView(), QByteArrayView("x")},
+                     {&name, &path, &comment, &extra});
+        QCOMPARE(name, QStringLiteral("\uFEFFName"));
+        QCOMPARE(path, QStringLiteral("/p/é")); // Windows-1252 beside UTF-8
+        QVERIFY(comment.isNull());
+        QCOMPARE(extra, QStringLiteral("x"));
+        QCOMPARE(name.utf16()[name.size()], u'\0');
+        QCOMPARE(path.utf16()[path.size()], u'\0');
+        name.append(QStringLiteral("!!!!!!!!!!"));
+        path[0] = u'X';
+        QCOMPARE(path, QStringLiteral("Xp/é"));
+        QCOMPARE(extra, QStringLiteral("x"));
+        const QString copy = extra;
+        name = QString();
+        path = QString();
+        extra += QStringLiteral("grown well past the block's end");
+        QCOMPARE(copy, QStringLiteral("x"));
+        QCOMPARE(extra, QStringLiteral("xgrown well past the block's end"));
+    }
+
     // The reader takes the file in chunks (a power of two up to 4 MiB, so 4 MiB
     // and 8 MiB are chunk ends): a CR LF or a character cut by a chunk's end
     // must read as if it were whole.

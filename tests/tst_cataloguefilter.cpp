@@ -105,6 +105,21 @@ private Q_SLOTS:
         QVERIFY(filter.match(u"report nowhere").empty());
     }
 
+    // A second word typed narrows by what is new only: every text gives what
+    // a filter that saw nothing before gives.
+    void typedWordsNarrowAsAFreshScan()
+    {
+        FoldedIndex index(nodes);
+        CatalogueFilter typed(index);
+        for (const char16_t* text :
+             {u"report", u"report ", u"report a", u"report an", u"report ann", u"report re",
+              u"report repx", u"report rep c", u"report rep ca", u"reports", u"reports card"}) {
+            CatalogueFilter fresh(index);
+            QCOMPARE(texts(typed.match(text)), texts(fresh.match(text)));
+        }
+        QCOMPARE(texts(typed.match(u"report re")), texts(typed.match(u"report")));
+    }
+
     // Typing narrows the last result; anything else, or a change of the
     // tree in between, scans everything again.
     void typingAndChanges()

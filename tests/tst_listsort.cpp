@@ -120,6 +120,29 @@ private Q_SLOTS:
         QCOMPARE(listedTexts(*m_model), sorted);
     }
 
+    // The sort starts again after a change of a listed record's text (the
+    // sorted column), not only of a name.
+    void recordChangedMeanwhileIsSortedToo()
+    {
+        for (int i = 0; i < Rows; ++i) {
+            auto info = std::make_unique<NodeInfo>();
+            info->kind = NodeKind::Doc;
+            info->fullName = QStringLiteral("/m/%1").arg(i);
+            nodes().setNodeData(m_big->item(i), std::move(info));
+        }
+        QSignalSpy applied(m_model.get(), &ListModel::sortApplied);
+        m_model->sortBy(-(ListModel::colLocation + 1));
+        TreeNode* edited = m_big->item(7);
+        nodes().editRecord(edited, [](NodeInfo& info) { info.fullName = QStringLiteral("/z"); });
+        QVERIFY(applied.wait(30000));
+        QCOMPARE(applied.count(), 1);
+        QCOMPARE(m_big->item(0), edited);
+        QCOMPARE(m_model->node(0), edited);
+        for (int i = 0; i + 1 < Rows; ++i)
+            QVERIFY(m_model->compare(m_big->item(i)->data()->fullName,
+                                     m_big->item(i + 1)->data()->fullName) >= 0);
+    }
+
     void anotherListingDropsTheSort()
     {
         const QStringList big = childTexts(m_big);

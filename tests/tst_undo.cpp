@@ -297,6 +297,36 @@ private Q_SLOTS:
         QCOMPARE(TestUtil::readFile(catalogueFile()), states.front());
     }
 
+    // Undo and redo of a restore put a whole other tree in place: the window
+    // then lists one of its categories, current in the tree and named in the
+    // title, as after the restore itself, not an empty list under the title
+    // of a category that went.
+    void undoneRestoreListsACategory()
+    {
+        QVERIFY(TestUtil::writeFile(path("quillmere.bak"),
+                                    TestUtil::catalogueLine("Restored", 0, {}, "1") +
+                                        TestUtil::catalogueLine("only", 1, file("plan.odt"), "2")));
+        treeSelect(child(root("Work"), "Reports"));
+        QSignalSpy loaded(&cat(), &Catalogue::loaded);
+        action("acRestoreBackup")->trigger();
+        QVERIFY(loaded.wait());
+        QVERIFY(root("Restored"));
+        const auto listsACategory = [this] {
+            TreeNode* shown = view()->listedNode();
+            QVERIFY(shown && shown->isCategory() && inTree(shown));
+            QCOMPARE(view()->selectedTreeNode(), shown);
+            QCOMPARE(listed(), childTexts(shown));
+            QCOMPARE(m_w->windowTitle(), "Quillmere 3.3 - " + shown->text());
+        };
+        listsACategory();
+        undo(true);
+        QVERIFY(root("Work") && !root("Restored"));
+        listsACategory();
+        redo(true, true);
+        QVERIFY(root("Restored") && !root("Work"));
+        listsACategory();
+    }
+
     // Undo of "Delete from hard disk" takes the file out of the trash, to
     // where its info file says, and then its links; redo trashes it again.
     void deleteFromDiskComesBackFromTheTrash()

@@ -5,7 +5,7 @@
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
@@ -21,7 +21,10 @@ namespace
 
 // Small batches and chunks keep the memory a load needs beyond the tree flat.
 constexpr size_t BatchLines = 1024;
-constexpr size_t MaxQueuedBatches = 4;
+constexpr size_t MaxQueuedBatches = 6;
+// Threads that look up paths while the reader parses: stat calls wait on the
+// kernel's path walk, so two keep a second core busy beside the parser.
+constexpr int ProbingThreads = 2;
 constexpr qint64 ReadChunk = 256 << 10;
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F.
@@ -159,6 +162,55 @@ QString decodeField(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
+namespace
+{
+
+QChar* putWindows1252(QChar* d, QByteArrayView bytes)
+{
+    for (const char b : bytes) {
+        const auto c = static_cast<unsigned char>(b);
+        *d++ = QChar((c >= 0x80 && c <= 0x9F) ? Cp1252High[c - 0x80] : char16_t(c));
+    }
+    return d;
+}
+
+} // namespace
+
+void decodeFields(std::array<QByteArrayView, 4> bytes, std::array<QString*, 4> out)
+{
+    // Every unit of UTF-16 takes at least one byte of UTF-8: the bytes'
+    // count, with a NUL after each text, is room enough.
+    qsizetype room = 0;
+    for (const QByteArrayView b : bytes)
+        room += b.isEmpty() ? 0 : b.size() + 1;
+    if (room == 0) {
+        for (QString* s : out)
+            *s = QString();
+        return;
+    }
+    QString block(room, Qt::Uninitialized);
+    QChar* const base = block.data();
+    QChar* d = base;
+    // A leading U+FEFF is text here, not a byte-order mark to drop.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                    QStringConverter::Flag::Stateless);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i].isEmpty()) {
+            *out[i] = QString();
+            continue;
+        }
+        QChar* const start = d;
+        d = isValidUtf8(bytes[i]) ? utf8.appendToBuffer(d, bytes[i]) : putWindows1252(d, bytes[i]);
+        // Each text shares the block and ends in a NUL of its own, as
+        // QString::utf16() expects.
+        QString::DataPointer part = block.data_ptr();
+        part.ptr = reinterpret_cast<char16_t*>(start);
+        part.size = d - start;
+        *d++ = QChar(u'\0');
+        *out[i] = QString(std::move(part));
+    }
+}
+
 QString decodeWindows1252(QByteArrayView bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
@@ -287,32 +339,65 @@ void CatalogueReader::cancel()
     m_space.notify_all();
 }
 
-void CatalogueReader::probe(std::vector<CatalogueLineFields>& batch, size_t from, size_t to)
+void CatalogueReader::probe(const std::shared_ptr<Probing>& slot)
 {
-    for (size_t i = from; i < to; ++i) {
-        CatalogueLineFields& line = batch[i];
-        if (line.kindCode != u"1" && line.kindCode != u"4")
-            line.facts = FileUtils::probePath(line.fullName);
+    try {
+        for (CatalogueLineFields& line : slot->lines)
+            if (line.kind != NodeKind::Category && line.kind != NodeKind::Url)
+                line.facts = FileUtils::probePath(line.fullName);
+    } catch (...) {
+        std::lock_guard guard(m_lock);
+        if (!m_probeFailure)
+            m_probeFailure = std::current_exception();
+        m_cancel = true;
+        m_space.notify_all();
     }
+    bool passed;
+    {
+        std::lock_guard guard(m_lock);
+        slot->done = true;
+        passed = passProbed();
+    }
+    if (passed) {
+        m_ready.notify_all();
+        if (onBatchReady)
+            onBatchReady();
+    }
+}
+
+bool CatalogueReader::passProbed()
+{
+    bool passed = false;
+    while (!m_probing.empty() && m_probing.front()->done) {
+        m_queue.push_back(std::move(m_probing.front()->lines));
+        m_probing.pop_front();
+        passed = true;
+    }
+    return passed;
 }
 
 void CatalogueReader::push(std::vector<CatalogueLineFields>&& batch)
 {
-    if (probePaths) {
-        // The paths are looked up on two threads: the second half of the
-        // batch on the helper while this one does the first.
-        const size_t half = m_helper ? batch.size() / 2 : batch.size();
-        QFuture<void> other;
-        if (half < batch.size())
-            other = QtConcurrent::run(m_helper, [&] { probe(batch, half, batch.size()); });
-        auto join = qScopeGuard([&] { other.waitForFinished(); });
-        probe(batch, 0, half);
-    }
+    std::shared_ptr<Probing> slot;
     {
         std::unique_lock guard(m_lock);
         // Keep memory flat when the consumer falls behind.
-        m_space.wait(guard, [this] { return m_queue.size() < MaxQueuedBatches || m_cancel; });
-        m_queue.push_back(std::move(batch));
+        m_space.wait(guard, [this] {
+            return m_queue.size() + m_probing.size() < MaxQueuedBatches || m_cancel;
+        });
+        if (!probePaths || !m_probers) {
+            m_queue.push_back(std::move(batch));
+        } else {
+            slot = std::make_shared<Probing>();
+            slot->lines = std::move(batch);
+            m_probing.push_back(slot);
+        }
+    }
+    if (slot) {
+        // The lookups, most of a load's time, run beside the parsing of the
+        // next lines and beside each other.
+        m_probers->start([this, slot] { probe(slot); });
+        return;
     }
     m_ready.notify_all();
     if (onBatchReady)
@@ -359,7 +444,6 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     }
     // Each field on its own: one stray byte must not re-decode its neighbours.
     auto text = [](QByteArrayView b) { return decodeField(b); };
-    line.name = text(fields[0]);
     bool ok = false;
     const int level = fields[1].toInt(&ok);
     if (!ok) {
@@ -371,7 +455,7 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     if (level < 0 || level > MaxCatalogueDepth || (m_prevDepth >= 0 && level > m_prevDepth + 1)) {
         m_error = QStringLiteral("Invalid level (%1) for item \"%2\"")
                       .arg(level)
-                      .arg(TextUtils::excerpt(line.name));
+                      .arg(TextUtils::excerpt(text(fields[0])));
         if (level > MaxCatalogueDepth)
             m_error += QStringLiteral("\nThe catalogue holds at most %1 levels of nesting.")
                            .arg(MaxCatalogueDepth);
@@ -382,10 +466,13 @@ bool CatalogueReader::parseLine(QByteArrayView raw, CatalogueLineFields& line)
     // equal, one deeper or shallower places the node at exactly that depth.
     line.depth = m_prevDepth < 0 ? 0 : level;
     m_prevDepth = line.depth;
-    line.fullName = text(fields[2]);
-    line.comments = text(fields[3]);
-    line.kindCode = text(fields[4]);
-    line.additional = text(fields[5]);
+    decodeFields({fields[0], fields[2], fields[3], fields[5]},
+                 {&line.name, &line.fullName, &line.comments, &line.additional});
+    // The code is compared as stored: only exactly one digit names a kind.
+    const QByteArrayView code = fields[4];
+    line.kind = code.size() == 1 && code[0] >= '1' && code[0] <= '4'
+                    ? static_cast<NodeKind>(code[0] - '0')
+                    : NodeKind::Doc;
     return true;
 }
 
@@ -414,10 +501,29 @@ void CatalogueReader::run()
 
 void CatalogueReader::read()
 {
-    QThreadPool helper;
-    helper.setMaxThreadCount(1);
-    m_helper = &helper;
-    auto noHelper = qScopeGuard([this] { m_helper = nullptr; });
+    // Every batch's lookups end before the reading is reported over, and a
+    // failure of one of them is the reading's.
+    QThreadPool probers;
+    probers.setMaxThreadCount(ProbingThreads);
+    m_probers = &probers;
+    std::exception_ptr failure;
+    try {
+        readLines();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    probers.waitForDone();
+    m_probers = nullptr;
+    if (!failure) {
+        std::lock_guard guard(m_lock);
+        failure = std::exchange(m_probeFailure, nullptr);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void CatalogueReader::readLines()
+{
     QFile file;
     QString why;
     if (!openRegularFile(m_path, file, &why)) {
@@ -481,17 +587,18 @@ void CatalogueReader::read()
                 buf.remove(0, pos);
                 pos = 0;
             }
-            const QByteArray more = file.read(ReadChunk);
-            if (more.isEmpty()) {
-                if (file.error() != QFileDevice::NoError) {
-                    m_error = QStringLiteral("Cannot read file \"%1\". %2")
-                                  .arg(m_path, file.errorString());
-                    break;
-                }
-                eof = true;
-            } else {
-                buf.append(more);
+            // Read into the buffer's own tail: no block of its own per chunk.
+            const qsizetype kept = buf.size();
+            buf.resize(kept + ReadChunk);
+            const qint64 got = file.read(buf.data() + kept, ReadChunk);
+            buf.resize(kept + std::max<qint64>(got, 0));
+            if (got < 0) {
+                m_error =
+                    QStringLiteral("Cannot read file \"%1\". %2").arg(m_path, file.errorString());
+                break;
             }
+            if (got == 0)
+                eof = true;
             continue;
         }
         if (end == left) { // the end of the file: a last line without a line end

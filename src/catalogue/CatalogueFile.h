@@ -1,4 +1,5 @@
 #pragma once
+#include "catalogue/NodeInfo.h"
 #include "utils/PathTests.h"
 
 #include <QByteArrayView>
@@ -6,10 +7,13 @@
 #include <QString>
 
 class QThreadPool;
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -42,7 +46,9 @@ struct FileStamp {
 
 // One parsed line, with the facts of its path when it names a document.
 struct CatalogueLineFields {
-    QString name, fullName, comments, kindCode, additional;
+    QString name, fullName, comments, additional;
+    // The stored code: exactly "1" to "4"; any other code reads as a document.
+    NodeKind kind = NodeKind::Doc;
     int depth = 0; // where it goes in the tree (the first line is always a root)
     FileUtils::PathFacts facts;
 };
@@ -54,6 +60,10 @@ QString decodeWindows1252(QByteArrayView bytes);
 // One field: UTF-8 when it is valid UTF-8 (a leading U+FEFF included), else
 // Windows-1252.
 QString decodeField(QByteArrayView bytes);
+// Decodes the text fields of one line as decodeField does each, into one
+// block of memory that the strings share: a catalogue holds one allocation
+// per line for them, not one per field. Empty fields give null strings.
+void decodeFields(std::array<QByteArrayView, 4> bytes, std::array<QString*, 4> out);
 
 // Appends one catalogue line (with its CR LF) to Out as UTF-8. Fields lose any
 // NUL, CR or LF, which would break the file's structure.
@@ -92,16 +102,27 @@ public:
 
 private:
     void read();
+    void readLines();
+    // A parsed batch on its way to the consumer: its paths are looked up
+    // first, on the probing threads, and batches leave in the file's order.
+    struct Probing {
+        std::vector<CatalogueLineFields> lines;
+        bool done = false;
+    };
     void push(std::vector<CatalogueLineFields>&& batch);
-    static void probe(std::vector<CatalogueLineFields>& batch, size_t from, size_t to);
+    void probe(const std::shared_ptr<Probing>& slot);
+    // Under m_lock: hands over the batches in front whose paths are known.
+    bool passProbed();
     bool parseLine(QByteArrayView raw, CatalogueLineFields& line);
 
     QString m_path;
-    QThreadPool* m_helper = nullptr; // looks up half of each batch's paths
+    QThreadPool* m_probers = nullptr; // look up the batches' paths while lines are parsed
     std::mutex m_lock;
     std::condition_variable m_space;
     std::condition_variable m_ready; // a batch came, or the reading ended
     std::deque<std::vector<CatalogueLineFields>> m_queue;
+    std::deque<std::shared_ptr<Probing>> m_probing; // in the file's order
+    std::exception_ptr m_probeFailure;
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_cancel{false};
     QString m_error;

@@ -81,9 +81,21 @@ QStringList filterWords(QStringView text)
 
 CatalogueFilter::CatalogueFilter(FoldedIndex& index) : m_index(index) {}
 
-std::vector<quint32> CatalogueFilter::scan(const std::vector<std::string>& words,
-                                           const Result* narrowing)
+std::vector<quint32> CatalogueFilter::scan(std::vector<std::string> words, const Result* narrowing)
 {
+    if (narrowing) {
+        // Every key found before holds the words typed then, and so every
+        // word inside one of them: only the others are looked for again
+        // (a scan of the whole index each).
+        const std::vector<std::string> held = wordsToFind(narrowing->text);
+        std::erase_if(words, [&held](const std::string& w) {
+            return std::any_of(held.begin(), held.end(), [&w](const std::string& h) {
+                return h.find(w) != std::string::npos;
+            });
+        });
+        if (words.empty())
+            return narrowing->hits;
+    }
     std::vector<quint32> hits;
     const size_t n = m_index.size();
     if (narrowing && narrowing->hits.size() <= n / WholeScanShare) {

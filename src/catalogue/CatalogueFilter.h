@@ -37,7 +37,7 @@ private:
         std::vector<quint32> hits; // positions in the index
     };
 
-    std::vector<quint32> scan(const std::vector<std::string>& words, const Result* narrowing);
+    std::vector<quint32> scan(std::vector<std::string> words, const Result* narrowing);
 
     FoldedIndex& m_index;
     std::vector<Result> m_recent; // oldest first

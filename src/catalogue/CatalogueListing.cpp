@@ -15,15 +15,18 @@ namespace
 // Output leaves in pieces of about this size.
 constexpr qsizetype OutputChunk = 64 << 10;
 
-QString kindWord(QStringView code)
+QString kindWord(NodeKind kind)
 {
-    if (code == u"1")
+    switch (kind) {
+    case NodeKind::Category:
         return QStringLiteral("category");
-    if (code == u"3")
+    case NodeKind::Folder:
         return QStringLiteral("folder");
-    if (code == u"4")
+    case NodeKind::Url:
         return QStringLiteral("hyperlink");
-    return QStringLiteral("document"); // the loader takes any other code for a document
+    default:
+        return QStringLiteral("document"); // the loader takes any other code for a document
+    }
 }
 
 void appendEscaped(QString& out, QStringView text, bool slash)
@@ -157,7 +160,7 @@ Outcome listCatalogue(const QString& path, QStringView findText,
         line += u'\t';
         appendEscaped(line, f.name, false);
         line += u'\t';
-        line += kindWord(f.kindCode);
+        line += kindWord(f.kind);
         line += u'\t';
         appendEscaped(line, f.fullName, false);
         line += u'\t';

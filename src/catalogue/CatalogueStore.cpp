@@ -135,11 +135,11 @@ void CatalogueStore::addLines(std::vector<std::vector<CatalogueLineFields>>& bat
         NodeInfo& info = *made.info;
         info.comments = std::move(line.comments);
         info.sAdditional = std::move(line.additional);
-        if (line.kindCode == u"1") {
+        if (line.kind == NodeKind::Category) {
             info.kind = NodeKind::Category;
             made.image = imgCategory;
             made.text = std::move(line.name);
-        } else if (line.kindCode == u"4") {
+        } else if (line.kind == NodeKind::Url) {
             info.kind = NodeKind::Url;
             made.image = imgHyperlink;
             made.text = line.name.isEmpty() ? line.fullName : std::move(line.name);

@@ -259,7 +259,8 @@ void FoldedIndex::textChanged(TreeNode* node)
 void FoldedIndex::noteBlocks()
 {
     // With nothing pending the range holds exactly the nodes below the
-    // parent in full order: each child starts the block of its subtree.
+    // parent in full order: each child starts the block of its subtree, in
+    // the children's present order.
     const auto [parent, from, to] = m_relayout;
     m_blocks.clear();
     for (size_t p = from; p < to; ++p) {
@@ -268,37 +269,50 @@ void FoldedIndex::noteBlocks()
         if (!m_blocks.empty())
             ++m_blocks.back().size;
     }
-    std::sort(m_blocks.begin(), m_blocks.end(),
-              [](const Block& a, const Block& b) { return std::less<>()(a.node, b.node); });
 }
 
 void FoldedIndex::permuteRange()
 {
-    const std::vector<Block> blocks = std::move(m_blocks);
+    std::vector<Block> blocks = std::move(m_blocks);
     m_blocks.clear();
     if (!m_valid)
         return;
     const auto [parent, from, to] = m_relayout;
+    const int count = parent ? parent->count() : m_nodes.rootCount();
+    // The tree tells where each child was; otherwise each is looked up.
+    const std::vector<int>& formerRows = m_nodes.reorderedRows();
+    const bool told = formerRows.size() == size_t(count) && blocks.size() == size_t(count);
+    const auto byAddress = [](const Block& a, const Block& b) {
+        return std::less<>()(a.node, b.node);
+    };
+    if (!told)
+        std::sort(blocks.begin(), blocks.end(), byAddress);
+    const auto blockOf = [&](int i, const TreeNode* child) -> const Block* {
+        if (told) {
+            const int r = formerRows[size_t(i)];
+            return r >= 0 && r < count ? &blocks[size_t(r)] : nullptr;
+        }
+        const auto it =
+            std::lower_bound(blocks.begin(), blocks.end(), Block{child, 0, 0}, byAddress);
+        return it == blocks.end() ? nullptr : &*it;
+    };
     // The children's blocks in their new order; where each position went.
     std::vector<quint32> now(to - from);
     std::vector<TreeNode*> order;
     std::vector<Span> spans;
     order.reserve(to - from);
     spans.reserve(to - from);
-    const int count = parent ? parent->count() : m_nodes.rootCount();
     for (int i = 0; i < count; ++i) {
         const TreeNode* child = parent ? parent->item(i) : m_nodes.rootItem(i);
-        const auto it = std::lower_bound(
-            blocks.begin(), blocks.end(), child,
-            [](const Block& b, const TreeNode* n) { return std::less<>()(b.node, n); });
-        if (it == blocks.end() || it->node != child || order.size() + it->size > to - from) {
+        const Block* b = blockOf(i, child);
+        if (!b || b->node != child || order.size() + b->size > to - from) {
             reset(); // not a reorder of what the index held: made again
             return;
         }
-        for (quint32 j = 0; j < it->size; ++j) {
-            now[it->at + j - from] = quint32(from + order.size());
-            order.push_back(m_order[it->at + j]);
-            spans.push_back(m_spans[it->at + j]);
+        for (quint32 j = 0; j < b->size; ++j) {
+            now[b->at + j - from] = quint32(from + order.size());
+            order.push_back(m_order[b->at + j]);
+            spans.push_back(m_spans[b->at + j]);
         }
     }
     if (order.size() != to - from) {

@@ -185,7 +185,7 @@ void ListModel::connectTree(NodeTree& nodes)
 {
     // Any change of the tree's shape may change the listed rows; a sort under
     // way checks this count before it applies its order.
-    const auto shapeChanges = [this] { ++m_shapeVersion; };
+    const auto shapeChanges = [this] { ++m_rowsVersion; };
     connect(&nodes, &QAbstractItemModel::rowsAboutToBeInserted, this, shapeChanges);
     connect(&nodes, &QAbstractItemModel::rowsAboutToBeRemoved, this, shapeChanges);
     connect(&nodes, &QAbstractItemModel::rowsAboutToBeMoved, this, shapeChanges);
@@ -224,6 +224,14 @@ void ListModel::connectTree(NodeTree& nodes)
     connect(&nodes, &QAbstractItemModel::modelAboutToBeReset, this, &ListModel::clear);
     connect(&nodes, &QAbstractItemModel::dataChanged, this, &ListModel::treeDataChanged);
     connect(&nodes, &NodeTree::recordChanged, this, &ListModel::nodeChanged);
+    // A new text may change the order too (a new icon never does).
+    connect(&nodes, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
+                    roles.contains(Qt::EditRole))
+                    ++m_rowsVersion;
+            });
+    connect(&nodes, &NodeTree::recordChanged, this, shapeChanges);
 }
 
 bool ListModel::isSource(const QModelIndex& treeParent) const

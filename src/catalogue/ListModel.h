@@ -147,9 +147,9 @@ private:
     QString m_adTitle;
     QCollator m_collator;
     int m_marks[ColumnCount];
-    // Bumped by every change of the tree's shape: a sort worked out
-    // meanwhile may no longer fit the rows.
-    quint64 m_shapeVersion = 0;
+    // Bumped by every change of the tree's shape and of a node's texts or
+    // record: a sort worked out meanwhile may no longer fit the rows.
+    quint64 m_rowsVersion = 0;
     std::shared_ptr<SortJob> m_sortJob;
 };
 

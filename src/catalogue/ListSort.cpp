@@ -82,8 +82,8 @@ constexpr int BusyRetryMs = 20;
 
 struct ListModel::SortJob {
     int param = 0;
-    quint64 shapeVersion = 0;
-    std::vector<QString> texts; // as they were read, to tell a change since
+    quint64 rowsVersion = 0; // a change of the rows or their texts since shows here
+    size_t rows = 0;
     std::shared_ptr<std::atomic<bool>> cancelled = std::make_shared<std::atomic<bool>>(false);
     QFutureWatcher<std::vector<int>>* watcher = nullptr;
 };
@@ -123,15 +123,15 @@ void ListModel::startSortJob(int param)
 {
     auto job = std::make_shared<SortJob>();
     job->param = param;
-    job->shapeVersion = m_shapeVersion;
-    job->texts = sortTexts(std::abs(param) - 1);
+    job->rowsVersion = m_rowsVersion;
+    job->rows = size_t(count());
     job->watcher = new QFutureWatcher<std::vector<int>>(this);
     connect(job->watcher, &QFutureWatcherBase::finished, this, &ListModel::finishSortJob);
     // The worker gets copies only (QString copies may be read on any thread):
-    // no node is touched off the GUI thread.
-    job->watcher->setFuture(
-        QtConcurrent::run([texts = job->texts, settings = CollatorSettings(m_collator),
-                           descending = param < 0, cancelled = job->cancelled]() mutable {
+    // no node is touched off the GUI thread, and the copies are freed there.
+    job->watcher->setFuture(QtConcurrent::run(
+        [texts = sortTexts(std::abs(param) - 1), settings = CollatorSettings(m_collator),
+         descending = param < 0, cancelled = job->cancelled]() mutable {
             return sortOrder(std::move(texts), settings.make(), descending, cancelled.get());
         }));
     m_sortJob = std::move(job);
@@ -162,14 +162,7 @@ void ListModel::finishSortJob()
     job->watcher->deleteLater();
     // A change of the rows or of a text meanwhile: the order no longer fits,
     // and it is worked out again.
-    bool same = job->shapeVersion == m_shapeVersion && size_t(count()) == job->texts.size();
-    if (same) {
-        const int column = std::abs(job->param) - 1;
-        const std::vector<TreeNode*> listed = rows();
-        for (size_t i = 0; same && i < listed.size(); ++i)
-            same = cellText(listed[i], column) == job->texts[i];
-    }
-    if (!same) {
+    if (job->rowsVersion != m_rowsVersion || size_t(count()) != job->rows) {
         sortBy(job->param);
         return;
     }

@@ -2,6 +2,8 @@
 #include "catalogue/ImageLists.h"
 #include "catalogue/TreeEdits.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -316,15 +318,14 @@ void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
             QAbstractItemModel::VerticalSortHint);
         before = persistentIndexList();
     }
-    if (recording(p)) {
-        std::vector<int> rows;
-        rows.reserve(order.size());
-        for (TreeNode* n : order)
-            rows.push_back(n->m_row);
-        m_recorder->reordered(pathOf(p), std::move(rows));
-    } else {
+    std::vector<int> rows;
+    rows.reserve(order.size());
+    for (TreeNode* n : order)
+        rows.push_back(n->m_row);
+    if (recording(p))
+        m_recorder->reordered(pathOf(p), rows);
+    else
         shapeChanged(p);
-    }
     std::vector<std::unique_ptr<TreeNode>> sorted;
     sorted.reserve(order.size());
     for (TreeNode* n : order)
@@ -339,6 +340,8 @@ void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
             after.append(n ? createIndex(n->m_row, i.column(), n) : QModelIndex());
         }
         changePersistentIndexList(before, after);
+        m_reorderedRows = std::move(rows);
+        const auto forget = qScopeGuard([this] { m_reorderedRows = {}; });
         Q_EMIT layoutChanged(
             {p == &m_root ? QPersistentModelIndex() : QPersistentModelIndex(indexOf(p))},
             QAbstractItemModel::VerticalSortHint);

@@ -149,6 +149,10 @@ public:
     // Reorders Parent's children (null: the root nodes) to the given order,
     // which must hold each of them exactly once.
     void reorder(TreeNode* parent, const std::vector<TreeNode*>& order);
+    // While a reorder tells its layoutChanged: the former row of each child
+    // in its new order, so a listener follows it without looking the nodes
+    // up. Empty otherwise.
+    const std::vector<int>& reorderedRows() const { return m_reorderedRows; }
     void deleteNode(TreeNode* node);
     // Deletes Nodes, each with all below it (none may lie below another of
     // them). Neighbours under one parent go in one step, so that views hear
@@ -309,4 +313,5 @@ private:
     std::function<bool(const TreeNode*)> m_dropRefusal;
     mutable NodeRef m_dragged; // the node of the latest drag
     mutable quint64 m_dragNumber = 0;
+    std::vector<int> m_reorderedRows;
 };

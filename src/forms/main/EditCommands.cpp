@@ -22,9 +22,19 @@ EditCommands::EditCommands(CommandContext& context, CategoryView& view)
     connect(&stack, &QUndoStack::undoTextChanged, this, &EditCommands::follow);
     connect(&stack, &QUndoStack::redoTextChanged, this, &EditCommands::follow);
     connect(&context.catalogue().history(), &EditHistory::replayed, this, [this](bool bulk) {
+        if (!bulk)
+            return;
         // A reset lists nothing: list the tree's current category again.
-        if (bulk)
-            m_view.setListedNode(m_view.selectedTreeNode());
+        if (TreeNode* current = m_view.selectedTreeNode()) {
+            m_view.setListedNode(current);
+            return;
+        }
+        // A whole other tree (a restore undone or redone) has none current:
+        // its built-in category, as after a start or the restore itself.
+        Catalogue& catalogue = m_context.catalogue();
+        if (TreeNode* first = catalogue.makerCategory() ? catalogue.makerCategory()
+                                                        : catalogue.nodes().getFirstNode())
+            m_view.listCategory(first);
     });
     follow();
 }
