@@ -1018,6 +1018,25 @@ private Q_SLOTS:
         QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Next|https://example.org/||4|"}));
     }
 
+    void legacyRelinkMayRemoveOtherNodes()
+    {
+        // While the question is open other nodes may go too: the import goes
+        // on from what is left, and never reads a node that went.
+        Env env;
+        put(env.cat.legacyFile(), "Top\n\tLost~/nonexistent/lost.txt~\n\tGone~https://a.org/~\n"
+                                  "\tNext~https://b.org/~\n");
+        env.cat.nodes().addChild(nullptr, QStringLiteral("No category"));
+        env.cat.setNewLocationQuestion(
+            [&](const QString& name, const QString& path, TreeNode* node, const QString&) {
+                env.cat.nodes().deleteNode(node->getNextSibling());
+                env.cat.fillDocNode(node, name, path, QString(), QString(), true);
+                return true;
+            });
+        env.cat.importLegacyData();
+        QCOMPARE(dump(env.cat), (QStringList{"0|Top|||1|", "1|Lost|/nonexistent/lost.txt||2|",
+                                             "1|Next|https://b.org/||4|"}));
+    }
+
     void legacyLevels_data()
     {
         QTest::addColumn<QByteArray>("file");

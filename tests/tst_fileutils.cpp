@@ -19,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <semaphore>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -1165,6 +1166,64 @@ private Q_SLOTS:
         QVERIFY(modal);
         QCOMPARE(entries(m_d + "/dst"), QStringList());
         QVERIFY(lastFileOpError().isEmpty()); // cancelling is no error
+    }
+
+    void progressEndedWhileTheDialogIsMadeClosesIt()
+    {
+        // The worker ends its progress while the late dialog is being made,
+        // before it listens for the end: the dialog must not stay up for the
+        // rest of the operation (here, until a question of the worker).
+        bool dialogUpAtQuestion = true;
+        MessageDialogs::setHandler([&](QMessageBox::Icon, const QString&) {
+            dialogUpAtQuestion = false;
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (qobject_cast<QProgressDialog*>(window) && window->isVisible())
+                    dialogUpAtQuestion = true;
+            return QMessageBox::Ok;
+        });
+        DialogFileOpUi::setProgressDelay(0);
+        auto undoHook = qScopeGuard([] {
+            DialogFileOpUi::setProgressHook(nullptr);
+            DialogFileOpUi::setProgressDelay(500);
+        });
+        std::binary_semaphore mayEnd(0), ended(0), mayAsk(0);
+        // The question comes once the dialog has shown its first state.
+        DialogFileOpUi::setProgressHook([&](QProgressDialog&) { mayAsk.release(); });
+        // The dialog's making, seen as it joins its owner: the worker ends
+        // its progress there and then.
+        struct EndOnDialog : QObject {
+            QWidget* owner = nullptr;
+            std::binary_semaphore *mayEnd = nullptr, *ended = nullptr;
+            bool seen = false;
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                if (!seen && watched == owner && event->type() == QEvent::ChildAdded) {
+                    seen = true;
+                    mayEnd->release();
+                    ended->acquire();
+                }
+                return false;
+            }
+        };
+        QWidget owner;
+        EndOnDialog filter;
+        filter.owner = &owner;
+        filter.mayEnd = &mayEnd;
+        filter.ended = &ended;
+        qApp->installEventFilter(&filter);
+        auto removeFilter = qScopeGuard([&] { qApp->removeEventFilter(&filter); });
+        DialogFileOpUi ui(&owner);
+        QVERIFY(ui.run([&](FileUtils::FileOpUi& relay) {
+            relay.beginProgress(QStringLiteral("Copying"), 10);
+            mayEnd.acquire();
+            relay.endProgress();
+            ended.release();
+            mayAsk.acquire();
+            relay.error(QStringLiteral("after the progress"));
+            return true;
+        }));
+        QVERIFY(filter.seen);
+        QVERIFY(!dialogUpAtQuestion);
     }
 };
 

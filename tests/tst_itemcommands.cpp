@@ -257,7 +257,11 @@ private Q_SLOTS:
         TreeNode* sub = child(work, "Sub");
         treeSelect(sub);
         details()->setFocus();
+        auto* goUp = details()->findChild<QAction*>("ListDetailsGoUp");
+        QVERIFY(goUp);
+        QSignalSpy wentUp(goUp, &QAction::triggered);
         QTest::keyClick(details(), Qt::Key_Backspace); // up one level
+        QCOMPARE(wentUp.size(), 1);
         QCOMPARE(view()->selectedTreeNode(), work);
         QCOMPARE(view()->listedNode(), work);
         QCOMPARE(m_w->focusWidget(), details());

@@ -80,17 +80,20 @@ void LegacyImport::run()
                               comment = pieces.value(2);
                 if (isLocalPath(path)) {
                     const PathFacts facts = probePath(path);
-                    TreeNode* nodeAfter = node;
-                    while (nodeAfter && !nodeAfter->getNextSibling())
-                        nodeAfter = nodeAfter->parent();
-                    if (nodeAfter)
-                        nodeAfter = nodeAfter->getNextSibling();
                     if (facts.exists)
                         catalogue.fillDocNode(node, name, path, comment, QString(), false, facts);
                     else if (const auto& ask = catalogue.newLocationQuestion()) {
-                        // The question may remove the node with everything below it.
-                        if (!ask(name, path, node, comment))
-                            next = nodeAfter;
+                        // The question is a dialog: it may remove the node with
+                        // everything below it, or other nodes, so where to go on
+                        // is held by guards and taken again after it.
+                        TreeNode* nodeAfter = node;
+                        while (nodeAfter && !nodeAfter->getNextSibling())
+                            nodeAfter = nodeAfter->parent();
+                        if (nodeAfter)
+                            nodeAfter = nodeAfter->getNextSibling();
+                        const NodeRef asked(nodes, node), after(nodes, nodeAfter);
+                        const bool kept = ask(name, path, node, comment);
+                        next = kept && asked ? asked->getNext() : after.get();
                     } else
                         catalogue.fillDocNode(node, name, path, comment, QString(), true, facts);
                 } else if (isUrl(path)) {

@@ -104,7 +104,9 @@ void DialogFileOpUi::showProgress(FileOpWorker& worker)
     dialog.show();
     updateProgress(worker.done(), worker.current());
     // A cancelled dialog hides; the worker's end is then waited for as before.
-    if (!worker.isFinished() && !dialog.wasCanceled())
+    // An end that came before the connections above sent no signal here, so
+    // the state is asked now that they are made.
+    if (!worker.isFinished() && !worker.isProgressEnded() && !dialog.wasCanceled())
         dialog.exec();
     m_dialog = nullptr;
     m_worker = nullptr;
@@ -313,6 +315,12 @@ FileOpWorker::Wait FileOpWorker::waitBriefly(int delayMs)
         else
             m_changed.wait(guard);
     }
+}
+
+bool FileOpWorker::isProgressEnded() const
+{
+    std::lock_guard guard(m_lock);
+    return m_ended;
 }
 
 QString FileOpWorker::caption() const

@@ -63,6 +63,8 @@ public:
     void start(std::function<bool(FileUtils::FileOpUi&)> work);
     void cancel() { m_cancel = true; }
     bool isFinished() const { return m_watcher.isFinished(); }
+    // The progress ended and no other began (it may end before a late dialog listens).
+    bool isProgressEnded() const;
     bool result() const { return m_watcher.result(); }
 
     // What the starting thread waits for, without an event loop: the end,

@@ -43,22 +43,26 @@ ItemKeys::ItemKeys(CommandContext& context, CategoryView& view)
         // Editors are made inside the viewport; their showing and hiding
         // tell when a rename starts and ends, however it ends.
         v->viewport()->installEventFilter(this);
-        addKey(v,
+        addKey(v, QLatin1String("Properties"),
                {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter),
                 QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter))},
                &ItemKeys::showProperties);
     }
-    addKey(view.tree(), {QKeySequence(Qt::Key_F6)}, &ItemKeys::focusList);
+    addKey(view.tree(), QLatin1String("FocusList"), {QKeySequence(Qt::Key_F6)},
+           &ItemKeys::focusList);
     for (QAbstractItemView* list : lists) {
-        addKey(list, {QKeySequence(Qt::Key_F6)}, &ItemKeys::focusTree);
-        addKey(list, {QKeySequence(Qt::Key_Backspace)}, &ItemKeys::goUp);
+        addKey(list, QLatin1String("FocusTree"), {QKeySequence(Qt::Key_F6)}, &ItemKeys::focusTree);
+        addKey(list, QLatin1String("GoUp"), {QKeySequence(Qt::Key_Backspace)}, &ItemKeys::goUp);
     }
 }
 
-void ItemKeys::addKey(QAbstractItemView* view, const QList<QKeySequence>& keys,
+// Each key's action is named after its view and what it does, as the Enter
+// ones are ("DocsTreeFocusList", "ListDetailsGoUp").
+void ItemKeys::addKey(QAbstractItemView* view, QLatin1String name, const QList<QKeySequence>& keys,
                       void (ItemKeys::*handler)())
 {
     auto* action = new QAction(view);
+    action->setObjectName(view->objectName() + name);
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     view->addAction(action);

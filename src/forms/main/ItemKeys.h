@@ -27,7 +27,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void addKey(QAbstractItemView* view, const QList<QKeySequence>& keys,
+    void addKey(QAbstractItemView* view, QLatin1String name, const QList<QKeySequence>& keys,
                 void (ItemKeys::*handler)());
     bool keyOfView(QObject* watched, const QKeyEvent* key);
     bool editKeyInList(QObject* watched);
