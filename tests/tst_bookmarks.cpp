@@ -385,6 +385,19 @@ private Q_SLOTS:
         cat.addLinkNode("someone@example.org", top, "Mail", true);
         cat.addLinkNode("https://example.org/a b?c=<d>&e", top, "Odd address", true);
         cat.addCategoryNode(top, "");
+        // An untitled link to a file whose name starts with blanks is named
+        // as its title would come back.
+        const QString spaced = path("round/  spaced.txt");
+        QVERIFY(TestUtil::writeFile(spaced, "x"));
+        TreeNode* untitled = fileBookmarks(cat,
+                                           parseBookmarks("<DL><p><DT><A HREF=\"" +
+                                                          QUrl::fromLocalFile(spaced).toEncoded() +
+                                                          "\"></A></DL><p>"),
+                                           "Untitled");
+        QCOMPARE(untitled->getFirstChild()->text(), QString("spaced.txt"));
+        TreeNode* untitledBack = fileBookmarks(
+            cat, parseBookmarks(bookmarkHtml(cat.nodes(), untitled, nullptr, "Untitled")), "B");
+        QCOMPARE(dump(untitledBack), dump(untitled));
         TreeNode* back = fileBookmarks(
             cat, parseBookmarks(bookmarkHtml(cat.nodes(), top, nullptr, "Top")), "Back");
         QCOMPARE(dump(back), dump(top));

@@ -524,8 +524,11 @@ TreeNode* fileBookmarks(Catalogue& catalogue, const BookmarkList& list, const QS
         if (local) {
             NewNode doc = catalogue.docNode(e.title, target, e.description, QString(), false,
                                             FileUtils::probePath(target));
+            // A name taken from the file's name is cleaned as a title is, so
+            // an export and a new import give it back as it is.
             if (doc.text.isEmpty())
-                doc.text = target.mid(target.lastIndexOf(u'/') + 1);
+                doc.text =
+                    TextUtils::singleLine(target.mid(target.lastIndexOf(u'/') + 1)).trimmed();
             made.append(parent, std::move(doc));
         } else {
             made.append(parent, catalogue.urlNode(e.title, target, e.description, QString()));
