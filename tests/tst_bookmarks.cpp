@@ -262,6 +262,7 @@ private Q_SLOTS:
             QUrl::fromLocalFile(dir).toEncoded() +
             "/\"></A>\n"
             "<DT><A HREF=\"file:///nowhere/gone.pdf\">Gone</A>\n"
+            "<DT><A HREF=\"file:s://cut.example/\">Relative</A>\n"
             "<DT><A HREF=\"MAILTO:someone@example.org\">Mail</A>\n"
             "<DT><A HREF=\"mailto:a@example.org,b@example.org?subject=Hi/there\">Two</A>\n"
             "<DT><A HREF=\"https://example.org/\"></A>\n"
@@ -271,13 +272,14 @@ private Q_SLOTS:
         TreeNode* top = fileBookmarks(cat, parseBookmarks(html), "Kinds");
         QVERIFY(!top->parent());
         QCOMPARE(top->data()->kind, NodeKind::Category);
-        QCOMPARE(dump(top),
-                 QStringList({"Mixed|1||The folder's note", "  Plans|2|" + doc + "|doc",
-                              "  folder #2|3|" + dir + "|", "  Gone|2|/nowhere/gone.pdf|",
-                              "  Mail|4|someone@example.org|",
-                              "  Two|4|mailto:a@example.org,b@example.org?subject=Hi/there|",
-                              "  https://example.org/|4|https://example.org/|",
-                              "  FTP|4|ftp://files.example.org/pub|"}));
+        QCOMPARE(
+            dump(top),
+            QStringList({"Mixed|1||The folder's note", "  Plans|2|" + doc + "|doc",
+                         "  folder #2|3|" + dir + "|", "  Gone|2|/nowhere/gone.pdf|",
+                         "  Relative|4|file:s://cut.example/|", "  Mail|4|someone@example.org|",
+                         "  Two|4|mailto:a@example.org,b@example.org?subject=Hi/there|",
+                         "  https://example.org/|4|https://example.org/|",
+                         "  FTP|4|ftp://files.example.org/pub|"}));
         QCOMPARE(top->getFirstChild()->item(2)->imageIndex(), int(imgMissing));
     }
 

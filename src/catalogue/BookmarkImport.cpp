@@ -486,7 +486,9 @@ QString bookmarkTarget(const QString& address, bool* isLocal)
     if (address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(address);
         QString path = url.isLocalFile() ? url.toLocalFile() : QString();
-        if (!path.isEmpty()) {
+        // Only a whole path names a file: "file:notes/a.txt" would be read
+        // against whatever folder the program runs in.
+        if (path.startsWith(u'/')) {
             while (path.size() > 1 && path.endsWith(u'/'))
                 path.chop(1);
             *isLocal = true;
