@@ -421,7 +421,7 @@ private Q_SLOTS:
         TreeNode* top = cat.nodes().rootItem(roots);
         QCOMPARE(top->text(), QString("Bookmarks"));
         QCOMPARE(top->count(), 3);
-        QCOMPARE(w->findChild<CategoryView*>()->selectedTreeNode(), top);
+        QCOMPARE(w->findChild<CategoryView*>()->currentNode(), top);
         QVERIFY(w->findChild<QTreeView*>("DocsTree")->isExpanded(cat.nodes().indexOf(top)));
         QCOMPARE(answers.asked.size(), 1);
         QVERIFY2(answers.asked[0].contains("5 bookmarks in 3 folders") &&

@@ -350,7 +350,7 @@ private Q_SLOTS:
         cat().nodes().setText(view()->listedNode(), "Home sweet home");
         QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Home sweet home"));
         auto* label = m_w->findChild<QLabel*>("CommentLabel");
-        cat().nodes().editRecord(view()->selectedTreeNode(),
+        cat().nodes().editRecord(view()->currentNode(),
                                  [](NodeInfo& info) { info.comments = "new place"; });
         QCOMPARE(label->text(), QString("Comment: new place"));
         // A rename of another node leaves the caption alone.
@@ -491,12 +491,12 @@ private Q_SLOTS:
         select(root("Fruit")); // the press must move the selection
         const QRect r = docsTree()->visualRect(cat().nodes().indexOf(work));
         rightClick(docsTree(), r.center());
-        QCOMPARE(view()->selectedTreeNode(), work);
+        QCOMPARE(view()->currentNode(), work);
         QTRY_VERIFY(menu("ItemMenu")->isVisible());
         menu("ItemMenu")->hide();
 
         rightClick(docsTree(), QPoint(5, docsTree()->viewport()->height() - 3));
-        QVERIFY(!view()->selectedTreeNode());
+        QVERIFY(!view()->currentNode());
         QTRY_VERIFY(menu("PopupMenu")->isVisible());
         menu("PopupMenu")->hide();
 
@@ -527,7 +527,7 @@ private Q_SLOTS:
         QVERIFY(docsTree()->isExpanded(cat().nodes().indexOf(root("Fruit"))));
         action("acCollapseAll")->trigger();
         QVERIFY(!docsTree()->isExpanded(cat().nodes().indexOf(work)));
-        QCOMPARE(view()->selectedTreeNode(), deep);
+        QCOMPARE(view()->currentNode(), deep);
         QCOMPARE(view()->listedNode(), listed);
     }
 
@@ -661,7 +661,7 @@ private Q_SLOTS:
         docsTree()->scrollTo(cat().nodes().indexOf(deepest));
         docsTree()->viewport()->repaint();
         action("acCollapseAll")->trigger();
-        QCOMPARE(view()->selectedTreeNode(), deepest);
+        QCOMPARE(view()->currentNode(), deepest);
     }
 };
 

@@ -669,7 +669,7 @@ private Q_SLOTS:
         tree()->setCurrentIndex(cat().nodes().indexOf(work));
         QVERIFY(dropFiles({file("a.txt")}, rowPoint(fruit)));
         QCOMPARE(view()->listedNode(), fruit);
-        QCOMPARE(view()->selectedTreeNode(), fruit);
+        QCOMPARE(view()->currentNode(), fruit);
         QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Fruit"));
 
         // "Add URL..." into a category below another.
@@ -685,14 +685,14 @@ private Q_SLOTS:
         action("acPasteURL")->trigger();
         QCOMPARE(childTexts(projects), QStringList{"https://projects.example/"});
         QCOMPARE(view()->listedNode(), projects);
-        QCOMPARE(view()->selectedTreeNode(), projects);
+        QCOMPARE(view()->currentNode(), projects);
         QCOMPARE(m_w->windowTitle(), QString("Quillmere 3.3 - Projects"));
         // A drop on an entry of the listed category leaves that entry current.
         TreeNode* apple = child(fruit, "Apple");
         tree()->setCurrentIndex(cat().nodes().indexOf(apple));
         QVERIFY(dropFiles({file("B.txt")}, rowPoint(apple)));
         QCOMPARE(view()->listedNode(), fruit);
-        QCOMPARE(view()->selectedTreeNode(), apple);
+        QCOMPARE(view()->currentNode(), apple);
     }
 };
 

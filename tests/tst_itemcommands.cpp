@@ -99,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(childTexts(work).last(), QString("New category"));
         // Open for editing at once, and the list shows the new category.
         QVERIFY(editor(docsTree()));
-        QCOMPARE(view()->selectedTreeNode(), work->getLastChild());
+        QCOMPARE(view()->currentNode(), work->getLastChild());
         QCOMPARE(view()->listedNode(), work->getLastChild());
         QTest::keyClick(editor(docsTree()), Qt::Key_Escape);
 
@@ -195,14 +195,14 @@ private Q_SLOTS:
         // Keys go to the editor, not to the list's own handling.
         QTest::keyClick(edit, Qt::Key_Backspace);
         QTest::keyClick(edit, Qt::Key_F6);
-        QCOMPARE(view()->selectedTreeNode(), work);
+        QCOMPARE(view()->currentNode(), work);
         QTest::keyClick(edit, Qt::Key_Escape);
         QCOMPARE(sub->text(), QString("Sub"));
         QVERIFY(!editor(details()));
         QCOMPARE(action("acRemoveItem")->shortcut(), QKeySequence(Qt::Key_Delete));
         // Enter on the row again acts: a category row is entered.
         QTest::keyClick(details(), Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(view()->selectedTreeNode(), sub);
+        QCOMPARE(view()->currentNode(), sub);
         QCOMPARE(view()->listedNode(), sub);
     }
 
@@ -251,7 +251,7 @@ private Q_SLOTS:
         QCOMPARE(m_w->focusWidget(), details());
         QCOMPARE(view()->listSelectedNode(), work->getFirstChild());
         QTest::keyClick(details(), Qt::Key_Backspace); // at the top level: nothing
-        QCOMPARE(view()->selectedTreeNode(), work);
+        QCOMPARE(view()->currentNode(), work);
         QCOMPARE(view()->listedNode(), work);
 
         TreeNode* sub = child(work, "Sub");
@@ -262,7 +262,7 @@ private Q_SLOTS:
         QSignalSpy wentUp(goUp, &QAction::triggered);
         QTest::keyClick(details(), Qt::Key_Backspace); // up one level
         QCOMPARE(wentUp.size(), 1);
-        QCOMPARE(view()->selectedTreeNode(), work);
+        QCOMPARE(view()->currentNode(), work);
         QCOMPARE(view()->listedNode(), work);
         QCOMPARE(m_w->focusWidget(), details());
 
@@ -306,7 +306,7 @@ private Q_SLOTS:
         };
         answer("changed", false); // Cancel keeps the comment
         action("acAddComments")->trigger();
-        QCOMPARE(view()->selectedTreeNode(), work);
+        QCOMPARE(view()->currentNode(), work);
         QCOMPARE(title, QString("Comment"));
         QCOMPARE(label, QString("Type or change the comment"));
         QCOMPARE(shown, QString("about notes"));
@@ -315,14 +315,14 @@ private Q_SLOTS:
         answer("new words", true);
         action("acAddComments")->trigger();
         QCOMPARE(notes->data()->comments, QString("new words"));
-        QCOMPARE(view()->selectedTreeNode(), work); // the parent is selected
+        QCOMPARE(view()->currentNode(), work); // the parent is selected
 
         // From the tree, on a category inside another: the parent is listed.
         treeSelect(sub);
         answer("below work", true);
         action("acAddComments")->trigger();
         QCOMPARE(sub->data()->comments, QString("below work"));
-        QCOMPARE(view()->selectedTreeNode(), work);
+        QCOMPARE(view()->currentNode(), work);
         QCOMPARE(view()->listedNode(), work);
         // A search in comments finds the new text.
         QVERIFY(cat().search().scan(u"below", Qt::CaseInsensitive, SearchField::comments, 0).node ==
@@ -506,7 +506,7 @@ private Q_SLOTS:
                 QVERIFY2(n->text() != name, name);
         QVERIFY(rowsAreLive());
         QVERIFY(view()->listedNode() && inTree(view()->listedNode()));
-        QVERIFY(!view()->selectedTreeNode() || inTree(view()->selectedTreeNode()));
+        QVERIFY(!view()->currentNode() || inTree(view()->currentNode()));
         // What the list shows is what the tree holds for the listed category.
         QCOMPARE(listed(), childTexts(view()->listedNode()));
     }

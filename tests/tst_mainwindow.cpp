@@ -289,7 +289,7 @@ private Q_SLOTS:
         auto* view = w->findChild<CategoryView*>();
         QVERIFY(view);
         QCOMPARE(view->listedNode(), w->catalogue().topCategory());
-        QCOMPARE(view->selectedTreeNode(), maker);
+        QCOMPARE(view->currentNode(), maker);
     }
 
     void endOfRunWritesTheCatalogueOnce()

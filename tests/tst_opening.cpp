@@ -612,7 +612,7 @@ private Q_SLOTS:
         view(*w)->listCategory(work);
         doubleClick(listDetails(*w), listRowOf(*w, inner));
         QVERIFY(m_opened.isEmpty());
-        QCOMPARE(view(*w)->selectedTreeNode(), inner);
+        QCOMPARE(view(*w)->currentNode(), inner);
         QCOMPARE(view(*w)->listedNode(), inner);
         QVERIFY(docsTree(*w)->isExpanded(treeIndex(*w, inner)));
         QCOMPARE(view(*w)->listModel().rowCount(), 1);

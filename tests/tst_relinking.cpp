@@ -116,7 +116,7 @@ class TestRelinking : public QObject
     {
         return {Relinking::dialogHook(), [offered, cancel](QDialog& d) {
                     auto& dialog = static_cast<LocateDialog&>(d);
-                    whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
+                    whenDone(dialog, dialog.isFinished(), [&dialog, offered, cancel] {
                         auto* list = dialog.findChild<QTreeWidget*>("Candidates");
                         for (int i = 0; i < list->topLevelItemCount(); ++i)
                             *offered << list->topLevelItem(i)->text(0);
@@ -163,7 +163,7 @@ private Q_SLOTS:
         bool ran = false;
         TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
-            whenDone(dialog, dialog.done(), [&] {
+            whenDone(dialog, dialog.isFinished(), [&] {
                 auto* list = dialog.findChild<QTreeWidget*>("MissingLinks");
                 for (int i = 0; i < list->topLevelItemCount(); ++i) {
                     listed << list->topLevelItem(i)->text(0);
@@ -222,7 +222,7 @@ private Q_SLOTS:
         const QByteArray before = TestUtil::saveAndRead(cat);
         TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
-            whenDone(dialog, dialog.done(), [&] {
+            whenDone(dialog, dialog.isFinished(), [&] {
                 click(dialog.findChild<QCheckBox*>("SelectAll"));
                 click(dialog.findChild<QPushButton*>("btnRelink"));
                 click(dialog.findChild<QPushButton*>("btnRemove"));
@@ -311,7 +311,7 @@ private Q_SLOTS:
         QString status;
         TestUtil::ScopedOverride hook(Relinking::dialogHook(), [&](QDialog& d) {
             auto& dialog = static_cast<CheckLinksDialog&>(d);
-            whenDone(dialog, dialog.done(), [&] {
+            whenDone(dialog, dialog.isFinished(), [&] {
                 status = dialog.findChild<QLabel*>("Status")->text();
                 QVERIFY(!dialog.findChild<QPushButton*>("btnRelink")->isEnabled());
                 QVERIFY(!dialog.findChild<QPushButton*>("btnRemove")->isEnabled());
@@ -339,7 +339,7 @@ private Q_SLOTS:
         QStringList rows;
         LocateDialog dialog(request, nullptr);
         QTimer::singleShot(0, &dialog, [&] {
-            whenDone(dialog, dialog.searchDone(), [&] {
+            whenDone(dialog, dialog.isFinished(), [&] {
                 auto* list = dialog.findChild<QTreeWidget*>("Candidates");
                 for (int i = 0; i < list->topLevelItemCount(); ++i)
                     rows << list->topLevelItem(i)->text(0);

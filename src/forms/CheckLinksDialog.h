@@ -39,7 +39,7 @@ public:
     int rowCount() const;
     bool busy() const;
     // The check and the search are through (searchFinished was sent).
-    bool done() const { return m_done; }
+    bool isFinished() const { return m_done; }
     // The best place found for a row's target; empty when none (yet).
     QString candidateOf(int row) const;
 

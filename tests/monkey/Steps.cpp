@@ -165,7 +165,7 @@ void selectInTree(Monkey& m)
             Gestures::key(tree, key);
         }
         m.note(QStringLiteral("tree keys %1 -> %2")
-                   .arg(pressed.join(u' '), named(m.view().selectedTreeNode())));
+                   .arg(pressed.join(u' '), named(m.view().currentNode())));
         return;
     }
     // Below the last row: nothing chosen.
@@ -394,7 +394,7 @@ void rename(Monkey& m)
                 view, m.listModel().index(rng.below(m.listModel().rowCount()), 0)))
             Gestures::click(view->viewport(), *p);
     const QString before =
-        inTree ? named(m.view().selectedTreeNode()) : named(m.view().listSelectedNode());
+        inTree ? named(m.view().currentNode()) : named(m.view().listSelectedNode());
     Gestures::key(view, Qt::Key_F2);
     QLineEdit* editor = nullptr;
     for (QLineEdit* e : view->viewport()->findChildren<QLineEdit*>())

@@ -190,7 +190,7 @@ void CategoryView::connectViews()
     connect(&nodes, &NodeTree::changeFinished, this, [this] {
         TreeNode* node = m_currentAfterChange;
         m_currentAfterChange = NodeRef();
-        if (!node || node != selectedTreeNode())
+        if (!node || node != currentNode())
             return;
         // A removal moved it, often within the listed category, again and
         // again while links go: what is listed already stays (and so do
@@ -215,7 +215,7 @@ void CategoryView::connectViews()
             Q_EMIT titleChanged(QStringLiteral("Quillmere 3.3 - ") + node->text());
     });
     connect(&nodes, &NodeTree::recordChanged, this, [this](TreeNode* node) {
-        if (node == selectedTreeNode() && node->data())
+        if (node == currentNode() && node->data())
             showComment(node->data()->comments);
     });
     connect(m_tree, &CategoryTreeView::dropRefused, this, &CategoryView::nodeDropRefused);
@@ -372,10 +372,10 @@ void CategoryView::listCategory(TreeNode* node)
     if (category) {
         // The tree's current node is the listed category or an entry of it;
         // becoming current lists it.
-        const TreeNode* current = selectedTreeNode();
+        const TreeNode* current = currentNode();
         if (current != node && (!current || current->parent() != node)) {
             showInTree(node);
-            if (selectedTreeNode() == node && listsChildrenOf(node))
+            if (currentNode() == node && listsChildrenOf(node))
                 return;
         }
     }
@@ -535,7 +535,7 @@ TreeNode* CategoryView::commandTargetNode() const
     // tool button still acts on what the user was working in.
     const QWidget* focus = m_context.window().focusWidget();
     if (treeHasFocus(focus))
-        return selectedTreeNode();
+        return currentNode();
     if (listHasFocus(focus))
         return listNodeAt(selectedListRow());
     return nullptr;
@@ -566,7 +566,7 @@ void CategoryView::showContextMenu(QAbstractItemView* view, const QPoint& global
 {
     CommandActions& commands = m_context.commands();
     if (view == m_tree) {
-        commands.menu(selectedTreeNode() ? Menu::Item : Menu::Popup)->popup(globalPos);
+        commands.menu(currentNode() ? Menu::Item : Menu::Popup)->popup(globalPos);
         return;
     }
     // A click on empty space is about the list itself, not the row that

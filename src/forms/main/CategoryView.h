@@ -72,7 +72,6 @@ public:
     // The tree's current node (older name: the selected tree node), and
     // making a node current (which lists it or its category).
     TreeNode* currentNode() const;
-    TreeNode* selectedTreeNode() const { return currentNode(); }
     void setCurrentNode(TreeNode* node);
     void scrollToNode(TreeNode* node);
     void focusTree();

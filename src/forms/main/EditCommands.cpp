@@ -25,7 +25,7 @@ EditCommands::EditCommands(CommandContext& context, CategoryView& view)
         if (!bulk)
             return;
         // A reset lists nothing: list the tree's current category again.
-        if (TreeNode* current = m_view.selectedTreeNode()) {
+        if (TreeNode* current = m_view.currentNode()) {
             m_view.setListedNode(current);
             return;
         }

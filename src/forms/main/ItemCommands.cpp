@@ -69,7 +69,7 @@ ItemCommands::ItemCommands(CommandContext& context, CategoryView& view)
 void ItemCommands::addCategory()
 {
     Catalogue& catalogue = m_context.catalogue();
-    TreeNode* selected = m_view.selectedTreeNode();
+    TreeNode* selected = m_view.currentNode();
     TreeNode* parent = nullptr;
     if (selected && selected != catalogue.topCategory()) {
         // Shift held at this moment asks for a sub-category of the selection.
@@ -133,7 +133,7 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
 {
     Catalogue& catalogue = m_context.catalogue();
     NodeTree& nodes = catalogue.nodes();
-    const NodeRef node(nodes, m_view.selectedTreeNode());
+    const NodeRef node(nodes, m_view.currentNode());
     if (!node || node == catalogue.topCategory())
         return;
     if (!deleteFile &&
@@ -182,7 +182,7 @@ void ItemCommands::removeListSelection(bool deleteFile)
     if (m_view.listingNodes())
         return; // the other found rows stay, and the filter with them
     if (category)
-        m_view.listCategory(m_view.selectedTreeNode());
+        m_view.listCategory(m_view.currentNode());
     else if (parent)
         m_view.listCategory(parent);
 }

@@ -129,7 +129,7 @@ void Opening::openNode(TreeNode* target)
 
 void Opening::openTreeEntry()
 {
-    TreeNode* node = m_view.selectedTreeNode();
+    TreeNode* node = m_view.currentNode();
     // A category only folds or unfolds, which the tree does by itself.
     if (!node || !node->data() || node->isCategory())
         return;
