@@ -1,6 +1,7 @@
 // The catalogue search: the text matcher, the scan over the full order with
 // its position, and the folded copies kept in step with the tree.
 #include "catalogue/CatalogueSearch.h"
+#include "catalogue/TextFolding.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -8,6 +9,8 @@
 
 namespace
 {
+
+using TextFolding::Marks;
 
 TreeNode* add(NodeTree& nodes, TreeNode* parent, const QString& name, NodeKind kind,
               const QString& path = {}, const QString& comment = {}, const QString& additional = {})
@@ -350,6 +353,9 @@ private Q_SLOTS:
                 key.clear();
                 FoldedIndex::appendKey(key, n);
                 QCOMPARE(index.key(size_t(p)), std::string_view(key));
+                for (int f = 0; f < FoldedIndex::FieldCount; ++f)
+                    QCOMPARE(FoldedIndex::field(key, f),
+                             TextFolding::folded(FoldedIndex::fieldText(n, f), Marks::drop));
             }
             const std::string needle = TextFolding::folded(word(), TextFolding::Marks::drop);
             std::vector<quint64> bits((index.size() + 63) / 64);
@@ -366,6 +372,80 @@ private Q_SLOTS:
             }
             QCOMPARE(index.findFirst(needle, field, from, [](size_t) { return true; }), first);
         }
+    }
+
+    // A name that is its location's last part (or that part without its
+    // extension) is kept there alone, in any script: each field still reads
+    // as the node's own folded text, and a needle is found in a key exactly
+    // where it is found in one of the fields.
+    void namesKeptInTheirLocation()
+    {
+        const struct {
+            const char16_t *name, *path;
+        } cases[] = {
+            {u"annual.pdf", u"/home/ann/annual.pdf"},    // the whole last part
+            {u"annual", u"/home/ann/annual.pdf"},        // its stem
+            {u"Straße.PDF", u"/home/ann/STRASSE.pdf"},   // folded alike
+            {u"Résumé", u"/home/ann/resume.tar.gz"},     // a stem ends at the last dot only
+            {u"Résumé.tar", u"/home/ann/Résumé.tar.gz"}, // combining marks
+            {u"İstanbul", u"/t/i̇stanbul.txt"},           // Turkish dotted capital
+            {u"東京の地図", u"/地図/東京の地図.png"},    // CJK
+            {u"𝒜 note", u"/x/𝒜 note"},                   // outside the BMP
+            {u"dir", u"/home/dir/"},                     // nothing after the slash
+            {u"a", u"/home/a"},                          // one letter: kept as it is
+            {u"notes", u"notes"},                        // no slash at all
+            {u"other", u"/home/ann/annual.pdf"},         // not the location's
+            {u".pdf", u"/home/ann/.pdf"},
+            {u"ann", u"/home/ann/ann"},
+        };
+        NodeTree tree;
+        for (const auto& c : cases)
+            add(tree, nullptr, QString::fromUtf16(c.name), NodeKind::Doc,
+                QString::fromUtf16(c.path), u"comment"_qs, u"extra"_qs);
+        FoldedIndex index(tree);
+        QVERIFY(index.prepare());
+        QCOMPARE(index.size(), std::size(cases));
+        size_t shorter = 0;
+        std::vector<std::string> wholes; // the fields, each kept whole
+        for (size_t p = 0; p < index.size(); ++p) {
+            const TreeNode* n = index.node(p);
+            std::string& whole = wholes.emplace_back();
+            for (int f = 0; f < FoldedIndex::FieldCount; ++f) {
+                const std::string folded =
+                    TextFolding::folded(FoldedIndex::fieldText(n, f), Marks::drop);
+                QCOMPARE(FoldedIndex::field(index.key(p), f), folded);
+                whole += folded + FoldedIndex::FieldEnd;
+            }
+            shorter += index.key(p).size() < whole.size();
+        }
+        // Every piece of any field is found in exactly the keys whose fields
+        // hold it.
+        for (const std::string& whole : wholes)
+            for (size_t at = 0; at < whole.size(); ++at)
+                for (size_t len = 1; at + len <= whole.size() && len <= 8; ++len) {
+                    const std::string_view needle = std::string_view(whole).substr(at, len);
+                    if (needle.find(FoldedIndex::FieldEnd) != std::string_view::npos)
+                        continue;
+                    std::vector<quint64> bits(1);
+                    index.markHolding(needle, bits);
+                    for (size_t p = 0; p < wholes.size(); ++p)
+                        QVERIFY2(bool(bits[0] >> p & 1) ==
+                                     (wholes[p].find(needle) != std::string::npos),
+                                 std::string(needle).c_str());
+                }
+        QCOMPARE(shorter, size_t(10)); // all but a stem short of one dot, a name
+        // ending in a slash, one letter and a name not the location's
+        // The search by name finds a name kept in the location, and a hit in
+        // the location alone is no hit by name.
+        const auto byName = [&](const char* needle) {
+            return index.findFirst(needle, int(FoldedIndex::Field::Name), 0,
+                                   [](size_t) { return true; });
+        };
+        QCOMPARE(byName("strasse"), size_t(2));
+        QCOMPARE(byName("resume.t"), size_t(4));
+        QCOMPARE(byName("東京"), size_t(6));
+        QCOMPARE(byName("home"), FoldedIndex::NotFound);
+        QCOMPARE(byName("istanbul.txt"), FoldedIndex::NotFound);
     }
 
     // After a reset the keys are made while the event loop is idle, a slice

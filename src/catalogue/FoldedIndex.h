@@ -17,7 +17,9 @@
 // far more than comparing. So each node has a key in one buffer: its four
 // fields (name, comment, location, additional value) folded with accents
 // dropped (TextFolding), each followed by FieldEnd, which no folded text
-// holds, so no needle is found across two fields or two keys. A scan reads
+// holds, so no needle is found across two fields or two keys. A name that
+// is its location's last part (files and folders named after themselves)
+// is kept only there. A scan reads
 // the buffer from end to end and maps what it finds to nodes.
 //
 // The index follows the tree's model signals instead of being made again:
@@ -33,6 +35,7 @@ class FoldedIndex : public QObject
     Q_OBJECT
 public:
     static constexpr int FieldCount = 4; // in the order of SearchField
+    enum class Field { Name, Comment, Location, Additional };
     static constexpr char FieldEnd = '\x01';
     static constexpr size_t NotFound = size_t(-1);
 
@@ -41,9 +44,10 @@ public:
 
     // The text of one field of a node (empty when it has no record).
     static QStringView fieldText(const TreeNode* node, int field);
-    // A node's key as the index keeps it.
+    // A node's key as the index keeps it: a name that is the last part of
+    // the node's location is not kept twice.
     static void appendKey(std::string& out, const TreeNode* node);
-    // One field of a key.
+    // One field of a key, folded (a name kept in the location found there).
     static std::string_view field(std::string_view key, int field);
 
     // Brings the index in step with the tree. False inside a bulk change
