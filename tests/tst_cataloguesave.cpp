@@ -1,5 +1,6 @@
 // The save's encoder against the writer it replaced: the same bytes for any
 // tree, whole or in pieces, whatever characters the texts hold.
+#include "catalogue/AutoSave.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueSave.h"
 #include "utils/TextUtils.h"
@@ -7,6 +8,8 @@
 #include <QtTest>
 #include <limits>
 #include <random>
+
+#include "testutil/TestUtil.h"
 
 namespace
 {
@@ -62,8 +65,16 @@ QString randomText(std::mt19937& rng)
     QString s;
     const int n = length(rng);
     for (int i = 0; i < n; ++i) {
-        if (kind(rng) == 0) {
+        if (const int k = kind(rng); k == 0) {
             s += QString(run(rng), u'x'); // a run for the eight-at-a-time path
+            continue;
+        } else if (k == 1 && i % 2) {
+            // Letters of one and two bytes mixed, as in most names outside
+            // English, now and then a character of three.
+            static const char16_t latin[] = u"a\u00fcZ\u00e9 \u0131.\u07ff\u0080\u20ac";
+            std::uniform_int_distribution<int> letter(0, int(std::size(latin)) - 2);
+            for (int j = run(rng); j > 0; --j)
+                s += QChar(latin[letter(rng)]);
             continue;
         }
         const int p = piece(rng);
@@ -188,6 +199,63 @@ private Q_SLOTS:
             if (count > 20000)
                 QVERIFY(expected.size() > (1 << 20));
         }
+    }
+
+    // A write that fails after several chunks went to the disk (the file
+    // size limit reached midway): the old file stays as it was, nothing is
+    // left beside it, and the failure is told, by the save at the end of the
+    // run as by a save while the user works.
+    void aWriteFailingMidwayLeavesTheOldFile()
+    {
+        QTemporaryDir dir;
+        Catalogue cat;
+        cat.setDataFolder(dir.path());
+        TreeNode* top = cat.addCategoryNode(nullptr, QStringLiteral("Top"));
+        cat.createMakerCategory();
+        cat.saveData(false);
+        const QString dat = cat.dataFile(false);
+        const QByteArray old = TestUtil::readFile(dat);
+        const auto files = [&] {
+            return QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        };
+        constexpr qint64 Limit = 5 * CatalogueStream::ChunkBytes / 2;
+        const QString name(1000, u'n');
+        for (int i = 0; i < 6000; ++i)
+            cat.addCategoryNode(top, name + QString::number(i));
+        cat.setDataSaved(false);
+
+        QString error;
+        {
+            TestUtil::FileSizeLimit limit(Limit);
+            try {
+                cat.saveData(false);
+            } catch (const CatalogueError& e) {
+                error = e.text();
+            }
+        }
+        QVERIFY2(error.contains(QStringLiteral("Cannot write file \"%1\"").arg(dat)),
+                 qPrintable(error));
+        QVERIFY(!cat.dataSaved());
+        QCOMPARE(TestUtil::readFile(dat), old);
+        QCOMPARE(files(), QStringList{"quillmere.dat"});
+
+        AutoSave autoSave(cat);
+        autoSave.start();
+        QSignalSpy failed(&autoSave, &AutoSave::failed);
+        {
+            TestUtil::FileSizeLimit limit(Limit);
+            cat.nodes().setText(top, QStringLiteral("Renamed"));
+            QVERIFY(failed.wait(60000));
+        }
+        QVERIFY2(failed[0][0].toString().contains(QStringLiteral("Cannot write file")),
+                 qPrintable(failed[0][0].toString()));
+        QCOMPARE(TestUtil::readFile(dat), old);
+        QCOMPARE(files(), QStringList{"quillmere.dat"});
+
+        // With room again the whole tree goes.
+        cat.saveData(false);
+        QVERIFY(TestUtil::readFile(dat).size() > Limit);
     }
 };
 

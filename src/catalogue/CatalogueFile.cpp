@@ -225,6 +225,48 @@ QString decodeWindows1252(QByteArrayView bytes)
 namespace
 {
 
+// True for a character that would break the line.
+constexpr bool breaksLine(char16_t c)
+{
+    return c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a';
+}
+
+// One character of one or two bytes (below U+0800, not breaking the line)
+// without a branch: the second byte is written always and kept only when it
+// belongs to the character (the room for three bytes a unit allows it).
+inline void putShort(char*& o, char16_t c)
+{
+    const bool two = c >= 0x80;
+    o[0] = char(two ? 0xc0 | (c >> 6) : c);
+    o[1] = char(0x80 | (c & 0x3f));
+    o += 1 + int(two);
+}
+
+// Writes the character at S (a surrogate pair takes the unit after it when
+// there is one) and moves S and O past it. False for one that breaks the line.
+inline bool putCharacter(char*& o, const char16_t*& s, const char16_t* end)
+{
+    const char16_t c = *s++;
+    if (c < 0x800) {
+        if (breaksLine(c))
+            return false;
+        putShort(o, c);
+    } else if (!QChar::isSurrogate(c)) {
+        *o++ = char(0xe0 | (c >> 12));
+        *o++ = char(0x80 | ((c >> 6) & 0x3f));
+        *o++ = char(0x80 | (c & 0x3f));
+    } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
+        const char32_t u = QChar::surrogateToUcs4(c, *s++);
+        *o++ = char(0xf0 | (u >> 18));
+        *o++ = char(0x80 | ((u >> 12) & 0x3f));
+        *o++ = char(0x80 | ((u >> 6) & 0x3f));
+        *o++ = char(0x80 | (u & 0x3f));
+    } else {
+        *o++ = '?';
+    }
+    return true;
+}
+
 // Writes Text as UTF-8 at D (room for three bytes per unit) and moves D past
 // it, as QString::toUtf8 encodes: an unpaired surrogate becomes '?'. False,
 // with D where it was, when Text holds a character that would break the
@@ -236,56 +278,67 @@ bool putUtf8(char*& d, QStringView text)
     const char16_t* const end = s + text.size();
     char* o = d;
 #if defined(__SSE2__)
-    bool tailTried = false;
-#endif
-    while (s < end) {
-#if defined(__SSE2__)
-        // Eight units at a time while they are printable ASCII, which is
-        // nearly all of a catalogue's text.
-        const __m128i low = _mm_set1_epi16(0x1f), high = _mm_set1_epi16(0x80);
-        const auto printable = [&](const char16_t* at, __m128i& v) {
-            v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-            const __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(v, low), _mm_cmplt_epi16(v, high));
-            return _mm_movemask_epi8(ok) == 0xffff;
-        };
-        __m128i v;
-        while (end - s >= 8 && printable(s, v)) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+    // Eight units at a time. A mispredicted branch costs more than the
+    // arithmetic: a block of printable ASCII (nearly all of a catalogue) is
+    // one test, and a block with Latin letters, the usual other, goes
+    // without a branch per character.
+    const __m128i low = _mm_set1_epi16(0x1f), high = _mm_set1_epi16(0x80);
+    const __m128i beyondTwoBytes = _mm_set1_epi16(short(0xf800)), zero = _mm_setzero_si128();
+    const __m128i cr = _mm_set1_epi16(0x0d), lf = _mm_set1_epi16(0x0a), eof = _mm_set1_epi16(0x1a);
+    const auto load = [](const char16_t* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    };
+    const auto printable = [&](__m128i v) {
+        const __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(v, low), _mm_cmplt_epi16(v, high));
+        return _mm_movemask_epi8(ok) == 0xffff;
+    };
+    const auto storeAscii = [](char* at, __m128i v) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packus_epi16(v, v));
+    };
+    while (end - s >= 8) {
+        const __m128i v = load(s);
+        if (printable(v)) {
+            storeAscii(o, v);
             s += 8;
             o += 8;
+            continue;
         }
-        // The rest of a text that was all ASCII up to here: the eight units
-        // that end it, written over bytes that are already the same.
-        if (s != end && end - s < 8 && !std::exchange(tailTried, true) && end - begin >= 8 &&
-            o - d == s - begin && printable(end - 8, v)) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(o - (8 - (end - s))),
-                             _mm_packus_epi16(v, v));
-            o += end - s;
+        const __m128i bad =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, zero), _mm_cmpeq_epi16(v, cr)),
+                         _mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, eof)));
+        const __m128i wide = _mm_cmpeq_epi16(_mm_and_si128(v, beyondTwoBytes), zero);
+        if (_mm_movemask_epi8(_mm_andnot_si128(bad, wide)) == 0xffff) {
+            for (int i = 0; i < 8; ++i)
+                putShort(o, s[i]);
+            s += 8;
+            continue;
+        }
+        // Three- and four-byte characters, lone surrogates, a line break:
+        // one at a time up to the next block (a pair may reach into it).
+        for (const char16_t* blockEnd = s + 8; s < blockEnd;)
+            if (!putCharacter(o, s, end))
+                return false;
+    }
+    // The rest of a text of at least eight units, when its last eight are
+    // printable ASCII: those eight written over the bytes the units already
+    // written among them made (one byte each, so they are the last ones).
+    if (s != end && end - begin >= 8) {
+        const __m128i v = load(end - 8);
+        if (printable(v)) {
+            const qsizetype rest = end - s;
+            storeAscii(o - (8 - rest), v);
+            o += rest;
             s = end;
         }
-        if (s == end)
-            break;
+    }
 #endif
-        const char16_t c = *s++;
-        if (c < 0x80) {
-            if (c == u'\0' || c == u'\r' || c == u'\n' || c == u'\x1a')
-                return false;
-            *o++ = char(c);
-        } else if (c < 0x800) {
-            *o++ = char(0xc0 | (c >> 6));
-            *o++ = char(0x80 | (c & 0x3f));
-        } else if (!QChar::isSurrogate(c)) {
-            *o++ = char(0xe0 | (c >> 12));
-            *o++ = char(0x80 | ((c >> 6) & 0x3f));
-            *o++ = char(0x80 | (c & 0x3f));
-        } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
-            const char32_t u = QChar::surrogateToUcs4(c, *s++);
-            *o++ = char(0xf0 | (u >> 18));
-            *o++ = char(0x80 | ((u >> 12) & 0x3f));
-            *o++ = char(0x80 | ((u >> 6) & 0x3f));
-            *o++ = char(0x80 | (u & 0x3f));
-        } else {
-            *o++ = '?';
+    while (s < end) {
+        const char16_t c = *s;
+        if (c >= 0x20 && c < 0x800) {
+            putShort(o, c);
+            ++s;
+        } else if (!putCharacter(o, s, end)) {
+            return false;
         }
     }
     d = o;
@@ -294,9 +347,9 @@ bool putUtf8(char*& d, QStringView text)
 
 // One field: straight from the text, or, when it holds a character that
 // would break the line, from its one-line form (never longer).
-void putField(char*& d, QStringView text)
+inline void putField(char*& d, QStringView text)
 {
-    if (!putUtf8(d, text)) {
+    if (Q_UNLIKELY(!putUtf8(d, text))) {
         const bool clean = putUtf8(d, TextUtils::singleLine(text.toString()));
         Q_ASSERT(clean);
         Q_UNUSED(clean);
@@ -305,17 +358,9 @@ void putField(char*& d, QStringView text)
 
 } // namespace
 
-void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
-                         QStringView comments, QChar kindCode, QStringView additional)
+char* putCatalogueLine(char* d, QStringView name, int level, QStringView fullName,
+                       QStringView comments, QChar kindCode, QStringView additional)
 {
-    // Room for the worst case (three bytes per UTF-16 unit), written in place
-    // and cut to what was used: no allocation unless the buffer must grow.
-    constexpr qsizetype fixedPart = 16 + 5 + 1 + 2;
-    const qsizetype start = out.size();
-    out.resize(start + fixedPart +
-               3 * (name.size() + fullName.size() + comments.size() + additional.size()));
-    char* const base = out.data();
-    char* d = base + start;
     putField(d, name);
     *d++ = '\0';
     d = std::to_chars(d, d + 16, level).ptr;
@@ -329,7 +374,21 @@ void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringVi
     putField(d, additional);
     *d++ = '\r';
     *d++ = '\n';
-    out.resize(d - base);
+    return d;
+}
+
+void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
+                         QStringView comments, QChar kindCode, QStringView additional)
+{
+    // Room for the worst case, written in place and cut to what was used: no
+    // allocation unless the buffer must grow.
+    const qsizetype start = out.size();
+    out.resize(start + catalogueLineRoom(name.size() + fullName.size() + comments.size() +
+                                         additional.size()));
+    char* const base = out.data();
+    out.resize(
+        putCatalogueLine(base + start, name, level, fullName, comments, kindCode, additional) -
+        base);
 }
 
 void CatalogueReader::cancel()

@@ -69,6 +69,16 @@ void decodeFields(std::array<QByteArrayView, 4> bytes, std::array<QString*, 4> o
 // NUL, CR or LF, which would break the file's structure.
 void appendCatalogueLine(QByteArray& out, QStringView name, int level, QStringView fullName,
                          QStringView comments, QChar kindCode, QStringView additional);
+// The same line written at D, which has room for catalogueLineRoom bytes (of
+// the fields' lengths added up); returns its end.
+char* putCatalogueLine(char* d, QStringView name, int level, QStringView fullName,
+                       QStringView comments, QChar kindCode, QStringView additional);
+// Three bytes per UTF-16 unit at most, the level, the separators, the kind
+// and CR LF.
+constexpr qsizetype catalogueLineRoom(qsizetype fieldUnits)
+{
+    return 3 * fieldUnits + 16 + 5 + 1 + 2;
+}
 
 // Reads a catalogue file on a worker thread and hands parsed lines over in
 // batches; the consumer builds the tree on its own thread.

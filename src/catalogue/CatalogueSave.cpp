@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -49,62 +51,99 @@ QString makeCatalogueFolder(const QString& folder)
 namespace
 {
 
-// The node after Node in full order (Level follows it), not entering Skip.
-const TreeNode* following(const TreeNode* node, int& level, const TreeNode* skip)
-{
-    if (node != skip && node->hasChildren()) {
-        ++level;
-        return node->getFirstChild();
-    }
-    while (node && !node->getNextSibling()) {
-        node = node->parent();
-        --level;
-    }
-    return node ? node->getNextSibling() : nullptr;
-}
-
 void prefetch(const void* p)
 {
     __builtin_prefetch(p);
 }
 
+// The walk of the tree in full order, without recursion (no depth of nesting
+// can exhaust the stack) and without the parent links: each level keeps its
+// parent and row, so the next sibling is one look into the parent's list.
+class FullOrderWalk
+{
+public:
+    FullOrderWalk(const TreeNode* node, const TreeNode* skip) : m_node(node), m_skip(skip)
+    {
+        for (const TreeNode* n = node; n && n->parent(); n = n->parent())
+            m_levels.push_back({n->parent(), n->index()});
+        std::reverse(m_levels.begin(), m_levels.end());
+        if (m_node == m_skip)
+            next();
+    }
+    const TreeNode* node() const { return m_node; }
+    int level() const { return int(m_levels.size()); }
+    void next()
+    {
+        do
+            step();
+        while (m_node && m_node == m_skip);
+    }
+
+private:
+    struct Level {
+        const TreeNode* parent;
+        int row;
+    };
+    void step()
+    {
+        if (m_node != m_skip && m_node->hasChildren()) {
+            m_levels.push_back({m_node, 0});
+            m_node = m_node->item(0);
+            return;
+        }
+        while (!m_levels.empty()) {
+            Level& at = m_levels.back();
+            if (++at.row < at.parent->count()) {
+                m_node = at.parent->item(at.row);
+                return;
+            }
+            m_node = at.parent;
+            m_levels.pop_back();
+        }
+        m_node = m_node->getNextSibling(); // the roots: few, and their parent is hidden
+    }
+
+    const TreeNode* m_node;
+    const TreeNode* m_skip;
+    std::vector<Level> m_levels;
+};
+
 // The nodes, their records and their texts lie all over the heap: a line
-// waits for memory far more than it computes. So the nodes a few steps
-// ahead are fetched early, each step one link further down its chain.
+// waits for memory far more than it computes. So a scout walks a few lines
+// ahead, and each node is fetched in steps as it comes nearer: the node when
+// the scout finds it, its record and text half way, the record's texts last.
 class Lookahead
 {
 public:
-    Lookahead(const TreeNode* node, int level, const TreeNode* skip) : m_skip(skip)
+    Lookahead(const TreeNode* node, const TreeNode* skip) : m_scout(node, skip)
     {
-        for (auto& step : m_steps) {
-            while (node && node == skip)
-                node = following(node, level, skip);
-            step = {node, level};
-            if (node)
-                node = following(node, level, skip);
+        for (Step& step : m_steps) {
+            step = {m_scout.node(), m_scout.level()};
+            if (m_scout.node())
+                m_scout.next();
         }
     }
     const TreeNode* node() const { return m_steps[m_at].node; }
     int level() const { return m_steps[m_at].level; }
     void next()
     {
-        // The last step ahead gives the one after it, which takes the
-        // place of the step just done.
-        Step last = m_steps[(m_at + Depth - 1) % Depth];
-        const TreeNode* n = last.node ? following(last.node, last.level, m_skip) : nullptr;
-        while (n && n == m_skip)
-            n = following(n, last.level, m_skip);
-        m_steps[m_at] = {n, last.level};
+        m_steps[m_at] = {m_scout.node(), m_scout.level()};
+        if (m_scout.node()) {
+            m_scout.next();
+            prefetch(m_scout.node());
+        }
         m_at = (m_at + 1) % Depth;
-        if (n)
-            prefetch(n);
-        if (const TreeNode* soon = m_steps[(m_at + 2) % Depth].node) {
+        if (const TreeNode* soon = m_steps[(m_at + Depth / 2) % Depth].node) {
             prefetch(soon->text().constData());
             prefetch(soon->data());
         }
-        if (const TreeNode* sooner = m_steps[(m_at + 1) % Depth].node; sooner && sooner->data()) {
-            prefetch(sooner->data()->fullName.constData());
-            prefetch(sooner->data()->comments.constData());
+        if (const TreeNode* sooner = m_steps[(m_at + 2) % Depth].node; sooner && sooner->data()) {
+            const NodeInfo& info = *sooner->data();
+            // A path spans a few cache lines: its end as well.
+            prefetch(info.fullName.constData());
+            prefetch(info.fullName.constData() + std::max<qsizetype>(0, info.fullName.size() - 1));
+            prefetch(info.comments.constData());
+            prefetch(info.sAdditional.constData());
         }
     }
 
@@ -114,10 +153,14 @@ private:
         const TreeNode* node = nullptr;
         int level = 0;
     };
+    FullOrderWalk m_scout;
     Step m_steps[Depth];
     int m_at = 0;
-    const TreeNode* m_skip;
 };
+
+// Room made in the buffer at a time: lines are written in place, and the
+// buffer's size follows them once per call, not twice per line.
+constexpr qsizetype RoomStep = 64 << 10;
 
 } // namespace
 
@@ -127,18 +170,25 @@ const TreeNode* encodeCatalogueLines(const TreeNode* node, int& level, const Tre
     static const NodeInfo none;
     const bool timed = !deadline.isForever();
     int untilClock = LinesPerClockLook;
-    // Full order without recursion: no depth of nesting can exhaust the stack.
-    for (Lookahead ahead(node, level, skip); ahead.node(); ahead.next()) {
-        if (out.size() >= maxBytes || (timed && --untilClock == 0 && deadline.hasExpired())) {
-            level = ahead.level();
-            return ahead.node();
+    qsizetype used = out.size();
+    const auto cutToUsed = qScopeGuard([&] { out.resize(used); });
+    for (Lookahead walk(node, skip); walk.node(); walk.next()) {
+        if (used >= maxBytes || (timed && --untilClock == 0 && deadline.hasExpired())) {
+            level = walk.level();
+            return walk.node();
         }
         if (untilClock == 0)
             untilClock = LinesPerClockLook;
-        const TreeNode* n = ahead.node();
+        const TreeNode* n = walk.node();
         const NodeInfo* info = n->data() ? n->data() : &none;
-        appendCatalogueLine(out, n->text(), ahead.level(), info->fullName, info->comments,
-                            info->getsKind(), info->sAdditional);
+        const qsizetype room = catalogueLineRoom(n->text().size() + info->fullName.size() +
+                                                 info->comments.size() + info->sAdditional.size());
+        if (out.size() - used < room)
+            out.resize(used + std::max(room, RoomStep));
+        char* const at = out.data() + used;
+        used = putCatalogueLine(at, n->text(), walk.level(), info->fullName, info->comments,
+                                info->getsKind(), info->sAdditional) -
+               out.data();
     }
     return nullptr;
 }

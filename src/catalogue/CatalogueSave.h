@@ -15,11 +15,10 @@
 
 class TreeNode;
 
-// Appends the lines of the tree in full order from Node on (Level is its
-// depth) to Out, leaving out the subtree of Skip (the built-in category). Stops
-// once Out holds at least MaxBytes or Deadline has passed, and returns the
-// next node to encode with Level set to its depth; nullptr once the tree is
-// through.
+// Appends the lines of the tree in full order from Node on to Out, leaving
+// out the subtree of Skip (the built-in category). Stops once Out holds at
+// least MaxBytes or Deadline has passed, and returns the next node to encode
+// with Level set to its depth; nullptr once the tree is through.
 const TreeNode* encodeCatalogueLines(const TreeNode* node, int& level, const TreeNode* skip,
                                      QByteArray& out, qsizetype maxBytes,
                                      QDeadlineTimer deadline = QDeadlineTimer::Forever);
