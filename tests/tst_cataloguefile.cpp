@@ -725,6 +725,27 @@ private Q_SLOTS:
         QCOMPARE(extra, QStringLiteral("xgrown well past the block's end"));
     }
 
+    // A line in a script of several bytes a character (Cyrillic, Chinese)
+    // reads right and keeps a block the size of its text, not of its bytes.
+    void textsBeyondLatinKeepABlockOfTheirSize()
+    {
+        const QByteArray name = QStringLiteral("Отчёт 報告書 за год").toUtf8();
+        const QByteArray path = QStringLiteral("/дом/文件/отчёт.odt").toUtf8();
+        QString n, p, c, a;
+        decodeFields(
+            {QByteArrayView(name), QByteArrayView(path), QByteArrayView(), QByteArrayView("é")},
+            {&n, &p, &c, &a});
+        QCOMPARE(n, QString::fromUtf8(name));
+        QCOMPARE(p, QString::fromUtf8(path));
+        QVERIFY(c.isNull());
+        QCOMPARE(a, QStringLiteral("é"));
+        QCOMPARE(p.utf16()[p.size()], u'\0');
+        const qsizetype units = n.size() + p.size() + a.size() + 3; // with their NULs
+        QVERIFY2(n.capacity() <= units + 8, qPrintable(QString::number(n.capacity())));
+        p[0] = u'X'; // still a string of its own
+        QCOMPARE(n, QString::fromUtf8(name));
+    }
+
     // The reader takes the file in chunks (a power of two up to 4 MiB, so 4 MiB
     // and 8 MiB are chunk ends): a CR LF or a character cut by a chunk's end
     // must read as if it were whole.

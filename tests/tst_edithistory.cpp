@@ -28,7 +28,7 @@ QStringList dump(const NodeTree& nodes)
         const NodeInfo* i = n->data();
         out << QStringLiteral("%1%2|%3|%4|%5|%6|%7")
                    .arg(QString(n->level(), u' '), n->text(), i ? i->fullName : u"-"_qs,
-                        i ? i->comments : QString(), i ? i->sAdditional : QString())
+                        i ? i->comments.text() : QString(), i ? i->sAdditional.text() : QString())
                    .arg(i ? int(i->kind) : -1)
                    .arg(n->imageIndex());
     }

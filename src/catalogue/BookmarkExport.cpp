@@ -116,7 +116,7 @@ QByteArray bookmarkHtml(const NodeTree& nodes, const TreeNode* category, const T
         ++level.next;
         if (node == skip)
             continue;
-        const QString comment = node->data() ? node->data()->comments : QString();
+        const QString comment = node->data() ? node->data()->comments.text() : QString();
         appendIndent(out, depth);
         if (isCategory(node)) {
             ++counted.folders;

@@ -189,24 +189,35 @@ void decodeFields(std::array<QByteArrayView, 4> bytes, std::array<QString*, 4> o
         return;
     }
     QString block(room, Qt::Uninitialized);
-    QChar* const base = block.data();
-    QChar* d = base;
+    QChar* d = block.data();
     // A leading U+FEFF is text here, not a byte-order mark to drop.
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
                                                     QStringConverter::Flag::Stateless);
+    std::array<qsizetype, 4> at{}, size{};
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i].isEmpty())
+            continue;
+        QChar* const start = d;
+        d = isValidUtf8(bytes[i]) ? utf8.appendToBuffer(d, bytes[i]) : putWindows1252(d, bytes[i]);
+        at[i] = start - block.constData();
+        size[i] = d - start;
+        // Each text ends in a NUL of its own, as QString::utf16() expects.
+        *d++ = QChar(u'\0');
+    }
+    // Text beyond Latin takes fewer units than bytes (a third for most
+    // of Asia's scripts): such a line keeps a block of its own size.
+    const qsizetype used = d - block.constData();
+    if (used < room - room / 4)
+        block = QString(block.constData(), used);
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i].isEmpty()) {
             *out[i] = QString();
             continue;
         }
-        QChar* const start = d;
-        d = isValidUtf8(bytes[i]) ? utf8.appendToBuffer(d, bytes[i]) : putWindows1252(d, bytes[i]);
-        // Each text shares the block and ends in a NUL of its own, as
-        // QString::utf16() expects.
+        // Each text shares the block.
         QString::DataPointer part = block.data_ptr();
-        part.ptr = reinterpret_cast<char16_t*>(start);
-        part.size = d - start;
-        *d++ = QChar(u'\0');
+        part.ptr = block.data_ptr().data() + at[i];
+        part.size = size[i];
         *out[i] = QString(std::move(part));
     }
 }

@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace
 {
@@ -256,6 +259,11 @@ CatalogueStore::Outcome CatalogueStore::finishLoad()
 void CatalogueStore::announce(const Outcome& outcome)
 {
     m_loading = false;
+#ifdef __GLIBC__
+    // The load's batches were freed among the nodes that stay: give those
+    // pages back before the idle work after a load fills the heap again.
+    malloc_trim(0);
+#endif
     Q_EMIT loaded(outcome.found, outcome.error);
 }
 

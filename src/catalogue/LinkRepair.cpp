@@ -72,8 +72,8 @@ std::vector<TreeNode*> entriesAt(const NodeTree& nodes, const QSet<QString>& pat
 void relinkEntry(Catalogue& catalogue, TreeNode* node, const QString& newPath)
 {
     const NodeInfo* info = node->data();
-    const QString comments = info ? info->comments : QString();
-    const QString additional = info ? info->sAdditional : QString();
+    const QString comments = info ? info->comments.text() : QString();
+    const QString additional = info ? info->sAdditional.text() : QString();
     catalogue.fillDocNode(node, node->text(), newPath, comments, additional, false);
 }
 

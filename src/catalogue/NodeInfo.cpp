@@ -16,10 +16,20 @@ QString nodeKindText(NodeKind kind)
     }
 }
 
-void Persistent::assign(const Persistent* source)
+void NoteText::set(QString text)
 {
-    throw ConvertError(std::string("Cannot assign a ") + (source ? source->className() : "nil") +
-                       " to a " + className());
+    if (text.isEmpty())
+        m_text.reset();
+    else if (m_text)
+        *m_text = std::move(text);
+    else
+        m_text = std::make_unique<QString>(std::move(text));
+}
+
+const QString& NoteText::empty()
+{
+    static const QString none;
+    return none;
 }
 
 QChar NodeInfo::getsKind() const
@@ -36,14 +46,9 @@ void NodeInfo::setsKind(QChar code)
         kind = NodeKind::None;
 }
 
-void NodeInfo::assign(const Persistent* source)
+void NodeInfo::assign(const NodeInfo* source)
 {
-    if (auto* info = dynamic_cast<const NodeInfo*>(source)) {
-        fullName = info->fullName;
-        comments = info->comments;
-        kind = info->kind;
-        sAdditional = info->sAdditional;
-        return;
-    }
-    Persistent::assign(source);
+    if (!source)
+        throw ConvertError("Cannot assign a nil to a NodeInfo");
+    *this = *source;
 }

@@ -1,7 +1,9 @@
 #pragma once
 #include <QChar>
 #include <QString>
+#include <QStringView>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 
 // Kinds of catalogue entries; the numbers are the codes in the catalogue file.
@@ -16,27 +18,58 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Base of copyable records: refuses what the concrete class cannot take.
-class Persistent
+// A text that most entries leave empty (a comment, an additional value): one
+// pointer in the record, and the string out of line only when there is text.
+// Reads as a QString; an empty text reads as a null one.
+class NoteText
 {
 public:
-    virtual ~Persistent() = default;
-    virtual void assign(const Persistent* source);
-    virtual const char* className() const { return "Persistent"; }
+    NoteText() = default;
+    NoteText(QString text) { set(std::move(text)); }
+    NoteText(const NoteText& other) { set(other.text()); }
+    NoteText(NoteText&&) noexcept = default;
+    NoteText& operator=(const NoteText& other)
+    {
+        set(other.text());
+        return *this;
+    }
+    NoteText& operator=(NoteText&&) noexcept = default;
+    NoteText& operator=(QString text)
+    {
+        set(std::move(text));
+        return *this;
+    }
+
+    const QString& text() const { return m_text ? *m_text : empty(); }
+    operator const QString&() const { return text(); }
+    operator QStringView() const { return text(); }
+    bool isEmpty() const { return !m_text; }
+    qsizetype size() const { return text().size(); }
+    const QChar* constData() const { return text().constData(); }
+
+    friend bool operator==(const NoteText& a, const NoteText& b) { return a.text() == b.text(); }
+    friend bool operator==(const NoteText& a, const QString& b) { return a.text() == b; }
+
+private:
+    void set(QString text);
+    static const QString& empty();
+
+    std::unique_ptr<QString> m_text; // null while empty
 };
 
-// The record each tree node owns.
-class NodeInfo final : public Persistent
+// The record of a node: what it links to and its notes. Held inside its tree
+// node, so it is kept small: the notes out of line, no virtual base.
+class NodeInfo
 {
 public:
     QString fullName; // path of a document or folder, or an address; empty for categories
-    QString comments;
+    NoteText comments;
+    NoteText sAdditional; // value of the user-defined additional field
     NodeKind kind = NodeKind::None;
-    QString sAdditional; // value of the user-defined additional field
 
     QChar getsKind() const;
     void setsKind(QChar code);
 
-    void assign(const Persistent* source) override;
-    const char* className() const override { return "NodeInfo"; }
+    // Takes Source's fields; a missing record cannot be taken.
+    void assign(const NodeInfo* source);
 };

@@ -69,14 +69,14 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, NewNode made)
 {
     auto node = std::make_unique<TreeNode>();
     node->m_text = std::move(made.text);
-    node->m_data = std::move(made.info);
-    node->m_image = made.image;
+    node->putRecord(std::move(made.info));
+    node->setImageIndex(made.image);
     node->m_parent = parent;
     node->m_row = row;
     TreeNode* raw = node.get();
     if (m_updating && row == parent->count()) {
         // A load appends node after node: nobody is told, nothing moves.
-        parent->m_children.push_back(std::move(node));
+        parent->m_children.edit().push_back(std::move(node));
         ++m_total;
         recordPlaced(parent, raw);
         return raw;
@@ -85,7 +85,8 @@ TreeNode* NodeTree::place(TreeNode* parent, int row, NewNode made)
     const Change change(*this, tell);
     if (tell)
         beginInsertRows(parent == &m_root ? QModelIndex() : indexOf(parent), row, row);
-    parent->m_children.insert(parent->m_children.begin() + row, std::move(node));
+    ChildList::Vector& kids = parent->m_children.edit();
+    kids.insert(kids.begin() + row, std::move(node));
     renumber(parent, row);
     ++m_total;
     if (tell)
@@ -117,8 +118,8 @@ std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vec
     for (NewNode& n : nodes) {
         auto node = std::make_unique<TreeNode>();
         node->m_text = std::move(n.text);
-        node->m_data = std::move(n.info);
-        node->m_image = n.image;
+        node->putRecord(std::move(n.info));
+        node->setImageIndex(n.image);
         node->m_parent = p;
         made.push_back(node.get());
         run.push_back(std::move(node));
@@ -128,8 +129,9 @@ std::vector<TreeNode*> NodeTree::insertNodes(TreeNode* parent, int row, std::vec
     const Change change(*this, tell);
     if (tell)
         beginInsertRows(p == &m_root ? QModelIndex() : indexOf(p), row, last);
-    p->m_children.insert(p->m_children.begin() + row, std::make_move_iterator(run.begin()),
-                         std::make_move_iterator(run.end()));
+    ChildList::Vector& kids = p->m_children.edit();
+    kids.insert(kids.begin() + row, std::make_move_iterator(run.begin()),
+                std::make_move_iterator(run.end()));
     renumber(p, row);
     m_total += int(run.size());
     if (tell)
@@ -172,9 +174,9 @@ TreeNode* NodeTree::insertNode(TreeNode* sibling, const QString& text)
 
 void NodeTree::renumber(TreeNode* parent, int from)
 {
-    auto& kids = parent->m_children;
+    const ChildList& kids = parent->m_children;
     for (size_t i = size_t(std::max(from, 0)); i < kids.size(); ++i)
-        kids[i]->m_row = int(i);
+        kids.at(i)->m_row = int(i);
 }
 
 void NodeTree::moveTo(TreeNode* node, TreeNode* newParent, int row)
@@ -198,12 +200,14 @@ void NodeTree::moveTo(TreeNode* node, TreeNode* newParent, int row)
     if (tell)
         beginMoveRows(from == &m_root ? QModelIndex() : indexOf(from), fromRow, fromRow,
                       to == &m_root ? QModelIndex() : indexOf(to), row);
-    std::unique_ptr<TreeNode> owned = std::move(from->m_children[size_t(fromRow)]);
-    from->m_children.erase(from->m_children.begin() + fromRow);
+    ChildList::Vector& fromKids = from->m_children.edit();
+    std::unique_ptr<TreeNode> owned = std::move(fromKids[size_t(fromRow)]);
+    fromKids.erase(fromKids.begin() + fromRow);
     if (from == to && row > fromRow)
         --row;
     owned->m_parent = to;
-    to->m_children.insert(to->m_children.begin() + row, std::move(owned));
+    ChildList::Vector& toKids = to->m_children.edit();
+    toKids.insert(toKids.begin() + row, std::move(owned));
     renumber(from, std::min(fromRow, row));
     if (from != to)
         renumber(to, row);
@@ -237,9 +241,10 @@ void NodeTree::reorder(TreeNode* parent, const std::vector<TreeNode*>& order)
         shapeChanged(p);
     std::vector<std::unique_ptr<TreeNode>> sorted;
     sorted.reserve(order.size());
+    ChildList::Vector& kids = p->m_children.edit();
     for (TreeNode* n : order)
-        sorted.push_back(std::move(p->m_children[size_t(n->m_row)]));
-    p->m_children = std::move(sorted);
+        sorted.push_back(std::move(kids[size_t(n->m_row)]));
+    kids = std::move(sorted);
     renumber(p, 0);
     if (tell) {
         QModelIndexList after;
@@ -286,13 +291,14 @@ std::vector<std::unique_ptr<TreeNode>> NodeTree::takeRun(TreeNode* p, int first,
     dropRefs(run);
     std::vector<std::unique_ptr<TreeNode>> taken;
     taken.reserve(size_t(last - first + 1));
+    ChildList::Vector& kids = p->m_children.edit();
     for (int r = first; r <= last; ++r) {
         m_total -= subtreeSize(p->item(r));
-        taken.push_back(std::move(p->m_children[size_t(r)]));
+        taken.push_back(std::move(kids[size_t(r)]));
     }
     // One erase for the whole run: many rows must not cost a shift of the
     // rest per node.
-    p->m_children.erase(p->m_children.begin() + first, p->m_children.begin() + last + 1);
+    kids.erase(kids.begin() + first, kids.begin() + last + 1);
     renumber(p, first);
     if (tell)
         endRemoveRows();
@@ -315,8 +321,9 @@ void NodeTree::putRun(TreeNode* p, int row, std::vector<std::unique_ptr<TreeNode
         n->m_parent = p;
         m_total += subtreeSize(n.get());
     }
-    p->m_children.insert(p->m_children.begin() + row, std::make_move_iterator(nodes.begin()),
-                         std::make_move_iterator(nodes.end()));
+    ChildList::Vector& kids = p->m_children.edit();
+    kids.insert(kids.begin() + row, std::make_move_iterator(nodes.begin()),
+                std::make_move_iterator(nodes.end()));
     renumber(p, row);
     if (tell)
         endInsertRows();
@@ -433,7 +440,7 @@ void NodeTree::clear()
     if (tell)
         beginResetModel();
     dropRefs(nullptr);
-    m_root.m_children.clear();
+    m_root.m_children = ChildList();
     m_total = 0;
     if (tell)
         endResetModel();
@@ -464,15 +471,15 @@ void NodeTree::setImage(TreeNode* node, int index)
         return;
     if (recording(node->m_parent) && !m_updating)
         m_recorder->imageChanged(pathOf(node), node->m_image);
-    node->m_image = index;
+    node->setImageIndex(index);
     changed(node, Qt::DecorationRole);
 }
 
 void NodeTree::setNodeData(TreeNode* node, std::unique_ptr<NodeInfo> info)
 {
     if (recording(node->m_parent) && !m_updating)
-        recordRecord(node, std::move(node->m_data));
-    node->m_data = std::move(info);
+        recordRecord(node, node->takeRecord());
+    node->putRecord(std::move(info));
     Q_EMIT recordChanged(node);
 }
 

@@ -2,6 +2,7 @@
 #include "catalogue/NodeInfo.h"
 
 #include <QAbstractItemModel>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <unordered_set>
@@ -55,8 +56,36 @@ public:
     virtual void closeStep() = 0;
 };
 
-// One catalogue entry in the tree: display text, image, owned record and
-// ordered children. Changes go through NodeTree so that views stay in step.
+// A node's children, in order. One pointer while there are none, as for
+// every entry that is not a category.
+class ChildList
+{
+public:
+    using Owned = std::unique_ptr<TreeNode>;
+    using Vector = std::vector<Owned>;
+
+    size_t size() const { return m_nodes ? m_nodes->size() : 0; }
+    bool empty() const { return !m_nodes || m_nodes->empty(); }
+    const Owned* begin() const { return m_nodes ? m_nodes->data() : nullptr; }
+    const Owned* end() const { return m_nodes ? m_nodes->data() + m_nodes->size() : nullptr; }
+    TreeNode* at(size_t i) const { return (*m_nodes)[i].get(); }
+    TreeNode* front() const { return m_nodes->front().get(); }
+    TreeNode* back() const { return m_nodes->back().get(); }
+    // The children for a change (made on first use).
+    Vector& edit()
+    {
+        if (!m_nodes)
+            m_nodes = std::make_unique<Vector>();
+        return *m_nodes;
+    }
+    std::unique_ptr<Vector> release() { return std::move(m_nodes); }
+
+private:
+    std::unique_ptr<Vector> m_nodes;
+};
+
+// One catalogue entry in the tree: display text, image, record and ordered
+// children. Changes go through NodeTree so that views stay in step.
 class TreeNode
 {
     friend class NodeTree;
@@ -73,25 +102,21 @@ public:
     const QString& text() const { return m_text; }
     int imageIndex() const { return m_image; }
     int selectedIndex() const { return m_image; } // always the same as the image
-    NodeInfo* data() const { return m_data.get(); }
+    // The node's record, or null for a node made without one. A change of
+    // it goes through NodeTree::editRecord, which tells the searches.
+    NodeInfo* data() const { return m_hasRecord ? &m_info : nullptr; }
 
     // Parent node, or nullptr for a root node.
     TreeNode* parent() const { return (m_parent && m_parent->m_parent) ? m_parent : nullptr; }
     int count() const { return int(m_children.size()); }
     bool hasChildren() const { return !m_children.empty(); }
-    TreeNode* item(int i) const { return m_children[size_t(i)].get(); }
+    TreeNode* item(int i) const { return m_children.at(size_t(i)); }
     int index() const { return m_row; } // position among its siblings
     int level() const;                  // depth; root nodes are 0
     int absoluteIndex() const;          // position in the tree's full order
 
-    TreeNode* getFirstChild() const
-    {
-        return m_children.empty() ? nullptr : m_children.front().get();
-    }
-    TreeNode* getLastChild() const
-    {
-        return m_children.empty() ? nullptr : m_children.back().get();
-    }
+    TreeNode* getFirstChild() const { return m_children.empty() ? nullptr : m_children.front(); }
+    TreeNode* getLastChild() const { return m_children.empty() ? nullptr : m_children.back(); }
     TreeNode* getNextSibling() const;
     TreeNode* getPrevSibling() const;
     TreeNode* getNext() const; // next node in full order (depth first)
@@ -100,15 +125,24 @@ public:
     bool isUnder(const TreeNode* ancestor) const;
 
     // True for a category (a node without a record is none).
-    bool isCategory() const { return m_data && m_data->kind == NodeKind::Category; }
+    bool isCategory() const { return m_hasRecord && m_info.kind == NodeKind::Category; }
 
 private:
-    TreeNode* m_parent = nullptr; // the hidden root for root nodes
-    std::vector<std::unique_ptr<TreeNode>> m_children;
-    std::unique_ptr<NodeInfo> m_data;
-    QString m_text;
-    int m_image = -1;
+    // The record as an owned copy (null without one), and its replacement.
+    std::unique_ptr<NodeInfo> takeRecord();
+    void putRecord(std::unique_ptr<NodeInfo> info);
+    void setImageIndex(int index);
+
+    // A catalogue holds one node per entry: the fields are laid out so that
+    // a node fills malloc's 96-byte chunk. The small ones sit in the
+    // record's tail padding (no_unique_address lets them).
+    [[no_unique_address]] mutable NodeInfo m_info;
+    bool m_hasRecord = false;
+    std::int16_t m_image = -1; // an index into the image lists, which hold a few hundred
     int m_row = 0;
+    TreeNode* m_parent = nullptr; // the hidden root for root nodes
+    ChildList m_children;
+    QString m_text;
 };
 
 // A node made whole before it joins the tree: its text, record and image.
@@ -189,11 +223,11 @@ public:
     // record) and tells the searches, which keep folded copies of the texts.
     template <class F> void editRecord(TreeNode* node, F&& change)
     {
-        if (!node->m_data)
+        if (!node->m_hasRecord)
             return;
         if (recording(node->m_parent) && !m_updating)
-            recordRecord(node, std::make_unique<NodeInfo>(*node->m_data));
-        std::forward<F>(change)(*node->m_data);
+            recordRecord(node, std::make_unique<NodeInfo>(node->m_info));
+        std::forward<F>(change)(node->m_info);
         Q_EMIT recordChanged(node);
     }
 

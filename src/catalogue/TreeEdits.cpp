@@ -143,10 +143,13 @@ void TreeEdits::apply(NodeTree& tree, Edit& e, bool reverse)
         e.image = other;
         return;
     }
-    case Kind::Record:
-        std::swap(node->m_data, e.record);
+    case Kind::Record: {
+        std::unique_ptr<NodeInfo> other = node->takeRecord();
+        node->putRecord(std::move(e.record));
+        e.record = std::move(other);
         Q_EMIT tree.recordChanged(node);
         return;
+    }
     default:
         return;
     }

@@ -2,17 +2,45 @@
 // null when their node leaves the tree, and subtrees made out of the tree.
 #include "catalogue/NodeTree.h"
 
+#include <utility>
+
+// A catalogue holds one per entry: see the layout in the class.
+static_assert(sizeof(TreeNode) <= 88, "a node no longer fits malloc's 96-byte chunk");
+
 TreeNode::~TreeNode()
 {
     // Freed without recursion, so that no depth of nesting exhausts the stack.
-    std::vector<std::unique_ptr<TreeNode>> doomed = std::move(m_children);
+    std::unique_ptr<ChildList::Vector> kids = m_children.release();
+    if (!kids)
+        return;
+    ChildList::Vector doomed = std::move(*kids);
     while (!doomed.empty()) {
         std::unique_ptr<TreeNode> n = std::move(doomed.back());
         doomed.pop_back();
-        for (auto& c : n->m_children)
-            doomed.push_back(std::move(c));
-        n->m_children.clear();
+        if (std::unique_ptr<ChildList::Vector> more = n->m_children.release())
+            for (auto& c : *more)
+                doomed.push_back(std::move(c));
     }
+}
+
+std::unique_ptr<NodeInfo> TreeNode::takeRecord()
+{
+    if (!m_hasRecord)
+        return nullptr;
+    m_hasRecord = false;
+    return std::make_unique<NodeInfo>(std::exchange(m_info, NodeInfo()));
+}
+
+void TreeNode::putRecord(std::unique_ptr<NodeInfo> info)
+{
+    m_hasRecord = info != nullptr;
+    m_info = info ? std::move(*info) : NodeInfo();
+}
+
+void TreeNode::setImageIndex(int index)
+{
+    // Out of the field's range reads as no image, never as another one.
+    m_image = index >= 0 && index <= INT16_MAX ? std::int16_t(index) : std::int16_t(-1);
 }
 
 int TreeNode::level() const
@@ -38,20 +66,20 @@ TreeNode* TreeNode::getNextSibling() const
 {
     if (!m_parent || size_t(m_row + 1) >= m_parent->m_children.size())
         return nullptr;
-    return m_parent->m_children[size_t(m_row + 1)].get();
+    return m_parent->m_children.at(size_t(m_row + 1));
 }
 
 TreeNode* TreeNode::getPrevSibling() const
 {
     if (!m_parent || m_row == 0)
         return nullptr;
-    return m_parent->m_children[size_t(m_row - 1)].get();
+    return m_parent->m_children.at(size_t(m_row - 1));
 }
 
 TreeNode* TreeNode::getNext() const
 {
     if (!m_children.empty())
-        return m_children.front().get();
+        return m_children.front();
     for (const TreeNode* n = this; n && n->m_parent; n = n->m_parent)
         if (TreeNode* s = n->getNextSibling())
             return s;
@@ -71,20 +99,20 @@ bool TreeNode::isUnder(const TreeNode* ancestor) const
 NewSubtree::NewSubtree(NewNode top) : m_top(std::make_unique<TreeNode>())
 {
     m_top->m_text = std::move(top.text);
-    m_top->m_data = std::move(top.info);
-    m_top->m_image = top.image;
+    m_top->putRecord(std::move(top.info));
+    m_top->setImageIndex(top.image);
 }
 
 TreeNode* NewSubtree::append(TreeNode* parent, NewNode made)
 {
     auto node = std::make_unique<TreeNode>();
     node->m_text = std::move(made.text);
-    node->m_data = std::move(made.info);
-    node->m_image = made.image;
+    node->putRecord(std::move(made.info));
+    node->setImageIndex(made.image);
     node->m_parent = parent;
     node->m_row = parent->count();
     TreeNode* raw = node.get();
-    parent->m_children.push_back(std::move(node));
+    parent->m_children.edit().push_back(std::move(node));
     return raw;
 }
 

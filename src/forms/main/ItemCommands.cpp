@@ -97,7 +97,7 @@ void ItemCommands::editComment()
     if (!node)
         return;
     // Cancel gives the comment back as it was; the parent is selected either way.
-    const QString comments = accepted ? dialog.textValue() : node->data()->comments;
+    const QString comments = accepted ? dialog.textValue() : node->data()->comments.text();
     {
         const EditHistory::Step step(m_context.catalogue().history(),
                                      QStringLiteral("Comment \"%1\"").arg(node->text()));

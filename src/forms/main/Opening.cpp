@@ -171,7 +171,7 @@ bool Opening::askNewLocation(const QString& name, const QString& path, TreeNode*
     const NodeRef node(catalogue.nodes(), target);
     // The additional-field value is the user's own data: a relinked or
     // missing document keeps it.
-    const QString additional = node->data() ? node->data()->sAdditional : QString();
+    const QString additional = node->data() ? node->data()->sAdditional.text() : QString();
     if (!m_context.commands().action(Id::RemoveMissingLinks)->isChecked()) {
         catalogue.fillDocNode(node, name, path, comments, additional, true);
         return true;
