@@ -425,6 +425,18 @@ void NodeTree::gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doome
     reorder(parent == &m_root ? nullptr : parent, order);
 }
 
+void NodeTree::gatherLast(TreeNode* parent, const std::vector<TreeNode*>& children)
+{
+    gatherAtEnd(parentOrRoot(parent), children);
+}
+
+void NodeTree::deleteRows(TreeNode* parent, int first, int last)
+{
+    TreeNode* p = parentOrRoot(parent);
+    if (first >= 0 && first <= last && last < p->count())
+        removeRun(p, first, last);
+}
+
 void NodeTree::deleteRoots(int first, int count)
 {
     if (count <= 0)

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QScopeGuard>
+#include <QStatusBar>
 
 using Commands::Id;
 
@@ -34,6 +35,18 @@ CatalogueData::CatalogueData(CommandContext& context)
     // that failed) may be followed by more of it: the save waits for the answer.
     m_autoSave->holdHook = [] { return QApplication::activeModalWidget() != nullptr; };
     connect(&context.catalogue(), &Catalogue::loaded, this, &CatalogueData::onLoaded);
+    // A link update past its command: the tree is half updated and its step
+    // open, so the window takes no input until it is through (it stays
+    // painted, and says why it does not answer).
+    connect(&context.catalogue(), &Catalogue::linkUpdateRunning, this, [this](bool running) {
+        m_linksLocked = running;
+        if (running) {
+            qApp->installEventFilter(this);
+        } else if (!m_startedLoad) {
+            qApp->removeEventFilter(this);
+            m_context.window().statusBar()->clearMessage();
+        }
+    });
     connect(m_autoSave, &AutoSave::failed, this, [](const QString& text) {
         MessageDialogs::applicationError(
             text + QStringLiteral("\nThe catalogue is saved again at the next change and when "
@@ -80,7 +93,8 @@ void CatalogueData::onLoaded(bool found, const QString& error)
 {
     if (!std::exchange(m_startedLoad, false))
         return; // a load of the catalogue's own (tools, tests)
-    qApp->removeEventFilter(this);
+    if (!m_linksLocked)
+        qApp->removeEventFilter(this);
     m_progress.reset();
     Q_EMIT loadFinished(found, error);
 }
@@ -112,6 +126,12 @@ bool CatalogueData::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
+        if (m_linksLocked &&
+            (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress ||
+             event->type() == QEvent::Drop))
+            m_context.window().statusBar()->showMessage(
+                tr("The links are being updated: the catalogue can be changed again in a "
+                   "moment."));
         return true;
     default:
         return QObject::eventFilter(watched, event);

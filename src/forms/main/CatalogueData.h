@@ -51,6 +51,7 @@ private:
     AutoSave* m_autoSave = nullptr;
     std::unique_ptr<ProgressWindow> m_progress;
     bool m_startedLoad = false; // the load under way is this one's
+    bool m_linksLocked = false; // a link update under way holds the input
     // "Restore data" under way: one undo step from its start to its end.
     std::unique_ptr<EditHistory::Step> m_restoreStep;
 };
