@@ -83,7 +83,7 @@ LinkUpdate::LinkUpdate(NodeTree& nodes, CatalogueSearch* search, const QString& 
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (!work(SliceMs))
+        if (!work(sliceBudget()))
             m_timer.start();
     });
     // Nodes are held from one slice to the next: a change by anyone else
@@ -98,9 +98,15 @@ LinkUpdate::LinkUpdate(NodeTree& nodes, CatalogueSearch* search, const QString& 
 
 LinkUpdate::~LinkUpdate() = default;
 
+qint64& LinkUpdate::sliceBudget()
+{
+    static qint64 budget = SliceMs;
+    return budget;
+}
+
 void LinkUpdate::start()
 {
-    if (!work(SliceMs))
+    if (!work(sliceBudget()))
         m_timer.start();
 }
 
@@ -121,7 +127,8 @@ bool LinkUpdate::work(qint64 budgetMs)
     m_working = true;
     QElapsedTimer clock;
     clock.start();
-    while (m_phase != Phase::Done && (clock.elapsed() < budgetMs || m_finishNow)) {
+    // At least one piece of work per slice, whatever the budget.
+    do {
         const qint64 budget = m_finishNow ? std::numeric_limits<qint64>::max() : budgetMs;
         switch (m_phase) {
         case Phase::Find:
@@ -145,7 +152,7 @@ bool LinkUpdate::work(qint64 budgetMs)
         case Phase::Done:
             break;
         }
-    }
+    } while (m_phase != Phase::Done && (clock.elapsed() < budgetMs || m_finishNow));
     m_working = false;
     if (m_phase != Phase::Done)
         return false;

@@ -51,6 +51,9 @@ public:
     // The longest a slice holds the event loop, give or take one piece of
     // work that cannot be split (a reorder of one parent's rows).
     static constexpr qint64 SliceMs = 8;
+    // The budget of each slice (tests make it 0: one
+    // piece of work per turn of the event loop).
+    static qint64& sliceBudget();
     // Rows of one run removed at a time.
     static constexpr int RowsPerRemoval = 8192;
 
