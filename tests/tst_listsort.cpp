@@ -2,9 +2,11 @@
 // applies is the collator's for the rows as they are when it lands, whatever
 // changed meanwhile; another listing drops it; one undo step takes it back.
 #include "catalogue/Catalogue.h"
+#include "catalogue/EditHistory.h"
 #include "catalogue/ListModel.h"
 
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QtTest>
 
 namespace
@@ -157,8 +159,35 @@ private Q_SLOTS:
         m_model->fillChildren(m_big);
         m_model->sortBy(ListModel::colName + 1);
         m_model.reset();
-        QTest::qWait(0);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+        QCoreApplication::processEvents(); // what the worker's end posted
         QCOMPARE(childTexts(m_big), big);
+    }
+
+    // An order worked out while a step is open (a command's question) would
+    // join that step: it lands once the step is through, as a step of its own.
+    void sortWaitsForAnOpenStep()
+    {
+        QSignalSpy applied(m_model.get(), &ListModel::sortApplied);
+        TreeNode* elsewhere = m_other->item(0);
+        const QString name = elsewhere->text();
+        const QStringList unsorted = childTexts(m_big);
+        {
+            const EditHistory::Step step(m_cat->history(), QStringLiteral("Rename"));
+            m_model->sortBy(ListModel::colName + 1);
+            QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+            QCoreApplication::processEvents(); // the worker's end is heard
+            QCOMPARE(applied.count(), 0);
+            nodes().setText(elsewhere, QStringLiteral("Renamed"));
+        }
+        QVERIFY(applied.count() == 1 || applied.wait(30000));
+        QVERIFY(inOrder(*m_model, childTexts(m_big)));
+        QCOMPARE(m_cat->history().stack().count(), 2);
+        m_cat->history().stack().undo();
+        QCOMPARE(childTexts(m_big), unsorted);
+        QCOMPARE(elsewhere->text(), QStringLiteral("Renamed"));
+        m_cat->history().stack().undo();
+        QCOMPARE(elsewhere->text(), name);
     }
 
     void foundRowsAreSortedInTheListAlone()

@@ -7,6 +7,7 @@
 #include "components/MessageDialogs.h"
 #include "forms/MainWindow.h"
 #include "forms/main/FoldersPanel.h"
+#include "forms/main/Intake.h"
 #include "forms/main/WindowDragDrop.h"
 
 #include <QAction>
@@ -22,6 +23,8 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "testutil/FolderMenuAnswers.h"
+#include "testutil/ScopedOverride.h"
 #include "testutil/TestUtil.h"
 
 using TestUtil::catalogueLine;
@@ -76,6 +79,7 @@ class TestWindowDragDrop : public QObject
     QTreeView* list() const { return m_w->findChild<QTreeView*>("ListDetails"); }
     WindowDragDrop* dragDrop() const { return m_w->findChild<WindowDragDrop*>(); }
     FoldersPanel* folders() const { return m_w->findChild<FoldersPanel*>(); }
+    Intake* intake() const { return m_w->findChild<Intake*>(); }
 
     TreeNode* node(const QString& text) const
     {
@@ -338,6 +342,55 @@ private Q_SLOTS:
         QCOMPARE(nodes().getFirstNode(), maker);
         QCOMPARE(childrenOf(nullptr), roots);
         QCOMPARE(childrenOf(node("Home")), home);
+    }
+
+    // The press that places the files of "Add file..." selects its row, and
+    // a drag of that row may start before the folder question comes up (the
+    // press and the first moves are taken together on a busy machine). The
+    // question waits for the drag's end: inside the drag's own loop it would
+    // get no input. The press and the moves are sent in one go, as Qt then
+    // takes them, so that the drag starts first every time.
+    void folderQuestionWaitsForTheDrag()
+    {
+        QVERIFY(QDir().mkpath(path("docs/Letters")));
+        TestUtil::ScopedOverride pick(
+            Intake::pickFilesHook(),
+            [this](const QString&, const QString&) { return QStringList{path("docs/Letters")}; });
+        m_w->findChild<QAction*>("acNewDoc")->trigger();
+        QVERIFY(intake()->placementMode());
+        TestUtil::FolderMenuAnswers answers({"AsSingleFolder1"});
+        QSignalSpy done(intake(), &Intake::intakeDone);
+        QWidget* port = tree()->viewport();
+        const QPoint from = treeRow(node("Site")), to = treeRow(node("Home"));
+        bool dragRan = false, askedDuringDrag = false;
+        QTimer inDrag;
+        inDrag.setSingleShot(true);
+        connect(&inDrag, &QTimer::timeout, this, [&] {
+            dragRan = true;
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                askedDuringDrag = true;
+                menu->close(); // or the drag would never end
+            }
+            QTest::mouseMove(port, to + QPoint(3, 2));
+            QTest::mouseMove(port, to);
+            QTest::mouseRelease(port, Qt::LeftButton, {}, to);
+        });
+        QCursor::setPos(port->mapToGlobal(from));
+        QTest::mousePress(port, Qt::LeftButton, {}, from);
+        inDrag.start(0);
+        const int distance = QApplication::startDragDistance() + 4;
+        QTest::mouseMove(port, from + QPoint(distance, 0));
+        QTest::mouseMove(port, from + QPoint(distance, distance));
+        inDrag.stop();
+        QVERIFY(dragRan);
+        QVERIFY(!askedDuringDrag);
+        QVERIFY(!intake()->placementMode());
+        // The drag moved the row; the folder goes where the press placed it:
+        // before that row, wherever it is now.
+        QVERIFY(done.count() > 0 || done.wait(5000));
+        QCOMPARE(answers.left(), 0);
+        QCOMPARE(childrenOf(node("Home")), QStringList({"Letters", "Site", "Copy of report"}));
+        QCOMPARE(node("Letters")->data()->fullName, path("docs/Letters"));
     }
 
     void treeCopies()

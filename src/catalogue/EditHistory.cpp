@@ -1,6 +1,7 @@
 #include "catalogue/EditHistory.h"
 #include "catalogue/TreeEdits.h"
 
+#include <QScopeGuard>
 #include <QUndoCommand>
 
 class EditHistory::Command : public QUndoCommand
@@ -62,6 +63,8 @@ private:
             setObsolete(true);
         else
             Q_EMIT m_history.replayed(m_edits->bulk());
+        if (!m_history.busy())
+            Q_EMIT m_history.idle();
     }
 
     EditHistory& m_history;
@@ -118,6 +121,10 @@ void EditHistory::close()
 {
     if (--m_depth > 0)
         return;
+    const auto done = qScopeGuard([this] {
+        if (!busy())
+            Q_EMIT idle();
+    });
     m_nodes.setRecorder(nullptr);
     std::unique_ptr<TreeEdits> edits = std::move(m_open);
     std::optional<NodePath> namePath = std::exchange(m_namePath, std::nullopt);

@@ -61,6 +61,8 @@ Q_SIGNALS:
     // A step was reversed or made again; Bulk when views heard of it as a
     // reset and must list again.
     void replayed(bool bulk);
+    // No step is open or being replayed any more.
+    void idle();
 
 private:
     class Command;

@@ -5,7 +5,6 @@
 #include "catalogue/ListModel.h"
 
 #include <QFutureWatcher>
-#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -76,9 +75,6 @@ std::vector<int> sortOrder(std::vector<QString> texts, const QCollator& collator
 }
 
 } // namespace
-
-// How soon a finished sort looks again whether the tree is free to take it.
-constexpr int BusyRetryMs = 20;
 
 struct ListModel::SortJob {
     int param = 0;
@@ -152,9 +148,16 @@ void ListModel::finishSortJob()
     if (!m_sortJob || !m_sortJob->watcher->isFinished())
         return;
     // Inside another step (a question asked in the middle of a command) the
-    // sort would join it: it waits until that is through.
-    if (m_catalogue.history().busy() || m_catalogue.nodes().changing()) {
-        QTimer::singleShot(BusyRetryMs, this, &ListModel::finishSortJob);
+    // sort would join it: it waits until that is through, and then for a
+    // turn of its own, outside whatever closed the step.
+    if (m_catalogue.history().busy()) {
+        connect(&m_catalogue.history(), &EditHistory::idle, this, &ListModel::finishSortJob,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        return;
+    }
+    if (m_catalogue.nodes().changing()) {
+        connect(&m_catalogue.nodes(), &NodeTree::changeFinished, this, &ListModel::finishSortJob,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         return;
     }
     const std::shared_ptr<SortJob> job = std::move(m_sortJob);

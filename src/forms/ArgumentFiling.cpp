@@ -1,4 +1,5 @@
 #include "forms/ArgumentFiling.h"
+#include "components/RunningDrags.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -39,6 +40,11 @@ void ArgumentFiling::deliverNext()
 {
     if (!m_ready || m_delivering || m_queue.empty())
         return;
+    // Nor inside a drag's own loop, where its folder question would get no input.
+    if (RunningDrags::any()) {
+        RunningDrags::afterDrags(this, [this] { deliverNext(); });
+        return;
+    }
     // A filing under an open dialog would change the tree behind it, and a
     // box of its own would stack on it.
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {

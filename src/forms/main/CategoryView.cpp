@@ -6,6 +6,7 @@
 #include "catalogue/SettingKeys.h"
 #include "components/CellDelegate.h"
 #include "components/EventFilter.h"
+#include "components/RunningDrags.h"
 #include "forms/main/CommandActions.h"
 #include "forms/main/CommandContext.h"
 #include "forms/main/NodeViews.h"
@@ -22,7 +23,6 @@
 #include <QScopeGuard>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
@@ -428,10 +428,10 @@ void CategoryView::checkListing()
         return;
     }
     // The questions may remove entries: never under the command or the view
-    // that listed them, so in a step of their own.
+    // that listed them, so in a step of their own, nor inside a drag.
     if (std::exchange(m_relinkQueued, true))
         return;
-    QTimer::singleShot(0, this, [this] {
+    RunningDrags::afterDrags(this, [this] {
         m_relinkQueued = false;
         CommandContext::guarded([this] { askRelinkQuestions(); });
     });

@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueListing.h"
 #include "components/DropTarget.h"
 #include "components/MessageDialogs.h"
+#include "components/RunningDrags.h"
 #include "components/UrlDropTarget.h"
 #include "forms/PasteUrlDialog.h"
 #include "forms/main/CategoryView.h"
@@ -26,7 +27,6 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 
@@ -203,9 +203,12 @@ void Intake::takeDroppedFiles(const QPoint& windowPoint, const QStringList& name
 {
     m_marker->hide();
     // The folder question and any message wait until the drop is through,
-    // so the source is not kept waiting for its answer.
-    QTimer::singleShot(0, this, [this, windowPoint, names] {
-        CommandContext::guarded([&] { fileNamesAt(names, windowPoint); });
+    // so the source is not kept waiting for its answer, and until no drag of
+    // the window's own runs (a placement's press may start one). The target
+    // is the row under the drop as it was then.
+    const NodeRef target(m_context.catalogue().nodes(), treeNodeAt(windowPoint));
+    RunningDrags::afterDrags(this, [this, windowPoint, names, target] {
+        CommandContext::guarded([&] { fileNamesAt(names, target, windowPoint); });
         Q_EMIT intakeDone();
     });
 }
@@ -229,14 +232,15 @@ TreeNode* Intake::orMainCategory(TreeNode* target)
     return target;
 }
 
-void Intake::fileNamesAt(const QStringList& names, const QPoint& windowPoint)
+void Intake::fileNamesAt(const QStringList& names, const NodeRef& dropTarget,
+                         const QPoint& windowPoint)
 {
     QWidget& window = m_context.window();
     // One step for the drop, a main category made for it included.
     const EditHistory::Step step(m_context.catalogue().history(), QStringLiteral("Add files"));
     // The folder menus let other events run: a target that goes meanwhile
     // leaves the files to the main category.
-    const NodeRef target(m_context.catalogue().nodes(), orMainCategory(treeNodeAt(windowPoint)));
+    const NodeRef target(m_context.catalogue().nodes(), orMainCategory(dropTarget.get()));
     const QPoint menuPoint = window.mapToGlobal(windowPoint);
     QStringList toFile;
     for (const QString& name : names) {
@@ -361,9 +365,9 @@ void Intake::fileItems(const QStringList& items, const QStringList& category)
 void Intake::takeDroppedLink(const QPoint& stripPoint, const QString& url, const QString& title)
 {
     m_marker->hide();
-    QTimer::singleShot(0, this, [this, stripPoint, url, title] {
+    const NodeRef target(m_context.catalogue().nodes(), stripRowNode(stripPoint));
+    RunningDrags::afterDrags(this, [this, url, title, target] {
         CommandContext::guarded([&] {
-            TreeNode* target = stripRowNode(stripPoint);
             QWidget& window = m_context.window();
             window.raise();
             window.activateWindow();
@@ -432,12 +436,11 @@ void Intake::treeLinkDrop(DropTargetEvent& event)
         event.effect = Qt::IgnoreAction;
         return;
     }
-    QTimer::singleShot(
-        0, this,
-        [this, point = event.point, url = m_treeLinkTarget->url, title = m_treeLinkTarget->title] {
+    RunningDrags::afterDrags(
+        this, [this, target = NodeRef(m_context.catalogue().nodes(), treeNodeAt(event.point)),
+               url = m_treeLinkTarget->url, title = m_treeLinkTarget->title] {
             CommandContext::guarded([&] {
                 QWidget& window = m_context.window();
-                TreeNode* target = treeNodeAt(point);
                 window.raise();
                 window.activateWindow();
                 fileLink(url, title, target, m_view.treeAnchor());

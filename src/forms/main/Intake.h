@@ -9,6 +9,7 @@ class CategoryView;
 class CommandContext;
 class QAction;
 class FileDropTarget;
+class NodeRef;
 class QLabel;
 class QWidget;
 class TrayControl;
@@ -40,9 +41,6 @@ public:
     // "Add file..." waits for the click that places its files.
     bool placementMode() const { return m_placement; }
 
-    // Files Names at the tree row under Point (window coordinates) exactly
-    // as a drop there does, folder questions included.
-    void fileNamesAt(const QStringList& names, const QPoint& windowPoint);
     // Files the names (no folder questions) at Target in one batch: the
     // tree is drawn and the list refilled once.
     void fileBatch(const QStringList& names, TreeNode* target);
@@ -64,6 +62,9 @@ private:
     void markFileRow(const QPoint& windowPoint);
     void endFileDrag();
     void takeDroppedFiles(const QPoint& windowPoint, const QStringList& names);
+    // Files Names at Target (the row under Point, window coordinates, at the
+    // drop) as a drop there does, folder questions included.
+    void fileNamesAt(const QStringList& names, const NodeRef& target, const QPoint& windowPoint);
     // Links dragged onto the green strip: the same, level with the row.
     void markLinkRow(const QPoint& stripPoint);
     void takeDroppedLink(const QPoint& stripPoint, const QString& url, const QString& title);

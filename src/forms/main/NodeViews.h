@@ -1,4 +1,6 @@
 #pragma once
+#include "components/RunningDrags.h"
+
 #include <QBasicTimer>
 #include <QDrag>
 #include <QGuiApplication>
@@ -61,8 +63,11 @@ protected:
         drag->setMimeData(dragged);
         if (m_start)
             m_start(drag, rows.first());
-        // The drop did the work (the model's drop): nothing is removed here.
-        drag->exec(actions, Qt::MoveAction);
+        {
+            const RunningDrags::Scope running;
+            // The drop did the work (the model's drop): nothing is removed here.
+            drag->exec(actions, Qt::MoveAction);
+        }
         if (m_end)
             m_end();
     }
