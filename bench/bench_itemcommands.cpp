@@ -12,9 +12,12 @@
 //   gaps    - "Delete from hard disk" of a folder entry whose folder holds the
 //             files of every other entry of a catalogue of each size (in
 //             categories of --per entries, expanded in the tree unless
-//             --expanded 0, the entry's category listed), started from the event loop while a
-//             1 ms timer records the longest gap between its ticks: how long
-//             the window stopped answering (target: 50 ms).
+//             --expanded 0, the entry's category listed), started from the
+//             event loop while a 1 ms timer records the longest gap between
+//             its ticks: how long
+//             the window stopped answering (target: 50 ms); beside it the
+//             longest gap of the same timer over as long with nothing to do,
+//             the machine's own noise.
 //
 //   bench_itemcommands [--nodes 200000] [--links 1000] [--entries 100000] [--runs 3]
 //                      [--sizes 100000,200000,1000000] [--per 1000] [--expanded 1]
@@ -187,9 +190,20 @@ TreeNode* buildScattered(NodeTree& nodes, const QString& folder, int count, int 
 constexpr int AfterMs = 200;
 
 struct GapRun {
-    double total = 0, gap = 0;
+    double total = 0, gap = 0, idle = 0;
     int removed = 0;
 };
+
+// The longest gap of the same timer with nothing else to do, over as long:
+// the machine's own noise (other programs on its cores).
+double idleGap(int ms)
+{
+    BenchUtil::GapRecorder gaps;
+    gaps.start();
+    QTimer::singleShot(ms, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    return gaps.stop();
+}
 
 // "Delete from hard disk" of the folder entry of buildScattered's catalogue,
 // chosen in the list and started from the event loop, with the gap recorder
@@ -242,6 +256,7 @@ GapRun deleteScattered(int count, int per, bool expanded)
     });
     QCoreApplication::exec();
     run.gap = gaps.stop();
+    run.idle = idleGap(int(run.total) + AfterMs);
     MessageDialogs::setHandler({});
     run.removed = before - nodes.count();
     return run;
@@ -366,8 +381,9 @@ int main(int argc, char** argv)
                 total.push_back(run.total);
                 gap.push_back(run.gap);
                 removed = run.removed;
-                std::printf("  %8d entries, run %d: %8.1f ms, longest event-loop gap %7.1f ms\n", n,
-                            r + 1, run.total, run.gap);
+                std::printf("  %8d entries, run %d: %8.1f ms, longest event-loop gap %7.1f ms "
+                            "(idle %5.1f ms)\n",
+                            n, r + 1, run.total, run.gap, run.idle);
                 std::fflush(stdout);
             }
             std::printf("  %8d entries (%d links removed): median %8.1f ms, longest gap median "

@@ -2,14 +2,16 @@
 // event loop here): Delete from hard disk of a folder linked by many entries
 // in the composed window. The update is one undo step that gives the
 // catalogue back byte for byte; the window refuses input meanwhile and says
-// why; the autosave writes no half-updated tree; the end of the run while it
+// why, its question excepted; the autosave writes no half-updated tree; the end of the run while it
 // goes on saves the whole of it.
 #include "catalogue/AutoSave.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/LinkUpdates.h"
+#include "components/MessageDialogs.h"
 #include "forms/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTreeView>
@@ -132,6 +134,32 @@ private Q_SLOTS:
         // Input is taken again.
         QTest::keyClick(tree, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(cat().nodes().rootCount(), Categories + 2); // the new one, the built-in one
+    }
+
+    // The question comes once the links are found, the window already
+    // locked: its own dialog still takes the keys (Escape: No).
+    void theQuestionIsAnsweredWhileTheWindowIsLocked()
+    {
+        const TestUtil::ScopedOverride slices(LinkUpdate::sliceBudget(), qint64(0));
+        m_messages.reset();
+        MessageDialogs::setHandler({});
+        MessageDialogs::setNextAnswer(QMessageBox::Yes); // the trash's question
+        bool locked = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                watch.stop();
+                locked = cat().linksUpdating();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        watch.start(10);
+        QSignalSpy running(&cat(), &Catalogue::linkUpdateRunning);
+        QVERIFY(startDelete());
+        QVERIFY(waitForEnd(running));
+        QVERIFY(locked);
+        QVERIFY(MessageDialogs::lastMessage().contains("Remove all links"));
+        QCOMPARE(linksInto(file("big")), Categories * PerCategory / 2); // all but the entry
     }
 
     void endingTheRunDuringTheUpdateSavesAllOfIt()

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QScopeGuard>
 #include <QStatusBar>
+#include <QWindow>
 
 using Commands::Id;
 
@@ -109,6 +110,10 @@ void CatalogueData::abandonLoad()
 
 bool CatalogueData::eventFilter(QObject* watched, QEvent* event)
 {
+    // A link update asks its question in a dialog of its own: that one is
+    // answered (a load asks nothing).
+    if (m_linksLocked && !m_startedLoad && inModalDialog(watched))
+        return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -136,6 +141,16 @@ bool CatalogueData::eventFilter(QObject* watched, QEvent* event)
     default:
         return QObject::eventFilter(watched, event);
     }
+}
+
+bool CatalogueData::inModalDialog(const QObject* watched)
+{
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!modal)
+        return false;
+    if (const auto* widget = qobject_cast<const QWidget*>(watched))
+        return widget->window() == modal;
+    return watched == modal->windowHandle();
 }
 
 void CatalogueData::saveData(bool backup)

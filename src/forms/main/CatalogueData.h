@@ -46,6 +46,8 @@ private:
     void restoreData();
     void onLoaded(bool found, const QString& error);
     void restoreFinished(bool found, const QString& error);
+    // Watched is a modal dialog open now, or a part of it.
+    static bool inModalDialog(const QObject* watched);
 
     CommandContext& m_context;
     AutoSave* m_autoSave = nullptr;
