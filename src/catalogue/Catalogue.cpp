@@ -73,15 +73,18 @@ void Catalogue::startLinkUpdate(const QString& oldPath, const std::optional<QStr
     finishLinkUpdate();
     auto* update = new LinkUpdate(m_nodes, &search(), oldPath, newPath, std::move(ask), this);
     m_linkUpdate = update;
-    connect(update, &LinkUpdate::finished, this, [this, update, then = std::move(then)](int n) {
-        update->deleteLater();
-        if (m_linkUpdate == update)
-            m_linkUpdate = nullptr;
-        if (then)
-            then(n);
-        if (std::exchange(m_linkUpdateAnnounced, false))
-            Q_EMIT linkUpdateRunning(false);
-    });
+    connect(update, &LinkUpdate::finished, this,
+            [this, update, then = std::move(then)](int n) mutable {
+                update->deleteLater();
+                if (m_linkUpdate == update)
+                    m_linkUpdate = nullptr;
+                // Taken out, so that what it holds (the command's step) ends now,
+                // not with the connection.
+                if (const auto done = std::exchange(then, {}))
+                    done(n);
+                if (std::exchange(m_linkUpdateAnnounced, false))
+                    Q_EMIT linkUpdateRunning(false);
+            });
     update->start();
     if (m_linkUpdate == update) {
         m_linkUpdateAnnounced = true;
