@@ -8,10 +8,21 @@
 //   delete  - "Delete from hard disk" of a folder entry whose folder holds
 //             every file of a category of many entries, with the filter
 //             listing them all and with the category listed, against the
-//             same links removed from a tree without views.
+//             same links removed from a tree without views;
+//   gaps    - "Delete from hard disk" of a folder entry whose folder holds the
+//             files of every other entry of a catalogue of each size (in
+//             categories of --per entries, expanded in the tree unless
+//             --expanded 0, the entry's category listed), started from the
+//             event loop while a 1 ms timer records the longest gap between
+//             its ticks: how long
+//             the window stopped answering (target: 50 ms); beside it the
+//             longest gap of the same timer over as long with nothing to do,
+//             the machine's own noise.
 //
 //   bench_itemcommands [--nodes 200000] [--links 1000] [--entries 100000] [--runs 3]
-//                      [--part links|remove|delete]  (one part alone, to profile it)
+//                      [--sizes 100000,200000,1000000] [--per 1000] [--expanded 1]
+//                      [--part links|remove|delete|gaps]  (one part alone, to profile it)
+#include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/LinkUpdates.h"
 #include "catalogue/ListModel.h"
@@ -22,8 +33,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <cstdio>
 
@@ -145,6 +158,110 @@ double deleteLinkedFolder(int count, bool filter, int* listed)
     return ms;
 }
 
+// Count entries in categories of Per; every other entry links a file in
+// Folder, the others files beside it. The folder's own entry leads the first
+// category and is returned.
+TreeNode* buildScattered(NodeTree& nodes, const QString& folder, int count, int per)
+{
+    nodes.beginUpdate();
+    TreeNode* entry = nullptr;
+    TreeNode* category = nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (i % per == 0) {
+            category = nodes.addChild(nullptr, QStringLiteral("Category %1").arg(i / per));
+            setInfo(nodes, category, NodeKind::Category, {});
+        }
+        if (!entry) {
+            entry = nodes.addChild(category, QStringLiteral("Linked"));
+            setInfo(nodes, entry, NodeKind::Folder, folder);
+            continue;
+        }
+        const QString name = QStringLiteral("%1 %2.pdf").arg(BenchUtil::Words[i % 50]).arg(i);
+        TreeNode* n = nodes.addChild(category, name);
+        setInfo(nodes, n, NodeKind::Doc,
+                (i % 2 ? folder : folder + QStringLiteral("-kept")) + u'/' + name);
+        nodes.setImage(n, 1);
+    }
+    nodes.endUpdate();
+    return entry;
+}
+
+// How long the gaps are recorded after the links are through.
+constexpr int AfterMs = 200;
+
+struct GapRun {
+    double total = 0, gap = 0, idle = 0;
+    int removed = 0;
+};
+
+// The longest gap of the same timer with nothing else to do, over as long:
+// the machine's own noise (other programs on its cores).
+double idleGap(int ms)
+{
+    BenchUtil::GapRecorder gaps;
+    gaps.start();
+    QTimer::singleShot(ms, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    return gaps.stop();
+}
+
+// "Delete from hard disk" of the folder entry of buildScattered's catalogue,
+// chosen in the list and started from the event loop, with the gap recorder
+// running until the links are gone and the window painted.
+GapRun deleteScattered(int count, int per, bool expanded)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("linked"));
+    QDir().mkpath(folder);
+    MainWindow window;
+    window.catalogue().setDataFolder(dir.path());
+    window.resize(800, 600);
+    window.show();
+    FileOperations::installDialogs(&window);
+    NodeTree& nodes = window.catalogue().nodes();
+    TreeNode* entry = buildScattered(nodes, folder, count, per);
+    auto* tree = window.findChild<QTreeView*>("DocsTree");
+    if (expanded)
+        tree->expandAll();
+    tree->setCurrentIndex(nodes.indexOf(entry->parent()));
+    CategoryView* view = window.findChild<CategoryView*>();
+    ListModel& model = view->listModel();
+    window.catalogue().search().index().prepare(); // warm, as after the window's idle time
+    QCoreApplication::processEvents();
+    QAbstractItemView* list = view->listViews().constLast();
+    list->setFocus();
+    list->setCurrentIndex(model.index(model.rowOf(entry), 0));
+    const int before = nodes.count();
+    MessageDialogs::setHandler([](QMessageBox::Icon, const QString&) { return QMessageBox::Yes; });
+    GapRun run;
+    BenchUtil::GapRecorder gaps;
+    QElapsedTimer clock;
+    Catalogue& catalogue = window.catalogue();
+    // Done once the links are through; the gaps are recorded a while longer,
+    // so that the window's relayout and repaint after the change count too.
+    const auto done = [&] {
+        run.total = double(clock.nsecsElapsed()) / 1e6;
+        QTimer::singleShot(AfterMs, &window, [] { QCoreApplication::exit(0); });
+    };
+    QObject::connect(&catalogue, &Catalogue::linkUpdateRunning, &window, [&](bool running) {
+        if (!running)
+            done();
+    });
+    QTimer::singleShot(0, &window, [&] {
+        clock.start();
+        gaps.start();
+        window.findChild<QAction*>("acDeleteFromDisk")->trigger();
+        if (!catalogue.linksUpdating())
+            done();
+    });
+    QCoreApplication::exec();
+    run.gap = gaps.stop();
+    run.idle = idleGap(int(run.total) + AfterMs);
+    MessageDialogs::setHandler({});
+    run.removed = before - nodes.count();
+    return run;
+}
+
 void print(const char* what, const std::vector<double>& ms)
 {
     std::printf("  %-58s", what);
@@ -160,7 +277,9 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    int count = 200000, links = 1000, entries = 100000, runs = 3;
+    int count = 200000, links = 1000, entries = 100000, runs = 3, per = 1000;
+    bool expanded = true;
+    std::vector<int> sizes{100000, 200000, 1000000};
     QString part;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
@@ -174,6 +293,15 @@ int main(int argc, char** argv)
             runs = args[i + 1].toInt();
         else if (args[i] == u"--part")
             part = args[i + 1];
+        else if (args[i] == u"--expanded")
+            expanded = args[i + 1].toInt() != 0;
+        else if (args[i] == u"--per")
+            per = std::max(2, args[i + 1].toInt());
+        else if (args[i] == u"--sizes") {
+            sizes.clear();
+            for (const QString& s : args[i + 1].split(u','))
+                sizes.push_back(s.toInt());
+        }
     }
     const auto wanted = [&](const char* name) { return part.isEmpty() || part == name; };
 
@@ -240,6 +368,28 @@ int main(int argc, char** argv)
         print("Remove from program (expanded, listed, window shown)", removal);
         print("freeing the same nodes as at the end of the run", freeing);
         std::printf("  ratio: %.2f\n", median(removal) / median(freeing));
+    }
+    if (wanted("gaps")) {
+        std::printf("\nDelete from hard disk of a folder linked by every other entry (categories "
+                    "of %d, %s, listed):\n",
+                    per, expanded ? "expanded" : "collapsed but the listed one");
+        for (const int n : sizes) {
+            std::vector<double> total, gap;
+            int removed = 0;
+            for (int r = 0; r < runs; ++r) {
+                const GapRun run = deleteScattered(n, per, expanded);
+                total.push_back(run.total);
+                gap.push_back(run.gap);
+                removed = run.removed;
+                std::printf("  %8d entries, run %d: %8.1f ms, longest event-loop gap %7.1f ms "
+                            "(idle %5.1f ms)\n",
+                            n, r + 1, run.total, run.gap, run.idle);
+                std::fflush(stdout);
+            }
+            std::printf("  %8d entries (%d links removed): median %8.1f ms, longest gap median "
+                        "%7.1f ms (target < 50)\n",
+                        n, removed, median(total), median(gap));
+        }
     }
     if (!wanted("delete"))
         return 0;

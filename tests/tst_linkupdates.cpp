@@ -307,6 +307,50 @@ private Q_SLOTS:
         }
         QCOMPARE(run(true, "/home/ann/doc", std::nullopt).size(), 7);
     }
+
+    // In slices, over several parents and links in runs of every length,
+    // the update ends as the one made at once does; a change of the tree by
+    // anyone else meanwhile sends it back to its walk, so a link made then
+    // goes too and no node it held is read after it went.
+    void slicedUpdateEndsAsTheOneAtOnce()
+    {
+        const auto build = [&] {
+            nodes.clear();
+            for (int c = 0; c < 4; ++c) {
+                TreeNode* category = add(nodes, nullptr, QString::number(c), NodeKind::Category);
+                for (int i = 0; i < 300; ++i) {
+                    const bool goes = (i / (c + 1)) % 2 == 0 || c == 3;
+                    add(nodes, category, QString::number(i), NodeKind::Doc,
+                        (goes ? "/gone/" : "/keep/") + QString::number(i));
+                }
+            }
+        };
+        build();
+        updateLinksTo(nodes, "/gone", std::nullopt);
+        const QStringList atOnce = dump(nodes);
+        for (const std::optional<QString>& to :
+             {std::optional<QString>(), std::optional<QString>("/new")}) {
+            build();
+            updateLinksTo(nodes, "/gone", to);
+            const QStringList expected = dump(nodes);
+            build();
+            qint64& budget = LinkUpdate::sliceBudget();
+            const qint64 saved = std::exchange(budget, 0);
+            LinkUpdate update(nodes, nullptr, "/gone", to, {});
+            QSignalSpy finished(&update, &LinkUpdate::finished);
+            update.start();
+            QVERIFY(!update.done());
+            // Another link to the folder comes meanwhile, first in the tree.
+            add(nodes, nodes.rootItem(0), "late", NodeKind::Doc, "/gone/late");
+            QVERIFY(finished.wait());
+            budget = saved;
+            QStringList late = expected;
+            if (to)
+                late.insert(301, "late=/new/late");
+            QCOMPARE(dump(nodes), late);
+        }
+        QCOMPARE(atOnce.size(), 4 + 3 * 150); // the roots and the kept entries
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkUpdates)

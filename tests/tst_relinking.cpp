@@ -116,7 +116,7 @@ class TestRelinking : public QObject
     {
         return {Relinking::dialogHook(), [offered, cancel](QDialog& d) {
                     auto& dialog = static_cast<LocateDialog&>(d);
-                    whenDone(dialog, dialog.isFinished(), [&dialog, offered, cancel] {
+                    whenDone(dialog, dialog.searchDone(), [&dialog, offered, cancel] {
                         auto* list = dialog.findChild<QTreeWidget*>("Candidates");
                         for (int i = 0; i < list->topLevelItemCount(); ++i)
                             *offered << list->topLevelItem(i)->text(0);
@@ -339,7 +339,7 @@ private Q_SLOTS:
         QStringList rows;
         LocateDialog dialog(request, nullptr);
         QTimer::singleShot(0, &dialog, [&] {
-            whenDone(dialog, dialog.isFinished(), [&] {
+            whenDone(dialog, dialog.searchDone(), [&] {
                 auto* list = dialog.findChild<QTreeWidget*>("Candidates");
                 for (int i = 0; i < list->topLevelItemCount(); ++i)
                     rows << list->topLevelItem(i)->text(0);

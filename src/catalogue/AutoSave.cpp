@@ -85,7 +85,8 @@ void AutoSave::saveWhenQuiet()
 
 bool AutoSave::held() const
 {
-    return m_catalogue.loading() || m_catalogue.nodes().updating() || (holdHook && holdHook());
+    return m_catalogue.loading() || m_catalogue.linksUpdating() || m_catalogue.nodes().updating() ||
+           (holdHook && holdHook());
 }
 
 void AutoSave::begin()

@@ -45,7 +45,8 @@ public:
     bool pending() const { return m_changes != m_savedUpTo; }
 
     // True while a save must wait: a modal question about the change is
-    // open. A load or a bulk change of the tree holds it as well.
+    // open. A load, a link update under way (a half-updated tree) or a bulk
+    // change of the tree holds it as well.
     std::function<bool()> holdHook;
 
 Q_SIGNALS:

@@ -2,6 +2,7 @@
 #include "catalogue/CatalogueSearch.h"
 #include "catalogue/FileTypeIcons.h"
 #include "catalogue/LegacyImport.h"
+#include "catalogue/LinkUpdates.h"
 #include "utils/TextUtils.h"
 
 #include <QDir>
@@ -52,7 +53,8 @@ Catalogue::Catalogue(QObject* parent) : QObject(parent), m_nodes(this)
 
 Catalogue::~Catalogue()
 {
-    delete m_store; // its workers stop before the tree they fill goes
+    delete m_linkUpdate.data(); // an update cut short: its nodes go with the tree
+    delete m_store;             // its workers stop before the tree they fill goes
     disconnect(&m_nodes, nullptr, this, nullptr);
     m_search.reset(); // before the tree it watches
 }
@@ -62,6 +64,43 @@ CatalogueSearch& Catalogue::search()
     if (!m_search)
         m_search = std::make_unique<CatalogueSearch>(m_nodes);
     return *m_search;
+}
+
+void Catalogue::startLinkUpdate(const QString& oldPath, const std::optional<QString>& newPath,
+                                std::function<bool(const QString& question)> ask,
+                                std::function<void(int changed)> then)
+{
+    finishLinkUpdate();
+    auto* update = new LinkUpdate(m_nodes, &search(), oldPath, newPath, std::move(ask), this);
+    m_linkUpdate = update;
+    connect(update, &LinkUpdate::finished, this,
+            [this, update, then = std::move(then)](int n) mutable {
+                update->deleteLater();
+                if (m_linkUpdate == update)
+                    m_linkUpdate = nullptr;
+                // Taken out, so that what it holds (the command's step) ends now,
+                // not with the connection.
+                if (const auto done = std::exchange(then, {}))
+                    done(n);
+                if (std::exchange(m_linkUpdateAnnounced, false))
+                    Q_EMIT linkUpdateRunning(false);
+            });
+    update->start();
+    if (m_linkUpdate == update) {
+        m_linkUpdateAnnounced = true;
+        Q_EMIT linkUpdateRunning(true);
+    }
+}
+
+bool Catalogue::linksUpdating() const
+{
+    return m_linkUpdate && !m_linkUpdate->done();
+}
+
+void Catalogue::finishLinkUpdate()
+{
+    if (m_linkUpdate)
+        m_linkUpdate->finishNow();
 }
 
 QString Catalogue::dataFile(bool backup) const

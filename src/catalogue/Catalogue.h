@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@ inline constexpr char16_t SupportEMail[] = u"support@velmarch.example";
 // special nodes and the catalogue file. The main window shows it; everything
 // here works without widgets.
 class CatalogueSearch;
+class LinkUpdate;
 
 class Catalogue : public QObject
 {
@@ -49,6 +51,19 @@ public:
     // The window's search state over the tree (made on first use): find,
     // find next and the link updates share it.
     CatalogueSearch& search();
+
+    // Updates the links to OldPath after the file or folder went (no
+    // NewPath) or moved there (LinkUpdate, with the window's search): the
+    // first slice runs now, which for most catalogues is all of it, the rest
+    // from the event loop; Then follows with the count once it is through.
+    // Meanwhile linksUpdating() is true and the tree may change through
+    // nothing else. One update at a time: a second one finishes the first.
+    void startLinkUpdate(const QString& oldPath, const std::optional<QString>& newPath,
+                         std::function<bool(const QString& question)> ask,
+                         std::function<void(int changed)> then);
+    bool linksUpdating() const;
+    // The rest of an update under way, now (the end of the run).
+    void finishLinkUpdate();
 
     // Folder that holds quillmere.dat, quillmere.bak and MyDocs.qmre.
     void setDataFolder(const QString& folder) { m_folder = folder; }
@@ -157,6 +172,9 @@ Q_SIGNALS:
     // Progress of a load or an import in thousandths; a load's comes from
     // its reader thread.
     void loadProgress(int thousandths);
+    // A link update goes on past the command that started it (Running), or
+    // ended after it did.
+    void linkUpdateRunning(bool running);
 
 private:
     void forget(TreeNode* node);
@@ -179,5 +197,7 @@ private:
     EditHistory m_history{m_nodes};
     QString m_folder;
     std::unique_ptr<CatalogueSearch> m_search;
-    CatalogueStore* m_store; // a child
+    QPointer<LinkUpdate> m_linkUpdate;  // a child while it runs
+    bool m_linkUpdateAnnounced = false; // linkUpdateRunning(true) was said
+    CatalogueStore* m_store;            // a child
 };

@@ -371,6 +371,8 @@ void FoldedIndex::permuteRange()
         reset();
         return;
     }
+    if (permuteKeys(from, to, order, spans))
+        return;
     // The live keys follow their nodes; stale ones match no span either way.
     for (Record& r : m_records)
         if (r.position >= from && r.position < to && m_spans[r.position].at == r.at)
@@ -381,6 +383,42 @@ void FoldedIndex::permuteRange()
     while (m_sorted < m_records.size() &&
            m_records[m_sorted].position > m_records[m_sorted - 1].position)
         ++m_sorted;
+}
+
+bool FoldedIndex::permuteKeys(size_t from, size_t to, const std::vector<TreeNode*>& order,
+                              const std::vector<Span>& spans)
+{
+    // When the range's keys lie together, in position order, each with its
+    // one record among those in order (as after a build, a compaction or
+    // another such reorder), the keys themselves trade places: the records
+    // stay in order, and the work is the range's, not a look at every
+    // record of the index (many reorders in one command).
+    const auto sortedEnd = m_records.begin() + qsizetype(m_sorted);
+    const auto first = std::partition_point(m_records.begin(), sortedEnd,
+                                            [from](const Record& r) { return r.position < from; });
+    if (size_t(sortedEnd - first) < to - from)
+        return false;
+    size_t bytes = 0;
+    for (size_t i = 0; i < to - from; ++i) {
+        const Record& r = first[qsizetype(i)];
+        const Span s = m_spans[from + i];
+        if (r.position != from + i || r.at != s.at || (i > 0 && s.at != first->at + bytes))
+            return false;
+        bytes += s.size;
+    }
+    std::string keys;
+    keys.reserve(bytes);
+    for (const Span& s : spans)
+        keys.append(m_bytes, s.at, s.size);
+    std::copy(keys.begin(), keys.end(), m_bytes.begin() + qsizetype(first->at));
+    quint32 at = first->at;
+    for (size_t i = 0; i < to - from; ++i) {
+        m_order[from + i] = order[i];
+        m_spans[from + i] = {at, spans[i].size};
+        first[qsizetype(i)].at = at;
+        at += spans[i].size;
+    }
+    return true;
 }
 
 bool FoldedIndex::needsCompaction() const

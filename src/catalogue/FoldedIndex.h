@@ -124,6 +124,10 @@ private:
     // lie. After it: the range in the new order.
     void noteBlocks();
     void permuteRange();
+    // permuteRange's keys moved into the new order in place, when they lie
+    // together in order; false leaves everything as it was.
+    bool permuteKeys(size_t from, size_t to, const std::vector<TreeNode*>& order,
+                     const std::vector<Span>& spans);
     bool needsCompaction() const;
 
     // The first position, among those still in the tree, whose node is not

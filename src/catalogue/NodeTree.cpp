@@ -383,22 +383,36 @@ void NodeTree::deleteNodes(std::vector<TreeNode*> nodes)
         nodes[k] = keys[k].node;
     keys = {};
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    // Each parent's groups, from its last row up.
+    struct Group {
+        TreeNode* parent;
+        size_t begin, end, runs;
+    };
+    std::vector<Group> groups;
     for (size_t i = 0; i < nodes.size();) {
         TreeNode* p = nodes[i]->m_parent;
         size_t end = i + 1, runs = 1;
         for (; end < nodes.size() && nodes[end]->m_parent == p; ++end)
             if (nodes[end]->m_row != nodes[end - 1]->m_row - 1)
                 ++runs;
-        // Each run costs a shift of the rows after it; scattered among many
-        // siblings, the doomed are first brought together at the end (one
-        // change of layout) and then go as one run.
-        if (runs > MaxRunsInPlace)
-            gatherAtEnd(p, {nodes.begin() + qsizetype(i), nodes.begin() + qsizetype(end)});
-        while (i < end) {
+        groups.push_back({p, i, end, runs});
+        i = end;
+    }
+    // Each run costs a shift of the rows after it; scattered among many
+    // siblings, the doomed are first brought together at the end (one
+    // change of layout) and then go as one run. Every parent's are gathered
+    // before any goes, so that what follows the tree (the folded index) has
+    // no removal pending to work in at each change of layout.
+    for (const Group& g : groups)
+        if (g.runs > MaxRunsInPlace)
+            gatherAtEnd(g.parent,
+                        {nodes.begin() + qsizetype(g.begin), nodes.begin() + qsizetype(g.end)});
+    for (const Group& g : groups) {
+        for (size_t i = g.begin; i < g.end;) {
             size_t j = i + 1;
-            while (j < end && nodes[j]->m_row == nodes[j - 1]->m_row - 1)
+            while (j < g.end && nodes[j]->m_row == nodes[j - 1]->m_row - 1)
                 ++j;
-            removeRun(p, nodes[j - 1]->m_row, nodes[i]->m_row);
+            removeRun(g.parent, nodes[j - 1]->m_row, nodes[i]->m_row);
             i = j;
         }
     }
@@ -416,6 +430,18 @@ void NodeTree::gatherAtEnd(TreeNode* parent, const std::vector<TreeNode*>& doome
         if (going.count(c.get()))
             order.push_back(c.get());
     reorder(parent == &m_root ? nullptr : parent, order);
+}
+
+void NodeTree::gatherLast(TreeNode* parent, const std::vector<TreeNode*>& children)
+{
+    gatherAtEnd(parentOrRoot(parent), children);
+}
+
+void NodeTree::deleteRows(TreeNode* parent, int first, int last)
+{
+    TreeNode* p = parentOrRoot(parent);
+    if (first >= 0 && first <= last && last < p->count())
+        removeRun(p, first, last);
 }
 
 void NodeTree::deleteRoots(int first, int count)

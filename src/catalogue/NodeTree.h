@@ -214,6 +214,12 @@ public:
     void deleteNodes(std::vector<TreeNode*> nodes);
     // Deletes Count root nodes from position First on, with all below them.
     void deleteRoots(int first, int count);
+    // The pieces of deleteNodes, for a removal done a part at a time:
+    // Children (of Parent, null: the root nodes) move after the others in
+    // their order, as one change of layout; rows First to Last of Parent go
+    // with all below them.
+    void gatherLast(TreeNode* parent, const std::vector<TreeNode*>& children);
+    void deleteRows(TreeNode* parent, int first, int last);
     void clear();
 
     void setText(TreeNode* node, const QString& text);

@@ -181,6 +181,14 @@ void MainWindow::fileItems(const QStringList& items, const QString& category)
             Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         return;
     }
+    if (m_catalogue.linksUpdating()) {
+        // Filed once the link update under way is through.
+        connect(
+            &m_catalogue, &Catalogue::linkUpdateRunning, this,
+            [this, items, category] { fileItems(items, category); },
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        return;
+    }
     m_tray->restoreFromTray();
     m_intake->fileItems(items, CatalogueListing::splitCategoryPath(category));
 }

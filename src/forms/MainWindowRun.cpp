@@ -103,6 +103,8 @@ void MainWindow::finish()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    // A link update under way is done first: the file gets the whole of it.
+    m_catalogue.finishLinkUpdate();
     m_data->stopAutoSave();
     // A tree still loading is incomplete: the file keeps what it holds.
     if (!m_catalogue.dataSaved() && !m_catalogue.loading())
@@ -140,6 +142,7 @@ void MainWindow::queryEndSession()
     m_sessionQueryWaits = false;
     if (m_catalogue.dataSaved() || m_destroyed)
         return;
+    m_catalogue.finishLinkUpdate();
     saveAtEnd();
     // The logoff may still be cancelled by another program: keep the run
     // whole, so later changes are saved too.
@@ -160,6 +163,8 @@ void MainWindow::endRun()
     if (m_ending)
         return;
     m_ending = true;
+    // A link update under way ends first, its step with it.
+    m_catalogue.finishLinkUpdate();
     // The history holds this run's steps only.
     m_catalogue.history().clear();
     finish();

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QScopeGuard>
+#include <QStatusBar>
+#include <QWindow>
 
 using Commands::Id;
 
@@ -34,6 +36,18 @@ CatalogueData::CatalogueData(CommandContext& context)
     // that failed) may be followed by more of it: the save waits for the answer.
     m_autoSave->holdHook = [] { return QApplication::activeModalWidget() != nullptr; };
     connect(&context.catalogue(), &Catalogue::loaded, this, &CatalogueData::onLoaded);
+    // A link update past its command: the tree is half updated and its step
+    // open, so the window takes no input until it is through (it stays
+    // painted, and says why it does not answer).
+    connect(&context.catalogue(), &Catalogue::linkUpdateRunning, this, [this](bool running) {
+        m_linksLocked = running;
+        if (running) {
+            qApp->installEventFilter(this);
+        } else if (!m_startedLoad) {
+            qApp->removeEventFilter(this);
+            m_context.window().statusBar()->clearMessage();
+        }
+    });
     connect(m_autoSave, &AutoSave::failed, this, [](const QString& text) {
         MessageDialogs::applicationError(
             text + QStringLiteral("\nThe catalogue is saved again at the next change and when "
@@ -80,7 +94,8 @@ void CatalogueData::onLoaded(bool found, const QString& error)
 {
     if (!std::exchange(m_startedLoad, false))
         return; // a load of the catalogue's own (tools, tests)
-    qApp->removeEventFilter(this);
+    if (!m_linksLocked)
+        qApp->removeEventFilter(this);
     m_progress.reset();
     Q_EMIT loadFinished(found, error);
 }
@@ -95,6 +110,10 @@ void CatalogueData::abandonLoad()
 
 bool CatalogueData::eventFilter(QObject* watched, QEvent* event)
 {
+    // A link update asks its question in a dialog of its own: that one is
+    // answered (a load asks nothing).
+    if (m_linksLocked && !m_startedLoad && inModalDialog(watched))
+        return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -112,10 +131,26 @@ bool CatalogueData::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
+        if (m_linksLocked &&
+            (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress ||
+             event->type() == QEvent::Drop))
+            m_context.window().statusBar()->showMessage(
+                tr("The links are being updated: the catalogue can be changed again in a "
+                   "moment."));
         return true;
     default:
         return QObject::eventFilter(watched, event);
     }
+}
+
+bool CatalogueData::inModalDialog(const QObject* watched)
+{
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!modal)
+        return false;
+    if (const auto* widget = qobject_cast<const QWidget*>(watched))
+        return widget->window() == modal;
+    return watched == modal->windowHandle();
 }
 
 void CatalogueData::saveData(bool backup)

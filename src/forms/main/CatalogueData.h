@@ -46,11 +46,14 @@ private:
     void restoreData();
     void onLoaded(bool found, const QString& error);
     void restoreFinished(bool found, const QString& error);
+    // Watched is a modal dialog open now, or a part of it.
+    static bool inModalDialog(const QObject* watched);
 
     CommandContext& m_context;
     AutoSave* m_autoSave = nullptr;
     std::unique_ptr<ProgressWindow> m_progress;
     bool m_startedLoad = false; // the load under way is this one's
+    bool m_linksLocked = false; // a link update under way holds the input
     // "Restore data" under way: one undo step from its start to its end.
     std::unique_ptr<EditHistory::Step> m_restoreStep;
 };

@@ -440,7 +440,8 @@ void CategoryView::checkListing()
 void CategoryView::askRelinkQuestions()
 {
     Catalogue& catalogue = m_context.catalogue();
-    if (m_relinkAsking || catalogue.loading() || catalogue.nodes().updating())
+    if (m_relinkAsking || catalogue.loading() || catalogue.linksUpdating() ||
+        catalogue.nodes().updating())
         return;
     m_relinkAsking = true;
     auto done = qScopeGuard([this] {

@@ -84,8 +84,9 @@ public:
     QWidget* treeAnchor() const;
     // The tree's rows' area on the screen.
     QRect treeArea() const;
-    // The tree is drawn once when the last of these goes, not at every
-    // change made meanwhile.
+    // The tree is drawn and laid out once when the last of these goes, not
+    // at every change made meanwhile (nor at every turn of the event loop
+    // while a change goes on in slices).
     class TreeDrawingHeld
     {
     public:
@@ -95,7 +96,7 @@ public:
         TreeDrawingHeld& operator=(const TreeDrawingHeld&) = delete;
 
     private:
-        QWidget* m_tree;
+        CategoryTreeView* m_tree;
         bool m_wasDrawn;
     };
     // The placement of "Add file...": the tree shows Hint as its tip, the

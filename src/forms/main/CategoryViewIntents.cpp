@@ -5,6 +5,7 @@
 #include "catalogue/ListModel.h"
 #include "forms/main/CategoryView.h"
 #include "forms/main/CommandContext.h"
+#include "forms/main/NodeViews.h"
 
 #include <QCursor>
 #include <QMainWindow>
@@ -59,10 +60,12 @@ CategoryView::TreeDrawingHeld::TreeDrawingHeld(CategoryView& view)
     : m_tree(view.m_tree), m_wasDrawn(view.m_tree->updatesEnabled())
 {
     m_tree->setUpdatesEnabled(false);
+    m_tree->holdLayout(true);
 }
 
 CategoryView::TreeDrawingHeld::~TreeDrawingHeld()
 {
+    m_tree->holdLayout(false);
     m_tree->setUpdatesEnabled(m_wasDrawn);
 }
 

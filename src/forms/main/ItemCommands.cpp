@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QTreeView>
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 using Commands::Id;
@@ -143,19 +144,22 @@ void ItemCommands::removeTreeSelection(bool deleteFile)
     if (!node)
         return; // gone while the question was open
     const NodeRef listNext(nodes, nodeToListAfter(node));
-    TreeNode* next = nullptr;
-    {
-        const EditHistory::Step step(catalogue.history(), stepText(deleteFile, node));
-        if (deleteFile && !deleteRealFile(node))
-            return;
+    auto step =
+        std::make_shared<EditHistory::Step>(catalogue.history(), stepText(deleteFile, node));
+    auto finish = [this, step, node, listNext]() mutable {
         // The node may have gone with the other links to its file; then the
         // choice made before stands, if that node is still there.
-        next = node ? nodeToListAfter(node) : listNext.get();
+        TreeNode* next = node ? nodeToListAfter(node) : listNext.get();
         if (node)
             removeNode(node);
-    }
-    if (next)
-        m_view.listCategory(next);
+        step.reset();
+        if (next)
+            m_view.listCategory(next);
+    };
+    if (!deleteFile)
+        finish();
+    else
+        deleteRealFile(node, std::move(finish));
 }
 
 void ItemCommands::removeListSelection(bool deleteFile)
@@ -172,19 +176,23 @@ void ItemCommands::removeListSelection(bool deleteFile)
         return;
     const bool category = isCategory(node);
     const NodeRef parent(nodes, node->parent());
-    {
-        const EditHistory::Step step(m_context.catalogue().history(), stepText(deleteFile, node));
-        if (deleteFile && !deleteRealFile(node))
-            return;
+    auto step = std::make_shared<EditHistory::Step>(m_context.catalogue().history(),
+                                                    stepText(deleteFile, node));
+    auto finish = [this, step, node, category, parent]() mutable {
         if (node)
             removeNode(node); // its row goes with it
-    }
-    if (m_view.listingNodes())
-        return; // the other found rows stay, and the filter with them
-    if (category)
-        m_view.listCategory(m_view.currentNode());
-    else if (parent)
-        m_view.listCategory(parent);
+        step.reset();
+        if (m_view.listingNodes())
+            return; // the other found rows stay, and the filter with them
+        if (category)
+            m_view.listCategory(m_view.currentNode());
+        else if (parent)
+            m_view.listCategory(parent);
+    };
+    if (!deleteFile)
+        finish();
+    else
+        deleteRealFile(node, std::move(finish));
 }
 
 void ItemCommands::removeNode(TreeNode* node)
@@ -193,7 +201,7 @@ void ItemCommands::removeNode(TreeNode* node)
     m_context.catalogue().nodes().deleteNode(node); // the records go with the nodes
 }
 
-bool ItemCommands::deleteRealFile(TreeNode* node)
+bool ItemCommands::deleteRealFile(TreeNode* node, std::function<void()> then)
 {
     const NodeInfo* info = node ? node->data() : nullptr;
     if (!info || (info->kind != NodeKind::Doc && info->kind != NodeKind::Folder))
@@ -214,13 +222,22 @@ bool ItemCommands::deleteRealFile(TreeNode* node)
     if (!FileUtils::deletePath(path, true))
         return false;
     keepTrashedForUndo(info->kind == NodeKind::Folder);
+    // The links follow in slices (the window keeps answering); the step
+    // stays open, and what ends the command waits, until they are through.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-    updateLinksTo(
-        catalogue.search(), catalogue.nodes(), path, std::nullopt, [this](const QString& question) {
+    auto held = std::make_shared<CategoryView::TreeDrawingHeld>(m_view);
+    catalogue.startLinkUpdate(
+        path, std::nullopt,
+        [this](const QString& question) {
             QGuiApplication::restoreOverrideCursor();
             auto busy = qScopeGuard([] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); });
             return MessageDialogs::askYesNo(question, &m_context.window());
+        },
+        [then = std::move(then), held](int) mutable {
+            QGuiApplication::restoreOverrideCursor();
+            if (then)
+                then();
+            held.reset(); // the tree laid out and drawn once, for all of it
         });
     return true;
 }

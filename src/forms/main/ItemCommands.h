@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <functional>
 
 class CategoryView;
 class CommandContext;
@@ -14,12 +15,13 @@ class ItemCommands : public QObject
 public:
     ItemCommands(CommandContext& context, CategoryView& view);
 
-    // Deletes a document's file or a folder to the trash and then removes
-    // the other links to it (after one question). False when node is no
-    // such link, its target is gone, or the deletion failed or was refused.
-    bool deleteRealFile(TreeNode* node);
-
 private:
+    // Deletes a document's file or a folder to the trash and then removes
+    // the other links to it (after one question), a slice at a time; Then
+    // follows once they are through. False (and Then never called) when
+    // node is no such link, its target is gone, or the deletion failed or
+    // was refused.
+    bool deleteRealFile(TreeNode* node, std::function<void()> then);
     void addCategory();
     void editComment();
     void removeFromProgram();

@@ -164,3 +164,19 @@ void CategoryTreeView::dropEvent(QDropEvent* event)
     CommandContext::guarded(
         [&] { model()->dropMimeData(dragged, action, -1, -1, QModelIndex(target)); });
 }
+
+void CategoryTreeView::holdLayout(bool held)
+{
+    m_layoutHolds += held ? 1 : -1;
+    if (m_layoutHolds == 0 && std::exchange(m_layoutDue, false))
+        scheduleDelayedItemsLayout();
+}
+
+void CategoryTreeView::doItemsLayout()
+{
+    if (m_layoutHolds > 0) {
+        m_layoutDue = true;
+        return;
+    }
+    NodeDragView<QTreeView>::doItemsLayout();
+}

@@ -97,6 +97,11 @@ public:
     void followForeignDrag(const QPoint& point);
     // It left the tree, or ended.
     void endForeignDrag();
+    // While held (the holds nest), the rows are not laid out again: a change
+    // of the tree made in slices costs one layout of every shown row, at the
+    // end, not one per turn of the event loop.
+    void holdLayout(bool held);
+    void doItemsLayout() override;
 
 Q_SIGNALS:
     // Over a row where the dragged node may not go (true), or no longer.
@@ -123,4 +128,6 @@ private:
     // events it never gets, so the step toward the near edge is kept here.
     QBasicTimer m_foreignScroll;
     int m_foreignStep = 0;
+    int m_layoutHolds = 0;
+    bool m_layoutDue = false;
 };

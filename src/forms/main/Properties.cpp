@@ -76,7 +76,8 @@ void Properties::showProperties()
                              : dialog.name() != node->text()
                                  ? QStringLiteral("Rename \"%1\"").arg(dialog.name())
                                  : QStringLiteral("Comment \"%1\"").arg(node->text());
-    const EditHistory::Step step(catalogue.history(), stepText);
+    // Held by a link update that outlasts this (a move's other links).
+    auto step = std::make_shared<EditHistory::Step>(catalogue.history(), stepText);
     nodes.setText(node, dialog.name());
     nodes.editRecord(node, [&](NodeInfo& info) { info.comments = dialog.comment(); });
     // The list shows the new name and comment by itself.
@@ -84,7 +85,7 @@ void Properties::showProperties()
         if (fields.targetMissing)
             relinkLocation(node, location);
         else
-            moveLocation(node, location);
+            moveLocation(node, location, step);
     }
 }
 
@@ -138,7 +139,8 @@ void Properties::relinkLocation(const NodeRef& node, const QString& typed)
     m_relinking.relinkTo(node, *checked);
 }
 
-void Properties::moveLocation(const NodeRef& node, const QString& typed)
+void Properties::moveLocation(const NodeRef& node, const QString& typed,
+                              std::shared_ptr<EditHistory::Step> step)
 {
     const std::optional<QString> checked = checkedLocation(node, typed);
     if (!checked)
@@ -153,8 +155,11 @@ void Properties::moveLocation(const NodeRef& node, const QString& typed)
     NodeTree& nodes = m_context.catalogue().nodes();
     if (node)
         nodes.editRecord(node, [&](NodeInfo& info) { info.fullName = newPath; });
-    updateLinksTo(m_context.catalogue().search(), nodes, oldPath, newPath,
-                  [this](const QString& question) {
-                      return MessageDialogs::askYesNo(question, &m_context.window());
-                  });
+    // The step stays open until the other links are through.
+    m_context.catalogue().startLinkUpdate(
+        oldPath, newPath,
+        [this](const QString& question) {
+            return MessageDialogs::askYesNo(question, &m_context.window());
+        },
+        [step = std::move(step)](int) {});
 }

@@ -1,7 +1,10 @@
 #pragma once
+#include "catalogue/EditHistory.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class CategoryView;
@@ -31,7 +34,8 @@ private:
     // nothing moves for an entry without a file, and a location that holds a
     // line break or is not absolute is refused with a message.
     std::optional<QString> checkedLocation(const TreeNode* node, const QString& typed);
-    void moveLocation(const NodeRef& node, const QString& typed);
+    void moveLocation(const NodeRef& node, const QString& typed,
+                      std::shared_ptr<EditHistory::Step> step);
     // The same checks for the new place of a missing target, which must exist.
     void relinkLocation(const NodeRef& node, const QString& typed);
 

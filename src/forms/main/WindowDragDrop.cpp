@@ -116,7 +116,8 @@ void WindowDragDrop::dropOntoFolderLine(int line, bool copy)
     const QString folder = m_folders.folderOfLine(line);
     const QString sourcePath = source->data()->fullName;
     Catalogue& catalogue = m_context.catalogue();
-    const EditHistory::Step step(
+    // Held by a link update that outlasts this (a move's other links).
+    auto step = std::make_shared<EditHistory::Step>(
         catalogue.history(),
         (copy ? QStringLiteral("Copy \"%1\"") : QStringLiteral("Move \"%1\"")).arg(source->text()));
     // Into the folder under its own name; one of that name there is asked
@@ -148,8 +149,10 @@ void WindowDragDrop::dropOntoFolderLine(int line, bool copy)
         return;
     }
     m_result = source;
-    updateLinksTo(catalogue.search(), nodes, sourcePath, destination,
-                  [this](const QString& question) {
-                      return MessageDialogs::askYesNo(question, &m_context.window());
-                  });
+    catalogue.startLinkUpdate(
+        sourcePath, destination,
+        [this](const QString& question) {
+            return MessageDialogs::askYesNo(question, &m_context.window());
+        },
+        [step = std::move(step)](int) {}); // the step ends with the update
 }
