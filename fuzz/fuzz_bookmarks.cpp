@@ -23,7 +23,7 @@ QStringList dump(const TreeNode* top)
                    .arg(n->level() - base)
                    .arg(n->text())
                    .arg(int(n->data()->kind))
-                   .arg(n->data()->fullName, n->data()->comments);
+                   .arg(n->data()->fullName, n->data()->comments.text());
     return out;
 }
 
