@@ -114,19 +114,31 @@ TreeNode* buildFolderLinks(NodeTree& nodes, const QString& folder, int count)
     return entry;
 }
 
+// The window both deletions run in, its data in a scratch folder that holds
+// the linked folder.
+struct DeleteScene {
+    QTemporaryDir dir;
+    QString folder = dir.filePath(QStringLiteral("linked"));
+    MainWindow window;
+
+    DeleteScene()
+    {
+        QDir().mkpath(folder);
+        window.catalogue().setDataFolder(dir.path());
+        window.resize(800, 600);
+        window.show();
+        FileOperations::installDialogs(&window);
+    }
+};
+
 // "Delete from hard disk" of the folder entry, chosen in the list, with the
 // filter listing the entry and every link (or, without Filter, their
 // category listed); Yes to every question. The time of the command, in ms.
 double deleteLinkedFolder(int count, bool filter, int* listed)
 {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("linked"));
-    QDir().mkpath(folder);
-    MainWindow window;
-    window.catalogue().setDataFolder(dir.path());
-    window.resize(800, 600);
-    window.show();
-    FileOperations::installDialogs(&window);
+    DeleteScene scene;
+    const QString& folder = scene.folder;
+    MainWindow& window = scene.window;
     NodeTree& nodes = window.catalogue().nodes();
     TreeNode* entry = buildFolderLinks(nodes, folder, count);
     auto* tree = window.findChild<QTreeView*>("DocsTree");
@@ -210,14 +222,9 @@ double idleGap(int ms)
 // running until the links are gone and the window painted.
 GapRun deleteScattered(int count, int per, bool expanded)
 {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("linked"));
-    QDir().mkpath(folder);
-    MainWindow window;
-    window.catalogue().setDataFolder(dir.path());
-    window.resize(800, 600);
-    window.show();
-    FileOperations::installDialogs(&window);
+    DeleteScene scene;
+    const QString& folder = scene.folder;
+    MainWindow& window = scene.window;
     NodeTree& nodes = window.catalogue().nodes();
     TreeNode* entry = buildScattered(nodes, folder, count, per);
     auto* tree = window.findChild<QTreeView*>("DocsTree");
