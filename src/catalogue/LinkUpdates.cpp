@@ -82,10 +82,7 @@ LinkUpdate::LinkUpdate(NodeTree& nodes, CatalogueSearch* search, const QString& 
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (!work(sliceBudget()))
-            m_timer.start();
-    });
+    connect(&m_timer, &QTimer::timeout, this, &LinkUpdate::start); // the next slice
     // Nodes are held from one slice to the next: a change by anyone else
     // (which the window refuses meanwhile) sends the walk back to the start.
     const auto outside = [this] { outsideChange(); };
